@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Brindle needs to build and test (as root, or
+# through sudo). Packages already present are left alone.
+set -euo pipefail
+packages=(build-essential cmake pkg-config zlib1g-dev libgtest-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

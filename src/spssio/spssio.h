@@ -1,0 +1,109 @@
+// Brindle's reader of SPSS system files (.sav, .zsav), exposed the way the
+// SPSS I/O module is: free functions on an integer file handle that return a
+// result code (0 = success; see SpssioCodes.h for every code and its text).
+//
+// Every text handed out is UTF-8, converted from the file's declared encoding.
+// Names and labels are returned whole; a very long string variable (subtype 14)
+// is one variable, not its 255-byte segments.
+//
+// Ownership: arrays returned by spssGetVarNames, spssGetVarNValueLabels and
+// spssGetVarCValueLabels belong to the caller and are released with the
+// matching spssFree... function. Out parameters are left untouched on failure.
+//
+// Thread safety: one handle must not be used from two threads at once;
+// different handles are independent.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "SpssioCodes.h"
+
+// Opens fileName for reading and reads its dictionary. On success *handle is
+// a non-negative handle and the file stays open until spssCloseRead.
+// Failure codes: SPSS_FILE_OERROR (cannot open), SPSS_INVALID_FILE (not a
+// system file), SPSS_NO_TYPE2 (no variables where they must be),
+// SPSS_NO_TYPE999 (dictionary has no end), SPSS_ENCRYPTED_FILE, and the
+// damaged-dictionary codes of SpssioCodes.h. spssLastErrorText() then names
+// the byte offset and record.
+int spssOpenRead(const char* fileName, int* handle);
+int spssCloseRead(int handle);
+
+// The variable names (full length, UTF-8) and types (0 numeric, else string
+// width in bytes) in dictionary order. Release with spssFreeVarNames.
+int spssGetVarNames(int handle, int* numVars, char*** varNames, int** varTypes);
+int spssFreeVarNames(char** varNames, int* varTypes, int numVars);
+
+// The variable label, whole (empty when none).
+int spssGetVarLabel(int handle, const char* varName, std::string& varLabel);
+
+// missingFormat: 0 none, 1..3 discrete, -2 range, -3 range plus one discrete.
+// Returns SPSS_NUME_EXP (14) for a string variable.
+int spssGetVarNMissingValues(int handle, const char* varName, int* missingFormat,
+                             double* missVal1, double* missVal2, double* missVal3);
+// String missing values (at most 8 bytes each in the file, UTF-8 here, blank
+// padding kept). Returns SPSS_STR_EXP for a numeric variable.
+int spssGetVarCMissingValues(int handle, const char* varName, int* missingFormat,
+                             std::string& missVal1, std::string& missVal2,
+                             std::string& missVal3);
+
+int spssGetVarPrintFormat(int handle, const char* varName, int* printType,
+                          int* printDec, int* printWid);
+
+// Numeric value labels in file order. A numeric variable without labels gives
+// 0 with *numLabels 0. A string variable gives SPSS_NUME_EXP.
+int spssGetVarNValueLabels(int handle, const char* varName, double** values,
+                           char*** labels, int* numLabels);
+int spssFreeVarNValueLabels(double* values, char** labels, int numLabels);
+// Value labels of a string variable of width 1..8: values as stored (blank
+// padded to the width), labels, in file order. A numeric variable gives
+// SPSS_STR_EXP; a string wider than 8 gives SPSS_SHORTSTR_EXP.
+int spssGetVarCValueLabels(int handle, const char* varName, char*** values,
+                           char*** labels, int* numLabels);
+int spssFreeVarCValueLabels(char** values, char** labels, int numLabels);
+
+// Number of cases: the header's count, the extended count (subtype 16) where
+// present, for an uncompressed file with an unknown count the count computed
+// from the file size; -1 when not known (compressed files without a count).
+int spssGetNumberofCases(int handle, std::int64_t* numofCases);
+// Bytes per case as stored uncompressed (8 per element).
+int spssGetCaseSize(int handle, std::int64_t* caseSize);
+// The weight variable's name, whole; SPSS_NO_CASEWGT (non-zero) when none.
+int spssGetCaseWeightVar(int handle, std::string& varName);
+// 1 for bytecode and for ZSAV (zlib) files, 0 for uncompressed.
+int spssGetCompression(int handle, int* compSwitch);
+// The product that wrote the file: the header's product text without its
+// "@(#) SPSS DATA FILE" prefix, trailing blanks removed, at most 42 bytes.
+int spssGetSystemString(int handle, std::string& sysName);
+// "dd mmm yy" and "hh:mm:ss" as stored (at most 9 and 8 characters).
+int spssGetTimeStamp(int handle, std::string& fileDate, std::string& fileTime);
+// subType 0: *found non-zero when the file has a document record; other
+// subtypes: whether an extension record of that subtype is present.
+int spssQueryType7(int handle, int subType, int* found);
+
+int spssGetVarHandle(int handle, const char* varName, double* varHandle);
+// caseNumber 0 rewinds to the first case; other numbers position before that
+// 0-based case (a forward read for compressed files).
+int spssSeekNextCase(int handle, std::int64_t caseNumber);
+// 0: the next case is read; SPSS_FILE_END (-5): no case left; any other
+// non-zero code: the data is damaged and the pass must stop.
+int spssReadCaseRecord(int handle);
+int spssGetValueNumeric(int handle, double varHandle, double* value);
+// Copies the current case's string value (UTF-8, blank padding kept) into
+// value, at most valueSize - 1 bytes, never splitting a UTF-8 sequence, and
+// terminates it.
+int spssGetValueChar(int handle, double varHandle, char* value, int valueSize);
+
+int spssHostSysmisVal(double* missVal);              // -DBL_MAX
+int spssLowHighVal(double* lowest, double* highest); // second-lowest double, DBL_MAX
+
+// Splits an SPSS date (seconds since 14 October 1582, Gregorian calendar).
+int spssConvertSPSSDate(int* day, int* month, int* year, double spssDate);
+// Splits a time or duration in seconds into days, hours 0-23, minutes 0-59 and
+// seconds with fraction.
+int spssConvertSPSSTime(int* day, int* hour, int* minute, double* second,
+                        double spssTime);
+
+// Text of the last failure on this thread (empty after a success): names the
+// record and byte offset for damaged files.
+const char* spssLastErrorText();
