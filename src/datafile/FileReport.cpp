@@ -24,14 +24,6 @@ std::string FileInfoReport(const DataFileState& file, const std::string& systemS
   return t;
 }
 
-std::string ShowFileInfoText(const DataFileState& file) {
-  std::string systemString;
-  std::int64_t caseSize = 0;
-  spssGetSystemString(file.FileHandle, systemString);
-  spssGetCaseSize(file.FileHandle, &caseSize);
-  return FileInfoReport(file, systemString, caseSize);
-}
-
 std::string OpenErrorText(int code, const std::string& fileName, const std::string& detail) {
   switch (code) {
     case SPSS_FILE_OERROR:

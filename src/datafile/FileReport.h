@@ -14,10 +14,6 @@ namespace brindle {
 std::string FileInfoReport(const DataFileState& file, const std::string& systemString,
                            std::int64_t caseSize);
 
-// Asks the module for the system string and case size of file.FileHandle and
-// builds the report. The module's result codes are not examined.
-std::string ShowFileInfoText(const DataFileState& file);
-
 // The "File open error" text for a failed spssOpenRead with this code. A
 // damaged file's text ends with detail (the module's last error text: which
 // record, at which byte offset).
