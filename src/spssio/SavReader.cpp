@@ -517,7 +517,15 @@ void SavReader::buildVariables() {
     RawVariable& r = m_raw[i];
     if (r.type < 0 || r.absorbed) continue;
     SavVariable v;
-    v.name = m_text.toUtf8(r.longName.empty() ? r.shortName : r.longName);
+    if (r.longName.empty() && !m_subtypes.count(13)) {
+      // Writers without long names store names in capitals; they read in
+      // lower case, as other readers show them.
+      v.name = m_text.toUtf8(r.shortName);
+      for (char& ch : v.name)
+        if (ch >= 'A' && ch <= 'Z') ch = char(ch - 'A' + 'a');
+    } else {
+      v.name = m_text.toUtf8(r.longName.empty() ? r.shortName : r.longName);
+    }
     v.label = m_text.toUtf8(r.label);
     v.width = r.veryLongWidth ? r.veryLongWidth : r.type;
     v.print = decodeFormat(r.print);
@@ -534,6 +542,12 @@ void SavReader::buildVariables() {
       std::size_t bytes = v.width < 8 ? std::size_t(v.width) : 8;
       for (int k = 0; k < v.missingFormat; ++k)
         v.stringMissing[k].assign(reinterpret_cast<const char*>(r.missing[k]), bytes);
+      // A format's width field holds one byte, so a very long string's
+      // formats say 255; its own width is the true one.
+      if (r.veryLongWidth) {
+        if (v.print.type == 1) v.print.width = v.width;
+        if (v.write.type == 1) v.write.width = v.width;
+      }
       if (r.segmentHeads.empty()) {
         v.segments.push_back({i, std::size_t(v.width)});
       } else {
