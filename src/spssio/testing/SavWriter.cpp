@@ -481,7 +481,7 @@ void SavWriterEngine::writeExtensions() {
     Bytes d;
     for (std::size_t i = 0; i < m_file.variables.size(); ++i) {
       if (m_file.variables[i].width <= 255) continue;
-      char width[8];
+      char width[16];
       std::snprintf(width, sizeof width, "%05d", m_file.variables[i].width);
       putText(d, m_vars[i].segments[0].name);
       d.push_back('=');
