@@ -286,7 +286,9 @@ TEST(DictionaryLoaderRealFiles, EveryFileLoads) {
       EXPECT_FALSE(rec.PrintFmt.empty());
       EXPECT_EQ(CutToCharacters(rec.MissingValues, kMissingTextChars), rec.MissingValues);
       EXPECT_NE(rec.MissingValues, "Invalid format code");
-      if (rec.VarType > 0) EXPECT_EQ(rec.missingFormat, 14);
+      if (rec.VarType > 0) {
+        EXPECT_EQ(rec.missingFormat, 14);
+      }
     }
   }
   if (files == 0) GTEST_SKIP() << "no data files in " << dir;
