@@ -109,7 +109,7 @@ int CharacterCount(const std::string& s) {
 }
 
 std::string PadLeft(std::string text, int width) {
-  const int missing = std::min(width, kMaxPadding) - CharacterCount(text);
+  const int missing = std::clamp(width, 0, kMaxPadding) - CharacterCount(text);
   if (missing > 0) text.insert(0, static_cast<std::size_t>(missing), ' ');
   return text;
 }
