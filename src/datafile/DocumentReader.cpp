@@ -1,0 +1,143 @@
+#include "datafile/DocumentReader.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace brindle {
+namespace {
+
+constexpr std::int64_t kHeaderSize = 176;
+constexpr std::int64_t kSmallestFile = 184;  // a header and a termination record
+constexpr std::size_t kChunk = 1 << 20;
+constexpr int kLineWidth = 80;
+
+// The file stores little-endian integers; read them so whatever the host is.
+std::int32_t IntAt(std::span<const unsigned char> b, std::int64_t p) {
+  const auto u = static_cast<std::uint32_t>(b[p]) | static_cast<std::uint32_t>(b[p + 1]) << 8 |
+                 static_cast<std::uint32_t>(b[p + 2]) << 16 |
+                 static_cast<std::uint32_t>(b[p + 3]) << 24;
+  return static_cast<std::int32_t>(u);
+}
+
+std::int64_t ScanDictionaryEnd(std::span<const unsigned char> b, std::int64_t from) {
+  const auto size = static_cast<std::int64_t>(b.size());
+  for (std::int64_t p = from; p + 8 <= size; ++p)
+    if (IntAt(b, p) == 999 && IntAt(b, p + 4) == 0) return p;
+  return 0;
+}
+
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+}  // namespace
+
+std::int64_t FindDictionaryEnd(std::span<const unsigned char> bytes) {
+  return ScanDictionaryEnd(bytes, kHeaderSize);
+}
+
+std::int64_t FindDocumentEnd(std::span<const unsigned char> bytes, std::int64_t dictEnd) {
+  const auto size = static_cast<std::int64_t>(bytes.size());
+  for (std::int64_t p = dictEnd - 12; p >= 177; --p) {
+    if (p + 12 > size) continue;
+    if (IntAt(bytes, p) == 7 && IntAt(bytes, p + 4) == 3 && IntAt(bytes, p + 8) == 4) return p;
+  }
+  return dictEnd;
+}
+
+std::int64_t FindDocumentStart(std::span<const unsigned char> bytes, std::int64_t docEnd,
+                               std::int32_t& lineCount) {
+  const auto size = static_cast<std::int64_t>(bytes.size());
+  for (std::int64_t p = docEnd - 4; p >= 177; --p) {
+    if (p + 4 > size || IntAt(bytes, p) != 6) continue;
+    // Scanning backwards meets the line count before the record type, so a
+    // 6 just before this one makes this 6 the count of a six-line document.
+    // Unless this 6 is itself the record type and its count fills the region
+    // exactly: then the 6 before it belongs to the record ahead (a value-label
+    // record naming variable 6, say).
+    const bool recordTypeFits = p + 8 <= size && docEnd >= p + 8 &&
+                                docEnd - (p + 8) == std::int64_t{80} * IntAt(bytes, p + 4);
+    if (IntAt(bytes, p - 4) == 6 && !recordTypeFits) {
+      lineCount = 6;
+      return p + 4;
+    }
+    if (p + 8 > size) return 0;
+    lineCount = IntAt(bytes, p + 4);
+    return p + 8;
+  }
+  return 0;
+}
+
+DocumentReadResult ReadDocumentRecord(const std::string& fileName) {
+  DocumentReadResult result;
+  std::ifstream in(PathOf(fileName), std::ios::binary);
+  if (!in) {
+    result.message = "file open error";
+    return result;
+  }
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(PathOf(fileName), ec);
+  if (ec) {
+    result.message = "file open error";
+    return result;
+  }
+  if (static_cast<std::int64_t>(size) < kSmallestFile) {
+    result.message = "file corrupt or larger than 2 Gb";
+    return result;
+  }
+
+  // Read only as far as the termination record: the document lives in the
+  // dictionary, and the data behind it may be many gigabytes.
+  std::vector<unsigned char> bytes;
+  std::int64_t dictEnd = 0;
+  std::int64_t scanFrom = kHeaderSize;
+  while (dictEnd == 0) {
+    const std::size_t old = bytes.size();
+    bytes.resize(old + kChunk);
+    in.read(reinterpret_cast<char*>(bytes.data() + old), static_cast<std::streamsize>(kChunk));
+    const auto got = static_cast<std::size_t>(in.gcount());
+    bytes.resize(old + got);
+    if (got == 0) {
+      if (in.bad()) result.message = "unable to map file";
+      return result;  // no termination record: nothing to show
+    }
+    dictEnd = ScanDictionaryEnd(bytes, scanFrom);
+    // A pair may straddle the chunk boundary: rescan its last 7 bytes.
+    scanFrom = std::max<std::int64_t>(kHeaderSize, static_cast<std::int64_t>(bytes.size()) - 7);
+  }
+
+  const std::span<const unsigned char> dict(bytes.data(), static_cast<std::size_t>(dictEnd + 8));
+  const std::int64_t docEnd = FindDocumentEnd(dict, dictEnd);
+  std::int32_t lineCount = 0;
+  const std::int64_t docStart = FindDocumentStart(dict, docEnd, lineCount);
+  if (docStart == 0) {
+    result.message = "cannot find document";
+    return result;
+  }
+  if (docEnd < docStart || lineCount < 0 ||
+      docEnd - docStart != static_cast<std::int64_t>(kLineWidth) * lineCount) {
+    result.message = "unable to find number of document lines";
+    return result;
+  }
+  result.found = true;
+  result.lineCount = lineCount;
+  result.lines.reserve(static_cast<std::size_t>(lineCount));
+  for (std::int32_t i = 0; i < lineCount; ++i) {
+    const auto* line = reinterpret_cast<const char*>(dict.data() + docStart + std::int64_t{kLineWidth} * i);
+    result.lines.emplace_back(line, kLineWidth);
+  }
+  return result;
+}
+
+std::vector<std::string> DocumentWindowLines(const DocumentReadResult& doc) {
+  std::vector<std::string> out;
+  out.reserve(doc.lines.size() + 2);
+  out.push_back("File contains " + std::to_string(doc.lineCount) + " lines of documents");
+  out.emplace_back();
+  out.insert(out.end(), doc.lines.begin(), doc.lines.end());
+  return out;
+}
+
+}  // namespace brindle

@@ -1,0 +1,48 @@
+#include "datafile/FileReport.h"
+
+#include "spssio/spssio.h"
+
+namespace brindle {
+
+std::string FileInfoReport(const DataFileState& file, const std::string& systemString,
+                           std::int64_t caseSize) {
+  std::string t = file.FileName;
+  t += "\nfile date \t" + file.FileDate.substr(0, 10) + " " + file.FileTime.substr(0, 9);
+  t += "\nSPSS version\t" + systemString.substr(0, 43);
+  t += "\nvariables\t" + std::to_string(file.NumVars);
+  t += "\ncases    \t";
+  if (file.CaseCountEstimated) t += "UNKNOWN - estimated number is ";
+  t += std::to_string(file.NumCases);
+  t += "\ncase size \t" + std::to_string(caseSize) + " bytes";
+  if (!file.WeightVarName.empty())
+    t += "\nweight variable\t" + file.WeightVarName;
+  else
+    t += "\nno weight variable defined";
+  t += "\ndata are ";
+  t += file.Compression == 1 ? "compressed" : "uncompressed";
+  if (file.HasDocument != 0) t += "\nfile contains document";
+  return t;
+}
+
+std::string OpenErrorText(int code, const std::string& fileName, const std::string& detail) {
+  switch (code) {
+    case SPSS_FILE_OERROR:
+      return "Cannot open file " + fileName;
+    case SPSS_INVALID_FILE:
+    case SPSS_NO_TYPE2:
+    case SPSS_NO_TYPE999:
+      return fileName + "\nappears not to be an SPSS data file.";
+    case SPSS_ENCRYPTED_FILE:
+      return fileName + "\nis an encrypted SPSS data file, which Brindle cannot read.";
+    case SPSS_BAD_DICTIONARY:
+    case SPSS_FILE_RERROR:
+      // Not a program error: the file is damaged; say where.
+      return fileName + "\nis a damaged SPSS data file and cannot be read." +
+             (detail.empty() ? std::string() : "\n" + detail);
+    default:
+      return "An unidentified error has occurred while attempting\nto open " + fileName +
+             ".\nThis may well be a program error.";
+  }
+}
+
+}  // namespace brindle

@@ -1,0 +1,22 @@
+// Texts about the open file: the file properties report and the messages for
+// a file that cannot be opened.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "datafile/DataFileState.h"
+
+namespace brindle {
+
+// The file properties report. systemString and caseSize are what the I/O
+// module reports for the file; tabs line the values up in the message box.
+std::string FileInfoReport(const DataFileState& file, const std::string& systemString,
+                           std::int64_t caseSize);
+
+// The "File open error" text for a failed spssOpenRead with this code. A
+// damaged file's text ends with detail (the module's last error text: which
+// record, at which byte offset).
+std::string OpenErrorText(int code, const std::string& fileName, const std::string& detail = {});
+
+}  // namespace brindle

@@ -1,0 +1,31 @@
+// The bracket around every walk over the variables table: while a BulkScan
+// lives the cursor may move freely without running the cursor-moved handler
+// or repainting attached views; when it ends the cursor is back on the row
+// number it had (the same position in the view, which after a rebuilt view
+// may be another record), the handler is attached again and views resume.
+//
+// The handler is not run on exit; a caller whose work may have changed the
+// current record runs it once itself.
+#pragma once
+
+#include "variables/TdxMemData.h"
+
+namespace brindle {
+
+class BulkScan {
+ public:
+  explicit BulkScan(TdxMemData& table);
+  ~BulkScan();
+  BulkScan(const BulkScan&) = delete;
+  BulkScan& operator=(const BulkScan&) = delete;
+
+  // The RecNo remembered at the start.
+  int StartRecNo() const { return m_recNo; }
+
+ private:
+  TdxMemData& m_table;
+  int m_recNo;
+  TdxMemData::ScrollHandler m_handler;
+};
+
+}  // namespace brindle
