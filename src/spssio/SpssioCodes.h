@@ -30,7 +30,10 @@ enum SpssioCode : int {
   SPSS_NO_TYPE999 = 46,    // the dictionary has no termination record
   SPSS_ENCRYPTED_FILE = 47,// an encrypted system file
   SPSS_BAD_DATA = 48,      // the case data is damaged (bad bytecode or zlib stream, impossible value)
+  SPSS_FILE_TRUNCATED = 49,// the file ends inside a record or a case
   SPSS_INVALID_CASE = 50,  // seek past the cases or to a negative case
+  SPSS_NO_CASE = 51,       // no current case: none read yet, or the last read failed or hit the end
+  SPSS_INVALID_ARGUMENT = 52, // a required pointer is null or a size is too small
   SPSS_TOO_MANY_FILES = 60,
 };
 

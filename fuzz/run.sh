@@ -1,0 +1,36 @@
+#!/bin/sh
+# Builds the fuzz target with clang and runs it for SECONDS (default 600),
+# seeded with the real files of ../shared/testdata/sav and the writer's seeds.
+# Prints the executions reached and the crashes found.
+set -eu
+seconds=${1:-600}
+here=$(cd "$(dirname "$0")" && pwd)
+src=$(dirname "$here")
+build=$src/build-fuzz
+work=$build/fuzz-run
+
+CC=clang CXX=clang++ cmake -S "$src" -B "$build" -DBRINDLE_FUZZ=ON -DBRINDLE_TESTS=OFF \
+  -DBRINDLE_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target spssio_fuzz make_fuzz_seeds -j2 >/dev/null
+
+mkdir -p "$work/corpus" "$work/seeds" "$work/crashes"
+"$build/fuzz/make_fuzz_seeds" "$work/seeds"
+if [ -d "$src/../shared/testdata/sav" ]; then
+  cp "$src/../shared/testdata/sav/"*.sav "$src/../shared/testdata/sav/"*.zsav "$work/seeds/" 2>/dev/null || true
+fi
+
+log=$work/fuzz.log
+set +e
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  "$build/fuzz/spssio_fuzz" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
+  -timeout=20 -print_final_stats=1 -artifact_prefix="$work/crashes/" \
+  "$work/corpus" "$work/seeds" >"$log" 2>&1
+status=$?
+set -e
+
+echo "exit status: $status"
+grep -E 'stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb' "$log" || tail -n 5 "$log"
+crashes=$(ls "$work/crashes" | wc -l)
+echo "crash/timeout/leak inputs: $crashes (in $work/crashes)"
+grep -E 'ERROR: (AddressSanitizer|libFuzzer|LeakSanitizer)|runtime error' "$log" | head -n 5 || true
+echo "log: $log"

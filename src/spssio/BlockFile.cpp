@@ -1,0 +1,104 @@
+#include "spssio/BlockFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace brindle {
+namespace {
+
+bool seekTo(std::FILE* f, std::int64_t offset, int whence) {
+#ifdef _WIN32
+  return _fseeki64(f, offset, whence) == 0;
+#else
+  return fseeko(f, off_t(offset), whence) == 0;
+#endif
+}
+
+std::int64_t position(std::FILE* f) {
+#ifdef _WIN32
+  return _ftelli64(f);
+#else
+  return std::int64_t(ftello(f));
+#endif
+}
+
+}  // namespace
+
+BlockFile::~BlockFile() { close(); }
+
+bool BlockFile::open(const char* path) {
+  close();
+  m_file = std::fopen(path, "rb");
+  if (!m_file) return false;
+  // The buffer does the buffering; stdio's own would only add a copy.
+  std::setvbuf(m_file, nullptr, _IONBF, 0);
+  if (!seekTo(m_file, 0, SEEK_END) || (m_size = position(m_file)) < 0 || !seekTo(m_file, 0, SEEK_SET)) {
+    close();
+    return false;
+  }
+  m_bufferOffset = 0;
+  m_pos = m_end = 0;
+  m_readFailed = false;
+  return true;
+}
+
+void BlockFile::close() {
+  if (m_file) std::fclose(m_file);
+  m_file = nullptr;
+  m_size = 0;
+  m_pos = m_end = 0;
+  m_bufferOffset = 0;
+  std::vector<std::uint8_t>().swap(m_buffer);
+}
+
+bool BlockFile::seek(std::int64_t offset) {
+  if (!m_file || offset < 0 || offset > m_size) return false;
+  // A seek inside the buffered bytes costs nothing; rewinding a small file
+  // therefore never touches the disk again.
+  if (offset >= m_bufferOffset && offset <= m_bufferOffset + std::int64_t(m_end)) {
+    m_pos = std::size_t(offset - m_bufferOffset);
+    return true;
+  }
+  if (!seekTo(m_file, offset, SEEK_SET)) {
+    m_readFailed = true;
+    return false;
+  }
+  m_bufferOffset = offset;
+  m_pos = m_end = 0;
+  return true;
+}
+
+bool BlockFile::ensure(std::size_t n) {
+  if (available() >= n) return true;
+  if (!m_file || std::int64_t(n) > remaining()) return false;
+  // Move the unread tail to the front, then read a block (or as much as the
+  // request needs) behind it.
+  std::size_t tail = available();
+  if (m_pos > 0) {
+    if (tail) std::memmove(m_buffer.data(), m_buffer.data() + m_pos, tail);
+    m_bufferOffset += std::int64_t(m_pos);
+    m_pos = 0;
+    m_end = tail;
+  }
+  std::int64_t fileLeft = m_size - (m_bufferOffset + std::int64_t(m_end));
+  std::size_t want = std::max(n, kBlockSize);
+  if (std::int64_t(want - tail) > fileLeft) want = tail + std::size_t(fileLeft);
+  if (m_buffer.size() < want) m_buffer.resize(want);
+  while (m_end < n) {
+    std::size_t got = std::fread(m_buffer.data() + m_end, 1, want - m_end, m_file);
+    if (got == 0) {
+      m_readFailed = true;
+      return false;
+    }
+    m_end += got;
+  }
+  return true;
+}
+
+std::size_t BlockFile::fillSome() {
+  if (available() > 0) return available();
+  if (remaining() <= 0) return 0;
+  return ensure(1) ? available() : 0;
+}
+
+}  // namespace brindle

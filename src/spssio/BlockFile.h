@@ -1,0 +1,55 @@
+// Buffered sequential reading of a file in large blocks, with 64-bit offsets.
+// Callers ask for n contiguous bytes (ensure) and consume them; the buffer
+// grows only as far as the request and never past what the file still holds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace brindle {
+
+class BlockFile {
+ public:
+  static constexpr std::size_t kBlockSize = std::size_t(4) << 20;
+
+  BlockFile() = default;
+  ~BlockFile();
+  BlockFile(const BlockFile&) = delete;
+  BlockFile& operator=(const BlockFile&) = delete;
+
+  // Opens the file for reading; false when it cannot be opened or sized.
+  bool open(const char* path);
+  void close();
+  bool isOpen() const { return m_file != nullptr; }
+
+  std::int64_t size() const { return m_size; }
+  // Logical position: the file offset of data()[0].
+  std::int64_t tell() const { return m_bufferOffset + std::int64_t(m_pos); }
+  std::int64_t remaining() const { return m_size - tell(); }
+  // Positions at offset (0..size); false when out of range or the seek fails.
+  bool seek(std::int64_t offset);
+
+  // Makes at least n contiguous bytes available at data(). False when fewer
+  // than n bytes remain in the file or a read fails (readFailed() tells).
+  bool ensure(std::size_t n);
+  // Makes at least one byte available if the file has any left; returns the
+  // number of bytes available (0 at end of file or on a read failure).
+  std::size_t fillSome();
+  const std::uint8_t* data() const { return m_buffer.data() + m_pos; }
+  std::size_t available() const { return m_end - m_pos; }
+  void consume(std::size_t n) { m_pos += n; }
+  bool readFailed() const { return m_readFailed; }
+
+ private:
+  std::FILE* m_file = nullptr;
+  std::int64_t m_size = 0;
+  std::vector<std::uint8_t> m_buffer;
+  std::int64_t m_bufferOffset = 0;  // file offset of m_buffer[0]
+  std::size_t m_pos = 0;
+  std::size_t m_end = 0;
+  bool m_readFailed = false;
+};
+
+}  // namespace brindle

@@ -1,0 +1,687 @@
+#include "spssio/SavReader.h"
+
+#include <cfloat>
+#include <cstring>
+
+#include "spssio/ByteCursor.h"
+#include "spssio/SpssioCodes.h"
+
+namespace brindle {
+namespace {
+
+constexpr std::size_t kHeaderSize = 176;
+
+std::string upperAscii(std::string_view s) {
+  std::string u(s);
+  for (char& c : u)
+    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+  return u;
+}
+
+// Trailing blanks and zero bytes are padding in every fixed-width field.
+std::string trimmedField(const std::uint8_t* bytes, std::size_t n) {
+  while (n > 0 && (bytes[n - 1] == ' ' || bytes[n - 1] == 0)) --n;
+  return std::string(reinterpret_cast<const char*>(bytes), n);
+}
+
+std::string trimmed(std::string_view s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && (s[b] == ' ' || s[b] == 0 || s[b] == '\r' || s[b] == '\n')) ++b;
+  while (e > b && (s[e - 1] == ' ' || s[e - 1] == 0 || s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
+  return std::string(s.substr(b, e - b));
+}
+
+SavFormat decodeFormat(std::int32_t f) {
+  SavFormat out;
+  out.type = (f >> 16) & 0xff;
+  out.width = (f >> 8) & 0xff;
+  out.decimals = f & 0xff;
+  return out;
+}
+
+// Splits key=value lists whose tuples some writers separate with tabs, others
+// with zero bytes, line ends or combinations of them.
+std::vector<std::pair<std::string, std::string>> keyValuePairs(const std::string& text) {
+  std::vector<std::pair<std::string, std::string>> out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t end = i;
+    while (end < text.size() && text[end] != '\t' && text[end] != '\0' && text[end] != '\n' && text[end] != '\r')
+      ++end;
+    std::string_view tuple(text.data() + i, end - i);
+    std::size_t eq = tuple.find('=');
+    if (eq != std::string_view::npos) {
+      std::string key = trimmed(tuple.substr(0, eq));
+      std::string value = trimmed(tuple.substr(eq + 1));
+      if (!key.empty()) out.emplace_back(std::move(key), std::move(value));
+    }
+    i = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+int SavReader::fail(int code, std::int64_t offset, const std::string& record, const std::string& what) {
+  m_error = record + " at offset " + std::to_string(offset) + ": " + what;
+  return code;
+}
+
+bool SavReader::take(std::size_t n, const std::uint8_t*& bytes) {
+  if (!m_file.ensure(n)) return false;
+  bytes = m_file.data();
+  m_file.consume(n);
+  return true;
+}
+
+int SavReader::open(const char* path) {
+  if (!path || !m_file.open(path)) {
+    m_error = std::string("cannot open ") + (path ? path : "(no name)");
+    return SPSS_FILE_OERROR;
+  }
+  int rc = readHeader();
+  if (rc == SPSS_OK) rc = readRecords();
+  if (rc != SPSS_OK) return rc;
+
+  if (!m_encodingName.empty() && m_text.setEncoding(m_encodingName)) {
+  } else if (m_characterCode != 0) {
+    m_text.setCodePage(m_characterCode);
+  }
+  applyVeryLongStrings();
+  applyLongNames();
+  buildVariables();
+  applyLongStringLabels();
+  applyLongStringMissing();
+  for (auto& set : m_labelSets)
+    for (auto& l : set) l.label = m_text.toUtf8(l.label);
+  for (const std::string& line : m_rawDocuments) m_documents.push_back(m_text.toUtf8(line));
+  m_fileLabel = m_text.toUtf8(m_fileLabel);
+  m_product = m_text.toUtf8(m_product);
+
+  SavCaseStream::Layout layout;
+  layout.compression = m_compression;
+  layout.bias = m_bias;
+  layout.swap = m_swap;
+  layout.dataStart = m_file.tell();
+  layout.elementCount = m_elementCount;
+  std::int64_t promised = m_extendedCases >= 0 ? m_extendedCases : m_headerCases;
+  layout.caseLimit = promised;
+  rc = m_cases.start(&m_file, layout);
+  if (rc != SPSS_OK) {
+    m_error = m_cases.error();
+    return rc;
+  }
+  m_caseCount = promised;
+  if (m_compression == 0) {
+    // The file size tells exactly how many whole cases there are.
+    std::int64_t whole = m_cases.uncompressedCaseCount();
+    if (whole >= 0 && (m_caseCount < 0 || m_caseCount > whole)) m_caseCount = whole;
+  }
+  if (m_elementCount == 0 && m_caseCount < 0) m_caseCount = 0;
+  return SPSS_OK;
+}
+
+int SavReader::readHeader() {
+  const std::uint8_t* h;
+  if (m_file.size() >= 36 && m_file.ensure(36) && std::memcmp(m_file.data() + 8, "ENCRYPTEDSAV", 12) == 0)
+    return fail(SPSS_ENCRYPTED_FILE, 0, "file header", "the file is encrypted");
+  if (!m_file.ensure(4) || (std::memcmp(m_file.data(), "$FL2", 4) != 0 && std::memcmp(m_file.data(), "$FL3", 4) != 0))
+    return fail(SPSS_INVALID_FILE, 0, "file header", "no SPSS system file signature");
+  if (!take(kHeaderSize, h)) return fail(SPSS_FILE_TRUNCATED, 0, "file header", "the file ends inside it");
+
+  // The layout code is 2 or 3 in the writer's byte order; that decides the
+  // byte order of every number in the file.
+  std::int32_t layout;
+  std::memcpy(&layout, h + 64, 4);
+  bool nativeLittle = [] {
+    std::uint16_t one = 1;
+    std::uint8_t b;
+    std::memcpy(&b, &one, 1);
+    return b == 1;
+  }();
+  if (layout == 2 || layout == 3) {
+    m_swap = false;
+  } else if (byteSwap32(std::uint32_t(layout)) == 2 || byteSwap32(std::uint32_t(layout)) == 3) {
+    m_swap = true;
+  } else {
+    return fail(SPSS_INVALID_FILE, 64, "file header", "unknown layout code " + std::to_string(layout));
+  }
+  m_bigEndian = nativeLittle == m_swap;
+
+  ByteCursor c(h, kHeaderSize, m_swap);
+  c.skip(4);
+  const std::uint8_t* product;
+  c.readBytes(60, product);
+  std::int32_t layoutCode, nominal, compression, weight, ncases;
+  c.readI32(layoutCode);
+  c.readI32(nominal);  // unreliable; the variable records decide the case size
+  c.readI32(compression);
+  c.readI32(weight);
+  c.readI32(ncases);
+  c.readF64(m_bias);
+  const std::uint8_t *date, *time, *label;
+  c.readBytes(9, date);
+  c.readBytes(8, time);
+  c.readBytes(64, label);
+
+  if (compression < 0 || compression > 2)
+    return fail(SPSS_INVALID_FILE, 72, "file header", "unknown compression " + std::to_string(compression));
+  m_compression = compression;
+  m_weightIndex = weight;
+  m_headerCases = ncases >= 0 ? ncases : -1;
+  std::string productText = trimmedField(product, 60);
+  const char kPrefix[] = "@(#) SPSS DATA FILE";
+  if (productText.compare(0, sizeof kPrefix - 1, kPrefix) == 0) productText.erase(0, sizeof kPrefix - 1);
+  std::size_t lead = 0;
+  while (lead < productText.size() && productText[lead] == ' ') ++lead;
+  productText.erase(0, lead);
+  if (productText.size() > 42) productText.resize(42);
+  m_product = productText;
+  // Time stamps are kept as stored, with non-printable bytes blanked so a
+  // broken stamp cannot carry control characters or invalid UTF-8 out.
+  auto printable = [](const std::uint8_t* b, std::size_t n) {
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) s.push_back(b[i] >= 0x20 && b[i] < 0x7f ? char(b[i]) : ' ');
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+  };
+  m_date = printable(date, 9);
+  m_time = printable(time, 8);
+  m_fileLabel = trimmedField(label, 64);
+  return SPSS_OK;
+}
+
+int SavReader::readRecords() {
+  int pendingType = 0;
+  bool pending = false;
+  for (;;) {
+    std::int64_t at = m_file.tell();
+    std::int32_t type;
+    if (pending) {
+      type = pendingType;
+      at -= 4;
+      pending = false;
+    } else {
+      const std::uint8_t* b;
+      if (!take(4, b)) {
+        if (m_file.readFailed()) return fail(SPSS_FILE_RERROR, at, "record type", "read failed");
+        if (m_file.remaining() == 0)
+          return fail(SPSS_NO_TYPE999, at, "dictionary", "the file ends before the dictionary termination record");
+        return fail(SPSS_FILE_TRUNCATED, at, "record type", "the file ends inside it");
+      }
+      ByteCursor c(b, 4, m_swap, at);
+      c.readI32(type);
+    }
+    int rc = SPSS_OK;
+    switch (type) {
+      case 2: rc = readVariableRecord(at); break;
+      case 3: rc = readValueLabels(at, pendingType, pending); break;
+      case 4: {
+        // A variable list without its labels: nothing to attach, skip it.
+        const std::uint8_t* b;
+        std::int32_t n;
+        if (!take(4, b)) return fail(SPSS_FILE_TRUNCATED, at, "value label variables record", "the file ends inside it");
+        ByteCursor(b, 4, m_swap).readI32(n);
+        if (n < 0 || std::int64_t(n) * 4 > m_file.remaining())
+          return fail(SPSS_FILE_TRUNCATED, at, "value label variables record", "count " + std::to_string(n) + " goes past the end of the file");
+        take(std::size_t(n) * 4, b);
+        break;
+      }
+      case 6: rc = readDocument(at); break;
+      case 7: rc = readExtension(at); break;
+      case 999: {
+        const std::uint8_t* b;
+        if (!take(4, b)) return fail(SPSS_FILE_TRUNCATED, at, "dictionary termination record", "the file ends inside it");
+        return SPSS_OK;
+      }
+      default:
+        return fail(m_raw.empty() ? SPSS_NO_TYPE2 : SPSS_BAD_DICTIONARY, at, "record",
+                    "unknown record type " + std::to_string(type));
+    }
+    if (rc != SPSS_OK) return rc;
+  }
+}
+
+int SavReader::readVariableRecord(std::int64_t at) {
+  static const std::string kRecord = "variable record";
+  const std::uint8_t* b;
+  if (!take(28, b)) return fail(SPSS_FILE_TRUNCATED, at, kRecord, "the file ends inside it");
+  ByteCursor c(b, 28, m_swap, at + 4);
+  RawVariable v;
+  std::int32_t hasLabel;
+  c.readI32(v.type);
+  c.readI32(hasLabel);
+  c.readI32(v.nMissing);
+  c.readI32(v.print);
+  c.readI32(v.write);
+  const std::uint8_t* name;
+  c.readBytes(8, name);
+  v.shortName = trimmedField(name, 8);
+  if (v.type < -1 || v.type > 255)
+    return fail(SPSS_BAD_DICTIONARY, at, kRecord, "variable type " + std::to_string(v.type));
+  if (hasLabel == 1) {
+    std::int32_t len;
+    if (!take(4, b)) return fail(SPSS_FILE_TRUNCATED, at, kRecord, "the file ends inside it");
+    ByteCursor(b, 4, m_swap).readI32(len);
+    std::int64_t padded = (std::int64_t(len) + 3) / 4 * 4;
+    if (len < 0 || padded > m_file.remaining())
+      return fail(SPSS_FILE_TRUNCATED, at, kRecord, "label length " + std::to_string(len) + " goes past the end of the file");
+    take(std::size_t(padded), b);
+    std::size_t n = std::size_t(len);
+    while (n > 0 && b[n - 1] == 0) --n;
+    v.label.assign(reinterpret_cast<const char*>(b), n);
+  } else if (hasLabel != 0) {
+    return fail(SPSS_BAD_DICTIONARY, at, kRecord, "label flag " + std::to_string(hasLabel));
+  }
+  if (v.nMissing != 0) {
+    int n = v.nMissing < 0 ? -v.nMissing : v.nMissing;
+    if (n > 3 || v.nMissing == -1)
+      return fail(SPSS_BAD_DICTIONARY, at, kRecord, "missing value count " + std::to_string(v.nMissing));
+    if (!take(std::size_t(n) * 8, b)) return fail(SPSS_FILE_TRUNCATED, at, kRecord, "the file ends inside it");
+    std::memcpy(v.missing, b, std::size_t(n) * 8);
+    if (v.type == -1) v.nMissing = 0;
+  }
+  int index = int(m_raw.size());
+  if (v.type == -1) {
+    // A continuation belongs to the string before it; a stray one is still
+    // an element of the case and is kept as an anonymous slot.
+    v.owner = -1;
+  }
+  m_raw.push_back(std::move(v));
+  (void)index;
+  // A long string announces its continuation records; without them the case
+  // layout cannot be trusted.
+  const RawVariable& added = m_raw.back();
+  if (added.type > 8) {
+    int continuations = (added.type + 7) / 8 - 1;
+    for (int i = 0; i < continuations; ++i) {
+      std::int64_t cat = m_file.tell();
+      if (!take(32, b)) return fail(SPSS_FILE_TRUNCATED, cat, kRecord, "the file ends inside it");
+      ByteCursor cc(b, 32, m_swap, cat);
+      std::int32_t recType, type, contLabel, contMissing;
+      cc.readI32(recType);
+      cc.readI32(type);
+      cc.readI32(contLabel);
+      cc.readI32(contMissing);
+      if (recType != 2 || type != -1)
+        return fail(SPSS_NO_TYPE2, cat, kRecord, "a continuation record of the string variable " +
+                                                     m_raw.back().shortName + " is missing");
+      RawVariable cont;
+      cont.type = -1;
+      m_raw.push_back(cont);
+      // Some writers put a label on continuation records; read past it.
+      if (contLabel == 1) {
+        std::int32_t len;
+        if (!take(4, b)) return fail(SPSS_FILE_TRUNCATED, cat, kRecord, "the file ends inside it");
+        ByteCursor(b, 4, m_swap).readI32(len);
+        std::int64_t padded = (std::int64_t(len) + 3) / 4 * 4;
+        if (len < 0 || padded > m_file.remaining())
+          return fail(SPSS_FILE_TRUNCATED, cat, kRecord, "label length goes past the end of the file");
+        take(std::size_t(padded), b);
+      }
+      if (contMissing != 0) {
+        int n = contMissing < 0 ? -contMissing : contMissing;
+        if (n > 3) return fail(SPSS_BAD_DICTIONARY, cat, kRecord, "missing value count " + std::to_string(contMissing));
+        if (!take(std::size_t(n) * 8, b)) return fail(SPSS_FILE_TRUNCATED, cat, kRecord, "the file ends inside it");
+      }
+    }
+  }
+  return SPSS_OK;
+}
+
+int SavReader::readValueLabels(std::int64_t at, int& pendingType, bool& pending) {
+  static const std::string kRecord = "value label record";
+  const std::uint8_t* b;
+  std::int32_t count;
+  if (!take(4, b)) return fail(SPSS_FILE_TRUNCATED, at, kRecord, "the file ends inside it");
+  ByteCursor(b, 4, m_swap).readI32(count);
+  // Each label takes at least 16 bytes; a count the file cannot hold is a lie.
+  if (count < 0 || std::int64_t(count) * 16 > m_file.remaining())
+    return fail(SPSS_FILE_TRUNCATED, at, kRecord, "label count " + std::to_string(count) + " goes past the end of the file");
+  std::vector<SavValueLabel> labels;
+  labels.reserve(std::size_t(count));
+  for (std::int32_t i = 0; i < count; ++i) {
+    std::int64_t lat = m_file.tell();
+    if (!take(9, b)) return fail(SPSS_FILE_TRUNCATED, lat, kRecord, "the file ends inside it");
+    SavValueLabel l;
+    std::memcpy(l.value, b, 8);
+    std::size_t len = b[8];
+    std::size_t padded = (len + 1 + 7) / 8 * 8 - 1;
+    if (!take(padded, b)) return fail(SPSS_FILE_TRUNCATED, lat, kRecord, "the file ends inside label " + std::to_string(i + 1));
+    while (len > 0 && b[len - 1] == 0) --len;
+    l.label.assign(reinterpret_cast<const char*>(b), len);
+    labels.push_back(std::move(l));
+  }
+  std::int64_t vat = m_file.tell();
+  if (!take(4, b)) return fail(SPSS_FILE_TRUNCATED, vat, "value label variables record", "the file ends before it");
+  std::int32_t type;
+  ByteCursor(b, 4, m_swap).readI32(type);
+  if (type != 4) {
+    // Labels that name no variables apply to none; read on with this record.
+    pendingType = type;
+    pending = true;
+    return SPSS_OK;
+  }
+  std::int32_t n;
+  if (!take(4, b)) return fail(SPSS_FILE_TRUNCATED, vat, "value label variables record", "the file ends inside it");
+  ByteCursor(b, 4, m_swap).readI32(n);
+  if (n < 0 || std::int64_t(n) * 4 > m_file.remaining())
+    return fail(SPSS_FILE_TRUNCATED, vat, "value label variables record", "count " + std::to_string(n) + " goes past the end of the file");
+  take(std::size_t(n) * 4, b);
+  ByteCursor c(b, std::size_t(n) * 4, m_swap, vat + 8);
+  int set = int(m_labelSets.size());
+  m_labelSets.push_back(std::move(labels));
+  for (std::int32_t i = 0; i < n; ++i) {
+    std::int32_t index;
+    c.readI32(index);
+    // Indexes count from 1 over all variable records; ones that point
+    // nowhere or at a continuation are ignored.
+    if (index < 1 || std::size_t(index) > m_raw.size()) continue;
+    RawVariable& v = m_raw[std::size_t(index) - 1];
+    if (v.type < 0) continue;
+    if (v.labelSets.empty() || v.labelSets.back() != set) v.labelSets.push_back(set);
+  }
+  return SPSS_OK;
+}
+
+int SavReader::readDocument(std::int64_t at) {
+  const std::uint8_t* b;
+  std::int32_t n;
+  if (!take(4, b)) return fail(SPSS_FILE_TRUNCATED, at, "document record", "the file ends inside it");
+  ByteCursor(b, 4, m_swap).readI32(n);
+  if (n < 0 || std::int64_t(n) * 80 > m_file.remaining())
+    return fail(SPSS_FILE_TRUNCATED, at, "document record", "line count " + std::to_string(n) + " goes past the end of the file");
+  take(std::size_t(n) * 80, b);
+  m_hasDocument = true;
+  // A second document record adds its lines to the first's.
+  for (std::int32_t i = 0; i < n; ++i) {
+    const std::uint8_t* line = b + std::size_t(i) * 80;
+    std::size_t len = 80;
+    while (len > 0 && (line[len - 1] == ' ' || line[len - 1] == 0)) --len;
+    m_rawDocuments.emplace_back(reinterpret_cast<const char*>(line), len);
+  }
+  return SPSS_OK;
+}
+
+int SavReader::readExtension(std::int64_t at) {
+  static const std::string kRecord = "extension record";
+  const std::uint8_t* b;
+  if (!take(12, b)) return fail(SPSS_FILE_TRUNCATED, at, kRecord, "the file ends inside it");
+  ByteCursor h(b, 12, m_swap);
+  std::int32_t subtype, size, count;
+  h.readI32(subtype);
+  h.readI32(size);
+  h.readI32(count);
+  std::string record = kRecord + " (subtype " + std::to_string(subtype) + ")";
+  if (size < 0 || count < 0)
+    return fail(SPSS_BAD_DICTIONARY, at, record, "negative size or count");
+  std::int64_t bytes = std::int64_t(size) * std::int64_t(count);  // cannot overflow in 64 bits
+  if (bytes > m_file.remaining())
+    return fail(SPSS_FILE_TRUNCATED, at, record, std::to_string(bytes) + " bytes go past the end of the file");
+  take(std::size_t(bytes), b);
+  m_subtypes.insert(subtype);
+  ByteCursor c(b, std::size_t(bytes), m_swap, at + 16);
+  std::string text(reinterpret_cast<const char*>(b), std::size_t(bytes));
+  switch (subtype) {
+    case 3: readIntegerInfo(c, size, count); break;
+    case 13: m_longNames += (m_longNames.empty() ? "" : "\t") + text; break;
+    case 14: m_veryLongStrings += (m_veryLongStrings.empty() ? "" : "\t") + text; break;
+    case 16: readExtendedCaseCount(c, size, count); break;
+    case 20: m_encodingName = trimmed(text); break;
+    case 21: m_longStringLabels.push_back(std::move(text)); break;
+    case 22: m_longStringMissing.push_back(std::move(text)); break;
+    // Floating-point info (4; the system-missing value is known by its bit
+    // pattern), multiple response sets (7, 19), product info (10), display
+    // parameters (11), attributes (17, 18) and unknown subtypes carry
+    // nothing this reader returns.
+    default: break;
+  }
+  return SPSS_OK;
+}
+
+void SavReader::readIntegerInfo(ByteCursor& c, std::int32_t size, std::int32_t count) {
+  if (size != 4 || count < 8) return;
+  std::int32_t v[8];
+  for (auto& x : v) c.readI32(x);
+  m_characterCode = v[7];
+}
+
+void SavReader::readExtendedCaseCount(ByteCursor& c, std::int32_t size, std::int32_t count) {
+  if (size != 8 || count != 2) return;
+  std::int64_t unknown, n;
+  c.readI64(unknown);
+  if (c.readI64(n) && n >= 0) m_extendedCases = n;
+}
+
+void SavReader::applyVeryLongStrings() {
+  if (m_veryLongStrings.empty()) return;
+  std::unordered_map<std::string, std::vector<int>> byShort;
+  for (std::size_t i = 0; i < m_raw.size(); ++i)
+    if (m_raw[i].type > 0) byShort[upperAscii(m_raw[i].shortName)].push_back(int(i));
+  for (const auto& [key, value] : keyValuePairs(m_veryLongStrings)) {
+    int width = 0;
+    bool digits = !value.empty();
+    for (char ch : value) {
+      if (ch < '0' || ch > '9' || width > 100000) { digits = false; break; }
+      width = width * 10 + (ch - '0');
+    }
+    if (!digits || width < 9 || width > 32767) continue;
+    auto it = byShort.find(upperAscii(key));
+    if (it == byShort.end()) continue;
+    // With duplicate short names, the first one not yet taken is meant.
+    int head = -1;
+    for (int candidate : it->second)
+      if (!m_raw[std::size_t(candidate)].absorbed && m_raw[std::size_t(candidate)].segmentHeads.empty()) {
+        head = candidate;
+        break;
+      }
+    if (head < 0) continue;
+    std::size_t segments = std::size_t(width + 251) / 252;
+    std::vector<int> heads;
+    for (std::size_t i = std::size_t(head); i < m_raw.size() && heads.size() < segments; ++i) {
+      if (m_raw[i].type == -1) continue;
+      if (m_raw[i].type == 0 || m_raw[i].absorbed || !m_raw[i].segmentHeads.empty()) break;
+      heads.push_back(int(i));
+    }
+    // Segments that are not there: the record is wrong, the variables stay
+    // as they are.
+    if (heads.size() != segments) continue;
+    for (std::size_t s = 1; s < heads.size(); ++s) m_raw[std::size_t(heads[s])].absorbed = true;
+    m_raw[std::size_t(head)].veryLongWidth = width;
+    m_raw[std::size_t(head)].segmentHeads = std::move(heads);
+  }
+}
+
+void SavReader::applyLongNames() {
+  if (m_longNames.empty()) return;
+  std::unordered_map<std::string, std::vector<int>> byShort;
+  for (std::size_t i = 0; i < m_raw.size(); ++i)
+    if (m_raw[i].type >= 0 && !m_raw[i].absorbed) byShort[upperAscii(m_raw[i].shortName)].push_back(int(i));
+  for (const auto& [key, value] : keyValuePairs(m_longNames)) {
+    auto it = byShort.find(upperAscii(key));
+    if (it == byShort.end() || value.empty()) continue;
+    for (int candidate : it->second) {
+      RawVariable& v = m_raw[std::size_t(candidate)];
+      if (v.longName.empty()) {
+        v.longName = value;
+        break;
+      }
+    }
+  }
+}
+
+void SavReader::buildVariables() {
+  m_elementCount = m_raw.size();
+  m_vars.reserve(m_raw.size());
+  for (std::size_t i = 0; i < m_raw.size(); ++i) {
+    RawVariable& r = m_raw[i];
+    if (r.type < 0 || r.absorbed) continue;
+    SavVariable v;
+    if (r.longName.empty() && !m_subtypes.count(13)) {
+      // Writers without long names store names in capitals; they read in
+      // lower case, as other readers show them.
+      v.name = m_text.toUtf8(r.shortName);
+      for (char& ch : v.name)
+        if (ch >= 'A' && ch <= 'Z') ch = char(ch - 'A' + 'a');
+    } else {
+      v.name = m_text.toUtf8(r.longName.empty() ? r.shortName : r.longName);
+    }
+    v.label = m_text.toUtf8(r.label);
+    v.width = r.veryLongWidth ? r.veryLongWidth : r.type;
+    v.print = decodeFormat(r.print);
+    v.write = decodeFormat(r.write);
+    v.element = i;
+    v.labelSets = std::move(r.labelSets);
+    if (v.width == 0) {
+      v.missingFormat = r.nMissing;
+      int n = r.nMissing < 0 ? -r.nMissing : r.nMissing;
+      for (int k = 0; k < n; ++k) ByteCursor(r.missing[k], 8, m_swap).readF64(v.missing[k]);
+    } else {
+      // Strings have only discrete missing values.
+      v.missingFormat = r.nMissing > 0 ? r.nMissing : 0;
+      std::size_t bytes = v.width < 8 ? std::size_t(v.width) : 8;
+      for (int k = 0; k < v.missingFormat; ++k)
+        v.stringMissing[k].assign(reinterpret_cast<const char*>(r.missing[k]), bytes);
+      // A format's width field holds one byte, so a very long string's
+      // formats say 255; its own width is the true one.
+      if (r.veryLongWidth) {
+        if (v.print.type == 1) v.print.width = v.width;
+        if (v.write.type == 1) v.write.width = v.width;
+      }
+      if (r.segmentHeads.empty()) {
+        v.segments.push_back({i, std::size_t(v.width)});
+      } else {
+        // Each segment but the last holds 255 bytes of the value.
+        std::size_t left = std::size_t(v.width);
+        for (int h : r.segmentHeads) {
+          std::size_t bytes = std::size_t(m_raw[std::size_t(h)].type);
+          if (bytes > 255) bytes = 255;
+          if (bytes > left) bytes = left;
+          if (bytes == 0) break;
+          v.segments.push_back({std::size_t(h), bytes});
+          left -= bytes;
+        }
+      }
+    }
+    r.owner = int(m_vars.size());
+    m_vars.push_back(std::move(v));
+  }
+  makeNamesUnique();
+  if (m_weightIndex >= 1 && std::size_t(m_weightIndex) <= m_raw.size()) {
+    const RawVariable& w = m_raw[std::size_t(m_weightIndex) - 1];
+    if (w.owner >= 0 && m_vars[std::size_t(w.owner)].width == 0) m_weightVar = w.owner;
+  }
+}
+
+void SavReader::makeNamesUnique() {
+  m_byName.reserve(m_vars.size() * 2);
+  m_byUpperName.reserve(m_vars.size() * 2);
+  for (std::size_t i = 0; i < m_vars.size(); ++i) {
+    SavVariable& v = m_vars[i];
+    if (v.name.empty()) v.name = "V" + std::to_string(i + 1);
+    std::string upper = upperAscii(v.name);
+    if (m_byUpperName.count(upper)) {
+      // Names are case-insensitive; a clash gets the first free suffix.
+      for (int k = 2;; ++k) {
+        std::string candidate = v.name + "_" + std::to_string(k);
+        std::string cu = upperAscii(candidate);
+        if (!m_byUpperName.count(cu)) {
+          v.name = std::move(candidate);
+          upper = std::move(cu);
+          break;
+        }
+      }
+    }
+    m_byUpperName.emplace(upper, int(i));
+    m_byName.emplace(v.name, int(i));
+  }
+}
+
+void SavReader::applyLongStringLabels() {
+  for (const std::string& record : m_longStringLabels) {
+    ByteCursor c(reinterpret_cast<const std::uint8_t*>(record.data()), record.size(), m_swap);
+    while (!c.atEnd()) {
+      std::int32_t nameLen, width, count;
+      const std::uint8_t* name;
+      if (!c.readI32(nameLen) || nameLen < 0 || !c.readBytes(std::size_t(nameLen), name) || !c.readI32(width) ||
+          !c.readI32(count) || count < 0)
+        break;
+      int index = findVariable(m_text.toUtf8(trimmedField(name, std::size_t(nameLen))));
+      SavVariable* v = index >= 0 && m_vars[std::size_t(index)].width > 8 ? &m_vars[std::size_t(index)] : nullptr;
+      bool ok = true;
+      for (std::int32_t i = 0; i < count && ok; ++i) {
+        std::int32_t valueLen, labelLen;
+        const std::uint8_t *value, *label;
+        ok = c.readI32(valueLen) && valueLen >= 0 && c.readBytes(std::size_t(valueLen), value) &&
+             c.readI32(labelLen) && labelLen >= 0 && c.readBytes(std::size_t(labelLen), label);
+        if (ok && v)
+          v->longStringLabels.emplace_back(std::string(reinterpret_cast<const char*>(value), std::size_t(valueLen)),
+                                           m_text.toUtf8(label, std::size_t(labelLen)));
+      }
+      // A damaged record loses only what follows the damage.
+      if (!ok) break;
+    }
+  }
+}
+
+void SavReader::applyLongStringMissing() {
+  for (const std::string& record : m_longStringMissing) {
+    ByteCursor c(reinterpret_cast<const std::uint8_t*>(record.data()), record.size(), m_swap);
+    while (!c.atEnd()) {
+      std::int32_t nameLen;
+      const std::uint8_t* name;
+      std::uint8_t count;
+      if (!c.readI32(nameLen) || nameLen < 0 || !c.readBytes(std::size_t(nameLen), name) || !c.readU8(count) ||
+          count > 3)
+        break;
+      int index = findVariable(m_text.toUtf8(trimmedField(name, std::size_t(nameLen))));
+      SavVariable* v = index >= 0 && m_vars[std::size_t(index)].width > 8 ? &m_vars[std::size_t(index)] : nullptr;
+      std::string values[3];
+      bool ok = true;
+      for (int i = 0; i < count && ok; ++i) {
+        std::int32_t len;
+        const std::uint8_t* value;
+        ok = c.readI32(len) && len >= 0 && c.readBytes(std::size_t(len), value);
+        if (ok) values[i].assign(reinterpret_cast<const char*>(value), std::size_t(len) < 8 ? std::size_t(len) : 8);
+      }
+      if (!ok) break;
+      if (v) {
+        v->missingFormat = count;
+        for (int i = 0; i < 3; ++i) v->stringMissing[i] = values[i];
+      }
+    }
+  }
+}
+
+int SavReader::findVariable(std::string_view name) const {
+  auto it = m_byName.find(std::string(name));
+  if (it != m_byName.end()) return it->second;
+  auto up = m_byUpperName.find(upperAscii(name));
+  return up == m_byUpperName.end() ? -1 : up->second;
+}
+
+double SavReader::labelNumber(const SavValueLabel& l) const {
+  double d = 0;
+  ByteCursor(l.value, 8, m_swap).readF64(d);
+  return d;
+}
+
+double SavReader::numericValue(const SavVariable& v) const {
+  std::uint64_t bits;
+  std::memcpy(&bits, m_cases.row() + v.element * 8, 8);
+  if (m_swap) bits = byteSwap64(bits);
+  double d;
+  std::memcpy(&d, &bits, 8);
+  return d;
+}
+
+std::string SavReader::stringValue(const SavVariable& v) const {
+  if (v.segments.size() == 1)
+    return m_text.toUtf8(m_cases.row() + v.segments[0].element * 8, v.segments[0].bytes);
+  m_scratch.clear();
+  for (const SavSegment& s : v.segments)
+    m_scratch.append(reinterpret_cast<const char*>(m_cases.row() + s.element * 8), s.bytes);
+  return m_text.toUtf8(m_scratch);
+}
+
+}  // namespace brindle

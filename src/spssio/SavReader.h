@@ -1,0 +1,160 @@
+// The dictionary and the case stream of one open system file. open() reads
+// the whole dictionary; the cases are then read one at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "spssio/BlockFile.h"
+#include "spssio/ByteCursor.h"
+#include "spssio/SavCaseStream.h"
+#include "spssio/TextConverter.h"
+
+namespace brindle {
+
+struct SavFormat {
+  int type = 0;
+  int width = 0;
+  int decimals = 0;
+};
+
+// One value label; value holds the 8 stored bytes (a number in the file's
+// byte order, or a blank-padded string).
+struct SavValueLabel {
+  std::uint8_t value[8];
+  std::string label;  // UTF-8
+};
+
+struct SavSegment {
+  std::size_t element;  // first 8-byte element of the segment in a case
+  std::size_t bytes;    // bytes of the value stored there
+};
+
+struct SavVariable {
+  std::string name;   // whole, UTF-8
+  std::string label;  // whole, UTF-8; empty when none
+  int width = 0;      // 0 numeric, else the string width in bytes
+  SavFormat print;
+  SavFormat write;
+  int missingFormat = 0;  // 0 none, 1..3 discrete, -2 range, -3 range plus one
+  double missing[3] = {0, 0, 0};
+  std::string stringMissing[3];  // stored bytes, at most 8 each
+  std::size_t element = 0;       // first element of the value in a case
+  std::vector<SavSegment> segments;  // string variables: where the bytes lie
+  std::vector<int> labelSets;        // indexes into SavReader::labelSets()
+  // Labels of strings wider than 8 (stored value bytes, UTF-8 label).
+  std::vector<std::pair<std::string, std::string>> longStringLabels;
+};
+
+class SavReader {
+ public:
+  SavReader() = default;
+  SavReader(const SavReader&) = delete;
+  SavReader& operator=(const SavReader&) = delete;
+
+  // Opens path and reads its dictionary. Returns an SPSS code; on failure
+  // error() names the record and byte offset.
+  int open(const char* path);
+  const std::string& error() const { return m_error; }
+
+  const std::vector<SavVariable>& variables() const { return m_vars; }
+  // Index of the variable with this name (exact, else ignoring ASCII case),
+  // -1 when none.
+  int findVariable(std::string_view name) const;
+  const std::vector<std::vector<SavValueLabel>>& labelSets() const { return m_labelSets; }
+  double labelNumber(const SavValueLabel& l) const;
+
+  std::int64_t caseCount() const { return m_caseCount; }
+  std::int64_t caseSize() const { return std::int64_t(m_elementCount) * 8; }
+  int weightVariable() const { return m_weightVar; }
+  int compression() const { return m_compression; }
+  bool bigEndian() const { return m_bigEndian; }
+  const std::string& productText() const { return m_product; }
+  const std::string& creationDate() const { return m_date; }
+  const std::string& creationTime() const { return m_time; }
+  const std::string& fileLabel() const { return m_fileLabel; }
+  const std::vector<std::string>& documents() const { return m_documents; }
+  bool hasDocumentRecord() const { return m_hasDocument; }
+  bool hasExtension(int subtype) const { return m_subtypes.count(subtype) != 0; }
+  const std::string& encoding() const { return m_text.encoding(); }
+  std::string textToUtf8(const std::string& bytes) const { return m_text.toUtf8(bytes); }
+
+  // Cases.
+  SavCaseStream& cases() { return m_cases; }
+  // The current case's value of a numeric variable (system-missing as -DBL_MAX).
+  double numericValue(const SavVariable& v) const;
+  // The current case's value of a string variable in UTF-8, blank padding kept.
+  std::string stringValue(const SavVariable& v) const;
+
+ private:
+  struct RawVariable {
+    int type = 0;  // 0 numeric, 1..255 string width, -1 continuation
+    std::string shortName;
+    std::string label;
+    int nMissing = 0;
+    std::uint8_t missing[3][8] = {};
+    std::int32_t print = 0;
+    std::int32_t write = 0;
+    std::vector<int> labelSets;
+    int owner = -1;       // final variable index, -1 for continuations/segments
+    bool absorbed = false;  // a later segment of a very long string
+    std::string longName;
+    int veryLongWidth = 0;
+    std::vector<int> segmentHeads;  // very long strings: the segments in order
+  };
+
+  int fail(int code, std::int64_t offset, const std::string& record, const std::string& what);
+  bool take(std::size_t n, const std::uint8_t*& bytes);
+  int readHeader();
+  int readRecords();
+  int readVariableRecord(std::int64_t at);
+  int readValueLabels(std::int64_t at, int& pendingType, bool& pending);
+  int readDocument(std::int64_t at);
+  int readExtension(std::int64_t at);
+  void readIntegerInfo(ByteCursor& c, std::int32_t size, std::int32_t count);
+  void readExtendedCaseCount(ByteCursor& c, std::int32_t size, std::int32_t count);
+  void applyVeryLongStrings();
+  void applyLongNames();
+  void buildVariables();
+  void makeNamesUnique();
+  void applyLongStringLabels();
+  void applyLongStringMissing();
+
+  BlockFile m_file;
+  bool m_swap = false;
+  bool m_bigEndian = false;
+  int m_compression = 0;
+  double m_bias = 100.0;
+  std::int32_t m_weightIndex = 0;
+  std::int64_t m_headerCases = -1;
+  std::int64_t m_extendedCases = -1;
+  std::int64_t m_caseCount = -1;
+  std::size_t m_elementCount = 0;
+  int m_characterCode = 0;
+  std::string m_encodingName;
+  std::string m_product, m_date, m_time, m_fileLabel;
+  bool m_hasDocument = false;
+  std::vector<std::string> m_rawDocuments;
+  std::vector<std::string> m_documents;
+  std::set<int> m_subtypes;
+  std::string m_longNames, m_veryLongStrings;
+  std::vector<std::string> m_longStringLabels, m_longStringMissing;
+
+  std::vector<RawVariable> m_raw;
+  std::vector<std::vector<SavValueLabel>> m_labelSets;
+  std::vector<SavVariable> m_vars;
+  std::unordered_map<std::string, int> m_byName;
+  std::unordered_map<std::string, int> m_byUpperName;
+  int m_weightVar = -1;
+  TextConverter m_text;
+  SavCaseStream m_cases;
+  std::string m_error;
+  mutable std::string m_scratch;
+};
+
+}  // namespace brindle

@@ -1,0 +1,186 @@
+#include "spssio/TextConverter.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace brindle {
+namespace {
+
+const char kReplacement[] = "\xEF\xBF\xBD";
+
+std::string upperAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+  return s;
+}
+
+// Declared names whose encodings are read as their Windows supersets, so that
+// characters the narrower standard lacks still come through.
+std::string supersetName(const std::string& declared) {
+  std::string u = upperAscii(declared);
+  if (u == "UTF8" || u == "UTF-8") return "UTF-8";
+  if (u == "SHIFT_JIS" || u == "SHIFT-JIS" || u == "SJIS" || u == "WINDOWS-31J" || u == "CP932" ||
+      u == "WINDOWS-932" || u == "MS_KANJI")
+    return "CP932";
+  if (u == "GB2312" || u == "GBK" || u == "CP936" || u == "WINDOWS-936" || u == "EUC-CN")
+    return "GBK";
+  if (u == "EUC-KR" || u == "KS_C_5601-1987" || u == "CP949" || u == "WINDOWS-949" || u == "UHC")
+    return "CP949";
+  if (u == "ISO-8859-1" || u == "ISO8859-1" || u == "LATIN1" || u == "US-ASCII" || u == "ASCII" ||
+      u == "ANSI_X3.4-1968")
+    return "WINDOWS-1252";
+  return u;
+}
+
+bool isUtf8Continuation(std::uint8_t b) { return (b & 0xC0) == 0x80; }
+
+// Length of the valid UTF-8 sequence starting at p (at most n bytes), 0 when
+// the bytes there are not one.
+std::size_t validSequence(const std::uint8_t* p, std::size_t n) {
+  std::uint8_t b = p[0];
+  if (b < 0x80) return 1;
+  std::size_t len;
+  std::uint32_t min;
+  if ((b & 0xE0) == 0xC0) { len = 2; min = 0x80; }
+  else if ((b & 0xF0) == 0xE0) { len = 3; min = 0x800; }
+  else if ((b & 0xF8) == 0xF0) { len = 4; min = 0x10000; }
+  else return 0;
+  if (n < len) return 0;
+  std::uint32_t cp = b & (0x7F >> len);
+  for (std::size_t i = 1; i < len; ++i) {
+    if (!isUtf8Continuation(p[i])) return 0;
+    cp = (cp << 6) | (p[i] & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return len;
+}
+
+}  // namespace
+
+void appendValidUtf8(std::string& out, const std::uint8_t* bytes, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n) {
+    std::size_t start = i;
+    while (i < n && bytes[i] >= 0x01 && bytes[i] < 0x80) ++i;
+    out.append(reinterpret_cast<const char*>(bytes + start), i - start);
+    if (i == n) break;
+    if (bytes[i] == 0) {
+      out.push_back(' ');
+      ++i;
+      continue;
+    }
+    std::size_t len = validSequence(bytes + i, n - i);
+    if (len == 0) {
+      out.append(kReplacement);
+      ++i;
+      // A cut-off or broken sequence is one replacement, not one per byte.
+      while (i < n && isUtf8Continuation(bytes[i])) ++i;
+    } else {
+      out.append(reinterpret_cast<const char*>(bytes + i), len);
+      i += len;
+    }
+  }
+}
+
+std::size_t utf8PrefixLength(const char* text, std::size_t length, std::size_t cap) {
+  if (length <= cap) return length;
+  std::size_t k = cap;
+  while (k > 0 && isUtf8Continuation(std::uint8_t(text[k]))) --k;
+  return k;
+}
+
+TextConverter::TextConverter() { open("WINDOWS-1252"); }
+
+TextConverter::~TextConverter() {
+  if (m_iconv) iconv_close(static_cast<iconv_t>(m_iconv));
+}
+
+bool TextConverter::open(const std::string& name) {
+  if (name == "UTF-8") {
+    if (m_iconv) iconv_close(static_cast<iconv_t>(m_iconv));
+    m_iconv = nullptr;
+    m_utf8 = true;
+    m_name = name;
+    return true;
+  }
+  iconv_t cd = iconv_open("UTF-8", name.c_str());
+  if (cd == iconv_t(-1)) return false;
+  if (m_iconv) iconv_close(static_cast<iconv_t>(m_iconv));
+  m_iconv = cd;
+  m_utf8 = false;
+  m_name = name;
+  return true;
+}
+
+bool TextConverter::setEncoding(const std::string& name) {
+  std::string wanted = supersetName(name);
+  if (open(wanted)) return true;
+  open("WINDOWS-1252");
+  return false;
+}
+
+bool TextConverter::setCodePage(int codePage) {
+  switch (codePage) {
+    case 65001: return open("UTF-8");
+    // 2 (7-bit ASCII) and 3 (8-bit ASCII) were written by old versions
+    // whatever the real encoding was; windows-1252 reads both.
+    case 2: case 3: case 1252: case 28591: case 20127: return open("WINDOWS-1252");
+    case 1: return open("IBM037") || open("WINDOWS-1252");
+    case 932: return open("CP932");
+    case 936: return open("GBK");
+    case 949: return open("CP949");
+    default: break;
+  }
+  if (codePage > 0 && codePage < 100000 && open("CP" + std::to_string(codePage))) return true;
+  open("WINDOWS-1252");
+  return false;
+}
+
+std::string TextConverter::toUtf8(const std::uint8_t* bytes, std::size_t n) const {
+  std::string out;
+  out.reserve(n);
+  std::size_t ascii = 0;
+  while (ascii < n && bytes[ascii] >= 0x01 && bytes[ascii] < 0x80) ++ascii;
+  if (ascii == n) {
+    out.assign(reinterpret_cast<const char*>(bytes), n);
+    return out;
+  }
+  if (m_utf8 || !m_iconv) {
+    appendValidUtf8(out, bytes, n);
+    return out;
+  }
+  iconv_t cd = static_cast<iconv_t>(m_iconv);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  std::vector<char> buf(n * 4 + 16);
+  std::size_t i = 0;
+  while (i < n) {
+    if (bytes[i] == 0) {
+      out.push_back(' ');
+      ++i;
+      continue;
+    }
+    // Convert up to the next zero byte so zeros never reach iconv.
+    std::size_t stop = i;
+    while (stop < n && bytes[stop] != 0) ++stop;
+    char* inPtr = const_cast<char*>(reinterpret_cast<const char*>(bytes + i));
+    std::size_t inLeft = stop - i;
+    char* outPtr = buf.data();
+    std::size_t outLeft = buf.size();
+    std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    out.append(buf.data(), std::size_t(outPtr - buf.data()));
+    i = stop - inLeft;
+    if (rc == std::size_t(-1)) {
+      if (errno == E2BIG) continue;
+      // EILSEQ: an invalid byte; EINVAL: a sequence cut off at the field's end.
+      out.append(kReplacement);
+      ++i;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  return out;
+}
+
+}  // namespace brindle
