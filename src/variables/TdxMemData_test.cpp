@@ -455,7 +455,7 @@ TEST(TdxMemDataLarge, HundredThousandRecords) {
   t.AddListener(&l);
   t.Open();
   t.DisableControls();
-  for (int i = 1; i <= 100000; ++i) t.AppendRecord(Rec(i, "v" + std::to_string(100000 - i)));
+  for (int i = 1; i <= 100000; ++i) t.AppendRecord(Rec(i, std::to_string(100000 - i).insert(0, 1, 'v')));
   t.EndLoad();
   t.EnableControls();
   EXPECT_EQ(l.resets, 1);

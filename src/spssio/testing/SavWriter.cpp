@@ -4,10 +4,15 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <set>
 #include <stdexcept>
+#ifndef _WIN32
+#include <sys/types.h>
+#endif
 
 namespace brindle::testing {
 
@@ -85,9 +90,8 @@ public:
   }
   void patch(std::uint64_t offset, const Bytes& bytes) override {
     drain();
-    if (std::fflush(m_file) != 0 || std::fseek(m_file, static_cast<long>(offset), SEEK_SET) != 0 ||
-        std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size() ||
-        std::fseek(m_file, 0, SEEK_END) != 0)
+    if (std::fflush(m_file) != 0 || seek(offset, SEEK_SET) != 0 ||
+        std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size() || seek(0, SEEK_END) != 0)
       fail();
   }
   void close() override {
@@ -98,6 +102,14 @@ public:
   }
 
 private:
+  // Files past 2 GiB need 64-bit positions, which plain fseek lacks on Windows.
+  int seek(std::uint64_t offset, int whence) {
+#ifdef _WIN32
+    return _fseeki64(m_file, static_cast<long long>(offset), whence);
+#else
+    return fseeko(m_file, static_cast<off_t>(offset), whence);
+#endif
+  }
   void drain() {
     if (!m_pending.empty() && std::fwrite(m_pending.data(), 1, m_pending.size(), m_file) != m_pending.size())
       fail();
@@ -481,7 +493,7 @@ void SavWriterEngine::writeExtensions() {
     Bytes d;
     for (std::size_t i = 0; i < m_file.variables.size(); ++i) {
       if (m_file.variables[i].width <= 255) continue;
-      char width[8];
+      char width[16];
       std::snprintf(width, sizeof width, "%05d", m_file.variables[i].width);
       putText(d, m_vars[i].segments[0].name);
       d.push_back('=');
@@ -675,8 +687,11 @@ SavLayout SavWriterEngine::finish() {
   }
   m_layout.dataEnd = m_sink->size();
   inject(InjectAt::AtEnd);
-  if (m_patchHeaderCases)
-    m_sink->patch(m_ncasesOffset, int32Bytes(static_cast<std::int32_t>(m_layout.casesWritten), o));
+  if (m_patchHeaderCases) {
+    // A count the 32-bit field cannot hold is written as unknown.
+    const std::int64_t n = m_layout.casesWritten;
+    m_sink->patch(m_ncasesOffset, int32Bytes(n > INT32_MAX ? -1 : static_cast<std::int32_t>(n), o));
+  }
   if (m_patchExtendedCases && m_extendedCasesOffset) {
     Bytes b;
     putInt64(b, m_layout.casesWritten, o);

@@ -126,6 +126,52 @@ INSTANTIATE_TEST_SUITE_P(EachCompressionAndByteOrder, PsppReadsWriterFiles,
                                            Variant{Compression::Zsav, ByteOrder::Little, "ZSAV"},
                                            Variant{Compression::Zsav, ByteOrder::Big, "ZSAV"}));
 
+// Text of exactly width bytes whose every 252- and 255-byte stretch differs,
+// so a segment stored in the wrong place shows.
+std::string patterned(int width) {
+  std::string s;
+  for (int i = 0; i < width; ++i) s += char('A' + (i / 7) % 26);
+  return s;
+}
+
+TEST(SavWriter, PsppReadsStringsOfEveryWidthAndLyingHeaders) {
+  if (!std::filesystem::exists(kPspp)) GTEST_SKIP() << "pspp not installed";
+  const std::vector<int> widths = {1, 8, 9, 255, 256, 300, 2000};
+  for (Compression c : {Compression::None, Compression::Bytecode, Compression::Zsav}) {
+    SavFile f;
+    f.compression = c;
+    f.byteOrder = c == Compression::Bytecode ? ByteOrder::Little : ByteOrder::Big;
+    // Header fields that lie or say "unknown"; the data still holds three cases.
+    f.headerCases = -1;
+    f.extendedCaseCount = false;
+    f.nominalCaseSize = c == Compression::None ? 0 : -1;
+    Case first, second, third;
+    for (int w : widths) {
+      f.variables.push_back(Variable::string("w" + std::to_string(w), w));
+      first.push_back(patterned(w));
+      second.push_back(std::string(w > 3 ? "end" : ""));
+      third.push_back(std::string(static_cast<std::size_t>(w), ' '));
+    }
+    f.variables.push_back(Variable::numeric("n"));
+    first.push_back(1e10);
+    second.push_back(-0.5);
+    third.push_back(sysmis());
+    f.cases = {first, second, third};
+    TempFile file(writeSav(f));
+    const std::string out = runPspp("GET FILE='" + file.path() + "'.\nLIST.\n");
+    EXPECT_EQ(out.find("warning"), std::string::npos) << out;
+    std::string header = "w1";
+    std::string row1 = patterned(1);
+    for (std::size_t i = 1; i < widths.size(); ++i) {
+      header += ",w" + std::to_string(widths[i]);
+      row1 += "," + patterned(widths[i]);
+    }
+    EXPECT_NE(out.find(header + ",n\n" + row1 + ",1.0E+010\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(",end,end,end,end,end,end,-.50\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(",,,,,,,.  \n"), std::string::npos) << out;
+  }
+}
+
 TEST(SavWriter, StreamingWriterWritesTheSameBytesAsTheWholeFileWriter) {
   for (Compression c : {Compression::None, Compression::Bytecode, Compression::Zsav}) {
     SavFile f = richFile(c, ByteOrder::Big);

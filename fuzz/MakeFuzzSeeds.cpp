@@ -1,0 +1,96 @@
+// Writes small system files of every kind the writer makes into a folder, as
+// starting points for the fuzzer: each compression and byte order, very long
+// strings, lying headers, odd records, and cut-off files.
+#include <cstdio>
+#include <string>
+
+#include "spssio/testing/SavWriter.h"
+
+using namespace brindle::testing;
+
+namespace {
+
+SavFile smallFile(Compression c, ByteOrder o) {
+  SavFile f;
+  f.compression = c;
+  f.byteOrder = o;
+  f.zlibBlockSize = 64;
+  f.fileLabel = "seed";
+  f.documents = {"one line of documentation"};
+  Variable id = Variable::numeric("id", "Identifier");
+  id.numericLabels = {{1, "One"}, {2, "Two"}, {99, "Missing"}};
+  id.missingCode = -3;
+  id.missing[0] = 90;
+  id.missing[1] = 99;
+  id.missing[2] = -1;
+  Variable s3 = Variable::string("Code", 3, "A short string");
+  s3.stringLabels = {{"abc", "ABC"}};
+  s3.stringMissing = {"zz", "yy"};
+  Variable s12 = Variable::string("LongerStringName", 12);
+  s12.stringLabels = {{"hello world!", "greeting"}};
+  s12.stringMissing = {"none"};
+  Variable when = Variable::numeric("when");
+  when.print = Format{22, 20, 0};
+  Variable w = Variable::numeric("w");
+  f.variables = {id, s3, s12, when, w};
+  f.weight = "w";
+  for (int i = 0; i < 6; ++i)
+    f.cases.push_back({i == 2 ? sysmis() : double(i), std::string("ab") + char('a' + i), std::string("héllo wörld"),
+                       13000000000.0 + i * 3600.5, 0.5 + i});
+  return f;
+}
+
+void save(const std::string& dir, const std::string& name, const Bytes& bytes) {
+  const std::string path = dir + "/" + name;
+  if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    return 2;
+  }
+  const std::string dir = argv[1];
+  const char* cname[] = {"none", "bytecode", "zsav"};
+  for (Compression c : {Compression::None, Compression::Bytecode, Compression::Zsav})
+    for (ByteOrder o : {ByteOrder::Little, ByteOrder::Big}) {
+      const Bytes bytes = writeSav(smallFile(c, o));
+      const std::string base = std::string(cname[int(c)]) + (o == ByteOrder::Big ? "-be" : "-le");
+      save(dir, base + ".sav", bytes);
+      save(dir, base + "-cut.sav", truncated(bytes, bytes.size() * 3 / 4));
+    }
+
+  SavFile vls;
+  vls.variables = {Variable::string("VeryLongText", 700), Variable::numeric("n")};
+  vls.cases = {{std::string(700, 'x'), 1.0}, {std::string("short"), 2.5}};
+  save(dir, "very-long-string.sav", writeSav(vls));
+
+  SavFile lies = smallFile(Compression::None, ByteOrder::Little);
+  lies.headerCases = -1;
+  lies.nominalCaseSize = -1;
+  lies.extendedCaseCount = false;
+  lies.creationDate = "xx yyy zz";
+  save(dir, "unknown-count.sav", writeSav(lies));
+  lies.compression = Compression::Bytecode;
+  lies.bias = 50;
+  lies.headerCases = 1000;
+  save(dir, "count-too-large-bias-50.sav", writeSav(lies));
+
+  SavFile odd = smallFile(Compression::Bytecode, ByteOrder::Little);
+  odd.documentsTwice = true;
+  odd.encodingRecord = false;
+  odd.characterCode = 1252;
+  odd.bytecodeEndCode = true;
+  odd.extraExtensions = {{5, 1, 4, textBytes("abcd")}, {24, 1, 6, textBytes("<x/>  ")}};
+  save(dir, "odd-records.sav", writeSav(odd));
+
+  SavFile empty;
+  empty.extendedCaseCount = false;
+  save(dir, "no-variables.sav", writeSav(empty));
+  return 0;
+}
