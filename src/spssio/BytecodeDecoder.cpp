@@ -91,7 +91,7 @@ BytecodeDecoder::Result BytecodeDecoder::decodeSlow(const std::uint8_t*& in, con
     if (m_literalHave > 0) {
       std::size_t take = std::size_t(8 - m_literalHave);
       if (std::size_t(end - in) < take) take = std::size_t(end - in);
-      std::memcpy(row + m_filled * 8 + m_literalHave, in, take);
+      if (take) std::memcpy(row + m_filled * 8 + m_literalHave, in, take);
       in += take;
       m_literalHave += int(take);
       if (m_literalHave < 8) return Result::NeedInput;
@@ -102,7 +102,7 @@ BytecodeDecoder::Result BytecodeDecoder::decodeSlow(const std::uint8_t*& in, con
     if (m_codeIndex == 8) {
       std::size_t take = std::size_t(8 - m_codesHave);
       if (std::size_t(end - in) < take) take = std::size_t(end - in);
-      std::memcpy(m_codes + m_codesHave, in, take);
+      if (take) std::memcpy(m_codes + m_codesHave, in, take);
       in += take;
       m_codesHave += int(take);
       if (m_codesHave < 8) return Result::NeedInput;
@@ -119,8 +119,7 @@ BytecodeDecoder::Result BytecodeDecoder::decodeSlow(const std::uint8_t*& in, con
       case kCodeLiteral:
         m_literalHave = 0;
         if (in == end) {
-          // Mark the literal as begun so midRow() reports the cut.
-          m_literalHave = 0;
+          // The literal is read when more input comes.
           --m_codeIndex;
           return Result::NeedInput;
         }
