@@ -55,6 +55,24 @@ BytecodeDecoder::Result BytecodeDecoder::decode(const std::uint8_t*& in, const s
           std::memcpy(m_codes, p, 8);
           p += 8;
           index = 0;
+          // A whole group of plain values and literals, the common case, is
+          // copied without a branch per code: literal or table entry.
+          if (filled + 8 <= elementCount) {
+            bool plain = true;
+            for (int k = 0; k < 8; ++k) plain &= m_codes[k] != kCodePad && m_codes[k] != kCodeEnd;
+            if (plain) {
+              std::uint8_t* dst = row + filled * 8;
+              for (int k = 0; k < 8; ++k) {
+                bool literal = m_codes[k] == kCodeLiteral;
+                const std::uint8_t* src = literal ? p : m_patterns[m_codes[k]];
+                std::memcpy(dst + k * 8, src, 8);
+                p += literal ? 8 : 0;
+              }
+              filled += 8;
+              index = 8;
+              continue;
+            }
+          }
         }
         std::uint8_t code = m_codes[index++];
         if (code == kCodeLiteral) {
