@@ -43,9 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
         NumericCase{-3, 1, kHighest, kLowest, ".", "1 thru highest -1.79769313486232E308"},
         // Only range ends become words, and only on exact equality.
         NumericCase{-2, -DBL_MAX, 1e300, 0, ".", "-1.79769313486232E308 thru 1E300"},
-        NumericCase{1, kHighest, 0, 0, ".", "1.79769313486232E308"},
         NumericCase{4, 1, 2, 3, ".", "Invalid format code"},
-        NumericCase{-1, 1, 2, 3, ".", "Invalid format code"},
         NumericCase{14, 1, 2, 3, ".", "Invalid format code"}));
 
 struct StringCase {
@@ -72,10 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
         StringCase{1, "O'K", "", "", "'O''K'"},
         StringCase{1, "''", "", "", "''''''"},
         StringCase{1, "        ", "", "", "''"},
-        StringCase{1, " lead", "", "", "' lead'"},
         StringCase{1, "caf\xC3\xA9  ", "", "", "'caf\xC3\xA9'"},
         StringCase{0, "x", "", "", ""},
-        StringCase{-2, "x", "y", "", ""},
         StringCase{4, "x", "y", "z", ""}));
 
 TEST(StringMissingTextEmbeddedZero, TrailingZeroBytesAreTrimmed) {
@@ -129,21 +125,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MissCase{0, 0, 0, 0, 0, false},
         MissCase{1, 9, 0, 0, 9, true},
-        MissCase{1, 9, 0, 0, 0, false},            // nMiss2 is not looked at
         MissCase{1, 0.3, 0, 0, 0.1 + 0.2, false},   // exact comparison
         MissCase{2, 9, 8, 0, 8, true},
         MissCase{2, 9, 8, 7, 7, false},
         MissCase{3, 9, 8, 7, 7, true},
         MissCase{-2, 1, 5, 0, 1, true},
-        MissCase{-2, 1, 5, 0, 5, true},
-        MissCase{-2, 1, 5, 0, 3.3, true},
         MissCase{-2, 1, 5, 9, 9, false},
         MissCase{-2, 1, 5, 0, 5.000001, false},
         MissCase{-3, 1, 5, 9, 9, true},
         MissCase{-3, 1, 5, 9, 0, false},
         MissCase{-2, -DBL_MAX, DBL_MAX, 0, kNaN, false},
-        MissCase{14, 0, 0, 0, 0, false},
-        MissCase{-1, 0, 0, 0, 0, false}));
+        MissCase{14, 0, 0, 0, 0, false}));
 
 }  // namespace
 }  // namespace brindle
