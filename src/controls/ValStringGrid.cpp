@@ -107,7 +107,9 @@ TValStringGrid::TValStringGrid(QWidget* parent) : QTableWidget(0, kColumns, pare
   viewport()->setMouseTracking(true);
   for (int c = 0; c < kColumns; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem(QString()));
 
-  for (QObject* o : {static_cast<QObject*>(viewport()), static_cast<QObject*>(titles),
+  // Mouse events of the title row arrive at its viewport.
+  for (QObject* o : {static_cast<QObject*>(viewport()), static_cast<QObject*>(titles->viewport()),
+                     static_cast<QObject*>(titles),
                      static_cast<QObject*>(verticalScrollBar()),
                      static_cast<QObject*>(horizontalScrollBar())}) {
     o->installEventFilter(this);
@@ -325,12 +327,14 @@ bool TValStringGrid::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseMove:
-      if (watched == viewport() || watched == horizontalHeader()) {
+      if (watched == viewport() || watched == horizontalHeader()->viewport()) {
         return RouteMouse(static_cast<QWidget*>(watched), event);
       }
       return false;
     case QEvent::Leave:
-      if (m_cellHints && (watched == viewport() || watched == horizontalHeader())) HideHint();
+      if (m_cellHints && (watched == viewport() || watched == horizontalHeader()->viewport())) {
+        HideHint();
+      }
       return false;
     default:
       return QTableWidget::eventFilter(watched, event);
