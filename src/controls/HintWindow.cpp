@@ -43,7 +43,6 @@ void HintWindow::ShowAt(const QString& text, QPoint globalTopLeft) {
   setText(text);
   setGeometry(QRect(globalTopLeft, need.size() + QSize(2 * kMargin + 2, 2 * kMargin)));
   if (!isVisible()) show();
-  raise();
 }
 
 void HintWindow::HideHint() {
