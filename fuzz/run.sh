@@ -1,28 +1,33 @@
 #!/bin/sh
-# Builds the fuzz target with clang and runs it for SECONDS (default 600),
-# seeded with the real files of ../shared/testdata/sav and the writer's seeds.
+# run.sh [SECONDS] [TARGET]
+# Builds the fuzz targets with clang and runs TARGET (spssio_fuzz, the
+# default, or bytecode_fuzz) for SECONDS (default 600). spssio_fuzz is seeded
+# with the real files of ../shared/testdata/sav and the writer's seeds.
 # Prints the executions reached and the crashes found.
 set -eu
 seconds=${1:-600}
+target=${2:-spssio_fuzz}
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(dirname "$here")
 build=$src/build-fuzz
-work=$build/fuzz-run
+work=$build/fuzz-run/$target
 
 CC=clang CXX=clang++ cmake -S "$src" -B "$build" -DBRINDLE_FUZZ=ON -DBRINDLE_TESTS=OFF \
   -DBRINDLE_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target spssio_fuzz make_fuzz_seeds -j2 >/dev/null
+cmake --build "$build" --target spssio_fuzz bytecode_fuzz make_fuzz_seeds -j2 >/dev/null
 
 mkdir -p "$work/corpus" "$work/seeds" "$work/crashes"
-"$build/fuzz/make_fuzz_seeds" "$work/seeds"
-if [ -d "$src/../shared/testdata/sav" ]; then
+if [ "$target" = spssio_fuzz ]; then
+  "$build/fuzz/make_fuzz_seeds" "$work/seeds"
+fi
+if [ "$target" = spssio_fuzz ] && [ -d "$src/../shared/testdata/sav" ]; then
   cp "$src/../shared/testdata/sav/"*.sav "$src/../shared/testdata/sav/"*.zsav "$work/seeds/" 2>/dev/null || true
 fi
 
 log=$work/fuzz.log
 set +e
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  "$build/fuzz/spssio_fuzz" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
+  "$build/fuzz/$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
   -timeout=20 -print_final_stats=1 -artifact_prefix="$work/crashes/" \
   "$work/corpus" "$work/seeds" >"$log" 2>&1
 status=$?

@@ -55,6 +55,24 @@ BytecodeDecoder::Result BytecodeDecoder::decode(const std::uint8_t*& in, const s
           std::memcpy(m_codes, p, 8);
           p += 8;
           index = 0;
+          // A whole group of plain values and literals, the common case, is
+          // copied without a branch per code: literal or table entry.
+          if (filled + 8 <= elementCount) {
+            bool plain = true;
+            for (int k = 0; k < 8; ++k) plain &= m_codes[k] != kCodePad && m_codes[k] != kCodeEnd;
+            if (plain) {
+              std::uint8_t* dst = row + filled * 8;
+              for (int k = 0; k < 8; ++k) {
+                bool literal = m_codes[k] == kCodeLiteral;
+                const std::uint8_t* src = literal ? p : m_patterns[m_codes[k]];
+                std::memcpy(dst + k * 8, src, 8);
+                p += literal ? 8 : 0;
+              }
+              filled += 8;
+              index = 8;
+              continue;
+            }
+          }
         }
         std::uint8_t code = m_codes[index++];
         if (code == kCodeLiteral) {
@@ -91,7 +109,7 @@ BytecodeDecoder::Result BytecodeDecoder::decodeSlow(const std::uint8_t*& in, con
     if (m_literalHave > 0) {
       std::size_t take = std::size_t(8 - m_literalHave);
       if (std::size_t(end - in) < take) take = std::size_t(end - in);
-      std::memcpy(row + m_filled * 8 + m_literalHave, in, take);
+      if (take) std::memcpy(row + m_filled * 8 + m_literalHave, in, take);
       in += take;
       m_literalHave += int(take);
       if (m_literalHave < 8) return Result::NeedInput;
@@ -102,7 +120,7 @@ BytecodeDecoder::Result BytecodeDecoder::decodeSlow(const std::uint8_t*& in, con
     if (m_codeIndex == 8) {
       std::size_t take = std::size_t(8 - m_codesHave);
       if (std::size_t(end - in) < take) take = std::size_t(end - in);
-      std::memcpy(m_codes + m_codesHave, in, take);
+      if (take) std::memcpy(m_codes + m_codesHave, in, take);
       in += take;
       m_codesHave += int(take);
       if (m_codesHave < 8) return Result::NeedInput;
@@ -119,8 +137,7 @@ BytecodeDecoder::Result BytecodeDecoder::decodeSlow(const std::uint8_t*& in, con
       case kCodeLiteral:
         m_literalHave = 0;
         if (in == end) {
-          // Mark the literal as begun so midRow() reports the cut.
-          m_literalHave = 0;
+          // The literal is read when more input comes.
           --m_codeIndex;
           return Result::NeedInput;
         }

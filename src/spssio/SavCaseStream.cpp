@@ -47,7 +47,7 @@ int SavCaseStream::start(BlockFile* file, const Layout& layout) {
     m_regionStart = layout.dataStart + 24;
     m_regionEnd = trailerOffset;
     m_inflater = std::make_unique<ZsavInflater>();
-    m_inflated.resize(kInflateBlock);
+    m_inflated.reset(new std::uint8_t[kInflateBlock]);
   }
   return rewind();
 }
@@ -126,8 +126,8 @@ int SavCaseStream::nextCompressed() {
     } else {
       if (m_inflatedPos == m_inflatedEnd) {
         // Refill the inflated block from the compressed region.
-        std::uint8_t* out = m_inflated.data();
-        std::uint8_t* outEnd = out + m_inflated.size();
+        std::uint8_t* out = m_inflated.get();
+        std::uint8_t* outEnd = out + kInflateBlock;
         while (out < outEnd) {
           std::size_t n = regionBytesAvailable();
           if (n == 0) {
@@ -148,10 +148,10 @@ int SavCaseStream::nextCompressed() {
                                            m_inflater->lastMessage());
         }
         m_inflatedPos = 0;
-        m_inflatedEnd = std::size_t(out - m_inflated.data());
+        m_inflatedEnd = std::size_t(out - m_inflated.get());
       }
-      p = m_inflated.data() + m_inflatedPos;
-      end = m_inflated.data() + m_inflatedEnd;
+      p = m_inflated.get() + m_inflatedPos;
+      end = m_inflated.get() + m_inflatedEnd;
       inputExhausted = p == end;
     }
     const std::uint8_t* start = p;

@@ -64,7 +64,7 @@ class SavCaseStream {
   std::vector<std::uint8_t> m_row;
   std::unique_ptr<BytecodeDecoder> m_decoder;
   std::unique_ptr<ZsavInflater> m_inflater;
-  std::vector<std::uint8_t> m_inflated;
+  std::unique_ptr<std::uint8_t[]> m_inflated;  // kInflateBlock bytes, left uninitialised
   std::size_t m_inflatedPos = 0;
   std::size_t m_inflatedEnd = 0;
   std::int64_t m_index = 0;  // cases read since the start

@@ -1,0 +1,173 @@
+#include "cli/CliCommands.h"
+
+#include <clocale>
+#include <cstdint>
+#include <ostream>
+
+#include "datafile/DataFileState.h"
+#include "datafile/DictionaryLoader.h"
+#include "datafile/DocumentReader.h"
+#include "datafile/FileReport.h"
+#include "datafile/OpenFile.h"
+#include "spssio/spssio.h"
+#include "values/ValueLabels.h"
+#include "variables/TdxMemData.h"
+
+namespace brindle::cli {
+namespace {
+
+enum ExitCode { kOk = 0, kFileError = 1, kUsage = 2 };
+
+struct Command {
+  std::string name;
+  std::string file;
+  std::string variable;
+  bool fixedFormat = true;
+};
+
+// An open file with its dictionary loaded; closed when it goes.
+class LoadedFile {
+ public:
+  LoadedFile() = default;
+  LoadedFile(const LoadedFile&) = delete;
+  LoadedFile& operator=(const LoadedFile&) = delete;
+  ~LoadedFile() {
+    if (state.FileHandle >= 0) spssCloseRead(state.FileHandle);
+  }
+
+  // Opens and loads; on failure writes the viewer's message to err.
+  bool Load(const std::string& fileName, const NumberSeparators& seps, std::ostream& err) {
+    std::string message;
+    if (OpenDataFileState(fileName, state, &message) != SPSS_OK) {
+      err << message << "\n";
+      return false;
+    }
+    const DictionaryLoadResult loaded = LoadDictionary(state, table, seps);
+    if (!loaded.error.empty()) {
+      err << loaded.error << "\n";
+      return false;
+    }
+    if (!loaded.warning.empty()) err << loaded.warning << "\n";
+    return true;
+  }
+
+  DataFileState state;
+  TdxMemData table;
+};
+
+bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
+  std::vector<std::string> positional;
+  for (const auto& a : args) {
+    if (a == "--no-fixed-format")
+      cmd.fixedFormat = false;
+    else if (a.size() > 1 && a[0] == '-' && a != "-")
+      return false;
+    else
+      positional.push_back(a);
+  }
+  if (positional.empty()) return false;
+  cmd.name = positional[0];
+  const std::size_t wanted = cmd.name == "labels" ? 3 : 2;
+  if (cmd.name != "info" && cmd.name != "vars" && cmd.name != "labels" && cmd.name != "doc")
+    return false;
+  if (positional.size() != wanted) return false;
+  cmd.file = positional[1];
+  if (wanted == 3) cmd.variable = positional[2];
+  return true;
+}
+
+int Info(LoadedFile& f, std::ostream& out) {
+  std::string systemString;
+  std::int64_t caseSize = 0;
+  spssGetSystemString(f.state.FileHandle, systemString);
+  spssGetCaseSize(f.state.FileHandle, &caseSize);
+  out << FileInfoReport(f.state, systemString, caseSize) << "\n";
+  return kOk;
+}
+
+int Vars(LoadedFile& f, std::ostream& out) {
+  // The table is in dictionary order right after the load.
+  for (int row = 0; row < f.table.RecordCount(); ++row) {
+    const VarRecord& r = *f.table.ViewRecord(row);
+    out << r.VarName << '\t' << r.VarLabel << '\t' << r.MissingValues << '\t' << r.PrintFmt << '\n';
+  }
+  return kOk;
+}
+
+// Variable names match as SPSS matches them: without regard to letter case.
+const VarRecord* FindVariable(const TdxMemData& table, const std::string& name) {
+  const VarRecord* folded = nullptr;
+  auto upper = [](std::string s) {
+    for (auto& c : s)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+  };
+  const std::string wanted = upper(name);
+  for (int row = 0; row < table.RecordCount(); ++row) {
+    const VarRecord* r = table.ViewRecord(row);
+    if (r->VarName == name) return r;
+    if (!folded && upper(r->VarName) == wanted) folded = r;
+  }
+  return folded;
+}
+
+int Labels(LoadedFile& f, const std::string& variable, const NumberSeparators& seps,
+           std::ostream& out, std::ostream& err) {
+  const VarRecord* var = FindVariable(f.table, variable);
+  if (!var) {
+    err << "unknown variable " << variable << "\n";
+    return kUsage;
+  }
+  for (const auto& row : ReadValueLabels(f.state.FileHandle, *var, seps).rows)
+    out << row.label << '\t' << row.value << '\n';
+  return kOk;
+}
+
+int Doc(LoadedFile& f, std::ostream& out, std::ostream& err) {
+  if (f.state.HasDocument == 0) return kOk;
+  const DocumentReadResult doc = ReadDocumentRecord(f.state.FileName);
+  if (!doc.found) {
+    if (!doc.message.empty()) err << doc.message << "\n";
+    return doc.message.empty() ? kOk : kFileError;
+  }
+  std::string encoding;
+  spssGetFileEncoding(f.state.FileHandle, encoding);
+  for (const auto& line : DocumentWindowLines(doc, encoding)) out << line << '\n';
+  return kOk;
+}
+
+}  // namespace
+
+std::string UsageText() {
+  return "usage: brindle-cli info   FILE\n"
+         "       brindle-cli vars   FILE\n"
+         "       brindle-cli labels FILE VAR\n"
+         "       brindle-cli doc    FILE\n"
+         "option --no-fixed-format  numbers in general form instead of the print format\n";
+}
+
+NumberSeparators LocaleSeparators() {
+  NumberSeparators seps;
+  if (const std::lconv* lc = std::localeconv()) {
+    if (lc->decimal_point && *lc->decimal_point) seps.decimal = lc->decimal_point;
+    if (lc->thousands_sep && *lc->thousands_sep) seps.thousands = lc->thousands_sep;
+  }
+  return seps;
+}
+
+int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, std::ostream& out,
+           std::ostream& err) {
+  Command cmd;
+  if (!ParseArgs(args, cmd)) {
+    err << UsageText();
+    return kUsage;
+  }
+  LoadedFile file;
+  if (!file.Load(cmd.file, seps, err)) return kFileError;
+  if (cmd.name == "info") return Info(file, out);
+  if (cmd.name == "vars") return Vars(file, out);
+  if (cmd.name == "labels") return Labels(file, cmd.variable, seps, out, err);
+  return Doc(file, out, err);
+}
+
+}  // namespace brindle::cli

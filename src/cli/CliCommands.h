@@ -1,0 +1,26 @@
+// brindle-cli's commands over the core:
+//   info FILE, vars FILE, labels FILE VAR, doc FILE [--no-fixed-format]
+// Each command writes UTF-8 lines ending in "\n" to `out` and messages to
+// `err`, and returns the exit code: 0 success, 1 the file cannot be opened or
+// read, 2 a usage error or an unknown variable.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "format/FormatValue.h"
+
+namespace brindle::cli {
+
+// args excludes the program name. seps are the locale's number separators.
+int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, std::ostream& out,
+           std::ostream& err);
+
+// The separators of the C library's current LC_NUMERIC locale; "." and ","
+// where the locale defines no grouping character.
+NumberSeparators LocaleSeparators();
+
+std::string UsageText();
+
+}  // namespace brindle::cli

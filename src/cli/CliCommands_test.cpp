@@ -1,0 +1,133 @@
+#include "cli/CliCommands.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "spssio/testing/SavWriter.h"
+#include "spssio/testing/TempFile.h"
+
+namespace brindle::cli {
+namespace {
+
+using testing::SavFile;
+using testing::TempFile;
+using testing::Variable;
+
+struct Result {
+  int code = -1;
+  std::string out, err;
+};
+
+Result RunCommand(const std::vector<std::string>& args, NumberSeparators seps = {".", ","}) {
+  std::ostringstream out, err;
+  Result r;
+  r.code = RunCli(args, seps, out, err);
+  r.out = out.str();
+  r.err = err.str();
+  return r;
+}
+
+SavFile Survey() {
+  SavFile f;
+  auto age = Variable::numeric("age", "Age in years");
+  age.print = testing::Format{5, 3, 0};
+  age.missingCode = 1;
+  age.missing[0] = 99;
+  age.numericLabels = {{99, "Refused"}, {18.5, "Young"}};
+  auto income = Variable::numeric("HouseholdIncome", "Yearly income");
+  income.print = testing::Format{4, 10, 2};
+  income.missingCode = -2;
+  income.missing[0] = -1000.5;
+  income.missing[1] = 0;
+  auto sex = Variable::string("sex", 1, "Sex");
+  sex.stringLabels = {{"F", "Female"}, {"M", "Male"}};
+  sex.stringMissing = {"X"};
+  auto comment = Variable::string("comment", 300);
+  f.variables = {age, income, sex, comment};
+  f.weight = "HouseholdIncome";
+  f.documents = {"First line of the document", "Second line"};
+  f.cases = {{30.0, 100.0, std::string("F"), std::string("fine")},
+             {99.0, -5.0, std::string("M"), std::string("")}};
+  return f;
+}
+
+TEST(Cli, Vars) {
+  TempFile file(testing::writeSav(Survey()));
+  const auto r = RunCommand({"vars", file.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "age\tAge in years\t99\tF3\n"
+            "HouseholdIncome\tYearly income\t-1000.5 thru 0\tDOLLAR10.2\n"
+            "sex\tSex\t'X'\tA1\n"
+            "comment\t\t\tA300\n");
+}
+
+TEST(Cli, LabelsNumericAndString) {
+  TempFile file(testing::writeSav(Survey()));
+  auto r = RunCommand({"labels", file.path(), "age"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "Refused\t  99\nYoung\t  19\n");  // "%*.*f" of width 4, no decimals
+  r = RunCommand({"labels", file.path(), "SEX"});         // names match in any letter case
+  EXPECT_EQ(r.out, "Female\tF\nMale\tM\n");
+  r = RunCommand({"labels", file.path(), "comment"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "");
+  r = RunCommand({"labels", file.path(), "nosuch"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("nosuch"), std::string::npos);
+}
+
+TEST(Cli, LabelsUseRegionalSeparators) {
+  auto f = Survey();
+  f.variables[0].print = testing::Format{5, 6, 2};
+  TempFile file(testing::writeSav(f));
+  EXPECT_EQ(RunCommand({"labels", file.path(), "age"}, {",", "."}).out, "Refused\t  99,00\nYoung\t  18,50\n");
+}
+
+TEST(Cli, InfoAndDoc) {
+  TempFile file(testing::writeSav(Survey()));
+  const auto info = RunCommand({"info", file.path()});
+  ASSERT_EQ(info.code, 0) << info.err;
+  EXPECT_EQ(info.out.rfind(file.path() + "\nfile date \t14 Mar 24 13:45:10\n", 0), 0u) << info.out;
+  EXPECT_NE(info.out.find("\nvariables\t4\ncases    \t2\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\nweight variable\tHouseholdIncome\ndata are compressed\nfile contains document\n"),
+            std::string::npos)
+      << info.out;
+
+  const auto doc = RunCommand({"doc", file.path()});
+  ASSERT_EQ(doc.code, 0) << doc.err;
+  std::string line1 = "First line of the document";
+  line1.resize(80, ' ');
+  std::string line2 = "Second line";
+  line2.resize(80, ' ');
+  EXPECT_EQ(doc.out, "File contains 2 lines of documents\n\n" + line1 + "\n" + line2 + "\n");
+}
+
+TEST(Cli, Failures) {
+  auto r = RunCommand({});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("usage"), std::string::npos);
+  EXPECT_EQ(RunCommand({"vars"}).code, 2);
+  EXPECT_EQ(RunCommand({"frobnicate", "x.sav"}).code, 2);
+  EXPECT_EQ(RunCommand({"vars", "x.sav", "--bogus"}).code, 2);
+  EXPECT_EQ(RunCommand({"labels", "x.sav"}).code, 2);
+
+  r = RunCommand({"vars", "/nonexistent/x.sav"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "Cannot open file /nonexistent/x.sav\n");
+
+  TempFile text(std::vector<std::uint8_t>(400, 'x'));
+  r = RunCommand({"info", text.path()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, text.path() + "\nappears not to be an SPSS data file.\n");
+}
+
+TEST(Cli, NoFixedFormatIsAccepted) {
+  TempFile file(testing::writeSav(Survey()));
+  EXPECT_EQ(RunCommand({"vars", file.path(), "--no-fixed-format"}).code, 0);
+  EXPECT_EQ(RunCommand({"--no-fixed-format", "doc", file.path()}).code, 0);
+}
+
+}  // namespace
+}  // namespace brindle::cli

@@ -1,0 +1,154 @@
+#include "datafile/DictionaryLoader.h"
+
+#include <utility>
+
+#include "datafile/MissingValueText.h"
+#include "spssio/spssio.h"
+
+namespace brindle {
+
+namespace {
+
+// The module's name and type lists, released on every way out.
+struct NameLists {
+  int count = 0;
+  char** names = nullptr;
+  int* types = nullptr;
+  ~NameLists() {
+    if (names != nullptr || types != nullptr) spssFreeVarNames(names, types, count);
+  }
+};
+
+VarRecord ReadVariable(int handle, int recId, const char* name, int type, double lowest,
+                       double highest, const NumberSeparators& seps) {
+  VarRecord rec;
+  rec.RecId = recId;
+  rec.VarName = name;
+  rec.VarType = type;
+  spssGetVarLabel(handle, name, rec.VarLabel);
+
+  int missingFormat = 0;
+  double m1 = 0, m2 = 0, m3 = 0;
+  const int rc = spssGetVarNMissingValues(handle, name, &missingFormat, &m1, &m2, &m3);
+  rec.nMiss1 = m1;
+  rec.nMiss2 = m2;
+  rec.nMiss3 = m3;
+  std::string text;
+  if (rc == SPSS_NUME_EXP || type > 0) {
+    rec.missingFormat = SPSS_NUME_EXP;  // every string variable is marked so
+    // Wider strings keep their missing values out of the text, as they always have.
+    if (type < 9) {
+      int stringFormat = 0;
+      std::string s1, s2, s3;
+      if (spssGetVarCMissingValues(handle, name, &stringFormat, s1, s2, s3) == SPSS_OK)
+        text = StringMissingText(stringFormat, s1, s2, s3);
+    }
+  } else {
+    // A failed call leaves the zeroes above: no missing values, not garbage.
+    rec.missingFormat = rc == SPSS_OK ? missingFormat : 0;
+    text = NumericMissingText(rec.missingFormat, m1, m2, m3, lowest, highest, seps);
+  }
+  rec.MissingValues = CutToCharacters(text, kMissingTextChars);
+
+  int fmt = 0, dec = 0, wid = 0;
+  if (spssGetVarPrintFormat(handle, name, &fmt, &dec, &wid) != SPSS_OK) {
+    fmt = 5;
+    dec = 2;
+    wid = 8;
+  }
+  rec.Fmt = fmt;
+  rec.Dec = dec;
+  rec.Wid = wid;
+  rec.PrintFmt = PrintFormatText(PrintFormat{fmt, wid, dec});
+  return rec;
+}
+
+// Establishes the case count; counts a compressed file whose header does not
+// say. Returns the warning text when the count stays unknown.
+std::string CountCases(int handle, int compression, DictionaryLoadResult& result) {
+  std::int64_t n = -1;
+  const int rc = spssGetNumberofCases(handle, &n);
+  result.NumCases = n;
+  if (!(n == -1 && rc == SPSS_OK && compression == 1)) return {};
+
+  std::int64_t count = 0;
+  int code = spssSeekNextCase(handle, 0);
+  if (code == SPSS_OK) {
+    while ((code = spssReadCaseRecord(handle)) == SPSS_OK) ++count;
+    // Later passes start from the first case; a failed rewind shows then.
+    spssSeekNextCase(handle, 0);
+  }
+  if (code == SPSS_FILE_END) {
+    result.NumCases = count;
+    return {};
+  }
+  result.CaseCountEstimated = true;
+  // The cases read before the failure are the ones a pass can deliver.
+  return "Cannot determine the true number of cases.\nThe estimated number (" +
+         std::to_string(count) + ") will be used.";
+}
+
+}  // namespace
+
+DictionaryLoadResult LoadDictionary(int handle, int compression, double lowest, double highest,
+                                    const NumberSeparators& seps, TdxMemData& table) {
+  DictionaryLoadResult result;
+  NameLists lists;
+  const int rc = spssGetVarNames(handle, &lists.count, &lists.names, &lists.types);
+  if (rc != SPSS_OK) {
+    result.errorCode = rc;
+    result.error = "Error getting variable names " + std::to_string(rc);
+    return result;
+  }
+  const int numVars = (lists.names != nullptr && lists.types != nullptr && lists.count > 0)
+                          ? lists.count
+                          : 0;
+  result.NumVars = numVars;
+
+  TdxMemData::ScrollHandler handler = table.AfterScroll();
+  table.DetachAfterScroll();
+  table.DisableControls();
+  table.Close();
+  table.Open();
+  for (int i = 0; i < numVars; ++i) {
+    const char* name = lists.names[i] != nullptr ? lists.names[i] : "";
+    table.AppendRecord(ReadVariable(handle, i + 1, name, lists.types[i], lowest, highest, seps));
+  }
+  table.EndLoad();
+  table.First();
+  table.SetAfterScroll(std::move(handler));
+  table.EnableControls();
+
+  result.warning = CountCases(handle, compression, result);
+
+  std::string weight;
+  if (spssGetCaseWeightVar(handle, weight) == SPSS_OK) result.WeightVarName = weight;
+  return result;
+}
+
+DictionaryLoadResult LoadDictionary(DataFileState& state, TdxMemData& table,
+                                    const NumberSeparators& seps) {
+  double lowest = 0;
+  double highest = 0;
+  spssLowHighVal(&lowest, &highest);
+  DictionaryLoadResult result =
+      LoadDictionary(state.FileHandle, state.Compression, lowest, highest, seps, table);
+  if (result.errorCode == 0) {
+    state.NumVars = result.NumVars;
+    state.NumCases = result.NumCases;
+    state.CaseCountEstimated = result.CaseCountEstimated;
+    state.WeightVarName = result.WeightVarName;
+  }
+  return result;
+}
+
+std::vector<std::string> WeightSelectorItems(const TdxMemData& table) {
+  std::vector<std::string> items{" "};
+  for (int row = 0; row < table.RecordCount(); ++row) {
+    const VarRecord* rec = table.ViewRecord(row);
+    if (rec->VarType == 0) items.push_back(rec->VarName);
+  }
+  return items;
+}
+
+}  // namespace brindle

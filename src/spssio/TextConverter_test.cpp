@@ -1,0 +1,69 @@
+#include "spssio/TextConverter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using brindle::TextConverter;
+
+struct Conversion {
+  const char* name;
+  const char* encoding;  // declared name, or "" with codePage
+  int codePage;
+  std::string bytes;
+  std::string utf8;
+};
+
+class TextConversion : public ::testing::TestWithParam<Conversion> {};
+
+TEST_P(TextConversion, GivesUtf8) {
+  const Conversion& c = GetParam();
+  TextConverter t;
+  if (*c.encoding) t.setEncoding(c.encoding);
+  else t.setCodePage(c.codePage);
+  EXPECT_EQ(t.toUtf8(c.bytes), c.utf8);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, TextConversion,
+    ::testing::Values(
+        Conversion{"Default1252", "", 0, "caf\xe9 \x80", "caf\xc3\xa9 \xe2\x82\xac"},
+        Conversion{"CodePage1252", "", 1252, "\xe4", "\xc3\xa4"},
+        Conversion{"OldAsciiCodeIs1252", "", 2, "\xfc", "\xc3\xbc"},
+        Conversion{"Utf8Declared", "UTF-8", 0, "\xc3\xa4x", "\xc3\xa4x"},
+        Conversion{"Utf8CodePage", "", 65001, "\xe2\x82\xac", "\xe2\x82\xac"},
+        Conversion{"Utf8Invalid", "UTF-8", 0, "a\xff" "b", "a\xef\xbf\xbd" "b"},
+        Conversion{"Utf8CutAtEnd", "UTF-8", 0, "ab\xe2\x82", "ab\xef\xbf\xbd"},
+        Conversion{"Utf8Overlong", "UTF-8", 0, "\xc0\xaf", "\xef\xbf\xbd"},
+        Conversion{"ZeroBytesBecomeBlanks", "UTF-8", 0, std::string("a\0b", 3), "a b"},
+        Conversion{"ZeroBytesIn1252", "windows-1252", 0, std::string("\xe9\0", 2), "\xc3\xa9 "},
+        // 0x87 0x40 is a character of CP932 that plain Shift_JIS lacks.
+        Conversion{"ShiftJisReadAsCp932", "Shift_JIS", 0, "\x87\x40", "\xe2\x91\xa0"},
+        Conversion{"CodePage932", "", 932, "\x82\xa0", "\xe3\x81\x82"},
+        Conversion{"CodePage936", "", 936, "\xc4\xe3", "\xe4\xbd\xa0"},
+        Conversion{"CodePage949", "", 949, "\xb0\xa1", "\xea\xb0\x80"},
+        Conversion{"Cp932CutInsideCharacter", "", 932, "a\x82", "a\xef\xbf\xbd"},
+        Conversion{"Cp932InvalidByte", "", 932, "\xa0\x82\xa0", "\xef\xbf\xbd\xe3\x81\x82"},
+        Conversion{"UnknownNameFallsBackTo1252", "NO-SUCH-ENCODING", 0, "\xe9", "\xc3\xa9"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TextConverter, UnknownNamesReportFallback) {
+  TextConverter t;
+  EXPECT_FALSE(t.setEncoding("NO-SUCH-ENCODING"));
+  EXPECT_TRUE(t.setEncoding("utf-8"));
+  EXPECT_TRUE(t.setCodePage(1250));
+}
+
+TEST(Utf8Prefix, NeverSplitsASequence) {
+  const std::string s = "a\xc3\xa4\xe2\x82\xac";  // a, 2-byte, 3-byte
+  EXPECT_EQ(brindle::utf8PrefixLength(s.data(), s.size(), 10), 6u);
+  EXPECT_EQ(brindle::utf8PrefixLength(s.data(), s.size(), 6), 6u);
+  EXPECT_EQ(brindle::utf8PrefixLength(s.data(), s.size(), 5), 3u);
+  EXPECT_EQ(brindle::utf8PrefixLength(s.data(), s.size(), 4), 3u);
+  EXPECT_EQ(brindle::utf8PrefixLength(s.data(), s.size(), 2), 1u);
+  EXPECT_EQ(brindle::utf8PrefixLength(s.data(), s.size(), 0), 0u);
+}
+
+}  // namespace

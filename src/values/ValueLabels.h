@@ -1,0 +1,30 @@
+// The value labels of the current variable, as the values pane lists them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "format/FormatValue.h"
+#include "variables/VarRecord.h"
+
+namespace brindle {
+
+struct ValueLabelRow {
+  std::string label;
+  std::string value;  // numeric: "%*.*f" of the variable's width + 1 and decimals
+};
+
+struct ValueLabelList {
+  // True when the module returned labels (possibly none): the pane then names
+  // the variable in its caption. False for strings wider than 8 and failures.
+  bool listed = false;
+  std::vector<ValueLabelRow> rows;  // in the order the module returns them
+};
+
+// Reads var's value labels from the open file `handle`: numeric labels first;
+// when the module refuses those and the variable is at most 8 bytes wide, its
+// string labels, values exactly as returned (blank padding kept). The label
+// arrays are always released.
+ValueLabelList ReadValueLabels(int handle, const VarRecord& var, const NumberSeparators& seps);
+
+}  // namespace brindle
