@@ -286,7 +286,7 @@ void TBxDBGrid::SetCellHints(bool on) {
 }
 
 void TBxDBGrid::ShowCellHint(int x, int y) {
-  if (m_table == nullptr || m_model->rowCount() == 0) return;
+  if (!isVisible() || m_table == nullptr || m_model->rowCount() == 0) return;
   const QPoint vp = viewport()->mapFrom(this, QPoint(x, y));
   const int row = viewport()->rect().contains(vp) ? rowAt(vp.y()) : -1;
   const int col = viewport()->rect().contains(vp) ? columnAt(vp.x()) : -1;

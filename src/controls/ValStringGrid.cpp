@@ -98,6 +98,7 @@ TValStringGrid::TValStringGrid(QWidget* parent) : QTableWidget(0, kColumns, pare
   verticalHeader()->hide();
   verticalHeader()->setMinimumSectionSize(1);
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::ContiguousSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -271,6 +272,7 @@ bool TValStringGrid::IsColumnBorder(int x, int y) const {
 }
 
 void TValStringGrid::ShowCellHint(int x, int y) {
+  if (!isVisible()) return;
   int col = -1;
   int row = -1;
   if (!CellAt(QPoint(x, y), col, row)) {
