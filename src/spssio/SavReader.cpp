@@ -274,9 +274,9 @@ int SavReader::readVariableRecord(std::int64_t at) {
     return fail(SPSS_BAD_DICTIONARY, at, kRecord, "label flag " + std::to_string(hasLabel));
   }
   if (v.nMissing != 0) {
-    int n = v.nMissing < 0 ? -v.nMissing : v.nMissing;
-    if (n > 3 || v.nMissing == -1)
+    if (v.nMissing < -3 || v.nMissing > 3 || v.nMissing == -1)
       return fail(SPSS_BAD_DICTIONARY, at, kRecord, "missing value count " + std::to_string(v.nMissing));
+    int n = v.nMissing < 0 ? -v.nMissing : v.nMissing;
     if (!take(std::size_t(n) * 8, b)) return fail(SPSS_FILE_TRUNCATED, at, kRecord, "the file ends inside it");
     std::memcpy(v.missing, b, std::size_t(n) * 8);
     if (v.type == -1) v.nMissing = 0;
@@ -320,8 +320,8 @@ int SavReader::readVariableRecord(std::int64_t at) {
         take(std::size_t(padded), b);
       }
       if (contMissing != 0) {
+        if (contMissing < -3 || contMissing > 3) return fail(SPSS_BAD_DICTIONARY, cat, kRecord, "missing value count " + std::to_string(contMissing));
         int n = contMissing < 0 ? -contMissing : contMissing;
-        if (n > 3) return fail(SPSS_BAD_DICTIONARY, cat, kRecord, "missing value count " + std::to_string(contMissing));
         if (!take(std::size_t(n) * 8, b)) return fail(SPSS_FILE_TRUNCATED, cat, kRecord, "the file ends inside it");
       }
     }

@@ -7,6 +7,7 @@
 
 #include <cfloat>
 #include <cstring>
+#include <limits>
 #include <set>
 #include <string>
 
@@ -431,6 +432,16 @@ INSTANTIATE_TEST_SUITE_P(
           for (const RecordMark& m : layout.records)
             if (m.type == 2) {
               patchInt32(b, std::size_t(m.end) + 4, 0);
+              break;
+            }
+          return b;
+        }},
+        StrictCase{"MissingCountOutOfRange", SPSS_BAD_DICTIONARY, [] {
+          SavLayout layout;
+          Bytes b = writeSav(threeCases(Compression::Bytecode), &layout);
+          for (const RecordMark& m : layout.records)
+            if (m.type == 2) {
+              patchInt32(b, std::size_t(m.offset) + 12, std::numeric_limits<std::int32_t>::min());
               break;
             }
           return b;
