@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# The frequency and dictionary benchmarks, side by side with the peers, on a
+# warm page cache. Builds Release when needed, writes the data files into
+# bench/data/ when missing (make_long_sav), installs PSPP and R's haven when
+# missing (apt), and prints a table of medians.
+#   RUNS=5 bench/run.sh        (default 3 runs per figure; one warm-up first)
+#   SKIP_PEERS=1 bench/run.sh  (our figures only)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=${BUILD_DIR:-$root/build/bench}
+data=$root/bench/data
+runs=${RUNS:-3}
+
+if [ ! -x "$build/src/cli/brindle-cli" ] || [ ! -x "$build/bench/make_long_sav" ] || [ ! -x "$build/bench/bench-raw-pass" ] ||
+   [ -n "$(find src bench -newer "$build/src/cli/brindle-cli" \( -name '*.cpp' -o -name '*.h' \) -print -quit)" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRINDLE_GUI=OFF -DBRINDLE_TESTS=OFF >/dev/null
+  cmake --build "$build" --target brindle-cli make_long_sav bench-raw-pass -j"$(nproc)" >/dev/null
+fi
+cli=$build/src/cli/brindle-cli
+
+mkdir -p "$data"
+make_data() { [ -s "$data/$1" ] || "$build/bench/make_long_sav" "${@:2}" "$data/$1"; }
+make_data long.sav
+make_data long_uncompressed.sav --uncompressed
+make_data long.zsav --zsav
+make_data wide.sav --wide
+make_data wide100k.sav --wide --vars 100000 --cases 10
+
+install_pkg() {
+  [ -n "${SKIP_PEERS:-}" ] && return 0
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' && return 0
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "$1" >/dev/null
+}
+install_pkg pspp
+install_pkg r-cran-haven
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# median_of CMD...: runs the command once to warm up, then RUNS times; prints
+# the median wall time in seconds.
+median_of() {
+  "$@" >/dev/null 2>&1 || true
+  local times=()
+  for ((i = 0; i < runs; i++)); do
+    local t0 t1
+    t0=$(date +%s%N)
+    "$@" >/dev/null 2>&1 || true
+    t1=$(date +%s%N)
+    times+=("$(( (t1 - t0) / 1000 ))")
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { printf "%.3f", a[int((NR + 1) / 2)] / 1e6 }'
+}
+
+pspp_freq() {  # FILE VAR
+  printf "GET FILE='%s'.\nFREQUENCIES VARIABLES=%s /STATISTICS=MEAN STDDEV MIN MAX VARIANCE SUM.\n" "$1" "$2" > "$tmp/f.sps"
+  pspp -O format=csv -o "$tmp/f.csv" "$tmp/f.sps"
+}
+r_freq() {  # FILE VAR
+  Rscript -e "suppressMessages(library(haven)); d <- read_sav('$1', col_select = '$2'); print(table(d[['$2']]))"
+}
+
+rows=()
+row() { rows+=("$(printf '%-40s %10s %12s %s' "$1" "$2" "$3" "${4:-}")"); }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.1fx", a / b; else print "-" }'; }
+
+load=$(cut -d' ' -f1-3 /proc/loadavg)
+echo "Benchmark, $runs runs per figure (medians), load average before: $load"
+
+cat_sav=$(median_of cat "$data/long.sav")
+cat_unc=$(median_of cat "$data/long_uncompressed.sav")
+cat_zsav=$(median_of cat "$data/long.zsav")
+
+q7=$(median_of "$cli" freq "$data/long.sav" q7)
+x3=$(median_of "$cli" freq "$data/long.sav" x3)
+s1=$(median_of "$cli" freq "$data/long.sav" s1)
+q7w=$(median_of "$cli" freq "$data/long.sav" q7 --weight w)
+q7u=$(median_of "$cli" freq "$data/long_uncompressed.sav" q7)
+q7z=$(median_of "$cli" freq "$data/long.zsav" q7)
+/usr/bin/time -f '%M' -o "$tmp/rss" "$cli" freq "$data/long.sav" x3 >/dev/null
+rss_mb=$(awk '{ printf "%.1f", $1 / 1024 }' "$tmp/rss")
+vars_wide=$(median_of "$cli" vars "$data/wide.sav")
+vars_100k=$(median_of "$cli" vars "$data/wide100k.sav")
+raw=$("$build/bench/bench-raw-pass" "$data/long.sav" q7 "$runs" | sed 's/.*median \([0-9.]*\) s.* \([0-9]*\) MB\/s.*/\1 s, \2 MB\/s/')
+
+if [ -z "${SKIP_PEERS:-}" ]; then
+  pspp_q7=$(median_of pspp_freq "$data/long.sav" q7)
+  pspp_q7z=$(median_of pspp_freq "$data/long.zsav" q7)
+  r_q7=$(median_of r_freq "$data/long.sav" q7)
+else
+  pspp_q7=0 pspp_q7z=0 r_q7=0
+fi
+
+row "figure" "seconds" "target" "comparison"
+row "brindle-cli freq long.sav q7" "$q7" "<= 0.35" "PSPP $pspp_q7 s ($(ratio "$pspp_q7" "$q7"), >= 15x); R haven $r_q7 s ($(ratio "$r_q7" "$q7"), >= 10x)"
+row "brindle-cli freq long.sav x3" "$x3" "<= 0.6"
+row "brindle-cli freq long.sav s1" "$s1" "<= 0.5"
+row "brindle-cli freq long.sav q7 --weight w" "$q7w" "<= 0.45"
+row "brindle-cli freq long.zsav q7" "$q7z" ">= 3x PSPP" "PSPP $pspp_q7z s ($(ratio "$pspp_q7z" "$q7z"))"
+row "brindle-cli freq uncompressed q7" "$q7u" "-"
+row "peak RSS, freq long.sav x3 (MB)" "$rss_mb" "< 100"
+row "brindle-cli vars wide.sav (2001 vars)" "$vars_wide" "< 0.030"
+row "brindle-cli vars wide100k.sav" "$vars_100k" "< 0.5"
+row "raw pass long.sav (I/O module)" "$raw" "" "cat long.sav $cat_sav s"
+row "cat long.sav / uncompressed / zsav" "$cat_sav" "" "$cat_unc s / $cat_zsav s"
+printf '%s\n' "${rows[@]}"
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
