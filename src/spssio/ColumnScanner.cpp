@@ -11,6 +11,10 @@
 #include "spssio/SpssioCodes.h"
 #include "spssio/ZsavInflater.h"
 
+#ifdef BRINDLE_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
+
 namespace brindle {
 namespace {
 
@@ -45,6 +49,17 @@ void StoreDouble(std::uint8_t* dst, double value, bool swap) {
 }
 
 }  // namespace
+
+// libdeflate inflates a whole block two to three times as fast as zlib's
+// streaming inflate, which the ZSAV pass is otherwise bound by.
+struct ColumnScanner::Decompressor {
+#ifdef BRINDLE_HAVE_LIBDEFLATE
+  libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+  ~Decompressor() {
+    if (d) libdeflate_free_decompressor(d);
+  }
+#endif
+};
 
 ColumnScanner::ColumnScanner() = default;
 ColumnScanner::~ColumnScanner() = default;
@@ -127,11 +142,22 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
                               ": trailer offset " + std::to_string(trailerOffset) + " lies outside the file");
       return m_status;
     }
-    f.consume(24);
     m_regionEnd = trailerOffset;
-    m_inflater = std::make_unique<ZsavInflater>();
-    if (m_inflated.size() != kInflateBlock) m_inflated.assign(kInflateBlock, 0);
     m_inflatedPos = m_inflatedEnd = 0;
+    m_blocks.clear();
+    m_nextBlock = 0;
+    std::size_t largest = kInflateBlock;
+    if (ReadBlockTable(layout.dataStart + 24, trailerOffset, trailerLength)) {
+      for (const ZsavBlock& b : m_blocks) largest = std::max(largest, b.inflated + std::size_t(kGroupMax));
+    } else {
+      m_blocks.clear();
+      m_inflater = std::make_unique<ZsavInflater>();
+    }
+    if (m_inflated.size() != largest) m_inflated.assign(largest, 0);
+    if (!f.seek(layout.dataStart + 24)) {
+      Stop(SPSS_FILE_RERROR, "cannot position at the ZLIB data");
+      return m_status;
+    }
   }
   return SPSS_OK;
 }
@@ -296,7 +322,88 @@ bool ColumnScanner::FillWindow() {
   return true;
 }
 
+// The trailer's table of blocks, taken only when it describes the blocks
+// exactly: back to back from the data header to the trailer, each at most
+// 64 MB inflated. Anything else leaves the data to the streaming inflater.
+bool ColumnScanner::ReadBlockTable(std::int64_t regionStart, std::int64_t trailerOffset,
+                                   std::int64_t trailerLength) {
+#ifdef BRINDLE_HAVE_LIBDEFLATE
+  constexpr std::int64_t kMaxInflated = std::int64_t(64) << 20;
+  BlockFile& f = m_reader->file();
+  if (trailerLength < 24 || trailerLength > f.size() - trailerOffset || trailerLength > (std::int64_t(1) << 30))
+    return false;
+  if (!f.seek(trailerOffset) || !f.ensure(std::size_t(trailerLength))) return false;
+  ByteCursor c(f.data(), std::size_t(trailerLength), m_swap, trailerOffset);
+  std::int64_t bias = 0, zero = 0;
+  std::int32_t blockSize = 0, count = 0;
+  if (!c.readI64(bias) || !c.readI64(zero) || !c.readI32(blockSize) || !c.readI32(count)) return false;
+  if (count < 0 || std::int64_t(count) * 24 > std::int64_t(c.remaining())) return false;
+  std::int64_t nextOffset = regionStart;
+  std::int64_t nextInflated = -1;
+  for (std::int32_t i = 0; i < count; ++i) {
+    std::int64_t inflatedOffset = 0, offset = 0;
+    std::int32_t inflated = 0, compressed = 0;
+    if (!c.readI64(inflatedOffset) || !c.readI64(offset) || !c.readI32(inflated) || !c.readI32(compressed))
+      return false;
+    if (offset != nextOffset || compressed <= 0 || inflated <= 0 || inflated > kMaxInflated) return false;
+    if (nextInflated >= 0 && inflatedOffset != nextInflated) return false;
+    nextOffset = offset + compressed;
+    nextInflated = inflatedOffset + inflated;
+    m_blocks.push_back({offset, std::size_t(compressed), std::size_t(inflated)});
+  }
+  if (nextOffset != trailerOffset || m_blocks.empty()) return false;
+  m_deflate = std::make_unique<Decompressor>();
+  return m_deflate->d != nullptr;
+#else
+  (void)regionStart;
+  (void)trailerOffset;
+  (void)trailerLength;
+  return false;
+#endif
+}
+
+bool ColumnScanner::FillFromBlocks() {
+#ifdef BRINDLE_HAVE_LIBDEFLATE
+  BlockFile& f = m_reader->file();
+  std::uint8_t* data = m_inflated.data();
+  const std::size_t tail = m_inflatedEnd - m_inflatedPos;
+  if (tail) std::memmove(data, data + m_inflatedPos, tail);
+  m_inflatedPos = 0;
+  m_inflatedEnd = tail;
+  if (m_nextBlock < m_blocks.size()) {
+    const ZsavBlock& b = m_blocks[m_nextBlock];
+    if (f.tell() != b.offset && !f.seek(b.offset)) {
+      Stop(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));
+      return false;
+    }
+    if (!f.ensure(b.compressed)) {
+      Stop(f.readFailed() ? SPSS_FILE_RERROR : SPSS_BAD_DATA,
+           "ZLIB data: the block at offset " + std::to_string(b.offset) + " is cut off");
+      return false;
+    }
+    std::size_t produced = 0;
+    const libdeflate_result r =
+        libdeflate_zlib_decompress(m_deflate->d, f.data(), b.compressed, data + tail, b.inflated, &produced);
+    if (r != LIBDEFLATE_SUCCESS || produced != b.inflated) {
+      Stop(SPSS_BAD_DATA, "ZLIB data near offset " + std::to_string(b.offset) + ": the block does not inflate to " +
+                              std::to_string(b.inflated) + " bytes");
+      return false;
+    }
+    f.consume(b.compressed);
+    m_inflatedEnd = tail + produced;
+    ++m_nextBlock;
+  }
+  m_in = data;
+  m_inEnd = data + m_inflatedEnd;
+  m_lastWindow = m_nextBlock == m_blocks.size();
+  return true;
+#else
+  return false;
+#endif
+}
+
 bool ColumnScanner::FillInflated() {
+  if (!m_blocks.empty()) return FillFromBlocks();
   BlockFile& f = m_reader->file();
   std::uint8_t* data = m_inflated.data();
   // The unused tail of the last window (less than a group) moves to the front.

@@ -69,6 +69,9 @@ class ColumnScanner {
   // unless the input ends first (then m_lastWindow is set). False on failure.
   bool FillWindow();
   bool FillInflated();
+  // ZSAV with a sound block table: whole blocks inflated at once.
+  bool ReadBlockTable(std::int64_t regionStart, std::int64_t trailerOffset, std::int64_t trailerLength);
+  bool FillFromBlocks();
   void ConsumeWindow(const std::uint8_t* p);
 
   struct VisitPoint {
@@ -97,6 +100,15 @@ class ColumnScanner {
   const std::uint8_t* m_inEnd = nullptr;
   bool m_lastWindow = false;
 
+  struct ZsavBlock {
+    std::int64_t offset;      // of the compressed bytes in the file
+    std::size_t compressed;
+    std::size_t inflated;
+  };
+  std::vector<ZsavBlock> m_blocks;  // empty: inflate as one stream of streams
+  std::size_t m_nextBlock = 0;
+  struct Decompressor;
+  std::unique_ptr<Decompressor> m_deflate;
   std::unique_ptr<ZsavInflater> m_inflater;
   std::vector<std::uint8_t> m_inflated;
   std::size_t m_inflatedPos = 0, m_inflatedEnd = 0;
