@@ -3,7 +3,8 @@
 # Builds the fuzz targets with clang and runs TARGET (spssio_fuzz, the
 # default, or bytecode_fuzz) for SECONDS (default 600). spssio_fuzz is seeded
 # with the real files of ../shared/testdata/sav and the writer's seeds.
-# Prints the executions reached and the crashes found.
+# Prints the executions reached and the crashes found. With KEEP_GOING=1 the
+# fuzzer runs in fork mode and goes on after a crash, collecting every one.
 set -eu
 seconds=${1:-600}
 target=${2:-spssio_fuzz}
@@ -25,16 +26,21 @@ if [ "$target" = spssio_fuzz ] && [ -d "$src/../shared/testdata/sav" ]; then
 fi
 
 log=$work/fuzz.log
+mode=""
+if [ "${KEEP_GOING:-0}" = 1 ]; then
+  mode="-fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1"
+fi
 set +e
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  "$build/fuzz/$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
+  "$build/fuzz/$target" $mode -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
   -timeout=20 -print_final_stats=1 -artifact_prefix="$work/crashes/" \
   "$work/corpus" "$work/seeds" >"$log" 2>&1
 status=$?
 set -e
 
 echo "exit status: $status"
-grep -E 'stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb' "$log" || tail -n 5 "$log"
+grep -E 'stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb' "$log" ||
+  grep -E '^#[0-9]+' "$log" | tail -n 1
 crashes=$(ls "$work/crashes" | wc -l)
 echo "crash/timeout/leak inputs: $crashes (in $work/crashes)"
 grep -E 'ERROR: (AddressSanitizer|libFuzzer|LeakSanitizer)|runtime error' "$log" | head -n 5 || true

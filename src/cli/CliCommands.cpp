@@ -130,7 +130,9 @@ int Doc(LoadedFile& f, std::ostream& out, std::ostream& err) {
     if (!doc.message.empty()) err << doc.message << "\n";
     return doc.message.empty() ? kOk : kFileError;
   }
-  for (const auto& line : DocumentWindowLines(doc)) out << line << '\n';
+  std::string encoding;
+  spssGetFileEncoding(f.state.FileHandle, encoding);
+  for (const auto& line : DocumentWindowLines(doc, encoding)) out << line << '\n';
   return kOk;
 }
 

@@ -1,5 +1,7 @@
 #include "datafile/DocumentReader.h"
 
+#include "spssio/TextConverter.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -131,12 +133,15 @@ DocumentReadResult ReadDocumentRecord(const std::string& fileName) {
   return result;
 }
 
-std::vector<std::string> DocumentWindowLines(const DocumentReadResult& doc) {
+std::vector<std::string> DocumentWindowLines(const DocumentReadResult& doc,
+                                             const std::string& encoding) {
+  TextConverter text;
+  if (!encoding.empty()) text.setEncoding(encoding);
   std::vector<std::string> out;
   out.reserve(doc.lines.size() + 2);
   out.push_back("File contains " + std::to_string(doc.lineCount) + " lines of documents");
   out.emplace_back();
-  out.insert(out.end(), doc.lines.begin(), doc.lines.end());
+  for (const auto& line : doc.lines) out.push_back(text.toUtf8(line));
   return out;
 }
 

@@ -41,7 +41,10 @@ struct DocumentReadResult {
 // are read, so files of any size work. Never throws for file problems.
 DocumentReadResult ReadDocumentRecord(const std::string& fileName);
 
-// The document window's lines: the count line, an empty line, then the lines.
-std::vector<std::string> DocumentWindowLines(const DocumentReadResult& doc);
+// The document window's lines: the count line, an empty line, then the lines
+// converted to UTF-8 from `encoding` (the file's, as the I/O module reports
+// it; empty: windows-1252).
+std::vector<std::string> DocumentWindowLines(const DocumentReadResult& doc,
+                                             const std::string& encoding = {});
 
 }  // namespace brindle

@@ -223,3 +223,20 @@ INSTANTIATE_TEST_SUITE_P(Files, DocumentReaderRealFiles,
 
 }  // namespace
 }  // namespace brindle
+
+namespace brindle {
+namespace {
+
+TEST(DocumentWindowLines, ConvertsFromTheFileEncoding) {
+  DocumentReadResult doc;
+  doc.found = true;
+  doc.lineCount = 1;
+  doc.lines = {std::string("caf\xE9") + std::string(76, ' ')};
+  const auto lines = DocumentWindowLines(doc, "windows-1252");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[2], "caf\xC3\xA9" + std::string(76, ' '));
+  EXPECT_EQ(DocumentWindowLines(doc, "UTF-8")[2].substr(0, 3), "caf");  // invalid byte replaced, not kept raw
+}
+
+}  // namespace
+}  // namespace brindle

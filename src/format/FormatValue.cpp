@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cmath>
 
 #include "format/Calendar.h"
 #include "spssio/spssio.h"
@@ -101,7 +102,8 @@ std::string TimeText(double value, const PrintFormat& f, bool usePrintFormat,
   const bool showsSeconds = !usePrintFormat || dec > 0;
   int secondDecimals = 0;
   double v = value;
-  if (showsSeconds) {
+  // Whole seconds, the common case, need no rounding (and no decimal text).
+  if (showsSeconds && value != std::nearbyint(value)) {
     const int carried = ClampDecimals(kSignificantDigits - 1 - DecimalExponent(value));
     secondDecimals = usePrintFormat ? std::min(dec, carried) : carried;
     v = RoundHalfAway(value, secondDecimals);
@@ -111,7 +113,7 @@ std::string TimeText(double value, const PrintFormat& f, bool usePrintFormat,
   if (spssConvertSPSSTime(&days, &h, &mi, &s, v) != 0) return kError;
   int d = 0, m = 0, y = 0;
   if (f.Fmt == kFmtDateTime && spssConvertSPSSDate(&d, &m, &y, v) != 0) return kError;
-  s = RoundHalfAway(s, secondDecimals);
+  if (s != std::nearbyint(s)) s = RoundHalfAway(s, secondDecimals);
 
   std::string out;
   out.reserve(32);

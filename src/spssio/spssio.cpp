@@ -340,6 +340,13 @@ int spssQueryType7(int handle, int subType, int* found) {
   return succeed();
 }
 
+int spssGetFileEncoding(int handle, std::string& encoding) {
+  SavReader* r = readerOf(handle);
+  if (!r) return failWith(SPSS_INVALID_HANDLE);
+  encoding = r->encoding();
+  return succeed();
+}
+
 int spssGetVarHandle(int handle, const char* varName, double* varHandle) {
   SavReader* r;
   const SavVariable* v;

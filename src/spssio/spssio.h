@@ -81,6 +81,10 @@ int spssGetTimeStamp(int handle, std::string& fileDate, std::string& fileTime);
 // subtypes: whether an extension record of that subtype is present.
 int spssQueryType7(int handle, int subType, int* found);
 
+// The character encoding the file's texts are read in (an iconv name such as
+// "UTF-8" or "WINDOWS-1252"), for texts read from the file by other means.
+int spssGetFileEncoding(int handle, std::string& encoding);
+
 int spssGetVarHandle(int handle, const char* varName, double* varHandle);
 // caseNumber 0 rewinds to the first case; other numbers position before that
 // 0-based case (a forward read for compressed files).

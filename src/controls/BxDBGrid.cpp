@@ -1,0 +1,520 @@
+#include "controls/BxDBGrid.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPolygon>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+#include "controls/HintWindow.h"
+#include "variables/ui/VarTableModel.h"
+
+namespace brindle {
+
+namespace {
+
+QString TrimRight(const QString& text) {
+  qsizetype n = text.size();
+  while (n > 0 && text.at(n - 1).unicode() <= 0x20) --n;
+  return text.left(n);
+}
+
+bool ValidCol(int col) { return col >= 0 && col < TBxDBGrid::kColumns; }
+
+constexpr int kIndicatorWidth = 12;
+
+}  // namespace
+
+// Paints a cell from the table's record in the colours the owner chooses.
+// "Selected" is the row of the table's cursor; marks are drawn only while
+// multi-select is on. Text is clipped, never elided.
+class TBxDBGrid::CellPainter : public QStyledItemDelegate {
+ public:
+  explicit CellPainter(TBxDBGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const int row = index.row();
+    TdxMemData* table = m_grid->m_table;
+    const VarRecord* rec = table != nullptr ? table->ViewRecord(row) : nullptr;
+    const bool selected = row == m_grid->m_currentRow;
+    const bool marked = m_grid->m_multiSelect && table != nullptr &&
+                        m_grid->m_marks.Contains(table->BookmarkAt(row));
+    const bool lit = selected || marked;
+    QColor background = option.palette.color(lit ? QPalette::Highlight : QPalette::Base);
+    QColor text = option.palette.color(lit ? QPalette::HighlightedText : QPalette::Text);
+    if (rec != nullptr && m_grid->OnDrawColumnCell) {
+      m_grid->OnDrawColumnCell(*rec, index.column(), selected, marked, background, text);
+    }
+    painter->save();
+    painter->fillRect(option.rect, background);
+    painter->setPen(text);
+    painter->setFont(option.font);
+    painter->drawText(option.rect.adjusted(2, 0, -2, 0),
+                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                      index.data(Qt::DisplayRole).toString());
+    painter->restore();
+  }
+
+ private:
+  TBxDBGrid* m_grid;
+};
+
+// The indicator column: a narrow strip left of the rows with a triangle at
+// the row of the table's cursor.
+class TBxDBGrid::Indicator : public QHeaderView {
+ public:
+  explicit Indicator(TBxDBGrid* grid) : QHeaderView(Qt::Vertical, grid), m_grid(grid) {}
+
+  QSize sizeHint() const override {
+    return QSize(kIndicatorWidth, QHeaderView::sizeHint().height());
+  }
+
+ protected:
+  void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
+    painter->save();
+    painter->fillRect(rect, palette().color(QPalette::Button));
+    painter->setPen(palette().color(QPalette::Mid));
+    painter->drawLine(rect.topRight(), rect.bottomRight());
+    painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+    if (logicalIndex == m_grid->m_currentRow) {
+      const int cy = rect.center().y();
+      const int left = rect.left() + 3;
+      QPolygon arrow({QPoint(left, cy - 4), QPoint(left + 4, cy), QPoint(left, cy + 4)});
+      painter->setRenderHint(QPainter::Antialiasing);
+      painter->setPen(Qt::NoPen);
+      painter->setBrush(palette().color(QPalette::ButtonText));
+      painter->drawPolygon(arrow);
+    }
+    painter->restore();
+  }
+
+ private:
+  TBxDBGrid* m_grid;
+};
+
+TBxDBGrid::TBxDBGrid(QWidget* parent) : QTableView(parent) {
+  m_indicator = new Indicator(this);
+  setVerticalHeader(m_indicator);
+  m_indicator->setSectionsClickable(false);
+  m_indicator->setHighlightSections(false);
+  m_indicator->setMinimumSectionSize(1);
+  m_indicator->setSectionResizeMode(QHeaderView::Fixed);
+  m_indicator->setDefaultSectionSize(fontMetrics().height() + 4);
+  m_indicator->setMouseTracking(true);
+
+  QHeaderView* titles = horizontalHeader();
+  titles->setSectionsClickable(true);  // for title clicks; never selects a column
+  titles->setHighlightSections(false);
+  titles->setStretchLastSection(false);
+  titles->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  titles->setMinimumSectionSize(0);
+  titles->setMouseTracking(true);
+
+  setSelectionMode(QAbstractItemView::NoSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setWordWrap(false);
+  setTabKeyNavigation(false);
+  setCornerButtonEnabled(false);
+  setItemDelegate(new CellPainter(this));
+  viewport()->setMouseTracking(true);
+
+  for (QObject* o : {static_cast<QObject*>(viewport()), static_cast<QObject*>(titles),
+                     static_cast<QObject*>(m_indicator),
+                     static_cast<QObject*>(verticalScrollBar()),
+                     static_cast<QObject*>(horizontalScrollBar())}) {
+    o->installEventFilter(this);
+  }
+  connect(titles, &QHeaderView::sectionResized, this, [this](int, int, int) {
+    if (OnColumnWidthChanged) OnColumnWidthChanged(this);
+  });
+  connect(titles, &QHeaderView::sectionClicked, this, [this](int column) {
+    if (OnTitleClick) OnTitleClick(column);
+  });
+
+  m_hint = new HintWindow(this);
+  SetDataSet(nullptr);
+}
+
+TBxDBGrid::~TBxDBGrid() {
+  // The model unregisters from the table; it must go before the table can.
+  setModel(nullptr);
+  delete m_model;
+  m_model = nullptr;
+}
+
+void TBxDBGrid::SetDataSet(TdxMemData* table) {
+  const bool enabled = m_model == nullptr || m_model->Enabled();
+  VarTableModel* old = m_model;
+  QItemSelectionModel* oldSelection = selectionModel();
+  m_table = table;
+  m_model = new VarTableModel(table, this);
+  m_model->SetEnabled(enabled);
+  setModel(m_model);
+  delete oldSelection;
+  delete old;
+  connect(m_model, &VarTableModel::currentRowChanged, this, &TBxDBGrid::FollowCursor);
+  if (table != nullptr) {
+    m_marks.SetOrder([table](Bookmark a, Bookmark b) { return table->CompareBookmarks(a, b); });
+  } else {
+    m_marks.SetOrder(nullptr);
+  }
+  ClearMarks();
+  SetColVisible(4, false);
+  FollowCursor(m_model->CurrentRow());
+}
+
+void TBxDBGrid::SetDataSourceEnabled(bool enabled) {
+  if (!enabled) ClearMarks();
+  m_model->SetEnabled(enabled);
+}
+
+bool TBxDBGrid::DataSourceEnabled() const { return m_model->Enabled(); }
+
+int TBxDBGrid::ColWidth(int col) const {
+  if (!ValidCol(col)) return 0;
+  return isColumnHidden(col) ? m_hiddenWidth[static_cast<std::size_t>(col)] : columnWidth(col);
+}
+
+void TBxDBGrid::SetColWidth(int col, int width) {
+  if (!ValidCol(col)) return;
+  width = std::max(width, 0);
+  if (isColumnHidden(col)) {
+    m_hiddenWidth[static_cast<std::size_t>(col)] = width;
+    if (OnColumnWidthChanged) OnColumnWidthChanged(this);
+  } else {
+    setColumnWidth(col, width);
+  }
+}
+
+bool TBxDBGrid::ColVisible(int col) const { return ValidCol(col) && !isColumnHidden(col); }
+
+void TBxDBGrid::SetColVisible(int col, bool visible) {
+  if (!ValidCol(col) || visible == ColVisible(col)) return;
+  if (visible) {
+    showColumn(col);
+    setColumnWidth(col, m_hiddenWidth[static_cast<std::size_t>(col)]);
+  } else {
+    m_hiddenWidth[static_cast<std::size_t>(col)] = columnWidth(col);
+    hideColumn(col);
+  }
+}
+
+QString TBxDBGrid::ColTitle(int col) const { return m_model->Title(col); }
+void TBxDBGrid::SetColTitle(int col, const QString& title) { m_model->SetTitle(col, title); }
+
+void TBxDBGrid::SetColMoving(bool on) {
+  if (on == m_colMoving) return;
+  m_colMoving = on;
+  horizontalHeader()->setSectionsMovable(on);
+}
+
+void TBxDBGrid::SetMultiSelect(bool on) {
+  if (on == m_multiSelect) return;
+  m_multiSelect = on;
+  if (!on) ClearMarks();
+  viewport()->update();
+}
+
+void TBxDBGrid::Mark(Bookmark bm) {
+  m_marks.Mark(bm);
+  viewport()->update();
+}
+
+void TBxDBGrid::Unmark(Bookmark bm) {
+  m_marks.Unmark(bm);
+  viewport()->update();
+}
+
+void TBxDBGrid::ToggleMark(Bookmark bm) {
+  m_marks.Toggle(bm);
+  viewport()->update();
+}
+
+void TBxDBGrid::ClearMarks() {
+  m_marks.Clear();
+  viewport()->update();
+}
+
+int TBxDBGrid::DefaultRowHeight() const { return m_indicator->defaultSectionSize(); }
+
+void TBxDBGrid::SetDefaultRowHeight(int height) {
+  m_indicator->setDefaultSectionSize(std::max(height, 1));
+}
+
+int TBxDBGrid::TopRow() const { return rowAt(0); }
+
+int TBxDBGrid::VisibleRowCount() const {
+  return std::max(1, viewport()->height() / std::max(1, DefaultRowHeight()));
+}
+
+int TBxDBGrid::GridRowAt(int y) const {
+  const QHeaderView* titles = horizontalHeader();
+  if (!titles->isHidden() && y >= titles->geometry().top() && y <= titles->geometry().bottom()) {
+    return 0;
+  }
+  const int vy = viewport()->mapFrom(this, QPoint(0, y)).y();
+  if (vy < 0 || vy >= viewport()->height()) return -1;
+  const int row = rowAt(vy);
+  const int top = TopRow();
+  if (row < 0 || top < 0) return -1;
+  return row - top + 1;
+}
+
+int TBxDBGrid::ViewPositionOfGridRow(int gridRow) const {
+  const int top = TopRow();
+  if (gridRow < 1 || top < 0) return 0;
+  const long long pos = static_cast<long long>(top) + gridRow;
+  return pos <= m_model->rowCount() ? static_cast<int>(pos) : 0;
+}
+
+void TBxDBGrid::SetCellHints(bool on) {
+  if (on == m_cellHints) return;
+  m_cellHints = on;
+  if (!on) HideHint();
+}
+
+void TBxDBGrid::ShowCellHint(int x, int y) {
+  if (m_table == nullptr || m_model->rowCount() == 0) return;
+  const QPoint vp = viewport()->mapFrom(this, QPoint(x, y));
+  const int row = viewport()->rect().contains(vp) ? rowAt(vp.y()) : -1;
+  const int col = viewport()->rect().contains(vp) ? columnAt(vp.x()) : -1;
+  if (row < 0 || col < 0) {
+    HideHint();
+    return;
+  }
+  const QString text = TrimRight(m_model->CellText(row, col));
+  if (text.isEmpty()) {
+    HideHint();
+    return;
+  }
+  if (columnWidth(col) < fontMetrics().horizontalAdvance(text) + 2) {
+    m_hint->ShowAt(text, mapToGlobal(QPoint(x, y)) + QPoint(0, 16));
+  } else {
+    HideHint();
+  }
+}
+
+void TBxDBGrid::HideHint() { m_hint->HideHint(); }
+bool TBxDBGrid::HintShown() const { return m_hint->Shown(); }
+QString TBxDBGrid::HintText() const { return m_hint->HintText(); }
+QPoint TBxDBGrid::HintScreenPos() const { return m_hint->ScreenPos(); }
+
+void TBxDBGrid::FollowCursor(int row) {
+  m_currentRow = row;
+  if (row >= 0 && row < m_model->rowCount()) {
+    const int leftCol = std::max(columnAt(0), 0);
+    const QModelIndex index = m_model->index(row, leftCol);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    scrollTo(index, QAbstractItemView::EnsureVisible);
+  }
+  viewport()->update();
+  m_indicator->viewport()->update();
+  if (m_cellHints) HideHint();
+}
+
+void TBxDBGrid::OwnPress(Qt::MouseButton, Qt::KeyboardModifiers mods, int gridRow) {
+  setFocus(Qt::MouseFocusReason);
+  m_marks.ForgetAnchor();
+  const int pos = ViewPositionOfGridRow(gridRow);
+  if (pos < 1 || m_table == nullptr) return;
+  const Bookmark pressed = m_table->BookmarkAt(pos - 1);
+  m_table->MoveBy(pos - m_table->RecNo());
+  if (!m_multiSelect) return;
+  if (mods & Qt::ControlModifier) {
+    m_marks.Toggle(pressed);
+  } else {
+    m_marks.Clear();
+    m_marks.Mark(pressed);
+  }
+  viewport()->update();
+}
+
+void TBxDBGrid::OwnKey(QKeyEvent* event) {
+  const bool ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
+  const bool shift = (event->modifiers() & Qt::ShiftModifier) != 0;
+  const bool rows = m_table != nullptr && m_model->rowCount() > 0;
+  auto dropMarks = [this] {
+    m_marks.ForgetAnchor();
+    if (m_multiSelect) ClearMarks();
+  };
+  // Moves to a 1-based view position; MoveBy fires AfterScroll only when it moved.
+  auto moveTo = [this](int pos) { m_table->MoveBy(pos - m_table->RecNo()); };
+  const int top = TopRow() + 1;
+  const int bottom = std::min(TopRow() + VisibleRowCount(), m_model->rowCount());
+
+  switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+      if (!rows) break;
+      const bool down = event->key() == Qt::Key_Down;
+      if (ctrl) {
+        moveTo(down ? bottom : top);
+        dropMarks();
+        break;
+      }
+      const int fromPos = m_table->RecNo();
+      const Bookmark from = m_table->GetBookmark();
+      m_table->MoveBy(down ? 1 : -1);
+      if (m_table == nullptr) break;
+      if (shift && m_multiSelect) {
+        m_marks.ShiftStep(fromPos, from, m_table->RecNo(), m_table->GetBookmark());
+        viewport()->update();
+      } else if (!shift) {
+        dropMarks();
+      }
+      break;
+    }
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+      if (!rows) break;
+      m_table->MoveBy(event->key() == Qt::Key_Right ? 1 : -1);
+      dropMarks();
+      break;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: {
+      if (!rows) break;
+      const bool down = event->key() == Qt::Key_PageDown;
+      if (ctrl) {
+        moveTo(down ? bottom : top);
+      } else {
+        m_table->MoveBy(down ? VisibleRowCount() : -VisibleRowCount());
+      }
+      dropMarks();
+      break;
+    }
+    case Qt::Key_Home:
+      if (!rows) break;
+      m_table->First();
+      dropMarks();
+      break;
+    case Qt::Key_End:
+      if (!rows) break;
+      m_table->Last();
+      dropMarks();
+      break;
+    case Qt::Key_Escape:
+      dropMarks();
+      break;
+    default:
+      event->ignore();
+      return;
+  }
+  event->accept();
+}
+
+void TBxDBGrid::keyPressEvent(QKeyEvent* event) {
+  if (OnKeyDown) {
+    OnKeyDown(event);
+    if (!event->isAccepted()) {
+      event->accept();
+      return;
+    }
+  }
+  OwnKey(event);
+}
+
+void TBxDBGrid::wheelEvent(QWheelEvent* event) { event->accept(); }
+
+void TBxDBGrid::mousePressEvent(QMouseEvent* event) {
+  const QPoint pos = viewport()->mapTo(this, event->position().toPoint());
+  const Qt::MouseButton button = event->button();
+  const Qt::KeyboardModifiers mods = event->modifiers();
+  if (OnMouseDown) OnMouseDown(this, button, mods, pos.x(), pos.y(), false);
+  event->accept();
+  if (button == Qt::RightButton || (button == Qt::LeftButton && (mods & Qt::ShiftModifier))) {
+    return;
+  }
+  OwnPress(button, mods, GridRowAt(pos.y()));
+}
+
+void TBxDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QPoint pos = viewport()->mapTo(this, event->position().toPoint());
+  const Qt::MouseButton button = event->button();
+  const Qt::KeyboardModifiers mods = event->modifiers();
+  if (OnMouseDown) OnMouseDown(this, button, mods, pos.x(), pos.y(), true);
+  event->accept();
+  if (button == Qt::RightButton || (button == Qt::LeftButton && (mods & Qt::ShiftModifier))) {
+    return;
+  }
+  OwnPress(button, mods, GridRowAt(pos.y()));
+}
+
+void TBxDBGrid::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint pos = viewport()->mapTo(this, event->position().toPoint());
+  if (OnMouseMove) OnMouseMove(event->modifiers(), pos.x(), pos.y());
+  if (m_cellHints) ShowCellHint(pos.x(), pos.y());
+  event->accept();
+}
+
+void TBxDBGrid::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
+
+bool TBxDBGrid::RouteMouse(QWidget* from, QEvent* event) {
+  auto* me = static_cast<QMouseEvent*>(event);
+  const QPoint pos = from->mapTo(this, me->position().toPoint());
+  const bool onIndicator = from == m_indicator;
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+      const Qt::MouseButton button = me->button();
+      const Qt::KeyboardModifiers mods = me->modifiers();
+      if (OnMouseDown) {
+        OnMouseDown(this, button, mods, pos.x(), pos.y(),
+                    event->type() == QEvent::MouseButtonDblClick);
+      }
+      const bool handlerOnly =
+          button == Qt::RightButton || (button == Qt::LeftButton && (mods & Qt::ShiftModifier));
+      if (onIndicator) {
+        // A press on the indicator acts on its row; the header's own row
+        // selection never runs.
+        if (!handlerOnly) OwnPress(button, mods, GridRowAt(pos.y()));
+        return true;
+      }
+      m_swallowRelease = handlerOnly;
+      return handlerOnly;
+    }
+    case QEvent::MouseButtonRelease:
+      if (onIndicator) return true;
+      if (m_swallowRelease) {
+        m_swallowRelease = false;
+        return true;
+      }
+      return false;
+    case QEvent::MouseMove:
+      if (OnMouseMove) OnMouseMove(me->modifiers(), pos.x(), pos.y());
+      if (m_cellHints) ShowCellHint(pos.x(), pos.y());
+      return onIndicator;
+    default:
+      return false;
+  }
+}
+
+bool TBxDBGrid::eventFilter(QObject* watched, QEvent* event) {
+  const bool header = watched == horizontalHeader() || watched == m_indicator;
+  switch (event->type()) {
+    case QEvent::Wheel:
+      event->accept();
+      return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove:
+      return header ? RouteMouse(static_cast<QWidget*>(watched), event) : false;
+    case QEvent::Leave:
+      if ((header || watched == viewport()) && m_cellHints) HideHint();
+      return false;
+    default:
+      return QTableView::eventFilter(watched, event);
+  }
+}
+
+}  // namespace brindle

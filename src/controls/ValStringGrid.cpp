@@ -1,0 +1,358 @@
+#include "controls/ValStringGrid.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+#include "controls/HintWindow.h"
+
+namespace brindle {
+
+namespace {
+
+// Trailing blanks and control characters never count as visible text.
+QString TrimRight(const QString& text) {
+  qsizetype n = text.size();
+  while (n > 0 && text.at(n - 1).unicode() <= 0x20) --n;
+  return text.left(n);
+}
+
+bool ValidCol(int col) { return col >= 0 && col < TValStringGrid::kColumns; }
+
+}  // namespace
+
+// Paints a data cell in the colours and alignment the owner chooses; text is
+// clipped to the cell, never elided, so that the hint is what shows the rest.
+class TValStringGrid::CellPainter : public QStyledItemDelegate {
+ public:
+  explicit CellPainter(TValStringGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const bool selected = (option.state & QStyle::State_Selected) != 0;
+    QColor background = option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
+    QColor text = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+    Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
+    if (m_grid->OnDrawCell) m_grid->OnDrawCell(index.column(), index.row() + 1, background, text, align);
+    painter->save();
+    painter->fillRect(option.rect, background);
+    painter->setPen(text);
+    painter->setFont(option.font);
+    painter->drawText(option.rect.adjusted(2, 0, -2, 0), static_cast<int>(align) | Qt::TextSingleLine,
+                      index.data(Qt::DisplayRole).toString());
+    painter->restore();
+  }
+
+ private:
+  TValStringGrid* m_grid;
+};
+
+// The title row: header sections drawn with the owner's colours and alignment.
+class TValStringGrid::TitleRow : public QHeaderView {
+ public:
+  explicit TitleRow(TValStringGrid* grid) : QHeaderView(Qt::Horizontal, grid), m_grid(grid) {}
+
+ protected:
+  void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
+    if (!rect.isValid()) return;
+    QStyleOptionHeader opt;
+    initStyleOptionForIndex(&opt, logicalIndex);
+    opt.rect = rect;
+    QColor background = opt.palette.color(QPalette::Button);
+    QColor text = opt.palette.color(QPalette::ButtonText);
+    Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
+    if (m_grid->OnDrawCell) m_grid->OnDrawCell(logicalIndex, 0, background, text, align);
+    opt.palette.setColor(QPalette::Button, background);
+    opt.palette.setColor(QPalette::Window, background);
+    opt.palette.setColor(QPalette::ButtonText, text);
+    opt.textAlignment = align;
+    painter->save();
+    style()->drawControl(QStyle::CE_Header, &opt, painter, this);
+    painter->restore();
+  }
+
+ private:
+  TValStringGrid* m_grid;
+};
+
+TValStringGrid::TValStringGrid(QWidget* parent) : QTableWidget(0, kColumns, parent) {
+  setHorizontalHeader(new TitleRow(this));
+  QHeaderView* titles = horizontalHeader();
+  titles->setSectionsClickable(false);
+  titles->setHighlightSections(false);
+  titles->setSectionsMovable(false);
+  titles->setStretchLastSection(false);
+  titles->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  titles->setMinimumSectionSize(0);
+  titles->setDefaultSectionSize(64);
+  titles->setMouseTracking(true);
+  verticalHeader()->hide();
+  verticalHeader()->setMinimumSectionSize(1);
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::ContiguousSelection);
+  setSelectionBehavior(QAbstractItemView::SelectItems);
+  setWordWrap(false);
+  setTabKeyNavigation(false);
+  setItemDelegate(new CellPainter(this));
+  viewport()->setMouseTracking(true);
+  for (int c = 0; c < kColumns; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem(QString()));
+
+  for (QObject* o : {static_cast<QObject*>(viewport()), static_cast<QObject*>(titles),
+                     static_cast<QObject*>(verticalScrollBar()),
+                     static_cast<QObject*>(horizontalScrollBar())}) {
+    o->installEventFilter(this);
+  }
+  connect(titles, &QHeaderView::sectionResized, this, [this](int, int, int) {
+    if (OnColumnWidthChanged) OnColumnWidthChanged(this);
+  });
+
+  m_hint = new HintWindow(this);
+  LoadColumnsFromLists();
+}
+
+TValStringGrid::~TValStringGrid() = default;
+
+int TValStringGrid::RowCount() const { return rowCount() + 1; }
+
+void TValStringGrid::SetRowCount(int rows) { setRowCount(std::max(rows, 1) - 1); }
+
+QString TValStringGrid::Cell(int col, int row) const {
+  if (!ValidCol(col) || row < 0 || row >= RowCount()) return QString();
+  const QTableWidgetItem* it = row == 0 ? horizontalHeaderItem(col) : item(row - 1, col);
+  return it != nullptr ? it->text() : QString();
+}
+
+QTableWidgetItem* TValStringGrid::EnsureItem(int col, int row) {
+  if (row == 0) {
+    QTableWidgetItem* it = horizontalHeaderItem(col);
+    if (it == nullptr) {
+      it = new QTableWidgetItem(QString());
+      setHorizontalHeaderItem(col, it);
+    }
+    return it;
+  }
+  QTableWidgetItem* it = item(row - 1, col);
+  if (it == nullptr) {
+    it = new QTableWidgetItem(QString());
+    it->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    setItem(row - 1, col, it);
+  }
+  return it;
+}
+
+void TValStringGrid::SetCell(int col, int row, const QString& text) {
+  if (!ValidCol(col) || row < 0 || row >= RowCount()) return;
+  if (row > 0 && text.isEmpty() && item(row - 1, col) == nullptr) return;
+  EnsureItem(col, row)->setText(text);
+}
+
+int TValStringGrid::ColWidth(int col) const { return ValidCol(col) ? columnWidth(col) : 0; }
+
+void TValStringGrid::SetColWidth(int col, int width) {
+  if (ValidCol(col)) setColumnWidth(col, std::max(width, 0));
+}
+
+int TValStringGrid::DefaultRowHeight() const { return verticalHeader()->defaultSectionSize(); }
+
+void TValStringGrid::SetDefaultRowHeight(int height) {
+  verticalHeader()->setDefaultSectionSize(std::max(height, 1));
+}
+
+void TValStringGrid::ClearRows() {
+  for (QStringList& list : ColumnLists) list.clear();
+  for (int r = 1; r < RowCount(); ++r) {
+    for (int c = 0; c < kColumns; ++c) SetCell(c, r, QString());
+  }
+}
+
+void TValStringGrid::AddRow(const QString& label, const QString& value, const QString& count,
+                            const QString& pctTotal, const QString& pctValid) {
+  ColumnLists[0].append(label);
+  ColumnLists[1].append(value);
+  ColumnLists[2].append(count);
+  ColumnLists[3].append(pctTotal);
+  ColumnLists[4].append(pctValid);
+}
+
+void TValStringGrid::LoadColumnFromList(int col) {
+  if (!ValidCol(col)) return;
+  const QStringList& list = ColumnLists[static_cast<std::size_t>(col)];
+  const int n = std::min(static_cast<int>(list.size()), RowCount());
+  for (int k = 0; k < n; ++k) SetCell(col, k, list.at(k));
+}
+
+void TValStringGrid::LoadColumnsFromLists() {
+  for (int c = 0; c < kColumns; ++c) LoadColumnFromList(c);
+}
+
+void TValStringGrid::HideLabelColumn() {
+  SetColWidth(1, SavedLabelWidth + SavedValueWidth);
+  SetColWidth(0, 0);
+}
+
+void TValStringGrid::RestoreLabelColumn() {
+  SetColWidth(0, SavedLabelWidth);
+  SetColWidth(1, SavedValueWidth);
+}
+
+TValStringGrid::GridRect TValStringGrid::Selection() const {
+  const QList<QTableWidgetSelectionRange> ranges = selectedRanges();
+  if (ranges.isEmpty()) return GridRect{};
+  const QTableWidgetSelectionRange& r = ranges.first();
+  return GridRect{r.leftColumn(), r.topRow() + 1, r.rightColumn(), r.bottomRow() + 1};
+}
+
+void TValStringGrid::SetSelection(GridRect rect) {
+  clearSelection();
+  if (rect.left < 0 || rowCount() == 0) return;
+  const int left = std::clamp(std::min(rect.left, rect.right), 0, kColumns - 1);
+  const int right = std::clamp(std::max(rect.left, rect.right), 0, kColumns - 1);
+  const int top = std::clamp(std::min(rect.top, rect.bottom), 1, rowCount());
+  const int bottom = std::clamp(std::max(rect.top, rect.bottom), 1, rowCount());
+  // Moving the current cell first without touching the selection keeps the
+  // block the only thing selected.
+  selectionModel()->setCurrentIndex(model()->index(top - 1, left), QItemSelectionModel::NoUpdate);
+  setRangeSelected(QTableWidgetSelectionRange(top - 1, left, bottom - 1, right), true);
+}
+
+void TValStringGrid::SelectNone() { clearSelection(); }
+
+void TValStringGrid::SetCellHints(bool on) {
+  if (on == m_cellHints) return;
+  m_cellHints = on;
+  if (!on) HideHint();
+}
+
+bool TValStringGrid::CellAt(QPoint pos, int& col, int& row) const {
+  col = -1;
+  row = -1;
+  const QHeaderView* titles = horizontalHeader();
+  const QPoint hp = titles->mapFrom(this, pos);
+  if (!titles->isHidden() && titles->rect().contains(hp)) {
+    const int c = titles->logicalIndexAt(hp.x());
+    if (c < 0) return false;
+    col = c;
+    row = 0;
+    return true;
+  }
+  const QPoint vp = viewport()->mapFrom(this, pos);
+  if (!viewport()->rect().contains(vp)) return false;
+  const int r = rowAt(vp.y());
+  const int c = columnAt(vp.x());
+  if (r < 0 || c < 0) return false;
+  col = c;
+  row = r + 1;
+  return true;
+}
+
+bool TValStringGrid::IsColumnBorder(int x, int y) const {
+  const QHeaderView* titles = horizontalHeader();
+  const QPoint hp = titles->mapFrom(this, QPoint(x, y));
+  if (titles->isHidden() || !titles->rect().contains(hp)) return false;
+  const int grip = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, titles);
+  for (int c = 0; c < kColumns; ++c) {
+    if (titles->isSectionHidden(c)) continue;
+    const int edge = titles->sectionViewportPosition(c) + titles->sectionSize(c);
+    if (std::abs(hp.x() - edge) <= grip) return true;
+  }
+  return false;
+}
+
+void TValStringGrid::ShowCellHint(int x, int y) {
+  int col = -1;
+  int row = -1;
+  if (!CellAt(QPoint(x, y), col, row)) {
+    HideHint();
+    return;
+  }
+  const QString text = TrimRight(Cell(col, row));
+  if (text.isEmpty()) {
+    HideHint();
+    return;
+  }
+  if (ColWidth(col) < fontMetrics().horizontalAdvance(text) + 2) {
+    m_hint->ShowAt(text, mapToGlobal(QPoint(x, y)) + QPoint(0, 16));
+  } else {
+    HideHint();
+  }
+}
+
+void TValStringGrid::HideHint() { m_hint->HideHint(); }
+bool TValStringGrid::HintShown() const { return m_hint->Shown(); }
+QString TValStringGrid::HintText() const { return m_hint->HintText(); }
+QPoint TValStringGrid::HintScreenPos() const { return m_hint->ScreenPos(); }
+
+bool TValStringGrid::RouteMouse(QWidget* from, QEvent* event) {
+  auto* me = static_cast<QMouseEvent*>(event);
+  const QPoint pos = from->mapTo(this, me->position().toPoint());
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+      const bool dbl = event->type() == QEvent::MouseButtonDblClick;
+      if (OnMouseDown) OnMouseDown(me->button(), me->modifiers(), pos.x(), pos.y(), dbl);
+      if (me->button() == Qt::RightButton) {
+        // A right click only focuses the grid: the selection stays for the
+        // popup menu's copy command.
+        setFocus(Qt::MouseFocusReason);
+        return true;
+      }
+      return false;
+    }
+    case QEvent::MouseMove:
+      if (OnMouseMove) OnMouseMove(me->modifiers(), pos.x(), pos.y());
+      if (m_cellHints) ShowCellHint(pos.x(), pos.y());
+      return false;
+    default:
+      return false;
+  }
+}
+
+bool TValStringGrid::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::Wheel:
+      event->accept();
+      return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+      if (watched == viewport() || watched == horizontalHeader()) {
+        return RouteMouse(static_cast<QWidget*>(watched), event);
+      }
+      return false;
+    case QEvent::Leave:
+      if (m_cellHints && (watched == viewport() || watched == horizontalHeader())) HideHint();
+      return false;
+    default:
+      return QTableWidget::eventFilter(watched, event);
+  }
+}
+
+void TValStringGrid::keyPressEvent(QKeyEvent* event) {
+  if (OnKeyDown) {
+    OnKeyDown(event);
+    // A handler that ignores the key has consumed it (it takes the grid's
+    // own handling away, not the key back to the window).
+    if (!event->isAccepted()) {
+      event->accept();
+      return;
+    }
+  }
+  // Copying and select-all are the window's commands; the base class would
+  // otherwise select empty rows or write the clipboard behind its back.
+  if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::SelectAll)) return;
+  QTableWidget::keyPressEvent(event);
+}
+
+void TValStringGrid::wheelEvent(QWheelEvent* event) { event->accept(); }
+
+}  // namespace brindle

@@ -1,0 +1,127 @@
+// The values grid: five read-only text columns whose title row is the
+// horizontal header, the texts of each column kept in a list so that rows can
+// be re-sorted and the fill order restored, and a hint with the whole text of
+// a clipped cell.
+//
+// Coordinates (x, y) given to and by this grid are in the grid widget's own
+// coordinates, with the title row at the top.
+#pragma once
+
+#include <QColor>
+#include <QPoint>
+#include <QStringList>
+#include <QTableWidget>
+
+#include <array>
+#include <functional>
+
+class QKeyEvent;
+
+namespace brindle {
+
+class HintWindow;
+
+class TValStringGrid : public QTableWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kColumns = 5;
+
+  explicit TValStringGrid(QWidget* parent = nullptr);
+  ~TValStringGrid() override;
+
+  // Rows as the program counts them: row 0 is the title row, 1.. data rows.
+  int RowCount() const;
+  // Values below 1 count as 1 (the title row alone).
+  void SetRowCount(int rows);
+
+  // Text of a cell; row 0 is the title. Empty outside the grid.
+  QString Cell(int col, int row) const;
+  // Ignored outside the grid.
+  void SetCell(int col, int row, const QString& text);
+
+  int ColWidth(int col) const;
+  void SetColWidth(int col, int width);
+  int DefaultRowHeight() const;
+  void SetDefaultRowHeight(int height);
+
+  // Texts of the five columns in fill order: entry 0 the title, 1.. data rows.
+  std::array<QStringList, kColumns> ColumnLists;
+  // Empties the lists and the cells of every data row; titles stay.
+  void ClearRows();
+  // Appends one text to each column's list.
+  void AddRow(const QString& label, const QString& value, const QString& count,
+              const QString& pctTotal, const QString& pctValid);
+  // Entry k of the column's list becomes the cell of row k for every k below
+  // RowCount(); rows beyond the list keep their text.
+  void LoadColumnFromList(int col);
+  void LoadColumnsFromLists();
+
+  // Column 1 takes the room of both saved widths and column 0 gets width 0.
+  void HideLabelColumn();
+  // Columns 0 and 1 get their saved widths back.
+  void RestoreLabelColumn();
+  int SavedLabelWidth = 0;
+  int SavedValueWidth = 0;
+
+  // The selected block in grid rows (data rows 1..); left -1 when no cell is selected.
+  struct GridRect {
+    int left = -1, top = 1, right = -1, bottom = 1;
+  };
+  GridRect Selection() const;
+  // Selects the block (clamped to the data cells); left -1 selects nothing.
+  void SetSelection(GridRect rect);
+  void SelectNone();
+
+  bool CellHints() const { return m_cellHints; }
+  // Turning hints off hides a shown hint.
+  void SetCellHints(bool on);
+  // Shows the hint for the cell at (x, y) when its text is clipped (the
+  // column is narrower than the text width + 2), hides it otherwise.
+  void ShowCellHint(int x, int y);
+  bool HintShown() const;
+  QString HintText() const;
+  QPoint HintScreenPos() const;
+  // The cell at a point in the grid's own coordinates (as the mouse handlers
+  // receive them); row 0 for the title row. False (col = row = -1) off the cells.
+  bool CellAt(QPoint pos, int& col, int& row) const;
+  // Whether a press at (x, y) would start resizing a column (on a title border).
+  bool IsColumnBorder(int x, int y) const;
+
+  // Handlers; nullptr = detached.
+  std::function<void(TValStringGrid*)> OnColumnWidthChanged;
+  std::function<void(Qt::KeyboardModifiers, int x, int y)> OnMouseMove;
+  // Fired first on every press; the grid's own handling follows.
+  std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y, bool doubleClick)>
+      OnMouseDown;
+  // Fired first on every key press; the grid's own handling follows unless
+  // the handler ignores the event (event->ignore()), which consumes the key.
+  std::function<void(QKeyEvent*)> OnKeyDown;
+  // Asked for every cell drawn, title row included, with the default colours
+  // and alignment already filled in.
+  std::function<void(int col, int row, QColor& background, QColor& text, Qt::Alignment& align)>
+      OnDrawCell;
+
+  // Typing letters does not jump to a matching cell.
+  void keyboardSearch(const QString&) override {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+
+ private:
+  class CellPainter;
+  class TitleRow;
+
+  QTableWidgetItem* EnsureItem(int col, int row);
+  void HideHint();
+  // Handles a mouse event arriving at the viewport or the title row; true
+  // when the event must not reach the base handling.
+  bool RouteMouse(QWidget* from, QEvent* event);
+
+  HintWindow* m_hint = nullptr;
+  bool m_cellHints = false;
+};
+
+}  // namespace brindle

@@ -1,0 +1,75 @@
+// Every message box, typed dialog, Open dialog and clipboard write of the
+// program goes through one service, so that tests can record them instead of
+// blocking on a modal window.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace brindle {
+
+enum class MessageIcon { None, Information, Warning, Error };
+
+class UiService {
+ public:
+  virtual ~UiService() = default;
+  // Plain message box: caption the application title, OK button, no icon.
+  virtual void ShowMessage(const QString& text) = 0;
+  // Typed dialog "Warning" with an "OK" button.
+  virtual void WarningDialog(const QString& text) = 0;
+  // Typed dialog "Confirm" with "&Yes" and "&No"; true for Yes.
+  virtual bool ConfirmDialog(const QString& text) = 0;
+  // System message box with its own caption and icon (e.g. "File open error", Warning).
+  virtual void SystemMessageBox(const QString& caption, const QString& text, MessageIcon icon) = 0;
+  // Open dialog; the chosen path, or empty when cancelled. filter in Qt syntax.
+  virtual QString GetOpenFileName(QWidget* parent, const QString& filter) = 0;
+  virtual void SetClipboardText(const QString& text) = 0;
+};
+
+// The real dialogs: QMessageBox, QFileDialog and the application clipboard.
+// Dialogs are modal and return when the user closes them.
+class QtUiService : public UiService {
+ public:
+  void ShowMessage(const QString& text) override;
+  void WarningDialog(const QString& text) override;
+  bool ConfirmDialog(const QString& text) override;
+  void SystemMessageBox(const QString& caption, const QString& text, MessageIcon icon) override;
+  QString GetOpenFileName(QWidget* parent, const QString& filter) override;
+  void SetClipboardText(const QString& text) override;
+};
+
+// For tests: records every call and answers from scripted values; never
+// shows anything. Call kinds are the method names ("ShowMessage",
+// "WarningDialog", "ConfirmDialog", "SystemMessageBox", "GetOpenFileName",
+// "SetClipboardText"); caption is the caption the real dialog would carry
+// (the filter for GetOpenFileName), text the message (the clipboard text).
+class RecordingUiService : public UiService {
+ public:
+  struct Call {
+    QString kind;
+    QString caption;
+    QString text;
+    MessageIcon icon = MessageIcon::None;
+  };
+  QList<Call> calls;
+  QStringList openFileAnswers;  // taken front first; empty list answers ""
+  bool confirmAnswer = true;
+  QString clipboard;
+
+  void ShowMessage(const QString& text) override;
+  void WarningDialog(const QString& text) override;
+  bool ConfirmDialog(const QString& text) override;
+  void SystemMessageBox(const QString& caption, const QString& text, MessageIcon icon) override;
+  QString GetOpenFileName(QWidget* parent, const QString& filter) override;
+  void SetClipboardText(const QString& text) override;
+
+  // Number of recorded calls of one kind.
+  int Count(const QString& kind) const;
+  // The last recorded call; a default Call when none was made.
+  Call Last() const;
+};
+
+}  // namespace brindle
