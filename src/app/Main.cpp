@@ -430,6 +430,11 @@ void TForm1::saveWindowPlacement() {
 }
 
 void TForm1::FormShow() {
+  // The panes get their first geometry now, not at the next turn of the
+  // event loop: the widths and row counts below depend on it.
+  layout()->activate();
+  centralWidget()->layout()->activate();
+  Panel2->layout()->activate();
   FileHandle = -1;
   spssHostSysmisVal(&SysmisValue);
   spssLowHighVal(&LowestValue, &HighestValue);
@@ -440,10 +445,13 @@ void TForm1::FormShow() {
   StringGrid1->SavedValueWidth = StringGrid1->ColWidth(1);
   const int varWidth = width() / 2;
   Splitter1->setSizes({varWidth, std::max(0, Splitter1->width() - Splitter1->handleWidth() - varWidth)});
+  // Both grids changed width: their label columns take up the new room.
+  Splitter1Moved();
   StringGrid1->SelectNone();
   LastClientWidth = width();
   setWindowTitle(QStringLiteral("Brindle"));
   MinValueRows = 1 + StringGrid1->viewport()->height() / StringGrid1->DefaultRowHeight();
+  StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
   if (!m_commandLineFile.isEmpty()) OpenDataFile(m_commandLineFile);
 }
 
@@ -511,6 +519,7 @@ void TForm1::EnableFileCommands(bool enabled) {
   VarGrid->setEnabled(enabled);
   StringGrid1->setEnabled(enabled);
   Memo1->setEnabled(enabled);
+  // The menu stays hidden; a hidden item reports itself disabled whatever it is set to.
   Exportmnu->setEnabled(enabled);
   Exportmnu->menuAction()->setEnabled(enabled);
   WComboBox->setEnabled(enabled);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSplitter>
@@ -143,7 +144,7 @@ void MainTest::enableFileCommands() {
   TForm1& f = w.form;
   const QList<QObject*> set{f.FileInfoItem, f.OpenFileinSPSS1, f.CloseItem, f.FrequenciesBtn,
                             f.InfoBtn, f.OpeninSpssBtn, f.Edit1, f.Edit2, f.Filter1, f.VarGrid,
-                            f.StringGrid1, f.Memo1, f.Exportmnu->menuAction(), f.WComboBox,
+                            f.StringGrid1, f.Memo1, f.Exportmnu, f.WComboBox,
                             f.WeightBtn, f.repfindbtn1, f.repfindbtn2, f.repfindbtn3,
                             f.repfindbtn4};
   for (bool on : {true, false}) {
@@ -236,6 +237,10 @@ void MainTest::droppedFilesOpenOnlyTheFirst() {
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(file->path())),
                   QUrl::fromLocalFile(QString::fromStdString(third->path()))});
+    // A drop reaches the window that accepted the drag's entry.
+    QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&f, &enter);
+    QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&f, &drop);
     QCOMPARE(f.FileName, file->path());

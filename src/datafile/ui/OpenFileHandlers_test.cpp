@@ -24,10 +24,6 @@ namespace {
 
 const QString kFilter = "SPSS (*.sav *.SAV *.zsav *.ZSAV);;*.* (*)";
 
-std::vector<std::uint8_t> TextBytes(const std::string& text) {
-  return std::vector<std::uint8_t>(text.begin(), text.end());
-}
-
 std::vector<std::uint8_t> EncryptedBytes() {
   std::vector<std::uint8_t> b{0x1c, 0, 0, 0, 0, 0, 0, 0};
   for (char c : std::string("ENCRYPTEDSAV")) b.push_back(static_cast<std::uint8_t>(c));
@@ -64,7 +60,7 @@ void OpenFileHandlersTest::openShowsTheFile() {
   QCOMPARE(w.ui.calls.size(), 1);
   QVERIFY(f.FileHandle >= 0);
   QCOMPARE(f.NumVars, 7);
-  QCOMPARE(f.NumCases, 2);
+  QCOMPARE(f.NumCases, std::int64_t(2));
   QCOMPARE(f.CountColor, QColor(0, 0, 255));
   QCOMPARE(w.GridNames(), QStringList({"id", "sex", "city", "comment", "score", "born", "age"}));
   QCOMPARE(f.VarGrid->model()->index(1, 2).data().toString(), QString("9"));
@@ -259,7 +255,7 @@ void OpenFileHandlersTest::unknownCaseCountWarns() {
   QVERIFY(w.ui.Last().text.startsWith(
       "Cannot determine the true number of cases.\nThe estimated number ("));
   QVERIFY(f.CaseCountEstimated);
-  QCOMPARE(f.NumCases, -1);
+  QCOMPARE(f.NumCases, std::int64_t(-1));
   QCOMPARE(f.CountColor, QColor(255, 0, 0));
   // The variables are shown all the same.
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2"}));
