@@ -47,6 +47,12 @@ constexpr int kValueWidths[TValStringGrid::kColumns] = {192, 55, 38, 41, 39};
 const char* const kVarTitles[4] = {"Variable", "Variable Label", "Missing", "Format"};
 constexpr int kVarWidths[4] = {66, 175, 47, 46};
 
+// A design width, widened where the platform font needs more for the title.
+int FitTitle(const QWidget* grid, const QString& title, int designWidth) {
+  const int needed = grid->fontMetrics().horizontalAdvance(title) + 12;
+  return std::max(designWidth, needed);
+}
+
 // A gap of a given width in the tool bar with a thin line in its middle.
 QWidget* ToolGap(int width) {
   auto* gap = new QFrame;
@@ -279,7 +285,7 @@ void TForm1::createPanes() {
   VarGrid->setMinimumWidth(kVarGridMinWidth);
   for (int c = 0; c < 4; ++c) {
     VarGrid->SetColTitle(c, QString::fromLatin1(kVarTitles[c]));
-    VarGrid->SetColWidth(c, kVarWidths[c]);
+    VarGrid->SetColWidth(c, FitTitle(VarGrid, QString::fromLatin1(kVarTitles[c]), kVarWidths[c]));
   }
   VarGrid->SetColVisible(4, false);
 
@@ -288,7 +294,8 @@ void TForm1::createPanes() {
   StringGrid1->SetRowCount(26);
   // The form's 15 pixels, or more where the platform font is taller.
   StringGrid1->SetDefaultRowHeight(std::max(15, StringGrid1->fontMetrics().height() + 4));
-  for (int c = 0; c < TValStringGrid::kColumns; ++c) StringGrid1->SetColWidth(c, kValueWidths[c]);
+  for (int c = 0; c < TValStringGrid::kColumns; ++c)
+    StringGrid1->SetColWidth(c, FitTitle(StringGrid1, valueTitle(c), kValueWidths[c]));
   StringGrid1->SetCellHints(true);
 
   Memo1 = new QPlainTextEdit;
@@ -385,6 +392,19 @@ void TForm1::connectHandlers() {
     VarGridDrawColumnCell(rec, col, selected, marked, background, text);
   };
   attachValuesWidthHandler(true);
+  // A scroll bar that comes or goes changes the room the columns share.
+  VarGrid->viewport()->installEventFilter(this);
+  StringGrid1->viewport()->installEventFilter(this);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize) {
+    if (watched == VarGrid->viewport())
+      VarGridColumnWidthChanged();
+    else if (watched == StringGrid1->viewport())
+      StringGrid1ColumnWidthChanged();
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::attachValuesWidthHandler(bool attach) {

@@ -186,6 +186,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   bool FrequenciesMode() const { return m_frequenciesMode; }
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

@@ -20,8 +20,6 @@ namespace {
 const char* const kValueTitles[TValStringGrid::kColumns] = {"Value Label", "Value", "Freq",
                                                            "% Total", "% Valid"};
 
-// What the grid's frame and scroll bar take from its width.
-constexpr int kValuesGridChrome = 25;
 
 }  // namespace
 
@@ -94,7 +92,8 @@ void TForm1::StringGrid1ColumnWidthChanged() {
   if (!isVisible()) return;
   int sum = 0;
   for (int c = 0; c < TValStringGrid::kColumns; ++c) sum += StringGrid1->ColWidth(c);
-  const int slack = StringGrid1->width() - sum - kValuesGridChrome;
+  // The columns fill the room inside the frame and beside a shown scroll bar.
+  const int slack = StringGrid1->viewport()->width() - sum;
   const VarRecord* rec = VarMemData.Current();
   if (rec && rec->VarType > 8 && FrequencyTableShown) {
     StringGrid1->SetColWidth(1, std::max(0, StringGrid1->ColWidth(1) + slack));

@@ -21,8 +21,14 @@ namespace {
 const char* const kColumnFields[] = {"VarName", "VarLabel", "MissingValues", "PrintFmt"};
 constexpr int kFieldColumns = 4;
 
-// What the grid's frame, indicator and scroll bar take from its width.
-constexpr int kVarGridChrome = 38;
+// Room kept free beside the columns so that up to three hidden columns,
+// each counted as -1 below, never push the last column past the edge.
+constexpr int kHiddenColumnSpare = 3;
+
+// What the grid's frame, indicator and a shown scroll bar take from its width.
+int VarGridChrome(const TBxDBGrid* grid) {
+  return grid->width() - grid->viewport()->width() + kHiddenColumnSpare;
+}
 
 }  // namespace
 
@@ -147,7 +153,7 @@ void TForm1::VarGridColumnWidthChanged() {
   int sum = 0;
   for (int c = 0; c < TBxDBGrid::kColumns; ++c)
     sum += VarGrid->ColVisible(c) ? VarGrid->ColWidth(c) : -1;
-  const int width = VarGrid->width() - kVarGridChrome - sum + VarGrid->ColWidth(1);
+  const int width = VarGrid->width() - VarGridChrome(VarGrid) - sum + VarGrid->ColWidth(1);
   VarGrid->SetColWidth(1, std::max(0, width));
 }
 

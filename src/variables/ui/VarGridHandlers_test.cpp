@@ -36,7 +36,8 @@ int ExpectedLabelWidth(const TForm1& f) {
   int others = 0;
   for (int c = 0; c < TBxDBGrid::kColumns; ++c)
     if (c != 1) others += f.VarGrid->ColVisible(c) ? f.VarGrid->ColWidth(c) : -1;
-  return std::max(0, f.VarGrid->width() - 38 - others);
+  const int chrome = f.VarGrid->width() - f.VarGrid->viewport()->width() + 3;
+  return std::max(0, f.VarGrid->width() - chrome - others);
 }
 
 }  // namespace
