@@ -426,7 +426,9 @@ void TForm1::SetStatusText(int panel, const QString& text) {
 
 void TForm1::setApplicationTitle(const QString& title) {
   m_applicationTitle = title;
-  QGuiApplication::setApplicationDisplayName(title);
+  // Plain messages take their caption from here. A display name would do as
+  // well but is appended to every window title on X11 and Wayland.
+  QCoreApplication::setApplicationName(title);
 }
 
 // --- Lifecycle ------------------------------------------------------------

@@ -129,7 +129,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   void SetStatusText(int panel, const QString& text);
 
   // The title plain messages carry: "Brindle", or the open file's name
-  // followed by " - Brindle".
+  // followed by " - Brindle". It is also the application's name, so code
+  // that stores settings names its key itself.
   QString ApplicationTitle() const { return m_applicationTitle; }
 
   // The separators numbers are written with: the user's locale.
