@@ -114,3 +114,10 @@ int spssConvertSPSSTime(int* day, int* hour, int* minute, double* second,
 // Text of the last failure on this thread (empty after a success): names the
 // record and byte offset for damaged files.
 const char* spssLastErrorText();
+
+namespace brindle {
+class SavReader;
+}
+// The reader behind an open handle, for passes that decode the case data
+// themselves (ColumnScanner); nullptr for a handle that is not open.
+brindle::SavReader* spssReaderOf(int handle);
