@@ -10,6 +10,7 @@
 #include "datafile/FileReport.h"
 #include "datafile/OpenFile.h"
 #include "spssio/spssio.h"
+#include "values/Frequencies.h"
 #include "values/ValueLabels.h"
 #include "variables/TdxMemData.h"
 
@@ -22,6 +23,8 @@ struct Command {
   std::string name;
   std::string file;
   std::string variable;
+  std::string weight;
+  bool weighted = false;
   bool fixedFormat = true;
 };
 
@@ -57,19 +60,27 @@ class LoadedFile {
 
 bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
   std::vector<std::string> positional;
-  for (const auto& a : args) {
-    if (a == "--no-fixed-format")
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--no-fixed-format") {
       cmd.fixedFormat = false;
-    else if (a.size() > 1 && a[0] == '-' && a != "-")
+    } else if (a == "--weight") {
+      if (i + 1 >= args.size() || cmd.weighted) return false;
+      cmd.weighted = true;
+      cmd.weight = args[++i];
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
       return false;
-    else
+    } else {
       positional.push_back(a);
+    }
   }
   if (positional.empty()) return false;
   cmd.name = positional[0];
-  const std::size_t wanted = cmd.name == "labels" ? 3 : 2;
-  if (cmd.name != "info" && cmd.name != "vars" && cmd.name != "labels" && cmd.name != "doc")
+  const std::size_t wanted = cmd.name == "labels" || cmd.name == "freq" ? 3 : 2;
+  if (cmd.name != "info" && cmd.name != "vars" && cmd.name != "labels" && cmd.name != "doc" &&
+      cmd.name != "freq")
     return false;
+  if (cmd.weighted && cmd.name != "freq") return false;
   if (positional.size() != wanted) return false;
   cmd.file = positional[1];
   if (wanted == 3) cmd.variable = positional[2];
@@ -123,6 +134,43 @@ int Labels(LoadedFile& f, const std::string& variable, const NumberSeparators& s
   return kOk;
 }
 
+// The values grid's data rows, then the statistics box when it is shown.
+int Freq(LoadedFile& f, const Command& cmd, const NumberSeparators& seps, std::ostream& out,
+         std::ostream& err) {
+  const VarRecord* var = FindVariable(f.table, cmd.variable);
+  if (!var) {
+    err << "unknown variable " << cmd.variable << "\n";
+    return kUsage;
+  }
+  FrequencyPass pass;
+  pass.handle = f.state.FileHandle;
+  pass.numCases = f.state.NumCases;
+  pass.usePrintFormat = cmd.fixedFormat;
+  pass.seps = seps;
+  spssHostSysmisVal(&pass.sysmis);
+  spssLowHighVal(&pass.lowest, &pass.highest);
+  const FrequencyResult res =
+      cmd.weighted ? CountWeightedFrequencies(pass, *var, cmd.weight) : CountFrequencies(pass, *var);
+  if (!res.message.empty()) {
+    err << res.message << "\n";
+    return kUsage;
+  }
+  for (int row = 0; row < res.ValueRowCount(); ++row) {
+    const auto r = static_cast<std::size_t>(row);
+    out << res.columns[0][r] << '\t' << res.columns[1][r] << '\t' << res.columns[2][r] << '\t'
+        << res.columns[3][r] << '\t' << res.columns[4][r] << '\n';
+  }
+  if (res.memo == MemoDisplay::Shown) {
+    out << '\n';
+    for (const auto& line : res.memoLines) out << line << '\n';
+  }
+  if (!res.warning.empty()) {
+    err << res.warning << "\n";
+    return kFileError;
+  }
+  return kOk;
+}
+
 int Doc(LoadedFile& f, std::ostream& out, std::ostream& err) {
   if (f.state.HasDocument == 0) return kOk;
   const DocumentReadResult doc = ReadDocumentRecord(f.state.FileName);
@@ -143,6 +191,7 @@ std::string UsageText() {
          "       brindle-cli vars   FILE\n"
          "       brindle-cli labels FILE VAR\n"
          "       brindle-cli doc    FILE\n"
+         "       brindle-cli freq   FILE VAR [--weight WVAR]\n"
          "option --no-fixed-format  numbers in general form instead of the print format\n";
 }
 
@@ -167,6 +216,7 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
   if (cmd.name == "info") return Info(file, out);
   if (cmd.name == "vars") return Vars(file, out);
   if (cmd.name == "labels") return Labels(file, cmd.variable, seps, out, err);
+  if (cmd.name == "freq") return Freq(file, cmd, seps, out, err);
   return Doc(file, out, err);
 }
 

@@ -1,8 +1,11 @@
 // brindle-cli's commands over the core:
-//   info FILE, vars FILE, labels FILE VAR, doc FILE [--no-fixed-format]
+//   info FILE, vars FILE, labels FILE VAR, doc FILE,
+//   freq FILE VAR [--weight WVAR]; each takes [--no-fixed-format]
 // Each command writes UTF-8 lines ending in "\n" to `out` and messages to
 // `err`, and returns the exit code: 0 success, 1 the file cannot be opened or
-// read, 2 a usage error or an unknown variable.
+// read (for freq also: the data ended early; the table of the cases read is
+// still written), 2 a usage error, an unknown variable or a weight variable
+// that cannot be found.
 #pragma once
 
 #include <iosfwd>

@@ -123,6 +123,74 @@ TEST(Cli, Failures) {
   EXPECT_EQ(r.err, text.path() + "\nappears not to be an SPSS data file.\n");
 }
 
+TEST(Cli, FreqNumericWithStatistics) {
+  TempFile file(testing::writeSav(Survey()));
+  auto r = RunCommand({"freq", file.path(), "age"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  // 99 is user-missing: one valid case, so no statistics.
+  EXPECT_EQ(r.out, "\t  30\t1\t50.0\t100.0\nRefused\t  99\t1\t50.0\tMISS\n");
+
+  SavFile f;
+  auto v = Variable::numeric("v");
+  v.print = testing::Format{5, 8, 2};
+  f.variables = {v};
+  f.cases = {{1.0}, {2.0}, {3.0}};
+  TempFile three(testing::writeSav(f));
+  r = RunCommand({"freq", three.path(), "V"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "\t     1.00\t1\t33.3\t33.3\n\t     2.00\t1\t33.3\t33.3\n\t     3.00\t1\t33.3\t33.3\n"
+            "\n"
+            "valid\t3\tminimum\t     1.00\tmean\t   2.0000\n"
+            "missing\t0\tmaximum\t     3.00\tstddev\t   1.0000\n"
+            "total\t3\tsum\t     6.00\tvariance\t   1.0000\n");
+  // Regional separators, and the general number text without the option.
+  r = RunCommand({"freq", three.path(), "v"}, {",", "."});
+  EXPECT_NE(r.out.find("\t     1,00\t1\t33,3\t33,3\n"), std::string::npos) << r.out;
+  r = RunCommand({"freq", three.path(), "v", "--no-fixed-format"});
+  EXPECT_EQ(r.out.substr(0, 17), "\t1\t1\t33.3\t33.3\n\t2") << r.out;
+}
+
+TEST(Cli, FreqStringsAndWeights) {
+  TempFile file(testing::writeSav(Survey()));
+  auto r = RunCommand({"freq", file.path(), "sex"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "Female\tF\t1\t50.0\t50.0\nMale\tM\t1\t50.0\t50.0\n");
+  // The file's weight: 100 for F, -5 for M (which counts nowhere).
+  r = RunCommand({"freq", file.path(), "sex", "--weight", "HouseholdIncome"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "Female\tF\t100\t100.0\t100.0\n");
+  r = RunCommand({"freq", file.path(), "comment"});
+  EXPECT_EQ(r.out, "\t\t1\t50.0\t\n\tfine\t1\t50.0\t\n");
+}
+
+TEST(Cli, FreqFailures) {
+  TempFile file(testing::writeSav(Survey()));
+  auto r = RunCommand({"freq", file.path(), "age", "--weight", "nosuch"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "cannot find weight variable\n");
+  EXPECT_EQ(r.out, "");
+  r = RunCommand({"freq", file.path(), "nosuch"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(RunCommand({"freq", file.path()}).code, 2);
+  EXPECT_EQ(RunCommand({"freq", file.path(), "age", "--weight"}).code, 2);
+  EXPECT_EQ(RunCommand({"vars", file.path(), "--weight", "age"}).code, 2);
+  EXPECT_EQ(RunCommand({"freq", "/nonexistent/x.sav", "age"}).code, 1);
+
+  // Data cut short: the table of the cases read, a warning, exit 1.
+  SavFile f;
+  f.variables = {Variable::numeric("n")};
+  for (int i = 0; i < 3000; ++i) f.cases.push_back({double(i % 3)});
+  testing::SavLayout layout;
+  auto bytes = testing::writeSav(f, &layout);
+  bytes.resize(layout.dataStart + (layout.dataEnd - layout.dataStart) / 2);
+  TempFile cut(bytes);
+  r = RunCommand({"freq", cut.path(), "n"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("The data ended early"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.rfind("\t     0.00\t", 0), 0u) << r.out;
+}
+
 TEST(Cli, NoFixedFormatIsAccepted) {
   TempFile file(testing::writeSav(Survey()));
   EXPECT_EQ(RunCommand({"vars", file.path(), "--no-fixed-format"}).code, 0);

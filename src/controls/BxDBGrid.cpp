@@ -128,7 +128,9 @@ TBxDBGrid::TBxDBGrid(QWidget* parent) : QTableView(parent) {
   setItemDelegate(new CellPainter(this));
   viewport()->setMouseTracking(true);
 
-  for (QObject* o : {static_cast<QObject*>(viewport()), static_cast<QObject*>(titles),
+  // Mouse events of the title row and the indicator arrive at their viewports.
+  for (QObject* o : {static_cast<QObject*>(viewport()), static_cast<QObject*>(titles->viewport()),
+                     static_cast<QObject*>(m_indicator->viewport()), static_cast<QObject*>(titles),
                      static_cast<QObject*>(m_indicator),
                      static_cast<QObject*>(verticalScrollBar()),
                      static_cast<QObject*>(horizontalScrollBar())}) {
@@ -284,7 +286,7 @@ void TBxDBGrid::SetCellHints(bool on) {
 }
 
 void TBxDBGrid::ShowCellHint(int x, int y) {
-  if (m_table == nullptr || m_model->rowCount() == 0) return;
+  if (!isVisible() || m_table == nullptr || m_model->rowCount() == 0) return;
   const QPoint vp = viewport()->mapFrom(this, QPoint(x, y));
   const int row = viewport()->rect().contains(vp) ? rowAt(vp.y()) : -1;
   const int col = viewport()->rect().contains(vp) ? columnAt(vp.x()) : -1;
@@ -461,7 +463,7 @@ void TBxDBGrid::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
 bool TBxDBGrid::RouteMouse(QWidget* from, QEvent* event) {
   auto* me = static_cast<QMouseEvent*>(event);
   const QPoint pos = from->mapTo(this, me->position().toPoint());
-  const bool onIndicator = from == m_indicator;
+  const bool onIndicator = from == m_indicator->viewport();
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
@@ -499,7 +501,7 @@ bool TBxDBGrid::RouteMouse(QWidget* from, QEvent* event) {
 }
 
 bool TBxDBGrid::eventFilter(QObject* watched, QEvent* event) {
-  const bool header = watched == horizontalHeader() || watched == m_indicator;
+  const bool header = watched == horizontalHeader()->viewport() || watched == m_indicator->viewport();
   switch (event->type()) {
     case QEvent::Wheel:
       event->accept();

@@ -34,7 +34,10 @@ class TBxDBGrid : public QTableView {
   explicit TBxDBGrid(QWidget* parent = nullptr);
   ~TBxDBGrid() override;
 
-  // Binds the grid to a table (null unbinds); drops marks. The fifth column is hidden.
+  // Binds the grid to a table (null unbinds); drops marks. The fifth column is
+  // hidden. The table must outlive the binding: whoever destroys the table
+  // first unbinds it (a window holding both as members does so in its
+  // destructor, since its child widgets die after its members).
   void SetDataSet(TdxMemData* table);
   TdxMemData* DataSet() const { return m_table; }
   VarTableModel* Model() const { return m_model; }

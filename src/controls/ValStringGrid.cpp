@@ -98,6 +98,7 @@ TValStringGrid::TValStringGrid(QWidget* parent) : QTableWidget(0, kColumns, pare
   verticalHeader()->hide();
   verticalHeader()->setMinimumSectionSize(1);
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::ContiguousSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -107,7 +108,9 @@ TValStringGrid::TValStringGrid(QWidget* parent) : QTableWidget(0, kColumns, pare
   viewport()->setMouseTracking(true);
   for (int c = 0; c < kColumns; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem(QString()));
 
-  for (QObject* o : {static_cast<QObject*>(viewport()), static_cast<QObject*>(titles),
+  // Mouse events of the title row arrive at its viewport.
+  for (QObject* o : {static_cast<QObject*>(viewport()), static_cast<QObject*>(titles->viewport()),
+                     static_cast<QObject*>(titles),
                      static_cast<QObject*>(verticalScrollBar()),
                      static_cast<QObject*>(horizontalScrollBar())}) {
     o->installEventFilter(this);
@@ -269,6 +272,7 @@ bool TValStringGrid::IsColumnBorder(int x, int y) const {
 }
 
 void TValStringGrid::ShowCellHint(int x, int y) {
+  if (!isVisible()) return;
   int col = -1;
   int row = -1;
   if (!CellAt(QPoint(x, y), col, row)) {
@@ -325,12 +329,14 @@ bool TValStringGrid::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseMove:
-      if (watched == viewport() || watched == horizontalHeader()) {
+      if (watched == viewport() || watched == horizontalHeader()->viewport()) {
         return RouteMouse(static_cast<QWidget*>(watched), event);
       }
       return false;
     case QEvent::Leave:
-      if (m_cellHints && (watched == viewport() || watched == horizontalHeader())) HideHint();
+      if (m_cellHints && (watched == viewport() || watched == horizontalHeader()->viewport())) {
+        HideHint();
+      }
       return false;
     default:
       return QTableWidget::eventFilter(watched, event);

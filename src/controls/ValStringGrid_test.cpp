@@ -137,6 +137,7 @@ class ValStringGridTest : public QObject {
       presses.append({b, QPoint(x, y)});
       // The grid's own handling has not run yet: no cell selected.
       QCOMPARE(m_grid->Selection().left, presses.size() == 1 ? -1 : 1);
+      QCOMPARE(m_grid->Selection().top, presses.size() == 1 ? 1 : 3);
     };
     const QPoint cell = CellCentre(1, 3);
     QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {},
@@ -153,6 +154,13 @@ class ValStringGridTest : public QObject {
     QCOMPARE(presses.size(), 2);
     QCOMPARE(presses[0].second, cell);
     QCOMPARE(presses[1].first, Qt::RightButton);
+
+    // Presses on the title row reach the handler in the same coordinates.
+    QHeaderView* h = m_grid->horizontalHeader();
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                      h->viewport()->mapFrom(m_grid.get(), TitleCentre(4)));
+    QCOMPARE(presses.size(), 3);
+    QCOMPARE(presses[2].second, TitleCentre(4));
 
     int col = -1;
     int row = -1;

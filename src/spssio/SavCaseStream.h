@@ -44,6 +44,8 @@ class SavCaseStream {
   int seek(std::int64_t caseNumber);
 
   const std::uint8_t* row() const { return m_row.data(); }
+  // Where and how the case data is stored, for passes that decode it themselves.
+  const Layout& layout() const { return m_layout; }
   bool hasRow() const { return m_hasRow; }
   // Number of complete cases in an uncompressed data area (-1 otherwise).
   std::int64_t uncompressedCaseCount() const;

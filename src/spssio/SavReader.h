@@ -86,6 +86,9 @@ class SavReader {
 
   // Cases.
   SavCaseStream& cases() { return m_cases; }
+  // The open file, for passes that decode the case data themselves; they
+  // leave its position anywhere and rewind cases() when done.
+  BlockFile& file() { return m_file; }
   // The current case's value of a numeric variable (system-missing as -DBL_MAX).
   double numericValue(const SavVariable& v) const;
   // The current case's value of a string variable in UTF-8, blank padding kept.

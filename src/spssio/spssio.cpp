@@ -413,3 +413,5 @@ int spssLowHighVal(double* lowest, double* highest) {
 }
 
 const char* spssLastErrorText() { return lastError().c_str(); }
+
+brindle::SavReader* spssReaderOf(int handle) { return readerOf(handle); }

@@ -1,0 +1,64 @@
+#include "platform/UiService.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include "platform/WaitCursor.h"
+
+using brindle::MessageIcon;
+using brindle::RecordingUiService;
+
+class UiServiceTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void recordingCapturesEveryCallWithItsCaption() {
+    QApplication::setApplicationDisplayName("Brindle");
+    RecordingUiService ui;
+    ui.ShowMessage("plain");
+    ui.WarningDialog("careful");
+    ui.confirmAnswer = false;
+    QVERIFY(!ui.ConfirmDialog("sure?"));
+    ui.SystemMessageBox("File open error", "x.sav\ncannot be opened", MessageIcon::Warning);
+    ui.SetClipboardText("a\tb\t\r\n");
+
+    QCOMPARE(ui.calls.size(), 5);
+    const QStringList captions{"Brindle", "Warning", "Confirm", "File open error", ""};
+    const QStringList texts{"plain", "careful", "sure?", "x.sav\ncannot be opened", "a\tb\t\r\n"};
+    const QStringList kinds{"ShowMessage", "WarningDialog", "ConfirmDialog", "SystemMessageBox",
+                            "SetClipboardText"};
+    for (int i = 0; i < 5; ++i) {
+      QCOMPARE(ui.calls[i].kind, kinds[i]);
+      QCOMPARE(ui.calls[i].caption, captions[i]);
+      QCOMPARE(ui.calls[i].text, texts[i]);
+    }
+    QCOMPARE(ui.calls[3].icon, MessageIcon::Warning);
+    QCOMPARE(ui.clipboard, QString("a\tb\t\r\n"));
+    QCOMPARE(ui.Count("ConfirmDialog"), 1);
+    QCOMPARE(ui.Last().kind, QString("SetClipboardText"));
+  }
+
+  void openAnswersAreTakenInTurn() {
+    RecordingUiService ui;
+    ui.openFileAnswers = {"/data/one.sav", "/data/two.sav"};
+    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)"), QString("/data/one.sav"));
+    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)"), QString("/data/two.sav"));
+    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)"), QString());
+    QCOMPARE(ui.Count("GetOpenFileName"), 3);
+    QCOMPARE(ui.Last().caption, QString("SPSS (*.sav)"));
+  }
+
+  void waitCursorNestsAndRestores() {
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    {
+      brindle::WaitCursor outer;
+      QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+      { brindle::WaitCursor inner; }
+      QVERIFY(QApplication::overrideCursor() != nullptr);
+    }
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+  }
+};
+
+QTEST_MAIN(UiServiceTest)
+#include "UiService_test.moc"

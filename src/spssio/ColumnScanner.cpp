@@ -1,0 +1,389 @@
+#include "spssio/ColumnScanner.h"
+
+#include <algorithm>
+#include <bit>
+#include <cfloat>
+#include <cstring>
+
+#include "spssio/BlockFile.h"
+#include "spssio/ByteCursor.h"
+#include "spssio/SavReader.h"
+#include "spssio/SpssioCodes.h"
+#include "spssio/ZsavInflater.h"
+
+namespace brindle {
+namespace {
+
+constexpr std::uint8_t kCodePad = 0;
+constexpr std::uint8_t kCodeEnd = 252;
+constexpr std::uint8_t kCodeLiteral = 253;
+constexpr std::uint8_t kCodeSpaces = 254;
+constexpr std::uint8_t kCodeSysmis = 255;
+// A command group and the most literals it can announce.
+constexpr std::ptrdiff_t kGroupMax = 8 + 8 * 8;
+constexpr std::size_t kInflateBlock = std::size_t(4) << 20;
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+
+// 0x80 in every byte of x that equals b, 0 elsewhere (exact, no carries
+// between bytes).
+inline std::uint64_t BytesEqual(std::uint64_t x, std::uint8_t b) {
+  const std::uint64_t y = x ^ (kOnes * b);
+  return ~(((y & kLow7) + kLow7) | y | kLow7);
+}
+
+void StoreDouble(std::uint8_t* dst, double value, bool swap) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, 8);
+  if (swap) bits = byteSwap64(bits);
+  std::memcpy(dst, &bits, 8);
+}
+
+}  // namespace
+
+ColumnScanner::ColumnScanner() = default;
+ColumnScanner::~ColumnScanner() = default;
+
+void ColumnScanner::Stop(int code, std::string message) {
+  m_status = code;
+  m_error = std::move(message);
+}
+
+std::size_t ColumnScanner::SlotOf(std::size_t element) const {
+  return std::size_t(std::lower_bound(m_elements.begin(), m_elements.end(), element) - m_elements.begin());
+}
+
+int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elements) {
+  const SavCaseStream::Layout& layout = reader.cases().layout();
+  m_reader = &reader;
+  m_compression = layout.compression;
+  m_swap = layout.swap;
+  m_elementCount = layout.elementCount;
+  m_caseLimit = layout.caseLimit;
+  m_index = 0;
+  m_done = 0;
+  m_status = SPSS_OK;
+  m_error.clear();
+  m_inflater.reset();
+  m_in = m_inEnd = nullptr;
+  m_lastWindow = false;
+  for (std::size_t e : elements)
+    if (e >= m_elementCount) {
+      Stop(SPSS_INVALID_ARGUMENT, "element outside the case");
+      return m_status;
+    }
+  m_elements = elements;
+  std::sort(m_elements.begin(), m_elements.end());
+  m_elements.erase(std::unique(m_elements.begin(), m_elements.end()), m_elements.end());
+  m_rowBytes = 8 * m_elements.size();
+  m_rows.assign(std::max<std::size_t>(m_rowBytes, 8), 0);
+  if (m_elementCount == 0) {
+    Stop(SPSS_FILE_END, "");
+    return SPSS_OK;
+  }
+
+  // Visit points: every asked-for element, and the case's last element,
+  // whose arrival completes the case.
+  m_visit.clear();
+  for (std::size_t i = 0; i < m_elements.size(); ++i)
+    m_visit.push_back({m_elements[i], std::ptrdiff_t(i), 0});
+  if (m_visit.empty() || m_visit.back().element != m_elementCount - 1)
+    m_visit.push_back({m_elementCount - 1, -1, 0});
+  for (std::size_t k = 0; k + 1 < m_visit.size(); ++k)
+    m_visit[k].gapAfter = m_visit[k + 1].element - m_visit[k].element - 1;
+  m_visit.back().gapAfter = m_visit.front().element;
+  m_next = 0;
+  m_gap = m_visit.front().element;
+
+  std::memset(m_patterns, 0, sizeof m_patterns);
+  for (int code = 1; code <= 251; ++code) StoreDouble(m_patterns[code], double(code) - layout.bias, m_swap);
+  std::memset(m_patterns[kCodeSpaces], ' ', 8);
+  StoreDouble(m_patterns[kCodeSysmis], -DBL_MAX, m_swap);
+
+  BlockFile& f = reader.file();
+  m_regionEnd = f.size();
+  if (!f.seek(layout.dataStart)) {
+    Stop(SPSS_FILE_RERROR, "cannot position at the case data (offset " + std::to_string(layout.dataStart) + ")");
+    return m_status;
+  }
+  if (m_compression == 2) {
+    if (!f.ensure(24)) {
+      Stop(SPSS_FILE_TRUNCATED, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
+                                    ": the file ends inside it");
+      return m_status;
+    }
+    ByteCursor c(f.data(), 24, m_swap, layout.dataStart);
+    std::int64_t headerOffset = 0, trailerOffset = 0, trailerLength = 0;
+    c.readI64(headerOffset);
+    c.readI64(trailerOffset);
+    c.readI64(trailerLength);
+    if (trailerOffset < layout.dataStart + 24 || trailerOffset > f.size()) {
+      Stop(SPSS_BAD_DATA, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
+                              ": trailer offset " + std::to_string(trailerOffset) + " lies outside the file");
+      return m_status;
+    }
+    f.consume(24);
+    m_regionEnd = trailerOffset;
+    m_inflater = std::make_unique<ZsavInflater>();
+    if (m_inflated.size() != kInflateBlock) m_inflated.assign(kInflateBlock, 0);
+    m_inflatedPos = m_inflatedEnd = 0;
+  }
+  return SPSS_OK;
+}
+
+void ColumnScanner::Finish() {
+  if (m_reader) m_reader->cases().rewind();
+}
+
+std::size_t ColumnScanner::Read(std::size_t want) {
+  // The case begun in the last call continues in the first row.
+  if (m_done > 0) {
+    if (m_rowBytes) std::memmove(m_rows.data(), m_rows.data() + m_done * m_rowBytes, m_rowBytes);
+    m_done = 0;
+  }
+  if (m_status != SPSS_OK || want == 0) return 0;
+  // A command group completes at most eight cases past the one that reached
+  // want, and the case after them may be half decoded.
+  const std::size_t rows = want + 9;
+  if (m_rows.size() < rows * m_rowBytes) m_rows.resize(rows * m_rowBytes);
+  if (m_caseLimit >= 0 && m_index >= m_caseLimit) {
+    Stop(SPSS_FILE_END, "");
+    return 0;
+  }
+  if (m_compression == 0) ReadUncompressed(want);
+  else ReadBytecode(want);
+  m_index += std::int64_t(m_done);
+  return m_done;
+}
+
+std::size_t ColumnScanner::ReadUncompressed(std::size_t want) {
+  BlockFile& f = m_reader->file();
+  const std::size_t caseBytes = m_elementCount * 8;
+  while (m_done < want) {
+    const std::int64_t left = m_regionEnd - f.tell();
+    if (left <= 0) {
+      Stop(SPSS_FILE_END, "");
+      break;
+    }
+    const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
+    if (left < std::int64_t(caseBytes)) {
+      Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + " at offset " + std::to_string(f.tell()) +
+                                    ": the file ends inside it");
+      break;
+    }
+    if (f.available() < caseBytes && !f.ensure(caseBytes)) {
+      Stop(SPSS_FILE_RERROR, "case " + std::to_string(caseNo) + ": read failed");
+      break;
+    }
+    const std::size_t avail = std::min<std::int64_t>(std::int64_t(f.available()), left);
+    std::size_t cases = std::min(avail / caseBytes, want - m_done);
+    if (m_caseLimit >= 0)
+      cases = std::min<std::size_t>(cases, std::size_t(m_caseLimit - m_index - std::int64_t(m_done)));
+    const std::uint8_t* base = f.data();
+    for (std::size_t c = 0; c < cases; ++c) {
+      std::uint8_t* row = m_rows.data() + (m_done + c) * m_rowBytes;
+      const std::uint8_t* src = base + c * caseBytes;
+      for (std::size_t s = 0; s < m_elements.size(); ++s) std::memcpy(row + 8 * s, src + 8 * m_elements[s], 8);
+    }
+    f.consume(cases * caseBytes);
+    m_done += cases;
+    if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
+      Stop(SPSS_FILE_END, "");
+      break;
+    }
+  }
+  return m_done;
+}
+
+// Takes the element at src; true when the case limit stops the pass.
+bool ColumnScanner::Visit(const std::uint8_t* src) {
+  const VisitPoint& v = m_visit[m_next];
+  if (v.slot >= 0) std::memcpy(m_rows.data() + m_done * m_rowBytes + std::size_t(v.slot) * 8, src, 8);
+  m_gap = v.gapAfter;
+  if (++m_next == m_visit.size()) {
+    m_next = 0;
+    ++m_done;
+    if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
+      Stop(SPSS_FILE_END, "");
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ColumnScanner::ProduceSlow(const std::uint8_t* src) {
+  if (m_gap > 0) {
+    --m_gap;
+    return false;
+  }
+  return Visit(src);
+}
+
+// One command group with every length checked, for groups with padding or
+// end codes and for the last bytes of the data. False when decoding stops.
+bool ColumnScanner::SlowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
+  const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
+  if (end - p < 8) {
+    // A cut-off command group at a case boundary is the end of the data.
+    if (AtCaseStart()) Stop(SPSS_FILE_END, "");
+    else Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+    p = end;
+    return false;
+  }
+  const std::uint8_t* codes = p;
+  const std::uint8_t* q = p + 8;
+  for (int j = 0; j < 8; ++j) {
+    const std::uint8_t code = codes[j];
+    const std::uint8_t* src;
+    if (code == kCodePad) continue;
+    if (code == kCodeEnd) {
+      if (AtCaseStart()) Stop(SPSS_FILE_END, "");
+      else Stop(SPSS_BAD_DATA, "case " + std::to_string(caseNo) + ": the end-of-data code comes inside the case");
+      p = q;
+      return false;
+    }
+    if (code == kCodeLiteral) {
+      if (end - q < 8) {
+        if (end == q && AtCaseStart()) Stop(SPSS_FILE_END, "");
+        else Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+        p = end;
+        return false;
+      }
+      src = q;
+      q += 8;
+    } else {
+      src = m_patterns[code];
+    }
+    if (ProduceSlow(src)) {
+      p = q;
+      return false;
+    }
+  }
+  p = q;
+  return true;
+}
+
+void ColumnScanner::ConsumeWindow(const std::uint8_t* p) {
+  const std::size_t used = std::size_t(p - m_in);
+  if (m_compression == 2) m_inflatedPos += used;
+  else m_reader->file().consume(used);
+  m_in = p;
+}
+
+bool ColumnScanner::FillWindow() {
+  if (m_compression == 2) return FillInflated();
+  BlockFile& f = m_reader->file();
+  const std::int64_t left = m_regionEnd - f.tell();
+  if (left <= 0) {
+    m_in = m_inEnd = f.data();
+    m_lastWindow = true;
+    return true;
+  }
+  const std::size_t need = std::size_t(std::min<std::int64_t>(left, kGroupMax));
+  if (f.available() < need && !f.ensure(need)) {
+    Stop(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(f.tell()));
+    return false;
+  }
+  const std::int64_t avail = std::min<std::int64_t>(std::int64_t(f.available()), left);
+  m_in = f.data();
+  m_inEnd = m_in + avail;
+  m_lastWindow = avail == left;
+  return true;
+}
+
+bool ColumnScanner::FillInflated() {
+  BlockFile& f = m_reader->file();
+  std::uint8_t* data = m_inflated.data();
+  // The unused tail of the last window (less than a group) moves to the front.
+  const std::size_t tail = m_inflatedEnd - m_inflatedPos;
+  if (tail) std::memmove(data, data + m_inflatedPos, tail);
+  m_inflatedPos = 0;
+  std::uint8_t* out = data + tail;
+  std::uint8_t* const outEnd = data + m_inflated.size();
+  bool inputDone = false;
+  while (out < outEnd) {
+    const std::int64_t left = m_regionEnd - f.tell();
+    std::size_t n = left > 0 ? f.fillSome() : 0;
+    if (std::int64_t(n) > left) n = std::size_t(left > 0 ? left : 0);
+    if (n == 0) {
+      if (f.readFailed()) {
+        Stop(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(f.tell()));
+        return false;
+      }
+      if (!m_inflater->atStreamBoundary()) {
+        Stop(SPSS_BAD_DATA, "ZLIB data: the last block is cut off at offset " + std::to_string(m_regionEnd));
+        return false;
+      }
+      inputDone = true;
+      break;
+    }
+    const std::uint8_t* in = f.data();
+    const std::uint8_t* inStart = in;
+    const std::int64_t at = f.tell();
+    const ZsavInflater::Result r = m_inflater->inflate(in, in + n, out, outEnd);
+    f.consume(std::size_t(in - inStart));
+    if (r == ZsavInflater::Result::Error) {
+      Stop(SPSS_BAD_DATA, std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
+                              m_inflater->lastMessage());
+      return false;
+    }
+  }
+  m_inflatedEnd = std::size_t(out - data);
+  m_in = data;
+  m_inEnd = data + m_inflatedEnd;
+  m_lastWindow = inputDone;
+  return true;
+}
+
+std::size_t ColumnScanner::ReadBytecode(std::size_t want) {
+  constexpr bool kLittle = std::endian::native == std::endian::little;
+  while (m_done < want && m_status == SPSS_OK) {
+    if (m_inEnd - m_in < kGroupMax && !m_lastWindow && !FillWindow()) break;
+    const std::uint8_t* p = m_in;
+    const std::uint8_t* const end = m_inEnd;
+    bool stop = false;
+    while (m_done < want) {
+      if (end - p < kGroupMax && !m_lastWindow) break;  // refill first
+      std::uint64_t c = 0;
+      if (end - p >= kGroupMax) std::memcpy(&c, p, 8);
+      if (end - p < kGroupMax || !kLittle || (BytesEqual(c, kCodePad) | BytesEqual(c, kCodeEnd)) != 0) {
+        if (!SlowGroup(p, end)) {
+          stop = true;
+          break;
+        }
+        continue;
+      }
+      // Byte j of c is command j; literals follow the group in command order.
+      const std::uint64_t lit = BytesEqual(c, kCodeLiteral);
+      const std::uint8_t* lits = p + 8;
+      if (m_gap >= 8) {
+        m_gap -= 8;
+      } else {
+        std::size_t j = m_gap;
+        for (;;) {
+          const unsigned shift = unsigned(8 * j);
+          const std::uint8_t* src =
+              (lit >> (shift + 7)) & 1
+                  ? lits + 8 * std::popcount(lit & ((std::uint64_t(1) << shift) - 1))
+                  : m_patterns[(c >> shift) & 0xFF];
+          if (Visit(src)) {
+            stop = true;
+            break;
+          }
+          j += m_gap + 1;
+          if (j >= 8) {
+            m_gap = j - 8;
+            break;
+          }
+        }
+        if (stop) break;
+      }
+      p = lits + 8 * std::popcount(lit);
+    }
+    ConsumeWindow(p);
+    if (stop) break;
+  }
+  return m_done;
+}
+
+}  // namespace brindle

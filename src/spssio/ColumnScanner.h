@@ -1,0 +1,109 @@
+// A pass over the cases of an open system file that decodes only the 8-byte
+// elements it is asked for, straight from the file's blocks: uncompressed
+// data is read in large blocks and the wanted elements picked out of each
+// case; bytecode data still walks every command byte but skips the literals
+// of elements nobody asked for; ZSAV data is inflated block by block and
+// then walked the same way.
+//
+// The values and the stopping points are those spssReadCaseRecord and the
+// value calls give for the same file: the same elements, the same case
+// limit, the same end-of-data, truncation and damage codes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace brindle {
+
+class SavReader;
+class ZsavInflater;
+
+class ColumnScanner {
+ public:
+  ColumnScanner();
+  ~ColumnScanner();
+  ColumnScanner(const ColumnScanner&) = delete;
+  ColumnScanner& operator=(const ColumnScanner&) = delete;
+
+  // Starts at the first case of reader's data. elements are element indexes
+  // within a case (any order, repeats allowed); each must be below the case's
+  // element count. Returns an SPSS code (SPSS_OK; SPSS_INVALID_ARGUMENT for an
+  // element out of range; the ZSAV header's codes). The reader's own case
+  // stream is disturbed: call Finish() before using it again.
+  int Start(SavReader& reader, const std::vector<std::size_t>& elements);
+
+  // Decodes further cases until at least `want` more are complete, the case
+  // limit is reached, or the data ends or fails. Returns the number of cases
+  // completed (it may exceed want by a few, never the case limit); Row(i)
+  // holds case i of them. A return below want means Status() is not SPSS_OK.
+  std::size_t Read(std::size_t want);
+
+  // The 8 stored bytes (file byte order) of each asked-for element of case i
+  // of the last Read, at 8 * SlotOf(element).
+  const std::uint8_t* Row(std::size_t i) const { return m_rows.data() + i * m_rowBytes; }
+  // The slot of an element passed to Start (repeats share a slot).
+  std::size_t SlotOf(std::size_t element) const;
+
+  // SPSS_OK while data may follow; SPSS_FILE_END at the end of the data (or
+  // the case limit); otherwise the damage code spssReadCaseRecord gives.
+  int Status() const { return m_status; }
+  const std::string& Error() const { return m_error; }
+  // Cases completed since Start.
+  std::int64_t CasesRead() const { return m_index; }
+
+  // Rewinds the reader's own case stream to the first case.
+  void Finish();
+
+ private:
+  bool Visit(const std::uint8_t* src);
+  bool ProduceSlow(const std::uint8_t* src);
+  bool SlowGroup(const std::uint8_t*& p, const std::uint8_t* end);
+  bool AtCaseStart() const { return m_next == 0 && m_gap == m_visit[0].element; }
+  void Stop(int code, std::string message);
+  std::size_t ReadUncompressed(std::size_t want);
+  std::size_t ReadBytecode(std::size_t want);
+  // Makes at least kGroupMax bytes of bytecode available at m_in..m_inEnd
+  // unless the input ends first (then m_lastWindow is set). False on failure.
+  bool FillWindow();
+  bool FillInflated();
+  void ConsumeWindow(const std::uint8_t* p);
+
+  struct VisitPoint {
+    std::size_t element;  // element index within a case
+    std::ptrdiff_t slot;  // -1: visited only because it ends the case
+    std::size_t gapAfter; // elements skipped before the next visit point
+  };
+
+  SavReader* m_reader = nullptr;
+  int m_compression = 0;
+  bool m_swap = false;
+  std::size_t m_elementCount = 0;
+  std::int64_t m_caseLimit = -1;
+  std::int64_t m_regionEnd = 0;
+
+  std::vector<std::size_t> m_elements;  // distinct asked-for elements, ascending
+  std::vector<VisitPoint> m_visit;      // asked-for elements plus the case's last element
+  std::size_t m_rowBytes = 0;
+  std::vector<std::uint8_t> m_rows;
+  std::size_t m_done = 0;               // complete cases in m_rows
+  std::size_t m_next = 0;               // next visit point
+  std::size_t m_gap = 0;                // elements to skip before it
+
+  std::uint8_t m_patterns[256][8];
+  const std::uint8_t* m_in = nullptr;   // the bytecode window
+  const std::uint8_t* m_inEnd = nullptr;
+  bool m_lastWindow = false;
+
+  std::unique_ptr<ZsavInflater> m_inflater;
+  std::vector<std::uint8_t> m_inflated;
+  std::size_t m_inflatedPos = 0, m_inflatedEnd = 0;
+
+  std::int64_t m_index = 0;
+  int m_status = 0;
+  std::string m_error;
+};
+
+}  // namespace brindle

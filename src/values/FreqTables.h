@@ -1,0 +1,151 @@
+// The four frequency tables of the values pane: maps from a distinct value to
+// a count (TDblRBTree, TStrRBTree) or a weight sum (TDblWRBTree, TStrWRBTree),
+// read out in ascending key order with a valid flag per entry.
+//
+// Insertion hashes (constant time whatever the number of distinct values);
+// the ordering is done once, when the entries are read out. The results are
+// those of an ordered map: numbers by value (the system-missing value -DBL_MAX
+// first, +0 and -0 one key, not-a-number last as one key), texts byte by byte
+// as unsigned codes with a prefix before its extensions.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace brindle {
+
+// The longest text key, in bytes; longer texts are cut, never inside a
+// UTF-8 character.
+inline constexpr std::size_t kMaxTextKeyBytes = 255;
+
+template <class Amount>
+class OrderedDblTable {
+ public:
+  struct Entry {
+    double value;
+    Amount amount;
+    bool valid;
+  };
+
+  // Adds amount to the entry of value, creating it with amount when absent.
+  void Insert(double value, Amount amount = Amount(1)) {
+    std::uint64_t key = KeyOf(value);
+    if (m_keys.empty()) Grow();
+    std::size_t i = Slot(key);
+    for (;;) {
+      if (m_keys[i] == key) {
+        m_amounts[i] += amount;
+        return;
+      }
+      if (m_keys[i] == kEmpty) break;
+      i = (i + 1) & (m_keys.size() - 1);
+    }
+    if (2 * (m_size + 1) > m_keys.size()) {
+      Grow();
+      i = Slot(key);
+      while (m_keys[i] != kEmpty) i = (i + 1) & (m_keys.size() - 1);
+    }
+    m_keys[i] = key;
+    m_amounts[i] = amount;
+    ++m_size;
+  }
+  std::size_t Size() const { return m_size; }
+  bool Empty() const { return m_size == 0; }
+  // Forgets every entry and gives the memory back.
+  void Clear();
+  // The entries in ascending order of value, valid flags cleared.
+  std::vector<Entry> Ordered() const;
+
+ private:
+  // A signalling-NaN pattern that KeyOf never yields marks a free slot.
+  static constexpr std::uint64_t kEmpty = 0x7FF4000000000001ULL;
+  static constexpr std::uint64_t kNaN = 0x7FF8000000000000ULL;
+  static std::uint64_t KeyOf(double value) {
+    if (value == 0) return 0;        // -0 and +0 are one key
+    if (value != value) return kNaN; // every NaN is one key
+    std::uint64_t bits;
+    static_assert(sizeof bits == sizeof value);
+    std::memcpy(&bits, &value, 8);
+    return bits;
+  }
+  std::size_t Slot(std::uint64_t key) const {
+    std::uint64_t h = key ^ (key >> 31);
+    h *= 0x9E3779B97F4A7C15ULL;
+    return std::size_t(h >> m_shift);
+  }
+  void Grow();
+
+  std::vector<std::uint64_t> m_keys;  // value bits, or kEmpty
+  std::vector<Amount> m_amounts;
+  std::size_t m_size = 0;
+  unsigned m_shift = 64;
+};
+
+template <class Amount>
+class OrderedStrTable {
+ public:
+  struct Entry {
+    std::string value;
+    Amount amount;
+    bool valid;
+  };
+
+  // Adds amount to the entry of text (cut to kMaxTextKeyBytes), creating it
+  // with amount when absent.
+  void Insert(std::string_view text, Amount amount = Amount(1));
+  std::size_t Size() const { return m_map.size(); }
+  bool Empty() const { return m_map.empty(); }
+  void Clear();
+  // The entries in ascending byte order, valid flags cleared.
+  std::vector<Entry> Ordered() const;
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  std::unordered_map<std::string, Amount, Hash, std::equal_to<>> m_map;
+};
+
+// Counts are 64-bit: a file may hold more cases than a 32-bit count reaches.
+using TDblRBTree = OrderedDblTable<std::int64_t>;
+using TDblWRBTree = OrderedDblTable<double>;
+using TStrRBTree = OrderedStrTable<std::int64_t>;
+using TStrWRBTree = OrderedStrTable<double>;
+
+// A counter of fixed-width byte strings (the stored bytes of a string value),
+// for the pass over the cases; its distinct keys are turned into texts once,
+// at the end.
+template <class Amount>
+class RawKeyCounter {
+ public:
+  explicit RawKeyCounter(std::size_t width = 0) : m_width(width) {}
+  // Forgets every entry; keys are width bytes from now on.
+  void Reset(std::size_t width);
+  void Insert(const std::uint8_t* key, Amount amount = Amount(1));
+  std::size_t Size() const { return m_size; }
+  // Calls f(key, amount) for every entry, in no particular order.
+  template <class F>
+  void ForEach(F&& f) const {
+    for (std::size_t i = 0; i < m_used.size(); ++i)
+      if (m_used[i]) f(std::string_view(reinterpret_cast<const char*>(m_keys.data() + i * m_width), m_width), m_amounts[i]);
+  }
+
+ private:
+  void Grow();
+  std::size_t Find(const std::uint8_t* key, std::uint64_t hash) const;
+
+  std::size_t m_width;
+  std::vector<std::uint8_t> m_keys;
+  std::vector<std::uint64_t> m_hashes;
+  std::vector<Amount> m_amounts;
+  std::vector<std::uint8_t> m_used;
+  std::size_t m_size = 0;
+};
+
+}  // namespace brindle

@@ -1,0 +1,90 @@
+#include "values/FreqTables.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <random>
+
+namespace brindle {
+namespace {
+
+TEST(FreqTables, NumbersInAscendingOrder) {
+  TDblRBTree t;
+  for (double x : {3.0, -DBL_MAX, 0.0, -0.0, 3.0, std::nan(""), -1.5, -std::nan("2"), 1e300})
+    t.Insert(x);
+  const auto e = t.Ordered();
+  ASSERT_EQ(e.size(), 6u);
+  EXPECT_EQ(e[0].value, -DBL_MAX);  // the system-missing value first
+  EXPECT_EQ(e[1].value, -1.5);
+  EXPECT_EQ(e[2].value, 0.0);       // +0 and -0: one key
+  EXPECT_EQ(e[2].amount, 2);
+  EXPECT_EQ(e[3].amount, 2);
+  EXPECT_EQ(e[4].value, 1e300);
+  EXPECT_TRUE(std::isnan(e[5].value));  // every NaN: one key, last
+  EXPECT_EQ(e[5].amount, 2);
+  for (const auto& x : e) EXPECT_FALSE(x.valid);
+}
+
+TEST(FreqTables, ManyDistinctNumbersAgreeWithAnOrderedMap) {
+  std::mt19937_64 rng(7);
+  TDblWRBTree t;
+  std::map<double, double> expected;
+  for (int i = 0; i < 200000; ++i) {
+    const double x = std::round(std::normal_distribution<double>(50, 10)(rng) * 1000) / 1000;
+    const double w = 0.25 * double(1 + i % 3);
+    t.Insert(x, w);
+    expected[x] += w;
+  }
+  const auto e = t.Ordered();
+  ASSERT_EQ(e.size(), expected.size());
+  std::size_t i = 0;
+  for (const auto& [x, w] : expected) {
+    ASSERT_EQ(e[i].value, x);
+    ASSERT_EQ(e[i].amount, w);
+    ++i;
+  }
+  t.Clear();
+  EXPECT_TRUE(t.Ordered().empty());
+}
+
+TEST(FreqTables, TextsByUnsignedBytes) {
+  TStrRBTree t;
+  for (const char* s : {"a", "B", "", "ab", "\xC3\xA4", "a", "~"}) t.Insert(s);
+  const auto e = t.Ordered();
+  std::vector<std::string> keys;
+  for (const auto& x : e) keys.push_back(x.value);
+  // Upper case before lower case, a prefix before its extensions, bytes above
+  // 0x7F after ASCII.
+  EXPECT_EQ(keys, (std::vector<std::string>{"", "B", "a", "ab", "~", "\xC3\xA4"}));
+  EXPECT_EQ(e[2].amount, 2);
+}
+
+TEST(FreqTables, TextKeysCutTo255BytesWholeCharacters) {
+  TStrWRBTree t;
+  t.Insert(std::string(254, 'x') + "\xC3\xA4" + "tail", 1.5);
+  t.Insert(std::string(254, 'x'), 1.0);
+  const auto e = t.Ordered();
+  ASSERT_EQ(e.size(), 1u);
+  EXPECT_EQ(e[0].value, std::string(254, 'x'));
+  EXPECT_EQ(e[0].amount, 2.5);
+}
+
+TEST(FreqTables, RawKeysCountedByAllTheirBytes) {
+  RawKeyCounter<std::int64_t> c(3);
+  std::map<std::string, std::int64_t> expected;
+  for (int i = 0; i < 5000; ++i) {
+    const std::uint8_t key[3] = {std::uint8_t(i % 7), std::uint8_t(i % 11), std::uint8_t(i % 2 ? ' ' : 0)};
+    c.Insert(key);
+    ++expected[std::string(reinterpret_cast<const char*>(key), 3)];
+  }
+  std::map<std::string, std::int64_t> got;
+  c.ForEach([&](std::string_view k, std::int64_t n) { got[std::string(k)] += n; });
+  EXPECT_EQ(got, expected);
+  EXPECT_EQ(c.Size(), expected.size());
+}
+
+}  // namespace
+}  // namespace brindle

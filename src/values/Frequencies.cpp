@@ -1,0 +1,258 @@
+#include "values/Frequencies.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "datafile/MissingValueText.h"
+#include "spssio/spssio.h"
+#include "values/FreqTables.h"
+#include "values/PassCases.h"
+#include "values/SummaryStatistics.h"
+
+namespace brindle {
+namespace {
+
+constexpr std::int64_t kProgressEvery = 1000;
+
+std::string Percent(double x, const NumberSeparators& seps) { return FixedText(x, 3, 1, seps); }
+
+template <class Amount>
+std::string AmountText(Amount a, const NumberSeparators& seps) {
+  if constexpr (std::is_same_v<Amount, double>) return FixedText(a, 0, 0, seps);
+  else return std::to_string(a);
+}
+
+std::string TrimBlanks(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+std::string TrimBlanksAndControls(std::string s) {
+  while (!s.empty()) {
+    const unsigned char c = static_cast<unsigned char>(s.back());
+    if (c > 0x20 && c != 0x7F) break;
+    s.pop_back();
+  }
+  return s;
+}
+
+// The first label of each numeric value, as the module lists them.
+std::unordered_map<double, std::string> NumericLabels(int handle, const std::string& name) {
+  std::unordered_map<double, std::string> labels;
+  double* values = nullptr;
+  char** texts = nullptr;
+  int count = 0;
+  if (spssGetVarNValueLabels(handle, name.c_str(), &values, &texts, &count) == SPSS_OK) {
+    for (int i = 0; i < count; ++i)
+      if (!std::isnan(values[i])) labels.try_emplace(values[i] == 0 ? 0.0 : values[i], texts[i]);
+    spssFreeVarNValueLabels(values, texts, count);
+  }
+  return labels;
+}
+
+std::unordered_map<std::string, std::string> StringLabels(int handle, const std::string& name) {
+  std::unordered_map<std::string, std::string> labels;
+  char** values = nullptr;
+  char** texts = nullptr;
+  int count = 0;
+  if (spssGetVarCValueLabels(handle, name.c_str(), &values, &texts, &count) == SPSS_OK) {
+    for (int i = 0; i < count; ++i) labels.try_emplace(TrimBlanks(values[i]), texts[i]);
+    spssFreeVarCValueLabels(values, texts, count);
+  }
+  return labels;
+}
+
+// The missing values of a short string variable, as table keys.
+std::vector<std::string> StringMissing(int handle, const std::string& name) {
+  std::vector<std::string> missing;
+  int format = 0;
+  std::string m[3];
+  if (spssGetVarCMissingValues(handle, name.c_str(), &format, m[0], m[1], m[2]) != SPSS_OK) return missing;
+  if (format < 1 || format > 3) return missing;
+  for (int i = 0; i < format; ++i) {
+    std::string v = m[i].substr(0, m[i].find('\0'));
+    missing.push_back(TrimBlanksAndControls(v.substr(0, 9)));
+  }
+  return missing;
+}
+
+// Reads up to N cases, calling perCase(cases, i) for each, with the progress
+// callback after every 1000th. Returns the cases read; sets cancelled, or
+// warning when the data ends before N.
+template <class PerCase>
+std::int64_t ReadCases(PassCases& cases, std::int64_t n, const FrequencyProgress& progress, bool& cancelled,
+                       std::string& warning, PerCase&& perCase) {
+  std::int64_t read = 0;
+  std::int64_t nextProgress = kProgressEvery;
+  while (read < n) {
+    const std::size_t want = std::size_t(std::min(nextProgress, n) - read);
+    const std::size_t got = cases.Read(want);
+    const std::size_t use = std::size_t(std::min<std::int64_t>(std::int64_t(got), n - read));
+    for (std::size_t i = 0; i < use; ++i) {
+      perCase(i);
+      if (++read == nextProgress) {
+        nextProgress += kProgressEvery;
+        if (progress && progress(read)) {
+          cancelled = true;
+          return read;
+        }
+      }
+    }
+    if (got < want) {
+      if (read < n) {
+        // Counting on would count a stale value for every case left.
+        warning = "The data ended early: only " + std::to_string(read) + " of " + std::to_string(n) +
+                  " cases could be read";
+        const std::string detail = cases.Error();
+        if (!detail.empty()) warning += " (" + detail + ")";
+        warning += ". The table counts the cases read.";
+      }
+      break;
+    }
+  }
+  return read;
+}
+
+template <class Amount>
+void FillNumeric(const FrequencyPass& pass, const VarRecord& var, OrderedDblTable<Amount>& table, bool weighted,
+                 std::int64_t casesRead, FrequencyResult& res) {
+  auto entries = table.Ordered();
+  table.Clear();
+  SummaryStatistics stats(pass.lowest, pass.highest);
+  for (auto& e : entries) {
+    e.valid = !(e.value == pass.sysmis || IsMissingValue(e.value, var));
+    if (e.valid) stats.AddValid(e.value, double(e.amount));
+    else stats.AddMissing(double(e.amount));
+  }
+  const auto labels = NumericLabels(pass.handle, var.VarName);
+  const double valid = stats.Valid();
+  const double total = weighted ? stats.Valid() + stats.Missing() : double(casesRead);
+  const PrintFormat format{var.Fmt, var.Wid, var.Dec};
+  for (auto& col : res.columns) col.reserve(entries.size());
+  for (const auto& e : entries) {
+    auto label = labels.find(e.value == 0 ? 0.0 : e.value);
+    res.columns[0].push_back(label == labels.end() ? std::string() : label->second);
+    res.columns[1].push_back(e.value == pass.sysmis ? "SYSMIS"
+                                                    : FormatValue(e.value, format, pass.usePrintFormat, pass.seps));
+    res.columns[2].push_back(AmountText(e.amount, pass.seps));
+    res.columns[3].push_back(Percent(100.0 * double(e.amount) / total, pass.seps));
+    res.columns[4].push_back(valid == 0 ? std::string()
+                             : e.valid  ? Percent(100.0 * double(e.amount) / valid, pass.seps)
+                                        : std::string("MISS"));
+  }
+  res.memoLines = stats.Lines(weighted, total, format, pass.usePrintFormat, pass.seps);
+  res.memo = res.memoLines.empty() ? MemoDisplay::Hidden : MemoDisplay::Shown;
+}
+
+template <class Amount>
+void FillString(const FrequencyPass& pass, const VarRecord& var, OrderedStrTable<Amount>& table, bool weighted,
+                std::int64_t casesRead, FrequencyResult& res) {
+  auto entries = table.Ordered();
+  table.Clear();
+  const bool shortString = var.VarType < 9;
+  std::vector<std::string> missing;
+  std::unordered_map<std::string, std::string> labels;
+  if (shortString) {
+    missing = StringMissing(pass.handle, var.VarName);
+    labels = StringLabels(pass.handle, var.VarName);
+  }
+  double valid = 0, all = 0;
+  for (auto& e : entries) {
+    all += double(e.amount);
+    if (!shortString) continue;
+    e.valid = std::find(missing.begin(), missing.end(), e.value) == missing.end();
+    if (e.valid) valid += double(e.amount);
+  }
+  const double total = weighted ? all : double(casesRead);
+  for (auto& col : res.columns) col.reserve(entries.size());
+  for (const auto& e : entries) {
+    auto label = labels.find(e.value);
+    res.columns[0].push_back(label == labels.end() ? std::string() : label->second);
+    res.columns[1].push_back(e.value);
+    res.columns[2].push_back(AmountText(e.amount, pass.seps));
+    res.columns[3].push_back(Percent(100.0 * double(e.amount) / total, pass.seps));
+    res.columns[4].push_back(valid == 0 ? std::string()
+                             : e.valid  ? Percent(100.0 * double(e.amount) / valid, pass.seps)
+                                        : std::string("MISS"));
+  }
+}
+
+template <class Amount>
+FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::string* weightName,
+                    const FrequencyProgress& progress) {
+  FrequencyResult res;
+  if (pass.numCases < 1) return res;
+  res.ran = true;
+  res.hideLabelColumn = var.VarType > 8;
+  const bool isString = var.VarType > 0;
+  const bool weighted = weightName != nullptr;
+  res.memo = isString ? MemoDisplay::Hidden : MemoDisplay::Unchanged;
+  res.caption = var.VarName;
+
+  PassCases cases;
+  const PassCases::Start started = cases.Open(pass.handle, var.VarName, weightName, pass.viaModule);
+  if (started != PassCases::Start::Ok) {
+    // Nothing can be counted: without a weight no case has one above 0.
+    if (started == PassCases::Start::NoWeight) res.message = "cannot find weight variable";
+    else res.warning = "cannot find variable " + var.VarName;
+    if (!isString) res.memo = MemoDisplay::Hidden;
+    cases.Close();
+    return res;
+  }
+
+  bool cancelled = false;
+  std::int64_t read = 0;
+  if (!isString) {
+    OrderedDblTable<Amount> table;
+    if (weighted) {
+      read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
+        const double w = cases.Weight(i);
+        if (w > 0) table.Insert(cases.Number(i), Amount(w));
+      });
+    } else {
+      read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning,
+                       [&](std::size_t i) { table.Insert(cases.Number(i), Amount(1)); });
+    }
+    cases.Close();
+    if (!cancelled) FillNumeric(pass, var, table, weighted, read, res);
+  } else {
+    RawKeyCounter<Amount> raw(cases.StoredWidth());
+    if (weighted) {
+      read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
+        const double w = cases.Weight(i);
+        if (w > 0 && cases.StoredOk(i)) raw.Insert(cases.Stored(i), Amount(w));
+      });
+    } else {
+      read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
+        if (cases.StoredOk(i)) raw.Insert(cases.Stored(i), Amount(1));
+      });
+    }
+    cases.Close();
+    if (!cancelled) {
+      OrderedStrTable<Amount> table;
+      raw.ForEach([&](std::string_view stored, Amount a) { table.Insert(cases.Text(stored), a); });
+      raw.Reset(0);
+      FillString(pass, var, table, weighted, read, res);
+    }
+  }
+  res.casesRead = read;
+  if (cancelled) {
+    res.cancelled = true;
+    res.caption.clear();
+    res.warning.clear();
+  }
+  return res;
+}
+
+}  // namespace
+
+FrequencyResult CountFrequencies(const FrequencyPass& pass, const VarRecord& var, const FrequencyProgress& progress) {
+  return Run<std::int64_t>(pass, var, nullptr, progress);
+}
+
+FrequencyResult CountWeightedFrequencies(const FrequencyPass& pass, const VarRecord& var,
+                                         const std::string& activeWeightName, const FrequencyProgress& progress) {
+  return Run<double>(pass, var, &activeWeightName, progress);
+}
+
+}  // namespace brindle

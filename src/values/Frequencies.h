@@ -1,0 +1,87 @@
+// The frequency pass: reads every case of the open file, counts the values
+// of one variable (or sums a weight per value), and produces what the values
+// pane shows: the data rows of the values grid as five column lists, in fill
+// order, and the statistics box's lines. GUI-free: the viewer runs it with a
+// progress callback that pumps messages and reports Escape; brindle-cli runs
+// the same code.
+#pragma once
+
+#include <array>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "format/FormatValue.h"
+#include "variables/VarRecord.h"
+
+namespace brindle {
+
+// The values grid's column titles, row 0 of every fill.
+inline const std::array<std::string, 5> kValuesGridTitles = {"Value Label", "Value", "Freq", "% Total", "% Valid"};
+
+// What a pass works on besides the variable.
+struct FrequencyPass {
+  int handle = -1;               // the open file
+  std::int64_t numCases = -1;    // NumCases; a pass needs at least 1
+  bool usePrintFormat = true;    // the "Fixed decimal format" option
+  NumberSeparators seps;
+  double sysmis = -DBL_MAX;      // SysmisValue
+  double lowest = std::nextafter(-DBL_MAX, 0.0);  // LowestValue
+  double highest = DBL_MAX;      // HighestValue
+  bool viaModule = false;        // read case by case through the I/O module's calls
+};
+
+// Called after every 1000th case with the number of cases read; returning
+// true cancels the pass there.
+using FrequencyProgress = std::function<bool(std::int64_t casesRead)>;
+
+// What the statistics box does after the pass.
+enum class MemoDisplay {
+  Unchanged,  // keeps its visibility, with empty text (a cancelled numeric pass)
+  Hidden,
+  Shown,      // with memoLines
+};
+
+struct FrequencyResult {
+  // False when the file has no cases (or an unknown number): nothing on
+  // screen changes and nothing else here is set.
+  bool ran = false;
+  bool cancelled = false;
+  // For a plain message box: "cannot find weight variable". The table then
+  // comes out empty.
+  std::string message;
+  // For a "Warning" dialog: the data ended before the promised number of
+  // cases; the table counts the cases read.
+  std::string warning;
+  // The grid's data rows in fill order (titles not included); empty when
+  // cancelled.
+  std::array<std::vector<std::string>, 5> columns;
+  MemoDisplay memo = MemoDisplay::Unchanged;
+  std::vector<std::string> memoLines;  // line 1, 2, 3 as they stand in the box
+  bool hideLabelColumn = false;        // a string wider than 8
+  std::string caption;                 // Label1: the variable's name; empty when cancelled
+  std::int64_t casesRead = 0;
+
+  // ValueRowCount, also the status panel's number of distinct values.
+  int ValueRowCount() const { return static_cast<int>(columns[0].size()); }
+};
+
+// The unweighted pass over var (the current variable record). Each case's
+// value is counted; numeric values are classified as system-missing, user
+// missing (IsMissingValue) or valid, short strings by their missing values;
+// percentages are of all cases read and of the valid ones.
+FrequencyResult CountFrequencies(const FrequencyPass& pass, const VarRecord& var,
+                                 const FrequencyProgress& progress = {});
+
+// The weighted pass: only cases whose weight (the numeric variable
+// activeWeightName) is above 0 count, with their weight; "% Total" is of the
+// sum of those weights. A weight variable that cannot be found (or is not
+// numeric) gives the message and an empty table.
+FrequencyResult CountWeightedFrequencies(const FrequencyPass& pass, const VarRecord& var,
+                                         const std::string& activeWeightName,
+                                         const FrequencyProgress& progress = {});
+
+}  // namespace brindle

@@ -1,0 +1,148 @@
+#include "values/PassCases.h"
+
+#include <cstring>
+
+#include "spssio/ByteCursor.h"
+#include "spssio/SavReader.h"
+#include "spssio/TextConverter.h"
+#include "spssio/spssio.h"
+
+namespace brindle {
+
+PassCases::Start PassCases::Open(int handle, const std::string& varName, const std::string* weightName,
+                                 bool viaModule) {
+  m_handle = handle;
+  m_viaModule = viaModule;
+  m_reader = spssReaderOf(handle);
+  m_weighted = weightName != nullptr;
+  m_moduleStatus = SPSS_OK;
+  m_moduleError.clear();
+  if (!m_reader) return Start::NoVariable;
+  const int vi = m_reader->findVariable(varName);
+  if (vi < 0) return Start::NoVariable;
+  const SavVariable& v = m_reader->variables()[std::size_t(vi)];
+  m_width = v.width;
+  const SavVariable* w = nullptr;
+  if (weightName) {
+    const int wi = m_reader->findVariable(*weightName);
+    // Only numbers can weigh: the selector offers no string variables.
+    if (wi < 0 || m_reader->variables()[std::size_t(wi)].width != 0) return Start::NoWeight;
+    w = &m_reader->variables()[std::size_t(wi)];
+  }
+  if (viaModule) {
+    spssGetVarHandle(handle, varName.c_str(), &m_varHandle);
+    if (w) spssGetVarHandle(handle, weightName->c_str(), &m_weightHandle);
+    m_lastValue = m_lastWeight = 0;
+    spssSeekNextCase(handle, 0);
+    return Start::Ok;
+  }
+
+  std::vector<std::size_t> elements;
+  if (v.width == 0) {
+    elements.push_back(v.element);
+  } else {
+    for (const SavSegment& s : v.segments)
+      for (std::size_t e = 0; e < (s.bytes + 7) / 8; ++e) elements.push_back(s.element + e);
+  }
+  if (w) elements.push_back(w->element);
+  m_scanner.Start(*m_reader, elements);
+  m_swap = m_reader->cases().layout().swap;
+  m_valueSlot = m_scanner.SlotOf(v.element);
+  m_pieces.clear();
+  std::size_t stored = 0;
+  for (const SavSegment& s : v.segments) {
+    m_pieces.push_back({m_scanner.SlotOf(s.element), s.bytes});
+    stored += s.bytes;
+  }
+  if (v.width > 0) m_width = int(stored);
+  if (w) m_weightSlot = m_scanner.SlotOf(w->element);
+  return Start::Ok;
+}
+
+std::size_t PassCases::Read(std::size_t want) {
+  if (!m_viaModule) return m_scanner.Read(want);
+  if (m_moduleStatus != SPSS_OK) return 0;
+  m_values.resize(want);
+  m_weights.resize(want);
+  if (m_width > 0) {
+    m_texts.assign(want * kModuleBuffer, 0);
+    m_ok.assign(want, 0);
+  }
+  std::size_t n = 0;
+  for (; n < want; ++n) {
+    const int rc = spssReadCaseRecord(m_handle);
+    if (rc != SPSS_OK) {
+      m_moduleStatus = rc;
+      m_moduleError = spssLastErrorText();
+      break;
+    }
+    if (m_width > 0) {
+      m_ok[n] = spssGetValueChar(m_handle, m_varHandle, reinterpret_cast<char*>(&m_texts[n * kModuleBuffer]),
+                                 int(kModuleBuffer)) == SPSS_OK;
+    } else {
+      // A failed read leaves the value as it was, as the module's out
+      // parameters do.
+      spssGetValueNumeric(m_handle, m_varHandle, &m_lastValue);
+      m_values[n] = m_lastValue;
+    }
+    if (m_weighted) {
+      spssGetValueNumeric(m_handle, m_weightHandle, &m_lastWeight);
+      m_weights[n] = m_lastWeight;
+    }
+  }
+  return n;
+}
+
+int PassCases::Status() const { return m_viaModule ? m_moduleStatus : m_scanner.Status(); }
+
+std::string PassCases::Error() const { return m_viaModule ? m_moduleError : m_scanner.Error(); }
+
+double PassCases::Element(std::size_t i, std::size_t slot) const {
+  std::uint64_t bits;
+  std::memcpy(&bits, m_scanner.Row(i) + 8 * slot, 8);
+  if (m_swap) bits = byteSwap64(bits);
+  double d;
+  std::memcpy(&d, &bits, 8);
+  return d;
+}
+
+double PassCases::Number(std::size_t i) const { return m_viaModule ? m_values[i] : Element(i, m_valueSlot); }
+
+double PassCases::Weight(std::size_t i) const { return m_viaModule ? m_weights[i] : Element(i, m_weightSlot); }
+
+const std::uint8_t* PassCases::Stored(std::size_t i) {
+  if (m_viaModule) return &m_texts[i * kModuleBuffer];
+  const std::uint8_t* row = m_scanner.Row(i);
+  if (m_pieces.size() == 1) return row + 8 * m_pieces[0].slot;
+  // A very long string: its segments lie apart, each padded to whole elements.
+  m_gather.resize(std::size_t(m_width));
+  std::size_t at = 0;
+  for (const Piece& p : m_pieces) {
+    std::memcpy(m_gather.data() + at, row + 8 * p.slot, p.bytes);
+    at += p.bytes;
+  }
+  return m_gather.data();
+}
+
+std::string PassCases::Text(std::string_view stored) const {
+  std::string text;
+  if (m_viaModule) {
+    text.assign(stored.substr(0, stored.find('\0')));
+  } else {
+    text = m_reader->textToUtf8(std::string(stored));
+    text.resize(utf8PrefixLength(text.data(), text.size(), kModuleBuffer - 1));
+    if (auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
+  }
+  std::size_t n = text.size();
+  while (n > 0) {
+    const unsigned char c = static_cast<unsigned char>(text[n - 1]);
+    if (c > 0x20 && c != 0x7F) break;
+    --n;
+  }
+  text.resize(n);
+  return text;
+}
+
+void PassCases::Close() { spssSeekNextCase(m_handle, 0); }
+
+}  // namespace brindle

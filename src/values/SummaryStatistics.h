@@ -1,0 +1,45 @@
+// The summary statistics under a numeric variable's frequency table, from
+// its distinct values and their counts or weight sums: number, minimum,
+// maximum, mean, standard deviation, variance and sum of the valid values,
+// the number of missing values and the total.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "format/FormatValue.h"
+
+namespace brindle {
+
+class SummaryStatistics {
+ public:
+  // lowest/highest: the module's lowest and highest values, where maximum
+  // and minimum start.
+  SummaryStatistics(double lowest, double highest) : m_minimum(highest), m_maximum(lowest) {}
+
+  // One distinct valid value x occurring c times (or with weight sum c).
+  void AddValid(double x, double c);
+  // Missing entries: c more cases (or that much weight).
+  void AddMissing(double c) { m_missing += c; }
+
+  double Valid() const { return m_valid; }
+  double Missing() const { return m_missing; }
+
+  // The three lines of the statistics box (valid/minimum/mean,
+  // missing/maximum/stddev, total/sum/variance, tab-separated), or none when
+  // the box stays hidden: fewer than 2 valid cases (2.0 weighted). Counts are
+  // decimal integers, or with weighting the fixed form without decimals;
+  // minimum, maximum and sum follow the print format like the values; mean,
+  // standard deviation and variance are FormatStatistic's. The variance is
+  // that of the frequency-expanded data (divisor n - 1); rounding that drives
+  // it below zero when all values are equal yields 0.
+  std::vector<std::string> Lines(bool weighted, double total, const PrintFormat& format, bool usePrintFormat,
+                                 const NumberSeparators& seps) const;
+
+ private:
+  double m_minimum, m_maximum;
+  double m_sum = 0, m_sumOfSquares = 0;
+  double m_valid = 0, m_missing = 0;
+};
+
+}  // namespace brindle
