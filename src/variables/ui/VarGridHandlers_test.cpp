@@ -9,7 +9,6 @@
 #include "app/Main.h"
 #include "app/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
-#include "variables/VarRecord.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -64,8 +63,6 @@ class VarGridHandlersTest : public QObject {
   void hideColumns_data();
   void hideColumns();
   void labelColumnFillsTheGrid();
-  void drawColours_data();
-  void drawColours();
 
  private:
   std::unique_ptr<ShownWindow> m_w;
@@ -300,35 +297,6 @@ void VarGridHandlersTest::labelColumnFillsTheGrid() {
   f.Splitter1->setSizes({100, f.Splitter1->width() - 103});
   f.Splitter1Moved();
   QCOMPARE(f.VarGrid->ColWidth(1), 0);
-}
-
-void VarGridHandlersTest::drawColours_data() {
-  QTest::addColumn<int>("varType");
-  QTest::addColumn<bool>("selected");
-  QTest::addColumn<bool>("marked");
-  QTest::addColumn<QColor>("background");
-  QTest::addColumn<QColor>("text");
-  const QColor white(Qt::white), black(Qt::black);
-  const QColor navy(0, 0, 128), yellow(255, 255, 0), green(0, 128, 0);
-  QTest::newRow("current numeric") << 0 << true << false << navy << yellow;
-  QTest::newRow("current string") << 8 << true << true << navy << yellow;
-  QTest::newRow("string") << 8 << false << false << white << green;
-  QTest::newRow("marked string") << 20 << false << true << white << black;
-  QTest::newRow("numeric") << 0 << false << false << white << black;
-}
-
-void VarGridHandlersTest::drawColours() {
-  QFETCH(int, varType);
-  QFETCH(bool, selected);
-  QFETCH(bool, marked);
-  QFETCH(QColor, background);
-  QFETCH(QColor, text);
-  VarRecord rec;
-  rec.VarType = varType;
-  QColor bg(Qt::white), fg(Qt::black);
-  m_w->form.VarGridDrawColumnCell(rec, 0, selected, marked, bg, fg);
-  QCOMPARE(bg, background);
-  QCOMPARE(fg, text);
 }
 
 QTEST_MAIN(VarGridHandlersTest)
