@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "spssio/testing/SavWriter.h"
+#include "spssio/testing/TempFile.h"
+
 namespace brindle {
 namespace {
 
@@ -237,6 +240,41 @@ TEST(DocumentWindowLines, ConvertsFromTheFileEncoding) {
   EXPECT_EQ(lines[2], "caf\xC3\xA9" + std::string(76, ' '));
   EXPECT_EQ(DocumentWindowLines(doc, "UTF-8")[2].substr(0, 3), "caf");  // invalid byte replaced, not kept raw
 }
+
+}  // namespace
+}  // namespace brindle
+
+
+namespace brindle {
+namespace {
+
+// Whole files from the test writer: variables, value labels, the document,
+// extension records (or none), data.
+class WrittenDocument : public ::testing::TestWithParam<std::tuple<int, bool, testing::Compression>> {};
+
+TEST_P(WrittenDocument, ReadsEveryLine) {
+  const auto [lines, extensions, compression] = GetParam();
+  testing::SavFile f;
+  f.compression = compression;
+  auto v = testing::Variable::numeric("v1", "first");
+  v.numericLabels = {{6, "six"}};  // a value-label record naming variable index 0 right before
+  f.variables = {v, testing::Variable::string("s", 300)};
+  for (int i = 0; i < lines; ++i) f.documents.push_back("line " + std::to_string(i + 1));
+  f.integerInfo = f.floatInfo = f.displayParameters = f.longNames = f.veryLongStrings =
+      f.extendedCaseCount = f.encodingRecord = extensions;
+  f.cases = {{1.0, std::string("a")}, {6.0, std::string("b")}};
+  testing::TempFile file(testing::writeSav(f));
+  const auto doc = ReadDocumentRecord(file.path());
+  ASSERT_TRUE(doc.found) << doc.message;
+  ASSERT_EQ(doc.lineCount, lines);
+  for (int i = 0; i < lines; ++i) EXPECT_EQ(doc.lines[i], Padded("line " + std::to_string(i + 1)));
+}
+
+INSTANTIATE_TEST_SUITE_P(LinesAndRecords, WrittenDocument,
+                         ::testing::Combine(::testing::Values(1, 3, 6, 7), ::testing::Bool(),
+                                            ::testing::Values(testing::Compression::None,
+                                                              testing::Compression::Bytecode,
+                                                              testing::Compression::Zsav)));
 
 }  // namespace
 }  // namespace brindle

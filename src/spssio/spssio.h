@@ -102,9 +102,12 @@ int spssHostSysmisVal(double* missVal);              // -DBL_MAX
 int spssLowHighVal(double* lowest, double* highest); // second-lowest double, DBL_MAX
 
 // Splits an SPSS date (seconds since 14 October 1582, Gregorian calendar).
+// Accepts values from 0 (14 October 1582) to the end of 31 December 9999;
+// negative values, NaN and infinities give SPSS_INVALID_DATE.
 int spssConvertSPSSDate(int* day, int* month, int* year, double spssDate);
 // Splits a time or duration in seconds into days, hours 0-23, minutes 0-59 and
-// seconds with fraction.
+// seconds with fraction. Negative values, NaN, infinities and day counts past
+// the int range give SPSS_INVALID_TIME.
 int spssConvertSPSSTime(int* day, int* hour, int* minute, double* second,
                         double spssTime);
 

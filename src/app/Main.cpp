@@ -1,0 +1,593 @@
+#include "app/Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "app/ToolImages.h"
+#include "controls/BxDBGrid.h"
+#include "controls/ValStringGrid.h"
+#include "platform/UiService.h"
+#include "spssio/spssio.h"
+
+namespace brindle {
+
+namespace {
+
+constexpr int kDesignWidth = 766;
+constexpr int kDesignHeight = 486;
+constexpr int kVarGridMinWidth = 90;
+constexpr int kMemoHeight = 50;
+constexpr int kStatusSideWidth = 60;
+
+constexpr int kValueWidths[TValStringGrid::kColumns] = {192, 55, 38, 41, 39};
+
+const char* const kVarTitles[4] = {"Variable", "Variable Label", "Missing", "Format"};
+constexpr int kVarWidths[4] = {66, 175, 47, 46};
+
+// A design width, widened where the platform font needs more for the title.
+int FitTitle(const QWidget* grid, const QString& title, int designWidth) {
+  const int needed = grid->fontMetrics().horizontalAdvance(title) + 12;
+  return std::max(designWidth, needed);
+}
+
+// A gap of a given width in the tool bar with a thin line in its middle.
+QWidget* ToolGap(int width) {
+  auto* gap = new QFrame;
+  gap->setFrameShape(QFrame::VLine);
+  gap->setFrameShadow(QFrame::Sunken);
+  gap->setFixedWidth(width);
+  return gap;
+}
+
+QAction* MakeAction(QObject* parent, const QString& text, const QKeySequence& shortcut = {}) {
+  auto* action = new QAction(text, parent);
+  if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+  return action;
+}
+
+QAction* MakeCheckItem(QObject* parent, const QString& text, int tag = 0) {
+  auto* action = new QAction(text, parent);
+  action->setCheckable(true);
+  action->setData(tag);
+  return action;
+}
+
+NumberSeparators LocaleSeparators() {
+  const QLocale locale = QLocale::system();
+  NumberSeparators seps;
+  seps.decimal = locale.decimalPoint().toStdString();
+  seps.thousands = locale.groupSeparator().toStdString();
+  return seps;
+}
+
+}  // namespace
+
+TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
+  setWindowIcon(ProgramIcon());
+  createActions();
+  createMenus();
+  createToolBar();
+  createFindPanel();
+  createPanes();
+  createStatusBar();
+  connectHandlers();
+  EnableFileCommands(false);
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  FormDestroy();
+  // The grid's model listens to VarMemData, and VarMemData dies before the
+  // widgets do: unbind first.
+  VarMemData.DetachAfterScroll();
+  VarGrid->SetDataSet(nullptr);
+}
+
+void TForm1::SetCommandLine(const QStringList& arguments) {
+  m_commandLineFile = arguments.size() > 1 ? arguments.at(1) : QString();
+}
+
+void TForm1::createActions() {
+  OpenBtn = MakeAction(this, QStringLiteral("Open"));
+  OpenBtn->setIcon(ToolImage(0));
+  OpenBtn->setToolTip(QStringLiteral("Open SPSS data file"));
+
+  FrequenciesBtn = MakeAction(this, QStringLiteral("Frequencies"));
+  FrequenciesBtn->setCheckable(true);
+  FrequenciesBtn->setIcon(ToolImage(10));
+  FrequenciesBtn->setToolTip(QStringLiteral("Display Frequencies"));
+
+  InfoBtn = MakeAction(this, QStringLiteral("Properties"));
+  InfoBtn->setIcon(ToolImage(4));
+  InfoBtn->setToolTip(QStringLiteral("Show file properties"));
+
+  ShowDocBtn = MakeAction(this, QStringLiteral("Document"));
+  ShowDocBtn->setIcon(ToolImage(5));
+  ShowDocBtn->setToolTip(QStringLiteral("Show document"));
+  ShowDocBtn->setEnabled(false);
+  ShowDocBtn->setVisible(false);
+
+  OpeninSpssBtn = MakeAction(this, QStringLiteral("SPSS"));
+  OpeninSpssBtn->setIcon(ToolImage(3));
+  OpeninSpssBtn->setToolTip(QStringLiteral("Open file in SPSS"));
+
+  const char* const findHints[4] = {"Find first", "Find previous", "Find next", "Find last"};
+  QAction** findButtons[4] = {&repfindbtn1, &repfindbtn2, &repfindbtn3, &repfindbtn4};
+  for (int i = 0; i < 4; ++i) {
+    QAction* button = MakeAction(this, QString::fromLatin1(findHints[i]));
+    button->setIcon(ToolImage(6 + i));
+    button->setToolTip(QString::fromLatin1(findHints[i]));
+    button->setData(i + 1);
+    *findButtons[i] = button;
+  }
+
+  WeightBtn = MakeAction(this, QStringLiteral("U"));
+  WeightBtn->setCheckable(true);
+  WeightBtn->setIcon(ToolImage(13));
+  WeightBtn->setToolTip(QStringLiteral("Set Weight on"));
+
+  Open1 = MakeAction(this, QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O));
+  FileInfoItem =
+      MakeAction(this, QStringLiteral("File &Properties"), QKeySequence(Qt::CTRL | Qt::Key_I));
+  FileDocItem = MakeAction(this, QStringLiteral("File &Document"));
+  FileDocItem->setEnabled(false);
+  FileDocItem->setVisible(false);
+  OpenFileinSPSS1 = MakeAction(this, QStringLiteral("Open File in &SPSS"), QKeySequence(Qt::Key_F10));
+  CloseItem = MakeAction(this, QStringLiteral("&Close"), QKeySequence(Qt::CTRL | Qt::Key_F4));
+  Exit1 = MakeAction(this, QStringLiteral("E&xit"), QKeySequence(Qt::ALT | Qt::Key_X));
+
+  ReleaseFileHandle = MakeCheckItem(this, QStringLiteral("Allow &write access"));
+  Font1 = MakeAction(this, QStringLiteral("Font"));
+  Font1->setEnabled(false);
+  Font1->setVisible(false);
+  HideMissingcolumn = MakeCheckItem(this, QStringLiteral("Hide &Missing column"), 2);
+  HideFormatcolumn = MakeCheckItem(this, QStringLiteral("Hide &Format column"), 3);
+  UsePrintFormat = MakeCheckItem(this, QStringLiteral("Fixed &decimal format"));
+  UsePrintFormat->setChecked(true);
+  FrequenciesShown = MakeCheckItem(this, QStringLiteral("Display Frequencies"));
+  FrequenciesShown->setShortcut(QKeySequence(Qt::Key_F6));
+  Saveoptions = MakeAction(this, QStringLiteral("&Save options"));
+  RestoreDefaultOptions = MakeAction(this, QStringLiteral("Restore default options"));
+}
+
+void TForm1::createMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->addAction(Open1);
+  file->addAction(FileInfoItem);
+  file->addAction(FileDocItem);
+  file->addSeparator();
+  file->addAction(OpenFileinSPSS1);
+  file->addSeparator();
+  Exportmnu = file->addMenu(QStringLiteral("E&xport"));
+  Exportmnu->addAction(QStringLiteral("&Data"));
+  Exportmnu->addAction(QStringLiteral("&Variable properties"));
+  Exportmnu->addAction(QStringLiteral("Value &labels"));
+  Exportmnu->menuAction()->setVisible(false);
+  file->addSeparator()->setVisible(false);
+  file->addAction(CloseItem);
+  file->addAction(Exit1);
+
+  QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+  options->addAction(ReleaseFileHandle);
+  options->addAction(Font1);
+  options->addSeparator();
+  options->addAction(HideMissingcolumn);
+  options->addAction(HideFormatcolumn);
+  options->addSeparator();
+  options->addAction(UsePrintFormat);
+  options->addAction(FrequenciesShown);
+  options->addSeparator();
+  options->addAction(Saveoptions);
+  options->addAction(RestoreDefaultOptions);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  help->addAction(QStringLiteral("Overview"));
+  help->addAction(QStringLiteral("Topics"));
+  help->addAction(QStringLiteral("Shortcut Keys"));
+  help->addAction(QStringLiteral("&About..."));
+}
+
+void TForm1::createToolBar() {
+  ToolBar1 = addToolBar(QStringLiteral("Tools"));
+  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+  ToolBar1->setMovable(false);
+  ToolBar1->setFloatable(false);
+  ToolBar1->toggleViewAction()->setVisible(false);
+  setContextMenuPolicy(Qt::NoContextMenu);
+
+  ToolBar1->addAction(OpenBtn);
+  ToolBar1->addWidget(ToolGap(10));
+  ToolBar1->addAction(FrequenciesBtn);
+  ToolBar1->addWidget(ToolGap(10));
+  ToolBar1->addAction(InfoBtn);
+  ToolBar1->addAction(ShowDocBtn);
+  ToolBar1->addWidget(ToolGap(10));
+  ToolBar1->addAction(OpeninSpssBtn);
+  ToolBar1->addWidget(ToolGap(15));
+  ToolBar1->addAction(repfindbtn1);
+  ToolBar1->addAction(repfindbtn2);
+  ToolBar1->addAction(repfindbtn3);
+  ToolBar1->addAction(repfindbtn4);
+  ToolBar1->addWidget(ToolGap(16));
+  ToolBar1->addAction(WeightBtn);
+
+  WComboBox = new QComboBox;
+  WComboBox->setFixedWidth(100);
+  WComboBox->setMaxVisibleItems(15);
+  WComboBox->setToolTip(QStringLiteral("Select weight variable"));
+  ToolBar1->addWidget(WComboBox);
+}
+
+void TForm1::createFindPanel() {
+  Panel1 = new QFrame;
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setFrameShape(QFrame::StyledPanel);
+  Panel1->setFrameShadow(QFrame::Raised);
+
+  Edit1 = new QLineEdit(Panel1);
+  Edit1->setToolTip(QStringLiteral("Find variable name"));
+  Edit2 = new QLineEdit(Panel1);
+  Edit2->setToolTip(QStringLiteral("Find variable label"));
+  Filter1 = new QCheckBox(QStringLiteral("Filter"), Panel1);
+  Filter1->setToolTip(QStringLiteral("Filter by variable name or label"));
+  for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit2),
+                     static_cast<QWidget*>(Filter1)})
+    w->setFocusPolicy(Qt::ClickFocus);
+
+  Label1 = new QLabel(Panel1);
+  QFont bold = Label1->font();
+  bold.setBold(true);
+  Label1->setFont(bold);
+
+  // The find controls keep the places of the form; the panel is as tall as
+  // the platform's edit boxes need.
+  const int editHeight = Edit1->sizeHint().height();
+  const int height = std::max(28, editHeight + 6);
+  Panel1->setFixedHeight(height);
+  const int top = (height - editHeight) / 2;
+  Edit1->setGeometry(8, top, 65, editHeight);
+  Edit2->setGeometry(80, top, 169, editHeight);
+  const int checkHeight = Filter1->sizeHint().height();
+  Filter1->setGeometry(264, (height - checkHeight) / 2, 65, checkHeight);
+  Label1->setGeometry(370, 0, 10, height);
+}
+
+void TForm1::createPanes() {
+  VarGrid = new TBxDBGrid;
+  VarGrid->setObjectName(QStringLiteral("VarGrid"));
+  VarGrid->SetDataSet(&VarMemData);
+  VarGrid->SetDataSourceEnabled(false);
+  VarGrid->SetColMoving(false);
+  VarGrid->SetCellHints(true);
+  VarGrid->setMinimumWidth(kVarGridMinWidth);
+  for (int c = 0; c < 4; ++c) {
+    VarGrid->SetColTitle(c, QString::fromLatin1(kVarTitles[c]));
+    VarGrid->SetColWidth(c, FitTitle(VarGrid, QString::fromLatin1(kVarTitles[c]), kVarWidths[c]));
+  }
+  VarGrid->SetColVisible(4, false);
+
+  StringGrid1 = new TValStringGrid;
+  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+  StringGrid1->SetRowCount(26);
+  // The form's 15 pixels, or more where the platform font is taller.
+  StringGrid1->SetDefaultRowHeight(std::max(15, StringGrid1->fontMetrics().height() + 4));
+  for (int c = 0; c < TValStringGrid::kColumns; ++c)
+    StringGrid1->SetColWidth(c, FitTitle(StringGrid1, valueTitle(c), kValueWidths[c]));
+  StringGrid1->SetCellHints(true);
+
+  Memo1 = new QPlainTextEdit;
+  Memo1->setReadOnly(true);
+  Memo1->setFixedHeight(kMemoHeight);
+  Memo1->setFocusPolicy(Qt::NoFocus);
+  Memo1->setVisible(false);
+
+  Panel2 = new QWidget;
+  auto* paneLayout = new QVBoxLayout(Panel2);
+  paneLayout->setContentsMargins(0, 0, 0, 0);
+  paneLayout->setSpacing(0);
+  paneLayout->addWidget(StringGrid1, 1);
+  paneLayout->addWidget(Memo1);
+
+  Splitter1 = new QSplitter(Qt::Horizontal);
+  Splitter1->setHandleWidth(3);
+  Splitter1->setChildrenCollapsible(false);
+  Splitter1->addWidget(VarGrid);
+  Splitter1->addWidget(Panel2);
+  // Like a grid docked at the left edge: a resize of the window changes the
+  // values pane; FormResize then restores the grid's share.
+  Splitter1->setStretchFactor(0, 0);
+  Splitter1->setStretchFactor(1, 1);
+
+  auto* bevel2 = new QFrame;
+  bevel2->setFrameShape(QFrame::HLine);
+  bevel2->setFrameShadow(QFrame::Sunken);
+  bevel2->setFixedHeight(1);
+
+  auto* central = new QWidget;
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(Panel1);
+  layout->addWidget(bevel2);
+  layout->addWidget(Splitter1, 1);
+  setCentralWidget(central);
+}
+
+void TForm1::createStatusBar() {
+  StatusBar = statusBar();
+  for (std::size_t i = 0; i < m_statusPanels.size(); ++i) {
+    auto* panel = new QLabel;
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->setTextFormat(Qt::PlainText);
+    panel->setContentsMargins(3, 0, 3, 0);
+    m_statusPanels[i] = panel;
+  }
+  m_statusPanels[0]->setMinimumWidth(kStatusSideWidth);
+  m_statusPanels[2]->setMinimumWidth(kStatusSideWidth);
+  m_statusPanels[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  // The label panel takes what the two side panels leave.
+  m_statusPanels[1]->setMinimumWidth(1);
+  m_statusPanels[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  StatusBar->addPermanentWidget(m_statusPanels[0]);
+  StatusBar->addPermanentWidget(m_statusPanels[1], 1);
+  StatusBar->addPermanentWidget(m_statusPanels[2]);
+}
+
+void TForm1::connectHandlers() {
+  connect(OpenBtn, &QAction::triggered, this, [this] { Open1Click(); });
+  connect(Open1, &QAction::triggered, this, [this] { Open1Click(); });
+  connect(CloseItem, &QAction::triggered, this, [this] { CloseItemClick(); });
+  connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+
+  // The handlers invert the check marks themselves (they are also called
+  // from code), so the toggle Qt made on the way is taken back first.
+  for (QAction* item : {HideMissingcolumn, HideFormatcolumn}) {
+    connect(item, &QAction::triggered, this, [this, item](bool checked) {
+      item->setChecked(!checked);
+      HideFormatcolumnClick(item);
+    });
+  }
+  connect(FrequenciesShown, &QAction::triggered, this, [this](bool checked) {
+    FrequenciesShown->setChecked(!checked);
+    FrequenciesShownClick();
+  });
+  connect(FrequenciesBtn, &QAction::triggered, this, [this] { FrequenciesShownClick(); });
+
+  connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
+
+  VarMemData.SetAfterScroll([this](TdxMemData&) { VarMemDataAfterScroll(); });
+  VarGrid->OnMouseDown = [this](TBxDBGrid* grid, Qt::MouseButton button,
+                                Qt::KeyboardModifiers mods, int x, int y, bool doubleClick) {
+    VarGridMouseDown(grid, button, mods, x, y, doubleClick);
+  };
+  VarGrid->OnKeyDown = [this](QKeyEvent* event) { VarGridKeyDown(event); };
+  VarGrid->OnTitleClick = [this](int column) { VarGridTitleClick(column); };
+  VarGrid->OnColumnWidthChanged = [this](TBxDBGrid*) { VarGridColumnWidthChanged(); };
+  VarGrid->OnDrawColumnCell = [this](const VarRecord& rec, int col, bool selected, bool marked,
+                                     QColor& background, QColor& text) {
+    VarGridDrawColumnCell(rec, col, selected, marked, background, text);
+  };
+  attachValuesWidthHandler(true);
+  // A scroll bar that comes or goes changes the room the columns share.
+  VarGrid->viewport()->installEventFilter(this);
+  StringGrid1->viewport()->installEventFilter(this);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize) {
+    if (watched == VarGrid->viewport())
+      VarGridColumnWidthChanged();
+    else if (watched == StringGrid1->viewport())
+      StringGrid1ColumnWidthChanged();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::attachValuesWidthHandler(bool attach) {
+  if (attach)
+    StringGrid1->OnColumnWidthChanged = [this](TValStringGrid*) { StringGrid1ColumnWidthChanged(); };
+  else
+    StringGrid1->OnColumnWidthChanged = nullptr;
+}
+
+QString TForm1::StatusText(int panel) const {
+  if (panel < 0 || panel >= static_cast<int>(m_statusPanels.size())) return {};
+  return m_statusPanels[static_cast<std::size_t>(panel)]->text();
+}
+
+void TForm1::SetStatusText(int panel, const QString& text) {
+  if (panel < 0 || panel >= static_cast<int>(m_statusPanels.size())) return;
+  m_statusPanels[static_cast<std::size_t>(panel)]->setText(text);
+}
+
+void TForm1::setApplicationTitle(const QString& title) {
+  m_applicationTitle = title;
+  // Plain messages take their caption from here. A display name would do as
+  // well but is appended to every window title on X11 and Wayland.
+  QCoreApplication::setApplicationName(title);
+}
+
+// --- Lifecycle ------------------------------------------------------------
+
+void TForm1::FormCreate() {
+  OptionsReset = false;
+  m_separators = LocaleSeparators();
+  setApplicationTitle(QStringLiteral("Brindle"));
+  resize(kDesignWidth, kDesignHeight);
+  if (!readSettings()) setWindowState(windowState() | Qt::WindowMaximized);
+  setAcceptDrops(true);
+}
+
+bool TForm1::readSettings() {
+  // No options are stored yet: the form's design values stand.
+  return false;
+}
+
+void TForm1::saveWindowPlacement() {
+  // Nothing is stored yet; the options and the placement come with the settings.
+}
+
+void TForm1::FormShow() {
+  // The panes get their first geometry now, not at the next turn of the
+  // event loop: the widths and row counts below depend on it.
+  layout()->activate();
+  centralWidget()->layout()->activate();
+  Panel2->layout()->activate();
+  FileHandle = -1;
+  spssHostSysmisVal(&SysmisValue);
+  spssLowHighVal(&LowestValue, &HighestValue);
+  for (int c = 0; c < TValStringGrid::kColumns; ++c)
+    StringGrid1->SetCell(c, 0, valueTitle(c));
+  StringGrid1->SavedLabelWidth =
+      StringGrid1->ColWidth(0) < 1 ? StringGrid1->ColWidth(1) : StringGrid1->ColWidth(0);
+  StringGrid1->SavedValueWidth = StringGrid1->ColWidth(1);
+  const int varWidth = width() / 2;
+  Splitter1->setSizes({varWidth, std::max(0, Splitter1->width() - Splitter1->handleWidth() - varWidth)});
+  // Both grids changed width: their label columns take up the new room.
+  Splitter1Moved();
+  StringGrid1->SelectNone();
+  LastClientWidth = width();
+  setWindowTitle(QStringLiteral("Brindle"));
+  MinValueRows = 1 + StringGrid1->viewport()->height() / StringGrid1->DefaultRowHeight();
+  StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+  if (!m_commandLineFile.isEmpty()) OpenDataFile(m_commandLineFile);
+}
+
+void TForm1::FormResize() {
+  const int clientWidth = width();
+  if (LastClientWidth > 0) {
+    const QList<int> sizes = Splitter1->sizes();
+    const int varWidth = static_cast<int>(static_cast<long long>(clientWidth) *
+                                          (sizes.isEmpty() ? 0 : sizes.first()) / LastClientWidth);
+    Splitter1->setSizes(
+        {varWidth, std::max(0, Splitter1->width() - Splitter1->handleWidth() - varWidth)});
+  }
+  LastClientWidth = clientWidth;
+  MinValueRows = 1 + StringGrid1->viewport()->height() / StringGrid1->DefaultRowHeight();
+  StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+  placeLabel1();
+  Splitter1Moved();
+}
+
+void TForm1::placeLabel1() {
+  const int panel2Left = Panel2->mapTo(this, QPoint(0, 0)).x() - Panel1->mapTo(this, QPoint(0, 0)).x();
+  int left = panel2Left + 1;
+  const int filterRight = Filter1->geometry().right() + 1;
+  if (left < filterRight + 2) left = filterRight + 2;
+  Label1->setGeometry(left, 0, Label1->sizeHint().width(), Panel1->height());
+}
+
+void TForm1::FormClose() {
+  // A running frequency pass still reads the file; it is closed with the
+  // program once the pass is over.
+  if (Counting) return;
+  if (FileHandle != -1) {
+    spssCloseRead(FileHandle);
+    FileHandle = -1;
+  }
+  VarMemData.Close();
+}
+
+void TForm1::FormDestroy() {
+  // A window torn down without being closed still lets go of its file.
+  if (FileHandle != -1) {
+    spssCloseRead(FileHandle);
+    FileHandle = -1;
+  }
+  if (!OptionsReset) saveWindowPlacement();
+}
+
+void TForm1::Exit1Click() { close(); }
+
+void TForm1::Splitter1Moved() {
+  VarGridColumnWidthChanged();
+  StringGrid1ColumnWidthChanged();
+}
+
+void TForm1::EnableFileCommands(bool enabled) {
+  FileInfoItem->setEnabled(enabled);
+  OpenFileinSPSS1->setEnabled(enabled);
+  CloseItem->setEnabled(enabled);
+  FrequenciesBtn->setEnabled(enabled);
+  InfoBtn->setEnabled(enabled);
+  OpeninSpssBtn->setEnabled(enabled);
+  Edit1->setEnabled(enabled);
+  Edit2->setEnabled(enabled);
+  Filter1->setEnabled(enabled);
+  VarGrid->setEnabled(enabled);
+  StringGrid1->setEnabled(enabled);
+  Memo1->setEnabled(enabled);
+  // The menu stays hidden; a hidden item reports itself disabled whatever it is set to.
+  Exportmnu->setEnabled(enabled);
+  Exportmnu->menuAction()->setEnabled(enabled);
+  WComboBox->setEnabled(enabled);
+  WeightBtn->setEnabled(enabled);
+  repfindbtn1->setEnabled(enabled);
+  repfindbtn2->setEnabled(enabled);
+  repfindbtn3->setEnabled(enabled);
+  repfindbtn4->setEnabled(enabled);
+}
+
+// --- Events -----------------------------------------------------------------
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (m_shown || event->spontaneous()) return;
+  m_shown = true;
+  if (!isMaximized() && !isFullScreen()) {
+    if (const QScreen* s = screen()) {
+      QRect frame = frameGeometry();
+      frame.moveCenter(s->availableGeometry().center());
+      move(frame.topLeft());
+    }
+  }
+  FormShow();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FormResize();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  event->acceptProposedAction();
+  // Only the first of several dropped files is opened.
+  const QString name = urls.isEmpty() ? QString() : urls.first().toLocalFile();
+  if (!name.isEmpty()) OpenDataFile(name);
+}
+
+}  // namespace brindle

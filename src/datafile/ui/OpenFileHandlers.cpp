@@ -1,0 +1,138 @@
+// TForm1's open and close commands: the window's side of opening a data file
+// and loading its dictionary. The module calls and texts are in datafile/.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include <string>
+
+#include "app/Main.h"
+#include "controls/BxDBGrid.h"
+#include "controls/ValStringGrid.h"
+#include "datafile/DictionaryLoader.h"
+#include "datafile/OpenFile.h"
+#include "platform/UiService.h"
+#include "platform/WaitCursor.h"
+#include "spssio/spssio.h"
+
+namespace brindle {
+
+namespace {
+
+// Lower- and upper-case extensions: file names on Linux are case-sensitive.
+const char* const kOpenFilter = "SPSS (*.sav *.SAV *.zsav *.ZSAV);;*.* (*)";
+
+}  // namespace
+
+void TForm1::Open1Click() { OpenDataFile(QString()); }
+
+void TForm1::OpenDataFile(const QString& fileName) {
+  QString name = fileName;
+  if (name.isEmpty()) name = m_ui.GetOpenFileName(this, QString::fromLatin1(kOpenFilter));
+  if (name.isEmpty()) return;
+
+  // The new file is opened into a state of its own: until it has opened,
+  // the old file, its name and everything on screen stay as they are.
+  DataFileState opened;
+  std::string errorText;
+  int code = 0;
+  {
+    WaitCursor wait;
+    code = OpenDataFileState(name.toStdString(), opened, &errorText);
+  }
+  if (code != SPSS_OK) {
+    m_ui.SystemMessageBox(QStringLiteral("File open error"), QString::fromStdString(errorText),
+                          MessageIcon::Warning);
+    return;
+  }
+
+  WComboBox->clear();
+  WeightBtn->setChecked(false);
+  WeightBtn->setToolTip(QStringLiteral("Set Weight on"));
+  WeightingOn = false;
+
+  if (FileHandle != -1 && spssCloseRead(FileHandle) != SPSS_OK)
+    m_ui.WarningDialog(QStringLiteral("Failed to close ") + QString::fromStdString(FileName));
+
+  WaitCursor wait;
+  EnableFileCommands(true);
+  static_cast<DataFileState&>(*this) = opened;
+  CaseCountEstimated = false;
+  CountColor = QColor(0, 0, 255);
+
+  ShowDocBtn->setEnabled(HasDocument != 0);
+  ShowDocBtn->setVisible(HasDocument != 0);
+
+  const QFileInfo info(name);
+  setWindowTitle(QStringLiteral("Brindle ") + info.absoluteFilePath());
+  setApplicationTitle(info.fileName() + QStringLiteral(" - Brindle"));
+
+  VarMemData.SetSortedField(std::string());
+  VarMemData.SetFiltered(false);
+  Filter1->setChecked(false);
+  Edit1->clear();
+  Edit2->clear();
+
+  GetVarInfo();
+
+  VarGrid->setFocus();
+  SortDescending = false;
+  SortKey = 1;
+}
+
+void TForm1::GetVarInfo() {
+  Memo1->clear();
+  Memo1->setVisible(false);
+  VarGrid->SetDataSourceEnabled(false);
+  const DictionaryLoadResult result = LoadDictionary(*this, VarMemData, m_separators);
+  VarGrid->SetDataSourceEnabled(true);
+  if (result.errorCode != 0) {
+    m_ui.ShowMessage(QString::fromStdString(result.error));
+    return;
+  }
+  if (!result.warning.empty()) {
+    CountColor = QColor(255, 0, 0);
+    m_ui.WarningDialog(QString::fromStdString(result.warning));
+  }
+  VarMemDataAfterScroll();
+}
+
+void TForm1::CloseItemClick() {
+  // The frequency pass still reads the file.
+  if (Counting) return;
+  if (FileHandle != -1) spssCloseRead(FileHandle);
+  // Nothing of the closed file is kept: its name, counts and flags go too.
+  static_cast<DataFileState&>(*this) = DataFileState();
+  setWindowTitle(QStringLiteral("Brindle"));
+  setApplicationTitle(QStringLiteral("Brindle"));
+
+  VarMemData.Close();
+
+  StringGrid1->SetRowCount(MinValueRows);
+  startValueRows();
+  ValueRowCount = 0;
+  FrequencyTableShown = false;
+  Memo1->clear();
+  Memo1->setVisible(false);
+  Edit1->clear();
+  Edit2->clear();
+  Label1->clear();
+  StringGrid1->SelectNone();
+  attachValuesWidthHandler(false);
+  StringGrid1->RestoreLabelColumn();
+  attachValuesWidthHandler(true);
+  for (int panel = 0; panel < 3; ++panel) SetStatusText(panel, QString());
+
+  WComboBox->clear();
+  WeightBtn->setToolTip(QStringLiteral("Set Weight on"));
+
+  EnableFileCommands(false);
+  ShowDocBtn->setEnabled(false);
+  ShowDocBtn->setVisible(false);
+}
+
+}  // namespace brindle

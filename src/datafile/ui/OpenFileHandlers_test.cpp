@@ -1,0 +1,290 @@
+// Opening, replacing, failing to open and closing files in the real window,
+// with the messages the user sees.
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+
+#include "app/Main.h"
+#include "app/WindowTestSupport.h"
+#include "controls/BxDBGrid.h"
+#include "controls/ValStringGrid.h"
+#include "spssio/spssio.h"
+
+using namespace brindle;
+using namespace brindle::testing;
+
+namespace {
+
+const QString kFilter = "SPSS (*.sav *.SAV *.zsav *.ZSAV);;*.* (*)";
+
+std::vector<std::uint8_t> EncryptedBytes() {
+  std::vector<std::uint8_t> b{0x1c, 0, 0, 0, 0, 0, 0, 0};
+  for (char c : std::string("ENCRYPTEDSAV")) b.push_back(static_cast<std::uint8_t>(c));
+  b.resize(36 + 512, 0x5a);
+  return b;
+}
+
+}  // namespace
+
+class OpenFileHandlersTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void openShowsTheFile();
+  void captionCarriesTheFullPath();
+  void cancelledDialogChangesNothing();
+  void failedOpenKeepsThePreviousFile_data();
+  void failedOpenKeepsThePreviousFile();
+  void secondFileReplacesTheFirst();
+  void closeEmptiesEveryPane();
+  void closeIsIgnoredWhileCounting();
+  void documentButtonFollowsTheFile();
+  void unknownCaseCountWarns();
+  void realFiles();
+};
+
+void OpenFileHandlersTest::openShowsTheFile() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  auto file = WriteTemp(SampleDictionary());
+  w.Open(file->path());
+  QCOMPARE(w.Count("GetOpenFileName"), 1);
+  QCOMPARE(w.ui.calls.first().caption, kFilter);
+  QCOMPARE(w.ui.calls.size(), 1);
+  QVERIFY(f.FileHandle >= 0);
+  QCOMPARE(f.NumVars, 7);
+  QCOMPARE(f.NumCases, std::int64_t(2));
+  QCOMPARE(f.CountColor, QColor(0, 0, 255));
+  QCOMPARE(w.GridNames(), QStringList({"id", "sex", "city", "comment", "score", "born", "age"}));
+  QCOMPARE(f.VarGrid->model()->index(1, 2).data().toString(), QString("9"));
+  QCOMPARE(f.VarGrid->model()->index(4, 3).data().toString(), QString("F8.2"));
+  QCOMPARE(f.StatusText(0), QString("1/7"));
+  QCOMPARE(f.StatusText(1), QString("Respondent id"));
+  QVERIFY(f.CloseItem->isEnabled());
+  QVERIFY(f.VarGrid->isEnabled());
+  QVERIFY(f.VarGrid->hasFocus());
+  QCOMPARE(f.SortKey, 1);
+  QVERIFY(!f.SortDescending);
+}
+
+void OpenFileHandlersTest::captionCarriesTheFullPath() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  writeSavFile(SampleDictionary(), dir.filePath("relative.sav").toStdString());
+  const QString previous = QDir::currentPath();
+  QDir::setCurrent(dir.path());
+  ShownWindow w;
+  w.form.OpenDataFile("relative.sav");
+  QDir::setCurrent(previous);
+  QCOMPARE(w.form.FileName, std::string("relative.sav"));
+  QCOMPARE(w.form.windowTitle(), "Brindle " + QFileInfo(dir.filePath("relative.sav")).absoluteFilePath());
+  QCOMPARE(w.form.ApplicationTitle(), QString("relative.sav - Brindle"));
+  QCOMPARE(QApplication::applicationDisplayName(), QString("relative.sav - Brindle"));
+}
+
+void OpenFileHandlersTest::cancelledDialogChangesNothing() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  f.Open1->trigger();
+  QCOMPARE(f.FileHandle, -1);
+  QVERIFY(!f.CloseItem->isEnabled());
+  auto file = WriteTemp(SampleDictionary());
+  w.Open(file->path());
+  const int handle = f.FileHandle;
+  f.OpenBtn->trigger();
+  QCOMPARE(w.Count("GetOpenFileName"), 3);
+  QCOMPARE(f.FileHandle, handle);
+  QCOMPARE(f.FileName, file->path());
+  QCOMPARE(w.GridNames().size(), 7);
+  QCOMPARE(w.ui.calls.size(), 3);
+}
+
+void OpenFileHandlersTest::failedOpenKeepsThePreviousFile_data() {
+  QTest::addColumn<QByteArray>("content");  // empty: no file at all
+  QTest::addColumn<QString>("textAfterName");
+  QTest::addColumn<bool>("nameFirst");
+  QTest::newRow("missing") << QByteArray() << "" << false;
+  QTest::newRow("text file") << QByteArray("name,age\n1,2\n")
+                             << "\nappears not to be an SPSS data file." << true;
+  const std::vector<std::uint8_t> enc = EncryptedBytes();
+  QTest::newRow("encrypted")
+      << QByteArray(reinterpret_cast<const char*>(enc.data()), int(enc.size()))
+      << "\nis an encrypted SPSS data file, which Brindle cannot read." << true;
+}
+
+void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
+  QFETCH(QByteArray, content);
+  QFETCH(QString, textAfterName);
+  QFETCH(bool, nameFirst);
+  ShownWindow w;
+  TForm1& f = w.form;
+  auto good = WriteTemp(SampleDictionary());
+  w.Open(good->path());
+  f.VarMemData.SetRecNo(3);
+  const int handle = f.FileHandle;
+  const QString caption = f.windowTitle();
+
+  TempFile bad(std::vector<std::uint8_t>(content.begin(), content.end()));
+  const QString badName = content.isEmpty() ? QString::fromStdString(bad.path()) + ".none"
+                                            : QString::fromStdString(bad.path());
+  w.ui.calls.clear();
+  f.OpenDataFile(badName);
+
+  QCOMPARE(w.ui.calls.size(), 1);
+  const RecordingUiService::Call call = w.ui.Last();
+  QCOMPARE(call.kind, QString("SystemMessageBox"));
+  QCOMPARE(call.caption, QString("File open error"));
+  QVERIFY(call.icon == MessageIcon::Warning);
+  QCOMPARE(call.text, nameFirst ? badName + textAfterName : "Cannot open file " + badName);
+  // The previous file stays open, on screen and named.
+  QCOMPARE(f.FileHandle, handle);
+  QCOMPARE(f.FileName, good->path());
+  QCOMPARE(f.windowTitle(), caption);
+  QCOMPARE(f.VarMemData.RecNo(), 3);
+  QCOMPARE(f.StatusText(0), QString("3/7"));
+  QVERIFY(f.CloseItem->isEnabled());
+}
+
+void OpenFileHandlersTest::secondFileReplacesTheFirst() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  auto first = WriteTemp(SampleDictionary());
+  auto second = WriteTemp(ManyVariables(4), ".zsav");
+  w.Open(first->path());
+  const int oldHandle = f.FileHandle;
+  f.Filter1->setChecked(true);
+  f.Edit1->setText("se");
+  f.Edit2->setText("x");
+  w.Open(second->path());
+  QVERIFY(f.FileHandle >= 0);
+  QCOMPARE(f.FileName, second->path());
+  QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3", "v4"}));
+  QCOMPARE(f.StatusText(0), QString("1/4"));
+  QVERIFY(!f.Filter1->isChecked());
+  QVERIFY(f.Edit1->text().isEmpty());
+  QVERIFY(f.Edit2->text().isEmpty());
+  QCOMPARE(w.Count("WarningDialog"), 0);
+  // The first file's handle is gone.
+  QVERIFY(oldHandle != f.FileHandle);
+  QVERIFY(spssCloseRead(oldHandle) != SPSS_OK);
+}
+
+void OpenFileHandlersTest::closeEmptiesEveryPane() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  auto file = WriteTemp(SampleDictionary());
+  w.Open(file->path());
+  f.VarMemData.SetRecNo(2);
+  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+  const int handle = f.FileHandle;
+  f.CloseItem->trigger();
+
+  QCOMPARE(f.FileHandle, -1);
+  QVERIFY(f.FileName.empty());
+  QVERIFY(spssCloseRead(handle) != SPSS_OK);
+  QCOMPARE(f.windowTitle(), QString("Brindle"));
+  QCOMPARE(f.ApplicationTitle(), QString("Brindle"));
+  QCOMPARE(f.VarGrid->model()->rowCount(), 0);
+  QCOMPARE(f.StringGrid1->RowCount(), f.MinValueRows);
+  QCOMPARE(f.StringGrid1->Cell(0, 0), QString("Value Label"));
+  QCOMPARE(f.StringGrid1->Cell(0, 1), QString());
+  QCOMPARE(f.StringGrid1->Cell(1, 1), QString());
+  QCOMPARE(f.StringGrid1->ColumnLists[0], QStringList({"Value Label"}));
+  QVERIFY(f.Label1->text().isEmpty());
+  for (int panel = 0; panel < 3; ++panel) QVERIFY(f.StatusText(panel).isEmpty());
+  QVERIFY(!f.CloseItem->isEnabled());
+  QVERIFY(!f.VarGrid->isEnabled());
+  QVERIFY(!f.ShowDocBtn->isVisible());
+  QVERIFY(f.Open1->isEnabled());
+  QCOMPARE(f.WeightBtn->toolTip(), QString("Set Weight on"));
+  QVERIFY(w.ui.calls.size() == 1);
+}
+
+void OpenFileHandlersTest::closeIsIgnoredWhileCounting() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  auto file = WriteTemp(SampleDictionary());
+  w.Open(file->path());
+  f.Counting = true;
+  f.CloseItemClick();
+  QVERIFY(f.FileHandle >= 0);
+  QCOMPARE(w.GridNames().size(), 7);
+  f.Counting = false;
+}
+
+void OpenFileHandlersTest::documentButtonFollowsTheFile() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  SavFile withDoc = ManyVariables(2);
+  withDoc.documents = {"First line of the document", "Second line"};
+  auto doc = WriteTemp(withDoc);
+  auto plain = WriteTemp(ManyVariables(2));
+  w.Open(doc->path());
+  QVERIFY(f.HasDocument != 0);
+  QVERIFY(f.ShowDocBtn->isVisible());
+  QVERIFY(f.ShowDocBtn->isEnabled());
+  w.Open(plain->path());
+  QCOMPARE(f.HasDocument, 0);
+  QVERIFY(!f.ShowDocBtn->isVisible());
+  QVERIFY(!f.ShowDocBtn->isEnabled());
+}
+
+void OpenFileHandlersTest::unknownCaseCountWarns() {
+  SavFile damaged = ManyVariables(2);
+  damaged.headerCases = -1;
+  damaged.extendedCaseCount = false;
+  damaged.cases.clear();
+  for (int i = 0; i < 20; ++i) damaged.cases.push_back({0.5 + i, 1.5 + i});
+  SavLayout layout;
+  std::vector<std::uint8_t> bytes = writeSav(damaged, &layout);
+  // The data stop in the middle of a value.
+  bytes.resize(layout.dataEnd - 3);
+  TempFile file(bytes);
+
+  ShownWindow w;
+  TForm1& f = w.form;
+  w.Open(file.path());
+  QCOMPARE(w.Count("WarningDialog"), 1);
+  QVERIFY(w.ui.Last().text.startsWith(
+      "Cannot determine the true number of cases.\nThe estimated number ("));
+  QVERIFY(f.CaseCountEstimated);
+  QCOMPARE(f.NumCases, std::int64_t(-1));
+  QCOMPARE(f.CountColor, QColor(255, 0, 0));
+  // The variables are shown all the same.
+  QCOMPARE(w.GridNames(), QStringList({"v1", "v2"}));
+
+  auto good = WriteTemp(ManyVariables(2));
+  w.Open(good->path());
+  QVERIFY(!f.CaseCountEstimated);
+  QCOMPARE(f.CountColor, QColor(0, 0, 255));
+}
+
+void OpenFileHandlersTest::realFiles() {
+  const QDir dir(BRINDLE_TESTDATA_DIR);
+  const QStringList names = dir.entryList({"*.sav", "*.zsav"}, QDir::Files, QDir::Name);
+  if (names.isEmpty()) QSKIP("no real data files");
+  ShownWindow w;
+  TForm1& f = w.form;
+  for (const QString& name : names) {
+    w.Open(dir.filePath(name).toStdString());
+    QVERIFY2(w.Count("SystemMessageBox") == 0, qPrintable(name + ": " + w.ui.Last().text));
+    QCOMPARE(f.FileName, dir.filePath(name).toStdString());
+    QVERIFY2(f.NumVars > 0, qPrintable(name));
+    QCOMPARE(f.VarGrid->model()->rowCount(), f.NumVars);
+    QCOMPARE(f.StatusText(0), QString("1/%1").arg(f.NumVars));
+    // Walking the whole list never fails.
+    f.VarGrid->setFocus();
+    w.Key(Qt::Key_End);
+    QCOMPARE(f.StatusText(0), QString("%1/%1").arg(f.NumVars));
+  }
+}
+
+QTEST_MAIN(OpenFileHandlersTest)
+#include "OpenFileHandlers_test.moc"

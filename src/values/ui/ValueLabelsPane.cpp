@@ -1,0 +1,107 @@
+// TForm1's values pane: the value labels of the current variable, the switch
+// between labels and frequencies, and the fitting of the grid's columns. The
+// label rows come from values/ValueLabels.
+#include <QAction>
+#include <QLabel>
+#include <QPlainTextEdit>
+
+#include <algorithm>
+
+#include "app/Main.h"
+#include "app/ToolImages.h"
+#include "controls/ValStringGrid.h"
+#include "values/ValueLabels.h"
+#include "variables/VarRecord.h"
+
+namespace brindle {
+
+namespace {
+
+const char* const kValueTitles[TValStringGrid::kColumns] = {"Value Label", "Value", "Freq",
+                                                           "% Total", "% Valid"};
+
+
+}  // namespace
+
+QString TForm1::valueTitle(int col) {
+  if (col < 0 || col >= TValStringGrid::kColumns) return {};
+  return QString::fromLatin1(kValueTitles[col]);
+}
+
+void TForm1::startValueRows() {
+  StringGrid1->ClearRows();
+  StringGrid1->AddRow(valueTitle(0), valueTitle(1), valueTitle(2), valueTitle(3), valueTitle(4));
+}
+
+void TForm1::ShowValueLabels() {
+  if (Counting) return;
+  attachValuesWidthHandler(false);
+  startValueRows();
+  ValueRowCount = 0;
+  StringGrid1->SetRowCount(MinValueRows);
+  Label1->clear();
+  FrequencyTableShown = false;
+  Memo1->setVisible(false);
+
+  if (const VarRecord* rec = VarMemData.Current()) {
+    const ValueLabelList list = ReadValueLabels(FileHandle, *rec, m_separators);
+    if (list.listed) {
+      ValueRowCount = static_cast<int>(list.rows.size());
+      StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+      for (const ValueLabelRow& row : list.rows)
+        StringGrid1->AddRow(QString::fromStdString(row.label), QString::fromStdString(row.value),
+                            QString(), QString(), QString());
+      Label1->setText(QString::fromStdString(rec->VarName));
+    }
+  }
+  placeLabel1();
+
+  StringGrid1->SelectNone();
+  SetStatusText(2, QString::number(ValueRowCount));
+  StringGrid1->LoadColumnsFromLists();
+  StringGrid1->RestoreLabelColumn();
+  attachValuesWidthHandler(true);
+}
+
+void TForm1::ToggleDisplayLabels() {
+  if (FrequencyTableShown)
+    ShowValueLabels();
+  else
+    ShowFrequencies();
+}
+
+void TForm1::ShowFrequencies() {
+  // The frequency pass reads every case of the file; until it exists the
+  // pane keeps what it shows.
+}
+
+void TForm1::FrequenciesShownClick() {
+  FrequenciesShown->setChecked(!FrequenciesShown->isChecked());
+  m_frequenciesMode = FrequenciesShown->isChecked();
+  FrequenciesBtn->setChecked(m_frequenciesMode);
+  if (m_frequenciesMode) {
+    FrequenciesBtn->setToolTip(QStringLiteral("Display value labels"));
+    FrequenciesBtn->setIcon(ToolImage(11));
+  } else {
+    FrequenciesBtn->setToolTip(QStringLiteral("Display frequencies"));
+    FrequenciesBtn->setIcon(ToolImage(10));
+  }
+}
+
+void TForm1::StringGrid1ColumnWidthChanged() {
+  if (!isVisible()) return;
+  int sum = 0;
+  for (int c = 0; c < TValStringGrid::kColumns; ++c) sum += StringGrid1->ColWidth(c);
+  // The columns fill the room inside the frame and beside a shown scroll bar.
+  const int slack = StringGrid1->viewport()->width() - sum;
+  const VarRecord* rec = VarMemData.Current();
+  if (rec && rec->VarType > 8 && FrequencyTableShown) {
+    StringGrid1->SetColWidth(1, std::max(0, StringGrid1->ColWidth(1) + slack));
+  } else {
+    StringGrid1->SetColWidth(0, std::max(0, StringGrid1->ColWidth(0) + slack));
+    StringGrid1->SavedLabelWidth = StringGrid1->ColWidth(0);
+    StringGrid1->SavedValueWidth = StringGrid1->ColWidth(1);
+  }
+}
+
+}  // namespace brindle

@@ -1,0 +1,211 @@
+// The values pane in the real window: value labels of every kind of
+// variable, Label1, the count panel, the frequencies switch and the fitting
+// of the columns.
+#include <QAction>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTest>
+
+#include "app/Main.h"
+#include "app/ToolImages.h"
+#include "app/WindowTestSupport.h"
+#include "controls/BxDBGrid.h"
+#include "controls/ValStringGrid.h"
+
+using namespace brindle;
+using namespace brindle::testing;
+
+namespace {
+
+QStringList Column(const TValStringGrid* grid, int col, int rows) {
+  QStringList cells;
+  for (int r = 1; r <= rows; ++r) cells << grid->Cell(col, r);
+  return cells;
+}
+
+bool SameImage(const QIcon& a, const QIcon& b) {
+  return a.pixmap(16, 16).toImage() == b.pixmap(16, 16).toImage();
+}
+
+}  // namespace
+
+class ValueLabelsPaneTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void labelsOfEachKind_data();
+  void labelsOfEachKind();
+  void manyLabelsGrowTheGrid();
+  void frequenciesShownClick();
+  void labelColumnFillsTheGrid();
+  void longStringTableWidensTheValueColumn();
+
+ private:
+  std::unique_ptr<ShownWindow> m_w;
+  std::unique_ptr<TempFile> m_file;
+};
+
+void ValueLabelsPaneTest::init() {
+  m_w = std::make_unique<ShownWindow>();
+  m_file = WriteTemp(SampleDictionary());
+  m_w->Open(m_file->path());
+}
+
+void ValueLabelsPaneTest::cleanup() {
+  m_w.reset();
+  m_file.reset();
+}
+
+void ValueLabelsPaneTest::labelsOfEachKind_data() {
+  QTest::addColumn<int>("recNo");
+  QTest::addColumn<QStringList>("labels");
+  QTest::addColumn<QStringList>("values");  // "." stands for the decimal separator
+  QTest::addColumn<QString>("caption");
+  QTest::newRow("numeric without labels") << 1 << QStringList() << QStringList() << "id";
+  QTest::newRow("numeric, no decimals")
+      << 2 << QStringList({"Male", "Female"}) << QStringList({" 1", " 2"}) << "sex";
+  QTest::newRow("short string") << 3 << QStringList({"Amsterdam", "Berlin"})
+                                << QStringList({"AMS", "BER"}) << "city";
+  QTest::newRow("long string") << 4 << QStringList() << QStringList() << "";
+  QTest::newRow("numeric with decimals") << 5 << QStringList({"Low", "High"})
+                                         << QStringList({"     1.50", "    10.25"}) << "score";
+  QTest::newRow("date: the number, not the date")
+      << 6 << QStringList({"New year 2003"}) << QStringList({" 13254624000"}) << "born";
+}
+
+void ValueLabelsPaneTest::labelsOfEachKind() {
+  QFETCH(int, recNo);
+  QFETCH(QStringList, labels);
+  QFETCH(QStringList, values);
+  QFETCH(QString, caption);
+  TForm1& f = m_w->form;
+  // Come from a variable with labels, so that every row is refilled.
+  f.VarMemData.SetRecNo(recNo == 2 ? 5 : 2);
+  f.VarMemData.SetRecNo(recNo);
+  const QString decimal = QString::fromStdString(f.Separators().decimal);
+  for (QString& v : values) v.replace('.', decimal);
+
+  const int n = int(labels.size());
+  QCOMPARE(f.ValueRowCount, n);
+  QCOMPARE(f.StatusText(2), QString::number(n));
+  QCOMPARE(f.Label1->text(), caption);
+  QCOMPARE(Column(f.StringGrid1, 0, n), labels);
+  QStringList shown = Column(f.StringGrid1, 1, n);
+  // String values come as the file holds them, blank padding and all.
+  if (recNo == 3)
+    for (QString& v : shown) v = v.trimmed();
+  QCOMPARE(shown, values);
+  for (int c = 2; c < 5; ++c) QCOMPARE(Column(f.StringGrid1, c, n), QStringList(QVector<QString>(n)));
+  // Nothing of the previous variable is left below.
+  QCOMPARE(f.StringGrid1->Cell(0, n + 1), QString());
+  QCOMPARE(f.StringGrid1->Cell(1, n + 1), QString());
+  QCOMPARE(f.StringGrid1->Cell(0, 0), QString("Value Label"));
+  QCOMPARE(f.StringGrid1->ColumnLists[0].size(), n + 1);
+  QCOMPARE(f.StringGrid1->Selection().left, -1);
+  QVERIFY(!f.FrequencyTableShown);
+  QCOMPARE(f.StringGrid1->RowCount(), std::max(f.MinValueRows, n + 1));
+}
+
+void ValueLabelsPaneTest::manyLabelsGrowTheGrid() {
+  SavFile many = ManyVariables(1);
+  const int count = 80;
+  for (int k = 1; k <= count; ++k)
+    many.variables[0].numericLabels.push_back({double(k), "Label of " + std::to_string(k)});
+  auto file = WriteTemp(many);
+  m_w->Open(file->path());
+  TForm1& f = m_w->form;
+  QVERIFY(count + 1 > f.MinValueRows);
+  QCOMPARE(f.StringGrid1->RowCount(), count + 1);
+  QCOMPARE(f.StringGrid1->Cell(0, count), QString("Label of 80"));
+  QCOMPARE(f.StatusText(2), QString("80"));
+  // The scroll bar that comes with the long list takes its room from the label column.
+  // The view lays itself out and shows the scroll bar in posted steps.
+  for (int round = 0; round < 3; ++round) QApplication::processEvents();
+  QVERIFY(f.StringGrid1->verticalScrollBar()->isVisible());
+  int sum = 0;
+  for (int c = 0; c < 5; ++c) sum += f.StringGrid1->ColWidth(c);
+  QCOMPARE(sum, f.StringGrid1->viewport()->width());
+  // Back to a file with few labels: the grid shrinks to what fits.
+  m_w->Open(m_file->path());
+  QCOMPARE(f.StringGrid1->RowCount(), f.MinValueRows);
+  // A resize keeps the larger of the two.
+  f.VarMemData.SetRecNo(2);
+  f.resize(1000, 400);
+  QCOMPARE(f.StringGrid1->RowCount(), std::max(f.MinValueRows, 3));
+}
+
+void ValueLabelsPaneTest::frequenciesShownClick() {
+  TForm1& f = m_w->form;
+  f.VarMemData.SetRecNo(2);
+  f.FrequenciesShown->trigger();
+  QVERIFY(f.FrequenciesShown->isChecked());
+  QVERIFY(f.FrequenciesMode());
+  QVERIFY(f.FrequenciesBtn->isChecked());
+  QCOMPARE(f.FrequenciesBtn->toolTip(), QString("Display value labels"));
+  QVERIFY(SameImage(f.FrequenciesBtn->icon(), ToolImage(11)));
+  // The labels stay until the variable changes.
+  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+  f.FrequenciesBtn->trigger();
+  QVERIFY(!f.FrequenciesShown->isChecked());
+  QVERIFY(!f.FrequenciesBtn->isChecked());
+  QCOMPARE(f.FrequenciesBtn->toolTip(), QString("Display frequencies"));
+  QVERIFY(SameImage(f.FrequenciesBtn->icon(), ToolImage(10)));
+  // The F6 shortcut reaches the same handler.
+  QVERIFY(QTest::qWaitForWindowActive(&f));
+  QTest::keyClick(&f, Qt::Key_F6);
+  QVERIFY(f.FrequenciesShown->isChecked());
+  QVERIFY(f.FrequenciesBtn->isChecked());
+}
+
+void ValueLabelsPaneTest::labelColumnFillsTheGrid() {
+  TForm1& f = m_w->form;
+  TValStringGrid* g = f.StringGrid1;
+  auto sum = [g] {
+    int s = 0;
+    for (int c = 0; c < 5; ++c) s += g->ColWidth(c);
+    return s;
+  };
+  QCOMPARE(sum(), g->viewport()->width());
+  QCOMPARE(g->SavedLabelWidth, g->ColWidth(0));
+  QCOMPARE(g->SavedValueWidth, g->ColWidth(1));
+  const int label = g->ColWidth(0);
+  // A wider count column narrows the label column by as much.
+  g->SetColWidth(2, g->ColWidth(2) + 20);
+  QCOMPARE(g->ColWidth(0), label - 20);
+  QCOMPARE(sum(), g->viewport()->width());
+  QCOMPARE(g->SavedLabelWidth, label - 20);
+  // A narrower pane: the label column gives way, never below nothing.
+  f.Splitter1->setSizes({f.Splitter1->width() - 150, 147});
+  f.Splitter1Moved();
+  QCOMPARE(g->ColWidth(0), 0);
+  // Refilling keeps the fitted widths.
+  f.Splitter1->setSizes({300, f.Splitter1->width() - 303});
+  f.Splitter1Moved();
+  const int fitted = g->ColWidth(0);
+  f.VarMemData.SetRecNo(3);
+  QCOMPARE(g->ColWidth(0), fitted);
+}
+
+void ValueLabelsPaneTest::longStringTableWidensTheValueColumn() {
+  TForm1& f = m_w->form;
+  TValStringGrid* g = f.StringGrid1;
+  f.VarMemData.SetRecNo(4);  // comment, A20
+  f.FrequencyTableShown = true;
+  const int label = g->ColWidth(0);
+  const int value = g->ColWidth(1);
+  g->SetColWidth(4, g->ColWidth(4) + 10);
+  QCOMPARE(g->ColWidth(0), label);
+  QCOMPARE(g->ColWidth(1), value - 10);
+  // Labels again: the label column is back at its remembered width.
+  f.ToggleDisplayLabels();
+  QVERIFY(!f.FrequencyTableShown);
+  QCOMPARE(g->ColWidth(0), g->SavedLabelWidth);
+  QCOMPARE(g->ColWidth(1), g->SavedValueWidth);
+}
+
+QTEST_MAIN(ValueLabelsPaneTest)
+#include "ValueLabelsPane_test.moc"

@@ -1,0 +1,303 @@
+// The variables grid's handlers in the real window: the status bar, keys,
+// marks by mouse, sorting, hidden columns and the label column's width.
+#include <QAction>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSplitter>
+#include <QTest>
+
+#include "app/Main.h"
+#include "app/WindowTestSupport.h"
+#include "controls/BxDBGrid.h"
+
+using namespace brindle;
+using namespace brindle::testing;
+
+namespace {
+
+// View positions (1-based) of the marked records.
+QList<int> MarkedPositions(const TForm1& f) {
+  QList<int> positions;
+  for (int row = 0; row < f.VarMemData.RecordCount(); ++row)
+    if (f.VarGrid->IsMarked(f.VarMemData.BookmarkAt(row))) positions << row + 1;
+  return positions;
+}
+
+// Clicks the title of a grid column.
+void ClickTitle(TForm1& f, int column) {
+  QHeaderView* header = f.VarGrid->horizontalHeader();
+  const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    QPoint(x, header->height() / 2));
+}
+
+int ExpectedLabelWidth(const TForm1& f) {
+  int others = 0;
+  for (int c = 0; c < TBxDBGrid::kColumns; ++c)
+    if (c != 1) others += f.VarGrid->ColVisible(c) ? f.VarGrid->ColWidth(c) : -1;
+  const int chrome = f.VarGrid->width() - f.VarGrid->viewport()->width() + 3;
+  return std::max(0, f.VarGrid->width() - chrome - others);
+}
+
+}  // namespace
+
+class VarGridHandlersTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void statusBarFollowsTheCursor();
+  void statusBarCountsTheFileNotTheView();
+  void spaceMarksTwoRows();
+  void editKeysFocusTheLastFindBox_data();
+  void editKeysFocusTheLastFindBox();
+  void shiftClickMarksFromTheAnchor_data();
+  void shiftClickMarksFromTheAnchor();
+  void shiftClickInAScrolledGrid();
+  void ctrlClickTogglesAndPlainClickDrops();
+  void rightClickLeavesCursorAndMarks();
+  void titleClicksSortTwice();
+  void f5RestoresAndReversesFileOrder();
+  void hideColumns_data();
+  void hideColumns();
+  void labelColumnFillsTheGrid();
+
+ private:
+  std::unique_ptr<ShownWindow> m_w;
+  std::unique_ptr<TempFile> m_file;
+};
+
+void VarGridHandlersTest::init() {
+  m_w = std::make_unique<ShownWindow>();
+  m_file = WriteTemp(ManyVariables(60));
+  m_w->Open(m_file->path());
+  m_w->form.VarGrid->setFocus();
+}
+
+void VarGridHandlersTest::cleanup() {
+  m_w.reset();
+  m_file.reset();
+}
+
+void VarGridHandlersTest::statusBarFollowsTheCursor() {
+  TForm1& f = m_w->form;
+  m_w->Key(Qt::Key_Down);
+  m_w->Key(Qt::Key_Down);
+  QCOMPARE(f.StatusText(0), QString("3/60"));
+  QCOMPARE(f.StatusText(1), QString("Label 3"));
+  m_w->Key(Qt::Key_End);
+  QCOMPARE(f.StatusText(0), QString("60/60"));
+  QCOMPARE(f.StatusText(1), QString("Label 60"));
+  m_w->ClickRow(0);
+  QCOMPARE(f.StatusText(0), QString("%1/60").arg(f.VarMemData.RecNo()));
+}
+
+void VarGridHandlersTest::statusBarCountsTheFileNotTheView() {
+  TForm1& f = m_w->form;
+  // A view of v1, v10..v19 and v60 style names: those containing a 1.
+  f.VarMemData.SetOnFilterRecord([](TdxMemData& t, bool& accept) {
+    accept = t.FieldAsText("VarName").find('1') != std::string::npos;
+  });
+  f.VarMemData.SetFiltered(true);
+  f.VarMemData.Refilter();
+  f.VarMemData.SetRecNo(2);
+  QCOMPARE(f.StatusText(0), QString("2/60"));
+  QCOMPARE(f.StatusText(1), QString("Label 10"));
+}
+
+void VarGridHandlersTest::spaceMarksTwoRows() {
+  TForm1& f = m_w->form;
+  m_w->Key(Qt::Key_Down);
+  m_w->Key(Qt::Key_Space);
+  QCOMPARE(f.VarMemData.RecNo(), 3);
+  QCOMPARE(MarkedPositions(f), QList<int>({2, 3}));
+  // Also while multi-select is off.
+  m_w->ClickRow(5);
+  QVERIFY(!f.VarGrid->MultiSelect());
+  m_w->Key(Qt::Key_Space);
+  QCOMPARE(MarkedPositions(f), QList<int>({6, 7}));
+}
+
+void VarGridHandlersTest::editKeysFocusTheLastFindBox_data() {
+  QTest::addColumn<int>("key");
+  QTest::addColumn<int>("mods");
+  QTest::addColumn<int>("findBox");
+  for (int box : {1, 2}) {
+    const QByteArray suffix = box == 1 ? " Edit1" : " Edit2";
+    QTest::newRow("Backspace" + suffix) << int(Qt::Key_Backspace) << 0 << box;
+    QTest::newRow("Delete" + suffix) << int(Qt::Key_Delete) << 0 << box;
+    QTest::newRow("F2" + suffix) << int(Qt::Key_F2) << 0 << box;
+    QTest::newRow("Ctrl+F" + suffix) << int(Qt::Key_F) << int(Qt::ControlModifier) << box;
+    QTest::newRow("Ctrl+Shift+F" + suffix)
+        << int(Qt::Key_F) << int(Qt::ControlModifier | Qt::ShiftModifier) << box;
+  }
+}
+
+void VarGridHandlersTest::editKeysFocusTheLastFindBox() {
+  QFETCH(int, key);
+  QFETCH(int, mods);
+  QFETCH(int, findBox);
+  TForm1& f = m_w->form;
+  f.LastFindBox = findBox;
+  QVERIFY(QTest::qWaitForWindowActive(&f));
+  f.VarGrid->setFocus();
+  m_w->Key(key, Qt::KeyboardModifiers(mods));
+  QVERIFY((findBox == 1 ? f.Edit1 : f.Edit2)->hasFocus());
+}
+
+void VarGridHandlersTest::shiftClickMarksFromTheAnchor_data() {
+  QTest::addColumn<int>("anchor");  // view position
+  QTest::addColumn<int>("target");
+  QTest::newRow("down") << 2 << 5;
+  QTest::newRow("up") << 6 << 3;
+  QTest::newRow("on the anchor") << 4 << 4;
+}
+
+void VarGridHandlersTest::shiftClickMarksFromTheAnchor() {
+  QFETCH(int, anchor);
+  QFETCH(int, target);
+  TForm1& f = m_w->form;
+  m_w->ClickRow(anchor - 1);
+  QCOMPARE(f.VarMemData.RecNo(), anchor);
+  m_w->ClickRow(target - 1, Qt::ShiftModifier);
+  QList<int> expected;
+  for (int p = std::min(anchor, target); p <= std::max(anchor, target); ++p) expected << p;
+  QCOMPARE(MarkedPositions(f), expected);
+  QCOMPARE(f.VarMemData.RecNo(), target);
+  QCOMPARE(f.StatusText(0), QString("%1/60").arg(target));
+  QVERIFY(f.VarGrid->MultiSelect());
+  QVERIFY(!f.VarGrid->ColMoving());
+  // A second Shift+click extends from the new current record; earlier marks stay.
+  m_w->ClickRow(target + 1, Qt::ShiftModifier);
+  expected << target + 1 << target + 2;
+  std::sort(expected.begin(), expected.end());
+  expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+  QCOMPARE(MarkedPositions(f), expected);
+}
+
+void VarGridHandlersTest::shiftClickInAScrolledGrid() {
+  TForm1& f = m_w->form;
+  m_w->Key(Qt::Key_End);
+  QCOMPARE(f.VarMemData.RecNo(), 60);
+  // The second visible row, whatever the top row now is.
+  const int target = f.VarGrid->ViewPositionOfGridRow(2);
+  QVERIFY(target > 1 && target < 60);
+  const int y = f.VarGrid->viewport()->mapTo(f.VarGrid, QPoint(0, 0)).y();
+  const int rowY = [&] {
+    for (int py = 0; py < f.VarGrid->height(); ++py)
+      if (f.VarGrid->GridRowAt(py) == 2) return py;
+    return -1;
+  }();
+  QVERIFY(rowY >= 0);
+  QTest::mouseClick(f.VarGrid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                    QPoint(20, rowY - y + 3));
+  QCOMPARE(f.VarMemData.RecNo(), target);
+  QCOMPARE(MarkedPositions(f).size(), 60 - target + 1);
+  QCOMPARE(MarkedPositions(f).first(), target);
+}
+
+void VarGridHandlersTest::ctrlClickTogglesAndPlainClickDrops() {
+  TForm1& f = m_w->form;
+  m_w->ClickRow(1, Qt::ControlModifier);
+  m_w->ClickRow(3, Qt::ControlModifier);
+  m_w->ClickRow(6, Qt::ControlModifier);
+  QCOMPARE(MarkedPositions(f), QList<int>({2, 4, 7}));
+  m_w->ClickRow(3, Qt::ControlModifier);
+  QCOMPARE(MarkedPositions(f), QList<int>({2, 7}));
+  QCOMPARE(f.VarMemData.RecNo(), 4);
+  m_w->ClickRow(8);
+  QVERIFY(MarkedPositions(f).isEmpty());
+  QVERIFY(!f.VarGrid->MultiSelect());
+  QCOMPARE(f.VarMemData.RecNo(), 9);
+  QVERIFY(!f.VarGrid->ColMoving());
+}
+
+void VarGridHandlersTest::rightClickLeavesCursorAndMarks() {
+  TForm1& f = m_w->form;
+  m_w->ClickRow(2, Qt::ControlModifier);
+  m_w->ClickRow(5, Qt::NoModifier, Qt::RightButton);
+  QCOMPARE(f.VarMemData.RecNo(), 3);
+  QCOMPARE(MarkedPositions(f), QList<int>({3}));
+}
+
+void VarGridHandlersTest::titleClicksSortTwice() {
+  auto sample = WriteTemp(SampleDictionary());
+  m_w->Open(sample->path());
+  TForm1& f = m_w->form;
+  m_w->ClickRow(2, Qt::ControlModifier);
+  ClickTitle(f, 0);
+  QCOMPARE(m_w->GridNames(), QStringList({"age", "born", "city", "comment", "id", "score", "sex"}));
+  QVERIFY(MarkedPositions(f).isEmpty());
+  QCOMPARE(f.VarMemData.RecNo(), 1);
+  QCOMPARE(f.StatusText(0), QString("1/7"));
+  QCOMPARE(f.StatusText(1), QString("Age in years"));
+  ClickTitle(f, 0);
+  QCOMPARE(m_w->GridNames(), QStringList({"sex", "score", "id", "comment", "city", "born", "age"}));
+  // Another title: ascending by its text (A20 < A8 < DATE11 < F1 < F3 < F8 ...).
+  ClickTitle(f, 3);
+  QCOMPARE(m_w->GridNames().first(), QString("comment"));
+  QCOMPARE(m_w->GridNames().at(1), QString("city"));
+  QCOMPARE(m_w->GridNames().at(2), QString("born"));
+}
+
+void VarGridHandlersTest::f5RestoresAndReversesFileOrder() {
+  auto sample = WriteTemp(SampleDictionary());
+  m_w->Open(sample->path());
+  TForm1& f = m_w->form;
+  const QStringList fileOrder{"id", "sex", "city", "comment", "score", "born", "age"};
+  ClickTitle(f, 1);
+  QVERIFY(m_w->GridNames() != fileOrder);
+  f.VarGrid->setFocus();
+  m_w->Key(Qt::Key_F5);
+  QCOMPARE(m_w->GridNames(), fileOrder);
+  m_w->Key(Qt::Key_F5);
+  QStringList reversed = fileOrder;
+  std::reverse(reversed.begin(), reversed.end());
+  QCOMPARE(m_w->GridNames(), reversed);
+  QCOMPARE(f.StatusText(0), QString("1/7"));
+  QCOMPARE(f.StatusText(1), QString("Age in years"));
+}
+
+void VarGridHandlersTest::hideColumns_data() {
+  QTest::addColumn<int>("column");
+  QTest::newRow("Missing") << 2;
+  QTest::newRow("Format") << 3;
+}
+
+void VarGridHandlersTest::hideColumns() {
+  QFETCH(int, column);
+  TForm1& f = m_w->form;
+  QAction* item = column == 2 ? f.HideMissingcolumn : f.HideFormatcolumn;
+  const int labelWidth = f.VarGrid->ColWidth(1);
+  const int columnWidth = f.VarGrid->ColWidth(column);
+  item->trigger();
+  QVERIFY(item->isChecked());
+  QVERIFY(!f.VarGrid->ColVisible(column));
+  // The label column takes the hidden column's room plus one pixel.
+  QCOMPARE(f.VarGrid->ColWidth(1), labelWidth + columnWidth + 1);
+  item->trigger();
+  QVERIFY(!item->isChecked());
+  QVERIFY(f.VarGrid->ColVisible(column));
+  QCOMPARE(f.VarGrid->ColWidth(1), labelWidth);
+}
+
+void VarGridHandlersTest::labelColumnFillsTheGrid() {
+  TForm1& f = m_w->form;
+  QCOMPARE(f.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
+  // Dragging another column wider narrows the label column.
+  f.VarGrid->SetColWidth(0, f.VarGrid->ColWidth(0) + 30);
+  QCOMPARE(f.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
+  // The splitter re-fits it.
+  f.Splitter1->setSizes({f.VarGrid->width() + 80, f.Splitter1->width() - f.VarGrid->width() - 83});
+  f.Splitter1Moved();
+  QCOMPARE(f.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
+  // Narrower than the other columns: the label column shrinks to nothing, not below.
+  f.Splitter1->setSizes({100, f.Splitter1->width() - 103});
+  f.Splitter1Moved();
+  QCOMPARE(f.VarGrid->ColWidth(1), 0);
+}
+
+QTEST_MAIN(VarGridHandlersTest)
+#include "VarGridHandlers_test.moc"
