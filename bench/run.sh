@@ -14,7 +14,12 @@ runs=${RUNS:-3}
 
 if [ ! -x "$build/src/cli/brindle-cli" ] || [ ! -x "$build/bench/make_long_sav" ] || [ ! -x "$build/bench/bench-raw-pass" ] ||
    [ -n "$(find src bench -newer "$build/src/cli/brindle-cli" \( -name '*.cpp' -o -name '*.h' \) -print -quit)" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRINDLE_GUI=OFF -DBRINDLE_TESTS=OFF >/dev/null
+  # A fresh build directory skips the tests; an existing one keeps its options.
+  if [ -f "$build/CMakeCache.txt" ]; then
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  else
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRINDLE_GUI=OFF -DBRINDLE_TESTS=OFF >/dev/null
+  fi
   cmake --build "$build" --target brindle-cli make_long_sav bench-raw-pass -j"$(nproc)" >/dev/null
 fi
 cli=$build/src/cli/brindle-cli

@@ -1,0 +1,51 @@
+// ShowFrequencies without the window: the guard against re-entry (Counting),
+// the cancel request Escape sets, the choice between the weighted and the
+// unweighted pass, and the freezing of the variables table while the pass
+// reads the cases.
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include "values/CaseWeighting.h"
+#include "values/Frequencies.h"
+#include "variables/TdxMemData.h"
+
+namespace brindle {
+
+struct FrequencyDisplay {
+  FrequencyResult result;
+  // The current record changed during the pass (the user moved in the
+  // grid): after showing `result`, run the after-scroll handler once, so
+  // the pane ends up showing the new current variable.
+  bool moved = false;
+};
+
+class FrequencyRunner {
+ public:
+  // True while a pass reads the cases; ShowValueLabels, ShowFrequencies,
+  // closing and releasing the file leave everything alone then.
+  bool Counting() const { return m_counting; }
+  // Escape in the variables grid while counting: the pass stops at the next
+  // multiple of 1000 cases.
+  void RequestCancel() {
+    if (m_counting) m_cancel = true;
+  }
+
+  // Runs the pass over the table's current record: weighted when the weight
+  // button is down (with its ActiveWeightName), else unweighted. pump is
+  // called every 1000 cases; it may process window messages, move the
+  // table's cursor, request a cancel, or call ShowFrequencies again (which
+  // then does nothing). The table's after-scroll handler is detached and its
+  // controls disabled for the pass, both restored afterwards. Returns nothing
+  // while a pass is running already or when the table has no current record.
+  std::optional<FrequencyDisplay> ShowFrequencies(TdxMemData& table, const FrequencyPass& pass,
+                                                  const CaseWeighting& weighting,
+                                                  const std::function<void()>& pump = {});
+
+ private:
+  bool m_counting = false;
+  bool m_cancel = false;
+};
+
+}  // namespace brindle

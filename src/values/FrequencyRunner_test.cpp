@@ -1,0 +1,89 @@
+#include "values/FrequencyRunner.h"
+
+#include <gtest/gtest.h>
+
+#include "datafile/DictionaryLoader.h"
+#include "datafile/OpenFile.h"
+#include "spssio/spssio.h"
+#include "spssio/testing/SavWriter.h"
+#include "spssio/testing/TempFile.h"
+
+namespace brindle {
+namespace {
+
+class FrequencyRunnerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::SavFile f;
+    f.variables = {testing::Variable::numeric("a"), testing::Variable::numeric("b"),
+                   testing::Variable::numeric("w")};
+    for (int i = 0; i < 2500; ++i) f.cases.push_back({double(i % 3), double(i % 5), i % 2 ? 2.0 : 0.0});
+    m_file = std::make_unique<testing::TempFile>(testing::writeSav(f));
+    ASSERT_EQ(OpenDataFileState(m_file->path(), m_state), SPSS_OK);
+    LoadDictionary(m_state, m_table, NumberSeparators{});
+    m_table.SetAfterScroll([this](TdxMemData&) { ++m_scrolls; });
+    m_pass.handle = m_state.FileHandle;
+    m_pass.numCases = m_state.NumCases;
+  }
+  void TearDown() override {
+    if (m_state.FileHandle >= 0) spssCloseRead(m_state.FileHandle);
+  }
+
+  std::unique_ptr<testing::TempFile> m_file;
+  DataFileState m_state;
+  TdxMemData m_table;
+  FrequencyPass m_pass;
+  CaseWeighting m_weighting;
+  FrequencyRunner m_runner;
+  int m_scrolls = 0;
+};
+
+TEST_F(FrequencyRunnerTest, MoveDuringPassTakesEffectAfterIt) {
+  int pumps = 0;
+  const auto shown = m_runner.ShowFrequencies(m_table, m_pass, m_weighting, [&] {
+    ++pumps;
+    EXPECT_TRUE(m_runner.Counting());
+    EXPECT_TRUE(m_table.ControlsDisabled());
+    if (pumps == 1) m_table.Next();  // no after-scroll while the pass runs
+    // Re-entry does nothing.
+    EXPECT_FALSE(m_runner.ShowFrequencies(m_table, m_pass, m_weighting).has_value());
+  });
+  ASSERT_TRUE(shown.has_value());
+  EXPECT_EQ(pumps, 2);
+  EXPECT_EQ(m_scrolls, 0);
+  EXPECT_TRUE(shown->moved);
+  EXPECT_EQ(shown->result.caption, "a");  // the table of the variable the pass began with
+  EXPECT_EQ(shown->result.ValueRowCount(), 3);
+  EXPECT_FALSE(m_runner.Counting());
+  EXPECT_FALSE(m_table.ControlsDisabled());
+  m_table.Next();
+  EXPECT_EQ(m_scrolls, 1);  // the handler is attached again
+}
+
+TEST_F(FrequencyRunnerTest, EscapeCancelsAtTheNextThousand) {
+  m_runner.RequestCancel();  // not counting: ignored
+  const auto shown = m_runner.ShowFrequencies(m_table, m_pass, m_weighting, [&] { m_runner.RequestCancel(); });
+  ASSERT_TRUE(shown.has_value());
+  EXPECT_TRUE(shown->result.cancelled);
+  EXPECT_EQ(shown->result.casesRead, 1000);
+  EXPECT_EQ(shown->result.caption, "");
+  EXPECT_FALSE(shown->moved);
+  // The request does not outlive its pass.
+  const auto again = m_runner.ShowFrequencies(m_table, m_pass, m_weighting);
+  EXPECT_FALSE(again->result.cancelled);
+}
+
+TEST_F(FrequencyRunnerTest, WeightButtonChoosesTheWeightedPass) {
+  m_weighting.WComboBoxDropDown(m_table, "");
+  m_weighting.WComboBoxChange(3);  // " ", a, b, w
+  ASSERT_EQ(m_weighting.ActiveWeightName(), "w");
+  m_weighting.WeightBtnClick(true);
+  const auto shown = m_runner.ShowFrequencies(m_table, m_pass, m_weighting);
+  // Only odd cases weigh (2 each): 1250 cases, weight 2500.
+  std::int64_t sum = 0;
+  for (const auto& f : shown->result.columns[2]) sum += std::stoll(f);
+  EXPECT_EQ(sum, 2500);
+}
+
+}  // namespace
+}  // namespace brindle
