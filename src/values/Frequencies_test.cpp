@@ -329,12 +329,16 @@ SavFile Mixed(Compression compression, testing::ByteOrder order) {
   f.compression = compression;
   f.byteOrder = order;
   f.zlibBlockSize = 4096;
-  f.variables = {Num("a"), Variable::string("s", 9), Num("b", 8, 3), Variable::string("long", 600), Num("w")};
+  f.variables = {Num("a"),  Variable::string("s", 9), Num("b", 8, 3), Variable::string("long", 600), Num("w"),
+                 Variable::string("huge", 3000)};
   for (int i = 0; i < 1500; ++i) {
     std::string s = (i % 5 == 0) ? "ÄÖ" : std::string(std::size_t(i % 9), char('a' + i % 3));
     std::string l = std::string(std::size_t(250 + i % 20), 'q') + std::to_string(i % 11);
+    // Keys are the first 255 bytes: "huge" values differing only far
+    // beyond them are one row.
+    std::string h = std::string(std::size_t(i % 4), 'h') + std::string(1500, 'z') + std::to_string(i);
     f.cases.push_back({i % 13 == 0 ? kSysmis : double(i % 40 - 3), s, i * 1.001, l,
-                       i % 6 == 0 ? kSysmis : (i % 5) * 0.7});
+                       i % 6 == 0 ? kSysmis : (i % 5) * 0.7, h});
   }
   return f;
 }
@@ -343,7 +347,8 @@ TEST_P(BothPaths, SameTables) {
   for (auto order : {testing::ByteOrder::Little, testing::ByteOrder::Big}) {
     const Opened file(Mixed(GetParam(), order));
     const std::string w = "w";
-    for (const char* v : {"a", "s", "b", "long"}) {
+    EXPECT_EQ(CountFrequencies(file.Pass(), file.Var("huge")).ValueRowCount(), 4);
+    for (const char* v : {"a", "s", "b", "long", "huge"}) {
       ExpectSame(file, v, nullptr);
       ExpectSame(file, v, &w);
     }

@@ -1,5 +1,6 @@
 #include "values/PassCases.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "spssio/ByteCursor.h"
@@ -37,24 +38,31 @@ PassCases::Start PassCases::Open(int handle, const std::string& varName, const s
     return Start::Ok;
   }
 
+  // A string's elements up to the bytes that decide its key.
   std::vector<std::size_t> elements;
+  std::vector<std::pair<std::size_t, std::size_t>> pieces;  // first element, bytes
   if (v.width == 0) {
     elements.push_back(v.element);
   } else {
-    for (const SavSegment& s : v.segments)
-      for (std::size_t e = 0; e < (s.bytes + 7) / 8; ++e) elements.push_back(s.element + e);
+    std::size_t left = kDecidingBytes;
+    for (const SavSegment& s : v.segments) {
+      const std::size_t bytes = std::min(s.bytes, left);
+      if (bytes == 0) break;
+      for (std::size_t e = 0; e < (bytes + 7) / 8; ++e) elements.push_back(s.element + e);
+      pieces.push_back({s.element, bytes});
+      left -= bytes;
+    }
   }
   if (w) elements.push_back(w->element);
   m_scanner.Start(*m_reader, elements);
   m_swap = m_reader->cases().layout().swap;
   m_valueSlot = m_scanner.SlotOf(v.element);
   m_pieces.clear();
-  std::size_t stored = 0;
-  for (const SavSegment& s : v.segments) {
-    m_pieces.push_back({m_scanner.SlotOf(s.element), s.bytes});
-    stored += s.bytes;
+  m_storedWidth = 0;
+  for (const auto& [element, bytes] : pieces) {
+    m_pieces.push_back({m_scanner.SlotOf(element), bytes});
+    m_storedWidth += bytes;
   }
-  if (v.width > 0) m_width = int(stored);
   if (w) m_weightSlot = m_scanner.SlotOf(w->element);
   return Start::Ok;
 }
@@ -115,7 +123,7 @@ const std::uint8_t* PassCases::Stored(std::size_t i) {
   const std::uint8_t* row = m_scanner.Row(i);
   if (m_pieces.size() == 1) return row + 8 * m_pieces[0].slot;
   // A very long string: its segments lie apart, each padded to whole elements.
-  m_gather.resize(std::size_t(m_width));
+  m_gather.resize(m_storedWidth);
   std::size_t at = 0;
   for (const Piece& p : m_pieces) {
     std::memcpy(m_gather.data() + at, row + 8 * p.slot, p.bytes);

@@ -40,7 +40,7 @@ class PassCases {
   // not be read.
   const std::uint8_t* Stored(std::size_t i);
   bool StoredOk(std::size_t i) const { return m_viaModule ? m_ok[i] != 0 : true; }
-  std::size_t StoredWidth() const { return m_viaModule ? kModuleBuffer : std::size_t(m_width); }
+  std::size_t StoredWidth() const { return m_viaModule ? kModuleBuffer : m_storedWidth; }
   // The table key of a stored form: UTF-8, at most 255 bytes, up to the first
   // NUL, without trailing blanks and control characters.
   std::string Text(std::string_view stored) const;
@@ -50,12 +50,19 @@ class PassCases {
 
  private:
   static constexpr std::size_t kModuleBuffer = 256;
+  // The table key is the first 255 bytes of the value's UTF-8 text. No
+  // encoding spends more than 4 bytes on what becomes at least one byte of
+  // UTF-8, and a cut can spoil at most the last character, so this many
+  // leading bytes decide the key: a very long string's key costs about 1 KB
+  // in the pass, not its whole width.
+  static constexpr std::size_t kDecidingBytes = 4 * 255 + 16;
   double Element(std::size_t i, std::size_t slot) const;
 
   int m_handle = -1;
   SavReader* m_reader = nullptr;
   bool m_viaModule = false;
   int m_width = 0;  // 0 numeric
+  std::size_t m_storedWidth = 0;
   bool m_weighted = false;
   bool m_swap = false;
 
