@@ -1,4 +1,4 @@
-// The missing-value specification of a variable as the variables grid shows
+// The declared missing values of a variable as the variables grid shows
 // it, and the user-missing test of a numeric value.
 #pragma once
 
