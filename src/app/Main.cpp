@@ -31,6 +31,7 @@
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
 #include "spssio/spssio.h"
+#include "values/ui/DropDownComboBox.h"
 
 namespace brindle {
 
@@ -234,7 +235,7 @@ void TForm1::createToolBar() {
   ToolBar1->addWidget(ToolGap(16));
   ToolBar1->addAction(WeightBtn);
 
-  WComboBox = new QComboBox;
+  WComboBox = new TDropDownComboBox;
   WComboBox->setFixedWidth(100);
   WComboBox->setMaxVisibleItems(15);
   WComboBox->setToolTip(QStringLiteral("Select weight variable"));
@@ -376,6 +377,10 @@ void TForm1::connectHandlers() {
     FrequenciesShownClick();
   });
   connect(FrequenciesBtn, &QAction::triggered, this, [this] { FrequenciesShownClick(); });
+
+  connect(WeightBtn, &QAction::triggered, this, [this](bool down) { WeightBtnClick(down); });
+  static_cast<TDropDownComboBox*>(WComboBox)->OnDropDown = [this] { WComboBoxDropDown(); };
+  connect(WComboBox, &QComboBox::activated, this, [this](int index) { WComboBoxChange(index); });
 
   connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
 
@@ -574,6 +579,12 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // A frequency pass still reads the file: the window closes when it is over.
+  if (Counting) {
+    m_closeAfterPass = true;
+    event->ignore();
+    return;
+  }
   FormClose();
   event->accept();
 }

@@ -20,6 +20,8 @@
 
 #include "datafile/DataFileState.h"
 #include "format/NumberText.h"
+#include "values/CaseWeighting.h"
+#include "values/FrequencyRunner.h"
 #include "variables/TdxMemData.h"
 
 class QAction;
@@ -177,11 +179,28 @@ class TForm1 : public QMainWindow, public DataFileState {
   void ShowValueLabels();
   void ToggleDisplayLabels();
   void FrequenciesShownClick();
-  // The frequency table of the current variable.
+  // The frequency table of the current variable, counted (or weighted, with
+  // WeightBtn down) over every case of the open file. Does nothing while a
+  // pass runs or when the file has no cases. The window stays responsive
+  // during the pass: Escape in the variables grid cancels it, a move in the
+  // grid is shown once it is over, and closing the window waits for it.
   void ShowFrequencies();
   // Gives the label column (the value column for a long string's frequency
   // table) the room the other columns leave.
   void StringGrid1ColumnWidthChanged();
+
+  // --- Case weighting (values/ui/) ------------------------------------
+  // Fills the weight selector once per file from the variables table's
+  // present order and filter, selecting the file's own weight variable.
+  void WComboBoxDropDown();
+  // The user picked item `index` of the weight selector.
+  void WComboBoxChange(int index);
+  // The user clicked WeightBtn; `down` is its new state.
+  void WeightBtnClick(bool down);
+  // A file was opened: empty selector, button up, weighting off.
+  void ResetWeighting();
+  // The weight variable the next weighted table uses; empty when none.
+  const std::string& ActiveWeightName() const { return m_weighting.ActiveWeightName(); }
 
   // Whether the values pane follows the variables grid with frequency tables.
   bool FrequenciesMode() const { return m_frequenciesMode; }
@@ -211,6 +230,13 @@ class TForm1 : public QMainWindow, public DataFileState {
   static QString valueTitle(int col);
   // Empties the values grid's rows and lists and lists the titles again.
   void startValueRows();
+  // Runs between batches of a frequency pass: lets the window handle what
+  // is pending and passes an Escape on to the pass.
+  void pumpDuringPass();
+  // Puts a finished (or cancelled) pass on screen.
+  void showFrequencyResult(const FrequencyResult& result);
+  // Brings the weight controls in line with m_weighting.
+  void mirrorWeighting();
 
   UiService& m_ui;
   QString m_commandLineFile;
@@ -219,6 +245,10 @@ class TForm1 : public QMainWindow, public DataFileState {
   std::array<QLabel*, 3> m_statusPanels{};
   bool m_shown = false;
   bool m_frequenciesMode = false;
+  FrequencyRunner m_runner;
+  CaseWeighting m_weighting;
+  // The window was asked to close while a pass read the file.
+  bool m_closeAfterPass = false;
 };
 
 }  // namespace brindle

@@ -31,6 +31,9 @@ const char* const kOpenFilter = "SPSS (*.sav *.SAV *.zsav *.ZSAV);;*.* (*)";
 void TForm1::Open1Click() { OpenDataFile(QString()); }
 
 void TForm1::OpenDataFile(const QString& fileName) {
+  // A frequency pass reads the open file; replacing it now would pull the
+  // file from under the pass.
+  if (Counting) return;
   QString name = fileName;
   if (name.isEmpty()) name = m_ui.GetOpenFileName(this, QString::fromLatin1(kOpenFilter));
   if (name.isEmpty()) return;
@@ -50,10 +53,7 @@ void TForm1::OpenDataFile(const QString& fileName) {
     return;
   }
 
-  WComboBox->clear();
-  WeightBtn->setChecked(false);
-  WeightBtn->setToolTip(QStringLiteral("Set Weight on"));
-  WeightingOn = false;
+  ResetWeighting();
 
   if (FileHandle != -1 && spssCloseRead(FileHandle) != SPSS_OK)
     m_ui.WarningDialog(QStringLiteral("Failed to close ") + QString::fromStdString(FileName));
@@ -98,6 +98,8 @@ void TForm1::GetVarInfo() {
     CountColor = QColor(255, 0, 0);
     m_ui.WarningDialog(QString::fromStdString(result.warning));
   }
+  // A file with a weight variable offers it at once; weighting stays off.
+  if (!WeightVarName.empty()) WComboBoxDropDown();
   VarMemDataAfterScroll();
 }
 

@@ -70,11 +70,6 @@ void TForm1::ToggleDisplayLabels() {
     ShowFrequencies();
 }
 
-void TForm1::ShowFrequencies() {
-  // The frequency pass reads every case of the file; until it exists the
-  // pane keeps what it shows.
-}
-
 void TForm1::FrequenciesShownClick() {
   FrequenciesShown->setChecked(!FrequenciesShown->isChecked());
   m_frequenciesMode = FrequenciesShown->isChecked();
