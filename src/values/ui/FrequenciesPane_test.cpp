@@ -1,0 +1,320 @@
+// Frequency tables in the real window: the rows, caption, count panel and
+// statistics box of each kind of variable, a pass cut short by the data, and
+// what the user may do while a long pass runs (Escape, moving, closing).
+#include <QAction>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+#include "app/Main.h"
+#include "app/WindowTestSupport.h"
+#include "controls/BxDBGrid.h"
+#include "controls/ValStringGrid.h"
+
+using namespace brindle;
+using namespace brindle::testing;
+
+namespace {
+
+// 1 grade  F1.0, labels 1 Low, 2 High, missing 9
+// 2 city   A3, label AMS Amsterdam, missing "xx"
+// 3 note   A12
+// 4 one    F8.2, a single valid case
+SavFile Mixed() {
+  SavFile f;
+  Variable grade = Variable::numeric("grade", "Grade");
+  grade.print = Format{5, 1, 0};
+  grade.numericLabels = {{1, "Low"}, {2, "High"}};
+  grade.missingCode = 1;
+  grade.missing[0] = 9;
+  Variable city = Variable::string("city", 3, "City");
+  city.stringLabels = {{"AMS", "Amsterdam"}};
+  city.stringMissing = {"xx"};
+  Variable note = Variable::string("note", 12, "Note");
+  Variable one = Variable::numeric("one", "One");
+  const double s = sysmis();
+  f.variables = {grade, city, note, one};
+  f.cases = {{1.0, std::string("AMS"), std::string("b"), 5.0},
+             {1.0, std::string("BER"), std::string("a"), s},
+             {2.0, std::string("AMS"), std::string("b  "), s},
+             {9.0, std::string("ams"), std::string("B"), s},
+             {s, std::string("xx"), std::string("b"), s}};
+  return f;
+}
+
+// Two numeric variables a and b over many cases, so that a pass runs through
+// many batches and lets the window handle its events between them.
+const TempFile& LongFile() {
+  static const auto file = [] {
+    auto temp = std::make_unique<TempFile>();
+    SavFile f;
+    f.variables = {Variable::numeric("a"), Variable::numeric("b")};
+    SavStreamWriter writer(f, temp->path());
+    for (int i = 0; i < 200000; ++i) writer.appendCase({double(i % 7), double(i % 3)});
+    writer.finish();
+    return temp;
+  }();
+  return *file;
+}
+
+QStringList Row(const TValStringGrid* g, int row) {
+  QStringList cells;
+  for (int c = 0; c < TValStringGrid::kColumns; ++c) cells << g->Cell(c, row);
+  return cells;
+}
+
+// Runs `during` at the first chance the window gets while the pass that
+// `start` begins reads the cases.
+void DuringPass(const std::function<void()>& during, const std::function<void()>& start) {
+  bool ran = false;
+  QTimer::singleShot(0, [&] {
+    ran = true;
+    during();
+  });
+  start();
+  QVERIFY(ran);
+}
+
+void PressInVarGrid(TForm1& f, Qt::Key key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(f.VarGrid, &press);
+}
+
+}  // namespace
+
+class FrequenciesPaneTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void tableOfEachKind_data();
+  void tableOfEachKind();
+  void statisticsBox();
+  void truncatedDataWarns();
+  void escapeCancels();
+  void moveDuringPassShowsAfterIt();
+  void fileLeftAloneDuringPass_data();
+  void fileLeftAloneDuringPass();
+
+ private:
+  std::unique_ptr<ShownWindow> m_w;
+  std::unique_ptr<TempFile> m_file;
+};
+
+void FrequenciesPaneTest::init() {
+  m_w = std::make_unique<ShownWindow>();
+  m_w->form.FrequenciesShown->trigger();
+  m_file = WriteTemp(Mixed());
+  m_w->Open(m_file->path());
+}
+
+void FrequenciesPaneTest::cleanup() {
+  m_w.reset();
+  m_file.reset();
+}
+
+void FrequenciesPaneTest::tableOfEachKind_data() {
+  QTest::addColumn<int>("recNo");
+  QTest::addColumn<QList<QStringList>>("rows");
+  QTest::addColumn<bool>("memoShown");
+  QTest::addColumn<bool>("labelColumnHidden");
+  // System-missing first, user-missing marked, percentages of the 5 cases
+  // and of the 3 valid ones.
+  QTest::newRow("numeric") << 1
+                           << QList<QStringList>{{"", "SYSMIS", "1", "20.0", "MISS"},
+                                                 {"Low", "1", "2", "40.0", "66.7"},
+                                                 {"High", "2", "1", "20.0", "33.3"},
+                                                 {"", "9", "1", "20.0", "MISS"}}
+                           << true << false;
+  // Byte order: upper case before lower case; "xx" is missing.
+  QTest::newRow("short string") << 2
+                                << QList<QStringList>{{"Amsterdam", "AMS", "2", "40.0", "50.0"},
+                                                      {"", "BER", "1", "20.0", "25.0"},
+                                                      {"", "ams", "1", "20.0", "25.0"},
+                                                      {"", "xx", "1", "20.0", "MISS"}}
+                                << false << false;
+  // Trailing blanks do not make a value of their own; no "% Valid".
+  QTest::newRow("long string") << 3
+                               << QList<QStringList>{{"", "B", "1", "20.0", ""},
+                                                     {"", "a", "1", "20.0", ""},
+                                                     {"", "b", "3", "60.0", ""}}
+                               << false << true;
+  // One valid case gives no statistics.
+  QTest::newRow("one valid case") << 4
+                                  << QList<QStringList>{{"", "SYSMIS", "4", "80.0", "MISS"},
+                                                        {"", "5.00", "1", "20.0", "100.0"}}
+                                  << false << false;
+}
+
+void FrequenciesPaneTest::tableOfEachKind() {
+  QFETCH(int, recNo);
+  QFETCH(QList<QStringList>, rows);
+  QFETCH(bool, memoShown);
+  QFETCH(bool, labelColumnHidden);
+  TForm1& f = m_w->form;
+  // Come from a variable with a longer table, so that every row is refilled.
+  f.VarMemData.SetRecNo(recNo == 1 ? 2 : 1);
+  f.VarMemData.SetRecNo(recNo);
+  const QString decimal = QString::fromStdString(f.Separators().decimal);
+  for (QStringList& row : rows)
+    for (int c = 1; c < 5; ++c) row[c].replace('.', decimal);
+
+  const int n = int(rows.size());
+  QVERIFY(f.FrequencyTableShown);
+  QVERIFY(!f.Counting);
+  QCOMPARE(f.ValueRowCount, n);
+  QCOMPARE(f.StatusText(2), QString::number(n));
+  QCOMPARE(f.Label1->text(), QString::fromStdString(f.VarMemData.Current()->VarName));
+  QCOMPARE(Row(f.StringGrid1, 0), QStringList({"Value Label", "Value", "Freq", "% Total", "% Valid"}));
+  for (int r = 0; r < n; ++r) {
+    QStringList shown = Row(f.StringGrid1, r + 1);
+    shown[1] = shown[1].trimmed();  // print formats pad to their width
+    QCOMPARE(shown, rows[r]);
+  }
+  QCOMPARE(Row(f.StringGrid1, n + 1), QStringList(QVector<QString>(5)));
+  QCOMPARE(f.StringGrid1->ColumnLists[0].size(), n + 1);
+  QCOMPARE(f.StringGrid1->RowCount(), std::max(f.MinValueRows, n + 1));
+  QCOMPARE(f.StringGrid1->Selection().left, -1);
+  QCOMPARE(f.Memo1->isVisible(), memoShown);
+  QCOMPARE(f.StringGrid1->ColWidth(0) == 0, labelColumnHidden);
+  if (labelColumnHidden)
+    QCOMPARE(f.StringGrid1->ColWidth(1), f.StringGrid1->SavedLabelWidth + f.StringGrid1->SavedValueWidth);
+}
+
+void FrequenciesPaneTest::statisticsBox() {
+  TForm1& f = m_w->form;
+  f.VarMemData.SetRecNo(1);
+  const QStringList lines = f.Memo1->toPlainText().split('\n');
+  QCOMPARE(lines.size(), 3);
+  // Valid 1, 1, 2: sum 4; user- and system-missing count as missing.
+  QVERIFY(lines[0].startsWith("valid\t3\tminimum\t"));
+  QVERIFY(lines[1].startsWith("missing\t2\tmaximum\t"));
+  QCOMPARE(lines[2].section('\t', 0, 2), QString("total\t5\tsum"));
+  QCOMPARE(lines[2].section('\t', 3, 3).trimmed(), QString("4"));
+  QCOMPARE(lines[2].section('\t', 4, 4), QString("variance"));
+  // A string's table hides the box; labels keep it hidden.
+  f.VarMemData.SetRecNo(2);
+  QVERIFY(!f.Memo1->isVisible());
+  f.VarMemData.SetRecNo(1);
+  QVERIFY(f.Memo1->isVisible());
+  f.ToggleDisplayLabels();
+  QVERIFY(!f.Memo1->isVisible());
+  QVERIFY(!f.FrequencyTableShown);
+}
+
+void FrequenciesPaneTest::truncatedDataWarns() {
+  SavFile f;
+  Variable v = Variable::numeric("v");
+  v.print = Format{5, 1, 0};
+  f.variables = {v};
+  for (int i = 0; i < 20; ++i) f.cases.push_back({double(1 + i % 2)});
+  SavLayout layout;
+  std::vector<std::uint8_t> bytes = writeSav(f, &layout);
+  // Small integers are stored in the command blocks, eight cases to a block:
+  // two blocks hold the first 16 cases.
+  bytes.resize(layout.dataStart + 16);
+  TempFile cut(bytes);
+  m_w->Open(cut.path());
+  TForm1& w = m_w->form;
+  QCOMPARE(w.NumCases, 20);
+  QCOMPARE(m_w->Count("WarningDialog"), 1);
+  QVERIFY(m_w->ui.Last().text.contains("16 of 20"));
+  // The cases read, as a share of those read.
+  const QString half = QString("50.0").replace('.', QString::fromStdString(w.Separators().decimal));
+  QCOMPARE(w.ValueRowCount, 2);
+  for (int r = 1; r <= 2; ++r) {
+    QCOMPARE(w.StringGrid1->Cell(1, r).trimmed(), QString::number(r));
+    QCOMPARE(w.StringGrid1->Cell(2, r), QString("8"));
+    QCOMPARE(w.StringGrid1->Cell(3, r), half);
+  }
+  QCOMPARE(w.Label1->text(), QString("v"));
+}
+
+void FrequenciesPaneTest::escapeCancels() {
+  TForm1& f = m_w->form;
+  m_w->Open(LongFile().path());
+  QCOMPARE(f.ValueRowCount, 7);
+  QVERIFY(f.Memo1->isVisible());
+  const QString status = f.StatusText(2);
+  DuringPass(
+      [&] {
+        QVERIFY(f.Counting);
+        PressInVarGrid(f, Qt::Key_Escape);
+      },
+      [&] { f.ShowFrequencies(); });
+  // Only the title row is left; the box keeps its place with nothing in it.
+  QVERIFY(f.FrequencyTableShown);
+  QVERIFY(!f.Counting);
+  QCOMPARE(f.StringGrid1->ColumnLists[0].size(), 1);
+  QCOMPARE(f.StringGrid1->Cell(1, 1), QString());
+  QCOMPARE(f.Label1->text(), QString());
+  QCOMPARE(f.StatusText(2), status);
+  QVERIFY(f.Memo1->isVisible());
+  QVERIFY(f.Memo1->toPlainText().isEmpty());
+  // The next pass runs to the end again.
+  f.ShowFrequencies();
+  QCOMPARE(f.ValueRowCount, 7);
+  QCOMPARE(f.StringGrid1->Cell(2, 1), QString("28572"));
+}
+
+void FrequenciesPaneTest::moveDuringPassShowsAfterIt() {
+  TForm1& f = m_w->form;
+  m_w->Open(LongFile().path());
+  int rowsDuringPass = -1;
+  DuringPass(
+      [&] {
+        PressInVarGrid(f, Qt::Key_Down);
+        QCOMPARE(f.VarMemData.RecNo(), 2);
+        // The pane waits for the pass.
+        rowsDuringPass = f.ValueRowCount;
+        QCOMPARE(f.Label1->text(), QString("a"));
+      },
+      [&] { f.ShowFrequencies(); });
+  QCOMPARE(rowsDuringPass, 0);
+  QCOMPARE(f.Label1->text(), QString("b"));
+  QCOMPARE(f.ValueRowCount, 3);
+  QCOMPARE(f.StatusText(0), QString("2/2"));
+  QCOMPARE(f.StringGrid1->Cell(2, 1), QString("66667"));
+}
+
+void FrequenciesPaneTest::fileLeftAloneDuringPass_data() {
+  QTest::addColumn<QString>("action");
+  QTest::newRow("close the window") << "window";
+  QTest::newRow("close the file") << "file";
+  QTest::newRow("open another file") << "open";
+}
+
+void FrequenciesPaneTest::fileLeftAloneDuringPass() {
+  QFETCH(QString, action);
+  TForm1& f = m_w->form;
+  m_w->Open(LongFile().path());
+  const int handle = f.FileHandle;
+  DuringPass(
+      [&] {
+        if (action == "window") f.close();
+        if (action == "file") f.CloseItem->trigger();
+        if (action == "open") f.OpenDataFile(QString::fromStdString(m_file->path()));
+        QCOMPARE(f.FileHandle, handle);
+        QVERIFY(f.isVisible());
+      },
+      [&] { f.ShowFrequencies(); });
+  if (action == "window") {
+    // The close asked for during the pass happens after it.
+    QVERIFY(!f.isVisible());
+    QCOMPARE(f.FileHandle, -1);
+  } else {
+    QVERIFY(f.isVisible());
+    QCOMPARE(f.FileHandle, handle);
+    QCOMPARE(f.ValueRowCount, 7);
+    QCOMPARE(f.Label1->text(), QString("a"));
+  }
+}
+
+QTEST_MAIN(FrequenciesPaneTest)
+#include "FrequenciesPane_test.moc"
