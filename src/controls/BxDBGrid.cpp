@@ -21,12 +21,6 @@ namespace brindle {
 
 namespace {
 
-QString TrimRight(const QString& text) {
-  qsizetype n = text.size();
-  while (n > 0 && text.at(n - 1).unicode() <= 0x20) --n;
-  return text.left(n);
-}
-
 bool ValidCol(int col) { return col >= 0 && col < TBxDBGrid::kColumns; }
 
 constexpr int kIndicatorWidth = 12;
@@ -294,16 +288,7 @@ void TBxDBGrid::ShowCellHint(int x, int y) {
     HideHint();
     return;
   }
-  const QString text = TrimRight(m_model->CellText(row, col));
-  if (text.isEmpty()) {
-    HideHint();
-    return;
-  }
-  if (columnWidth(col) < fontMetrics().horizontalAdvance(text) + 2) {
-    m_hint->ShowAt(text, mapToGlobal(QPoint(x, y)) + QPoint(0, 16));
-  } else {
-    HideHint();
-  }
+  m_hint->ShowForCell(m_model->CellText(row, col), columnWidth(col), fontMetrics(), mapToGlobal(QPoint(x, y)));
 }
 
 void TBxDBGrid::HideHint() { m_hint->HideHint(); }

@@ -45,6 +45,17 @@ void HintWindow::ShowAt(const QString& text, QPoint globalTopLeft) {
   if (!isVisible()) show();
 }
 
+void HintWindow::ShowForCell(const QString& cellText, int columnWidth, const QFontMetrics& metrics,
+                             QPoint globalPointer) {
+  qsizetype n = cellText.size();
+  while (n > 0 && cellText.at(n - 1).unicode() <= 0x20) --n;
+  const QString text = cellText.left(n);
+  if (!text.isEmpty() && columnWidth < metrics.horizontalAdvance(text) + 2)
+    ShowAt(text, globalPointer + QPoint(0, 16));
+  else
+    HideHint();
+}
+
 void HintWindow::HideHint() {
   if (isVisible()) hide();
 }

@@ -2,6 +2,7 @@
 // of its choosing (QToolTip is global and shows with a delay).
 #pragma once
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPoint>
 #include <QString>
@@ -19,6 +20,13 @@ class HintWindow : public QLabel {
   // the text wrapped at half the width of the screen there.
   void ShowAt(const QString& text, QPoint globalTopLeft);
   void HideHint();
+
+  // The rule both grids follow for the cell under the pointer: shows the
+  // cell's text (trailing blanks and control characters removed) 16 pixels
+  // below the pointer when the column is narrower than the text's width in
+  // `metrics` + 2; hides the hint otherwise, also for a blank cell.
+  void ShowForCell(const QString& cellText, int columnWidth, const QFontMetrics& metrics,
+                   QPoint globalPointer);
 
   bool Shown() const { return isVisible(); }
   QString HintText() const { return m_text; }

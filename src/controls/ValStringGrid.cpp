@@ -19,13 +19,6 @@ namespace brindle {
 
 namespace {
 
-// Trailing blanks and control characters never count as visible text.
-QString TrimRight(const QString& text) {
-  qsizetype n = text.size();
-  while (n > 0 && text.at(n - 1).unicode() <= 0x20) --n;
-  return text.left(n);
-}
-
 bool ValidCol(int col) { return col >= 0 && col < TValStringGrid::kColumns; }
 
 }  // namespace
@@ -279,16 +272,7 @@ void TValStringGrid::ShowCellHint(int x, int y) {
     HideHint();
     return;
   }
-  const QString text = TrimRight(Cell(col, row));
-  if (text.isEmpty()) {
-    HideHint();
-    return;
-  }
-  if (ColWidth(col) < fontMetrics().horizontalAdvance(text) + 2) {
-    m_hint->ShowAt(text, mapToGlobal(QPoint(x, y)) + QPoint(0, 16));
-  } else {
-    HideHint();
-  }
+  m_hint->ShowForCell(Cell(col, row), ColWidth(col), fontMetrics(), mapToGlobal(QPoint(x, y)));
 }
 
 void TValStringGrid::HideHint() { m_hint->HideHint(); }
