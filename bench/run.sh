@@ -20,7 +20,8 @@ if [ ! -x "$build/src/cli/brindle-cli" ] || [ ! -x "$build/bench/make_long_sav" 
   else
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRINDLE_GUI=OFF -DBRINDLE_TESTS=OFF >/dev/null
   fi
-  cmake --build "$build" --target brindle-cli make_long_sav bench-raw-pass -j"$(nproc)" >/dev/null
+  cmake --build "$build" --target brindle-cli make_long_sav bench-raw-pass -j"$(nproc)" >"$build/bench-build.log" 2>&1 ||
+    { echo "build failed, see $build/bench-build.log" >&2; exit 1; }
 fi
 cli=$build/src/cli/brindle-cli
 

@@ -35,6 +35,8 @@ std::string OpenErrorText(int code, const std::string& fileName, const std::stri
     case SPSS_ENCRYPTED_FILE:
       return fileName + "\nis an encrypted SPSS data file, which Brindle cannot read.";
     case SPSS_BAD_DICTIONARY:
+    case SPSS_BAD_DATA:
+    case SPSS_FILE_TRUNCATED:
     case SPSS_FILE_RERROR:
       // Not a program error: the file is damaged; say where.
       return fileName + "\nis a damaged SPSS data file and cannot be read." +

@@ -54,6 +54,8 @@ TEST(OpenErrorText, ByCode) {
             "x.sav\nis an encrypted SPSS data file, which Brindle cannot read.");
   EXPECT_EQ(OpenErrorText(SPSS_BAD_DICTIONARY, "x.sav", "record 2 at offset 176"),
             "x.sav\nis a damaged SPSS data file and cannot be read.\nrecord 2 at offset 176");
+  EXPECT_EQ(OpenErrorText(SPSS_FILE_TRUNCATED, "x.sav"),
+            "x.sav\nis a damaged SPSS data file and cannot be read.");
   EXPECT_EQ(OpenErrorText(SPSS_NO_MEMORY, "x.sav"),
             "An unidentified error has occurred while attempting\nto open x.sav.\n"
             "This may well be a program error.");

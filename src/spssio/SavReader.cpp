@@ -159,7 +159,7 @@ int SavReader::readHeader() {
   c.readI32(weight);
   c.readI32(ncases);
   c.readF64(m_bias);
-  const std::uint8_t *date, *time, *label;
+  const std::uint8_t *date = nullptr, *time = nullptr, *label = nullptr;
   c.readBytes(9, date);
   c.readBytes(8, time);
   c.readBytes(64, label);
@@ -254,7 +254,7 @@ int SavReader::readVariableRecord(std::int64_t at) {
   c.readI32(v.nMissing);
   c.readI32(v.print);
   c.readI32(v.write);
-  const std::uint8_t* name;
+  const std::uint8_t* name = nullptr;
   c.readBytes(8, name);
   v.shortName = trimmedField(name, 8);
   if (v.type < -1 || v.type > 255)
@@ -602,7 +602,7 @@ void SavReader::applyLongStringLabels() {
     ByteCursor c(reinterpret_cast<const std::uint8_t*>(record.data()), record.size(), m_swap);
     while (!c.atEnd()) {
       std::int32_t nameLen, width, count;
-      const std::uint8_t* name;
+      const std::uint8_t* name = nullptr;
       if (!c.readI32(nameLen) || nameLen < 0 || !c.readBytes(std::size_t(nameLen), name) || !c.readI32(width) ||
           !c.readI32(count) || count < 0)
         break;
@@ -611,7 +611,7 @@ void SavReader::applyLongStringLabels() {
       bool ok = true;
       for (std::int32_t i = 0; i < count && ok; ++i) {
         std::int32_t valueLen, labelLen;
-        const std::uint8_t *value, *label;
+        const std::uint8_t *value = nullptr, *label = nullptr;
         ok = c.readI32(valueLen) && valueLen >= 0 && c.readBytes(std::size_t(valueLen), value) &&
              c.readI32(labelLen) && labelLen >= 0 && c.readBytes(std::size_t(labelLen), label);
         if (ok && v)
@@ -629,7 +629,7 @@ void SavReader::applyLongStringMissing() {
     ByteCursor c(reinterpret_cast<const std::uint8_t*>(record.data()), record.size(), m_swap);
     while (!c.atEnd()) {
       std::int32_t nameLen;
-      const std::uint8_t* name;
+      const std::uint8_t* name = nullptr;
       std::uint8_t count;
       if (!c.readI32(nameLen) || nameLen < 0 || !c.readBytes(std::size_t(nameLen), name) || !c.readU8(count) ||
           count > 3)

@@ -154,8 +154,8 @@ int spssFreeVarNames(char** varNames, int* varTypes, int numVars) {
 }
 
 int spssGetVarLabel(int handle, const char* varName, std::string& varLabel) {
-  SavReader* r;
-  const SavVariable* v;
+  SavReader* r = nullptr;
+  const SavVariable* v = nullptr;
   if (int rc = lookup(handle, varName, r, v)) return rc;
   varLabel = v->label;
   return succeed();
@@ -163,8 +163,8 @@ int spssGetVarLabel(int handle, const char* varName, std::string& varLabel) {
 
 int spssGetVarNMissingValues(int handle, const char* varName, int* missingFormat, double* missVal1,
                              double* missVal2, double* missVal3) {
-  SavReader* r;
-  const SavVariable* v;
+  SavReader* r = nullptr;
+  const SavVariable* v = nullptr;
   if (int rc = lookup(handle, varName, r, v)) return rc;
   if (v->width != 0) return failWith(SPSS_NUME_EXP, varName);
   if (!missingFormat || !missVal1 || !missVal2 || !missVal3) return failWith(SPSS_INVALID_ARGUMENT);
@@ -177,8 +177,8 @@ int spssGetVarNMissingValues(int handle, const char* varName, int* missingFormat
 
 int spssGetVarCMissingValues(int handle, const char* varName, int* missingFormat, std::string& missVal1,
                              std::string& missVal2, std::string& missVal3) {
-  SavReader* r;
-  const SavVariable* v;
+  SavReader* r = nullptr;
+  const SavVariable* v = nullptr;
   if (int rc = lookup(handle, varName, r, v)) return rc;
   if (v->width == 0) return failWith(SPSS_STR_EXP, varName);
   if (!missingFormat) return failWith(SPSS_INVALID_ARGUMENT);
@@ -190,8 +190,8 @@ int spssGetVarCMissingValues(int handle, const char* varName, int* missingFormat
 }
 
 int spssGetVarPrintFormat(int handle, const char* varName, int* printType, int* printDec, int* printWid) {
-  SavReader* r;
-  const SavVariable* v;
+  SavReader* r = nullptr;
+  const SavVariable* v = nullptr;
   if (int rc = lookup(handle, varName, r, v)) return rc;
   if (!printType || !printDec || !printWid) return failWith(SPSS_INVALID_ARGUMENT);
   *printType = v->print.type;
@@ -201,8 +201,8 @@ int spssGetVarPrintFormat(int handle, const char* varName, int* printType, int* 
 }
 
 int spssGetVarNValueLabels(int handle, const char* varName, double** values, char*** labels, int* numLabels) {
-  SavReader* r;
-  const SavVariable* v;
+  SavReader* r = nullptr;
+  const SavVariable* v = nullptr;
   if (int rc = lookup(handle, varName, r, v)) return rc;
   if (v->width != 0) return failWith(SPSS_NUME_EXP, varName);
   if (!values || !labels || !numLabels) return failWith(SPSS_INVALID_ARGUMENT);
@@ -243,8 +243,8 @@ int spssFreeVarNValueLabels(double* values, char** labels, int numLabels) {
 }
 
 int spssGetVarCValueLabels(int handle, const char* varName, char*** values, char*** labels, int* numLabels) {
-  SavReader* r;
-  const SavVariable* v;
+  SavReader* r = nullptr;
+  const SavVariable* v = nullptr;
   if (int rc = lookup(handle, varName, r, v)) return rc;
   if (v->width == 0) return failWith(SPSS_STR_EXP, varName);
   if (v->width > 8) return failWith(SPSS_SHORTSTR_EXP, varName);
@@ -348,8 +348,8 @@ int spssGetFileEncoding(int handle, std::string& encoding) {
 }
 
 int spssGetVarHandle(int handle, const char* varName, double* varHandle) {
-  SavReader* r;
-  const SavVariable* v;
+  SavReader* r = nullptr;
+  const SavVariable* v = nullptr;
   if (int rc = lookup(handle, varName, r, v)) return rc;
   if (!varHandle) return failWith(SPSS_INVALID_ARGUMENT);
   *varHandle = double(v - r->variables().data());
@@ -375,7 +375,7 @@ int spssReadCaseRecord(int handle) {
 int spssGetValueNumeric(int handle, double varHandle, double* value) {
   SavReader* r = readerOf(handle);
   if (!r) return failWith(SPSS_INVALID_HANDLE);
-  const SavVariable* v;
+  const SavVariable* v = nullptr;
   if (variableOfHandle(r, varHandle, v) != SPSS_OK) return failWith(SPSS_INVALID_VARHANDLE);
   if (v->width != 0) return failWith(SPSS_NUME_EXP);
   if (!value) return failWith(SPSS_INVALID_ARGUMENT);
@@ -387,7 +387,7 @@ int spssGetValueNumeric(int handle, double varHandle, double* value) {
 int spssGetValueChar(int handle, double varHandle, char* value, int valueSize) {
   SavReader* r = readerOf(handle);
   if (!r) return failWith(SPSS_INVALID_HANDLE);
-  const SavVariable* v;
+  const SavVariable* v = nullptr;
   if (variableOfHandle(r, varHandle, v) != SPSS_OK) return failWith(SPSS_INVALID_VARHANDLE);
   if (v->width == 0) return failWith(SPSS_STR_EXP);
   if (!value || valueSize < 1) return failWith(SPSS_INVALID_ARGUMENT);
