@@ -1,5 +1,6 @@
 #include "spssio/SavCaseStream.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "spssio/BlockFile.h"
@@ -57,6 +58,8 @@ int SavCaseStream::rewind() {
   m_hasRow = false;
   m_ended = false;
   m_damage = 0;
+  m_pendingCode = 0;
+  m_pendingText.clear();
   m_error.clear();
   if (m_decoder) m_decoder->reset();
   if (m_inflater) m_inflater->reset();
@@ -125,6 +128,7 @@ int SavCaseStream::nextCompressed() {
       inputExhausted = n == 0;
     } else {
       if (m_inflatedPos == m_inflatedEnd) {
+        if (m_pendingCode) return fail(m_pendingCode, m_pendingText);
         // Refill the inflated block from the compressed region.
         std::uint8_t* out = m_inflated.get();
         std::uint8_t* outEnd = out + kInflateBlock;
@@ -133,9 +137,11 @@ int SavCaseStream::nextCompressed() {
           if (n == 0) {
             if (m_file->readFailed())
               return fail(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(m_file->tell()));
-            if (!m_inflater->atStreamBoundary())
-              return fail(SPSS_BAD_DATA, "ZLIB data: the last block is cut off at offset " +
-                                             std::to_string(m_regionEnd));
+            if (!m_inflater->atStreamBoundary()) {
+              m_pendingCode = SPSS_BAD_DATA;
+              m_pendingText = "ZLIB data: the last block is cut off at offset " + std::to_string(m_regionEnd);
+              out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - m_inflated.get()));
+            }
             break;
           }
           const std::uint8_t* in = m_file->data();
@@ -143,12 +149,20 @@ int SavCaseStream::nextCompressed() {
           std::int64_t at = m_file->tell();
           ZsavInflater::Result r = m_inflater->inflate(in, in + n, out, outEnd);
           m_file->consume(std::size_t(in - inStart));
-          if (r == ZsavInflater::Result::Error)
-            return fail(SPSS_BAD_DATA, std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
-                                           m_inflater->lastMessage());
+          if (r == ZsavInflater::Result::Error) {
+            // The blocks before the damaged one are sound: their cases are
+            // read first, and the damage is reported after them. What the
+            // damaged block gave before its check failed is dropped.
+            m_pendingCode = SPSS_BAD_DATA;
+            m_pendingText = std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
+                            m_inflater->lastMessage();
+            out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - m_inflated.get()));
+            break;
+          }
         }
         m_inflatedPos = 0;
         m_inflatedEnd = std::size_t(out - m_inflated.get());
+        if (m_inflatedEnd == 0 && m_pendingCode) return fail(m_pendingCode, m_pendingText);
       }
       p = m_inflated.get() + m_inflatedPos;
       end = m_inflated.get() + m_inflatedEnd;

@@ -73,6 +73,10 @@ class SavCaseStream {
   bool m_hasRow = false;
   bool m_ended = false;
   int m_damage = 0;
+  // A damaged zlib block met while refilling: reported once the cases
+  // inflated from the sound blocks before it have been read.
+  int m_pendingCode = 0;
+  std::string m_pendingText;
   std::string m_error;
 };
 

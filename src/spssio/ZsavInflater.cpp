@@ -20,6 +20,10 @@ ZsavInflater::~ZsavInflater() {
   if (m_state->initialised) inflateEnd(&m_state->stream);
 }
 
+std::uint64_t ZsavInflater::streamOutput() const {
+  return m_state->initialised && m_inStream ? m_state->stream.total_out : 0;
+}
+
 void ZsavInflater::reset() {
   if (m_state->initialised) inflateReset(&m_state->stream);
   m_inStream = false;

@@ -34,6 +34,9 @@ class ZsavInflater {
   // True between streams: input may end here without losing data.
   bool atStreamBoundary() const { return !m_inStream; }
   const char* lastMessage() const { return m_message; }
+  // Bytes the stream under way has given so far (after an error: what the
+  // damaged block gave before its check failed).
+  std::uint64_t streamOutput() const;
 
  private:
   struct State;
