@@ -20,6 +20,8 @@
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTextDocument>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -301,7 +303,14 @@ void TForm1::createPanes() {
 
   Memo1 = new QPlainTextEdit;
   Memo1->setReadOnly(true);
-  Memo1->setFixedHeight(kMemoHeight);
+  // The three statistics lines stay whole: no wrapping at the tabs, and at
+  // least the height they need in the platform font, beside the scroll bar a
+  // narrow pane brings.
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  const int memoLines = 3 * Memo1->fontMetrics().lineSpacing() + 2 * Memo1->frameWidth() +
+                        2 * static_cast<int>(Memo1->document()->documentMargin()) + 2 +
+                        Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo1);
+  Memo1->setFixedHeight(std::max(kMemoHeight, memoLines));
   Memo1->setFocusPolicy(Qt::NoFocus);
   Memo1->setVisible(false);
 
