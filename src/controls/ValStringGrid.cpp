@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "controls/HintWindow.h"
+#include "controls/ValueGridModel.h"
 
 namespace brindle {
 
@@ -77,7 +78,9 @@ class TValStringGrid::TitleRow : public QHeaderView {
   TValStringGrid* m_grid;
 };
 
-TValStringGrid::TValStringGrid(QWidget* parent) : QTableWidget(0, kColumns, parent) {
+TValStringGrid::TValStringGrid(QWidget* parent)
+    : QTableView(parent), m_cells(new ValueGridModel(this)) {
+  setModel(m_cells);
   setHorizontalHeader(new TitleRow(this));
   QHeaderView* titles = horizontalHeader();
   titles->setSectionsClickable(false);
@@ -99,7 +102,6 @@ TValStringGrid::TValStringGrid(QWidget* parent) : QTableWidget(0, kColumns, pare
   setTabKeyNavigation(false);
   setItemDelegate(new CellPainter(this));
   viewport()->setMouseTracking(true);
-  for (int c = 0; c < kColumns; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem(QString()));
 
   // Mouse events of the title row arrive at its viewport.
   for (QObject* o : {static_cast<QObject*>(viewport()), static_cast<QObject*>(titles->viewport()),
@@ -118,38 +120,14 @@ TValStringGrid::TValStringGrid(QWidget* parent) : QTableWidget(0, kColumns, pare
 
 TValStringGrid::~TValStringGrid() = default;
 
-int TValStringGrid::RowCount() const { return rowCount() + 1; }
+int TValStringGrid::RowCount() const { return m_cells->GridRows(); }
 
-void TValStringGrid::SetRowCount(int rows) { setRowCount(std::max(rows, 1) - 1); }
+void TValStringGrid::SetRowCount(int rows) { m_cells->SetGridRows(rows); }
 
-QString TValStringGrid::Cell(int col, int row) const {
-  if (!ValidCol(col) || row < 0 || row >= RowCount()) return QString();
-  const QTableWidgetItem* it = row == 0 ? horizontalHeaderItem(col) : item(row - 1, col);
-  return it != nullptr ? it->text() : QString();
-}
-
-QTableWidgetItem* TValStringGrid::EnsureItem(int col, int row) {
-  if (row == 0) {
-    QTableWidgetItem* it = horizontalHeaderItem(col);
-    if (it == nullptr) {
-      it = new QTableWidgetItem(QString());
-      setHorizontalHeaderItem(col, it);
-    }
-    return it;
-  }
-  QTableWidgetItem* it = item(row - 1, col);
-  if (it == nullptr) {
-    it = new QTableWidgetItem(QString());
-    it->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    setItem(row - 1, col, it);
-  }
-  return it;
-}
+QString TValStringGrid::Cell(int col, int row) const { return m_cells->Cell(col, row); }
 
 void TValStringGrid::SetCell(int col, int row, const QString& text) {
-  if (!ValidCol(col) || row < 0 || row >= RowCount()) return;
-  if (row > 0 && text.isEmpty() && item(row - 1, col) == nullptr) return;
-  EnsureItem(col, row)->setText(text);
+  m_cells->SetCell(col, row, text);
 }
 
 int TValStringGrid::ColWidth(int col) const { return ValidCol(col) ? columnWidth(col) : 0; }
@@ -166,9 +144,7 @@ void TValStringGrid::SetDefaultRowHeight(int height) {
 
 void TValStringGrid::ClearRows() {
   for (QStringList& list : ColumnLists) list.clear();
-  for (int r = 1; r < RowCount(); ++r) {
-    for (int c = 0; c < kColumns; ++c) SetCell(c, r, QString());
-  }
+  m_cells->ClearDataRows();
 }
 
 void TValStringGrid::AddRow(const QString& label, const QString& value, const QString& count,
@@ -182,9 +158,7 @@ void TValStringGrid::AddRow(const QString& label, const QString& value, const QS
 
 void TValStringGrid::LoadColumnFromList(int col) {
   if (!ValidCol(col)) return;
-  const QStringList& list = ColumnLists[static_cast<std::size_t>(col)];
-  const int n = std::min(static_cast<int>(list.size()), RowCount());
-  for (int k = 0; k < n; ++k) SetCell(col, k, list.at(k));
+  m_cells->LoadColumn(col, ColumnLists[static_cast<std::size_t>(col)]);
 }
 
 void TValStringGrid::LoadColumnsFromLists() {
@@ -202,23 +176,37 @@ void TValStringGrid::RestoreLabelColumn() {
 }
 
 TValStringGrid::GridRect TValStringGrid::Selection() const {
-  const QList<QTableWidgetSelectionRange> ranges = selectedRanges();
-  if (ranges.isEmpty()) return GridRect{};
-  const QTableWidgetSelectionRange& r = ranges.first();
-  return GridRect{r.leftColumn(), r.topRow() + 1, r.rightColumn(), r.bottomRow() + 1};
+  // The selection is one block; a block that a drag built up in several
+  // steps may be held as adjoining ranges, so report what they cover.
+  GridRect rect;
+  for (const QItemSelectionRange& r : selectionModel()->selection()) {
+    if (!r.isValid()) continue;
+    if (rect.left < 0) {
+      rect = GridRect{r.left(), r.top() + 1, r.right(), r.bottom() + 1};
+      continue;
+    }
+    rect.left = std::min(rect.left, r.left());
+    rect.right = std::max(rect.right, r.right());
+    rect.top = std::min(rect.top, r.top() + 1);
+    rect.bottom = std::max(rect.bottom, r.bottom() + 1);
+  }
+  return rect;
 }
 
 void TValStringGrid::SetSelection(GridRect rect) {
   clearSelection();
-  if (rect.left < 0 || rowCount() == 0) return;
+  const int dataRows = RowCount() - 1;
+  if (rect.left < 0 || dataRows == 0) return;
   const int left = std::clamp(std::min(rect.left, rect.right), 0, kColumns - 1);
   const int right = std::clamp(std::max(rect.left, rect.right), 0, kColumns - 1);
-  const int top = std::clamp(std::min(rect.top, rect.bottom), 1, rowCount());
-  const int bottom = std::clamp(std::max(rect.top, rect.bottom), 1, rowCount());
+  const int top = std::clamp(std::min(rect.top, rect.bottom), 1, dataRows);
+  const int bottom = std::clamp(std::max(rect.top, rect.bottom), 1, dataRows);
   // Moving the current cell first without touching the selection keeps the
   // block the only thing selected.
-  selectionModel()->setCurrentIndex(model()->index(top - 1, left), QItemSelectionModel::NoUpdate);
-  setRangeSelected(QTableWidgetSelectionRange(top - 1, left, bottom - 1, right), true);
+  selectionModel()->setCurrentIndex(m_cells->index(top - 1, left), QItemSelectionModel::NoUpdate);
+  selectionModel()->select(
+      QItemSelection(m_cells->index(top - 1, left), m_cells->index(bottom - 1, right)),
+      QItemSelectionModel::Select);
 }
 
 void TValStringGrid::SelectNone() { clearSelection(); }
@@ -323,7 +311,7 @@ bool TValStringGrid::eventFilter(QObject* watched, QEvent* event) {
       }
       return false;
     default:
-      return QTableWidget::eventFilter(watched, event);
+      return QTableView::eventFilter(watched, event);
   }
 }
 
@@ -340,7 +328,7 @@ void TValStringGrid::keyPressEvent(QKeyEvent* event) {
   // Copying and select-all are the window's commands; the base class would
   // otherwise select empty rows or write the clipboard behind its back.
   if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::SelectAll)) return;
-  QTableWidget::keyPressEvent(event);
+  QTableView::keyPressEvent(event);
 }
 
 void TValStringGrid::wheelEvent(QWheelEvent* event) { event->accept(); }

@@ -1,7 +1,8 @@
 // The values grid: five read-only text columns whose title row is the
 // horizontal header, the texts of each column kept in a list so that rows can
 // be re-sorted and the fill order restored, and a hint with the whole text of
-// a clipped cell.
+// a clipped cell. The cells live in a ValueGridModel, column by column, so a
+// table of millions of rows loads and clears without per-cell work.
 //
 // Coordinates (x, y) given to and by this grid are in the grid widget's own
 // coordinates, with the title row at the top.
@@ -10,7 +11,7 @@
 #include <QColor>
 #include <QPoint>
 #include <QStringList>
-#include <QTableWidget>
+#include <QTableView>
 
 #include <array>
 #include <functional>
@@ -20,8 +21,9 @@ class QKeyEvent;
 namespace brindle {
 
 class HintWindow;
+class ValueGridModel;
 
-class TValStringGrid : public QTableWidget {
+class TValStringGrid : public QTableView {
   Q_OBJECT
 
  public:
@@ -47,13 +49,15 @@ class TValStringGrid : public QTableWidget {
 
   // Texts of the five columns in fill order: entry 0 the title, 1.. data rows.
   std::array<QStringList, kColumns> ColumnLists;
-  // Empties the lists and the cells of every data row; titles stay.
+  // Empties the lists and the cells of every data row; titles stay. Costs
+  // no more than releasing the texts.
   void ClearRows();
   // Appends one text to each column's list.
   void AddRow(const QString& label, const QString& value, const QString& count,
               const QString& pctTotal, const QString& pctValid);
   // Entry k of the column's list becomes the cell of row k for every k below
-  // RowCount(); rows beyond the list keep their text.
+  // RowCount(); rows beyond the list keep their text. A list that covers the
+  // column is shared with the grid, not copied.
   void LoadColumnFromList(int col);
   void LoadColumnsFromLists();
 
@@ -114,12 +118,12 @@ class TValStringGrid : public QTableWidget {
   class CellPainter;
   class TitleRow;
 
-  QTableWidgetItem* EnsureItem(int col, int row);
   void HideHint();
   // Handles a mouse event arriving at the viewport or the title row; true
   // when the event must not reach the base handling.
   bool RouteMouse(QWidget* from, QEvent* event);
 
+  ValueGridModel* m_cells = nullptr;
   HintWindow* m_hint = nullptr;
   bool m_cellHints = false;
 };

@@ -30,7 +30,7 @@ class ValStringGridTest : public QObject {
 
   // Centre of a data cell in the grid's own coordinates.
   QPoint CellCentre(int col, int row) const {
-    const QRect r = m_grid->visualItemRect(m_grid->item(row - 1, col));
+    const QRect r = m_grid->visualRect(m_grid->model()->index(row - 1, col));
     return m_grid->viewport()->mapTo(m_grid.get(), r.center());
   }
   QPoint TitleCentre(int col) const {
@@ -118,7 +118,7 @@ class ValStringGridTest : public QObject {
   }
 
   void wheelDoesNothing() {
-    m_grid->setCurrentCell(5, 1);
+    m_grid->setCurrentIndex(m_grid->model()->index(5, 1));
     QScrollBar* bar = m_grid->verticalScrollBar();
     QVERIFY(bar->maximum() > 0);
     const QPoint at = m_grid->viewport()->rect().center();
@@ -128,7 +128,7 @@ class ValStringGridTest : public QObject {
       QApplication::sendEvent(target, &ev);
     }
     QCOMPARE(bar->value(), 0);
-    QCOMPARE(m_grid->currentRow(), 5);
+    QCOMPARE(m_grid->currentIndex().row(), 5);
   }
 
   void mousePressesReachTheHandlerFirst() {
@@ -180,7 +180,7 @@ class ValStringGridTest : public QObject {
     QCOMPARE(sel.top, 2);
     QCOMPARE(sel.right, 3);
     QCOMPARE(sel.bottom, 5);
-    QCOMPARE(m_grid->selectedItems().size(), 12);
+    QCOMPARE(m_grid->selectionModel()->selectedIndexes().size(), 12);
     m_grid->SelectNone();
     QCOMPARE(m_grid->Selection().left, -1);
     m_grid->SetSelection({0, 1, 9, 999});  // clamped to the cells
@@ -197,11 +197,11 @@ class ValStringGridTest : public QObject {
     };
     m_grid->SetSelection({0, 2, 0, 2});
     QTest::keyClick(m_grid.get(), Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(m_grid->selectedItems().size(), 1);
+    QCOMPARE(m_grid->selectionModel()->selectedIndexes().size(), 1);
     QTest::keyClick(m_grid.get(), Qt::Key_Down, Qt::AltModifier);  // consumed by the handler
-    QCOMPARE(m_grid->currentRow(), 1);
+    QCOMPARE(m_grid->currentIndex().row(), 1);
     QTest::keyClick(m_grid.get(), Qt::Key_Down);
-    QCOMPARE(m_grid->currentRow(), 2);
+    QCOMPARE(m_grid->currentIndex().row(), 2);
     QCOMPARE(keys, 3);
   }
 

@@ -1,0 +1,113 @@
+#include "controls/ValueGridModel.h"
+
+#include <algorithm>
+
+namespace brindle {
+
+namespace {
+
+bool ValidCol(int col) { return col >= 0 && col < ValueGridModel::kColumns; }
+
+}  // namespace
+
+ValueGridModel::ValueGridModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int ValueGridModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : m_gridRows - 1;
+}
+
+int ValueGridModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant ValueGridModel::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole || !index.isValid()) return {};
+  return Cell(index.column(), index.row() + 1);
+}
+
+QVariant ValueGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return {};
+  return Cell(section, 0);
+}
+
+Qt::ItemFlags ValueGridModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+}
+
+void ValueGridModel::SetGridRows(int rows) {
+  rows = std::max(rows, 1);
+  if (rows == m_gridRows) return;
+  if (rows < m_gridRows) {
+    beginRemoveRows(QModelIndex(), rows - 1, m_gridRows - 2);
+    m_gridRows = rows;
+    // Entries past the new end stay stored but are no longer cells, so rows
+    // added again later come back empty.
+    for (int& used : m_used) used = std::min(used, rows);
+    endRemoveRows();
+  } else {
+    beginInsertRows(QModelIndex(), m_gridRows - 1, rows - 2);
+    m_gridRows = rows;
+    endInsertRows();
+  }
+}
+
+QString ValueGridModel::Cell(int col, int row) const {
+  if (!ValidCol(col) || row < 0 || row >= m_used[static_cast<std::size_t>(col)]) return {};
+  return m_columns[static_cast<std::size_t>(col)].at(row);
+}
+
+void ValueGridModel::SetCell(int col, int row, const QString& text) {
+  if (!ValidCol(col) || row < 0 || row >= m_gridRows) return;
+  const auto c = static_cast<std::size_t>(col);
+  QStringList& cells = m_columns[c];
+  int& used = m_used[c];
+  if (row >= used) {
+    if (text.isEmpty()) return;
+    // Hidden entries of a formerly shared list must not reappear as cells.
+    cells.resize(used);
+    cells.resize(row + 1);
+    used = row + 1;
+  }
+  cells[row] = text;
+  if (row == 0) {
+    emit headerDataChanged(Qt::Horizontal, col, col);
+  } else {
+    const QModelIndex at = index(row - 1, col);
+    emit dataChanged(at, at, {Qt::DisplayRole});
+  }
+}
+
+void ValueGridModel::LoadColumn(int col, const QStringList& list) {
+  if (!ValidCol(col)) return;
+  const auto c = static_cast<std::size_t>(col);
+  const int n = std::min(static_cast<int>(list.size()), m_gridRows);
+  if (n == 0) return;
+  if (n >= m_used[c]) {
+    m_columns[c] = list;
+    m_used[c] = n;
+  } else {
+    // A shorter list overwrites only its rows; the rest keep their text.
+    QStringList& cells = m_columns[c];
+    for (int k = 0; k < n; ++k) cells[k] = list.at(k);
+  }
+  ColumnChanged(col, n);
+}
+
+void ValueGridModel::ClearDataRows() {
+  for (std::size_t c = 0; c < kColumns; ++c) {
+    if (m_columns[c].size() <= 1) continue;
+    // Dropping the list frees a whole table at once (or only a reference
+    // when the grid's owner still holds it).
+    m_columns[c] = m_used[c] > 0 ? QStringList{m_columns[c].at(0)} : QStringList();
+    m_used[c] = std::min(m_used[c], 1);
+  }
+  if (m_gridRows > 1) emit dataChanged(index(0, 0), index(m_gridRows - 2, kColumns - 1), {Qt::DisplayRole});
+}
+
+void ValueGridModel::ColumnChanged(int col, int rows) {
+  emit headerDataChanged(Qt::Horizontal, col, col);
+  if (rows > 1) emit dataChanged(index(0, col), index(rows - 2, col), {Qt::DisplayRole});
+}
+
+}  // namespace brindle

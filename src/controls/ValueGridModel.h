@@ -1,0 +1,65 @@
+// The cells of the values grid as a table model: five columns of texts held
+// column by column, with the title row as the horizontal header. A whole
+// column can be replaced by a list of texts without touching its rows one by
+// one, so a table of millions of rows loads in constant time.
+//
+// Rows here are counted as the grid counts them: row 0 is the title, rows 1..
+// are data rows (model row r is grid row r + 1).
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <array>
+
+namespace brindle {
+
+class ValueGridModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  static constexpr int kColumns = 5;
+
+  explicit ValueGridModel(QObject* parent = nullptr);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  // The text of a data cell for the display role; nothing for other roles.
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  // The title of a column for the horizontal header's display role.
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+  // Selectable and enabled, never editable.
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  // Title row plus data rows; at least 1.
+  int GridRows() const { return m_gridRows; }
+  // Values below 1 count as 1. Rows that are added are empty; rows that are
+  // removed lose their text.
+  void SetGridRows(int rows);
+
+  // Empty outside the grid or where nothing was written.
+  QString Cell(int col, int row) const;
+  // Ignored outside the grid.
+  void SetCell(int col, int row, const QString& text);
+
+  // Entry k of list becomes the cell of row k for every k below GridRows();
+  // rows beyond the list keep their text. When the list covers at least the
+  // rows the column holds, the column shares the list's data (no copy).
+  void LoadColumn(int col, const QStringList& list);
+
+  // Every data cell becomes empty; the titles stay.
+  void ClearDataRows();
+
+ private:
+  void ColumnChanged(int col, int rows);
+
+  // Column c's cells are the first m_used[c] entries of m_columns[c] (entry 0
+  // the title); the rest of the grid reads as empty. Entries past m_used[c]
+  // belong to a shared list and are never shown.
+  std::array<QStringList, kColumns> m_columns;
+  std::array<int, kColumns> m_used{};
+  int m_gridRows = 1;
+};
+
+}  // namespace brindle
