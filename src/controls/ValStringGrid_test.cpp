@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -238,6 +239,101 @@ class ValStringGridTest : public QObject {
     QCOMPARE(m_grid->Cell(0, 1), QString());
     m_grid->SetCell(0, 3, "outside");  // ignored
     m_grid->LoadColumnFromList(7);     // ignored
+  }
+
+  void loadedColumnsAreTheGridsOwnCells() {
+    m_grid->SetRowCount(8);
+    m_grid->ClearRows();
+    for (int r = 0; r < 6; ++r) m_grid->AddRow(QString("l%1").arg(r), QString("v%1").arg(r), "", "", "");
+    m_grid->LoadColumnsFromLists();
+    // Writing a cell after the load leaves the fill order in the lists alone.
+    m_grid->SetCell(1, 2, "changed");
+    QCOMPARE(m_grid->Cell(1, 2), QString("changed"));
+    QCOMPARE(m_grid->ColumnLists[1].at(2), QString("v2"));
+    // And changing the lists afterwards does not reach the cells.
+    m_grid->ColumnLists[0][3] = "edited";
+    QCOMPARE(m_grid->Cell(0, 3), QString("l3"));
+
+    // What the view draws is what Cell reads; titles are the header.
+    const QAbstractItemModel* model = m_grid->model();
+    QCOMPARE(model->rowCount(), 7);
+    QCOMPARE(model->columnCount(), 5);
+    QCOMPARE(model->index(1, 1).data().toString(), QString("changed"));
+    QCOMPARE(model->index(6, 0).data().toString(), QString());
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QString("l0"));
+    QVERIFY(!(model->flags(model->index(0, 0)) & Qt::ItemIsEditable));
+  }
+
+  void rowsCutOffComeBackEmpty() {
+    m_grid->SetRowCount(4);
+    m_grid->ClearRows();
+    for (int r = 0; r < 10; ++r) m_grid->AddRow("", QString::number(r), "", "", "");
+    m_grid->LoadColumnsFromLists();  // a list longer than the grid
+    QCOMPARE(m_grid->Cell(1, 3), QString("3"));
+    QCOMPARE(m_grid->Cell(1, 4), QString());
+    m_grid->SetRowCount(10);
+    QCOMPARE(m_grid->Cell(1, 4), QString());
+    QCOMPARE(m_grid->Cell(1, 9), QString());
+    m_grid->SetRowCount(2);
+    m_grid->SetRowCount(6);
+    QCOMPARE(m_grid->Cell(1, 1), QString("1"));
+    QCOMPARE(m_grid->Cell(1, 2), QString());
+    // Writing a later row must not bring back the rows between.
+    m_grid->SetCell(1, 5, "five");
+    QCOMPARE(m_grid->Cell(1, 2), QString());
+    QCOMPARE(m_grid->Cell(1, 4), QString());
+    QCOMPARE(m_grid->Cell(1, 5), QString("five"));
+    // A shorter list overwrites only its own rows.
+    m_grid->ColumnLists[1] = QStringList{"Value", "a"};
+    m_grid->LoadColumnFromList(1);
+    QCOMPARE(m_grid->Cell(1, 0), QString("Value"));
+    QCOMPARE(m_grid->Cell(1, 1), QString("a"));
+    QCOMPARE(m_grid->Cell(1, 5), QString("five"));
+  }
+
+  void twoMillionRows() {
+    constexpr int kRows = 2'000'000;
+    m_grid->ClearRows();
+    for (int c = 0; c < 5; ++c) {
+      QStringList& list = m_grid->ColumnLists[c];
+      list.reserve(kRows + 1);
+      list.append(QString("t%1").arg(c));
+      const QString same = QString("col%1").arg(c);
+      for (int r = 1; r <= kRows; ++r) list.append(c == 1 ? QString::number(r) : same);
+    }
+    m_grid->SetRowCount(kRows + 1);
+    m_grid->LoadColumnsFromLists();
+    QCOMPARE(m_grid->RowCount(), kRows + 1);
+    QCOMPARE(m_grid->Cell(1, 0), QString("t1"));
+    QCOMPARE(m_grid->Cell(1, kRows), QString::number(kRows));
+    QCOMPARE(m_grid->Cell(4, 1234567), QString("col4"));
+
+    m_grid->scrollToBottom();
+    const QModelIndex last = m_grid->model()->index(kRows - 1, 1);
+    const QPoint at = m_grid->viewport()->mapTo(m_grid.get(), m_grid->visualRect(last).center());
+    int col = -1;
+    int row = -1;
+    QVERIFY(m_grid->CellAt(at, col, row));
+    QCOMPARE(row, kRows);
+    m_grid->SetSelection({0, 1, 4, kRows});
+    QCOMPARE(m_grid->Selection().bottom, kRows);
+
+    m_grid->ClearRows();
+    m_grid->SetRowCount(10);
+    QCOMPARE(m_grid->Cell(1, 5), QString());
+    QCOMPARE(m_grid->Cell(1, 0), QString("t1"));
+  }
+
+  void noEditingAndNoLetterJumps() {
+    m_grid->SetSelection({1, 3, 1, 3});
+    m_grid->SetCell(1, 10, "x");
+    QTest::keyClick(m_grid.get(), Qt::Key_X);
+    QCOMPARE(m_grid->currentIndex().row(), 2);
+    QTest::keyClick(m_grid.get(), Qt::Key_F2);
+    QTest::mouseDClick(m_grid->viewport(), Qt::LeftButton, {},
+                       m_grid->viewport()->mapFrom(m_grid.get(), CellCentre(1, 3)));
+    QCOMPARE(m_grid->currentIndex().row(), 2);
+    QVERIFY(m_grid->findChildren<QLineEdit*>().isEmpty());
   }
 
   void hideAndRestoreLabelColumn() {
