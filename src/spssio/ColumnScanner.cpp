@@ -65,8 +65,17 @@ ColumnScanner::ColumnScanner() = default;
 ColumnScanner::~ColumnScanner() = default;
 
 void ColumnScanner::Stop(int code, std::string message) {
+  if ((code == SPSS_FILE_END || code == SPSS_FILE_TRUNCATED) && m_pendingCode) {
+    code = m_pendingCode;
+    message = m_pendingText;
+  }
   m_status = code;
   m_error = std::move(message);
+}
+
+void ColumnScanner::Defer(int code, std::string message) {
+  m_pendingCode = code;
+  m_pendingText = std::move(message);
 }
 
 std::size_t ColumnScanner::SlotOf(std::size_t element) const {
@@ -76,6 +85,8 @@ std::size_t ColumnScanner::SlotOf(std::size_t element) const {
 int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elements) {
   const SavCaseStream::Layout& layout = reader.cases().layout();
   m_reader = &reader;
+  m_pendingCode = 0;
+  m_pendingText.clear();
   m_compression = layout.compression;
   m_swap = layout.swap;
   m_elementCount = layout.elementCount;
@@ -385,9 +396,13 @@ bool ColumnScanner::FillFromBlocks() {
     const libdeflate_result r =
         libdeflate_zlib_decompress(m_deflate->d, f.data(), b.compressed, data + tail, b.inflated, &produced);
     if (r != LIBDEFLATE_SUCCESS || produced != b.inflated) {
-      Stop(SPSS_BAD_DATA, "ZLIB data near offset " + std::to_string(b.offset) + ": the block does not inflate to " +
-                              std::to_string(b.inflated) + " bytes");
-      return false;
+      // The cases left over from the sound blocks are still read first.
+      Defer(SPSS_BAD_DATA, "ZLIB data near offset " + std::to_string(b.offset) + ": the block does not inflate to " +
+                               std::to_string(b.inflated) + " bytes");
+      m_in = data;
+      m_inEnd = data + tail;
+      m_lastWindow = true;
+      return true;
     }
     f.consume(b.compressed);
     m_inflatedEnd = tail + produced;
@@ -423,8 +438,8 @@ bool ColumnScanner::FillInflated() {
         return false;
       }
       if (!m_inflater->atStreamBoundary()) {
-        Stop(SPSS_BAD_DATA, "ZLIB data: the last block is cut off at offset " + std::to_string(m_regionEnd));
-        return false;
+        Defer(SPSS_BAD_DATA, "ZLIB data: the last block is cut off at offset " + std::to_string(m_regionEnd));
+        out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - data));
       }
       inputDone = true;
       break;
@@ -435,9 +450,13 @@ bool ColumnScanner::FillInflated() {
     const ZsavInflater::Result r = m_inflater->inflate(in, in + n, out, outEnd);
     f.consume(std::size_t(in - inStart));
     if (r == ZsavInflater::Result::Error) {
-      Stop(SPSS_BAD_DATA, std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
-                              m_inflater->lastMessage());
-      return false;
+      // The blocks before the damaged one are sound and read first; what the
+      // damaged block gave before its check failed is dropped.
+      Defer(SPSS_BAD_DATA, std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
+                               m_inflater->lastMessage());
+      out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - data));
+      inputDone = true;
+      break;
     }
   }
   m_inflatedEnd = std::size_t(out - data);

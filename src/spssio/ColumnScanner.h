@@ -114,8 +114,14 @@ class ColumnScanner {
   std::size_t m_inflatedPos = 0, m_inflatedEnd = 0;
 
   std::int64_t m_index = 0;
+  void Defer(int code, std::string message);
+
   int m_status = 0;
   std::string m_error;
+  // A damaged zlib block: the window holds what came before it, and the end
+  // of that window reports the damage instead of the end of the data.
+  int m_pendingCode = 0;
+  std::string m_pendingText;
 };
 
 }  // namespace brindle

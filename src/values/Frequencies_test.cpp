@@ -307,6 +307,33 @@ TEST(Frequencies, TruncatedFileStopsWithWarning) {
             "total\t" + std::to_string(r.casesRead));
 }
 
+// A damaged zlib block in the middle of a ZSAV file: both ways of reading
+// count the cases of the sound blocks before it, and warn. With a sound block
+// table the fast way inflates whole blocks; with a damaged one it streams.
+TEST(Frequencies, DamagedZlibBlockCountsTheSoundBlocksBefore) {
+  for (const bool damageTable : {false, true}) {
+    SCOPED_TRACE(damageTable ? "streamed" : "whole blocks");
+    SavFile f;
+    f.compression = Compression::Zsav;
+    f.zlibBlockSize = 64;  // 8 cases of one unshortened value take 72 bytes
+    f.variables = {Variable::numeric("x")};
+    for (int i = 0; i < 40; ++i) f.cases.push_back({i + 0.5});
+    testing::SavLayout layout;
+    auto bytes = testing::writeSav(f, &layout);
+    ASSERT_GE(layout.zlibBlockOffsets.size(), 4u);
+    const auto third = layout.zlibBlockOffsets[2];
+    bytes[third + (layout.zlibBlockOffsets[3] - third) / 2] ^= 0x55;
+    if (damageTable) bytes[layout.zlibTrailerStart + 24 + 8] ^= 0x01;  // the first block's offset
+    const Opened file(bytes);
+    ASSERT_TRUE(file.ok());
+    for (const bool module : {false, true}) {
+      const auto r = CountFrequencies(file.Pass(module), file.Var("x"));
+      EXPECT_EQ(r.casesRead, 14) << (module ? "module" : "fast");
+      EXPECT_NE(r.warning.find("only 14 of 40 cases"), std::string::npos) << r.warning;
+    }
+  }
+}
+
 // Both ways of reading the cases give the same tables, also where the data
 // is cut off anywhere.
 class BothPaths : public ::testing::TestWithParam<Compression> {};
