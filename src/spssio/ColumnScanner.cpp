@@ -396,13 +396,16 @@ bool ColumnScanner::FillFromBlocks() {
     const libdeflate_result r =
         libdeflate_zlib_decompress(m_deflate->d, f.data(), b.compressed, data + tail, b.inflated, &produced);
     if (r != LIBDEFLATE_SUCCESS || produced != b.inflated) {
-      // The cases left over from the sound blocks are still read first.
-      Defer(SPSS_BAD_DATA, "ZLIB data near offset " + std::to_string(b.offset) + ": the block does not inflate to " +
-                               std::to_string(b.inflated) + " bytes");
-      m_in = data;
-      m_inEnd = data + tail;
-      m_lastWindow = true;
-      return true;
+      // The block table may lie while the blocks themselves are sound, as the
+      // case-by-case reading finds them: read on from this block as a stream,
+      // which finds the real damage, if any.
+      m_blocks.clear();
+      m_inflater = std::make_unique<ZsavInflater>();
+      if (!f.seek(b.offset)) {
+        Stop(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));
+        return false;
+      }
+      return FillInflated();
     }
     f.consume(b.compressed);
     m_inflatedEnd = tail + produced;

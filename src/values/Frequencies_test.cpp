@@ -334,6 +334,29 @@ TEST(Frequencies, DamagedZlibBlockCountsTheSoundBlocksBefore) {
   }
 }
 
+// A block table that lies about a block's inflated size, over sound blocks:
+// every case is counted, without a warning, as the case-by-case reading does.
+TEST(Frequencies, LyingBlockTableOverSoundBlocks) {
+  SavFile f;
+  f.compression = Compression::Zsav;
+  f.zlibBlockSize = 64;
+  f.variables = {Variable::numeric("x")};
+  for (int i = 0; i < 40; ++i) f.cases.push_back({i + 0.5});
+  testing::SavLayout layout;
+  auto bytes = testing::writeSav(f, &layout);
+  // The second block's entry: inflated offset, offset (8 bytes each), then
+  // its inflated size.
+  const auto entry = layout.zlibTrailerStart + 24 + 24;
+  bytes[entry + 16] = 0x60;  // 64 becomes 96
+  const Opened file(bytes);
+  ASSERT_TRUE(file.ok());
+  for (const bool module : {false, true}) {
+    const auto r = CountFrequencies(file.Pass(module), file.Var("x"));
+    EXPECT_EQ(r.casesRead, 40) << (module ? "module" : "fast");
+    EXPECT_EQ(r.warning, "");
+  }
+}
+
 // Both ways of reading the cases give the same tables, also where the data
 // is cut off anywhere.
 class BothPaths : public ::testing::TestWithParam<Compression> {};
