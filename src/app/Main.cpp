@@ -307,6 +307,11 @@ void TForm1::createPanes() {
   // least the height they need in the platform font, beside the scroll bar a
   // narrow pane brings.
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // The statistics are three lines of six tab-separated fields; tab stops a
+  // little wider than the longest caption ("variance") keep all six in view
+  // in a pane of half the window.
+  Memo1->setTabStopDistance(Memo1->fontMetrics().horizontalAdvance(QStringLiteral("variance")) +
+                            Memo1->fontMetrics().horizontalAdvance(QStringLiteral("   ")));
   const int memoLines = 3 * Memo1->fontMetrics().lineSpacing() + 2 * Memo1->frameWidth() +
                         2 * static_cast<int>(Memo1->document()->documentMargin()) + 2 +
                         Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo1);
