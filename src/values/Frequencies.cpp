@@ -22,6 +22,24 @@ std::string AmountText(Amount a, const NumberSeparators& seps) {
   else return std::to_string(a);
 }
 
+// The count, "% Total" and "% Valid" cells of one row. They depend only on
+// the row's amount and validity, so a row equal in both to the row before
+// (every row of a variable whose values are all distinct) copies its texts.
+template <class Entry>
+void AmountColumns(FrequencyResult& res, const Entry* previous, const Entry& e, double total, double valid,
+                   const NumberSeparators& seps) {
+  // Validity is only set, and only matters, where there is a valid total.
+  if (previous && previous->amount == e.amount && (valid == 0 || previous->valid == e.valid)) {
+    for (int c = 2; c <= 4; ++c) res.columns[c].push_back(res.columns[c].back());
+    return;
+  }
+  res.columns[2].push_back(AmountText(e.amount, seps));
+  res.columns[3].push_back(Percent(100.0 * double(e.amount) / total, seps));
+  res.columns[4].push_back(valid == 0 ? std::string()
+                           : e.valid  ? Percent(100.0 * double(e.amount) / valid, seps)
+                                      : std::string("MISS"));
+}
+
 std::string TrimBlanks(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();
   return s;
@@ -129,16 +147,13 @@ void FillNumeric(const FrequencyPass& pass, const VarRecord& var, OrderedDblTabl
   const double total = weighted ? stats.Valid() + stats.Missing() : double(casesRead);
   const PrintFormat format{var.Fmt, var.Wid, var.Dec};
   for (auto& col : res.columns) col.reserve(entries.size());
-  for (const auto& e : entries) {
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const auto& e = entries[i];
     auto label = labels.find(e.value == 0 ? 0.0 : e.value);
     res.columns[0].push_back(label == labels.end() ? std::string() : label->second);
     res.columns[1].push_back(e.value == pass.sysmis ? "SYSMIS"
                                                     : FormatValue(e.value, format, pass.usePrintFormat, pass.seps));
-    res.columns[2].push_back(AmountText(e.amount, pass.seps));
-    res.columns[3].push_back(Percent(100.0 * double(e.amount) / total, pass.seps));
-    res.columns[4].push_back(valid == 0 ? std::string()
-                             : e.valid  ? Percent(100.0 * double(e.amount) / valid, pass.seps)
-                                        : std::string("MISS"));
+    AmountColumns(res, i > 0 ? &entries[i - 1] : nullptr, e, total, valid, pass.seps);
   }
   res.memoLines = stats.Lines(weighted, total, format, pass.usePrintFormat, pass.seps);
   res.memo = res.memoLines.empty() ? MemoDisplay::Hidden : MemoDisplay::Shown;
@@ -165,15 +180,12 @@ void FillString(const FrequencyPass& pass, const VarRecord& var, OrderedStrTable
   }
   const double total = weighted ? all : double(casesRead);
   for (auto& col : res.columns) col.reserve(entries.size());
-  for (const auto& e : entries) {
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const auto& e = entries[i];
     auto label = labels.find(e.value);
     res.columns[0].push_back(label == labels.end() ? std::string() : label->second);
     res.columns[1].push_back(e.value);
-    res.columns[2].push_back(AmountText(e.amount, pass.seps));
-    res.columns[3].push_back(Percent(100.0 * double(e.amount) / total, pass.seps));
-    res.columns[4].push_back(valid == 0 ? std::string()
-                             : e.valid  ? Percent(100.0 * double(e.amount) / valid, pass.seps)
-                                        : std::string("MISS"));
+    AmountColumns(res, i > 0 ? &entries[i - 1] : nullptr, e, total, valid, pass.seps);
   }
 }
 
