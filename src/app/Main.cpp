@@ -1,6 +1,7 @@
 #include "app/Main.h"
 
 #include <QAction>
+#include <QResizeEvent>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -420,8 +421,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Resize) {
     if (watched == VarGrid->viewport())
       VarGridColumnWidthChanged();
-    else if (watched == StringGrid1->viewport())
+    else if (watched == StringGrid1->viewport()) {
       StringGrid1ColumnWidthChanged();
+      // The statistics box coming or going changes how many rows fit.
+      const auto* resize = static_cast<QResizeEvent*>(event);
+      if (resize->size().height() != resize->oldSize().height()) fitValueRows();
+    }
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -506,10 +511,14 @@ void TForm1::FormResize() {
         {varWidth, std::max(0, Splitter1->width() - Splitter1->handleWidth() - varWidth)});
   }
   LastClientWidth = clientWidth;
-  MinValueRows = 1 + StringGrid1->viewport()->height() / StringGrid1->DefaultRowHeight();
-  StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+  fitValueRows();
   placeLabel1();
   Splitter1Moved();
+}
+
+void TForm1::fitValueRows() {
+  MinValueRows = 1 + StringGrid1->viewport()->height() / StringGrid1->DefaultRowHeight();
+  StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
 }
 
 void TForm1::placeLabel1() {

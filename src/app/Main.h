@@ -207,6 +207,8 @@ class TForm1 : public QMainWindow, public DataFileState {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // MinValueRows from the values grid's height, and its row count from that.
+  void fitValueRows();
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

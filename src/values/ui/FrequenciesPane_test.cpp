@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -190,6 +191,11 @@ void FrequenciesPaneTest::statisticsBox() {
   QCOMPARE(lines[2].section('\t', 0, 2), QString("total\t5\tsum"));
   QCOMPARE(lines[2].section('\t', 3, 3).trimmed(), QString("4"));
   QCOMPARE(lines[2].section('\t', 4, 4), QString("variance"));
+  // The box takes room from the grid: the rows follow, so a short table
+  // needs no scroll bar.
+  QCoreApplication::processEvents();
+  QCOMPARE(f.StringGrid1->RowCount(), f.MinValueRows);
+  QCOMPARE(f.StringGrid1->verticalScrollBar()->maximum(), 0);
   // A string's table hides the box; labels keep it hidden.
   f.VarMemData.SetRecNo(2);
   QVERIFY(!f.Memo1->isVisible());
