@@ -8,12 +8,6 @@
 namespace brindle {
 namespace {
 
-constexpr std::uint8_t kCodePad = 0;
-constexpr std::uint8_t kCodeEnd = 252;
-constexpr std::uint8_t kCodeLiteral = 253;
-constexpr std::uint8_t kCodeSpaces = 254;
-constexpr std::uint8_t kCodeSysmis = 255;
-
 void storeDouble(std::uint8_t* dst, double value, bool swap) {
   std::uint64_t bits;
   std::memcpy(&bits, &value, 8);
@@ -23,12 +17,14 @@ void storeDouble(std::uint8_t* dst, double value, bool swap) {
 
 }  // namespace
 
-BytecodeDecoder::BytecodeDecoder(double bias, bool swap) {
-  std::memset(m_patterns, 0, sizeof m_patterns);
-  for (int code = 1; code <= 251; ++code) storeDouble(m_patterns[code], double(code) - bias, swap);
-  std::memset(m_patterns[kCodeSpaces], ' ', 8);
-  storeDouble(m_patterns[kCodeSysmis], -DBL_MAX, swap);
+void FillBytecodePatterns(std::uint8_t (&patterns)[256][8], double bias, bool swap) {
+  std::memset(patterns, 0, sizeof patterns);
+  for (int code = 1; code <= 251; ++code) storeDouble(patterns[code], double(code) - bias, swap);
+  std::memset(patterns[kCodeSpaces], ' ', 8);
+  storeDouble(patterns[kCodeSysmis], -DBL_MAX, swap);
 }
+
+BytecodeDecoder::BytecodeDecoder(double bias, bool swap) { FillBytecodePatterns(m_patterns, bias, swap); }
 
 void BytecodeDecoder::reset() {
   m_codeIndex = 8;

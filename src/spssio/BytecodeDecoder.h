@@ -10,6 +10,19 @@
 
 namespace brindle {
 
+// The command codes of bytecode compression; codes 1..251 stand for the
+// number code - bias.
+inline constexpr std::uint8_t kCodePad = 0;
+inline constexpr std::uint8_t kCodeEnd = 252;
+inline constexpr std::uint8_t kCodeLiteral = 253;
+inline constexpr std::uint8_t kCodeSpaces = 254;
+inline constexpr std::uint8_t kCodeSysmis = 255;
+
+// The 8 element bytes each command code stands for, in the file's byte order
+// when swap is set: numbers for 1..251, blanks for 254, system-missing for
+// 255; zero bytes for the codes that stand for no element.
+void FillBytecodePatterns(std::uint8_t (&patterns)[256][8], double bias, bool swap);
+
 class BytecodeDecoder {
  public:
   enum class Result {

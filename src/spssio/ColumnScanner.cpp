@@ -7,6 +7,7 @@
 
 #include "spssio/BlockFile.h"
 #include "spssio/ByteCursor.h"
+#include "spssio/BytecodeDecoder.h"
 #include "spssio/SavReader.h"
 #include "spssio/SpssioCodes.h"
 #include "spssio/ZsavInflater.h"
@@ -18,11 +19,6 @@
 namespace brindle {
 namespace {
 
-constexpr std::uint8_t kCodePad = 0;
-constexpr std::uint8_t kCodeEnd = 252;
-constexpr std::uint8_t kCodeLiteral = 253;
-constexpr std::uint8_t kCodeSpaces = 254;
-constexpr std::uint8_t kCodeSysmis = 255;
 // A command group and the most literals it can announce.
 constexpr std::ptrdiff_t kGroupMax = 8 + 8 * 8;
 constexpr std::size_t kInflateBlock = std::size_t(4) << 20;
@@ -40,13 +36,6 @@ inline std::uint64_t BytesEqual(std::uint64_t x, std::uint8_t b) {
 // bit 0 of their bytes are summed into the top byte by one multiplication
 // (no popcount instruction needed on baseline x86-64).
 inline unsigned MarkCount(std::uint64_t marks) { return unsigned(((marks >> 7) * kOnes) >> 56); }
-
-void StoreDouble(std::uint8_t* dst, double value, bool swap) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, 8);
-  if (swap) bits = byteSwap64(bits);
-  std::memcpy(dst, &bits, 8);
-}
 
 }  // namespace
 
@@ -126,10 +115,7 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
   m_next = 0;
   m_gap = m_visit.front().element;
 
-  std::memset(m_patterns, 0, sizeof m_patterns);
-  for (int code = 1; code <= 251; ++code) StoreDouble(m_patterns[code], double(code) - layout.bias, m_swap);
-  std::memset(m_patterns[kCodeSpaces], ' ', 8);
-  StoreDouble(m_patterns[kCodeSysmis], -DBL_MAX, m_swap);
+  FillBytecodePatterns(m_patterns, layout.bias, m_swap);
 
   BlockFile& f = reader.file();
   m_regionEnd = f.size();
