@@ -159,6 +159,20 @@ class TForm1 : public QMainWindow, public DataFileState {
   void CloseItemClick();
   // Fills the variables table from the open file and shows the first variable.
   void GetVarInfo();
+  // The file properties report (InfoBtn, "File &Properties", Ctrl+I).
+  void ShowFileInfo();
+  // The document window with the file's document lines (ShowDocBtn, Ctrl+D).
+  void ShowDocBtnClick();
+
+  // --- Find and filter (variables/ui/) --------------------------------
+  // Puts the focus in the find box that was used last (LastFindBox).
+  void FocusLastFindBox();
+
+  // --- Open in the associated application (launch/ui/) ---------------
+  // "Open File in &SPSS" (F10, OpeninSpssBtn): asks the desktop to open the file.
+  void OpenFileinSPSS1Click();
+  // Ctrl+N in the variables grid: starts the registered open command on the file.
+  void OpenWithRegisteredCommand();
 
   // --- Variables grid (variables/ui/) ---------------------------------
   void VarMemDataAfterScroll();

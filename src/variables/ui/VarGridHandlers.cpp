@@ -92,10 +92,16 @@ void TForm1::VarGridKeyDown(QKeyEvent* event) {
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
     case Qt::Key_F2:
-      (LastFindBox == 1 ? Edit1 : Edit2)->setFocus();
+      FocusLastFindBox();
       break;
     case Qt::Key_F:
-      if (ctrl) (LastFindBox == 1 ? Edit1 : Edit2)->setFocus();
+      if (ctrl) FocusLastFindBox();
+      break;
+    case Qt::Key_D:
+      if (ctrl && HasDocument) ShowDocBtnClick();
+      break;
+    case Qt::Key_N:
+      if (ctrl) OpenWithRegisteredCommand();
       break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
