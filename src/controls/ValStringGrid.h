@@ -14,7 +14,9 @@
 #include <QTableView>
 
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 class QKeyEvent;
 
@@ -60,6 +62,10 @@ class TValStringGrid : public QTableView {
   // column is shared with the grid, not copied.
   void LoadColumnFromList(int col);
   void LoadColumnsFromLists();
+  // Shows the data rows in another order without touching the lists: grid
+  // row k + 1 gets entry order[k] + 1 of every list. Each column is loaded
+  // whole, so millions of rows cost one pass per column.
+  void ShowRowsInOrder(const std::vector<std::int32_t>& order);
 
   // Column 1 takes the room of both saved widths and column 0 gets width 0.
   void HideLabelColumn();
@@ -102,8 +108,10 @@ class TValStringGrid : public QTableView {
   // the handler ignores the event (event->ignore()), which consumes the key.
   std::function<void(QKeyEvent*)> OnKeyDown;
   // Asked for every cell drawn, title row included, with the default colours
-  // and alignment already filled in.
-  std::function<void(int col, int row, QColor& background, QColor& text, Qt::Alignment& align)>
+  // and alignment already filled in. The text is drawn 2 pixels inside the
+  // cell's left, right and (for top alignment) top edges.
+  std::function<void(int col, int row, bool selected, QColor& background, QColor& text,
+                     Qt::Alignment& align)>
       OnDrawCell;
 
   // Typing letters does not jump to a matching cell.
