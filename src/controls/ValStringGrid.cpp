@@ -183,11 +183,13 @@ void TValStringGrid::ShowRowsInOrder(const std::vector<std::int32_t>& order) {
 }
 
 void TValStringGrid::HideLabelColumn() {
+  m_labelColumnHidden = true;
   SetColWidth(1, SavedLabelWidth + SavedValueWidth);
   SetColWidth(0, 0);
 }
 
 void TValStringGrid::RestoreLabelColumn() {
+  m_labelColumnHidden = false;
   SetColWidth(0, SavedLabelWidth);
   SetColWidth(1, SavedValueWidth);
 }

@@ -71,6 +71,8 @@ class TValStringGrid : public QTableView {
   void HideLabelColumn();
   // Columns 0 and 1 get their saved widths back.
   void RestoreLabelColumn();
+  // Between HideLabelColumn and the next RestoreLabelColumn.
+  bool LabelColumnHidden() const { return m_labelColumnHidden; }
   int SavedLabelWidth = 0;
   int SavedValueWidth = 0;
 
@@ -134,6 +136,7 @@ class TValStringGrid : public QTableView {
   ValueGridModel* m_cells = nullptr;
   HintWindow* m_hint = nullptr;
   bool m_cellHints = false;
+  bool m_labelColumnHidden = false;
 };
 
 }  // namespace brindle
