@@ -17,6 +17,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "datafile/DataFileState.h"
 #include "format/NumberText.h"
@@ -269,6 +270,11 @@ class TForm1 : public QMainWindow, public DataFileState {
   void attachValuesWidthHandler(bool attach);
   // Creates PopupMenu2 and attaches the values grid's and the memo's handlers.
   void connectValuesGridHandlers();
+  // Writes m_statisticsLines into Memo1, three label/value pairs a line when
+  // they fit its width, two otherwise, with tab stops that line them up.
+  void layoutStatistics();
+  // Widens the "Freq" column to its widest count.
+  void fitCountColumn();
   // Title of a values grid column.
   static QString valueTitle(int col);
   // Empties the values grid's rows and lists and lists the titles again.
@@ -292,6 +298,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   CaseWeighting m_weighting;
   // The window was asked to close while a pass read the file.
   bool m_closeAfterPass = false;
+  // The statistics of the last numeric table, three lines as counted.
+  std::vector<std::string> m_statisticsLines;
 };
 
 }  // namespace brindle

@@ -7,9 +7,13 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QTextDocumentFragment>
 
+#include <algorithm>
 #include <functional>
 #include <string_view>
 #include <utility>
@@ -20,6 +24,7 @@
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
 #include "values/RowOrder.h"
+#include "values/SummaryStatistics.h"
 #include "variables/VarRecord.h"
 
 namespace brindle {
@@ -45,6 +50,23 @@ class KeyDownFilter : public QObject {
  private:
   std::function<void(QKeyEvent*)> m_handler;
 };
+
+class ResizeFilter : public QObject {
+ public:
+  ResizeFilter(QObject* parent, std::function<void()> handler)
+      : QObject(parent), m_handler(std::move(handler)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Resize) m_handler();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> m_handler;
+};
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
 
 std::u16string_view View(const QString& s) {
   return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
@@ -74,6 +96,69 @@ void TForm1::connectValuesGridHandlers() {
     StringGrid1DrawCell(col, row, selected, background, text, align);
   };
   Memo1->installEventFilter(new KeyDownFilter(Memo1, [this](QKeyEvent* e) { Memo1KeyDown(e); }));
+  Memo1->installEventFilter(new ResizeFilter(Memo1, [this] { layoutStatistics(); }));
+}
+
+// --- Statistics box and count column -----------------------------------------
+
+void TForm1::layoutStatistics() {
+  if (m_statisticsLines.empty()) return;
+  const QFontMetrics metrics = Memo1->fontMetrics();
+  const int gap = metrics.horizontalAdvance(QStringLiteral("   "));
+  const int room = Memo1->viewport()->width() -
+                   2 * static_cast<int>(Memo1->document()->documentMargin());
+  std::vector<std::string> lines;
+  QList<qreal> stops;
+  for (int pairs = 3; pairs >= 2; --pairs) {
+    lines = StatisticsLines(m_statisticsLines, pairs);
+    // The widest text of every field position, labels and values alike.
+    std::vector<int> widths;
+    for (const std::string& line : lines) {
+      const QStringList fields = Text(line).split(QLatin1Char('\t'));
+      if (widths.size() < static_cast<std::size_t>(fields.size())) widths.resize(fields.size());
+      for (qsizetype i = 0; i < fields.size(); ++i)
+        widths[i] = std::max(widths[i], metrics.horizontalAdvance(fields.at(i)));
+    }
+    stops.clear();
+    int x = 0;
+    for (const int w : widths) {
+      x += w + gap;
+      stops << x;
+    }
+    if (x - gap <= room) break;
+  }
+  // Still too wide: the horizontal scroll bar takes a line's room.
+  const int scrollBar = stops.isEmpty() || stops.constLast() - gap <= room
+                            ? 0
+                            : Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo1);
+  QTextOption option = Memo1->document()->defaultTextOption();
+  option.setTabArray(stops);
+  Memo1->document()->setDefaultTextOption(option);
+  QStringList text;
+  for (const std::string& line : lines) text << Text(line);
+  if (Memo1->toPlainText() != text.join(QLatin1Char('\n'))) Memo1->setPlainText(text.join(QLatin1Char('\n')));
+  const int height = static_cast<int>(lines.size()) * metrics.lineSpacing() + 2 * Memo1->frameWidth() +
+                     2 * static_cast<int>(Memo1->document()->documentMargin()) + 2 + scrollBar;
+  if (Memo1->height() != height) Memo1->setFixedHeight(height);
+}
+
+void TForm1::fitCountColumn() {
+  // Counts of one length differ little in width: measure the longest texts
+  // only, not every row of a table that may hold millions.
+  const QStringList& counts = StringGrid1->ColumnLists[2];
+  qsizetype longest = 0;
+  for (qsizetype i = 1; i < counts.size(); ++i) longest = std::max(longest, counts.at(i).size());
+  const QFontMetrics metrics = StringGrid1->fontMetrics();
+  int widest = 0;
+  int measured = 0;
+  for (qsizetype i = 1; i < counts.size() && measured < 64; ++i) {
+    if (counts.at(i).size() != longest) continue;
+    widest = std::max(widest, metrics.horizontalAdvance(counts.at(i)));
+    ++measured;
+  }
+  // The text sits 2 pixels inside each edge, beside the grid line.
+  const int needed = widest + 2 * 2 + 1;
+  if (widest > 0 && needed > StringGrid1->ColWidth(2)) StringGrid1->SetColWidth(2, needed);
 }
 
 // --- Sorting ----------------------------------------------------------------
