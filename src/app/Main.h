@@ -273,8 +273,9 @@ class TForm1 : public QMainWindow, public DataFileState {
   // Writes m_statisticsLines into Memo1, three label/value pairs a line when
   // they fit its width, two otherwise, with tab stops that line them up.
   void layoutStatistics();
-  // Widens the "Freq" column to its widest count.
-  void fitCountColumn();
+  // Widens the "Freq" column, and the "Value" column of a numeric variable,
+  // to their widest texts.
+  void fitNumberColumns();
   // Title of a values grid column.
   static QString valueTitle(int col);
   // Empties the values grid's rows and lists and lists the titles again.

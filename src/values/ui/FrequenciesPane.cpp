@@ -136,7 +136,7 @@ void TForm1::showFrequencyResult(const FrequencyResult& result) {
     StringGrid1->HideLabelColumn();
   else
     StringGrid1->RestoreLabelColumn();
-  fitCountColumn();
+  fitNumberColumns();
   attachValuesWidthHandler(true);
   StringGrid1ColumnWidthChanged();
 }

@@ -96,7 +96,8 @@ void TForm1::connectValuesGridHandlers() {
     StringGrid1DrawCell(col, row, selected, background, text, align);
   };
   Memo1->installEventFilter(new KeyDownFilter(Memo1, [this](QKeyEvent* e) { Memo1KeyDown(e); }));
-  Memo1->installEventFilter(new ResizeFilter(Memo1, [this] { layoutStatistics(); }));
+  // The viewport, not the box: its width is the room the lines have.
+  Memo1->viewport()->installEventFilter(new ResizeFilter(Memo1, [this] { layoutStatistics(); }));
 }
 
 // --- Statistics box and count column -----------------------------------------
@@ -142,23 +143,35 @@ void TForm1::layoutStatistics() {
   if (Memo1->height() != height) Memo1->setFixedHeight(height);
 }
 
-void TForm1::fitCountColumn() {
-  // Counts of one length differ little in width: measure the longest texts
-  // only, not every row of a table that may hold millions.
-  const QStringList& counts = StringGrid1->ColumnLists[2];
+namespace {
+
+// Widens a column to its widest text, never narrows it. Texts of one length
+// differ little in width: only the longest are measured, not every row of a
+// table that may hold millions.
+void FitColumn(TValStringGrid* grid, int col) {
+  const QStringList& texts = grid->ColumnLists[static_cast<std::size_t>(col)];
   qsizetype longest = 0;
-  for (qsizetype i = 1; i < counts.size(); ++i) longest = std::max(longest, counts.at(i).size());
-  const QFontMetrics metrics = StringGrid1->fontMetrics();
+  for (qsizetype i = 1; i < texts.size(); ++i) longest = std::max(longest, texts.at(i).size());
+  const QFontMetrics metrics = grid->fontMetrics();
   int widest = 0;
   int measured = 0;
-  for (qsizetype i = 1; i < counts.size() && measured < 64; ++i) {
-    if (counts.at(i).size() != longest) continue;
-    widest = std::max(widest, metrics.horizontalAdvance(counts.at(i)));
+  for (qsizetype i = 1; i < texts.size() && measured < 64; ++i) {
+    if (texts.at(i).size() != longest) continue;
+    widest = std::max(widest, metrics.horizontalAdvance(texts.at(i)));
     ++measured;
   }
   // The text sits 2 pixels inside each edge, beside the grid line.
   const int needed = widest + 2 * 2 + 1;
-  if (widest > 0 && needed > StringGrid1->ColWidth(2)) StringGrid1->SetColWidth(2, needed);
+  if (widest > 0 && needed > grid->ColWidth(col)) grid->SetColWidth(col, needed);
+}
+
+}  // namespace
+
+void TForm1::fitNumberColumns() {
+  FitColumn(StringGrid1, 2);
+  // Right-aligned values lose their leading digits when cut.
+  const VarRecord* rec = VarMemData.Current();
+  if (rec && rec->VarType == 0 && !StringGrid1->LabelColumnHidden()) FitColumn(StringGrid1, 1);
 }
 
 // --- Sorting ----------------------------------------------------------------

@@ -7,6 +7,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTextDocument>
 #include <QTest>
 
 #include "app/Main.h"
@@ -61,7 +65,8 @@ class ValuesGridHandlersTest : public QObject {
   void copyAndSelectAll();
   void keysAndPopupMenu();
   void drawing();
-  void statisticsBoxKeys();
+  void numberColumnsFitTheirTexts();
+  void statisticsBoxShowsEveryFigure();
   void labelColumnComesBackAfterALongString();
 
  private:
@@ -245,14 +250,53 @@ void ValuesGridHandlersTest::drawing() {
   QCOMPARE(align & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
 }
 
-void ValuesGridHandlersTest::statisticsBoxKeys() {
+void ValuesGridHandlersTest::numberColumnsFitTheirTexts() {
   TForm1& f = form();
-  QVERIFY(f.Memo1->isVisible());
-  f.Memo1->setFocus();
-  QTest::keyClick(f.Memo1, Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClick(f.Memo1, Qt::Key_C, Qt::ControlModifier);
-  QCOMPARE(m_w->ui.clipboard, f.Memo1->toPlainText());
-  QVERIFY(m_w->ui.clipboard.startsWith("valid\t30\t"));
+  TValStringGrid* g = grid();
+  g->SetColWidth(1, 8);
+  g->SetColWidth(2, 8);
+  f.ToggleDisplayLabels();
+  f.ToggleDisplayLabels();
+  const QFontMetrics metrics = g->fontMetrics();
+  QVERIFY(g->ColWidth(2) >= metrics.horizontalAdvance("10") + 4);
+  QVERIFY(g->ColWidth(1) >= metrics.horizontalAdvance("  4") + 4);
+  int sum = 0;
+  for (int c = 0; c < 5; ++c) sum += g->ColWidth(c);
+  QCOMPARE(sum, g->viewport()->width());
+}
+
+void ValuesGridHandlersTest::statisticsBoxShowsEveryFigure() {
+  TForm1& f = form();
+  QPlainTextEdit* memo = f.Memo1;
+  QVERIFY(memo->isVisible());
+  const QString counted = memo->toPlainText();
+  auto allInView = [memo] {
+    QApplication::processEvents();
+    const int lines = memo->document()->blockCount();
+    return memo->horizontalScrollBar()->maximum() == 0 &&
+           lines * memo->fontMetrics().lineSpacing() <= memo->viewport()->height();
+  };
+  QVERIFY(allInView());
+  QCOMPARE(memo->document()->blockCount(), 3);
+  // A pane as wide as the five design columns shows all; narrower still,
+  // two pairs a line.
+  f.Splitter1->setSizes({f.Splitter1->width() - 368, 365});
+  QVERIFY(allInView());
+  f.Splitter1->setSizes({f.Splitter1->width() - 233, 230});
+  QVERIFY(allInView());
+  QCOMPARE(memo->document()->blockCount(), 5);
+  // Ctrl+A and Ctrl+C copy what the box shows.
+  memo->setFocus();
+  QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(m_w->ui.clipboard, memo->toPlainText());
+  QVERIFY(m_w->ui.clipboard.startsWith("valid\t30\tminimum\t"));
+  auto fields = [](const QString& text) {
+    QStringList all = text.split(QRegularExpression("[\t\n]"));
+    all.sort();
+    return all;
+  };
+  QCOMPARE(fields(m_w->ui.clipboard), fields(counted));
 }
 
 void ValuesGridHandlersTest::labelColumnComesBackAfterALongString() {
