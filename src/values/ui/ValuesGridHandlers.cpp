@@ -97,7 +97,10 @@ void TForm1::connectValuesGridHandlers() {
   };
   Memo1->installEventFilter(new KeyDownFilter(Memo1, [this](QKeyEvent* e) { Memo1KeyDown(e); }));
   // The viewport, not the box: its width is the room the lines have.
-  Memo1->viewport()->installEventFilter(new ResizeFilter(Memo1, [this] { layoutStatistics(); }));
+  // An emptied box (a cancelled pass, a closed file) stays empty.
+  Memo1->viewport()->installEventFilter(new ResizeFilter(Memo1, [this] {
+    if (!Memo1->document()->isEmpty()) layoutStatistics();
+  }));
 }
 
 // --- Statistics box and count column -----------------------------------------
