@@ -98,6 +98,7 @@ TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
   createPanes();
   createStatusBar();
   connectHandlers();
+  connectFileInfoHandlers();
   EnableFileCommands(false);
   FormCreate();
 }
@@ -533,7 +534,7 @@ void TForm1::FormClose() {
   // A running frequency pass still reads the file; it is closed with the
   // program once the pass is over.
   if (Counting) return;
-  if (FileHandle != -1) {
+  if (FileHandle != -1 && !FileReleased) {
     spssCloseRead(FileHandle);
     FileHandle = -1;
   }
@@ -542,7 +543,7 @@ void TForm1::FormClose() {
 
 void TForm1::FormDestroy() {
   // A window torn down without being closed still lets go of its file.
-  if (FileHandle != -1) {
+  if (FileHandle != -1 && !FileReleased) {
     spssCloseRead(FileHandle);
     FileHandle = -1;
   }

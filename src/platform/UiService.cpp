@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -12,6 +14,62 @@ namespace brindle {
 namespace {
 
 QWidget* DialogParent() { return QApplication::activeWindow(); }
+
+// A message box lays its text out as written and does not expand tabs. Lines
+// of the form "label\tvalue" become the two columns of a table, so the values
+// line up whatever the font; other lines span both columns.
+QString TabbedTextAsTable(const QString& text) {
+  QString html = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"0\">");
+  for (const QString& line : text.split(QLatin1Char('\n'))) {
+    const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+    if (tab < 0) {
+      html += QStringLiteral("<tr><td colspan=\"2\">") + line.toHtmlEscaped() +
+              QStringLiteral("</td></tr>");
+    } else {
+      html += QStringLiteral("<tr><td>") + line.left(tab).toHtmlEscaped() +
+              QStringLiteral("</td><td style=\"padding-left:12px\">") +
+              line.mid(tab + 1).toHtmlEscaped() + QStringLiteral("</td></tr>");
+    }
+  }
+  return html + QStringLiteral("</table>");
+}
+
+// A plain message box whose text the user can select, and whose Ctrl+C with
+// nothing selected copies the text as it was given (tabs and all).
+class PlainMessageBox : public QMessageBox {
+ public:
+  PlainMessageBox(const QString& text, QWidget* parent)
+      : QMessageBox(QMessageBox::NoIcon, QApplication::applicationDisplayName(), QString(),
+                    QMessageBox::NoButton, parent),
+        m_text(text) {
+    if (text.contains(QLatin1Char('\t'))) {
+      setTextFormat(Qt::RichText);
+      setText(TabbedTextAsTable(text));
+    } else {
+      setTextFormat(Qt::PlainText);
+      setText(text);
+    }
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event == QKeySequence::Copy) {
+      if (QLabel* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+          label && label->hasSelectedText()) {
+        QGuiApplication::clipboard()->setText(label->selectedText());
+      } else {
+        QGuiApplication::clipboard()->setText(m_text);
+      }
+      return;
+    }
+    QMessageBox::keyPressEvent(event);
+  }
+
+ private:
+  QString m_text;
+};
 
 QMessageBox::Icon ToQt(MessageIcon icon) {
   switch (icon) {
@@ -26,9 +84,7 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 }  // namespace
 
 void QtUiService::ShowMessage(const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
-                  QMessageBox::NoButton, DialogParent());
-  box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  PlainMessageBox box(text, DialogParent());
   box.exec();
 }
 
