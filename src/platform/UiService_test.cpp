@@ -71,13 +71,19 @@ class UiServiceTest : public QObject {
     QString shown;
     Qt::TextInteractionFlags flags;
     QString caption;
+    QString copied;
     QTimer::singleShot(0, [&] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       QVERIFY(box != nullptr);
       caption = box->windowTitle();
       shown = box->text();
-      flags = box->findChild<QLabel*>("qt_msgbox_label")->textInteractionFlags();
+      QLabel* label = box->findChild<QLabel*>("qt_msgbox_label");
+      flags = label->textInteractionFlags();
       QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+      copied = QApplication::clipboard()->text();
+      // A selection keeps the tabs between the columns.
+      label->setSelection(0, label->text().size());
+      QTest::keyClick(label, Qt::Key_C, Qt::ControlModifier);
       box->accept();
     });
     brindle::QtUiService().ShowMessage(text);
@@ -85,7 +91,8 @@ class UiServiceTest : public QObject {
     QVERIFY(flags.testFlag(Qt::TextSelectableByMouse));
     QVERIFY(shown.contains("<tr><td>variables</td><td style=\"padding-left:12px\">7</td></tr>"));
     QVERIFY(shown.contains("<td colspan=\"2\">no weight variable defined</td>"));
-    QCOMPARE(QApplication::clipboard()->text(), text);
+    QCOMPARE(copied, text);
+    QVERIFY(QApplication::clipboard()->text().contains("\nvariables\t7\ncases    \t2\nno weight"));
   }
 };
 
