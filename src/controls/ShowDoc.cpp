@@ -10,7 +10,10 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "platform/UiService.h"
 
@@ -20,13 +23,14 @@ namespace {
 
 constexpr int kDesignWidth = 555;
 constexpr int kDesignHeight = 375;
+constexpr int kLineWidth = 80;
+constexpr int kItemMargins = 8;
 
 }  // namespace
 
 TShowDocFrm::TShowDocFrm(UiService& ui, QWidget* owner)
     : QWidget(owner, Qt::Window), m_ui(ui) {
   setObjectName(QStringLiteral("ShowDocFrm"));
-  resize(kDesignWidth, kDesignHeight);
 
   ListBox1 = new QListWidget(this);
   ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -37,6 +41,11 @@ TShowDocFrm::TShowDocFrm(UiService& ui, QWidget* owner)
   ListBox1->setUniformItemSizes(true);
   ListBox1->installEventFilter(this);
   ListBox1->viewport()->installEventFilter(this);
+  // Wide enough for a whole card beside the vertical scroll bar.
+  const int cardWidth = ListBox1->fontMetrics().horizontalAdvance(QString(kLineWidth, QLatin1Char('M'))) +
+                        2 * ListBox1->frameWidth() + kItemMargins +
+                        ListBox1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ListBox1);
+  resize(std::max(kDesignWidth, cardWidth), kDesignHeight);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
