@@ -35,6 +35,15 @@ SavFile WithDocument() {
   return f;
 }
 
+// A shown window with the file open and "Allow &write access" on.
+struct ReleasingWindow : ShownWindow {
+  std::unique_ptr<TempFile> file;
+  explicit ReleasingWindow(const SavFile& data) : file(WriteTemp(data)) {
+    Open(file->path());
+    form.ReleaseFileHandle->setChecked(true);
+  }
+};
+
 }  // namespace
 
 class FileInfoHandlersTest : public QObject {
@@ -185,11 +194,8 @@ void FileInfoHandlersTest::releaseFollowsTheApplication() {
 }
 
 void FileInfoHandlersTest::untouchedFileKeepsTheView() {
-  ShownWindow w;
+  ReleasingWindow w(SampleDictionary());
   TForm1& f = w.form;
-  auto file = WriteTemp(SampleDictionary());
-  w.Open(file->path());
-  f.ReleaseFileHandle->setChecked(true);
   f.SortVariables("VarName");
   f.Edit1->setText("s");
   f.Filter1->setChecked(true);
@@ -218,11 +224,9 @@ void FileInfoHandlersTest::changedFileIsOfferedForReload_data() {
 void FileInfoHandlersTest::changedFileIsOfferedForReload() {
   QFETCH(bool, yes);
   QFETCH(bool, sameStamp);
-  ShownWindow w;
+  ReleasingWindow w(SampleDictionary());
   TForm1& f = w.form;
-  auto file = WriteTemp(SampleDictionary());
-  w.Open(file->path());
-  f.ReleaseFileHandle->setChecked(true);
+  auto& file = w.file;
   f.VarMemData.SetRecNo(3);
   f.ApplicationEvents1Deactivate();
 
@@ -247,11 +251,9 @@ void FileInfoHandlersTest::changedFileIsOfferedForReload() {
 }
 
 void FileInfoHandlersTest::deletedFileIsClosed() {
-  ShownWindow w;
+  ReleasingWindow w(SampleDictionary());
   TForm1& f = w.form;
-  auto file = WriteTemp(SampleDictionary());
-  w.Open(file->path());
-  f.ReleaseFileHandle->setChecked(true);
+  auto& file = w.file;
   f.ApplicationEvents1Deactivate();
   std::filesystem::remove(file->path());
   f.ApplicationEvents1Activate();
@@ -265,11 +267,9 @@ void FileInfoHandlersTest::deletedFileIsClosed() {
 void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
   // A click can reach the window before the activation does: whatever reads
   // the file takes it back first, and a changed file is not read at all.
-  ShownWindow w;
+  ReleasingWindow w(WithDocument());
   TForm1& f = w.form;
-  auto file = WriteTemp(WithDocument());
-  w.Open(file->path());
-  f.ReleaseFileHandle->setChecked(true);
+  auto& file = w.file;
 
   f.ApplicationEvents1Deactivate();
   f.ShowFileInfo();
@@ -312,12 +312,9 @@ void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
 void FileInfoHandlersTest::openingAnotherFileWhileReleased() {
   // A file dropped on the window in the background: the released file's
   // handle number may be the new file's, which must stay open.
-  ShownWindow w;
+  ReleasingWindow w(ManyVariables(2));
   TForm1& f = w.form;
-  auto first = WriteTemp(ManyVariables(2));
   auto second = WriteTemp(SampleDictionary());
-  w.Open(first->path());
-  f.ReleaseFileHandle->setChecked(true);
   f.ApplicationEvents1Deactivate();
   w.Open(second->path());
   QVERIFY(!f.FileReleased);
