@@ -2,8 +2,8 @@
 // The records, their order and the cursor belong to VarMemData; the marks to
 // the grid.
 #include <QAction>
-#include <QKeyEvent>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 

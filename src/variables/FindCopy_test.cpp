@@ -1,3 +1,5 @@
+// Finding, filtering and the copy texts of the variables table.
+#include "variables/CopyVariables.h"
 #include "variables/FindFilter.h"
 
 #include <gtest/gtest.h>
@@ -8,15 +10,19 @@
 namespace brindle {
 namespace {
 
-VarRecord Rec(int id, std::string name, std::string label) {
+VarRecord Rec(int id, std::string name, std::string label, std::string missing = {},
+              std::string fmt = {}) {
   VarRecord r;
   r.RecId = id;
   r.VarName = std::move(name);
   r.VarLabel = std::move(label);
+  r.MissingValues = std::move(missing);
+  r.PrintFmt = std::move(fmt);
   return r;
 }
 
-// Views of six variables; a cursor-moved handler that counts its calls.
+// A table with a cursor-moved handler that counts its calls and a filter
+// predicate that looks for `filter`.
 struct Table {
   TdxMemData t;
   int scrolls = 0;
@@ -103,16 +109,6 @@ TEST(FindRecordTest, FewerThanTwoRecordsDoNothing) {
   EXPECT_FALSE(FindRecord(tab.t, FindTarget{kVarName, "only"}, FindCommand::First));
 }
 
-TEST(FindRecordTest, WalksTheFilteredView) {
-  Table tab(Survey());
-  tab.filter = FindTarget{kVarLabel, "income"};
-  SwitchFilter(tab.t, true);
-  ASSERT_EQ(tab.ViewIds(), (std::vector<int>{2, 3, 6}));
-  tab.t.SetRecNo(2);
-  EXPECT_TRUE(FindRecord(tab.t, FindTarget{kVarName, "q27"}, FindCommand::Previous));
-  EXPECT_EQ(tab.t.RecNo(), 1);
-}
-
 TEST(FilterSwitch, OnShowsMatchesOffKeepsTheRowNumber) {
   Table tab(Survey());
   tab.filter = FindTarget{kVarLabel, "INCOME"};
@@ -145,6 +141,39 @@ TEST(FilterSwitch, WholeTableWhenNothingNarrowsIt) {
   tab.filter = FindTarget{kVarName, "zzz"};
   SwitchFilter(tab.t, false);
   EXPECT_EQ(tab.t.RecordCount(), 6);
+}
+
+std::vector<VarRecord> Copied() {
+  return {Rec(1, "id", "Respondent", "", "F8"), Rec(2, "sex", "Sex", "9", "F1"),
+          Rec(3, "score", "", "", "F8.2"), Rec(4, "city", "City", "", "A8")};
+}
+
+TEST(CopyVariablesTest, LevelsOfMarksMadeBottomUp) {
+  struct Case { int level; const char* text; };
+  const Case cases[] = {
+      {kCopyNames, "id\r\nscore\r\ncity\r\n"},
+      {kCopyLabels, "id\tRespondent\r\nscore\t\r\ncity\tCity\r\n"},
+      {kCopyAll, "id\tRespondent\t\tF8\r\nscore\t\t\tF8.2\r\ncity\tCity\t\tA8\r\n"},
+  };
+  for (const auto& c : cases) {
+    Table tab(Copied());
+    tab.t.SetRecNo(2);
+    tab.scrolls = 0;
+    const std::vector<Bookmark> marks = {tab.t.BookmarkAt(3), tab.t.BookmarkAt(2), tab.t.BookmarkAt(0)};
+    EXPECT_EQ(CopyVariables(tab.t, marks, c.level), c.text) << c.level;
+    EXPECT_EQ(tab.t.RecNo(), 2);
+    EXPECT_EQ(tab.scrolls, 0);
+    EXPECT_TRUE(tab.t.AfterScroll());
+  }
+}
+
+TEST(CopyVariablesTest, WithoutMarksTheCurrentLineHasNoLineEnd) {
+  Table tab(Copied());
+  tab.t.SetRecNo(3);
+  EXPECT_EQ(CopyVariables(tab.t, {}, kCopyAll), "score\t\t\tF8.2");
+  EXPECT_EQ(CopyVariables(tab.t, {tab.t.BookmarkAt(1)}, kCopyNames), "sex\r\n");
+  tab.t.Close();
+  EXPECT_EQ(CopyVariables(tab.t, {}, kCopyAll), "");
 }
 
 }  // namespace
