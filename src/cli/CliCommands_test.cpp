@@ -85,6 +85,22 @@ TEST(Cli, LabelsUseRegionalSeparators) {
   EXPECT_EQ(RunCommand({"labels", file.path(), "age"}, {",", "."}).out, "Refused\t  99,00\nYoung\t  18,50\n");
 }
 
+// Tabs, carriage returns, line feeds and backslashes inside a field are
+// escaped, so every row keeps its fields.
+TEST(Cli, FieldsEscapeTabsLineBreaksAndBackslashes) {
+  SavFile f;
+  auto s = Variable::string("s", 8, "a\tb\\c");
+  s.stringLabels = {{"x\ty", "two\nlines\r"}};
+  f.variables = {s};
+  f.cases = {{std::string("x\ty")}, {std::string("p\\q")}};
+  TempFile file(testing::writeSav(f));
+  EXPECT_EQ(RunCommand({"vars", file.path()}).out, "s\ta\\tb\\\\c\t\tA8\n");
+  EXPECT_EQ(RunCommand({"labels", file.path(), "s"}).out, "two\\nlines\\r\tx\\ty     \n");
+  EXPECT_EQ(RunCommand({"freq", file.path(), "s"}).out,
+            "\tp\\\\q\t1\t50.0\t50.0\n"
+            "two\\nlines\\r\tx\\ty\t1\t50.0\t50.0\n");
+}
+
 TEST(Cli, InfoAndDoc) {
   TempFile file(testing::writeSav(Survey()));
   const auto info = RunCommand({"info", file.path()});
