@@ -97,6 +97,7 @@ TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
   createFindPanel();
   createPanes();
   createStatusBar();
+  createPopupMenu1();
   connectHandlers();
   connectFileInfoHandlers();
   EnableFileCommands(false);
@@ -412,6 +413,7 @@ void TForm1::connectHandlers() {
                                      QColor& background, QColor& text) {
     VarGridDrawColumnCell(rec, col, selected, marked, background, text);
   };
+  connectFindHandlers();
   attachValuesWidthHandler(true);
   // A scroll bar that comes or goes changes the room the columns share.
   VarGrid->viewport()->installEventFilter(this);

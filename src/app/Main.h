@@ -188,6 +188,33 @@ class TForm1 : public QMainWindow, public DataFileState {
   // --- Find and filter (variables/ui/) --------------------------------
   // Puts the focus in the find box that was used last (LastFindBox).
   void FocusLastFindBox();
+  // Moves the variables grid to the next variable, in a direction, whose name
+  // (Edit1's text) or label (Edit2's) holds the text; reports "not found" in
+  // a message box. Returns whether a variable was found.
+  bool FindVariable(bool forward, bool fromEnd);
+  // The four find buttons: tag 1 first, 2 previous, 3 next, 4 last.
+  void RepFindBtn1Click(QAction* sender);
+  // Keys of both find boxes; true when the key was a find command.
+  bool Edit1KeyDown(QLineEdit* box, QKeyEvent* event);
+  // A find box was entered: the other one is emptied.
+  void Edit2Enter(QLineEdit* box);
+  // Switches the filter to Filter1's check mark.
+  void Filter1Click();
+  // The variables table's filter predicate.
+  void VarMemDataFilterRecord(bool& accept);
+
+  // --- Variable selection and copy (variables/ui/) --------------------
+  QMenu* PopupMenu1 = nullptr;
+  QMenu* CopySelected1 = nullptr;
+  QAction* Variables1 = nullptr;
+  QAction* VariablesLabels1 = nullptr;
+  QAction* All1 = nullptr;
+  QAction* SelectAllVariables = nullptr;
+  // Copies the marked variables, or the current one, at the sender's tag's
+  // level (a menu item's; 2 for any other sender).
+  void PopupCopyClick(QObject* sender);
+  // Marks every variable of the view; earlier marks stay.
+  void SelectAllVariablesClick();
 
   // --- Open in the associated application (launch/ui/) ---------------
   // "Open File in &SPSS" (F10, OpeninSpssBtn): asks the desktop to open the file.
@@ -255,6 +282,9 @@ class TForm1 : public QMainWindow, public DataFileState {
   void createMenus();
   void createToolBar();
   void createFindPanel();
+  void connectFindHandlers();
+  void createPopupMenu1();
+  bool findVariable(bool forward, bool fromEnd, bool refresh);
   void createPanes();
   void createStatusBar();
   void connectHandlers();
