@@ -198,7 +198,8 @@ void FileInfoHandlersTest::untouchedFileKeepsTheView() {
   TForm1& f = w.form;
   f.SortVariables("VarName");
   f.Edit1->setText("s");
-  f.Filter1->setChecked(true);
+  f.Filter1->click();
+  QCOMPARE(w.GridNames(), QStringList({"score", "sex"}));
   f.VarMemData.SetRecNo(2);
   const QStringList names = w.GridNames();
   const QString label = f.StringGrid1->Cell(0, 1);
@@ -280,6 +281,21 @@ void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
   w.ClickRow(1);
   QVERIFY(!f.FileReleased);
   QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+
+  // Sort, find and filter end in a move of the cursor, and so in a read.
+  f.ApplicationEvents1Deactivate();
+  f.SortVariables("VarName");
+  QVERIFY(!f.FileReleased);
+  f.Edit1->setText("sex");
+  f.ApplicationEvents1Deactivate();
+  f.repfindbtn1->trigger();
+  QVERIFY(!f.FileReleased);
+  f.ApplicationEvents1Deactivate();
+  f.Filter1->click();
+  QVERIFY(!f.FileReleased);
+  QCOMPARE(w.GridNames(), QStringList({"sex"}));
+  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+  f.Filter1->click();
 
   f.ApplicationEvents1Deactivate();
   f.ShowFrequencies();
