@@ -99,6 +99,7 @@ TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
   createStatusBar();
   createPopupMenu1();
   connectHandlers();
+  connectFileInfoHandlers();
   EnableFileCommands(false);
   FormCreate();
 }
@@ -535,7 +536,7 @@ void TForm1::FormClose() {
   // A running frequency pass still reads the file; it is closed with the
   // program once the pass is over.
   if (Counting) return;
-  if (FileHandle != -1) {
+  if (FileHandle != -1 && !FileReleased) {
     spssCloseRead(FileHandle);
     FileHandle = -1;
   }
@@ -544,7 +545,7 @@ void TForm1::FormClose() {
 
 void TForm1::FormDestroy() {
   // A window torn down without being closed still lets go of its file.
-  if (FileHandle != -1) {
+  if (FileHandle != -1 && !FileReleased) {
     spssCloseRead(FileHandle);
     FileHandle = -1;
   }

@@ -5,7 +5,8 @@
 //
 // The handlers live beside the subsystem they serve:
 //   app/            frame, lifecycle, enabling, dropped files
-//   datafile/ui/    open, close, dictionary loading
+//   datafile/ui/    open, close, dictionary loading, file properties,
+//                   document window, write-access release
 //   variables/ui/   the variables grid and its table
 //   values/ui/      the values pane
 #pragma once
@@ -41,6 +42,7 @@ class QWidget;
 namespace brindle {
 
 class TBxDBGrid;
+class TShowDocFrm;
 class TValStringGrid;
 class UiService;
 struct VarRecord;
@@ -101,6 +103,9 @@ class TForm1 : public QMainWindow, public DataFileState {
   QAction* FrequenciesShown = nullptr;
   QAction* Saveoptions = nullptr;
   QAction* RestoreDefaultOptions = nullptr;
+
+  // The document window; lives as long as this window.
+  TShowDocFrm* ShowDocFrm = nullptr;
 
   // The variables table; the variables grid shows its view.
   TdxMemData VarMemData;
@@ -163,6 +168,22 @@ class TForm1 : public QMainWindow, public DataFileState {
   void ShowFileInfo();
   // The document window with the file's document lines (ShowDocBtn, Ctrl+D).
   void ShowDocBtnClick();
+
+  // --- Write-access release (datafile/ui/) ----------------------------
+  // "Allow &write access": toggles the check mark.
+  void Releasefilehandle1Click();
+  // The application lost the foreground: with the option on, lets go of the
+  // open file (not while a frequency pass reads it).
+  void ApplicationEvents1Deactivate();
+  // The application is in the foreground again: takes a released file back;
+  // a file that changed meanwhile is offered for reloading, a file that is
+  // gone is reported and closed.
+  void ApplicationEvents1Activate();
+  // Whether the open file may be read through FileHandle now. A released
+  // file is taken back first; one that changed or went meanwhile may not be
+  // read: it is offered for reloading (or reported and closed) from the event
+  // loop, and false returned. True when no file is open.
+  bool HoldFile();
 
   // --- Find and filter (variables/ui/) --------------------------------
   // Puts the focus in the find box that was used last (LastFindBox).
@@ -267,6 +288,12 @@ class TForm1 : public QMainWindow, public DataFileState {
   void createPanes();
   void createStatusBar();
   void connectHandlers();
+  // Creates the document window and connects the file properties, document
+  // and release commands and the application's activation.
+  void connectFileInfoHandlers();
+  // After a released file was found changed or gone on its way back: the
+  // question and reload, or the message and close.
+  void settleStaleFile();
   bool readSettings();
   void saveWindowPlacement();
   void setApplicationTitle(const QString& title);
