@@ -97,7 +97,9 @@ TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
   createFindPanel();
   createPanes();
   createStatusBar();
+  createPopupMenu1();
   connectHandlers();
+  connectFileInfoHandlers();
   EnableFileCommands(false);
   FormCreate();
 }
@@ -411,6 +413,7 @@ void TForm1::connectHandlers() {
                                      QColor& background, QColor& text) {
     VarGridDrawColumnCell(rec, col, selected, marked, background, text);
   };
+  connectFindHandlers();
   attachValuesWidthHandler(true);
   connectValuesGridHandlers();
   // A scroll bar that comes or goes changes the room the columns share.
@@ -534,7 +537,7 @@ void TForm1::FormClose() {
   // A running frequency pass still reads the file; it is closed with the
   // program once the pass is over.
   if (Counting) return;
-  if (FileHandle != -1) {
+  if (FileHandle != -1 && !FileReleased) {
     spssCloseRead(FileHandle);
     FileHandle = -1;
   }
@@ -543,7 +546,7 @@ void TForm1::FormClose() {
 
 void TForm1::FormDestroy() {
   // A window torn down without being closed still lets go of its file.
-  if (FileHandle != -1) {
+  if (FileHandle != -1 && !FileReleased) {
     spssCloseRead(FileHandle);
     FileHandle = -1;
   }

@@ -5,7 +5,8 @@
 //
 // The handlers live beside the subsystem they serve:
 //   app/            frame, lifecycle, enabling, dropped files
-//   datafile/ui/    open, close, dictionary loading
+//   datafile/ui/    open, close, dictionary loading, file properties,
+//                   document window, write-access release
 //   variables/ui/   the variables grid and its table
 //   values/ui/      the values pane
 #pragma once
@@ -42,6 +43,7 @@ class QWidget;
 namespace brindle {
 
 class TBxDBGrid;
+class TShowDocFrm;
 class TValStringGrid;
 class UiService;
 struct VarRecord;
@@ -108,6 +110,9 @@ class TForm1 : public QMainWindow, public DataFileState {
   QAction* Copy1 = nullptr;
   QAction* SelectAllValues = nullptr;
 
+  // The document window; lives as long as this window.
+  TShowDocFrm* ShowDocFrm = nullptr;
+
   // The variables table; the variables grid shows its view.
   TdxMemData VarMemData;
 
@@ -170,9 +175,52 @@ class TForm1 : public QMainWindow, public DataFileState {
   // The document window with the file's document lines (ShowDocBtn, Ctrl+D).
   void ShowDocBtnClick();
 
+  // --- Write-access release (datafile/ui/) ----------------------------
+  // "Allow &write access": toggles the check mark.
+  void Releasefilehandle1Click();
+  // The application lost the foreground: with the option on, lets go of the
+  // open file (not while a frequency pass reads it).
+  void ApplicationEvents1Deactivate();
+  // The application is in the foreground again: takes a released file back;
+  // a file that changed meanwhile is offered for reloading, a file that is
+  // gone is reported and closed.
+  void ApplicationEvents1Activate();
+  // Whether the open file may be read through FileHandle now. A released
+  // file is taken back first; one that changed or went meanwhile may not be
+  // read: it is offered for reloading (or reported and closed) from the event
+  // loop, and false returned. True when no file is open.
+  bool HoldFile();
+
   // --- Find and filter (variables/ui/) --------------------------------
   // Puts the focus in the find box that was used last (LastFindBox).
   void FocusLastFindBox();
+  // Moves the variables grid to the next variable, in a direction, whose name
+  // (Edit1's text) or label (Edit2's) holds the text; reports "not found" in
+  // a message box. Returns whether a variable was found.
+  bool FindVariable(bool forward, bool fromEnd);
+  // The four find buttons: tag 1 first, 2 previous, 3 next, 4 last.
+  void RepFindBtn1Click(QAction* sender);
+  // Keys of both find boxes; true when the key was a find command.
+  bool Edit1KeyDown(QLineEdit* box, QKeyEvent* event);
+  // A find box was entered: the other one is emptied.
+  void Edit2Enter(QLineEdit* box);
+  // Switches the filter to Filter1's check mark.
+  void Filter1Click();
+  // The variables table's filter predicate.
+  void VarMemDataFilterRecord(bool& accept);
+
+  // --- Variable selection and copy (variables/ui/) --------------------
+  QMenu* PopupMenu1 = nullptr;
+  QMenu* CopySelected1 = nullptr;
+  QAction* Variables1 = nullptr;
+  QAction* VariablesLabels1 = nullptr;
+  QAction* All1 = nullptr;
+  QAction* SelectAllVariables = nullptr;
+  // Copies the marked variables, or the current one, at the sender's tag's
+  // level (a menu item's; 2 for any other sender).
+  void PopupCopyClick(QObject* sender);
+  // Marks every variable of the view; earlier marks stay.
+  void SelectAllVariablesClick();
 
   // --- Open in the associated application (launch/ui/) ---------------
   // "Open File in &SPSS" (F10, OpeninSpssBtn): asks the desktop to open the file.
@@ -260,9 +308,18 @@ class TForm1 : public QMainWindow, public DataFileState {
   void createMenus();
   void createToolBar();
   void createFindPanel();
+  void connectFindHandlers();
+  void createPopupMenu1();
+  bool findVariable(bool forward, bool fromEnd, bool refresh);
   void createPanes();
   void createStatusBar();
   void connectHandlers();
+  // Creates the document window and connects the file properties, document
+  // and release commands and the application's activation.
+  void connectFileInfoHandlers();
+  // After a released file was found changed or gone on its way back: the
+  // question and reload, or the message and close.
+  void settleStaleFile();
   bool readSettings();
   void saveWindowPlacement();
   void setApplicationTitle(const QString& title);

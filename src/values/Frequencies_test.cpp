@@ -234,6 +234,36 @@ TEST(Frequencies, WeightedCountsOnlyPositiveWeights) {
   EXPECT_EQ(Rows(s), (std::vector<std::string>{"\ta\t13\t95.6\t95.6", "\td\t1\t4.4\t4.4"}));
 }
 
+// Cases whose weight is zero, negative, system-missing or one of the weight
+// variable's own missing values (discrete or range) count nowhere, on both
+// ways of reading the cases.
+TEST(Frequencies, WeightUserMissingExcludesTheCase) {
+  Variable discrete = Num("wd", 8, 1);
+  discrete.missingCode = 1;
+  discrete.missing[0] = 99;
+  Variable range = Num("wr", 8, 1);
+  range.missingCode = -3;
+  range.missing[0] = 1;
+  range.missing[1] = 2;
+  range.missing[2] = 99;
+  SavFile f;
+  f.variables = {Num("v"), Variable::string("s", 2), discrete, range};
+  const double weights[] = {1, 99, 0, -1, kSysmis, 1.5, 3};
+  for (int i = 0; i < 7; ++i) f.cases.push_back({double(i + 1), std::string(1, char('a' + i)), weights[i], weights[i]});
+  const Opened file(f);
+  for (bool module : {false, true}) {
+    SCOPED_TRACE(module);
+    const auto rows = [&](const char* var, const char* weight) {
+      return Rows(CountWeightedFrequencies(file.Pass(module), file.Var(var), weight));
+    };
+    EXPECT_EQ(rows("v", "wd"), (std::vector<std::string>{"\t  1\t1\t18.2\t18.2", "\t  6\t2\t27.3\t27.3",
+                                                         "\t  7\t3\t54.5\t54.5"}));
+    EXPECT_EQ(rows("v", "wr"), (std::vector<std::string>{"\t  7\t3\t100.0\t100.0"}));
+    EXPECT_EQ(rows("s", "wd"), (std::vector<std::string>{"\ta\t1\t18.2\t18.2", "\tf\t2\t27.3\t27.3",
+                                                         "\tg\t3\t54.5\t54.5"}));
+  }
+}
+
 TEST(Frequencies, WeightedTotalBelowTwoHasNoBox) {
   SavFile f;
   f.variables = {Num("v"), Num("w", 8, 2)};

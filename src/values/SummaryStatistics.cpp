@@ -9,19 +9,32 @@ void SummaryStatistics::AddValid(double x, double c) {
   if (x < m_minimum) m_minimum = x;
   if (x > m_maximum) m_maximum = x;
   m_sum += c * x;
-  m_sumOfSquares += c * x * x;
+  if (!(c > 0)) return;
+  // West's weighted form of Welford's update: the mean and the sum of squared
+  // deviations from it grow per distinct value, so large values close
+  // together do not cancel as a sum of squares minus the squared sum would.
+  // The values are taken relative to the first one, so that the deviations
+  // of dates (around 1.4E10 seconds) keep their fractions of a second.
+  if (m_valid == 0) m_shift = x;
   m_valid += c;
+  const double delta = (x - m_shift) - m_shiftedMean;
+  m_shiftedMean += delta * c / m_valid;
+  m_squaredDeviations += c * delta * ((x - m_shift) - m_shiftedMean);
+}
+
+double SummaryStatistics::Variance() const {
+  if (m_valid < 2) return 0;
+  const double variance = m_squaredDeviations / (m_valid - 1);
+  return variance > 0 ? variance : 0;
 }
 
 std::vector<std::string> SummaryStatistics::Lines(bool weighted, double total, const PrintFormat& format,
                                                   bool usePrintFormat, const NumberSeparators& seps) const {
   const double n = m_valid;
   if (n < 2) return {};
-  const double meanTerm = m_sum * m_sum / n;
-  double variance = (m_sumOfSquares - meanTerm) / (n - 1);
-  if (variance < 0) variance = 0;
+  const double variance = Variance();
   const double stddev = std::sqrt(variance);
-  const double mean = m_sum / n;
+  const double mean = Mean();
 
   auto count = [&](double c) {
     return weighted ? FixedText(c, 0, 0, seps) : std::to_string(static_cast<std::int64_t>(c));

@@ -57,7 +57,7 @@ void AppendColumn(QStringList& list, const std::vector<std::string>& texts) {
 void TForm1::ShowFrequencies() {
   // A file without a known number of cases has no table to show; the pane
   // keeps what it shows.
-  if (Counting || NumCases < 1) return;
+  if (Counting || NumCases < 1 || !HoldFile()) return;
   startValueRows();
   ValueRowCount = 0;
   StringGrid1->SetRowCount(MinValueRows);

@@ -34,7 +34,7 @@ void TForm1::startValueRows() {
 }
 
 void TForm1::ShowValueLabels() {
-  if (Counting) return;
+  if (Counting || !HoldFile()) return;
   attachValuesWidthHandler(false);
   startValueRows();
   ValueRowCount = 0;
