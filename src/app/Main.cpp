@@ -319,7 +319,7 @@ void TForm1::createPanes() {
                         2 * static_cast<int>(Memo1->document()->documentMargin()) + 2 +
                         Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo1);
   Memo1->setFixedHeight(std::max(kMemoHeight, memoLines));
-  Memo1->setFocusPolicy(Qt::NoFocus);
+  Memo1->setFocusPolicy(Qt::ClickFocus);
   Memo1->setVisible(false);
 
   Panel2 = new QWidget;
@@ -415,6 +415,7 @@ void TForm1::connectHandlers() {
   };
   connectFindHandlers();
   attachValuesWidthHandler(true);
+  connectValuesGridHandlers();
   // A scroll bar that comes or goes changes the room the columns share.
   VarGrid->viewport()->installEventFilter(this);
   StringGrid1->viewport()->installEventFilter(this);

@@ -18,6 +18,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "datafile/DataFileState.h"
 #include "format/NumberText.h"
@@ -103,6 +104,11 @@ class TForm1 : public QMainWindow, public DataFileState {
   QAction* FrequenciesShown = nullptr;
   QAction* Saveoptions = nullptr;
   QAction* RestoreDefaultOptions = nullptr;
+
+  // The values grid's popup menu, opened by its right-button handler.
+  QMenu* PopupMenu2 = nullptr;
+  QAction* Copy1 = nullptr;
+  QAction* SelectAllValues = nullptr;
 
   // The document window; lives as long as this window.
   TShowDocFrm* ShowDocFrm = nullptr;
@@ -251,6 +257,26 @@ class TForm1 : public QMainWindow, public DataFileState {
   // table) the room the other columns leave.
   void StringGrid1ColumnWidthChanged();
 
+  // --- Values grid sorting, drawing and copy (values/ui/) --------------
+  // Key 0 sorts by label, 1 by fill order, 2 (and 3) by count; the same key
+  // again inverts the direction.
+  void SortValuesGrid(int key);
+  void SortRowsByLabel(bool descending);
+  void SortRowsByCount(bool descending);
+  // The selected block as tab-separated text (a tab after every cell,
+  // CR LF after every row); empty text when sender is not the values grid.
+  void CopySelectionToClip(QObject* sender);
+  void Copy1Click();
+  void SelectAllValuesClick();
+  void StringGrid1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers mods, int x, int y,
+                            bool doubleClick);
+  // Ignores (consumes) the keys it acts on.
+  void StringGrid1KeyDown(QKeyEvent* event);
+  void StringGrid1DrawCell(int col, int row, bool selected, QColor& background, QColor& text,
+                           Qt::Alignment& align);
+  // Ctrl+A selects the statistics text, Ctrl+C copies the selected part.
+  void Memo1KeyDown(QKeyEvent* event);
+
   // --- Case weighting (values/ui/) ------------------------------------
   // Fills the weight selector once per file from the variables table's
   // present order and filter, selecting the file's own weight variable.
@@ -299,6 +325,14 @@ class TForm1 : public QMainWindow, public DataFileState {
   void setApplicationTitle(const QString& title);
   void placeLabel1();
   void attachValuesWidthHandler(bool attach);
+  // Creates PopupMenu2 and attaches the values grid's and the memo's handlers.
+  void connectValuesGridHandlers();
+  // Writes m_statisticsLines into Memo1, three label/value pairs a line when
+  // they fit its width, two otherwise, with tab stops that line them up.
+  void layoutStatistics();
+  // Widens the "Freq" column, and the "Value" column of a numeric variable,
+  // to their widest texts.
+  void fitNumberColumns();
   // Title of a values grid column.
   static QString valueTitle(int col);
   // Empties the values grid's rows and lists and lists the titles again.
@@ -322,6 +356,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   CaseWeighting m_weighting;
   // The window was asked to close while a pass read the file.
   bool m_closeAfterPass = false;
+  // The statistics of the last numeric table, three lines as counted.
+  std::vector<std::string> m_statisticsLines;
 };
 
 }  // namespace brindle

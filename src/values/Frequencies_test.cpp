@@ -1,4 +1,5 @@
 #include "values/Frequencies.h"
+#include "values/SummaryStatistics.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,17 @@ TEST(Frequencies, StatisticsExample) {
                              "missing\t0\tmaximum\t     3.00\tstddev\t   1.0000",
                              "total\t3\tsum\t     6.00\tvariance\t   1.0000",
                          }));
+}
+
+TEST(Frequencies, StatisticsInTwoColumnsOfPairs) {
+  const std::vector<std::string> lines = {"valid\t3\tminimum\t1\tmean\t2",
+                                          "missing\t0\tmaximum\t3\tstddev\t1",
+                                          "total\t3\tsum\t6\tvariance\t1"};
+  EXPECT_EQ(StatisticsLines(lines, 3), lines);
+  EXPECT_EQ(StatisticsLines(lines, 2),
+            (std::vector<std::string>{"valid\t3\tminimum\t1", "missing\t0\tmaximum\t3",
+                                      "total\t3\tsum\t6", "mean\t2\tstddev\t1",
+                                      "variance\t1"}));
 }
 
 TEST(Frequencies, StatisticsBoxNeedsTwoValidCases) {

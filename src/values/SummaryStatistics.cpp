@@ -52,4 +52,39 @@ std::vector<std::string> SummaryStatistics::Lines(bool weighted, double total, c
   };
 }
 
+std::vector<std::string> StatisticsLines(const std::vector<std::string>& lines, int pairsPerLine) {
+  if (pairsPerLine >= 3 || pairsPerLine < 1) return lines;
+  // Each line is label, tab, value, tab, label, ... : cut it into its pairs.
+  std::vector<std::vector<std::string>> columns(3);
+  for (const std::string& line : lines) {
+    std::vector<std::string> fields;
+    std::size_t from = 0;
+    for (std::size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
+      fields.push_back(line.substr(from, tab - from));
+    fields.push_back(line.substr(from));
+    for (std::size_t p = 0; p < 3; ++p) {
+      const std::size_t f = 2 * p;
+      if (f < fields.size())
+        columns[p].push_back(fields[f] + '\t' + (f + 1 < fields.size() ? fields[f + 1] : ""));
+    }
+  }
+  std::vector<std::string> pairs;
+  for (const auto& column : columns) pairs.insert(pairs.end(), column.begin(), column.end());
+  // Column-major reading: the first columns side by side row by row, the rest after.
+  std::vector<std::string> out;
+  const std::size_t rows = columns[0].size();
+  std::size_t next = 0;
+  if (pairsPerLine == 2 && columns[1].size() == rows) {
+    for (std::size_t r = 0; r < rows; ++r) out.push_back(columns[0][r] + '\t' + columns[1][r]);
+    next = 2 * rows;
+  }
+  for (std::size_t k = next; k < pairs.size(); k += static_cast<std::size_t>(pairsPerLine)) {
+    std::string line = pairs[k];
+    for (std::size_t j = 1; j < static_cast<std::size_t>(pairsPerLine) && k + j < pairs.size(); ++j)
+      line += '\t' + pairs[k + j];
+    out.push_back(line);
+  }
+  return out;
+}
+
 }  // namespace brindle

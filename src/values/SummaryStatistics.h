@@ -46,4 +46,11 @@ class SummaryStatistics {
   double m_valid = 0, m_missing = 0;
 };
 
+// The statistics box's lines rearranged for a narrow box: the three
+// label/value pairs of each line in `lines` become columns, and each output
+// line holds `pairsPerLine` of them: with 2, the first two columns side by
+// side (valid/minimum, missing/maximum, total/sum) and then the third
+// (mean, stddev; variance). With 3 or more the lines stand as they are.
+std::vector<std::string> StatisticsLines(const std::vector<std::string>& lines, int pairsPerLine);
+
 }  // namespace brindle
