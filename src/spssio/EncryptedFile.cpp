@@ -1,6 +1,7 @@
 #include "spssio/EncryptedFile.h"
 
 #include <openssl/core_names.h>
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/params.h>
 
@@ -113,6 +114,9 @@ std::optional<std::array<std::uint8_t, 32>> DeriveEncryptionKey(std::string_view
   }
   EVP_MAC_CTX_free(ctx);
   EVP_MAC_free(mac);
+  // Nothing of the password outlives the call but the key.
+  OPENSSL_cleanse(padded, sizeof padded);
+  OPENSSL_cleanse(cmac, sizeof cmac);
   return key;
 }
 
@@ -180,9 +184,13 @@ EncryptedFile::Status EncryptedFile::unlock(std::string_view password) {
   if (!cipher->ctx) return fail(Status::CryptoFailed, "the AES cipher could not be set up");
 
   Status status = tryPassword(password, *cipher);
-  if (status == Status::WrongPassword) {
-    if (const std::optional<std::string> decoded = DecodeSpssPassword(password))
+  // A second guess only where a magic number tells a fit: any padding check
+  // alone passes one wrong key in 256.
+  if (status == Status::WrongPassword && m_kind != WrappedKind::Other) {
+    if (std::optional<std::string> decoded = DecodeSpssPassword(password)) {
       status = tryPassword(*decoded, *cipher);
+      OPENSSL_cleanse(decoded->data(), decoded->size());
+    }
   }
   if (status == Status::Ok) {
     m_cipher = std::move(cipher);
@@ -193,9 +201,11 @@ EncryptedFile::Status EncryptedFile::unlock(std::string_view password) {
 }
 
 EncryptedFile::Status EncryptedFile::tryPassword(std::string_view password, Cipher& cipher) {
-  const auto key = DeriveEncryptionKey(password);
+  auto key = DeriveEncryptionKey(password);
   if (!key) return fail(Status::CryptoFailed, "the key could not be derived from the password");
-  return tryKey(*key, cipher);
+  const Status status = tryKey(*key, cipher);
+  OPENSSL_cleanse(key->data(), key->size());
+  return status;
 }
 
 EncryptedFile::Status EncryptedFile::tryKey(const std::array<std::uint8_t, 32>& key, Cipher& cipher) {
@@ -262,6 +272,12 @@ bool EncryptedFile::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t 
     n -= step;
   }
   return true;
+}
+
+std::unique_ptr<EncryptedFile> OpenEncryptedFile(const std::string& path) {
+  auto source = std::make_unique<FileByteSource>();
+  if (!source->open(path)) return nullptr;
+  return std::make_unique<EncryptedFile>(std::move(source));
 }
 
 }  // namespace brindle

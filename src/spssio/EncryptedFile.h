@@ -71,7 +71,8 @@ class EncryptedFile final : public ByteSource {
   // Tries password as typed, then, when it is an SPSS-encoded password, as
   // decoded. A system file's plaintext must begin with "$FL2@(#)" or
   // "$FL3@(#)", a syntax file's with "* Encoding", a viewer file's with a
-  // ZIP header; other kinds are checked by their padding alone. On failure
+  // ZIP header; other kinds are checked by their padding alone (which one
+  // wrong password in 256 passes) and get no second guess. On failure
   // the file stays locked and another password may be tried. Returns the
   // new status; a wrapper that is not Ok after construction stays as it is.
   Status unlock(std::string_view password);
@@ -101,5 +102,9 @@ class EncryptedFile final : public ByteSource {
   std::uint64_t m_wrappedSize = 0;
   std::uint64_t m_plainSize = 0;
 };
+
+// Opens the file at path as a wrapper. Null when the file cannot be opened;
+// otherwise status() tells whether it is one.
+std::unique_ptr<EncryptedFile> OpenEncryptedFile(const std::string& path);
 
 }  // namespace brindle

@@ -84,12 +84,12 @@ TEST(EncryptedFile, WrittenSystemFilesFromDiskDecryptWhole) {
     for (int i = 0; i < 300; ++i) file.cases.push_back({double(i), std::string("row ") + std::to_string(i)});
     const Bytes plain = bt::writeSav(file);
     bt::TempFile temp(bt::encryptWrapper(plain, "pspp"));
-    auto source = std::make_unique<brindle::FileByteSource>();
-    ASSERT_TRUE(source->open(temp.path()));
-    EncryptedFile f(std::move(source));
-    ASSERT_EQ(f.unlock("pspp"), Status::Ok) << f.errorText();
-    EXPECT_EQ(readAll(f), plain);
+    auto f = brindle::OpenEncryptedFile(temp.path());
+    ASSERT_TRUE(f);
+    ASSERT_EQ(f->unlock("pspp"), Status::Ok) << f->errorText();
+    EXPECT_EQ(readAll(*f), plain);
   }
+  EXPECT_FALSE(brindle::OpenEncryptedFile(bt::TempFile().path()));
 }
 
 TEST(EncryptedFile, ReadsAnyRangeAndRefusesRangesPastTheEnd) {
@@ -123,6 +123,13 @@ TEST(EncryptedFile, WrongPasswordStaysLockedUntilTheRightOne) {
   EXPECT_EQ(f->size(), 40u);
   EXPECT_EQ(f->unlock("wrong"), Status::WrongPassword);
   EXPECT_FALSE(f->readAt(0, &byte, 1));
+
+  // A kind without a magic number gets no second, decoded guess: under the
+  // key of "pspp" decoded, this wrapper's last block ends in a valid 01.
+  const Bytes plain = {0, 0, 0, 0, 0, 0, 0, 'o', 'w', 's', '-', '1', '2', '5', '3', 0xe7,
+                       0x03, 0, 0, 0, 0, 0, 0, 0xfd, 0xfd, 0x19, 0, ' ', ' ', 'a', ' ', ' '};
+  const Bytes other = bt::encryptWrapper(plain, "pspp", {"ZZZ", false});
+  EXPECT_EQ(wrap(other)->unlock("pspp"), Status::WrongPassword);
 }
 
 // Fails every read past a point: a file that shrinks or a disk that fails.
