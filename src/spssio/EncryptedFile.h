@@ -49,7 +49,7 @@ class EncryptedFile final : public ByteSource {
     NotEncrypted,   // no "ENCRYPTED" at byte 8
     Truncated,      // the header or the first encrypted block is incomplete
     BadSize,        // the encrypted data is not a whole number of blocks
-    WrongPassword,  // the first block does not decrypt to the wrapped kind's magic
+    WrongPassword,  // no magic at the start (other kinds: no valid padding at the end)
     BadPadding,     // the password fits but the padding of the last block is damaged
     ReadFailed,     // the source could not be read
     CryptoFailed,   // the crypto library failed
