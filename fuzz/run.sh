@@ -1,7 +1,7 @@
 #!/bin/sh
 # run.sh [SECONDS] [TARGET]
 # Builds the fuzz targets with clang and runs TARGET (spssio_fuzz, the
-# default, freq_fuzz or bytecode_fuzz) for SECONDS (default 600). The file targets are seeded
+# default, freq_fuzz, bytecode_fuzz or crypt_fuzz) for SECONDS (default 600). The file targets are seeded
 # with the real files of ../shared/testdata/sav and the writer's seeds.
 # Prints the executions reached and the crashes found. With KEEP_GOING=1 the
 # fuzzer runs in fork mode and goes on after a crash, collecting every one.
@@ -15,7 +15,7 @@ work=$build/fuzz-run/$target
 
 CC=clang CXX=clang++ cmake -S "$src" -B "$build" -DBRINDLE_FUZZ=ON -DBRINDLE_TESTS=OFF \
   -DBRINDLE_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target spssio_fuzz bytecode_fuzz freq_fuzz make_fuzz_seeds -j2 >/dev/null
+cmake --build "$build" --target spssio_fuzz bytecode_fuzz freq_fuzz crypt_fuzz make_fuzz_seeds -j2 >/dev/null
 
 mkdir -p "$work/corpus" "$work/seeds" "$work/crashes"
 if [ "$target" != bytecode_fuzz ]; then
@@ -23,6 +23,13 @@ if [ "$target" != bytecode_fuzz ]; then
 fi
 if [ "$target" != bytecode_fuzz ] && [ -d "$src/../shared/testdata/sav" ]; then
   cp "$src/../shared/testdata/sav/"*.sav "$src/../shared/testdata/sav/"*.zsav "$work/seeds/" 2>/dev/null || true
+fi
+if [ "$target" = crypt_fuzz ]; then
+  # Four control bytes first: wrap with padding as a system file, undamaged.
+  for f in "$work/seeds/"*; do
+    case $f in *.seed) continue ;; esac
+    { printf '\006\000\000\000'; cat "$f"; } >"$f.seed" && rm "$f"
+  done
 fi
 
 log=$work/fuzz.log

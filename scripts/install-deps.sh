@@ -3,7 +3,7 @@
 # through sudo). Packages already present are left alone.
 set -euo pipefail
 # fonts-dejavu-core: the offscreen Qt tests measure text, so a font must exist.
-packages=(build-essential cmake pkg-config zlib1g-dev libdeflate-dev libgtest-dev qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core)
+packages=(build-essential cmake pkg-config zlib1g-dev libdeflate-dev libssl-dev libgtest-dev qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

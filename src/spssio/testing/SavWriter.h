@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -197,5 +198,19 @@ public:
 private:
   std::unique_ptr<detail::SavWriterEngine> m_impl;
 };
+
+// SPSS's encrypted wrapper around the bytes of a whole file: the 36-byte
+// header naming kind ("SAV" for a system file), then plain with PKCS #7
+// padding, encrypted with AES-256 in ECB mode under the key derived from
+// password. With pad false, plain must be a whole number of 16-byte blocks
+// and is encrypted as it stands, so tests can write their own padding.
+// Throws std::invalid_argument for such a plain of another size and
+// std::runtime_error when the crypto library fails.
+struct WrapOptions {
+  std::string kind = "SAV";
+  bool pad = true;
+};
+std::vector<std::uint8_t> encryptWrapper(const std::vector<std::uint8_t>& plain, std::string_view password,
+                                         const WrapOptions& options = {});
 
 }  // namespace brindle::testing
