@@ -397,6 +397,11 @@ void TForm1::connectHandlers() {
   static_cast<TDropDownComboBox*>(WComboBox)->OnDropDown = [this] { WComboBoxDropDown(); };
   connect(WComboBox, &QComboBox::activated, this, [this](int index) { WComboBoxChange(index); });
 
+  connect(Saveoptions, &QAction::triggered, this, [this] { SaveoptionsClick(); });
+  connect(RestoreDefaultOptions, &QAction::triggered, this, [this] { RestoreDefaultOptionsClick(); });
+  connect(OpenFileinSPSS1, &QAction::triggered, this, [this] { OpenFileinSPSS1Click(); });
+  connect(OpeninSpssBtn, &QAction::triggered, this, [this] { OpenFileinSPSS1Click(); });
+
   connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
 
   VarMemData.SetAfterScroll([this](TdxMemData&) { VarMemDataAfterScroll(); });
@@ -464,15 +469,6 @@ void TForm1::FormCreate() {
   resize(kDesignWidth, kDesignHeight);
   if (!readSettings()) setWindowState(windowState() | Qt::WindowMaximized);
   setAcceptDrops(true);
-}
-
-bool TForm1::readSettings() {
-  // No options are stored yet: the form's design values stand.
-  return false;
-}
-
-void TForm1::saveWindowPlacement() {
-  // Nothing is stored yet; the options and the placement come with the settings.
 }
 
 void TForm1::FormShow() {
@@ -586,7 +582,8 @@ void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (m_shown || event->spontaneous()) return;
   m_shown = true;
-  if (!isMaximized() && !isFullScreen()) {
+  // A stored position survives; otherwise the window is centred.
+  if (!isMaximized() && !isFullScreen() && !m_keepPosition) {
     if (const QScreen* s = screen()) {
       QRect frame = frameGeometry();
       frame.moveCenter(s->availableGeometry().center());

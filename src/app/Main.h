@@ -145,6 +145,9 @@ class TForm1 : public QMainWindow, public DataFileState {
   void FormClose();
   void FormDestroy();
   void Exit1Click();
+  // Options (app/Options.cpp): "&Save options" and "Restore default options".
+  void SaveoptionsClick();
+  void RestoreDefaultOptionsClick();
   void Splitter1Moved();
   // Enables or disables every command that needs an open file, together.
   void EnableFileCommands(bool enabled);
@@ -265,6 +268,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   CaseWeighting m_weighting;
   // The window was asked to close while a pass read the file.
   bool m_closeAfterPass = false;
+  // The stored placement gave a position that the first show keeps.
+  bool m_keepPosition = false;
 };
 
 }  // namespace brindle
