@@ -100,6 +100,7 @@ TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
   connectHandlers();
   EnableFileCommands(false);
   FormCreate();
+  createHelp();
 }
 
 TForm1::~TForm1() {
@@ -207,11 +208,11 @@ void TForm1::createMenus() {
   options->addAction(Saveoptions);
   options->addAction(RestoreDefaultOptions);
 
-  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-  help->addAction(QStringLiteral("Overview"));
-  help->addAction(QStringLiteral("Topics"));
-  help->addAction(QStringLiteral("Shortcut Keys"));
-  help->addAction(QStringLiteral("&About..."));
+  HelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+  HelpOverview = HelpMenu->addAction(QStringLiteral("Overview"));
+  HelpTopics = HelpMenu->addAction(QStringLiteral("Topics"));
+  HelpKeys = HelpMenu->addAction(QStringLiteral("Shortcut Keys"));
+  About1 = HelpMenu->addAction(QStringLiteral("&About..."));
 }
 
 void TForm1::createToolBar() {

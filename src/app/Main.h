@@ -40,7 +40,9 @@ class QWidget;
 
 namespace brindle {
 
+class TAboutBox;
 class TBxDBGrid;
+class THelpWindow;
 class TValStringGrid;
 class UiService;
 struct VarRecord;
@@ -171,6 +173,25 @@ class TForm1 : public QMainWindow, public DataFileState {
   // Puts the focus in the find box that was used last (LastFindBox).
   void FocusLastFindBox();
 
+  // --- Help and About (app/HelpHandlers.cpp) -------------------------
+  QMenu* HelpMenu = nullptr;
+  QAction* HelpOverview = nullptr;
+  QAction* HelpTopics = nullptr;
+  QAction* HelpKeys = nullptr;
+  QAction* About1 = nullptr;
+  TAboutBox* AboutBox = nullptr;
+  THelpWindow* HelpWindow = nullptr;
+  // "Overview" and "Shortcut Keys": the topic of the item's context number.
+  void HelpOverviewClick(QAction* item);
+  // "Topics": the contents of the help pages.
+  void HelpTopicsClick();
+  // "&About...": the About box, not modal.
+  void About1Click();
+  // F1: the topic of the control with the focus.
+  void ShowContextHelp();
+  // The help window with the topic of a context number (0: the contents).
+  void ShowHelpTopic(int context);
+
   // --- Open in the associated application (launch/ui/) ---------------
   // "Open File in &SPSS" (F10, OpeninSpssBtn): asks the desktop to open the file.
   void OpenFileinSPSS1Click();
@@ -240,6 +261,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   void createPanes();
   void createStatusBar();
   void connectHandlers();
+  void createHelp();
   bool readSettings();
   void saveWindowPlacement();
   void setApplicationTitle(const QString& title);
