@@ -84,8 +84,14 @@ TAboutBox::TAboutBox(UiService& ui, QWidget* parent) : QDialog(parent) {
 
   // Another window of the program becoming active hides the box; another
   // application (no window of ours active) does not.
+  // Only once the box itself has been active: the menu that showed it hands
+  // the focus back to the main window as it closes.
   connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* active) {
-    if (isVisible() && active && active != windowHandle()) OKButtonClick();
+    if (!isVisible() || !active) return;
+    if (active == windowHandle())
+      m_wasActive = true;
+    else if (m_wasActive)
+      OKButtonClick();
   });
 }
 
@@ -102,6 +108,7 @@ void TAboutBox::FormShow() {
 void TAboutBox::OKButtonClick() { hide(); }
 
 void TAboutBox::showEvent(QShowEvent* event) {
+  m_wasActive = false;
   FormShow();
   QDialog::showEvent(event);
   if (const QScreen* s = screen()) {

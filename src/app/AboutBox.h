@@ -38,6 +38,9 @@ class TAboutBox : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+
+ private:
+  bool m_wasActive = false;
 };
 
 }  // namespace brindle
