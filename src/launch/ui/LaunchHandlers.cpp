@@ -3,8 +3,10 @@
 // application for SPSS data files, or the next one when that is Brindle
 // itself, with the file as one argument; on Windows the menu command asks the
 // shell and raises the application's window, Ctrl+N starts the registry's
-// open command.
+// open command. On macOS the menu command asks the desktop to open the file.
+#include <QDesktopServices>
 #include <QProcess>
+#include <QUrl>
 #include <QString>
 #include <QStringList>
 
@@ -67,6 +69,10 @@ void TForm1::OpenFileinSPSS1Click() {
     ShowWindow(window, SW_RESTORE);
     SetForegroundWindow(window);
   }
+#elif defined(__APPLE__)
+  // No XDG associations here: the desktop opens the file with its own choice.
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(FileName))))
+    ReportStartFailure(m_ui);
 #else
   if (!StartWithFile(GetOpenCommand(FileName), FileName)) ReportStartFailure(m_ui);
 #endif
