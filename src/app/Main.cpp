@@ -29,6 +29,7 @@
 
 #include <algorithm>
 
+#include "app/Options.h"
 #include "app/ToolImages.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
@@ -40,8 +41,6 @@ namespace brindle {
 
 namespace {
 
-constexpr int kDesignWidth = 766;
-constexpr int kDesignHeight = 486;
 constexpr int kVarGridMinWidth = 90;
 constexpr int kMemoHeight = 50;
 constexpr int kStatusSideWidth = 60;

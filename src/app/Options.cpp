@@ -22,11 +22,6 @@ constexpr int kStateNormal = 0;
 constexpr int kStateMinimised = 1;
 constexpr int kStateMaximised = 2;
 
-// The form's design bounds.
-constexpr int kDesignLeft = 204;
-constexpr int kDesignTop = 109;
-constexpr int kDesignWidth = 766;
-constexpr int kDesignHeight = 486;
 // Smaller stored bounds are not a window a user left behind.
 constexpr int kMinimumSide = 100;
 // Column widths beyond this are damage, not a choice.

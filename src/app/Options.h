@@ -10,6 +10,12 @@
 
 namespace brindle {
 
+// The main window's design bounds, used where no placement is stored.
+inline constexpr int kDesignLeft = 204;
+inline constexpr int kDesignTop = 109;
+inline constexpr int kDesignWidth = 766;
+inline constexpr int kDesignHeight = 486;
+
 // The store, named explicitly: the application name changes with the open
 // file's name (it is the title of plain messages).
 std::unique_ptr<QSettings> OpenOptionsStore();
