@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <system_error>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -200,7 +201,11 @@ XdgFolders XdgFoldersFromEnvironment() {
   return folders;
 }
 
-std::vector<std::string> AssociatedDesktopIds(const XdgFolders& folders, const std::string& mimeType) {
+namespace {
+
+// The associated entries with their Exec lines, in the order of AssociatedDesktopIds.
+std::vector<std::pair<std::string, std::string>> Associations(const XdgFolders& folders,
+                                                              const std::string& mimeType) {
   const std::map<std::string, fs::path> installed = InstalledEntries(folders);
   std::map<std::string, DesktopEntry> cache;
   auto entry = [&](const std::string& id) -> const DesktopEntry* {
@@ -225,10 +230,11 @@ std::vector<std::string> AssociatedDesktopIds(const XdgFolders& folders, const s
       removed.insert(id);
   }
 
-  std::vector<std::string> ids;
+  std::vector<std::pair<std::string, std::string>> found;
   std::set<std::string> seen;
   auto take = [&](const std::string& id) {
-    if (seen.insert(id).second && entry(id)) ids.push_back(id);
+    if (!seen.insert(id).second) return;
+    if (const DesktopEntry* e = entry(id)) found.emplace_back(id, e->exec);
   };
   for (const auto& id : defaults) take(id);
   for (const auto& id : added) take(id);
@@ -238,13 +244,15 @@ std::vector<std::string> AssociatedDesktopIds(const XdgFolders& folders, const s
     if (e && std::find(e->mimeTypes.begin(), e->mimeTypes.end(), mimeType) != e->mimeTypes.end())
       take(id);
   }
-  return ids;
+  return found;
 }
 
-std::string DesktopEntryExec(const XdgFolders& folders, const std::string& desktopId) {
-  const auto installed = InstalledEntries(folders);
-  const auto path = installed.find(desktopId);
-  return path == installed.end() ? std::string() : ReadDesktopEntry(path->second).exec;
+}  // namespace
+
+std::vector<std::string> AssociatedDesktopIds(const XdgFolders& folders, const std::string& mimeType) {
+  std::vector<std::string> ids;
+  for (const auto& [id, exec] : Associations(folders, mimeType)) ids.push_back(id);
+  return ids;
 }
 
 std::string ExecUpToFieldCode(const std::string& exec) {
@@ -303,8 +311,7 @@ std::vector<std::string> SplitExecLine(const std::string& exec) {
 
 std::string GetOpenCommand(const std::string& fileName, const XdgFolders& folders) {
   (void)fileName;  // the file is an SPSS system file whatever its name
-  for (const std::string& id : AssociatedDesktopIds(folders, kSavMimeType)) {
-    const std::string exec = DesktopEntryExec(folders, id);
+  for (const auto& [id, exec] : Associations(folders, kSavMimeType)) {
     if (IsOwnEntry(id, exec)) continue;
     const std::string command = ExecUpToFieldCode(exec);
     if (!SplitExecLine(command).empty()) return command;

@@ -39,10 +39,6 @@ std::string MimeTypeForFileName(const std::string& fileName);
 // and ids without an installed entry are left out. Each id appears once.
 std::vector<std::string> AssociatedDesktopIds(const XdgFolders& folders, const std::string& mimeType);
 
-// The Exec line of an installed desktop entry (its value escapes undone);
-// "" when the entry is not installed or has none.
-std::string DesktopEntryExec(const XdgFolders& folders, const std::string& desktopId);
-
 // An Exec line cut before its first file or URL field code (%f, %F, %u,
 // %U), trailing blanks removed.
 std::string ExecUpToFieldCode(const std::string& exec);
