@@ -39,7 +39,7 @@ int HelpContextOf(const QObject* object) {
 // F1 in an open menu: the topic of the highlighted item, else the menu's.
 class MenuHelpKey : public QObject {
  public:
-  MenuHelpKey(TForm1* form) : QObject(form), m_form(form) {}
+  explicit MenuHelpKey(TForm1* form) : QObject(form), m_form(form) {}
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
