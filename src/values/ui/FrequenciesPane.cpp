@@ -57,7 +57,7 @@ void AppendColumn(QStringList& list, const std::vector<std::string>& texts) {
 void TForm1::ShowFrequencies() {
   // A file without a known number of cases has no table to show; the pane
   // keeps what it shows.
-  if (Counting || NumCases < 1) return;
+  if (Counting || NumCases < 1 || !HoldFile()) return;
   startValueRows();
   ValueRowCount = 0;
   StringGrid1->SetRowCount(MinValueRows);
@@ -124,13 +124,11 @@ void TForm1::showFrequencyResult(const FrequencyResult& result) {
     case MemoDisplay::Hidden:
       Memo1->setVisible(false);
       break;
-    case MemoDisplay::Shown: {
-      QStringList lines;
-      for (const std::string& line : result.memoLines) lines << Text(line);
-      Memo1->setPlainText(lines.join(QLatin1Char('\n')));
+    case MemoDisplay::Shown:
+      m_statisticsLines = result.memoLines;
+      layoutStatistics();
       Memo1->setVisible(true);
       break;
-    }
   }
   StringGrid1->SelectNone();
   StringGrid1->LoadColumnsFromLists();
@@ -138,7 +136,9 @@ void TForm1::showFrequencyResult(const FrequencyResult& result) {
     StringGrid1->HideLabelColumn();
   else
     StringGrid1->RestoreLabelColumn();
+  fitNumberColumns();
   attachValuesWidthHandler(true);
+  StringGrid1ColumnWidthChanged();
 }
 
 }  // namespace brindle
