@@ -29,6 +29,7 @@
 
 #include <algorithm>
 
+#include "app/Options.h"
 #include "app/ToolImages.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
@@ -40,8 +41,6 @@ namespace brindle {
 
 namespace {
 
-constexpr int kDesignWidth = 766;
-constexpr int kDesignHeight = 486;
 constexpr int kVarGridMinWidth = 90;
 constexpr int kMemoHeight = 50;
 constexpr int kStatusSideWidth = 60;
@@ -102,6 +101,7 @@ TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
   connectFileInfoHandlers();
   EnableFileCommands(false);
   FormCreate();
+  createHelp();
 }
 
 TForm1::~TForm1() {
@@ -209,11 +209,11 @@ void TForm1::createMenus() {
   options->addAction(Saveoptions);
   options->addAction(RestoreDefaultOptions);
 
-  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-  help->addAction(QStringLiteral("Overview"));
-  help->addAction(QStringLiteral("Topics"));
-  help->addAction(QStringLiteral("Shortcut Keys"));
-  help->addAction(QStringLiteral("&About..."));
+  HelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+  HelpOverview = HelpMenu->addAction(QStringLiteral("Overview"));
+  HelpTopics = HelpMenu->addAction(QStringLiteral("Topics"));
+  HelpKeys = HelpMenu->addAction(QStringLiteral("Shortcut Keys"));
+  About1 = HelpMenu->addAction(QStringLiteral("&About..."));
 }
 
 void TForm1::createToolBar() {
@@ -399,6 +399,11 @@ void TForm1::connectHandlers() {
   static_cast<TDropDownComboBox*>(WComboBox)->OnDropDown = [this] { WComboBoxDropDown(); };
   connect(WComboBox, &QComboBox::activated, this, [this](int index) { WComboBoxChange(index); });
 
+  connect(Saveoptions, &QAction::triggered, this, [this] { SaveoptionsClick(); });
+  connect(RestoreDefaultOptions, &QAction::triggered, this, [this] { RestoreDefaultOptionsClick(); });
+  connect(OpenFileinSPSS1, &QAction::triggered, this, [this] { OpenFileinSPSS1Click(); });
+  connect(OpeninSpssBtn, &QAction::triggered, this, [this] { OpenFileinSPSS1Click(); });
+
   connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
 
   VarMemData.SetAfterScroll([this](TdxMemData&) { VarMemDataAfterScroll(); });
@@ -468,15 +473,6 @@ void TForm1::FormCreate() {
   resize(kDesignWidth, kDesignHeight);
   if (!readSettings()) setWindowState(windowState() | Qt::WindowMaximized);
   setAcceptDrops(true);
-}
-
-bool TForm1::readSettings() {
-  // No options are stored yet: the form's design values stand.
-  return false;
-}
-
-void TForm1::saveWindowPlacement() {
-  // Nothing is stored yet; the options and the placement come with the settings.
 }
 
 void TForm1::FormShow() {
@@ -590,7 +586,8 @@ void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (m_shown || event->spontaneous()) return;
   m_shown = true;
-  if (!isMaximized() && !isFullScreen()) {
+  // A stored position survives; otherwise the window is centred.
+  if (!isMaximized() && !isFullScreen() && !m_keepPosition) {
     if (const QScreen* s = screen()) {
       QRect frame = frameGeometry();
       frame.moveCenter(s->availableGeometry().center());

@@ -42,7 +42,9 @@ class QWidget;
 
 namespace brindle {
 
+class TAboutBox;
 class TBxDBGrid;
+class THelpWindow;
 class TShowDocFrm;
 class TValStringGrid;
 class UiService;
@@ -156,6 +158,9 @@ class TForm1 : public QMainWindow, public DataFileState {
   void FormClose();
   void FormDestroy();
   void Exit1Click();
+  // Options (app/Options.cpp): "&Save options" and "Restore default options".
+  void SaveoptionsClick();
+  void RestoreDefaultOptionsClick();
   void Splitter1Moved();
   // Enables or disables every command that needs an open file, together.
   void EnableFileCommands(bool enabled);
@@ -221,6 +226,25 @@ class TForm1 : public QMainWindow, public DataFileState {
   void PopupCopyClick(QObject* sender);
   // Marks every variable of the view; earlier marks stay.
   void SelectAllVariablesClick();
+
+  // --- Help and About (app/HelpHandlers.cpp) -------------------------
+  QMenu* HelpMenu = nullptr;
+  QAction* HelpOverview = nullptr;
+  QAction* HelpTopics = nullptr;
+  QAction* HelpKeys = nullptr;
+  QAction* About1 = nullptr;
+  TAboutBox* AboutBox = nullptr;
+  THelpWindow* HelpWindow = nullptr;
+  // "Overview" and "Shortcut Keys": the topic of the item's context number.
+  void HelpOverviewClick(QAction* item);
+  // "Topics": the contents of the help pages.
+  void HelpTopicsClick();
+  // "&About...": the About box, not modal.
+  void About1Click();
+  // F1: the topic of the control with the focus.
+  void ShowContextHelp();
+  // The help window with the topic of a context number (0: the contents).
+  void ShowHelpTopic(int context);
 
   // --- Open in the associated application (launch/ui/) ---------------
   // "Open File in &SPSS" (F10, OpeninSpssBtn): asks the desktop to open the file.
@@ -314,6 +338,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   void createPanes();
   void createStatusBar();
   void connectHandlers();
+  void createHelp();
   // Creates the document window and connects the file properties, document
   // and release commands and the application's activation.
   void connectFileInfoHandlers();
@@ -356,6 +381,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   CaseWeighting m_weighting;
   // The window was asked to close while a pass read the file.
   bool m_closeAfterPass = false;
+  // The stored placement gave a position that the first show keeps.
+  bool m_keepPosition = false;
   // The statistics of the last numeric table, three lines as counted.
   std::vector<std::string> m_statisticsLines;
 };

@@ -5,6 +5,8 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QHeaderView>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "app/Main.h"
+#include "app/Options.h"
 #include "controls/BxDBGrid.h"
 #include "platform/UiService.h"
 #include "spssio/testing/SavWriter.h"
@@ -19,8 +22,24 @@
 
 namespace brindle::testing {
 
+// The windows of a test process keep their options in a private folder,
+// never in the user's settings; each ShownWindow starts with none stored.
+inline QString PrivateOptionsFolder() {
+  static QTemporaryDir folder;
+  return folder.path();
+}
+inline const bool kPrivateOptions = [] {
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, PrivateOptionsFolder());
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, PrivateOptionsFolder());
+  return true;
+}();
+struct NoStoredOptions {
+  NoStoredOptions() { OpenOptionsStore()->clear(); }
+};
+
 // The main window, shown normal (not maximised) at 1000 x 700.
 struct ShownWindow {
+  NoStoredOptions noOptions;
   RecordingUiService ui;
   TForm1 form{ui};
 

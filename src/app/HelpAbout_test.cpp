@@ -1,0 +1,104 @@
+// Help topics by context number, the help pages themselves, and the About box.
+#include <QAction>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTextBrowser>
+
+#include "app/AboutBox.h"
+#include "app/HelpWindow.h"
+#include "app/Main.h"
+#include "app/WindowTestSupport.h"
+#include "controls/BxDBGrid.h"
+#include "controls/ValStringGrid.h"
+#include "controls/psvWebLabel.h"
+
+using namespace brindle;
+using namespace brindle::testing;
+
+class HelpAboutTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void menuAndF1OpenTheTopicOfTheirContext();
+  void everyPageLoadsAndItsLinksResolve();
+  void aboutBoxHidesOnOkEnterAndAnotherWindow();
+};
+
+void HelpAboutTest::menuAndF1OpenTheTopicOfTheirContext() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  QVERIFY(!f.HelpWindow->isVisible());
+  const struct {
+    QAction* item;
+    const char* page;
+  } items[] = {{f.HelpOverview, "overview"}, {f.HelpKeys, "keys"}, {f.HelpTopics, "index"}};
+  for (const auto& c : items) {
+    c.item->trigger();
+    QVERIFY(f.HelpWindow->isVisible());
+    QCOMPARE(f.HelpWindow->CurrentPage(), QStringLiteral("qrc:/help/%1.html").arg(c.page));
+  }
+  // F1 gives the topic of the control with the focus.
+  const struct {
+    QWidget* focus;
+    const char* page;
+  } controls[] = {{f.VarGrid, "variables"}, {f.StringGrid1, "values"}};
+  for (const auto& c : controls) {
+    f.HelpWindow->hide();
+    QApplication::setActiveWindow(&f);
+    c.focus->setEnabled(true);
+    c.focus->setFocus();
+    QTest::keyClick(c.focus, Qt::Key_F1);
+    QCOMPARE(f.HelpWindow->CurrentPage(), QStringLiteral("qrc:/help/%1.html").arg(c.page));
+  }
+}
+
+void HelpAboutTest::everyPageLoadsAndItsLinksResolve() {
+  THelpWindow help;
+  for (int context = 0; context <= 5; ++context) {
+    const QString page = HelpPage(context);
+    QFile file(QStringLiteral(":") + QUrl(page).path());
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(page));
+    const QString html = QString::fromUtf8(file.readAll());
+    help.Browser->setSource(QUrl(page));
+    QVERIFY2(!help.Browser->documentTitle().isEmpty(), qPrintable(page));
+    static const QRegularExpression link(QStringLiteral("href=\"([^\"]+)\""));
+    for (auto m = link.globalMatch(html); m.hasNext();) {
+      const QString target = m.next().captured(1);
+      QVERIFY2(QFile::exists(QStringLiteral(":/help/") + target), qPrintable(page + " -> " + target));
+    }
+  }
+  QCOMPARE(HelpPage(9), HelpPage(0));
+}
+
+void HelpAboutTest::aboutBoxHidesOnOkEnterAndAnotherWindow() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  TAboutBox* box = f.AboutBox;
+  QVERIFY(!box->isVisible());
+  QCOMPARE(box->windowTitle(), QStringLiteral("Brindle"));
+  QVERIFY(box->Version->text().startsWith(QStringLiteral("Version ")));
+  QVERIFY(box->Version->text().size() > 8);
+  QCOMPARE(box->psvWebLabel2->Target().left(7), QStringLiteral("mailto:"));
+
+  f.About1->trigger();
+  QVERIFY(box->isVisible());
+  QVERIFY(!box->isModal());
+  QVERIFY(!box->Copyright->text().isEmpty());
+  QTest::mouseClick(box->OKButton, Qt::LeftButton);
+  QVERIFY(!box->isVisible());
+
+  f.About1->trigger();
+  QVERIFY(QTest::qWaitForWindowActive(box));
+  QTest::keyClick(box, Qt::Key_Return);
+  QVERIFY(!box->isVisible());
+
+  // The main window becoming active hides the box.
+  f.About1->trigger();
+  QVERIFY(QTest::qWaitForWindowActive(box));
+  f.activateWindow();
+  QTRY_VERIFY(!box->isVisible());
+}
+
+QTEST_MAIN(HelpAboutTest)
+#include "HelpAbout_test.moc"

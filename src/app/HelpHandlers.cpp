@@ -1,0 +1,114 @@
+// TForm1's Help menu, F1 context help and the About box.
+//
+// Controls and menu items carry their help context number in the property
+// "HelpContext"; F1 shows the topic of the control with the focus (or of its
+// nearest parent with a number), or, in an open menu, of the highlighted item.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "app/AboutBox.h"
+#include "app/HelpWindow.h"
+#include "app/Main.h"
+#include "controls/BxDBGrid.h"
+#include "controls/ValStringGrid.h"
+
+namespace brindle {
+
+namespace {
+
+const char* const kHelpContext = "HelpContext";
+
+int HelpContextOf(const QObject* object) {
+  for (; object; object = object->parent()) {
+    const int context = object->property(kHelpContext).toInt();
+    if (context > 0) return context;
+  }
+  return 0;
+}
+
+// F1 in an open menu: the topic of the highlighted item, else the menu's.
+class MenuHelpKey : public QObject {
+ public:
+  explicit MenuHelpKey(TForm1* form) : QObject(form), m_form(form) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_F1)
+      return false;
+    auto* menu = static_cast<QMenu*>(watched);
+    int context = menu->activeAction() ? HelpContextOf(menu->activeAction()) : 0;
+    if (context == 0) context = HelpContextOf(menu->menuAction());
+    for (QWidget* popup = QApplication::activePopupWidget(); popup;
+         popup = QApplication::activePopupWidget())
+      popup->close();
+    if (context > 0) m_form->ShowHelpTopic(context);
+    return true;
+  }
+
+ private:
+  TForm1* m_form;
+};
+
+}  // namespace
+
+void TForm1::createHelp() {
+  for (QObject* o : std::initializer_list<QObject*>{ToolBar1, Panel1, Edit1, Edit2, Filter1, VarGrid})
+    o->setProperty(kHelpContext, 2);
+  for (QObject* o : std::initializer_list<QObject*>{StringGrid1, Memo1}) o->setProperty(kHelpContext, 3);
+  StatusBar->setProperty(kHelpContext, 5);
+
+  auto* menuKey = new MenuHelpKey(this);
+  for (QAction* top : menuBar()->actions()) {
+    QMenu* menu = top->menu();
+    if (!menu) continue;
+    top->setProperty(kHelpContext, 4);
+    menu->installEventFilter(menuKey);
+    if (menu == HelpMenu) continue;
+    for (QAction* item : menu->actions()) {
+      item->setProperty(kHelpContext, 4);
+      if (item->menu()) item->menu()->installEventFilter(menuKey);
+    }
+  }
+  HelpOverview->setProperty(kHelpContext, 1);
+  HelpTopics->setProperty(kHelpContext, 4);
+  HelpKeys->setProperty(kHelpContext, 5);
+
+  connect(HelpOverview, &QAction::triggered, this, [this] { HelpOverviewClick(HelpOverview); });
+  connect(HelpKeys, &QAction::triggered, this, [this] { HelpOverviewClick(HelpKeys); });
+  connect(HelpTopics, &QAction::triggered, this, [this] { HelpTopicsClick(); });
+  connect(About1, &QAction::triggered, this, [this] { About1Click(); });
+  auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(f1, &QShortcut::activated, this, [this] { ShowContextHelp(); });
+
+  AboutBox = new TAboutBox(m_ui, this);
+  HelpWindow = new THelpWindow(this);
+}
+
+void TForm1::HelpOverviewClick(QAction* item) { ShowHelpTopic(HelpContextOf(item)); }
+
+void TForm1::HelpTopicsClick() { ShowHelpTopic(0); }
+
+void TForm1::About1Click() {
+  AboutBox->show();
+  AboutBox->raise();
+  AboutBox->activateWindow();
+}
+
+void TForm1::ShowContextHelp() {
+  const int context = HelpContextOf(QApplication::focusWidget());
+  ShowHelpTopic(context > 0 ? context : 1);
+}
+
+void TForm1::ShowHelpTopic(int context) { HelpWindow->ShowTopic(context); }
+
+}  // namespace brindle

@@ -1,0 +1,156 @@
+// TForm1's options: reading them once at creation, "&Save options",
+// "Restore default options", and the window placement written at the end.
+#include "app/Options.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QRect>
+#include <QScreen>
+
+#include <algorithm>
+
+#include "app/Main.h"
+#include "controls/BxDBGrid.h"
+#include "controls/ValStringGrid.h"
+#include "platform/UiService.h"
+
+namespace brindle {
+
+namespace {
+
+constexpr int kStateNormal = 0;
+constexpr int kStateMinimised = 1;
+constexpr int kStateMaximised = 2;
+
+// Smaller stored bounds are not a window a user left behind.
+constexpr int kMinimumSide = 100;
+// Column widths beyond this are damage, not a choice.
+constexpr int kMaximumColumnWidth = 5000;
+
+// A stored integer, or the fallback when the value is missing or no number.
+int IntValue(const QSettings& s, const char* name, int fallback) {
+  bool ok = false;
+  const int value = s.value(QLatin1String(name)).toInt(&ok);
+  return ok ? value : fallback;
+}
+
+bool BoolValue(const QSettings& s, const char* name) { return IntValue(s, name, 0) != 0; }
+
+int WidthValue(const QSettings& s, const char* name, int fallback) {
+  return std::clamp(IntValue(s, name, fallback), 0, kMaximumColumnWidth);
+}
+
+// Whether enough of the bounds lies on one of the screens to grab the window.
+bool OnSomeScreen(const QRect& bounds) {
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect shared = screen->availableGeometry().intersected(bounds);
+    if (shared.width() >= kMinimumSide / 2 && shared.height() >= kMinimumSide / 4) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::unique_ptr<QSettings> OpenOptionsStore() {
+  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                     QStringLiteral("Brindle"), QStringLiteral("Brindle"));
+}
+
+bool TForm1::readSettings() {
+  const auto store = OpenOptionsStore();
+  const QSettings& s = *store;
+  if (s.allKeys().isEmpty()) return false;
+
+  // A missing or unknown state is the default: maximised.
+  const int state = IntValue(s, "WindowState", kStateMaximised);
+  if (state == kStateNormal || state == kStateMinimised) {
+    const QRect bounds(IntValue(s, "Left", kDesignLeft), IntValue(s, "Top", kDesignTop),
+                       IntValue(s, "Width", kDesignWidth), IntValue(s, "Height", kDesignHeight));
+    if (bounds.width() >= kMinimumSide && bounds.height() >= kMinimumSide && OnSomeScreen(bounds)) {
+      setGeometry(bounds);
+      m_keepPosition = true;
+    } else {
+      // A monitor that held the window is gone: the design size, centred.
+      resize(kDesignWidth, kDesignHeight);
+    }
+    if (state == kStateMinimised) setWindowState(Qt::WindowMinimized);
+  } else {
+    setWindowState(windowState() | Qt::WindowMaximized);
+  }
+
+  if (s.contains(QStringLiteral("Rel"))) {
+    ReleaseFileHandle->setChecked(BoolValue(s, "Rel"));
+    // The hide-column command inverts the mark and shows or hides to match.
+    HideMissingcolumn->setChecked(!BoolValue(s, "Mis"));
+    HideFormatcolumn->setChecked(!BoolValue(s, "For"));
+    HideFormatcolumnClick(HideMissingcolumn);
+    HideFormatcolumnClick(HideFormatcolumn);
+    UsePrintFormat->setChecked(BoolValue(s, "Fix"));
+    FrequenciesShown->setChecked(!BoolValue(s, "Freq"));
+    FrequenciesShownClick();
+  }
+
+  if (s.contains(QStringLiteral("c1"))) {
+    VarGrid->SetColWidth(0, WidthValue(s, "c1", VarGrid->ColWidth(0)));
+    VarGrid->SetColWidth(2, WidthValue(s, "c2", VarGrid->ColWidth(2)));
+    VarGrid->SetColWidth(3, WidthValue(s, "c3", VarGrid->ColWidth(3)));
+    StringGrid1->SetColWidth(1, WidthValue(s, "c4", StringGrid1->ColWidth(1)));
+    StringGrid1->SavedValueWidth = StringGrid1->ColWidth(1);
+    StringGrid1->SetColWidth(2, WidthValue(s, "c5", StringGrid1->ColWidth(2)));
+    StringGrid1->SetColWidth(3, WidthValue(s, "c6", StringGrid1->ColWidth(3)));
+    StringGrid1->SetColWidth(4, WidthValue(s, "c7", StringGrid1->ColWidth(4)));
+  }
+  return true;
+}
+
+void TForm1::SaveoptionsClick() {
+  const auto s = OpenOptionsStore();
+  s->setValue(QStringLiteral("Rel"), int(ReleaseFileHandle->isChecked()));
+  s->setValue(QStringLiteral("Fix"), int(UsePrintFormat->isChecked()));
+  s->setValue(QStringLiteral("Mis"), int(HideMissingcolumn->isChecked()));
+  s->setValue(QStringLiteral("For"), int(HideFormatcolumn->isChecked()));
+  s->setValue(QStringLiteral("Freq"), int(FrequenciesShown->isChecked()));
+  s->setValue(QStringLiteral("c1"), VarGrid->ColWidth(0));
+  s->setValue(QStringLiteral("c2"), VarGrid->ColWidth(2));
+  s->setValue(QStringLiteral("c3"), VarGrid->ColWidth(3));
+  s->setValue(QStringLiteral("c4"), StringGrid1->SavedValueWidth);
+  s->setValue(QStringLiteral("c5"), StringGrid1->ColWidth(2));
+  s->setValue(QStringLiteral("c6"), StringGrid1->ColWidth(3));
+  s->setValue(QStringLiteral("c7"), StringGrid1->ColWidth(4));
+  s->sync();
+  if (s->status() != QSettings::NoError)
+    m_ui.ShowMessage(QStringLiteral("The options could not be saved in %1.").arg(s->fileName()));
+}
+
+void TForm1::RestoreDefaultOptionsClick() {
+  {
+    const auto s = OpenOptionsStore();
+    s->clear();
+    s->sync();
+  }
+  OptionsReset = true;
+  ReleaseFileHandle->setChecked(false);
+  UsePrintFormat->setChecked(true);
+  HideMissingcolumn->setChecked(true);
+  HideFormatcolumn->setChecked(true);
+  HideFormatcolumnClick(HideMissingcolumn);
+  HideFormatcolumnClick(HideFormatcolumn);
+}
+
+void TForm1::saveWindowPlacement() {
+  const auto s = OpenOptionsStore();
+  const int state = (isMaximized() || isFullScreen()) ? kStateMaximised
+                    : isMinimized()                    ? kStateMinimised
+                                                       : kStateNormal;
+  s->setValue(QStringLiteral("WindowState"), state);
+  if (state != kStateMaximised) {
+    const QRect bounds = state == kStateMinimised ? normalGeometry() : geometry();
+    s->setValue(QStringLiteral("Top"), bounds.top());
+    s->setValue(QStringLiteral("Left"), bounds.left());
+    s->setValue(QStringLiteral("Width"), bounds.width());
+    s->setValue(QStringLiteral("Height"), bounds.height());
+  }
+  s->sync();
+}
+
+}  // namespace brindle

@@ -1,0 +1,47 @@
+// TpsvWebLabel: a link label. Navy and underlined with a hand cursor; any
+// mouse button opens LinkType's scheme followed by Link with the desktop.
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+#include "controls/psvBasiclbl.h"
+
+namespace brindle {
+
+enum class TURLType { lnFile, lnFtp, lnGopher, lnHttp, lnHttps, lnMailto, lnNews, lnTelnet, lnWais };
+
+// "file://", "ftp://", ... "mailto:", "news:", "telnet:", "wais:".
+QString UrlPrefix(TURLType type);
+
+class TpsvWebLabel : public TpsvBasicLabel {
+  Q_OBJECT
+
+ public:
+  explicit TpsvWebLabel(QWidget* parent = nullptr);
+
+  // The target without its scheme prefix; also the caption unless set apart.
+  QString Link;
+  TURLType LinkType = TURLType::lnHttp;
+
+  // The full target: the prefix of LinkType followed by Link.
+  QString Target() const { return UrlPrefix(LinkType) + Link; }
+
+  // Opens Target(). On failure calls OnOpenFailed with
+  // "ShellExecute "Link" Failed with Error: code".
+  void OpenLink();
+
+  // Opens a URL and gives 0, or the failure's code: the shell's on Windows;
+  // elsewhere the desktop names no reason and 31 (no application associated
+  // with the scheme) stands for it. Tests replace it.
+  std::function<int(const QUrl&)> Opener;
+  std::function<void(const QString& message)> OnOpenFailed;
+  std::function<void(TpsvWebLabel*)> OnMouseDown;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+};
+
+}  // namespace brindle
