@@ -22,6 +22,10 @@ namespace {
 // A command group and the most literals it can announce.
 constexpr std::ptrdiff_t kGroupMax = 8 + 8 * 8;
 constexpr std::size_t kInflateBlock = std::size_t(4) << 20;
+// As in the case stream: a zlib block's output is used once the block has
+// ended and passed its check; an unfinished block larger than the buffer
+// grows it up to this size, beyond which its output is used as it comes.
+constexpr std::size_t kMaxHeldBlock = std::size_t(64) << 20;
 constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
 constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
 
@@ -134,13 +138,14 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
     c.readI64(headerOffset);
     c.readI64(trailerOffset);
     c.readI64(trailerLength);
-    if (trailerOffset < layout.dataStart + 24 || trailerOffset > f.size()) {
+    if (trailerOffset < layout.dataStart + 24) {
       Stop(SPSS_BAD_DATA, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
                               ": trailer offset " + std::to_string(trailerOffset) + " lies outside the file");
       return m_status;
     }
-    m_regionEnd = trailerOffset;
-    m_inflatedPos = m_inflatedEnd = 0;
+    m_cutBeforeTrailer = trailerOffset > f.size();
+    m_regionEnd = m_cutBeforeTrailer ? f.size() : trailerOffset;
+    m_inflatedPos = m_inflatedEnd = m_heldEnd = 0;
     m_blocks.clear();
     m_nextBlock = 0;
     std::size_t largest = kInflateBlock;
@@ -252,8 +257,8 @@ bool ColumnScanner::ProduceSlow(const std::uint8_t* src) {
 bool ColumnScanner::SlowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
   const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
   if (end - p < 8) {
-    // A cut-off command group at a case boundary is the end of the data.
-    if (AtCaseStart()) Stop(SPSS_FILE_END, "");
+    // Sound data ends with a whole group; part of one means it was cut off.
+    if (end == p && AtCaseStart()) Stop(SPSS_FILE_END, "");
     else Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
     p = end;
     return false;
@@ -272,8 +277,7 @@ bool ColumnScanner::SlowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
     }
     if (code == kCodeLiteral) {
       if (end - q < 8) {
-        if (end == q && AtCaseStart()) Stop(SPSS_FILE_END, "");
-        else Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+        Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
         p = end;
         return false;
       }
@@ -385,6 +389,7 @@ bool ColumnScanner::FillFromBlocks() {
       // The block table may lie while the blocks themselves are sound, as the
       // case-by-case reading finds them: read on from this block as a stream,
       // which finds the real damage, if any.
+      m_heldEnd = m_inflatedEnd;
       m_blocks.clear();
       m_inflater = std::make_unique<ZsavInflater>();
       if (!f.seek(b.offset)) {
@@ -397,6 +402,7 @@ bool ColumnScanner::FillFromBlocks() {
     m_inflatedEnd = tail + produced;
     ++m_nextBlock;
   }
+  m_heldEnd = m_inflatedEnd;
   m_in = data;
   m_inEnd = data + m_inflatedEnd;
   m_lastWindow = m_nextBlock == m_blocks.size();
@@ -409,48 +415,69 @@ bool ColumnScanner::FillFromBlocks() {
 bool ColumnScanner::FillInflated() {
   if (!m_blocks.empty()) return FillFromBlocks();
   BlockFile& f = m_reader->file();
-  std::uint8_t* data = m_inflated.data();
-  // The unused tail of the last window (less than a group) moves to the front.
+  // The unused tail of the last window (less than a group) and what an
+  // unfinished block gave move to the front.
+  const std::size_t kept = m_heldEnd - m_inflatedPos;
+  if (kept) std::memmove(m_inflated.data(), m_inflated.data() + m_inflatedPos, kept);
   const std::size_t tail = m_inflatedEnd - m_inflatedPos;
-  if (tail) std::memmove(data, data + m_inflatedPos, tail);
   m_inflatedPos = 0;
-  std::uint8_t* out = data + tail;
-  std::uint8_t* const outEnd = data + m_inflated.size();
+  std::size_t outPos = kept;
+  std::size_t sound = tail;
   bool inputDone = false;
-  while (out < outEnd) {
-    const std::int64_t left = m_regionEnd - f.tell();
-    std::size_t n = left > 0 ? f.fillSome() : 0;
-    if (std::int64_t(n) > left) n = std::size_t(left > 0 ? left : 0);
-    if (n == 0) {
-      if (f.readFailed()) {
-        Stop(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(f.tell()));
-        return false;
+  for (;;) {
+    std::uint8_t* const data = m_inflated.data();
+    std::uint8_t* out = data + outPos;
+    std::uint8_t* const outEnd = data + m_inflated.size();
+    while (out < outEnd) {
+      const std::int64_t left = m_regionEnd - f.tell();
+      std::size_t n = left > 0 ? f.fillSome() : 0;
+      if (std::int64_t(n) > left) n = std::size_t(left > 0 ? left : 0);
+      if (n == 0) {
+        if (f.readFailed()) {
+          Stop(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(f.tell()));
+          return false;
+        }
+        if (!m_inflater->atStreamBoundary()) {
+          Defer(SPSS_BAD_DATA, "ZLIB data: the last block is cut off at offset " + std::to_string(m_regionEnd));
+          out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - data));
+        } else if (m_cutBeforeTrailer) {
+          Defer(SPSS_FILE_TRUNCATED,
+                "ZLIB data: the file ends at offset " + std::to_string(m_regionEnd) + ", before the trailer");
+        }
+        inputDone = true;
+        break;
       }
-      if (!m_inflater->atStreamBoundary()) {
-        Defer(SPSS_BAD_DATA, "ZLIB data: the last block is cut off at offset " + std::to_string(m_regionEnd));
+      const std::uint8_t* in = f.data();
+      const std::uint8_t* inStart = in;
+      const std::int64_t at = f.tell();
+      const ZsavInflater::Result r = m_inflater->inflate(in, in + n, out, outEnd);
+      f.consume(std::size_t(in - inStart));
+      if (r == ZsavInflater::Result::Error) {
+        // The blocks before the damaged one are sound and read first; nothing
+        // the damaged block gave is used.
+        Defer(SPSS_BAD_DATA, std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
+                                 m_inflater->lastMessage());
         out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - data));
+        inputDone = true;
+        break;
       }
-      inputDone = true;
+    }
+    outPos = std::size_t(out - data);
+    sound = outPos;
+    if (!inputDone && !m_inflater->atStreamBoundary())
+      sound -= std::size_t(std::min<std::uint64_t>(m_inflater->streamOutput(), outPos));
+    // Enough for a command group, or all there is.
+    if (sound >= tail + std::size_t(kGroupMax) || inputDone) break;
+    if (m_inflated.size() >= kMaxHeldBlock) {
+      sound = outPos;
       break;
     }
-    const std::uint8_t* in = f.data();
-    const std::uint8_t* inStart = in;
-    const std::int64_t at = f.tell();
-    const ZsavInflater::Result r = m_inflater->inflate(in, in + n, out, outEnd);
-    f.consume(std::size_t(in - inStart));
-    if (r == ZsavInflater::Result::Error) {
-      // The blocks before the damaged one are sound and read first; what the
-      // damaged block gave before its check failed is dropped.
-      Defer(SPSS_BAD_DATA, std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
-                               m_inflater->lastMessage());
-      out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - data));
-      inputDone = true;
-      break;
-    }
+    m_inflated.resize(std::min(m_inflated.size() * 2, kMaxHeldBlock));
   }
-  m_inflatedEnd = std::size_t(out - data);
-  m_in = data;
-  m_inEnd = data + m_inflatedEnd;
+  m_inflatedEnd = sound;
+  m_heldEnd = outPos;
+  m_in = m_inflated.data();
+  m_inEnd = m_in + m_inflatedEnd;
   m_lastWindow = inputDone;
   return true;
 }

@@ -10,6 +10,10 @@
 namespace brindle {
 namespace {
 constexpr std::size_t kInflateBlock = std::size_t(4) << 20;
+// A zlib block's output is passed on only once the block has ended and its
+// check has passed; a block larger than the buffer grows it up to this size,
+// beyond which its output is passed on as it comes.
+constexpr std::size_t kMaxHeldBlock = std::size_t(64) << 20;
 }
 
 int SavCaseStream::fail(int code, std::string message) {
@@ -41,14 +45,18 @@ int SavCaseStream::start(BlockFile* file, const Layout& layout) {
     c.readI64(trailerLength);
     // The trailer offset bounds the compressed blocks; without it the end of
     // the last block cannot be told from the trailer's bytes.
-    if (trailerOffset < layout.dataStart + 24 || trailerOffset > file->size())
+    if (trailerOffset < layout.dataStart + 24)
       return fail(SPSS_BAD_DATA, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
                                      ": trailer offset " + std::to_string(trailerOffset) +
                                      " lies outside the file");
     m_regionStart = layout.dataStart + 24;
     m_regionEnd = trailerOffset;
+    // A file cut off before its trailer: the whole blocks before the cut are
+    // read, then the cut is reported.
+    m_cutBeforeTrailer = trailerOffset > file->size();
+    if (m_cutBeforeTrailer) m_regionEnd = file->size();
     m_inflater = std::make_unique<ZsavInflater>();
-    m_inflated.reset(new std::uint8_t[kInflateBlock]);
+    m_inflated.resize(kInflateBlock);
   }
   return rewind();
 }
@@ -63,7 +71,7 @@ int SavCaseStream::rewind() {
   m_error.clear();
   if (m_decoder) m_decoder->reset();
   if (m_inflater) m_inflater->reset();
-  m_inflatedPos = m_inflatedEnd = 0;
+  m_inflatedPos = m_inflatedEnd = m_heldEnd = 0;
   if (!m_file->seek(m_regionStart))
     return fail(SPSS_FILE_RERROR, "cannot position at the case data (offset " +
                                       std::to_string(m_regionStart) + ")");
@@ -129,43 +137,11 @@ int SavCaseStream::nextCompressed() {
     } else {
       if (m_inflatedPos == m_inflatedEnd) {
         if (m_pendingCode) return fail(m_pendingCode, m_pendingText);
-        // Refill the inflated block from the compressed region.
-        std::uint8_t* out = m_inflated.get();
-        std::uint8_t* outEnd = out + kInflateBlock;
-        while (out < outEnd) {
-          std::size_t n = regionBytesAvailable();
-          if (n == 0) {
-            if (m_file->readFailed())
-              return fail(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(m_file->tell()));
-            if (!m_inflater->atStreamBoundary()) {
-              m_pendingCode = SPSS_BAD_DATA;
-              m_pendingText = "ZLIB data: the last block is cut off at offset " + std::to_string(m_regionEnd);
-              out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - m_inflated.get()));
-            }
-            break;
-          }
-          const std::uint8_t* in = m_file->data();
-          const std::uint8_t* inStart = in;
-          std::int64_t at = m_file->tell();
-          ZsavInflater::Result r = m_inflater->inflate(in, in + n, out, outEnd);
-          m_file->consume(std::size_t(in - inStart));
-          if (r == ZsavInflater::Result::Error) {
-            // The blocks before the damaged one are sound: their cases are
-            // read first, and the damage is reported after them. What the
-            // damaged block gave before its check failed is dropped.
-            m_pendingCode = SPSS_BAD_DATA;
-            m_pendingText = std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
-                            m_inflater->lastMessage();
-            out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - m_inflated.get()));
-            break;
-          }
-        }
-        m_inflatedPos = 0;
-        m_inflatedEnd = std::size_t(out - m_inflated.get());
+        if (!refillInflated()) return m_damage;
         if (m_inflatedEnd == 0 && m_pendingCode) return fail(m_pendingCode, m_pendingText);
       }
-      p = m_inflated.get() + m_inflatedPos;
-      end = m_inflated.get() + m_inflatedEnd;
+      p = m_inflated.data() + m_inflatedPos;
+      end = m_inflated.data() + m_inflatedEnd;
       inputExhausted = p == end;
     }
     const std::uint8_t* start = p;
@@ -182,7 +158,7 @@ int SavCaseStream::nextCompressed() {
         return SPSS_FILE_END;
       case BytecodeDecoder::Result::NeedInput:
         if (inputExhausted) {
-          if (m_decoder->midRow())
+          if (!m_decoder->atGroupBoundary())
             return fail(SPSS_FILE_TRUNCATED, "case " + std::to_string(m_index + 1) +
                                                  ": the compressed data ends inside it");
           return SPSS_FILE_END;
@@ -190,6 +166,71 @@ int SavCaseStream::nextCompressed() {
         break;
     }
   }
+}
+
+bool SavCaseStream::refillInflated() {
+  // What an unfinished block gave last time comes first.
+  const std::size_t held = m_heldEnd - m_inflatedEnd;
+  if (held) std::memmove(m_inflated.data(), m_inflated.data() + m_inflatedEnd, held);
+  std::size_t outPos = held;
+  std::size_t sound = 0;
+  for (;;) {
+    std::uint8_t* const base = m_inflated.data();
+    std::uint8_t* out = base + outPos;
+    std::uint8_t* const outEnd = base + m_inflated.size();
+    bool inputDone = false;
+    while (out < outEnd) {
+      std::size_t n = regionBytesAvailable();
+      if (n == 0) {
+        if (m_file->readFailed()) {
+          fail(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(m_file->tell()));
+          return false;
+        }
+        if (!m_inflater->atStreamBoundary()) {
+          m_pendingCode = SPSS_BAD_DATA;
+          m_pendingText = "ZLIB data: the last block is cut off at offset " + std::to_string(m_regionEnd);
+          out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - base));
+        } else if (m_cutBeforeTrailer) {
+          m_pendingCode = SPSS_FILE_TRUNCATED;
+          m_pendingText = "ZLIB data: the file ends at offset " + std::to_string(m_regionEnd) +
+                          ", before the trailer";
+        }
+        inputDone = true;
+        break;
+      }
+      const std::uint8_t* in = m_file->data();
+      const std::uint8_t* inStart = in;
+      std::int64_t at = m_file->tell();
+      ZsavInflater::Result r = m_inflater->inflate(in, in + n, out, outEnd);
+      m_file->consume(std::size_t(in - inStart));
+      if (r == ZsavInflater::Result::Error) {
+        // The blocks before the damaged one are sound: their cases are read
+        // first, and the damage is reported after them. Nothing the damaged
+        // block gave is used.
+        m_pendingCode = SPSS_BAD_DATA;
+        m_pendingText = std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
+                        m_inflater->lastMessage();
+        out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - base));
+        inputDone = true;
+        break;
+      }
+    }
+    outPos = std::size_t(out - base);
+    sound = outPos;
+    if (!inputDone && !m_inflater->atStreamBoundary())
+      sound -= std::size_t(std::min<std::uint64_t>(m_inflater->streamOutput(), outPos));
+    if (sound > 0 || inputDone) break;
+    // One block fills the whole buffer and has not ended yet.
+    if (m_inflated.size() >= kMaxHeldBlock) {
+      sound = outPos;
+      break;
+    }
+    m_inflated.resize(std::min(m_inflated.size() * 2, kMaxHeldBlock));
+  }
+  m_inflatedPos = 0;
+  m_inflatedEnd = sound;
+  m_heldEnd = outPos;
+  return true;
 }
 
 int SavCaseStream::seek(std::int64_t caseNumber) {
