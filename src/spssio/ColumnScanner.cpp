@@ -22,10 +22,6 @@ namespace {
 // A command group and the most literals it can announce.
 constexpr std::ptrdiff_t kGroupMax = 8 + 8 * 8;
 constexpr std::size_t kInflateBlock = std::size_t(4) << 20;
-// As in the case stream: a zlib block's output is used once the block has
-// ended and passed its check; an unfinished block larger than the buffer
-// grows it up to this size, beyond which its output is used as it comes.
-constexpr std::size_t kMaxHeldBlock = std::size_t(64) << 20;
 constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
 constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
 
@@ -414,71 +410,25 @@ bool ColumnScanner::FillFromBlocks() {
 
 bool ColumnScanner::FillInflated() {
   if (!m_blocks.empty()) return FillFromBlocks();
-  BlockFile& f = m_reader->file();
   // The unused tail of the last window (less than a group) and what an
   // unfinished block gave move to the front.
   const std::size_t kept = m_heldEnd - m_inflatedPos;
   if (kept) std::memmove(m_inflated.data(), m_inflated.data() + m_inflatedPos, kept);
   const std::size_t tail = m_inflatedEnd - m_inflatedPos;
   m_inflatedPos = 0;
-  std::size_t outPos = kept;
-  std::size_t sound = tail;
-  bool inputDone = false;
-  for (;;) {
-    std::uint8_t* const data = m_inflated.data();
-    std::uint8_t* out = data + outPos;
-    std::uint8_t* const outEnd = data + m_inflated.size();
-    while (out < outEnd) {
-      const std::int64_t left = m_regionEnd - f.tell();
-      std::size_t n = left > 0 ? f.fillSome() : 0;
-      if (std::int64_t(n) > left) n = std::size_t(left > 0 ? left : 0);
-      if (n == 0) {
-        if (f.readFailed()) {
-          Stop(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(f.tell()));
-          return false;
-        }
-        if (!m_inflater->atStreamBoundary()) {
-          Defer(SPSS_BAD_DATA, "ZLIB data: the last block is cut off at offset " + std::to_string(m_regionEnd));
-          out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - data));
-        } else if (m_cutBeforeTrailer) {
-          Defer(SPSS_FILE_TRUNCATED,
-                "ZLIB data: the file ends at offset " + std::to_string(m_regionEnd) + ", before the trailer");
-        }
-        inputDone = true;
-        break;
-      }
-      const std::uint8_t* in = f.data();
-      const std::uint8_t* inStart = in;
-      const std::int64_t at = f.tell();
-      const ZsavInflater::Result r = m_inflater->inflate(in, in + n, out, outEnd);
-      f.consume(std::size_t(in - inStart));
-      if (r == ZsavInflater::Result::Error) {
-        // The blocks before the damaged one are sound and read first; nothing
-        // the damaged block gave is used.
-        Defer(SPSS_BAD_DATA, std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
-                                 m_inflater->lastMessage());
-        out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - data));
-        inputDone = true;
-        break;
-      }
-    }
-    outPos = std::size_t(out - data);
-    sound = outPos;
-    if (!inputDone && !m_inflater->atStreamBoundary())
-      sound -= std::size_t(std::min<std::uint64_t>(m_inflater->streamOutput(), outPos));
-    // Enough for a command group, or all there is.
-    if (sound >= tail + std::size_t(kGroupMax) || inputDone) break;
-    if (m_inflated.size() >= kMaxHeldBlock) {
-      sound = outPos;
-      break;
-    }
-    m_inflated.resize(std::min(m_inflated.size() * 2, kMaxHeldBlock));
+  // Enough for a command group, or all there is.
+  const ZsavStretch st = InflateStretch(*m_inflater, m_reader->file(), m_regionEnd, m_cutBeforeTrailer, m_inflated,
+                                        kept, tail + std::size_t(kGroupMax));
+  if (st.code == SPSS_FILE_RERROR) {
+    Stop(st.code, st.message);
+    return false;
   }
-  m_inflatedEnd = sound;
-  m_heldEnd = outPos;
+  if (st.code) Defer(st.code, st.message);
+  m_inflatedEnd = st.sound;
+  m_heldEnd = st.end;
   m_in = m_inflated.data();
   m_inEnd = m_in + m_inflatedEnd;
-  m_lastWindow = inputDone;
+  m_lastWindow = st.inputDone;
   return true;
 }
 

@@ -10,10 +10,6 @@
 namespace brindle {
 namespace {
 constexpr std::size_t kInflateBlock = std::size_t(4) << 20;
-// A zlib block's output is passed on only once the block has ended and its
-// check has passed; a block larger than the buffer grows it up to this size,
-// beyond which its output is passed on as it comes.
-constexpr std::size_t kMaxHeldBlock = std::size_t(64) << 20;
 }
 
 int SavCaseStream::fail(int code, std::string message) {
@@ -172,64 +168,18 @@ bool SavCaseStream::refillInflated() {
   // What an unfinished block gave last time comes first.
   const std::size_t held = m_heldEnd - m_inflatedEnd;
   if (held) std::memmove(m_inflated.data(), m_inflated.data() + m_inflatedEnd, held);
-  std::size_t outPos = held;
-  std::size_t sound = 0;
-  for (;;) {
-    std::uint8_t* const base = m_inflated.data();
-    std::uint8_t* out = base + outPos;
-    std::uint8_t* const outEnd = base + m_inflated.size();
-    bool inputDone = false;
-    while (out < outEnd) {
-      std::size_t n = regionBytesAvailable();
-      if (n == 0) {
-        if (m_file->readFailed()) {
-          fail(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(m_file->tell()));
-          return false;
-        }
-        if (!m_inflater->atStreamBoundary()) {
-          m_pendingCode = SPSS_BAD_DATA;
-          m_pendingText = "ZLIB data: the last block is cut off at offset " + std::to_string(m_regionEnd);
-          out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - base));
-        } else if (m_cutBeforeTrailer) {
-          m_pendingCode = SPSS_FILE_TRUNCATED;
-          m_pendingText = "ZLIB data: the file ends at offset " + std::to_string(m_regionEnd) +
-                          ", before the trailer";
-        }
-        inputDone = true;
-        break;
-      }
-      const std::uint8_t* in = m_file->data();
-      const std::uint8_t* inStart = in;
-      std::int64_t at = m_file->tell();
-      ZsavInflater::Result r = m_inflater->inflate(in, in + n, out, outEnd);
-      m_file->consume(std::size_t(in - inStart));
-      if (r == ZsavInflater::Result::Error) {
-        // The blocks before the damaged one are sound: their cases are read
-        // first, and the damage is reported after them. Nothing the damaged
-        // block gave is used.
-        m_pendingCode = SPSS_BAD_DATA;
-        m_pendingText = std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
-                        m_inflater->lastMessage();
-        out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - base));
-        inputDone = true;
-        break;
-      }
-    }
-    outPos = std::size_t(out - base);
-    sound = outPos;
-    if (!inputDone && !m_inflater->atStreamBoundary())
-      sound -= std::size_t(std::min<std::uint64_t>(m_inflater->streamOutput(), outPos));
-    if (sound > 0 || inputDone) break;
-    // One block fills the whole buffer and has not ended yet.
-    if (m_inflated.size() >= kMaxHeldBlock) {
-      sound = outPos;
-      break;
-    }
-    m_inflated.resize(std::min(m_inflated.size() * 2, kMaxHeldBlock));
+  const ZsavStretch st = InflateStretch(*m_inflater, *m_file, m_regionEnd, m_cutBeforeTrailer, m_inflated, held, 1);
+  if (st.code == SPSS_FILE_RERROR) {
+    fail(st.code, st.message);
+    return false;
+  }
+  if (st.code) {
+    m_pendingCode = st.code;
+    m_pendingText = st.message;
   }
   m_inflatedPos = 0;
-  m_inflatedEnd = sound;
-  m_heldEnd = outPos;
+  m_inflatedEnd = st.sound;
+  m_heldEnd = st.end;
   return true;
 }
 
