@@ -97,7 +97,9 @@ TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
   createFindPanel();
   createPanes();
   createStatusBar();
+  createPopupMenu1();
   connectHandlers();
+  connectFileInfoHandlers();
   EnableFileCommands(false);
   FormCreate();
 }
@@ -317,7 +319,7 @@ void TForm1::createPanes() {
                         2 * static_cast<int>(Memo1->document()->documentMargin()) + 2 +
                         Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo1);
   Memo1->setFixedHeight(std::max(kMemoHeight, memoLines));
-  Memo1->setFocusPolicy(Qt::NoFocus);
+  Memo1->setFocusPolicy(Qt::ClickFocus);
   Memo1->setVisible(false);
 
   Panel2 = new QWidget;
@@ -411,7 +413,9 @@ void TForm1::connectHandlers() {
                                      QColor& background, QColor& text) {
     VarGridDrawColumnCell(rec, col, selected, marked, background, text);
   };
+  connectFindHandlers();
   attachValuesWidthHandler(true);
+  connectValuesGridHandlers();
   // A scroll bar that comes or goes changes the room the columns share.
   VarGrid->viewport()->installEventFilter(this);
   StringGrid1->viewport()->installEventFilter(this);
@@ -533,7 +537,7 @@ void TForm1::FormClose() {
   // A running frequency pass still reads the file; it is closed with the
   // program once the pass is over.
   if (Counting) return;
-  if (FileHandle != -1) {
+  if (FileHandle != -1 && !FileReleased) {
     spssCloseRead(FileHandle);
     FileHandle = -1;
   }
@@ -542,7 +546,7 @@ void TForm1::FormClose() {
 
 void TForm1::FormDestroy() {
   // A window torn down without being closed still lets go of its file.
-  if (FileHandle != -1) {
+  if (FileHandle != -1 && !FileReleased) {
     spssCloseRead(FileHandle);
     FileHandle = -1;
   }

@@ -5,7 +5,8 @@
 //
 // The handlers live beside the subsystem they serve:
 //   app/            frame, lifecycle, enabling, dropped files
-//   datafile/ui/    open, close, dictionary loading
+//   datafile/ui/    open, close, dictionary loading, file properties,
+//                   document window, write-access release
 //   variables/ui/   the variables grid and its table
 //   values/ui/      the values pane
 #pragma once
@@ -17,6 +18,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "datafile/DataFileState.h"
 #include "format/NumberText.h"
@@ -41,6 +43,7 @@ class QWidget;
 namespace brindle {
 
 class TBxDBGrid;
+class TShowDocFrm;
 class TValStringGrid;
 class UiService;
 struct VarRecord;
@@ -101,6 +104,14 @@ class TForm1 : public QMainWindow, public DataFileState {
   QAction* FrequenciesShown = nullptr;
   QAction* Saveoptions = nullptr;
   QAction* RestoreDefaultOptions = nullptr;
+
+  // The values grid's popup menu, opened by its right-button handler.
+  QMenu* PopupMenu2 = nullptr;
+  QAction* Copy1 = nullptr;
+  QAction* SelectAllValues = nullptr;
+
+  // The document window; lives as long as this window.
+  TShowDocFrm* ShowDocFrm = nullptr;
 
   // The variables table; the variables grid shows its view.
   TdxMemData VarMemData;
@@ -164,9 +175,52 @@ class TForm1 : public QMainWindow, public DataFileState {
   // The document window with the file's document lines (ShowDocBtn, Ctrl+D).
   void ShowDocBtnClick();
 
+  // --- Write-access release (datafile/ui/) ----------------------------
+  // "Allow &write access": toggles the check mark.
+  void Releasefilehandle1Click();
+  // The application lost the foreground: with the option on, lets go of the
+  // open file (not while a frequency pass reads it).
+  void ApplicationEvents1Deactivate();
+  // The application is in the foreground again: takes a released file back;
+  // a file that changed meanwhile is offered for reloading, a file that is
+  // gone is reported and closed.
+  void ApplicationEvents1Activate();
+  // Whether the open file may be read through FileHandle now. A released
+  // file is taken back first; one that changed or went meanwhile may not be
+  // read: it is offered for reloading (or reported and closed) from the event
+  // loop, and false returned. True when no file is open.
+  bool HoldFile();
+
   // --- Find and filter (variables/ui/) --------------------------------
   // Puts the focus in the find box that was used last (LastFindBox).
   void FocusLastFindBox();
+  // Moves the variables grid to the next variable, in a direction, whose name
+  // (Edit1's text) or label (Edit2's) holds the text; reports "not found" in
+  // a message box. Returns whether a variable was found.
+  bool FindVariable(bool forward, bool fromEnd);
+  // The four find buttons: tag 1 first, 2 previous, 3 next, 4 last.
+  void RepFindBtn1Click(QAction* sender);
+  // Keys of both find boxes; true when the key was a find command.
+  bool Edit1KeyDown(QLineEdit* box, QKeyEvent* event);
+  // A find box was entered: the other one is emptied.
+  void Edit2Enter(QLineEdit* box);
+  // Switches the filter to Filter1's check mark.
+  void Filter1Click();
+  // The variables table's filter predicate.
+  void VarMemDataFilterRecord(bool& accept);
+
+  // --- Variable selection and copy (variables/ui/) --------------------
+  QMenu* PopupMenu1 = nullptr;
+  QMenu* CopySelected1 = nullptr;
+  QAction* Variables1 = nullptr;
+  QAction* VariablesLabels1 = nullptr;
+  QAction* All1 = nullptr;
+  QAction* SelectAllVariables = nullptr;
+  // Copies the marked variables, or the current one, at the sender's tag's
+  // level (a menu item's; 2 for any other sender).
+  void PopupCopyClick(QObject* sender);
+  // Marks every variable of the view; earlier marks stay.
+  void SelectAllVariablesClick();
 
   // --- Open in the associated application (launch/ui/) ---------------
   // "Open File in &SPSS" (F10, OpeninSpssBtn): asks the desktop to open the file.
@@ -203,6 +257,26 @@ class TForm1 : public QMainWindow, public DataFileState {
   // table) the room the other columns leave.
   void StringGrid1ColumnWidthChanged();
 
+  // --- Values grid sorting, drawing and copy (values/ui/) --------------
+  // Key 0 sorts by label, 1 by fill order, 2 (and 3) by count; the same key
+  // again inverts the direction.
+  void SortValuesGrid(int key);
+  void SortRowsByLabel(bool descending);
+  void SortRowsByCount(bool descending);
+  // The selected block as tab-separated text (a tab after every cell,
+  // CR LF after every row); empty text when sender is not the values grid.
+  void CopySelectionToClip(QObject* sender);
+  void Copy1Click();
+  void SelectAllValuesClick();
+  void StringGrid1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers mods, int x, int y,
+                            bool doubleClick);
+  // Ignores (consumes) the keys it acts on.
+  void StringGrid1KeyDown(QKeyEvent* event);
+  void StringGrid1DrawCell(int col, int row, bool selected, QColor& background, QColor& text,
+                           Qt::Alignment& align);
+  // Ctrl+A selects the statistics text, Ctrl+C copies the selected part.
+  void Memo1KeyDown(QKeyEvent* event);
+
   // --- Case weighting (values/ui/) ------------------------------------
   // Fills the weight selector once per file from the variables table's
   // present order and filter, selecting the file's own weight variable.
@@ -234,14 +308,31 @@ class TForm1 : public QMainWindow, public DataFileState {
   void createMenus();
   void createToolBar();
   void createFindPanel();
+  void connectFindHandlers();
+  void createPopupMenu1();
+  bool findVariable(bool forward, bool fromEnd, bool refresh);
   void createPanes();
   void createStatusBar();
   void connectHandlers();
+  // Creates the document window and connects the file properties, document
+  // and release commands and the application's activation.
+  void connectFileInfoHandlers();
+  // After a released file was found changed or gone on its way back: the
+  // question and reload, or the message and close.
+  void settleStaleFile();
   bool readSettings();
   void saveWindowPlacement();
   void setApplicationTitle(const QString& title);
   void placeLabel1();
   void attachValuesWidthHandler(bool attach);
+  // Creates PopupMenu2 and attaches the values grid's and the memo's handlers.
+  void connectValuesGridHandlers();
+  // Writes m_statisticsLines into Memo1, three label/value pairs a line when
+  // they fit its width, two otherwise, with tab stops that line them up.
+  void layoutStatistics();
+  // Widens the "Freq" column, and the "Value" column of a numeric variable,
+  // to their widest texts.
+  void fitNumberColumns();
   // Title of a values grid column.
   static QString valueTitle(int col);
   // Empties the values grid's rows and lists and lists the titles again.
@@ -267,6 +358,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   CaseWeighting m_weighting;
   // The window was asked to close while a pass read the file.
   bool m_closeAfterPass = false;
+  // The statistics of the last numeric table, three lines as counted.
+  std::vector<std::string> m_statisticsLines;
 };
 
 }  // namespace brindle

@@ -93,6 +93,25 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
   return true;
 }
 
+// One field of a tab-separated row: a tab, carriage return or line feed in
+// it would break the row, so they are written as \t, \r and \n, and a
+// backslash as \\.
+std::string Field(const std::string& text) {
+  if (text.find_first_of("\t\r\n\\") == std::string::npos) return text;
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (char c : text) {
+    switch (c) {
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\\': out += "\\\\"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
 int Info(LoadedFile& f, std::ostream& out) {
   std::string systemString;
   std::int64_t caseSize = 0;
@@ -106,7 +125,8 @@ int Vars(LoadedFile& f, std::ostream& out) {
   // The table is in dictionary order right after the load.
   for (int row = 0; row < f.table.RecordCount(); ++row) {
     const VarRecord& r = *f.table.ViewRecord(row);
-    out << r.VarName << '\t' << r.VarLabel << '\t' << r.MissingValues << '\t' << r.PrintFmt << '\n';
+    out << Field(r.VarName) << '\t' << Field(r.VarLabel) << '\t' << Field(r.MissingValues) << '\t'
+        << Field(r.PrintFmt) << '\n';
   }
   return kOk;
 }
@@ -136,7 +156,7 @@ int Labels(LoadedFile& f, const std::string& variable, const NumberSeparators& s
     return kUsage;
   }
   for (const auto& row : ReadValueLabels(f.state.FileHandle, *var, seps).rows)
-    out << row.label << '\t' << row.value << '\n';
+    out << Field(row.label) << '\t' << Field(row.value) << '\n';
   return kOk;
 }
 
@@ -163,8 +183,8 @@ int Freq(LoadedFile& f, const Command& cmd, const NumberSeparators& seps, std::o
   }
   for (int row = 0; row < res.ValueRowCount(); ++row) {
     const auto r = static_cast<std::size_t>(row);
-    out << res.columns[0][r] << '\t' << res.columns[1][r] << '\t' << res.columns[2][r] << '\t'
-        << res.columns[3][r] << '\t' << res.columns[4][r] << '\n';
+    out << Field(res.columns[0][r]) << '\t' << Field(res.columns[1][r]) << '\t' << Field(res.columns[2][r])
+        << '\t' << Field(res.columns[3][r]) << '\t' << Field(res.columns[4][r]) << '\n';
   }
   if (res.memo == MemoDisplay::Shown) {
     out << '\n';

@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <regex>
 #include <sstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
@@ -89,6 +95,22 @@ TEST(Cli, LabelsUseRegionalSeparators) {
   EXPECT_EQ(RunCommand({"labels", file.path(), "age"}, {",", "."}).out, "Refused\t  99,00\nYoung\t  18,50\n");
 }
 
+// Tabs, carriage returns, line feeds and backslashes inside a field are
+// escaped, so every row keeps its fields.
+TEST(Cli, FieldsEscapeTabsLineBreaksAndBackslashes) {
+  SavFile f;
+  auto s = Variable::string("s", 8, "a\tb\\c");
+  s.stringLabels = {{"x\ty", "two\nlines\r"}};
+  f.variables = {s};
+  f.cases = {{std::string("x\ty")}, {std::string("p\\q")}};
+  TempFile file(testing::writeSav(f));
+  EXPECT_EQ(RunCommand({"vars", file.path()}).out, "s\ta\\tb\\\\c\t\tA8\n");
+  EXPECT_EQ(RunCommand({"labels", file.path(), "s"}).out, "two\\nlines\\r\tx\\ty     \n");
+  EXPECT_EQ(RunCommand({"freq", file.path(), "s"}).out,
+            "\tp\\\\q\t1\t50.0\t50.0\n"
+            "two\\nlines\\r\tx\\ty\t1\t50.0\t50.0\n");
+}
+
 TEST(Cli, InfoAndDoc) {
   TempFile file(testing::writeSav(Survey()));
   const auto info = RunCommand({"info", file.path()});
@@ -125,6 +147,31 @@ TEST(Cli, Failures) {
   r = RunCommand({"info", text.path()});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.err, text.path() + "\nappears not to be an SPSS data file.\n");
+
+  // A dictionary without variables is no data file.
+  TempFile empty(testing::writeSav(SavFile{}));
+  r = RunCommand({"vars", empty.path()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, empty.path() + "\nappears not to be an SPSS data file.\n");
+}
+
+// Only regular files are opened: a FIFO (which would block the open until a
+// writer comes) or a directory under a data file's name cannot be opened.
+TEST(Cli, NotARegularFile) {
+  const auto dir = std::filesystem::temp_directory_path() / ("brindle_cli_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir / "folder.sav");
+  std::vector<std::string> paths = {(dir / "folder.sav").string()};
+#ifndef _WIN32
+  const auto fifo = (dir / "x.sav").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  paths.push_back(fifo);
+#endif
+  for (const auto& path : paths) {
+    const auto r = RunCommand({"info", path});
+    EXPECT_EQ(r.code, 1) << path;
+    EXPECT_EQ(r.err, "Cannot open file " + path + "\n");
+  }
+  std::filesystem::remove_all(dir);
 }
 
 TEST(Cli, FreqNumericWithStatistics) {

@@ -137,10 +137,27 @@ Cli RunCommand(const std::vector<std::string>& args) {
   return r;
 }
 
+// The CLI writes a tab, CR, LF or backslash inside a field escaped.
+std::string Unescaped(const std::string& field) {
+  std::string out;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] != '\\' || i + 1 == field.size()) {
+      out += field[i];
+      continue;
+    }
+    const char c = field[++i];
+    out += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c;
+  }
+  return out;
+}
+
 std::vector<Row> Lines(const std::string& text) {
   std::vector<Row> rows;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) rows.push_back(Split(line, "\t"));
+  for (std::string line; std::getline(in, line);) {
+    rows.push_back(Split(line, "\t"));
+    for (auto& field : rows.back()) field = Unescaped(field);
+  }
   return rows;
 }
 

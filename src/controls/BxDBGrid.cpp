@@ -13,6 +13,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "controls/HintWindow.h"
 #include "variables/ui/VarTableModel.h"
@@ -132,9 +133,6 @@ TBxDBGrid::TBxDBGrid(QWidget* parent) : QTableView(parent) {
   }
   connect(titles, &QHeaderView::sectionResized, this, [this](int, int, int) {
     if (OnColumnWidthChanged) OnColumnWidthChanged(this);
-  });
-  connect(titles, &QHeaderView::sectionClicked, this, [this](int column) {
-    if (OnTitleClick) OnTitleClick(column);
   });
 
   m_hint = new HintWindow(this);
@@ -467,15 +465,26 @@ bool TBxDBGrid::RouteMouse(QWidget* from, QEvent* event) {
         return true;
       }
       m_swallowRelease = handlerOnly;
+      // The title under the release sorts, unless the press grabbed a border.
+      m_titlePressed = !handlerOnly && button == Qt::LeftButton &&
+                       !OnTitleBorder(me->position().toPoint().x());
       return handlerOnly;
     }
-    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonRelease: {
       if (onIndicator) return true;
       if (m_swallowRelease) {
         m_swallowRelease = false;
         return true;
       }
+      const bool titleClick = m_titlePressed && me->button() == Qt::LeftButton;
+      m_titlePressed = false;
+      const QPoint at = me->position().toPoint();
+      if (titleClick && from->rect().contains(at)) {
+        const int column = horizontalHeader()->logicalIndexAt(at.x());
+        if (column >= 0 && OnTitleClick) OnTitleClick(column);
+      }
       return false;
+    }
     case QEvent::MouseMove:
       if (OnMouseMove) OnMouseMove(me->modifiers(), pos.x(), pos.y());
       if (m_cellHints) ShowCellHint(pos.x(), pos.y());
@@ -483,6 +492,17 @@ bool TBxDBGrid::RouteMouse(QWidget* from, QEvent* event) {
     default:
       return false;
   }
+}
+
+bool TBxDBGrid::OnTitleBorder(int x) const {
+  const QHeaderView* titles = horizontalHeader();
+  const int grip = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, titles);
+  for (int c = 0; c < kColumns; ++c) {
+    if (titles->isSectionHidden(c)) continue;
+    const int edge = titles->sectionViewportPosition(c) + titles->sectionSize(c);
+    if (std::abs(x - edge) <= grip) return true;
+  }
+  return false;
 }
 
 bool TBxDBGrid::eventFilter(QObject* watched, QEvent* event) {

@@ -126,6 +126,8 @@ class TBxDBGrid : public QTableView {
   class Indicator;
 
   bool RouteMouse(QWidget* from, QEvent* event);
+  // Whether x (in the title row's viewport) lies on a border between titles.
+  bool OnTitleBorder(int x) const;
   void OwnPress(Qt::MouseButton button, Qt::KeyboardModifiers mods, int gridRow);
   void OwnKey(QKeyEvent* event);
   void FollowCursor(int row);
@@ -141,6 +143,7 @@ class TBxDBGrid : public QTableView {
   bool m_colMoving = true;
   bool m_cellHints = false;
   bool m_swallowRelease = false;  // the press was kept from the title row's own handling
+  bool m_titlePressed = false;    // a left press on a title, not on a border
   int m_currentRow = -1;          // 0-based row of the table's cursor as last reported
   std::array<int, kColumns> m_hiddenWidth{};
 };

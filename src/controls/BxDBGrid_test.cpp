@@ -337,13 +337,19 @@ class BxDBGridTest : public QObject {
     QCOMPARE(clicks, (std::vector<int>{1}));
     QTest::mouseClick(titles, Qt::LeftButton, Qt::ShiftModifier, TitlePoint(0));
     QCOMPARE(clicks, (std::vector<int>{1}));
+    // Pressed on one title, released on another: the second sorts.
+    QTest::mousePress(titles, Qt::LeftButton, {}, TitlePoint(1));
+    QTest::mouseMove(titles, TitlePoint(2));
+    QTest::mouseRelease(titles, Qt::LeftButton, {}, TitlePoint(2));
+    QCOMPARE(clicks, (std::vector<int>{1, 2}));
+    clicks.clear();
 
     // Dragging the border right of column 0 resizes it and clicks nothing.
     const QPoint border(h->sectionViewportPosition(0) + h->sectionSize(0) - 1, h->height() / 2);
     QTest::mousePress(titles, Qt::LeftButton, {}, border);
     QTest::mouseMove(titles, border + QPoint(20, 0));
     QTest::mouseRelease(titles, Qt::LeftButton, {}, border + QPoint(20, 0));
-    QCOMPARE(clicks, (std::vector<int>{1}));
+    QVERIFY(clicks.empty());
     QVERIFY(m_grid->ColWidth(0) > 66);
     QVERIFY(widthChanges > 0);
 

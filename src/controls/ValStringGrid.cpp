@@ -36,12 +36,13 @@ class TValStringGrid::CellPainter : public QStyledItemDelegate {
     QColor background = option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
     QColor text = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
     Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
-    if (m_grid->OnDrawCell) m_grid->OnDrawCell(index.column(), index.row() + 1, background, text, align);
+    if (m_grid->OnDrawCell)
+      m_grid->OnDrawCell(index.column(), index.row() + 1, selected, background, text, align);
     painter->save();
     painter->fillRect(option.rect, background);
     painter->setPen(text);
     painter->setFont(option.font);
-    painter->drawText(option.rect.adjusted(2, 0, -2, 0), static_cast<int>(align) | Qt::TextSingleLine,
+    painter->drawText(option.rect.adjusted(2, (align & Qt::AlignTop) ? 2 : 0, -2, 0), static_cast<int>(align) | Qt::TextSingleLine,
                       index.data(Qt::DisplayRole).toString());
     painter->restore();
   }
@@ -64,7 +65,7 @@ class TValStringGrid::TitleRow : public QHeaderView {
     QColor background = opt.palette.color(QPalette::Button);
     QColor text = opt.palette.color(QPalette::ButtonText);
     Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
-    if (m_grid->OnDrawCell) m_grid->OnDrawCell(logicalIndex, 0, background, text, align);
+    if (m_grid->OnDrawCell) m_grid->OnDrawCell(logicalIndex, 0, false, background, text, align);
     opt.palette.setColor(QPalette::Button, background);
     opt.palette.setColor(QPalette::Window, background);
     opt.palette.setColor(QPalette::ButtonText, text);
@@ -165,12 +166,30 @@ void TValStringGrid::LoadColumnsFromLists() {
   for (int c = 0; c < kColumns; ++c) LoadColumnFromList(c);
 }
 
+void TValStringGrid::ShowRowsInOrder(const std::vector<std::int32_t>& order) {
+  const auto n = static_cast<qsizetype>(order.size());
+  for (std::size_t c = 0; c < ColumnLists.size(); ++c) {
+    const QStringList& fill = ColumnLists[c];
+    if (fill.isEmpty()) continue;
+    QStringList shown;
+    shown.reserve(n + 1);
+    shown.append(fill.at(0));
+    for (const std::int32_t i : order) {
+      const qsizetype at = static_cast<qsizetype>(i) + 1;
+      shown.append(i >= 0 && at < fill.size() ? fill.at(at) : QString());
+    }
+    m_cells->LoadColumn(static_cast<int>(c), shown);
+  }
+}
+
 void TValStringGrid::HideLabelColumn() {
+  m_labelColumnHidden = true;
   SetColWidth(1, SavedLabelWidth + SavedValueWidth);
   SetColWidth(0, 0);
 }
 
 void TValStringGrid::RestoreLabelColumn() {
+  m_labelColumnHidden = false;
   SetColWidth(0, SavedLabelWidth);
   SetColWidth(1, SavedValueWidth);
 }

@@ -14,7 +14,9 @@
 #include <QTableView>
 
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 class QKeyEvent;
 
@@ -60,11 +62,17 @@ class TValStringGrid : public QTableView {
   // column is shared with the grid, not copied.
   void LoadColumnFromList(int col);
   void LoadColumnsFromLists();
+  // Shows the data rows in another order without touching the lists: grid
+  // row k + 1 gets entry order[k] + 1 of every list. Each column is loaded
+  // whole, so millions of rows cost one pass per column.
+  void ShowRowsInOrder(const std::vector<std::int32_t>& order);
 
   // Column 1 takes the room of both saved widths and column 0 gets width 0.
   void HideLabelColumn();
   // Columns 0 and 1 get their saved widths back.
   void RestoreLabelColumn();
+  // Between HideLabelColumn and the next RestoreLabelColumn.
+  bool LabelColumnHidden() const { return m_labelColumnHidden; }
   int SavedLabelWidth = 0;
   int SavedValueWidth = 0;
 
@@ -102,8 +110,10 @@ class TValStringGrid : public QTableView {
   // the handler ignores the event (event->ignore()), which consumes the key.
   std::function<void(QKeyEvent*)> OnKeyDown;
   // Asked for every cell drawn, title row included, with the default colours
-  // and alignment already filled in.
-  std::function<void(int col, int row, QColor& background, QColor& text, Qt::Alignment& align)>
+  // and alignment already filled in. The text is drawn 2 pixels inside the
+  // cell's left, right and (for top alignment) top edges.
+  std::function<void(int col, int row, bool selected, QColor& background, QColor& text,
+                     Qt::Alignment& align)>
       OnDrawCell;
 
   // Typing letters does not jump to a matching cell.
@@ -126,6 +136,7 @@ class TValStringGrid : public QTableView {
   ValueGridModel* m_cells = nullptr;
   HintWindow* m_hint = nullptr;
   bool m_cellHints = false;
+  bool m_labelColumnHidden = false;
 };
 
 }  // namespace brindle

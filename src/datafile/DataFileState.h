@@ -6,6 +6,15 @@
 
 namespace brindle {
 
+// What the file system says about a file: enough to notice a rewrite that
+// keeps the file's own time stamp, or comes within the same second.
+struct FileIdentity {
+  bool known = false;           // false when the file could not be examined
+  std::int64_t size = 0;
+  std::int64_t modified = 0;    // modification time in the file system's ticks
+  bool operator==(const FileIdentity&) const = default;
+};
+
 struct DataFileState {
   int FileHandle = -1;            // the I/O module's handle; -1 when no file is open
   std::string FileName;           // as the caller passed it or the user chose it
@@ -18,6 +27,11 @@ struct DataFileState {
   std::string FileTime;           // "hh:mm:ss"
   std::string WeightVarName;      // the file's own weight variable; empty when none
   bool FileReleased = false;
+  FileIdentity OpenedIdentity;    // size and modification time when it was opened
+  // Taking the released file back found it changed or gone: the screen no
+  // longer shows what the handle holds, and nothing may read through it
+  // until the file is closed or loaded afresh.
+  bool FileStale = false;
 };
 
 }  // namespace brindle

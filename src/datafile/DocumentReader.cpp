@@ -15,18 +15,22 @@ constexpr std::int64_t kSmallestFile = 184;  // a header and a termination recor
 constexpr std::size_t kChunk = 1 << 20;
 constexpr int kLineWidth = 80;
 
-// The file stores little-endian integers; read them so whatever the host is.
-std::int32_t IntAt(std::span<const unsigned char> b, std::int64_t p) {
-  const auto u = static_cast<std::uint32_t>(b[p]) | static_cast<std::uint32_t>(b[p + 1]) << 8 |
-                 static_cast<std::uint32_t>(b[p + 2]) << 16 |
-                 static_cast<std::uint32_t>(b[p + 3]) << 24;
+constexpr std::int64_t kLayoutCodeAt = 64;
+
+// The integer at p in the file's byte order, whatever the host's is.
+std::int32_t IntAt(std::span<const unsigned char> b, std::int64_t p, bool bigEndian) {
+  std::uint32_t u = 0;
+  for (int i = 0; i < 4; ++i) {
+    const int shift = bigEndian ? 24 - 8 * i : 8 * i;
+    u |= static_cast<std::uint32_t>(b[static_cast<std::size_t>(p + i)]) << shift;
+  }
   return static_cast<std::int32_t>(u);
 }
 
-std::int64_t ScanDictionaryEnd(std::span<const unsigned char> b, std::int64_t from) {
+std::int64_t ScanDictionaryEnd(std::span<const unsigned char> b, std::int64_t from, bool bigEndian) {
   const auto size = static_cast<std::int64_t>(b.size());
   for (std::int64_t p = from; p + 8 <= size; ++p)
-    if (IntAt(b, p) == 999 && IntAt(b, p + 4) == 0) return p;
+    if (IntAt(b, p, bigEndian) == 999 && IntAt(b, p + 4, bigEndian) == 0) return p;
   return 0;
 }
 
@@ -36,37 +40,47 @@ std::filesystem::path PathOf(const std::string& utf8) {
 
 }  // namespace
 
-std::int64_t FindDictionaryEnd(std::span<const unsigned char> bytes) {
-  return ScanDictionaryEnd(bytes, kHeaderSize);
+bool IsBigEndianFile(std::span<const unsigned char> header) {
+  if (static_cast<std::int64_t>(header.size()) < kLayoutCodeAt + 4) return false;
+  const std::int32_t little = IntAt(header, kLayoutCodeAt, false);
+  if (little == 2 || little == 3) return false;
+  const std::int32_t big = IntAt(header, kLayoutCodeAt, true);
+  return big == 2 || big == 3;
 }
 
-std::int64_t FindDocumentEnd(std::span<const unsigned char> bytes, std::int64_t dictEnd) {
+std::int64_t FindDictionaryEnd(std::span<const unsigned char> bytes, bool bigEndian) {
+  return ScanDictionaryEnd(bytes, kHeaderSize, bigEndian);
+}
+
+std::int64_t FindDocumentEnd(std::span<const unsigned char> bytes, std::int64_t dictEnd, bool bigEndian) {
   const auto size = static_cast<std::int64_t>(bytes.size());
   for (std::int64_t p = dictEnd - 12; p >= 177; --p) {
     if (p + 12 > size) continue;
-    if (IntAt(bytes, p) == 7 && IntAt(bytes, p + 4) == 3 && IntAt(bytes, p + 8) == 4) return p;
+    if (IntAt(bytes, p, bigEndian) == 7 && IntAt(bytes, p + 4, bigEndian) == 3 && IntAt(bytes, p + 8, bigEndian) == 4)
+      return p;
   }
   return dictEnd;
 }
 
 std::int64_t FindDocumentStart(std::span<const unsigned char> bytes, std::int64_t docEnd,
-                               std::int32_t& lineCount) {
+                               std::int32_t& lineCount, bool bigEndian) {
+  const auto Int = [&](std::int64_t p) { return IntAt(bytes, p, bigEndian); };
   const auto size = static_cast<std::int64_t>(bytes.size());
   for (std::int64_t p = docEnd - 4; p >= 177; --p) {
-    if (p + 4 > size || IntAt(bytes, p) != 6) continue;
+    if (p + 4 > size || Int(p) != 6) continue;
     // Scanning backwards meets the line count before the record type, so a
     // 6 just before this one makes this 6 the count of a six-line document.
     // Unless this 6 is itself the record type and its count fills the region
     // exactly: then the 6 before it belongs to the record ahead (a value-label
     // record naming variable 6, say).
     const bool recordTypeFits = p + 8 <= size && docEnd >= p + 8 &&
-                                docEnd - (p + 8) == std::int64_t{80} * IntAt(bytes, p + 4);
-    if (IntAt(bytes, p - 4) == 6 && !recordTypeFits) {
+                                docEnd - (p + 8) == std::int64_t{80} * Int(p + 4);
+    if (Int(p - 4) == 6 && !recordTypeFits) {
       lineCount = 6;
       return p + 4;
     }
     if (p + 8 > size) return 0;
-    lineCount = IntAt(bytes, p + 4);
+    lineCount = Int(p + 4);
     return p + 8;
   }
   return 0;
@@ -95,6 +109,7 @@ DocumentReadResult ReadDocumentRecord(const std::string& fileName) {
   std::vector<unsigned char> bytes;
   std::int64_t dictEnd = 0;
   std::int64_t scanFrom = kHeaderSize;
+  bool bigEndian = false;
   while (dictEnd == 0) {
     const std::size_t old = bytes.size();
     bytes.resize(old + kChunk);
@@ -105,15 +120,16 @@ DocumentReadResult ReadDocumentRecord(const std::string& fileName) {
       if (in.bad()) result.message = "unable to map file";
       return result;  // no termination record: nothing to show
     }
-    dictEnd = ScanDictionaryEnd(bytes, scanFrom);
+    if (old == 0) bigEndian = IsBigEndianFile(bytes);
+    dictEnd = ScanDictionaryEnd(bytes, scanFrom, bigEndian);
     // A pair may straddle the chunk boundary: rescan its last 7 bytes.
     scanFrom = std::max<std::int64_t>(kHeaderSize, static_cast<std::int64_t>(bytes.size()) - 7);
   }
 
   const std::span<const unsigned char> dict(bytes.data(), static_cast<std::size_t>(dictEnd + 8));
-  const std::int64_t docEnd = FindDocumentEnd(dict, dictEnd);
+  const std::int64_t docEnd = FindDocumentEnd(dict, dictEnd, bigEndian);
   std::int32_t lineCount = 0;
-  const std::int64_t docStart = FindDocumentStart(dict, docEnd, lineCount);
+  const std::int64_t docStart = FindDocumentStart(dict, docEnd, lineCount, bigEndian);
   if (docStart == 0) {
     result.message = "cannot find document";
     return result;

@@ -159,12 +159,18 @@ TEST(DocumentReader, NoTerminationRecordShowsNothing) {
   EXPECT_EQ(doc.message, "");
 }
 
-TEST(DocumentReader, BigEndianFileShowsNothing) {
+// The header's layout code (2 or 3) tells the byte order of the integers;
+// without one they are read little-endian.
+TEST(DocumentReader, ByteOrderFromTheLayoutCode) {
   Bytes b;
-  b.Int(6, true).Int(1, true).Lines({"line"}).Int(999, true).Int(0, true);
-  const auto doc = Read(b);
-  EXPECT_FALSE(doc.found);
-  EXPECT_EQ(doc.message, "");
+  b.Int(2, true).Int(6, true).Int(1, true).Lines({"line"}).Int(999, true).Int(0, true);
+  EXPECT_FALSE(Read(b).found);
+  for (std::uint8_t code : {2, 3}) {
+    b.data()[67] = code;
+    const auto doc = Read(b);
+    ASSERT_TRUE(doc.found) << doc.message;
+    EXPECT_EQ(doc.lines, std::vector<std::string>{Padded("line")});
+  }
 }
 
 TEST(DocumentReader, MissingFile) {
@@ -250,12 +256,14 @@ namespace {
 
 // Whole files from the test writer: variables, value labels, the document,
 // extension records (or none), data.
-class WrittenDocument : public ::testing::TestWithParam<std::tuple<int, bool, testing::Compression>> {};
+class WrittenDocument
+    : public ::testing::TestWithParam<std::tuple<int, bool, testing::Compression, testing::ByteOrder>> {};
 
 TEST_P(WrittenDocument, ReadsEveryLine) {
-  const auto [lines, extensions, compression] = GetParam();
+  const auto [lines, extensions, compression, order] = GetParam();
   testing::SavFile f;
   f.compression = compression;
+  f.byteOrder = order;
   auto v = testing::Variable::numeric("v1", "first");
   v.numericLabels = {{6, "six"}};  // a value-label record naming variable index 0 right before
   f.variables = {v, testing::Variable::string("s", 300)};
@@ -274,7 +282,8 @@ INSTANTIATE_TEST_SUITE_P(LinesAndRecords, WrittenDocument,
                          ::testing::Combine(::testing::Values(1, 3, 6, 7), ::testing::Bool(),
                                             ::testing::Values(testing::Compression::None,
                                                               testing::Compression::Bytecode,
-                                                              testing::Compression::Zsav)));
+                                                              testing::Compression::Zsav),
+                                            ::testing::Values(testing::ByteOrder::Little, testing::ByteOrder::Big)));
 
 }  // namespace
 }  // namespace brindle

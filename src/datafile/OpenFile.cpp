@@ -1,5 +1,6 @@
 #include "datafile/OpenFile.h"
 
+#include "datafile/FileRelease.h"
 #include "datafile/FileReport.h"
 #include "spssio/spssio.h"
 
@@ -18,6 +19,7 @@ int OpenDataFileState(const std::string& fileName, DataFileState& file, std::str
   spssGetTimeStamp(handle, opened.FileDate, opened.FileTime);
   spssGetCompression(handle, &opened.Compression);
   spssQueryType7(handle, 0, &opened.HasDocument);
+  opened.OpenedIdentity = IdentifyFile(fileName);
   file = std::move(opened);
   return SPSS_OK;
 }

@@ -98,6 +98,12 @@ std::string DateText(double value, int fmt) {
 // noise of its representation (14:05:30.1 as 30.1000000000022).
 std::string TimeText(double value, const PrintFormat& f, bool usePrintFormat,
                      const NumberSeparators& seps) {
+  // A negative time or duration reads as its size with a leading "-"; a
+  // negative date and time has no rendering.
+  if (value < 0 && (f.Fmt == kFmtTime || f.Fmt == kFmtDTime)) {
+    std::string size = TimeText(-value, f, usePrintFormat, seps);
+    return size == kError ? size : "-" + size;
+  }
   const int dec = ClampDecimals(f.Dec);
   const bool showsSeconds = !usePrintFormat || dec > 0;
   int secondDecimals = 0;

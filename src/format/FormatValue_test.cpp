@@ -121,6 +121,12 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{22, 23, 2, true, kMarch5 + kTime, "5-03-2001 14:05:30.00"},
         ValueCase{21, 8, 0, false, kTime, "14:5:30"},
         ValueCase{21, 8, 0, false, k1d2h3m + 4.5, "26:3:4.5"},
+        // Negative times and durations: the size with a leading "-".
+        ValueCase{21, 5, 0, true, -5000, "-1:23"},
+        ValueCase{21, 11, 2, true, -5000, "-1:23:20.00"},
+        ValueCase{21, 8, 0, false, -90061.25, "-25:1:1.25"},
+        ValueCase{25, 14, 2, true, -90061.25, "-1 1:01:1.25"},
+        ValueCase{21, 11, 2, true, -59.996, "-0:01:0.00"},
         // Seconds round into the minute and the day, never to 60.
         ValueCase{21, 11, 2, true, kTime + 29.996, "14:06:0.00"},
         ValueCase{22, 23, 2, true, kMarch5 + 86399.996, "6-03-2001 0:00:0.00"},
@@ -142,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{30, 10, 0, true, -86400, "ERROR"},
         ValueCase{20, 11, 0, true, kNaN, "ERROR"},
         ValueCase{24, 7, 0, true, 265621593600 + 86400, "ERROR"},
-        ValueCase{21, 5, 0, true, -60, "ERROR"},
+        ValueCase{21, 5, 0, true, -kInf, "ERROR"},
+        ValueCase{22, 20, 0, true, -60, "ERROR"},
         ValueCase{25, 5, 2, false, 1e300, "ERROR"},
         ValueCase{22, 20, 0, true, 265621593600 + 86400, "ERROR"},
         ValueCase{22, 20, 2, false, kInf, "ERROR"},
@@ -205,7 +212,8 @@ INSTANTIATE_TEST_SUITE_P(
         StatisticCase{4, 10, 2, true, 1234.567, "$1,234.57"},
         StatisticCase{4, 10, 2, false, 1234.567, "1234.567"},
         StatisticCase{3, 8, 2, true, 1234.567, "1234.567"},
-        StatisticCase{21, 5, 0, true, -1, "ERROR"}));
+        StatisticCase{21, 5, 0, true, -1, "-0:00"},
+        StatisticCase{22, 17, 0, true, -1, "ERROR"}));
 
 }  // namespace
 }  // namespace brindle

@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -12,6 +14,108 @@ namespace brindle {
 namespace {
 
 QWidget* DialogParent() { return QApplication::activeWindow(); }
+
+// A message box lays its text out as written and does not expand tabs. Lines
+// of the form "label\tvalue" become the two columns of a table, so the values
+// line up whatever the font; other lines span both columns.
+QString TabbedTextAsTable(const QString& text) {
+  QString html =
+      QStringLiteral("<table cellspacing=\"0\" cellpadding=\"0\" style=\"white-space:pre\">");
+  for (const QString& line : text.split(QLatin1Char('\n'))) {
+    const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+    if (tab < 0) {
+      html += QStringLiteral("<tr><td colspan=\"2\">") + line.toHtmlEscaped() +
+              QStringLiteral("</td></tr>");
+    } else {
+      html += QStringLiteral("<tr><td>") + line.left(tab).toHtmlEscaped() +
+              QStringLiteral("</td><td style=\"padding-left:12px\">") +
+              line.mid(tab + 1).toHtmlEscaped() + QStringLiteral("</td></tr>");
+    }
+  }
+  return html + QStringLiteral("</table>");
+}
+
+// A selection in that table comes out with a line break between the cells of
+// a row; put the tab back between a label it holds whole and its value. (A
+// selection within one column holds labels only, or values only.)
+QString SelectionWithTabs(const QString& selected, const QString& text) {
+  QStringList labels;
+  for (const QString& line : text.split(QLatin1Char('\n'))) {
+    const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+    if (tab >= 0) labels << line.left(tab);
+  }
+  const QStringList lines = selected.split(QLatin1Char('\n'));
+  QString out;
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    out += lines[i];
+    if (i + 1 == lines.size()) break;
+    const QString& next = lines[i + 1];
+    const bool labelThenValue = labels.contains(lines[i]) && !next.isEmpty() && !labels.contains(next);
+    out += labelThenValue ? QLatin1Char('\t') : QLatin1Char('\n');
+  }
+  return out;
+}
+
+// A plain message box whose text the user can select. Ctrl+C copies the
+// selection, or with nothing selected the text as it was given (tabs and all).
+class PlainMessageBox : public QMessageBox {
+ public:
+  PlainMessageBox(const QString& text, QWidget* parent)
+      : QMessageBox(QMessageBox::NoIcon, QApplication::applicationDisplayName(), QString(),
+                    QMessageBox::NoButton, parent),
+        m_text(text) {
+    if (text.contains(QLatin1Char('\t'))) {
+      setTextFormat(Qt::RichText);
+      setText(TabbedTextAsTable(text));
+    } else {
+      setTextFormat(Qt::PlainText);
+      setText(text);
+    }
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    // The label takes Ctrl+C itself once it has the focus.
+    m_label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (m_label) m_label->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == m_label && !m_copying && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event) == QKeySequence::Copy) {
+      if (m_label->hasSelectedText()) {
+        // The label copies a selection with a line break between the cells
+        // of a row; the tabs are put back into what it copied.
+        m_copying = true;
+        QCoreApplication::sendEvent(m_label, event);
+        m_copying = false;
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->setText(SelectionWithTabs(clipboard->text(), m_text));
+      } else {
+        copy();
+      }
+      return true;
+    }
+    return QMessageBox::eventFilter(watched, event);
+  }
+
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event == QKeySequence::Copy) {
+      if (m_label && m_label->hasSelectedText())
+        QCoreApplication::sendEvent(m_label, event);
+      else
+        copy();
+      return;
+    }
+    QMessageBox::keyPressEvent(event);
+  }
+
+ private:
+  void copy() { QGuiApplication::clipboard()->setText(m_text); }
+
+  QString m_text;
+  QLabel* m_label = nullptr;
+  bool m_copying = false;
+};
 
 QMessageBox::Icon ToQt(MessageIcon icon) {
   switch (icon) {
@@ -26,9 +130,7 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 }  // namespace
 
 void QtUiService::ShowMessage(const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
-                  QMessageBox::NoButton, DialogParent());
-  box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  PlainMessageBox box(text, DialogParent());
   box.exec();
 }
 

@@ -17,6 +17,7 @@ class UiService {
  public:
   virtual ~UiService() = default;
   // Plain message box: caption the application title, OK button, no icon.
+  // The text is selectable; lines "label\tvalue" show as two aligned columns.
   virtual void ShowMessage(const QString& text) = 0;
   // Typed dialog "Warning" with an "OK" button.
   virtual void WarningDialog(const QString& text) = 0;

@@ -1,7 +1,11 @@
 #include "platform/UiService.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 #include "platform/WaitCursor.h"
 
@@ -57,6 +61,38 @@ class UiServiceTest : public QObject {
       QVERIFY(QApplication::overrideCursor() != nullptr);
     }
     QVERIFY(QApplication::overrideCursor() == nullptr);
+  }
+
+  // The real plain message: label/value lines in two columns (a message box
+  // does not expand tabs), selectable, and Ctrl+C copies the text as given.
+  void plainMessageLinesUpTabbedText() {
+    QApplication::setApplicationDisplayName("x.sav - Brindle");
+    const QString text = "x.sav\nvariables\t7\ncases    \t2\nno weight variable defined";
+    QString shown;
+    Qt::TextInteractionFlags flags;
+    QString caption;
+    QString copied;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QVERIFY(box != nullptr);
+      caption = box->windowTitle();
+      shown = box->text();
+      QLabel* label = box->findChild<QLabel*>("qt_msgbox_label");
+      flags = label->textInteractionFlags();
+      QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+      copied = QApplication::clipboard()->text();
+      // A selection keeps the tabs between the columns.
+      label->setSelection(0, label->text().size());
+      QTest::keyClick(label, Qt::Key_C, Qt::ControlModifier);
+      box->accept();
+    });
+    brindle::QtUiService().ShowMessage(text);
+    QCOMPARE(caption, QString("x.sav - Brindle"));
+    QVERIFY(flags.testFlag(Qt::TextSelectableByMouse));
+    QVERIFY(shown.contains("<tr><td>variables</td><td style=\"padding-left:12px\">7</td></tr>"));
+    QVERIFY(shown.contains("<td colspan=\"2\">no weight variable defined</td>"));
+    QCOMPARE(copied, text);
+    QVERIFY(QApplication::clipboard()->text().contains("\nvariables\t7\ncases    \t2\nno weight"));
   }
 };
 

@@ -1,7 +1,15 @@
 #include "spssio/BlockFile.h"
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
 #include <algorithm>
 #include <cstring>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace brindle {
 namespace {
@@ -22,13 +30,34 @@ std::int64_t position(std::FILE* f) {
 #endif
 }
 
+// Opens a regular file only. A FIFO, device or directory under a data file's
+// name is refused without waiting: opening a FIFO for reading would block
+// until a writer comes.
+std::FILE* openRegularFile(const char* path) {
+#ifdef _WIN32
+  struct _stat64 st;
+  if (_stat64(path, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) return nullptr;
+  return std::fopen(path, "rb");
+#else
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  const int flags = ::fcntl(fd, F_GETFL);
+  std::FILE* f = nullptr;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+    f = ::fdopen(fd, "rb");
+  if (!f) ::close(fd);
+  return f;
+#endif
+}
+
 }  // namespace
 
 BlockFile::~BlockFile() { close(); }
 
 bool BlockFile::open(const char* path) {
   close();
-  m_file = std::fopen(path, "rb");
+  m_file = openRegularFile(path);
   if (!m_file) return false;
   // The buffer does the buffering; stdio's own would only add a copy.
   std::setvbuf(m_file, nullptr, _IONBF, 0);

@@ -19,7 +19,8 @@ class BlockFile {
   BlockFile(const BlockFile&) = delete;
   BlockFile& operator=(const BlockFile&) = delete;
 
-  // Opens the file for reading; false when it cannot be opened or sized.
+  // Opens the file for reading; false when it cannot be opened or sized, or
+  // is not a regular file (a FIFO, device or directory).
   bool open(const char* path);
   void close();
   bool isOpen() const { return m_file != nullptr; }

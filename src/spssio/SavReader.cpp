@@ -90,6 +90,8 @@ int SavReader::open(const char* path) {
   applyVeryLongStrings();
   applyLongNames();
   buildVariables();
+  // A dictionary without a variable describes no data file.
+  if (m_vars.empty()) return fail(SPSS_INVALID_FILE, m_file.tell(), "dictionary", "the file has no variables");
   applyLongStringLabels();
   applyLongStringMissing();
   for (auto& set : m_labelSets)

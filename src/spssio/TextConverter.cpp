@@ -2,7 +2,9 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <cstring>
 #include <vector>
 
@@ -122,18 +124,54 @@ bool TextConverter::setEncoding(const std::string& name) {
   return false;
 }
 
-bool TextConverter::setCodePage(int codePage) {
-  switch (codePage) {
-    case 65001: return open("UTF-8");
+namespace {
+
+// Windows code page numbers and the encodings iconv knows them by. Files
+// that name their encoding only by number carry these; iconv knows a few as
+// "CP<number>", most not. Where a Windows superset of a standard exists the
+// superset is read, as for declared names.
+struct CodePageName {
+  int codePage;
+  const char* name;
+};
+constexpr CodePageName kCodePages[] = {
     // 2 (7-bit ASCII) and 3 (8-bit ASCII) were written by old versions
     // whatever the real encoding was; windows-1252 reads both.
-    case 2: case 3: case 1252: case 28591: case 20127: return open("WINDOWS-1252");
-    case 1: return open("IBM037") || open("WINDOWS-1252");
-    case 932: return open("CP932");
-    case 936: return open("GBK");
-    case 949: return open("CP949");
-    default: break;
-  }
+    {1, "IBM037"}, {2, "WINDOWS-1252"}, {3, "WINDOWS-1252"},
+    {37, "IBM037"}, {437, "CP437"}, {500, "IBM500"}, {708, "ISO-8859-6"}, {737, "CP737"},
+    {775, "CP775"}, {850, "CP850"}, {852, "CP852"}, {855, "CP855"}, {857, "CP857"},
+    {858, "CP858"}, {860, "CP860"}, {861, "CP861"}, {862, "CP862"}, {863, "CP863"},
+    {864, "CP864"}, {865, "CP865"}, {866, "CP866"}, {869, "CP869"}, {870, "IBM870"},
+    {874, "CP874"}, {875, "IBM875"}, {932, "CP932"}, {936, "GBK"}, {949, "CP949"},
+    {950, "CP950"}, {1026, "IBM1026"}, {1047, "IBM1047"}, {1140, "IBM1140"},
+    {1250, "CP1250"}, {1251, "CP1251"}, {1252, "WINDOWS-1252"}, {1253, "CP1253"},
+    {1254, "CP1254"}, {1255, "CP1255"}, {1256, "CP1256"}, {1257, "CP1257"}, {1258, "CP1258"},
+    {1361, "JOHAB"}, {10000, "MACINTOSH"}, {10007, "MAC-CYRILLIC"}, {10017, "MAC-UK"},
+    {10029, "MAC-CENTRALEUROPE"}, {10079, "MAC-IS"}, {20127, "WINDOWS-1252"},
+    {20273, "IBM273"}, {20277, "IBM277"}, {20278, "IBM278"}, {20280, "IBM280"},
+    {20284, "IBM284"}, {20285, "IBM285"}, {20290, "IBM290"}, {20297, "IBM297"},
+    {20420, "IBM420"}, {20424, "IBM424"}, {20866, "KOI8-R"}, {20871, "IBM871"},
+    {20932, "EUC-JP"}, {20936, "GBK"}, {21025, "IBM1025"}, {21866, "KOI8-U"},
+    {28591, "WINDOWS-1252"}, {28592, "ISO-8859-2"}, {28593, "ISO-8859-3"}, {28594, "ISO-8859-4"},
+    {28595, "ISO-8859-5"}, {28596, "ISO-8859-6"}, {28597, "ISO-8859-7"}, {28598, "ISO-8859-8"},
+    {28599, "ISO-8859-9"}, {28600, "ISO-8859-10"}, {28601, "ISO-8859-11"}, {28603, "ISO-8859-13"},
+    {28604, "ISO-8859-14"}, {28605, "ISO-8859-15"}, {28606, "ISO-8859-16"}, {38598, "ISO-8859-8"},
+    {50220, "ISO-2022-JP"}, {50221, "ISO-2022-JP"}, {50222, "ISO-2022-JP"}, {50225, "ISO-2022-KR"},
+    {51932, "EUC-JP"}, {51936, "GBK"}, {51949, "CP949"}, {51950, "EUC-TW"}, {54936, "GB18030"},
+    {65001, "UTF-8"},
+};
+
+}  // namespace
+
+const char* codePageEncoding(int codePage) {
+  const auto* end = std::end(kCodePages);
+  const auto* it = std::lower_bound(std::begin(kCodePages), end, codePage,
+                                    [](const CodePageName& e, int cp) { return e.codePage < cp; });
+  return it != end && it->codePage == codePage ? it->name : nullptr;
+}
+
+bool TextConverter::setCodePage(int codePage) {
+  if (const char* name = codePageEncoding(codePage); name && open(name)) return true;
   if (codePage > 0 && codePage < 100000 && open("CP" + std::to_string(codePage))) return true;
   open("WINDOWS-1252");
   return false;

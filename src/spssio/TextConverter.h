@@ -39,6 +39,10 @@ class TextConverter {
   std::string m_name;
 };
 
+// The encoding name a Windows code page number stands for, as iconv knows
+// it (a Windows superset where one exists); null for numbers not listed.
+const char* codePageEncoding(int codePage);
+
 // Appends bytes that claim to be UTF-8, replacing every invalid or cut-off
 // sequence with U+FFFD and zero bytes with blanks.
 void appendValidUtf8(std::string& out, const std::uint8_t* bytes, std::size_t n);

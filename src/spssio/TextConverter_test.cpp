@@ -44,6 +44,17 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"CodePage932", "", 932, "\x82\xa0", "\xe3\x81\x82"},
         Conversion{"CodePage936", "", 936, "\xc4\xe3", "\xe4\xbd\xa0"},
         Conversion{"CodePage949", "", 949, "\xb0\xa1", "\xea\xb0\x80"},
+        // Code page numbers iconv does not know as "CP<number>".
+        Conversion{"CodePage20866Koi8R", "", 20866, "\xc1", "\xd0\xb0"},
+        Conversion{"CodePage21866Koi8U", "", 21866, "\xa4", "\xd1\x94"},
+        Conversion{"CodePage28592Latin2", "", 28592, "\xb1", "\xc4\x85"},
+        Conversion{"CodePage28605Latin9", "", 28605, "\xa4", "\xe2\x82\xac"},
+        Conversion{"CodePage51932EucJp", "", 51932, "\xa4\xa2", "\xe3\x81\x82"},
+        Conversion{"CodePage51949EucKr", "", 51949, "\xb0\xa1", "\xea\xb0\x80"},
+        Conversion{"CodePage10000Macintosh", "", 10000, "\x80", "\xc3\x84"},
+        Conversion{"CodePage874Thai", "", 874, "\xa1", "\xe0\xb8\x81"},
+        Conversion{"CodePage1251", "", 1251, "\xc0", "\xd0\x90"},
+        Conversion{"UnknownCodePageFallsBackTo1252", "", 4711, "\xe9", "\xc3\xa9"},
         Conversion{"Cp932CutInsideCharacter", "", 932, "a\x82", "a\xef\xbf\xbd"},
         Conversion{"Cp932InvalidByte", "", 932, "\xa0\x82\xa0", "\xef\xbf\xbd\xe3\x81\x82"},
         Conversion{"UnknownNameFallsBackTo1252", "NO-SUCH-ENCODING", 0, "\xe9", "\xc3\xa9"}),
@@ -54,6 +65,20 @@ TEST(TextConverter, UnknownNamesReportFallback) {
   EXPECT_FALSE(t.setEncoding("NO-SUCH-ENCODING"));
   EXPECT_TRUE(t.setEncoding("utf-8"));
   EXPECT_TRUE(t.setCodePage(1250));
+}
+
+// Every listed code page names an encoding iconv opens.
+TEST(TextConverter, EveryListedCodePageOpens) {
+  int listed = 0;
+  for (int cp = 0; cp < 70000; ++cp) {
+    const char* name = brindle::codePageEncoding(cp);
+    if (!name) continue;
+    ++listed;
+    TextConverter t;
+    EXPECT_TRUE(t.setCodePage(cp)) << cp;
+    EXPECT_EQ(t.encoding(), name) << cp;
+  }
+  EXPECT_GT(listed, 80);
 }
 
 TEST(Utf8Prefix, NeverSplitsASequence) {

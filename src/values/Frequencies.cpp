@@ -92,6 +92,20 @@ std::vector<std::string> StringMissing(int handle, const std::string& name) {
   return missing;
 }
 
+// The weight variable's own missing values, as a record IsMissingValue reads.
+VarRecord WeightMissing(int handle, const std::string& name) {
+  VarRecord weight;
+  if (spssGetVarNMissingValues(handle, name.c_str(), &weight.missingFormat, &weight.nMiss1, &weight.nMiss2,
+                               &weight.nMiss3) != SPSS_OK)
+    weight.missingFormat = 0;
+  return weight;
+}
+
+// A case counts with a weight above 0 that is not user-missing; a zero,
+// negative, system-missing (the lowest double) or user-missing weight leaves
+// it out of every count.
+bool CountsWithWeight(double w, const VarRecord& weight) { return w > 0 && !IsMissingValue(w, weight); }
+
 // Reads up to N cases, calling perCase(cases, i) for each, with the progress
 // callback after every 1000th. Returns the cases read; sets cancelled, or
 // warning when the data ends before N.
@@ -210,6 +224,7 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
     return res;
   }
 
+  const VarRecord weight = weighted ? WeightMissing(pass.handle, *weightName) : VarRecord{};
   bool cancelled = false;
   std::int64_t read = 0;
   if (!isString) {
@@ -217,7 +232,7 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
     if (weighted) {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
         const double w = cases.Weight(i);
-        if (w > 0) table.Insert(cases.Number(i), Amount(w));
+        if (CountsWithWeight(w, weight)) table.Insert(cases.Number(i), Amount(w));
       });
     } else {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning,
@@ -230,7 +245,7 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
     if (weighted) {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
         const double w = cases.Weight(i);
-        if (w > 0 && cases.StoredOk(i)) raw.Insert(cases.Stored(i), Amount(w));
+        if (CountsWithWeight(w, weight) && cases.StoredOk(i)) raw.Insert(cases.Stored(i), Amount(w));
       });
     } else {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {

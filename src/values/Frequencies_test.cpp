@@ -1,4 +1,5 @@
 #include "values/Frequencies.h"
+#include "values/SummaryStatistics.h"
 
 #include <gtest/gtest.h>
 
@@ -149,6 +150,17 @@ TEST(Frequencies, StatisticsExample) {
                          }));
 }
 
+TEST(Frequencies, StatisticsInTwoColumnsOfPairs) {
+  const std::vector<std::string> lines = {"valid\t3\tminimum\t1\tmean\t2",
+                                          "missing\t0\tmaximum\t3\tstddev\t1",
+                                          "total\t3\tsum\t6\tvariance\t1"};
+  EXPECT_EQ(StatisticsLines(lines, 3), lines);
+  EXPECT_EQ(StatisticsLines(lines, 2),
+            (std::vector<std::string>{"valid\t3\tminimum\t1", "missing\t0\tmaximum\t3",
+                                      "total\t3\tsum\t6", "mean\t2\tstddev\t1",
+                                      "variance\t1"}));
+}
+
 TEST(Frequencies, StatisticsBoxNeedsTwoValidCases) {
   const Opened one(OneColumn(Num("v"), {4.0, kSysmis}));
   EXPECT_EQ(one.Count("v").memo, MemoDisplay::Hidden);
@@ -228,6 +240,36 @@ TEST(Frequencies, WeightedCountsOnlyPositiveWeights) {
   EXPECT_EQ(r.memoLines[2].substr(0, 9), "total\t14\t");
   const auto s = file.Weighted("s", "w");
   EXPECT_EQ(Rows(s), (std::vector<std::string>{"\ta\t13\t95.6\t95.6", "\td\t1\t4.4\t4.4"}));
+}
+
+// Cases whose weight is zero, negative, system-missing or one of the weight
+// variable's own missing values (discrete or range) count nowhere, on both
+// ways of reading the cases.
+TEST(Frequencies, WeightUserMissingExcludesTheCase) {
+  Variable discrete = Num("wd", 8, 1);
+  discrete.missingCode = 1;
+  discrete.missing[0] = 99;
+  Variable range = Num("wr", 8, 1);
+  range.missingCode = -3;
+  range.missing[0] = 1;
+  range.missing[1] = 2;
+  range.missing[2] = 99;
+  SavFile f;
+  f.variables = {Num("v"), Variable::string("s", 2), discrete, range};
+  const double weights[] = {1, 99, 0, -1, kSysmis, 1.5, 3};
+  for (int i = 0; i < 7; ++i) f.cases.push_back({double(i + 1), std::string(1, char('a' + i)), weights[i], weights[i]});
+  const Opened file(f);
+  for (bool module : {false, true}) {
+    SCOPED_TRACE(module);
+    const auto rows = [&](const char* var, const char* weight) {
+      return Rows(CountWeightedFrequencies(file.Pass(module), file.Var(var), weight));
+    };
+    EXPECT_EQ(rows("v", "wd"), (std::vector<std::string>{"\t  1\t1\t18.2\t18.2", "\t  6\t2\t27.3\t27.3",
+                                                         "\t  7\t3\t54.5\t54.5"}));
+    EXPECT_EQ(rows("v", "wr"), (std::vector<std::string>{"\t  7\t3\t100.0\t100.0"}));
+    EXPECT_EQ(rows("s", "wd"), (std::vector<std::string>{"\ta\t1\t18.2\t18.2", "\tf\t2\t27.3\t27.3",
+                                                         "\tg\t3\t54.5\t54.5"}));
+  }
 }
 
 TEST(Frequencies, WeightedTotalBelowTwoHasNoBox) {

@@ -12,6 +12,7 @@
 
 #include "app/Main.h"
 #include "controls/BxDBGrid.h"
+#include "controls/ShowDoc.h"
 #include "controls/ValStringGrid.h"
 #include "datafile/DictionaryLoader.h"
 #include "datafile/OpenFile.h"
@@ -53,9 +54,13 @@ void TForm1::OpenDataFile(const QString& fileName) {
     return;
   }
 
+  ShowDocFrm->FormClose();
+  ShowDocFrm->close();
   ResetWeighting();
 
-  if (FileHandle != -1 && spssCloseRead(FileHandle) != SPSS_OK)
+  // A released file's handle is closed already, and its number may now be
+  // the new file's.
+  if (FileHandle != -1 && !FileReleased && spssCloseRead(FileHandle) != SPSS_OK)
     m_ui.WarningDialog(QStringLiteral("Failed to close ") + QString::fromStdString(FileName));
 
   WaitCursor wait;
@@ -106,7 +111,7 @@ void TForm1::GetVarInfo() {
 void TForm1::CloseItemClick() {
   // The frequency pass still reads the file.
   if (Counting) return;
-  if (FileHandle != -1) spssCloseRead(FileHandle);
+  if (FileHandle != -1 && !FileReleased) spssCloseRead(FileHandle);
   // Nothing of the closed file is kept: its name, counts and flags go too.
   static_cast<DataFileState&>(*this) = DataFileState();
   setWindowTitle(QStringLiteral("Brindle"));

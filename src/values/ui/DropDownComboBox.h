@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QProxyStyle>
 
 #include <functional>
 
@@ -11,7 +12,14 @@ namespace brindle {
 
 class TDropDownComboBox : public QComboBox {
  public:
-  using QComboBox::QComboBox;
+  // The list opens below the box as a scrolling list of maxVisibleItems()
+  // rows; styles that open it as a menu over the box would show every item
+  // at once and run off the screen.
+  explicit TDropDownComboBox(QWidget* parent = nullptr) : QComboBox(parent) {
+    auto* listStyle = new ListPopupStyle;
+    listStyle->setParent(this);
+    setStyle(listStyle);
+  }
 
   // Called before every opening of the list, also when the list is empty;
   // items it adds are shown in the list that opens.
@@ -21,6 +29,16 @@ class TDropDownComboBox : public QComboBox {
     if (OnDropDown) OnDropDown();
     QComboBox::showPopup();
   }
+
+ private:
+  class ListPopupStyle : public QProxyStyle {
+   public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+      if (hint == QStyle::SH_ComboBox_Popup) return 0;
+      return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+  };
 };
 
 }  // namespace brindle

@@ -62,6 +62,7 @@ void TForm1::ShowFrequencies() {
     showNoFrequencies();
     return;
   }
+  if (!HoldFile()) return;
   startValueRows();
   ValueRowCount = 0;
   StringGrid1->SetRowCount(MinValueRows);
@@ -149,13 +150,11 @@ void TForm1::showFrequencyResult(const FrequencyResult& result) {
     case MemoDisplay::Hidden:
       Memo1->setVisible(false);
       break;
-    case MemoDisplay::Shown: {
-      QStringList lines;
-      for (const std::string& line : result.memoLines) lines << Text(line);
-      Memo1->setPlainText(lines.join(QLatin1Char('\n')));
+    case MemoDisplay::Shown:
+      m_statisticsLines = result.memoLines;
+      layoutStatistics();
       Memo1->setVisible(true);
       break;
-    }
   }
   StringGrid1->SelectNone();
   StringGrid1->LoadColumnsFromLists();
@@ -163,7 +162,9 @@ void TForm1::showFrequencyResult(const FrequencyResult& result) {
     StringGrid1->HideLabelColumn();
   else
     StringGrid1->RestoreLabelColumn();
+  fitNumberColumns();
   attachValuesWidthHandler(true);
+  StringGrid1ColumnWidthChanged();
 }
 
 }  // namespace brindle

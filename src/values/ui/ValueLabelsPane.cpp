@@ -34,7 +34,7 @@ void TForm1::startValueRows() {
 }
 
 void TForm1::ShowValueLabels() {
-  if (Counting) return;
+  if (Counting || !HoldFile()) return;
   attachValuesWidthHandler(false);
   startValueRows();
   ValueRowCount = 0;
@@ -89,11 +89,16 @@ void TForm1::StringGrid1ColumnWidthChanged() {
   for (int c = 0; c < TValStringGrid::kColumns; ++c) sum += StringGrid1->ColWidth(c);
   // The columns fill the room inside the frame and beside a shown scroll bar.
   const int slack = StringGrid1->viewport()->width() - sum;
+  // The column that gives way keeps a few characters' room, so it never
+  // vanishes in a narrow pane.
+  const int least = 4 * StringGrid1->fontMetrics().averageCharWidth();
   const VarRecord* rec = VarMemData.Current();
-  if (rec && rec->VarType > 8 && FrequencyTableShown) {
-    StringGrid1->SetColWidth(1, std::max(0, StringGrid1->ColWidth(1) + slack));
+  // While a pass for another variable runs, the grid still shows the last
+  // table: the hidden label column, not the new variable, decides.
+  if (StringGrid1->LabelColumnHidden() || (rec && rec->VarType > 8 && FrequencyTableShown)) {
+    StringGrid1->SetColWidth(1, std::max(least, StringGrid1->ColWidth(1) + slack));
   } else {
-    StringGrid1->SetColWidth(0, std::max(0, StringGrid1->ColWidth(0) + slack));
+    StringGrid1->SetColWidth(0, std::max(least, StringGrid1->ColWidth(0) + slack));
     StringGrid1->SavedLabelWidth = StringGrid1->ColWidth(0);
     StringGrid1->SavedValueWidth = StringGrid1->ColWidth(1);
   }

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QAbstractItemView>
 #include <QTest>
 
 #include "app/Main.h"
@@ -69,6 +70,7 @@ class WeightingHandlersTest : public QObject {
   void buttonAndHints_data();
   void buttonAndHints();
   void weightedTable();
+  void longListScrolls();
 
  private:
   std::unique_ptr<ShownWindow> m_w;
@@ -182,6 +184,20 @@ void WeightingHandlersTest::weightedTable() {
   QVERIFY(lines[2].startsWith("total\t5\t"));
   QVERIFY(f.Memo1->isVisible());
   QCOMPARE(f.StatusText(2), QString("3"));
+}
+
+void WeightingHandlersTest::longListScrolls() {
+  m_w = std::make_unique<ShownWindow>();
+  m_file = WriteTemp(ManyVariables(40));
+  m_w->Open(m_file->path());
+  TForm1& f = m_w->form;
+  f.WComboBox->showPopup();
+  const QAbstractItemView* list = f.WComboBox->view();
+  QCOMPARE(f.WComboBox->count(), 41);
+  // 15 rows show (give or take the frame), the rest scroll.
+  const int rows = list->viewport()->height() / list->sizeHintForRow(0);
+  QVERIFY2(rows >= 14 && rows <= 15, qPrintable(QString::number(rows)));
+  f.WComboBox->hidePopup();
 }
 
 QTEST_MAIN(WeightingHandlersTest)

@@ -2,8 +2,10 @@
 // The records, their order and the cursor belong to VarMemData; the marks to
 // the grid.
 #include <QAction>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 
 #include <algorithm>
 
@@ -113,8 +115,26 @@ void TForm1::VarGridKeyDown(QKeyEvent* event) {
       VarMemData.Next();
       VarGrid->Mark(VarMemData.GetBookmark());
       break;
+    case Qt::Key_A:
+      if (ctrl) SelectAllVariablesClick();
+      break;
+    case Qt::Key_C:
+      if (ctrl) PopupCopyClick(VarGrid);
+      break;
+    case Qt::Key_F3:
+      if (event->modifiers() & (Qt::ShiftModifier | Qt::AltModifier))
+        FindVariable(false, false);
+      else
+        FindVariable(true, false);
+      break;
+    case Qt::Key_F4:
+      FindVariable(true, true);
+      break;
     case Qt::Key_F5:
       SortVariables("recid");
+      break;
+    case Qt::Key_F8:
+      Filter1->click();
       break;
     default:
       break;
@@ -122,7 +142,13 @@ void TForm1::VarGridKeyDown(QKeyEvent* event) {
 }
 
 void TForm1::VarGridMouseDown(TBxDBGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods,
-                              int, int y, bool doubleClick) {
+                              int x, int y, bool doubleClick) {
+  if (button == Qt::RightButton) {
+    // The cursor and the marks stay; the grid does nothing of its own.
+    CopySelected1->menuAction()->setEnabled(true);
+    PopupMenu1->popup(grid->mapToGlobal(QPoint(x, y)));
+    return;
+  }
   if (button != Qt::LeftButton) return;
   const int gridRow = grid->GridRowAt(y);
   if (doubleClick && gridRow > 0) ToggleDisplayLabels();

@@ -1,0 +1,58 @@
+#include "datafile/FileRelease.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "spssio/spssio.h"
+
+namespace brindle {
+
+FileIdentity IdentifyFile(const std::string& fileName) {
+  const std::filesystem::path path(std::u8string(fileName.begin(), fileName.end()));
+  std::error_code sizeError;
+  std::error_code timeError;
+  const auto size = std::filesystem::file_size(path, sizeError);
+  const auto modified = std::filesystem::last_write_time(path, timeError);
+  FileIdentity id;
+  if (sizeError || timeError) return id;
+  id.known = true;
+  id.size = static_cast<std::int64_t>(size);
+  id.modified = static_cast<std::int64_t>(modified.time_since_epoch().count());
+  return id;
+}
+
+int ReleaseDataFile(DataFileState& file) {
+  if (file.FileHandle == -1 || file.FileReleased) return SPSS_OK;
+  const int code = spssCloseRead(file.FileHandle);
+  if (code == SPSS_OK) file.FileReleased = true;
+  return code;
+}
+
+ReopenOutcome ReopenDataFile(DataFileState& file) {
+  if (!file.FileReleased) return ReopenOutcome::Unchanged;
+  file.FileReleased = false;
+  int handle = -1;
+  if (spssOpenRead(file.FileName.c_str(), &handle) != SPSS_OK) {
+    // The old handle was closed at release and its number may be handed out
+    // again: forget it.
+    file.FileHandle = -1;
+    file.FileStale = true;
+    return ReopenOutcome::Failed;
+  }
+  file.FileHandle = handle;
+  std::string date;
+  std::string time;
+  spssGetTimeStamp(handle, date, time);
+  // A program that rewrites the file within the same second, or keeps its
+  // header's date, leaves the time stamp as it was: size and modification
+  // time tell those apart.
+  const FileIdentity now = IdentifyFile(file.FileName);
+  const bool identityChanged = file.OpenedIdentity.known && !(now == file.OpenedIdentity);
+  if (date != file.FileDate || time != file.FileTime || identityChanged) {
+    file.FileStale = true;
+    return ReopenOutcome::Changed;
+  }
+  return ReopenOutcome::Unchanged;
+}
+
+}  // namespace brindle

@@ -1,0 +1,345 @@
+// The file properties box, the document window and the release of the file
+// while the program is in the background, in the real window.
+#include <QAction>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QTest>
+
+#include <chrono>
+#include <filesystem>
+
+#include "app/Main.h"
+#include "app/WindowTestSupport.h"
+#include "controls/ShowDoc.h"
+#include "controls/ValStringGrid.h"
+#include "spssio/spssio.h"
+
+using namespace brindle;
+using namespace brindle::testing;
+
+namespace {
+
+std::string Padded(std::string s) {
+  s.resize(80, ' ');
+  return s;
+}
+
+// A file with three document lines: a table row, a blank card, a short line.
+SavFile WithDocument() {
+  SavFile f = SampleDictionary();
+  f.weight = "score";
+  f.documents = {"Wave  n    mean", "", "end"};
+  return f;
+}
+
+// A shown window with the file open and "Allow &write access" on.
+struct ReleasingWindow : ShownWindow {
+  std::unique_ptr<TempFile> file;
+  explicit ReleasingWindow(const SavFile& data) : file(WriteTemp(data)) {
+    Open(file->path());
+    form.ReleaseFileHandle->setChecked(true);
+  }
+};
+
+}  // namespace
+
+class FileInfoHandlersTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void propertiesReport();
+  void documentWindow();
+  void documentRegionThatDoesNotCheckOut();
+  void releaseFollowsTheApplication();
+  void untouchedFileKeepsTheView();
+  void changedFileIsOfferedForReload_data();
+  void changedFileIsOfferedForReload();
+  void deletedFileIsClosed();
+  void readersTakeTheFileBackFirst();
+  void openingAnotherFileWhileReleased();
+};
+
+void FileInfoHandlersTest::propertiesReport() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  auto file = WriteTemp(WithDocument());
+  w.Open(file->path());
+  f.FileInfoItem->trigger();
+  QCOMPARE(w.Count("ShowMessage"), 1);
+  const auto report = w.ui.Last();
+  QCOMPARE(report.caption, QFileInfo(QString::fromStdString(file->path())).fileName() + " - Brindle");
+  const QStringList lines = report.text.split('\n');
+  QCOMPARE(lines.size(), 9);
+  QCOMPARE(lines[0], QString::fromStdString(file->path()));
+  QCOMPARE(lines[1], QString("file date \t14 Mar 24 13:45:10"));
+  QCOMPARE(lines[3], QString("variables\t7"));
+  QCOMPARE(lines[4], QString("cases    \t2"));
+  QVERIFY(lines[5].startsWith("case size \t") && lines[5].endsWith(" bytes"));
+  QCOMPARE(lines[6], QString("weight variable\tscore"));
+  QCOMPARE(lines[8], QString("file contains document"));
+
+  // The count could not be established: the estimate is named as such.
+  f.CaseCountEstimated = true;
+  f.NumCases = 40;
+  f.InfoBtn->trigger();
+  QCOMPARE(w.ui.Last().text.split('\n')[4], QString("cases    \tUNKNOWN - estimated number is 40"));
+}
+
+void FileInfoHandlersTest::documentWindow() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  TShowDocFrm& doc = *f.ShowDocFrm;
+  auto file = WriteTemp(WithDocument());
+  w.Open(file->path());
+  QVERIFY(!doc.isVisible());
+  f.VarGrid->setFocus();
+  w.Key(Qt::Key_D, Qt::ControlModifier);
+  QVERIFY(doc.isVisible());
+  QCOMPARE(doc.windowTitle(), QFileInfo(QString::fromStdString(file->path())).fileName() + " - Documents");
+  const QStringList expected{"File contains 3 lines of documents", "", QString::fromStdString(Padded("Wave  n    mean")),
+                             QString::fromStdString(Padded("")), QString::fromStdString(Padded("end"))};
+  QCOMPARE(doc.Lines(), expected);
+  // Showing it again lists the document once.
+  f.ShowDocBtn->trigger();
+  QCOMPARE(doc.Lines(), expected);
+
+  QListWidget* list = doc.ListBox1;
+  auto click = [list](int row, Qt::KeyboardModifiers mods) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, mods,
+                      list->visualItemRect(list->item(row)).center());
+  };
+  // Nothing selected: the empty text; a right click offers "&Copy" disabled.
+  QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(w.ui.Last().kind, QString("SetClipboardText"));
+  QCOMPARE(w.ui.clipboard, QString());
+  QTest::mouseClick(list->viewport(), Qt::RightButton, {}, list->visualItemRect(list->item(2)).center());
+  QVERIFY(doc.PopupMenu1->isVisible());
+  QVERIFY(!doc.CopyDoc->isEnabled());
+  doc.PopupMenu1->close();
+  QVERIFY(list->selectedItems().isEmpty());
+
+  // Click, Shift+click, Ctrl+click: the count line, the empty line and the
+  // last line, each with a line feed; trailing blanks kept.
+  click(0, Qt::NoModifier);
+  click(1, Qt::ShiftModifier);
+  click(4, Qt::ControlModifier);
+  QTest::mouseClick(list->viewport(), Qt::RightButton, {}, list->visualItemRect(list->item(2)).center());
+  QVERIFY(doc.CopyDoc->isEnabled());
+  QCOMPARE(list->selectedItems().size(), 3);
+  doc.PopupMenu1->close();
+  QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(w.ui.clipboard, "File contains 3 lines of documents\n\n" + expected[4] + "\n");
+  QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+  QCOMPARE(list->selectedItems().size(), 5);
+
+  // Escape closes and empties it.
+  QTest::keyClick(list, Qt::Key_Escape);
+  QVERIFY(!doc.isVisible());
+  QCOMPARE(list->count(), 0);
+
+  // Opening another file empties and closes it too.
+  f.ShowDocBtn->trigger();
+  QVERIFY(doc.isVisible());
+  w.Open(file->path());
+  QVERIFY(!doc.isVisible());
+  QCOMPARE(list->count(), 0);
+}
+
+void FileInfoHandlersTest::documentRegionThatDoesNotCheckOut() {
+  // A record between the document and the subtype-3 record.
+  SavFile bad = WithDocument();
+  bad.extraExtensions.push_back({1, 1, 4, {'a', 'b', 'c', 'd'}});
+  auto file = WriteTemp(bad);
+  ShownWindow w;
+  TForm1& f = w.form;
+  w.Open(file->path());
+  QVERIFY(f.HasDocument != 0);
+  f.ShowDocBtnClick();
+  QCOMPARE(w.ui.Last().kind, QString("ShowMessage"));
+  QCOMPARE(w.ui.Last().text, QString("unable to find number of document lines"));
+  QVERIFY(!f.ShowDocFrm->isVisible());
+}
+
+void FileInfoHandlersTest::releaseFollowsTheApplication() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  auto file = WriteTemp(SampleDictionary());
+  w.Open(file->path());
+  const int handle = f.FileHandle;
+
+  // The option is off by default: switching away keeps the file.
+  QVERIFY(!f.ReleaseFileHandle->isChecked());
+  emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+  QVERIFY(!f.FileReleased);
+  f.ReleaseFileHandle->trigger();
+  QVERIFY(f.ReleaseFileHandle->isChecked());
+
+  // A frequency pass reading the file keeps it.
+  f.Counting = true;
+  emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+  QVERIFY(!f.FileReleased);
+  f.Counting = false;
+
+  emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+  QVERIFY(f.FileReleased);
+  QCOMPARE(f.FileHandle, handle);
+  QVERIFY(spssCloseRead(handle) != SPSS_OK);  // the module holds nothing
+  emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+  QVERIFY(!f.FileReleased);
+  QVERIFY(f.FileHandle >= 0);
+  QCOMPARE(w.ui.calls.size(), 1);  // the Open dialog only
+}
+
+void FileInfoHandlersTest::untouchedFileKeepsTheView() {
+  ReleasingWindow w(SampleDictionary());
+  TForm1& f = w.form;
+  f.SortVariables("VarName");
+  f.Edit1->setText("s");
+  f.Filter1->click();
+  QCOMPARE(w.GridNames(), QStringList({"score", "sex"}));
+  f.VarMemData.SetRecNo(2);
+  const QStringList names = w.GridNames();
+  const QString label = f.StringGrid1->Cell(0, 1);
+  QVERIFY(!label.isEmpty());
+
+  f.ApplicationEvents1Deactivate();
+  f.ApplicationEvents1Activate();
+  QCOMPARE(w.GridNames(), names);
+  QCOMPARE(f.VarMemData.RecNo(), 2);
+  QCOMPARE(f.StringGrid1->Cell(0, 1), label);
+  QVERIFY(f.Filter1->isChecked());
+  QCOMPARE(f.VarMemData.SortedField(), std::string("VarName"));
+  QCOMPARE(w.ui.calls.size(), 1);
+}
+
+void FileInfoHandlersTest::changedFileIsOfferedForReload_data() {
+  QTest::addColumn<bool>("yes");
+  QTest::addColumn<bool>("sameStamp");
+  QTest::newRow("new stamp, yes reloads") << true << false;
+  QTest::newRow("same stamp, no closes") << false << true;
+}
+
+void FileInfoHandlersTest::changedFileIsOfferedForReload() {
+  QFETCH(bool, yes);
+  QFETCH(bool, sameStamp);
+  ReleasingWindow w(SampleDictionary());
+  TForm1& f = w.form;
+  auto& file = w.file;
+  f.VarMemData.SetRecNo(3);
+  f.ApplicationEvents1Deactivate();
+
+  SavFile rewritten = ManyVariables(3);
+  if (!sameStamp) rewritten.creationTime = "13:45:11";
+  file->write(writeSav(rewritten));
+  w.ui.confirmAnswer = yes;
+  f.ApplicationEvents1Activate();
+
+  QCOMPARE(w.Count("ConfirmDialog"), 1);
+  QCOMPARE(w.ui.calls.last().text, QString::fromStdString(file->path()) + "'s\ntime/date changed. Reload?");
+  if (yes) {
+    QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
+    QCOMPARE(f.VarMemData.RecNo(), 1);
+    QCOMPARE(f.FileName, file->path());
+    QVERIFY(f.FileHandle >= 0 && !f.FileReleased && !f.FileStale);
+  } else {
+    QCOMPARE(f.FileHandle, -1);
+    QCOMPARE(f.VarGrid->model()->rowCount(), 0);
+    QCOMPARE(f.windowTitle(), QString("Brindle"));
+  }
+}
+
+void FileInfoHandlersTest::deletedFileIsClosed() {
+  ReleasingWindow w(SampleDictionary());
+  TForm1& f = w.form;
+  auto& file = w.file;
+  f.ApplicationEvents1Deactivate();
+  std::filesystem::remove(file->path());
+  f.ApplicationEvents1Activate();
+  QCOMPARE(w.ui.Last().kind, QString("ShowMessage"));
+  QCOMPARE(w.ui.Last().text, "error reopening file " + QString::fromStdString(file->path()));
+  QCOMPARE(f.FileHandle, -1);
+  QVERIFY(!f.CloseItem->isEnabled());
+  QCOMPARE(f.VarGrid->model()->rowCount(), 0);
+}
+
+void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
+  // A click can reach the window before the activation does: whatever reads
+  // the file takes it back first, and a changed file is not read at all.
+  ReleasingWindow w(WithDocument());
+  TForm1& f = w.form;
+  auto& file = w.file;
+
+  f.ApplicationEvents1Deactivate();
+  f.ShowFileInfo();
+  QVERIFY(!f.FileReleased);
+  QVERIFY(w.ui.Last().text.contains("variables\t7"));
+
+  f.ApplicationEvents1Deactivate();
+  w.ClickRow(1);
+  QVERIFY(!f.FileReleased);
+  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+
+  // Sort, find and filter end in a move of the cursor, and so in a read.
+  f.ApplicationEvents1Deactivate();
+  f.SortVariables("VarName");
+  QVERIFY(!f.FileReleased);
+  f.Edit1->setText("sex");
+  f.ApplicationEvents1Deactivate();
+  f.repfindbtn1->trigger();
+  QVERIFY(!f.FileReleased);
+  f.ApplicationEvents1Deactivate();
+  f.Filter1->click();
+  QVERIFY(!f.FileReleased);
+  QCOMPARE(w.GridNames(), QStringList({"sex"}));
+  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+  f.Filter1->click();
+
+  f.ApplicationEvents1Deactivate();
+  f.ShowFrequencies();
+  QVERIFY(!f.FileReleased);
+  QVERIFY(f.FrequencyTableShown);
+  QCOMPARE(f.StringGrid1->Cell(2, 1), QString("1"));
+
+  f.ApplicationEvents1Deactivate();
+  f.ShowDocBtnClick();
+  QVERIFY(!f.FileReleased);
+  QCOMPARE(f.ShowDocFrm->Lines().size(), 5);
+
+  // Changed behind our back: the move shows nothing of the new file, the
+  // question comes from the event loop, and No closes.
+  f.ApplicationEvents1Deactivate();
+  file->write(writeSav(ManyVariables(3)));
+  const int calls = w.ui.calls.size();
+  w.ClickRow(2);
+  QVERIFY(f.FileStale);
+  QCOMPARE(w.ui.calls.size(), calls);
+  f.ShowFileInfo();
+  f.ShowDocBtnClick();
+  QCOMPARE(w.ui.calls.size(), calls);
+  w.ui.confirmAnswer = false;
+  QTRY_COMPARE(w.Count("ConfirmDialog"), 1);
+  QCOMPARE(f.FileHandle, -1);
+  QCOMPARE(w.ui.calls.size(), calls + 1);
+}
+
+void FileInfoHandlersTest::openingAnotherFileWhileReleased() {
+  // A file dropped on the window in the background: the released file's
+  // handle number may be the new file's, which must stay open.
+  ReleasingWindow w(ManyVariables(2));
+  TForm1& f = w.form;
+  auto second = WriteTemp(SampleDictionary());
+  f.ApplicationEvents1Deactivate();
+  w.Open(second->path());
+  QVERIFY(!f.FileReleased);
+  std::int64_t cases = 0;
+  QCOMPARE(spssGetNumberofCases(f.FileHandle, &cases), SPSS_OK);
+  QCOMPARE(cases, std::int64_t(2));
+  f.VarMemData.SetRecNo(2);
+  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+}
+
+QTEST_MAIN(FileInfoHandlersTest)
+#include "FileInfoHandlers_test.moc"

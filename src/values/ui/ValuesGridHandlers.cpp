@@ -1,0 +1,350 @@
+// TForm1's handlers of the filled values grid: sorting by a column title or
+// F5, the grid's keys and popup menu, copying a selected block, drawing the
+// cells, and the keys of the statistics box under it. The row orders come
+// from values/RowOrder; the grid only shows its rows in that order.
+#include <QAction>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QStyle>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
+#include <QTextDocumentFragment>
+
+#include <algorithm>
+#include <functional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/Main.h"
+#include "controls/ValStringGrid.h"
+#include "platform/UiService.h"
+#include "platform/WaitCursor.h"
+#include "values/RowOrder.h"
+#include "values/SummaryStatistics.h"
+#include "variables/VarRecord.h"
+
+namespace brindle {
+
+namespace {
+
+// Hands the key presses of a widget that has no handler slot of its own to
+// a handler; a key the handler ignores is consumed.
+class KeyDownFilter : public QObject {
+ public:
+  KeyDownFilter(QObject* parent, std::function<void(QKeyEvent*)> handler)
+      : QObject(parent), m_handler(std::move(handler)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    key->accept();
+    m_handler(key);
+    return !key->isAccepted();
+  }
+
+ private:
+  std::function<void(QKeyEvent*)> m_handler;
+};
+
+class ResizeFilter : public QObject {
+ public:
+  ResizeFilter(QObject* parent, std::function<void()> handler)
+      : QObject(parent), m_handler(std::move(handler)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Resize) m_handler();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> m_handler;
+};
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+std::u16string_view View(const QString& s) {
+  return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
+}
+
+bool Ctrl(const QKeyEvent* event) { return event->modifiers().testFlag(Qt::ControlModifier); }
+
+}  // namespace
+
+void TForm1::connectValuesGridHandlers() {
+  PopupMenu2 = new QMenu(this);
+  PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+  // The shortcuts are labels only: the grid's key handler owns the keys.
+  Copy1 = PopupMenu2->addAction(QStringLiteral("&Copy\tCtrl+C"));
+  PopupMenu2->addSeparator();
+  SelectAllValues = PopupMenu2->addAction(QStringLiteral("Select &All\tCtrl+A"));
+  connect(Copy1, &QAction::triggered, this, [this] { Copy1Click(); });
+  connect(SelectAllValues, &QAction::triggered, this, [this] { SelectAllValuesClick(); });
+
+  StringGrid1->OnMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers mods, int x,
+                                    int y, bool doubleClick) {
+    StringGrid1MouseDown(button, mods, x, y, doubleClick);
+  };
+  StringGrid1->OnKeyDown = [this](QKeyEvent* event) { StringGrid1KeyDown(event); };
+  StringGrid1->OnDrawCell = [this](int col, int row, bool selected, QColor& background,
+                                   QColor& text, Qt::Alignment& align) {
+    StringGrid1DrawCell(col, row, selected, background, text, align);
+  };
+  Memo1->installEventFilter(new KeyDownFilter(Memo1, [this](QKeyEvent* e) { Memo1KeyDown(e); }));
+  // The viewport, not the box: its width is the room the lines have.
+  // An emptied box (a cancelled pass, a closed file) stays empty.
+  Memo1->viewport()->installEventFilter(new ResizeFilter(Memo1, [this] {
+    if (!Memo1->document()->isEmpty()) layoutStatistics();
+  }));
+}
+
+// --- Statistics box and count column -----------------------------------------
+
+void TForm1::layoutStatistics() {
+  if (m_statisticsLines.empty()) return;
+  const QFontMetrics metrics = Memo1->fontMetrics();
+  const int gap = metrics.horizontalAdvance(QStringLiteral("   "));
+  const int room = Memo1->viewport()->width() -
+                   2 * static_cast<int>(Memo1->document()->documentMargin());
+  std::vector<std::string> lines;
+  QList<qreal> stops;
+  for (int pairs = 3; pairs >= 2; --pairs) {
+    lines = StatisticsLines(m_statisticsLines, pairs);
+    // The widest text of every field position, labels and values alike.
+    std::vector<int> widths;
+    for (const std::string& line : lines) {
+      const QStringList fields = Text(line).split(QLatin1Char('\t'));
+      if (widths.size() < static_cast<std::size_t>(fields.size())) widths.resize(fields.size());
+      for (qsizetype i = 0; i < fields.size(); ++i)
+        widths[i] = std::max(widths[i], metrics.horizontalAdvance(fields.at(i)));
+    }
+    stops.clear();
+    int x = 0;
+    for (const int w : widths) {
+      x += w + gap;
+      stops << x;
+    }
+    if (x - gap <= room) break;
+  }
+  // Still too wide: the horizontal scroll bar takes a line's room.
+  const int scrollBar = stops.isEmpty() || stops.constLast() - gap <= room
+                            ? 0
+                            : Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo1);
+  QTextOption option = Memo1->document()->defaultTextOption();
+  option.setTabArray(stops);
+  Memo1->document()->setDefaultTextOption(option);
+  QStringList text;
+  for (const std::string& line : lines) text << Text(line);
+  if (Memo1->toPlainText() != text.join(QLatin1Char('\n'))) Memo1->setPlainText(text.join(QLatin1Char('\n')));
+  const int height = static_cast<int>(lines.size()) * metrics.lineSpacing() + 2 * Memo1->frameWidth() +
+                     2 * static_cast<int>(Memo1->document()->documentMargin()) + 2 + scrollBar;
+  if (Memo1->height() != height) Memo1->setFixedHeight(height);
+}
+
+namespace {
+
+// Widens a column to its widest text, never narrows it. Texts of one length
+// differ little in width: only the longest are measured, not every row of a
+// table that may hold millions.
+void FitColumn(TValStringGrid* grid, int col) {
+  const QStringList& texts = grid->ColumnLists[static_cast<std::size_t>(col)];
+  qsizetype longest = 0;
+  for (qsizetype i = 1; i < texts.size(); ++i) longest = std::max(longest, texts.at(i).size());
+  const QFontMetrics metrics = grid->fontMetrics();
+  int widest = 0;
+  int measured = 0;
+  for (qsizetype i = 1; i < texts.size() && measured < 64; ++i) {
+    if (texts.at(i).size() != longest) continue;
+    widest = std::max(widest, metrics.horizontalAdvance(texts.at(i)));
+    ++measured;
+  }
+  // The text sits 2 pixels inside each edge, beside the grid line.
+  const int needed = widest + 2 * 2 + 1;
+  if (widest > 0 && needed > grid->ColWidth(col)) grid->SetColWidth(col, needed);
+}
+
+}  // namespace
+
+void TForm1::fitNumberColumns() {
+  FitColumn(StringGrid1, 2);
+  // Right-aligned values lose their leading digits when cut.
+  const VarRecord* rec = VarMemData.Current();
+  if (rec && rec->VarType == 0 && !StringGrid1->LabelColumnHidden()) FitColumn(StringGrid1, 1);
+}
+
+// --- Sorting ----------------------------------------------------------------
+
+void TForm1::SortValuesGrid(int key) {
+  WaitCursor wait;
+  SortDescending = key == SortKey ? !SortDescending : false;
+  SortKey = key;
+  switch (key) {
+    case 0:
+      SortRowsByLabel(SortDescending);
+      break;
+    case 1: {
+      // The lists keep the fill order: ascending loads them as they are.
+      const auto n = static_cast<std::int32_t>(StringGrid1->ColumnLists[1].size()) - 1;
+      if (!SortDescending)
+        StringGrid1->LoadColumnsFromLists();
+      else if (n > 0)
+        StringGrid1->ShowRowsInOrder(FillOrder(n, true));
+      break;
+    }
+    case 2:
+    case 3:
+      if (FrequencyTableShown) SortRowsByCount(SortDescending);
+      break;
+    default:
+      break;
+  }
+}
+
+void TForm1::SortRowsByLabel(bool descending) {
+  const QStringList& labels = StringGrid1->ColumnLists[0];
+  if (labels.size() < 3) return;
+  std::vector<std::u16string_view> keys;
+  keys.reserve(static_cast<std::size_t>(labels.size() - 1));
+  for (qsizetype i = 1; i < labels.size(); ++i) keys.push_back(View(labels.at(i)));
+  StringGrid1->ShowRowsInOrder(brindle::SortRowsByLabel(keys, descending));
+}
+
+void TForm1::SortRowsByCount(bool descending) {
+  const QStringList& counts = StringGrid1->ColumnLists[2];
+  if (counts.size() < 3) return;
+  // Counts repeat a lot; a text equal to the one before needs no reading.
+  std::vector<std::int64_t> keys;
+  keys.reserve(static_cast<std::size_t>(counts.size() - 1));
+  for (qsizetype i = 1; i < counts.size(); ++i) {
+    const QString& text = counts.at(i);
+    keys.push_back(i > 1 && text.isSharedWith(counts.at(i - 1)) ? keys.back()
+                                                                 : CountTextValue(View(text)));
+  }
+  StringGrid1->ShowRowsInOrder(brindle::SortRowsByCount(keys, descending));
+}
+
+// --- Selection and copy -------------------------------------------------------
+
+void TForm1::SelectAllValuesClick() {
+  if (ValueRowCount <= 0) return;
+  StringGrid1->SetSelection({0, 1, TValStringGrid::kColumns - 1, ValueRowCount});
+}
+
+void TForm1::CopySelectionToClip(QObject* sender) {
+  WaitCursor wait;
+  const auto* grid = qobject_cast<const TValStringGrid*>(sender);
+  if (grid == nullptr) {
+    m_ui.SetClipboardText(QString());
+    return;
+  }
+  const TValStringGrid::GridRect sel = grid->Selection();
+  if (sel.left < 0 || sel.top < 1) return;
+  QString text;
+  for (int row = sel.top; row <= sel.bottom; ++row) {
+    for (int col = sel.left; col <= sel.right; ++col) {
+      text += grid->Cell(col, row);
+      text += QLatin1Char('\t');
+    }
+    text += QLatin1String("\r\n");
+  }
+  m_ui.SetClipboardText(text);
+}
+
+void TForm1::Copy1Click() { CopySelectionToClip(StringGrid1); }
+
+// --- Mouse and keys -----------------------------------------------------------
+
+void TForm1::StringGrid1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y,
+                                  bool doubleClick) {
+  StringGrid1->setFocus(Qt::MouseFocusReason);
+  if (button == Qt::RightButton) {
+    const TValStringGrid::GridRect sel = StringGrid1->Selection();
+    Copy1->setEnabled(sel.top > 0 && sel.left >= 0);
+    PopupMenu2->popup(StringGrid1->mapToGlobal(QPoint(x, y)));
+    return;
+  }
+  if (button != Qt::LeftButton) return;
+  int col = -1;
+  int row = -1;
+  if (StringGrid1->CellAt(QPoint(x, y), col, row) && row == 0) {
+    // Every press on a title sorts, so a double-click sorts twice; "Freq",
+    // "% Total" and "% Valid" share the count key.
+    if (!StringGrid1->IsColumnBorder(x, y)) SortValuesGrid(col <= 1 ? col : 2);
+    return;
+  }
+  if (doubleClick) ToggleDisplayLabels();
+}
+
+void TForm1::StringGrid1KeyDown(QKeyEvent* event) {
+  const bool ctrl = Ctrl(event);
+  bool acted = true;
+  switch (event->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_F2:
+      FocusLastFindBox();
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      ToggleDisplayLabels();
+      break;
+    case Qt::Key_F5:
+      SortValuesGrid(1);
+      break;
+    case Qt::Key_F8:
+      Filter1->click();
+      break;
+    case Qt::Key_F:
+      if (ctrl) FocusLastFindBox();
+      acted = ctrl;
+      break;
+    case Qt::Key_A:
+      if (ctrl) SelectAllValuesClick();
+      acted = ctrl;
+      break;
+    case Qt::Key_C:
+      if (ctrl) CopySelectionToClip(StringGrid1);
+      acted = ctrl;
+      break;
+    case Qt::Key_D:
+      if (ctrl && HasDocument) ShowDocBtnClick();
+      acted = ctrl;
+      break;
+    default:
+      acted = false;
+      break;
+  }
+  if (acted) event->ignore();
+}
+
+void TForm1::Memo1KeyDown(QKeyEvent* event) {
+  if (!Ctrl(event)) return;
+  if (event->key() == Qt::Key_A) {
+    Memo1->selectAll();
+    event->ignore();
+  } else if (event->key() == Qt::Key_C) {
+    const QTextCursor cursor = Memo1->textCursor();
+    if (cursor.hasSelection()) m_ui.SetClipboardText(cursor.selection().toPlainText());
+    event->ignore();
+  }
+}
+
+// --- Drawing ------------------------------------------------------------------
+
+void TForm1::StringGrid1DrawCell(int col, int row, bool selected, QColor& background,
+                                 QColor& text, Qt::Alignment& align) {
+  if (row > 0 && col == 2) {
+    text = CountColor;
+    if (WeightingOn && FrequencyTableShown && !selected) background = QColor(255, 255, 240);
+  }
+  const VarRecord* rec = VarMemData.Current();
+  const bool right = col >= 2 || (col == 1 && rec != nullptr && rec->VarType == 0);
+  align = (right ? Qt::AlignRight : Qt::AlignLeft) | (row > 0 ? Qt::AlignTop : Qt::AlignVCenter);
+}
+
+}  // namespace brindle

@@ -1,0 +1,338 @@
+// The filled values grid in the real window: sorting by its titles and F5,
+// selecting and copying, its keys and popup menu, the drawing of its cells,
+// the statistics box's keys, and the label column across long strings.
+#include <QAction>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTextDocument>
+#include <QTest>
+
+#include "app/Main.h"
+#include "app/WindowTestSupport.h"
+#include "controls/ValStringGrid.h"
+
+using namespace brindle;
+using namespace brindle::testing;
+
+namespace {
+
+// v: values 1..4 labelled apple, Zebra, (none), Zebra, counted 9, 10, 1, 10.
+// s: one long string. n: a plain number.
+SavFile SortSample() {
+  SavFile f;
+  Variable v = Variable::numeric("v", "Sorted");
+  v.print = Format{5, 2, 0};
+  v.numericLabels = {{1, "apple"}, {2, "Zebra"}, {4, "Zebra"}};
+  Variable s = Variable::string("s", 20, "Long");
+  Variable n = Variable::numeric("n", "Number");
+  f.variables = {v, s, n};
+  const int counts[] = {9, 10, 1, 10};
+  for (int value = 1; value <= 4; ++value)
+    for (int k = 0; k < counts[value - 1]; ++k)
+      f.cases.push_back({double(value), std::string("text"), double(k % 3 + 1)});
+  return f;
+}
+
+// The values column's shown rows, blanks trimmed.
+QString ShownValues(const TValStringGrid* g) {
+  QStringList values;
+  for (int r = 1; r < g->ColumnLists[1].size(); ++r) values << g->Cell(1, r).trimmed();
+  return values.join(' ');
+}
+
+QPoint TitlePoint(const TValStringGrid* g, int col) {
+  const QHeaderView* h = g->horizontalHeader();
+  return QPoint(h->sectionViewportPosition(col) + h->sectionSize(col) / 2, h->height() / 2);
+}
+
+}  // namespace
+
+class ValuesGridHandlersTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void titlesSortAndShareTheirDirection();
+  void sortStateResetsOnlyForAnotherVariable();
+  void copyAndSelectAll();
+  void keysAndPopupMenu();
+  void drawing();
+  void numberColumnsFitTheirTexts();
+  void statisticsBoxShowsEveryFigure();
+  void labelColumnComesBackAfterALongString();
+
+ private:
+  TForm1& form() { return m_w->form; }
+  TValStringGrid* grid() { return m_w->form.StringGrid1; }
+  void ClickTitle(int col, bool doubleClick = false) {
+    QWidget* titles = grid()->horizontalHeader()->viewport();
+    QTest::mouseClick(titles, Qt::LeftButton, {}, TitlePoint(grid(), col));
+    // The second press of a double-click arrives as the double-click.
+    if (doubleClick) QTest::mouseDClick(titles, Qt::LeftButton, {}, TitlePoint(grid(), col));
+  }
+  std::unique_ptr<ShownWindow> m_w;
+  std::unique_ptr<TempFile> m_file;
+};
+
+void ValuesGridHandlersTest::init() {
+  m_w = std::make_unique<ShownWindow>();
+  m_file = WriteTemp(SortSample());
+  m_w->form.FrequenciesShownClick();
+  m_w->Open(m_file->path());
+  QVERIFY(m_w->form.FrequencyTableShown);
+}
+
+void ValuesGridHandlersTest::cleanup() {
+  m_w.reset();
+  m_file.reset();
+}
+
+void ValuesGridHandlersTest::titlesSortAndShareTheirDirection() {
+  TForm1& f = form();
+  TValStringGrid* g = grid();
+  QCOMPARE(ShownValues(g), QString("1 2 3 4"));
+  struct Step {
+    int col;
+    bool doubleClick;
+    const char* shown;
+    int key;
+    bool descending;
+  } steps[] = {
+      {1, false, "4 3 2 1", 1, true},   // "Value" first shows the reverse fill order
+      {1, false, "1 2 3 4", 1, false},
+      {0, false, "3 2 4 1", 0, false},  // empty label first, "Zebra" before "apple", ties stable
+      {0, false, "1 4 2 3", 0, true},   // the exact reverse, ties included
+      {2, false, "3 1 2 4", 2, false},  // 1, 9, 10, 10: by number, not text
+      {4, false, "4 2 1 3", 2, true},   // "% Valid" shares the count key
+      {0, false, "3 2 4 1", 0, false},
+      {3, false, "3 1 2 4", 2, false},  // after another key, ascending again
+      {2, true, "3 1 2 4", 2, false},   // a double-click sorts twice
+  };
+  for (const Step& s : steps) {
+    ClickTitle(s.col, s.doubleClick);
+    QCOMPARE(ShownValues(g), QString(s.shown));
+    QCOMPARE(f.SortKey, s.key);
+    QCOMPARE(f.SortDescending, s.descending);
+  }
+  // Whole rows move; the lists keep the fill order.
+  ClickTitle(0);
+  QCOMPARE(g->Cell(0, 1), QString());
+  QCOMPARE(g->Cell(2, 1), QString("1"));
+  QCOMPARE(g->ColumnLists[0].at(1), QString("apple"));
+  // F5 is the value key; a press on a column border sorts nothing.
+  QTest::keyClick(g, Qt::Key_F5);
+  QCOMPARE(f.SortKey, 1);
+  const QHeaderView* h = g->horizontalHeader();
+  QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                    QPoint(h->sectionViewportPosition(1) + h->sectionSize(1) - 1, h->height() / 2));
+  QCOMPARE(f.SortKey, 1);
+  // The labels list: counts sort nothing, but the state follows.
+  f.ToggleDisplayLabels();
+  const QString labels = ShownValues(g);
+  ClickTitle(2);
+  QCOMPARE(ShownValues(g), labels);
+  QCOMPARE(f.SortKey, 2);
+}
+
+void ValuesGridHandlersTest::sortStateResetsOnlyForAnotherVariable() {
+  TForm1& f = form();
+  ClickTitle(0);
+  f.ToggleDisplayLabels();
+  f.ToggleDisplayLabels();
+  QCOMPARE(f.SortKey, 0);
+  f.VarMemData.SetRecNo(3);
+  QCOMPARE(f.SortKey, 1);
+  QVERIFY(!f.SortDescending);
+  ClickTitle(0);
+  f.OpenDataFile(QString::fromStdString(m_file->path()));
+  QCOMPARE(f.SortKey, 1);
+}
+
+void ValuesGridHandlersTest::copyAndSelectAll() {
+  TForm1& f = form();
+  TValStringGrid* g = grid();
+  // Nothing is selected after a fill: nothing is copied.
+  QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(m_w->Count("SetClipboardText"), 0);
+  g->SetSelection({1, 1, 2, 2});
+  QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  QCOMPARE(m_w->ui.clipboard, QString("  1\t9\t\r\n  2\t10\t\r\n"));
+  g->SetSelection({2, 3, 2, 3});
+  f.Copy1->trigger();
+  QCOMPARE(m_w->ui.clipboard, QString("1\t\r\n"));
+  f.CopySelectionToClip(f.Memo1);
+  QCOMPARE(m_w->ui.clipboard, QString());
+  QTest::keyClick(g, Qt::Key_A, Qt::ControlModifier);
+  const TValStringGrid::GridRect all = g->Selection();
+  QCOMPARE((QList<int>{all.left, all.top, all.right, all.bottom}), (QList<int>{0, 1, 4, 4}));
+  f.FrequenciesShownClick();
+  f.VarMemData.SetRecNo(3);  // no labels: nothing to select
+  f.SelectAllValuesClick();
+  QCOMPARE(g->Selection().left, -1);
+}
+
+void ValuesGridHandlersTest::keysAndPopupMenu() {
+  TForm1& f = form();
+  TValStringGrid* g = grid();
+  QTest::keyClick(g, Qt::Key_Return);
+  QVERIFY(!f.FrequencyTableShown);
+  QTest::keyClick(g, Qt::Key_Enter);
+  QVERIFY(f.FrequencyTableShown);
+  f.Edit1->setText("v");
+  QTest::keyClick(g, Qt::Key_F8);
+  QVERIFY(f.Filter1->isChecked());
+  QTest::keyClick(g, Qt::Key_F8);
+  QVERIFY(!f.Filter1->isChecked());
+  QTest::keyClick(g, Qt::Key_D, Qt::ControlModifier);  // no document lines: nothing
+  QCOMPARE(m_w->ui.calls.size(), 1);
+  QTest::keyClick(g, Qt::Key_Backspace);
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.Edit1));
+
+  // A right click opens the menu without touching the selection.
+  const QPoint cell = g->visualRect(g->model()->index(0, 1)).center();
+  QTest::mouseClick(g->viewport(), Qt::RightButton, {}, cell);
+  QVERIFY(f.PopupMenu2->isVisible());
+  QVERIFY(!f.Copy1->isEnabled());
+  f.PopupMenu2->hide();
+  g->SetSelection({0, 2, 1, 3});
+  QTest::mouseClick(g->viewport(), Qt::RightButton, {}, cell);
+  QVERIFY(f.Copy1->isEnabled());
+  QCOMPARE(g->Selection().top, 2);
+  f.PopupMenu2->hide();
+  // A double-click on a data cell or beside the titles switches the display.
+  QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, cell);
+  QVERIFY(!f.FrequencyTableShown);
+  const QHeaderView* h = g->horizontalHeader();
+  const QPoint beside(h->sectionViewportPosition(4) + h->sectionSize(4) + 5, h->height() / 2);
+  if (beside.x() < h->width()) {
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, beside);
+    QVERIFY(!f.FrequencyTableShown);
+    QTest::mouseDClick(h->viewport(), Qt::LeftButton, {}, beside);
+    QVERIFY(f.FrequencyTableShown);
+  }
+}
+
+void ValuesGridHandlersTest::drawing() {
+  TForm1& f = form();
+  struct Case {
+    int col, row;
+    bool weighted, selected;
+    QColor text, background;
+    Qt::Alignment horizontal;
+  } cases[] = {
+      {2, 1, false, false, f.CountColor, Qt::white, Qt::AlignRight},
+      {2, 1, true, false, f.CountColor, QColor(255, 255, 240), Qt::AlignRight},
+      {2, 1, true, true, f.CountColor, Qt::white, Qt::AlignRight},
+      {2, 0, true, false, Qt::black, Qt::white, Qt::AlignRight},
+      {1, 1, true, false, Qt::black, Qt::white, Qt::AlignRight},  // numeric value
+      {0, 1, true, false, Qt::black, Qt::white, Qt::AlignLeft},
+  };
+  for (const Case& c : cases) {
+    f.WeightingOn = c.weighted;
+    QColor background = Qt::white;
+    QColor text = Qt::black;
+    Qt::Alignment align;
+    f.StringGrid1DrawCell(c.col, c.row, c.selected, background, text, align);
+    QCOMPARE(text, c.text);
+    QCOMPARE(background, c.background);
+    QCOMPARE(align & Qt::AlignHorizontal_Mask, c.horizontal);
+  }
+  f.VarMemData.SetRecNo(2);  // a string's values are left-aligned
+  QColor background, text;
+  Qt::Alignment align;
+  f.StringGrid1DrawCell(1, 1, false, background, text, align);
+  QCOMPARE(align & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+}
+
+void ValuesGridHandlersTest::numberColumnsFitTheirTexts() {
+  TForm1& f = form();
+  TValStringGrid* g = grid();
+  g->SetColWidth(1, 8);
+  g->SetColWidth(2, 8);
+  f.ToggleDisplayLabels();
+  f.ToggleDisplayLabels();
+  const QFontMetrics metrics = g->fontMetrics();
+  QVERIFY(g->ColWidth(2) >= metrics.horizontalAdvance("10") + 4);
+  QVERIFY(g->ColWidth(1) >= metrics.horizontalAdvance("  4") + 4);
+  int sum = 0;
+  for (int c = 0; c < 5; ++c) sum += g->ColWidth(c);
+  QCOMPARE(sum, g->viewport()->width());
+}
+
+void ValuesGridHandlersTest::statisticsBoxShowsEveryFigure() {
+  TForm1& f = form();
+  QPlainTextEdit* memo = f.Memo1;
+  QVERIFY(memo->isVisible());
+  const QString counted = memo->toPlainText();
+  auto allInView = [memo] {
+    QApplication::processEvents();
+    const int lines = memo->document()->blockCount();
+    return memo->horizontalScrollBar()->maximum() == 0 &&
+           lines * memo->fontMetrics().lineSpacing() <= memo->viewport()->height();
+  };
+  QVERIFY(allInView());
+  QCOMPARE(memo->document()->blockCount(), 3);
+  // A pane as wide as the five design columns shows all; narrower still,
+  // two pairs a line.
+  f.Splitter1->setSizes({f.Splitter1->width() - 368, 365});
+  QVERIFY(allInView());
+  f.Splitter1->setSizes({f.Splitter1->width() - 233, 230});
+  QVERIFY(allInView());
+  QCOMPARE(memo->document()->blockCount(), 5);
+  // Ctrl+A and Ctrl+C copy what the box shows.
+  memo->setFocus();
+  QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(m_w->ui.clipboard, memo->toPlainText());
+  QVERIFY(m_w->ui.clipboard.startsWith("valid\t30\tminimum\t"));
+  auto fields = [](const QString& text) {
+    QStringList all = text.split(QRegularExpression("[\t\n]"));
+    all.sort();
+    return all;
+  };
+  QCOMPARE(fields(m_w->ui.clipboard), fields(counted));
+}
+
+void ValuesGridHandlersTest::labelColumnComesBackAfterALongString() {
+  // Enough cases for the window to handle its events during a pass, and a
+  // long string of many distinct values.
+  SavFile sample = SortSample();
+  for (int k = 0; k < 2000; ++k) sample.cases.push_back({5.0, "text" + std::to_string(k), 1.0});
+  m_file = WriteTemp(sample);
+  TForm1& f = form();
+  m_w->Open(m_file->path());
+  TValStringGrid* g = grid();
+  const int label = g->ColWidth(0);
+  QVERIFY(label > 40);
+  auto show = [&](int recNo) {
+    f.VarMemData.SetRecNo(recNo);
+    QTest::qWait(20);
+  };
+  show(2);
+  QCOMPARE(g->ColWidth(0), 0);
+  show(3);
+  QCOMPARE(g->ColWidth(0), label);
+  show(2);
+  f.ToggleDisplayLabels();  // the labels list of a long string
+  QCOMPARE(g->ColWidth(0), label);
+  f.ToggleDisplayLabels();
+  show(1);
+  f.ToggleDisplayLabels();
+  QCOMPARE(g->ColWidth(0), label);
+  show(2);
+  f.CloseItemClick();
+  QCOMPARE(g->ColWidth(0), label);
+  m_w->Open(m_file->path());
+  QCOMPARE(g->ColWidth(0), label);
+}
+
+QTEST_MAIN(ValuesGridHandlersTest)
+#include "ValuesGridHandlers_test.moc"
