@@ -367,6 +367,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   void pumpDuringPass();
   // Puts a finished (or cancelled) pass on screen.
   void showFrequencyResult(const FrequencyResult& result);
+  // Empties the values pane where no pass can run (no cases to count).
+  void showNoFrequencies();
   // Brings the weight controls in line with m_weighting.
   void mirrorWeighting();
 

@@ -90,7 +90,7 @@ struct ShownWindow {
 //   1 id       numeric F8.0, no labels
 //   2 sex      numeric F1.0, labels 1 Male, 2 Female; missing 9
 //   3 city     string A8, labels AMS Amsterdam, BER Berlin
-//   4 comment  string A20, a label the pane never shows
+//   4 comment  string A20, labels none Nothing to say
 //   5 score    numeric F8.2, labels 1.5 Low, 10.25 High
 //   6 born     DATE11, one label
 //   7 age      numeric F3.0, label "Age in years", no value labels

@@ -50,11 +50,17 @@ class LoadedFile {
       err << loaded.error << "\n";
       return false;
     }
-    if (!loaded.warning.empty()) err << loaded.warning << "\n";
+    if (!loaded.warning.empty()) {
+      err << loaded.warning << "\n";
+      damaged = true;
+    }
     return true;
   }
 
   DataFileState state;
+  // The case count is an estimate: the data is damaged, and the command's
+  // output covers the cases that could be read.
+  bool damaged = false;
   TdxMemData table;
 };
 
@@ -233,11 +239,13 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
   }
   LoadedFile file;
   if (!file.Load(cmd.file, seps, err)) return kFileError;
-  if (cmd.name == "info") return Info(file, out);
-  if (cmd.name == "vars") return Vars(file, out);
-  if (cmd.name == "labels") return Labels(file, cmd.variable, seps, out, err);
-  if (cmd.name == "freq") return Freq(file, cmd, seps, out, err);
-  return Doc(file, out, err);
+  int code = kOk;
+  if (cmd.name == "info") code = Info(file, out);
+  else if (cmd.name == "vars") code = Vars(file, out);
+  else if (cmd.name == "labels") code = Labels(file, cmd.variable, seps, out, err);
+  else if (cmd.name == "freq") code = Freq(file, cmd, seps, out, err);
+  else code = Doc(file, out, err);
+  return code == kOk && file.damaged ? kFileError : code;
 }
 
 }  // namespace brindle::cli

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
+#include <regex>
 #include <sstream>
 
 #ifndef _WIN32
@@ -50,6 +52,8 @@ SavFile Survey() {
   sex.stringLabels = {{"F", "Female"}, {"M", "Male"}};
   sex.stringMissing = {"X"};
   auto comment = Variable::string("comment", 300);
+  comment.stringLabels = {{"fine", "Fine"}};
+  comment.stringMissing = {"none"};
   f.variables = {age, income, sex, comment};
   f.weight = "HouseholdIncome";
   f.documents = {"First line of the document", "Second line"};
@@ -66,7 +70,7 @@ TEST(Cli, Vars) {
             "age\tAge in years\t99\tF3\n"
             "HouseholdIncome\tYearly income\t-1000.5 thru 0\tDOLLAR10.2\n"
             "sex\tSex\t'X'\tA1\n"
-            "comment\t\t\tA300\n");
+            "comment\t\t'none'\tA300\n");
 }
 
 TEST(Cli, LabelsNumericAndString) {
@@ -76,9 +80,9 @@ TEST(Cli, LabelsNumericAndString) {
   EXPECT_EQ(r.out, "Refused\t  99\nYoung\t  19\n");  // "%*.*f" of width 4, no decimals
   r = RunCommand({"labels", file.path(), "SEX"});         // names match in any letter case
   EXPECT_EQ(r.out, "Female\tF\nMale\tM\n");
-  r = RunCommand({"labels", file.path(), "comment"});
+  r = RunCommand({"labels", file.path(), "comment"});  // a long string's labels
   EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.out, "Fine\tfine" + std::string(296, ' ') + "\n");
   r = RunCommand({"labels", file.path(), "nosuch"});
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.err.find("nosuch"), std::string::npos);
@@ -208,7 +212,7 @@ TEST(Cli, FreqStringsAndWeights) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "Female\tF\t100\t100.0\t100.0\n");
   r = RunCommand({"freq", file.path(), "comment"});
-  EXPECT_EQ(r.out, "\t\t1\t50.0\t\n\tfine\t1\t50.0\t\n");
+  EXPECT_EQ(r.out, "\t\t1\t50.0\t50.0\nFine\tfine\t1\t50.0\t50.0\n");
 }
 
 TEST(Cli, FreqFailures) {
@@ -236,6 +240,65 @@ TEST(Cli, FreqFailures) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("The data ended early"), std::string::npos) << r.err;
   EXPECT_EQ(r.out.rfind("\t     0.00\t", 0), 0u) << r.out;
+}
+
+// Data that holds fewer cases than the file says, in every storage: `info`
+// gives the header's count (the estimate when there is none), `freq` counts
+// the whole cases there are, and both warn and exit 1.
+TEST(Cli, ShortDataIsReported) {
+  struct Variant {
+    const char* name;
+    std::optional<std::int32_t> header;  // none: the true count
+    bool cut;                            // the data stops in the middle
+    bool bytecodeAsUncompressed;         // compression field 0 over bytecode
+  };
+  const Variant variants[] = {{"header count over the data", 1000, false, false},
+                              {"data cut", std::nullopt, true, false},
+                              {"data cut, no count", -1, true, false},
+                              {"bytecode read as uncompressed", std::nullopt, false, true}};
+  for (auto compression : {testing::Compression::None, testing::Compression::Bytecode, testing::Compression::Zsav})
+    for (const Variant& v : variants) {
+      if (v.bytecodeAsUncompressed && compression != testing::Compression::Bytecode) continue;
+      SCOPED_TRACE(std::string(v.name) + ", compression " + std::to_string(int(compression)));
+      SavFile f;
+      f.compression = compression;
+      f.zlibBlockSize = 64;
+      f.variables = {Variable::numeric("n")};
+      for (int i = 0; i < 400; ++i) f.cases.push_back({double(i % 4)});
+      f.headerCases = v.header;
+      if (v.header) f.extendedCases = *v.header;
+      if (v.header == -1) f.extendedCaseCount = false;
+      if (v.bytecodeAsUncompressed) f.compressionCode = 0;
+      testing::SavLayout layout;
+      auto bytes = testing::writeSav(f, &layout);
+      // A cut inside a zlib block, or inside a case or command group.
+      if (v.cut && compression == testing::Compression::Zsav) bytes.resize(layout.zlibBlockOffsets.at(3) + 5);
+      else if (v.cut) bytes.resize(layout.dataStart + (layout.dataEnd - layout.dataStart) / 2 + 3);
+      TempFile file(bytes);
+
+      const auto freq = RunCommand({"freq", file.path(), "n", "--no-fixed-format"});
+      EXPECT_EQ(freq.code, 1) << freq.err;
+      long long counted = 0;
+      std::istringstream rows(freq.out);
+      for (std::string line; std::getline(rows, line) && !line.empty();)
+        counted += std::stoll(line.substr(line.find('\t', line.find('\t') + 1) + 1));
+      const auto info = RunCommand({"info", file.path()});
+      std::smatch m;
+      if (v.header == -1) {
+        // No count: the cases read before the damage are the estimate.
+        EXPECT_EQ(info.code, 1);
+        ASSERT_TRUE(std::regex_search(info.out, m, std::regex("\ncases    \tUNKNOWN - estimated number is (\\d+)\n")))
+            << info.out;
+        EXPECT_NE(freq.err.find("The estimated number (" + m[1].str() + ") will be used."), std::string::npos);
+      } else {
+        ASSERT_TRUE(std::regex_search(freq.err, m, std::regex("only (\\d+) of (\\d+) cases"))) << freq.err;
+        EXPECT_EQ(m[2].str(), v.header ? "1000" : "400");
+        EXPECT_NE(info.out.find("\ncases    \t" + m[2].str() + "\n"), std::string::npos) << info.out;
+      }
+      EXPECT_EQ(std::to_string(counted), m[1].str());
+      EXPECT_GT(counted, 0);
+      EXPECT_LT(counted, 400 + (v.cut ? 0 : 1));
+    }
 }
 
 TEST(Cli, NoFixedFormatIsAccepted) {

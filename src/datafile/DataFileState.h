@@ -19,7 +19,7 @@ struct DataFileState {
   int FileHandle = -1;            // the I/O module's handle; -1 when no file is open
   std::string FileName;           // as the caller passed it or the user chose it
   int NumVars = 0;
-  std::int64_t NumCases = -1;     // -1 when unknown
+  std::int64_t NumCases = -1;     // -1 when unknown; an estimate (the cases that can be read) when CaseCountEstimated
   bool CaseCountEstimated = false;
   int Compression = 0;            // 1 = compressed (bytecode or zlib)
   int HasDocument = 0;

@@ -36,13 +36,12 @@ VarRecord ReadVariable(int handle, int recId, const char* name, int type, double
   std::string text;
   if (rc == SPSS_NUME_EXP || type > 0) {
     rec.missingFormat = SPSS_NUME_EXP;  // every string variable is marked so
-    // Wider strings keep their missing values out of the text, as they always have.
-    if (type < 9) {
-      int stringFormat = 0;
-      std::string s1, s2, s3;
-      if (spssGetVarCMissingValues(handle, name, &stringFormat, s1, s2, s3) == SPSS_OK)
-        text = StringMissingText(stringFormat, s1, s2, s3);
-    }
+    // Wider strings have theirs from the long-string missing-values record:
+    // the first 8 bytes, blanks after them.
+    int stringFormat = 0;
+    std::string s1, s2, s3;
+    if (spssGetVarCMissingValues(handle, name, &stringFormat, s1, s2, s3) == SPSS_OK)
+      text = StringMissingText(stringFormat, s1, s2, s3);
   } else {
     // A failed call leaves the zeroes above: no missing values, not garbage.
     rec.missingFormat = rc == SPSS_OK ? missingFormat : 0;
@@ -63,13 +62,14 @@ VarRecord ReadVariable(int handle, int recId, const char* name, int type, double
   return rec;
 }
 
-// Establishes the case count; counts a compressed file whose header does not
-// say. Returns the warning text when the count stays unknown.
-std::string CountCases(int handle, int compression, DictionaryLoadResult& result) {
+// Establishes the case count; counts a file whose header does not say (a
+// compressed one, or uncompressed data that ends inside a case). Returns the
+// warning text when the count stays an estimate.
+std::string CountCases(int handle, DictionaryLoadResult& result) {
   std::int64_t n = -1;
   const int rc = spssGetNumberofCases(handle, &n);
   result.NumCases = n;
-  if (!(n == -1 && rc == SPSS_OK && compression == 1)) return {};
+  if (!(n == -1 && rc == SPSS_OK)) return {};
 
   std::int64_t count = 0;
   int code = spssSeekNextCase(handle, 0);
@@ -82,15 +82,17 @@ std::string CountCases(int handle, int compression, DictionaryLoadResult& result
     result.NumCases = count;
     return {};
   }
+  // The cases read before the failure are the ones a pass can deliver: the
+  // tables count them.
+  result.NumCases = count;
   result.CaseCountEstimated = true;
-  // The cases read before the failure are the ones a pass can deliver.
   return "Cannot determine the true number of cases.\nThe estimated number (" +
          std::to_string(count) + ") will be used.";
 }
 
 }  // namespace
 
-DictionaryLoadResult LoadDictionary(int handle, int compression, double lowest, double highest,
+DictionaryLoadResult LoadDictionary(int handle, int /*compression*/, double lowest, double highest,
                                     const NumberSeparators& seps, TdxMemData& table) {
   DictionaryLoadResult result;
   NameLists lists;
@@ -119,7 +121,7 @@ DictionaryLoadResult LoadDictionary(int handle, int compression, double lowest, 
   table.SetAfterScroll(std::move(handler));
   table.EnableControls();
 
-  result.warning = CountCases(handle, compression, result);
+  result.warning = CountCases(handle, result);
 
   std::string weight;
   if (spssGetCaseWeightVar(handle, weight) == SPSS_OK) result.WeightVarName = weight;

@@ -30,10 +30,12 @@ struct DictionaryLoadResult {
 // its AfterScroll handler detached; the handler is attached again but not
 // run. lowest/highest are the module's lowest and highest values (range ends
 // equal to them read "lowest"/"highest"); compression is 1 for a compressed
-// file. A compressed file whose case count is unknown is counted by reading
-// every case, then rewound; when the reading fails before the end, the result
-// carries the warning, NumCases -1 and CaseCountEstimated. When the name list
-// cannot be read, only errorCode and error are set and the table is untouched.
+// file. A file whose case count the module does not know is counted by
+// reading every case, then rewound; when the reading fails before the end,
+// the result carries the warning, CaseCountEstimated and, as NumCases, the
+// number of cases read before the failure (the ones a pass can count). When
+// the name list cannot be read, only errorCode and error are set and the
+// table is untouched.
 DictionaryLoadResult LoadDictionary(int handle, int compression, double lowest, double highest,
                                     const NumberSeparators& seps, TdxMemData& table);
 

@@ -47,6 +47,10 @@ class BytecodeDecoder {
   // True when part of a row has been produced (or a literal is half read):
   // input ending now means the data is cut off inside a case.
   bool midRow() const { return m_filled > 0 || m_literalHave > 0; }
+  // True between whole command groups and their literals, where sound data
+  // may end. Input ending elsewhere (a partial group, a literal announced but
+  // missing) was cut off, even at a case boundary.
+  bool atGroupBoundary() const { return !midRow() && m_codesHave == 0 && m_codeIndex == 8; }
 
  private:
   Result decodeSlow(const std::uint8_t*& in, const std::uint8_t* end, std::uint8_t* row,

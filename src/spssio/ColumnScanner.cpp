@@ -134,13 +134,14 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
     c.readI64(headerOffset);
     c.readI64(trailerOffset);
     c.readI64(trailerLength);
-    if (trailerOffset < layout.dataStart + 24 || trailerOffset > f.size()) {
+    if (trailerOffset < layout.dataStart + 24) {
       Stop(SPSS_BAD_DATA, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
                               ": trailer offset " + std::to_string(trailerOffset) + " lies outside the file");
       return m_status;
     }
-    m_regionEnd = trailerOffset;
-    m_inflatedPos = m_inflatedEnd = 0;
+    m_cutBeforeTrailer = trailerOffset > f.size();
+    m_regionEnd = m_cutBeforeTrailer ? f.size() : trailerOffset;
+    m_inflatedPos = m_inflatedEnd = m_heldEnd = 0;
     m_blocks.clear();
     m_nextBlock = 0;
     std::size_t largest = kInflateBlock;
@@ -252,8 +253,8 @@ bool ColumnScanner::ProduceSlow(const std::uint8_t* src) {
 bool ColumnScanner::SlowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
   const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
   if (end - p < 8) {
-    // A cut-off command group at a case boundary is the end of the data.
-    if (AtCaseStart()) Stop(SPSS_FILE_END, "");
+    // Sound data ends with a whole group; part of one means it was cut off.
+    if (end == p && AtCaseStart()) Stop(SPSS_FILE_END, "");
     else Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
     p = end;
     return false;
@@ -272,8 +273,7 @@ bool ColumnScanner::SlowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
     }
     if (code == kCodeLiteral) {
       if (end - q < 8) {
-        if (end == q && AtCaseStart()) Stop(SPSS_FILE_END, "");
-        else Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+        Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
         p = end;
         return false;
       }
@@ -385,6 +385,7 @@ bool ColumnScanner::FillFromBlocks() {
       // The block table may lie while the blocks themselves are sound, as the
       // case-by-case reading finds them: read on from this block as a stream,
       // which finds the real damage, if any.
+      m_heldEnd = m_inflatedEnd;
       m_blocks.clear();
       m_inflater = std::make_unique<ZsavInflater>();
       if (!f.seek(b.offset)) {
@@ -397,6 +398,7 @@ bool ColumnScanner::FillFromBlocks() {
     m_inflatedEnd = tail + produced;
     ++m_nextBlock;
   }
+  m_heldEnd = m_inflatedEnd;
   m_in = data;
   m_inEnd = data + m_inflatedEnd;
   m_lastWindow = m_nextBlock == m_blocks.size();
@@ -408,50 +410,25 @@ bool ColumnScanner::FillFromBlocks() {
 
 bool ColumnScanner::FillInflated() {
   if (!m_blocks.empty()) return FillFromBlocks();
-  BlockFile& f = m_reader->file();
-  std::uint8_t* data = m_inflated.data();
-  // The unused tail of the last window (less than a group) moves to the front.
+  // The unused tail of the last window (less than a group) and what an
+  // unfinished block gave move to the front.
+  const std::size_t kept = m_heldEnd - m_inflatedPos;
+  if (kept) std::memmove(m_inflated.data(), m_inflated.data() + m_inflatedPos, kept);
   const std::size_t tail = m_inflatedEnd - m_inflatedPos;
-  if (tail) std::memmove(data, data + m_inflatedPos, tail);
   m_inflatedPos = 0;
-  std::uint8_t* out = data + tail;
-  std::uint8_t* const outEnd = data + m_inflated.size();
-  bool inputDone = false;
-  while (out < outEnd) {
-    const std::int64_t left = m_regionEnd - f.tell();
-    std::size_t n = left > 0 ? f.fillSome() : 0;
-    if (std::int64_t(n) > left) n = std::size_t(left > 0 ? left : 0);
-    if (n == 0) {
-      if (f.readFailed()) {
-        Stop(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(f.tell()));
-        return false;
-      }
-      if (!m_inflater->atStreamBoundary()) {
-        Defer(SPSS_BAD_DATA, "ZLIB data: the last block is cut off at offset " + std::to_string(m_regionEnd));
-        out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - data));
-      }
-      inputDone = true;
-      break;
-    }
-    const std::uint8_t* in = f.data();
-    const std::uint8_t* inStart = in;
-    const std::int64_t at = f.tell();
-    const ZsavInflater::Result r = m_inflater->inflate(in, in + n, out, outEnd);
-    f.consume(std::size_t(in - inStart));
-    if (r == ZsavInflater::Result::Error) {
-      // The blocks before the damaged one are sound and read first; what the
-      // damaged block gave before its check failed is dropped.
-      Defer(SPSS_BAD_DATA, std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
-                               m_inflater->lastMessage());
-      out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - data));
-      inputDone = true;
-      break;
-    }
+  // Enough for a command group, or all there is.
+  const ZsavStretch st = InflateStretch(*m_inflater, m_reader->file(), m_regionEnd, m_cutBeforeTrailer, m_inflated,
+                                        kept, tail + std::size_t(kGroupMax));
+  if (st.code == SPSS_FILE_RERROR) {
+    Stop(st.code, st.message);
+    return false;
   }
-  m_inflatedEnd = std::size_t(out - data);
-  m_in = data;
-  m_inEnd = data + m_inflatedEnd;
-  m_lastWindow = inputDone;
+  if (st.code) Defer(st.code, st.message);
+  m_inflatedEnd = st.sound;
+  m_heldEnd = st.end;
+  m_in = m_inflated.data();
+  m_inEnd = m_in + m_inflatedEnd;
+  m_lastWindow = st.inputDone;
   return true;
 }
 

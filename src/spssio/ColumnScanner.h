@@ -111,7 +111,10 @@ class ColumnScanner {
   std::unique_ptr<Decompressor> m_deflate;
   std::unique_ptr<ZsavInflater> m_inflater;
   std::vector<std::uint8_t> m_inflated;
-  std::size_t m_inflatedPos = 0, m_inflatedEnd = 0;
+  // [pos, end) is the window; [end, heldEnd) came from a zlib block that has
+  // not ended yet and is held back until it has.
+  std::size_t m_inflatedPos = 0, m_inflatedEnd = 0, m_heldEnd = 0;
+  bool m_cutBeforeTrailer = false;  // the file ends before the ZSAV trailer
 
   std::int64_t m_index = 0;
   void Defer(int code, std::string message);

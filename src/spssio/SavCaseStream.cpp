@@ -41,14 +41,18 @@ int SavCaseStream::start(BlockFile* file, const Layout& layout) {
     c.readI64(trailerLength);
     // The trailer offset bounds the compressed blocks; without it the end of
     // the last block cannot be told from the trailer's bytes.
-    if (trailerOffset < layout.dataStart + 24 || trailerOffset > file->size())
+    if (trailerOffset < layout.dataStart + 24)
       return fail(SPSS_BAD_DATA, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
                                      ": trailer offset " + std::to_string(trailerOffset) +
                                      " lies outside the file");
     m_regionStart = layout.dataStart + 24;
     m_regionEnd = trailerOffset;
+    // A file cut off before its trailer: the whole blocks before the cut are
+    // read, then the cut is reported.
+    m_cutBeforeTrailer = trailerOffset > file->size();
+    if (m_cutBeforeTrailer) m_regionEnd = file->size();
     m_inflater = std::make_unique<ZsavInflater>();
-    m_inflated.reset(new std::uint8_t[kInflateBlock]);
+    m_inflated.resize(kInflateBlock);
   }
   return rewind();
 }
@@ -63,7 +67,7 @@ int SavCaseStream::rewind() {
   m_error.clear();
   if (m_decoder) m_decoder->reset();
   if (m_inflater) m_inflater->reset();
-  m_inflatedPos = m_inflatedEnd = 0;
+  m_inflatedPos = m_inflatedEnd = m_heldEnd = 0;
   if (!m_file->seek(m_regionStart))
     return fail(SPSS_FILE_RERROR, "cannot position at the case data (offset " +
                                       std::to_string(m_regionStart) + ")");
@@ -129,43 +133,11 @@ int SavCaseStream::nextCompressed() {
     } else {
       if (m_inflatedPos == m_inflatedEnd) {
         if (m_pendingCode) return fail(m_pendingCode, m_pendingText);
-        // Refill the inflated block from the compressed region.
-        std::uint8_t* out = m_inflated.get();
-        std::uint8_t* outEnd = out + kInflateBlock;
-        while (out < outEnd) {
-          std::size_t n = regionBytesAvailable();
-          if (n == 0) {
-            if (m_file->readFailed())
-              return fail(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(m_file->tell()));
-            if (!m_inflater->atStreamBoundary()) {
-              m_pendingCode = SPSS_BAD_DATA;
-              m_pendingText = "ZLIB data: the last block is cut off at offset " + std::to_string(m_regionEnd);
-              out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - m_inflated.get()));
-            }
-            break;
-          }
-          const std::uint8_t* in = m_file->data();
-          const std::uint8_t* inStart = in;
-          std::int64_t at = m_file->tell();
-          ZsavInflater::Result r = m_inflater->inflate(in, in + n, out, outEnd);
-          m_file->consume(std::size_t(in - inStart));
-          if (r == ZsavInflater::Result::Error) {
-            // The blocks before the damaged one are sound: their cases are
-            // read first, and the damage is reported after them. What the
-            // damaged block gave before its check failed is dropped.
-            m_pendingCode = SPSS_BAD_DATA;
-            m_pendingText = std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
-                            m_inflater->lastMessage();
-            out -= std::min<std::uint64_t>(m_inflater->streamOutput(), std::uint64_t(out - m_inflated.get()));
-            break;
-          }
-        }
-        m_inflatedPos = 0;
-        m_inflatedEnd = std::size_t(out - m_inflated.get());
+        if (!refillInflated()) return m_damage;
         if (m_inflatedEnd == 0 && m_pendingCode) return fail(m_pendingCode, m_pendingText);
       }
-      p = m_inflated.get() + m_inflatedPos;
-      end = m_inflated.get() + m_inflatedEnd;
+      p = m_inflated.data() + m_inflatedPos;
+      end = m_inflated.data() + m_inflatedEnd;
       inputExhausted = p == end;
     }
     const std::uint8_t* start = p;
@@ -182,7 +154,7 @@ int SavCaseStream::nextCompressed() {
         return SPSS_FILE_END;
       case BytecodeDecoder::Result::NeedInput:
         if (inputExhausted) {
-          if (m_decoder->midRow())
+          if (!m_decoder->atGroupBoundary())
             return fail(SPSS_FILE_TRUNCATED, "case " + std::to_string(m_index + 1) +
                                                  ": the compressed data ends inside it");
           return SPSS_FILE_END;
@@ -190,6 +162,25 @@ int SavCaseStream::nextCompressed() {
         break;
     }
   }
+}
+
+bool SavCaseStream::refillInflated() {
+  // What an unfinished block gave last time comes first.
+  const std::size_t held = m_heldEnd - m_inflatedEnd;
+  if (held) std::memmove(m_inflated.data(), m_inflated.data() + m_inflatedEnd, held);
+  const ZsavStretch st = InflateStretch(*m_inflater, *m_file, m_regionEnd, m_cutBeforeTrailer, m_inflated, held, 1);
+  if (st.code == SPSS_FILE_RERROR) {
+    fail(st.code, st.message);
+    return false;
+  }
+  if (st.code) {
+    m_pendingCode = st.code;
+    m_pendingText = st.message;
+  }
+  m_inflatedPos = 0;
+  m_inflatedEnd = st.sound;
+  m_heldEnd = st.end;
+  return true;
 }
 
 int SavCaseStream::seek(std::int64_t caseNumber) {

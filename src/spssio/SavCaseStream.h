@@ -58,6 +58,8 @@ class SavCaseStream {
   int fail(int code, std::string message);
   // The bytes of the compressed region at hand in the file's buffer.
   std::size_t regionBytesAvailable();
+  // Inflates the next stretch of ZSAV data; false on a read failure.
+  bool refillInflated();
 
   BlockFile* m_file = nullptr;
   Layout m_layout;
@@ -66,9 +68,13 @@ class SavCaseStream {
   std::vector<std::uint8_t> m_row;
   std::unique_ptr<BytecodeDecoder> m_decoder;
   std::unique_ptr<ZsavInflater> m_inflater;
-  std::unique_ptr<std::uint8_t[]> m_inflated;  // kInflateBlock bytes, left uninitialised
+  // Inflated bytecode: [pos, end) is ready to decode, [end, heldEnd) came
+  // from a block that has not ended yet and is held back until it has.
+  std::vector<std::uint8_t> m_inflated;
   std::size_t m_inflatedPos = 0;
   std::size_t m_inflatedEnd = 0;
+  std::size_t m_heldEnd = 0;
+  bool m_cutBeforeTrailer = false;  // the file ends before the ZSAV trailer
   std::int64_t m_index = 0;  // cases read since the start
   bool m_hasRow = false;
   bool m_ended = false;

@@ -106,21 +106,54 @@ int SavReader::open(const char* path) {
   layout.swap = m_swap;
   layout.dataStart = m_file.tell();
   layout.elementCount = m_elementCount;
-  std::int64_t promised = m_extendedCases >= 0 ? m_extendedCases : m_headerCases;
-  layout.caseLimit = promised;
+  m_caseCount = chooseCaseCount(m_file.size() - layout.dataStart);
+  layout.caseLimit = m_caseCount;
   rc = m_cases.start(&m_file, layout);
   if (rc != SPSS_OK) {
     m_error = m_cases.error();
     return rc;
   }
-  m_caseCount = promised;
-  if (m_compression == 0) {
-    // The file size tells exactly how many whole cases there are.
-    std::int64_t whole = m_cases.uncompressedCaseCount();
-    if (whole >= 0 && (m_caseCount < 0 || m_caseCount > whole)) m_caseCount = whole;
-  }
-  if (m_elementCount == 0 && m_caseCount < 0) m_caseCount = 0;
   return SPSS_OK;
+}
+
+std::int64_t SavReader::chooseCaseCount(std::int64_t dataBytes) const {
+  if (m_elementCount == 0) {
+    std::int64_t promised = m_extendedCases >= 0 ? m_extendedCases : m_headerCases;
+    return promised < 0 ? 0 : promised;
+  }
+  if (dataBytes < 0) dataBytes = 0;
+  const std::int64_t elements = std::int64_t(m_elementCount);
+  const std::int64_t caseBytes = elements * 8;
+  // The most cases the data area can hold: uncompressed, each takes its full
+  // size; bytecode spends at least one command byte on every element; zlib
+  // makes at most 1032 bytes of one (258-byte matches in 2 bits).
+  std::int64_t most;
+  bool holdsData;
+  if (m_compression == 0) {
+    most = dataBytes / caseBytes;
+    holdsData = most > 0;
+  } else if (m_compression == 1) {
+    most = dataBytes / elements;
+    holdsData = dataBytes > 0;
+  } else {
+    constexpr std::int64_t kInflateRatio = 1032;
+    const std::int64_t bytes = dataBytes - 48;  // data header and trailer header
+    most = bytes <= 0 ? 0
+           : bytes > INT64_MAX / kInflateRatio ? INT64_MAX
+                                               : bytes * kInflateRatio / elements;
+    holdsData = bytes > 0;
+  }
+  // A count of 0 over data that holds cases is as wrong as one too large.
+  auto plausible = [&](std::int64_t n) { return n >= 0 && n <= most && (n > 0 || !holdsData); };
+  if (plausible(m_headerCases)) return m_headerCases;
+  if (plausible(m_extendedCases)) return m_extendedCases;
+  // The header promises more than the data holds: the file was cut short,
+  // and reading stops where the data does, as the pass then reports.
+  if (m_headerCases > most) return m_headerCases;
+  // Unknown. Uncompressed data tells by its size, unless it ends inside a
+  // case; then only reading finds out how far the cases are sound.
+  if (m_compression == 0 && dataBytes % caseBytes == 0) return most;
+  return -1;
 }
 
 int SavReader::readHeader() {

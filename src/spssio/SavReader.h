@@ -121,6 +121,9 @@ class SavReader {
   int readExtension(std::int64_t at);
   void readIntegerInfo(ByteCursor& c, std::int32_t size, std::int32_t count);
   void readExtendedCaseCount(ByteCursor& c, std::int32_t size, std::int32_t count);
+  // The case count from the header's and the extension record's, checked
+  // against what a data area of dataBytes can hold; -1 when unknown.
+  std::int64_t chooseCaseCount(std::int64_t dataBytes) const;
   void applyVeryLongStrings();
   void applyLongNames();
   void buildVariables();

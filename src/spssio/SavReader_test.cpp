@@ -109,13 +109,18 @@ SavFile threeCases(Compression c) {
   return f;
 }
 
-// Case counts that the header does not know or gets wrong.
+// Case counts that the header or the extension record does not know or gets
+// wrong.
+constexpr std::int64_t kNoRecord = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kGarbage = 4395513498306624773;
+
 struct CountCase {
   const char* name;
   Compression compression;
   std::int32_t header;
   std::int64_t reported;
   std::int64_t readable;
+  std::int64_t extended = kNoRecord;
 };
 
 class ReaderCaseCount : public ::testing::TestWithParam<CountCase> {};
@@ -124,7 +129,8 @@ TEST_P(ReaderCaseCount, DataEndsWhereItEnds) {
   const CountCase& c = GetParam();
   SavFile f = threeCases(c.compression);
   f.headerCases = c.header;
-  f.extendedCaseCount = false;
+  f.extendedCaseCount = c.extended != kNoRecord;
+  f.extendedCases = c.extended;
   Open o(f);
   ASSERT_EQ(o.rc, SPSS_OK) << o.reader.error();
   EXPECT_EQ(o.reader.caseCount(), c.reported);
@@ -136,10 +142,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CountCase{"UnknownUncompressed", Compression::None, -1, 3, 3},
                       CountCase{"UnknownBytecode", Compression::Bytecode, -1, -1, 3},
                       CountCase{"UnknownZsav", Compression::Zsav, -1, -1, 3},
-                      CountCase{"TooLargeUncompressed", Compression::None, 10, 3, 3},
+                      CountCase{"TooLargeUncompressed", Compression::None, 10, 10, 3},
                       CountCase{"TooLargeBytecode", Compression::Bytecode, 10, 10, 3},
                       CountCase{"TooSmallBytecode", Compression::Bytecode, 2, 2, 2},
-                      CountCase{"TooSmallUncompressed", Compression::None, 2, 2, 2}),
+                      CountCase{"TooSmallUncompressed", Compression::None, 2, 2, 2},
+                      // An extension count the data cannot hold, or 0 over data, is not
+                      // taken; a sane header's count is preferred to it.
+                      CountCase{"ExtendedZero", Compression::Bytecode, 3, 3, 3, 0},
+                      CountCase{"ExtendedGarbage", Compression::None, 3, 3, 3, kGarbage},
+                      CountCase{"ExtendedGarbageNoHeader", Compression::Zsav, -1, -1, 3, kGarbage},
+                      CountCase{"ExtendedZeroNoHeader", Compression::None, -1, 3, 3, 0},
+                      CountCase{"HeaderZeroOverData", Compression::Bytecode, 0, -1, 3},
+                      CountCase{"HeaderLiesExtendedHolds", Compression::None, 100, 3, 3, 3},
+                      CountCase{"HeaderLiesBytecode", Compression::Bytecode, 1000, 3, 3, 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReaderCaseCount, ExtendedCountWins) {
@@ -446,10 +461,10 @@ INSTANTIATE_TEST_SUITE_P(
           Bytes b = writeSav(threeCases(Compression::Bytecode), &layout);
           return truncated(b, std::size_t(layout.terminationStart));
         }},
-        StrictCase{"ZsavTrailerOffsetOutside", SPSS_BAD_DATA, [] {
+        StrictCase{"ZsavTrailerOffsetBeforeData", SPSS_BAD_DATA, [] {
           SavLayout layout;
           Bytes b = writeSav(threeCases(Compression::Zsav), &layout);
-          patchBytes(b, std::size_t(layout.dataStart) + 8, Bytes(8, 0x7f));
+          patchBytes(b, std::size_t(layout.dataStart) + 8, Bytes(8, 0));
           return b;
         }}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -2,6 +2,8 @@
 // blocks before it are read, then the pass stops with a damage code.
 #include <gtest/gtest.h>
 
+#include "spssio/ColumnScanner.h"
+#include "spssio/SavReader.h"
 #include "spssio/spssio.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
@@ -42,6 +44,50 @@ TEST(ZsavDamage, CasesBeforeADamagedBlockAreRead) {
   EXPECT_EQ(read, 14);
   EXPECT_EQ(rc, SPSS_BAD_DATA);
   EXPECT_EQ(spssReadCaseRecord(handle), SPSS_BAD_DATA);  // stays stopped until a rewind
+  spssCloseRead(handle);
+}
+
+// Large blocks, the damaged one straddling what one read of inflated data
+// takes in: counting case by case and a pass over the columns both stop
+// after the cases of the sound blocks, none of the damaged block's.
+TEST(ZsavDamage, CountingAndPassStopAtTheSameCase) {
+  testing::SavFile f;
+  f.compression = testing::Compression::Zsav;
+  f.zlibBlockSize = 600000;
+  f.headerCases = -1;
+  f.extendedCaseCount = false;
+  for (int k = 0; k < 10; ++k) f.variables.push_back(testing::Variable::numeric("v" + std::to_string(k)));
+  // Ten literals a case: four cases take five groups, 360 bytes, so the six
+  // sound blocks hold 40,000 cases exactly.
+  for (int i = 0; i < 60000; ++i) {
+    testing::Case row;
+    for (int k = 0; k < 10; ++k) row.push_back(i + k * 0.125 + 0.3);
+    f.cases.push_back(row);
+  }
+  testing::SavLayout layout;
+  auto bytes = testing::writeSav(f, &layout);
+  ASSERT_GE(layout.zlibBlockOffsets.size(), 8u);
+  // The seventh block's check sum: the damage shows only after all of its
+  // data has been inflated.
+  bytes[layout.zlibBlockOffsets[7] - 1] ^= 0x55;
+  testing::TempFile file(bytes);
+
+  int handle = -1;
+  ASSERT_EQ(spssOpenRead(file.c_str(), &handle), SPSS_OK);
+  std::int64_t counted = 0;
+  int rc;
+  while ((rc = spssReadCaseRecord(handle)) == SPSS_OK) ++counted;
+  EXPECT_EQ(rc, SPSS_BAD_DATA);
+  EXPECT_EQ(counted, 40000);
+
+  SavReader& reader = *spssReaderOf(handle);
+  ColumnScanner scanner;
+  ASSERT_EQ(scanner.Start(reader, {0, 9}), SPSS_OK);
+  while (scanner.Read(1000) > 0) {
+  }
+  EXPECT_EQ(scanner.Status(), SPSS_BAD_DATA);
+  EXPECT_EQ(scanner.CasesRead(), 40000);
+  scanner.Finish();
   spssCloseRead(handle);
 }
 

@@ -2,7 +2,11 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
+
+#include "spssio/BlockFile.h"
+#include "spssio/SpssioCodes.h"
 
 namespace brindle {
 
@@ -68,6 +72,66 @@ ZsavInflater::Result ZsavInflater::inflate(const std::uint8_t*& in, const std::u
     }
   }
   return Result::Ok;
+}
+
+ZsavStretch InflateStretch(ZsavInflater& inflater, BlockFile& file, std::int64_t regionEnd, bool cutBeforeTrailer,
+                           std::vector<std::uint8_t>& buffer, std::size_t have, std::size_t want) {
+  constexpr std::size_t kMaxHeldBlock = std::size_t(64) << 20;
+  ZsavStretch st;
+  std::size_t outPos = have;
+  for (;;) {
+    std::uint8_t* const base = buffer.data();
+    std::uint8_t* out = base + outPos;
+    std::uint8_t* const outEnd = base + buffer.size();
+    while (out < outEnd) {
+      const std::int64_t left = regionEnd - file.tell();
+      std::size_t n = left > 0 ? file.fillSome() : 0;
+      if (std::int64_t(n) > left) n = std::size_t(left > 0 ? left : 0);
+      if (n == 0) {
+        if (file.readFailed()) {
+          st.code = SPSS_FILE_RERROR;
+          st.message = "read failed at offset " + std::to_string(file.tell());
+          return st;
+        }
+        if (!inflater.atStreamBoundary()) {
+          st.code = SPSS_BAD_DATA;
+          st.message = "ZLIB data: the last block is cut off at offset " + std::to_string(regionEnd);
+          out -= std::min<std::uint64_t>(inflater.streamOutput(), std::uint64_t(out - base));
+        } else if (cutBeforeTrailer) {
+          st.code = SPSS_FILE_TRUNCATED;
+          st.message = "ZLIB data: the file ends at offset " + std::to_string(regionEnd) + ", before the trailer";
+        }
+        st.inputDone = true;
+        break;
+      }
+      const std::uint8_t* in = file.data();
+      const std::uint8_t* const inStart = in;
+      const std::int64_t at = file.tell();
+      const ZsavInflater::Result r = inflater.inflate(in, in + n, out, outEnd);
+      file.consume(std::size_t(in - inStart));
+      if (r == ZsavInflater::Result::Error) {
+        // The blocks before the damaged one are sound and are decoded first;
+        // nothing the damaged block gave is used.
+        st.code = SPSS_BAD_DATA;
+        st.message = std::string("ZLIB data near offset ") + std::to_string(at) + ": " + inflater.lastMessage();
+        out -= std::min<std::uint64_t>(inflater.streamOutput(), std::uint64_t(out - base));
+        st.inputDone = true;
+        break;
+      }
+    }
+    outPos = std::size_t(out - base);
+    st.sound = outPos;
+    if (!st.inputDone && !inflater.atStreamBoundary())
+      st.sound -= std::size_t(std::min<std::uint64_t>(inflater.streamOutput(), outPos));
+    if (st.sound >= want || st.inputDone) break;
+    if (buffer.size() >= kMaxHeldBlock) {
+      st.sound = outPos;
+      break;
+    }
+    buffer.resize(std::min(buffer.size() * 2, kMaxHeldBlock));
+  }
+  st.end = outPos;
+  return st;
 }
 
 }  // namespace brindle

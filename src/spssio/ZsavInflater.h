@@ -8,8 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace brindle {
+
+class BlockFile;
 
 class ZsavInflater {
  public:
@@ -44,5 +48,29 @@ class ZsavInflater {
   bool m_inStream = false;
   const char* m_message = "";
 };
+
+// One stretch of inflated ZSAV data, as InflateStretch leaves it in its
+// buffer: [0, sound) may be decoded, [sound, end) came from a block that has
+// not ended yet and is held back until it has (passed its check).
+struct ZsavStretch {
+  std::size_t sound = 0;
+  std::size_t end = 0;
+  bool inputDone = false;  // nothing more will come from the file
+  // 0, or what to report once the sound bytes are decoded: SPSS_BAD_DATA for
+  // a damaged or cut-off block (nothing of it is in the stretch),
+  // SPSS_FILE_TRUNCATED when the file ends before its trailer. A read
+  // failure (SPSS_FILE_RERROR) leaves nothing usable.
+  int code = 0;
+  std::string message;
+};
+
+// Inflates from file, up to regionEnd, into buffer after its first `have`
+// bytes (what the last stretch held back and what the decoder left unused,
+// moved to the front by the caller) until the buffer is full or the input
+// ends. While fewer than `want` bytes are sound, one unfinished block fills
+// the buffer and it grows, up to 64 MB, beyond which that block's output is
+// used unchecked. cutBeforeTrailer: the file ends before the ZSAV trailer.
+ZsavStretch InflateStretch(ZsavInflater& inflater, BlockFile& file, std::int64_t regionEnd, bool cutBeforeTrailer,
+                           std::vector<std::uint8_t>& buffer, std::size_t have, std::size_t want);
 
 }  // namespace brindle

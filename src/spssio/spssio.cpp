@@ -247,9 +247,8 @@ int spssGetVarCValueLabels(int handle, const char* varName, char*** values, char
   const SavVariable* v = nullptr;
   if (int rc = lookup(handle, varName, r, v)) return rc;
   if (v->width == 0) return failWith(SPSS_STR_EXP, varName);
-  if (v->width > 8) return failWith(SPSS_SHORTSTR_EXP, varName);
   if (!values || !labels || !numLabels) return failWith(SPSS_INVALID_ARGUMENT);
-  std::size_t n = 0;
+  std::size_t n = v->longStringLabels.size();
   for (int set : v->labelSets) n += r->labelSets()[std::size_t(set)].size();
   char** vals = nullptr;
   char** texts = nullptr;
@@ -272,6 +271,17 @@ int spssGetVarCValueLabels(int handle, const char* varName, char*** values, char
         }
         ++i;
       }
+    for (const auto& [stored, label] : v->longStringLabels) {
+      std::string value = stored;
+      if (value.size() < std::size_t(v->width)) value.resize(std::size_t(v->width), ' ');
+      vals[i] = copyText(r->textToUtf8(value));
+      texts[i] = copyText(label);
+      if (!vals[i] || !texts[i]) {
+        spssFreeVarCValueLabels(vals, texts, int(n));
+        return failWith(SPSS_NO_MEMORY);
+      }
+      ++i;
+    }
   }
   *values = vals;
   *labels = texts;

@@ -42,7 +42,8 @@ int spssGetVarLabel(int handle, const char* varName, std::string& varLabel);
 int spssGetVarNMissingValues(int handle, const char* varName, int* missingFormat,
                              double* missVal1, double* missVal2, double* missVal3);
 // String missing values (at most 8 bytes each in the file, UTF-8 here, blank
-// padding kept). Returns SPSS_STR_EXP for a numeric variable.
+// padding kept; a string wider than 8 is missing when it equals one of them
+// padded with blanks). Returns SPSS_STR_EXP for a numeric variable.
 int spssGetVarCMissingValues(int handle, const char* varName, int* missingFormat,
                              std::string& missVal1, std::string& missVal2,
                              std::string& missVal3);
@@ -55,16 +56,19 @@ int spssGetVarPrintFormat(int handle, const char* varName, int* printType,
 int spssGetVarNValueLabels(int handle, const char* varName, double** values,
                            char*** labels, int* numLabels);
 int spssFreeVarNValueLabels(double* values, char** labels, int numLabels);
-// Value labels of a string variable of width 1..8: values as stored (blank
-// padded to the width), labels, in file order. A numeric variable gives
-// SPSS_STR_EXP; a string wider than 8 gives SPSS_SHORTSTR_EXP.
+// Value labels of a string variable: values as stored (blank padded to the
+// width), labels, in file order; a string wider than 8 has its labels in the
+// long-string value-labels record. A numeric variable gives SPSS_STR_EXP.
 int spssGetVarCValueLabels(int handle, const char* varName, char*** values,
                            char*** labels, int* numLabels);
 int spssFreeVarCValueLabels(char** values, char** labels, int numLabels);
 
-// Number of cases: the header's count, the extended count (subtype 16) where
-// present, for an uncompressed file with an unknown count the count computed
-// from the file size; -1 when not known (compressed files without a count).
+// Number of cases: the header's count, else the extended count (subtype 16);
+// a count the data area cannot hold (or 0 over data that holds cases) is not
+// taken, except a header's count above what is there, which is kept so that
+// reading reports the cut. An uncompressed file without a count is counted
+// by its size. -1 when not known: a compressed file without a usable count,
+// or uncompressed data that ends inside a case.
 int spssGetNumberofCases(int handle, std::int64_t* numofCases);
 // Bytes per case as stored uncompressed (8 per element).
 int spssGetCaseSize(int handle, std::int64_t* caseSize);

@@ -4,7 +4,6 @@
 #include <bit>
 #include <cmath>
 
-#include "spssio/TextConverter.h"
 
 namespace brindle {
 
@@ -59,7 +58,6 @@ template class OrderedDblTable<double>;
 
 template <class Amount>
 void OrderedStrTable<Amount>::Insert(std::string_view text, Amount amount) {
-  if (text.size() > kMaxTextKeyBytes) text = text.substr(0, utf8PrefixLength(text.data(), text.size(), kMaxTextKeyBytes));
   auto it = m_map.find(text);
   if (it != m_map.end()) it->second += amount;
   else m_map.emplace(std::string(text), amount);

@@ -19,10 +19,6 @@
 
 namespace brindle {
 
-// The longest text key, in bytes; longer texts are cut, never inside a
-// UTF-8 character.
-inline constexpr std::size_t kMaxTextKeyBytes = 255;
-
 template <class Amount>
 class OrderedDblTable {
  public:
@@ -95,8 +91,8 @@ class OrderedStrTable {
     bool valid;
   };
 
-  // Adds amount to the entry of text (cut to kMaxTextKeyBytes), creating it
-  // with amount when absent.
+  // Adds amount to the entry of text (the whole text: values that differ
+  // only far along are apart), creating it with amount when absent.
   void Insert(std::string_view text, Amount amount = Amount(1));
   std::size_t Size() const { return m_map.size(); }
   bool Empty() const { return m_map.empty(); }

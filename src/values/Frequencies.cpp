@@ -80,17 +80,15 @@ std::unordered_map<std::string, std::string> StringLabels(int handle, const std:
   return labels;
 }
 
-// The missing values of a short string variable, as table keys.
+// The missing values of a string variable, as table keys. The module gives
+// at most 8 stored bytes each, whose UTF-8 text may take more: it is not cut.
 std::vector<std::string> StringMissing(int handle, const std::string& name) {
   std::vector<std::string> missing;
   int format = 0;
   std::string m[3];
   if (spssGetVarCMissingValues(handle, name.c_str(), &format, m[0], m[1], m[2]) != SPSS_OK) return missing;
   if (format < 1 || format > 3) return missing;
-  for (int i = 0; i < format; ++i) {
-    std::string v = m[i].substr(0, m[i].find('\0'));
-    missing.push_back(TrimBlanksAndControls(v.substr(0, 9)));
-  }
+  for (int i = 0; i < format; ++i) missing.push_back(TrimBlanksAndControls(m[i].substr(0, m[i].find('\0'))));
   return missing;
 }
 
@@ -118,6 +116,7 @@ std::int64_t ReadCases(PassCases& cases, std::int64_t n, const FrequencyProgress
   std::int64_t nextProgress = kProgressEvery;
   while (read < n) {
     const std::size_t want = std::size_t(std::min(nextProgress, n) - read);
+    // A batch of wide values may bring fewer cases than asked for.
     const std::size_t got = cases.Read(want);
     const std::size_t use = std::size_t(std::min<std::int64_t>(std::int64_t(got), n - read));
     for (std::size_t i = 0; i < use; ++i) {
@@ -130,7 +129,7 @@ std::int64_t ReadCases(PassCases& cases, std::int64_t n, const FrequencyProgress
         }
       }
     }
-    if (got < want) {
+    if (got < want && (got == 0 || cases.Status() != SPSS_OK)) {
       if (read < n) {
         // Counting on would count a stale value for every case left.
         warning = "The data ended early: only " + std::to_string(read) + " of " + std::to_string(n) +
@@ -178,17 +177,16 @@ void FillString(const FrequencyPass& pass, const VarRecord& var, OrderedStrTable
                 std::int64_t casesRead, FrequencyResult& res) {
   auto entries = table.Ordered();
   table.Clear();
-  const bool shortString = var.VarType < 9;
-  std::vector<std::string> missing;
-  std::unordered_map<std::string, std::string> labels;
-  if (shortString) {
-    missing = StringMissing(pass.handle, var.VarName);
-    labels = StringLabels(pass.handle, var.VarName);
-  }
+  // Long strings too: their missing values and labels come from extension
+  // records. A missing value of a long string is its first 8 bytes, the rest
+  // blanks, so it compares like a short string's once blanks are trimmed.
+  const std::vector<std::string> missing = StringMissing(pass.handle, var.VarName);
+  const std::unordered_map<std::string, std::string> labels = StringLabels(pass.handle, var.VarName);
+  // A long string's label column is hidden only when it has no labels.
+  if (!labels.empty()) res.hideLabelColumn = false;
   double valid = 0, all = 0;
   for (auto& e : entries) {
     all += double(e.amount);
-    if (!shortString) continue;
     e.valid = std::find(missing.begin(), missing.end(), e.value) == missing.end();
     if (e.valid) valid += double(e.amount);
   }

@@ -61,7 +61,7 @@ struct FrequencyResult {
   std::array<std::vector<std::string>, 5> columns;
   MemoDisplay memo = MemoDisplay::Unchanged;
   std::vector<std::string> memoLines;  // line 1, 2, 3 as they stand in the box
-  bool hideLabelColumn = false;        // a string wider than 8
+  bool hideLabelColumn = false;        // a string wider than 8 without value labels
   std::string caption;                 // Label1: the variable's name; empty when cancelled
   std::int64_t casesRead = 0;
 
@@ -71,7 +71,8 @@ struct FrequencyResult {
 
 // The unweighted pass over var (the current variable record). Each case's
 // value is counted; numeric values are classified as system-missing, user
-// missing (IsMissingValue) or valid, short strings by their missing values;
+// missing (IsMissingValue) or valid, strings by their missing values (the
+// whole value is the key, however long);
 // percentages are of all cases read and of the valid ones.
 FrequencyResult CountFrequencies(const FrequencyPass& pass, const VarRecord& var,
                                  const FrequencyProgress& progress = {});

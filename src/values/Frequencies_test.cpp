@@ -194,16 +194,24 @@ TEST(Frequencies, StringsTrimmedAndCaseSensitive) {
   EXPECT_FALSE(r.hideLabelColumn);
 }
 
-TEST(Frequencies, LongStringHasNoValidColumn) {
-  const Opened file(OneColumn(Variable::string("t", 300),
-                              {std::string(280, 'x') + "y", std::string(280, 'x') + "y ", std::string("short")}));
-  const auto r = file.Count("t");
-  ASSERT_EQ(r.ValueRowCount(), 2);
-  EXPECT_EQ(r.columns[1][0], "short");
-  EXPECT_EQ(r.columns[1][1], std::string(255, 'x'));  // keys are cut to 255 bytes
-  EXPECT_EQ(r.columns[2][1], "2");
-  EXPECT_EQ(r.columns[4][1], "");
+TEST(Frequencies, LongStringLabelsAndMissingValues) {
+  Variable t = Variable::string("t", 300);
+  const Opened plain(OneColumn(t, {std::string(280, 'x') + "y", std::string(280, 'x') + "y ", std::string("short")}));
+  auto r = plain.Count("t");
+  EXPECT_EQ(Rows(r), (std::vector<std::string>{"\tshort\t1\t33.3\t33.3",
+                                               "\t" + std::string(280, 'x') + "y\t2\t66.7\t66.7"}));
   EXPECT_TRUE(r.hideLabelColumn);
+  // A missing value is its 8 stored bytes padded with blanks to the width;
+  // the label column stays when there are labels.
+  t.stringLabels = {{"short", "Brief"}};
+  t.stringMissing = {"NA", "\xC3\x84\xC3\x84\xC3\x84\xC3\x84"};
+  const Opened labelled(OneColumn(t, {std::string("short"), std::string("NA"), std::string("NA   "),
+                                      std::string("NAB"), std::string("\xC3\x84\xC3\x84\xC3\x84\xC3\x84")}));
+  r = labelled.Count("t");
+  EXPECT_EQ(Rows(r), (std::vector<std::string>{"\tNA\t2\t40.0\tMISS", "\tNAB\t1\t20.0\t50.0",
+                                               "Brief\tshort\t1\t20.0\t50.0",
+                                               "\t\xC3\x84\xC3\x84\xC3\x84\xC3\x84\t1\t20.0\tMISS"}));
+  EXPECT_FALSE(r.hideLabelColumn);
 }
 
 SavFile WeightedFile() {
@@ -426,9 +434,9 @@ SavFile Mixed(Compression compression, testing::ByteOrder order) {
   for (int i = 0; i < 1500; ++i) {
     std::string s = (i % 5 == 0) ? "ÄÖ" : std::string(std::size_t(i % 9), char('a' + i % 3));
     std::string l = std::string(std::size_t(250 + i % 20), 'q') + std::to_string(i % 11);
-    // Keys are the first 255 bytes: "huge" values differing only far
-    // beyond them are one row.
-    std::string h = std::string(std::size_t(i % 4), 'h') + std::string(1500, 'z') + std::to_string(i);
+    // Keys are whole values: "huge" values differing only far along are
+    // four rows.
+    std::string h = std::string(1500, 'z') + std::to_string(i % 4) + std::string(std::size_t(i % 7), ' ');
     f.cases.push_back({i % 13 == 0 ? kSysmis : double(i % 40 - 3), s, i * 1.001, l,
                        i % 6 == 0 ? kSysmis : (i % 5) * 0.7, h});
   }

@@ -5,7 +5,6 @@
 
 #include "spssio/ByteCursor.h"
 #include "spssio/SavReader.h"
-#include "spssio/TextConverter.h"
 #include "spssio/spssio.h"
 
 namespace brindle {
@@ -23,6 +22,8 @@ PassCases::Start PassCases::Open(int handle, const std::string& varName, const s
   if (vi < 0) return Start::NoVariable;
   const SavVariable& v = m_reader->variables()[std::size_t(vi)];
   m_width = v.width;
+  // No encoding spends more than 4 bytes of UTF-8 on one stored byte.
+  m_moduleBuffer = v.width > 0 ? 4 * std::size_t(v.width) + 1 : 0;
   const SavVariable* w = nullptr;
   if (weightName) {
     const int wi = m_reader->findVariable(*weightName);
@@ -34,26 +35,24 @@ PassCases::Start PassCases::Open(int handle, const std::string& varName, const s
     spssGetVarHandle(handle, varName.c_str(), &m_varHandle);
     if (w) spssGetVarHandle(handle, weightName->c_str(), &m_weightHandle);
     m_lastValue = m_lastWeight = 0;
+    m_caseBytes = 16 + m_moduleBuffer;
     spssSeekNextCase(handle, 0);
     return Start::Ok;
   }
 
-  // A string's elements up to the bytes that decide its key.
+  // A string's elements, all of them: the key is the whole value.
   std::vector<std::size_t> elements;
   std::vector<std::pair<std::size_t, std::size_t>> pieces;  // first element, bytes
   if (v.width == 0) {
     elements.push_back(v.element);
   } else {
-    std::size_t left = kDecidingBytes;
     for (const SavSegment& s : v.segments) {
-      const std::size_t bytes = std::min(s.bytes, left);
-      if (bytes == 0) break;
-      for (std::size_t e = 0; e < (bytes + 7) / 8; ++e) elements.push_back(s.element + e);
-      pieces.push_back({s.element, bytes});
-      left -= bytes;
+      for (std::size_t e = 0; e < (s.bytes + 7) / 8; ++e) elements.push_back(s.element + e);
+      pieces.push_back({s.element, s.bytes});
     }
   }
   if (w) elements.push_back(w->element);
+  m_caseBytes = 8 * elements.size();
   m_scanner.Start(*m_reader, elements);
   m_swap = m_reader->cases().layout().swap;
   m_valueSlot = m_scanner.SlotOf(v.element);
@@ -68,12 +67,13 @@ PassCases::Start PassCases::Open(int handle, const std::string& varName, const s
 }
 
 std::size_t PassCases::Read(std::size_t want) {
+  want = std::min(want, std::max<std::size_t>(1, kBatchBytes / m_caseBytes));
   if (!m_viaModule) return m_scanner.Read(want);
   if (m_moduleStatus != SPSS_OK) return 0;
   m_values.resize(want);
   m_weights.resize(want);
   if (m_width > 0) {
-    m_texts.assign(want * kModuleBuffer, 0);
+    m_texts.assign(want * m_moduleBuffer, 0);
     m_ok.assign(want, 0);
   }
   std::size_t n = 0;
@@ -85,8 +85,8 @@ std::size_t PassCases::Read(std::size_t want) {
       break;
     }
     if (m_width > 0) {
-      m_ok[n] = spssGetValueChar(m_handle, m_varHandle, reinterpret_cast<char*>(&m_texts[n * kModuleBuffer]),
-                                 int(kModuleBuffer)) == SPSS_OK;
+      m_ok[n] = spssGetValueChar(m_handle, m_varHandle, reinterpret_cast<char*>(&m_texts[n * m_moduleBuffer]),
+                                 int(m_moduleBuffer)) == SPSS_OK;
     } else {
       // A failed read leaves the value as it was, as the module's out
       // parameters do.
@@ -119,7 +119,7 @@ double PassCases::Number(std::size_t i) const { return m_viaModule ? m_values[i]
 double PassCases::Weight(std::size_t i) const { return m_viaModule ? m_weights[i] : Element(i, m_weightSlot); }
 
 const std::uint8_t* PassCases::Stored(std::size_t i) {
-  if (m_viaModule) return &m_texts[i * kModuleBuffer];
+  if (m_viaModule) return &m_texts[i * m_moduleBuffer];
   const std::uint8_t* row = m_scanner.Row(i);
   if (m_pieces.size() == 1) return row + 8 * m_pieces[0].slot;
   // A very long string: its segments lie apart, each padded to whole elements.
@@ -138,7 +138,6 @@ std::string PassCases::Text(std::string_view stored) const {
     text.assign(stored.substr(0, stored.find('\0')));
   } else {
     text = m_reader->textToUtf8(std::string(stored));
-    text.resize(utf8PrefixLength(text.data(), text.size(), kModuleBuffer - 1));
     if (auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
   }
   std::size_t n = text.size();

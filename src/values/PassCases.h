@@ -28,7 +28,9 @@ class PassCases {
 
   bool IsString() const { return m_width > 0; }
   // Reads up to about `want` further cases; returns how many are at hand
-  // (indexes 0..n-1 below). Fewer than want: Status() says why.
+  // (indexes 0..n-1 below). Batches of wide values are kept to a few
+  // megabytes, so fewer than want may come while Status() is SPSS_OK; none
+  // or fewer otherwise: Status() says why.
   std::size_t Read(std::size_t want);
   // SPSS_OK, SPSS_FILE_END, or the code of the damage that stopped reading.
   int Status() const;
@@ -40,8 +42,8 @@ class PassCases {
   // not be read.
   const std::uint8_t* Stored(std::size_t i);
   bool StoredOk(std::size_t i) const { return m_viaModule ? m_ok[i] != 0 : true; }
-  std::size_t StoredWidth() const { return m_viaModule ? kModuleBuffer : m_storedWidth; }
-  // The table key of a stored form: UTF-8, at most 255 bytes, up to the first
+  std::size_t StoredWidth() const { return m_viaModule ? m_moduleBuffer : m_storedWidth; }
+  // The table key of a stored form: the whole value in UTF-8, up to the first
   // NUL, without trailing blanks and control characters.
   std::string Text(std::string_view stored) const;
 
@@ -49,13 +51,8 @@ class PassCases {
   void Close();
 
  private:
-  static constexpr std::size_t kModuleBuffer = 256;
-  // The table key is the first 255 bytes of the value's UTF-8 text. No
-  // encoding spends more than 4 bytes on what becomes at least one byte of
-  // UTF-8, and a cut can spoil at most the last character, so this many
-  // leading bytes decide the key: a very long string's key costs about 1 KB
-  // in the pass, not its whole width.
-  static constexpr std::size_t kDecidingBytes = 4 * 255 + 16;
+  // The cases of one batch take at most about this many bytes.
+  static constexpr std::size_t kBatchBytes = std::size_t(8) << 20;
   double Element(std::size_t i, std::size_t slot) const;
 
   int m_handle = -1;
@@ -63,6 +60,8 @@ class PassCases {
   bool m_viaModule = false;
   int m_width = 0;  // 0 numeric
   std::size_t m_storedWidth = 0;
+  std::size_t m_caseBytes = 8;     // what one case of a batch takes
+  std::size_t m_moduleBuffer = 0;  // a string value's UTF-8 text with its NUL
   bool m_weighted = false;
   bool m_swap = false;
 

@@ -17,7 +17,6 @@ ValueLabelList ReadValueLabels(int handle, const VarRecord& var, const NumberSep
     spssFreeVarNValueLabels(nValues, labels, count);
     return list;
   }
-  if (var.VarType > 8) return list;
   char** cValues = nullptr;
   labels = nullptr;
   count = 0;

@@ -16,15 +16,15 @@ struct ValueLabelRow {
 
 struct ValueLabelList {
   // True when the module returned labels (possibly none): the pane then names
-  // the variable in its caption. False for strings wider than 8 and failures.
+  // the variable in its caption. False on failures.
   bool listed = false;
   std::vector<ValueLabelRow> rows;  // in the order the module returns them
 };
 
 // Reads var's value labels from the open file `handle`: numeric labels first;
-// when the module refuses those and the variable is at most 8 bytes wide, its
-// string labels, values exactly as returned (blank padding kept). The label
-// arrays are always released.
+// when the module refuses those, its string labels (of any width), values
+// exactly as returned (blank padding kept). The label arrays are always
+// released.
 ValueLabelList ReadValueLabels(int handle, const VarRecord& var, const NumberSeparators& seps);
 
 }  // namespace brindle

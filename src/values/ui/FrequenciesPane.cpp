@@ -55,9 +55,14 @@ void AppendColumn(QStringList& list, const std::vector<std::string>& texts) {
 }  // namespace
 
 void TForm1::ShowFrequencies() {
-  // A file without a known number of cases has no table to show; the pane
-  // keeps what it shows.
-  if (Counting || NumCases < 1 || !HoldFile()) return;
+  if (Counting) return;
+  // A file without cases to count has no table to show: the pane is emptied
+  // rather than left showing another variable's or another file's table.
+  if (NumCases < 1 || !VarMemData.Current()) {
+    showNoFrequencies();
+    return;
+  }
+  if (!HoldFile()) return;
   startValueRows();
   ValueRowCount = 0;
   StringGrid1->SetRowCount(MinValueRows);
@@ -94,13 +99,34 @@ void TForm1::ShowFrequencies() {
   }
 }
 
+void TForm1::showNoFrequencies() {
+  attachValuesWidthHandler(false);
+  startValueRows();
+  ValueRowCount = 0;
+  StringGrid1->SetRowCount(MinValueRows);
+  // Still the frequency display: toggling brings the labels.
+  FrequencyTableShown = true;
+  Memo1->clear();
+  Memo1->setVisible(false);
+  Label1->clear();
+  placeLabel1();
+  SetStatusText(2, QString());
+  StringGrid1->SelectNone();
+  StringGrid1->LoadColumnsFromLists();
+  StringGrid1->RestoreLabelColumn();
+  attachValuesWidthHandler(true);
+}
+
 void TForm1::pumpDuringPass() {
   QCoreApplication::processEvents();
   if (CountCancelRequested) m_runner.RequestCancel();
 }
 
 void TForm1::showFrequencyResult(const FrequencyResult& result) {
-  if (!result.ran) return;
+  if (!result.ran) {
+    showNoFrequencies();
+    return;
+  }
   if (!result.message.empty()) m_ui.ShowMessage(Text(result.message));
   if (!result.warning.empty()) m_ui.WarningDialog(Text(result.warning));
 

@@ -95,6 +95,7 @@ class FrequenciesPaneTest : public QObject {
   void tableOfEachKind();
   void statisticsBox();
   void truncatedDataWarns();
+  void fileWithoutCaseCountReplacesTheTable();
   void escapeCancels();
   void moveDuringPassShowsAfterIt();
   void fileLeftAloneDuringPass_data();
@@ -137,11 +138,12 @@ void FrequenciesPaneTest::tableOfEachKind_data() {
                                                       {"", "ams", "1", "20.0", "25.0"},
                                                       {"", "xx", "1", "20.0", "MISS"}}
                                 << false << false;
-  // Trailing blanks do not make a value of their own; no "% Valid".
+  // Trailing blanks do not make a value of their own; without labels the
+  // label column gives way.
   QTest::newRow("long string") << 3
-                               << QList<QStringList>{{"", "B", "1", "20.0", ""},
-                                                     {"", "a", "1", "20.0", ""},
-                                                     {"", "b", "3", "60.0", ""}}
+                               << QList<QStringList>{{"", "B", "1", "20.0", "20.0"},
+                                                     {"", "a", "1", "20.0", "20.0"},
+                                                     {"", "b", "3", "60.0", "60.0"}}
                                << false << true;
 }
 
@@ -231,6 +233,48 @@ void FrequenciesPaneTest::truncatedDataWarns() {
     QCOMPARE(w.StringGrid1->Cell(2, r), QString("8"));
     QCOMPARE(w.StringGrid1->Cell(3, r), half);
   }
+  QCOMPARE(w.Label1->text(), QString("v"));
+}
+
+// A file whose cases cannot all be read and whose header has no count: its
+// table counts the cases that could be read; with none of them, the pane is
+// emptied. Nothing of the previous file stays on screen.
+void FrequenciesPaneTest::fileWithoutCaseCountReplacesTheTable() {
+  TForm1& w = m_w->form;
+  QCOMPARE(w.Label1->text(), QString("grade"));
+  SavFile f;
+  f.compression = Compression::None;
+  f.headerCases = -1;
+  f.extendedCaseCount = false;
+  f.variables = {Variable::numeric("v")};
+  for (int i = 0; i < 7; ++i) f.cases.push_back({double(i % 3)});
+  SavLayout layout;
+  std::vector<std::uint8_t> bytes = writeSav(f, &layout);
+  TempFile partial(std::vector<std::uint8_t>(bytes.begin(), bytes.end() - 3));
+  m_w->Open(partial.path());
+  QCOMPARE(m_w->Count("WarningDialog"), 1);
+  QVERIFY(m_w->ui.Last().text.contains("(6)"));
+  QVERIFY(w.CaseCountEstimated);
+  QCOMPARE(w.NumCases, 6);
+  QCOMPARE(w.Label1->text(), QString("v"));
+  QCOMPARE(w.ValueRowCount, 3);
+  QCOMPARE(w.StatusText(2), QString("3"));
+  QCOMPARE(w.StringGrid1->Cell(2, 1), QString("2"));
+
+  TempFile none(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + long(layout.dataStart) + 3));
+  m_w->Open(LongFile().path());
+  m_w->Open(none.path());
+  QCOMPARE(w.NumCases, 0);
+  QVERIFY(w.FrequencyTableShown);
+  QCOMPARE(w.Label1->text(), QString());
+  QCOMPARE(w.ValueRowCount, 0);
+  QCOMPARE(w.StatusText(2), QString());
+  QCOMPARE(w.StringGrid1->Cell(1, 1), QString());
+  QCOMPARE(w.StringGrid1->ColumnLists[0].size(), 1);
+  QVERIFY(!w.Memo1->isVisible());
+  // The toggle still leads to the labels.
+  w.ToggleDisplayLabels();
+  QVERIFY(!w.FrequencyTableShown);
   QCOMPARE(w.Label1->text(), QString("v"));
 }
 
