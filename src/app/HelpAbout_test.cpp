@@ -7,8 +7,8 @@
 
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
-#include "app/Main.h"
-#include "app/WindowTestSupport.h"
+#include "app/MainWindow.h"
+#include "testing/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 #include "controls/psvWebLabel.h"

@@ -18,7 +18,7 @@
 
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"

@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/Options.h"
-#include "app/WindowTestSupport.h"
+#include "testing/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 

@@ -11,8 +11,8 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/Main.h"
-#include "app/WindowTestSupport.h"
+#include "app/MainWindow.h"
+#include "testing/WindowTestSupport.h"
 #include "controls/ShowDoc.h"
 #include "controls/ValStringGrid.h"
 #include "spssio/spssio.h"
@@ -166,8 +166,7 @@ void FileInfoHandlersTest::documentRegionThatDoesNotCheckOut() {
 void FileInfoHandlersTest::releaseFollowsTheApplication() {
   ShownWindow w;
   TForm1& f = w.form;
-  auto file = WriteTemp(SampleDictionary());
-  w.Open(file->path());
+  w.Open(LongFile().path());
   const int handle = f.FileHandle;
 
   // The option is off by default: switching away keeps the file.
@@ -178,10 +177,12 @@ void FileInfoHandlersTest::releaseFollowsTheApplication() {
   QVERIFY(f.ReleaseFileHandle->isChecked());
 
   // A frequency pass reading the file keeps it.
-  f.Counting = true;
-  emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
-  QVERIFY(!f.FileReleased);
-  f.Counting = false;
+  DuringPass(
+      [&] {
+        emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+        QVERIFY(!f.FileReleased);
+      },
+      [&] { f.ShowFrequencies(); });
 
   emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
   QVERIFY(f.FileReleased);

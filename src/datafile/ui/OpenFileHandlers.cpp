@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ShowDoc.h"
 #include "controls/ValStringGrid.h"
@@ -34,7 +34,7 @@ void TForm1::Open1Click() { OpenDataFile(QString()); }
 void TForm1::OpenDataFile(const QString& fileName) {
   // A frequency pass reads the open file; replacing it now would pull the
   // file from under the pass.
-  if (Counting) return;
+  if (Counting()) return;
   QString name = fileName;
   if (name.isEmpty()) name = m_ui.GetOpenFileName(this, QString::fromLatin1(kOpenFilter));
   if (name.isEmpty()) return;
@@ -58,9 +58,7 @@ void TForm1::OpenDataFile(const QString& fileName) {
   ShowDocFrm->close();
   ResetWeighting();
 
-  // A released file's handle is closed already, and its number may now be
-  // the new file's.
-  if (FileHandle != -1 && !FileReleased && spssCloseRead(FileHandle) != SPSS_OK)
+  if (m_openFile.Close() != SPSS_OK)
     m_ui.WarningDialog(QStringLiteral("Failed to close ") + QString::fromStdString(FileName));
 
   WaitCursor wait;
@@ -110,8 +108,8 @@ void TForm1::GetVarInfo() {
 
 void TForm1::CloseItemClick() {
   // The frequency pass still reads the file.
-  if (Counting) return;
-  if (FileHandle != -1 && !FileReleased) spssCloseRead(FileHandle);
+  if (Counting()) return;
+  m_openFile.Close();
   // Nothing of the closed file is kept: its name, counts and flags go too.
   static_cast<DataFileState&>(*this) = DataFileState();
   setWindowTitle(QStringLiteral("Brindle"));

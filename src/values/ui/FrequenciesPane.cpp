@@ -11,7 +11,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
@@ -55,7 +55,7 @@ void AppendColumn(QStringList& list, const std::vector<std::string>& texts) {
 }  // namespace
 
 void TForm1::ShowFrequencies() {
-  if (Counting) return;
+  if (Counting()) return;
   // A file without cases to count has no table to show: the pane is emptied
   // rather than left showing another variable's or another file's table.
   if (NumCases < 1 || !VarMemData.Current()) {
@@ -78,14 +78,11 @@ void TForm1::ShowFrequencies() {
   pass.highest = HighestValue;
 
   std::optional<FrequencyDisplay> display;
-  Counting = true;
-  CountCancelRequested = false;
   {
     WaitCursor wait;
-    display = m_runner.ShowFrequencies(VarMemData, pass, m_weighting, [this] { pumpDuringPass(); });
+    display = m_runner.ShowFrequencies(VarMemData, pass, m_weighting,
+                                       [] { QCoreApplication::processEvents(); });
   }
-  Counting = false;
-  CountCancelRequested = false;
 
   if (display) {
     showFrequencyResult(display->result);
@@ -115,11 +112,6 @@ void TForm1::showNoFrequencies() {
   StringGrid1->LoadColumnsFromLists();
   StringGrid1->RestoreLabelColumn();
   attachValuesWidthHandler(true);
-}
-
-void TForm1::pumpDuringPass() {
-  QCoreApplication::processEvents();
-  if (CountCancelRequested) m_runner.RequestCancel();
 }
 
 void TForm1::showFrequencyResult(const FrequencyResult& result) {

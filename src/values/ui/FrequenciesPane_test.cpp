@@ -11,8 +11,8 @@
 
 #include <functional>
 
-#include "app/Main.h"
-#include "app/WindowTestSupport.h"
+#include "app/MainWindow.h"
+#include "testing/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 
@@ -46,19 +46,6 @@ SavFile Mixed() {
 
 // Two numeric variables a and b over many cases, so that a pass runs through
 // many batches and lets the window handle its events between them.
-const TempFile& LongFile() {
-  static const auto file = [] {
-    auto temp = std::make_unique<TempFile>();
-    SavFile f;
-    f.variables = {Variable::numeric("a"), Variable::numeric("b")};
-    SavStreamWriter writer(f, temp->path());
-    for (int i = 0; i < 200000; ++i) writer.appendCase({double(i % 7), double(i % 3)});
-    writer.finish();
-    return temp;
-  }();
-  return *file;
-}
-
 QStringList Row(const TValStringGrid* g, int row) {
   QStringList cells;
   for (int c = 0; c < TValStringGrid::kColumns; ++c) cells << g->Cell(c, row);
@@ -67,21 +54,6 @@ QStringList Row(const TValStringGrid* g, int row) {
 
 // Runs `during` at the first chance the window gets while the pass that
 // `start` begins reads the cases.
-void DuringPass(const std::function<void()>& during, const std::function<void()>& start) {
-  bool ran = false;
-  QTimer::singleShot(0, [&] {
-    ran = true;
-    during();
-  });
-  start();
-  QVERIFY(ran);
-}
-
-void PressInVarGrid(TForm1& f, Qt::Key key) {
-  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QCoreApplication::sendEvent(f.VarGrid, &press);
-}
-
 }  // namespace
 
 class FrequenciesPaneTest : public QObject {
@@ -162,7 +134,7 @@ void FrequenciesPaneTest::tableOfEachKind() {
 
   const int n = int(rows.size());
   QVERIFY(f.FrequencyTableShown);
-  QVERIFY(!f.Counting);
+  QVERIFY(!f.Counting());
   QCOMPARE(f.ValueRowCount, n);
   QCOMPARE(f.StatusText(2), QString::number(n));
   QCOMPARE(f.Label1->text(), QString::fromStdString(f.VarMemData.Current()->VarName));
@@ -286,13 +258,13 @@ void FrequenciesPaneTest::escapeCancels() {
   const QString status = f.StatusText(2);
   DuringPass(
       [&] {
-        QVERIFY(f.Counting);
+        QVERIFY(f.Counting());
         PressInVarGrid(f, Qt::Key_Escape);
       },
       [&] { f.ShowFrequencies(); });
   // Only the title row is left; the box keeps its place with nothing in it.
   QVERIFY(f.FrequencyTableShown);
-  QVERIFY(!f.Counting);
+  QVERIFY(!f.Counting());
   QCOMPARE(f.StringGrid1->ColumnLists[0].size(), 1);
   QCOMPARE(f.StringGrid1->Cell(1, 1), QString());
   QCOMPARE(f.Label1->text(), QString());

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/ToolImages.h"
 #include "controls/ValStringGrid.h"
 #include "values/ValueLabels.h"
@@ -34,7 +34,7 @@ void TForm1::startValueRows() {
 }
 
 void TForm1::ShowValueLabels() {
-  if (Counting || !HoldFile()) return;
+  if (Counting() || !HoldFile()) return;
   attachValuesWidthHandler(false);
   startValueRows();
   ValueRowCount = 0;

@@ -7,9 +7,9 @@
 #include <QSplitter>
 #include <QTest>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/ToolImages.h"
-#include "app/WindowTestSupport.h"
+#include "testing/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 

@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
@@ -340,7 +340,7 @@ void TForm1::StringGrid1DrawCell(int col, int row, bool selected, QColor& backgr
                                  QColor& text, Qt::Alignment& align) {
   if (row > 0 && col == 2) {
     text = CountColor;
-    if (WeightingOn && FrequencyTableShown && !selected) background = QColor(255, 255, 240);
+    if (WeightingOn() && FrequencyTableShown && !selected) background = QColor(255, 255, 240);
   }
   const VarRecord* rec = VarMemData.Current();
   const bool right = col >= 2 || (col == 1 && rec != nullptr && rec->VarType == 0);

@@ -13,8 +13,8 @@
 #include <QTextDocument>
 #include <QTest>
 
-#include "app/Main.h"
-#include "app/WindowTestSupport.h"
+#include "app/MainWindow.h"
+#include "testing/WindowTestSupport.h"
 #include "controls/ValStringGrid.h"
 
 using namespace brindle;
@@ -236,7 +236,11 @@ void ValuesGridHandlersTest::drawing() {
       {0, 1, true, false, Qt::black, Qt::white, Qt::AlignLeft},
   };
   for (const Case& c : cases) {
-    f.WeightingOn = c.weighted;
+    // Weighted by the first numeric variable, or not weighted.
+    f.WComboBoxDropDown();
+    f.WComboBoxChange(c.weighted ? 1 : 0);
+    f.WeightBtnClick(c.weighted);
+    QCOMPARE(f.WeightingOn(), c.weighted);
     QColor background = Qt::white;
     QColor text = Qt::black;
     Qt::Alignment align;

@@ -1,10 +1,10 @@
 // TForm1's weight controls: the weight selector WComboBox and the check
-// button WeightBtn. Their state is CaseWeighting's; the controls mirror it.
+// button WeightBtn. Their state is CaseWeighting's; the controls show it.
 #include <QAction>
 #include <QComboBox>
 #include <QSignalBlocker>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 
 namespace brindle {
 
@@ -42,7 +42,6 @@ void TForm1::mirrorWeighting() {
   WComboBox->setCurrentIndex(m_weighting.ItemIndex());
   WeightBtn->setChecked(m_weighting.ButtonDown());
   WeightBtn->setToolTip(QString::fromStdString(m_weighting.Hint()));
-  WeightingOn = m_weighting.WeightingOn();
 }
 
 }  // namespace brindle

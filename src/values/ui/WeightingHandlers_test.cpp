@@ -8,8 +8,8 @@
 #include <QAbstractItemView>
 #include <QTest>
 
-#include "app/Main.h"
-#include "app/WindowTestSupport.h"
+#include "app/MainWindow.h"
+#include "testing/WindowTestSupport.h"
 #include "controls/ValStringGrid.h"
 
 using namespace brindle;
@@ -95,7 +95,7 @@ void WeightingHandlersTest::fileWeightIsPreselected() {
   QCOMPARE(f.WComboBox->currentText(), QString("w"));
   // Offered, not switched on: the first table counts cases.
   QVERIFY(!f.WeightBtn->isChecked());
-  QVERIFY(!f.WeightingOn);
+  QVERIFY(!f.WeightingOn());
   QVERIFY(f.ActiveWeightName().empty());
   QCOMPARE(f.WeightBtn->toolTip(), QString("Set Weight on"));
   QCOMPARE(f.StringGrid1->Cell(2, 2), QString("2"));
@@ -153,7 +153,7 @@ void WeightingHandlersTest::buttonAndHints() {
       Pick(f, step);
   }
   QCOMPARE(f.WeightBtn->isChecked(), down);
-  QCOMPARE(f.WeightingOn, down);
+  QCOMPARE(f.WeightingOn(), down);
   QCOMPARE(f.WeightBtn->toolTip(), hint);
   if (down) QCOMPARE(QString::fromStdString(f.ActiveWeightName()), weight);
 }

@@ -4,7 +4,7 @@
 #include <QAction>
 #include <QMenu>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/BxDBGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"

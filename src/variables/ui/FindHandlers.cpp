@@ -8,7 +8,7 @@
 #include <QLineEdit>
 #include <QPointer>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/BxDBGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"

@@ -9,10 +9,11 @@
 
 #include <algorithm>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 #include "platform/WaitCursor.h"
+#include "variables/BulkScan.h"
 #include "variables/VarRecord.h"
 
 namespace brindle {
@@ -52,18 +53,16 @@ void TForm1::SortVariables(const std::string& fieldName) {
   const bool frequencies = m_frequenciesMode;
   m_frequenciesMode = false;
   VarGrid->ClearMarks();
-  VarMemData.DisableControls();
-  TdxMemData::ScrollHandler handler = VarMemData.AfterScroll();
-  VarMemData.DetachAfterScroll();
-  SortOptionSet options = VarMemData.SortOptions();
-  if (fieldName != VarMemData.SortedField() || options.Contains(soDesc))
-    options.Exclude(soDesc);
-  else
-    options.Include(soDesc);
-  VarMemData.SetSortOptions(options);
-  VarMemData.SetSortedField(fieldName);
-  VarMemData.SetAfterScroll(std::move(handler));
-  VarMemData.EnableControls();
+  {
+    BulkScan scan(VarMemData, BulkScan::Cursor::Keep);
+    SortOptionSet options = VarMemData.SortOptions();
+    if (fieldName != VarMemData.SortedField() || options.Contains(soDesc))
+      options.Exclude(soDesc);
+    else
+      options.Include(soDesc);
+    VarMemData.SetSortOptions(options);
+    VarMemData.SetSortedField(fieldName);
+  }
   m_frequenciesMode = frequencies;
   VarMemData.First();
 }
@@ -85,8 +84,8 @@ void TForm1::VarGridDrawColumnCell(const VarRecord& rec, int, bool selected, boo
 
 void TForm1::VarGridKeyDown(QKeyEvent* event) {
   const int key = event->key();
-  if (Counting) {
-    if (key == Qt::Key_Escape) CountCancelRequested = true;
+  if (Counting()) {
+    if (key == Qt::Key_Escape) m_runner.RequestCancel();
     return;
   }
   const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
@@ -160,19 +159,17 @@ void TForm1::VarGridMouseDown(TBxDBGrid* grid, Qt::MouseButton button, Qt::Keybo
     grid->SetMultiSelect(true);
     grid->SetColMoving(false);
     const int anchor = VarMemData.RecNo();
-    VarMemData.DisableControls();
-    TdxMemData::ScrollHandler handler = VarMemData.AfterScroll();
-    VarMemData.DetachAfterScroll();
-    const int step = target >= anchor ? 1 : -1;
-    for (int pos = anchor;; pos += step) {
-      grid->Mark(VarMemData.BookmarkAt(pos - 1));
-      if (pos == target) break;
+    {
+      BulkScan scan(VarMemData, BulkScan::Cursor::Keep);
+      const int step = target >= anchor ? 1 : -1;
+      for (int pos = anchor;; pos += step) {
+        grid->Mark(VarMemData.BookmarkAt(pos - 1));
+        if (pos == target) break;
+      }
+      VarMemData.First();
+      VarMemData.MoveBy(target - 1);
     }
-    VarMemData.First();
-    VarMemData.MoveBy(target - 1);
-    VarMemData.SetAfterScroll(std::move(handler));
     VarMemDataAfterScroll();
-    VarMemData.EnableControls();
   } else {
     // Ctrl marks row by row; a plain click drops every mark.
     grid->SetMultiSelect(mods.testFlag(Qt::ControlModifier));

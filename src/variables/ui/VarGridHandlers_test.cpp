@@ -6,8 +6,8 @@
 #include <QSplitter>
 #include <QTest>
 
-#include "app/Main.h"
-#include "app/WindowTestSupport.h"
+#include "app/MainWindow.h"
+#include "testing/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 
 using namespace brindle;

@@ -5,15 +5,18 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/Options.h"
 #include "controls/BxDBGrid.h"
 #include "platform/UiService.h"
@@ -135,6 +138,38 @@ inline SavFile ManyVariables(int count) {
 
 inline std::unique_ptr<TempFile> WriteTemp(const SavFile& f, const std::string& suffix = ".sav") {
   return std::make_unique<TempFile>(writeSav(f), suffix);
+}
+
+// 200,000 cases of two numeric variables: long enough for a frequency pass
+// to let the window handle its events on the way.
+inline const TempFile& LongFile() {
+  static const auto file = [] {
+    auto temp = std::make_unique<TempFile>();
+    SavFile f;
+    f.variables = {Variable::numeric("a"), Variable::numeric("b")};
+    SavStreamWriter writer(f, temp->path());
+    for (int i = 0; i < 200000; ++i) writer.appendCase({double(i % 7), double(i % 3)});
+    writer.finish();
+    return temp;
+  }();
+  return *file;
+}
+
+// Runs start (a frequency pass) and, once the pass lets the window handle its
+// events, during.
+inline void DuringPass(const std::function<void()>& during, const std::function<void()>& start) {
+  bool ran = false;
+  QTimer::singleShot(0, [&] {
+    ran = true;
+    during();
+  });
+  start();
+  QVERIFY(ran);
+}
+
+inline void PressInVarGrid(TForm1& f, Qt::Key key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(f.VarGrid, &press);
 }
 
 }  // namespace brindle::testing

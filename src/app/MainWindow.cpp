@@ -1,4 +1,4 @@
-#include "app/Main.h"
+#include "app/MainWindow.h"
 
 #include <QAction>
 #include <QResizeEvent>
@@ -532,20 +532,14 @@ void TForm1::placeLabel1() {
 void TForm1::FormClose() {
   // A running frequency pass still reads the file; it is closed with the
   // program once the pass is over.
-  if (Counting) return;
-  if (FileHandle != -1 && !FileReleased) {
-    spssCloseRead(FileHandle);
-    FileHandle = -1;
-  }
+  if (Counting()) return;
+  m_openFile.Close();
   VarMemData.Close();
 }
 
 void TForm1::FormDestroy() {
   // A window torn down without being closed still lets go of its file.
-  if (FileHandle != -1 && !FileReleased) {
-    spssCloseRead(FileHandle);
-    FileHandle = -1;
-  }
+  m_openFile.Close();
   if (!OptionsReset) saveWindowPlacement();
 }
 
@@ -604,7 +598,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   // A frequency pass still reads the file: the window closes when it is over.
-  if (Counting) {
+  if (Counting()) {
     m_closeAfterPass = true;
     event->ignore();
     return;

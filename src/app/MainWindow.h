@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "datafile/DataFileState.h"
+#include "datafile/ui/OpenFileGuard.h"
 #include "format/NumberText.h"
 #include "values/CaseWeighting.h"
 #include "values/FrequencyRunner.h"
@@ -129,12 +130,9 @@ class TForm1 : public QMainWindow, public DataFileState {
 
   // Values pane.
   bool FrequencyTableShown = false;
-  bool Counting = false;            // a frequency pass is reading the cases
-  bool CountCancelRequested = false;
   int ValueRowCount = 0;
   int SortKey = 1;
   bool SortDescending = false;
-  bool WeightingOn = false;
 
   // 1 when Edit1 was the last find box used, 2 for Edit2.
   int LastFindBox = 1;
@@ -314,6 +312,11 @@ class TForm1 : public QMainWindow, public DataFileState {
   // The weight variable the next weighted table uses; empty when none.
   const std::string& ActiveWeightName() const { return m_weighting.ActiveWeightName(); }
 
+  // A frequency pass is reading the cases: the runner's own state.
+  bool Counting() const { return m_runner.Counting(); }
+  // A weighted table is what the next frequency pass counts.
+  bool WeightingOn() const { return m_weighting.WeightingOn(); }
+
   // Whether the values pane follows the variables grid with frequency tables.
   bool FrequenciesMode() const { return m_frequenciesMode; }
 
@@ -362,9 +365,6 @@ class TForm1 : public QMainWindow, public DataFileState {
   static QString valueTitle(int col);
   // Empties the values grid's rows and lists and lists the titles again.
   void startValueRows();
-  // Runs between batches of a frequency pass: lets the window handle what
-  // is pending and passes an Escape on to the pass.
-  void pumpDuringPass();
   // Puts a finished (or cancelled) pass on screen.
   void showFrequencyResult(const FrequencyResult& result);
   // Empties the values pane where no pass can run (no cases to count).
@@ -373,6 +373,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   void mirrorWeighting();
 
   UiService& m_ui;
+  // Closes the open file's handle, at the latest when the window goes.
+  OpenFileGuard m_openFile{*this};
   QString m_commandLineFile;
   QString m_applicationTitle;
   NumberSeparators m_separators;

@@ -14,9 +14,9 @@
 
 #include <cfloat>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/ToolImages.h"
-#include "app/WindowTestSupport.h"
+#include "testing/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 #include "spssio/spssio.h"
@@ -24,7 +24,7 @@
 using namespace brindle;
 using namespace brindle::testing;
 
-class MainTest : public QObject {
+class MainWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -40,7 +40,7 @@ class MainTest : public QObject {
   void closingWhileCountingLeavesTheFile();
 };
 
-void MainTest::startsWithFileCommandsOff() {
+void MainWindowTest::startsWithFileCommandsOff() {
   ShownWindow w;
   const TForm1& f = w.form;
   for (QAction* a : {f.FileInfoItem, f.OpenFileinSPSS1, f.CloseItem, f.FrequenciesBtn, f.InfoBtn,
@@ -58,7 +58,7 @@ void MainTest::startsWithFileCommandsOff() {
   QVERIFY(f.UsePrintFormat->isChecked());
 }
 
-void MainTest::toolImagesDrawAtBothSizes() {
+void MainWindowTest::toolImagesDrawAtBothSizes() {
   for (int i = 0; i < kToolImageCount; ++i) {
     for (int size : {16, 24}) {
       const QImage image = ToolImage(i).pixmap(size, size).toImage();
@@ -74,7 +74,7 @@ void MainTest::toolImagesDrawAtBothSizes() {
   QVERIFY(!ProgramIcon().pixmap(32, 32).isNull());
 }
 
-void MainTest::enableFileCommands() {
+void MainWindowTest::enableFileCommands() {
   ShownWindow w;
   TForm1& f = w.form;
   const QList<QObject*> set{f.FileInfoItem, f.OpenFileinSPSS1, f.CloseItem, f.FrequenciesBtn,
@@ -94,7 +94,7 @@ void MainTest::enableFileCommands() {
   }
 }
 
-void MainTest::firstShow() {
+void MainWindowTest::firstShow() {
   ShownWindow w;
   TForm1& f = w.form;
   QCOMPARE(f.windowTitle(), QString("Brindle"));
@@ -114,7 +114,7 @@ void MainTest::firstShow() {
   QCOMPARE(f.StringGrid1->SavedLabelWidth, f.StringGrid1->ColWidth(0));
 }
 
-void MainTest::commandLineOpensOnlyTheFirstArgument() {
+void MainWindowTest::commandLineOpensOnlyTheFirstArgument() {
   auto first = WriteTemp(SampleDictionary());
   auto second = WriteTemp(ManyVariables(3));
   RecordingUiService ui;
@@ -129,7 +129,7 @@ void MainTest::commandLineOpensOnlyTheFirstArgument() {
   QVERIFY(ui.calls.isEmpty());
 }
 
-void MainTest::resizeKeepsTheGridsShare() {
+void MainWindowTest::resizeKeepsTheGridsShare() {
   ShownWindow w;
   TForm1& f = w.form;
   f.Splitter1->setSizes({300, f.Splitter1->width() - 303});
@@ -143,7 +143,7 @@ void MainTest::resizeKeepsTheGridsShare() {
   QCOMPARE(f.MinValueRows, fit);
 }
 
-void MainTest::label1StaysRightOfFilter() {
+void MainWindowTest::label1StaysRightOfFilter() {
   ShownWindow w;
   TForm1& f = w.form;
   auto file = WriteTemp(SampleDictionary());
@@ -162,7 +162,7 @@ void MainTest::label1StaysRightOfFilter() {
   QCOMPARE(f.Label1->x(), filterRight + 2);
 }
 
-void MainTest::droppedFilesOpenOnlyTheFirst() {
+void MainWindowTest::droppedFilesOpenOnlyTheFirst() {
   ShownWindow w;
   TForm1& f = w.form;
   auto first = WriteTemp(SampleDictionary());
@@ -185,7 +185,7 @@ void MainTest::droppedFilesOpenOnlyTheFirst() {
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
 }
 
-void MainTest::closingTheWindowClosesTheFile() {
+void MainWindowTest::closingTheWindowClosesTheFile() {
   ShownWindow w;
   TForm1& f = w.form;
   auto file = WriteTemp(SampleDictionary());
@@ -200,17 +200,21 @@ void MainTest::closingTheWindowClosesTheFile() {
   QVERIFY(spssCloseRead(handle) != SPSS_OK);
 }
 
-void MainTest::closingWhileCountingLeavesTheFile() {
+void MainWindowTest::closingWhileCountingLeavesTheFile() {
   ShownWindow w;
   TForm1& f = w.form;
-  auto file = WriteTemp(SampleDictionary());
-  w.Open(file->path());
-  f.Counting = true;
-  f.close();
-  QVERIFY(f.FileHandle >= 0);
-  QVERIFY(f.VarMemData.Active());
-  f.Counting = false;
+  w.Open(LongFile().path());
+  DuringPass(
+      [&] {
+        f.close();
+        QVERIFY(f.FileHandle >= 0);
+        QVERIFY(f.VarMemData.Active());
+      },
+      [&] { f.ShowFrequencies(); });
+  // The window closes once the pass is over.
+  QVERIFY(!f.isVisible());
+  QCOMPARE(f.FileHandle, -1);
 }
 
-QTEST_MAIN(MainTest)
-#include "Main_test.moc"
+QTEST_MAIN(MainWindowTest)
+#include "MainWindow_test.moc"
