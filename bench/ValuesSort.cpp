@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
 #include "variables/VarRecord.h"
