@@ -8,10 +8,10 @@
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
-#include "testing/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 #include "controls/psvWebLabel.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;

@@ -35,7 +35,6 @@
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
 #include "spssio/spssio.h"
-#include "values/ui/DropDownComboBox.h"
 
 namespace brindle {
 
@@ -150,10 +149,7 @@ void TForm1::createActions() {
     *findButtons[i] = button;
   }
 
-  WeightBtn = MakeAction(this, QStringLiteral("U"));
-  WeightBtn->setCheckable(true);
-  WeightBtn->setIcon(ToolImage(13));
-  WeightBtn->setToolTip(QStringLiteral("Set Weight on"));
+  Weighting.WeightBtn->setIcon(ToolImage(13));
 
   Open1 = MakeAction(this, QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O));
   FileInfoItem =
@@ -238,13 +234,8 @@ void TForm1::createToolBar() {
   ToolBar1->addAction(repfindbtn3);
   ToolBar1->addAction(repfindbtn4);
   ToolBar1->addWidget(ToolGap(16));
-  ToolBar1->addAction(WeightBtn);
-
-  WComboBox = new TDropDownComboBox;
-  WComboBox->setFixedWidth(100);
-  WComboBox->setMaxVisibleItems(15);
-  WComboBox->setToolTip(QStringLiteral("Select weight variable"));
-  ToolBar1->addWidget(WComboBox);
+  ToolBar1->addAction(Weighting.WeightBtn);
+  ToolBar1->addWidget(Weighting.WComboBox);
 }
 
 void TForm1::createFindPanel() {
@@ -395,9 +386,11 @@ void TForm1::connectHandlers() {
   });
   connect(FrequenciesBtn, &QAction::triggered, this, [this] { FrequenciesShownClick(); });
 
-  connect(WeightBtn, &QAction::triggered, this, [this](bool down) { WeightBtnClick(down); });
-  static_cast<TDropDownComboBox*>(WComboBox)->OnDropDown = [this] { WComboBoxDropDown(); };
-  connect(WComboBox, &QComboBox::activated, this, [this](int index) { WComboBoxChange(index); });
+  connect(Weighting.WeightBtn, &QAction::triggered, this,
+          [this](bool down) { WeightBtnClick(down); });
+  Weighting.WComboBox->OnDropDown = [this] { WComboBoxDropDown(); };
+  connect(Weighting.WComboBox, &QComboBox::activated, this,
+          [this](int index) { WComboBoxChange(index); });
 
   connect(Saveoptions, &QAction::triggered, this, [this] { SaveoptionsClick(); });
   connect(RestoreDefaultOptions, &QAction::triggered, this, [this] { RestoreDefaultOptionsClick(); });
@@ -566,8 +559,7 @@ void TForm1::EnableFileCommands(bool enabled) {
   // The menu stays hidden; a hidden item reports itself disabled whatever it is set to.
   Exportmnu->setEnabled(enabled);
   Exportmnu->menuAction()->setEnabled(enabled);
-  WComboBox->setEnabled(enabled);
-  WeightBtn->setEnabled(enabled);
+  Weighting.SetEnabled(enabled);
   repfindbtn1->setEnabled(enabled);
   repfindbtn2->setEnabled(enabled);
   repfindbtn3->setEnabled(enabled);

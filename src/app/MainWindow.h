@@ -25,11 +25,11 @@
 #include "format/NumberText.h"
 #include "values/CaseWeighting.h"
 #include "values/FrequencyRunner.h"
+#include "values/ui/WeightingControls.h"
 #include "variables/TdxMemData.h"
 
 class QAction;
 class QCheckBox;
-class QComboBox;
 class QFrame;
 class QKeyEvent;
 class QLabel;
@@ -77,7 +77,9 @@ class TForm1 : public QMainWindow, public DataFileState {
   TValStringGrid* StringGrid1 = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QStatusBar* StatusBar = nullptr;
-  QComboBox* WComboBox = nullptr;
+
+  // The weighting controls of the tool bar: WeightBtn and WComboBox.
+  WeightingControls Weighting{this};
 
   // Tool-bar buttons.
   QAction* OpenBtn = nullptr;
@@ -89,7 +91,6 @@ class TForm1 : public QMainWindow, public DataFileState {
   QAction* repfindbtn2 = nullptr;
   QAction* repfindbtn3 = nullptr;
   QAction* repfindbtn4 = nullptr;
-  QAction* WeightBtn = nullptr;
 
   // Menu items. Check items carry their tag as the action's data.
   QAction* Open1 = nullptr;
@@ -310,12 +311,12 @@ class TForm1 : public QMainWindow, public DataFileState {
   // A file was opened: empty selector, button up, weighting off.
   void ResetWeighting();
   // The weight variable the next weighted table uses; empty when none.
-  const std::string& ActiveWeightName() const { return m_weighting.ActiveWeightName(); }
+  const std::string& ActiveWeightName() const { return Weighting.Weighting().ActiveWeightName(); }
 
   // A frequency pass is reading the cases: the runner's own state.
   bool Counting() const { return m_runner.Counting(); }
   // A weighted table is what the next frequency pass counts.
-  bool WeightingOn() const { return m_weighting.WeightingOn(); }
+  bool WeightingOn() const { return Weighting.Weighting().WeightingOn(); }
 
   // Whether the values pane follows the variables grid with frequency tables.
   bool FrequenciesMode() const { return m_frequenciesMode; }
@@ -369,8 +370,6 @@ class TForm1 : public QMainWindow, public DataFileState {
   void showFrequencyResult(const FrequencyResult& result);
   // Empties the values pane where no pass can run (no cases to count).
   void showNoFrequencies();
-  // Brings the weight controls in line with m_weighting.
-  void mirrorWeighting();
 
   UiService& m_ui;
   // Closes the open file's handle, at the latest when the window goes.
@@ -382,7 +381,6 @@ class TForm1 : public QMainWindow, public DataFileState {
   bool m_shown = false;
   bool m_frequenciesMode = false;
   FrequencyRunner m_runner;
-  CaseWeighting m_weighting;
   // The window was asked to close while a pass read the file.
   bool m_closeAfterPass = false;
   // The stored placement gave a position that the first show keeps.

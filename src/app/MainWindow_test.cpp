@@ -16,10 +16,10 @@
 
 #include "app/MainWindow.h"
 #include "app/ToolImages.h"
-#include "testing/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 #include "spssio/spssio.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -44,7 +44,7 @@ void MainWindowTest::startsWithFileCommandsOff() {
   ShownWindow w;
   const TForm1& f = w.form;
   for (QAction* a : {f.FileInfoItem, f.OpenFileinSPSS1, f.CloseItem, f.FrequenciesBtn, f.InfoBtn,
-                     f.OpeninSpssBtn, f.repfindbtn1, f.repfindbtn4, f.WeightBtn, f.ShowDocBtn,
+                     f.OpeninSpssBtn, f.repfindbtn1, f.repfindbtn4, f.Weighting.WeightBtn, f.ShowDocBtn,
                      f.FileDocItem})
     QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
   for (QAction* a : {f.OpenBtn, f.Open1, f.Exit1, f.HideMissingcolumn, f.FrequenciesShown})
@@ -79,8 +79,8 @@ void MainWindowTest::enableFileCommands() {
   TForm1& f = w.form;
   const QList<QObject*> set{f.FileInfoItem, f.OpenFileinSPSS1, f.CloseItem, f.FrequenciesBtn,
                             f.InfoBtn, f.OpeninSpssBtn, f.Edit1, f.Edit2, f.Filter1, f.VarGrid,
-                            f.StringGrid1, f.Memo1, f.Exportmnu, f.WComboBox,
-                            f.WeightBtn, f.repfindbtn1, f.repfindbtn2, f.repfindbtn3,
+                            f.StringGrid1, f.Memo1, f.Exportmnu, f.Weighting.WComboBox,
+                            f.Weighting.WeightBtn, f.repfindbtn1, f.repfindbtn2, f.repfindbtn3,
                             f.repfindbtn4};
   for (bool on : {true, false}) {
     f.EnableFileCommands(on);

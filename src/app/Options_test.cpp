@@ -7,9 +7,9 @@
 
 #include "app/MainWindow.h"
 #include "app/Options.h"
-#include "testing/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;

@@ -16,7 +16,7 @@
 #include <cstdlib>
 
 #include "controls/HintWindow.h"
-#include "variables/ui/VarTableModel.h"
+#include "controls/VarTableModel.h"
 
 namespace brindle {
 

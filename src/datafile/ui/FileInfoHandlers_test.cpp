@@ -12,10 +12,10 @@
 #include <filesystem>
 
 #include "app/MainWindow.h"
-#include "testing/WindowTestSupport.h"
 #include "controls/ShowDoc.h"
 #include "controls/ValStringGrid.h"
 #include "spssio/spssio.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;

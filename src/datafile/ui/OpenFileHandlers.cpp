@@ -132,8 +132,7 @@ void TForm1::CloseItemClick() {
   attachValuesWidthHandler(true);
   for (int panel = 0; panel < 3; ++panel) SetStatusText(panel, QString());
 
-  WComboBox->clear();
-  WeightBtn->setToolTip(QStringLiteral("Set Weight on"));
+  Weighting.Reset();
 
   EnableFileCommands(false);
   ShowDocBtn->setEnabled(false);

@@ -12,10 +12,10 @@
 #include <fstream>
 
 #include "app/MainWindow.h"
-#include "testing/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 #include "spssio/spssio.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -203,7 +203,7 @@ void OpenFileHandlersTest::closeEmptiesEveryPane() {
   QVERIFY(!f.VarGrid->isEnabled());
   QVERIFY(!f.ShowDocBtn->isVisible());
   QVERIFY(f.Open1->isEnabled());
-  QCOMPARE(f.WeightBtn->toolTip(), QString("Set Weight on"));
+  QCOMPARE(f.Weighting.WeightBtn->toolTip(), QString("Set Weight on"));
   QVERIFY(w.ui.calls.size() == 1);
 }
 

@@ -80,7 +80,7 @@ void TForm1::ShowFrequencies() {
   std::optional<FrequencyDisplay> display;
   {
     WaitCursor wait;
-    display = m_runner.ShowFrequencies(VarMemData, pass, m_weighting,
+    display = m_runner.ShowFrequencies(VarMemData, pass, Weighting.Weighting(),
                                        [] { QCoreApplication::processEvents(); });
   }
 

@@ -12,9 +12,9 @@
 #include <functional>
 
 #include "app/MainWindow.h"
-#include "testing/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;

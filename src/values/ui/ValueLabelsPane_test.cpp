@@ -9,9 +9,9 @@
 
 #include "app/MainWindow.h"
 #include "app/ToolImages.h"
-#include "testing/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;

@@ -14,8 +14,8 @@
 #include <QTest>
 
 #include "app/MainWindow.h"
-#include "testing/WindowTestSupport.h"
 #include "controls/ValStringGrid.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;

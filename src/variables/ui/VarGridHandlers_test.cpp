@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include "app/MainWindow.h"
-#include "testing/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;
