@@ -45,9 +45,9 @@ int main(int argc, char** argv) {
   form.OpenDataFile(QString::fromLocal8Bit(argv[1]));
   report("open (first variable's labels)");
   form.FrequenciesShownClick();
-  for (int rec = 1; rec <= form.VarMemData.RecordCount(); ++rec) {
-    form.VarMemData.SetRecNo(rec);
-    const VarRecord* r = form.VarMemData.Current();
+  for (int rec = 1; rec <= form.Variables.VarMemData.RecordCount(); ++rec) {
+    form.Variables.VarMemData.SetRecNo(rec);
+    const VarRecord* r = form.Variables.VarMemData.Current();
     if (r && r->VarName == variable) break;
   }
   // Already on the variable: nothing moved, so count it now.

@@ -40,14 +40,11 @@ namespace brindle {
 
 namespace {
 
-constexpr int kVarGridMinWidth = 90;
 constexpr int kMemoHeight = 50;
 constexpr int kStatusSideWidth = 60;
 
 constexpr int kValueWidths[TValStringGrid::kColumns] = {192, 55, 38, 41, 39};
 
-const char* const kVarTitles[4] = {"Variable", "Variable Label", "Missing", "Format"};
-constexpr int kVarWidths[4] = {66, 175, 47, 46};
 
 // A design width, widened where the platform font needs more for the title.
 int FitTitle(const QWidget* grid, const QString& title, int designWidth) {
@@ -87,7 +84,8 @@ NumberSeparators LocaleSeparators() {
 
 }  // namespace
 
-TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
+TForm1::TForm1(UiService& ui, QWidget* parent)
+    : QMainWindow(parent), Variables(ui, this), m_ui(ui) {
   setWindowIcon(ProgramIcon());
   createActions();
   createMenus();
@@ -95,7 +93,6 @@ TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
   createFindPanel();
   createPanes();
   createStatusBar();
-  createPopupMenu1();
   connectHandlers();
   connectFileInfoHandlers();
   EnableFileCommands(false);
@@ -105,10 +102,6 @@ TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
 
 TForm1::~TForm1() {
   FormDestroy();
-  // The grid's model listens to VarMemData, and VarMemData dies before the
-  // widgets do: unbind first.
-  VarMemData.DetachAfterScroll();
-  VarGrid->SetDataSet(nullptr);
 }
 
 void TForm1::SetCommandLine(const QStringList& arguments) {
@@ -239,53 +232,14 @@ void TForm1::createToolBar() {
 }
 
 void TForm1::createFindPanel() {
-  Panel1 = new QFrame;
-  Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setFrameShape(QFrame::StyledPanel);
-  Panel1->setFrameShadow(QFrame::Raised);
-
-  Edit1 = new QLineEdit(Panel1);
-  Edit1->setToolTip(QStringLiteral("Find variable name"));
-  Edit2 = new QLineEdit(Panel1);
-  Edit2->setToolTip(QStringLiteral("Find variable label"));
-  Filter1 = new QCheckBox(QStringLiteral("Filter"), Panel1);
-  Filter1->setToolTip(QStringLiteral("Filter by variable name or label"));
-  for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit2),
-                     static_cast<QWidget*>(Filter1)})
-    w->setFocusPolicy(Qt::ClickFocus);
-
-  Label1 = new QLabel(Panel1);
+  Label1 = new QLabel(Variables.Panel1);
   QFont bold = Label1->font();
   bold.setBold(true);
   Label1->setFont(bold);
-
-  // The find controls keep the places of the form; the panel is as tall as
-  // the platform's edit boxes need.
-  const int editHeight = Edit1->sizeHint().height();
-  const int height = std::max(28, editHeight + 6);
-  Panel1->setFixedHeight(height);
-  const int top = (height - editHeight) / 2;
-  Edit1->setGeometry(8, top, 65, editHeight);
-  Edit2->setGeometry(80, top, 169, editHeight);
-  const int checkHeight = Filter1->sizeHint().height();
-  Filter1->setGeometry(264, (height - checkHeight) / 2, 65, checkHeight);
-  Label1->setGeometry(370, 0, 10, height);
+  Label1->setGeometry(370, 0, 10, Variables.Panel1->height());
 }
 
 void TForm1::createPanes() {
-  VarGrid = new TBxDBGrid;
-  VarGrid->setObjectName(QStringLiteral("VarGrid"));
-  VarGrid->SetDataSet(&VarMemData);
-  VarGrid->SetDataSourceEnabled(false);
-  VarGrid->SetColMoving(false);
-  VarGrid->SetCellHints(true);
-  VarGrid->setMinimumWidth(kVarGridMinWidth);
-  for (int c = 0; c < 4; ++c) {
-    VarGrid->SetColTitle(c, QString::fromLatin1(kVarTitles[c]));
-    VarGrid->SetColWidth(c, FitTitle(VarGrid, QString::fromLatin1(kVarTitles[c]), kVarWidths[c]));
-  }
-  VarGrid->SetColVisible(4, false);
-
   StringGrid1 = new TValStringGrid;
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
   StringGrid1->SetRowCount(26);
@@ -323,7 +277,7 @@ void TForm1::createPanes() {
   Splitter1 = new QSplitter(Qt::Horizontal);
   Splitter1->setHandleWidth(3);
   Splitter1->setChildrenCollapsible(false);
-  Splitter1->addWidget(VarGrid);
+  Splitter1->addWidget(Variables.VarGrid);
   Splitter1->addWidget(Panel2);
   // Like a grid docked at the left edge: a resize of the window changes the
   // values pane; FormResize then restores the grid's share.
@@ -339,7 +293,7 @@ void TForm1::createPanes() {
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  layout->addWidget(Panel1);
+  layout->addWidget(Variables.Panel1);
   layout->addWidget(bevel2);
   layout->addWidget(Splitter1, 1);
   setCentralWidget(central);
@@ -399,29 +353,27 @@ void TForm1::connectHandlers() {
 
   connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
 
-  VarMemData.SetAfterScroll([this](TdxMemData&) { VarMemDataAfterScroll(); });
-  VarGrid->OnMouseDown = [this](TBxDBGrid* grid, Qt::MouseButton button,
+  Variables.VarMemData.SetAfterScroll([this](TdxMemData&) { VarMemDataAfterScroll(); });
+  Variables.OnCurrentChanged = [this] { VarMemDataAfterScroll(); };
+  TBxDBGrid* varGrid = Variables.VarGrid;
+  varGrid->OnMouseDown = [this](TBxDBGrid* grid, Qt::MouseButton button,
                                 Qt::KeyboardModifiers mods, int x, int y, bool doubleClick) {
     VarGridMouseDown(grid, button, mods, x, y, doubleClick);
   };
-  VarGrid->OnKeyDown = [this](QKeyEvent* event) { VarGridKeyDown(event); };
-  VarGrid->OnTitleClick = [this](int column) { VarGridTitleClick(column); };
-  VarGrid->OnColumnWidthChanged = [this](TBxDBGrid*) { VarGridColumnWidthChanged(); };
-  VarGrid->OnDrawColumnCell = [this](const VarRecord& rec, int col, bool selected, bool marked,
-                                     QColor& background, QColor& text) {
-    VarGridDrawColumnCell(rec, col, selected, marked, background, text);
-  };
-  connectFindHandlers();
+  varGrid->OnKeyDown = [this](QKeyEvent* event) { VarGridKeyDown(event); };
+  varGrid->OnTitleClick = [this](int column) { VarGridTitleClick(column); };
+  for (QAction* button : {repfindbtn1, repfindbtn2, repfindbtn3, repfindbtn4})
+    connect(button, &QAction::triggered, this, [this, button] { RepFindBtn1Click(button); });
   attachValuesWidthHandler(true);
   connectValuesGridHandlers();
   // A scroll bar that comes or goes changes the room the columns share.
-  VarGrid->viewport()->installEventFilter(this);
+  varGrid->viewport()->installEventFilter(this);
   StringGrid1->viewport()->installEventFilter(this);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Resize) {
-    if (watched == VarGrid->viewport())
+    if (watched == Variables.VarGrid->viewport())
       VarGridColumnWidthChanged();
     else if (watched == StringGrid1->viewport()) {
       StringGrid1ColumnWidthChanged();
@@ -515,11 +467,11 @@ void TForm1::fitValueRows() {
 }
 
 void TForm1::placeLabel1() {
-  const int panel2Left = Panel2->mapTo(this, QPoint(0, 0)).x() - Panel1->mapTo(this, QPoint(0, 0)).x();
+  const int panel2Left = Panel2->mapTo(this, QPoint(0, 0)).x() - Variables.Panel1->mapTo(this, QPoint(0, 0)).x();
   int left = panel2Left + 1;
-  const int filterRight = Filter1->geometry().right() + 1;
+  const int filterRight = Variables.Filter1->geometry().right() + 1;
   if (left < filterRight + 2) left = filterRight + 2;
-  Label1->setGeometry(left, 0, Label1->sizeHint().width(), Panel1->height());
+  Label1->setGeometry(left, 0, Label1->sizeHint().width(), Variables.Panel1->height());
 }
 
 void TForm1::FormClose() {
@@ -527,7 +479,7 @@ void TForm1::FormClose() {
   // program once the pass is over.
   if (Counting()) return;
   m_openFile.Close();
-  VarMemData.Close();
+  Variables.VarMemData.Close();
 }
 
 void TForm1::FormDestroy() {
@@ -550,10 +502,7 @@ void TForm1::EnableFileCommands(bool enabled) {
   FrequenciesBtn->setEnabled(enabled);
   InfoBtn->setEnabled(enabled);
   OpeninSpssBtn->setEnabled(enabled);
-  Edit1->setEnabled(enabled);
-  Edit2->setEnabled(enabled);
-  Filter1->setEnabled(enabled);
-  VarGrid->setEnabled(enabled);
+  Variables.SetEnabled(enabled);
   StringGrid1->setEnabled(enabled);
   Memo1->setEnabled(enabled);
   // The menu stays hidden; a hidden item reports itself disabled whatever it is set to.

@@ -26,10 +26,10 @@
 #include "values/CaseWeighting.h"
 #include "values/FrequencyRunner.h"
 #include "values/ui/WeightingControls.h"
+#include "variables/ui/VariablesPane.h"
 #include "variables/TdxMemData.h"
 
 class QAction;
-class QCheckBox;
 class QFrame;
 class QKeyEvent;
 class QLabel;
@@ -66,13 +66,13 @@ class TForm1 : public QMainWindow, public DataFileState {
 
   // --- Components, by their form names --------------------------------
   QToolBar* ToolBar1 = nullptr;
-  QFrame* Panel1 = nullptr;
-  QLineEdit* Edit1 = nullptr;
-  QLineEdit* Edit2 = nullptr;
-  QCheckBox* Filter1 = nullptr;
+  // The variables pane: the find bar Panel1 (Edit1, Edit2, Filter1), the
+  // variables grid VarGrid over the variables table VarMemData, its marks,
+  // popup menu and sort order.
+  VariablesPane Variables;
+  // The values pane's caption, in the find bar right of Filter1.
   QLabel* Label1 = nullptr;
   QSplitter* Splitter1 = nullptr;
-  TBxDBGrid* VarGrid = nullptr;
   QWidget* Panel2 = nullptr;
   TValStringGrid* StringGrid1 = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
@@ -117,9 +117,6 @@ class TForm1 : public QMainWindow, public DataFileState {
   // The document window; lives as long as this window.
   TShowDocFrm* ShowDocFrm = nullptr;
 
-  // The variables table; the variables grid shows its view.
-  TdxMemData VarMemData;
-
   // --- Window state ---------------------------------------------------
   double SysmisValue = 0;
   double LowestValue = 0;
@@ -134,9 +131,6 @@ class TForm1 : public QMainWindow, public DataFileState {
   int ValueRowCount = 0;
   int SortKey = 1;
   bool SortDescending = false;
-
-  // 1 when Edit1 was the last find box used, 2 for Edit2.
-  int LastFindBox = 1;
 
   // Text of a status bar panel (0 position, 1 label, 2 count).
   QString StatusText(int panel) const;
@@ -195,7 +189,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   // loop, and false returned. True when no file is open.
   bool HoldFile();
 
-  // --- Find and filter (variables/ui/) --------------------------------
+  // --- Find and filter (the variables pane's) -------------------------
   // Puts the focus in the find box that was used last (LastFindBox).
   void FocusLastFindBox();
   // Moves the variables grid to the next variable, in a direction, whose name
@@ -213,13 +207,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   // The variables table's filter predicate.
   void VarMemDataFilterRecord(bool& accept);
 
-  // --- Variable selection and copy (variables/ui/) --------------------
-  QMenu* PopupMenu1 = nullptr;
-  QMenu* CopySelected1 = nullptr;
-  QAction* Variables1 = nullptr;
-  QAction* VariablesLabels1 = nullptr;
-  QAction* All1 = nullptr;
-  QAction* SelectAllVariables = nullptr;
+  // --- Variable selection and copy (the variables pane's) ------------
   // Copies the marked variables, or the current one, at the sender's tag's
   // level (a menu item's; 2 for any other sender).
   void PopupCopyClick(QObject* sender);
@@ -251,7 +239,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   // Ctrl+N in the variables grid: starts the registered open command on the file.
   void OpenWithRegisteredCommand();
 
-  // --- Variables grid (variables/ui/) ---------------------------------
+  // --- Variables grid (app/PaneHandlers.cpp, the variables pane) -----
+  // The current variable changed: status bar and values pane follow it.
   void VarMemDataAfterScroll();
   // Sorts by the field: ascending on a new field, reversed on the same one.
   void SortVariables(const std::string& fieldName);
@@ -336,9 +325,6 @@ class TForm1 : public QMainWindow, public DataFileState {
   void createMenus();
   void createToolBar();
   void createFindPanel();
-  void connectFindHandlers();
-  void createPopupMenu1();
-  bool findVariable(bool forward, bool fromEnd, bool refresh);
   void createPanes();
   void createStatusBar();
   void connectHandlers();

@@ -51,9 +51,9 @@ void MainWindowTest::startsWithFileCommandsOff() {
     QVERIFY2(a->isEnabled(), qPrintable(a->text()));
   QVERIFY(!f.ShowDocBtn->isVisible());
   QVERIFY(!f.Exportmnu->menuAction()->isVisible());
-  QVERIFY(!f.VarGrid->isEnabled());
+  QVERIFY(!f.Variables.VarGrid->isEnabled());
   QVERIFY(!f.StringGrid1->isEnabled());
-  QVERIFY(!f.Edit1->isEnabled());
+  QVERIFY(!f.Variables.Edit1->isEnabled());
   QVERIFY(!f.Memo1->isVisible());
   QVERIFY(f.UsePrintFormat->isChecked());
 }
@@ -78,7 +78,7 @@ void MainWindowTest::enableFileCommands() {
   ShownWindow w;
   TForm1& f = w.form;
   const QList<QObject*> set{f.FileInfoItem, f.OpenFileinSPSS1, f.CloseItem, f.FrequenciesBtn,
-                            f.InfoBtn, f.OpeninSpssBtn, f.Edit1, f.Edit2, f.Filter1, f.VarGrid,
+                            f.InfoBtn, f.OpeninSpssBtn, f.Variables.Edit1, f.Variables.Edit2, f.Variables.Filter1, f.Variables.VarGrid,
                             f.StringGrid1, f.Memo1, f.Exportmnu, f.Weighting.WComboBox,
                             f.Weighting.WeightBtn, f.repfindbtn1, f.repfindbtn2, f.repfindbtn3,
                             f.repfindbtn4};
@@ -106,7 +106,7 @@ void MainWindowTest::firstShow() {
   for (int c = 0; c < 5; ++c) QCOMPARE(f.StringGrid1->Cell(c, 0), titles[c]);
   QCOMPARE(f.StringGrid1->Selection().left, -1);
   // The grid has half of the window; the rows that fit are the minimum.
-  QVERIFY(qAbs(f.VarGrid->width() - f.width() / 2) <= 1);
+  QVERIFY(qAbs(f.Variables.VarGrid->width() - f.width() / 2) <= 1);
   const int fit = 1 + f.StringGrid1->viewport()->height() / f.StringGrid1->DefaultRowHeight();
   QCOMPARE(f.MinValueRows, fit);
   QCOMPARE(f.StringGrid1->RowCount(), std::max(fit, 1));
@@ -133,12 +133,12 @@ void MainWindowTest::resizeKeepsTheGridsShare() {
   ShownWindow w;
   TForm1& f = w.form;
   f.Splitter1->setSizes({300, f.Splitter1->width() - 303});
-  const double share = double(f.VarGrid->width()) / f.width();
+  const double share = double(f.Variables.VarGrid->width()) / f.width();
   f.resize(1400, 800);
   QCOMPARE(f.LastClientWidth, 1400);
-  QVERIFY(qAbs(double(f.VarGrid->width()) / f.width() - share) < 0.003);
+  QVERIFY(qAbs(double(f.Variables.VarGrid->width()) / f.width() - share) < 0.003);
   f.resize(700, 500);
-  QVERIFY(qAbs(double(f.VarGrid->width()) / f.width() - share) < 0.005);
+  QVERIFY(qAbs(double(f.Variables.VarGrid->width()) / f.width() - share) < 0.005);
   const int fit = 1 + f.StringGrid1->viewport()->height() / f.StringGrid1->DefaultRowHeight();
   QCOMPARE(f.MinValueRows, fit);
 }
@@ -148,9 +148,9 @@ void MainWindowTest::label1StaysRightOfFilter() {
   TForm1& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  f.VarMemData.SetRecNo(2);
+  f.Variables.VarMemData.SetRecNo(2);
   QCOMPARE(f.Label1->text(), QString("sex"));
-  const int filterRight = f.Filter1->geometry().right() + 1;
+  const int filterRight = f.Variables.Filter1->geometry().right() + 1;
   // A wide grid: the label sits over the values pane.
   f.Splitter1->setSizes({600, f.Splitter1->width() - 603});
   f.FormResize();
@@ -195,7 +195,7 @@ void MainWindowTest::closingTheWindowClosesTheFile() {
   f.Exit1->trigger();
   QVERIFY(!f.isVisible());
   QCOMPARE(f.FileHandle, -1);
-  QVERIFY(!f.VarMemData.Active());
+  QVERIFY(!f.Variables.VarMemData.Active());
   // The module no longer knows the handle.
   QVERIFY(spssCloseRead(handle) != SPSS_OK);
 }
@@ -208,7 +208,7 @@ void MainWindowTest::closingWhileCountingLeavesTheFile() {
       [&] {
         f.close();
         QVERIFY(f.FileHandle >= 0);
-        QVERIFY(f.VarMemData.Active());
+        QVERIFY(f.Variables.VarMemData.Active());
       },
       [&] { f.ShowFrequencies(); });
   // The window closes once the pass is over.

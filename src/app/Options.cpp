@@ -91,9 +91,9 @@ bool TForm1::readSettings() {
   }
 
   if (s.contains(QStringLiteral("c1"))) {
-    VarGrid->SetColWidth(0, WidthValue(s, "c1", VarGrid->ColWidth(0)));
-    VarGrid->SetColWidth(2, WidthValue(s, "c2", VarGrid->ColWidth(2)));
-    VarGrid->SetColWidth(3, WidthValue(s, "c3", VarGrid->ColWidth(3)));
+    Variables.VarGrid->SetColWidth(0, WidthValue(s, "c1", Variables.VarGrid->ColWidth(0)));
+    Variables.VarGrid->SetColWidth(2, WidthValue(s, "c2", Variables.VarGrid->ColWidth(2)));
+    Variables.VarGrid->SetColWidth(3, WidthValue(s, "c3", Variables.VarGrid->ColWidth(3)));
     StringGrid1->SetColWidth(1, WidthValue(s, "c4", StringGrid1->ColWidth(1)));
     StringGrid1->SavedValueWidth = StringGrid1->ColWidth(1);
     StringGrid1->SetColWidth(2, WidthValue(s, "c5", StringGrid1->ColWidth(2)));
@@ -110,9 +110,9 @@ void TForm1::SaveoptionsClick() {
   s->setValue(QStringLiteral("Mis"), int(HideMissingcolumn->isChecked()));
   s->setValue(QStringLiteral("For"), int(HideFormatcolumn->isChecked()));
   s->setValue(QStringLiteral("Freq"), int(FrequenciesShown->isChecked()));
-  s->setValue(QStringLiteral("c1"), VarGrid->ColWidth(0));
-  s->setValue(QStringLiteral("c2"), VarGrid->ColWidth(2));
-  s->setValue(QStringLiteral("c3"), VarGrid->ColWidth(3));
+  s->setValue(QStringLiteral("c1"), Variables.VarGrid->ColWidth(0));
+  s->setValue(QStringLiteral("c2"), Variables.VarGrid->ColWidth(2));
+  s->setValue(QStringLiteral("c3"), Variables.VarGrid->ColWidth(3));
   s->setValue(QStringLiteral("c4"), StringGrid1->SavedValueWidth);
   s->setValue(QStringLiteral("c5"), StringGrid1->ColWidth(2));
   s->setValue(QStringLiteral("c6"), StringGrid1->ColWidth(3));

@@ -63,24 +63,24 @@ struct ShownWindow {
   // Centre of a data row (0-based view row among the visible rows) in the
   // grid's viewport.
   QPoint RowPoint(int row, int column = 0) const {
-    const QAbstractItemModel* model = form.VarGrid->model();
-    return form.VarGrid->visualRect(model->index(row, column)).center();
+    const QAbstractItemModel* model = form.Variables.VarGrid->model();
+    return form.Variables.VarGrid->visualRect(model->index(row, column)).center();
   }
 
   // Clicks a data row of the variables grid.
   void ClickRow(int row, Qt::KeyboardModifiers mods = Qt::NoModifier,
                 Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mouseClick(form.VarGrid->viewport(), button, mods, RowPoint(row));
+    QTest::mouseClick(form.Variables.VarGrid->viewport(), button, mods, RowPoint(row));
   }
 
   void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    QTest::keyClick(form.VarGrid, static_cast<Qt::Key>(key), mods);
+    QTest::keyClick(form.Variables.VarGrid, static_cast<Qt::Key>(key), mods);
   }
 
   // The names in the grid, top to bottom.
   QStringList GridNames() const {
     QStringList names;
-    const QAbstractItemModel* model = form.VarGrid->model();
+    const QAbstractItemModel* model = form.Variables.VarGrid->model();
     for (int r = 0; r < model->rowCount(); ++r) names << model->index(r, 0).data().toString();
     return names;
   }
@@ -169,7 +169,7 @@ inline void DuringPass(const std::function<void()>& during, const std::function<
 
 inline void PressInVarGrid(TForm1& f, Qt::Key key) {
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QCoreApplication::sendEvent(f.VarGrid, &press);
+  QCoreApplication::sendEvent(f.Variables.VarGrid, &press);
 }
 
 }  // namespace brindle::testing

@@ -95,7 +95,7 @@ void FileInfoHandlersTest::documentWindow() {
   auto file = WriteTemp(WithDocument());
   w.Open(file->path());
   QVERIFY(!doc.isVisible());
-  f.VarGrid->setFocus();
+  f.Variables.VarGrid->setFocus();
   w.Key(Qt::Key_D, Qt::ControlModifier);
   QVERIFY(doc.isVisible());
   QCOMPARE(doc.windowTitle(), QFileInfo(QString::fromStdString(file->path())).fileName() + " - Documents");
@@ -198,10 +198,10 @@ void FileInfoHandlersTest::untouchedFileKeepsTheView() {
   ReleasingWindow w(SampleDictionary());
   TForm1& f = w.form;
   f.SortVariables("VarName");
-  f.Edit1->setText("s");
-  f.Filter1->click();
+  f.Variables.Edit1->setText("s");
+  f.Variables.Filter1->click();
   QCOMPARE(w.GridNames(), QStringList({"score", "sex"}));
-  f.VarMemData.SetRecNo(2);
+  f.Variables.VarMemData.SetRecNo(2);
   const QStringList names = w.GridNames();
   const QString label = f.StringGrid1->Cell(0, 1);
   QVERIFY(!label.isEmpty());
@@ -209,10 +209,10 @@ void FileInfoHandlersTest::untouchedFileKeepsTheView() {
   f.ApplicationEvents1Deactivate();
   f.ApplicationEvents1Activate();
   QCOMPARE(w.GridNames(), names);
-  QCOMPARE(f.VarMemData.RecNo(), 2);
+  QCOMPARE(f.Variables.VarMemData.RecNo(), 2);
   QCOMPARE(f.StringGrid1->Cell(0, 1), label);
-  QVERIFY(f.Filter1->isChecked());
-  QCOMPARE(f.VarMemData.SortedField(), std::string("VarName"));
+  QVERIFY(f.Variables.Filter1->isChecked());
+  QCOMPARE(f.Variables.VarMemData.SortedField(), std::string("VarName"));
   QCOMPARE(w.ui.calls.size(), 1);
 }
 
@@ -229,7 +229,7 @@ void FileInfoHandlersTest::changedFileIsOfferedForReload() {
   ReleasingWindow w(SampleDictionary());
   TForm1& f = w.form;
   auto& file = w.file;
-  f.VarMemData.SetRecNo(3);
+  f.Variables.VarMemData.SetRecNo(3);
   f.ApplicationEvents1Deactivate();
 
   SavFile rewritten = ManyVariables(3);
@@ -242,12 +242,12 @@ void FileInfoHandlersTest::changedFileIsOfferedForReload() {
   QCOMPARE(w.ui.calls.last().text, QString::fromStdString(file->path()) + "'s\ntime/date changed. Reload?");
   if (yes) {
     QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
-    QCOMPARE(f.VarMemData.RecNo(), 1);
+    QCOMPARE(f.Variables.VarMemData.RecNo(), 1);
     QCOMPARE(f.FileName, file->path());
     QVERIFY(f.FileHandle >= 0 && !f.FileReleased && !f.FileStale);
   } else {
     QCOMPARE(f.FileHandle, -1);
-    QCOMPARE(f.VarGrid->model()->rowCount(), 0);
+    QCOMPARE(f.Variables.VarGrid->model()->rowCount(), 0);
     QCOMPARE(f.windowTitle(), QString("Brindle"));
   }
 }
@@ -263,7 +263,7 @@ void FileInfoHandlersTest::deletedFileIsClosed() {
   QCOMPARE(w.ui.Last().text, "error reopening file " + QString::fromStdString(file->path()));
   QCOMPARE(f.FileHandle, -1);
   QVERIFY(!f.CloseItem->isEnabled());
-  QCOMPARE(f.VarGrid->model()->rowCount(), 0);
+  QCOMPARE(f.Variables.VarGrid->model()->rowCount(), 0);
 }
 
 void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
@@ -287,16 +287,16 @@ void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
   f.ApplicationEvents1Deactivate();
   f.SortVariables("VarName");
   QVERIFY(!f.FileReleased);
-  f.Edit1->setText("sex");
+  f.Variables.Edit1->setText("sex");
   f.ApplicationEvents1Deactivate();
   f.repfindbtn1->trigger();
   QVERIFY(!f.FileReleased);
   f.ApplicationEvents1Deactivate();
-  f.Filter1->click();
+  f.Variables.Filter1->click();
   QVERIFY(!f.FileReleased);
   QCOMPARE(w.GridNames(), QStringList({"sex"}));
   QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
-  f.Filter1->click();
+  f.Variables.Filter1->click();
 
   f.ApplicationEvents1Deactivate();
   f.ShowFrequencies();
@@ -338,7 +338,7 @@ void FileInfoHandlersTest::openingAnotherFileWhileReleased() {
   std::int64_t cases = 0;
   QCOMPARE(spssGetNumberofCases(f.FileHandle, &cases), SPSS_OK);
   QCOMPARE(cases, std::int64_t(2));
-  f.VarMemData.SetRecNo(2);
+  f.Variables.VarMemData.SetRecNo(2);
   QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
 }
 

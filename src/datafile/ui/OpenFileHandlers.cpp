@@ -74,15 +74,12 @@ void TForm1::OpenDataFile(const QString& fileName) {
   setWindowTitle(QStringLiteral("Brindle ") + info.absoluteFilePath());
   setApplicationTitle(info.fileName() + QStringLiteral(" - Brindle"));
 
-  VarMemData.SetSortedField(std::string());
-  VarMemData.SetFiltered(false);
-  Filter1->setChecked(false);
-  Edit1->clear();
-  Edit2->clear();
+  Variables.VarMemData.SetSortedField(std::string());
+  Variables.ClearFind();
 
   GetVarInfo();
 
-  VarGrid->setFocus();
+  Variables.VarGrid->setFocus();
   SortDescending = false;
   SortKey = 1;
 }
@@ -90,9 +87,9 @@ void TForm1::OpenDataFile(const QString& fileName) {
 void TForm1::GetVarInfo() {
   Memo1->clear();
   Memo1->setVisible(false);
-  VarGrid->SetDataSourceEnabled(false);
-  const DictionaryLoadResult result = LoadDictionary(*this, VarMemData, m_separators);
-  VarGrid->SetDataSourceEnabled(true);
+  Variables.VarGrid->SetDataSourceEnabled(false);
+  const DictionaryLoadResult result = LoadDictionary(*this, Variables.VarMemData, m_separators);
+  Variables.VarGrid->SetDataSourceEnabled(true);
   if (result.errorCode != 0) {
     m_ui.ShowMessage(QString::fromStdString(result.error));
     return;
@@ -115,7 +112,7 @@ void TForm1::CloseItemClick() {
   setWindowTitle(QStringLiteral("Brindle"));
   setApplicationTitle(QStringLiteral("Brindle"));
 
-  VarMemData.Close();
+  Variables.VarMemData.Close();
 
   StringGrid1->SetRowCount(MinValueRows);
   startValueRows();
@@ -123,8 +120,8 @@ void TForm1::CloseItemClick() {
   FrequencyTableShown = false;
   Memo1->clear();
   Memo1->setVisible(false);
-  Edit1->clear();
-  Edit2->clear();
+  Variables.Edit1->clear();
+  Variables.Edit2->clear();
   Label1->clear();
   StringGrid1->SelectNone();
   attachValuesWidthHandler(false);

@@ -63,13 +63,13 @@ void OpenFileHandlersTest::openShowsTheFile() {
   QCOMPARE(f.NumCases, std::int64_t(2));
   QCOMPARE(f.CountColor, QColor(0, 0, 255));
   QCOMPARE(w.GridNames(), QStringList({"id", "sex", "city", "comment", "score", "born", "age"}));
-  QCOMPARE(f.VarGrid->model()->index(1, 2).data().toString(), QString("9"));
-  QCOMPARE(f.VarGrid->model()->index(4, 3).data().toString(), QString("F8.2"));
+  QCOMPARE(f.Variables.VarGrid->model()->index(1, 2).data().toString(), QString("9"));
+  QCOMPARE(f.Variables.VarGrid->model()->index(4, 3).data().toString(), QString("F8.2"));
   QCOMPARE(f.StatusText(0), QString("1/7"));
   QCOMPARE(f.StatusText(1), QString("Respondent id"));
   QVERIFY(f.CloseItem->isEnabled());
-  QVERIFY(f.VarGrid->isEnabled());
-  QVERIFY(f.VarGrid->hasFocus());
+  QVERIFY(f.Variables.VarGrid->isEnabled());
+  QVERIFY(f.Variables.VarGrid->hasFocus());
   QCOMPARE(f.SortKey, 1);
   QVERIFY(!f.SortDescending);
 }
@@ -127,7 +127,7 @@ void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
   TForm1& f = w.form;
   auto good = WriteTemp(SampleDictionary());
   w.Open(good->path());
-  f.VarMemData.SetRecNo(3);
+  f.Variables.VarMemData.SetRecNo(3);
   const int handle = f.FileHandle;
   const QString caption = f.windowTitle();
 
@@ -147,7 +147,7 @@ void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
   QCOMPARE(f.FileHandle, handle);
   QCOMPARE(f.FileName, good->path());
   QCOMPARE(f.windowTitle(), caption);
-  QCOMPARE(f.VarMemData.RecNo(), 3);
+  QCOMPARE(f.Variables.VarMemData.RecNo(), 3);
   QCOMPARE(f.StatusText(0), QString("3/7"));
   QVERIFY(f.CloseItem->isEnabled());
 }
@@ -159,17 +159,17 @@ void OpenFileHandlersTest::secondFileReplacesTheFirst() {
   auto second = WriteTemp(ManyVariables(4), ".zsav");
   w.Open(first->path());
   const int oldHandle = f.FileHandle;
-  f.Filter1->setChecked(true);
-  f.Edit1->setText("se");
-  f.Edit2->setText("x");
+  f.Variables.Filter1->setChecked(true);
+  f.Variables.Edit1->setText("se");
+  f.Variables.Edit2->setText("x");
   w.Open(second->path());
   QVERIFY(f.FileHandle >= 0);
   QCOMPARE(f.FileName, second->path());
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3", "v4"}));
   QCOMPARE(f.StatusText(0), QString("1/4"));
-  QVERIFY(!f.Filter1->isChecked());
-  QVERIFY(f.Edit1->text().isEmpty());
-  QVERIFY(f.Edit2->text().isEmpty());
+  QVERIFY(!f.Variables.Filter1->isChecked());
+  QVERIFY(f.Variables.Edit1->text().isEmpty());
+  QVERIFY(f.Variables.Edit2->text().isEmpty());
   QCOMPARE(w.Count("WarningDialog"), 0);
   // The first file's handle is gone.
   QVERIFY(oldHandle != f.FileHandle);
@@ -181,7 +181,7 @@ void OpenFileHandlersTest::closeEmptiesEveryPane() {
   TForm1& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  f.VarMemData.SetRecNo(2);
+  f.Variables.VarMemData.SetRecNo(2);
   QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
   const int handle = f.FileHandle;
   f.CloseItem->trigger();
@@ -191,7 +191,7 @@ void OpenFileHandlersTest::closeEmptiesEveryPane() {
   QVERIFY(spssCloseRead(handle) != SPSS_OK);
   QCOMPARE(f.windowTitle(), QString("Brindle"));
   QCOMPARE(f.ApplicationTitle(), QString("Brindle"));
-  QCOMPARE(f.VarGrid->model()->rowCount(), 0);
+  QCOMPARE(f.Variables.VarGrid->model()->rowCount(), 0);
   QCOMPARE(f.StringGrid1->RowCount(), f.MinValueRows);
   QCOMPARE(f.StringGrid1->Cell(0, 0), QString("Value Label"));
   QCOMPARE(f.StringGrid1->Cell(0, 1), QString());
@@ -200,7 +200,7 @@ void OpenFileHandlersTest::closeEmptiesEveryPane() {
   QVERIFY(f.Label1->text().isEmpty());
   for (int panel = 0; panel < 3; ++panel) QVERIFY(f.StatusText(panel).isEmpty());
   QVERIFY(!f.CloseItem->isEnabled());
-  QVERIFY(!f.VarGrid->isEnabled());
+  QVERIFY(!f.Variables.VarGrid->isEnabled());
   QVERIFY(!f.ShowDocBtn->isVisible());
   QVERIFY(f.Open1->isEnabled());
   QCOMPARE(f.Weighting.WeightBtn->toolTip(), QString("Set Weight on"));
@@ -279,10 +279,10 @@ void OpenFileHandlersTest::realFiles() {
     QVERIFY2(w.Count("SystemMessageBox") == 0, qPrintable(name + ": " + w.ui.Last().text));
     QCOMPARE(f.FileName, dir.filePath(name).toStdString());
     QVERIFY2(f.NumVars > 0, qPrintable(name));
-    QCOMPARE(f.VarGrid->model()->rowCount(), f.NumVars);
+    QCOMPARE(f.Variables.VarGrid->model()->rowCount(), f.NumVars);
     QCOMPARE(f.StatusText(0), QString("1/%1").arg(f.NumVars));
     // Walking the whole list never fails.
-    f.VarGrid->setFocus();
+    f.Variables.VarGrid->setFocus();
     w.Key(Qt::Key_End);
     QCOMPARE(f.StatusText(0), QString("%1/%1").arg(f.NumVars));
   }

@@ -58,7 +58,7 @@ void TForm1::ShowFrequencies() {
   if (Counting()) return;
   // A file without cases to count has no table to show: the pane is emptied
   // rather than left showing another variable's or another file's table.
-  if (NumCases < 1 || !VarMemData.Current()) {
+  if (NumCases < 1 || !Variables.VarMemData.Current()) {
     showNoFrequencies();
     return;
   }
@@ -80,7 +80,7 @@ void TForm1::ShowFrequencies() {
   std::optional<FrequencyDisplay> display;
   {
     WaitCursor wait;
-    display = m_runner.ShowFrequencies(VarMemData, pass, Weighting.Weighting(),
+    display = m_runner.ShowFrequencies(Variables.VarMemData, pass, Weighting.Weighting(),
                                        [] { QCoreApplication::processEvents(); });
   }
 

@@ -126,8 +126,8 @@ void FrequenciesPaneTest::tableOfEachKind() {
   QFETCH(bool, labelColumnHidden);
   TForm1& f = m_w->form;
   // Come from a variable with a longer table, so that every row is refilled.
-  f.VarMemData.SetRecNo(recNo == 1 ? 2 : 1);
-  f.VarMemData.SetRecNo(recNo);
+  f.Variables.VarMemData.SetRecNo(recNo == 1 ? 2 : 1);
+  f.Variables.VarMemData.SetRecNo(recNo);
   const QString decimal = QString::fromStdString(f.Separators().decimal);
   for (QStringList& row : rows)
     for (int c = 1; c < 5; ++c) row[c].replace('.', decimal);
@@ -137,7 +137,7 @@ void FrequenciesPaneTest::tableOfEachKind() {
   QVERIFY(!f.Counting());
   QCOMPARE(f.ValueRowCount, n);
   QCOMPARE(f.StatusText(2), QString::number(n));
-  QCOMPARE(f.Label1->text(), QString::fromStdString(f.VarMemData.Current()->VarName));
+  QCOMPARE(f.Label1->text(), QString::fromStdString(f.Variables.VarMemData.Current()->VarName));
   QCOMPARE(Row(f.StringGrid1, 0), QStringList({"Value Label", "Value", "Freq", "% Total", "% Valid"}));
   for (int r = 0; r < n; ++r) {
     QStringList shown = Row(f.StringGrid1, r + 1);
@@ -156,7 +156,7 @@ void FrequenciesPaneTest::tableOfEachKind() {
 
 void FrequenciesPaneTest::statisticsBox() {
   TForm1& f = m_w->form;
-  f.VarMemData.SetRecNo(1);
+  f.Variables.VarMemData.SetRecNo(1);
   const QStringList lines = f.Memo1->toPlainText().split('\n');
   QCOMPARE(lines.size(), 3);
   // Valid 1, 1, 2: sum 4; user- and system-missing count as missing.
@@ -171,9 +171,9 @@ void FrequenciesPaneTest::statisticsBox() {
   QCOMPARE(f.StringGrid1->RowCount(), f.MinValueRows);
   QCOMPARE(f.StringGrid1->verticalScrollBar()->maximum(), 0);
   // A string's table hides the box; labels keep it hidden.
-  f.VarMemData.SetRecNo(2);
+  f.Variables.VarMemData.SetRecNo(2);
   QVERIFY(!f.Memo1->isVisible());
-  f.VarMemData.SetRecNo(1);
+  f.Variables.VarMemData.SetRecNo(1);
   QVERIFY(f.Memo1->isVisible());
   f.ToggleDisplayLabels();
   QVERIFY(!f.Memo1->isVisible());
@@ -284,7 +284,7 @@ void FrequenciesPaneTest::moveDuringPassShowsAfterIt() {
   DuringPass(
       [&] {
         PressInVarGrid(f, Qt::Key_Down);
-        QCOMPARE(f.VarMemData.RecNo(), 2);
+        QCOMPARE(f.Variables.VarMemData.RecNo(), 2);
         // The pane waits for the pass.
         rowsDuringPass = f.ValueRowCount;
         QCOMPARE(f.Label1->text(), QString("a"));

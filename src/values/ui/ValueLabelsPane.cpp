@@ -43,7 +43,7 @@ void TForm1::ShowValueLabels() {
   FrequencyTableShown = false;
   Memo1->setVisible(false);
 
-  if (const VarRecord* rec = VarMemData.Current()) {
+  if (const VarRecord* rec = Variables.VarMemData.Current()) {
     const ValueLabelList list = ReadValueLabels(FileHandle, *rec, m_separators);
     if (list.listed) {
       ValueRowCount = static_cast<int>(list.rows.size());
@@ -92,7 +92,7 @@ void TForm1::StringGrid1ColumnWidthChanged() {
   // The column that gives way keeps a few characters' room, so it never
   // vanishes in a narrow pane.
   const int least = 4 * StringGrid1->fontMetrics().averageCharWidth();
-  const VarRecord* rec = VarMemData.Current();
+  const VarRecord* rec = Variables.VarMemData.Current();
   // While a pass for another variable runs, the grid still shows the last
   // table: the hidden label column, not the new variable, decides.
   if (StringGrid1->LabelColumnHidden() || (rec && rec->VarType > 8 && FrequencyTableShown)) {

@@ -84,8 +84,8 @@ void ValueLabelsPaneTest::labelsOfEachKind() {
   QFETCH(QString, caption);
   TForm1& f = m_w->form;
   // Come from a variable with labels, so that every row is refilled.
-  f.VarMemData.SetRecNo(recNo == 2 ? 5 : 2);
-  f.VarMemData.SetRecNo(recNo);
+  f.Variables.VarMemData.SetRecNo(recNo == 2 ? 5 : 2);
+  f.Variables.VarMemData.SetRecNo(recNo);
   const QString decimal = QString::fromStdString(f.Separators().decimal);
   for (QString& v : values) v.replace('.', decimal);
 
@@ -133,14 +133,14 @@ void ValueLabelsPaneTest::manyLabelsGrowTheGrid() {
   m_w->Open(m_file->path());
   QCOMPARE(f.StringGrid1->RowCount(), f.MinValueRows);
   // A resize keeps the larger of the two.
-  f.VarMemData.SetRecNo(2);
+  f.Variables.VarMemData.SetRecNo(2);
   f.resize(1000, 400);
   QCOMPARE(f.StringGrid1->RowCount(), std::max(f.MinValueRows, 3));
 }
 
 void ValueLabelsPaneTest::frequenciesShownClick() {
   TForm1& f = m_w->form;
-  f.VarMemData.SetRecNo(2);
+  f.Variables.VarMemData.SetRecNo(2);
   f.FrequenciesShown->trigger();
   QVERIFY(f.FrequenciesShown->isChecked());
   QVERIFY(f.FrequenciesMode());
@@ -186,14 +186,14 @@ void ValueLabelsPaneTest::labelColumnFillsTheGrid() {
   f.Splitter1->setSizes({300, f.Splitter1->width() - 303});
   f.Splitter1Moved();
   const int fitted = g->ColWidth(0);
-  f.VarMemData.SetRecNo(3);
+  f.Variables.VarMemData.SetRecNo(3);
   QCOMPARE(g->ColWidth(0), fitted);
 }
 
 void ValueLabelsPaneTest::longStringTableWidensTheValueColumn() {
   TForm1& f = m_w->form;
   TValStringGrid* g = f.StringGrid1;
-  f.VarMemData.SetRecNo(4);  // comment, A20
+  f.Variables.VarMemData.SetRecNo(4);  // comment, A20
   f.FrequencyTableShown = true;
   const int label = g->ColWidth(0);
   const int value = g->ColWidth(1);

@@ -173,7 +173,7 @@ void FitColumn(TValStringGrid* grid, int col) {
 void TForm1::fitNumberColumns() {
   FitColumn(StringGrid1, 2);
   // Right-aligned values lose their leading digits when cut.
-  const VarRecord* rec = VarMemData.Current();
+  const VarRecord* rec = Variables.VarMemData.Current();
   if (rec && rec->VarType == 0 && !StringGrid1->LabelColumnHidden()) FitColumn(StringGrid1, 1);
 }
 
@@ -297,7 +297,7 @@ void TForm1::StringGrid1KeyDown(QKeyEvent* event) {
       SortValuesGrid(1);
       break;
     case Qt::Key_F8:
-      Filter1->click();
+      Variables.Filter1->click();
       break;
     case Qt::Key_F:
       if (ctrl) FocusLastFindBox();
@@ -342,7 +342,7 @@ void TForm1::StringGrid1DrawCell(int col, int row, bool selected, QColor& backgr
     text = CountColor;
     if (WeightingOn() && FrequencyTableShown && !selected) background = QColor(255, 255, 240);
   }
-  const VarRecord* rec = VarMemData.Current();
+  const VarRecord* rec = Variables.VarMemData.Current();
   const bool right = col >= 2 || (col == 1 && rec != nullptr && rec->VarType == 0);
   align = (right ? Qt::AlignRight : Qt::AlignLeft) | (row > 0 ? Qt::AlignTop : Qt::AlignVCenter);
 }

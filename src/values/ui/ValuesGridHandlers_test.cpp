@@ -148,7 +148,7 @@ void ValuesGridHandlersTest::sortStateResetsOnlyForAnotherVariable() {
   f.ToggleDisplayLabels();
   f.ToggleDisplayLabels();
   QCOMPARE(f.SortKey, 0);
-  f.VarMemData.SetRecNo(3);
+  f.Variables.VarMemData.SetRecNo(3);
   QCOMPARE(f.SortKey, 1);
   QVERIFY(!f.SortDescending);
   ClickTitle(0);
@@ -174,7 +174,7 @@ void ValuesGridHandlersTest::copyAndSelectAll() {
   const TValStringGrid::GridRect all = g->Selection();
   QCOMPARE((QList<int>{all.left, all.top, all.right, all.bottom}), (QList<int>{0, 1, 4, 4}));
   f.FrequenciesShownClick();
-  f.VarMemData.SetRecNo(3);  // no labels: nothing to select
+  f.Variables.VarMemData.SetRecNo(3);  // no labels: nothing to select
   f.SelectAllValuesClick();
   QCOMPARE(g->Selection().left, -1);
 }
@@ -186,15 +186,15 @@ void ValuesGridHandlersTest::keysAndPopupMenu() {
   QVERIFY(!f.FrequencyTableShown);
   QTest::keyClick(g, Qt::Key_Enter);
   QVERIFY(f.FrequencyTableShown);
-  f.Edit1->setText("v");
+  f.Variables.Edit1->setText("v");
   QTest::keyClick(g, Qt::Key_F8);
-  QVERIFY(f.Filter1->isChecked());
+  QVERIFY(f.Variables.Filter1->isChecked());
   QTest::keyClick(g, Qt::Key_F8);
-  QVERIFY(!f.Filter1->isChecked());
+  QVERIFY(!f.Variables.Filter1->isChecked());
   QTest::keyClick(g, Qt::Key_D, Qt::ControlModifier);  // no document lines: nothing
   QCOMPARE(m_w->ui.calls.size(), 1);
   QTest::keyClick(g, Qt::Key_Backspace);
-  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.Edit1));
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.Variables.Edit1));
 
   // A right click opens the menu without touching the selection.
   const QPoint cell = g->visualRect(g->model()->index(0, 1)).center();
@@ -249,7 +249,7 @@ void ValuesGridHandlersTest::drawing() {
     QCOMPARE(background, c.background);
     QCOMPARE(align & Qt::AlignHorizontal_Mask, c.horizontal);
   }
-  f.VarMemData.SetRecNo(2);  // a string's values are left-aligned
+  f.Variables.VarMemData.SetRecNo(2);  // a string's values are left-aligned
   QColor background, text;
   Qt::Alignment align;
   f.StringGrid1DrawCell(1, 1, false, background, text, align);
@@ -317,7 +317,7 @@ void ValuesGridHandlersTest::labelColumnComesBackAfterALongString() {
   const int label = g->ColWidth(0);
   QVERIFY(label > 40);
   auto show = [&](int recNo) {
-    f.VarMemData.SetRecNo(recNo);
+    f.Variables.VarMemData.SetRecNo(recNo);
     QTest::qWait(20);
   };
   show(2);

@@ -112,15 +112,15 @@ void WeightingHandlersTest::firstDropDownFillsTheList() {
   TForm1& f = m_w->form;
   QCOMPARE(f.Weighting.WComboBox->count(), 0);
   // A filter active at the first drop-down decides what is offered.
-  f.VarMemData.SetOnFilterRecord(
+  f.Variables.VarMemData.SetOnFilterRecord(
       [](TdxMemData& t, bool& accept) { accept = t.Current()->VarName != "alpha"; });
-  f.VarMemData.SetFiltered(true);
-  f.VarMemData.Refilter();
+  f.Variables.VarMemData.SetFiltered(true);
+  f.Variables.VarMemData.Refilter();
   DropDown(f);
   QCOMPARE(Items(f.Weighting.WComboBox), QStringList({" ", "Beta", "grade", "w"}));
   QCOMPARE(f.Weighting.WComboBox->currentIndex(), 0);
-  f.VarMemData.SetFiltered(false);
-  f.VarMemData.Refilter();
+  f.Variables.VarMemData.SetFiltered(false);
+  f.Variables.VarMemData.Refilter();
   DropDown(f);
   QCOMPARE(f.Weighting.WComboBox->count(), 4);
 }
