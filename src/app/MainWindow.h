@@ -1,14 +1,17 @@
-// The main window: tool bar, find panel, the variables grid on the left, the
-// values pane on the right, the status bar, the menus, and the state of the
-// one open data file. Its handlers are thin: the work is done by the
-// GUI-free core (datafile/, variables/, values/, format/).
+// The main window: tool bar, the variables pane (find bar and variables grid)
+// on the left, the values pane on the right, the status bar, the menus, and
+// the state of the one open data file. Its handlers are thin: the work is
+// done by the panes and the GUI-free core (datafile/, variables/, values/,
+// format/).
 //
-// The handlers live beside the subsystem they serve:
-//   app/            frame, lifecycle, enabling, dropped files
-//   datafile/ui/    open, close, dictionary loading, file properties,
-//                   document window, write-access release
-//   variables/ui/   the variables grid and its table
-//   values/ui/      the values pane
+// Where the state and the handlers live:
+//   app/                          frame, lifecycle, enabling, dropped files;
+//                                 PaneHandlers.cpp hands events to the panes
+//   variables/ui/VariablesPane    find bar, variables grid and table, marks, sort
+//   values/ui/WeightingControls   weight button and selector, case weighting
+//   values/ui/                    the values pane (still the window's state)
+//   datafile/ui/                  open, close, dictionary loading, file
+//                                 properties, document window, write-access release
 #pragma once
 
 #include <QColor>
@@ -189,29 +192,16 @@ class TForm1 : public QMainWindow, public DataFileState {
   // loop, and false returned. True when no file is open.
   bool HoldFile();
 
-  // --- Find and filter (the variables pane's) -------------------------
-  // Puts the focus in the find box that was used last (LastFindBox).
+  // --- Find, filter, selection and copy -------------------------------
+  // Each hands over to the variables pane, which documents them.
   void FocusLastFindBox();
-  // Moves the variables grid to the next variable, in a direction, whose name
-  // (Edit1's text) or label (Edit2's) holds the text; reports "not found" in
-  // a message box. Returns whether a variable was found.
   bool FindVariable(bool forward, bool fromEnd);
-  // The four find buttons: tag 1 first, 2 previous, 3 next, 4 last.
   void RepFindBtn1Click(QAction* sender);
-  // Keys of both find boxes; true when the key was a find command.
   bool Edit1KeyDown(QLineEdit* box, QKeyEvent* event);
-  // A find box was entered: the other one is emptied.
   void Edit2Enter(QLineEdit* box);
-  // Switches the filter to Filter1's check mark.
   void Filter1Click();
-  // The variables table's filter predicate.
   void VarMemDataFilterRecord(bool& accept);
-
-  // --- Variable selection and copy (the variables pane's) ------------
-  // Copies the marked variables, or the current one, at the sender's tag's
-  // level (a menu item's; 2 for any other sender).
   void PopupCopyClick(QObject* sender);
-  // Marks every variable of the view; earlier marks stay.
   void SelectAllVariablesClick();
 
   // --- Help and About (app/HelpHandlers.cpp) -------------------------
@@ -242,7 +232,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   // --- Variables grid (app/PaneHandlers.cpp, the variables pane) -----
   // The current variable changed: status bar and values pane follow it.
   void VarMemDataAfterScroll();
-  // Sorts by the field: ascending on a new field, reversed on the same one.
+  // Sorts by the field (ascending on a new field, reversed on the same one);
+  // the values pane then follows the first row once.
   void SortVariables(const std::string& fieldName);
   void VarGridTitleClick(int column);
   void VarGridDrawColumnCell(const VarRecord& rec, int col, bool selected, bool marked,
@@ -250,9 +241,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   void VarGridKeyDown(QKeyEvent* event);
   void VarGridMouseDown(TBxDBGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods,
                         int x, int y, bool doubleClick);
-  // Gives the label column the room the other columns leave (never below 0).
+  // The variables pane's.
   void VarGridColumnWidthChanged();
-  // Shows or hides the column named by the item's tag; the check mark means hidden.
   void HideFormatcolumnClick(QAction* item);
 
   // --- Values pane (values/ui/) ---------------------------------------

@@ -30,7 +30,6 @@ class MainWindowTest : public QObject {
  private slots:
   void startsWithFileCommandsOff();
   void toolImagesDrawAtBothSizes();
-  void enableFileCommands();
   void firstShow();
   void commandLineOpensOnlyTheFirstArgument();
   void resizeKeepsTheGridsShare();
@@ -72,26 +71,6 @@ void MainWindowTest::toolImagesDrawAtBothSizes() {
   }
   QVERIFY(ToolImage(kToolImageCount).isNull());
   QVERIFY(!ProgramIcon().pixmap(32, 32).isNull());
-}
-
-void MainWindowTest::enableFileCommands() {
-  ShownWindow w;
-  TForm1& f = w.form;
-  const QList<QObject*> set{f.FileInfoItem, f.OpenFileinSPSS1, f.CloseItem, f.FrequenciesBtn,
-                            f.InfoBtn, f.OpeninSpssBtn, f.Variables.Edit1, f.Variables.Edit2, f.Variables.Filter1, f.Variables.VarGrid,
-                            f.StringGrid1, f.Memo1, f.Exportmnu, f.Weighting.WComboBox,
-                            f.Weighting.WeightBtn, f.repfindbtn1, f.repfindbtn2, f.repfindbtn3,
-                            f.repfindbtn4};
-  for (bool on : {true, false}) {
-    f.EnableFileCommands(on);
-    for (QObject* o : set) QCOMPARE(o->property("enabled").toBool(), on);
-    // Never part of the set: the document commands and the always-on ones.
-    QVERIFY(!f.ShowDocBtn->isEnabled());
-    QVERIFY(!f.FileDocItem->isEnabled());
-    QVERIFY(f.OpenBtn->isEnabled());
-    QVERIFY(f.Open1->isEnabled());
-    QVERIFY(f.Exit1->isEnabled());
-  }
 }
 
 void MainWindowTest::firstShow() {
