@@ -29,3 +29,6 @@ brindle_layering_probe(layering_core_rejects_ui brindle_datafile "datafile/ui/Op
 brindle_layering_probe(layering_core_rejects_window brindle_values "app/MainWindow.h" REJECTED)
 brindle_layering_probe(layering_controls_see_core brindle_controls "values/CaseWeighting.h" ALLOWED)
 brindle_layering_probe(layering_controls_reject_window brindle_controls "app/MainWindow.h" REJECTED)
+brindle_layering_probe(layering_pane_sees_controls brindle_variables_ui "controls/BxDBGrid.h" ALLOWED)
+brindle_layering_probe(layering_pane_rejects_window brindle_variables_ui "app/MainWindow.h" REJECTED)
+brindle_layering_probe(layering_pane_rejects_other_ui brindle_variables_ui "values/ui/WeightingControls.h" REJECTED)
