@@ -105,8 +105,8 @@ void VariablesPane::createFindBar() {
   Edit2->setToolTip(QStringLiteral("Find variable label"));
   Filter1 = new QCheckBox(QStringLiteral("Filter"), Panel1);
   Filter1->setToolTip(QStringLiteral("Filter by variable name or label"));
-  for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit2),
-                     static_cast<QWidget*>(Filter1)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Filter1)})
     w->setFocusPolicy(Qt::ClickFocus);
 
   // The find controls keep the places of the form; the panel is as tall as
@@ -123,7 +123,8 @@ void VariablesPane::createFindBar() {
   // clicked, not toggled: the handler unchecks the box itself when the
   // filter cannot go on, and that must not run it again.
   QObject::connect(Filter1, &QCheckBox::clicked, Filter1, [this] { Filter1Click(); });
-  VarMemData.SetOnFilterRecord([this](TdxMemData&, bool& accept) { VarMemDataFilterRecord(accept); });
+  VarMemData.SetOnFilterRecord(
+      [this](TdxMemData&, bool& accept) { VarMemDataFilterRecord(accept); });
   m_findBoxEvents = new FindBoxEvents(*this, Panel1);
   Edit1->installEventFilter(m_findBoxEvents);
   Edit2->installEventFilter(m_findBoxEvents);
@@ -223,10 +224,18 @@ bool VariablesPane::findVariable(bool forward, bool fromEnd, bool refresh) {
 
 void VariablesPane::RepFindBtn1Click(QAction* sender) {
   switch (static_cast<FindCommand>(sender->data().toInt())) {
-    case FindCommand::First: FindVariable(true, true); break;
-    case FindCommand::Previous: FindVariable(false, false); break;
-    case FindCommand::Next: FindVariable(true, false); break;
-    case FindCommand::Last: FindVariable(false, true); break;
+    case FindCommand::First:
+      FindVariable(true, true);
+      break;
+    case FindCommand::Previous:
+      FindVariable(false, false);
+      break;
+    case FindCommand::Next:
+      FindVariable(true, false);
+      break;
+    case FindCommand::Last:
+      FindVariable(false, true);
+      break;
   }
 }
 
@@ -313,7 +322,8 @@ void VariablesPane::SelectAllVariablesClick() {
   VarGrid->SetMultiSelect(true);
   VarGrid->SetColMoving(false);
   // Marks are identities: no need to walk the cursor over the view.
-  for (int row = 0; row < VarMemData.RecordCount(); ++row) VarGrid->Mark(VarMemData.BookmarkAt(row));
+  for (int row = 0; row < VarMemData.RecordCount(); ++row)
+    VarGrid->Mark(VarMemData.BookmarkAt(row));
 }
 
 void VariablesPane::MarkAndMoveOn() {

@@ -103,8 +103,8 @@ class VariablesPane {
   void SortVariables(const std::string& fieldName);
   // The field a title click sorts by; empty for a column without one.
   static std::string ColumnField(int column);
-  void VarGridDrawColumnCell(const VarRecord& rec, bool selected, bool marked,
-                             QColor& background, QColor& text);
+  void VarGridDrawColumnCell(const VarRecord& rec, bool selected, bool marked, QColor& background,
+                             QColor& text);
   // Gives the label column the room the other columns leave (never below 0).
   void VarGridColumnWidthChanged();
   // Shows or hides the column named by the item's tag; the check mark means hidden.
