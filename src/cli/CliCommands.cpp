@@ -1,5 +1,6 @@
 #include "cli/CliCommands.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdint>
 #include <ostream>
@@ -98,7 +99,8 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
 // it would break the row, so they are written as \t, \r and \n, and a
 // backslash as \\.
 void AppendField(std::string_view text, std::string& out) {
-  if (text.find_first_of("\t\r\n\\") == std::string_view::npos) {
+  const auto plain = [](char c) { return c != '\t' && c != '\r' && c != '\n' && c != '\\'; };
+  if (std::all_of(text.begin(), text.end(), plain)) {
     out += text;
     return;
   }
