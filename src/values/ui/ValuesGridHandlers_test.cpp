@@ -168,6 +168,18 @@ void ValuesGridHandlersTest::copyAndSelectAll() {
   g->SetSelection({2, 3, 2, 3});
   f.Copy1->trigger();
   QCOMPARE(m_w->ui.clipboard, QString("1\t\r\n"));
+  // A sorted table copies its rows as they are shown.
+  ClickTitle(2);
+  ClickTitle(2);
+  g->SetSelection({0, 1, 4, 4});
+  f.Copy1->trigger();
+  QString shown;
+  for (int r = 1; r <= 4; ++r) {
+    for (int c = 0; c < 5; ++c) shown += g->Cell(c, r) + '\t';
+    shown += "\r\n";
+  }
+  QCOMPARE(m_w->ui.clipboard, shown);
+  QVERIFY(m_w->ui.clipboard.startsWith("Zebra\t  4\t10\t"));
   f.CopySelectionToClip(f.Memo1);
   QCOMPARE(m_w->ui.clipboard, QString());
   QTest::keyClick(g, Qt::Key_A, Qt::ControlModifier);
