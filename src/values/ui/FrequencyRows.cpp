@@ -46,7 +46,16 @@ QString FrequencyRows::BlockText(const std::vector<std::int32_t>& rows, int left
   // Built as UTF-8 and converted once: a block may hold millions of cells.
   FrequencyTable::Renderer texts(*m_table);
   std::string block;
-  for (const std::int32_t row : rows) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const std::int32_t row = rows[i];
+    if (i == 0) {
+      // Rows of one table differ little in length: room for all at once
+      // saves copying a block of many megabytes while it grows.
+      for (int col = left; col <= right; ++col) texts.Append(col, row, block);
+      const std::size_t first = block.size() + std::size_t(right - left + 1) + 2;
+      block.clear();
+      block.reserve(first * rows.size() * 9 / 8);
+    }
     for (int col = left; col <= right; ++col) {
       texts.Append(col, row, block);
       block += '\t';
