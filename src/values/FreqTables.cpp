@@ -46,12 +46,13 @@ inline std::uint64_t OrderBits(std::uint64_t bits) {
 // Sorts distinct keys with the slot each came from, by the keys: a byte-wise
 // radix sort, skipping the bytes all keys share (the high bytes of small
 // whole numbers), so millions of distinct values cost a few linear passes.
-void SortKeyed(std::vector<std::pair<std::uint64_t, std::size_t>>& items) {
+template <class Amount>
+void SortKeyed(std::vector<std::pair<std::uint64_t, Amount>>& items) {
   if (items.size() < 4096) {
-    std::sort(items.begin(), items.end());
+    std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     return;
   }
-  std::vector<std::pair<std::uint64_t, std::size_t>> other(items.size());
+  std::vector<std::pair<std::uint64_t, Amount>> other(items.size());
   for (unsigned shift = 0; shift < 64; shift += 8) {
     std::size_t counts[257] = {};
     for (const auto& it : items) ++counts[((it.first >> shift) & 0xFF) + 1];
@@ -65,19 +66,20 @@ void SortKeyed(std::vector<std::pair<std::uint64_t, std::size_t>>& items) {
 }  // namespace
 
 template <class Amount>
-std::vector<typename OrderedDblTable<Amount>::Entry> OrderedDblTable<Amount>::Ordered() const {
-  std::vector<std::pair<std::uint64_t, std::size_t>> keyed;
+std::vector<std::pair<std::uint64_t, Amount>> OrderedDblTable<Amount>::SortedByValue() const {
+  std::vector<std::pair<std::uint64_t, Amount>> keyed;
   keyed.reserve(m_size);
   for (std::size_t i = 0; i < m_keys.size(); ++i)
-    if (m_keys[i] != kEmpty) keyed.emplace_back(OrderBits(m_keys[i]), i);
+    if (m_keys[i] != kEmpty) keyed.emplace_back(OrderBits(m_keys[i]), m_amounts[i]);
   SortKeyed(keyed);
+  return keyed;
+}
+
+template <class Amount>
+std::vector<typename OrderedDblTable<Amount>::Entry> OrderedDblTable<Amount>::Ordered() const {
   std::vector<Entry> out;
-  out.reserve(keyed.size());
-  for (const auto& [order, slot] : keyed) {
-    double v;
-    std::memcpy(&v, &m_keys[slot], 8);
-    out.push_back({v, m_amounts[slot], false});
-  }
+  out.reserve(m_size);
+  ForEachOrdered([&out](double value, Amount amount) { out.push_back({value, amount, false}); });
   return out;
 }
 

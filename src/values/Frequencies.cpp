@@ -143,27 +143,25 @@ std::int64_t ReadCases(PassCases& cases, std::int64_t n, const FrequencyProgress
 template <class Amount>
 void FillNumeric(const FrequencyPass& pass, const VarRecord& var, OrderedDblTable<Amount>& table, bool weighted,
                  std::int64_t casesRead, FrequencyResult& res) {
-  auto entries = table.Ordered();
-  table.Clear();
-  SummaryStatistics stats(pass.lowest, pass.highest);
-  for (auto& e : entries) {
-    e.valid = !(e.value == pass.sysmis || IsMissingValue(e.value, var));
-    if (e.valid) stats.AddValid(e.value, double(e.amount));
-    else stats.AddMissing(double(e.amount));
-  }
-  const double valid = stats.Valid();
-  const double total = weighted ? stats.Valid() + stats.Missing() : double(casesRead);
   const PrintFormat format{var.Fmt, var.Wid, var.Dec};
   auto rows = std::make_shared<FrequencyTable>(
-      FrequencyTable::Layout{format, pass.usePrintFormat, pass.seps, pass.sysmis, weighted, total, valid}, false);
+      FrequencyTable::Layout{format, pass.usePrintFormat, pass.seps, pass.sysmis, weighted, 0, 0}, false);
   const auto labels = LabelIndices(*rows, NumericLabels(pass.handle, var.VarName));
-  rows->Reserve(entries.size());
-  for (const auto& e : entries) {
+  rows->Reserve(table.Size());
+  SummaryStatistics stats(pass.lowest, pass.highest);
+  // One walk in value order classifies, sums and keeps each distinct value.
+  table.ForEachOrdered([&](double value, Amount amount) {
+    const bool valid = !(value == pass.sysmis || IsMissingValue(value, var));
+    if (valid) stats.AddValid(value, double(amount));
+    else stats.AddMissing(double(amount));
     std::int64_t count = 0;
     double weight = 0;
-    AddRowAmount(count, weight, e.amount);
-    rows->AddNumber(e.value, count, weight, e.valid, LabelOf(labels, e.value == 0 ? 0.0 : e.value));
-  }
+    AddRowAmount(count, weight, amount);
+    rows->AddNumber(value, count, weight, valid, LabelOf(labels, value == 0 ? 0.0 : value));
+  });
+  table.Clear();
+  const double total = weighted ? stats.Valid() + stats.Missing() : double(casesRead);
+  rows->SetTotals(total, stats.Valid());
   res.table = std::move(rows);
   res.memoLines = stats.Lines(weighted, total, format, pass.usePrintFormat, pass.seps);
   res.memo = res.memoLines.empty() ? MemoDisplay::Hidden : MemoDisplay::Shown;

@@ -36,6 +36,11 @@ class FrequencyTable {
   void Reserve(std::size_t rows);
   void AddNumber(double value, std::int64_t count, double weight, bool valid, std::int32_t label);
   void AddString(std::string value, std::int64_t count, double weight, bool valid, std::int32_t label);
+  // The totals the percentages are of, once all rows are counted.
+  void SetTotals(double total, double valid) {
+    m_layout.total = total;
+    m_layout.valid = valid;
+  }
   // Adds a distinct label text; returns its index.
   std::int32_t AddLabel(std::string text);
 
