@@ -17,6 +17,18 @@ constexpr int kMeasureAll = 200000;
 constexpr int kMeasureEnds = 4096;
 constexpr int kMeasuredTexts = 64;
 
+// The length in UTF-16 units of UTF-8 text, as a QString of it has: one unit
+// per character, two for a character beyond U+FFFF.
+std::size_t Utf16Length(std::string_view text) {
+  std::size_t units = 0;
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    units += (b & 0xC0) != 0x80;
+    units += b >= 0xF0;
+  }
+  return units;
+}
+
 }  // namespace
 
 FrequencyRows::FrequencyRows(std::shared_ptr<const FrequencyTable> table) : m_table(std::move(table)) {}
@@ -74,9 +86,10 @@ QStringList FrequencyRows::WidthCandidates(int col) const {
   const auto consider = [&](int row) {
     text.clear();
     texts.Append(col, row, text);
-    if (text.size() < longest) return;
-    if (text.size() > longest) {
-      longest = text.size();
+    const std::size_t length = Utf16Length(text);
+    if (length < longest) return;
+    if (length > longest) {
+      longest = length;
       widest.clear();
     }
     if (widest.size() < kMeasuredTexts) widest.append(QString::fromStdString(text));
