@@ -45,8 +45,6 @@ class FrequencyTable {
   std::int32_t AddLabel(std::string text);
 
   int Rows() const { return static_cast<int>(m_valid.size()); }
-  bool IsString() const { return m_isString; }
-  const Layout& Format() const { return m_layout; }
 
   // The text of column col (0 label, 1 value, 2 count, 3 % total,
   // 4 % valid) of row; empty outside the table.
