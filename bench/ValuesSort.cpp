@@ -68,9 +68,9 @@ int main(int argc, char** argv) {
     if (r && r->VarName == variable) break;
   }
   // Already on the variable: nothing moved, so count it now.
-  if (!form.FrequencyTableShown) form.ToggleDisplayLabels();
+  if (!form.Values.FrequencyTableShown) form.ToggleDisplayLabels();
   report("frequency table");
-  std::printf("rows: %d\n", form.ValueRowCount);
+  std::printf("rows: %d\n", form.Values.ValueRowCount);
   std::printf("peak memory after the table: %ld MB\n", PeakMegabytes());
   const struct {
     int key;
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     report(s.step);
   }
   form.SelectAllValuesClick();
-  form.CopySelectionToClip(form.StringGrid1);
+  form.CopySelectionToClip(form.Values.StringGrid1);
   report("select all and copy");
   std::printf("copied: %lld characters\n", static_cast<long long>(ui.clipboard.size()));
   std::printf("peak memory at the end: %ld MB\n", PeakMegabytes());

@@ -42,7 +42,7 @@ void HelpAboutTest::menuAndF1OpenTheTopicOfTheirContext() {
   const struct {
     QWidget* focus;
     const char* page;
-  } controls[] = {{f.Variables.VarGrid, "variables"}, {f.StringGrid1, "values"}};
+  } controls[] = {{f.Variables.VarGrid, "variables"}, {f.Values.StringGrid1, "values"}};
   for (const auto& c : controls) {
     f.HelpWindow->hide();
     QApplication::setActiveWindow(&f);

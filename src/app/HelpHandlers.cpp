@@ -62,11 +62,12 @@ class MenuHelpKey : public QObject {
 }  // namespace
 
 void TForm1::createHelp() {
-  for (QObject* o : std::initializer_list<QObject*>{ToolBar1, Variables.Panel1, Variables.Edit1,
-                                                    Variables.Edit2, Variables.Filter1,
-                                                    Variables.VarGrid})
+  for (QObject* o :
+       std::initializer_list<QObject*>{ToolBar1, Variables.Panel1, Variables.Edit1, Variables.Edit2,
+                                       Variables.Filter1, Variables.VarGrid})
     o->setProperty(kHelpContext, 2);
-  for (QObject* o : std::initializer_list<QObject*>{StringGrid1, Memo1}) o->setProperty(kHelpContext, 3);
+  for (QObject* o : std::initializer_list<QObject*>{Values.StringGrid1, Values.Memo1})
+    o->setProperty(kHelpContext, 3);
   StatusBar->setProperty(kHelpContext, 5);
 
   auto* menuKey = new MenuHelpKey(this);

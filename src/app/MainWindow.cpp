@@ -45,7 +45,6 @@ constexpr int kStatusSideWidth = 60;
 
 constexpr int kValueWidths[TValStringGrid::kColumns] = {192, 55, 38, 41, 39};
 
-
 // A design width, widened where the platform font needs more for the title.
 int FitTitle(const QWidget* grid, const QString& title, int designWidth) {
   const int needed = grid->fontMetrics().horizontalAdvance(title) + 12;
@@ -100,9 +99,7 @@ TForm1::TForm1(UiService& ui, QWidget* parent)
   createHelp();
 }
 
-TForm1::~TForm1() {
-  FormDestroy();
-}
+TForm1::~TForm1() { FormDestroy(); }
 
 void TForm1::SetCommandLine(const QStringList& arguments) {
   m_commandLineFile = arguments.size() > 1 ? arguments.at(1) : QString();
@@ -232,53 +229,57 @@ void TForm1::createToolBar() {
 }
 
 void TForm1::createFindPanel() {
-  Label1 = new QLabel(Variables.Panel1);
-  QFont bold = Label1->font();
+  Values.Label1 = new QLabel(Variables.Panel1);
+  QFont bold = Values.Label1->font();
   bold.setBold(true);
-  Label1->setFont(bold);
-  Label1->setGeometry(370, 0, 10, Variables.Panel1->height());
+  Values.Label1->setFont(bold);
+  Values.Label1->setGeometry(370, 0, 10, Variables.Panel1->height());
 }
 
 void TForm1::createPanes() {
-  StringGrid1 = new TValStringGrid;
-  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-  StringGrid1->SetRowCount(26);
+  Values.StringGrid1 = new TValStringGrid;
+  Values.StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+  Values.StringGrid1->SetRowCount(26);
   // The form's 15 pixels, or more where the platform font is taller.
-  StringGrid1->SetDefaultRowHeight(std::max(15, StringGrid1->fontMetrics().height() + 4));
+  Values.StringGrid1->SetDefaultRowHeight(
+      std::max(15, Values.StringGrid1->fontMetrics().height() + 4));
   for (int c = 0; c < TValStringGrid::kColumns; ++c)
-    StringGrid1->SetColWidth(c, FitTitle(StringGrid1, valueTitle(c), kValueWidths[c]));
-  StringGrid1->SetCellHints(true);
+    Values.StringGrid1->SetColWidth(c,
+                                    FitTitle(Values.StringGrid1, valueTitle(c), kValueWidths[c]));
+  Values.StringGrid1->SetCellHints(true);
 
-  Memo1 = new QPlainTextEdit;
-  Memo1->setReadOnly(true);
+  Values.Memo1 = new QPlainTextEdit;
+  Values.Memo1->setReadOnly(true);
   // The three statistics lines stay whole: no wrapping at the tabs, and at
   // least the height they need in the platform font, beside the scroll bar a
   // narrow pane brings.
-  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Values.Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   // The statistics are three lines of six tab-separated fields; tab stops a
   // little wider than the longest caption ("variance") keep all six in view
   // in a pane of half the window.
-  Memo1->setTabStopDistance(Memo1->fontMetrics().horizontalAdvance(QStringLiteral("variance")) +
-                            Memo1->fontMetrics().horizontalAdvance(QStringLiteral("   ")));
-  const int memoLines = 3 * Memo1->fontMetrics().lineSpacing() + 2 * Memo1->frameWidth() +
-                        2 * static_cast<int>(Memo1->document()->documentMargin()) + 2 +
-                        Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo1);
-  Memo1->setFixedHeight(std::max(kMemoHeight, memoLines));
-  Memo1->setFocusPolicy(Qt::ClickFocus);
-  Memo1->setVisible(false);
+  Values.Memo1->setTabStopDistance(
+      Values.Memo1->fontMetrics().horizontalAdvance(QStringLiteral("variance")) +
+      Values.Memo1->fontMetrics().horizontalAdvance(QStringLiteral("   ")));
+  const int memoLines =
+      3 * Values.Memo1->fontMetrics().lineSpacing() + 2 * Values.Memo1->frameWidth() +
+      2 * static_cast<int>(Values.Memo1->document()->documentMargin()) + 2 +
+      Values.Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Values.Memo1);
+  Values.Memo1->setFixedHeight(std::max(kMemoHeight, memoLines));
+  Values.Memo1->setFocusPolicy(Qt::ClickFocus);
+  Values.Memo1->setVisible(false);
 
-  Panel2 = new QWidget;
-  auto* paneLayout = new QVBoxLayout(Panel2);
+  Values.Panel2 = new QWidget;
+  auto* paneLayout = new QVBoxLayout(Values.Panel2);
   paneLayout->setContentsMargins(0, 0, 0, 0);
   paneLayout->setSpacing(0);
-  paneLayout->addWidget(StringGrid1, 1);
-  paneLayout->addWidget(Memo1);
+  paneLayout->addWidget(Values.StringGrid1, 1);
+  paneLayout->addWidget(Values.Memo1);
 
   Splitter1 = new QSplitter(Qt::Horizontal);
   Splitter1->setHandleWidth(3);
   Splitter1->setChildrenCollapsible(false);
   Splitter1->addWidget(Variables.VarGrid);
-  Splitter1->addWidget(Panel2);
+  Splitter1->addWidget(Values.Panel2);
   // Like a grid docked at the left edge: a resize of the window changes the
   // values pane; FormResize then restores the grid's share.
   Splitter1->setStretchFactor(0, 0);
@@ -356,8 +357,8 @@ void TForm1::connectHandlers() {
   Variables.VarMemData.SetAfterScroll([this](TdxMemData&) { VarMemDataAfterScroll(); });
   Variables.OnCurrentChanged = [this] { VarMemDataAfterScroll(); };
   TBxDBGrid* varGrid = Variables.VarGrid;
-  varGrid->OnMouseDown = [this](TBxDBGrid* grid, Qt::MouseButton button,
-                                Qt::KeyboardModifiers mods, int x, int y, bool doubleClick) {
+  varGrid->OnMouseDown = [this](TBxDBGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods,
+                                int x, int y, bool doubleClick) {
     VarGridMouseDown(grid, button, mods, x, y, doubleClick);
   };
   varGrid->OnKeyDown = [this](QKeyEvent* event) { VarGridKeyDown(event); };
@@ -368,14 +369,14 @@ void TForm1::connectHandlers() {
   connectValuesGridHandlers();
   // A scroll bar that comes or goes changes the room the columns share.
   varGrid->viewport()->installEventFilter(this);
-  StringGrid1->viewport()->installEventFilter(this);
+  Values.StringGrid1->viewport()->installEventFilter(this);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Resize) {
     if (watched == Variables.VarGrid->viewport())
       VarGridColumnWidthChanged();
-    else if (watched == StringGrid1->viewport()) {
+    else if (watched == Values.StringGrid1->viewport()) {
       StringGrid1ColumnWidthChanged();
       // The statistics box coming or going changes how many rows fit.
       const auto* resize = static_cast<QResizeEvent*>(event);
@@ -387,9 +388,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::attachValuesWidthHandler(bool attach) {
   if (attach)
-    StringGrid1->OnColumnWidthChanged = [this](TValStringGrid*) { StringGrid1ColumnWidthChanged(); };
+    Values.StringGrid1->OnColumnWidthChanged = [this](TValStringGrid*) {
+      StringGrid1ColumnWidthChanged();
+    };
   else
-    StringGrid1->OnColumnWidthChanged = nullptr;
+    Values.StringGrid1->OnColumnWidthChanged = nullptr;
 }
 
 QString TForm1::StatusText(int panel) const {
@@ -425,24 +428,26 @@ void TForm1::FormShow() {
   // event loop: the widths and row counts below depend on it.
   layout()->activate();
   centralWidget()->layout()->activate();
-  Panel2->layout()->activate();
+  Values.Panel2->layout()->activate();
   FileHandle = -1;
   spssHostSysmisVal(&SysmisValue);
   spssLowHighVal(&LowestValue, &HighestValue);
   for (int c = 0; c < TValStringGrid::kColumns; ++c)
-    StringGrid1->SetCell(c, 0, valueTitle(c));
-  StringGrid1->SavedLabelWidth =
-      StringGrid1->ColWidth(0) < 1 ? StringGrid1->ColWidth(1) : StringGrid1->ColWidth(0);
-  StringGrid1->SavedValueWidth = StringGrid1->ColWidth(1);
+    Values.StringGrid1->SetCell(c, 0, valueTitle(c));
+  Values.StringGrid1->SavedLabelWidth = Values.StringGrid1->ColWidth(0) < 1
+                                            ? Values.StringGrid1->ColWidth(1)
+                                            : Values.StringGrid1->ColWidth(0);
+  Values.StringGrid1->SavedValueWidth = Values.StringGrid1->ColWidth(1);
   const int varWidth = width() / 2;
   Splitter1->setSizes({varWidth, std::max(0, Splitter1->width() - Splitter1->handleWidth() - varWidth)});
   // Both grids changed width: their label columns take up the new room.
   Splitter1Moved();
-  StringGrid1->SelectNone();
+  Values.StringGrid1->SelectNone();
   LastClientWidth = width();
   setWindowTitle(QStringLiteral("Brindle"));
-  MinValueRows = 1 + StringGrid1->viewport()->height() / StringGrid1->DefaultRowHeight();
-  StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+  Values.MinValueRows =
+      1 + Values.StringGrid1->viewport()->height() / Values.StringGrid1->DefaultRowHeight();
+  Values.StringGrid1->SetRowCount(std::max(Values.MinValueRows, Values.ValueRowCount + 1));
   if (!m_commandLineFile.isEmpty()) OpenDataFile(m_commandLineFile);
 }
 
@@ -462,16 +467,19 @@ void TForm1::FormResize() {
 }
 
 void TForm1::fitValueRows() {
-  MinValueRows = 1 + StringGrid1->viewport()->height() / StringGrid1->DefaultRowHeight();
-  StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+  Values.MinValueRows =
+      1 + Values.StringGrid1->viewport()->height() / Values.StringGrid1->DefaultRowHeight();
+  Values.StringGrid1->SetRowCount(std::max(Values.MinValueRows, Values.ValueRowCount + 1));
 }
 
 void TForm1::placeLabel1() {
-  const int panel2Left = Panel2->mapTo(this, QPoint(0, 0)).x() - Variables.Panel1->mapTo(this, QPoint(0, 0)).x();
+  const int panel2Left = Values.Panel2->mapTo(this, QPoint(0, 0)).x() -
+                         Variables.Panel1->mapTo(this, QPoint(0, 0)).x();
   int left = panel2Left + 1;
   const int filterRight = Variables.Filter1->geometry().right() + 1;
   if (left < filterRight + 2) left = filterRight + 2;
-  Label1->setGeometry(left, 0, Label1->sizeHint().width(), Variables.Panel1->height());
+  Values.Label1->setGeometry(left, 0, Values.Label1->sizeHint().width(),
+                             Variables.Panel1->height());
 }
 
 void TForm1::FormClose() {
@@ -503,8 +511,8 @@ void TForm1::EnableFileCommands(bool enabled) {
   InfoBtn->setEnabled(enabled);
   OpeninSpssBtn->setEnabled(enabled);
   Variables.SetEnabled(enabled);
-  StringGrid1->setEnabled(enabled);
-  Memo1->setEnabled(enabled);
+  Values.StringGrid1->setEnabled(enabled);
+  Values.Memo1->setEnabled(enabled);
   // The menu stays hidden; a hidden item reports itself disabled whatever it is set to.
   Exportmnu->setEnabled(enabled);
   Exportmnu->menuAction()->setEnabled(enabled);

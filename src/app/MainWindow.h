@@ -28,9 +28,10 @@
 #include "format/NumberText.h"
 #include "values/CaseWeighting.h"
 #include "values/FrequencyRunner.h"
+#include "values/ui/ValuesPane.h"
 #include "values/ui/WeightingControls.h"
-#include "variables/ui/VariablesPane.h"
 #include "variables/TdxMemData.h"
+#include "variables/ui/VariablesPane.h"
 
 class QAction;
 class QFrame;
@@ -73,12 +74,10 @@ class TForm1 : public QMainWindow, public DataFileState {
   // variables grid VarGrid over the variables table VarMemData, its marks,
   // popup menu and sort order.
   VariablesPane Variables;
-  // The values pane's caption, in the find bar right of Filter1.
-  QLabel* Label1 = nullptr;
+  // The values pane: Label1, Panel2 with StringGrid1 and Memo1, PopupMenu2,
+  // what it shows and the frequency pass.
+  ValuesPane Values;
   QSplitter* Splitter1 = nullptr;
-  QWidget* Panel2 = nullptr;
-  TValStringGrid* StringGrid1 = nullptr;
-  QPlainTextEdit* Memo1 = nullptr;
   QStatusBar* StatusBar = nullptr;
 
   // The weighting controls of the tool bar: WeightBtn and WComboBox.
@@ -112,11 +111,6 @@ class TForm1 : public QMainWindow, public DataFileState {
   QAction* Saveoptions = nullptr;
   QAction* RestoreDefaultOptions = nullptr;
 
-  // The values grid's popup menu, opened by its right-button handler.
-  QMenu* PopupMenu2 = nullptr;
-  QAction* Copy1 = nullptr;
-  QAction* SelectAllValues = nullptr;
-
   // The document window; lives as long as this window.
   TShowDocFrm* ShowDocFrm = nullptr;
 
@@ -125,15 +119,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   double LowestValue = 0;
   double HighestValue = 0;
   int LastClientWidth = 0;
-  int MinValueRows = 1;
   bool OptionsReset = false;
-  QColor CountColor{0, 0, 255};
-
-  // Values pane.
-  bool FrequencyTableShown = false;
-  int ValueRowCount = 0;
-  int SortKey = 1;
-  bool SortDescending = false;
 
   // Text of a status bar panel (0 position, 1 label, 2 count).
   QString StatusText(int panel) const;
@@ -293,12 +279,12 @@ class TForm1 : public QMainWindow, public DataFileState {
   const std::string& ActiveWeightName() const { return Weighting.Weighting().ActiveWeightName(); }
 
   // A frequency pass is reading the cases: the runner's own state.
-  bool Counting() const { return m_runner.Counting(); }
+  bool Counting() const { return Values.Runner.Counting(); }
   // A weighted table is what the next frequency pass counts.
   bool WeightingOn() const { return Weighting.Weighting().WeightingOn(); }
 
   // Whether the values pane follows the variables grid with frequency tables.
-  bool FrequenciesMode() const { return m_frequenciesMode; }
+  bool FrequenciesMode() const { return Values.FrequenciesMode; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -332,7 +318,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   void attachValuesWidthHandler(bool attach);
   // Creates PopupMenu2 and attaches the values grid's and the memo's handlers.
   void connectValuesGridHandlers();
-  // Writes m_statisticsLines into Memo1, three label/value pairs a line when
+  // Writes the statistics lines into Memo1, three label/value pairs a line when
   // they fit its width, two otherwise, with tab stops that line them up.
   void layoutStatistics();
   // Widens the "Freq" column, and the "Value" column of a numeric variable,
@@ -355,14 +341,10 @@ class TForm1 : public QMainWindow, public DataFileState {
   NumberSeparators m_separators;
   std::array<QLabel*, 3> m_statusPanels{};
   bool m_shown = false;
-  bool m_frequenciesMode = false;
-  FrequencyRunner m_runner;
   // The window was asked to close while a pass read the file.
   bool m_closeAfterPass = false;
   // The stored placement gave a position that the first show keeps.
   bool m_keepPosition = false;
-  // The statistics of the last numeric table, three lines as counted.
-  std::vector<std::string> m_statisticsLines;
 };
 
 }  // namespace brindle

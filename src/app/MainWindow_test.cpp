@@ -43,17 +43,17 @@ void MainWindowTest::startsWithFileCommandsOff() {
   ShownWindow w;
   const TForm1& f = w.form;
   for (QAction* a : {f.FileInfoItem, f.OpenFileinSPSS1, f.CloseItem, f.FrequenciesBtn, f.InfoBtn,
-                     f.OpeninSpssBtn, f.repfindbtn1, f.repfindbtn4, f.Weighting.WeightBtn, f.ShowDocBtn,
-                     f.FileDocItem})
+                     f.OpeninSpssBtn, f.repfindbtn1, f.repfindbtn4, f.Weighting.WeightBtn,
+                     f.ShowDocBtn, f.FileDocItem})
     QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
   for (QAction* a : {f.OpenBtn, f.Open1, f.Exit1, f.HideMissingcolumn, f.FrequenciesShown})
     QVERIFY2(a->isEnabled(), qPrintable(a->text()));
   QVERIFY(!f.ShowDocBtn->isVisible());
   QVERIFY(!f.Exportmnu->menuAction()->isVisible());
   QVERIFY(!f.Variables.VarGrid->isEnabled());
-  QVERIFY(!f.StringGrid1->isEnabled());
+  QVERIFY(!f.Values.StringGrid1->isEnabled());
   QVERIFY(!f.Variables.Edit1->isEnabled());
-  QVERIFY(!f.Memo1->isVisible());
+  QVERIFY(!f.Values.Memo1->isVisible());
   QVERIFY(f.UsePrintFormat->isChecked());
 }
 
@@ -82,15 +82,16 @@ void MainWindowTest::firstShow() {
   QCOMPARE(f.HighestValue, DBL_MAX);
   QVERIFY(f.LowestValue > -DBL_MAX && f.LowestValue < -1e300);
   const QStringList titles{"Value Label", "Value", "Freq", "% Total", "% Valid"};
-  for (int c = 0; c < 5; ++c) QCOMPARE(f.StringGrid1->Cell(c, 0), titles[c]);
-  QCOMPARE(f.StringGrid1->Selection().left, -1);
+  for (int c = 0; c < 5; ++c) QCOMPARE(f.Values.StringGrid1->Cell(c, 0), titles[c]);
+  QCOMPARE(f.Values.StringGrid1->Selection().left, -1);
   // The grid has half of the window; the rows that fit are the minimum.
   QVERIFY(qAbs(f.Variables.VarGrid->width() - f.width() / 2) <= 1);
-  const int fit = 1 + f.StringGrid1->viewport()->height() / f.StringGrid1->DefaultRowHeight();
-  QCOMPARE(f.MinValueRows, fit);
-  QCOMPARE(f.StringGrid1->RowCount(), std::max(fit, 1));
-  QCOMPARE(f.StringGrid1->SavedValueWidth, f.StringGrid1->ColWidth(1));
-  QCOMPARE(f.StringGrid1->SavedLabelWidth, f.StringGrid1->ColWidth(0));
+  const int fit =
+      1 + f.Values.StringGrid1->viewport()->height() / f.Values.StringGrid1->DefaultRowHeight();
+  QCOMPARE(f.Values.MinValueRows, fit);
+  QCOMPARE(f.Values.StringGrid1->RowCount(), std::max(fit, 1));
+  QCOMPARE(f.Values.StringGrid1->SavedValueWidth, f.Values.StringGrid1->ColWidth(1));
+  QCOMPARE(f.Values.StringGrid1->SavedLabelWidth, f.Values.StringGrid1->ColWidth(0));
 }
 
 void MainWindowTest::commandLineOpensOnlyTheFirstArgument() {
@@ -118,8 +119,9 @@ void MainWindowTest::resizeKeepsTheGridsShare() {
   QVERIFY(qAbs(double(f.Variables.VarGrid->width()) / f.width() - share) < 0.003);
   f.resize(700, 500);
   QVERIFY(qAbs(double(f.Variables.VarGrid->width()) / f.width() - share) < 0.005);
-  const int fit = 1 + f.StringGrid1->viewport()->height() / f.StringGrid1->DefaultRowHeight();
-  QCOMPARE(f.MinValueRows, fit);
+  const int fit =
+      1 + f.Values.StringGrid1->viewport()->height() / f.Values.StringGrid1->DefaultRowHeight();
+  QCOMPARE(f.Values.MinValueRows, fit);
 }
 
 void MainWindowTest::label1StaysRightOfFilter() {
@@ -128,17 +130,17 @@ void MainWindowTest::label1StaysRightOfFilter() {
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
   f.Variables.VarMemData.SetRecNo(2);
-  QCOMPARE(f.Label1->text(), QString("sex"));
+  QCOMPARE(f.Values.Label1->text(), QString("sex"));
   const int filterRight = f.Variables.Filter1->geometry().right() + 1;
   // A wide grid: the label sits over the values pane.
   f.Splitter1->setSizes({600, f.Splitter1->width() - 603});
   f.FormResize();
-  QCOMPARE(f.Label1->x(), f.Panel2->mapTo(&f, QPoint(0, 0)).x() + 1);
-  QVERIFY(f.Label1->x() > filterRight + 2);
+  QCOMPARE(f.Values.Label1->x(), f.Values.Panel2->mapTo(&f, QPoint(0, 0)).x() + 1);
+  QVERIFY(f.Values.Label1->x() > filterRight + 2);
   // A narrow grid: the label keeps clear of the filter check box.
   f.Splitter1->setSizes({120, f.Splitter1->width() - 123});
   f.FormResize();
-  QCOMPARE(f.Label1->x(), filterRight + 2);
+  QCOMPARE(f.Values.Label1->x(), filterRight + 2);
 }
 
 void MainWindowTest::droppedFilesOpenOnlyTheFirst() {

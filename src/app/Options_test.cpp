@@ -54,8 +54,8 @@ void OptionsTest::savedOptionsAndPlacementSurviveARestart() {
     f.UsePrintFormat->setChecked(false);
     f.Variables.VarGrid->SetColWidth(0, 81);
     f.Variables.VarGrid->SetColWidth(3, 52);
-    f.StringGrid1->SavedValueWidth = 61;
-    f.StringGrid1->SetColWidth(4, 44);
+    f.Values.StringGrid1->SavedValueWidth = 61;
+    f.Values.StringGrid1->SetColWidth(4, 44);
     f.Saveoptions->trigger();
     // Only "&Save options" writes options; the placement waits for the end.
     QCOMPARE(Stored("Mis"), 1);
@@ -82,8 +82,8 @@ void OptionsTest::savedOptionsAndPlacementSurviveARestart() {
   QVERIFY(!f.UsePrintFormat->isChecked());
   QCOMPARE(f.Variables.VarGrid->ColWidth(0), 81);
   QCOMPARE(f.Variables.VarGrid->ColWidth(3), 52);
-  QCOMPARE(f.StringGrid1->ColWidth(1), 61);
-  QCOMPARE(f.StringGrid1->ColWidth(4), 44);
+  QCOMPARE(f.Values.StringGrid1->ColWidth(1), 61);
+  QCOMPARE(f.Values.StringGrid1->ColWidth(4), 44);
 }
 
 void OptionsTest::maximisedLeavesNoBounds() {

@@ -49,13 +49,13 @@ void TForm1::VarGridTitleClick(int column) {
 
 void TForm1::VarMemDataAfterScroll() {
   TdxMemData& table = Variables.VarMemData;
-  StringGrid1->scrollToTop();
+  Values.StringGrid1->scrollToTop();
   SetStatusText(0, QStringLiteral("%1/%2").arg(table.RecNo()).arg(NumVars));
   const VarRecord* rec = table.Current();
   SetStatusText(1, rec ? QString::fromStdString(rec->VarLabel) : QString());
-  SortKey = 1;
-  SortDescending = false;
-  if (m_frequenciesMode)
+  Values.SortKey = 1;
+  Values.SortDescending = false;
+  if (Values.FrequenciesMode)
     ShowFrequencies();
   else
     ShowValueLabels();
@@ -64,17 +64,17 @@ void TForm1::VarMemDataAfterScroll() {
 void TForm1::SortVariables(const std::string& fieldName) {
   WaitCursor wait;
   // The values pane follows the first row once, after the sort.
-  const bool frequencies = m_frequenciesMode;
-  m_frequenciesMode = false;
+  const bool frequencies = Values.FrequenciesMode;
+  Values.FrequenciesMode = false;
   Variables.SortVariables(fieldName);
-  m_frequenciesMode = frequencies;
+  Values.FrequenciesMode = frequencies;
   Variables.VarMemData.First();
 }
 
 void TForm1::VarGridKeyDown(QKeyEvent* event) {
   const int key = event->key();
   if (Counting()) {
-    if (key == Qt::Key_Escape) m_runner.RequestCancel();
+    if (key == Qt::Key_Escape) Values.Runner.RequestCancel();
     return;
   }
   const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);

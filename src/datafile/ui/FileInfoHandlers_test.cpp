@@ -203,14 +203,14 @@ void FileInfoHandlersTest::untouchedFileKeepsTheView() {
   QCOMPARE(w.GridNames(), QStringList({"score", "sex"}));
   f.Variables.VarMemData.SetRecNo(2);
   const QStringList names = w.GridNames();
-  const QString label = f.StringGrid1->Cell(0, 1);
+  const QString label = f.Values.StringGrid1->Cell(0, 1);
   QVERIFY(!label.isEmpty());
 
   f.ApplicationEvents1Deactivate();
   f.ApplicationEvents1Activate();
   QCOMPARE(w.GridNames(), names);
   QCOMPARE(f.Variables.VarMemData.RecNo(), 2);
-  QCOMPARE(f.StringGrid1->Cell(0, 1), label);
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), label);
   QVERIFY(f.Variables.Filter1->isChecked());
   QCOMPARE(f.Variables.VarMemData.SortedField(), std::string("VarName"));
   QCOMPARE(w.ui.calls.size(), 1);
@@ -281,7 +281,7 @@ void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
   f.ApplicationEvents1Deactivate();
   w.ClickRow(1);
   QVERIFY(!f.FileReleased);
-  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
 
   // Sort, find and filter end in a move of the cursor, and so in a read.
   f.ApplicationEvents1Deactivate();
@@ -295,14 +295,14 @@ void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
   f.Variables.Filter1->click();
   QVERIFY(!f.FileReleased);
   QCOMPARE(w.GridNames(), QStringList({"sex"}));
-  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
   f.Variables.Filter1->click();
 
   f.ApplicationEvents1Deactivate();
   f.ShowFrequencies();
   QVERIFY(!f.FileReleased);
-  QVERIFY(f.FrequencyTableShown);
-  QCOMPARE(f.StringGrid1->Cell(2, 1), QString("1"));
+  QVERIFY(f.Values.FrequencyTableShown);
+  QCOMPARE(f.Values.StringGrid1->Cell(2, 1), QString("1"));
 
   f.ApplicationEvents1Deactivate();
   f.ShowDocBtnClick();
@@ -339,7 +339,7 @@ void FileInfoHandlersTest::openingAnotherFileWhileReleased() {
   QCOMPARE(spssGetNumberofCases(f.FileHandle, &cases), SPSS_OK);
   QCOMPARE(cases, std::int64_t(2));
   f.Variables.VarMemData.SetRecNo(2);
-  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
 }
 
 QTEST_MAIN(FileInfoHandlersTest)

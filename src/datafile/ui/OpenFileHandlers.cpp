@@ -65,7 +65,7 @@ void TForm1::OpenDataFile(const QString& fileName) {
   EnableFileCommands(true);
   static_cast<DataFileState&>(*this) = opened;
   CaseCountEstimated = false;
-  CountColor = QColor(0, 0, 255);
+  Values.CountColor = QColor(0, 0, 255);
 
   ShowDocBtn->setEnabled(HasDocument != 0);
   ShowDocBtn->setVisible(HasDocument != 0);
@@ -80,13 +80,13 @@ void TForm1::OpenDataFile(const QString& fileName) {
   GetVarInfo();
 
   Variables.VarGrid->setFocus();
-  SortDescending = false;
-  SortKey = 1;
+  Values.SortDescending = false;
+  Values.SortKey = 1;
 }
 
 void TForm1::GetVarInfo() {
-  Memo1->clear();
-  Memo1->setVisible(false);
+  Values.Memo1->clear();
+  Values.Memo1->setVisible(false);
   Variables.VarGrid->SetDataSourceEnabled(false);
   const DictionaryLoadResult result = LoadDictionary(*this, Variables.VarMemData, m_separators);
   Variables.VarGrid->SetDataSourceEnabled(true);
@@ -95,7 +95,7 @@ void TForm1::GetVarInfo() {
     return;
   }
   if (!result.warning.empty()) {
-    CountColor = QColor(255, 0, 0);
+    Values.CountColor = QColor(255, 0, 0);
     m_ui.WarningDialog(QString::fromStdString(result.warning));
   }
   // A file with a weight variable offers it at once; weighting stays off.
@@ -114,18 +114,18 @@ void TForm1::CloseItemClick() {
 
   Variables.VarMemData.Close();
 
-  StringGrid1->SetRowCount(MinValueRows);
+  Values.StringGrid1->SetRowCount(Values.MinValueRows);
   startValueRows();
-  ValueRowCount = 0;
-  FrequencyTableShown = false;
-  Memo1->clear();
-  Memo1->setVisible(false);
+  Values.ValueRowCount = 0;
+  Values.FrequencyTableShown = false;
+  Values.Memo1->clear();
+  Values.Memo1->setVisible(false);
   Variables.Edit1->clear();
   Variables.Edit2->clear();
-  Label1->clear();
-  StringGrid1->SelectNone();
+  Values.Label1->clear();
+  Values.StringGrid1->SelectNone();
   attachValuesWidthHandler(false);
-  StringGrid1->RestoreLabelColumn();
+  Values.StringGrid1->RestoreLabelColumn();
   attachValuesWidthHandler(true);
   for (int panel = 0; panel < 3; ++panel) SetStatusText(panel, QString());
 

@@ -61,7 +61,7 @@ void OpenFileHandlersTest::openShowsTheFile() {
   QVERIFY(f.FileHandle >= 0);
   QCOMPARE(f.NumVars, 7);
   QCOMPARE(f.NumCases, std::int64_t(2));
-  QCOMPARE(f.CountColor, QColor(0, 0, 255));
+  QCOMPARE(f.Values.CountColor, QColor(0, 0, 255));
   QCOMPARE(w.GridNames(), QStringList({"id", "sex", "city", "comment", "score", "born", "age"}));
   QCOMPARE(f.Variables.VarGrid->model()->index(1, 2).data().toString(), QString("9"));
   QCOMPARE(f.Variables.VarGrid->model()->index(4, 3).data().toString(), QString("F8.2"));
@@ -70,8 +70,8 @@ void OpenFileHandlersTest::openShowsTheFile() {
   QVERIFY(f.CloseItem->isEnabled());
   QVERIFY(f.Variables.VarGrid->isEnabled());
   QVERIFY(f.Variables.VarGrid->hasFocus());
-  QCOMPARE(f.SortKey, 1);
-  QVERIFY(!f.SortDescending);
+  QCOMPARE(f.Values.SortKey, 1);
+  QVERIFY(!f.Values.SortDescending);
 }
 
 void OpenFileHandlersTest::captionCarriesTheFullPath() {
@@ -182,7 +182,7 @@ void OpenFileHandlersTest::closeEmptiesEveryPane() {
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
   f.Variables.VarMemData.SetRecNo(2);
-  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
   const int handle = f.FileHandle;
   f.CloseItem->trigger();
 
@@ -192,12 +192,12 @@ void OpenFileHandlersTest::closeEmptiesEveryPane() {
   QCOMPARE(f.windowTitle(), QString("Brindle"));
   QCOMPARE(f.ApplicationTitle(), QString("Brindle"));
   QCOMPARE(f.Variables.VarGrid->model()->rowCount(), 0);
-  QCOMPARE(f.StringGrid1->RowCount(), f.MinValueRows);
-  QCOMPARE(f.StringGrid1->Cell(0, 0), QString("Value Label"));
-  QCOMPARE(f.StringGrid1->Cell(0, 1), QString());
-  QCOMPARE(f.StringGrid1->Cell(1, 1), QString());
-  QCOMPARE(f.StringGrid1->ColumnLists[0], QStringList({"Value Label"}));
-  QVERIFY(f.Label1->text().isEmpty());
+  QCOMPARE(f.Values.StringGrid1->RowCount(), f.Values.MinValueRows);
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 0), QString("Value Label"));
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString());
+  QCOMPARE(f.Values.StringGrid1->Cell(1, 1), QString());
+  QCOMPARE(f.Values.StringGrid1->ColumnLists[0], QStringList({"Value Label"}));
+  QVERIFY(f.Values.Label1->text().isEmpty());
   for (int panel = 0; panel < 3; ++panel) QVERIFY(f.StatusText(panel).isEmpty());
   QVERIFY(!f.CloseItem->isEnabled());
   QVERIFY(!f.Variables.VarGrid->isEnabled());
@@ -258,14 +258,14 @@ void OpenFileHandlersTest::unknownCaseCountWarns() {
            QString("Cannot determine the true number of cases.\nThe estimated number (19) will be used."));
   QVERIFY(f.CaseCountEstimated);
   QCOMPARE(f.NumCases, std::int64_t(19));  // the cases that can be read
-  QCOMPARE(f.CountColor, QColor(255, 0, 0));
+  QCOMPARE(f.Values.CountColor, QColor(255, 0, 0));
   // The variables are shown all the same.
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2"}));
 
   auto good = WriteTemp(ManyVariables(2));
   w.Open(good->path());
   QVERIFY(!f.CaseCountEstimated);
-  QCOMPARE(f.CountColor, QColor(0, 0, 255));
+  QCOMPARE(f.Values.CountColor, QColor(0, 0, 255));
 }
 
 void OpenFileHandlersTest::realFiles() {

@@ -34,9 +34,9 @@ void TForm1::ShowFrequencies() {
   }
   if (!HoldFile()) return;
   startValueRows();
-  ValueRowCount = 0;
-  StringGrid1->SetRowCount(MinValueRows);
-  Memo1->clear();
+  Values.ValueRowCount = 0;
+  Values.StringGrid1->SetRowCount(Values.MinValueRows);
+  Values.Memo1->clear();
 
   FrequencyPass pass;
   pass.handle = FileHandle;
@@ -50,8 +50,8 @@ void TForm1::ShowFrequencies() {
   std::optional<FrequencyDisplay> display;
   {
     WaitCursor wait;
-    display = m_runner.ShowFrequencies(Variables.VarMemData, pass, Weighting.Weighting(),
-                                       [] { QCoreApplication::processEvents(); });
+    display = Values.Runner.ShowFrequencies(Variables.VarMemData, pass, Weighting.Weighting(),
+                                            [] { QCoreApplication::processEvents(); });
   }
 
   if (display) {
@@ -69,18 +69,18 @@ void TForm1::ShowFrequencies() {
 void TForm1::showNoFrequencies() {
   attachValuesWidthHandler(false);
   startValueRows();
-  ValueRowCount = 0;
-  StringGrid1->SetRowCount(MinValueRows);
+  Values.ValueRowCount = 0;
+  Values.StringGrid1->SetRowCount(Values.MinValueRows);
   // Still the frequency display: toggling brings the labels.
-  FrequencyTableShown = true;
-  Memo1->clear();
-  Memo1->setVisible(false);
-  Label1->clear();
+  Values.FrequencyTableShown = true;
+  Values.Memo1->clear();
+  Values.Memo1->setVisible(false);
+  Values.Label1->clear();
   placeLabel1();
   SetStatusText(2, QString());
-  StringGrid1->SelectNone();
-  StringGrid1->LoadColumnsFromLists();
-  StringGrid1->RestoreLabelColumn();
+  Values.StringGrid1->SelectNone();
+  Values.StringGrid1->LoadColumnsFromLists();
+  Values.StringGrid1->RestoreLabelColumn();
   attachValuesWidthHandler(true);
 }
 
@@ -94,34 +94,34 @@ void TForm1::showFrequencyResult(const FrequencyResult& result) {
 
   WaitCursor wait;
   attachValuesWidthHandler(false);
-  FrequencyTableShown = true;
-  Label1->setText(Text(result.caption));
+  Values.FrequencyTableShown = true;
+  Values.Label1->setText(Text(result.caption));
   placeLabel1();
   if (!result.cancelled) {
-    ValueRowCount = result.ValueRowCount();
-    StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+    Values.ValueRowCount = result.ValueRowCount();
+    Values.StringGrid1->SetRowCount(std::max(Values.MinValueRows, Values.ValueRowCount + 1));
     // The grid keeps the table itself and renders the rows it shows.
-    StringGrid1->SetTable(std::make_shared<FrequencyRows>(result.table));
-    SetStatusText(2, QString::number(ValueRowCount));
+    Values.StringGrid1->SetTable(std::make_shared<FrequencyRows>(result.table));
+    SetStatusText(2, QString::number(Values.ValueRowCount));
   }
   switch (result.memo) {
     case MemoDisplay::Unchanged:
       break;
     case MemoDisplay::Hidden:
-      Memo1->setVisible(false);
+      Values.Memo1->setVisible(false);
       break;
     case MemoDisplay::Shown:
-      m_statisticsLines = result.memoLines;
+      Values.StatisticsLines = result.memoLines;
       layoutStatistics();
-      Memo1->setVisible(true);
+      Values.Memo1->setVisible(true);
       break;
   }
-  StringGrid1->SelectNone();
-  StringGrid1->LoadColumnsFromLists();
+  Values.StringGrid1->SelectNone();
+  Values.StringGrid1->LoadColumnsFromLists();
   if (result.hideLabelColumn)
-    StringGrid1->HideLabelColumn();
+    Values.StringGrid1->HideLabelColumn();
   else
-    StringGrid1->RestoreLabelColumn();
+    Values.StringGrid1->RestoreLabelColumn();
   fitNumberColumns();
   attachValuesWidthHandler(true);
   StringGrid1ColumnWidthChanged();

@@ -98,7 +98,7 @@ void WeightingHandlersTest::fileWeightIsPreselected() {
   QVERIFY(!f.WeightingOn());
   QVERIFY(f.ActiveWeightName().empty());
   QCOMPARE(f.Weighting.WeightBtn->toolTip(), QString("Set Weight on"));
-  QCOMPARE(f.StringGrid1->Cell(2, 2), QString("2"));
+  QCOMPARE(f.Values.StringGrid1->Cell(2, 2), QString("2"));
   // Another file starts over.
   auto plain = WriteTemp(Weighted(""));
   m_w->Open(plain->path());
@@ -165,24 +165,24 @@ void WeightingHandlersTest::weightedTable() {
   auto pct = [&](const char* p) { return QString(p).replace('.', decimal); };
   f.Weighting.WeightBtn->trigger();
   // A change of weighting waits for the next table.
-  QCOMPARE(f.ValueRowCount, 4);
+  QCOMPARE(f.Values.ValueRowCount, 4);
   f.ToggleDisplayLabels();
   f.ToggleDisplayLabels();
-  QCOMPARE(f.ValueRowCount, 3);
+  QCOMPARE(f.Values.ValueRowCount, 3);
   const QList<QStringList> rows = {{"1", "3", pct("52.0"), pct("65.0")},
                                    {"2", "1", pct("28.0"), pct("35.0")},
                                    {"9", "1", pct("20.0"), "MISS"}};
   for (int r = 0; r < 3; ++r) {
     QStringList shown;
-    for (int c = 1; c < 5; ++c) shown << f.StringGrid1->Cell(c, r + 1).trimmed();
+    for (int c = 1; c < 5; ++c) shown << f.Values.StringGrid1->Cell(c, r + 1).trimmed();
     QCOMPARE(shown, rows[r]);
   }
-  const QStringList lines = f.Memo1->toPlainText().split('\n');
+  const QStringList lines = f.Values.Memo1->toPlainText().split('\n');
   QCOMPARE(lines.size(), 3);
   QVERIFY(lines[0].startsWith("valid\t4\t"));
   QVERIFY(lines[1].startsWith("missing\t1\t"));
   QVERIFY(lines[2].startsWith("total\t5\t"));
-  QVERIFY(f.Memo1->isVisible());
+  QVERIFY(f.Values.Memo1->isVisible());
   QCOMPARE(f.StatusText(2), QString("3"));
 }
 

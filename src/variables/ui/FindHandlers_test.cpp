@@ -134,13 +134,13 @@ void FindHandlersTest::noMatchChangesNothingButTheMarks() {
     m_w->ClickRow(s.start - 1, Qt::ControlModifier);
     const QString status = f.StatusText(0);
     // A refill of the values pane would overwrite this.
-    f.StringGrid1->SetCell(0, 1, "untouched");
+    f.Values.StringGrid1->SetCell(0, 1, "untouched");
     const int messages = m_w->Count("SystemMessageBox");
     f.Variables.VarGrid->setFocus();
     m_w->Key(s.key, s.mods);
     QCOMPARE(f.Variables.VarMemData.RecNo(), s.start);
     QCOMPARE(f.StatusText(0), status);
-    QCOMPARE(f.StringGrid1->Cell(0, 1), QString("untouched"));
+    QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("untouched"));
     if (*s.caption == 0) {
       QCOMPARE(m_w->Count("SystemMessageBox"), messages);
       QVERIFY(!f.Variables.VarGrid->SelectedRows().empty());
@@ -211,7 +211,7 @@ void FindHandlersTest::filterThatCannotGoOnUnchecksOnce() {
   QVERIFY(!f.Variables.Filter1->isChecked());
   QCOMPARE(m_w->Count("SystemMessageBox"), 0);
   f.Variables.Edit1->setText("zz");
-  f.StringGrid1->SetCell(0, 1, "untouched");
+  f.Values.StringGrid1->SetCell(0, 1, "untouched");
   f.Variables.Filter1->click();
   QVERIFY(!f.Variables.Filter1->isChecked());
   QVERIFY(!f.Variables.VarMemData.Filtered());
@@ -219,7 +219,7 @@ void FindHandlersTest::filterThatCannotGoOnUnchecksOnce() {
   QCOMPARE(m_w->ui.Last().caption, QString(" Find first match"));
   QCOMPARE(f.Variables.VarMemData.RecordCount(), 6);
   QCOMPARE(f.Variables.VarMemData.RecNo(), 4);
-  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("untouched"));
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("untouched"));
 }
 
 void FindHandlersTest::copyLevelsOfMarksMadeBottomUp() {
@@ -230,15 +230,18 @@ void FindHandlersTest::copyLevelsOfMarksMadeBottomUp() {
   QCOMPARE(m_w->ui.clipboard, QString("Q27b\tHousehold INCOME\t\tF8.2"));
   for (int row : {5, 3, 0}) m_w->ClickRow(row, Qt::ControlModifier);
   const QString status = f.StatusText(0);
-  f.StringGrid1->SetCell(0, 1, "untouched");
+  f.Values.StringGrid1->SetCell(0, 1, "untouched");
   struct Copy {
     QAction* item;
     const char* text;
   };
   const Copy copies[] = {
       {f.Variables.Variables1, "id\r\nage\r\ninc_t\r\n"},
-      {f.Variables.VariablesLabels1, "id\tRespondent id\r\nage\tÂGE en années\r\ninc_t\tTotal income\r\n"},
-      {f.Variables.All1, "id\tRespondent id\t\tF8.2\r\nage\tÂGE en années\t\tF8.2\r\ninc_t\tTotal income\t\tF8.2\r\n"},
+      {f.Variables.VariablesLabels1,
+       "id\tRespondent id\r\nage\tÂGE en années\r\ninc_t\tTotal income\r\n"},
+      {f.Variables.All1,
+       "id\tRespondent id\t\tF8.2\r\nage\tÂGE en années\t\tF8.2\r\ninc_t\tTotal "
+       "income\t\tF8.2\r\n"},
   };
   for (const Copy& c : copies) {
     c.item->trigger();
@@ -248,7 +251,7 @@ void FindHandlersTest::copyLevelsOfMarksMadeBottomUp() {
   QCOMPARE(m_w->ui.clipboard, QString::fromUtf8(copies[2].text));
   QCOMPARE(f.Variables.VarMemData.RecNo(), 1);
   QCOMPARE(f.StatusText(0), status);
-  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("untouched"));
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("untouched"));
 
   // The right button opens the menu, which is not the grid's own.
   QCOMPARE(f.Variables.VarGrid->contextMenuPolicy(), Qt::DefaultContextMenu);

@@ -34,7 +34,8 @@ void ClickTitle(TForm1& f, int column) {
 int ExpectedLabelWidth(const TForm1& f) {
   int others = 0;
   for (int c = 0; c < TBxDBGrid::kColumns; ++c)
-    if (c != 1) others += f.Variables.VarGrid->ColVisible(c) ? f.Variables.VarGrid->ColWidth(c) : -1;
+    if (c != 1)
+      others += f.Variables.VarGrid->ColVisible(c) ? f.Variables.VarGrid->ColWidth(c) : -1;
   const int chrome = f.Variables.VarGrid->width() - f.Variables.VarGrid->viewport()->width() + 3;
   return std::max(0, f.Variables.VarGrid->width() - chrome - others);
 }
@@ -290,7 +291,8 @@ void VarGridHandlersTest::labelColumnFillsTheGrid() {
   f.Variables.VarGrid->SetColWidth(0, f.Variables.VarGrid->ColWidth(0) + 30);
   QCOMPARE(f.Variables.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
   // The splitter re-fits it.
-  f.Splitter1->setSizes({f.Variables.VarGrid->width() + 80, f.Splitter1->width() - f.Variables.VarGrid->width() - 83});
+  f.Splitter1->setSizes({f.Variables.VarGrid->width() + 80,
+                         f.Splitter1->width() - f.Variables.VarGrid->width() - 83});
   f.Splitter1Moved();
   QCOMPARE(f.Variables.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
   // Narrower than the other columns: the label column shrinks to nothing, not below.
