@@ -45,12 +45,6 @@ constexpr int kStatusSideWidth = 60;
 
 constexpr int kValueWidths[TValStringGrid::kColumns] = {192, 55, 38, 41, 39};
 
-// A design width, widened where the platform font needs more for the title.
-int FitTitle(const QWidget* grid, const QString& title, int designWidth) {
-  const int needed = grid->fontMetrics().horizontalAdvance(title) + 12;
-  return std::max(designWidth, needed);
-}
-
 // A gap of a given width in the tool bar with a thin line in its middle.
 QWidget* ToolGap(int width) {
   auto* gap = new QFrame;
@@ -244,8 +238,7 @@ void TForm1::createPanes() {
   Values.StringGrid1->SetDefaultRowHeight(
       std::max(15, Values.StringGrid1->fontMetrics().height() + 4));
   for (int c = 0; c < TValStringGrid::kColumns; ++c)
-    Values.StringGrid1->SetColWidth(c,
-                                    FitTitle(Values.StringGrid1, valueTitle(c), kValueWidths[c]));
+    Values.StringGrid1->SetColWidth(c, Values.StringGrid1->FitTitle(valueTitle(c), kValueWidths[c]));
   Values.StringGrid1->SetCellHints(true);
 
   Values.Memo1 = new QPlainTextEdit;

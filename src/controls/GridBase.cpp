@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QStyle>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "controls/HintWindow.h"
@@ -39,6 +40,10 @@ void TGridBase::HideHint() { m_hint->HideHint(); }
 bool TGridBase::HintShown() const { return m_hint->Shown(); }
 QString TGridBase::HintText() const { return m_hint->HintText(); }
 QPoint TGridBase::HintScreenPos() const { return m_hint->ScreenPos(); }
+
+int TGridBase::FitTitle(const QString& title, int designWidth) const {
+  return std::max(designWidth, fontMetrics().horizontalAdvance(title) + 12);
+}
 
 void TGridBase::MouseMoved(Qt::KeyboardModifiers mods, int x, int y) {
   if (OnMouseMove) OnMouseMove(mods, x, y);

@@ -30,6 +30,10 @@ class TGridBase : public QTableView {
   QString HintText() const;
   QPoint HintScreenPos() const;
 
+  // A column's design width, widened where the grid's font needs more for
+  // the column's title.
+  int FitTitle(const QString& title, int designWidth) const;
+
   // Handler of mouse moves over the grid, in its coordinates; nullptr = detached.
   std::function<void(Qt::KeyboardModifiers, int x, int y)> OnMouseMove;
 

@@ -40,12 +40,6 @@ int VarGridChrome(const TBxDBGrid* grid) {
   return grid->width() - grid->viewport()->width() + kHiddenColumnSpare;
 }
 
-// A design width, widened where the platform font needs more for the title.
-int FitTitle(const QWidget* grid, const QString& title, int designWidth) {
-  const int needed = grid->fontMetrics().horizontalAdvance(title) + 12;
-  return std::max(designWidth, needed);
-}
-
 // Hands the find boxes' keys to the pane, and tells it when the focus enters
 // a box from another control of the window. The window's last focused
 // control is remembered: a box that gets the focus back when the window is
@@ -140,7 +134,7 @@ void VariablesPane::createGrid() {
   VarGrid->setMinimumWidth(kVarGridMinWidth);
   for (int c = 0; c < 4; ++c) {
     VarGrid->SetColTitle(c, QString::fromLatin1(kVarTitles[c]));
-    VarGrid->SetColWidth(c, FitTitle(VarGrid, QString::fromLatin1(kVarTitles[c]), kVarWidths[c]));
+    VarGrid->SetColWidth(c, VarGrid->FitTitle(QString::fromLatin1(kVarTitles[c]), kVarWidths[c]));
   }
   VarGrid->SetColVisible(4, false);
   VarGrid->OnColumnWidthChanged = [this](TBxDBGrid*) { VarGridColumnWidthChanged(); };
