@@ -12,6 +12,8 @@ namespace {
 
 // Progress is reported and cancel looked at after this many cases.
 constexpr std::int64_t kBatchCases = 4096;
+// Every whole number up to 2^53 is a double of its own.
+constexpr double kExactInteger = 9007199254740992.0;
 
 const NumberSeparators& DotSeparators() {
   static const NumberSeparators seps{".", ","};
@@ -77,7 +79,14 @@ double Sysmis() {
 }  // namespace
 
 void AppendCsvField(std::string& out, std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+  bool plain = true;
+  for (char c : text) {
+    if (c == ',' || c == '"' || c == '\n' || c == '\r') {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) {
     out.append(text);
     return;
   }
@@ -92,6 +101,13 @@ void AppendCsvField(std::string& out, std::string_view text) {
 void AppendNumberField(std::string& out, double x, double sysmis) {
   if (x == sysmis) return;
   char buf[32];
+  // Whole numbers, the common case, as plain digits (1000000, not the
+  // equally short 1e+06); -0 keeps its sign through the general path.
+  if (x >= -kExactInteger && x <= kExactInteger && x == std::trunc(x) && !(x == 0 && std::signbit(x))) {
+    char* end = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(x)).ptr;
+    out.append(buf, end);
+    return;
+  }
   char* end = std::to_chars(buf, buf + sizeof buf, x).ptr;
   out.append(buf, end);
 }
