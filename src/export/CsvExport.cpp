@@ -108,6 +108,30 @@ void AppendNumberField(std::string& out, double x, double sysmis) {
     out.append(buf, end);
     return;
   }
+  // Few decimals, the next most common case: k / 10^d is the double nearest
+  // to the decimal k * 10^-d, so when it equals x that text reads back as x,
+  // and the first such d gives the shortest plain text.
+  if (x > -1e9 && x < 1e9 && x != 0) {
+    static constexpr double kPowers[] = {10, 100, 1000, 10000};
+    for (int d = 1; d <= 4; ++d) {
+      const double scaled = std::nearbyint(x * kPowers[d - 1]);
+      if (scaled / kPowers[d - 1] != x) continue;
+      const auto k = static_cast<std::int64_t>(scaled);
+      char* p = std::to_chars(buf, buf + sizeof buf, k < 0 ? -k : k).ptr;
+      auto digits = p - buf;
+      if (x < 0) out += '-';
+      if (digits <= d) {
+        out += "0.";
+        out.append(std::size_t(d - digits), '0');
+        out.append(buf, p);
+      } else {
+        out.append(buf, p - d);
+        out += '.';
+        out.append(p - d, p);
+      }
+      return;
+    }
+  }
   char* end = std::to_chars(buf, buf + sizeof buf, x).ptr;
   out.append(buf, end);
 }
@@ -149,13 +173,14 @@ std::string FormattedNumber(double x, const PrintFormat& f) {
 ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& columns, DataMode mode,
                           double sysmis, std::int64_t totalCases, ExportFile& out,
                           const ExportProgress& progress) {
-  std::string line;
+  // Rows are built straight in the output's buffer.
+  std::string& line = out.Buffer();
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (c) line += ',';
     AppendCsvField(line, columns[c].name);
   }
   line += '\n';
-  out.Write(line);
+  out.Written();
 
   ExportResult result;
   if (progress && !progress(0, totalCases)) {
@@ -170,7 +195,6 @@ ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& colu
       return Failed("The data could not be read after case " + std::to_string(result.rows) +
                     (why.empty() ? std::string() : ": " + why));
     }
-    line.clear();
     for (std::size_t c = 0; c < columns.size(); ++c) {
       if (c) line += ',';
       const ExportColumn& col = columns[c];
@@ -201,7 +225,7 @@ ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& colu
       AppendCsvField(line, FormattedNumber(x, col.format));
     }
     line += '\n';
-    out.Write(line);
+    out.Written();
     if (!out.Ok()) return Failed(out.Error());
     ++result.rows;
     if (progress && result.rows % kBatchCases == 0 && !progress(result.rows, totalCases)) {

@@ -33,6 +33,8 @@ TEST(CsvExportFields, NumbersReadBackExactlyAndStringsAreQuotedOnlyWhenNeeded) {
       {-0.0, "-0"},          {5e-324, "5e-324"},              {1e300, "1e+300"},
       {std::ldexp(1.0, 55), "36028797018963968"},     {-42, "-42"},
       {sysmis, ""},          {DBL_MAX, "1.7976931348623157e+308"},
+      {0.05, "0.05"},        {-56.257, "-56.257"},            {0.1 + 0.2, "0.30000000000000004"},
+      {123456789.1234, "123456789.1234"},                     {-0.0001, "-0.0001"},
   };
   for (const auto& n : numbers) {
     std::string out;

@@ -33,6 +33,11 @@ class ExportFile {
     m_buffer.push_back(c);
     if (m_buffer.size() >= kFlushBytes) Flush();
   }
+  // The buffer itself, for rows built in place; Written() after each row.
+  std::string& Buffer() { return m_buffer; }
+  void Written() {
+    if (m_buffer.size() >= kFlushBytes) Flush();
+  }
   // False once a write has failed.
   bool Ok() const { return m_error.empty(); }
   const std::string& Error() const { return m_error; }
