@@ -21,13 +21,7 @@ fi
 mkdir -p "$data"
 [ -s "$data/long.sav" ] || "$build/bench/make_long_sav" "$data/long.sav"
 
-install_pkg() {
-  [ -n "${SKIP_PEERS:-}" ] && return 0
-  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' && return 0
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "$1" >/dev/null
-}
+. bench/common.sh
 install_pkg readstat
 install_pkg pspp
 
