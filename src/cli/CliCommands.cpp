@@ -285,13 +285,13 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
                       showProgress ? progress : ExportProgress());
   };
   ExportResult result;
-  if (cmd.outPath.empty()) {
+  if (cmd.outPath.empty() || cmd.outPath == "-") {
     ExportFile file;
     file.OpenStream(out);
     result = write(file);
     if (result.status == ExportStatus::Done && !file.Commit()) result.message = file.Error();
   } else {
-    result = ExportToFile(cmd.outPath, write);
+    result = ExportToFile(cmd.outPath, write, f.state.FileName);
   }
   if (lastPercent >= 0) err << "\r\033[K" << std::flush;
   if (!result.message.empty()) {

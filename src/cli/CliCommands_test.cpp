@@ -336,6 +336,10 @@ TEST(Cli, ExportToStandardOutputAndToAFile) {
   EXPECT_EQ(text, "variable,value,label\nage,99,Refused\nage,18.5,Young\nsex,F,Female\nsex,M,Male\n"
                   "comment,fine,Fine\n");
 
+  r = RunCommand({"export", "data", file.path(), "--out", file.path()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("data file"), std::string::npos) << r.err;
+  EXPECT_EQ(RunCommand({"export", "vars", file.path(), "--out", "-"}).out.substr(0, 5), "name,");
   r = RunCommand({"export", "data", file.path(), "--out", "/nonexistent/x.csv"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("/nonexistent"), std::string::npos) << r.err;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 
 #include "datafile/MissingValueText.h"
 #include "spssio/spssio.h"
@@ -337,7 +338,11 @@ ExportResult ExportValueLabels(int handle, const std::vector<VarRecord>& records
 }
 
 ExportResult ExportToFile(const std::string& target,
-                          const std::function<ExportResult(ExportFile&)>& write) {
+                          const std::function<ExportResult(ExportFile&)>& write,
+                          const std::string& source) {
+  std::error_code ec;
+  if (!source.empty() && std::filesystem::equivalent(target, source, ec))
+    return Failed("Cannot export to " + target + ": it is the data file being read");
   ExportFile file;
   if (!file.Open(target)) return Failed(file.Error());
   ExportResult result = write(file);

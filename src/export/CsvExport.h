@@ -86,8 +86,10 @@ ExportResult ExportValueLabels(int handle, const std::vector<VarRecord>& records
 
 // Runs write into a temporary file beside target and renames it to target
 // when write is Done; on cancel or failure nothing is left behind. A failed
-// open or commit gives Failed with the file's message.
+// open or commit gives Failed with the file's message. A target that is the
+// data file `source` itself is refused before anything is written.
 ExportResult ExportToFile(const std::string& target,
-                          const std::function<ExportResult(ExportFile&)>& write);
+                          const std::function<ExportResult(ExportFile&)>& write,
+                          const std::string& source = {});
 
 }  // namespace brindle

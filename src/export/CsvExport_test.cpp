@@ -262,7 +262,13 @@ TEST(CsvExportTarget, CancelAndFailureLeaveNoFile) {
   EXPECT_EQ(r.status, ExportStatus::Failed);
   EXPECT_NE(r.message.find("missing"), std::string::npos) << r.message;
 
-  // The whole export replaces the old file; a second run reads the same.
+  // Never over the data file being read.
+  r = ExportToFile(target, [&](ExportFile&) { return ExportResult{}; }, (folder / "." / "out.csv").string());
+  EXPECT_EQ(r.status, ExportStatus::Failed);
+  EXPECT_NE(r.message.find("data file"), std::string::npos) << r.message;
+  EXPECT_EQ(FolderEntries(folder).size(), 2u);
+
+  // The whole export replaces the old file.
   r = ExportToFile(target, [&](ExportFile& out) {
     return ExportData(sample.handle, {}, DataMode::Raw, out, {});
   });

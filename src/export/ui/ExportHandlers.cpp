@@ -81,7 +81,7 @@ void TForm1::ExportClick(int kind) {
     if (kind == 1) return ExportVariables(handle, records, out);
     if (kind == 2) return ExportValueLabels(handle, records, out);
     return ExportData(handle, vars, mode, out, onProgress);
-  });
+  }, FileName);
   Counting = false;
   progress.close();
   if (m_closeAfterPass) {
