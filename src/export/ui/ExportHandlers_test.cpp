@@ -33,6 +33,14 @@ QString ReadAll(const QString& path) {
 
 QAction* Item(TForm1& f, int i) { return f.Exportmnu->actions().at(i); }
 
+// A window with the sample dictionary open and an empty folder for targets.
+struct OpenedSample {
+  ShownWindow w;
+  std::unique_ptr<TempFile> file = WriteTemp(SampleDictionary());
+  QTemporaryDir dir;
+  OpenedSample() { w.Open(file->path()); }
+};
+
 }  // namespace
 
 void ExportHandlersTest::menuFollowsTheOpenFile() {
@@ -52,64 +60,58 @@ void ExportHandlersTest::menuFollowsTheOpenFile() {
 }
 
 void ExportHandlersTest::exportsWhatTheDialogChose() {
-  ShownWindow w;
-  TForm1& f = w.form;
-  auto file = WriteTemp(SampleDictionary());
-  w.Open(file->path());
-  QTemporaryDir dir;
-  const QString target = dir.filePath("out.csv");
+  OpenedSample s;
+  TForm1& f = s.w.form;
+  const QString target = s.dir.filePath("out.csv");
 
   // Filtered to three variables: only those, as labels.
   f.Edit1->setText("c");
   f.Filter1->click();
-  QCOMPARE(w.GridNames(), QStringList({"city", "comment", "score"}));
-  w.ui.saveFileAnswers << target;
-  w.ui.saveFilterAnswer = 2;
+  QCOMPARE(s.w.GridNames(), QStringList({"city", "comment", "score"}));
+  s.w.ui.saveFileAnswers << target;
+  s.w.ui.saveFilterAnswer = 2;
   Item(f, 0)->trigger();
-  QCOMPARE(w.ui.Count("GetSaveFileName"), 1);
-  QVERIFY2(w.ui.Last().caption.startsWith("Export data\nCSV, values (*.csv)\n"),
-           qPrintable(w.ui.Last().caption));
-  QVERIFY(w.ui.Last().text.endsWith(QFileInfo(QString::fromStdString(file->path())).completeBaseName() +
+  QCOMPARE(s.w.ui.Count("GetSaveFileName"), 1);
+  QVERIFY2(s.w.ui.Last().caption.startsWith("Export data\nCSV, values (*.csv)\n"),
+           qPrintable(s.w.ui.Last().caption));
+  QVERIFY(s.w.ui.Last().text.endsWith(QFileInfo(QString::fromStdString(s.file->path())).completeBaseName() +
                                     ".csv"));
   QCOMPARE(ReadAll(target), QString("city,comment,score\nAmsterdam,fine,Low\nBerlin,Nothing to say,High\n"));
 
   // Formatted values of every variable once the filter is off.
   f.Filter1->click();
-  w.ui.saveFileAnswers << target;
-  w.ui.saveFilterAnswer = 1;
+  s.w.ui.saveFileAnswers << target;
+  s.w.ui.saveFilterAnswer = 1;
   Item(f, 0)->trigger();
   QCOMPARE(ReadAll(target), QString("id,sex,city,comment,score,born,age\n"
                                     "1,1,AMS,fine,1.50,2002-10-22,30\n"
                                     "2,2,BER,none,10.25,2002-10-22,40\n"));
 
-  w.ui.saveFileAnswers << target;
+  s.w.ui.saveFileAnswers << target;
   Item(f, 2)->trigger();
   QVERIFY2(ReadAll(target).startsWith("variable,value,label\nsex,1,Male\nsex,2,Female\ncity,AMS,Amsterdam\n"),
            qPrintable(ReadAll(target)));
-  w.ui.saveFileAnswers << target;
+  s.w.ui.saveFileAnswers << target;
   Item(f, 1)->trigger();
   QVERIFY2(ReadAll(target).contains("\nsex,Sex,numeric,1,F1,9,2\n"), qPrintable(ReadAll(target)));
-  QCOMPARE(w.ui.Count("SystemMessageBox"), 0);
+  QCOMPARE(s.w.ui.Count("SystemMessageBox"), 0);
 }
 
 void ExportHandlersTest::failureAndCancelLeaveNothing() {
-  ShownWindow w;
-  TForm1& f = w.form;
-  auto file = WriteTemp(SampleDictionary());
-  w.Open(file->path());
-  QTemporaryDir dir;
+  OpenedSample s;
+  TForm1& f = s.w.form;
   // The dialog cancelled: nothing written, nothing said.
   Item(f, 0)->trigger();
-  QCOMPARE(w.ui.Count("GetSaveFileName"), 1);
-  QVERIFY(QDir(dir.path()).isEmpty());
-  QCOMPARE(w.ui.Count("SystemMessageBox"), 0);
+  QCOMPARE(s.w.ui.Count("GetSaveFileName"), 1);
+  QVERIFY(QDir(s.dir.path()).isEmpty());
+  QCOMPARE(s.w.ui.Count("SystemMessageBox"), 0);
   // A folder that is not there: an error message naming it.
-  w.ui.saveFileAnswers << dir.filePath("gone/out.csv");
+  s.w.ui.saveFileAnswers << s.dir.filePath("gone/out.csv");
   Item(f, 1)->trigger();
-  QCOMPARE(w.ui.Count("SystemMessageBox"), 1);
-  QCOMPARE(w.ui.Last().caption, QString("Export error"));
-  QVERIFY2(w.ui.Last().text.contains("gone"), qPrintable(w.ui.Last().text));
-  QVERIFY(QDir(dir.path()).isEmpty());
+  QCOMPARE(s.w.ui.Count("SystemMessageBox"), 1);
+  QCOMPARE(s.w.ui.Last().caption, QString("Export error"));
+  QVERIFY2(s.w.ui.Last().text.contains("gone"), qPrintable(s.w.ui.Last().text));
+  QVERIFY(QDir(s.dir.path()).isEmpty());
 }
 
 QTEST_MAIN(ExportHandlersTest)
