@@ -99,6 +99,7 @@ TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
   createPopupMenu1();
   connectHandlers();
   connectFileInfoHandlers();
+  connectExportHandlers();
   EnableFileCommands(false);
   FormCreate();
   createHelp();
@@ -191,8 +192,7 @@ void TForm1::createMenus() {
   Exportmnu->addAction(QStringLiteral("&Data"));
   Exportmnu->addAction(QStringLiteral("&Variable properties"));
   Exportmnu->addAction(QStringLiteral("Value &labels"));
-  Exportmnu->menuAction()->setVisible(false);
-  file->addSeparator()->setVisible(false);
+  file->addSeparator();
   file->addAction(CloseItem);
   file->addAction(Exit1);
 
@@ -569,7 +569,6 @@ void TForm1::EnableFileCommands(bool enabled) {
   VarGrid->setEnabled(enabled);
   StringGrid1->setEnabled(enabled);
   Memo1->setEnabled(enabled);
-  // The menu stays hidden; a hidden item reports itself disabled whatever it is set to.
   Exportmnu->setEnabled(enabled);
   Exportmnu->menuAction()->setEnabled(enabled);
   WComboBox->setEnabled(enabled);

@@ -177,6 +177,10 @@ class TForm1 : public QMainWindow, public DataFileState {
   void GetVarInfo();
   // The file properties report (InfoBtn, "File &Properties", Ctrl+I).
   void ShowFileInfo();
+  // File > Export (src/export/ui/ExportHandlers.cpp): kind 0 data, 1 variable
+  // properties, 2 value labels.
+  void connectExportHandlers();
+  void ExportClick(int kind);
   // The document window with the file's document lines (ShowDocBtn, Ctrl+D).
   void ShowDocBtnClick();
 

@@ -50,7 +50,8 @@ void MainTest::startsWithFileCommandsOff() {
   for (QAction* a : {f.OpenBtn, f.Open1, f.Exit1, f.HideMissingcolumn, f.FrequenciesShown})
     QVERIFY2(a->isEnabled(), qPrintable(a->text()));
   QVERIFY(!f.ShowDocBtn->isVisible());
-  QVERIFY(!f.Exportmnu->menuAction()->isVisible());
+  QVERIFY(f.Exportmnu->menuAction()->isVisible());
+  QVERIFY(!f.Exportmnu->menuAction()->isEnabled());
   QVERIFY(!f.VarGrid->isEnabled());
   QVERIFY(!f.StringGrid1->isEnabled());
   QVERIFY(!f.Edit1->isEnabled());
