@@ -37,13 +37,7 @@ make_data long120k.zsav --zsav --cases 120000
 make_data wide.sav --wide
 make_data wide100k.sav --wide --vars 100000 --cases 10
 
-install_pkg() {
-  [ -n "${SKIP_PEERS:-}" ] && return 0
-  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' && return 0
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "$1" >/dev/null
-}
+. bench/common.sh
 install_pkg pspp
 install_pkg r-cran-haven
 

@@ -88,6 +88,7 @@ TForm1::TForm1(UiService& ui, QWidget* parent)
   createStatusBar();
   connectHandlers();
   connectFileInfoHandlers();
+  connectExportHandlers();
   EnableFileCommands(false);
   FormCreate();
   createHelp();
@@ -171,8 +172,7 @@ void TForm1::createMenus() {
   Exportmnu->addAction(QStringLiteral("&Data"));
   Exportmnu->addAction(QStringLiteral("&Variable properties"));
   Exportmnu->addAction(QStringLiteral("Value &labels"));
-  Exportmnu->menuAction()->setVisible(false);
-  file->addSeparator()->setVisible(false);
+  file->addSeparator();
   file->addAction(CloseItem);
   file->addAction(Exit1);
 
@@ -506,7 +506,6 @@ void TForm1::EnableFileCommands(bool enabled) {
   Variables.SetEnabled(enabled);
   Values.StringGrid1->setEnabled(enabled);
   Values.Memo1->setEnabled(enabled);
-  // The menu stays hidden; a hidden item reports itself disabled whatever it is set to.
   Exportmnu->setEnabled(enabled);
   Exportmnu->menuAction()->setEnabled(enabled);
   Weighting.SetEnabled(enabled);

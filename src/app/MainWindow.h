@@ -159,6 +159,10 @@ class TForm1 : public QMainWindow, public DataFileState {
   void GetVarInfo();
   // The file properties report (InfoBtn, "File &Properties", Ctrl+I).
   void ShowFileInfo();
+  // File > Export (src/export/ui/ExportHandlers.cpp): kind 0 data, 1 variable
+  // properties, 2 value labels.
+  void connectExportHandlers();
+  void ExportClick(int kind);
   // The document window with the file's document lines (ShowDocBtn, Ctrl+D).
   void ShowDocBtnClick();
 
@@ -278,8 +282,9 @@ class TForm1 : public QMainWindow, public DataFileState {
   // The weight variable the next weighted table uses; empty when none.
   const std::string& ActiveWeightName() const { return Weighting.Weighting().ActiveWeightName(); }
 
-  // A frequency pass is reading the cases: the runner's own state.
-  bool Counting() const { return Values.Runner.Counting(); }
+  // A pass reads the cases: the frequency runner's, or an export's. The file
+  // stays held (not released, closed or replaced) meanwhile.
+  bool Counting() const { return Values.Runner.Counting() || m_exporting; }
   // A weighted table is what the next frequency pass counts.
   bool WeightingOn() const { return Weighting.Weighting().WeightingOn(); }
 
@@ -343,6 +348,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   bool m_shown = false;
   // The window was asked to close while a pass read the file.
   bool m_closeAfterPass = false;
+  // An export is reading the cases.
+  bool m_exporting = false;
   // The stored placement gave a position that the first show keeps.
   bool m_keepPosition = false;
 };

@@ -3,14 +3,21 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdint>
+#include <iostream>
 #include <ostream>
 #include <string_view>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "datafile/DataFileState.h"
 #include "datafile/DictionaryLoader.h"
 #include "datafile/DocumentReader.h"
 #include "datafile/FileReport.h"
 #include "datafile/OpenFile.h"
+#include "export/CsvExport.h"
 #include "spssio/spssio.h"
 #include "values/Frequencies.h"
 #include "values/ValueLabels.h"
@@ -28,6 +35,10 @@ struct Command {
   std::string weight;
   bool weighted = false;
   bool fixedFormat = true;
+  std::string exportKind;  // export: data, vars or labels
+  std::string outPath;     // export: empty for standard output
+  DataMode dataMode = DataMode::Raw;
+  bool modeGiven = false;
 };
 
 // An open file with its dictionary loaded; closed when it goes.
@@ -72,6 +83,13 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
     const std::string& a = args[i];
     if (a == "--no-fixed-format") {
       cmd.fixedFormat = false;
+    } else if (a == "--out") {
+      if (i + 1 >= args.size() || !cmd.outPath.empty() || args[i + 1].empty()) return false;
+      cmd.outPath = args[++i];
+    } else if (a == "--formatted" || a == "--labels") {
+      if (cmd.modeGiven) return false;
+      cmd.modeGiven = true;
+      cmd.dataMode = a == "--formatted" ? DataMode::Formatted : DataMode::Labels;
     } else if (a == "--weight") {
       if (i + 1 >= args.size() || cmd.weighted) return false;
       cmd.weighted = true;
@@ -84,6 +102,14 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
   }
   if (positional.empty()) return false;
   cmd.name = positional[0];
+  if (cmd.name == "export") {
+    if (positional.size() != 3 || cmd.weighted) return false;
+    cmd.exportKind = positional[1];
+    cmd.file = positional[2];
+    if (cmd.exportKind != "data" && cmd.exportKind != "vars" && cmd.exportKind != "labels") return false;
+    return !cmd.modeGiven || cmd.exportKind == "data";
+  }
+  if (!cmd.outPath.empty() || cmd.modeGiven) return false;
   const std::size_t wanted = cmd.name == "labels" || cmd.name == "freq" ? 3 : 2;
   if (cmd.name != "info" && cmd.name != "vars" && cmd.name != "labels" && cmd.name != "doc" &&
       cmd.name != "freq")
@@ -229,6 +255,52 @@ int Doc(LoadedFile& f, std::ostream& out, std::ostream& err) {
   return kOk;
 }
 
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(2) != 0;
+#else
+  return isatty(2) != 0;
+#endif
+}
+
+// The CSV exports, to --out or to standard output. Progress goes to stderr
+// only when it is the process's own stderr and a terminal.
+int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& err) {
+  const bool showProgress = cmd.exportKind == "data" && &err == &std::cerr && StderrIsTerminal();
+  int lastPercent = -1;
+  const ExportProgress progress = [&](std::int64_t done, std::int64_t total) {
+    if (total > 0) {
+      const int percent = static_cast<int>(done * 100 / total);
+      if (percent != lastPercent) err << "\rexporting " << percent << "%" << std::flush;
+      lastPercent = percent;
+    }
+    return true;
+  };
+  std::vector<VarRecord> records;
+  for (int row = 0; row < f.table.RecordCount(); ++row) records.push_back(*f.table.ViewRecord(row));
+  const auto write = [&](ExportFile& file) {
+    if (cmd.exportKind == "vars") return ExportVariables(f.state.FileHandle, records, file);
+    if (cmd.exportKind == "labels") return ExportValueLabels(f.state.FileHandle, records, file);
+    return ExportData(f.state.FileHandle, {}, cmd.dataMode, file,
+                      showProgress ? progress : ExportProgress());
+  };
+  ExportResult result;
+  if (cmd.outPath.empty() || cmd.outPath == "-") {
+    ExportFile file;
+    file.OpenStream(out);
+    result = write(file);
+    if (result.status == ExportStatus::Done && !file.Commit()) result.message = file.Error();
+  } else {
+    result = ExportToFile(cmd.outPath, write, f.state.FileName);
+  }
+  if (lastPercent >= 0) err << "\r\033[K" << std::flush;
+  if (!result.message.empty()) {
+    err << result.message << "\n";
+    return kFileError;
+  }
+  return kOk;
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -237,6 +309,7 @@ std::string UsageText() {
          "       brindle-cli labels FILE VAR\n"
          "       brindle-cli doc    FILE\n"
          "       brindle-cli freq   FILE VAR [--weight WVAR]\n"
+         "       brindle-cli export data|vars|labels FILE [--out PATH] [--formatted|--labels]\n"
          "option --no-fixed-format  numbers in general form instead of the print format\n";
 }
 
@@ -263,6 +336,7 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
   else if (cmd.name == "vars") code = Vars(file, out);
   else if (cmd.name == "labels") code = Labels(file, cmd.variable, seps, out, err);
   else if (cmd.name == "freq") code = Freq(file, cmd, seps, out, err);
+  else if (cmd.name == "export") code = Export(file, cmd, out, err);
   else code = Doc(file, out, err);
   return code == kOk && file.damaged ? kFileError : code;
 }

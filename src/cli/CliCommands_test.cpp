@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -305,6 +306,48 @@ TEST(Cli, NoFixedFormatIsAccepted) {
   TempFile file(testing::writeSav(Survey()));
   EXPECT_EQ(RunCommand({"vars", file.path(), "--no-fixed-format"}).code, 0);
   EXPECT_EQ(RunCommand({"--no-fixed-format", "doc", file.path()}).code, 0);
+}
+
+}  // namespace
+}  // namespace brindle::cli
+
+namespace brindle::cli {
+namespace {
+
+TEST(Cli, ExportToStandardOutputAndToAFile) {
+  TempFile file(testing::writeSav(Survey()));
+  auto r = RunCommand({"export", "data", file.path(), "--labels"}, {",", "."});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "age,HouseholdIncome,sex,comment\n"
+            "30,$100.00,Female,Fine\n"
+            "Refused,$-5.00,Male,\n");
+  r = RunCommand({"export", "vars", file.path()}, {",", "."});
+  EXPECT_NE(r.out.find("\nHouseholdIncome,Yearly income,numeric,10,DOLLAR10.2,-1000.5 thru 0,0\n"),
+            std::string::npos)
+      << r.out;
+
+  TempFile csv(".csv");
+  r = RunCommand({"export", "labels", file.path(), "--out", csv.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(r.out.empty());
+  std::ifstream in(csv.path());
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "variable,value,label\nage,99,Refused\nage,18.5,Young\nsex,F,Female\nsex,M,Male\n"
+                  "comment,fine,Fine\n");
+
+  r = RunCommand({"export", "data", file.path(), "--out", file.path()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("data file"), std::string::npos) << r.err;
+  EXPECT_EQ(RunCommand({"export", "vars", file.path(), "--out", "-"}).out.substr(0, 5), "name,");
+  r = RunCommand({"export", "data", file.path(), "--out", "/nonexistent/x.csv"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("/nonexistent"), std::string::npos) << r.err;
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"export", "data"}, {"export", "cases", file.path()},
+        {"export", "vars", file.path(), "--labels"}, {"export", "data", file.path(), "--out"},
+        {"vars", file.path(), "--out", "x.csv"}, {"export", "data", file.path(), "--labels", "--formatted"}})
+    EXPECT_EQ(RunCommand(bad).code, 2) << bad[1];
 }
 
 }  // namespace

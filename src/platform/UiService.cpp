@@ -1,5 +1,7 @@
 #include "platform/UiService.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
@@ -161,6 +163,16 @@ QString QtUiService::GetOpenFileName(QWidget* parent, const QString& filter) {
   return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
 }
 
+QString QtUiService::GetSaveFileName(QWidget* parent, const QString& caption,
+                                     const QString& suggested, const QStringList& filters,
+                                     int* filterIndex) {
+  QString selected = filters.value(0);
+  const QString path =
+      QFileDialog::getSaveFileName(parent, caption, suggested, filters.join(QStringLiteral(";;")), &selected);
+  if (filterIndex) *filterIndex = std::max(0, static_cast<int>(filters.indexOf(selected)));
+  return path;
+}
+
 void QtUiService::SetClipboardText(const QString& text) {
   if (QClipboard* clip = QGuiApplication::clipboard()) clip->setText(text);
 }
@@ -189,6 +201,16 @@ void RecordingUiService::SystemMessageBox(const QString& caption, const QString&
 QString RecordingUiService::GetOpenFileName(QWidget*, const QString& filter) {
   calls.append({QStringLiteral("GetOpenFileName"), filter, QString(), MessageIcon::None});
   return openFileAnswers.isEmpty() ? QString() : openFileAnswers.takeFirst();
+}
+
+QString RecordingUiService::GetSaveFileName(QWidget*, const QString& caption,
+                                            const QString& suggested, const QStringList& filters,
+                                            int* filterIndex) {
+  calls.append({QStringLiteral("GetSaveFileName"),
+                caption + QLatin1Char('\n') + filters.join(QLatin1Char('\n')), suggested,
+                MessageIcon::None});
+  if (filterIndex) *filterIndex = saveFilterAnswer;
+  return saveFileAnswers.isEmpty() ? QString() : saveFileAnswers.takeFirst();
 }
 
 void RecordingUiService::SetClipboardText(const QString& text) {

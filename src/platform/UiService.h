@@ -27,6 +27,12 @@ class UiService {
   virtual void SystemMessageBox(const QString& caption, const QString& text, MessageIcon icon) = 0;
   // Open dialog; the chosen path, or empty when cancelled. filter in Qt syntax.
   virtual QString GetOpenFileName(QWidget* parent, const QString& filter) = 0;
+  // Save dialog with a caption, a suggested path and a list of filters (Qt
+  // syntax, one per entry); the chosen path, or empty when cancelled.
+  // *filterIndex is the chosen filter's position on return (0 when the
+  // dialog cannot tell).
+  virtual QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                                  const QStringList& filters, int* filterIndex) = 0;
   virtual void SetClipboardText(const QString& text) = 0;
 };
 
@@ -39,6 +45,8 @@ class QtUiService : public UiService {
   bool ConfirmDialog(const QString& text) override;
   void SystemMessageBox(const QString& caption, const QString& text, MessageIcon icon) override;
   QString GetOpenFileName(QWidget* parent, const QString& filter) override;
+  QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                          const QStringList& filters, int* filterIndex) override;
   void SetClipboardText(const QString& text) override;
 };
 
@@ -46,7 +54,9 @@ class QtUiService : public UiService {
 // shows anything. Call kinds are the method names ("ShowMessage",
 // "WarningDialog", "ConfirmDialog", "SystemMessageBox", "GetOpenFileName",
 // "SetClipboardText"); caption is the caption the real dialog would carry
-// (the filter for GetOpenFileName), text the message (the clipboard text).
+// (the filter for GetOpenFileName), text the message (the clipboard text;
+// for "GetSaveFileName" the suggested path, the filters in caption after the
+// dialog's caption, separated by newlines).
 class RecordingUiService : public UiService {
  public:
   struct Call {
@@ -57,6 +67,8 @@ class RecordingUiService : public UiService {
   };
   QList<Call> calls;
   QStringList openFileAnswers;  // taken front first; empty list answers ""
+  QStringList saveFileAnswers;  // taken front first; empty list answers ""
+  int saveFilterAnswer = 0;     // the filter the save dialog reports chosen
   bool confirmAnswer = true;
   QString clipboard;
 
@@ -65,6 +77,8 @@ class RecordingUiService : public UiService {
   bool ConfirmDialog(const QString& text) override;
   void SystemMessageBox(const QString& caption, const QString& text, MessageIcon icon) override;
   QString GetOpenFileName(QWidget* parent, const QString& filter) override;
+  QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                          const QStringList& filters, int* filterIndex) override;
   void SetClipboardText(const QString& text) override;
 
   // Number of recorded calls of one kind.

@@ -104,6 +104,11 @@ class TdxMemData {
   int RecordCount() const;
   // Number of loaded records, whether in the view or not.
   int StoredCount() const { return static_cast<int>(m_loaded); }
+  // A loaded record by storage position (0..StoredCount()-1), in the view or
+  // not; nullptr outside.
+  const VarRecord* StoredRecord(int i) const {
+    return i >= 0 && std::size_t(i) < m_loaded ? &m_rows[std::size_t(i)].rec : nullptr;
+  }
   // 1-based position of the current record in the view; 0 when it is empty.
   int RecNo() const;
   // Moves to the 1-based view position, clamped to the view. Calls AfterScroll.

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The CSV export benchmark: brindle-cli export data long.sav against ReadStat
+# (readstat long.sav out.csv) and PSPP (pspp-convert long.sav out.csv) in the
+# same run, each writing its CSV to a file, with wall time and peak memory.
+# Builds brindle-cli and the data file like run.sh; installs readstat and
+# pspp when missing (apt).
+#   RUNS=3 bench/export.sh       (default 1 run per figure after a warm-up)
+#   SKIP_PEERS=1 bench/export.sh (our figures only)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-$PWD/build/bench}
+data=$PWD/bench/data
+runs=${RUNS:-1}
+
+if [ ! -x "$build/src/cli/brindle-cli" ] || [ ! -x "$build/bench/make_long_sav" ]; then
+  [ -f "$build/CMakeCache.txt" ] ||
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRINDLE_GUI=OFF -DBRINDLE_TESTS=OFF >/dev/null
+  cmake --build "$build" --target brindle-cli make_long_sav -j"$(nproc)" >"$build/bench-build.log" 2>&1 ||
+    { echo "build failed, see $build/bench-build.log" >&2; exit 1; }
+fi
+mkdir -p "$data"
+[ -s "$data/long.sav" ] || "$build/bench/make_long_sav" "$data/long.sav"
+
+. bench/common.sh
+install_pkg readstat
+install_pkg pspp
+
+tmp=$(mktemp -d "$data/export.XXXX")
+trap 'rm -rf "$tmp"' EXIT
+
+# measure NAME CMD...: one warm-up, then RUNS runs; prints the median wall
+# time, the largest peak RSS and the output's size.
+measure() {
+  local name=$1; shift
+  "$@" >/dev/null 2>&1 || true
+  local times=() rss=0
+  for ((i = 0; i < runs; i++)); do
+    rm -f "$tmp/out.csv"
+    /usr/bin/time -f '%e %M' -o "$tmp/time" "$@" >/dev/null 2>"$tmp/err" || { cat "$tmp/err" >&2; return 1; }
+    read -r t m <"$tmp/time"
+    times+=("$t"); [ "$m" -gt "$rss" ] && rss=$m
+  done
+  local median
+  median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
+  printf '%-44s %8s s %8.1f MB %10s bytes\n' "$name" "$median" "$(awk -v m="$rss" 'BEGIN { print m / 1024 }')" \
+    "$(stat -c %s "$tmp/out.csv" 2>/dev/null || echo -)"
+}
+
+echo "Export benchmark, $runs run(s) per figure (median), load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+cli=$build/src/cli/brindle-cli
+measure "brindle-cli export data long.sav" "$cli" export data "$data/long.sav" --out "$tmp/out.csv"
+measure "brindle-cli export data --formatted" "$cli" export data "$data/long.sav" --formatted --out "$tmp/out.csv"
+measure "brindle-cli export data --labels" "$cli" export data "$data/long.sav" --labels --out "$tmp/out.csv"
+if [ -z "${SKIP_PEERS:-}" ]; then
+  measure "readstat long.sav out.csv" readstat "$data/long.sav" "$tmp/out.csv"
+  measure "pspp-convert long.sav out.csv" pspp-convert "$data/long.sav" "$tmp/out.csv"
+fi
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,0 +1,357 @@
+#include "export/CsvExport.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+
+#include "datafile/MissingValueText.h"
+#include "spssio/spssio.h"
+
+namespace brindle {
+namespace {
+
+// Progress is reported and cancel looked at after this many cases.
+constexpr std::int64_t kBatchCases = 4096;
+// Every whole number up to 2^53 is a double of its own.
+constexpr double kExactInteger = 9007199254740992.0;
+
+const NumberSeparators& DotSeparators() {
+  static const NumberSeparators seps{".", ","};
+  return seps;
+}
+
+bool IsDateFormat(int fmt) {
+  switch (fmt) {
+    case kFmtDate: case kFmtADate: case kFmtEDate: case kFmtSDate:
+    case kFmtJDate: case kFmtMoYr: case kFmtQYr: case kFmtWkYr:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void AppendPadded(std::string& out, int v, int digits) {
+  char buf[16];
+  char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+  for (auto n = end - buf; n < digits; ++n) out += '0';
+  out.append(buf, end);
+}
+
+// A variable's labels, values as texts for the labels export.
+struct LabelRow {
+  double number = 0;
+  std::string value;  // the stored string value (blank padded) for strings
+  std::string label;
+};
+
+std::vector<LabelRow> ReadLabels(int handle, const std::string& name, bool isString) {
+  std::vector<LabelRow> rows;
+  char** labels = nullptr;
+  int n = 0;
+  if (!isString) {
+    double* values = nullptr;
+    if (spssGetVarNValueLabels(handle, name.c_str(), &values, &labels, &n) != SPSS_OK) return rows;
+    for (int i = 0; i < n; ++i) rows.push_back({values[i], {}, labels[i] ? labels[i] : ""});
+    spssFreeVarNValueLabels(values, labels, n);
+  } else {
+    char** values = nullptr;
+    if (spssGetVarCValueLabels(handle, name.c_str(), &values, &labels, &n) != SPSS_OK) return rows;
+    for (int i = 0; i < n; ++i)
+      rows.push_back({0, values[i] ? values[i] : "", labels[i] ? labels[i] : ""});
+    spssFreeVarCValueLabels(values, labels, n);
+  }
+  return rows;
+}
+
+ExportResult Failed(std::string message) {
+  ExportResult r;
+  r.status = ExportStatus::Failed;
+  r.message = std::move(message);
+  return r;
+}
+
+double Sysmis() {
+  double sysmis = 0;
+  spssHostSysmisVal(&sysmis);
+  return sysmis;
+}
+
+}  // namespace
+
+void AppendCsvField(std::string& out, std::string_view text) {
+  bool plain = true;
+  for (char c : text) {
+    if (c == ',' || c == '"' || c == '\n' || c == '\r') {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) {
+    out.append(text);
+    return;
+  }
+  out += '"';
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+void AppendNumberField(std::string& out, double x, double sysmis) {
+  if (x == sysmis) return;
+  char buf[32];
+  // Whole numbers, the common case, as plain digits (1000000, not the
+  // equally short 1e+06); -0 keeps its sign through the general path.
+  if (x >= -kExactInteger && x <= kExactInteger && x == std::trunc(x) && !(x == 0 && std::signbit(x))) {
+    char* end = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(x)).ptr;
+    out.append(buf, end);
+    return;
+  }
+  // Few decimals, the next most common case: k / 10^d is the double nearest
+  // to the decimal k * 10^-d, so when it equals x that text reads back as x,
+  // and the first such d gives the shortest plain text.
+  if (x > -1e9 && x < 1e9 && x != 0) {
+    static constexpr double kPowers[] = {10, 100, 1000, 10000};
+    for (int d = 1; d <= 4; ++d) {
+      const double scaled = std::nearbyint(x * kPowers[d - 1]);
+      if (scaled / kPowers[d - 1] != x) continue;
+      const auto k = static_cast<std::int64_t>(scaled);
+      char* p = std::to_chars(buf, buf + sizeof buf, k < 0 ? -k : k).ptr;
+      auto digits = p - buf;
+      if (x < 0) out += '-';
+      if (digits <= d) {
+        out += "0.";
+        out.append(std::size_t(d - digits), '0');
+        out.append(buf, p);
+      } else {
+        out.append(buf, p - d);
+        out += '.';
+        out.append(p - d, p);
+      }
+      return;
+    }
+  }
+  char* end = std::to_chars(buf, buf + sizeof buf, x).ptr;
+  out.append(buf, end);
+}
+
+std::string_view TrimTrailingBlanks(std::string_view s) {
+  const auto last = s.find_last_not_of(' ');
+  return last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1);
+}
+
+std::string FormattedNumber(double x, const PrintFormat& f) {
+  std::string out;
+  if (std::isfinite(x) && (IsDateFormat(f.Fmt) || f.Fmt == kFmtDateTime)) {
+    const bool withTime = f.Fmt == kFmtDateTime;
+    const int dec = withTime ? std::clamp(f.Dec, 0, 9) : 0;
+    // Rounded to what is shown, so that 59.7 seconds carries into the minute.
+    const double v = withTime ? RoundHalfAway(x, dec) : x;
+    int d = 0, m = 0, y = 0, days = 0, h = 0, mi = 0;
+    double s = 0;
+    if (spssConvertSPSSDate(&d, &m, &y, v) == SPSS_OK &&
+        (!withTime || spssConvertSPSSTime(&days, &h, &mi, &s, v) == SPSS_OK)) {
+      AppendPadded(out, y, 4), out += '-', AppendPadded(out, m, 2), out += '-', AppendPadded(out, d, 2);
+      if (withTime) {
+        out += ' ', AppendPadded(out, h, 2), out += ':', AppendPadded(out, mi, 2), out += ':';
+        out += FixedText(s, dec > 0 ? dec + 3 : 2, dec, DotSeparators());
+        // FixedText pads to the width with blanks; seconds take two digits.
+        for (auto p = out.rfind(' '); p != std::string::npos && p > 10; p = out.rfind(' ')) out[p] = '0';
+      }
+      return out;
+    }
+    AppendNumberField(out, x, -HUGE_VAL);
+    return out;
+  }
+  out = FormatValue(x, f, true, DotSeparators());
+  const auto first = out.find_first_not_of(' ');
+  const auto last = out.find_last_not_of(' ');
+  return first == std::string::npos ? std::string() : out.substr(first, last - first + 1);
+}
+
+ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& columns, DataMode mode,
+                          double sysmis, std::int64_t totalCases, ExportFile& out,
+                          const ExportProgress& progress) {
+  // Rows are built straight in the output's buffer.
+  std::string& line = out.Buffer();
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (c) line += ',';
+    AppendCsvField(line, columns[c].name);
+  }
+  line += '\n';
+  out.Written();
+
+  ExportResult result;
+  if (progress && !progress(0, totalCases)) {
+    result.status = ExportStatus::Cancelled;
+    return result;
+  }
+  for (;;) {
+    const int rc = rows.Next();
+    if (rc == SPSS_FILE_END) break;
+    if (rc != SPSS_OK) {
+      const std::string why = rows.Error();
+      return Failed("The data could not be read after case " + std::to_string(result.rows) +
+                    (why.empty() ? std::string() : ": " + why));
+    }
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      if (c) line += ',';
+      const ExportColumn& col = columns[c];
+      if (col.width > 0) {
+        const std::string_view text = TrimTrailingBlanks(rows.Text(c));
+        if (mode == DataMode::Labels && !col.textLabels.empty()) {
+          const auto it = col.textLabels.find(std::string(text));
+          if (it != col.textLabels.end()) {
+            AppendCsvField(line, it->second);
+            continue;
+          }
+        }
+        AppendCsvField(line, text);
+        continue;
+      }
+      const double x = rows.Number(c);
+      if (mode == DataMode::Raw || x == sysmis) {
+        AppendNumberField(line, x, sysmis);
+        continue;
+      }
+      if (mode == DataMode::Labels) {
+        const auto it = col.numberLabels.find(x);
+        if (it != col.numberLabels.end()) {
+          AppendCsvField(line, it->second);
+          continue;
+        }
+      }
+      AppendCsvField(line, FormattedNumber(x, col.format));
+    }
+    line += '\n';
+    out.Written();
+    if (!out.Ok()) return Failed(out.Error());
+    ++result.rows;
+    if (progress && result.rows % kBatchCases == 0 && !progress(result.rows, totalCases)) {
+      result.status = ExportStatus::Cancelled;
+      return result;
+    }
+  }
+  if (progress) progress(result.rows, totalCases);
+  if (!out.Ok()) return Failed(out.Error());
+  return result;
+}
+
+std::vector<ExportColumn> DataColumns(int handle, std::vector<int> vars, bool withLabels) {
+  std::vector<ExportColumn> columns;
+  int numVars = 0;
+  char** names = nullptr;
+  int* types = nullptr;
+  if (spssGetVarNames(handle, &numVars, &names, &types) != SPSS_OK) return columns;
+  std::sort(vars.begin(), vars.end());
+  vars.erase(std::unique(vars.begin(), vars.end()), vars.end());
+  for (int v : vars) {
+    if (v < 0 || v >= numVars) continue;
+    ExportColumn col;
+    col.name = names[v];
+    col.width = types[v];
+    spssGetVarPrintFormat(handle, names[v], &col.format.Fmt, &col.format.Dec, &col.format.Wid);
+    if (withLabels) {
+      for (LabelRow& row : ReadLabels(handle, col.name, col.width > 0)) {
+        if (col.width > 0)
+          col.textLabels.emplace(std::string(TrimTrailingBlanks(row.value)), std::move(row.label));
+        else
+          col.numberLabels.emplace(row.number, std::move(row.label));
+      }
+    }
+    columns.push_back(std::move(col));
+  }
+  spssFreeVarNames(names, types, numVars);
+  return columns;
+}
+
+ExportResult ExportData(int handle, const std::vector<int>& vars, DataMode mode, ExportFile& out,
+                        const ExportProgress& progress) {
+  std::vector<int> chosen = vars;
+  if (chosen.empty()) {
+    int numVars = 0;
+    char** names = nullptr;
+    int* types = nullptr;
+    if (spssGetVarNames(handle, &numVars, &names, &types) != SPSS_OK)
+      return Failed("The variables could not be read");
+    spssFreeVarNames(names, types, numVars);
+    for (int v = 0; v < numVars; ++v) chosen.push_back(v);
+  }
+  const std::vector<ExportColumn> columns = DataColumns(handle, chosen, mode == DataMode::Labels);
+  std::vector<std::string> names;
+  std::vector<int> widths;
+  for (const ExportColumn& c : columns) names.push_back(c.name), widths.push_back(c.width);
+  std::int64_t total = -1;
+  spssGetNumberofCases(handle, &total);
+  ModuleRowSource rows(handle, names, widths);
+  return WriteDataCsv(rows, columns, mode, Sysmis(), total, out, progress);
+}
+
+ExportResult ExportVariables(int handle, const std::vector<VarRecord>& records, ExportFile& out) {
+  double lowest = 0, highest = 0;
+  spssLowHighVal(&lowest, &highest);
+  std::string line = "name,label,type,width,format,missing,value_labels\n";
+  for (const VarRecord& r : records) {
+    const bool isString = r.VarType > 0;
+    AppendCsvField(line, r.VarName), line += ',';
+    AppendCsvField(line, r.VarLabel), line += ',';
+    line += isString ? "string," : "numeric,";
+    line += std::to_string(isString ? r.VarType : r.Wid), line += ',';
+    AppendCsvField(line, r.PrintFmt), line += ',';
+    AppendCsvField(line, isString ? r.MissingValues
+                                  : NumericMissingText(r.missingFormat, r.nMiss1, r.nMiss2, r.nMiss3,
+                                                       lowest, highest, DotSeparators()));
+    line += ',';
+    line += std::to_string(ReadLabels(handle, r.VarName, isString).size());
+    line += '\n';
+    out.Write(line);
+    line.clear();
+  }
+  ExportResult result;
+  result.rows = static_cast<std::int64_t>(records.size());
+  if (!out.Ok()) return Failed(out.Error());
+  return result;
+}
+
+ExportResult ExportValueLabels(int handle, const std::vector<VarRecord>& records, ExportFile& out) {
+  ExportResult result;
+  std::string line = "variable,value,label\n";
+  for (const VarRecord& r : records) {
+    const bool isString = r.VarType > 0;
+    for (const LabelRow& row : ReadLabels(handle, r.VarName, isString)) {
+      AppendCsvField(line, r.VarName), line += ',';
+      if (isString) AppendCsvField(line, TrimTrailingBlanks(row.value));
+      else AppendNumberField(line, row.number, Sysmis());
+      line += ',';
+      AppendCsvField(line, row.label);
+      line += '\n';
+      ++result.rows;
+    }
+    out.Write(line);
+    line.clear();
+  }
+  out.Write(line);
+  if (!out.Ok()) return Failed(out.Error());
+  return result;
+}
+
+ExportResult ExportToFile(const std::string& target,
+                          const std::function<ExportResult(ExportFile&)>& write,
+                          const std::string& source) {
+  std::error_code ec;
+  if (!source.empty() && std::filesystem::equivalent(target, source, ec))
+    return Failed("Cannot export to " + target + ": it is the data file being read");
+  ExportFile file;
+  if (!file.Open(target)) return Failed(file.Error());
+  ExportResult result = write(file);
+  if (result.status != ExportStatus::Done) {
+    file.Discard();
+    return result;
+  }
+  if (!file.Commit()) return Failed(file.Error());
+  return result;
+}
+
+}  // namespace brindle

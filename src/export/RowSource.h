@@ -1,0 +1,53 @@
+// Where a data export takes its cases from: the values of chosen variables,
+// one case at a time. The export code sees only this interface, so a faster
+// way of reading the cases replaces one class.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brindle {
+
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  // Makes the next case current: SPSS_OK, SPSS_FILE_END after the last case,
+  // or the code of the damage that stops the reading.
+  virtual int Next() = 0;
+  // The current case's value of column c (a numeric column).
+  virtual double Number(std::size_t c) const = 0;
+  // The current case's value of column c (a string column), UTF-8; blank
+  // padding may be kept.
+  virtual std::string_view Text(std::size_t c) = 0;
+  // What stopped the reading, after Next() gave a damage code.
+  virtual std::string Error() const = 0;
+};
+
+// The cases of the open file `handle` through the I/O module's calls
+// (spssReadCaseRecord, spssGetValueNumeric, spssGetValueChar), from the first
+// case; the stream is rewound again when the source goes.
+class ModuleRowSource : public RowSource {
+ public:
+  // names and widths (0 numeric, else the string width) of the columns.
+  ModuleRowSource(int handle, const std::vector<std::string>& names, const std::vector<int>& widths);
+  ~ModuleRowSource() override;
+
+  int Next() override;
+  double Number(std::size_t c) const override { return m_numbers[c]; }
+  std::string_view Text(std::size_t c) override;
+  std::string Error() const override { return m_error; }
+
+ private:
+  int m_handle;
+  std::vector<double> m_varHandles;
+  std::vector<int> m_widths;
+  std::vector<double> m_numbers;
+  std::vector<std::size_t> m_numericColumns;
+  std::vector<char> m_text;
+  std::string m_error;
+};
+
+}  // namespace brindle

@@ -1,0 +1,118 @@
+// File > Export in the window: the save dialog through the recorded service,
+// the data of the variables of the view, the chosen kind of values, and the
+// message when the target cannot be written.
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/MainWindow.h"
+#include "testing/WindowTestSupport.h"
+
+using namespace brindle;
+using namespace brindle::testing;
+
+class ExportHandlersTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void menuFollowsTheOpenFile();
+  void exportsWhatTheDialogChose();
+  void failureAndCancelLeaveNothing();
+};
+
+namespace {
+
+QString ReadAll(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return QStringLiteral("<missing>");
+  return QString::fromUtf8(f.readAll());
+}
+
+QAction* Item(TForm1& f, int i) { return f.Exportmnu->actions().at(i); }
+
+// A window with the sample dictionary open and an empty folder for targets.
+struct OpenedSample {
+  ShownWindow w;
+  std::unique_ptr<TempFile> file = WriteTemp(SampleDictionary());
+  QTemporaryDir dir;
+  OpenedSample() { w.Open(file->path()); }
+};
+
+}  // namespace
+
+void ExportHandlersTest::menuFollowsTheOpenFile() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  QCOMPARE(f.Exportmnu->title(), QString("E&xport"));
+  QStringList texts;
+  for (QAction* a : f.Exportmnu->actions()) texts << a->text();
+  QCOMPARE(texts, QStringList({"&Data", "&Variable properties", "Value &labels"}));
+  QVERIFY(f.Exportmnu->menuAction()->isVisible());
+  QVERIFY(!f.Exportmnu->menuAction()->isEnabled());
+  auto file = WriteTemp(SampleDictionary());
+  w.Open(file->path());
+  QVERIFY(f.Exportmnu->menuAction()->isEnabled());
+  f.CloseItem->trigger();
+  QVERIFY(!f.Exportmnu->menuAction()->isEnabled());
+}
+
+void ExportHandlersTest::exportsWhatTheDialogChose() {
+  OpenedSample s;
+  TForm1& f = s.w.form;
+  const QString target = s.dir.filePath("out.csv");
+
+  // Filtered to three variables: only those, as labels.
+  f.Variables.Edit1->setText("c");
+  f.Variables.Filter1->click();
+  QCOMPARE(s.w.GridNames(), QStringList({"city", "comment", "score"}));
+  s.w.ui.saveFileAnswers << target;
+  s.w.ui.saveFilterAnswer = 2;
+  Item(f, 0)->trigger();
+  QCOMPARE(s.w.ui.Count("GetSaveFileName"), 1);
+  QVERIFY2(s.w.ui.Last().caption.startsWith("Export data\nCSV, values (*.csv)\n"),
+           qPrintable(s.w.ui.Last().caption));
+  QVERIFY(s.w.ui.Last().text.endsWith(QFileInfo(QString::fromStdString(s.file->path())).completeBaseName() +
+                                    ".csv"));
+  QCOMPARE(ReadAll(target), QString("city,comment,score\nAmsterdam,fine,Low\nBerlin,Nothing to say,High\n"));
+
+  // Formatted values of every variable once the filter is off.
+  f.Variables.Filter1->click();
+  s.w.ui.saveFileAnswers << target;
+  s.w.ui.saveFilterAnswer = 1;
+  Item(f, 0)->trigger();
+  QCOMPARE(ReadAll(target), QString("id,sex,city,comment,score,born,age\n"
+                                    "1,1,AMS,fine,1.50,2002-10-22,30\n"
+                                    "2,2,BER,none,10.25,2002-10-22,40\n"));
+
+  s.w.ui.saveFileAnswers << target;
+  Item(f, 2)->trigger();
+  QVERIFY2(ReadAll(target).startsWith("variable,value,label\nsex,1,Male\nsex,2,Female\ncity,AMS,Amsterdam\n"),
+           qPrintable(ReadAll(target)));
+  s.w.ui.saveFileAnswers << target;
+  Item(f, 1)->trigger();
+  QVERIFY2(ReadAll(target).contains("\nsex,Sex,numeric,1,F1,9,2\n"), qPrintable(ReadAll(target)));
+  QCOMPARE(s.w.ui.Count("SystemMessageBox"), 0);
+}
+
+void ExportHandlersTest::failureAndCancelLeaveNothing() {
+  OpenedSample s;
+  TForm1& f = s.w.form;
+  // The dialog cancelled: nothing written, nothing said.
+  Item(f, 0)->trigger();
+  QCOMPARE(s.w.ui.Count("GetSaveFileName"), 1);
+  QVERIFY(QDir(s.dir.path()).isEmpty());
+  QCOMPARE(s.w.ui.Count("SystemMessageBox"), 0);
+  // A folder that is not there: an error message naming it.
+  s.w.ui.saveFileAnswers << s.dir.filePath("gone/out.csv");
+  Item(f, 1)->trigger();
+  QCOMPARE(s.w.ui.Count("SystemMessageBox"), 1);
+  QCOMPARE(s.w.ui.Last().caption, QString("Export error"));
+  QVERIFY2(s.w.ui.Last().text.contains("gone"), qPrintable(s.w.ui.Last().text));
+  QVERIFY(QDir(s.dir.path()).isEmpty());
+}
+
+QTEST_MAIN(ExportHandlersTest)
+#include "ExportHandlers_test.moc"
