@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
 #include "variables/VarRecord.h"
@@ -62,15 +62,15 @@ int main(int argc, char** argv) {
   form.OpenDataFile(QString::fromLocal8Bit(argv[1]));
   report("open (first variable's labels)");
   form.FrequenciesShownClick();
-  for (int rec = 1; rec <= form.VarMemData.RecordCount(); ++rec) {
-    form.VarMemData.SetRecNo(rec);
-    const VarRecord* r = form.VarMemData.Current();
+  for (int rec = 1; rec <= form.Variables.VarMemData.RecordCount(); ++rec) {
+    form.Variables.VarMemData.SetRecNo(rec);
+    const VarRecord* r = form.Variables.VarMemData.Current();
     if (r && r->VarName == variable) break;
   }
   // Already on the variable: nothing moved, so count it now.
-  if (!form.FrequencyTableShown) form.ToggleDisplayLabels();
+  if (!form.Values.FrequencyTableShown) form.ToggleDisplayLabels();
   report("frequency table");
-  std::printf("rows: %d\n", form.ValueRowCount);
+  std::printf("rows: %d\n", form.Values.ValueRowCount);
   std::printf("peak memory after the table: %ld MB\n", PeakMegabytes());
   const struct {
     int key;
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     report(s.step);
   }
   form.SelectAllValuesClick();
-  form.CopySelectionToClip(form.StringGrid1);
+  form.CopySelectionToClip(form.Values.StringGrid1);
   report("select all and copy");
   std::printf("copied: %lld characters\n", static_cast<long long>(ui.clipboard.size()));
   std::printf("peak memory at the end: %ld MB\n", PeakMegabytes());

@@ -17,6 +17,26 @@ function(brindle_add_test name)
     PROPERTIES ENVIRONMENT "UBSAN_OPTIONS=print_stacktrace=1")
 endfunction()
 
+# brindle_expose_headers(LIB FOLDER)
+# The headers LIB offers its users: src/FOLDER/*.h and those of its own
+# subfolders, but never a ui/ or testing/ subfolder, which are other targets.
+# They are linked into an include folder of LIB's own, so that a target sees
+# exactly the headers of the targets it links: a core folder that includes a
+# ui/ header, a higher core folder's header or the window's fails to compile.
+function(brindle_expose_headers lib folder)
+  set(root ${CMAKE_BINARY_DIR}/include/${lib})
+  set(src ${CMAKE_SOURCE_DIR}/src)
+  file(GLOB_RECURSE headers CONFIGURE_DEPENDS RELATIVE ${src} ${src}/${folder}/*.h)
+  list(FILTER headers EXCLUDE REGEX "^${folder}/(.*/)?(ui|testing)/")
+  file(REMOVE_RECURSE ${root})
+  foreach(header ${headers})
+    get_filename_component(dir ${root}/${header} DIRECTORY)
+    file(MAKE_DIRECTORY ${dir})
+    file(CREATE_LINK ${src}/${header} ${root}/${header} SYMBOLIC COPY_ON_ERROR)
+  endforeach()
+  target_include_directories(${lib} PUBLIC ${root})
+endfunction()
+
 # brindle_core_folder(LIB TEST_EXE LIBS ...)
 # A core folder: every .cpp that is not a test makes the library LIB, every
 # *_test.cpp the test executable TEST_EXE. New files need no CMake edit.
@@ -28,7 +48,8 @@ function(brindle_core_folder lib testexe)
     list(REMOVE_ITEM srcs ${tests})
   endif()
   add_library(${lib} STATIC ${srcs})
-  target_include_directories(${lib} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  brindle_expose_headers(${lib} ${folder})
   target_link_libraries(${lib} PUBLIC ${F_LIBS})
   brindle_add_test(${testexe} SOURCES ${tests} LIBS ${lib} ${F_TESTLIBS})
 endfunction()

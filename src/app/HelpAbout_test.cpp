@@ -7,11 +7,11 @@
 
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
-#include "app/Main.h"
-#include "app/WindowTestSupport.h"
+#include "app/MainWindow.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 #include "controls/psvWebLabel.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -42,7 +42,7 @@ void HelpAboutTest::menuAndF1OpenTheTopicOfTheirContext() {
   const struct {
     QWidget* focus;
     const char* page;
-  } controls[] = {{f.VarGrid, "variables"}, {f.StringGrid1, "values"}};
+  } controls[] = {{f.Variables.VarGrid, "variables"}, {f.Values.StringGrid1, "values"}};
   for (const auto& c : controls) {
     f.HelpWindow->hide();
     QApplication::setActiveWindow(&f);

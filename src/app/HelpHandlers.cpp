@@ -18,7 +18,7 @@
 
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 
@@ -62,9 +62,12 @@ class MenuHelpKey : public QObject {
 }  // namespace
 
 void TForm1::createHelp() {
-  for (QObject* o : std::initializer_list<QObject*>{ToolBar1, Panel1, Edit1, Edit2, Filter1, VarGrid})
+  for (QObject* o :
+       std::initializer_list<QObject*>{ToolBar1, Variables.Panel1, Variables.Edit1, Variables.Edit2,
+                                       Variables.Filter1, Variables.VarGrid})
     o->setProperty(kHelpContext, 2);
-  for (QObject* o : std::initializer_list<QObject*>{StringGrid1, Memo1}) o->setProperty(kHelpContext, 3);
+  for (QObject* o : std::initializer_list<QObject*>{Values.StringGrid1, Values.Memo1})
+    o->setProperty(kHelpContext, 3);
   StatusBar->setProperty(kHelpContext, 5);
 
   auto* menuKey = new MenuHelpKey(this);

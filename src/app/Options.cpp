@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
@@ -91,14 +91,14 @@ bool TForm1::readSettings() {
   }
 
   if (s.contains(QStringLiteral("c1"))) {
-    VarGrid->SetColWidth(0, WidthValue(s, "c1", VarGrid->ColWidth(0)));
-    VarGrid->SetColWidth(2, WidthValue(s, "c2", VarGrid->ColWidth(2)));
-    VarGrid->SetColWidth(3, WidthValue(s, "c3", VarGrid->ColWidth(3)));
-    StringGrid1->SetColWidth(1, WidthValue(s, "c4", StringGrid1->ColWidth(1)));
-    StringGrid1->SavedValueWidth = StringGrid1->ColWidth(1);
-    StringGrid1->SetColWidth(2, WidthValue(s, "c5", StringGrid1->ColWidth(2)));
-    StringGrid1->SetColWidth(3, WidthValue(s, "c6", StringGrid1->ColWidth(3)));
-    StringGrid1->SetColWidth(4, WidthValue(s, "c7", StringGrid1->ColWidth(4)));
+    Variables.VarGrid->SetColWidth(0, WidthValue(s, "c1", Variables.VarGrid->ColWidth(0)));
+    Variables.VarGrid->SetColWidth(2, WidthValue(s, "c2", Variables.VarGrid->ColWidth(2)));
+    Variables.VarGrid->SetColWidth(3, WidthValue(s, "c3", Variables.VarGrid->ColWidth(3)));
+    Values.StringGrid1->SetColWidth(1, WidthValue(s, "c4", Values.StringGrid1->ColWidth(1)));
+    Values.StringGrid1->SavedValueWidth = Values.StringGrid1->ColWidth(1);
+    Values.StringGrid1->SetColWidth(2, WidthValue(s, "c5", Values.StringGrid1->ColWidth(2)));
+    Values.StringGrid1->SetColWidth(3, WidthValue(s, "c6", Values.StringGrid1->ColWidth(3)));
+    Values.StringGrid1->SetColWidth(4, WidthValue(s, "c7", Values.StringGrid1->ColWidth(4)));
   }
   return true;
 }
@@ -110,13 +110,13 @@ void TForm1::SaveoptionsClick() {
   s->setValue(QStringLiteral("Mis"), int(HideMissingcolumn->isChecked()));
   s->setValue(QStringLiteral("For"), int(HideFormatcolumn->isChecked()));
   s->setValue(QStringLiteral("Freq"), int(FrequenciesShown->isChecked()));
-  s->setValue(QStringLiteral("c1"), VarGrid->ColWidth(0));
-  s->setValue(QStringLiteral("c2"), VarGrid->ColWidth(2));
-  s->setValue(QStringLiteral("c3"), VarGrid->ColWidth(3));
-  s->setValue(QStringLiteral("c4"), StringGrid1->SavedValueWidth);
-  s->setValue(QStringLiteral("c5"), StringGrid1->ColWidth(2));
-  s->setValue(QStringLiteral("c6"), StringGrid1->ColWidth(3));
-  s->setValue(QStringLiteral("c7"), StringGrid1->ColWidth(4));
+  s->setValue(QStringLiteral("c1"), Variables.VarGrid->ColWidth(0));
+  s->setValue(QStringLiteral("c2"), Variables.VarGrid->ColWidth(2));
+  s->setValue(QStringLiteral("c3"), Variables.VarGrid->ColWidth(3));
+  s->setValue(QStringLiteral("c4"), Values.StringGrid1->SavedValueWidth);
+  s->setValue(QStringLiteral("c5"), Values.StringGrid1->ColWidth(2));
+  s->setValue(QStringLiteral("c6"), Values.StringGrid1->ColWidth(3));
+  s->setValue(QStringLiteral("c7"), Values.StringGrid1->ColWidth(4));
   s->sync();
   if (s->status() != QSettings::NoError)
     m_ui.ShowMessage(QStringLiteral("The options could not be saved in %1.").arg(s->fileName()));

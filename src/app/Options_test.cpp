@@ -5,11 +5,11 @@
 
 #include <memory>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/Options.h"
-#include "app/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -36,7 +36,7 @@ void OptionsTest::firstStartHasTheDefaults() {
   RecordingUiService ui;
   TForm1 f(ui);
   QVERIFY(f.windowState() & Qt::WindowMaximized);
-  QVERIFY(f.VarGrid->ColVisible(2) && f.VarGrid->ColVisible(3));
+  QVERIFY(f.Variables.VarGrid->ColVisible(2) && f.Variables.VarGrid->ColVisible(3));
   QVERIFY(!f.HideMissingcolumn->isChecked() && !f.HideFormatcolumn->isChecked());
   QVERIFY(f.UsePrintFormat->isChecked());
   QVERIFY(!f.FrequenciesShown->isChecked() && !f.FrequenciesMode());
@@ -52,10 +52,10 @@ void OptionsTest::savedOptionsAndPlacementSurviveARestart() {
     f.FrequenciesShown->trigger();
     f.ReleaseFileHandle->setChecked(true);
     f.UsePrintFormat->setChecked(false);
-    f.VarGrid->SetColWidth(0, 81);
-    f.VarGrid->SetColWidth(3, 52);
-    f.StringGrid1->SavedValueWidth = 61;
-    f.StringGrid1->SetColWidth(4, 44);
+    f.Variables.VarGrid->SetColWidth(0, 81);
+    f.Variables.VarGrid->SetColWidth(3, 52);
+    f.Values.StringGrid1->SavedValueWidth = 61;
+    f.Values.StringGrid1->SetColWidth(4, 44);
     f.Saveoptions->trigger();
     // Only "&Save options" writes options; the placement waits for the end.
     QCOMPARE(Stored("Mis"), 1);
@@ -75,15 +75,15 @@ void OptionsTest::savedOptionsAndPlacementSurviveARestart() {
   TForm1 f(ui);
   QVERIFY(!(f.windowState() & Qt::WindowMaximized));
   QCOMPARE(f.geometry(), bounds);
-  QVERIFY(f.HideMissingcolumn->isChecked() && !f.VarGrid->ColVisible(2));
-  QVERIFY(!f.HideFormatcolumn->isChecked() && f.VarGrid->ColVisible(3));
+  QVERIFY(f.HideMissingcolumn->isChecked() && !f.Variables.VarGrid->ColVisible(2));
+  QVERIFY(!f.HideFormatcolumn->isChecked() && f.Variables.VarGrid->ColVisible(3));
   QVERIFY(f.FrequenciesShown->isChecked() && f.FrequenciesMode() && f.FrequenciesBtn->isChecked());
   QVERIFY(f.ReleaseFileHandle->isChecked());
   QVERIFY(!f.UsePrintFormat->isChecked());
-  QCOMPARE(f.VarGrid->ColWidth(0), 81);
-  QCOMPARE(f.VarGrid->ColWidth(3), 52);
-  QCOMPARE(f.StringGrid1->ColWidth(1), 61);
-  QCOMPARE(f.StringGrid1->ColWidth(4), 44);
+  QCOMPARE(f.Variables.VarGrid->ColWidth(0), 81);
+  QCOMPARE(f.Variables.VarGrid->ColWidth(3), 52);
+  QCOMPARE(f.Values.StringGrid1->ColWidth(1), 61);
+  QCOMPARE(f.Values.StringGrid1->ColWidth(4), 44);
 }
 
 void OptionsTest::maximisedLeavesNoBounds() {
@@ -110,8 +110,8 @@ void OptionsTest::restoreDefaultsThenQuitLeavesNothing() {
   f->RestoreDefaultOptions->trigger();
   QVERIFY(OpenOptionsStore()->allKeys().isEmpty());
   QVERIFY(f->OptionsReset);
-  QVERIFY(!f->HideMissingcolumn->isChecked() && f->VarGrid->ColVisible(2));
-  QVERIFY(!f->HideFormatcolumn->isChecked() && f->VarGrid->ColVisible(3));
+  QVERIFY(!f->HideMissingcolumn->isChecked() && f->Variables.VarGrid->ColVisible(2));
+  QVERIFY(!f->HideFormatcolumn->isChecked() && f->Variables.VarGrid->ColVisible(3));
   QVERIFY(!f->ReleaseFileHandle->isChecked() && f->UsePrintFormat->isChecked());
   // Saving again in the same run writes the options, never the placement.
   f->Saveoptions->trigger();
@@ -140,8 +140,8 @@ void OptionsTest::damagedValuesFallBack() {
   TForm1 f(ui);
   QVERIFY(!(f.windowState() & Qt::WindowMaximized));
   QCOMPARE(f.size(), QSize(766, 486));
-  QVERIFY(f.VarGrid->ColWidth(0) >= 66);
-  QCOMPARE(f.VarGrid->ColWidth(2), 0);
+  QVERIFY(f.Variables.VarGrid->ColWidth(0) >= 66);
+  QCOMPARE(f.Variables.VarGrid->ColWidth(2), 0);
 }
 
 QTEST_MAIN(OptionsTest)

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/ToolImages.h"
 #include "platform/UiService.h"
 

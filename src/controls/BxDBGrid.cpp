@@ -13,10 +13,8 @@
 #include <QWheelEvent>
 
 #include <algorithm>
-#include <cstdlib>
 
-#include "controls/HintWindow.h"
-#include "variables/ui/VarTableModel.h"
+#include "controls/VarTableModel.h"
 
 namespace brindle {
 
@@ -96,7 +94,7 @@ class TBxDBGrid::Indicator : public QHeaderView {
   TBxDBGrid* m_grid;
 };
 
-TBxDBGrid::TBxDBGrid(QWidget* parent) : QTableView(parent) {
+TBxDBGrid::TBxDBGrid(QWidget* parent) : TGridBase(parent) {
   m_indicator = new Indicator(this);
   setVerticalHeader(m_indicator);
   m_indicator->setSectionsClickable(false);
@@ -135,7 +133,6 @@ TBxDBGrid::TBxDBGrid(QWidget* parent) : QTableView(parent) {
     if (OnColumnWidthChanged) OnColumnWidthChanged(this);
   });
 
-  m_hint = new HintWindow(this);
   SetDataSet(nullptr);
 }
 
@@ -271,28 +268,17 @@ int TBxDBGrid::ViewPositionOfGridRow(int gridRow) const {
   return pos <= m_model->rowCount() ? static_cast<int>(pos) : 0;
 }
 
-void TBxDBGrid::SetCellHints(bool on) {
-  if (on == m_cellHints) return;
-  m_cellHints = on;
-  if (!on) HideHint();
-}
-
-void TBxDBGrid::ShowCellHint(int x, int y) {
-  if (!isVisible() || m_table == nullptr || m_model->rowCount() == 0) return;
-  const QPoint vp = viewport()->mapFrom(this, QPoint(x, y));
+TGridBase::HintTarget TBxDBGrid::HintCellAt(QPoint pos, QString& text, int& width) const {
+  // Titles and the indicator column never show a hint.
+  if (m_table == nullptr || m_model->rowCount() == 0) return HintTarget::Unchanged;
+  const QPoint vp = viewport()->mapFrom(this, pos);
   const int row = viewport()->rect().contains(vp) ? rowAt(vp.y()) : -1;
   const int col = viewport()->rect().contains(vp) ? columnAt(vp.x()) : -1;
-  if (row < 0 || col < 0) {
-    HideHint();
-    return;
-  }
-  m_hint->ShowForCell(m_model->CellText(row, col), columnWidth(col), fontMetrics(), mapToGlobal(QPoint(x, y)));
+  if (row < 0 || col < 0) return HintTarget::None;
+  text = m_model->CellText(row, col);
+  width = columnWidth(col);
+  return HintTarget::Cell;
 }
-
-void TBxDBGrid::HideHint() { m_hint->HideHint(); }
-bool TBxDBGrid::HintShown() const { return m_hint->Shown(); }
-QString TBxDBGrid::HintText() const { return m_hint->HintText(); }
-QPoint TBxDBGrid::HintScreenPos() const { return m_hint->ScreenPos(); }
 
 void TBxDBGrid::FollowCursor(int row) {
   m_currentRow = row;
@@ -304,7 +290,7 @@ void TBxDBGrid::FollowCursor(int row) {
   }
   viewport()->update();
   m_indicator->viewport()->update();
-  if (m_cellHints) HideHint();
+  if (CellHints()) HideHint();
 }
 
 void TBxDBGrid::OwnPress(Qt::MouseButton, Qt::KeyboardModifiers mods, int gridRow) {
@@ -436,8 +422,7 @@ void TBxDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TBxDBGrid::mouseMoveEvent(QMouseEvent* event) {
   const QPoint pos = viewport()->mapTo(this, event->position().toPoint());
-  if (OnMouseMove) OnMouseMove(event->modifiers(), pos.x(), pos.y());
-  if (m_cellHints) ShowCellHint(pos.x(), pos.y());
+  MouseMoved(event->modifiers(), pos.x(), pos.y());
   event->accept();
 }
 
@@ -486,23 +471,11 @@ bool TBxDBGrid::RouteMouse(QWidget* from, QEvent* event) {
       return false;
     }
     case QEvent::MouseMove:
-      if (OnMouseMove) OnMouseMove(me->modifiers(), pos.x(), pos.y());
-      if (m_cellHints) ShowCellHint(pos.x(), pos.y());
+      MouseMoved(me->modifiers(), pos.x(), pos.y());
       return onIndicator;
     default:
       return false;
   }
-}
-
-bool TBxDBGrid::OnTitleBorder(int x) const {
-  const QHeaderView* titles = horizontalHeader();
-  const int grip = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, titles);
-  for (int c = 0; c < kColumns; ++c) {
-    if (titles->isSectionHidden(c)) continue;
-    const int edge = titles->sectionViewportPosition(c) + titles->sectionSize(c);
-    if (std::abs(x - edge) <= grip) return true;
-  }
-  return false;
 }
 
 bool TBxDBGrid::eventFilter(QObject* watched, QEvent* event) {
@@ -517,7 +490,7 @@ bool TBxDBGrid::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseMove:
       return header ? RouteMouse(static_cast<QWidget*>(watched), event) : false;
     case QEvent::Leave:
-      if ((header || watched == viewport()) && m_cellHints) HideHint();
+      if ((header || watched == viewport()) && CellHints()) HideHint();
       return false;
     default:
       return QTableView::eventFilter(watched, event);

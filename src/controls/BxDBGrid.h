@@ -15,6 +15,7 @@
 #include <functional>
 #include <vector>
 
+#include "controls/GridBase.h"
 #include "variables/RowMarks.h"
 #include "variables/TdxMemData.h"
 
@@ -22,10 +23,9 @@ class QKeyEvent;
 
 namespace brindle {
 
-class HintWindow;
 class VarTableModel;
 
-class TBxDBGrid : public QTableView {
+class TBxDBGrid : public TGridBase {
   Q_OBJECT
 
  public:
@@ -78,24 +78,12 @@ class TBxDBGrid : public QTableView {
   // 1-based position in the table's view of a grid row; 0 when none.
   int ViewPositionOfGridRow(int gridRow) const;
 
-  bool CellHints() const { return m_cellHints; }
-  // Turning hints off hides a shown hint.
-  void SetCellHints(bool on);
-  // Shows the hint for the data cell at (x, y) when its text is clipped (the
-  // column is narrower than the text width + 2), hides it otherwise; titles
-  // and the indicator column never show one.
-  void ShowCellHint(int x, int y);
-  bool HintShown() const;
-  QString HintText() const;
-  QPoint HintScreenPos() const;
-
   // Handlers; nullptr = detached.
   // Fired first on every press; the grid's own handling follows except for
   // the right button and for the left button with Shift held.
   std::function<void(TBxDBGrid*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y,
                      bool doubleClick)>
       OnMouseDown;
-  std::function<void(Qt::KeyboardModifiers, int x, int y)> OnMouseMove;
   // Fired first on every key press; the grid's own movement and marks follow
   // unless the handler ignores the event (event->ignore()), which consumes the key.
   std::function<void(QKeyEvent*)> OnKeyDown;
@@ -125,23 +113,19 @@ class TBxDBGrid : public QTableView {
   class CellPainter;
   class Indicator;
 
+  HintTarget HintCellAt(QPoint pos, QString& text, int& columnWidth) const override;
   bool RouteMouse(QWidget* from, QEvent* event);
-  // Whether x (in the title row's viewport) lies on a border between titles.
-  bool OnTitleBorder(int x) const;
   void OwnPress(Qt::MouseButton button, Qt::KeyboardModifiers mods, int gridRow);
   void OwnKey(QKeyEvent* event);
   void FollowCursor(int row);
   int TopRow() const;
-  void HideHint();
 
   TdxMemData* m_table = nullptr;
   VarTableModel* m_model = nullptr;
-  HintWindow* m_hint = nullptr;
   Indicator* m_indicator = nullptr;
   RowMarks m_marks;
   bool m_multiSelect = true;
   bool m_colMoving = true;
-  bool m_cellHints = false;
   bool m_swallowRelease = false;  // the press was kept from the title row's own handling
   bool m_titlePressed = false;    // a left press on a title, not on a border
   int m_currentRow = -1;          // 0-based row of the table's cursor as last reported

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "variables/ui/VarTableModel.h"
+#include "controls/VarTableModel.h"
 
 using brindle::Bookmark;
 using brindle::TBxDBGrid;

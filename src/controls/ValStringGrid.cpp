@@ -13,7 +13,6 @@
 
 #include <algorithm>
 
-#include "controls/HintWindow.h"
 #include "controls/ValueGridModel.h"
 
 namespace brindle {
@@ -80,7 +79,7 @@ class TValStringGrid::TitleRow : public QHeaderView {
 };
 
 TValStringGrid::TValStringGrid(QWidget* parent)
-    : QTableView(parent), m_cells(new ValueGridModel(this)) {
+    : TGridBase(parent), m_cells(new ValueGridModel(this)) {
   setModel(m_cells);
   setHorizontalHeader(new TitleRow(this));
   QHeaderView* titles = horizontalHeader();
@@ -115,7 +114,6 @@ TValStringGrid::TValStringGrid(QWidget* parent)
     if (OnColumnWidthChanged) OnColumnWidthChanged(this);
   });
 
-  m_hint = new HintWindow(this);
   LoadColumnsFromLists();
 }
 
@@ -270,12 +268,6 @@ void TValStringGrid::SetSelection(GridRect rect) {
 
 void TValStringGrid::SelectNone() { clearSelection(); }
 
-void TValStringGrid::SetCellHints(bool on) {
-  if (on == m_cellHints) return;
-  m_cellHints = on;
-  if (!on) HideHint();
-}
-
 bool TValStringGrid::CellAt(QPoint pos, int& col, int& row) const {
   col = -1;
   row = -1;
@@ -301,31 +293,17 @@ bool TValStringGrid::CellAt(QPoint pos, int& col, int& row) const {
 bool TValStringGrid::IsColumnBorder(int x, int y) const {
   const QHeaderView* titles = horizontalHeader();
   const QPoint hp = titles->mapFrom(this, QPoint(x, y));
-  if (titles->isHidden() || !titles->rect().contains(hp)) return false;
-  const int grip = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, titles);
-  for (int c = 0; c < kColumns; ++c) {
-    if (titles->isSectionHidden(c)) continue;
-    const int edge = titles->sectionViewportPosition(c) + titles->sectionSize(c);
-    if (std::abs(hp.x() - edge) <= grip) return true;
-  }
-  return false;
+  return !titles->isHidden() && titles->rect().contains(hp) && OnTitleBorder(hp.x());
 }
 
-void TValStringGrid::ShowCellHint(int x, int y) {
-  if (!isVisible()) return;
+TGridBase::HintTarget TValStringGrid::HintCellAt(QPoint pos, QString& text, int& width) const {
   int col = -1;
   int row = -1;
-  if (!CellAt(QPoint(x, y), col, row)) {
-    HideHint();
-    return;
-  }
-  m_hint->ShowForCell(Cell(col, row), ColWidth(col), fontMetrics(), mapToGlobal(QPoint(x, y)));
+  if (!CellAt(pos, col, row)) return HintTarget::None;
+  text = Cell(col, row);
+  width = ColWidth(col);
+  return HintTarget::Cell;
 }
-
-void TValStringGrid::HideHint() { m_hint->HideHint(); }
-bool TValStringGrid::HintShown() const { return m_hint->Shown(); }
-QString TValStringGrid::HintText() const { return m_hint->HintText(); }
-QPoint TValStringGrid::HintScreenPos() const { return m_hint->ScreenPos(); }
 
 bool TValStringGrid::RouteMouse(QWidget* from, QEvent* event) {
   auto* me = static_cast<QMouseEvent*>(event);
@@ -344,8 +322,7 @@ bool TValStringGrid::RouteMouse(QWidget* from, QEvent* event) {
       return false;
     }
     case QEvent::MouseMove:
-      if (OnMouseMove) OnMouseMove(me->modifiers(), pos.x(), pos.y());
-      if (m_cellHints) ShowCellHint(pos.x(), pos.y());
+      MouseMoved(me->modifiers(), pos.x(), pos.y());
       return false;
     default:
       return false;
@@ -365,7 +342,7 @@ bool TValStringGrid::eventFilter(QObject* watched, QEvent* event) {
       }
       return false;
     case QEvent::Leave:
-      if (m_cellHints && (watched == viewport() || watched == horizontalHeader()->viewport())) {
+      if (CellHints() && (watched == viewport() || watched == horizontalHeader()->viewport())) {
         HideHint();
       }
       return false;

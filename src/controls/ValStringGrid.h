@@ -19,15 +19,16 @@
 #include <memory>
 #include <vector>
 
+#include "controls/GridBase.h"
+
 class QKeyEvent;
 
 namespace brindle {
 
-class HintWindow;
 class ValueGridModel;
 class ValueRows;
 
-class TValStringGrid : public QTableView {
+class TValStringGrid : public TGridBase {
   Q_OBJECT
 
  public:
@@ -98,15 +99,6 @@ class TValStringGrid : public QTableView {
   void SetSelection(GridRect rect);
   void SelectNone();
 
-  bool CellHints() const { return m_cellHints; }
-  // Turning hints off hides a shown hint.
-  void SetCellHints(bool on);
-  // Shows the hint for the cell at (x, y) when its text is clipped (the
-  // column is narrower than the text width + 2), hides it otherwise.
-  void ShowCellHint(int x, int y);
-  bool HintShown() const;
-  QString HintText() const;
-  QPoint HintScreenPos() const;
   // The cell at a point in the grid's own coordinates (as the mouse handlers
   // receive them); row 0 for the title row. False (col = row = -1) off the cells.
   bool CellAt(QPoint pos, int& col, int& row) const;
@@ -115,7 +107,6 @@ class TValStringGrid : public QTableView {
 
   // Handlers; nullptr = detached.
   std::function<void(TValStringGrid*)> OnColumnWidthChanged;
-  std::function<void(Qt::KeyboardModifiers, int x, int y)> OnMouseMove;
   // Fired first on every press; the grid's own handling follows.
   std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y, bool doubleClick)>
       OnMouseDown;
@@ -141,7 +132,7 @@ class TValStringGrid : public QTableView {
   class CellPainter;
   class TitleRow;
 
-  void HideHint();
+  HintTarget HintCellAt(QPoint pos, QString& text, int& columnWidth) const override;
   // Handles a mouse event arriving at the viewport or the title row; true
   // when the event must not reach the base handling.
   bool RouteMouse(QWidget* from, QEvent* event);
@@ -150,8 +141,6 @@ class TValStringGrid : public QTableView {
   std::shared_ptr<const ValueRows> m_table;
   // The order the table's rows are shown in; null for the fill order.
   std::shared_ptr<const std::vector<std::int32_t>> m_order;
-  HintWindow* m_hint = nullptr;
-  bool m_cellHints = false;
   bool m_labelColumnHidden = false;
 };
 

@@ -4,6 +4,7 @@
 
 #include "datafile/MissingValueText.h"
 #include "spssio/spssio.h"
+#include "variables/BulkScan.h"
 
 namespace brindle {
 
@@ -107,19 +108,17 @@ DictionaryLoadResult LoadDictionary(int handle, int /*compression*/, double lowe
                           : 0;
   result.NumVars = numVars;
 
-  TdxMemData::ScrollHandler handler = table.AfterScroll();
-  table.DetachAfterScroll();
-  table.DisableControls();
-  table.Close();
-  table.Open();
-  for (int i = 0; i < numVars; ++i) {
-    const char* name = lists.names[i] != nullptr ? lists.names[i] : "";
-    table.AppendRecord(ReadVariable(handle, i + 1, name, lists.types[i], lowest, highest, seps));
+  {
+    BulkScan scan(table, BulkScan::Cursor::Keep);
+    table.Close();
+    table.Open();
+    for (int i = 0; i < numVars; ++i) {
+      const char* name = lists.names[i] != nullptr ? lists.names[i] : "";
+      table.AppendRecord(ReadVariable(handle, i + 1, name, lists.types[i], lowest, highest, seps));
+    }
+    table.EndLoad();
+    table.First();
   }
-  table.EndLoad();
-  table.First();
-  table.SetAfterScroll(std::move(handler));
-  table.EnableControls();
 
   result.warning = CountCases(handle, result);
 

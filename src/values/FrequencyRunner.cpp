@@ -1,5 +1,7 @@
 #include "values/FrequencyRunner.h"
 
+#include "variables/BulkScan.h"
+
 namespace brindle {
 
 std::optional<FrequencyDisplay> FrequencyRunner::ShowFrequencies(TdxMemData& table, const FrequencyPass& pass,
@@ -9,22 +11,18 @@ std::optional<FrequencyDisplay> FrequencyRunner::ShowFrequencies(TdxMemData& tab
   // The record is copied: the cursor may move while the pass runs.
   const VarRecord var = *table.Current();
   const int recNo = table.RecNo();
+  // The table is frozen for the pass, the cursor left where the user moves it.
+  const BulkScan scan(table, BulkScan::Cursor::Keep);
   m_counting = true;
   m_cancel = false;
-  // Restores the table and the flags however the pass ends.
-  struct Thaw {
+  // Clears the flags however the pass ends, before the table thaws.
+  struct Done {
     FrequencyRunner& runner;
-    TdxMemData& table;
-    TdxMemData::ScrollHandler handler;
-    ~Thaw() {
+    ~Done() {
       runner.m_cancel = false;
       runner.m_counting = false;
-      table.SetAfterScroll(std::move(handler));
-      table.EnableControls();
     }
-  } thaw{*this, table, table.AfterScroll()};
-  table.DetachAfterScroll();
-  table.DisableControls();
+  } done{*this};
 
   const FrequencyProgress progress = [&](std::int64_t) {
     if (pump) pump();

@@ -4,8 +4,8 @@
 
 namespace brindle {
 
-BulkScan::BulkScan(TdxMemData& table)
-    : m_table(table), m_recNo(table.RecNo()), m_handler(table.AfterScroll()) {
+BulkScan::BulkScan(TdxMemData& table, Cursor onExit)
+    : m_table(table), m_recNo(table.RecNo()), m_onExit(onExit), m_handler(table.AfterScroll()) {
   m_table.DetachAfterScroll();
   m_table.DisableControls();
 }
@@ -13,8 +13,10 @@ BulkScan::BulkScan(TdxMemData& table)
 BulkScan::~BulkScan() {
   // Back by row number, not by identity: callers such as the filter switch
   // rely on keeping the row when the view under it was rebuilt.
-  m_table.First();
-  m_table.MoveBy(m_recNo - 1);
+  if (m_onExit == Cursor::Restore) {
+    m_table.First();
+    m_table.MoveBy(m_recNo - 1);
+  }
   m_table.SetAfterScroll(std::move(m_handler));
   m_table.EnableControls();
 }

@@ -4,8 +4,9 @@
 // number it had (the same position in the view, which after a rebuilt view
 // may be another record), the handler is attached again and views resume.
 //
-// The handler is not run on exit; a caller whose work may have changed the
-// current record runs it once itself.
+// A scan made with Cursor::Keep leaves the cursor where the work put it
+// instead. The handler is not run on exit; a caller whose work may have
+// changed the current record runs it once itself.
 #pragma once
 
 #include "variables/TdxMemData.h"
@@ -14,7 +15,9 @@ namespace brindle {
 
 class BulkScan {
  public:
-  explicit BulkScan(TdxMemData& table);
+  enum class Cursor { Restore, Keep };
+
+  explicit BulkScan(TdxMemData& table, Cursor onExit = Cursor::Restore);
   ~BulkScan();
   BulkScan(const BulkScan&) = delete;
   BulkScan& operator=(const BulkScan&) = delete;
@@ -25,6 +28,7 @@ class BulkScan {
  private:
   TdxMemData& m_table;
   int m_recNo;
+  Cursor m_onExit;
   TdxMemData::ScrollHandler m_handler;
 };
 

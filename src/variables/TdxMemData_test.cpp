@@ -424,6 +424,26 @@ TEST(TdxMemDataViews, BulkScanRestoresRowHandlerAndViews) {
   EXPECT_EQ(calls, 1);  // reattached
 }
 
+// Loading, sorting and a frequency pass end where their work put the cursor.
+TEST(TdxMemDataViews, BulkScanKeepingTheCursorLeavesItWhereTheWorkPutIt) {
+  TdxMemData t;
+  Load(t, Fixture());
+  int calls = 0;
+  t.SetAfterScroll([&](TdxMemData&) { ++calls; });
+  t.MoveBy(2);
+  calls = 0;
+  {
+    BulkScan scan(t, BulkScan::Cursor::Keep);
+    EXPECT_TRUE(t.ControlsDisabled());
+    t.Last();
+  }
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(t.RecNo(), t.RecordCount());
+  EXPECT_FALSE(t.ControlsDisabled());
+  t.First();
+  EXPECT_EQ(calls, 1);  // reattached
+}
+
 // A dictionary of 100,000 variables loads, sorts and filters without
 // quadratic work; too slow a path shows as a hung test, not a timing check.
 TEST(TdxMemDataLarge, HundredThousandRecords) {

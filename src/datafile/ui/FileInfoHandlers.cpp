@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/ShowDoc.h"
 #include "datafile/DocumentReader.h"
 #include "datafile/FileReport.h"

@@ -11,11 +11,11 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/Main.h"
-#include "app/WindowTestSupport.h"
+#include "app/MainWindow.h"
 #include "controls/ShowDoc.h"
 #include "controls/ValStringGrid.h"
 #include "spssio/spssio.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -95,7 +95,7 @@ void FileInfoHandlersTest::documentWindow() {
   auto file = WriteTemp(WithDocument());
   w.Open(file->path());
   QVERIFY(!doc.isVisible());
-  f.VarGrid->setFocus();
+  f.Variables.VarGrid->setFocus();
   w.Key(Qt::Key_D, Qt::ControlModifier);
   QVERIFY(doc.isVisible());
   QCOMPARE(doc.windowTitle(), QFileInfo(QString::fromStdString(file->path())).fileName() + " - Documents");
@@ -166,8 +166,7 @@ void FileInfoHandlersTest::documentRegionThatDoesNotCheckOut() {
 void FileInfoHandlersTest::releaseFollowsTheApplication() {
   ShownWindow w;
   TForm1& f = w.form;
-  auto file = WriteTemp(SampleDictionary());
-  w.Open(file->path());
+  w.Open(LongFile().path());
   const int handle = f.FileHandle;
 
   // The option is off by default: switching away keeps the file.
@@ -178,10 +177,12 @@ void FileInfoHandlersTest::releaseFollowsTheApplication() {
   QVERIFY(f.ReleaseFileHandle->isChecked());
 
   // A frequency pass reading the file keeps it.
-  f.Counting = true;
-  emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
-  QVERIFY(!f.FileReleased);
-  f.Counting = false;
+  DuringPass(
+      [&] {
+        emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+        QVERIFY(!f.FileReleased);
+      },
+      [&] { f.ShowFrequencies(); });
 
   emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
   QVERIFY(f.FileReleased);
@@ -197,21 +198,21 @@ void FileInfoHandlersTest::untouchedFileKeepsTheView() {
   ReleasingWindow w(SampleDictionary());
   TForm1& f = w.form;
   f.SortVariables("VarName");
-  f.Edit1->setText("s");
-  f.Filter1->click();
+  f.Variables.Edit1->setText("s");
+  f.Variables.Filter1->click();
   QCOMPARE(w.GridNames(), QStringList({"score", "sex"}));
-  f.VarMemData.SetRecNo(2);
+  f.Variables.VarMemData.SetRecNo(2);
   const QStringList names = w.GridNames();
-  const QString label = f.StringGrid1->Cell(0, 1);
+  const QString label = f.Values.StringGrid1->Cell(0, 1);
   QVERIFY(!label.isEmpty());
 
   f.ApplicationEvents1Deactivate();
   f.ApplicationEvents1Activate();
   QCOMPARE(w.GridNames(), names);
-  QCOMPARE(f.VarMemData.RecNo(), 2);
-  QCOMPARE(f.StringGrid1->Cell(0, 1), label);
-  QVERIFY(f.Filter1->isChecked());
-  QCOMPARE(f.VarMemData.SortedField(), std::string("VarName"));
+  QCOMPARE(f.Variables.VarMemData.RecNo(), 2);
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), label);
+  QVERIFY(f.Variables.Filter1->isChecked());
+  QCOMPARE(f.Variables.VarMemData.SortedField(), std::string("VarName"));
   QCOMPARE(w.ui.calls.size(), 1);
 }
 
@@ -228,7 +229,7 @@ void FileInfoHandlersTest::changedFileIsOfferedForReload() {
   ReleasingWindow w(SampleDictionary());
   TForm1& f = w.form;
   auto& file = w.file;
-  f.VarMemData.SetRecNo(3);
+  f.Variables.VarMemData.SetRecNo(3);
   f.ApplicationEvents1Deactivate();
 
   SavFile rewritten = ManyVariables(3);
@@ -241,12 +242,12 @@ void FileInfoHandlersTest::changedFileIsOfferedForReload() {
   QCOMPARE(w.ui.calls.last().text, QString::fromStdString(file->path()) + "'s\ntime/date changed. Reload?");
   if (yes) {
     QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
-    QCOMPARE(f.VarMemData.RecNo(), 1);
+    QCOMPARE(f.Variables.VarMemData.RecNo(), 1);
     QCOMPARE(f.FileName, file->path());
     QVERIFY(f.FileHandle >= 0 && !f.FileReleased && !f.FileStale);
   } else {
     QCOMPARE(f.FileHandle, -1);
-    QCOMPARE(f.VarGrid->model()->rowCount(), 0);
+    QCOMPARE(f.Variables.VarGrid->model()->rowCount(), 0);
     QCOMPARE(f.windowTitle(), QString("Brindle"));
   }
 }
@@ -262,7 +263,7 @@ void FileInfoHandlersTest::deletedFileIsClosed() {
   QCOMPARE(w.ui.Last().text, "error reopening file " + QString::fromStdString(file->path()));
   QCOMPARE(f.FileHandle, -1);
   QVERIFY(!f.CloseItem->isEnabled());
-  QCOMPARE(f.VarGrid->model()->rowCount(), 0);
+  QCOMPARE(f.Variables.VarGrid->model()->rowCount(), 0);
 }
 
 void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
@@ -280,28 +281,28 @@ void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
   f.ApplicationEvents1Deactivate();
   w.ClickRow(1);
   QVERIFY(!f.FileReleased);
-  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
 
   // Sort, find and filter end in a move of the cursor, and so in a read.
   f.ApplicationEvents1Deactivate();
   f.SortVariables("VarName");
   QVERIFY(!f.FileReleased);
-  f.Edit1->setText("sex");
+  f.Variables.Edit1->setText("sex");
   f.ApplicationEvents1Deactivate();
   f.repfindbtn1->trigger();
   QVERIFY(!f.FileReleased);
   f.ApplicationEvents1Deactivate();
-  f.Filter1->click();
+  f.Variables.Filter1->click();
   QVERIFY(!f.FileReleased);
   QCOMPARE(w.GridNames(), QStringList({"sex"}));
-  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
-  f.Filter1->click();
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
+  f.Variables.Filter1->click();
 
   f.ApplicationEvents1Deactivate();
   f.ShowFrequencies();
   QVERIFY(!f.FileReleased);
-  QVERIFY(f.FrequencyTableShown);
-  QCOMPARE(f.StringGrid1->Cell(2, 1), QString("1"));
+  QVERIFY(f.Values.FrequencyTableShown);
+  QCOMPARE(f.Values.StringGrid1->Cell(2, 1), QString("1"));
 
   f.ApplicationEvents1Deactivate();
   f.ShowDocBtnClick();
@@ -337,8 +338,8 @@ void FileInfoHandlersTest::openingAnotherFileWhileReleased() {
   std::int64_t cases = 0;
   QCOMPARE(spssGetNumberofCases(f.FileHandle, &cases), SPSS_OK);
   QCOMPARE(cases, std::int64_t(2));
-  f.VarMemData.SetRecNo(2);
-  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+  f.Variables.VarMemData.SetRecNo(2);
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
 }
 
 QTEST_MAIN(FileInfoHandlersTest)

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ShowDoc.h"
 #include "controls/ValStringGrid.h"
@@ -34,7 +34,7 @@ void TForm1::Open1Click() { OpenDataFile(QString()); }
 void TForm1::OpenDataFile(const QString& fileName) {
   // A frequency pass reads the open file; replacing it now would pull the
   // file from under the pass.
-  if (Counting) return;
+  if (Counting()) return;
   QString name = fileName;
   if (name.isEmpty()) name = m_ui.GetOpenFileName(this, QString::fromLatin1(kOpenFilter));
   if (name.isEmpty()) return;
@@ -58,16 +58,14 @@ void TForm1::OpenDataFile(const QString& fileName) {
   ShowDocFrm->close();
   ResetWeighting();
 
-  // A released file's handle is closed already, and its number may now be
-  // the new file's.
-  if (FileHandle != -1 && !FileReleased && spssCloseRead(FileHandle) != SPSS_OK)
+  if (m_openFile.Close() != SPSS_OK)
     m_ui.WarningDialog(QStringLiteral("Failed to close ") + QString::fromStdString(FileName));
 
   WaitCursor wait;
   EnableFileCommands(true);
   static_cast<DataFileState&>(*this) = opened;
   CaseCountEstimated = false;
-  CountColor = QColor(0, 0, 255);
+  Values.CountColor = QColor(0, 0, 255);
 
   ShowDocBtn->setEnabled(HasDocument != 0);
   ShowDocBtn->setVisible(HasDocument != 0);
@@ -76,31 +74,28 @@ void TForm1::OpenDataFile(const QString& fileName) {
   setWindowTitle(QStringLiteral("Brindle ") + info.absoluteFilePath());
   setApplicationTitle(info.fileName() + QStringLiteral(" - Brindle"));
 
-  VarMemData.SetSortedField(std::string());
-  VarMemData.SetFiltered(false);
-  Filter1->setChecked(false);
-  Edit1->clear();
-  Edit2->clear();
+  Variables.VarMemData.SetSortedField(std::string());
+  Variables.ClearFind();
 
   GetVarInfo();
 
-  VarGrid->setFocus();
-  SortDescending = false;
-  SortKey = 1;
+  Variables.VarGrid->setFocus();
+  Values.SortDescending = false;
+  Values.SortKey = 1;
 }
 
 void TForm1::GetVarInfo() {
-  Memo1->clear();
-  Memo1->setVisible(false);
-  VarGrid->SetDataSourceEnabled(false);
-  const DictionaryLoadResult result = LoadDictionary(*this, VarMemData, m_separators);
-  VarGrid->SetDataSourceEnabled(true);
+  Values.Memo1->clear();
+  Values.Memo1->setVisible(false);
+  Variables.VarGrid->SetDataSourceEnabled(false);
+  const DictionaryLoadResult result = LoadDictionary(*this, Variables.VarMemData, m_separators);
+  Variables.VarGrid->SetDataSourceEnabled(true);
   if (result.errorCode != 0) {
     m_ui.ShowMessage(QString::fromStdString(result.error));
     return;
   }
   if (!result.warning.empty()) {
-    CountColor = QColor(255, 0, 0);
+    Values.CountColor = QColor(255, 0, 0);
     m_ui.WarningDialog(QString::fromStdString(result.warning));
   }
   // A file with a weight variable offers it at once; weighting stays off.
@@ -110,32 +105,31 @@ void TForm1::GetVarInfo() {
 
 void TForm1::CloseItemClick() {
   // The frequency pass still reads the file.
-  if (Counting) return;
-  if (FileHandle != -1 && !FileReleased) spssCloseRead(FileHandle);
+  if (Counting()) return;
+  m_openFile.Close();
   // Nothing of the closed file is kept: its name, counts and flags go too.
   static_cast<DataFileState&>(*this) = DataFileState();
   setWindowTitle(QStringLiteral("Brindle"));
   setApplicationTitle(QStringLiteral("Brindle"));
 
-  VarMemData.Close();
+  Variables.VarMemData.Close();
 
-  StringGrid1->SetRowCount(MinValueRows);
+  Values.StringGrid1->SetRowCount(Values.MinValueRows);
   startValueRows();
-  ValueRowCount = 0;
-  FrequencyTableShown = false;
-  Memo1->clear();
-  Memo1->setVisible(false);
-  Edit1->clear();
-  Edit2->clear();
-  Label1->clear();
-  StringGrid1->SelectNone();
+  Values.ValueRowCount = 0;
+  Values.FrequencyTableShown = false;
+  Values.Memo1->clear();
+  Values.Memo1->setVisible(false);
+  Variables.Edit1->clear();
+  Variables.Edit2->clear();
+  Values.Label1->clear();
+  Values.StringGrid1->SelectNone();
   attachValuesWidthHandler(false);
-  StringGrid1->RestoreLabelColumn();
+  Values.StringGrid1->RestoreLabelColumn();
   attachValuesWidthHandler(true);
   for (int panel = 0; panel < 3; ++panel) SetStatusText(panel, QString());
 
-  WComboBox->clear();
-  WeightBtn->setToolTip(QStringLiteral("Set Weight on"));
+  Weighting.Reset();
 
   EnableFileCommands(false);
   ShowDocBtn->setEnabled(false);

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "datafile/FileRelease.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
@@ -20,7 +20,7 @@ void TForm1::Releasefilehandle1Click() {
 
 void TForm1::ApplicationEvents1Deactivate() {
   // A frequency pass still reads the file; a stale file is on its way out.
-  if (FileHandle == -1 || !ReleaseFileHandle->isChecked() || Counting || FileStale) return;
+  if (FileHandle == -1 || !ReleaseFileHandle->isChecked() || Counting() || FileStale) return;
   if (ReleaseDataFile(*this) != SPSS_OK) m_ui.ShowMessage(QStringLiteral("FAILED TO CLOSE FILE HANDLE"));
 }
 

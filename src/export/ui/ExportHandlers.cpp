@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "export/CsvExport.h"
 #include "platform/UiService.h"
 
@@ -31,7 +31,7 @@ void TForm1::connectExportHandlers() {
 }
 
 void TForm1::ExportClick(int kind) {
-  if (FileHandle == -1 || Counting || !HoldFile()) return;
+  if (FileHandle == -1 || Counting() || !HoldFile()) return;
   const QFileInfo source(QString::fromStdString(FileName));
   const QString suggested =
       source.dir().filePath(source.completeBaseName() + QLatin1String(kSuffixes[kind]) + ".csv");
@@ -51,11 +51,13 @@ void TForm1::ExportClick(int kind) {
   // Variable properties and labels cover the whole dictionary in file order;
   // the data the variables of the view.
   std::vector<VarRecord> records;
-  for (int i = 0; i < VarMemData.StoredCount(); ++i) records.push_back(*VarMemData.StoredRecord(i));
+  for (int i = 0; i < Variables.VarMemData.StoredCount(); ++i)
+    records.push_back(*Variables.VarMemData.StoredRecord(i));
   std::sort(records.begin(), records.end(),
             [](const VarRecord& a, const VarRecord& b) { return a.RecId < b.RecId; });
   std::vector<int> vars;
-  for (int row = 0; row < VarMemData.RecordCount(); ++row) vars.push_back(VarMemData.ViewRecord(row)->RecId - 1);
+  for (int row = 0; row < Variables.VarMemData.RecordCount(); ++row)
+    vars.push_back(Variables.VarMemData.ViewRecord(row)->RecId - 1);
   if (kind == 0 && vars.empty()) {
     m_ui.ShowMessage(QStringLiteral("No variables to export."));
     return;
@@ -75,14 +77,14 @@ void TForm1::ExportClick(int kind) {
     return !progress.wasCanceled() && !m_closeAfterPass;
   };
   // The file stays held (not released, not closed) while the cases are read.
-  Counting = true;
   const int handle = FileHandle;
+  m_exporting = true;
   const ExportResult result = ExportToFile(target.toStdString(), [&](ExportFile& out) {
     if (kind == 1) return ExportVariables(handle, records, out);
     if (kind == 2) return ExportValueLabels(handle, records, out);
     return ExportData(handle, vars, mode, out, onProgress);
   }, FileName);
-  Counting = false;
+  m_exporting = false;
   progress.close();
   if (m_closeAfterPass) {
     m_closeAfterPass = false;

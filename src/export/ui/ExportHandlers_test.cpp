@@ -9,8 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/Main.h"
-#include "app/WindowTestSupport.h"
+#include "app/MainWindow.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -65,8 +65,8 @@ void ExportHandlersTest::exportsWhatTheDialogChose() {
   const QString target = s.dir.filePath("out.csv");
 
   // Filtered to three variables: only those, as labels.
-  f.Edit1->setText("c");
-  f.Filter1->click();
+  f.Variables.Edit1->setText("c");
+  f.Variables.Filter1->click();
   QCOMPARE(s.w.GridNames(), QStringList({"city", "comment", "score"}));
   s.w.ui.saveFileAnswers << target;
   s.w.ui.saveFilterAnswer = 2;
@@ -79,7 +79,7 @@ void ExportHandlersTest::exportsWhatTheDialogChose() {
   QCOMPARE(ReadAll(target), QString("city,comment,score\nAmsterdam,fine,Low\nBerlin,Nothing to say,High\n"));
 
   // Formatted values of every variable once the filter is off.
-  f.Filter1->click();
+  f.Variables.Filter1->click();
   s.w.ui.saveFileAnswers << target;
   s.w.ui.saveFilterAnswer = 1;
   Item(f, 0)->trigger();

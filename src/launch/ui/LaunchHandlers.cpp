@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "launch/OpenCommand.h"
 #include "platform/UiService.h"
 

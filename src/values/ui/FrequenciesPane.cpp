@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
@@ -25,18 +25,18 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 void TForm1::ShowFrequencies() {
-  if (Counting) return;
+  if (Counting()) return;
   // A file without cases to count has no table to show: the pane is emptied
   // rather than left showing another variable's or another file's table.
-  if (NumCases < 1 || !VarMemData.Current()) {
+  if (NumCases < 1 || !Variables.VarMemData.Current()) {
     showNoFrequencies();
     return;
   }
   if (!HoldFile()) return;
   startValueRows();
-  ValueRowCount = 0;
-  StringGrid1->SetRowCount(MinValueRows);
-  Memo1->clear();
+  Values.ValueRowCount = 0;
+  Values.StringGrid1->SetRowCount(Values.MinValueRows);
+  Values.Memo1->clear();
 
   FrequencyPass pass;
   pass.handle = FileHandle;
@@ -48,14 +48,11 @@ void TForm1::ShowFrequencies() {
   pass.highest = HighestValue;
 
   std::optional<FrequencyDisplay> display;
-  Counting = true;
-  CountCancelRequested = false;
   {
     WaitCursor wait;
-    display = m_runner.ShowFrequencies(VarMemData, pass, m_weighting, [this] { pumpDuringPass(); });
+    display = Values.Runner.ShowFrequencies(Variables.VarMemData, pass, Weighting.Weighting(),
+                                            [] { QCoreApplication::processEvents(); });
   }
-  Counting = false;
-  CountCancelRequested = false;
 
   if (display) {
     showFrequencyResult(display->result);
@@ -72,24 +69,19 @@ void TForm1::ShowFrequencies() {
 void TForm1::showNoFrequencies() {
   attachValuesWidthHandler(false);
   startValueRows();
-  ValueRowCount = 0;
-  StringGrid1->SetRowCount(MinValueRows);
+  Values.ValueRowCount = 0;
+  Values.StringGrid1->SetRowCount(Values.MinValueRows);
   // Still the frequency display: toggling brings the labels.
-  FrequencyTableShown = true;
-  Memo1->clear();
-  Memo1->setVisible(false);
-  Label1->clear();
+  Values.FrequencyTableShown = true;
+  Values.Memo1->clear();
+  Values.Memo1->setVisible(false);
+  Values.Label1->clear();
   placeLabel1();
   SetStatusText(2, QString());
-  StringGrid1->SelectNone();
-  StringGrid1->LoadColumnsFromLists();
-  StringGrid1->RestoreLabelColumn();
+  Values.StringGrid1->SelectNone();
+  Values.StringGrid1->LoadColumnsFromLists();
+  Values.StringGrid1->RestoreLabelColumn();
   attachValuesWidthHandler(true);
-}
-
-void TForm1::pumpDuringPass() {
-  QCoreApplication::processEvents();
-  if (CountCancelRequested) m_runner.RequestCancel();
 }
 
 void TForm1::showFrequencyResult(const FrequencyResult& result) {
@@ -102,34 +94,34 @@ void TForm1::showFrequencyResult(const FrequencyResult& result) {
 
   WaitCursor wait;
   attachValuesWidthHandler(false);
-  FrequencyTableShown = true;
-  Label1->setText(Text(result.caption));
+  Values.FrequencyTableShown = true;
+  Values.Label1->setText(Text(result.caption));
   placeLabel1();
   if (!result.cancelled) {
-    ValueRowCount = result.ValueRowCount();
-    StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+    Values.ValueRowCount = result.ValueRowCount();
+    Values.StringGrid1->SetRowCount(std::max(Values.MinValueRows, Values.ValueRowCount + 1));
     // The grid keeps the table itself and renders the rows it shows.
-    StringGrid1->SetTable(std::make_shared<FrequencyRows>(result.table));
-    SetStatusText(2, QString::number(ValueRowCount));
+    Values.StringGrid1->SetTable(std::make_shared<FrequencyRows>(result.table));
+    SetStatusText(2, QString::number(Values.ValueRowCount));
   }
   switch (result.memo) {
     case MemoDisplay::Unchanged:
       break;
     case MemoDisplay::Hidden:
-      Memo1->setVisible(false);
+      Values.Memo1->setVisible(false);
       break;
     case MemoDisplay::Shown:
-      m_statisticsLines = result.memoLines;
+      Values.StatisticsLines = result.memoLines;
       layoutStatistics();
-      Memo1->setVisible(true);
+      Values.Memo1->setVisible(true);
       break;
   }
-  StringGrid1->SelectNone();
-  StringGrid1->LoadColumnsFromLists();
+  Values.StringGrid1->SelectNone();
+  Values.StringGrid1->LoadColumnsFromLists();
   if (result.hideLabelColumn)
-    StringGrid1->HideLabelColumn();
+    Values.StringGrid1->HideLabelColumn();
   else
-    StringGrid1->RestoreLabelColumn();
+    Values.StringGrid1->RestoreLabelColumn();
   fitNumberColumns();
   attachValuesWidthHandler(true);
   StringGrid1ColumnWidthChanged();

@@ -11,10 +11,10 @@
 
 #include <functional>
 
-#include "app/Main.h"
-#include "app/WindowTestSupport.h"
+#include "app/MainWindow.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -46,19 +46,6 @@ SavFile Mixed() {
 
 // Two numeric variables a and b over many cases, so that a pass runs through
 // many batches and lets the window handle its events between them.
-const TempFile& LongFile() {
-  static const auto file = [] {
-    auto temp = std::make_unique<TempFile>();
-    SavFile f;
-    f.variables = {Variable::numeric("a"), Variable::numeric("b")};
-    SavStreamWriter writer(f, temp->path());
-    for (int i = 0; i < 200000; ++i) writer.appendCase({double(i % 7), double(i % 3)});
-    writer.finish();
-    return temp;
-  }();
-  return *file;
-}
-
 QStringList Row(const TValStringGrid* g, int row) {
   QStringList cells;
   for (int c = 0; c < TValStringGrid::kColumns; ++c) cells << g->Cell(c, row);
@@ -67,21 +54,6 @@ QStringList Row(const TValStringGrid* g, int row) {
 
 // Runs `during` at the first chance the window gets while the pass that
 // `start` begins reads the cases.
-void DuringPass(const std::function<void()>& during, const std::function<void()>& start) {
-  bool ran = false;
-  QTimer::singleShot(0, [&] {
-    ran = true;
-    during();
-  });
-  start();
-  QVERIFY(ran);
-}
-
-void PressInVarGrid(TForm1& f, Qt::Key key) {
-  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QCoreApplication::sendEvent(f.VarGrid, &press);
-}
-
 }  // namespace
 
 class FrequenciesPaneTest : public QObject {
@@ -154,38 +126,41 @@ void FrequenciesPaneTest::tableOfEachKind() {
   QFETCH(bool, labelColumnHidden);
   TForm1& f = m_w->form;
   // Come from a variable with a longer table, so that every row is refilled.
-  f.VarMemData.SetRecNo(recNo == 1 ? 2 : 1);
-  f.VarMemData.SetRecNo(recNo);
+  f.Variables.VarMemData.SetRecNo(recNo == 1 ? 2 : 1);
+  f.Variables.VarMemData.SetRecNo(recNo);
   const QString decimal = QString::fromStdString(f.Separators().decimal);
   for (QStringList& row : rows)
     for (int c = 1; c < 5; ++c) row[c].replace('.', decimal);
 
   const int n = int(rows.size());
-  QVERIFY(f.FrequencyTableShown);
-  QVERIFY(!f.Counting);
-  QCOMPARE(f.ValueRowCount, n);
+  QVERIFY(f.Values.FrequencyTableShown);
+  QVERIFY(!f.Counting());
+  QCOMPARE(f.Values.ValueRowCount, n);
   QCOMPARE(f.StatusText(2), QString::number(n));
-  QCOMPARE(f.Label1->text(), QString::fromStdString(f.VarMemData.Current()->VarName));
-  QCOMPARE(Row(f.StringGrid1, 0), QStringList({"Value Label", "Value", "Freq", "% Total", "% Valid"}));
+  QCOMPARE(f.Values.Label1->text(),
+           QString::fromStdString(f.Variables.VarMemData.Current()->VarName));
+  QCOMPARE(Row(f.Values.StringGrid1, 0),
+           QStringList({"Value Label", "Value", "Freq", "% Total", "% Valid"}));
   for (int r = 0; r < n; ++r) {
-    QStringList shown = Row(f.StringGrid1, r + 1);
+    QStringList shown = Row(f.Values.StringGrid1, r + 1);
     shown[1] = shown[1].trimmed();  // print formats pad to their width
     QCOMPARE(shown, rows[r]);
   }
-  QCOMPARE(Row(f.StringGrid1, n + 1), QStringList(QVector<QString>(5)));
-  QCOMPARE(f.StringGrid1->FillRows(), n + 1);
-  QCOMPARE(f.StringGrid1->RowCount(), std::max(f.MinValueRows, n + 1));
-  QCOMPARE(f.StringGrid1->Selection().left, -1);
-  QCOMPARE(f.Memo1->isVisible(), memoShown);
-  QCOMPARE(f.StringGrid1->ColWidth(0) == 0, labelColumnHidden);
+  QCOMPARE(Row(f.Values.StringGrid1, n + 1), QStringList(QVector<QString>(5)));
+  QCOMPARE(f.Values.StringGrid1->FillRows(), n + 1);
+  QCOMPARE(f.Values.StringGrid1->RowCount(), std::max(f.Values.MinValueRows, n + 1));
+  QCOMPARE(f.Values.StringGrid1->Selection().left, -1);
+  QCOMPARE(f.Values.Memo1->isVisible(), memoShown);
+  QCOMPARE(f.Values.StringGrid1->ColWidth(0) == 0, labelColumnHidden);
   if (labelColumnHidden)
-    QCOMPARE(f.StringGrid1->ColWidth(1), f.StringGrid1->SavedLabelWidth + f.StringGrid1->SavedValueWidth);
+    QCOMPARE(f.Values.StringGrid1->ColWidth(1),
+             f.Values.StringGrid1->SavedLabelWidth + f.Values.StringGrid1->SavedValueWidth);
 }
 
 void FrequenciesPaneTest::statisticsBox() {
   TForm1& f = m_w->form;
-  f.VarMemData.SetRecNo(1);
-  const QStringList lines = f.Memo1->toPlainText().split('\n');
+  f.Variables.VarMemData.SetRecNo(1);
+  const QStringList lines = f.Values.Memo1->toPlainText().split('\n');
   QCOMPARE(lines.size(), 3);
   // Valid 1, 1, 2: sum 4; user- and system-missing count as missing.
   QVERIFY(lines[0].startsWith("valid\t3\tminimum\t"));
@@ -196,16 +171,16 @@ void FrequenciesPaneTest::statisticsBox() {
   // The box takes room from the grid: the rows follow, so a short table
   // needs no scroll bar.
   QCoreApplication::processEvents();
-  QCOMPARE(f.StringGrid1->RowCount(), f.MinValueRows);
-  QCOMPARE(f.StringGrid1->verticalScrollBar()->maximum(), 0);
+  QCOMPARE(f.Values.StringGrid1->RowCount(), f.Values.MinValueRows);
+  QCOMPARE(f.Values.StringGrid1->verticalScrollBar()->maximum(), 0);
   // A string's table hides the box; labels keep it hidden.
-  f.VarMemData.SetRecNo(2);
-  QVERIFY(!f.Memo1->isVisible());
-  f.VarMemData.SetRecNo(1);
-  QVERIFY(f.Memo1->isVisible());
+  f.Variables.VarMemData.SetRecNo(2);
+  QVERIFY(!f.Values.Memo1->isVisible());
+  f.Variables.VarMemData.SetRecNo(1);
+  QVERIFY(f.Values.Memo1->isVisible());
   f.ToggleDisplayLabels();
-  QVERIFY(!f.Memo1->isVisible());
-  QVERIFY(!f.FrequencyTableShown);
+  QVERIFY(!f.Values.Memo1->isVisible());
+  QVERIFY(!f.Values.FrequencyTableShown);
 }
 
 void FrequenciesPaneTest::truncatedDataWarns() {
@@ -227,13 +202,13 @@ void FrequenciesPaneTest::truncatedDataWarns() {
   QVERIFY(m_w->ui.Last().text.contains("16 of 20"));
   // The cases read, as a share of those read.
   const QString half = QString("50.0").replace('.', QString::fromStdString(w.Separators().decimal));
-  QCOMPARE(w.ValueRowCount, 2);
+  QCOMPARE(w.Values.ValueRowCount, 2);
   for (int r = 1; r <= 2; ++r) {
-    QCOMPARE(w.StringGrid1->Cell(1, r).trimmed(), QString::number(r));
-    QCOMPARE(w.StringGrid1->Cell(2, r), QString("8"));
-    QCOMPARE(w.StringGrid1->Cell(3, r), half);
+    QCOMPARE(w.Values.StringGrid1->Cell(1, r).trimmed(), QString::number(r));
+    QCOMPARE(w.Values.StringGrid1->Cell(2, r), QString("8"));
+    QCOMPARE(w.Values.StringGrid1->Cell(3, r), half);
   }
-  QCOMPARE(w.Label1->text(), QString("v"));
+  QCOMPARE(w.Values.Label1->text(), QString("v"));
 }
 
 // A file whose cases cannot all be read and whose header has no count: its
@@ -241,7 +216,7 @@ void FrequenciesPaneTest::truncatedDataWarns() {
 // emptied. Nothing of the previous file stays on screen.
 void FrequenciesPaneTest::fileWithoutCaseCountReplacesTheTable() {
   TForm1& w = m_w->form;
-  QCOMPARE(w.Label1->text(), QString("grade"));
+  QCOMPARE(w.Values.Label1->text(), QString("grade"));
   SavFile f;
   f.compression = Compression::None;
   f.headerCases = -1;
@@ -256,53 +231,53 @@ void FrequenciesPaneTest::fileWithoutCaseCountReplacesTheTable() {
   QVERIFY(m_w->ui.Last().text.contains("(6)"));
   QVERIFY(w.CaseCountEstimated);
   QCOMPARE(w.NumCases, 6);
-  QCOMPARE(w.Label1->text(), QString("v"));
-  QCOMPARE(w.ValueRowCount, 3);
+  QCOMPARE(w.Values.Label1->text(), QString("v"));
+  QCOMPARE(w.Values.ValueRowCount, 3);
   QCOMPARE(w.StatusText(2), QString("3"));
-  QCOMPARE(w.StringGrid1->Cell(2, 1), QString("2"));
+  QCOMPARE(w.Values.StringGrid1->Cell(2, 1), QString("2"));
 
   TempFile none(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + long(layout.dataStart) + 3));
   m_w->Open(LongFile().path());
   m_w->Open(none.path());
   QCOMPARE(w.NumCases, 0);
-  QVERIFY(w.FrequencyTableShown);
-  QCOMPARE(w.Label1->text(), QString());
-  QCOMPARE(w.ValueRowCount, 0);
+  QVERIFY(w.Values.FrequencyTableShown);
+  QCOMPARE(w.Values.Label1->text(), QString());
+  QCOMPARE(w.Values.ValueRowCount, 0);
   QCOMPARE(w.StatusText(2), QString());
-  QCOMPARE(w.StringGrid1->Cell(1, 1), QString());
-  QCOMPARE(w.StringGrid1->ColumnLists[0].size(), 1);
-  QVERIFY(!w.Memo1->isVisible());
+  QCOMPARE(w.Values.StringGrid1->Cell(1, 1), QString());
+  QCOMPARE(w.Values.StringGrid1->ColumnLists[0].size(), 1);
+  QVERIFY(!w.Values.Memo1->isVisible());
   // The toggle still leads to the labels.
   w.ToggleDisplayLabels();
-  QVERIFY(!w.FrequencyTableShown);
-  QCOMPARE(w.Label1->text(), QString("v"));
+  QVERIFY(!w.Values.FrequencyTableShown);
+  QCOMPARE(w.Values.Label1->text(), QString("v"));
 }
 
 void FrequenciesPaneTest::escapeCancels() {
   TForm1& f = m_w->form;
   m_w->Open(LongFile().path());
-  QCOMPARE(f.ValueRowCount, 7);
-  QVERIFY(f.Memo1->isVisible());
+  QCOMPARE(f.Values.ValueRowCount, 7);
+  QVERIFY(f.Values.Memo1->isVisible());
   const QString status = f.StatusText(2);
   DuringPass(
       [&] {
-        QVERIFY(f.Counting);
+        QVERIFY(f.Counting());
         PressInVarGrid(f, Qt::Key_Escape);
       },
       [&] { f.ShowFrequencies(); });
   // Only the title row is left; the box keeps its place with nothing in it.
-  QVERIFY(f.FrequencyTableShown);
-  QVERIFY(!f.Counting);
-  QCOMPARE(f.StringGrid1->ColumnLists[0].size(), 1);
-  QCOMPARE(f.StringGrid1->Cell(1, 1), QString());
-  QCOMPARE(f.Label1->text(), QString());
+  QVERIFY(f.Values.FrequencyTableShown);
+  QVERIFY(!f.Counting());
+  QCOMPARE(f.Values.StringGrid1->ColumnLists[0].size(), 1);
+  QCOMPARE(f.Values.StringGrid1->Cell(1, 1), QString());
+  QCOMPARE(f.Values.Label1->text(), QString());
   QCOMPARE(f.StatusText(2), status);
-  QVERIFY(f.Memo1->isVisible());
-  QVERIFY(f.Memo1->toPlainText().isEmpty());
+  QVERIFY(f.Values.Memo1->isVisible());
+  QVERIFY(f.Values.Memo1->toPlainText().isEmpty());
   // The next pass runs to the end again.
   f.ShowFrequencies();
-  QCOMPARE(f.ValueRowCount, 7);
-  QCOMPARE(f.StringGrid1->Cell(2, 1), QString("28572"));
+  QCOMPARE(f.Values.ValueRowCount, 7);
+  QCOMPARE(f.Values.StringGrid1->Cell(2, 1), QString("28572"));
 }
 
 void FrequenciesPaneTest::moveDuringPassShowsAfterIt() {
@@ -312,17 +287,17 @@ void FrequenciesPaneTest::moveDuringPassShowsAfterIt() {
   DuringPass(
       [&] {
         PressInVarGrid(f, Qt::Key_Down);
-        QCOMPARE(f.VarMemData.RecNo(), 2);
+        QCOMPARE(f.Variables.VarMemData.RecNo(), 2);
         // The pane waits for the pass.
-        rowsDuringPass = f.ValueRowCount;
-        QCOMPARE(f.Label1->text(), QString("a"));
+        rowsDuringPass = f.Values.ValueRowCount;
+        QCOMPARE(f.Values.Label1->text(), QString("a"));
       },
       [&] { f.ShowFrequencies(); });
   QCOMPARE(rowsDuringPass, 0);
-  QCOMPARE(f.Label1->text(), QString("b"));
-  QCOMPARE(f.ValueRowCount, 3);
+  QCOMPARE(f.Values.Label1->text(), QString("b"));
+  QCOMPARE(f.Values.ValueRowCount, 3);
   QCOMPARE(f.StatusText(0), QString("2/2"));
-  QCOMPARE(f.StringGrid1->Cell(2, 1), QString("66667"));
+  QCOMPARE(f.Values.StringGrid1->Cell(2, 1), QString("66667"));
 }
 
 void FrequenciesPaneTest::fileLeftAloneDuringPass_data() {
@@ -353,8 +328,8 @@ void FrequenciesPaneTest::fileLeftAloneDuringPass() {
   } else {
     QVERIFY(f.isVisible());
     QCOMPARE(f.FileHandle, handle);
-    QCOMPARE(f.ValueRowCount, 7);
-    QCOMPARE(f.Label1->text(), QString("a"));
+    QCOMPARE(f.Values.ValueRowCount, 7);
+    QCOMPARE(f.Values.Label1->text(), QString("a"));
   }
 }
 

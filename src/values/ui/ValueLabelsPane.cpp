@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/ToolImages.h"
 #include "controls/ValStringGrid.h"
 #include "values/ValueLabels.h"
@@ -29,42 +29,44 @@ QString TForm1::valueTitle(int col) {
 }
 
 void TForm1::startValueRows() {
-  StringGrid1->ClearRows();
-  StringGrid1->AddRow(valueTitle(0), valueTitle(1), valueTitle(2), valueTitle(3), valueTitle(4));
+  Values.StringGrid1->ClearRows();
+  Values.StringGrid1->AddRow(valueTitle(0), valueTitle(1), valueTitle(2), valueTitle(3),
+                             valueTitle(4));
 }
 
 void TForm1::ShowValueLabels() {
-  if (Counting || !HoldFile()) return;
+  if (Counting() || !HoldFile()) return;
   attachValuesWidthHandler(false);
   startValueRows();
-  ValueRowCount = 0;
-  StringGrid1->SetRowCount(MinValueRows);
-  Label1->clear();
-  FrequencyTableShown = false;
-  Memo1->setVisible(false);
+  Values.ValueRowCount = 0;
+  Values.StringGrid1->SetRowCount(Values.MinValueRows);
+  Values.Label1->clear();
+  Values.FrequencyTableShown = false;
+  Values.Memo1->setVisible(false);
 
-  if (const VarRecord* rec = VarMemData.Current()) {
+  if (const VarRecord* rec = Variables.VarMemData.Current()) {
     const ValueLabelList list = ReadValueLabels(FileHandle, *rec, m_separators);
     if (list.listed) {
-      ValueRowCount = static_cast<int>(list.rows.size());
-      StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+      Values.ValueRowCount = static_cast<int>(list.rows.size());
+      Values.StringGrid1->SetRowCount(std::max(Values.MinValueRows, Values.ValueRowCount + 1));
       for (const ValueLabelRow& row : list.rows)
-        StringGrid1->AddRow(QString::fromStdString(row.label), QString::fromStdString(row.value),
-                            QString(), QString(), QString());
-      Label1->setText(QString::fromStdString(rec->VarName));
+        Values.StringGrid1->AddRow(QString::fromStdString(row.label),
+                                   QString::fromStdString(row.value), QString(), QString(),
+                                   QString());
+      Values.Label1->setText(QString::fromStdString(rec->VarName));
     }
   }
   placeLabel1();
 
-  StringGrid1->SelectNone();
-  SetStatusText(2, QString::number(ValueRowCount));
-  StringGrid1->LoadColumnsFromLists();
-  StringGrid1->RestoreLabelColumn();
+  Values.StringGrid1->SelectNone();
+  SetStatusText(2, QString::number(Values.ValueRowCount));
+  Values.StringGrid1->LoadColumnsFromLists();
+  Values.StringGrid1->RestoreLabelColumn();
   attachValuesWidthHandler(true);
 }
 
 void TForm1::ToggleDisplayLabels() {
-  if (FrequencyTableShown)
+  if (Values.FrequencyTableShown)
     ShowValueLabels();
   else
     ShowFrequencies();
@@ -72,9 +74,9 @@ void TForm1::ToggleDisplayLabels() {
 
 void TForm1::FrequenciesShownClick() {
   FrequenciesShown->setChecked(!FrequenciesShown->isChecked());
-  m_frequenciesMode = FrequenciesShown->isChecked();
-  FrequenciesBtn->setChecked(m_frequenciesMode);
-  if (m_frequenciesMode) {
+  Values.FrequenciesMode = FrequenciesShown->isChecked();
+  FrequenciesBtn->setChecked(Values.FrequenciesMode);
+  if (Values.FrequenciesMode) {
     FrequenciesBtn->setToolTip(QStringLiteral("Display value labels"));
     FrequenciesBtn->setIcon(ToolImage(11));
   } else {
@@ -86,21 +88,22 @@ void TForm1::FrequenciesShownClick() {
 void TForm1::StringGrid1ColumnWidthChanged() {
   if (!isVisible()) return;
   int sum = 0;
-  for (int c = 0; c < TValStringGrid::kColumns; ++c) sum += StringGrid1->ColWidth(c);
+  for (int c = 0; c < TValStringGrid::kColumns; ++c) sum += Values.StringGrid1->ColWidth(c);
   // The columns fill the room inside the frame and beside a shown scroll bar.
-  const int slack = StringGrid1->viewport()->width() - sum;
+  const int slack = Values.StringGrid1->viewport()->width() - sum;
   // The column that gives way keeps a few characters' room, so it never
   // vanishes in a narrow pane.
-  const int least = 4 * StringGrid1->fontMetrics().averageCharWidth();
-  const VarRecord* rec = VarMemData.Current();
+  const int least = 4 * Values.StringGrid1->fontMetrics().averageCharWidth();
+  const VarRecord* rec = Variables.VarMemData.Current();
   // While a pass for another variable runs, the grid still shows the last
   // table: the hidden label column, not the new variable, decides.
-  if (StringGrid1->LabelColumnHidden() || (rec && rec->VarType > 8 && FrequencyTableShown)) {
-    StringGrid1->SetColWidth(1, std::max(least, StringGrid1->ColWidth(1) + slack));
+  if (Values.StringGrid1->LabelColumnHidden() ||
+      (rec && rec->VarType > 8 && Values.FrequencyTableShown)) {
+    Values.StringGrid1->SetColWidth(1, std::max(least, Values.StringGrid1->ColWidth(1) + slack));
   } else {
-    StringGrid1->SetColWidth(0, std::max(least, StringGrid1->ColWidth(0) + slack));
-    StringGrid1->SavedLabelWidth = StringGrid1->ColWidth(0);
-    StringGrid1->SavedValueWidth = StringGrid1->ColWidth(1);
+    Values.StringGrid1->SetColWidth(0, std::max(least, Values.StringGrid1->ColWidth(0) + slack));
+    Values.StringGrid1->SavedLabelWidth = Values.StringGrid1->ColWidth(0);
+    Values.StringGrid1->SavedValueWidth = Values.StringGrid1->ColWidth(1);
   }
 }
 

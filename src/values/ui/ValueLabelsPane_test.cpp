@@ -7,11 +7,11 @@
 #include <QSplitter>
 #include <QTest>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/ToolImages.h"
-#include "app/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -84,30 +84,31 @@ void ValueLabelsPaneTest::labelsOfEachKind() {
   QFETCH(QString, caption);
   TForm1& f = m_w->form;
   // Come from a variable with labels, so that every row is refilled.
-  f.VarMemData.SetRecNo(recNo == 2 ? 5 : 2);
-  f.VarMemData.SetRecNo(recNo);
+  f.Variables.VarMemData.SetRecNo(recNo == 2 ? 5 : 2);
+  f.Variables.VarMemData.SetRecNo(recNo);
   const QString decimal = QString::fromStdString(f.Separators().decimal);
   for (QString& v : values) v.replace('.', decimal);
 
   const int n = int(labels.size());
-  QCOMPARE(f.ValueRowCount, n);
+  QCOMPARE(f.Values.ValueRowCount, n);
   QCOMPARE(f.StatusText(2), QString::number(n));
-  QCOMPARE(f.Label1->text(), caption);
-  QCOMPARE(Column(f.StringGrid1, 0, n), labels);
-  QStringList shown = Column(f.StringGrid1, 1, n);
+  QCOMPARE(f.Values.Label1->text(), caption);
+  QCOMPARE(Column(f.Values.StringGrid1, 0, n), labels);
+  QStringList shown = Column(f.Values.StringGrid1, 1, n);
   // String values come as the file holds them, blank padding and all.
   if (recNo == 3 || recNo == 4)
     for (QString& v : shown) v = v.trimmed();
   QCOMPARE(shown, values);
-  for (int c = 2; c < 5; ++c) QCOMPARE(Column(f.StringGrid1, c, n), QStringList(QVector<QString>(n)));
+  for (int c = 2; c < 5; ++c)
+    QCOMPARE(Column(f.Values.StringGrid1, c, n), QStringList(QVector<QString>(n)));
   // Nothing of the previous variable is left below.
-  QCOMPARE(f.StringGrid1->Cell(0, n + 1), QString());
-  QCOMPARE(f.StringGrid1->Cell(1, n + 1), QString());
-  QCOMPARE(f.StringGrid1->Cell(0, 0), QString("Value Label"));
-  QCOMPARE(f.StringGrid1->ColumnLists[0].size(), n + 1);
-  QCOMPARE(f.StringGrid1->Selection().left, -1);
-  QVERIFY(!f.FrequencyTableShown);
-  QCOMPARE(f.StringGrid1->RowCount(), std::max(f.MinValueRows, n + 1));
+  QCOMPARE(f.Values.StringGrid1->Cell(0, n + 1), QString());
+  QCOMPARE(f.Values.StringGrid1->Cell(1, n + 1), QString());
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 0), QString("Value Label"));
+  QCOMPARE(f.Values.StringGrid1->ColumnLists[0].size(), n + 1);
+  QCOMPARE(f.Values.StringGrid1->Selection().left, -1);
+  QVERIFY(!f.Values.FrequencyTableShown);
+  QCOMPARE(f.Values.StringGrid1->RowCount(), std::max(f.Values.MinValueRows, n + 1));
 }
 
 void ValueLabelsPaneTest::manyLabelsGrowTheGrid() {
@@ -118,29 +119,29 @@ void ValueLabelsPaneTest::manyLabelsGrowTheGrid() {
   auto file = WriteTemp(many);
   m_w->Open(file->path());
   TForm1& f = m_w->form;
-  QVERIFY(count + 1 > f.MinValueRows);
-  QCOMPARE(f.StringGrid1->RowCount(), count + 1);
-  QCOMPARE(f.StringGrid1->Cell(0, count), QString("Label of 80"));
+  QVERIFY(count + 1 > f.Values.MinValueRows);
+  QCOMPARE(f.Values.StringGrid1->RowCount(), count + 1);
+  QCOMPARE(f.Values.StringGrid1->Cell(0, count), QString("Label of 80"));
   QCOMPARE(f.StatusText(2), QString("80"));
   // The scroll bar that comes with the long list takes its room from the label column.
   // The view lays itself out and shows the scroll bar in posted steps.
   for (int round = 0; round < 3; ++round) QApplication::processEvents();
-  QVERIFY(f.StringGrid1->verticalScrollBar()->isVisible());
+  QVERIFY(f.Values.StringGrid1->verticalScrollBar()->isVisible());
   int sum = 0;
-  for (int c = 0; c < 5; ++c) sum += f.StringGrid1->ColWidth(c);
-  QCOMPARE(sum, f.StringGrid1->viewport()->width());
+  for (int c = 0; c < 5; ++c) sum += f.Values.StringGrid1->ColWidth(c);
+  QCOMPARE(sum, f.Values.StringGrid1->viewport()->width());
   // Back to a file with few labels: the grid shrinks to what fits.
   m_w->Open(m_file->path());
-  QCOMPARE(f.StringGrid1->RowCount(), f.MinValueRows);
+  QCOMPARE(f.Values.StringGrid1->RowCount(), f.Values.MinValueRows);
   // A resize keeps the larger of the two.
-  f.VarMemData.SetRecNo(2);
+  f.Variables.VarMemData.SetRecNo(2);
   f.resize(1000, 400);
-  QCOMPARE(f.StringGrid1->RowCount(), std::max(f.MinValueRows, 3));
+  QCOMPARE(f.Values.StringGrid1->RowCount(), std::max(f.Values.MinValueRows, 3));
 }
 
 void ValueLabelsPaneTest::frequenciesShownClick() {
   TForm1& f = m_w->form;
-  f.VarMemData.SetRecNo(2);
+  f.Variables.VarMemData.SetRecNo(2);
   f.FrequenciesShown->trigger();
   QVERIFY(f.FrequenciesShown->isChecked());
   QVERIFY(f.FrequenciesMode());
@@ -148,7 +149,7 @@ void ValueLabelsPaneTest::frequenciesShownClick() {
   QCOMPARE(f.FrequenciesBtn->toolTip(), QString("Display value labels"));
   QVERIFY(SameImage(f.FrequenciesBtn->icon(), ToolImage(11)));
   // The labels stay until the variable changes.
-  QCOMPARE(f.StringGrid1->Cell(0, 1), QString("Male"));
+  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
   f.FrequenciesBtn->trigger();
   QVERIFY(!f.FrequenciesShown->isChecked());
   QVERIFY(!f.FrequenciesBtn->isChecked());
@@ -163,7 +164,7 @@ void ValueLabelsPaneTest::frequenciesShownClick() {
 
 void ValueLabelsPaneTest::labelColumnFillsTheGrid() {
   TForm1& f = m_w->form;
-  TValStringGrid* g = f.StringGrid1;
+  TValStringGrid* g = f.Values.StringGrid1;
   auto sum = [g] {
     int s = 0;
     for (int c = 0; c < 5; ++c) s += g->ColWidth(c);
@@ -186,15 +187,15 @@ void ValueLabelsPaneTest::labelColumnFillsTheGrid() {
   f.Splitter1->setSizes({300, f.Splitter1->width() - 303});
   f.Splitter1Moved();
   const int fitted = g->ColWidth(0);
-  f.VarMemData.SetRecNo(3);
+  f.Variables.VarMemData.SetRecNo(3);
   QCOMPARE(g->ColWidth(0), fitted);
 }
 
 void ValueLabelsPaneTest::longStringTableWidensTheValueColumn() {
   TForm1& f = m_w->form;
-  TValStringGrid* g = f.StringGrid1;
-  f.VarMemData.SetRecNo(4);  // comment, A20
-  f.FrequencyTableShown = true;
+  TValStringGrid* g = f.Values.StringGrid1;
+  f.Variables.VarMemData.SetRecNo(4);  // comment, A20
+  f.Values.FrequencyTableShown = true;
   const int label = g->ColWidth(0);
   const int value = g->ColWidth(1);
   g->SetColWidth(4, g->ColWidth(4) + 10);
@@ -202,7 +203,7 @@ void ValueLabelsPaneTest::longStringTableWidensTheValueColumn() {
   QCOMPARE(g->ColWidth(1), value - 10);
   // Labels again: the label column is back at its remembered width.
   f.ToggleDisplayLabels();
-  QVERIFY(!f.FrequencyTableShown);
+  QVERIFY(!f.Values.FrequencyTableShown);
   QCOMPARE(g->ColWidth(0), g->SavedLabelWidth);
   QCOMPARE(g->ColWidth(1), g->SavedValueWidth);
 }

@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
@@ -78,44 +78,45 @@ bool Ctrl(const QKeyEvent* event) { return event->modifiers().testFlag(Qt::Contr
 }  // namespace
 
 void TForm1::connectValuesGridHandlers() {
-  PopupMenu2 = new QMenu(this);
-  PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+  Values.PopupMenu2 = new QMenu(this);
+  Values.PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
   // The shortcuts are labels only: the grid's key handler owns the keys.
-  Copy1 = PopupMenu2->addAction(QStringLiteral("&Copy\tCtrl+C"));
-  PopupMenu2->addSeparator();
-  SelectAllValues = PopupMenu2->addAction(QStringLiteral("Select &All\tCtrl+A"));
-  connect(Copy1, &QAction::triggered, this, [this] { Copy1Click(); });
-  connect(SelectAllValues, &QAction::triggered, this, [this] { SelectAllValuesClick(); });
+  Values.Copy1 = Values.PopupMenu2->addAction(QStringLiteral("&Copy\tCtrl+C"));
+  Values.PopupMenu2->addSeparator();
+  Values.SelectAllValues = Values.PopupMenu2->addAction(QStringLiteral("Select &All\tCtrl+A"));
+  connect(Values.Copy1, &QAction::triggered, this, [this] { Copy1Click(); });
+  connect(Values.SelectAllValues, &QAction::triggered, this, [this] { SelectAllValuesClick(); });
 
-  StringGrid1->OnMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers mods, int x,
-                                    int y, bool doubleClick) {
+  Values.StringGrid1->OnMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers mods,
+                                           int x, int y, bool doubleClick) {
     StringGrid1MouseDown(button, mods, x, y, doubleClick);
   };
-  StringGrid1->OnKeyDown = [this](QKeyEvent* event) { StringGrid1KeyDown(event); };
-  StringGrid1->OnDrawCell = [this](int col, int row, bool selected, QColor& background,
-                                   QColor& text, Qt::Alignment& align) {
+  Values.StringGrid1->OnKeyDown = [this](QKeyEvent* event) { StringGrid1KeyDown(event); };
+  Values.StringGrid1->OnDrawCell = [this](int col, int row, bool selected, QColor& background,
+                                          QColor& text, Qt::Alignment& align) {
     StringGrid1DrawCell(col, row, selected, background, text, align);
   };
-  Memo1->installEventFilter(new KeyDownFilter(Memo1, [this](QKeyEvent* e) { Memo1KeyDown(e); }));
+  Values.Memo1->installEventFilter(
+      new KeyDownFilter(Values.Memo1, [this](QKeyEvent* e) { Memo1KeyDown(e); }));
   // The viewport, not the box: its width is the room the lines have.
   // An emptied box (a cancelled pass, a closed file) stays empty.
-  Memo1->viewport()->installEventFilter(new ResizeFilter(Memo1, [this] {
-    if (!Memo1->document()->isEmpty()) layoutStatistics();
+  Values.Memo1->viewport()->installEventFilter(new ResizeFilter(Values.Memo1, [this] {
+    if (!Values.Memo1->document()->isEmpty()) layoutStatistics();
   }));
 }
 
 // --- Statistics box and count column -----------------------------------------
 
 void TForm1::layoutStatistics() {
-  if (m_statisticsLines.empty()) return;
-  const QFontMetrics metrics = Memo1->fontMetrics();
+  if (Values.StatisticsLines.empty()) return;
+  const QFontMetrics metrics = Values.Memo1->fontMetrics();
   const int gap = metrics.horizontalAdvance(QStringLiteral("   "));
-  const int room = Memo1->viewport()->width() -
-                   2 * static_cast<int>(Memo1->document()->documentMargin());
+  const int room = Values.Memo1->viewport()->width() -
+                   2 * static_cast<int>(Values.Memo1->document()->documentMargin());
   std::vector<std::string> lines;
   QList<qreal> stops;
   for (int pairs = 3; pairs >= 2; --pairs) {
-    lines = StatisticsLines(m_statisticsLines, pairs);
+    lines = StatisticsLines(Values.StatisticsLines, pairs);
     // The widest text of every field position, labels and values alike.
     std::vector<int> widths;
     for (const std::string& line : lines) {
@@ -133,18 +134,21 @@ void TForm1::layoutStatistics() {
     if (x - gap <= room) break;
   }
   // Still too wide: the horizontal scroll bar takes a line's room.
-  const int scrollBar = stops.isEmpty() || stops.constLast() - gap <= room
-                            ? 0
-                            : Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo1);
-  QTextOption option = Memo1->document()->defaultTextOption();
+  const int scrollBar =
+      stops.isEmpty() || stops.constLast() - gap <= room
+          ? 0
+          : Values.Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Values.Memo1);
+  QTextOption option = Values.Memo1->document()->defaultTextOption();
   option.setTabArray(stops);
-  Memo1->document()->setDefaultTextOption(option);
+  Values.Memo1->document()->setDefaultTextOption(option);
   QStringList text;
   for (const std::string& line : lines) text << Text(line);
-  if (Memo1->toPlainText() != text.join(QLatin1Char('\n'))) Memo1->setPlainText(text.join(QLatin1Char('\n')));
-  const int height = static_cast<int>(lines.size()) * metrics.lineSpacing() + 2 * Memo1->frameWidth() +
-                     2 * static_cast<int>(Memo1->document()->documentMargin()) + 2 + scrollBar;
-  if (Memo1->height() != height) Memo1->setFixedHeight(height);
+  if (Values.Memo1->toPlainText() != text.join(QLatin1Char('\n')))
+    Values.Memo1->setPlainText(text.join(QLatin1Char('\n')));
+  const int height =
+      static_cast<int>(lines.size()) * metrics.lineSpacing() + 2 * Values.Memo1->frameWidth() +
+      2 * static_cast<int>(Values.Memo1->document()->documentMargin()) + 2 + scrollBar;
+  if (Values.Memo1->height() != height) Values.Memo1->setFixedHeight(height);
 }
 
 namespace {
@@ -175,34 +179,35 @@ void FitColumn(TValStringGrid* grid, int col) {
 }  // namespace
 
 void TForm1::fitNumberColumns() {
-  FitColumn(StringGrid1, 2);
+  FitColumn(Values.StringGrid1, 2);
   // Right-aligned values lose their leading digits when cut.
-  const VarRecord* rec = VarMemData.Current();
-  if (rec && rec->VarType == 0 && !StringGrid1->LabelColumnHidden()) FitColumn(StringGrid1, 1);
+  const VarRecord* rec = Variables.VarMemData.Current();
+  if (rec && rec->VarType == 0 && !Values.StringGrid1->LabelColumnHidden())
+    FitColumn(Values.StringGrid1, 1);
 }
 
 // --- Sorting ----------------------------------------------------------------
 
 void TForm1::SortValuesGrid(int key) {
   WaitCursor wait;
-  SortDescending = key == SortKey ? !SortDescending : false;
-  SortKey = key;
+  Values.SortDescending = key == Values.SortKey ? !Values.SortDescending : false;
+  Values.SortKey = key;
   switch (key) {
     case 0:
-      SortRowsByLabel(SortDescending);
+      SortRowsByLabel(Values.SortDescending);
       break;
     case 1: {
       // The lists keep the fill order: ascending loads them as they are.
-      const auto n = static_cast<std::int32_t>(StringGrid1->FillRows()) - 1;
-      if (!SortDescending)
-        StringGrid1->LoadColumnsFromLists();
+      const auto n = static_cast<std::int32_t>(Values.StringGrid1->FillRows()) - 1;
+      if (!Values.SortDescending)
+        Values.StringGrid1->LoadColumnsFromLists();
       else if (n > 0)
-        StringGrid1->ShowRowsInOrder(FillOrder(n, true));
+        Values.StringGrid1->ShowRowsInOrder(FillOrder(n, true));
       break;
     }
     case 2:
     case 3:
-      if (FrequencyTableShown) SortRowsByCount(SortDescending);
+      if (Values.FrequencyTableShown) SortRowsByCount(Values.SortDescending);
       break;
     default:
       break;
@@ -210,24 +215,24 @@ void TForm1::SortValuesGrid(int key) {
 }
 
 void TForm1::SortRowsByLabel(bool descending) {
-  if (const auto* table = dynamic_cast<const FrequencyRows*>(StringGrid1->Table().get())) {
-    if (table->Count() >= 2) StringGrid1->ShowRowsInOrder(table->LabelOrder(descending));
+  if (const auto* table = dynamic_cast<const FrequencyRows*>(Values.StringGrid1->Table().get())) {
+    if (table->Count() >= 2) Values.StringGrid1->ShowRowsInOrder(table->LabelOrder(descending));
     return;
   }
-  const QStringList& labels = StringGrid1->ColumnLists[0];
+  const QStringList& labels = Values.StringGrid1->ColumnLists[0];
   if (labels.size() < 3) return;
   std::vector<std::u16string_view> keys;
   keys.reserve(static_cast<std::size_t>(labels.size() - 1));
   for (qsizetype i = 1; i < labels.size(); ++i) keys.push_back(View(labels.at(i)));
-  StringGrid1->ShowRowsInOrder(brindle::SortRowsByLabel(keys, descending));
+  Values.StringGrid1->ShowRowsInOrder(brindle::SortRowsByLabel(keys, descending));
 }
 
 void TForm1::SortRowsByCount(bool descending) {
-  if (const auto* table = dynamic_cast<const FrequencyRows*>(StringGrid1->Table().get())) {
-    if (table->Count() >= 2) StringGrid1->ShowRowsInOrder(table->CountOrder(descending));
+  if (const auto* table = dynamic_cast<const FrequencyRows*>(Values.StringGrid1->Table().get())) {
+    if (table->Count() >= 2) Values.StringGrid1->ShowRowsInOrder(table->CountOrder(descending));
     return;
   }
-  const QStringList& counts = StringGrid1->ColumnLists[2];
+  const QStringList& counts = Values.StringGrid1->ColumnLists[2];
   if (counts.size() < 3) return;
   // Counts repeat a lot; a text equal to the one before needs no reading.
   std::vector<std::int64_t> keys;
@@ -237,14 +242,14 @@ void TForm1::SortRowsByCount(bool descending) {
     keys.push_back(i > 1 && text.isSharedWith(counts.at(i - 1)) ? keys.back()
                                                                  : CountTextValue(View(text)));
   }
-  StringGrid1->ShowRowsInOrder(brindle::SortRowsByCount(keys, descending));
+  Values.StringGrid1->ShowRowsInOrder(brindle::SortRowsByCount(keys, descending));
 }
 
 // --- Selection and copy -------------------------------------------------------
 
 void TForm1::SelectAllValuesClick() {
-  if (ValueRowCount <= 0) return;
-  StringGrid1->SetSelection({0, 1, TValStringGrid::kColumns - 1, ValueRowCount});
+  if (Values.ValueRowCount <= 0) return;
+  Values.StringGrid1->SetSelection({0, 1, TValStringGrid::kColumns - 1, Values.ValueRowCount});
 }
 
 void TForm1::CopySelectionToClip(QObject* sender) {
@@ -275,26 +280,26 @@ void TForm1::CopySelectionToClip(QObject* sender) {
   m_ui.SetClipboardText(text);
 }
 
-void TForm1::Copy1Click() { CopySelectionToClip(StringGrid1); }
+void TForm1::Copy1Click() { CopySelectionToClip(Values.StringGrid1); }
 
 // --- Mouse and keys -----------------------------------------------------------
 
 void TForm1::StringGrid1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y,
                                   bool doubleClick) {
-  StringGrid1->setFocus(Qt::MouseFocusReason);
+  Values.StringGrid1->setFocus(Qt::MouseFocusReason);
   if (button == Qt::RightButton) {
-    const TValStringGrid::GridRect sel = StringGrid1->Selection();
-    Copy1->setEnabled(sel.top > 0 && sel.left >= 0);
-    PopupMenu2->popup(StringGrid1->mapToGlobal(QPoint(x, y)));
+    const TValStringGrid::GridRect sel = Values.StringGrid1->Selection();
+    Values.Copy1->setEnabled(sel.top > 0 && sel.left >= 0);
+    Values.PopupMenu2->popup(Values.StringGrid1->mapToGlobal(QPoint(x, y)));
     return;
   }
   if (button != Qt::LeftButton) return;
   int col = -1;
   int row = -1;
-  if (StringGrid1->CellAt(QPoint(x, y), col, row) && row == 0) {
+  if (Values.StringGrid1->CellAt(QPoint(x, y), col, row) && row == 0) {
     // Every press on a title sorts, so a double-click sorts twice; "Freq",
     // "% Total" and "% Valid" share the count key.
-    if (!StringGrid1->IsColumnBorder(x, y)) SortValuesGrid(col <= 1 ? col : 2);
+    if (!Values.StringGrid1->IsColumnBorder(x, y)) SortValuesGrid(col <= 1 ? col : 2);
     return;
   }
   if (doubleClick) ToggleDisplayLabels();
@@ -317,7 +322,7 @@ void TForm1::StringGrid1KeyDown(QKeyEvent* event) {
       SortValuesGrid(1);
       break;
     case Qt::Key_F8:
-      Filter1->click();
+      Variables.Filter1->click();
       break;
     case Qt::Key_F:
       if (ctrl) FocusLastFindBox();
@@ -328,7 +333,7 @@ void TForm1::StringGrid1KeyDown(QKeyEvent* event) {
       acted = ctrl;
       break;
     case Qt::Key_C:
-      if (ctrl) CopySelectionToClip(StringGrid1);
+      if (ctrl) CopySelectionToClip(Values.StringGrid1);
       acted = ctrl;
       break;
     case Qt::Key_D:
@@ -345,10 +350,10 @@ void TForm1::StringGrid1KeyDown(QKeyEvent* event) {
 void TForm1::Memo1KeyDown(QKeyEvent* event) {
   if (!Ctrl(event)) return;
   if (event->key() == Qt::Key_A) {
-    Memo1->selectAll();
+    Values.Memo1->selectAll();
     event->ignore();
   } else if (event->key() == Qt::Key_C) {
-    const QTextCursor cursor = Memo1->textCursor();
+    const QTextCursor cursor = Values.Memo1->textCursor();
     if (cursor.hasSelection()) m_ui.SetClipboardText(cursor.selection().toPlainText());
     event->ignore();
   }
@@ -359,10 +364,11 @@ void TForm1::Memo1KeyDown(QKeyEvent* event) {
 void TForm1::StringGrid1DrawCell(int col, int row, bool selected, QColor& background,
                                  QColor& text, Qt::Alignment& align) {
   if (row > 0 && col == 2) {
-    text = CountColor;
-    if (WeightingOn && FrequencyTableShown && !selected) background = QColor(255, 255, 240);
+    text = Values.CountColor;
+    if (WeightingOn() && Values.FrequencyTableShown && !selected)
+      background = QColor(255, 255, 240);
   }
-  const VarRecord* rec = VarMemData.Current();
+  const VarRecord* rec = Variables.VarMemData.Current();
   const bool right = col >= 2 || (col == 1 && rec != nullptr && rec->VarType == 0);
   align = (right ? Qt::AlignRight : Qt::AlignLeft) | (row > 0 ? Qt::AlignTop : Qt::AlignVCenter);
 }

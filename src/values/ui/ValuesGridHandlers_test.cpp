@@ -13,9 +13,9 @@
 #include <QTextDocument>
 #include <QTest>
 
-#include "app/Main.h"
-#include "app/WindowTestSupport.h"
+#include "app/MainWindow.h"
 #include "controls/ValStringGrid.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -71,7 +71,7 @@ class ValuesGridHandlersTest : public QObject {
 
  private:
   TForm1& form() { return m_w->form; }
-  TValStringGrid* grid() { return m_w->form.StringGrid1; }
+  TValStringGrid* grid() { return m_w->form.Values.StringGrid1; }
   void ClickTitle(int col, bool doubleClick = false) {
     QWidget* titles = grid()->horizontalHeader()->viewport();
     QTest::mouseClick(titles, Qt::LeftButton, {}, TitlePoint(grid(), col));
@@ -87,7 +87,7 @@ void ValuesGridHandlersTest::init() {
   m_file = WriteTemp(SortSample());
   m_w->form.FrequenciesShownClick();
   m_w->Open(m_file->path());
-  QVERIFY(m_w->form.FrequencyTableShown);
+  QVERIFY(m_w->form.Values.FrequencyTableShown);
 }
 
 void ValuesGridHandlersTest::cleanup() {
@@ -119,8 +119,8 @@ void ValuesGridHandlersTest::titlesSortAndShareTheirDirection() {
   for (const Step& s : steps) {
     ClickTitle(s.col, s.doubleClick);
     QCOMPARE(ShownValues(g), QString(s.shown));
-    QCOMPARE(f.SortKey, s.key);
-    QCOMPARE(f.SortDescending, s.descending);
+    QCOMPARE(f.Values.SortKey, s.key);
+    QCOMPARE(f.Values.SortDescending, s.descending);
   }
   // Whole rows move; the lists keep the fill order.
   ClickTitle(0);
@@ -129,17 +129,17 @@ void ValuesGridHandlersTest::titlesSortAndShareTheirDirection() {
   QCOMPARE(g->FillText(0, 1), QString("apple"));
   // F5 is the value key; a press on a column border sorts nothing.
   QTest::keyClick(g, Qt::Key_F5);
-  QCOMPARE(f.SortKey, 1);
+  QCOMPARE(f.Values.SortKey, 1);
   const QHeaderView* h = g->horizontalHeader();
   QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
                     QPoint(h->sectionViewportPosition(1) + h->sectionSize(1) - 1, h->height() / 2));
-  QCOMPARE(f.SortKey, 1);
+  QCOMPARE(f.Values.SortKey, 1);
   // The labels list: counts sort nothing, but the state follows.
   f.ToggleDisplayLabels();
   const QString labels = ShownValues(g);
   ClickTitle(2);
   QCOMPARE(ShownValues(g), labels);
-  QCOMPARE(f.SortKey, 2);
+  QCOMPARE(f.Values.SortKey, 2);
 }
 
 void ValuesGridHandlersTest::sortStateResetsOnlyForAnotherVariable() {
@@ -147,13 +147,13 @@ void ValuesGridHandlersTest::sortStateResetsOnlyForAnotherVariable() {
   ClickTitle(0);
   f.ToggleDisplayLabels();
   f.ToggleDisplayLabels();
-  QCOMPARE(f.SortKey, 0);
-  f.VarMemData.SetRecNo(3);
-  QCOMPARE(f.SortKey, 1);
-  QVERIFY(!f.SortDescending);
+  QCOMPARE(f.Values.SortKey, 0);
+  f.Variables.VarMemData.SetRecNo(3);
+  QCOMPARE(f.Values.SortKey, 1);
+  QVERIFY(!f.Values.SortDescending);
   ClickTitle(0);
   f.OpenDataFile(QString::fromStdString(m_file->path()));
-  QCOMPARE(f.SortKey, 1);
+  QCOMPARE(f.Values.SortKey, 1);
 }
 
 void ValuesGridHandlersTest::copyAndSelectAll() {
@@ -166,13 +166,13 @@ void ValuesGridHandlersTest::copyAndSelectAll() {
   QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
   QCOMPARE(m_w->ui.clipboard, QString("  1\t9\t\r\n  2\t10\t\r\n"));
   g->SetSelection({2, 3, 2, 3});
-  f.Copy1->trigger();
+  f.Values.Copy1->trigger();
   QCOMPARE(m_w->ui.clipboard, QString("1\t\r\n"));
   // A sorted table copies its rows as they are shown.
   ClickTitle(2);
   ClickTitle(2);
   g->SetSelection({0, 1, 4, 4});
-  f.Copy1->trigger();
+  f.Values.Copy1->trigger();
   QString shown;
   for (int r = 1; r <= 4; ++r) {
     for (int c = 0; c < 5; ++c) shown += g->Cell(c, r) + '\t';
@@ -180,13 +180,13 @@ void ValuesGridHandlersTest::copyAndSelectAll() {
   }
   QCOMPARE(m_w->ui.clipboard, shown);
   QVERIFY(m_w->ui.clipboard.startsWith("Zebra\t  4\t10\t"));
-  f.CopySelectionToClip(f.Memo1);
+  f.CopySelectionToClip(f.Values.Memo1);
   QCOMPARE(m_w->ui.clipboard, QString());
   QTest::keyClick(g, Qt::Key_A, Qt::ControlModifier);
   const TValStringGrid::GridRect all = g->Selection();
   QCOMPARE((QList<int>{all.left, all.top, all.right, all.bottom}), (QList<int>{0, 1, 4, 4}));
   f.FrequenciesShownClick();
-  f.VarMemData.SetRecNo(3);  // no labels: nothing to select
+  f.Variables.VarMemData.SetRecNo(3);  // no labels: nothing to select
   f.SelectAllValuesClick();
   QCOMPARE(g->Selection().left, -1);
 }
@@ -195,40 +195,40 @@ void ValuesGridHandlersTest::keysAndPopupMenu() {
   TForm1& f = form();
   TValStringGrid* g = grid();
   QTest::keyClick(g, Qt::Key_Return);
-  QVERIFY(!f.FrequencyTableShown);
+  QVERIFY(!f.Values.FrequencyTableShown);
   QTest::keyClick(g, Qt::Key_Enter);
-  QVERIFY(f.FrequencyTableShown);
-  f.Edit1->setText("v");
+  QVERIFY(f.Values.FrequencyTableShown);
+  f.Variables.Edit1->setText("v");
   QTest::keyClick(g, Qt::Key_F8);
-  QVERIFY(f.Filter1->isChecked());
+  QVERIFY(f.Variables.Filter1->isChecked());
   QTest::keyClick(g, Qt::Key_F8);
-  QVERIFY(!f.Filter1->isChecked());
+  QVERIFY(!f.Variables.Filter1->isChecked());
   QTest::keyClick(g, Qt::Key_D, Qt::ControlModifier);  // no document lines: nothing
   QCOMPARE(m_w->ui.calls.size(), 1);
   QTest::keyClick(g, Qt::Key_Backspace);
-  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.Edit1));
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.Variables.Edit1));
 
   // A right click opens the menu without touching the selection.
   const QPoint cell = g->visualRect(g->model()->index(0, 1)).center();
   QTest::mouseClick(g->viewport(), Qt::RightButton, {}, cell);
-  QVERIFY(f.PopupMenu2->isVisible());
-  QVERIFY(!f.Copy1->isEnabled());
-  f.PopupMenu2->hide();
+  QVERIFY(f.Values.PopupMenu2->isVisible());
+  QVERIFY(!f.Values.Copy1->isEnabled());
+  f.Values.PopupMenu2->hide();
   g->SetSelection({0, 2, 1, 3});
   QTest::mouseClick(g->viewport(), Qt::RightButton, {}, cell);
-  QVERIFY(f.Copy1->isEnabled());
+  QVERIFY(f.Values.Copy1->isEnabled());
   QCOMPARE(g->Selection().top, 2);
-  f.PopupMenu2->hide();
+  f.Values.PopupMenu2->hide();
   // A double-click on a data cell or beside the titles switches the display.
   QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, cell);
-  QVERIFY(!f.FrequencyTableShown);
+  QVERIFY(!f.Values.FrequencyTableShown);
   const QHeaderView* h = g->horizontalHeader();
   const QPoint beside(h->sectionViewportPosition(4) + h->sectionSize(4) + 5, h->height() / 2);
   if (beside.x() < h->width()) {
     QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, beside);
-    QVERIFY(!f.FrequencyTableShown);
+    QVERIFY(!f.Values.FrequencyTableShown);
     QTest::mouseDClick(h->viewport(), Qt::LeftButton, {}, beside);
-    QVERIFY(f.FrequencyTableShown);
+    QVERIFY(f.Values.FrequencyTableShown);
   }
 }
 
@@ -240,15 +240,19 @@ void ValuesGridHandlersTest::drawing() {
     QColor text, background;
     Qt::Alignment horizontal;
   } cases[] = {
-      {2, 1, false, false, f.CountColor, Qt::white, Qt::AlignRight},
-      {2, 1, true, false, f.CountColor, QColor(255, 255, 240), Qt::AlignRight},
-      {2, 1, true, true, f.CountColor, Qt::white, Qt::AlignRight},
+      {2, 1, false, false, f.Values.CountColor, Qt::white, Qt::AlignRight},
+      {2, 1, true, false, f.Values.CountColor, QColor(255, 255, 240), Qt::AlignRight},
+      {2, 1, true, true, f.Values.CountColor, Qt::white, Qt::AlignRight},
       {2, 0, true, false, Qt::black, Qt::white, Qt::AlignRight},
       {1, 1, true, false, Qt::black, Qt::white, Qt::AlignRight},  // numeric value
       {0, 1, true, false, Qt::black, Qt::white, Qt::AlignLeft},
   };
   for (const Case& c : cases) {
-    f.WeightingOn = c.weighted;
+    // Weighted by the first numeric variable, or not weighted.
+    f.WComboBoxDropDown();
+    f.WComboBoxChange(c.weighted ? 1 : 0);
+    f.WeightBtnClick(c.weighted);
+    QCOMPARE(f.WeightingOn(), c.weighted);
     QColor background = Qt::white;
     QColor text = Qt::black;
     Qt::Alignment align;
@@ -257,7 +261,7 @@ void ValuesGridHandlersTest::drawing() {
     QCOMPARE(background, c.background);
     QCOMPARE(align & Qt::AlignHorizontal_Mask, c.horizontal);
   }
-  f.VarMemData.SetRecNo(2);  // a string's values are left-aligned
+  f.Variables.VarMemData.SetRecNo(2);  // a string's values are left-aligned
   QColor background, text;
   Qt::Alignment align;
   f.StringGrid1DrawCell(1, 1, false, background, text, align);
@@ -281,7 +285,7 @@ void ValuesGridHandlersTest::numberColumnsFitTheirTexts() {
 
 void ValuesGridHandlersTest::statisticsBoxShowsEveryFigure() {
   TForm1& f = form();
-  QPlainTextEdit* memo = f.Memo1;
+  QPlainTextEdit* memo = f.Values.Memo1;
   QVERIFY(memo->isVisible());
   const QString counted = memo->toPlainText();
   auto allInView = [memo] {
@@ -325,7 +329,7 @@ void ValuesGridHandlersTest::labelColumnComesBackAfterALongString() {
   const int label = g->ColWidth(0);
   QVERIFY(label > 40);
   auto show = [&](int recNo) {
-    f.VarMemData.SetRecNo(recNo);
+    f.Variables.VarMemData.SetRecNo(recNo);
     QTest::qWait(20);
   };
   show(2);

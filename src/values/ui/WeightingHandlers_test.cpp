@@ -8,9 +8,9 @@
 #include <QAbstractItemView>
 #include <QTest>
 
-#include "app/Main.h"
-#include "app/WindowTestSupport.h"
+#include "app/MainWindow.h"
 #include "controls/ValStringGrid.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -44,15 +44,15 @@ QStringList Items(const QComboBox* box) {
 
 // The user picks an item of the open list.
 void Pick(TForm1& f, const QString& text) {
-  const int index = f.WComboBox->findText(text);
+  const int index = f.Weighting.WComboBox->findText(text);
   QVERIFY(index >= 0);
-  f.WComboBox->setCurrentIndex(index);
-  emit f.WComboBox->activated(index);
+  f.Weighting.WComboBox->setCurrentIndex(index);
+  emit f.Weighting.WComboBox->activated(index);
 }
 
 void DropDown(TForm1& f) {
-  f.WComboBox->showPopup();
-  f.WComboBox->hidePopup();
+  f.Weighting.WComboBox->showPopup();
+  f.Weighting.WComboBox->hidePopup();
 }
 
 const QStringList kItems = {" ", "alpha", "Beta", "grade", "w"};
@@ -91,38 +91,38 @@ void WeightingHandlersTest::cleanup() {
 void WeightingHandlersTest::fileWeightIsPreselected() {
   OpenWith("w");
   TForm1& f = m_w->form;
-  QCOMPARE(Items(f.WComboBox), kItems);
-  QCOMPARE(f.WComboBox->currentText(), QString("w"));
+  QCOMPARE(Items(f.Weighting.WComboBox), kItems);
+  QCOMPARE(f.Weighting.WComboBox->currentText(), QString("w"));
   // Offered, not switched on: the first table counts cases.
-  QVERIFY(!f.WeightBtn->isChecked());
-  QVERIFY(!f.WeightingOn);
+  QVERIFY(!f.Weighting.WeightBtn->isChecked());
+  QVERIFY(!f.WeightingOn());
   QVERIFY(f.ActiveWeightName().empty());
-  QCOMPARE(f.WeightBtn->toolTip(), QString("Set Weight on"));
-  QCOMPARE(f.StringGrid1->Cell(2, 2), QString("2"));
+  QCOMPARE(f.Weighting.WeightBtn->toolTip(), QString("Set Weight on"));
+  QCOMPARE(f.Values.StringGrid1->Cell(2, 2), QString("2"));
   // Another file starts over.
   auto plain = WriteTemp(Weighted(""));
   m_w->Open(plain->path());
-  QCOMPARE(f.WComboBox->count(), 0);
+  QCOMPARE(f.Weighting.WComboBox->count(), 0);
   DropDown(f);
-  QCOMPARE(f.WComboBox->currentText(), QString(" "));
+  QCOMPARE(f.Weighting.WComboBox->currentText(), QString(" "));
 }
 
 void WeightingHandlersTest::firstDropDownFillsTheList() {
   OpenWith("");
   TForm1& f = m_w->form;
-  QCOMPARE(f.WComboBox->count(), 0);
+  QCOMPARE(f.Weighting.WComboBox->count(), 0);
   // A filter active at the first drop-down decides what is offered.
-  f.VarMemData.SetOnFilterRecord(
+  f.Variables.VarMemData.SetOnFilterRecord(
       [](TdxMemData& t, bool& accept) { accept = t.Current()->VarName != "alpha"; });
-  f.VarMemData.SetFiltered(true);
-  f.VarMemData.Refilter();
+  f.Variables.VarMemData.SetFiltered(true);
+  f.Variables.VarMemData.Refilter();
   DropDown(f);
-  QCOMPARE(Items(f.WComboBox), QStringList({" ", "Beta", "grade", "w"}));
-  QCOMPARE(f.WComboBox->currentIndex(), 0);
-  f.VarMemData.SetFiltered(false);
-  f.VarMemData.Refilter();
+  QCOMPARE(Items(f.Weighting.WComboBox), QStringList({" ", "Beta", "grade", "w"}));
+  QCOMPARE(f.Weighting.WComboBox->currentIndex(), 0);
+  f.Variables.VarMemData.SetFiltered(false);
+  f.Variables.VarMemData.Refilter();
   DropDown(f);
-  QCOMPARE(f.WComboBox->count(), 4);
+  QCOMPARE(f.Weighting.WComboBox->count(), 4);
 }
 
 void WeightingHandlersTest::buttonAndHints_data() {
@@ -148,13 +148,13 @@ void WeightingHandlersTest::buttonAndHints() {
   DropDown(f);
   for (const QString& step : steps) {
     if (step == "press")
-      f.WeightBtn->trigger();
+      f.Weighting.WeightBtn->trigger();
     else
       Pick(f, step);
   }
-  QCOMPARE(f.WeightBtn->isChecked(), down);
-  QCOMPARE(f.WeightingOn, down);
-  QCOMPARE(f.WeightBtn->toolTip(), hint);
+  QCOMPARE(f.Weighting.WeightBtn->isChecked(), down);
+  QCOMPARE(f.WeightingOn(), down);
+  QCOMPARE(f.Weighting.WeightBtn->toolTip(), hint);
   if (down) QCOMPARE(QString::fromStdString(f.ActiveWeightName()), weight);
 }
 
@@ -163,26 +163,26 @@ void WeightingHandlersTest::weightedTable() {
   TForm1& f = m_w->form;
   const QString decimal = QString::fromStdString(f.Separators().decimal);
   auto pct = [&](const char* p) { return QString(p).replace('.', decimal); };
-  f.WeightBtn->trigger();
+  f.Weighting.WeightBtn->trigger();
   // A change of weighting waits for the next table.
-  QCOMPARE(f.ValueRowCount, 4);
+  QCOMPARE(f.Values.ValueRowCount, 4);
   f.ToggleDisplayLabels();
   f.ToggleDisplayLabels();
-  QCOMPARE(f.ValueRowCount, 3);
+  QCOMPARE(f.Values.ValueRowCount, 3);
   const QList<QStringList> rows = {{"1", "3", pct("52.0"), pct("65.0")},
                                    {"2", "1", pct("28.0"), pct("35.0")},
                                    {"9", "1", pct("20.0"), "MISS"}};
   for (int r = 0; r < 3; ++r) {
     QStringList shown;
-    for (int c = 1; c < 5; ++c) shown << f.StringGrid1->Cell(c, r + 1).trimmed();
+    for (int c = 1; c < 5; ++c) shown << f.Values.StringGrid1->Cell(c, r + 1).trimmed();
     QCOMPARE(shown, rows[r]);
   }
-  const QStringList lines = f.Memo1->toPlainText().split('\n');
+  const QStringList lines = f.Values.Memo1->toPlainText().split('\n');
   QCOMPARE(lines.size(), 3);
   QVERIFY(lines[0].startsWith("valid\t4\t"));
   QVERIFY(lines[1].startsWith("missing\t1\t"));
   QVERIFY(lines[2].startsWith("total\t5\t"));
-  QVERIFY(f.Memo1->isVisible());
+  QVERIFY(f.Values.Memo1->isVisible());
   QCOMPARE(f.StatusText(2), QString("3"));
 }
 
@@ -191,13 +191,13 @@ void WeightingHandlersTest::longListScrolls() {
   m_file = WriteTemp(ManyVariables(40));
   m_w->Open(m_file->path());
   TForm1& f = m_w->form;
-  f.WComboBox->showPopup();
-  const QAbstractItemView* list = f.WComboBox->view();
-  QCOMPARE(f.WComboBox->count(), 41);
+  f.Weighting.WComboBox->showPopup();
+  const QAbstractItemView* list = f.Weighting.WComboBox->view();
+  QCOMPARE(f.Weighting.WComboBox->count(), 41);
   // 15 rows show (give or take the frame), the rest scroll.
   const int rows = list->viewport()->height() / list->sizeHintForRow(0);
   QVERIFY2(rows >= 14 && rows <= 15, qPrintable(QString::number(rows)));
-  f.WComboBox->hidePopup();
+  f.Weighting.WComboBox->hidePopup();
 }
 
 QTEST_MAIN(WeightingHandlersTest)

@@ -6,9 +6,9 @@
 #include <QSplitter>
 #include <QTest>
 
-#include "app/Main.h"
-#include "app/WindowTestSupport.h"
+#include "app/MainWindow.h"
 #include "controls/BxDBGrid.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -18,14 +18,14 @@ namespace {
 // View positions (1-based) of the marked records.
 QList<int> MarkedPositions(const TForm1& f) {
   QList<int> positions;
-  for (int row = 0; row < f.VarMemData.RecordCount(); ++row)
-    if (f.VarGrid->IsMarked(f.VarMemData.BookmarkAt(row))) positions << row + 1;
+  for (int row = 0; row < f.Variables.VarMemData.RecordCount(); ++row)
+    if (f.Variables.VarGrid->IsMarked(f.Variables.VarMemData.BookmarkAt(row))) positions << row + 1;
   return positions;
 }
 
 // Clicks the title of a grid column.
 void ClickTitle(TForm1& f, int column) {
-  QHeaderView* header = f.VarGrid->horizontalHeader();
+  QHeaderView* header = f.Variables.VarGrid->horizontalHeader();
   const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
   QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
                     QPoint(x, header->height() / 2));
@@ -34,9 +34,10 @@ void ClickTitle(TForm1& f, int column) {
 int ExpectedLabelWidth(const TForm1& f) {
   int others = 0;
   for (int c = 0; c < TBxDBGrid::kColumns; ++c)
-    if (c != 1) others += f.VarGrid->ColVisible(c) ? f.VarGrid->ColWidth(c) : -1;
-  const int chrome = f.VarGrid->width() - f.VarGrid->viewport()->width() + 3;
-  return std::max(0, f.VarGrid->width() - chrome - others);
+    if (c != 1)
+      others += f.Variables.VarGrid->ColVisible(c) ? f.Variables.VarGrid->ColWidth(c) : -1;
+  const int chrome = f.Variables.VarGrid->width() - f.Variables.VarGrid->viewport()->width() + 3;
+  return std::max(0, f.Variables.VarGrid->width() - chrome - others);
 }
 
 }  // namespace
@@ -73,7 +74,7 @@ void VarGridHandlersTest::init() {
   m_w = std::make_unique<ShownWindow>();
   m_file = WriteTemp(ManyVariables(60));
   m_w->Open(m_file->path());
-  m_w->form.VarGrid->setFocus();
+  m_w->form.Variables.VarGrid->setFocus();
 }
 
 void VarGridHandlersTest::cleanup() {
@@ -91,18 +92,18 @@ void VarGridHandlersTest::statusBarFollowsTheCursor() {
   QCOMPARE(f.StatusText(0), QString("60/60"));
   QCOMPARE(f.StatusText(1), QString("Label 60"));
   m_w->ClickRow(0);
-  QCOMPARE(f.StatusText(0), QString("%1/60").arg(f.VarMemData.RecNo()));
+  QCOMPARE(f.StatusText(0), QString("%1/60").arg(f.Variables.VarMemData.RecNo()));
 }
 
 void VarGridHandlersTest::statusBarCountsTheFileNotTheView() {
   TForm1& f = m_w->form;
   // A view of v1, v10..v19 and v60 style names: those containing a 1.
-  f.VarMemData.SetOnFilterRecord([](TdxMemData& t, bool& accept) {
+  f.Variables.VarMemData.SetOnFilterRecord([](TdxMemData& t, bool& accept) {
     accept = t.FieldAsText("VarName").find('1') != std::string::npos;
   });
-  f.VarMemData.SetFiltered(true);
-  f.VarMemData.Refilter();
-  f.VarMemData.SetRecNo(2);
+  f.Variables.VarMemData.SetFiltered(true);
+  f.Variables.VarMemData.Refilter();
+  f.Variables.VarMemData.SetRecNo(2);
   QCOMPARE(f.StatusText(0), QString("2/60"));
   QCOMPARE(f.StatusText(1), QString("Label 10"));
 }
@@ -111,11 +112,11 @@ void VarGridHandlersTest::spaceMarksTwoRows() {
   TForm1& f = m_w->form;
   m_w->Key(Qt::Key_Down);
   m_w->Key(Qt::Key_Space);
-  QCOMPARE(f.VarMemData.RecNo(), 3);
+  QCOMPARE(f.Variables.VarMemData.RecNo(), 3);
   QCOMPARE(MarkedPositions(f), QList<int>({2, 3}));
   // Also while multi-select is off.
   m_w->ClickRow(5);
-  QVERIFY(!f.VarGrid->MultiSelect());
+  QVERIFY(!f.Variables.VarGrid->MultiSelect());
   m_w->Key(Qt::Key_Space);
   QCOMPARE(MarkedPositions(f), QList<int>({6, 7}));
 }
@@ -140,11 +141,11 @@ void VarGridHandlersTest::editKeysFocusTheLastFindBox() {
   QFETCH(int, mods);
   QFETCH(int, findBox);
   TForm1& f = m_w->form;
-  f.LastFindBox = findBox;
+  f.Variables.LastFindBox = findBox;
   QVERIFY(QTest::qWaitForWindowActive(&f));
-  f.VarGrid->setFocus();
+  f.Variables.VarGrid->setFocus();
   m_w->Key(key, Qt::KeyboardModifiers(mods));
-  QVERIFY((findBox == 1 ? f.Edit1 : f.Edit2)->hasFocus());
+  QVERIFY((findBox == 1 ? f.Variables.Edit1 : f.Variables.Edit2)->hasFocus());
 }
 
 void VarGridHandlersTest::shiftClickMarksFromTheAnchor_data() {
@@ -160,15 +161,15 @@ void VarGridHandlersTest::shiftClickMarksFromTheAnchor() {
   QFETCH(int, target);
   TForm1& f = m_w->form;
   m_w->ClickRow(anchor - 1);
-  QCOMPARE(f.VarMemData.RecNo(), anchor);
+  QCOMPARE(f.Variables.VarMemData.RecNo(), anchor);
   m_w->ClickRow(target - 1, Qt::ShiftModifier);
   QList<int> expected;
   for (int p = std::min(anchor, target); p <= std::max(anchor, target); ++p) expected << p;
   QCOMPARE(MarkedPositions(f), expected);
-  QCOMPARE(f.VarMemData.RecNo(), target);
+  QCOMPARE(f.Variables.VarMemData.RecNo(), target);
   QCOMPARE(f.StatusText(0), QString("%1/60").arg(target));
-  QVERIFY(f.VarGrid->MultiSelect());
-  QVERIFY(!f.VarGrid->ColMoving());
+  QVERIFY(f.Variables.VarGrid->MultiSelect());
+  QVERIFY(!f.Variables.VarGrid->ColMoving());
   // A second Shift+click extends from the new current record; earlier marks stay.
   m_w->ClickRow(target + 1, Qt::ShiftModifier);
   expected << target + 1 << target + 2;
@@ -180,20 +181,20 @@ void VarGridHandlersTest::shiftClickMarksFromTheAnchor() {
 void VarGridHandlersTest::shiftClickInAScrolledGrid() {
   TForm1& f = m_w->form;
   m_w->Key(Qt::Key_End);
-  QCOMPARE(f.VarMemData.RecNo(), 60);
+  QCOMPARE(f.Variables.VarMemData.RecNo(), 60);
   // The second visible row, whatever the top row now is.
-  const int target = f.VarGrid->ViewPositionOfGridRow(2);
+  const int target = f.Variables.VarGrid->ViewPositionOfGridRow(2);
   QVERIFY(target > 1 && target < 60);
-  const int y = f.VarGrid->viewport()->mapTo(f.VarGrid, QPoint(0, 0)).y();
+  const int y = f.Variables.VarGrid->viewport()->mapTo(f.Variables.VarGrid, QPoint(0, 0)).y();
   const int rowY = [&] {
-    for (int py = 0; py < f.VarGrid->height(); ++py)
-      if (f.VarGrid->GridRowAt(py) == 2) return py;
+    for (int py = 0; py < f.Variables.VarGrid->height(); ++py)
+      if (f.Variables.VarGrid->GridRowAt(py) == 2) return py;
     return -1;
   }();
   QVERIFY(rowY >= 0);
-  QTest::mouseClick(f.VarGrid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+  QTest::mouseClick(f.Variables.VarGrid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
                     QPoint(20, rowY - y + 3));
-  QCOMPARE(f.VarMemData.RecNo(), target);
+  QCOMPARE(f.Variables.VarMemData.RecNo(), target);
   QCOMPARE(MarkedPositions(f).size(), 60 - target + 1);
   QCOMPARE(MarkedPositions(f).first(), target);
 }
@@ -206,19 +207,19 @@ void VarGridHandlersTest::ctrlClickTogglesAndPlainClickDrops() {
   QCOMPARE(MarkedPositions(f), QList<int>({2, 4, 7}));
   m_w->ClickRow(3, Qt::ControlModifier);
   QCOMPARE(MarkedPositions(f), QList<int>({2, 7}));
-  QCOMPARE(f.VarMemData.RecNo(), 4);
+  QCOMPARE(f.Variables.VarMemData.RecNo(), 4);
   m_w->ClickRow(8);
   QVERIFY(MarkedPositions(f).isEmpty());
-  QVERIFY(!f.VarGrid->MultiSelect());
-  QCOMPARE(f.VarMemData.RecNo(), 9);
-  QVERIFY(!f.VarGrid->ColMoving());
+  QVERIFY(!f.Variables.VarGrid->MultiSelect());
+  QCOMPARE(f.Variables.VarMemData.RecNo(), 9);
+  QVERIFY(!f.Variables.VarGrid->ColMoving());
 }
 
 void VarGridHandlersTest::rightClickLeavesCursorAndMarks() {
   TForm1& f = m_w->form;
   m_w->ClickRow(2, Qt::ControlModifier);
   m_w->ClickRow(5, Qt::NoModifier, Qt::RightButton);
-  QCOMPARE(f.VarMemData.RecNo(), 3);
+  QCOMPARE(f.Variables.VarMemData.RecNo(), 3);
   QCOMPARE(MarkedPositions(f), QList<int>({3}));
 }
 
@@ -230,7 +231,7 @@ void VarGridHandlersTest::titleClicksSortTwice() {
   ClickTitle(f, 0);
   QCOMPARE(m_w->GridNames(), QStringList({"age", "born", "city", "comment", "id", "score", "sex"}));
   QVERIFY(MarkedPositions(f).isEmpty());
-  QCOMPARE(f.VarMemData.RecNo(), 1);
+  QCOMPARE(f.Variables.VarMemData.RecNo(), 1);
   QCOMPARE(f.StatusText(0), QString("1/7"));
   QCOMPARE(f.StatusText(1), QString("Age in years"));
   ClickTitle(f, 0);
@@ -249,7 +250,7 @@ void VarGridHandlersTest::f5RestoresAndReversesFileOrder() {
   const QStringList fileOrder{"id", "sex", "city", "comment", "score", "born", "age"};
   ClickTitle(f, 1);
   QVERIFY(m_w->GridNames() != fileOrder);
-  f.VarGrid->setFocus();
+  f.Variables.VarGrid->setFocus();
   m_w->Key(Qt::Key_F5);
   QCOMPARE(m_w->GridNames(), fileOrder);
   m_w->Key(Qt::Key_F5);
@@ -270,33 +271,34 @@ void VarGridHandlersTest::hideColumns() {
   QFETCH(int, column);
   TForm1& f = m_w->form;
   QAction* item = column == 2 ? f.HideMissingcolumn : f.HideFormatcolumn;
-  const int labelWidth = f.VarGrid->ColWidth(1);
-  const int columnWidth = f.VarGrid->ColWidth(column);
+  const int labelWidth = f.Variables.VarGrid->ColWidth(1);
+  const int columnWidth = f.Variables.VarGrid->ColWidth(column);
   item->trigger();
   QVERIFY(item->isChecked());
-  QVERIFY(!f.VarGrid->ColVisible(column));
+  QVERIFY(!f.Variables.VarGrid->ColVisible(column));
   // The label column takes the hidden column's room plus one pixel.
-  QCOMPARE(f.VarGrid->ColWidth(1), labelWidth + columnWidth + 1);
+  QCOMPARE(f.Variables.VarGrid->ColWidth(1), labelWidth + columnWidth + 1);
   item->trigger();
   QVERIFY(!item->isChecked());
-  QVERIFY(f.VarGrid->ColVisible(column));
-  QCOMPARE(f.VarGrid->ColWidth(1), labelWidth);
+  QVERIFY(f.Variables.VarGrid->ColVisible(column));
+  QCOMPARE(f.Variables.VarGrid->ColWidth(1), labelWidth);
 }
 
 void VarGridHandlersTest::labelColumnFillsTheGrid() {
   TForm1& f = m_w->form;
-  QCOMPARE(f.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
+  QCOMPARE(f.Variables.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
   // Dragging another column wider narrows the label column.
-  f.VarGrid->SetColWidth(0, f.VarGrid->ColWidth(0) + 30);
-  QCOMPARE(f.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
+  f.Variables.VarGrid->SetColWidth(0, f.Variables.VarGrid->ColWidth(0) + 30);
+  QCOMPARE(f.Variables.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
   // The splitter re-fits it.
-  f.Splitter1->setSizes({f.VarGrid->width() + 80, f.Splitter1->width() - f.VarGrid->width() - 83});
+  f.Splitter1->setSizes({f.Variables.VarGrid->width() + 80,
+                         f.Splitter1->width() - f.Variables.VarGrid->width() - 83});
   f.Splitter1Moved();
-  QCOMPARE(f.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
+  QCOMPARE(f.Variables.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
   // Narrower than the other columns: the label column shrinks to nothing, not below.
   f.Splitter1->setSizes({100, f.Splitter1->width() - 103});
   f.Splitter1Moved();
-  QCOMPARE(f.VarGrid->ColWidth(1), 0);
+  QCOMPARE(f.Variables.VarGrid->ColWidth(1), 0);
 }
 
 QTEST_MAIN(VarGridHandlersTest)

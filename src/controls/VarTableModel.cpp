@@ -1,4 +1,4 @@
-#include "variables/ui/VarTableModel.h"
+#include "controls/VarTableModel.h"
 
 namespace brindle {
 

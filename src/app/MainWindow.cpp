@@ -1,4 +1,4 @@
-#include "app/Main.h"
+#include "app/MainWindow.h"
 
 #include <QAction>
 #include <QResizeEvent>
@@ -35,26 +35,15 @@
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
 #include "spssio/spssio.h"
-#include "values/ui/DropDownComboBox.h"
 
 namespace brindle {
 
 namespace {
 
-constexpr int kVarGridMinWidth = 90;
 constexpr int kMemoHeight = 50;
 constexpr int kStatusSideWidth = 60;
 
 constexpr int kValueWidths[TValStringGrid::kColumns] = {192, 55, 38, 41, 39};
-
-const char* const kVarTitles[4] = {"Variable", "Variable Label", "Missing", "Format"};
-constexpr int kVarWidths[4] = {66, 175, 47, 46};
-
-// A design width, widened where the platform font needs more for the title.
-int FitTitle(const QWidget* grid, const QString& title, int designWidth) {
-  const int needed = grid->fontMetrics().horizontalAdvance(title) + 12;
-  return std::max(designWidth, needed);
-}
 
 // A gap of a given width in the tool bar with a thin line in its middle.
 QWidget* ToolGap(int width) {
@@ -88,7 +77,8 @@ NumberSeparators LocaleSeparators() {
 
 }  // namespace
 
-TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
+TForm1::TForm1(UiService& ui, QWidget* parent)
+    : QMainWindow(parent), Variables(ui, this), m_ui(ui) {
   setWindowIcon(ProgramIcon());
   createActions();
   createMenus();
@@ -96,7 +86,6 @@ TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
   createFindPanel();
   createPanes();
   createStatusBar();
-  createPopupMenu1();
   connectHandlers();
   connectFileInfoHandlers();
   connectExportHandlers();
@@ -105,13 +94,7 @@ TForm1::TForm1(UiService& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui) {
   createHelp();
 }
 
-TForm1::~TForm1() {
-  FormDestroy();
-  // The grid's model listens to VarMemData, and VarMemData dies before the
-  // widgets do: unbind first.
-  VarMemData.DetachAfterScroll();
-  VarGrid->SetDataSet(nullptr);
-}
+TForm1::~TForm1() { FormDestroy(); }
 
 void TForm1::SetCommandLine(const QStringList& arguments) {
   m_commandLineFile = arguments.size() > 1 ? arguments.at(1) : QString();
@@ -151,10 +134,7 @@ void TForm1::createActions() {
     *findButtons[i] = button;
   }
 
-  WeightBtn = MakeAction(this, QStringLiteral("U"));
-  WeightBtn->setCheckable(true);
-  WeightBtn->setIcon(ToolImage(13));
-  WeightBtn->setToolTip(QStringLiteral("Set Weight on"));
+  Weighting.WeightBtn->setIcon(ToolImage(13));
 
   Open1 = MakeAction(this, QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O));
   FileInfoItem =
@@ -238,102 +218,61 @@ void TForm1::createToolBar() {
   ToolBar1->addAction(repfindbtn3);
   ToolBar1->addAction(repfindbtn4);
   ToolBar1->addWidget(ToolGap(16));
-  ToolBar1->addAction(WeightBtn);
-
-  WComboBox = new TDropDownComboBox;
-  WComboBox->setFixedWidth(100);
-  WComboBox->setMaxVisibleItems(15);
-  WComboBox->setToolTip(QStringLiteral("Select weight variable"));
-  ToolBar1->addWidget(WComboBox);
+  ToolBar1->addAction(Weighting.WeightBtn);
+  ToolBar1->addWidget(Weighting.WComboBox);
 }
 
 void TForm1::createFindPanel() {
-  Panel1 = new QFrame;
-  Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setFrameShape(QFrame::StyledPanel);
-  Panel1->setFrameShadow(QFrame::Raised);
-
-  Edit1 = new QLineEdit(Panel1);
-  Edit1->setToolTip(QStringLiteral("Find variable name"));
-  Edit2 = new QLineEdit(Panel1);
-  Edit2->setToolTip(QStringLiteral("Find variable label"));
-  Filter1 = new QCheckBox(QStringLiteral("Filter"), Panel1);
-  Filter1->setToolTip(QStringLiteral("Filter by variable name or label"));
-  for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit2),
-                     static_cast<QWidget*>(Filter1)})
-    w->setFocusPolicy(Qt::ClickFocus);
-
-  Label1 = new QLabel(Panel1);
-  QFont bold = Label1->font();
+  Values.Label1 = new QLabel(Variables.Panel1);
+  QFont bold = Values.Label1->font();
   bold.setBold(true);
-  Label1->setFont(bold);
-
-  // The find controls keep the places of the form; the panel is as tall as
-  // the platform's edit boxes need.
-  const int editHeight = Edit1->sizeHint().height();
-  const int height = std::max(28, editHeight + 6);
-  Panel1->setFixedHeight(height);
-  const int top = (height - editHeight) / 2;
-  Edit1->setGeometry(8, top, 65, editHeight);
-  Edit2->setGeometry(80, top, 169, editHeight);
-  const int checkHeight = Filter1->sizeHint().height();
-  Filter1->setGeometry(264, (height - checkHeight) / 2, 65, checkHeight);
-  Label1->setGeometry(370, 0, 10, height);
+  Values.Label1->setFont(bold);
+  Values.Label1->setGeometry(370, 0, 10, Variables.Panel1->height());
 }
 
 void TForm1::createPanes() {
-  VarGrid = new TBxDBGrid;
-  VarGrid->setObjectName(QStringLiteral("VarGrid"));
-  VarGrid->SetDataSet(&VarMemData);
-  VarGrid->SetDataSourceEnabled(false);
-  VarGrid->SetColMoving(false);
-  VarGrid->SetCellHints(true);
-  VarGrid->setMinimumWidth(kVarGridMinWidth);
-  for (int c = 0; c < 4; ++c) {
-    VarGrid->SetColTitle(c, QString::fromLatin1(kVarTitles[c]));
-    VarGrid->SetColWidth(c, FitTitle(VarGrid, QString::fromLatin1(kVarTitles[c]), kVarWidths[c]));
-  }
-  VarGrid->SetColVisible(4, false);
-
-  StringGrid1 = new TValStringGrid;
-  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-  StringGrid1->SetRowCount(26);
+  Values.StringGrid1 = new TValStringGrid;
+  Values.StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+  Values.StringGrid1->SetRowCount(26);
   // The form's 15 pixels, or more where the platform font is taller.
-  StringGrid1->SetDefaultRowHeight(std::max(15, StringGrid1->fontMetrics().height() + 4));
+  Values.StringGrid1->SetDefaultRowHeight(
+      std::max(15, Values.StringGrid1->fontMetrics().height() + 4));
   for (int c = 0; c < TValStringGrid::kColumns; ++c)
-    StringGrid1->SetColWidth(c, FitTitle(StringGrid1, valueTitle(c), kValueWidths[c]));
-  StringGrid1->SetCellHints(true);
+    Values.StringGrid1->SetColWidth(c, Values.StringGrid1->FitTitle(valueTitle(c), kValueWidths[c]));
+  Values.StringGrid1->SetCellHints(true);
 
-  Memo1 = new QPlainTextEdit;
-  Memo1->setReadOnly(true);
+  Values.Memo1 = new QPlainTextEdit;
+  Values.Memo1->setReadOnly(true);
   // The three statistics lines stay whole: no wrapping at the tabs, and at
   // least the height they need in the platform font, beside the scroll bar a
   // narrow pane brings.
-  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Values.Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   // The statistics are three lines of six tab-separated fields; tab stops a
   // little wider than the longest caption ("variance") keep all six in view
   // in a pane of half the window.
-  Memo1->setTabStopDistance(Memo1->fontMetrics().horizontalAdvance(QStringLiteral("variance")) +
-                            Memo1->fontMetrics().horizontalAdvance(QStringLiteral("   ")));
-  const int memoLines = 3 * Memo1->fontMetrics().lineSpacing() + 2 * Memo1->frameWidth() +
-                        2 * static_cast<int>(Memo1->document()->documentMargin()) + 2 +
-                        Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo1);
-  Memo1->setFixedHeight(std::max(kMemoHeight, memoLines));
-  Memo1->setFocusPolicy(Qt::ClickFocus);
-  Memo1->setVisible(false);
+  Values.Memo1->setTabStopDistance(
+      Values.Memo1->fontMetrics().horizontalAdvance(QStringLiteral("variance")) +
+      Values.Memo1->fontMetrics().horizontalAdvance(QStringLiteral("   ")));
+  const int memoLines =
+      3 * Values.Memo1->fontMetrics().lineSpacing() + 2 * Values.Memo1->frameWidth() +
+      2 * static_cast<int>(Values.Memo1->document()->documentMargin()) + 2 +
+      Values.Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Values.Memo1);
+  Values.Memo1->setFixedHeight(std::max(kMemoHeight, memoLines));
+  Values.Memo1->setFocusPolicy(Qt::ClickFocus);
+  Values.Memo1->setVisible(false);
 
-  Panel2 = new QWidget;
-  auto* paneLayout = new QVBoxLayout(Panel2);
+  Values.Panel2 = new QWidget;
+  auto* paneLayout = new QVBoxLayout(Values.Panel2);
   paneLayout->setContentsMargins(0, 0, 0, 0);
   paneLayout->setSpacing(0);
-  paneLayout->addWidget(StringGrid1, 1);
-  paneLayout->addWidget(Memo1);
+  paneLayout->addWidget(Values.StringGrid1, 1);
+  paneLayout->addWidget(Values.Memo1);
 
   Splitter1 = new QSplitter(Qt::Horizontal);
   Splitter1->setHandleWidth(3);
   Splitter1->setChildrenCollapsible(false);
-  Splitter1->addWidget(VarGrid);
-  Splitter1->addWidget(Panel2);
+  Splitter1->addWidget(Variables.VarGrid);
+  Splitter1->addWidget(Values.Panel2);
   // Like a grid docked at the left edge: a resize of the window changes the
   // values pane; FormResize then restores the grid's share.
   Splitter1->setStretchFactor(0, 0);
@@ -348,7 +287,7 @@ void TForm1::createPanes() {
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  layout->addWidget(Panel1);
+  layout->addWidget(Variables.Panel1);
   layout->addWidget(bevel2);
   layout->addWidget(Splitter1, 1);
   setCentralWidget(central);
@@ -395,9 +334,11 @@ void TForm1::connectHandlers() {
   });
   connect(FrequenciesBtn, &QAction::triggered, this, [this] { FrequenciesShownClick(); });
 
-  connect(WeightBtn, &QAction::triggered, this, [this](bool down) { WeightBtnClick(down); });
-  static_cast<TDropDownComboBox*>(WComboBox)->OnDropDown = [this] { WComboBoxDropDown(); };
-  connect(WComboBox, &QComboBox::activated, this, [this](int index) { WComboBoxChange(index); });
+  connect(Weighting.WeightBtn, &QAction::triggered, this,
+          [this](bool down) { WeightBtnClick(down); });
+  Weighting.WComboBox->OnDropDown = [this] { WComboBoxDropDown(); };
+  connect(Weighting.WComboBox, &QComboBox::activated, this,
+          [this](int index) { WComboBoxChange(index); });
 
   connect(Saveoptions, &QAction::triggered, this, [this] { SaveoptionsClick(); });
   connect(RestoreDefaultOptions, &QAction::triggered, this, [this] { RestoreDefaultOptionsClick(); });
@@ -406,31 +347,29 @@ void TForm1::connectHandlers() {
 
   connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
 
-  VarMemData.SetAfterScroll([this](TdxMemData&) { VarMemDataAfterScroll(); });
-  VarGrid->OnMouseDown = [this](TBxDBGrid* grid, Qt::MouseButton button,
-                                Qt::KeyboardModifiers mods, int x, int y, bool doubleClick) {
+  Variables.VarMemData.SetAfterScroll([this](TdxMemData&) { VarMemDataAfterScroll(); });
+  Variables.OnCurrentChanged = [this] { VarMemDataAfterScroll(); };
+  TBxDBGrid* varGrid = Variables.VarGrid;
+  varGrid->OnMouseDown = [this](TBxDBGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods,
+                                int x, int y, bool doubleClick) {
     VarGridMouseDown(grid, button, mods, x, y, doubleClick);
   };
-  VarGrid->OnKeyDown = [this](QKeyEvent* event) { VarGridKeyDown(event); };
-  VarGrid->OnTitleClick = [this](int column) { VarGridTitleClick(column); };
-  VarGrid->OnColumnWidthChanged = [this](TBxDBGrid*) { VarGridColumnWidthChanged(); };
-  VarGrid->OnDrawColumnCell = [this](const VarRecord& rec, int col, bool selected, bool marked,
-                                     QColor& background, QColor& text) {
-    VarGridDrawColumnCell(rec, col, selected, marked, background, text);
-  };
-  connectFindHandlers();
+  varGrid->OnKeyDown = [this](QKeyEvent* event) { VarGridKeyDown(event); };
+  varGrid->OnTitleClick = [this](int column) { VarGridTitleClick(column); };
+  for (QAction* button : {repfindbtn1, repfindbtn2, repfindbtn3, repfindbtn4})
+    connect(button, &QAction::triggered, this, [this, button] { RepFindBtn1Click(button); });
   attachValuesWidthHandler(true);
   connectValuesGridHandlers();
   // A scroll bar that comes or goes changes the room the columns share.
-  VarGrid->viewport()->installEventFilter(this);
-  StringGrid1->viewport()->installEventFilter(this);
+  varGrid->viewport()->installEventFilter(this);
+  Values.StringGrid1->viewport()->installEventFilter(this);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Resize) {
-    if (watched == VarGrid->viewport())
+    if (watched == Variables.VarGrid->viewport())
       VarGridColumnWidthChanged();
-    else if (watched == StringGrid1->viewport()) {
+    else if (watched == Values.StringGrid1->viewport()) {
       StringGrid1ColumnWidthChanged();
       // The statistics box coming or going changes how many rows fit.
       const auto* resize = static_cast<QResizeEvent*>(event);
@@ -442,9 +381,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::attachValuesWidthHandler(bool attach) {
   if (attach)
-    StringGrid1->OnColumnWidthChanged = [this](TValStringGrid*) { StringGrid1ColumnWidthChanged(); };
+    Values.StringGrid1->OnColumnWidthChanged = [this](TValStringGrid*) {
+      StringGrid1ColumnWidthChanged();
+    };
   else
-    StringGrid1->OnColumnWidthChanged = nullptr;
+    Values.StringGrid1->OnColumnWidthChanged = nullptr;
 }
 
 QString TForm1::StatusText(int panel) const {
@@ -480,24 +421,26 @@ void TForm1::FormShow() {
   // event loop: the widths and row counts below depend on it.
   layout()->activate();
   centralWidget()->layout()->activate();
-  Panel2->layout()->activate();
+  Values.Panel2->layout()->activate();
   FileHandle = -1;
   spssHostSysmisVal(&SysmisValue);
   spssLowHighVal(&LowestValue, &HighestValue);
   for (int c = 0; c < TValStringGrid::kColumns; ++c)
-    StringGrid1->SetCell(c, 0, valueTitle(c));
-  StringGrid1->SavedLabelWidth =
-      StringGrid1->ColWidth(0) < 1 ? StringGrid1->ColWidth(1) : StringGrid1->ColWidth(0);
-  StringGrid1->SavedValueWidth = StringGrid1->ColWidth(1);
+    Values.StringGrid1->SetCell(c, 0, valueTitle(c));
+  Values.StringGrid1->SavedLabelWidth = Values.StringGrid1->ColWidth(0) < 1
+                                            ? Values.StringGrid1->ColWidth(1)
+                                            : Values.StringGrid1->ColWidth(0);
+  Values.StringGrid1->SavedValueWidth = Values.StringGrid1->ColWidth(1);
   const int varWidth = width() / 2;
   Splitter1->setSizes({varWidth, std::max(0, Splitter1->width() - Splitter1->handleWidth() - varWidth)});
   // Both grids changed width: their label columns take up the new room.
   Splitter1Moved();
-  StringGrid1->SelectNone();
+  Values.StringGrid1->SelectNone();
   LastClientWidth = width();
   setWindowTitle(QStringLiteral("Brindle"));
-  MinValueRows = 1 + StringGrid1->viewport()->height() / StringGrid1->DefaultRowHeight();
-  StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+  Values.MinValueRows =
+      1 + Values.StringGrid1->viewport()->height() / Values.StringGrid1->DefaultRowHeight();
+  Values.StringGrid1->SetRowCount(std::max(Values.MinValueRows, Values.ValueRowCount + 1));
   if (!m_commandLineFile.isEmpty()) OpenDataFile(m_commandLineFile);
 }
 
@@ -517,35 +460,32 @@ void TForm1::FormResize() {
 }
 
 void TForm1::fitValueRows() {
-  MinValueRows = 1 + StringGrid1->viewport()->height() / StringGrid1->DefaultRowHeight();
-  StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+  Values.MinValueRows =
+      1 + Values.StringGrid1->viewport()->height() / Values.StringGrid1->DefaultRowHeight();
+  Values.StringGrid1->SetRowCount(std::max(Values.MinValueRows, Values.ValueRowCount + 1));
 }
 
 void TForm1::placeLabel1() {
-  const int panel2Left = Panel2->mapTo(this, QPoint(0, 0)).x() - Panel1->mapTo(this, QPoint(0, 0)).x();
+  const int panel2Left = Values.Panel2->mapTo(this, QPoint(0, 0)).x() -
+                         Variables.Panel1->mapTo(this, QPoint(0, 0)).x();
   int left = panel2Left + 1;
-  const int filterRight = Filter1->geometry().right() + 1;
+  const int filterRight = Variables.Filter1->geometry().right() + 1;
   if (left < filterRight + 2) left = filterRight + 2;
-  Label1->setGeometry(left, 0, Label1->sizeHint().width(), Panel1->height());
+  Values.Label1->setGeometry(left, 0, Values.Label1->sizeHint().width(),
+                             Variables.Panel1->height());
 }
 
 void TForm1::FormClose() {
   // A running frequency pass still reads the file; it is closed with the
   // program once the pass is over.
-  if (Counting) return;
-  if (FileHandle != -1 && !FileReleased) {
-    spssCloseRead(FileHandle);
-    FileHandle = -1;
-  }
-  VarMemData.Close();
+  if (Counting()) return;
+  m_openFile.Close();
+  Variables.VarMemData.Close();
 }
 
 void TForm1::FormDestroy() {
   // A window torn down without being closed still lets go of its file.
-  if (FileHandle != -1 && !FileReleased) {
-    spssCloseRead(FileHandle);
-    FileHandle = -1;
-  }
+  m_openFile.Close();
   if (!OptionsReset) saveWindowPlacement();
 }
 
@@ -563,16 +503,12 @@ void TForm1::EnableFileCommands(bool enabled) {
   FrequenciesBtn->setEnabled(enabled);
   InfoBtn->setEnabled(enabled);
   OpeninSpssBtn->setEnabled(enabled);
-  Edit1->setEnabled(enabled);
-  Edit2->setEnabled(enabled);
-  Filter1->setEnabled(enabled);
-  VarGrid->setEnabled(enabled);
-  StringGrid1->setEnabled(enabled);
-  Memo1->setEnabled(enabled);
+  Variables.SetEnabled(enabled);
+  Values.StringGrid1->setEnabled(enabled);
+  Values.Memo1->setEnabled(enabled);
   Exportmnu->setEnabled(enabled);
   Exportmnu->menuAction()->setEnabled(enabled);
-  WComboBox->setEnabled(enabled);
-  WeightBtn->setEnabled(enabled);
+  Weighting.SetEnabled(enabled);
   repfindbtn1->setEnabled(enabled);
   repfindbtn2->setEnabled(enabled);
   repfindbtn3->setEnabled(enabled);
@@ -603,7 +539,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   // A frequency pass still reads the file: the window closes when it is over.
-  if (Counting) {
+  if (Counting()) {
     m_closeAfterPass = true;
     event->ignore();
     return;

@@ -1,14 +1,17 @@
-// The main window: tool bar, find panel, the variables grid on the left, the
-// values pane on the right, the status bar, the menus, and the state of the
-// one open data file. Its handlers are thin: the work is done by the
-// GUI-free core (datafile/, variables/, values/, format/).
+// The main window: tool bar, the variables pane (find bar and variables grid)
+// on the left, the values pane on the right, the status bar, the menus, and
+// the state of the one open data file. Its handlers are thin: the work is
+// done by the panes and the GUI-free core (datafile/, variables/, values/,
+// format/).
 //
-// The handlers live beside the subsystem they serve:
-//   app/            frame, lifecycle, enabling, dropped files
-//   datafile/ui/    open, close, dictionary loading, file properties,
-//                   document window, write-access release
-//   variables/ui/   the variables grid and its table
-//   values/ui/      the values pane
+// Where the state and the handlers live:
+//   app/                          frame, lifecycle, enabling, dropped files;
+//                                 PaneHandlers.cpp hands events to the panes
+//   variables/ui/VariablesPane    find bar, variables grid and table, marks, sort
+//   values/ui/WeightingControls   weight button and selector, case weighting
+//   values/ui/                    the values pane (still the window's state)
+//   datafile/ui/                  open, close, dictionary loading, file
+//                                 properties, document window, write-access release
 #pragma once
 
 #include <QColor>
@@ -21,14 +24,16 @@
 #include <vector>
 
 #include "datafile/DataFileState.h"
+#include "datafile/ui/OpenFileGuard.h"
 #include "format/NumberText.h"
 #include "values/CaseWeighting.h"
 #include "values/FrequencyRunner.h"
+#include "values/ui/ValuesPane.h"
+#include "values/ui/WeightingControls.h"
 #include "variables/TdxMemData.h"
+#include "variables/ui/VariablesPane.h"
 
 class QAction;
-class QCheckBox;
-class QComboBox;
 class QFrame;
 class QKeyEvent;
 class QLabel;
@@ -65,18 +70,18 @@ class TForm1 : public QMainWindow, public DataFileState {
 
   // --- Components, by their form names --------------------------------
   QToolBar* ToolBar1 = nullptr;
-  QFrame* Panel1 = nullptr;
-  QLineEdit* Edit1 = nullptr;
-  QLineEdit* Edit2 = nullptr;
-  QCheckBox* Filter1 = nullptr;
-  QLabel* Label1 = nullptr;
+  // The variables pane: the find bar Panel1 (Edit1, Edit2, Filter1), the
+  // variables grid VarGrid over the variables table VarMemData, its marks,
+  // popup menu and sort order.
+  VariablesPane Variables;
+  // The values pane: Label1, Panel2 with StringGrid1 and Memo1, PopupMenu2,
+  // what it shows and the frequency pass.
+  ValuesPane Values;
   QSplitter* Splitter1 = nullptr;
-  TBxDBGrid* VarGrid = nullptr;
-  QWidget* Panel2 = nullptr;
-  TValStringGrid* StringGrid1 = nullptr;
-  QPlainTextEdit* Memo1 = nullptr;
   QStatusBar* StatusBar = nullptr;
-  QComboBox* WComboBox = nullptr;
+
+  // The weighting controls of the tool bar: WeightBtn and WComboBox.
+  WeightingControls Weighting{this};
 
   // Tool-bar buttons.
   QAction* OpenBtn = nullptr;
@@ -88,7 +93,6 @@ class TForm1 : public QMainWindow, public DataFileState {
   QAction* repfindbtn2 = nullptr;
   QAction* repfindbtn3 = nullptr;
   QAction* repfindbtn4 = nullptr;
-  QAction* WeightBtn = nullptr;
 
   // Menu items. Check items carry their tag as the action's data.
   QAction* Open1 = nullptr;
@@ -107,37 +111,15 @@ class TForm1 : public QMainWindow, public DataFileState {
   QAction* Saveoptions = nullptr;
   QAction* RestoreDefaultOptions = nullptr;
 
-  // The values grid's popup menu, opened by its right-button handler.
-  QMenu* PopupMenu2 = nullptr;
-  QAction* Copy1 = nullptr;
-  QAction* SelectAllValues = nullptr;
-
   // The document window; lives as long as this window.
   TShowDocFrm* ShowDocFrm = nullptr;
-
-  // The variables table; the variables grid shows its view.
-  TdxMemData VarMemData;
 
   // --- Window state ---------------------------------------------------
   double SysmisValue = 0;
   double LowestValue = 0;
   double HighestValue = 0;
   int LastClientWidth = 0;
-  int MinValueRows = 1;
   bool OptionsReset = false;
-  QColor CountColor{0, 0, 255};
-
-  // Values pane.
-  bool FrequencyTableShown = false;
-  bool Counting = false;            // a frequency pass is reading the cases
-  bool CountCancelRequested = false;
-  int ValueRowCount = 0;
-  int SortKey = 1;
-  bool SortDescending = false;
-  bool WeightingOn = false;
-
-  // 1 when Edit1 was the last find box used, 2 for Edit2.
-  int LastFindBox = 1;
 
   // Text of a status bar panel (0 position, 1 label, 2 count).
   QString StatusText(int panel) const;
@@ -200,35 +182,16 @@ class TForm1 : public QMainWindow, public DataFileState {
   // loop, and false returned. True when no file is open.
   bool HoldFile();
 
-  // --- Find and filter (variables/ui/) --------------------------------
-  // Puts the focus in the find box that was used last (LastFindBox).
+  // --- Find, filter, selection and copy -------------------------------
+  // Each hands over to the variables pane, which documents them.
   void FocusLastFindBox();
-  // Moves the variables grid to the next variable, in a direction, whose name
-  // (Edit1's text) or label (Edit2's) holds the text; reports "not found" in
-  // a message box. Returns whether a variable was found.
   bool FindVariable(bool forward, bool fromEnd);
-  // The four find buttons: tag 1 first, 2 previous, 3 next, 4 last.
   void RepFindBtn1Click(QAction* sender);
-  // Keys of both find boxes; true when the key was a find command.
   bool Edit1KeyDown(QLineEdit* box, QKeyEvent* event);
-  // A find box was entered: the other one is emptied.
   void Edit2Enter(QLineEdit* box);
-  // Switches the filter to Filter1's check mark.
   void Filter1Click();
-  // The variables table's filter predicate.
   void VarMemDataFilterRecord(bool& accept);
-
-  // --- Variable selection and copy (variables/ui/) --------------------
-  QMenu* PopupMenu1 = nullptr;
-  QMenu* CopySelected1 = nullptr;
-  QAction* Variables1 = nullptr;
-  QAction* VariablesLabels1 = nullptr;
-  QAction* All1 = nullptr;
-  QAction* SelectAllVariables = nullptr;
-  // Copies the marked variables, or the current one, at the sender's tag's
-  // level (a menu item's; 2 for any other sender).
   void PopupCopyClick(QObject* sender);
-  // Marks every variable of the view; earlier marks stay.
   void SelectAllVariablesClick();
 
   // --- Help and About (app/HelpHandlers.cpp) -------------------------
@@ -256,9 +219,11 @@ class TForm1 : public QMainWindow, public DataFileState {
   // Ctrl+N in the variables grid: starts the registered open command on the file.
   void OpenWithRegisteredCommand();
 
-  // --- Variables grid (variables/ui/) ---------------------------------
+  // --- Variables grid (app/PaneHandlers.cpp, the variables pane) -----
+  // The current variable changed: status bar and values pane follow it.
   void VarMemDataAfterScroll();
-  // Sorts by the field: ascending on a new field, reversed on the same one.
+  // Sorts by the field (ascending on a new field, reversed on the same one);
+  // the values pane then follows the first row once.
   void SortVariables(const std::string& fieldName);
   void VarGridTitleClick(int column);
   void VarGridDrawColumnCell(const VarRecord& rec, int col, bool selected, bool marked,
@@ -266,9 +231,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   void VarGridKeyDown(QKeyEvent* event);
   void VarGridMouseDown(TBxDBGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods,
                         int x, int y, bool doubleClick);
-  // Gives the label column the room the other columns leave (never below 0).
+  // The variables pane's.
   void VarGridColumnWidthChanged();
-  // Shows or hides the column named by the item's tag; the check mark means hidden.
   void HideFormatcolumnClick(QAction* item);
 
   // --- Values pane (values/ui/) ---------------------------------------
@@ -316,10 +280,16 @@ class TForm1 : public QMainWindow, public DataFileState {
   // A file was opened: empty selector, button up, weighting off.
   void ResetWeighting();
   // The weight variable the next weighted table uses; empty when none.
-  const std::string& ActiveWeightName() const { return m_weighting.ActiveWeightName(); }
+  const std::string& ActiveWeightName() const { return Weighting.Weighting().ActiveWeightName(); }
+
+  // A pass reads the cases: the frequency runner's, or an export's. The file
+  // stays held (not released, closed or replaced) meanwhile.
+  bool Counting() const { return Values.Runner.Counting() || m_exporting; }
+  // A weighted table is what the next frequency pass counts.
+  bool WeightingOn() const { return Weighting.Weighting().WeightingOn(); }
 
   // Whether the values pane follows the variables grid with frequency tables.
-  bool FrequenciesMode() const { return m_frequenciesMode; }
+  bool FrequenciesMode() const { return Values.FrequenciesMode; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -336,9 +306,6 @@ class TForm1 : public QMainWindow, public DataFileState {
   void createMenus();
   void createToolBar();
   void createFindPanel();
-  void connectFindHandlers();
-  void createPopupMenu1();
-  bool findVariable(bool forward, bool fromEnd, bool refresh);
   void createPanes();
   void createStatusBar();
   void connectHandlers();
@@ -356,7 +323,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   void attachValuesWidthHandler(bool attach);
   // Creates PopupMenu2 and attaches the values grid's and the memo's handlers.
   void connectValuesGridHandlers();
-  // Writes m_statisticsLines into Memo1, three label/value pairs a line when
+  // Writes the statistics lines into Memo1, three label/value pairs a line when
   // they fit its width, two otherwise, with tab stops that line them up.
   void layoutStatistics();
   // Widens the "Freq" column, and the "Value" column of a numeric variable,
@@ -366,31 +333,25 @@ class TForm1 : public QMainWindow, public DataFileState {
   static QString valueTitle(int col);
   // Empties the values grid's rows and lists and lists the titles again.
   void startValueRows();
-  // Runs between batches of a frequency pass: lets the window handle what
-  // is pending and passes an Escape on to the pass.
-  void pumpDuringPass();
   // Puts a finished (or cancelled) pass on screen.
   void showFrequencyResult(const FrequencyResult& result);
   // Empties the values pane where no pass can run (no cases to count).
   void showNoFrequencies();
-  // Brings the weight controls in line with m_weighting.
-  void mirrorWeighting();
 
   UiService& m_ui;
+  // Closes the open file's handle, at the latest when the window goes.
+  OpenFileGuard m_openFile{*this};
   QString m_commandLineFile;
   QString m_applicationTitle;
   NumberSeparators m_separators;
   std::array<QLabel*, 3> m_statusPanels{};
   bool m_shown = false;
-  bool m_frequenciesMode = false;
-  FrequencyRunner m_runner;
-  CaseWeighting m_weighting;
   // The window was asked to close while a pass read the file.
   bool m_closeAfterPass = false;
+  // An export is reading the cases.
+  bool m_exporting = false;
   // The stored placement gave a position that the first show keeps.
   bool m_keepPosition = false;
-  // The statistics of the last numeric table, three lines as counted.
-  std::vector<std::string> m_statisticsLines;
 };
 
 }  // namespace brindle

@@ -14,23 +14,22 @@
 
 #include <cfloat>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/ToolImages.h"
-#include "app/WindowTestSupport.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 #include "spssio/spssio.h"
+#include "testing/WindowTestSupport.h"
 
 using namespace brindle;
 using namespace brindle::testing;
 
-class MainTest : public QObject {
+class MainWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
   void startsWithFileCommandsOff();
   void toolImagesDrawAtBothSizes();
-  void enableFileCommands();
   void firstShow();
   void commandLineOpensOnlyTheFirstArgument();
   void resizeKeepsTheGridsShare();
@@ -40,26 +39,26 @@ class MainTest : public QObject {
   void closingWhileCountingLeavesTheFile();
 };
 
-void MainTest::startsWithFileCommandsOff() {
+void MainWindowTest::startsWithFileCommandsOff() {
   ShownWindow w;
   const TForm1& f = w.form;
   for (QAction* a : {f.FileInfoItem, f.OpenFileinSPSS1, f.CloseItem, f.FrequenciesBtn, f.InfoBtn,
-                     f.OpeninSpssBtn, f.repfindbtn1, f.repfindbtn4, f.WeightBtn, f.ShowDocBtn,
-                     f.FileDocItem})
+                     f.OpeninSpssBtn, f.repfindbtn1, f.repfindbtn4, f.Weighting.WeightBtn,
+                     f.ShowDocBtn, f.FileDocItem})
     QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
   for (QAction* a : {f.OpenBtn, f.Open1, f.Exit1, f.HideMissingcolumn, f.FrequenciesShown})
     QVERIFY2(a->isEnabled(), qPrintable(a->text()));
   QVERIFY(!f.ShowDocBtn->isVisible());
   QVERIFY(f.Exportmnu->menuAction()->isVisible());
   QVERIFY(!f.Exportmnu->menuAction()->isEnabled());
-  QVERIFY(!f.VarGrid->isEnabled());
-  QVERIFY(!f.StringGrid1->isEnabled());
-  QVERIFY(!f.Edit1->isEnabled());
-  QVERIFY(!f.Memo1->isVisible());
+  QVERIFY(!f.Variables.VarGrid->isEnabled());
+  QVERIFY(!f.Values.StringGrid1->isEnabled());
+  QVERIFY(!f.Variables.Edit1->isEnabled());
+  QVERIFY(!f.Values.Memo1->isVisible());
   QVERIFY(f.UsePrintFormat->isChecked());
 }
 
-void MainTest::toolImagesDrawAtBothSizes() {
+void MainWindowTest::toolImagesDrawAtBothSizes() {
   for (int i = 0; i < kToolImageCount; ++i) {
     for (int size : {16, 24}) {
       const QImage image = ToolImage(i).pixmap(size, size).toImage();
@@ -75,27 +74,7 @@ void MainTest::toolImagesDrawAtBothSizes() {
   QVERIFY(!ProgramIcon().pixmap(32, 32).isNull());
 }
 
-void MainTest::enableFileCommands() {
-  ShownWindow w;
-  TForm1& f = w.form;
-  const QList<QObject*> set{f.FileInfoItem, f.OpenFileinSPSS1, f.CloseItem, f.FrequenciesBtn,
-                            f.InfoBtn, f.OpeninSpssBtn, f.Edit1, f.Edit2, f.Filter1, f.VarGrid,
-                            f.StringGrid1, f.Memo1, f.Exportmnu, f.WComboBox,
-                            f.WeightBtn, f.repfindbtn1, f.repfindbtn2, f.repfindbtn3,
-                            f.repfindbtn4};
-  for (bool on : {true, false}) {
-    f.EnableFileCommands(on);
-    for (QObject* o : set) QCOMPARE(o->property("enabled").toBool(), on);
-    // Never part of the set: the document commands and the always-on ones.
-    QVERIFY(!f.ShowDocBtn->isEnabled());
-    QVERIFY(!f.FileDocItem->isEnabled());
-    QVERIFY(f.OpenBtn->isEnabled());
-    QVERIFY(f.Open1->isEnabled());
-    QVERIFY(f.Exit1->isEnabled());
-  }
-}
-
-void MainTest::firstShow() {
+void MainWindowTest::firstShow() {
   ShownWindow w;
   TForm1& f = w.form;
   QCOMPARE(f.windowTitle(), QString("Brindle"));
@@ -104,18 +83,19 @@ void MainTest::firstShow() {
   QCOMPARE(f.HighestValue, DBL_MAX);
   QVERIFY(f.LowestValue > -DBL_MAX && f.LowestValue < -1e300);
   const QStringList titles{"Value Label", "Value", "Freq", "% Total", "% Valid"};
-  for (int c = 0; c < 5; ++c) QCOMPARE(f.StringGrid1->Cell(c, 0), titles[c]);
-  QCOMPARE(f.StringGrid1->Selection().left, -1);
+  for (int c = 0; c < 5; ++c) QCOMPARE(f.Values.StringGrid1->Cell(c, 0), titles[c]);
+  QCOMPARE(f.Values.StringGrid1->Selection().left, -1);
   // The grid has half of the window; the rows that fit are the minimum.
-  QVERIFY(qAbs(f.VarGrid->width() - f.width() / 2) <= 1);
-  const int fit = 1 + f.StringGrid1->viewport()->height() / f.StringGrid1->DefaultRowHeight();
-  QCOMPARE(f.MinValueRows, fit);
-  QCOMPARE(f.StringGrid1->RowCount(), std::max(fit, 1));
-  QCOMPARE(f.StringGrid1->SavedValueWidth, f.StringGrid1->ColWidth(1));
-  QCOMPARE(f.StringGrid1->SavedLabelWidth, f.StringGrid1->ColWidth(0));
+  QVERIFY(qAbs(f.Variables.VarGrid->width() - f.width() / 2) <= 1);
+  const int fit =
+      1 + f.Values.StringGrid1->viewport()->height() / f.Values.StringGrid1->DefaultRowHeight();
+  QCOMPARE(f.Values.MinValueRows, fit);
+  QCOMPARE(f.Values.StringGrid1->RowCount(), std::max(fit, 1));
+  QCOMPARE(f.Values.StringGrid1->SavedValueWidth, f.Values.StringGrid1->ColWidth(1));
+  QCOMPARE(f.Values.StringGrid1->SavedLabelWidth, f.Values.StringGrid1->ColWidth(0));
 }
 
-void MainTest::commandLineOpensOnlyTheFirstArgument() {
+void MainWindowTest::commandLineOpensOnlyTheFirstArgument() {
   auto first = WriteTemp(SampleDictionary());
   auto second = WriteTemp(ManyVariables(3));
   RecordingUiService ui;
@@ -130,40 +110,41 @@ void MainTest::commandLineOpensOnlyTheFirstArgument() {
   QVERIFY(ui.calls.isEmpty());
 }
 
-void MainTest::resizeKeepsTheGridsShare() {
+void MainWindowTest::resizeKeepsTheGridsShare() {
   ShownWindow w;
   TForm1& f = w.form;
   f.Splitter1->setSizes({300, f.Splitter1->width() - 303});
-  const double share = double(f.VarGrid->width()) / f.width();
+  const double share = double(f.Variables.VarGrid->width()) / f.width();
   f.resize(1400, 800);
   QCOMPARE(f.LastClientWidth, 1400);
-  QVERIFY(qAbs(double(f.VarGrid->width()) / f.width() - share) < 0.003);
+  QVERIFY(qAbs(double(f.Variables.VarGrid->width()) / f.width() - share) < 0.003);
   f.resize(700, 500);
-  QVERIFY(qAbs(double(f.VarGrid->width()) / f.width() - share) < 0.005);
-  const int fit = 1 + f.StringGrid1->viewport()->height() / f.StringGrid1->DefaultRowHeight();
-  QCOMPARE(f.MinValueRows, fit);
+  QVERIFY(qAbs(double(f.Variables.VarGrid->width()) / f.width() - share) < 0.005);
+  const int fit =
+      1 + f.Values.StringGrid1->viewport()->height() / f.Values.StringGrid1->DefaultRowHeight();
+  QCOMPARE(f.Values.MinValueRows, fit);
 }
 
-void MainTest::label1StaysRightOfFilter() {
+void MainWindowTest::label1StaysRightOfFilter() {
   ShownWindow w;
   TForm1& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  f.VarMemData.SetRecNo(2);
-  QCOMPARE(f.Label1->text(), QString("sex"));
-  const int filterRight = f.Filter1->geometry().right() + 1;
+  f.Variables.VarMemData.SetRecNo(2);
+  QCOMPARE(f.Values.Label1->text(), QString("sex"));
+  const int filterRight = f.Variables.Filter1->geometry().right() + 1;
   // A wide grid: the label sits over the values pane.
   f.Splitter1->setSizes({600, f.Splitter1->width() - 603});
   f.FormResize();
-  QCOMPARE(f.Label1->x(), f.Panel2->mapTo(&f, QPoint(0, 0)).x() + 1);
-  QVERIFY(f.Label1->x() > filterRight + 2);
+  QCOMPARE(f.Values.Label1->x(), f.Values.Panel2->mapTo(&f, QPoint(0, 0)).x() + 1);
+  QVERIFY(f.Values.Label1->x() > filterRight + 2);
   // A narrow grid: the label keeps clear of the filter check box.
   f.Splitter1->setSizes({120, f.Splitter1->width() - 123});
   f.FormResize();
-  QCOMPARE(f.Label1->x(), filterRight + 2);
+  QCOMPARE(f.Values.Label1->x(), filterRight + 2);
 }
 
-void MainTest::droppedFilesOpenOnlyTheFirst() {
+void MainWindowTest::droppedFilesOpenOnlyTheFirst() {
   ShownWindow w;
   TForm1& f = w.form;
   auto first = WriteTemp(SampleDictionary());
@@ -186,7 +167,7 @@ void MainTest::droppedFilesOpenOnlyTheFirst() {
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
 }
 
-void MainTest::closingTheWindowClosesTheFile() {
+void MainWindowTest::closingTheWindowClosesTheFile() {
   ShownWindow w;
   TForm1& f = w.form;
   auto file = WriteTemp(SampleDictionary());
@@ -196,22 +177,26 @@ void MainTest::closingTheWindowClosesTheFile() {
   f.Exit1->trigger();
   QVERIFY(!f.isVisible());
   QCOMPARE(f.FileHandle, -1);
-  QVERIFY(!f.VarMemData.Active());
+  QVERIFY(!f.Variables.VarMemData.Active());
   // The module no longer knows the handle.
   QVERIFY(spssCloseRead(handle) != SPSS_OK);
 }
 
-void MainTest::closingWhileCountingLeavesTheFile() {
+void MainWindowTest::closingWhileCountingLeavesTheFile() {
   ShownWindow w;
   TForm1& f = w.form;
-  auto file = WriteTemp(SampleDictionary());
-  w.Open(file->path());
-  f.Counting = true;
-  f.close();
-  QVERIFY(f.FileHandle >= 0);
-  QVERIFY(f.VarMemData.Active());
-  f.Counting = false;
+  w.Open(LongFile().path());
+  DuringPass(
+      [&] {
+        f.close();
+        QVERIFY(f.FileHandle >= 0);
+        QVERIFY(f.Variables.VarMemData.Active());
+      },
+      [&] { f.ShowFrequencies(); });
+  // The window closes once the pass is over.
+  QVERIFY(!f.isVisible());
+  QCOMPARE(f.FileHandle, -1);
 }
 
-QTEST_MAIN(MainTest)
-#include "Main_test.moc"
+QTEST_MAIN(MainWindowTest)
+#include "MainWindow_test.moc"

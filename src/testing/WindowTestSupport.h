@@ -5,15 +5,18 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/Options.h"
 #include "controls/BxDBGrid.h"
 #include "platform/UiService.h"
@@ -60,24 +63,24 @@ struct ShownWindow {
   // Centre of a data row (0-based view row among the visible rows) in the
   // grid's viewport.
   QPoint RowPoint(int row, int column = 0) const {
-    const QAbstractItemModel* model = form.VarGrid->model();
-    return form.VarGrid->visualRect(model->index(row, column)).center();
+    const QAbstractItemModel* model = form.Variables.VarGrid->model();
+    return form.Variables.VarGrid->visualRect(model->index(row, column)).center();
   }
 
   // Clicks a data row of the variables grid.
   void ClickRow(int row, Qt::KeyboardModifiers mods = Qt::NoModifier,
                 Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mouseClick(form.VarGrid->viewport(), button, mods, RowPoint(row));
+    QTest::mouseClick(form.Variables.VarGrid->viewport(), button, mods, RowPoint(row));
   }
 
   void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    QTest::keyClick(form.VarGrid, static_cast<Qt::Key>(key), mods);
+    QTest::keyClick(form.Variables.VarGrid, static_cast<Qt::Key>(key), mods);
   }
 
   // The names in the grid, top to bottom.
   QStringList GridNames() const {
     QStringList names;
-    const QAbstractItemModel* model = form.VarGrid->model();
+    const QAbstractItemModel* model = form.Variables.VarGrid->model();
     for (int r = 0; r < model->rowCount(); ++r) names << model->index(r, 0).data().toString();
     return names;
   }
@@ -135,6 +138,38 @@ inline SavFile ManyVariables(int count) {
 
 inline std::unique_ptr<TempFile> WriteTemp(const SavFile& f, const std::string& suffix = ".sav") {
   return std::make_unique<TempFile>(writeSav(f), suffix);
+}
+
+// 200,000 cases of two numeric variables: long enough for a frequency pass
+// to let the window handle its events on the way.
+inline const TempFile& LongFile() {
+  static const auto file = [] {
+    auto temp = std::make_unique<TempFile>();
+    SavFile f;
+    f.variables = {Variable::numeric("a"), Variable::numeric("b")};
+    SavStreamWriter writer(f, temp->path());
+    for (int i = 0; i < 200000; ++i) writer.appendCase({double(i % 7), double(i % 3)});
+    writer.finish();
+    return temp;
+  }();
+  return *file;
+}
+
+// Runs start (a frequency pass) and, once the pass lets the window handle its
+// events, during.
+inline void DuringPass(const std::function<void()>& during, const std::function<void()>& start) {
+  bool ran = false;
+  QTimer::singleShot(0, [&] {
+    ran = true;
+    during();
+  });
+  start();
+  QVERIFY(ran);
+}
+
+inline void PressInVarGrid(TForm1& f, Qt::Key key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(f.Variables.VarGrid, &press);
 }
 
 }  // namespace brindle::testing

@@ -1,0 +1,34 @@
+# Tests that the build enforces the layering: a probe file that includes one
+# header is compiled with the include folders of one target. A probe of a
+# header the target may not see must fail for exactly that header; the
+# allowed probe must compile, so a failure cannot come from the probe itself.
+#
+# brindle_layering_probe(NAME TARGET HEADER ALLOWED|REJECTED)
+function(brindle_layering_probe name target header verdict)
+  if(NOT BRINDLE_TESTS OR NOT TARGET ${target})
+    return()
+  endif()
+  set(source ${CMAKE_BINARY_DIR}/layering/${name}.cpp)
+  file(WRITE ${source} "#include \"${header}\"\n")
+  add_library(${name} OBJECT EXCLUDE_FROM_ALL ${source})
+  target_link_libraries(${name} PRIVATE ${target})
+  add_test(NAME ${name}
+    COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target ${name})
+  # Probes share the build tree with each other.
+  set_tests_properties(${name} PROPERTIES RESOURCE_LOCK layering_probes)
+  if(verdict STREQUAL "REJECTED")
+    string(REPLACE "." "\\." pattern "${header}")
+    set_tests_properties(${name} PROPERTIES PASS_REGULAR_EXPRESSION
+      "${pattern}'?:? (No such file|file not found)|Cannot open include file: '${pattern}'")
+  endif()
+endfunction()
+
+brindle_layering_probe(layering_core_sees_lower_core brindle_values "variables/TdxMemData.h" ALLOWED)
+brindle_layering_probe(layering_core_rejects_higher_core brindle_spssio "values/Frequencies.h" REJECTED)
+brindle_layering_probe(layering_core_rejects_ui brindle_datafile "datafile/ui/OpenFileGuard.h" REJECTED)
+brindle_layering_probe(layering_core_rejects_window brindle_values "app/MainWindow.h" REJECTED)
+brindle_layering_probe(layering_controls_see_core brindle_controls "values/CaseWeighting.h" ALLOWED)
+brindle_layering_probe(layering_controls_reject_window brindle_controls "app/MainWindow.h" REJECTED)
+brindle_layering_probe(layering_pane_sees_controls brindle_variables_ui "controls/BxDBGrid.h" ALLOWED)
+brindle_layering_probe(layering_pane_rejects_window brindle_variables_ui "app/MainWindow.h" REJECTED)
+brindle_layering_probe(layering_pane_rejects_other_ui brindle_variables_ui "values/ui/WeightingControls.h" REJECTED)

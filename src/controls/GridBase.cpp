@@ -1,0 +1,64 @@
+#include "controls/GridBase.h"
+
+#include <QHeaderView>
+#include <QStyle>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "controls/HintWindow.h"
+
+namespace brindle {
+
+TGridBase::TGridBase(QWidget* parent) : QTableView(parent), m_hint(new HintWindow(this)) {}
+
+TGridBase::~TGridBase() = default;
+
+void TGridBase::SetCellHints(bool on) {
+  if (on == m_cellHints) return;
+  m_cellHints = on;
+  if (!on) HideHint();
+}
+
+void TGridBase::ShowCellHint(int x, int y) {
+  if (!isVisible()) return;
+  QString text;
+  int width = 0;
+  switch (HintCellAt(QPoint(x, y), text, width)) {
+    case HintTarget::Unchanged:
+      return;
+    case HintTarget::None:
+      HideHint();
+      return;
+    case HintTarget::Cell:
+      m_hint->ShowForCell(text, width, fontMetrics(), mapToGlobal(QPoint(x, y)));
+      return;
+  }
+}
+
+void TGridBase::HideHint() { m_hint->HideHint(); }
+bool TGridBase::HintShown() const { return m_hint->Shown(); }
+QString TGridBase::HintText() const { return m_hint->HintText(); }
+QPoint TGridBase::HintScreenPos() const { return m_hint->ScreenPos(); }
+
+int TGridBase::FitTitle(const QString& title, int designWidth) const {
+  return std::max(designWidth, fontMetrics().horizontalAdvance(title) + 12);
+}
+
+void TGridBase::MouseMoved(Qt::KeyboardModifiers mods, int x, int y) {
+  if (OnMouseMove) OnMouseMove(mods, x, y);
+  if (m_cellHints) ShowCellHint(x, y);
+}
+
+bool TGridBase::OnTitleBorder(int x) const {
+  const QHeaderView* titles = horizontalHeader();
+  const int grip = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, titles);
+  for (int c = 0; c < titles->count(); ++c) {
+    if (titles->isSectionHidden(c)) continue;
+    const int edge = titles->sectionViewportPosition(c) + titles->sectionSize(c);
+    if (std::abs(x - edge) <= grip) return true;
+  }
+  return false;
+}
+
+}  // namespace brindle

@@ -1,0 +1,59 @@
+// What the variables grid and the values grid share: a hint with the whole
+// text of a clipped cell under the pointer, the mouse moves handed to
+// OnMouseMove, and the title borders that a press would resize.
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QTableView>
+
+#include <functional>
+
+namespace brindle {
+
+class HintWindow;
+
+class TGridBase : public QTableView {
+  Q_OBJECT
+
+ public:
+  ~TGridBase() override;
+
+  bool CellHints() const { return m_cellHints; }
+  // Turning hints off hides a shown hint.
+  void SetCellHints(bool on);
+  // Shows the hint for the cell at (x, y) in the grid's coordinates when its
+  // text is clipped (the column is narrower than the text width + 2), hides
+  // it otherwise.
+  void ShowCellHint(int x, int y);
+  bool HintShown() const;
+  QString HintText() const;
+  QPoint HintScreenPos() const;
+
+  // A column's design width, widened where the grid's font needs more for
+  // the column's title.
+  int FitTitle(const QString& title, int designWidth) const;
+
+  // Handler of mouse moves over the grid, in its coordinates; nullptr = detached.
+  std::function<void(Qt::KeyboardModifiers, int x, int y)> OnMouseMove;
+
+ protected:
+  explicit TGridBase(QWidget* parent);
+
+  enum class HintTarget { Cell, None, Unchanged };
+  // The cell under pos (grid coordinates) that a hint would show: its text
+  // and column width with Cell; None hides a shown hint, Unchanged leaves it.
+  virtual HintTarget HintCellAt(QPoint pos, QString& text, int& columnWidth) const = 0;
+
+  void HideHint();
+  // A mouse move at (x, y) in the grid's coordinates: the handler, then the hint.
+  void MouseMoved(Qt::KeyboardModifiers mods, int x, int y);
+  // Whether x (in the title row's viewport) lies on a border between titles.
+  bool OnTitleBorder(int x) const;
+
+ private:
+  HintWindow* m_hint = nullptr;
+  bool m_cellHints = false;
+};
+
+}  // namespace brindle
