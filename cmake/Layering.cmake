@@ -32,3 +32,6 @@ brindle_layering_probe(layering_controls_reject_window brindle_controls "app/Mai
 brindle_layering_probe(layering_pane_sees_controls brindle_variables_ui "controls/BxDBGrid.h" ALLOWED)
 brindle_layering_probe(layering_pane_rejects_window brindle_variables_ui "app/MainWindow.h" REJECTED)
 brindle_layering_probe(layering_pane_rejects_other_ui brindle_variables_ui "values/ui/WeightingControls.h" REJECTED)
+brindle_layering_probe(layering_values_pane_sees_core brindle_values_ui "values/FrequencyRunner.h" ALLOWED)
+brindle_layering_probe(layering_values_pane_rejects_window brindle_values_ui "app/MainWindow.h" REJECTED)
+brindle_layering_probe(layering_values_pane_rejects_other_ui brindle_values_ui "variables/ui/VariablesPane.h" REJECTED)

@@ -9,7 +9,8 @@
 //                                 PaneHandlers.cpp hands events to the panes
 //   variables/ui/VariablesPane    find bar, variables grid and table, marks, sort
 //   values/ui/WeightingControls   weight button and selector, case weighting
-//   values/ui/                    the values pane (still the window's state)
+//   values/ui/ValuesPane          caption, values grid, statistics box, popup
+//                                 menu, frequencies mode, sort, frequency pass
 //   datafile/ui/                  open, close, dictionary loading, file
 //                                 properties, document window, write-access release
 #pragma once
@@ -74,14 +75,13 @@ class TForm1 : public QMainWindow, public DataFileState {
   // variables grid VarGrid over the variables table VarMemData, its marks,
   // popup menu and sort order.
   VariablesPane Variables;
+  // The weighting controls of the tool bar: WeightBtn and WComboBox.
+  WeightingControls Weighting{this};
   // The values pane: Label1, Panel2 with StringGrid1 and Memo1, PopupMenu2,
   // what it shows and the frequency pass.
   ValuesPane Values;
   QSplitter* Splitter1 = nullptr;
   QStatusBar* StatusBar = nullptr;
-
-  // The weighting controls of the tool bar: WeightBtn and WComboBox.
-  WeightingControls Weighting{this};
 
   // Tool-bar buttons.
   QAction* OpenBtn = nullptr;
@@ -235,7 +235,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   void VarGridColumnWidthChanged();
   void HideFormatcolumnClick(QAction* item);
 
-  // --- Values pane (values/ui/) ---------------------------------------
+  // --- Values pane (app/PaneHandlers.cpp, the values pane) -----------
   void ShowValueLabels();
   void ToggleDisplayLabels();
   void FrequenciesShownClick();
@@ -249,7 +249,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   // table) the room the other columns leave.
   void StringGrid1ColumnWidthChanged();
 
-  // --- Values grid sorting, drawing and copy (values/ui/) --------------
+  // --- Values grid sorting, drawing and copy (the values pane) --------
   // Key 0 sorts by label, 1 by fill order, 2 (and 3) by count; the same key
   // again inverts the direction.
   void SortValuesGrid(int key);
@@ -269,7 +269,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   // Ctrl+A selects the statistics text, Ctrl+C copies the selected part.
   void Memo1KeyDown(QKeyEvent* event);
 
-  // --- Case weighting (values/ui/) ------------------------------------
+  // --- Case weighting (app/PaneHandlers.cpp, the weighting controls) -
   // Fills the weight selector once per file from the variables table's
   // present order and filter, selecting the file's own weight variable.
   void WComboBoxDropDown();
@@ -293,8 +293,6 @@ class TForm1 : public QMainWindow, public DataFileState {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  // MinValueRows from the values grid's height, and its row count from that.
-  void fitValueRows();
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -319,24 +317,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   bool readSettings();
   void saveWindowPlacement();
   void setApplicationTitle(const QString& title);
+  // Places the values pane's caption in the find bar, beside the filter box.
   void placeLabel1();
-  void attachValuesWidthHandler(bool attach);
-  // Creates PopupMenu2 and attaches the values grid's and the memo's handlers.
-  void connectValuesGridHandlers();
-  // Writes the statistics lines into Memo1, three label/value pairs a line when
-  // they fit its width, two otherwise, with tab stops that line them up.
-  void layoutStatistics();
-  // Widens the "Freq" column, and the "Value" column of a numeric variable,
-  // to their widest texts.
-  void fitNumberColumns();
-  // Title of a values grid column.
-  static QString valueTitle(int col);
-  // Empties the values grid's rows and lists and lists the titles again.
-  void startValueRows();
-  // Puts a finished (or cancelled) pass on screen.
-  void showFrequencyResult(const FrequencyResult& result);
-  // Empties the values pane where no pass can run (no cases to count).
-  void showNoFrequencies();
 
   UiService& m_ui;
   // Closes the open file's handle, at the latest when the window goes.

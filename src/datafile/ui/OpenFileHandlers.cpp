@@ -65,7 +65,7 @@ void TForm1::OpenDataFile(const QString& fileName) {
   EnableFileCommands(true);
   static_cast<DataFileState&>(*this) = opened;
   CaseCountEstimated = false;
-  Values.CountColor = QColor(0, 0, 255);
+  Values.StartFile();
 
   ShowDocBtn->setEnabled(HasDocument != 0);
   ShowDocBtn->setVisible(HasDocument != 0);
@@ -80,13 +80,10 @@ void TForm1::OpenDataFile(const QString& fileName) {
   GetVarInfo();
 
   Variables.VarGrid->setFocus();
-  Values.SortDescending = false;
-  Values.SortKey = 1;
 }
 
 void TForm1::GetVarInfo() {
-  Values.Memo1->clear();
-  Values.Memo1->setVisible(false);
+  Values.HideStatistics();
   Variables.VarGrid->SetDataSourceEnabled(false);
   const DictionaryLoadResult result = LoadDictionary(*this, Variables.VarMemData, m_separators);
   Variables.VarGrid->SetDataSourceEnabled(true);
@@ -95,7 +92,7 @@ void TForm1::GetVarInfo() {
     return;
   }
   if (!result.warning.empty()) {
-    Values.CountColor = QColor(255, 0, 0);
+    Values.MarkCountsEstimated();
     m_ui.WarningDialog(QString::fromStdString(result.warning));
   }
   // A file with a weight variable offers it at once; weighting stays off.
@@ -114,19 +111,9 @@ void TForm1::CloseItemClick() {
 
   Variables.VarMemData.Close();
 
-  Values.StringGrid1->SetRowCount(Values.MinValueRows);
-  startValueRows();
-  Values.ValueRowCount = 0;
-  Values.FrequencyTableShown = false;
-  Values.Memo1->clear();
-  Values.Memo1->setVisible(false);
+  Values.Clear();
   Variables.Edit1->clear();
   Variables.Edit2->clear();
-  Values.Label1->clear();
-  Values.StringGrid1->SelectNone();
-  attachValuesWidthHandler(false);
-  Values.StringGrid1->RestoreLabelColumn();
-  attachValuesWidthHandler(true);
   for (int panel = 0; panel < 3; ++panel) SetStatusText(panel, QString());
 
   Weighting.Reset();
