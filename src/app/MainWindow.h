@@ -11,8 +11,11 @@
 //   values/ui/WeightingControls   weight button and selector, case weighting
 //   values/ui/ValuesPane          caption, values grid, statistics box, popup
 //                                 menu, frequencies mode, sort, frequency pass
-//   datafile/ui/                  open, close, dictionary loading, file
-//                                 properties, document window, write-access release
+//   app/FileHandlers.cpp          the file commands: open, close, dictionary
+//                                 loading, file properties, document window,
+//                                 write-access release, open in the application,
+//                                 export; their work is in datafile/ui/,
+//                                 launch/ui/ and export/ui/
 #pragma once
 
 #include <QColor>
@@ -147,7 +150,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   // Enables or disables every command that needs an open file, together.
   void EnableFileCommands(bool enabled);
 
-  // --- Open file (datafile/ui/) ---------------------------------------
+  // --- Open file (app/FileHandlers.cpp, datafile/ui/) ----------------
   // Opens fileName, or asks for one when it is empty. A file that cannot be
   // opened is reported and leaves the open file, its name and the screen as
   // they were; a new file replaces the old one only once it has opened.
@@ -159,14 +162,14 @@ class TForm1 : public QMainWindow, public DataFileState {
   void GetVarInfo();
   // The file properties report (InfoBtn, "File &Properties", Ctrl+I).
   void ShowFileInfo();
-  // File > Export (src/export/ui/ExportHandlers.cpp): kind 0 data, 1 variable
+  // File > Export (export/ui/ExportHandlers): kind 0 data, 1 variable
   // properties, 2 value labels.
   void connectExportHandlers();
   void ExportClick(int kind);
   // The document window with the file's document lines (ShowDocBtn, Ctrl+D).
   void ShowDocBtnClick();
 
-  // --- Write-access release (datafile/ui/) ----------------------------
+  // --- Write-access release (app/FileHandlers.cpp, datafile/ui/) -----
   // "Allow &write access": toggles the check mark.
   void Releasefilehandle1Click();
   // The application lost the foreground: with the option on, lets go of the

@@ -1,0 +1,22 @@
+// The viewer's side of opening a data file: the Open dialog, and the opening
+// itself with its error message. The module calls and texts are in datafile/.
+#pragma once
+
+#include <QString>
+
+#include "datafile/DataFileState.h"
+
+class QWidget;
+
+namespace brindle {
+
+class UiService;
+
+// The file the user picks in the Open dialog over parent; empty when none.
+QString AskDataFileName(UiService& ui, QWidget* parent);
+
+// Opens the file into a state of its own, under the wait cursor. A file that
+// cannot be opened is reported ("File open error") and false returned.
+bool OpenDataFileReported(UiService& ui, const QString& name, DataFileState& opened);
+
+}  // namespace brindle
