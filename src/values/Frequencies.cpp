@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "datafile/MissingValueText.h"
+#include "spssio/AsciiText.h"
 #include "spssio/spssio.h"
 #include "values/FreqTables.h"
 #include "values/PassCases.h"
@@ -42,11 +43,7 @@ std::string TrimBlanks(std::string s) {
 }
 
 std::string TrimBlanksAndControls(std::string s) {
-  while (!s.empty()) {
-    const unsigned char c = static_cast<unsigned char>(s.back());
-    if (c > 0x20 && c != 0x7F) break;
-    s.pop_back();
-  }
+  s.resize(WithoutTrailingControls(s).size());
   return s;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "spssio/AsciiText.h"
 #include "spssio/ByteCursor.h"
 #include "spssio/SavReader.h"
 #include "spssio/spssio.h"
@@ -140,13 +141,7 @@ std::string PassCases::Text(std::string_view stored) const {
     text = m_reader->textToUtf8(std::string(stored));
     if (auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
   }
-  std::size_t n = text.size();
-  while (n > 0) {
-    const unsigned char c = static_cast<unsigned char>(text[n - 1]);
-    if (c > 0x20 && c != 0x7F) break;
-    --n;
-  }
-  text.resize(n);
+  text.resize(WithoutTrailingControls(text).size());
   return text;
 }
 
