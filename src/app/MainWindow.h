@@ -248,29 +248,25 @@ class TForm1 : public QMainWindow, public DataFileState {
   // during the pass: Escape in the variables grid cancels it, a move in the
   // grid is shown once it is over, and closing the window waits for it.
   void ShowFrequencies();
-  // Gives the label column (the value column for a long string's frequency
-  // table) the room the other columns leave.
-  void StringGrid1ColumnWidthChanged();
 
-  // --- Values grid sorting, drawing and copy (the values pane) --------
-  // Key 0 sorts by label, 1 by fill order, 2 (and 3) by count; the same key
-  // again inverts the direction.
+  // --- Values grid sorting, drawing and copy --------------------------
+  // Each hands over to the values pane, which documents them.
+  void StringGrid1ColumnWidthChanged();
   void SortValuesGrid(int key);
   void SortRowsByLabel(bool descending);
   void SortRowsByCount(bool descending);
-  // The selected block as tab-separated text (a tab after every cell,
-  // CR LF after every row); empty text when sender is not the values grid.
   void CopySelectionToClip(QObject* sender);
   void Copy1Click();
   void SelectAllValuesClick();
+  void StringGrid1DrawCell(int col, int row, bool selected, QColor& background, QColor& text,
+                           Qt::Alignment& align);
+  void Memo1KeyDown(QKeyEvent* event);
+  // The pane's press (focus, popup menu, sort by a title); a double-click on
+  // the rows toggles between labels and frequencies.
   void StringGrid1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers mods, int x, int y,
                             bool doubleClick);
   // Ignores (consumes) the keys it acts on.
   void StringGrid1KeyDown(QKeyEvent* event);
-  void StringGrid1DrawCell(int col, int row, bool selected, QColor& background, QColor& text,
-                           Qt::Alignment& align);
-  // Ctrl+A selects the statistics text, Ctrl+C copies the selected part.
-  void Memo1KeyDown(QKeyEvent* event);
 
   // --- Case weighting (app/PaneHandlers.cpp, the weighting controls) -
   // Fills the weight selector once per file from the variables table's
