@@ -13,6 +13,7 @@
 #include "values/Frequencies.h"
 #include "values/ValueLabels.h"
 #include "variables/TdxMemData.h"
+#include "spssio/AsciiText.h"
 
 namespace brindle::cli {
 namespace {
@@ -134,16 +135,11 @@ int Vars(LoadedFile& f, std::ostream& out) {
 // Variable names match as SPSS matches them: without regard to letter case.
 const VarRecord* FindVariable(const TdxMemData& table, const std::string& name) {
   const VarRecord* folded = nullptr;
-  auto upper = [](std::string s) {
-    for (auto& c : s)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-  };
-  const std::string wanted = upper(name);
+  const std::string wanted = AsciiUpper(name);
   for (int row = 0; row < table.RecordCount(); ++row) {
     const VarRecord* r = table.ViewRecord(row);
     if (r->VarName == name) return r;
-    if (!folded && upper(r->VarName) == wanted) folded = r;
+    if (!folded && AsciiUpper(r->VarName) == wanted) folded = r;
   }
   return folded;
 }

@@ -53,7 +53,7 @@ struct ColumnScanner::Decompressor {
 ColumnScanner::ColumnScanner() = default;
 ColumnScanner::~ColumnScanner() = default;
 
-void ColumnScanner::Stop(int code, std::string message) {
+void ColumnScanner::stop(int code, std::string message) {
   if ((code == SPSS_FILE_END || code == SPSS_FILE_TRUNCATED) && m_pendingCode) {
     code = m_pendingCode;
     message = m_pendingText;
@@ -62,16 +62,16 @@ void ColumnScanner::Stop(int code, std::string message) {
   m_error = std::move(message);
 }
 
-void ColumnScanner::Defer(int code, std::string message) {
+void ColumnScanner::defer(int code, std::string message) {
   m_pendingCode = code;
   m_pendingText = std::move(message);
 }
 
-std::size_t ColumnScanner::SlotOf(std::size_t element) const {
+std::size_t ColumnScanner::slotOf(std::size_t element) const {
   return std::size_t(std::lower_bound(m_elements.begin(), m_elements.end(), element) - m_elements.begin());
 }
 
-int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elements) {
+int ColumnScanner::start(SavReader& reader, const std::vector<std::size_t>& elements) {
   const SavCaseStream::Layout& layout = reader.cases().layout();
   m_reader = &reader;
   m_pendingCode = 0;
@@ -89,7 +89,7 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
   m_lastWindow = false;
   for (std::size_t e : elements)
     if (e >= m_elementCount) {
-      Stop(SPSS_INVALID_ARGUMENT, "element outside the case");
+      stop(SPSS_INVALID_ARGUMENT, "element outside the case");
       return m_status;
     }
   m_elements = elements;
@@ -98,7 +98,7 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
   m_rowBytes = 8 * m_elements.size();
   m_rows.assign(std::max<std::size_t>(m_rowBytes, 8), 0);
   if (m_elementCount == 0) {
-    Stop(SPSS_FILE_END, "");
+    stop(SPSS_FILE_END, "");
     return SPSS_OK;
   }
 
@@ -120,12 +120,12 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
   BlockFile& f = reader.file();
   m_regionEnd = f.size();
   if (!f.seek(layout.dataStart)) {
-    Stop(SPSS_FILE_RERROR, "cannot position at the case data (offset " + std::to_string(layout.dataStart) + ")");
+    stop(SPSS_FILE_RERROR, "cannot position at the case data (offset " + std::to_string(layout.dataStart) + ")");
     return m_status;
   }
   if (m_compression == 2) {
     if (!f.ensure(24)) {
-      Stop(SPSS_FILE_TRUNCATED, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
+      stop(SPSS_FILE_TRUNCATED, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
                                     ": the file ends inside it");
       return m_status;
     }
@@ -135,7 +135,7 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
     c.readI64(trailerOffset);
     c.readI64(trailerLength);
     if (trailerOffset < layout.dataStart + 24) {
-      Stop(SPSS_BAD_DATA, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
+      stop(SPSS_BAD_DATA, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
                               ": trailer offset " + std::to_string(trailerOffset) + " lies outside the file");
       return m_status;
     }
@@ -145,7 +145,7 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
     m_blocks.clear();
     m_nextBlock = 0;
     std::size_t largest = kInflateBlock;
-    if (ReadBlockTable(layout.dataStart + 24, trailerOffset, trailerLength)) {
+    if (readBlockTable(layout.dataStart + 24, trailerOffset, trailerLength)) {
       for (const ZsavBlock& b : m_blocks) largest = std::max(largest, b.inflated + std::size_t(kGroupMax));
     } else {
       m_blocks.clear();
@@ -153,18 +153,18 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
     }
     if (m_inflated.size() != largest) m_inflated.assign(largest, 0);
     if (!f.seek(layout.dataStart + 24)) {
-      Stop(SPSS_FILE_RERROR, "cannot position at the ZLIB data");
+      stop(SPSS_FILE_RERROR, "cannot position at the ZLIB data");
       return m_status;
     }
   }
   return SPSS_OK;
 }
 
-void ColumnScanner::Finish() {
+void ColumnScanner::finish() {
   if (m_reader) m_reader->cases().rewind();
 }
 
-std::size_t ColumnScanner::Read(std::size_t want) {
+std::size_t ColumnScanner::read(std::size_t want) {
   // The case begun in the last call continues in the first row.
   if (m_done > 0) {
     if (m_rowBytes) std::memmove(m_rows.data(), m_rows.data() + m_done * m_rowBytes, m_rowBytes);
@@ -176,32 +176,32 @@ std::size_t ColumnScanner::Read(std::size_t want) {
   const std::size_t rows = want + 9;
   if (m_rows.size() < rows * m_rowBytes) m_rows.resize(rows * m_rowBytes);
   if (m_caseLimit >= 0 && m_index >= m_caseLimit) {
-    Stop(SPSS_FILE_END, "");
+    stop(SPSS_FILE_END, "");
     return 0;
   }
-  if (m_compression == 0) ReadUncompressed(want);
-  else ReadBytecode(want);
+  if (m_compression == 0) readUncompressed(want);
+  else readBytecode(want);
   m_index += std::int64_t(m_done);
   return m_done;
 }
 
-std::size_t ColumnScanner::ReadUncompressed(std::size_t want) {
+std::size_t ColumnScanner::readUncompressed(std::size_t want) {
   BlockFile& f = m_reader->file();
   const std::size_t caseBytes = m_elementCount * 8;
   while (m_done < want) {
     const std::int64_t left = m_regionEnd - f.tell();
     if (left <= 0) {
-      Stop(SPSS_FILE_END, "");
+      stop(SPSS_FILE_END, "");
       break;
     }
     const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
     if (left < std::int64_t(caseBytes)) {
-      Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + " at offset " + std::to_string(f.tell()) +
+      stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + " at offset " + std::to_string(f.tell()) +
                                     ": the file ends inside it");
       break;
     }
     if (f.available() < caseBytes && !f.ensure(caseBytes)) {
-      Stop(SPSS_FILE_RERROR, "case " + std::to_string(caseNo) + ": read failed");
+      stop(SPSS_FILE_RERROR, "case " + std::to_string(caseNo) + ": read failed");
       break;
     }
     const std::size_t avail = std::min<std::int64_t>(std::int64_t(f.available()), left);
@@ -217,7 +217,7 @@ std::size_t ColumnScanner::ReadUncompressed(std::size_t want) {
     f.consume(cases * caseBytes);
     m_done += cases;
     if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
-      Stop(SPSS_FILE_END, "");
+      stop(SPSS_FILE_END, "");
       break;
     }
   }
@@ -225,7 +225,7 @@ std::size_t ColumnScanner::ReadUncompressed(std::size_t want) {
 }
 
 // Takes the element at src; true when the case limit stops the pass.
-bool ColumnScanner::Visit(const std::uint8_t* src) {
+bool ColumnScanner::visit(const std::uint8_t* src) {
   const VisitPoint& v = m_visit[m_next];
   if (v.slot >= 0) std::memcpy(m_rows.data() + m_done * m_rowBytes + std::size_t(v.slot) * 8, src, 8);
   m_gap = v.gapAfter;
@@ -233,29 +233,29 @@ bool ColumnScanner::Visit(const std::uint8_t* src) {
     m_next = 0;
     ++m_done;
     if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
-      Stop(SPSS_FILE_END, "");
+      stop(SPSS_FILE_END, "");
       return true;
     }
   }
   return false;
 }
 
-bool ColumnScanner::ProduceSlow(const std::uint8_t* src) {
+bool ColumnScanner::produceSlow(const std::uint8_t* src) {
   if (m_gap > 0) {
     --m_gap;
     return false;
   }
-  return Visit(src);
+  return visit(src);
 }
 
 // One command group with every length checked, for groups with padding or
 // end codes and for the last bytes of the data. False when decoding stops.
-bool ColumnScanner::SlowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
+bool ColumnScanner::slowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
   const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
   if (end - p < 8) {
     // Sound data ends with a whole group; part of one means it was cut off.
-    if (end == p && AtCaseStart()) Stop(SPSS_FILE_END, "");
-    else Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+    if (end == p && atCaseStart()) stop(SPSS_FILE_END, "");
+    else stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
     p = end;
     return false;
   }
@@ -266,14 +266,14 @@ bool ColumnScanner::SlowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
     const std::uint8_t* src;
     if (code == kCodePad) continue;
     if (code == kCodeEnd) {
-      if (AtCaseStart()) Stop(SPSS_FILE_END, "");
-      else Stop(SPSS_BAD_DATA, "case " + std::to_string(caseNo) + ": the end-of-data code comes inside the case");
+      if (atCaseStart()) stop(SPSS_FILE_END, "");
+      else stop(SPSS_BAD_DATA, "case " + std::to_string(caseNo) + ": the end-of-data code comes inside the case");
       p = q;
       return false;
     }
     if (code == kCodeLiteral) {
       if (end - q < 8) {
-        Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+        stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
         p = end;
         return false;
       }
@@ -282,7 +282,7 @@ bool ColumnScanner::SlowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
     } else {
       src = m_patterns[code];
     }
-    if (ProduceSlow(src)) {
+    if (produceSlow(src)) {
       p = q;
       return false;
     }
@@ -291,15 +291,15 @@ bool ColumnScanner::SlowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
   return true;
 }
 
-void ColumnScanner::ConsumeWindow(const std::uint8_t* p) {
+void ColumnScanner::consumeWindow(const std::uint8_t* p) {
   const std::size_t used = std::size_t(p - m_in);
   if (m_compression == 2) m_inflatedPos += used;
   else m_reader->file().consume(used);
   m_in = p;
 }
 
-bool ColumnScanner::FillWindow() {
-  if (m_compression == 2) return FillInflated();
+bool ColumnScanner::fillWindow() {
+  if (m_compression == 2) return fillInflated();
   BlockFile& f = m_reader->file();
   const std::int64_t left = m_regionEnd - f.tell();
   if (left <= 0) {
@@ -309,7 +309,7 @@ bool ColumnScanner::FillWindow() {
   }
   const std::size_t need = std::size_t(std::min<std::int64_t>(left, kGroupMax));
   if (f.available() < need && !f.ensure(need)) {
-    Stop(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(f.tell()));
+    stop(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(f.tell()));
     return false;
   }
   const std::int64_t avail = std::min<std::int64_t>(std::int64_t(f.available()), left);
@@ -322,7 +322,7 @@ bool ColumnScanner::FillWindow() {
 // The trailer's table of blocks, taken only when it describes the blocks
 // exactly: back to back from the data header to the trailer, each at most
 // 64 MB inflated. Anything else leaves the data to the streaming inflater.
-bool ColumnScanner::ReadBlockTable(std::int64_t regionStart, std::int64_t trailerOffset,
+bool ColumnScanner::readBlockTable(std::int64_t regionStart, std::int64_t trailerOffset,
                                    std::int64_t trailerLength) {
 #ifdef BRINDLE_HAVE_LIBDEFLATE
   constexpr std::int64_t kMaxInflated = std::int64_t(64) << 20;
@@ -359,7 +359,7 @@ bool ColumnScanner::ReadBlockTable(std::int64_t regionStart, std::int64_t traile
 #endif
 }
 
-bool ColumnScanner::FillFromBlocks() {
+bool ColumnScanner::fillFromBlocks() {
 #ifdef BRINDLE_HAVE_LIBDEFLATE
   BlockFile& f = m_reader->file();
   std::uint8_t* data = m_inflated.data();
@@ -370,11 +370,11 @@ bool ColumnScanner::FillFromBlocks() {
   if (m_nextBlock < m_blocks.size()) {
     const ZsavBlock& b = m_blocks[m_nextBlock];
     if (f.tell() != b.offset && !f.seek(b.offset)) {
-      Stop(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));
+      stop(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));
       return false;
     }
     if (!f.ensure(b.compressed)) {
-      Stop(f.readFailed() ? SPSS_FILE_RERROR : SPSS_BAD_DATA,
+      stop(f.readFailed() ? SPSS_FILE_RERROR : SPSS_BAD_DATA,
            "ZLIB data: the block at offset " + std::to_string(b.offset) + " is cut off");
       return false;
     }
@@ -389,10 +389,10 @@ bool ColumnScanner::FillFromBlocks() {
       m_blocks.clear();
       m_inflater = std::make_unique<ZsavInflater>();
       if (!f.seek(b.offset)) {
-        Stop(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));
+        stop(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));
         return false;
       }
-      return FillInflated();
+      return fillInflated();
     }
     f.consume(b.compressed);
     m_inflatedEnd = tail + produced;
@@ -408,8 +408,8 @@ bool ColumnScanner::FillFromBlocks() {
 #endif
 }
 
-bool ColumnScanner::FillInflated() {
-  if (!m_blocks.empty()) return FillFromBlocks();
+bool ColumnScanner::fillInflated() {
+  if (!m_blocks.empty()) return fillFromBlocks();
   // The unused tail of the last window (less than a group) and what an
   // unfinished block gave move to the front.
   const std::size_t kept = m_heldEnd - m_inflatedPos;
@@ -420,10 +420,10 @@ bool ColumnScanner::FillInflated() {
   const ZsavStretch st = InflateStretch(*m_inflater, m_reader->file(), m_regionEnd, m_cutBeforeTrailer, m_inflated,
                                         kept, tail + std::size_t(kGroupMax));
   if (st.code == SPSS_FILE_RERROR) {
-    Stop(st.code, st.message);
+    stop(st.code, st.message);
     return false;
   }
-  if (st.code) Defer(st.code, st.message);
+  if (st.code) defer(st.code, st.message);
   m_inflatedEnd = st.sound;
   m_heldEnd = st.end;
   m_in = m_inflated.data();
@@ -432,10 +432,10 @@ bool ColumnScanner::FillInflated() {
   return true;
 }
 
-std::size_t ColumnScanner::ReadBytecode(std::size_t want) {
+std::size_t ColumnScanner::readBytecode(std::size_t want) {
   constexpr bool kLittle = std::endian::native == std::endian::little;
   while (m_done < want && m_status == SPSS_OK) {
-    if (m_inEnd - m_in < kGroupMax && !m_lastWindow && !FillWindow()) break;
+    if (m_inEnd - m_in < kGroupMax && !m_lastWindow && !fillWindow()) break;
     const std::uint8_t* p = m_in;
     const std::uint8_t* const end = m_inEnd;
     bool stop = false;
@@ -444,7 +444,7 @@ std::size_t ColumnScanner::ReadBytecode(std::size_t want) {
       std::uint64_t c = 0;
       if (end - p >= kGroupMax) std::memcpy(&c, p, 8);
       if (end - p < kGroupMax || !kLittle || (BytesEqual(c, kCodePad) | BytesEqual(c, kCodeEnd)) != 0) {
-        if (!SlowGroup(p, end)) {
+        if (!slowGroup(p, end)) {
           stop = true;
           break;
         }
@@ -463,7 +463,7 @@ std::size_t ColumnScanner::ReadBytecode(std::size_t want) {
               (lit >> (shift + 7)) & 1
                   ? lits + 8 * MarkCount(lit & ((std::uint64_t(1) << shift) - 1))
                   : m_patterns[(c >> shift) & 0xFF];
-          if (Visit(src)) {
+          if (visit(src)) {
             stop = true;
             break;
           }
@@ -477,7 +477,7 @@ std::size_t ColumnScanner::ReadBytecode(std::size_t want) {
       }
       p = lits + 8 * MarkCount(lit);
     }
-    ConsumeWindow(p);
+    consumeWindow(p);
     if (stop) break;
   }
   return m_done;

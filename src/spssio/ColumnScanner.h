@@ -32,47 +32,45 @@ class ColumnScanner {
   // within a case (any order, repeats allowed); each must be below the case's
   // element count. Returns an SPSS code (SPSS_OK; SPSS_INVALID_ARGUMENT for an
   // element out of range; the ZSAV header's codes). The reader's own case
-  // stream is disturbed: call Finish() before using it again.
-  int Start(SavReader& reader, const std::vector<std::size_t>& elements);
+  // stream is disturbed: call finish() before using it again.
+  int start(SavReader& reader, const std::vector<std::size_t>& elements);
 
   // Decodes further cases until at least `want` more are complete, the case
   // limit is reached, or the data ends or fails. Returns the number of cases
-  // completed (it may exceed want by a few, never the case limit); Row(i)
-  // holds case i of them. A return below want means Status() is not SPSS_OK.
-  std::size_t Read(std::size_t want);
+  // completed (it may exceed want by a few, never the case limit); row(i)
+  // holds case i of them. A return below want means status() is not SPSS_OK.
+  std::size_t read(std::size_t want);
 
   // The 8 stored bytes (file byte order) of each asked-for element of case i
-  // of the last Read, at 8 * SlotOf(element).
-  const std::uint8_t* Row(std::size_t i) const { return m_rows.data() + i * m_rowBytes; }
+  // of the last read(), at 8 * slotOf(element).
+  const std::uint8_t* row(std::size_t i) const { return m_rows.data() + i * m_rowBytes; }
   // The slot of an element passed to Start (repeats share a slot).
-  std::size_t SlotOf(std::size_t element) const;
+  std::size_t slotOf(std::size_t element) const;
 
   // SPSS_OK while data may follow; SPSS_FILE_END at the end of the data (or
   // the case limit); otherwise the damage code spssReadCaseRecord gives.
-  int Status() const { return m_status; }
-  const std::string& Error() const { return m_error; }
-  // Cases completed since Start.
-  std::int64_t CasesRead() const { return m_index; }
+  int status() const { return m_status; }
+  const std::string& error() const { return m_error; }
 
   // Rewinds the reader's own case stream to the first case.
-  void Finish();
+  void finish();
 
  private:
-  bool Visit(const std::uint8_t* src);
-  bool ProduceSlow(const std::uint8_t* src);
-  bool SlowGroup(const std::uint8_t*& p, const std::uint8_t* end);
-  bool AtCaseStart() const { return m_next == 0 && m_gap == m_visit[0].element; }
-  void Stop(int code, std::string message);
-  std::size_t ReadUncompressed(std::size_t want);
-  std::size_t ReadBytecode(std::size_t want);
+  bool visit(const std::uint8_t* src);
+  bool produceSlow(const std::uint8_t* src);
+  bool slowGroup(const std::uint8_t*& p, const std::uint8_t* end);
+  bool atCaseStart() const { return m_next == 0 && m_gap == m_visit[0].element; }
+  void stop(int code, std::string message);
+  std::size_t readUncompressed(std::size_t want);
+  std::size_t readBytecode(std::size_t want);
   // Makes at least kGroupMax bytes of bytecode available at m_in..m_inEnd
   // unless the input ends first (then m_lastWindow is set). False on failure.
-  bool FillWindow();
-  bool FillInflated();
+  bool fillWindow();
+  bool fillInflated();
   // ZSAV with a sound block table: whole blocks inflated at once.
-  bool ReadBlockTable(std::int64_t regionStart, std::int64_t trailerOffset, std::int64_t trailerLength);
-  bool FillFromBlocks();
-  void ConsumeWindow(const std::uint8_t* p);
+  bool readBlockTable(std::int64_t regionStart, std::int64_t trailerOffset, std::int64_t trailerLength);
+  bool fillFromBlocks();
+  void consumeWindow(const std::uint8_t* p);
 
   struct VisitPoint {
     std::size_t element;  // element index within a case
@@ -117,7 +115,7 @@ class ColumnScanner {
   bool m_cutBeforeTrailer = false;  // the file ends before the ZSAV trailer
 
   std::int64_t m_index = 0;
-  void Defer(int code, std::string message);
+  void defer(int code, std::string message);
 
   int m_status = 0;
   std::string m_error;

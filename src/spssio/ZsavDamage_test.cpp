@@ -82,12 +82,12 @@ TEST(ZsavDamage, CountingAndPassStopAtTheSameCase) {
 
   SavReader& reader = *spssReaderOf(handle);
   ColumnScanner scanner;
-  ASSERT_EQ(scanner.Start(reader, {0, 9}), SPSS_OK);
-  while (scanner.Read(1000) > 0) {
-  }
-  EXPECT_EQ(scanner.Status(), SPSS_BAD_DATA);
-  EXPECT_EQ(scanner.CasesRead(), 40000);
-  scanner.Finish();
+  ASSERT_EQ(scanner.start(reader, {0, 9}), SPSS_OK);
+  std::int64_t scanned = 0;
+  while (std::size_t got = scanner.read(1000)) scanned += std::int64_t(got);
+  EXPECT_EQ(scanner.status(), SPSS_BAD_DATA);
+  EXPECT_EQ(scanned, 40000);
+  scanner.finish();
   spssCloseRead(handle);
 }
 

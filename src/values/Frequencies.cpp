@@ -8,6 +8,7 @@
 #include "values/FreqTables.h"
 #include "values/PassCases.h"
 #include "values/SummaryStatistics.h"
+#include "spssio/AsciiText.h"
 
 namespace brindle {
 namespace {
@@ -45,15 +46,6 @@ std::string TrimBlanks(std::string s) {
   return s;
 }
 
-std::string TrimBlanksAndControls(std::string s) {
-  while (!s.empty()) {
-    const unsigned char c = static_cast<unsigned char>(s.back());
-    if (c > 0x20 && c != 0x7F) break;
-    s.pop_back();
-  }
-  return s;
-}
-
 // The first label of each numeric value, as the module lists them.
 std::unordered_map<double, std::string> NumericLabels(int handle, const std::string& name) {
   std::unordered_map<double, std::string> labels;
@@ -88,7 +80,8 @@ std::vector<std::string> StringMissing(int handle, const std::string& name) {
   std::string m[3];
   if (spssGetVarCMissingValues(handle, name.c_str(), &format, m[0], m[1], m[2]) != SPSS_OK) return missing;
   if (format < 1 || format > 3) return missing;
-  for (int i = 0; i < format; ++i) missing.push_back(TrimBlanksAndControls(m[i].substr(0, m[i].find('\0'))));
+  for (int i = 0; i < format; ++i)
+    missing.push_back(std::string(TrimTrailingControls(std::string_view(m[i]).substr(0, m[i].find('\0')))));
   return missing;
 }
 

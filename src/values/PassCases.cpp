@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "spssio/AsciiText.h"
 #include "spssio/ByteCursor.h"
 #include "spssio/SavReader.h"
 #include "spssio/spssio.h"
@@ -53,22 +54,22 @@ PassCases::Start PassCases::Open(int handle, const std::string& varName, const s
   }
   if (w) elements.push_back(w->element);
   m_caseBytes = 8 * elements.size();
-  m_scanner.Start(*m_reader, elements);
+  m_scanner.start(*m_reader, elements);
   m_swap = m_reader->cases().layout().swap;
-  m_valueSlot = m_scanner.SlotOf(v.element);
+  m_valueSlot = m_scanner.slotOf(v.element);
   m_pieces.clear();
   m_storedWidth = 0;
   for (const auto& [element, bytes] : pieces) {
-    m_pieces.push_back({m_scanner.SlotOf(element), bytes});
+    m_pieces.push_back({m_scanner.slotOf(element), bytes});
     m_storedWidth += bytes;
   }
-  if (w) m_weightSlot = m_scanner.SlotOf(w->element);
+  if (w) m_weightSlot = m_scanner.slotOf(w->element);
   return Start::Ok;
 }
 
 std::size_t PassCases::Read(std::size_t want) {
   want = std::min(want, std::max<std::size_t>(1, kBatchBytes / m_caseBytes));
-  if (!m_viaModule) return m_scanner.Read(want);
+  if (!m_viaModule) return m_scanner.read(want);
   if (m_moduleStatus != SPSS_OK) return 0;
   m_values.resize(want);
   m_weights.resize(want);
@@ -101,13 +102,13 @@ std::size_t PassCases::Read(std::size_t want) {
   return n;
 }
 
-int PassCases::Status() const { return m_viaModule ? m_moduleStatus : m_scanner.Status(); }
+int PassCases::Status() const { return m_viaModule ? m_moduleStatus : m_scanner.status(); }
 
-std::string PassCases::Error() const { return m_viaModule ? m_moduleError : m_scanner.Error(); }
+std::string PassCases::Error() const { return m_viaModule ? m_moduleError : m_scanner.error(); }
 
 double PassCases::Element(std::size_t i, std::size_t slot) const {
   std::uint64_t bits;
-  std::memcpy(&bits, m_scanner.Row(i) + 8 * slot, 8);
+  std::memcpy(&bits, m_scanner.row(i) + 8 * slot, 8);
   if (m_swap) bits = byteSwap64(bits);
   double d;
   std::memcpy(&d, &bits, 8);
@@ -120,7 +121,7 @@ double PassCases::Weight(std::size_t i) const { return m_viaModule ? m_weights[i
 
 const std::uint8_t* PassCases::Stored(std::size_t i) {
   if (m_viaModule) return &m_texts[i * m_moduleBuffer];
-  const std::uint8_t* row = m_scanner.Row(i);
+  const std::uint8_t* row = m_scanner.row(i);
   if (m_pieces.size() == 1) return row + 8 * m_pieces[0].slot;
   // A very long string: its segments lie apart, each padded to whole elements.
   m_gather.resize(m_storedWidth);
@@ -140,13 +141,7 @@ std::string PassCases::Text(std::string_view stored) const {
     text = m_reader->textToUtf8(std::string(stored));
     if (auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
   }
-  std::size_t n = text.size();
-  while (n > 0) {
-    const unsigned char c = static_cast<unsigned char>(text[n - 1]);
-    if (c > 0x20 && c != 0x7F) break;
-    --n;
-  }
-  text.resize(n);
+  text.resize(TrimTrailingControls(text).size());
   return text;
 }
 

@@ -26,7 +26,6 @@ class PassCases {
   // NoWeight. viaModule: read through spssReadCaseRecord and the value calls.
   Start Open(int handle, const std::string& varName, const std::string* weightName, bool viaModule);
 
-  bool IsString() const { return m_width > 0; }
   // Reads up to about `want` further cases; returns how many are at hand
   // (indexes 0..n-1 below). Batches of wide values are kept to a few
   // megabytes, so fewer than want may come while Status() is SPSS_OK; none
