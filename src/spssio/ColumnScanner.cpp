@@ -60,6 +60,10 @@ void ColumnScanner::stop(int code, std::string message) {
   }
   m_status = code;
   m_error = std::move(message);
+  if (code == SPSS_FILE_END && m_indexing) {
+    m_building.complete = true;
+    keepIndex(m_index + std::int64_t(m_done));
+  }
 }
 
 void ColumnScanner::defer(int code, std::string message) {
@@ -71,9 +75,11 @@ std::size_t ColumnScanner::slotOf(std::size_t element) const {
   return std::size_t(std::lower_bound(m_elements.begin(), m_elements.end(), element) - m_elements.begin());
 }
 
-int ColumnScanner::start(SavReader& reader, const std::vector<std::size_t>& elements) {
+int ColumnScanner::begin(const SavReader& reader, BlockFile& file, const std::vector<std::size_t>& elements) {
   const SavCaseStream::Layout& layout = reader.cases().layout();
-  m_reader = &reader;
+  m_file = &file;
+  m_dataStart = layout.dataStart;
+  m_indexing = false;
   m_pendingCode = 0;
   m_pendingText.clear();
   m_compression = layout.compression;
@@ -117,7 +123,7 @@ int ColumnScanner::start(SavReader& reader, const std::vector<std::size_t>& elem
 
   FillBytecodePatterns(m_patterns, layout.bias, m_swap);
 
-  BlockFile& f = reader.file();
+  BlockFile& f = file;
   m_regionEnd = f.size();
   if (!f.seek(layout.dataStart)) {
     stop(SPSS_FILE_RERROR, "cannot position at the case data (offset " + std::to_string(layout.dataStart) + ")");
@@ -142,6 +148,7 @@ int ColumnScanner::start(SavReader& reader, const std::vector<std::size_t>& elem
     m_cutBeforeTrailer = trailerOffset > f.size();
     m_regionEnd = m_cutBeforeTrailer ? f.size() : trailerOffset;
     m_inflatedPos = m_inflatedEnd = m_heldEnd = 0;
+    m_inflatedAt = 0;
     m_blocks.clear();
     m_nextBlock = 0;
     std::size_t largest = kInflateBlock;
@@ -160,7 +167,82 @@ int ColumnScanner::start(SavReader& reader, const std::vector<std::size_t>& elem
   return SPSS_OK;
 }
 
+int ColumnScanner::start(SavReader& reader, const std::vector<std::size_t>& elements, std::int64_t indexEvery) {
+  m_reader = &reader;
+  const int rc = begin(reader, reader.file(), elements);
+  const CaseIndex* index = reader.caseIndex();
+  if (rc == SPSS_OK && m_status == SPSS_OK && indexEvery > 0 && m_compression != 0 && !(index && index->complete)) {
+    m_indexing = true;
+    m_building = CaseIndex{indexEvery, {}, 0, false};
+    m_nextPoint = 0;
+  }
+  return rc;
+}
+
+int ColumnScanner::startSegment(const SavReader& reader, BlockFile& file, const std::vector<std::size_t>& elements,
+                                const CaseSegment& segment) {
+  m_reader = nullptr;
+  const int rc = begin(reader, file, elements);
+  if (rc != SPSS_OK || m_status != SPSS_OK) return rc;
+  const CasePoint& from = segment.from;
+  const std::string where = "case index point at offset " + std::to_string(from.offset);
+  if (m_compression == 0) {
+    if (from.element != 0 || !file.seek(m_dataStart + from.cases * std::int64_t(m_elementCount * 8)))
+      stop(SPSS_INVALID_ARGUMENT, where + ": not a case of the data");
+  } else if (m_compression == 1) {
+    if (!file.seek(m_dataStart + from.offset)) stop(SPSS_INVALID_ARGUMENT, where + ": outside the data");
+  } else {
+    // The block that holds the point, inflated whole; decoding starts inside it.
+    auto after = std::upper_bound(m_blocks.begin(), m_blocks.end(), from.offset,
+                                  [](std::int64_t at, const ZsavBlock& b) { return at < b.at; });
+    if (m_blocks.empty() || after == m_blocks.begin()) {
+      stop(SPSS_INVALID_ARGUMENT, where + ": no block holds it");
+      return m_status;
+    }
+    const ZsavBlock& b = *(after - 1);
+    m_nextBlock = std::size_t(after - 1 - m_blocks.begin());
+    m_inflatedAt = b.at;
+    if (!file.seek(b.offset)) {
+      stop(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));
+      return m_status;
+    }
+    if (!fillFromBlocks()) return m_status;
+    const std::size_t skip = std::size_t(from.offset - b.at);
+    if (skip > m_inflatedEnd) {
+      stop(SPSS_INVALID_ARGUMENT, where + ": past its block");
+      return m_status;
+    }
+    m_in += skip;
+    m_inflatedPos = skip;
+  }
+  if (m_status != SPSS_OK) return m_status;
+  m_index = from.firstCase();
+  m_gap = m_visit.front().element + (from.element ? m_elementCount - from.element : 0);
+  m_caseLimit = m_caseLimit >= 0 ? std::min(m_caseLimit, segment.end) : segment.end;
+  return SPSS_OK;
+}
+
+void ColumnScanner::notePoint(const std::uint8_t* p) {
+  const std::int64_t offset = m_compression == 2 ? m_inflatedAt + (p - m_inflated.data())
+                                                 : m_file->tell() + (p - m_in) - m_dataStart;
+  const std::int64_t cases = m_index + std::int64_t(m_done);
+  m_building.points.push_back({offset, cases, m_visit[m_next].element - m_gap});
+  m_nextPoint = (cases / m_building.every + 1) * m_building.every;
+}
+
+void ColumnScanner::keepIndex(std::int64_t cases) {
+  // An index is only worth keeping over sound data whose blocks can be
+  // found again: a ZSAV file read as a stream has no points to start from.
+  if (!m_indexing || !m_reader || m_pendingCode || (m_compression == 2 && m_blocks.empty())) return;
+  m_indexing = false;
+  auto& points = m_building.points;
+  while (!points.empty() && points.back().firstCase() > cases) points.pop_back();
+  m_building.cases = cases;
+  m_reader->keepCaseIndex(std::move(m_building));
+}
+
 void ColumnScanner::finish() {
+  if (m_status == SPSS_OK) keepIndex(m_index);
   if (m_reader) m_reader->cases().rewind();
 }
 
@@ -186,7 +268,7 @@ std::size_t ColumnScanner::read(std::size_t want) {
 }
 
 std::size_t ColumnScanner::readUncompressed(std::size_t want) {
-  BlockFile& f = m_reader->file();
+  BlockFile& f = *m_file;
   const std::size_t caseBytes = m_elementCount * 8;
   while (m_done < want) {
     const std::int64_t left = m_regionEnd - f.tell();
@@ -294,13 +376,13 @@ bool ColumnScanner::slowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
 void ColumnScanner::consumeWindow(const std::uint8_t* p) {
   const std::size_t used = std::size_t(p - m_in);
   if (m_compression == 2) m_inflatedPos += used;
-  else m_reader->file().consume(used);
+  else m_file->consume(used);
   m_in = p;
 }
 
 bool ColumnScanner::fillWindow() {
   if (m_compression == 2) return fillInflated();
-  BlockFile& f = m_reader->file();
+  BlockFile& f = *m_file;
   const std::int64_t left = m_regionEnd - f.tell();
   if (left <= 0) {
     m_in = m_inEnd = f.data();
@@ -326,7 +408,7 @@ bool ColumnScanner::readBlockTable(std::int64_t regionStart, std::int64_t traile
                                    std::int64_t trailerLength) {
 #ifdef BRINDLE_HAVE_LIBDEFLATE
   constexpr std::int64_t kMaxInflated = std::int64_t(64) << 20;
-  BlockFile& f = m_reader->file();
+  BlockFile& f = *m_file;
   if (trailerLength < 24 || trailerLength > f.size() - trailerOffset || trailerLength > (std::int64_t(1) << 30))
     return false;
   if (!f.seek(trailerOffset) || !f.ensure(std::size_t(trailerLength))) return false;
@@ -346,7 +428,8 @@ bool ColumnScanner::readBlockTable(std::int64_t regionStart, std::int64_t traile
     if (nextInflated >= 0 && inflatedOffset != nextInflated) return false;
     nextOffset = offset + compressed;
     nextInflated = inflatedOffset + inflated;
-    m_blocks.push_back({offset, std::size_t(compressed), std::size_t(inflated)});
+    const std::int64_t at = m_blocks.empty() ? 0 : m_blocks.back().at + std::int64_t(m_blocks.back().inflated);
+    m_blocks.push_back({offset, std::size_t(compressed), std::size_t(inflated), at});
   }
   if (nextOffset != trailerOffset || m_blocks.empty()) return false;
   m_deflate = std::make_unique<Decompressor>();
@@ -361,10 +444,11 @@ bool ColumnScanner::readBlockTable(std::int64_t regionStart, std::int64_t traile
 
 bool ColumnScanner::fillFromBlocks() {
 #ifdef BRINDLE_HAVE_LIBDEFLATE
-  BlockFile& f = m_reader->file();
+  BlockFile& f = *m_file;
   std::uint8_t* data = m_inflated.data();
   const std::size_t tail = m_inflatedEnd - m_inflatedPos;
   if (tail) std::memmove(data, data + m_inflatedPos, tail);
+  m_inflatedAt += std::int64_t(m_inflatedPos);
   m_inflatedPos = 0;
   m_inflatedEnd = tail;
   if (m_nextBlock < m_blocks.size()) {
@@ -415,9 +499,10 @@ bool ColumnScanner::fillInflated() {
   const std::size_t kept = m_heldEnd - m_inflatedPos;
   if (kept) std::memmove(m_inflated.data(), m_inflated.data() + m_inflatedPos, kept);
   const std::size_t tail = m_inflatedEnd - m_inflatedPos;
+  m_inflatedAt += std::int64_t(m_inflatedPos);
   m_inflatedPos = 0;
   // Enough for a command group, or all there is.
-  const ZsavStretch st = InflateStretch(*m_inflater, m_reader->file(), m_regionEnd, m_cutBeforeTrailer, m_inflated,
+  const ZsavStretch st = InflateStretch(*m_inflater, *m_file, m_regionEnd, m_cutBeforeTrailer, m_inflated,
                                         kept, tail + std::size_t(kGroupMax));
   if (st.code == SPSS_FILE_RERROR) {
     stop(st.code, st.message);
@@ -440,6 +525,7 @@ std::size_t ColumnScanner::readBytecode(std::size_t want) {
     const std::uint8_t* const end = m_inEnd;
     bool stop = false;
     while (m_done < want) {
+      if (m_indexing && m_index + std::int64_t(m_done) >= m_nextPoint) notePoint(p);
       if (end - p < kGroupMax && !m_lastWindow) break;  // refill first
       std::uint64_t c = 0;
       if (end - p >= kGroupMax) std::memcpy(&c, p, 8);

@@ -18,8 +18,34 @@
 
 namespace brindle {
 
+class BlockFile;
 class SavReader;
 class ZsavInflater;
+
+// A point of the case index: the start of a command group in the case data.
+// A pass may begin there without decoding what comes before it.
+struct CasePoint {
+  std::int64_t offset = 0;  // in the bytecode: as stored, or as inflated from ZSAV blocks
+  std::int64_t cases = 0;   // cases complete before the group
+  std::size_t element = 0;  // elements of the next case that come before the group
+  // The first case that begins at or after the point.
+  std::int64_t firstCase() const { return cases + (element ? 1 : 0); }
+};
+
+// Points about every `every` cases of a compressed file, found by a full
+// pass; valid for the first `cases` cases.
+struct CaseIndex {
+  std::int64_t every = 0;
+  std::vector<CasePoint> points;  // ascending; the first is case 0
+  std::int64_t cases = 0;
+  bool complete = false;  // the pass reached the end of the data
+};
+
+// A stretch of cases a pass can read on its own: [from.firstCase(), end).
+struct CaseSegment {
+  CasePoint from;
+  std::int64_t end = 0;
+};
 
 class ColumnScanner {
  public:
@@ -33,7 +59,16 @@ class ColumnScanner {
   // element count. Returns an SPSS code (SPSS_OK; SPSS_INVALID_ARGUMENT for an
   // element out of range; the ZSAV header's codes). The reader's own case
   // stream is disturbed: call finish() before using it again.
-  int start(SavReader& reader, const std::vector<std::size_t>& elements);
+  // indexEvery > 0: a compressed file without a case index gets one from
+  // this pass, kept by the reader once the pass has read its cases soundly.
+  int start(SavReader& reader, const std::vector<std::size_t>& elements, std::int64_t indexEvery = 0);
+
+  // Starts at a segment of reader's data, reading through file (a file of its
+  // own, open on the same data, so that segments can be read on several
+  // threads at once). The pass ends with SPSS_FILE_END at segment.end.
+  // Reads nothing of reader but its layout; finish() leaves it alone.
+  int startSegment(const SavReader& reader, BlockFile& file, const std::vector<std::size_t>& elements,
+                   const CaseSegment& segment);
 
   // Decodes further cases until at least `want` more are complete, the case
   // limit is reached, or the data ends or fails. Returns the number of cases
@@ -52,10 +87,14 @@ class ColumnScanner {
   int status() const { return m_status; }
   const std::string& error() const { return m_error; }
 
-  // Rewinds the reader's own case stream to the first case.
+  // Rewinds the reader's own case stream to the first case, and hands the
+  // reader the case index this pass built.
   void finish();
 
  private:
+  int begin(const SavReader& reader, BlockFile& file, const std::vector<std::size_t>& elements);
+  void notePoint(const std::uint8_t* p);
+  void keepIndex(std::int64_t cases);
   bool visit(const std::uint8_t* src);
   bool produceSlow(const std::uint8_t* src);
   bool slowGroup(const std::uint8_t*& p, const std::uint8_t* end);
@@ -78,7 +117,9 @@ class ColumnScanner {
     std::size_t gapAfter; // elements skipped before the next visit point
   };
 
-  SavReader* m_reader = nullptr;
+  SavReader* m_reader = nullptr;  // null for a segment
+  BlockFile* m_file = nullptr;
+  std::int64_t m_dataStart = 0;
   int m_compression = 0;
   bool m_swap = false;
   std::size_t m_elementCount = 0;
@@ -102,6 +143,7 @@ class ColumnScanner {
     std::int64_t offset;      // of the compressed bytes in the file
     std::size_t compressed;
     std::size_t inflated;
+    std::int64_t at;          // of its first inflated byte in the inflated data
   };
   std::vector<ZsavBlock> m_blocks;  // empty: inflate as one stream of streams
   std::size_t m_nextBlock = 0;
@@ -112,9 +154,15 @@ class ColumnScanner {
   // [pos, end) is the window; [end, heldEnd) came from a zlib block that has
   // not ended yet and is held back until it has.
   std::size_t m_inflatedPos = 0, m_inflatedEnd = 0, m_heldEnd = 0;
+  std::int64_t m_inflatedAt = 0;  // offset of m_inflated[0] in the inflated data
   bool m_cutBeforeTrailer = false;  // the file ends before the ZSAV trailer
 
   std::int64_t m_index = 0;
+  // The case index under construction (m_indexing), and the case count at
+  // which the next point is due.
+  bool m_indexing = false;
+  CaseIndex m_building;
+  std::int64_t m_nextPoint = 0;
   void defer(int code, std::string message);
 
   int m_status = 0;

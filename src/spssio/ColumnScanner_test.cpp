@@ -12,6 +12,7 @@
 #include "spssio/SavReader.h"
 #include "spssio/SpssioCodes.h"
 #include "spssio/spssio.h"
+#include "spssio/detail/Handles.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -60,7 +61,7 @@ TEST_P(ColumnScannerTest, SameBytesAsTheCaseStream) {
   testing::TempFile file(testing::writeSav(f));
   int handle = -1;
   ASSERT_EQ(spssOpenRead(file.c_str(), &handle), SPSS_OK);
-  SavReader& reader = *spssReaderOf(handle);
+  SavReader& reader = *detail::ReaderOfHandle(handle);
 
   // The reference: whole rows from the case stream.
   std::vector<std::vector<std::uint8_t>> rows;
@@ -111,7 +112,7 @@ TEST(ColumnScanner, ElementOutsideTheCase) {
   int handle = -1;
   ASSERT_EQ(spssOpenRead(file.c_str(), &handle), SPSS_OK);
   ColumnScanner scanner;
-  EXPECT_EQ(scanner.start(*spssReaderOf(handle), {2}), SPSS_INVALID_ARGUMENT);
+  EXPECT_EQ(scanner.start(*detail::ReaderOfHandle(handle), {2}), SPSS_INVALID_ARGUMENT);
   EXPECT_EQ(scanner.read(10), 0u);
   spssCloseRead(handle);
 }

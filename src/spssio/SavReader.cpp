@@ -73,6 +73,18 @@ int SavReader::open(const char* path) {
     m_error = std::string("cannot open ") + (path ? path : "(no name)");
     return SPSS_FILE_OERROR;
   }
+  return readDictionary();
+}
+
+int SavReader::openMemory(const std::uint8_t* data, std::size_t size) {
+  if (!m_file.openMemory(data, size)) {
+    m_error = "cannot read the bytes in memory as a file";
+    return SPSS_FILE_OERROR;
+  }
+  return readDictionary();
+}
+
+int SavReader::readDictionary() {
   int rc = readHeader();
   if (rc == SPSS_OK) rc = readRecords();
   if (rc != SPSS_OK) return rc;

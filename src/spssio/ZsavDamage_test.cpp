@@ -5,6 +5,7 @@
 #include "spssio/ColumnScanner.h"
 #include "spssio/SavReader.h"
 #include "spssio/spssio.h"
+#include "spssio/detail/Handles.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -80,7 +81,7 @@ TEST(ZsavDamage, CountingAndPassStopAtTheSameCase) {
   EXPECT_EQ(rc, SPSS_BAD_DATA);
   EXPECT_EQ(counted, 40000);
 
-  SavReader& reader = *spssReaderOf(handle);
+  SavReader& reader = *detail::ReaderOfHandle(handle);
   ColumnScanner scanner;
   ASSERT_EQ(scanner.start(reader, {0, 9}), SPSS_OK);
   std::int64_t scanned = 0;

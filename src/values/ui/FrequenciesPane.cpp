@@ -68,14 +68,7 @@ void TForm1::ShowFrequencies() {
   StringGrid1->SetRowCount(MinValueRows);
   Memo1->clear();
 
-  FrequencyPass pass;
-  pass.handle = FileHandle;
-  pass.numCases = NumCases;
-  pass.usePrintFormat = UsePrintFormat->isChecked();
-  pass.seps = m_separators;
-  pass.sysmis = SysmisValue;
-  pass.lowest = LowestValue;
-  pass.highest = HighestValue;
+  const FrequencyPass pass = MakeFrequencyPass(FileHandle, NumCases, UsePrintFormat->isChecked(), m_separators);
 
   std::optional<FrequencyDisplay> display;
   Counting = true;

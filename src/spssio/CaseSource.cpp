@@ -1,4 +1,4 @@
-#include "values/PassCases.h"
+#include "spssio/CaseSource.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,14 +7,15 @@
 #include "spssio/ByteCursor.h"
 #include "spssio/SavReader.h"
 #include "spssio/spssio.h"
+#include "spssio/detail/Handles.h"
 
 namespace brindle {
 
-PassCases::Start PassCases::Open(int handle, const std::string& varName, const std::string* weightName,
-                                 bool viaModule) {
+CaseSource::Start CaseSource::open(int handle, const std::string& varName, const std::string* weightName,
+                                   bool viaModule, std::int64_t indexEvery) {
   m_handle = handle;
   m_viaModule = viaModule;
-  m_reader = spssReaderOf(handle);
+  m_reader = detail::ReaderOfHandle(handle);
   m_weighted = weightName != nullptr;
   m_moduleStatus = SPSS_OK;
   m_moduleError.clear();
@@ -54,7 +55,8 @@ PassCases::Start PassCases::Open(int handle, const std::string& varName, const s
   }
   if (w) elements.push_back(w->element);
   m_caseBytes = 8 * elements.size();
-  m_scanner.start(*m_reader, elements);
+  m_elements = elements;
+  m_scanner.start(*m_reader, elements, indexEvery);
   m_swap = m_reader->cases().layout().swap;
   m_valueSlot = m_scanner.slotOf(v.element);
   m_pieces.clear();
@@ -67,7 +69,7 @@ PassCases::Start PassCases::Open(int handle, const std::string& varName, const s
   return Start::Ok;
 }
 
-std::size_t PassCases::Read(std::size_t want) {
+std::size_t CaseSource::read(std::size_t want) {
   want = std::min(want, std::max<std::size_t>(1, kBatchBytes / m_caseBytes));
   if (!m_viaModule) return m_scanner.read(want);
   if (m_moduleStatus != SPSS_OK) return 0;
@@ -102,11 +104,11 @@ std::size_t PassCases::Read(std::size_t want) {
   return n;
 }
 
-int PassCases::Status() const { return m_viaModule ? m_moduleStatus : m_scanner.status(); }
+int CaseSource::status() const { return m_viaModule ? m_moduleStatus : m_scanner.status(); }
 
-std::string PassCases::Error() const { return m_viaModule ? m_moduleError : m_scanner.error(); }
+std::string CaseSource::error() const { return m_viaModule ? m_moduleError : m_scanner.error(); }
 
-double PassCases::Element(std::size_t i, std::size_t slot) const {
+double CaseSource::element(std::size_t i, std::size_t slot) const {
   std::uint64_t bits;
   std::memcpy(&bits, m_scanner.row(i) + 8 * slot, 8);
   if (m_swap) bits = byteSwap64(bits);
@@ -115,11 +117,11 @@ double PassCases::Element(std::size_t i, std::size_t slot) const {
   return d;
 }
 
-double PassCases::Number(std::size_t i) const { return m_viaModule ? m_values[i] : Element(i, m_valueSlot); }
+double CaseSource::number(std::size_t i) const { return m_viaModule ? m_values[i] : element(i, m_valueSlot); }
 
-double PassCases::Weight(std::size_t i) const { return m_viaModule ? m_weights[i] : Element(i, m_weightSlot); }
+double CaseSource::weight(std::size_t i) const { return m_viaModule ? m_weights[i] : element(i, m_weightSlot); }
 
-const std::uint8_t* PassCases::Stored(std::size_t i) {
+const std::uint8_t* CaseSource::stored(std::size_t i) {
   if (m_viaModule) return &m_texts[i * m_moduleBuffer];
   const std::uint8_t* row = m_scanner.row(i);
   if (m_pieces.size() == 1) return row + 8 * m_pieces[0].slot;
@@ -133,7 +135,7 @@ const std::uint8_t* PassCases::Stored(std::size_t i) {
   return m_gather.data();
 }
 
-std::string PassCases::Text(std::string_view stored) const {
+std::string CaseSource::text(std::string_view stored) const {
   std::string text;
   if (m_viaModule) {
     text.assign(stored.substr(0, stored.find('\0')));
@@ -145,6 +147,61 @@ std::string PassCases::Text(std::string_view stored) const {
   return text;
 }
 
-void PassCases::Close() { spssSeekNextCase(m_handle, 0); }
+std::vector<CaseSegment> CaseSource::split(std::int64_t cases, std::size_t parts) const {
+  std::vector<CaseSegment> segments;
+  if (m_viaModule || !m_reader || cases < 2 || parts < 2) return segments;
+  const SavCaseStream::Layout& layout = m_reader->cases().layout();
+  if (layout.caseLimit >= 0 && cases > layout.caseLimit) return segments;
+  if (layout.compression == 0) {
+    // Cases lie at fixed offsets; only complete ones count.
+    if (cases > m_reader->cases().uncompressedCaseCount()) return segments;
+    for (std::size_t k = 0; k < parts; ++k) {
+      CaseSegment seg;
+      seg.from.cases = cases * std::int64_t(k) / std::int64_t(parts);
+      seg.end = cases * std::int64_t(k + 1) / std::int64_t(parts);
+      if (seg.end > seg.from.cases) segments.push_back(seg);
+    }
+    return segments;
+  }
+  const CaseIndex* index = m_reader->caseIndex();
+  if (!index || index->cases < cases) return segments;
+  // Each segment starts at the last point at or before its share's start.
+  for (std::size_t k = 0; k < parts; ++k) {
+    const std::int64_t target = cases * std::int64_t(k) / std::int64_t(parts);
+    auto after = std::upper_bound(index->points.begin(), index->points.end(), target,
+                                  [](std::int64_t t, const CasePoint& p) { return t < p.firstCase(); });
+    if (after == index->points.begin()) continue;
+    const CasePoint& from = *(after - 1);
+    if (!segments.empty() && from.firstCase() <= segments.back().from.firstCase()) continue;
+    if (!segments.empty()) segments.back().end = from.firstCase();
+    segments.push_back({from, cases});
+  }
+  // The first segment must start at the first case.
+  if (segments.empty() || segments.front().from.firstCase() != 0) segments.clear();
+  return segments;
+}
+
+bool CaseSource::openSegment(const CaseSource& whole, const CaseSegment& segment) {
+  if (whole.m_viaModule || !whole.m_reader) return false;
+  if (!m_segmentFile.isOpen() && !m_segmentFile.openSame(whole.m_reader->file())) return false;
+  m_handle = -1;
+  m_reader = nullptr;
+  m_viaModule = false;
+  m_width = whole.m_width;
+  m_storedWidth = whole.m_storedWidth;
+  m_caseBytes = whole.m_caseBytes;
+  m_weighted = whole.m_weighted;
+  m_swap = whole.m_swap;
+  m_valueSlot = whole.m_valueSlot;
+  m_weightSlot = whole.m_weightSlot;
+  m_pieces = whole.m_pieces;
+  m_elements = whole.m_elements;
+  return m_scanner.startSegment(*whole.m_reader, m_segmentFile, m_elements, segment) == SPSS_OK;
+}
+
+void CaseSource::close() {
+  if (!m_viaModule && m_reader) m_scanner.finish();
+  if (m_handle >= 0) spssSeekNextCase(m_handle, 0);
+}
 
 }  // namespace brindle
