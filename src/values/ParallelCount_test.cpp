@@ -1,0 +1,92 @@
+// The frequency pass split at the case index and counted on several threads
+// against the same pass on one thread: the same rows, statistics, case count
+// and warning for every layout, for passes that stop before the data does and
+// for passes that ask for more cases than the data holds.
+#include "values/ParallelCount.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <tuple>
+
+#include "datafile/DictionaryLoader.h"
+#include "datafile/OpenFile.h"
+#include "spssio/spssio.h"
+#include "spssio/testing/SavWriter.h"
+#include "spssio/testing/TempFile.h"
+#include "variables/TdxMemData.h"
+
+namespace brindle {
+namespace {
+
+using testing::Compression;
+
+constexpr int kCases = 5000;
+
+// Five elements a case (a number, a 20-byte string, a number), so that cases
+// begin anywhere within command groups, and small ZSAV blocks that end
+// inside groups.
+testing::SavFile Mixed(Compression compression) {
+  testing::SavFile f;
+  f.compression = compression;
+  f.zlibBlockSize = 1000;
+  f.variables = {testing::Variable::numeric("a"), testing::Variable::string("s", 20),
+                 testing::Variable::numeric("b")};
+  for (int c = 0; c < kCases; ++c) {
+    const double a = c % 17 == 0 ? -DBL_MAX : double(c % 13);
+    f.cases.push_back({a, std::string("text ") + char('a' + c % 9) + (c % 5 ? " long enough" : ""),
+                       c * 0.5 + 1e6});
+  }
+  return f;
+}
+
+using Param = std::tuple<Compression, const char*, std::int64_t>;  // layout, variable, cases asked for
+class ParallelCountTest : public ::testing::TestWithParam<Param> {};
+
+TEST_P(ParallelCountTest, SameAsOneThread) {
+  const auto [compression, name, asked] = GetParam();
+  testing::TempFile file(testing::writeSav(Mixed(compression)));
+  DataFileState state;
+  ASSERT_EQ(OpenDataFileState(file.path(), state), SPSS_OK);
+  TdxMemData table;
+  LoadDictionary(state, table, NumberSeparators{});
+  const VarRecord* var = nullptr;
+  for (int r = 0; r < table.RecordCount(); ++r)
+    if (table.ViewRecord(r)->VarName == name) var = table.ViewRecord(r);
+  ASSERT_NE(var, nullptr);
+
+  FrequencyPass pass = MakeFrequencyPass(state.FileHandle, asked, true, NumberSeparators{});
+  pass.indexEvery = 7;
+  pass.threads = 1;
+  const FrequencyResult one = CountFrequencies(pass, *var);
+  // The first pass indexed the file: a pass of the cases it read can split.
+  CaseSource source;
+  ASSERT_EQ(source.open(state.FileHandle, name, nullptr, false), CaseSource::Start::Ok);
+  EXPECT_EQ(source.split(asked, 12).size() > 1, asked <= kCases);
+  source.close();
+
+  pass.threads = 3;
+  const FrequencyResult three = CountFrequencies(pass, *var);
+  EXPECT_EQ(three.columns, one.columns);
+  EXPECT_EQ(three.memoLines, one.memoLines);
+  EXPECT_EQ(three.casesRead, one.casesRead);
+  EXPECT_EQ(three.warning, one.warning);
+  EXPECT_EQ(one.casesRead, std::min<std::int64_t>(asked, kCases));
+  EXPECT_EQ(one.warning.empty(), asked <= kCases);
+
+  // Cancelled at the first chance: nothing to show, on any number of threads.
+  const FrequencyResult cancelled = CountFrequencies(pass, *var, [](std::int64_t) { return true; });
+  EXPECT_TRUE(cancelled.cancelled);
+  EXPECT_TRUE(cancelled.columns[0].empty());
+  spssCloseRead(state.FileHandle);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, ParallelCountTest,
+                         ::testing::Combine(::testing::Values(Compression::None, Compression::Bytecode,
+                                                              Compression::Zsav),
+                                            ::testing::Values("a", "s"),
+                                            ::testing::Values(std::int64_t(kCases), std::int64_t(kCases - 1234),
+                                                              std::int64_t(kCases + 10))));
+
+}  // namespace
+}  // namespace brindle
