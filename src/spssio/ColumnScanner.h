@@ -21,6 +21,7 @@ namespace brindle {
 class BlockFile;
 class SavReader;
 class ZsavInflater;
+class ZsavBlockInflater;
 
 // A point of the case index: the start of a command group in the case data.
 // A pass may begin there without decoding what comes before it.
@@ -147,8 +148,9 @@ class ColumnScanner {
   };
   std::vector<ZsavBlock> m_blocks;  // empty: inflate as one stream of streams
   std::size_t m_nextBlock = 0;
-  struct Decompressor;
-  std::unique_ptr<Decompressor> m_deflate;
+  std::unique_ptr<ZsavBlockInflater> m_blockInflater;
+  std::vector<std::uint8_t> m_spare;  // the buffer the next block lands in
+  unsigned m_inflateThreads = 0;      // helpers inflating blocks ahead
   std::unique_ptr<ZsavInflater> m_inflater;
   std::vector<std::uint8_t> m_inflated;
   // [pos, end) is the window; [end, heldEnd) came from a zlib block that has
