@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "spssio/AsciiText.h"
-#include "spssio/ByteCursor.h"
-#include "spssio/SavReader.h"
+#include "spssio/detail/ByteCursor.h"
+#include "spssio/detail/SavReader.h"
 #include "spssio/spssio.h"
 #include "spssio/detail/Handles.h"
 

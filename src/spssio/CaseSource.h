@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "spssio/BlockFile.h"
-#include "spssio/ColumnScanner.h"
+#include "spssio/detail/BlockFile.h"
+#include "spssio/detail/ColumnScanner.h"
 
 namespace brindle {
 

@@ -12,7 +12,7 @@
 #include <mutex>
 #include <new>
 
-#include "spssio/SavReader.h"
+#include "spssio/detail/SavReader.h"
 #include "spssio/detail/Handles.h"
 
 using brindle::SavReader;

@@ -2,8 +2,8 @@
 // blocks before it are read, then the pass stops with a damage code.
 #include <gtest/gtest.h>
 
-#include "spssio/ColumnScanner.h"
-#include "spssio/SavReader.h"
+#include "spssio/detail/ColumnScanner.h"
+#include "spssio/detail/SavReader.h"
 #include "spssio/spssio.h"
 #include "spssio/detail/Handles.h"
 #include "spssio/testing/SavWriter.h"

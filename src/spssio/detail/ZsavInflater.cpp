@@ -1,4 +1,4 @@
-#include "spssio/ZsavInflater.h"
+#include "spssio/detail/ZsavInflater.h"
 
 #include <zlib.h>
 
@@ -12,7 +12,7 @@
 #include <libdeflate.h>
 #endif
 
-#include "spssio/BlockFile.h"
+#include "spssio/detail/BlockFile.h"
 #include "spssio/SpssioCodes.h"
 
 namespace brindle {

@@ -1,9 +1,9 @@
-#include "spssio/SavReader.h"
+#include "spssio/detail/SavReader.h"
 
 #include <cfloat>
 #include <cstring>
 
-#include "spssio/ByteCursor.h"
+#include "spssio/detail/ByteCursor.h"
 #include "spssio/SpssioCodes.h"
 #include "spssio/AsciiText.h"
 

@@ -1,4 +1,4 @@
-#include "spssio/BlockFile.h"
+#include "spssio/detail/BlockFile.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>

@@ -10,10 +10,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "spssio/BlockFile.h"
-#include "spssio/ByteCursor.h"
-#include "spssio/ColumnScanner.h"
-#include "spssio/SavCaseStream.h"
+#include "spssio/detail/BlockFile.h"
+#include "spssio/detail/ByteCursor.h"
+#include "spssio/detail/ColumnScanner.h"
+#include "spssio/detail/SavCaseStream.h"
 #include "spssio/TextConverter.h"
 
 namespace brindle {

@@ -1,7 +1,7 @@
 // The column scanner against the case stream: the same element bytes for
 // every case, whatever the layout, the elements asked for and the batch
 // sizes, and the same stopping point and code.
-#include "spssio/ColumnScanner.h"
+#include "spssio/detail/ColumnScanner.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <tuple>
 
-#include "spssio/SavReader.h"
+#include "spssio/detail/SavReader.h"
 #include "spssio/SpssioCodes.h"
 #include "spssio/spssio.h"
 #include "spssio/detail/Handles.h"

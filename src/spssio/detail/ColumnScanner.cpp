@@ -1,16 +1,16 @@
-#include "spssio/ColumnScanner.h"
+#include "spssio/detail/ColumnScanner.h"
 
 #include <algorithm>
 #include <bit>
 #include <cfloat>
 #include <cstring>
 
-#include "spssio/BlockFile.h"
-#include "spssio/ByteCursor.h"
-#include "spssio/BytecodeDecoder.h"
-#include "spssio/SavReader.h"
+#include "spssio/detail/BlockFile.h"
+#include "spssio/detail/ByteCursor.h"
+#include "spssio/detail/BytecodeDecoder.h"
+#include "spssio/detail/SavReader.h"
 #include "spssio/SpssioCodes.h"
-#include "spssio/ZsavInflater.h"
+#include "spssio/detail/ZsavInflater.h"
 
 #include <thread>
 
