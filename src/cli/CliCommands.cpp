@@ -1,8 +1,10 @@
 #include "cli/CliCommands.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdint>
 #include <ostream>
+#include <string_view>
 
 #include "datafile/DataFileState.h"
 #include "datafile/DictionaryLoader.h"
@@ -97,10 +99,12 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
 // One field of a tab-separated row: a tab, carriage return or line feed in
 // it would break the row, so they are written as \t, \r and \n, and a
 // backslash as \\.
-std::string Field(const std::string& text) {
-  if (text.find_first_of("\t\r\n\\") == std::string::npos) return text;
-  std::string out;
-  out.reserve(text.size() + 8);
+void AppendField(std::string_view text, std::string& out) {
+  const auto plain = [](char c) { return c != '\t' && c != '\r' && c != '\n' && c != '\\'; };
+  if (std::all_of(text.begin(), text.end(), plain)) {
+    out += text;
+    return;
+  }
   for (char c : text) {
     switch (c) {
       case '\t': out += "\\t"; break;
@@ -110,6 +114,11 @@ std::string Field(const std::string& text) {
       default: out += c;
     }
   }
+}
+
+std::string Field(const std::string& text) {
+  std::string out;
+  AppendField(text, out);
   return out;
 }
 
@@ -171,10 +180,20 @@ int Freq(LoadedFile& f, const Command& cmd, const NumberSeparators& seps, std::o
     err << res.message << "\n";
     return kUsage;
   }
-  for (int row = 0; row < res.ValueRowCount(); ++row) {
-    const auto r = static_cast<std::size_t>(row);
-    out << Field(res.columns[0][r]) << '\t' << Field(res.columns[1][r]) << '\t' << Field(res.columns[2][r])
-        << '\t' << Field(res.columns[3][r]) << '\t' << Field(res.columns[4][r]) << '\n';
+  // Each line is rendered as it is printed: the table holds values, not texts.
+  const FrequencyTable& table = *res.table;
+  FrequencyTable::Renderer texts(table);
+  std::string line, cell;
+  for (int row = 0; row < table.Rows(); ++row) {
+    line.clear();
+    for (int col = 0; col < 5; ++col) {
+      if (col > 0) line += '\t';
+      cell.clear();
+      texts.Append(col, row, cell);
+      AppendField(cell, line);
+    }
+    line += '\n';
+    out.write(line.data(), static_cast<std::streamsize>(line.size()));
   }
   if (res.memo == MemoDisplay::Shown) {
     out << '\n';

@@ -145,7 +145,34 @@ void TValStringGrid::SetDefaultRowHeight(int height) {
 
 void TValStringGrid::ClearRows() {
   for (QStringList& list : ColumnLists) list.clear();
+  m_table.reset();
+  m_order.reset();
   m_cells->ClearDataRows();
+}
+
+void TValStringGrid::SetTable(std::shared_ptr<const ValueRows> rows) {
+  m_table = std::move(rows);
+  m_order.reset();
+}
+
+int TValStringGrid::FillRows() const {
+  if (m_table) return 1 + m_table->Count();
+  qsizetype n = 0;
+  for (const QStringList& list : ColumnLists) n = std::max(n, list.size());
+  return static_cast<int>(n);
+}
+
+QString TValStringGrid::FillText(int col, int entry) const {
+  if (!ValidCol(col) || entry < 0) return {};
+  const QStringList& list = ColumnLists[static_cast<std::size_t>(col)];
+  if (m_table && entry > 0) return entry <= m_table->Count() ? m_table->Text(col, entry - 1) : QString();
+  return entry < list.size() ? list.at(entry) : QString();
+}
+
+int TValStringGrid::FillRowOf(int row) const {
+  const int k = row - 1;
+  if (!m_order) return k;
+  return k >= 0 && static_cast<std::size_t>(k) < m_order->size() ? (*m_order)[static_cast<std::size_t>(k)] : -1;
 }
 
 void TValStringGrid::AddRow(const QString& label, const QString& value, const QString& count,
@@ -159,7 +186,13 @@ void TValStringGrid::AddRow(const QString& label, const QString& value, const QS
 
 void TValStringGrid::LoadColumnFromList(int col) {
   if (!ValidCol(col)) return;
-  m_cells->LoadColumn(col, ColumnLists[static_cast<std::size_t>(col)]);
+  const QStringList& list = ColumnLists[static_cast<std::size_t>(col)];
+  if (m_table) {
+    m_order.reset();
+    m_cells->LoadTableColumn(col, list.value(0), m_table, nullptr);
+    return;
+  }
+  m_cells->LoadColumn(col, list);
 }
 
 void TValStringGrid::LoadColumnsFromLists() {
@@ -167,6 +200,13 @@ void TValStringGrid::LoadColumnsFromLists() {
 }
 
 void TValStringGrid::ShowRowsInOrder(const std::vector<std::int32_t>& order) {
+  if (m_table) {
+    // Only the order is kept; the cells render the rows they show.
+    m_order = std::make_shared<const std::vector<std::int32_t>>(order);
+    for (int c = 0; c < kColumns; ++c)
+      m_cells->LoadTableColumn(c, ColumnLists[static_cast<std::size_t>(c)].value(0), m_table, m_order);
+    return;
+  }
   const auto n = static_cast<qsizetype>(order.size());
   for (std::size_t c = 0; c < ColumnLists.size(); ++c) {
     const QStringList& fill = ColumnLists[c];

@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QKeyEvent;
@@ -24,6 +25,7 @@ namespace brindle {
 
 class HintWindow;
 class ValueGridModel;
+class ValueRows;
 
 class TValStringGrid : public QTableView {
   Q_OBJECT
@@ -51,9 +53,20 @@ class TValStringGrid : public QTableView {
 
   // Texts of the five columns in fill order: entry 0 the title, 1.. data rows.
   std::array<QStringList, kColumns> ColumnLists;
-  // Empties the lists and the cells of every data row; titles stay. Costs
-  // no more than releasing the texts.
+  // Empties the lists, drops the table and the cells of every data row;
+  // titles stay. Costs no more than releasing the texts.
   void ClearRows();
+  // A table of rows rendered when shown: its rows are the data rows in fill
+  // order, after the lists' titles (the lists then hold only the titles).
+  // Takes effect with the next LoadColumnsFromLists.
+  void SetTable(std::shared_ptr<const ValueRows> rows);
+  const std::shared_ptr<const ValueRows>& Table() const { return m_table; }
+  // Fill-order entries, the title included: the lists' or 1 + the table's.
+  int FillRows() const;
+  // Entry of the fill order (0 the title); empty outside.
+  QString FillText(int col, int entry) const;
+  // The fill-order data row (0 the first) that grid row row (1..) shows.
+  int FillRowOf(int row) const;
   // Appends one text to each column's list.
   void AddRow(const QString& label, const QString& value, const QString& count,
               const QString& pctTotal, const QString& pctValid);
@@ -134,6 +147,9 @@ class TValStringGrid : public QTableView {
   bool RouteMouse(QWidget* from, QEvent* event);
 
   ValueGridModel* m_cells = nullptr;
+  std::shared_ptr<const ValueRows> m_table;
+  // The order the table's rows are shown in; null for the fill order.
+  std::shared_ptr<const std::vector<std::int32_t>> m_order;
   HintWindow* m_hint = nullptr;
   bool m_cellHints = false;
   bool m_labelColumnHidden = false;

@@ -1,4 +1,5 @@
 #include "controls/ValStringGrid.h"
+#include "controls/ValueGridModel.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -321,6 +322,53 @@ class ValStringGridTest : public QObject {
     m_grid->ClearRows();
     m_grid->SetRowCount(10);
     QCOMPARE(m_grid->Cell(1, 5), QString());
+    QCOMPARE(m_grid->Cell(1, 0), QString("t1"));
+  }
+
+  // A table's rows are rendered only where a cell is asked for, in fill
+  // order or a shown order; editing a cell keeps the other rows.
+  void tableRowsRenderedWhenShown() {
+    struct Rows : brindle::ValueRows {
+      int Count() const override { return 1'000'000; }
+      QString Text(int col, int row) const override {
+        ++calls;
+        return QString("%1:%2").arg(col).arg(row);
+      }
+      mutable int calls = 0;
+    };
+    auto rows = std::make_shared<Rows>();
+    m_grid->ClearRows();
+    m_grid->AddRow("t0", "t1", "t2", "t3", "t4");
+    m_grid->SetTable(rows);
+    m_grid->SetRowCount(rows->Count() + 1);
+    m_grid->LoadColumnsFromLists();
+    QCoreApplication::processEvents();
+    m_grid->scrollToBottom();
+    QCoreApplication::processEvents();
+    QVERIFY(rows->calls < 5000);
+    QCOMPARE(m_grid->FillRows(), rows->Count() + 1);
+    QCOMPARE(m_grid->FillText(1, 0), QString("t1"));
+    QCOMPARE(m_grid->FillText(1, 7), QString("1:6"));
+    QCOMPARE(m_grid->Cell(2, 0), QString("t2"));
+    QCOMPARE(m_grid->Cell(2, 1), QString("2:0"));
+    m_grid->ShowRowsInOrder({5, 3, -1});
+    QCOMPARE(m_grid->Cell(4, 2), QString("4:3"));
+    QCOMPARE(m_grid->Cell(4, 3), QString());
+    QCOMPARE(m_grid->Cell(4, 4), QString());  // past the order
+    QCOMPARE(m_grid->FillRowOf(1), 5);
+    m_grid->SetCell(4, 2, "edited");
+    QCOMPARE(m_grid->Cell(4, 1), QString("4:5"));
+    QCOMPARE(m_grid->Cell(4, 2), QString("edited"));
+    QCOMPARE(m_grid->Cell(3, 2), QString("3:3"));
+    m_grid->LoadColumnsFromLists();
+    QCOMPARE(m_grid->FillRowOf(1), 0);
+    m_grid->SetRowCount(3);
+    m_grid->SetRowCount(10);
+    QCOMPARE(m_grid->Cell(1, 2), QString("1:1"));
+    QCOMPARE(m_grid->Cell(1, 3), QString());  // cut off, back empty
+    m_grid->ClearRows();
+    QVERIFY(!m_grid->Table());
+    QCOMPARE(m_grid->Cell(1, 1), QString());
     QCOMPARE(m_grid->Cell(1, 0), QString("t1"));
   }
 

@@ -54,12 +54,40 @@ void ValueGridModel::SetGridRows(int rows) {
 
 QString ValueGridModel::Cell(int col, int row) const {
   if (!ValidCol(col) || row < 0 || row >= m_used[static_cast<std::size_t>(col)]) return {};
-  return m_columns[static_cast<std::size_t>(col)].at(row);
+  const TableColumn& table = m_tables[static_cast<std::size_t>(col)];
+  if (row == 0 || !table.rows) return m_columns[static_cast<std::size_t>(col)].at(row);
+  int at = row - 1;
+  if (table.order) {
+    if (static_cast<std::size_t>(at) >= table.order->size()) return {};
+    at = (*table.order)[static_cast<std::size_t>(at)];
+  }
+  return at >= 0 && at < table.rows->Count() ? table.rows->Text(col, at) : QString();
+}
+
+void ValueGridModel::Materialize(std::size_t c) {
+  if (!m_tables[c].rows) return;
+  QStringList cells;
+  cells.reserve(m_used[c]);
+  for (int row = 0; row < m_used[c]; ++row) cells.append(Cell(static_cast<int>(c), row));
+  m_tables[c] = {};
+  m_columns[c] = std::move(cells);
+}
+
+void ValueGridModel::LoadTableColumn(int col, const QString& title, std::shared_ptr<const ValueRows> rows,
+                                     std::shared_ptr<const std::vector<std::int32_t>> order) {
+  if (!ValidCol(col)) return;
+  const auto c = static_cast<std::size_t>(col);
+  const int count = rows ? (order ? static_cast<int>(order->size()) : rows->Count()) : 0;
+  m_columns[c] = QStringList{title};
+  m_tables[c] = {std::move(rows), std::move(order)};
+  m_used[c] = std::min(count + 1, m_gridRows);
+  ColumnChanged(col, m_used[c]);
 }
 
 void ValueGridModel::SetCell(int col, int row, const QString& text) {
   if (!ValidCol(col) || row < 0 || row >= m_gridRows) return;
   const auto c = static_cast<std::size_t>(col);
+  if (row > 0) Materialize(c);
   QStringList& cells = m_columns[c];
   int& used = m_used[c];
   if (row >= used) {
@@ -84,10 +112,12 @@ void ValueGridModel::LoadColumn(int col, const QStringList& list) {
   const int n = std::min(static_cast<int>(list.size()), m_gridRows);
   if (n == 0) return;
   if (n >= m_used[c]) {
+    m_tables[c] = {};
     m_columns[c] = list;
     m_used[c] = n;
   } else {
     // A shorter list overwrites only its rows; the rest keep their text.
+    Materialize(c);
     QStringList& cells = m_columns[c];
     for (int k = 0; k < n; ++k) cells[k] = list.at(k);
   }
@@ -96,6 +126,10 @@ void ValueGridModel::LoadColumn(int col, const QStringList& list) {
 
 void ValueGridModel::ClearDataRows() {
   for (std::size_t c = 0; c < kColumns; ++c) {
+    if (m_tables[c].rows) {
+      m_tables[c] = {};
+      m_used[c] = std::min(m_used[c], 1);
+    }
     if (m_columns[c].size() <= 1) continue;
     // Dropping the list frees a whole table at once (or only a reference
     // when the grid's owner still holds it).

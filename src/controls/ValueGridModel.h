@@ -3,6 +3,9 @@
 // column can be replaced by a list of texts without touching its rows one by
 // one, so a table of millions of rows loads in constant time.
 //
+// A column can also draw its data rows from a table of rows (ValueRows),
+// rendered only when a cell is asked for, in the table's order or another.
+//
 // Rows here are counted as the grid counts them: row 0 is the title, rows 1..
 // are data rows (model row r is grid row r + 1).
 #pragma once
@@ -11,8 +14,20 @@
 #include <QStringList>
 
 #include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace brindle {
+
+// Data rows whose texts are made when they are shown.
+class ValueRows {
+ public:
+  virtual ~ValueRows() = default;
+  virtual int Count() const = 0;
+  // The text of column col of data row row (0 the first, in the table's order).
+  virtual QString Text(int col, int row) const = 0;
+};
 
 class ValueGridModel : public QAbstractTableModel {
   Q_OBJECT
@@ -48,17 +63,31 @@ class ValueGridModel : public QAbstractTableModel {
   // rows the column holds, the column shares the list's data (no copy).
   void LoadColumn(int col, const QStringList& list);
 
+  // The column's data rows come from rows: grid row k + 1 shows table row
+  // order[k] (row k without an order); title stays the column's title. Rows
+  // beyond the grid or the table read as empty.
+  void LoadTableColumn(int col, const QString& title, std::shared_ptr<const ValueRows> rows,
+                       std::shared_ptr<const std::vector<std::int32_t>> order);
+
   // Every data cell becomes empty; the titles stay.
   void ClearDataRows();
 
  private:
   void ColumnChanged(int col, int rows);
+  // A column drawn from a table becomes a list of its shown texts.
+  void Materialize(std::size_t c);
 
   // Column c's cells are the first m_used[c] entries of m_columns[c] (entry 0
   // the title); the rest of the grid reads as empty. Entries past m_used[c]
   // belong to a shared list and are never shown.
   std::array<QStringList, kColumns> m_columns;
   std::array<int, kColumns> m_used{};
+  // Columns drawn from a table: m_columns[c] holds only the title.
+  struct TableColumn {
+    std::shared_ptr<const ValueRows> rows;
+    std::shared_ptr<const std::vector<std::int32_t>> order;
+  };
+  std::array<TableColumn, kColumns> m_tables;
   int m_gridRows = 1;
 };
 

@@ -71,9 +71,9 @@ TEST_P(FreqConformance, CountsAsPspp) {
     std::vector<long long> ours, theirs = pspp.valid;
     long long ourValid = 0, theirValid = 0;
     for (int i = 0; i < r.ValueRowCount(); ++i) {
-      const long long n = std::stoll(r.columns[2][static_cast<std::size_t>(i)]);
+      const long long n = std::stoll(r.Cell(2, i));
       ours.push_back(n);
-      const std::string& v = r.columns[4][static_cast<std::size_t>(i)];
+      const std::string v = r.Cell(4, i);
       if (!v.empty() && v != "MISS") ourValid += n;
     }
     for (long long n : pspp.valid) theirValid += n;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <utility>
 
 
 namespace brindle {
@@ -33,21 +34,52 @@ void OrderedDblTable<Amount>::Clear() {
   m_shift = 64;
 }
 
+namespace {
+
+// The bits of a key rearranged so that unsigned order is numeric order: the
+// sign flipped on positives, every bit flipped on negatives. The one NaN key
+// (positive, all exponent bits set) comes after +infinity.
+inline std::uint64_t OrderBits(std::uint64_t bits) {
+  return (bits >> 63) ? ~bits : bits | (std::uint64_t(1) << 63);
+}
+
+// Sorts distinct keys with the slot each came from, by the keys: a byte-wise
+// radix sort, skipping the bytes all keys share (the high bytes of small
+// whole numbers), so millions of distinct values cost a few linear passes.
+template <class Amount>
+void SortKeyed(std::vector<std::pair<std::uint64_t, Amount>>& items) {
+  if (items.size() < 4096) {
+    std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    return;
+  }
+  std::vector<std::pair<std::uint64_t, Amount>> other(items.size());
+  for (unsigned shift = 0; shift < 64; shift += 8) {
+    std::size_t counts[257] = {};
+    for (const auto& it : items) ++counts[((it.first >> shift) & 0xFF) + 1];
+    if (counts[((items[0].first >> shift) & 0xFF) + 1] == items.size()) continue;
+    for (int b = 1; b < 257; ++b) counts[b] += counts[b - 1];
+    for (const auto& it : items) other[counts[(it.first >> shift) & 0xFF]++] = it;
+    items.swap(other);
+  }
+}
+
+}  // namespace
+
+template <class Amount>
+std::vector<std::pair<std::uint64_t, Amount>> OrderedDblTable<Amount>::SortedByValue() const {
+  std::vector<std::pair<std::uint64_t, Amount>> keyed;
+  keyed.reserve(m_size);
+  for (std::size_t i = 0; i < m_keys.size(); ++i)
+    if (m_keys[i] != kEmpty) keyed.emplace_back(OrderBits(m_keys[i]), m_amounts[i]);
+  SortKeyed(keyed);
+  return keyed;
+}
+
 template <class Amount>
 std::vector<typename OrderedDblTable<Amount>::Entry> OrderedDblTable<Amount>::Ordered() const {
   std::vector<Entry> out;
   out.reserve(m_size);
-  for (std::size_t i = 0; i < m_keys.size(); ++i) {
-    if (m_keys[i] == kEmpty) continue;
-    double v;
-    std::memcpy(&v, &m_keys[i], 8);
-    out.push_back({v, m_amounts[i], false});
-  }
-  std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) {
-    if (std::isnan(a.value)) return false;
-    if (std::isnan(b.value)) return true;
-    return a.value < b.value;
-  });
+  ForEachOrdered([&out](double value, Amount amount) { out.push_back({value, amount, false}); });
   return out;
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace brindle {
@@ -65,8 +66,23 @@ class OrderedDblTable {
   void Clear();
   // The entries in ascending order of value, valid flags cleared.
   std::vector<Entry> Ordered() const;
+  // Calls f(value, amount) for every entry in ascending order of value,
+  // without a list of entries in between.
+  template <class F>
+  void ForEachOrdered(F&& f) const {
+    for (const auto& [order, amount] : SortedByValue()) f(ValueOfOrder(order), amount);
+  }
 
  private:
+  // Pairs of (the key's bits in an order that compares as the values do,
+  // amount), sorted.
+  std::vector<std::pair<std::uint64_t, Amount>> SortedByValue() const;
+  static double ValueOfOrder(std::uint64_t order) {
+    const std::uint64_t bits = (order >> 63) ? order & ~(std::uint64_t(1) << 63) : ~order;
+    double value;
+    std::memcpy(&value, &bits, 8);
+    return value;
+  }
   // A signalling-NaN pattern that KeyOf never yields marks a free slot.
   static constexpr std::uint64_t kEmpty = 0x7FF4000000000001ULL;
   static constexpr std::uint64_t kNaN = 0x7FF8000000000000ULL;

@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <algorithm>
 #include <map>
 #include <random>
 
@@ -48,6 +49,25 @@ TEST(FreqTables, ManyDistinctNumbersAgreeWithAnOrderedMap) {
   }
   t.Clear();
   EXPECT_TRUE(t.Ordered().empty());
+}
+
+// Enough distinct values for the radix ordering, across signs, magnitudes
+// and the special values, inserted out of order.
+TEST(FreqTables, ManyDistinctNumbersOfEverySignInOrder) {
+  std::vector<double> xs = {-DBL_MAX, -HUGE_VAL, HUGE_VAL, DBL_MAX, DBL_MIN, -DBL_MIN, 4.9e-324, -4.9e-324, 0.0};
+  for (int k = 1; k <= 6000; ++k) xs.insert(xs.end(), {k * 1e-3, -k * 1e-3, k * 1e9, -k * 1e9});
+  std::mt19937_64 rng(11);
+  std::shuffle(xs.begin(), xs.end(), rng);
+  TDblRBTree t;
+  for (double x : xs) t.Insert(x);
+  t.Insert(-0.0);
+  t.Insert(std::nan(""));
+  const auto e = t.Ordered();
+  ASSERT_EQ(e.size(), xs.size() + 1);
+  std::sort(xs.begin(), xs.end());
+  for (std::size_t i = 0; i < xs.size(); ++i) ASSERT_EQ(e[i].value, xs[i]) << i;
+  EXPECT_EQ(e[std::size_t(std::find(xs.begin(), xs.end(), 0.0) - xs.begin())].amount, 2);
+  EXPECT_TRUE(std::isnan(e.back().value));
 }
 
 TEST(FreqTables, TextsByUnsignedBytes) {

@@ -16,30 +16,26 @@ namespace {
 
 constexpr std::int64_t kProgressEvery = 1000;
 
-std::string Percent(double x, const NumberSeparators& seps) { return FixedText(x, 3, 1, seps); }
-
-template <class Amount>
-std::string AmountText(Amount a, const NumberSeparators& seps) {
-  if constexpr (std::is_same_v<Amount, double>) return FixedText(a, 0, 0, seps);
-  else return std::to_string(a);
+// The labels of a table: each text added once, looked up by its key.
+template <class Key>
+std::unordered_map<Key, std::int32_t> LabelIndices(FrequencyTable& table,
+                                                   const std::unordered_map<Key, std::string>& labels) {
+  std::unordered_map<Key, std::int32_t> indices;
+  indices.reserve(labels.size());
+  for (const auto& [key, text] : labels) indices.emplace(key, table.AddLabel(text));
+  return indices;
 }
 
-// The count, "% Total" and "% Valid" cells of one row. They depend only on
-// the row's amount and validity, so a row equal in both to the row before
-// (every row of a variable whose values are all distinct) copies its texts.
-template <class Entry>
-void AmountColumns(FrequencyResult& res, const Entry* previous, const Entry& e, double total, double valid,
-                   const NumberSeparators& seps) {
-  // Validity is only set, and only matters, where there is a valid total.
-  if (previous && previous->amount == e.amount && (valid == 0 || previous->valid == e.valid)) {
-    for (int c = 2; c <= 4; ++c) res.columns[c].push_back(res.columns[c].back());
-    return;
-  }
-  res.columns[2].push_back(AmountText(e.amount, seps));
-  res.columns[3].push_back(Percent(100.0 * double(e.amount) / total, seps));
-  res.columns[4].push_back(valid == 0 ? std::string()
-                           : e.valid  ? Percent(100.0 * double(e.amount) / valid, seps)
-                                      : std::string("MISS"));
+template <class Key>
+std::int32_t LabelOf(const std::unordered_map<Key, std::int32_t>& indices, const Key& key) {
+  const auto it = indices.find(key);
+  return it == indices.end() ? -1 : it->second;
+}
+
+template <class Amount>
+void AddRowAmount(std::int64_t& count, double& weight, Amount a) {
+  if constexpr (std::is_same_v<Amount, double>) weight = a;
+  else count = a;
 }
 
 std::string TrimBlanks(std::string s) {
@@ -141,27 +137,26 @@ std::int64_t ReadCases(CaseSource& cases, std::int64_t n, const FrequencyProgres
 template <class Amount>
 void FillNumeric(const FrequencyPass& pass, const VarRecord& var, OrderedDblTable<Amount>& table, bool weighted,
                  std::int64_t casesRead, FrequencyResult& res) {
-  auto entries = table.Ordered();
-  table.Clear();
-  SummaryStatistics stats(pass.lowest, pass.highest);
-  for (auto& e : entries) {
-    e.valid = !(e.value == pass.sysmis || IsMissingValue(e.value, var));
-    if (e.valid) stats.AddValid(e.value, double(e.amount));
-    else stats.AddMissing(double(e.amount));
-  }
-  const auto labels = NumericLabels(pass.handle, var.VarName);
-  const double valid = stats.Valid();
-  const double total = weighted ? stats.Valid() + stats.Missing() : double(casesRead);
   const PrintFormat format{var.Fmt, var.Wid, var.Dec};
-  for (auto& col : res.columns) col.reserve(entries.size());
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const auto& e = entries[i];
-    auto label = labels.find(e.value == 0 ? 0.0 : e.value);
-    res.columns[0].push_back(label == labels.end() ? std::string() : label->second);
-    res.columns[1].push_back(e.value == pass.sysmis ? "SYSMIS"
-                                                    : FormatValue(e.value, format, pass.usePrintFormat, pass.seps));
-    AmountColumns(res, i > 0 ? &entries[i - 1] : nullptr, e, total, valid, pass.seps);
-  }
+  auto rows = std::make_shared<FrequencyTable>(
+      FrequencyTable::Layout{format, pass.usePrintFormat, pass.seps, pass.sysmis, weighted, 0, 0}, false);
+  const auto labels = LabelIndices(*rows, NumericLabels(pass.handle, var.VarName));
+  rows->Reserve(table.Size());
+  SummaryStatistics stats(pass.lowest, pass.highest);
+  // One walk in value order classifies, sums and keeps each distinct value.
+  table.ForEachOrdered([&](double value, Amount amount) {
+    const bool valid = !(value == pass.sysmis || IsMissingValue(value, var));
+    if (valid) stats.AddValid(value, double(amount));
+    else stats.AddMissing(double(amount));
+    std::int64_t count = 0;
+    double weight = 0;
+    AddRowAmount(count, weight, amount);
+    rows->AddNumber(value, count, weight, valid, LabelOf(labels, value == 0 ? 0.0 : value));
+  });
+  table.Clear();
+  const double total = weighted ? stats.Valid() + stats.Missing() : double(casesRead);
+  rows->SetTotals(total, stats.Valid());
+  res.table = std::move(rows);
   res.memoLines = stats.Lines(weighted, total, format, pass.usePrintFormat, pass.seps);
   res.memo = res.memoLines.empty() ? MemoDisplay::Hidden : MemoDisplay::Shown;
 }
@@ -175,9 +170,9 @@ void FillString(const FrequencyPass& pass, const VarRecord& var, OrderedStrTable
   // records. A missing value of a long string is its first 8 bytes, the rest
   // blanks, so it compares like a short string's once blanks are trimmed.
   const std::vector<std::string> missing = StringMissing(pass.handle, var.VarName);
-  const std::unordered_map<std::string, std::string> labels = StringLabels(pass.handle, var.VarName);
+  const std::unordered_map<std::string, std::string> labelTexts = StringLabels(pass.handle, var.VarName);
   // A long string's label column is hidden only when it has no labels.
-  if (!labels.empty()) res.hideLabelColumn = false;
+  if (!labelTexts.empty()) res.hideLabelColumn = false;
   double valid = 0, all = 0;
   for (auto& e : entries) {
     all += double(e.amount);
@@ -185,14 +180,20 @@ void FillString(const FrequencyPass& pass, const VarRecord& var, OrderedStrTable
     if (e.valid) valid += double(e.amount);
   }
   const double total = weighted ? all : double(casesRead);
-  for (auto& col : res.columns) col.reserve(entries.size());
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const auto& e = entries[i];
-    auto label = labels.find(e.value);
-    res.columns[0].push_back(label == labels.end() ? std::string() : label->second);
-    res.columns[1].push_back(e.value);
-    AmountColumns(res, i > 0 ? &entries[i - 1] : nullptr, e, total, valid, pass.seps);
+  auto rows = std::make_shared<FrequencyTable>(
+      FrequencyTable::Layout{PrintFormat{var.Fmt, var.Wid, var.Dec}, pass.usePrintFormat, pass.seps, pass.sysmis,
+                             weighted, total, valid},
+      true);
+  const auto labels = LabelIndices(*rows, labelTexts);
+  rows->Reserve(entries.size());
+  for (auto& e : entries) {
+    std::int64_t count = 0;
+    double weight = 0;
+    AddRowAmount(count, weight, e.amount);
+    const std::int32_t label = LabelOf(labels, e.value);
+    rows->AddString(std::move(e.value), count, weight, e.valid, label);
   }
+  res.table = std::move(rows);
 }
 
 template <class Amount>

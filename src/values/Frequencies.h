@@ -3,7 +3,8 @@
 // pane shows: the data rows of the values grid as five column lists, in fill
 // order, and the statistics box's lines. GUI-free: the viewer runs it with a
 // progress callback that pumps messages and reports Escape; brindle-cli runs
-// the same code.
+// the same code. The rows stay values and counts (FrequencyTable); their
+// texts are rendered where they are shown.
 #pragma once
 
 #include <array>
@@ -11,10 +12,12 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "format/FormatValue.h"
+#include "values/FrequencyTable.h"
 #include "variables/VarRecord.h"
 
 namespace brindle {
@@ -64,8 +67,8 @@ struct FrequencyResult {
   // cases; the table counts the cases read.
   std::string warning;
   // The grid's data rows in fill order (titles not included); empty when
-  // cancelled.
-  std::array<std::vector<std::string>, 5> columns;
+  // cancelled. Shared: the viewer's grid keeps it while it shows the rows.
+  std::shared_ptr<const FrequencyTable> table = std::make_shared<const FrequencyTable>();
   MemoDisplay memo = MemoDisplay::Unchanged;
   std::vector<std::string> memoLines;  // line 1, 2, 3 as they stand in the box
   bool hideLabelColumn = false;        // a string wider than 8 without value labels
@@ -73,7 +76,9 @@ struct FrequencyResult {
   std::int64_t casesRead = 0;
 
   // ValueRowCount, also the status panel's number of distinct values.
-  int ValueRowCount() const { return static_cast<int>(columns[0].size()); }
+  int ValueRowCount() const { return table->Rows(); }
+  // The text of column col (0 "Value Label" .. 4 "% Valid") of data row row.
+  std::string Cell(int col, int row) const { return table->Text(col, row); }
 };
 
 // The unweighted pass over var (the current variable record). Each case's

@@ -55,6 +55,40 @@ std::vector<std::int32_t> SortRowsByLabel(std::span<const std::u16string_view> l
   return order;
 }
 
+std::vector<std::int32_t> SortRowsByLabelIndex(std::span<const std::int32_t> labelOf,
+                                               std::span<const std::u16string_view> labels, bool descending) {
+  // Rank 0 is the empty text of rows without a label; equal keys share a rank.
+  const auto n = static_cast<std::int32_t>(labels.size());
+  std::vector<std::int32_t> byText = FillOrder(n, false);
+  std::vector<std::u16string_view> keys;
+  keys.reserve(labels.size());
+  for (std::u16string_view s : labels) keys.push_back(LabelKey(s));
+  std::stable_sort(byText.begin(), byText.end(),
+                   [&keys](std::int32_t a, std::int32_t b) { return LabelLess(keys[a], keys[b]); });
+  std::vector<std::int32_t> rank(labels.size() + 1, 0);
+  std::int32_t next = 0;
+  std::u16string_view previous;
+  for (const std::int32_t i : byText) {
+    if (LabelLess(previous, keys[i])) {
+      ++next;
+      previous = keys[i];
+    }
+    rank[static_cast<std::size_t>(i) + 1] = next;
+  }
+  // A stable counting sort of the rows by rank.
+  std::vector<std::int32_t> start(static_cast<std::size_t>(next) + 2, 0);
+  const auto rankOf = [&](std::int32_t label) {
+    return label >= 0 && label < n ? rank[static_cast<std::size_t>(label) + 1] : 0;
+  };
+  for (const std::int32_t label : labelOf) ++start[static_cast<std::size_t>(rankOf(label)) + 1];
+  for (std::size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
+  std::vector<std::int32_t> order(labelOf.size());
+  for (std::size_t i = 0; i < labelOf.size(); ++i)
+    order[static_cast<std::size_t>(start[static_cast<std::size_t>(rankOf(labelOf[i]))]++)] = static_cast<std::int32_t>(i);
+  Finish(order, descending);
+  return order;
+}
+
 std::vector<std::int32_t> SortRowsByCount(std::span<const std::int64_t> counts, bool descending) {
   // Pairs of (count, fill index) are all distinct, so a plain sort of the
   // pairs is stable by construction and keeps the keys next to each other.

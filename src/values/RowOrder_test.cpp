@@ -30,6 +30,26 @@ TEST(RowOrder, LabelsCompareUnsignedAndOnlyTheirFirst255Characters) {
   EXPECT_EQ(ByLabel({u"\U0001F600", u"\u00e9", u"\ufffd", u"z"}, false), (Order{3, 1, 2, 0}));
 }
 
+// Rows given as label indices sort exactly as the rows' texts do: no label
+// and an empty label tie, equal texts tie, texts equal in their first 255
+// characters tie.
+TEST(RowOrder, LabelIndicesSortAsTheirTexts) {
+  const std::u16string stem(255, u'x');
+  const std::vector<std::u16string> labels = {u"Zebra", u"", u"apple", u"Zebra", stem + u"b",
+                                              stem + u"a", u"\U0001F600", u"\ufffd"};
+  std::vector<std::u16string_view> views(labels.begin(), labels.end());
+  std::vector<std::int32_t> labelOf;
+  std::vector<std::u16string> texts;
+  for (int row = 0; row < 40; ++row) {
+    const std::int32_t label = (row * 7) % 9 - 1;  // -1 .. 7
+    labelOf.push_back(label);
+    texts.push_back(label < 0 ? std::u16string() : labels[std::size_t(label)]);
+  }
+  for (const bool descending : {false, true})
+    EXPECT_EQ(SortRowsByLabelIndex(labelOf, views, descending), ByLabel(texts, descending)) << descending;
+  EXPECT_TRUE(SortRowsByLabelIndex({}, views, false).empty());
+}
+
 TEST(RowOrder, CountsNumericAbove32BitsStableAndExactlyReversed) {
   const std::vector<std::int64_t> counts = {10, 9, 3000000000LL, 9, -1};
   EXPECT_EQ(SortRowsByCount(counts, false), (Order{4, 1, 3, 0, 2}));

@@ -8,49 +8,19 @@
 #include <QPlainTextEdit>
 
 #include <algorithm>
-#include <string_view>
-#include <unordered_map>
+#include <memory>
 
 #include "app/Main.h"
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
+#include "values/ui/FrequencyRows.h"
 
 namespace brindle {
 
 namespace {
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
-
-// Appends the texts of one column of the core's table to a grid column list.
-// Counts and percentages repeat a lot (a variable of distinct values has a
-// count of 1 and the same percentage in every row), so a text seen before is
-// shared rather than converted and allocated again; a column that keeps
-// bringing new texts stops being remembered.
-void AppendColumn(QStringList& list, const std::vector<std::string>& texts) {
-  constexpr std::size_t kRemembered = 4096;
-  list.reserve(list.size() + static_cast<qsizetype>(texts.size()));
-  std::unordered_map<std::string_view, QString> seen;
-  bool remember = true;
-  const std::string* previous = nullptr;
-  for (const std::string& text : texts) {
-    if (previous != nullptr && *previous == text) {
-      list.append(list.constLast());
-      continue;
-    }
-    previous = &text;
-    if (remember) {
-      auto [it, added] = seen.try_emplace(text);
-      if (added) {
-        it->second = Text(text);
-        remember = seen.size() < kRemembered;
-      }
-      list.append(it->second);
-    } else {
-      list.append(Text(text));
-    }
-  }
-}
 
 }  // namespace
 
@@ -131,10 +101,8 @@ void TForm1::showFrequencyResult(const FrequencyResult& result) {
   if (!result.cancelled) {
     ValueRowCount = result.ValueRowCount();
     StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
-    // Whole columns at once instead of AddRow row by row: the same lists,
-    // built with one allocation each.
-    for (std::size_t c = 0; c < result.columns.size(); ++c)
-      AppendColumn(StringGrid1->ColumnLists[c], result.columns[c]);
+    // The grid keeps the table itself and renders the rows it shows.
+    StringGrid1->SetTable(std::make_shared<FrequencyRows>(result.table));
     SetStatusText(2, QString::number(ValueRowCount));
   }
   switch (result.memo) {

@@ -173,7 +173,7 @@ void FrequenciesPaneTest::tableOfEachKind() {
     QCOMPARE(shown, rows[r]);
   }
   QCOMPARE(Row(f.StringGrid1, n + 1), QStringList(QVector<QString>(5)));
-  QCOMPARE(f.StringGrid1->ColumnLists[0].size(), n + 1);
+  QCOMPARE(f.StringGrid1->FillRows(), n + 1);
   QCOMPARE(f.StringGrid1->RowCount(), std::max(f.MinValueRows, n + 1));
   QCOMPARE(f.StringGrid1->Selection().left, -1);
   QCOMPARE(f.Memo1->isVisible(), memoShown);

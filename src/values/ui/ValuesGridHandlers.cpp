@@ -25,6 +25,7 @@
 #include "platform/WaitCursor.h"
 #include "values/RowOrder.h"
 #include "values/SummaryStatistics.h"
+#include "values/ui/FrequencyRows.h"
 #include "variables/VarRecord.h"
 
 namespace brindle {
@@ -152,7 +153,10 @@ namespace {
 // differ little in width: only the longest are measured, not every row of a
 // table that may hold millions.
 void FitColumn(TValStringGrid* grid, int col) {
-  const QStringList& texts = grid->ColumnLists[static_cast<std::size_t>(col)];
+  const auto* table = dynamic_cast<const FrequencyRows*>(grid->Table().get());
+  // A table's candidates stand after an empty entry, as the lists' rows do.
+  const QStringList texts = table ? QStringList{QString()} + table->WidthCandidates(col)
+                                  : grid->ColumnLists[static_cast<std::size_t>(col)];
   qsizetype longest = 0;
   for (qsizetype i = 1; i < texts.size(); ++i) longest = std::max(longest, texts.at(i).size());
   const QFontMetrics metrics = grid->fontMetrics();
@@ -189,7 +193,7 @@ void TForm1::SortValuesGrid(int key) {
       break;
     case 1: {
       // The lists keep the fill order: ascending loads them as they are.
-      const auto n = static_cast<std::int32_t>(StringGrid1->ColumnLists[1].size()) - 1;
+      const auto n = static_cast<std::int32_t>(StringGrid1->FillRows()) - 1;
       if (!SortDescending)
         StringGrid1->LoadColumnsFromLists();
       else if (n > 0)
@@ -206,6 +210,10 @@ void TForm1::SortValuesGrid(int key) {
 }
 
 void TForm1::SortRowsByLabel(bool descending) {
+  if (const auto* table = dynamic_cast<const FrequencyRows*>(StringGrid1->Table().get())) {
+    if (table->Count() >= 2) StringGrid1->ShowRowsInOrder(table->LabelOrder(descending));
+    return;
+  }
   const QStringList& labels = StringGrid1->ColumnLists[0];
   if (labels.size() < 3) return;
   std::vector<std::u16string_view> keys;
@@ -215,6 +223,10 @@ void TForm1::SortRowsByLabel(bool descending) {
 }
 
 void TForm1::SortRowsByCount(bool descending) {
+  if (const auto* table = dynamic_cast<const FrequencyRows*>(StringGrid1->Table().get())) {
+    if (table->Count() >= 2) StringGrid1->ShowRowsInOrder(table->CountOrder(descending));
+    return;
+  }
   const QStringList& counts = StringGrid1->ColumnLists[2];
   if (counts.size() < 3) return;
   // Counts repeat a lot; a text equal to the one before needs no reading.
@@ -244,6 +256,14 @@ void TForm1::CopySelectionToClip(QObject* sender) {
   }
   const TValStringGrid::GridRect sel = grid->Selection();
   if (sel.left < 0 || sel.top < 1) return;
+  if (const auto* table = dynamic_cast<const FrequencyRows*>(grid->Table().get())) {
+    // The rows as shown, rendered straight from the table.
+    std::vector<std::int32_t> rows;
+    rows.reserve(static_cast<std::size_t>(sel.bottom - sel.top + 1));
+    for (int row = sel.top; row <= sel.bottom; ++row) rows.push_back(grid->FillRowOf(row));
+    m_ui.SetClipboardText(table->BlockText(rows, sel.left, sel.right));
+    return;
+  }
   QString text;
   for (int row = sel.top; row <= sel.bottom; ++row) {
     for (int col = sel.left; col <= sel.right; ++col) {
