@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "datafile/DictionaryLoader.h"
@@ -24,15 +25,22 @@ constexpr int kMaxVariables = 8;
 void Print(const char* what, const brindle::FrequencyResult& r) {
   std::fprintf(stderr, "%s: %lld cases read, warning '%s', memo %d\n", what,
                static_cast<long long>(r.casesRead), r.warning.c_str(), static_cast<int>(r.memo));
-  for (std::size_t i = 0; i < r.columns[1].size(); ++i)
-    std::fprintf(stderr, "  %s | %s | %s | %s | %s\n", r.columns[0][i].c_str(), r.columns[1][i].c_str(),
-                 r.columns[2][i].c_str(), r.columns[3][i].c_str(), r.columns[4][i].c_str());
+  for (int i = 0; i < r.ValueRowCount(); ++i)
+    std::fprintf(stderr, "  %s | %s | %s | %s | %s\n", r.Cell(0, i).c_str(), r.Cell(1, i).c_str(),
+                 r.Cell(2, i).c_str(), r.Cell(3, i).c_str(), r.Cell(4, i).c_str());
   for (const auto& line : r.memoLines) std::fprintf(stderr, "  memo: %s\n", line.c_str());
 }
 
+std::vector<std::string> Cells(const brindle::FrequencyResult& r) {
+  std::vector<std::string> cells;
+  for (int i = 0; i < r.ValueRowCount(); ++i)
+    for (int c = 0; c < 5; ++c) cells.push_back(r.Cell(c, i));
+  return cells;
+}
+
 bool Same(const brindle::FrequencyResult& a, const brindle::FrequencyResult& b) {
-  return a.columns == b.columns && a.memoLines == b.memoLines && a.memo == b.memo &&
-         a.casesRead == b.casesRead && a.warning.empty() == b.warning.empty();
+  return Cells(a) == Cells(b) && a.memoLines == b.memoLines && a.memo == b.memo && a.casesRead == b.casesRead &&
+         a.warning.empty() == b.warning.empty();
 }
 
 }  // namespace

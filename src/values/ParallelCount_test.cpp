@@ -67,7 +67,9 @@ TEST_P(ParallelCountTest, SameAsOneThread) {
 
   pass.threads = 3;
   const FrequencyResult three = CountFrequencies(pass, *var);
-  EXPECT_EQ(three.columns, one.columns);
+  ASSERT_EQ(three.ValueRowCount(), one.ValueRowCount());
+  for (int row = 0; row < one.ValueRowCount(); ++row)
+    for (int col = 0; col < 5; ++col) EXPECT_EQ(three.Cell(col, row), one.Cell(col, row)) << row << ' ' << col;
   EXPECT_EQ(three.memoLines, one.memoLines);
   EXPECT_EQ(three.casesRead, one.casesRead);
   EXPECT_EQ(three.warning, one.warning);
@@ -77,7 +79,7 @@ TEST_P(ParallelCountTest, SameAsOneThread) {
   // Cancelled at the first chance: nothing to show, on any number of threads.
   const FrequencyResult cancelled = CountFrequencies(pass, *var, [](std::int64_t) { return true; });
   EXPECT_TRUE(cancelled.cancelled);
-  EXPECT_TRUE(cancelled.columns[0].empty());
+  EXPECT_EQ(cancelled.ValueRowCount(), 0);
   spssCloseRead(state.FileHandle);
 }
 
