@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -107,7 +108,13 @@ bool CountInParallel(CaseSource& whole, std::int64_t n, unsigned threads, const 
     --running;
   };
   std::vector<std::thread> pool;
-  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work, t);
+  try {
+    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work, t);
+  } catch (const std::system_error&) {
+    // No thread to be had: the ones started stop, and one thread counts.
+    running -= threads - 1 - unsigned(pool.size());
+    fail();
+  }
   work(0);
   // The window gets its turn at least once, however fast the others were.
   report();
