@@ -204,4 +204,20 @@ void CaseSource::close() {
   if (m_handle >= 0) spssSeekNextCase(m_handle, 0);
 }
 
+std::int64_t CountStoredCases(int handle, int* code, std::int64_t indexEvery) {
+  SavReader* reader = detail::ReaderOfHandle(handle);
+  if (!reader) {
+    *code = SPSS_INVALID_HANDLE;
+    return 0;
+  }
+  ColumnScanner scanner;
+  std::int64_t count = 0;
+  if (scanner.start(*reader, {}, indexEvery) == SPSS_OK)
+    while (const std::size_t got = scanner.read(std::size_t(1) << 20)) count += std::int64_t(got);
+  *code = scanner.status();
+  scanner.finish();
+  spssSeekNextCase(handle, 0);
+  return count;
+}
+
 }  // namespace brindle

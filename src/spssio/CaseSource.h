@@ -101,4 +101,11 @@ class CaseSource {
   std::string m_moduleError;
 };
 
+// Counts the cases of the open file `handle` straight from its blocks,
+// decoding no value, and builds a compressed file's case index on the way
+// (a point about every indexEvery cases). *code: SPSS_FILE_END when the data
+// ended soundly, else the code that stopped it, as spssReadCaseRecord gives
+// it at the same case. The module's case stream is back at the first case.
+std::int64_t CountStoredCases(int handle, int* code, std::int64_t indexEvery = 4096);
+
 }  // namespace brindle

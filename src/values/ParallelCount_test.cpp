@@ -26,13 +26,13 @@ constexpr int kCases = 5000;
 // Five elements a case (a number, a 20-byte string, a number), so that cases
 // begin anywhere within command groups, and small ZSAV blocks that end
 // inside groups.
-testing::SavFile Mixed(Compression compression) {
+testing::SavFile Mixed(Compression compression, int cases = kCases) {
   testing::SavFile f;
   f.compression = compression;
   f.zlibBlockSize = 1000;
   f.variables = {testing::Variable::numeric("a"), testing::Variable::string("s", 20),
                  testing::Variable::numeric("b")};
-  for (int c = 0; c < kCases; ++c) {
+  for (int c = 0; c < cases; ++c) {
     const double a = c % 17 == 0 ? -DBL_MAX : double(c % 13);
     f.cases.push_back({a, std::string("text ") + char('a' + c % 9) + (c % 5 ? " long enough" : ""),
                        c * 0.5 + 1e6});
@@ -80,6 +80,27 @@ TEST_P(ParallelCountTest, SameAsOneThread) {
   const FrequencyResult cancelled = CountFrequencies(pass, *var, [](std::int64_t) { return true; });
   EXPECT_TRUE(cancelled.cancelled);
   EXPECT_EQ(cancelled.ValueRowCount(), 0);
+  spssCloseRead(state.FileHandle);
+}
+
+// A count taken at open (the header does not give it) is the first full pass:
+// the file is indexed before any table is counted.
+TEST(ParallelCount, CountAtOpenIndexes) {
+  // Enough cases for index points (one every 4096 cases) to split at.
+  constexpr int kMany = 20000;
+  testing::SavFile f = Mixed(Compression::Bytecode, kMany);
+  f.headerCases = -1;
+  f.extendedCaseCount = false;
+  testing::TempFile file(testing::writeSav(f));
+  DataFileState state;
+  ASSERT_EQ(OpenDataFileState(file.path(), state), SPSS_OK);
+  TdxMemData table;
+  LoadDictionary(state, table, NumberSeparators{});
+  EXPECT_EQ(state.NumCases, kMany);
+  CaseSource source;
+  ASSERT_EQ(source.open(state.FileHandle, "a", nullptr, false), CaseSource::Start::Ok);
+  EXPECT_GT(source.split(kMany, 4).size(), 1u);
+  source.close();
   spssCloseRead(state.FileHandle);
 }
 
