@@ -156,14 +156,8 @@ void TForm1::ShowFrequencies() {
     return;
   }
   if (!HoldFile()) return;
-  FrequencyPass pass;
-  pass.handle = FileHandle;
-  pass.numCases = NumCases;
-  pass.usePrintFormat = UsePrintFormat->isChecked();
-  pass.seps = m_separators;
-  pass.sysmis = SysmisValue;
-  pass.lowest = LowestValue;
-  pass.highest = HighestValue;
+  const FrequencyPass pass =
+      MakeFrequencyPass(FileHandle, NumCases, UsePrintFormat->isChecked(), m_separators);
   // The user moved during the pass: the pane follows now, unless the window
   // is about to close.
   if (Values.ShowFrequencies(pass) && !m_closeAfterPass) VarMemDataAfterScroll();

@@ -18,11 +18,11 @@
 #include "datafile/FileReport.h"
 #include "datafile/OpenFile.h"
 #include "export/CsvExport.h"
-#include "spssio/AsciiText.h"
 #include "spssio/spssio.h"
 #include "values/Frequencies.h"
 #include "values/ValueLabels.h"
 #include "variables/TdxMemData.h"
+#include "spssio/AsciiText.h"
 
 namespace brindle::cli {
 namespace {
@@ -199,13 +199,7 @@ int Freq(LoadedFile& f, const Command& cmd, const NumberSeparators& seps, std::o
     err << "unknown variable " << cmd.variable << "\n";
     return kUsage;
   }
-  FrequencyPass pass;
-  pass.handle = f.state.FileHandle;
-  pass.numCases = f.state.NumCases;
-  pass.usePrintFormat = cmd.fixedFormat;
-  pass.seps = seps;
-  spssHostSysmisVal(&pass.sysmis);
-  spssLowHighVal(&pass.lowest, &pass.highest);
+  const FrequencyPass pass = MakeFrequencyPass(f.state.FileHandle, f.state.NumCases, cmd.fixedFormat, seps);
   const FrequencyResult res =
       cmd.weighted ? CountWeightedFrequencies(pass, *var, cmd.weight) : CountFrequencies(pass, *var);
   if (!res.message.empty()) {

@@ -1,5 +1,4 @@
 #include "datafile/MissingValueText.h"
-
 #include "spssio/AsciiText.h"
 
 namespace brindle {
@@ -13,7 +12,7 @@ std::string RangeEnd(double x, double lowest, double highest, const NumberSepara
 }
 
 std::string Quoted(std::string_view value) {
-  const std::size_t n = WithoutTrailingControls(value).size();
+  const std::size_t n = TrimTrailingControls(value).size();
   std::string out = "'";
   for (std::size_t i = 0; i < n; ++i) {
     if (value[i] == '\'') out += '\'';

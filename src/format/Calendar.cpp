@@ -1,6 +1,5 @@
 #include "format/Calendar.h"
-
-#include "spssio/LeapYear.h"
+#include "spssio/AsciiText.h"
 
 namespace brindle {
 namespace {

@@ -7,7 +7,7 @@
 namespace {
 
 using brindle::AsciiUpper;
-using brindle::WithoutTrailingControls;
+using brindle::TrimTrailingControls;
 
 // Only a-z fold: UTF-8 bytes of accented letters must come through intact,
 // or names with them would no longer match themselves.
@@ -29,7 +29,7 @@ TEST(AsciiText, TrailingPaddingGoesButNotUtf8) {
       {"   ", ""},
       {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(WithoutTrailingControls(c.in), c.out) << c.in;
+  for (const auto& c : cases) EXPECT_EQ(TrimTrailingControls(c.in), c.out) << c.in;
 }
 
 }  // namespace

@@ -11,8 +11,8 @@
 #include <climits>
 #include <cmath>
 
-#include "spssio/LeapYear.h"
 #include "spssio/spssio.h"
+#include "spssio/AsciiText.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "spssio/TextConverter.h"
+#include "spssio/AsciiText.h"
 
 #include <iconv.h>
 
@@ -7,8 +8,6 @@
 #include <iterator>
 #include <cstring>
 #include <vector>
-
-#include "spssio/AsciiText.h"
 
 namespace brindle {
 namespace {

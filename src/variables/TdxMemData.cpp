@@ -1,12 +1,11 @@
 #include "variables/TdxMemData.h"
+#include "spssio/AsciiText.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <utility>
-
-#include "spssio/AsciiText.h"
 
 namespace brindle {
 
@@ -20,7 +19,7 @@ constexpr std::array<std::string_view, kVarFieldCount> kFieldNames = {
 bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i]))
+    if (AsciiUpper(static_cast<unsigned char>(a[i])) != AsciiUpper(static_cast<unsigned char>(b[i])))
       return false;
   }
   return true;
@@ -32,8 +31,8 @@ int CompareText(const std::string& a, const std::string& b, bool fold) {
     unsigned char x = static_cast<unsigned char>(a[i]);
     unsigned char y = static_cast<unsigned char>(b[i]);
     if (fold) {
-      x = static_cast<unsigned char>(AsciiUpper(a[i]));
-      y = static_cast<unsigned char>(AsciiUpper(b[i]));
+      x = AsciiUpper(x);
+      y = AsciiUpper(y);
     }
     if (x != y) return x < y ? -1 : 1;
   }

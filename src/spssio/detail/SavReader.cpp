@@ -1,11 +1,11 @@
-#include "spssio/SavReader.h"
+#include "spssio/detail/SavReader.h"
 
 #include <cfloat>
 #include <cstring>
 
-#include "spssio/AsciiText.h"
-#include "spssio/ByteCursor.h"
+#include "spssio/detail/ByteCursor.h"
 #include "spssio/SpssioCodes.h"
+#include "spssio/AsciiText.h"
 
 namespace brindle {
 namespace {
@@ -73,14 +73,25 @@ int SavReader::open(const char* path) {
     m_error = std::string("cannot open ") + (path ? path : "(no name)");
     return SPSS_FILE_OERROR;
   }
+  return readDictionary();
+}
+
+int SavReader::openMemory(const std::uint8_t* data, std::size_t size) {
+  if (!m_file.openMemory(data, size)) {
+    m_error = "cannot read the bytes in memory as a file";
+    return SPSS_FILE_OERROR;
+  }
+  return readDictionary();
+}
+
+int SavReader::readDictionary() {
   int rc = readHeader();
   if (rc == SPSS_OK) rc = readRecords();
   if (rc != SPSS_OK) return rc;
 
-  if (!m_encodingName.empty() && m_text.setEncoding(m_encodingName)) {
-  } else if (m_characterCode != 0) {
-    m_text.setCodePage(m_characterCode);
-  }
+  // The encoding's name wins; the character code is the fallback.
+  const bool named = !m_encodingName.empty() && m_text.setEncoding(m_encodingName);
+  if (!named && m_characterCode != 0) m_text.setCodePage(m_characterCode);
   applyVeryLongStrings();
   applyLongNames();
   buildVariables();
@@ -310,11 +321,8 @@ int SavReader::readVariableRecord(std::int64_t at) {
     std::memcpy(v.missing, b, std::size_t(n) * 8);
     if (v.type == -1) v.nMissing = 0;
   }
-  if (v.type == -1) {
-    // A continuation belongs to the string before it; a stray one is still
-    // an element of the case and is kept as an anonymous slot.
-    v.owner = -1;
-  }
+  // A continuation belongs to the string before it; a stray one is still an
+  // element of the case and is kept as an anonymous slot (no owner).
   m_raw.push_back(std::move(v));
   // A long string announces its continuation records; without them the case
   // layout cannot be trusted.
