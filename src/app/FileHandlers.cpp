@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "app/MainWindow.h"
@@ -32,7 +33,7 @@ namespace brindle {
 
 void TForm1::Open1Click() { OpenDataFile(QString()); }
 
-void TForm1::OpenDataFile(const QString& fileName) {
+void TForm1::OpenDataFile(const QString& fileName, const FileKey* key) {
   // A frequency pass reads the open file; replacing it now would pull the
   // file from under the pass.
   if (Counting()) return;
@@ -43,7 +44,7 @@ void TForm1::OpenDataFile(const QString& fileName) {
   // The new file is opened into a state of its own: until it has opened,
   // the old file, its name and everything on screen stay as they are.
   DataFileState opened;
-  if (!OpenDataFileReported(m_ui, name, opened)) return;
+  if (!OpenDataFileReported(m_ui, this, name, opened, key)) return;
 
   ShowDocFrm->FormClose();
   ShowDocFrm->close();
@@ -185,8 +186,10 @@ void TForm1::settleStaleFile() {
   const std::string name = FileName;
   const StaleFileAction action = AskAboutStaleFile(m_ui, *this);
   if (action == StaleFileAction::None) return;
+  // An encrypted file reloads with its key; the password is long gone.
+  const std::shared_ptr<const FileKey> key = Key;
   CloseItemClick();
-  if (action == StaleFileAction::Reload) OpenDataFile(QString::fromStdString(name));
+  if (action == StaleFileAction::Reload) OpenDataFile(QString::fromStdString(name), key.get());
 }
 
 // --- Open in the associated application -------------------------------------

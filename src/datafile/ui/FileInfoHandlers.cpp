@@ -23,7 +23,7 @@ void ShowFileReport(UiService& ui, const DataFileState& file) {
 void ShowDocumentLines(UiService& ui, const DataFileState& file, TShowDocFrm& window) {
   std::string encoding;
   spssGetFileEncoding(file.FileHandle, encoding);
-  const DocumentReadResult doc = ReadDocumentRecord(file.FileName);
+  const DocumentReadResult doc = ReadDocumentRecord(file.FileName, file.Key.get());
   if (!doc.found) {
     // No termination record at all: nothing to say and nothing to show.
     if (!doc.message.empty()) ui.ShowMessage(QString::fromStdString(doc.message));
