@@ -1,7 +1,6 @@
 #include "app/MainWindow.h"
 
 #include <QAction>
-#include <QResizeEvent>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -16,13 +15,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QStyle>
-#include <QTextDocument>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -40,10 +36,7 @@ namespace brindle {
 
 namespace {
 
-constexpr int kMemoHeight = 50;
 constexpr int kStatusSideWidth = 60;
-
-constexpr int kValueWidths[TValStringGrid::kColumns] = {192, 55, 38, 41, 39};
 
 // A gap of a given width in the tool bar with a thin line in its middle.
 QWidget* ToolGap(int width) {
@@ -78,7 +71,10 @@ NumberSeparators LocaleSeparators() {
 }  // namespace
 
 TForm1::TForm1(UiService& ui, QWidget* parent)
-    : QMainWindow(parent), Variables(ui, this), m_ui(ui) {
+    : QMainWindow(parent),
+      Variables(ui, this),
+      Values(ui, this, Variables.VarMemData, Weighting.Weighting()),
+      m_ui(ui) {
   setWindowIcon(ProgramIcon());
   createActions();
   createMenus();
@@ -223,51 +219,11 @@ void TForm1::createToolBar() {
 }
 
 void TForm1::createFindPanel() {
-  Values.Label1 = new QLabel(Variables.Panel1);
-  QFont bold = Values.Label1->font();
-  bold.setBold(true);
-  Values.Label1->setFont(bold);
+  Values.Label1->setParent(Variables.Panel1);
   Values.Label1->setGeometry(370, 0, 10, Variables.Panel1->height());
 }
 
 void TForm1::createPanes() {
-  Values.StringGrid1 = new TValStringGrid;
-  Values.StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-  Values.StringGrid1->SetRowCount(26);
-  // The form's 15 pixels, or more where the platform font is taller.
-  Values.StringGrid1->SetDefaultRowHeight(
-      std::max(15, Values.StringGrid1->fontMetrics().height() + 4));
-  for (int c = 0; c < TValStringGrid::kColumns; ++c)
-    Values.StringGrid1->SetColWidth(c, Values.StringGrid1->FitTitle(valueTitle(c), kValueWidths[c]));
-  Values.StringGrid1->SetCellHints(true);
-
-  Values.Memo1 = new QPlainTextEdit;
-  Values.Memo1->setReadOnly(true);
-  // The three statistics lines stay whole: no wrapping at the tabs, and at
-  // least the height they need in the platform font, beside the scroll bar a
-  // narrow pane brings.
-  Values.Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-  // The statistics are three lines of six tab-separated fields; tab stops a
-  // little wider than the longest caption ("variance") keep all six in view
-  // in a pane of half the window.
-  Values.Memo1->setTabStopDistance(
-      Values.Memo1->fontMetrics().horizontalAdvance(QStringLiteral("variance")) +
-      Values.Memo1->fontMetrics().horizontalAdvance(QStringLiteral("   ")));
-  const int memoLines =
-      3 * Values.Memo1->fontMetrics().lineSpacing() + 2 * Values.Memo1->frameWidth() +
-      2 * static_cast<int>(Values.Memo1->document()->documentMargin()) + 2 +
-      Values.Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Values.Memo1);
-  Values.Memo1->setFixedHeight(std::max(kMemoHeight, memoLines));
-  Values.Memo1->setFocusPolicy(Qt::ClickFocus);
-  Values.Memo1->setVisible(false);
-
-  Values.Panel2 = new QWidget;
-  auto* paneLayout = new QVBoxLayout(Values.Panel2);
-  paneLayout->setContentsMargins(0, 0, 0, 0);
-  paneLayout->setSpacing(0);
-  paneLayout->addWidget(Values.StringGrid1, 1);
-  paneLayout->addWidget(Values.Memo1);
-
   Splitter1 = new QSplitter(Qt::Horizontal);
   Splitter1->setHandleWidth(3);
   Splitter1->setChildrenCollapsible(false);
@@ -358,34 +314,21 @@ void TForm1::connectHandlers() {
   varGrid->OnTitleClick = [this](int column) { VarGridTitleClick(column); };
   for (QAction* button : {repfindbtn1, repfindbtn2, repfindbtn3, repfindbtn4})
     connect(button, &QAction::triggered, this, [this, button] { RepFindBtn1Click(button); });
-  attachValuesWidthHandler(true);
-  connectValuesGridHandlers();
+  Values.StringGrid1->OnMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers mods,
+                                           int x, int y, bool doubleClick) {
+    StringGrid1MouseDown(button, mods, x, y, doubleClick);
+  };
+  Values.StringGrid1->OnKeyDown = [this](QKeyEvent* event) { StringGrid1KeyDown(event); };
+  Values.OnCaptionChanged = [this] { placeLabel1(); };
+  Values.OnCountChanged = [this](const QString& text) { SetStatusText(2, text); };
   // A scroll bar that comes or goes changes the room the columns share.
   varGrid->viewport()->installEventFilter(this);
-  Values.StringGrid1->viewport()->installEventFilter(this);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Resize) {
-    if (watched == Variables.VarGrid->viewport())
-      VarGridColumnWidthChanged();
-    else if (watched == Values.StringGrid1->viewport()) {
-      StringGrid1ColumnWidthChanged();
-      // The statistics box coming or going changes how many rows fit.
-      const auto* resize = static_cast<QResizeEvent*>(event);
-      if (resize->size().height() != resize->oldSize().height()) fitValueRows();
-    }
-  }
+  if (event->type() == QEvent::Resize && watched == Variables.VarGrid->viewport())
+    VarGridColumnWidthChanged();
   return QMainWindow::eventFilter(watched, event);
-}
-
-void TForm1::attachValuesWidthHandler(bool attach) {
-  if (attach)
-    Values.StringGrid1->OnColumnWidthChanged = [this](TValStringGrid*) {
-      StringGrid1ColumnWidthChanged();
-    };
-  else
-    Values.StringGrid1->OnColumnWidthChanged = nullptr;
 }
 
 QString TForm1::StatusText(int panel) const {
@@ -425,22 +368,14 @@ void TForm1::FormShow() {
   FileHandle = -1;
   spssHostSysmisVal(&SysmisValue);
   spssLowHighVal(&LowestValue, &HighestValue);
-  for (int c = 0; c < TValStringGrid::kColumns; ++c)
-    Values.StringGrid1->SetCell(c, 0, valueTitle(c));
-  Values.StringGrid1->SavedLabelWidth = Values.StringGrid1->ColWidth(0) < 1
-                                            ? Values.StringGrid1->ColWidth(1)
-                                            : Values.StringGrid1->ColWidth(0);
-  Values.StringGrid1->SavedValueWidth = Values.StringGrid1->ColWidth(1);
+  Values.FirstShown();
   const int varWidth = width() / 2;
   Splitter1->setSizes({varWidth, std::max(0, Splitter1->width() - Splitter1->handleWidth() - varWidth)});
   // Both grids changed width: their label columns take up the new room.
   Splitter1Moved();
-  Values.StringGrid1->SelectNone();
   LastClientWidth = width();
   setWindowTitle(QStringLiteral("Brindle"));
-  Values.MinValueRows =
-      1 + Values.StringGrid1->viewport()->height() / Values.StringGrid1->DefaultRowHeight();
-  Values.StringGrid1->SetRowCount(std::max(Values.MinValueRows, Values.ValueRowCount + 1));
+  Values.FitRows();
   if (!m_commandLineFile.isEmpty()) OpenDataFile(m_commandLineFile);
 }
 
@@ -454,15 +389,9 @@ void TForm1::FormResize() {
         {varWidth, std::max(0, Splitter1->width() - Splitter1->handleWidth() - varWidth)});
   }
   LastClientWidth = clientWidth;
-  fitValueRows();
+  Values.FitRows();
   placeLabel1();
   Splitter1Moved();
-}
-
-void TForm1::fitValueRows() {
-  Values.MinValueRows =
-      1 + Values.StringGrid1->viewport()->height() / Values.StringGrid1->DefaultRowHeight();
-  Values.StringGrid1->SetRowCount(std::max(Values.MinValueRows, Values.ValueRowCount + 1));
 }
 
 void TForm1::placeLabel1() {
@@ -504,8 +433,7 @@ void TForm1::EnableFileCommands(bool enabled) {
   InfoBtn->setEnabled(enabled);
   OpeninSpssBtn->setEnabled(enabled);
   Variables.SetEnabled(enabled);
-  Values.StringGrid1->setEnabled(enabled);
-  Values.Memo1->setEnabled(enabled);
+  Values.SetEnabled(enabled);
   Exportmnu->setEnabled(enabled);
   Exportmnu->menuAction()->setEnabled(enabled);
   Weighting.SetEnabled(enabled);

@@ -9,9 +9,13 @@
 //                                 PaneHandlers.cpp hands events to the panes
 //   variables/ui/VariablesPane    find bar, variables grid and table, marks, sort
 //   values/ui/WeightingControls   weight button and selector, case weighting
-//   values/ui/                    the values pane (still the window's state)
-//   datafile/ui/                  open, close, dictionary loading, file
-//                                 properties, document window, write-access release
+//   values/ui/ValuesPane          caption, values grid, statistics box, popup
+//                                 menu, frequencies mode, sort, frequency pass
+//   app/FileHandlers.cpp          the file commands: open, close, dictionary
+//                                 loading, file properties, document window,
+//                                 write-access release, open in the application,
+//                                 export; their work is in datafile/ui/,
+//                                 launch/ui/ and export/ui/
 #pragma once
 
 #include <QColor>
@@ -74,14 +78,13 @@ class TForm1 : public QMainWindow, public DataFileState {
   // variables grid VarGrid over the variables table VarMemData, its marks,
   // popup menu and sort order.
   VariablesPane Variables;
+  // The weighting controls of the tool bar: WeightBtn and WComboBox.
+  WeightingControls Weighting{this};
   // The values pane: Label1, Panel2 with StringGrid1 and Memo1, PopupMenu2,
   // what it shows and the frequency pass.
   ValuesPane Values;
   QSplitter* Splitter1 = nullptr;
   QStatusBar* StatusBar = nullptr;
-
-  // The weighting controls of the tool bar: WeightBtn and WComboBox.
-  WeightingControls Weighting{this};
 
   // Tool-bar buttons.
   QAction* OpenBtn = nullptr;
@@ -147,7 +150,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   // Enables or disables every command that needs an open file, together.
   void EnableFileCommands(bool enabled);
 
-  // --- Open file (datafile/ui/) ---------------------------------------
+  // --- Open file (app/FileHandlers.cpp, datafile/ui/) ----------------
   // Opens fileName, or asks for one when it is empty. A file that cannot be
   // opened is reported and leaves the open file, its name and the screen as
   // they were; a new file replaces the old one only once it has opened.
@@ -160,14 +163,14 @@ class TForm1 : public QMainWindow, public DataFileState {
   void GetVarInfo();
   // The file properties report (InfoBtn, "File &Properties", Ctrl+I).
   void ShowFileInfo();
-  // File > Export (src/export/ui/ExportHandlers.cpp): kind 0 data, 1 variable
+  // File > Export (export/ui/ExportHandlers): kind 0 data, 1 variable
   // properties, 2 value labels.
   void connectExportHandlers();
   void ExportClick(int kind);
   // The document window with the file's document lines (ShowDocBtn, Ctrl+D).
   void ShowDocBtnClick();
 
-  // --- Write-access release (datafile/ui/) ----------------------------
+  // --- Write-access release (app/FileHandlers.cpp, datafile/ui/) -----
   // "Allow &write access": toggles the check mark.
   void Releasefilehandle1Click();
   // The application lost the foreground: with the option on, lets go of the
@@ -236,7 +239,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   void VarGridColumnWidthChanged();
   void HideFormatcolumnClick(QAction* item);
 
-  // --- Values pane (values/ui/) ---------------------------------------
+  // --- Values pane (app/PaneHandlers.cpp, the values pane) -----------
   void ShowValueLabels();
   void ToggleDisplayLabels();
   void FrequenciesShownClick();
@@ -246,31 +249,27 @@ class TForm1 : public QMainWindow, public DataFileState {
   // during the pass: Escape in the variables grid cancels it, a move in the
   // grid is shown once it is over, and closing the window waits for it.
   void ShowFrequencies();
-  // Gives the label column (the value column for a long string's frequency
-  // table) the room the other columns leave.
-  void StringGrid1ColumnWidthChanged();
 
-  // --- Values grid sorting, drawing and copy (values/ui/) --------------
-  // Key 0 sorts by label, 1 by fill order, 2 (and 3) by count; the same key
-  // again inverts the direction.
+  // --- Values grid sorting, drawing and copy --------------------------
+  // Each hands over to the values pane, which documents them.
+  void StringGrid1ColumnWidthChanged();
   void SortValuesGrid(int key);
   void SortRowsByLabel(bool descending);
   void SortRowsByCount(bool descending);
-  // The selected block as tab-separated text (a tab after every cell,
-  // CR LF after every row); empty text when sender is not the values grid.
   void CopySelectionToClip(QObject* sender);
   void Copy1Click();
   void SelectAllValuesClick();
+  void StringGrid1DrawCell(int col, int row, bool selected, QColor& background, QColor& text,
+                           Qt::Alignment& align);
+  void Memo1KeyDown(QKeyEvent* event);
+  // The pane's press (focus, popup menu, sort by a title); a double-click on
+  // the rows toggles between labels and frequencies.
   void StringGrid1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers mods, int x, int y,
                             bool doubleClick);
   // Ignores (consumes) the keys it acts on.
   void StringGrid1KeyDown(QKeyEvent* event);
-  void StringGrid1DrawCell(int col, int row, bool selected, QColor& background, QColor& text,
-                           Qt::Alignment& align);
-  // Ctrl+A selects the statistics text, Ctrl+C copies the selected part.
-  void Memo1KeyDown(QKeyEvent* event);
 
-  // --- Case weighting (values/ui/) ------------------------------------
+  // --- Case weighting (app/PaneHandlers.cpp, the weighting controls) -
   // Fills the weight selector once per file from the variables table's
   // present order and filter, selecting the file's own weight variable.
   void WComboBoxDropDown();
@@ -294,8 +293,6 @@ class TForm1 : public QMainWindow, public DataFileState {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  // MinValueRows from the values grid's height, and its row count from that.
-  void fitValueRows();
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -320,24 +317,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   bool readSettings();
   void saveWindowPlacement();
   void setApplicationTitle(const QString& title);
+  // Places the values pane's caption in the find bar, beside the filter box.
   void placeLabel1();
-  void attachValuesWidthHandler(bool attach);
-  // Creates PopupMenu2 and attaches the values grid's and the memo's handlers.
-  void connectValuesGridHandlers();
-  // Writes the statistics lines into Memo1, three label/value pairs a line when
-  // they fit its width, two otherwise, with tab stops that line them up.
-  void layoutStatistics();
-  // Widens the "Freq" column, and the "Value" column of a numeric variable,
-  // to their widest texts.
-  void fitNumberColumns();
-  // Title of a values grid column.
-  static QString valueTitle(int col);
-  // Empties the values grid's rows and lists and lists the titles again.
-  void startValueRows();
-  // Puts a finished (or cancelled) pass on screen.
-  void showFrequencyResult(const FrequencyResult& result);
-  // Empties the values pane where no pass can run (no cases to count).
-  void showNoFrequencies();
 
   UiService& m_ui;
   // Closes the open file's handle, at the latest when the window goes.

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 
 #include "app/MainWindow.h"
+#include "app/ToolImages.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 #include "platform/WaitCursor.h"
@@ -49,12 +50,10 @@ void TForm1::VarGridTitleClick(int column) {
 
 void TForm1::VarMemDataAfterScroll() {
   TdxMemData& table = Variables.VarMemData;
-  Values.StringGrid1->scrollToTop();
+  Values.StartVariable();
   SetStatusText(0, QStringLiteral("%1/%2").arg(table.RecNo()).arg(NumVars));
   const VarRecord* rec = table.Current();
   SetStatusText(1, rec ? QString::fromStdString(rec->VarLabel) : QString());
-  Values.SortKey = 1;
-  Values.SortDescending = false;
   if (Values.FrequenciesMode)
     ShowFrequencies();
   else
@@ -139,6 +138,113 @@ void TForm1::VarGridMouseDown(TBxDBGrid* grid, Qt::MouseButton button, Qt::Keybo
     Variables.MarkRangeTo(gridRow);
   else
     Variables.SetMarking(mods.testFlag(Qt::ControlModifier));
+}
+
+// --- Values pane ------------------------------------------------------------
+
+void TForm1::ShowValueLabels() {
+  if (Counting() || !HoldFile()) return;
+  Values.ShowValueLabels(FileHandle, m_separators);
+}
+
+void TForm1::ShowFrequencies() {
+  if (Counting()) return;
+  // A file without cases to count has no table to show: the pane is emptied
+  // rather than left showing another variable's or another file's table.
+  if (NumCases < 1 || !Variables.VarMemData.Current()) {
+    Values.ShowNoFrequencies();
+    return;
+  }
+  if (!HoldFile()) return;
+  const FrequencyPass pass =
+      MakeFrequencyPass(FileHandle, NumCases, UsePrintFormat->isChecked(), m_separators);
+  // The user moved during the pass: the pane follows now, unless the window
+  // is about to close.
+  if (Values.ShowFrequencies(pass) && !m_closeAfterPass) VarMemDataAfterScroll();
+  if (m_closeAfterPass) {
+    m_closeAfterPass = false;
+    close();
+  }
+}
+
+void TForm1::ToggleDisplayLabels() {
+  if (Values.FrequencyTableShown)
+    ShowValueLabels();
+  else
+    ShowFrequencies();
+}
+
+void TForm1::FrequenciesShownClick() {
+  FrequenciesShown->setChecked(!FrequenciesShown->isChecked());
+  Values.FrequenciesMode = FrequenciesShown->isChecked();
+  FrequenciesBtn->setChecked(Values.FrequenciesMode);
+  if (Values.FrequenciesMode) {
+    FrequenciesBtn->setToolTip(QStringLiteral("Display value labels"));
+    FrequenciesBtn->setIcon(ToolImage(11));
+  } else {
+    FrequenciesBtn->setToolTip(QStringLiteral("Display frequencies"));
+    FrequenciesBtn->setIcon(ToolImage(10));
+  }
+}
+
+void TForm1::StringGrid1ColumnWidthChanged() { Values.StringGrid1ColumnWidthChanged(); }
+void TForm1::SortValuesGrid(int key) { Values.SortValuesGrid(key); }
+void TForm1::SortRowsByLabel(bool descending) { Values.SortRowsByLabel(descending); }
+void TForm1::SortRowsByCount(bool descending) { Values.SortRowsByCount(descending); }
+void TForm1::CopySelectionToClip(QObject* sender) { Values.CopySelectionToClip(sender); }
+void TForm1::Copy1Click() { Values.Copy1Click(); }
+void TForm1::SelectAllValuesClick() { Values.SelectAllValuesClick(); }
+void TForm1::Memo1KeyDown(QKeyEvent* event) { Values.Memo1KeyDown(event); }
+void TForm1::StringGrid1DrawCell(int col, int row, bool selected, QColor& background, QColor& text,
+                                 Qt::Alignment& align) {
+  Values.StringGrid1DrawCell(col, row, selected, background, text, align);
+}
+
+void TForm1::StringGrid1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y,
+                                  bool doubleClick) {
+  if (Values.StringGrid1MouseDown(button, x, y, doubleClick)) ToggleDisplayLabels();
+}
+
+void TForm1::StringGrid1KeyDown(QKeyEvent* event) {
+  const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
+  bool acted = true;
+  switch (event->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_F2:
+      FocusLastFindBox();
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      ToggleDisplayLabels();
+      break;
+    case Qt::Key_F5:
+      SortValuesGrid(1);
+      break;
+    case Qt::Key_F8:
+      Variables.Filter1->click();
+      break;
+    case Qt::Key_F:
+      if (ctrl) FocusLastFindBox();
+      acted = ctrl;
+      break;
+    case Qt::Key_A:
+      if (ctrl) SelectAllValuesClick();
+      acted = ctrl;
+      break;
+    case Qt::Key_C:
+      if (ctrl) CopySelectionToClip(Values.StringGrid1);
+      acted = ctrl;
+      break;
+    case Qt::Key_D:
+      if (ctrl && HasDocument) ShowDocBtnClick();
+      acted = ctrl;
+      break;
+    default:
+      acted = false;
+      break;
+  }
+  if (acted) event->ignore();
 }
 
 }  // namespace brindle

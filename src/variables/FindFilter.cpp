@@ -1,7 +1,8 @@
 #include "variables/FindFilter.h"
 
 #include <algorithm>
-#include <utility>
+
+#include "variables/BulkScan.h"
 
 namespace brindle {
 
@@ -26,26 +27,6 @@ bool ContainsFolded(std::string_view field, std::string_view folded) {
 const std::string& FieldText(const VarRecord& rec, VarField field) {
   return field == kVarLabel ? rec.VarLabel : rec.VarName;
 }
-
-// Detaches the cursor-moved handler and suspends views for as long as it
-// lives; unlike BulkScan it leaves the cursor where the work put it.
-class ScanBracket {
- public:
-  explicit ScanBracket(TdxMemData& table) : m_table(table), m_handler(table.AfterScroll()) {
-    m_table.DetachAfterScroll();
-    m_table.DisableControls();
-  }
-  ~ScanBracket() {
-    m_table.SetAfterScroll(std::move(m_handler));
-    m_table.EnableControls();
-  }
-  ScanBracket(const ScanBracket&) = delete;
-  ScanBracket& operator=(const ScanBracket&) = delete;
-
- private:
-  TdxMemData& m_table;
-  TdxMemData::ScrollHandler m_handler;
-};
 
 }  // namespace
 
@@ -104,7 +85,7 @@ bool FindRecord(TdxMemData& table, const FindTarget& target, FindCommand command
   const std::string folded = Folded(target.text);
   for (int pos = from; pos != end; pos += step) {
     if (!ContainsFolded(FieldText(*table.ViewRecord(pos - 1), target.field), folded)) continue;
-    ScanBracket bracket(table);
+    const BulkScan scan(table, BulkScan::Cursor::Keep);
     table.MoveBy(pos - k);
     return true;
   }
@@ -120,7 +101,7 @@ void FilterRecord(const TdxMemData& table, const std::optional<FindTarget>& targ
 void SwitchFilter(TdxMemData& table, bool on) {
   const int k = table.RecNo();
   table.SetFiltered(on);
-  ScanBracket bracket(table);
+  const BulkScan scan(table, BulkScan::Cursor::Keep);
   table.Refilter();
   if (!on && table.RecordCount() > 0) table.MoveBy(k - 1);
 }

@@ -1,5 +1,4 @@
-// TForm1's handlers that hand the open file to the application associated
-// with it. On XDG desktops both commands start the desktop's default
+// Handing the open file to the application associated with it. On XDG desktops both commands start the desktop's default
 // application for SPSS data files, or the next one when that is Brindle
 // itself, with the file as one argument; on Windows the menu command asks the
 // shell and raises the application's window, Ctrl+N starts the registry's
@@ -13,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/MainWindow.h"
 #include "launch/OpenCommand.h"
+#include "launch/ui/LaunchHandlers.h"
 #include "platform/UiService.h"
 
 #ifdef _WIN32
@@ -48,10 +47,10 @@ bool StartWithFile(const std::string& command, const std::string& fileName) {
 
 }  // namespace
 
-void TForm1::OpenFileinSPSS1Click() {
-  if (FileName.empty()) return;
+void OpenInAssociatedApplication(UiService& ui, const std::string& fileName) {
+  if (fileName.empty()) return;
 #ifdef _WIN32
-  const std::wstring name = std::filesystem::path(QString::fromStdString(FileName).toStdWString()).wstring();
+  const std::wstring name = std::filesystem::path(QString::fromStdString(fileName).toStdWString()).wstring();
   std::wstring quoted = L"\"";
   for (wchar_t c : name) {
     if (c == L'"') quoted += L'"';
@@ -61,7 +60,7 @@ void TForm1::OpenFileinSPSS1Click() {
   const auto result = reinterpret_cast<INT_PTR>(
       ShellExecuteW(nullptr, L"open", quoted.c_str(), L"", L"", SW_SHOWNORMAL));
   if (result <= 32) {
-    ReportStartFailure(m_ui);
+    ReportStartFailure(ui);
     return;
   }
   const std::wstring title = std::filesystem::path(name).filename().wstring() + L" - SPSS Data Editor";
@@ -71,18 +70,18 @@ void TForm1::OpenFileinSPSS1Click() {
   }
 #elif defined(__APPLE__)
   // No XDG associations here: the desktop opens the file with its own choice.
-  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(FileName))))
-    ReportStartFailure(m_ui);
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(fileName))))
+    ReportStartFailure(ui);
 #else
-  if (!StartWithFile(GetOpenCommand(FileName), FileName)) ReportStartFailure(m_ui);
+  if (!StartWithFile(GetOpenCommand(fileName), fileName)) ReportStartFailure(ui);
 #endif
 }
 
-void TForm1::OpenWithRegisteredCommand() {
-  if (FileName.empty()) return;
+void StartRegisteredCommand(UiService& ui, const std::string& fileName) {
+  if (fileName.empty()) return;
 #ifdef _WIN32
-  std::wstring commandLine = QString::fromStdString(GetOpenCommand(FileName)).toStdWString() + L" '";
-  for (wchar_t c : QString::fromStdString(FileName).toStdWString()) {
+  std::wstring commandLine = QString::fromStdString(GetOpenCommand(fileName)).toStdWString() + L" '";
+  for (wchar_t c : QString::fromStdString(fileName).toStdWString()) {
     if (c == L'\'') commandLine += L'\'';
     commandLine += c;
   }
@@ -92,13 +91,13 @@ void TForm1::OpenWithRegisteredCommand() {
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                       nullptr, nullptr, &startup, &process)) {
-    ReportStartFailure(m_ui);
+    ReportStartFailure(ui);
     return;
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
 #else
-  if (!StartWithFile(GetOpenCommand(FileName), FileName)) ReportStartFailure(m_ui);
+  if (!StartWithFile(GetOpenCommand(fileName), fileName)) ReportStartFailure(ui);
 #endif
 }
 

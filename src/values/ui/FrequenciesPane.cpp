@@ -1,8 +1,7 @@
-// TForm1's frequency display: runs the frequency pass of values/ over the
-// current variable and puts its rows, caption and statistics in the values
+// The values pane's frequency display: runs the frequency pass of values/
+// over the current variable and puts its rows, caption and statistics in the
 // pane. The pass runs on this thread and lets the window handle its events
 // between batches of cases.
-#include <QAction>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -10,11 +9,11 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/MainWindow.h"
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
 #include "values/ui/FrequencyRows.h"
+#include "values/ui/ValuesPane.h"
 
 namespace brindle {
 
@@ -24,99 +23,80 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
-void TForm1::ShowFrequencies() {
-  if (Counting()) return;
-  // A file without cases to count has no table to show: the pane is emptied
-  // rather than left showing another variable's or another file's table.
-  if (NumCases < 1 || !Variables.VarMemData.Current()) {
-    showNoFrequencies();
-    return;
-  }
-  if (!HoldFile()) return;
+bool ValuesPane::ShowFrequencies(const FrequencyPass& pass) {
   startValueRows();
-  Values.ValueRowCount = 0;
-  Values.StringGrid1->SetRowCount(Values.MinValueRows);
-  Values.Memo1->clear();
-
-  const FrequencyPass pass = MakeFrequencyPass(FileHandle, NumCases, UsePrintFormat->isChecked(), m_separators);
+  ValueRowCount = 0;
+  StringGrid1->SetRowCount(MinValueRows);
+  Memo1->clear();
 
   std::optional<FrequencyDisplay> display;
   {
     WaitCursor wait;
-    display = Values.Runner.ShowFrequencies(Variables.VarMemData, pass, Weighting.Weighting(),
-                                            [] { QCoreApplication::processEvents(); });
+    display = Runner.ShowFrequencies(m_variables, pass, m_weighting,
+                                     [] { QCoreApplication::processEvents(); });
   }
-
-  if (display) {
-    showFrequencyResult(display->result);
-    // The user moved during the pass: the pane follows now, unless the
-    // window is about to close.
-    if (display->moved && !m_closeAfterPass) VarMemDataAfterScroll();
-  }
-  if (m_closeAfterPass) {
-    m_closeAfterPass = false;
-    close();
-  }
+  if (!display) return false;
+  showFrequencyResult(display->result);
+  return display->moved;
 }
 
-void TForm1::showNoFrequencies() {
-  attachValuesWidthHandler(false);
+void ValuesPane::ShowNoFrequencies() {
+  attachWidthHandler(false);
   startValueRows();
-  Values.ValueRowCount = 0;
-  Values.StringGrid1->SetRowCount(Values.MinValueRows);
+  ValueRowCount = 0;
+  StringGrid1->SetRowCount(MinValueRows);
   // Still the frequency display: toggling brings the labels.
-  Values.FrequencyTableShown = true;
-  Values.Memo1->clear();
-  Values.Memo1->setVisible(false);
-  Values.Label1->clear();
-  placeLabel1();
-  SetStatusText(2, QString());
-  Values.StringGrid1->SelectNone();
-  Values.StringGrid1->LoadColumnsFromLists();
-  Values.StringGrid1->RestoreLabelColumn();
-  attachValuesWidthHandler(true);
+  FrequencyTableShown = true;
+  HideStatistics();
+  Label1->clear();
+  captionChanged();
+  countChanged(QString());
+  StringGrid1->SelectNone();
+  StringGrid1->LoadColumnsFromLists();
+  StringGrid1->RestoreLabelColumn();
+  attachWidthHandler(true);
 }
 
-void TForm1::showFrequencyResult(const FrequencyResult& result) {
+void ValuesPane::showFrequencyResult(const FrequencyResult& result) {
   if (!result.ran) {
-    showNoFrequencies();
+    ShowNoFrequencies();
     return;
   }
   if (!result.message.empty()) m_ui.ShowMessage(Text(result.message));
   if (!result.warning.empty()) m_ui.WarningDialog(Text(result.warning));
 
   WaitCursor wait;
-  attachValuesWidthHandler(false);
-  Values.FrequencyTableShown = true;
-  Values.Label1->setText(Text(result.caption));
-  placeLabel1();
+  attachWidthHandler(false);
+  FrequencyTableShown = true;
+  Label1->setText(Text(result.caption));
+  captionChanged();
   if (!result.cancelled) {
-    Values.ValueRowCount = result.ValueRowCount();
-    Values.StringGrid1->SetRowCount(std::max(Values.MinValueRows, Values.ValueRowCount + 1));
+    ValueRowCount = result.ValueRowCount();
+    StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
     // The grid keeps the table itself and renders the rows it shows.
-    Values.StringGrid1->SetTable(std::make_shared<FrequencyRows>(result.table));
-    SetStatusText(2, QString::number(Values.ValueRowCount));
+    StringGrid1->SetTable(std::make_shared<FrequencyRows>(result.table));
+    countChanged(QString::number(ValueRowCount));
   }
   switch (result.memo) {
     case MemoDisplay::Unchanged:
       break;
     case MemoDisplay::Hidden:
-      Values.Memo1->setVisible(false);
+      Memo1->setVisible(false);
       break;
     case MemoDisplay::Shown:
-      Values.StatisticsLines = result.memoLines;
+      StatisticsLines = result.memoLines;
       layoutStatistics();
-      Values.Memo1->setVisible(true);
+      Memo1->setVisible(true);
       break;
   }
-  Values.StringGrid1->SelectNone();
-  Values.StringGrid1->LoadColumnsFromLists();
+  StringGrid1->SelectNone();
+  StringGrid1->LoadColumnsFromLists();
   if (result.hideLabelColumn)
-    Values.StringGrid1->HideLabelColumn();
+    StringGrid1->HideLabelColumn();
   else
-    Values.StringGrid1->RestoreLabelColumn();
+    StringGrid1->RestoreLabelColumn();
   fitNumberColumns();
-  attachValuesWidthHandler(true);
+  attachWidthHandler(true);
   StringGrid1ColumnWidthChanged();
 }
 

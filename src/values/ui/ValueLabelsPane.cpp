@@ -1,16 +1,14 @@
-// TForm1's values pane: the value labels of the current variable, the switch
-// between labels and frequencies, and the fitting of the grid's columns. The
-// label rows come from values/ValueLabels.
-#include <QAction>
+// The values pane's value labels of the current variable and the fitting of
+// the grid's columns. The label rows come from values/ValueLabels.
 #include <QLabel>
 #include <QPlainTextEdit>
 
 #include <algorithm>
 
-#include "app/MainWindow.h"
-#include "app/ToolImages.h"
 #include "controls/ValStringGrid.h"
 #include "values/ValueLabels.h"
+#include "values/ui/ValuesPane.h"
+#include "variables/TdxMemData.h"
 #include "variables/VarRecord.h"
 
 namespace brindle {
@@ -20,90 +18,66 @@ namespace {
 const char* const kValueTitles[TValStringGrid::kColumns] = {"Value Label", "Value", "Freq",
                                                            "% Total", "% Valid"};
 
-
 }  // namespace
 
-QString TForm1::valueTitle(int col) {
+QString ValuesPane::ValueTitle(int col) {
   if (col < 0 || col >= TValStringGrid::kColumns) return {};
   return QString::fromLatin1(kValueTitles[col]);
 }
 
-void TForm1::startValueRows() {
-  Values.StringGrid1->ClearRows();
-  Values.StringGrid1->AddRow(valueTitle(0), valueTitle(1), valueTitle(2), valueTitle(3),
-                             valueTitle(4));
+void ValuesPane::startValueRows() {
+  StringGrid1->ClearRows();
+  StringGrid1->AddRow(ValueTitle(0), ValueTitle(1), ValueTitle(2), ValueTitle(3), ValueTitle(4));
 }
 
-void TForm1::ShowValueLabels() {
-  if (Counting() || !HoldFile()) return;
-  attachValuesWidthHandler(false);
+void ValuesPane::ShowValueLabels(int fileHandle, const NumberSeparators& seps) {
+  attachWidthHandler(false);
   startValueRows();
-  Values.ValueRowCount = 0;
-  Values.StringGrid1->SetRowCount(Values.MinValueRows);
-  Values.Label1->clear();
-  Values.FrequencyTableShown = false;
-  Values.Memo1->setVisible(false);
+  ValueRowCount = 0;
+  StringGrid1->SetRowCount(MinValueRows);
+  Label1->clear();
+  FrequencyTableShown = false;
+  Memo1->setVisible(false);
 
-  if (const VarRecord* rec = Variables.VarMemData.Current()) {
-    const ValueLabelList list = ReadValueLabels(FileHandle, *rec, m_separators);
+  if (const VarRecord* rec = m_variables.Current()) {
+    const ValueLabelList list = ReadValueLabels(fileHandle, *rec, seps);
     if (list.listed) {
-      Values.ValueRowCount = static_cast<int>(list.rows.size());
-      Values.StringGrid1->SetRowCount(std::max(Values.MinValueRows, Values.ValueRowCount + 1));
+      ValueRowCount = static_cast<int>(list.rows.size());
+      StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
       for (const ValueLabelRow& row : list.rows)
-        Values.StringGrid1->AddRow(QString::fromStdString(row.label),
-                                   QString::fromStdString(row.value), QString(), QString(),
-                                   QString());
-      Values.Label1->setText(QString::fromStdString(rec->VarName));
+        StringGrid1->AddRow(QString::fromStdString(row.label), QString::fromStdString(row.value),
+                            QString(), QString(), QString());
+      Label1->setText(QString::fromStdString(rec->VarName));
     }
   }
-  placeLabel1();
+  captionChanged();
 
-  Values.StringGrid1->SelectNone();
-  SetStatusText(2, QString::number(Values.ValueRowCount));
-  Values.StringGrid1->LoadColumnsFromLists();
-  Values.StringGrid1->RestoreLabelColumn();
-  attachValuesWidthHandler(true);
+  StringGrid1->SelectNone();
+  countChanged(QString::number(ValueRowCount));
+  StringGrid1->LoadColumnsFromLists();
+  StringGrid1->RestoreLabelColumn();
+  attachWidthHandler(true);
 }
 
-void TForm1::ToggleDisplayLabels() {
-  if (Values.FrequencyTableShown)
-    ShowValueLabels();
-  else
-    ShowFrequencies();
-}
-
-void TForm1::FrequenciesShownClick() {
-  FrequenciesShown->setChecked(!FrequenciesShown->isChecked());
-  Values.FrequenciesMode = FrequenciesShown->isChecked();
-  FrequenciesBtn->setChecked(Values.FrequenciesMode);
-  if (Values.FrequenciesMode) {
-    FrequenciesBtn->setToolTip(QStringLiteral("Display value labels"));
-    FrequenciesBtn->setIcon(ToolImage(11));
-  } else {
-    FrequenciesBtn->setToolTip(QStringLiteral("Display frequencies"));
-    FrequenciesBtn->setIcon(ToolImage(10));
-  }
-}
-
-void TForm1::StringGrid1ColumnWidthChanged() {
-  if (!isVisible()) return;
+void ValuesPane::StringGrid1ColumnWidthChanged() {
+  // Nothing to fit until the window is on screen.
+  if (!Panel2->window()->isVisible()) return;
   int sum = 0;
-  for (int c = 0; c < TValStringGrid::kColumns; ++c) sum += Values.StringGrid1->ColWidth(c);
+  for (int c = 0; c < TValStringGrid::kColumns; ++c) sum += StringGrid1->ColWidth(c);
   // The columns fill the room inside the frame and beside a shown scroll bar.
-  const int slack = Values.StringGrid1->viewport()->width() - sum;
+  const int slack = StringGrid1->viewport()->width() - sum;
   // The column that gives way keeps a few characters' room, so it never
   // vanishes in a narrow pane.
-  const int least = 4 * Values.StringGrid1->fontMetrics().averageCharWidth();
-  const VarRecord* rec = Variables.VarMemData.Current();
+  const int least = 4 * StringGrid1->fontMetrics().averageCharWidth();
+  const VarRecord* rec = m_variables.Current();
   // While a pass for another variable runs, the grid still shows the last
   // table: the hidden label column, not the new variable, decides.
-  if (Values.StringGrid1->LabelColumnHidden() ||
-      (rec && rec->VarType > 8 && Values.FrequencyTableShown)) {
-    Values.StringGrid1->SetColWidth(1, std::max(least, Values.StringGrid1->ColWidth(1) + slack));
+  if (StringGrid1->LabelColumnHidden() || (rec && rec->VarType > 8 && FrequencyTableShown)) {
+    StringGrid1->SetColWidth(1, std::max(least, StringGrid1->ColWidth(1) + slack));
   } else {
-    Values.StringGrid1->SetColWidth(0, std::max(least, Values.StringGrid1->ColWidth(0) + slack));
-    Values.StringGrid1->SavedLabelWidth = Values.StringGrid1->ColWidth(0);
-    Values.StringGrid1->SavedValueWidth = Values.StringGrid1->ColWidth(1);
+    StringGrid1->SetColWidth(0, std::max(least, StringGrid1->ColWidth(0) + slack));
+    StringGrid1->SavedLabelWidth = StringGrid1->ColWidth(0);
+    StringGrid1->SavedValueWidth = StringGrid1->ColWidth(1);
   }
 }
 

@@ -1,9 +1,8 @@
-// TForm1's handlers of the filled values grid: sorting by a column title or
-// F5, the grid's keys and popup menu, copying a selected block, drawing the
+// The values pane's work on the filled values grid: sorting by a column
+// title or F5, the grid's popup menu, copying a selected block, drawing the
 // cells, and the keys of the statistics box under it. The row orders come
 // from values/RowOrder; the grid only shows its rows in that order.
 #include <QAction>
-#include <QCheckBox>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -14,58 +13,23 @@
 #include <QTextDocumentFragment>
 
 #include <algorithm>
-#include <functional>
 #include <string_view>
-#include <utility>
 #include <vector>
 
-#include "app/MainWindow.h"
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
 #include "values/RowOrder.h"
 #include "values/SummaryStatistics.h"
+#include "values/CaseWeighting.h"
 #include "values/ui/FrequencyRows.h"
+#include "values/ui/ValuesPane.h"
+#include "variables/TdxMemData.h"
 #include "variables/VarRecord.h"
 
 namespace brindle {
 
 namespace {
-
-// Hands the key presses of a widget that has no handler slot of its own to
-// a handler; a key the handler ignores is consumed.
-class KeyDownFilter : public QObject {
- public:
-  KeyDownFilter(QObject* parent, std::function<void(QKeyEvent*)> handler)
-      : QObject(parent), m_handler(std::move(handler)) {}
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
-    auto* key = static_cast<QKeyEvent*>(event);
-    key->accept();
-    m_handler(key);
-    return !key->isAccepted();
-  }
-
- private:
-  std::function<void(QKeyEvent*)> m_handler;
-};
-
-class ResizeFilter : public QObject {
- public:
-  ResizeFilter(QObject* parent, std::function<void()> handler)
-      : QObject(parent), m_handler(std::move(handler)) {}
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Resize) m_handler();
-    return QObject::eventFilter(watched, event);
-  }
-
- private:
-  std::function<void()> m_handler;
-};
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
@@ -77,46 +41,18 @@ bool Ctrl(const QKeyEvent* event) { return event->modifiers().testFlag(Qt::Contr
 
 }  // namespace
 
-void TForm1::connectValuesGridHandlers() {
-  Values.PopupMenu2 = new QMenu(this);
-  Values.PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-  // The shortcuts are labels only: the grid's key handler owns the keys.
-  Values.Copy1 = Values.PopupMenu2->addAction(QStringLiteral("&Copy\tCtrl+C"));
-  Values.PopupMenu2->addSeparator();
-  Values.SelectAllValues = Values.PopupMenu2->addAction(QStringLiteral("Select &All\tCtrl+A"));
-  connect(Values.Copy1, &QAction::triggered, this, [this] { Copy1Click(); });
-  connect(Values.SelectAllValues, &QAction::triggered, this, [this] { SelectAllValuesClick(); });
-
-  Values.StringGrid1->OnMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers mods,
-                                           int x, int y, bool doubleClick) {
-    StringGrid1MouseDown(button, mods, x, y, doubleClick);
-  };
-  Values.StringGrid1->OnKeyDown = [this](QKeyEvent* event) { StringGrid1KeyDown(event); };
-  Values.StringGrid1->OnDrawCell = [this](int col, int row, bool selected, QColor& background,
-                                          QColor& text, Qt::Alignment& align) {
-    StringGrid1DrawCell(col, row, selected, background, text, align);
-  };
-  Values.Memo1->installEventFilter(
-      new KeyDownFilter(Values.Memo1, [this](QKeyEvent* e) { Memo1KeyDown(e); }));
-  // The viewport, not the box: its width is the room the lines have.
-  // An emptied box (a cancelled pass, a closed file) stays empty.
-  Values.Memo1->viewport()->installEventFilter(new ResizeFilter(Values.Memo1, [this] {
-    if (!Values.Memo1->document()->isEmpty()) layoutStatistics();
-  }));
-}
-
 // --- Statistics box and count column -----------------------------------------
 
-void TForm1::layoutStatistics() {
-  if (Values.StatisticsLines.empty()) return;
-  const QFontMetrics metrics = Values.Memo1->fontMetrics();
+void ValuesPane::layoutStatistics() {
+  if (StatisticsLines.empty()) return;
+  const QFontMetrics metrics = Memo1->fontMetrics();
   const int gap = metrics.horizontalAdvance(QStringLiteral("   "));
-  const int room = Values.Memo1->viewport()->width() -
-                   2 * static_cast<int>(Values.Memo1->document()->documentMargin());
+  const int room = Memo1->viewport()->width() -
+                   2 * static_cast<int>(Memo1->document()->documentMargin());
   std::vector<std::string> lines;
   QList<qreal> stops;
   for (int pairs = 3; pairs >= 2; --pairs) {
-    lines = StatisticsLines(Values.StatisticsLines, pairs);
+    lines = brindle::StatisticsLines(StatisticsLines, pairs);
     // The widest text of every field position, labels and values alike.
     std::vector<int> widths;
     for (const std::string& line : lines) {
@@ -137,18 +73,18 @@ void TForm1::layoutStatistics() {
   const int scrollBar =
       stops.isEmpty() || stops.constLast() - gap <= room
           ? 0
-          : Values.Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Values.Memo1);
-  QTextOption option = Values.Memo1->document()->defaultTextOption();
+          : Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo1);
+  QTextOption option = Memo1->document()->defaultTextOption();
   option.setTabArray(stops);
-  Values.Memo1->document()->setDefaultTextOption(option);
+  Memo1->document()->setDefaultTextOption(option);
   QStringList text;
   for (const std::string& line : lines) text << Text(line);
-  if (Values.Memo1->toPlainText() != text.join(QLatin1Char('\n')))
-    Values.Memo1->setPlainText(text.join(QLatin1Char('\n')));
+  if (Memo1->toPlainText() != text.join(QLatin1Char('\n')))
+    Memo1->setPlainText(text.join(QLatin1Char('\n')));
   const int height =
-      static_cast<int>(lines.size()) * metrics.lineSpacing() + 2 * Values.Memo1->frameWidth() +
-      2 * static_cast<int>(Values.Memo1->document()->documentMargin()) + 2 + scrollBar;
-  if (Values.Memo1->height() != height) Values.Memo1->setFixedHeight(height);
+      static_cast<int>(lines.size()) * metrics.lineSpacing() + 2 * Memo1->frameWidth() +
+      2 * static_cast<int>(Memo1->document()->documentMargin()) + 2 + scrollBar;
+  if (Memo1->height() != height) Memo1->setFixedHeight(height);
 }
 
 namespace {
@@ -178,61 +114,61 @@ void FitColumn(TValStringGrid* grid, int col) {
 
 }  // namespace
 
-void TForm1::fitNumberColumns() {
-  FitColumn(Values.StringGrid1, 2);
+void ValuesPane::fitNumberColumns() {
+  FitColumn(StringGrid1, 2);
   // Right-aligned values lose their leading digits when cut.
-  const VarRecord* rec = Variables.VarMemData.Current();
-  if (rec && rec->VarType == 0 && !Values.StringGrid1->LabelColumnHidden())
-    FitColumn(Values.StringGrid1, 1);
+  const VarRecord* rec = m_variables.Current();
+  if (rec && rec->VarType == 0 && !StringGrid1->LabelColumnHidden())
+    FitColumn(StringGrid1, 1);
 }
 
 // --- Sorting ----------------------------------------------------------------
 
-void TForm1::SortValuesGrid(int key) {
+void ValuesPane::SortValuesGrid(int key) {
   WaitCursor wait;
-  Values.SortDescending = key == Values.SortKey ? !Values.SortDescending : false;
-  Values.SortKey = key;
+  SortDescending = key == SortKey ? !SortDescending : false;
+  SortKey = key;
   switch (key) {
     case 0:
-      SortRowsByLabel(Values.SortDescending);
+      SortRowsByLabel(SortDescending);
       break;
     case 1: {
       // The lists keep the fill order: ascending loads them as they are.
-      const auto n = static_cast<std::int32_t>(Values.StringGrid1->FillRows()) - 1;
-      if (!Values.SortDescending)
-        Values.StringGrid1->LoadColumnsFromLists();
+      const auto n = static_cast<std::int32_t>(StringGrid1->FillRows()) - 1;
+      if (!SortDescending)
+        StringGrid1->LoadColumnsFromLists();
       else if (n > 0)
-        Values.StringGrid1->ShowRowsInOrder(FillOrder(n, true));
+        StringGrid1->ShowRowsInOrder(FillOrder(n, true));
       break;
     }
     case 2:
     case 3:
-      if (Values.FrequencyTableShown) SortRowsByCount(Values.SortDescending);
+      if (FrequencyTableShown) SortRowsByCount(SortDescending);
       break;
     default:
       break;
   }
 }
 
-void TForm1::SortRowsByLabel(bool descending) {
-  if (const auto* table = dynamic_cast<const FrequencyRows*>(Values.StringGrid1->Table().get())) {
-    if (table->Count() >= 2) Values.StringGrid1->ShowRowsInOrder(table->LabelOrder(descending));
+void ValuesPane::SortRowsByLabel(bool descending) {
+  if (const auto* table = dynamic_cast<const FrequencyRows*>(StringGrid1->Table().get())) {
+    if (table->Count() >= 2) StringGrid1->ShowRowsInOrder(table->LabelOrder(descending));
     return;
   }
-  const QStringList& labels = Values.StringGrid1->ColumnLists[0];
+  const QStringList& labels = StringGrid1->ColumnLists[0];
   if (labels.size() < 3) return;
   std::vector<std::u16string_view> keys;
   keys.reserve(static_cast<std::size_t>(labels.size() - 1));
   for (qsizetype i = 1; i < labels.size(); ++i) keys.push_back(View(labels.at(i)));
-  Values.StringGrid1->ShowRowsInOrder(brindle::SortRowsByLabel(keys, descending));
+  StringGrid1->ShowRowsInOrder(brindle::SortRowsByLabel(keys, descending));
 }
 
-void TForm1::SortRowsByCount(bool descending) {
-  if (const auto* table = dynamic_cast<const FrequencyRows*>(Values.StringGrid1->Table().get())) {
-    if (table->Count() >= 2) Values.StringGrid1->ShowRowsInOrder(table->CountOrder(descending));
+void ValuesPane::SortRowsByCount(bool descending) {
+  if (const auto* table = dynamic_cast<const FrequencyRows*>(StringGrid1->Table().get())) {
+    if (table->Count() >= 2) StringGrid1->ShowRowsInOrder(table->CountOrder(descending));
     return;
   }
-  const QStringList& counts = Values.StringGrid1->ColumnLists[2];
+  const QStringList& counts = StringGrid1->ColumnLists[2];
   if (counts.size() < 3) return;
   // Counts repeat a lot; a text equal to the one before needs no reading.
   std::vector<std::int64_t> keys;
@@ -242,17 +178,17 @@ void TForm1::SortRowsByCount(bool descending) {
     keys.push_back(i > 1 && text.isSharedWith(counts.at(i - 1)) ? keys.back()
                                                                  : CountTextValue(View(text)));
   }
-  Values.StringGrid1->ShowRowsInOrder(brindle::SortRowsByCount(keys, descending));
+  StringGrid1->ShowRowsInOrder(brindle::SortRowsByCount(keys, descending));
 }
 
 // --- Selection and copy -------------------------------------------------------
 
-void TForm1::SelectAllValuesClick() {
-  if (Values.ValueRowCount <= 0) return;
-  Values.StringGrid1->SetSelection({0, 1, TValStringGrid::kColumns - 1, Values.ValueRowCount});
+void ValuesPane::SelectAllValuesClick() {
+  if (ValueRowCount <= 0) return;
+  StringGrid1->SetSelection({0, 1, TValStringGrid::kColumns - 1, ValueRowCount});
 }
 
-void TForm1::CopySelectionToClip(QObject* sender) {
+void ValuesPane::CopySelectionToClip(QObject* sender) {
   WaitCursor wait;
   const auto* grid = qobject_cast<const TValStringGrid*>(sender);
   if (grid == nullptr) {
@@ -280,80 +216,37 @@ void TForm1::CopySelectionToClip(QObject* sender) {
   m_ui.SetClipboardText(text);
 }
 
-void TForm1::Copy1Click() { CopySelectionToClip(Values.StringGrid1); }
+void ValuesPane::Copy1Click() { CopySelectionToClip(StringGrid1); }
 
 // --- Mouse and keys -----------------------------------------------------------
 
-void TForm1::StringGrid1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y,
-                                  bool doubleClick) {
-  Values.StringGrid1->setFocus(Qt::MouseFocusReason);
+bool ValuesPane::StringGrid1MouseDown(Qt::MouseButton button, int x, int y, bool doubleClick) {
+  StringGrid1->setFocus(Qt::MouseFocusReason);
   if (button == Qt::RightButton) {
-    const TValStringGrid::GridRect sel = Values.StringGrid1->Selection();
-    Values.Copy1->setEnabled(sel.top > 0 && sel.left >= 0);
-    Values.PopupMenu2->popup(Values.StringGrid1->mapToGlobal(QPoint(x, y)));
-    return;
+    const TValStringGrid::GridRect sel = StringGrid1->Selection();
+    Copy1->setEnabled(sel.top > 0 && sel.left >= 0);
+    PopupMenu2->popup(StringGrid1->mapToGlobal(QPoint(x, y)));
+    return false;
   }
-  if (button != Qt::LeftButton) return;
+  if (button != Qt::LeftButton) return false;
   int col = -1;
   int row = -1;
-  if (Values.StringGrid1->CellAt(QPoint(x, y), col, row) && row == 0) {
+  if (StringGrid1->CellAt(QPoint(x, y), col, row) && row == 0) {
     // Every press on a title sorts, so a double-click sorts twice; "Freq",
     // "% Total" and "% Valid" share the count key.
-    if (!Values.StringGrid1->IsColumnBorder(x, y)) SortValuesGrid(col <= 1 ? col : 2);
-    return;
+    if (!StringGrid1->IsColumnBorder(x, y)) SortValuesGrid(col <= 1 ? col : 2);
+    return false;
   }
-  if (doubleClick) ToggleDisplayLabels();
+  return doubleClick;
 }
 
-void TForm1::StringGrid1KeyDown(QKeyEvent* event) {
-  const bool ctrl = Ctrl(event);
-  bool acted = true;
-  switch (event->key()) {
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-    case Qt::Key_F2:
-      FocusLastFindBox();
-      break;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      ToggleDisplayLabels();
-      break;
-    case Qt::Key_F5:
-      SortValuesGrid(1);
-      break;
-    case Qt::Key_F8:
-      Variables.Filter1->click();
-      break;
-    case Qt::Key_F:
-      if (ctrl) FocusLastFindBox();
-      acted = ctrl;
-      break;
-    case Qt::Key_A:
-      if (ctrl) SelectAllValuesClick();
-      acted = ctrl;
-      break;
-    case Qt::Key_C:
-      if (ctrl) CopySelectionToClip(Values.StringGrid1);
-      acted = ctrl;
-      break;
-    case Qt::Key_D:
-      if (ctrl && HasDocument) ShowDocBtnClick();
-      acted = ctrl;
-      break;
-    default:
-      acted = false;
-      break;
-  }
-  if (acted) event->ignore();
-}
-
-void TForm1::Memo1KeyDown(QKeyEvent* event) {
+void ValuesPane::Memo1KeyDown(QKeyEvent* event) {
   if (!Ctrl(event)) return;
   if (event->key() == Qt::Key_A) {
-    Values.Memo1->selectAll();
+    Memo1->selectAll();
     event->ignore();
   } else if (event->key() == Qt::Key_C) {
-    const QTextCursor cursor = Values.Memo1->textCursor();
+    const QTextCursor cursor = Memo1->textCursor();
     if (cursor.hasSelection()) m_ui.SetClipboardText(cursor.selection().toPlainText());
     event->ignore();
   }
@@ -361,14 +254,14 @@ void TForm1::Memo1KeyDown(QKeyEvent* event) {
 
 // --- Drawing ------------------------------------------------------------------
 
-void TForm1::StringGrid1DrawCell(int col, int row, bool selected, QColor& background,
+void ValuesPane::StringGrid1DrawCell(int col, int row, bool selected, QColor& background,
                                  QColor& text, Qt::Alignment& align) {
   if (row > 0 && col == 2) {
-    text = Values.CountColor;
-    if (WeightingOn() && Values.FrequencyTableShown && !selected)
+    text = CountColor;
+    if (m_weighting.WeightingOn() && FrequencyTableShown && !selected)
       background = QColor(255, 255, 240);
   }
-  const VarRecord* rec = Variables.VarMemData.Current();
+  const VarRecord* rec = m_variables.Current();
   const bool right = col >= 2 || (col == 1 && rec != nullptr && rec->VarType == 0);
   align = (right ? Qt::AlignRight : Qt::AlignLeft) | (row > 0 ? Qt::AlignTop : Qt::AlignVCenter);
 }

@@ -1,28 +1,51 @@
-// The values pane's state: the caption Label1 (in the find bar), the values
-// grid StringGrid1 and the statistics box Memo1 in Panel2, the grid's popup
-// menu, what the pane shows (value labels or a frequency table, its rows and
-// sort key) and the frequency pass that fills it. The window builds the
-// widgets and its values handlers (values/ui/) work on this state.
+// The values pane: the caption Label1 (which the window places in the find
+// bar), the values grid StringGrid1 and the statistics box Memo1 in Panel2,
+// the grid's popup menu, what the pane shows (value labels or a frequency
+// table, its rows and sort key) and the frequency pass that fills it.
+//
+// The pane shows the current variable of the variables table it is given,
+// counted with the tool bar's case weighting. The window decides when the
+// file may be read and hands the grid's keys and mouse presses that concern
+// other panes; the pane tells the window when its caption or row count
+// changed.
 #pragma once
 
 #include <QColor>
+#include <QString>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "format/NumberText.h"
 #include "values/FrequencyRunner.h"
 
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QMenu;
+class QObject;
 class QPlainTextEdit;
 class QWidget;
 
 namespace brindle {
 
+class CaseWeighting;
 class TValStringGrid;
+class TdxMemData;
+class UiService;
 
-struct ValuesPane {
+class ValuesPane {
+ public:
+  // Creates the widgets without a parent (the window places Label1 and
+  // Panel2); the popup menu belongs to menuOwner. The service, the table and
+  // the weighting must outlive the pane.
+  ValuesPane(UiService& ui, QWidget* menuOwner, TdxMemData& variables,
+             const CaseWeighting& weighting);
+  ~ValuesPane();
+  ValuesPane(const ValuesPane&) = delete;
+  ValuesPane& operator=(const ValuesPane&) = delete;
+
   QLabel* Label1 = nullptr;
   QWidget* Panel2 = nullptr;
   TValStringGrid* StringGrid1 = nullptr;
@@ -50,6 +73,87 @@ struct ValuesPane {
   FrequencyRunner Runner;
   // The statistics of the last numeric table, three lines as counted.
   std::vector<std::string> StatisticsLines;
+
+  // Run when the caption's text changed: the window places it anew.
+  std::function<void()> OnCaptionChanged;
+  // Run with the row count's text (empty for none) for the status bar.
+  std::function<void(const QString&)> OnCountChanged;
+
+  // Title of a values grid column.
+  static QString ValueTitle(int col);
+
+  // --- The file and the window --------------------------------------
+  void SetEnabled(bool enabled);
+  // The window was first shown: titles in the title row, the label and
+  // value columns' widths kept as the ones to restore, nothing selected.
+  void FirstShown();
+  // MinValueRows from the grid's height, and its row count from that.
+  void FitRows();
+  // A file was opened: counts in blue, the fill order.
+  void StartFile();
+  // The file's case count is an estimate: counts in red.
+  void MarkCountsEstimated();
+  // The file was closed: no rows, no caption, no statistics.
+  void Clear();
+  // The current variable changed: back to the top, in fill order.
+  void StartVariable();
+  void HideStatistics();
+
+  // --- What the pane shows ------------------------------------------
+  // The value labels of the current variable, read through the open file.
+  void ShowValueLabels(int fileHandle, const NumberSeparators& seps);
+  // The frequency table of the current variable, counted over the cases;
+  // the window's events are handled between batches. True when the user
+  // moved to another variable meanwhile.
+  bool ShowFrequencies(const FrequencyPass& pass);
+  // Empties the pane where no pass can run (no cases to count).
+  void ShowNoFrequencies();
+  // Gives the label column (the value column for a long string's frequency
+  // table) the room the other columns leave.
+  void StringGrid1ColumnWidthChanged();
+
+  // --- Sorting, selection, copy, drawing, keys ----------------------
+  // Key 0 sorts by label, 1 by fill order, 2 (and 3) by count; the same key
+  // again inverts the direction.
+  void SortValuesGrid(int key);
+  void SortRowsByLabel(bool descending);
+  void SortRowsByCount(bool descending);
+  // The selected block as tab-separated text (a tab after every cell,
+  // CR LF after every row); empty text when sender is not the values grid.
+  void CopySelectionToClip(QObject* sender);
+  void Copy1Click();
+  void SelectAllValuesClick();
+  // Focus, the popup menu, or a sort on a title; true for a double-click on
+  // the rows, which toggles between labels and frequencies.
+  bool StringGrid1MouseDown(Qt::MouseButton button, int x, int y, bool doubleClick);
+  void StringGrid1DrawCell(int col, int row, bool selected, QColor& background, QColor& text,
+                           Qt::Alignment& align);
+  // Ctrl+A selects the statistics text, Ctrl+C copies the selected part.
+  void Memo1KeyDown(QKeyEvent* event);
+
+ private:
+  void createGrid();
+  void createMemo();
+  void createPopupMenu2(QWidget* owner);
+  void attachWidthHandler(bool attach);
+  // Empties the grid's rows and lists and lists the titles again.
+  void startValueRows();
+  // Puts a finished (or cancelled) pass on screen.
+  void showFrequencyResult(const FrequencyResult& result);
+  // Writes the statistics lines into Memo1, three label/value pairs a line when
+  // they fit its width, two otherwise, with tab stops that line them up.
+  void layoutStatistics();
+  // Widens the "Freq" column, and the "Value" column of a numeric variable,
+  // to their widest texts.
+  void fitNumberColumns();
+  void captionChanged();
+  void countChanged(const QString& text);
+
+  UiService& m_ui;
+  TdxMemData& m_variables;
+  const CaseWeighting& m_weighting;
+  QObject* m_memoEvents = nullptr;
+  QObject* m_gridEvents = nullptr;
 };
 
 }  // namespace brindle

@@ -1,0 +1,223 @@
+// TForm1's file commands: open and close, the file properties report and the
+// document window, the write-access release, opening the file in its
+// application, and File > Export. The work is done by datafile/ui,
+// launch/ui and export/ui and the core under them; here the window decides
+// when, and what the panes and menus show afterwards.
+#include <QAction>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "app/MainWindow.h"
+#include "controls/BxDBGrid.h"
+#include "controls/ShowDoc.h"
+#include "datafile/DictionaryLoader.h"
+#include "datafile/ui/FileInfoHandlers.h"
+#include "datafile/ui/OpenFileHandlers.h"
+#include "datafile/ui/ReleaseHandlers.h"
+#include "export/ui/ExportHandlers.h"
+#include "launch/ui/LaunchHandlers.h"
+#include "platform/UiService.h"
+#include "platform/WaitCursor.h"
+#include "spssio/spssio.h"
+
+namespace brindle {
+
+// --- Open and close ---------------------------------------------------------
+
+void TForm1::Open1Click() { OpenDataFile(QString()); }
+
+void TForm1::OpenDataFile(const QString& fileName, const FileKey* key) {
+  // A frequency pass reads the open file; replacing it now would pull the
+  // file from under the pass.
+  if (Counting()) return;
+  QString name = fileName;
+  if (name.isEmpty()) name = AskDataFileName(m_ui, this);
+  if (name.isEmpty()) return;
+
+  // The new file is opened into a state of its own: until it has opened,
+  // the old file, its name and everything on screen stay as they are.
+  DataFileState opened;
+  if (!OpenDataFileReported(m_ui, this, name, opened, key)) return;
+
+  ShowDocFrm->FormClose();
+  ShowDocFrm->close();
+  ResetWeighting();
+
+  if (m_openFile.Close() != SPSS_OK)
+    m_ui.WarningDialog(QStringLiteral("Failed to close ") + QString::fromStdString(FileName));
+
+  WaitCursor wait;
+  EnableFileCommands(true);
+  static_cast<DataFileState&>(*this) = opened;
+  CaseCountEstimated = false;
+  Values.StartFile();
+
+  ShowDocBtn->setEnabled(HasDocument != 0);
+  ShowDocBtn->setVisible(HasDocument != 0);
+
+  const QFileInfo info(name);
+  setWindowTitle(QStringLiteral("Brindle ") + info.absoluteFilePath());
+  setApplicationTitle(info.fileName() + QStringLiteral(" - Brindle"));
+
+  Variables.VarMemData.SetSortedField(std::string());
+  Variables.ClearFind();
+
+  GetVarInfo();
+
+  Variables.VarGrid->setFocus();
+}
+
+void TForm1::GetVarInfo() {
+  Values.HideStatistics();
+  Variables.VarGrid->SetDataSourceEnabled(false);
+  const DictionaryLoadResult result = LoadDictionary(*this, Variables.VarMemData, m_separators);
+  Variables.VarGrid->SetDataSourceEnabled(true);
+  if (result.errorCode != 0) {
+    m_ui.ShowMessage(QString::fromStdString(result.error));
+    return;
+  }
+  if (!result.warning.empty()) {
+    Values.MarkCountsEstimated();
+    m_ui.WarningDialog(QString::fromStdString(result.warning));
+  }
+  // A file with a weight variable offers it at once; weighting stays off.
+  if (!WeightVarName.empty()) WComboBoxDropDown();
+  VarMemDataAfterScroll();
+}
+
+void TForm1::CloseItemClick() {
+  // The frequency pass still reads the file.
+  if (Counting()) return;
+  m_openFile.Close();
+  // Nothing of the closed file is kept: its name, counts and flags go too.
+  static_cast<DataFileState&>(*this) = DataFileState();
+  setWindowTitle(QStringLiteral("Brindle"));
+  setApplicationTitle(QStringLiteral("Brindle"));
+
+  Variables.VarMemData.Close();
+
+  Values.Clear();
+  Variables.Edit1->clear();
+  Variables.Edit2->clear();
+  for (int panel = 0; panel < 3; ++panel) SetStatusText(panel, QString());
+
+  Weighting.Reset();
+
+  EnableFileCommands(false);
+  ShowDocBtn->setEnabled(false);
+  ShowDocBtn->setVisible(false);
+}
+
+// --- File properties and document -------------------------------------------
+
+void TForm1::connectFileInfoHandlers() {
+  ShowDocFrm = new TShowDocFrm(m_ui, this);
+  ShowDocFrm->FileName = [this] { return QString::fromStdString(FileName); };
+
+  connect(InfoBtn, &QAction::triggered, this, [this] { ShowFileInfo(); });
+  connect(FileInfoItem, &QAction::triggered, this, [this] { ShowFileInfo(); });
+  connect(ShowDocBtn, &QAction::triggered, this, [this] { ShowDocBtnClick(); });
+  connect(FileDocItem, &QAction::triggered, this, [this] { ShowDocBtnClick(); });
+  // The handler inverts the check mark itself, so Qt's toggle is taken back.
+  connect(ReleaseFileHandle, &QAction::triggered, this, [this](bool checked) {
+    ReleaseFileHandle->setChecked(!checked);
+    Releasefilehandle1Click();
+  });
+  // The whole application, not a single window: moving between the main
+  // window, the document window and a message box changes nothing.
+  connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+          [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive)
+              ApplicationEvents1Activate();
+            else
+              ApplicationEvents1Deactivate();
+          });
+}
+
+void TForm1::ShowFileInfo() {
+  if (FileHandle == -1 || !HoldFile()) return;
+  ShowFileReport(m_ui, *this);
+}
+
+void TForm1::ShowDocBtnClick() {
+  if (HasDocument == 0 || FileHandle == -1 || !HoldFile()) return;
+  ShowDocumentLines(m_ui, *this, *ShowDocFrm);
+}
+
+// --- Write-access release ---------------------------------------------------
+
+void TForm1::Releasefilehandle1Click() {
+  ReleaseFileHandle->setChecked(!ReleaseFileHandle->isChecked());
+}
+
+void TForm1::ApplicationEvents1Deactivate() {
+  // A frequency pass still reads the file; a stale file is on its way out.
+  if (FileHandle == -1 || !ReleaseFileHandle->isChecked() || Counting() || FileStale) return;
+  ReleaseDataFileReported(m_ui, *this);
+}
+
+void TForm1::ApplicationEvents1Activate() {
+  // A released file is always taken back, also should the option have been
+  // switched off meanwhile: nothing else would ever reopen it.
+  if (!FileReleased) return;
+  if (TakeDataFileBack(*this) != ReopenOutcome::Unchanged) settleStaleFile();
+}
+
+bool TForm1::HoldFile() {
+  if (FileStale) return false;
+  if (!FileReleased) return true;
+  // Something wants to read before the activation arrived (a click can come
+  // first): take the file back now.
+  if (TakeDataFileBack(*this) == ReopenOutcome::Unchanged) return true;
+  // Closing or reloading now would pull the variables table from under the
+  // caller (a cursor move, say): the question waits for the event loop.
+  QTimer::singleShot(0, this, [this] { settleStaleFile(); });
+  return false;
+}
+
+void TForm1::settleStaleFile() {
+  const std::string name = FileName;
+  const StaleFileAction action = AskAboutStaleFile(m_ui, *this);
+  if (action == StaleFileAction::None) return;
+  // An encrypted file reloads with its key; the password is long gone.
+  const std::shared_ptr<const FileKey> key = Key;
+  CloseItemClick();
+  if (action == StaleFileAction::Reload) OpenDataFile(QString::fromStdString(name), key.get());
+}
+
+// --- Open in the associated application -------------------------------------
+
+void TForm1::OpenFileinSPSS1Click() { OpenInAssociatedApplication(m_ui, FileName); }
+void TForm1::OpenWithRegisteredCommand() { StartRegisteredCommand(m_ui, FileName); }
+
+// --- Export -----------------------------------------------------------------
+
+void TForm1::connectExportHandlers() {
+  const QList<QAction*> items = Exportmnu->actions();
+  for (int kind = 0; kind < std::min<int>(3, static_cast<int>(items.size())); ++kind)
+    connect(items[kind], &QAction::triggered, this, [this, kind] { ExportClick(kind); });
+}
+
+void TForm1::ExportClick(int kind) {
+  if (FileHandle == -1 || Counting() || !HoldFile()) return;
+  const std::optional<ExportJob> job = AskExportJob(m_ui, this, kind, FileName, Variables.VarMemData);
+  if (!job) return;
+  // The file stays held (not released, not closed) while the cases are read;
+  // closing the window cancels the export, and the window closes after it.
+  m_exporting = true;
+  RunExportJob(m_ui, this, *job, FileHandle, FileName, [this] { return m_closeAfterPass; });
+  m_exporting = false;
+  if (m_closeAfterPass) {
+    m_closeAfterPass = false;
+    close();
+  }
+}
+
+}  // namespace brindle

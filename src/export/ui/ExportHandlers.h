@@ -1,0 +1,46 @@
+// File > Export in the viewer: the target file from the save dialog (its
+// filter chooses raw values, formatted values or value labels for the data)
+// and the CSV written by export/ with a progress dialog whose Cancel stops it.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "export/CsvExport.h"
+#include "variables/VarRecord.h"
+
+class QWidget;
+
+namespace brindle {
+
+class TdxMemData;
+class UiService;
+
+// What one export writes, and where.
+struct ExportJob {
+  int kind = 0;  // 0 data, 1 variable properties, 2 value labels
+  DataMode mode = DataMode::Raw;
+  QString target;
+  // The whole dictionary in file order, for properties and labels.
+  std::vector<VarRecord> records;
+  // The variables of the table's view, for the data.
+  std::vector<int> vars;
+};
+
+// Asks for the target of an export of the given kind, suggested beside the
+// data file. Nothing when the user cancels, or when a data export would
+// have no variables (which is reported).
+std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
+                                      const std::string& fileName, const TdxMemData& variables);
+
+// Writes the job from the file open as handle, with a progress dialog over
+// parent. stopRequested is asked between batches: the export is cancelled
+// when it says so, and a failure is then not reported.
+void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, int handle,
+                  const std::string& fileName, const std::function<bool()>& stopRequested);
+
+}  // namespace brindle
