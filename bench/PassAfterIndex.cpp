@@ -11,7 +11,7 @@
 
 #include "datafile/DictionaryLoader.h"
 #include "datafile/OpenFile.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "values/Frequencies.h"
 #include "variables/TdxMemData.h"
 

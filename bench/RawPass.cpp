@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {

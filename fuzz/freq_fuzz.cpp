@@ -14,7 +14,7 @@
 
 #include "datafile/DictionaryLoader.h"
 #include "datafile/OpenFile.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "values/Frequencies.h"
 #include "variables/TdxMemData.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "spssio/EncryptedFile.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "spssio/testing/SavWriter.h"
 
 namespace {

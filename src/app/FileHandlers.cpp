@@ -25,7 +25,7 @@
 #include "launch/ui/LaunchHandlers.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 

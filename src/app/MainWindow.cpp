@@ -30,7 +30,7 @@
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 

@@ -18,7 +18,7 @@
 #include "app/ToolImages.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;

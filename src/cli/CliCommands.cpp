@@ -19,7 +19,7 @@
 #include "datafile/FileReport.h"
 #include "datafile/OpenFile.h"
 #include "export/CsvExport.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "values/Frequencies.h"
 #include "values/ValueLabels.h"
 #include "variables/TdxMemData.h"

@@ -4,7 +4,7 @@
 
 #include "datafile/MissingValueText.h"
 #include "spssio/CaseSource.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "variables/BulkScan.h"
 
 namespace brindle {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "datafile/MissingValueText.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 

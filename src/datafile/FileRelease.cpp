@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 

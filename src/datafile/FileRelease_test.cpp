@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "datafile/OpenFile.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 

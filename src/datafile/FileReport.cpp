@@ -1,6 +1,6 @@
 #include "datafile/FileReport.h"
 
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 

@@ -2,7 +2,7 @@
 
 #include "datafile/FileRelease.h"
 #include "datafile/FileReport.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "datafile/MissingValueText.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 namespace {

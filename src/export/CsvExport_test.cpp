@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 

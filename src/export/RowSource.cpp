@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "format/Calendar.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 namespace {

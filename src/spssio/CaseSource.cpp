@@ -6,7 +6,7 @@
 #include "spssio/AsciiText.h"
 #include "spssio/detail/ByteCursor.h"
 #include "spssio/detail/SavReader.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "spssio/detail/Handles.h"
 
 namespace brindle {

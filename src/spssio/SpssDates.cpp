@@ -11,7 +11,7 @@
 #include <climits>
 #include <cmath>
 
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "spssio/AsciiText.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "datafile/MissingValueText.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "values/FreqTables.h"
 #include "values/ParallelCount.h"
 #include "spssio/CaseSource.h"

@@ -4,7 +4,7 @@
 
 #include "datafile/DictionaryLoader.h"
 #include "datafile/OpenFile.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 

@@ -11,7 +11,7 @@
 
 #include "datafile/DictionaryLoader.h"
 #include "datafile/OpenFile.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 #include "variables/TdxMemData.h"

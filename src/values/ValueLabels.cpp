@@ -1,6 +1,6 @@
 #include "values/ValueLabels.h"
 
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 

@@ -8,7 +8,7 @@
 #include "datafile/DocumentReader.h"
 #include "datafile/FileReport.h"
 #include "platform/UiService.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 

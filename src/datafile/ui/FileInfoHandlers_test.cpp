@@ -15,7 +15,7 @@
 #include "app/MainWindow.h"
 #include "controls/ShowDoc.h"
 #include "controls/ValStringGrid.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "datafile/DataFileState.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 

@@ -8,7 +8,7 @@
 #include "datafile/OpenFile.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 

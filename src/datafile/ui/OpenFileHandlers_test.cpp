@@ -14,7 +14,7 @@
 #include "app/MainWindow.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;

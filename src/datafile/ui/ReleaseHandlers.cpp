@@ -6,7 +6,7 @@
 
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 

@@ -11,7 +11,7 @@
 
 #include "spssio/detail/SavReader.h"
 #include "spssio/SpssioCodes.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "spssio/detail/Handles.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"

@@ -4,7 +4,7 @@
 
 #include "spssio/detail/ColumnScanner.h"
 #include "spssio/detail/SavReader.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 #include "spssio/detail/Handles.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"

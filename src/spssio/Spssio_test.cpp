@@ -1,6 +1,6 @@
 // The module's functions over real files from other writers (expectations
 // recorded from PSPP's reading of the same files) and over hand-made files.
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 #include <gtest/gtest.h>
 

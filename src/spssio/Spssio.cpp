@@ -1,6 +1,6 @@
 // The C-style functions of the I/O module over SavReader: a small table maps
 // integer handles to open readers.
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 #include <array>
 #include <atomic>
