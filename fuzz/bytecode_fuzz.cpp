@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "spssio/BytecodeDecoder.h"
+#include "spssio/detail/BytecodeDecoder.h"
 
 namespace {
 

@@ -1,18 +1,20 @@
 // libFuzzer target over the frequency pass: opens the input, loads its
-// dictionary, and counts the frequencies of the first variables twice, once
-// through the fast column path and once case by case through the I/O
-// module's calls. Both must agree on every row, the statistics and the point
-// at which damaged data stops the pass; any difference aborts.
+// dictionary, and counts the frequencies of the first variables three times:
+// through the column path on one thread (which also builds the case index,
+// a point every few cases), split at that index on three threads, and case
+// by case through the I/O module's calls. All must agree on every row, the
+// statistics and the point at which damaged data stops the pass; any
+// difference aborts.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "datafile/DictionaryLoader.h"
 #include "datafile/OpenFile.h"
 #include "spssio/spssio.h"
-#include "spssio/testing/TempFile.h"
 #include "values/Frequencies.h"
 #include "variables/TdxMemData.h"
 
@@ -23,45 +25,50 @@ constexpr int kMaxVariables = 8;
 void Print(const char* what, const brindle::FrequencyResult& r) {
   std::fprintf(stderr, "%s: %lld cases read, warning '%s', memo %d\n", what,
                static_cast<long long>(r.casesRead), r.warning.c_str(), static_cast<int>(r.memo));
-  for (std::size_t i = 0; i < r.columns[1].size(); ++i)
-    std::fprintf(stderr, "  %s | %s | %s | %s | %s\n", r.columns[0][i].c_str(), r.columns[1][i].c_str(),
-                 r.columns[2][i].c_str(), r.columns[3][i].c_str(), r.columns[4][i].c_str());
+  for (int i = 0; i < r.ValueRowCount(); ++i)
+    std::fprintf(stderr, "  %s | %s | %s | %s | %s\n", r.Cell(0, i).c_str(), r.Cell(1, i).c_str(),
+                 r.Cell(2, i).c_str(), r.Cell(3, i).c_str(), r.Cell(4, i).c_str());
   for (const auto& line : r.memoLines) std::fprintf(stderr, "  memo: %s\n", line.c_str());
 }
 
+std::vector<std::string> Cells(const brindle::FrequencyResult& r) {
+  std::vector<std::string> cells;
+  for (int i = 0; i < r.ValueRowCount(); ++i)
+    for (int c = 0; c < 5; ++c) cells.push_back(r.Cell(c, i));
+  return cells;
+}
+
 bool Same(const brindle::FrequencyResult& a, const brindle::FrequencyResult& b) {
-  return a.columns == b.columns && a.memoLines == b.memoLines && a.memo == b.memo &&
-         a.casesRead == b.casesRead && a.warning.empty() == b.warning.empty();
+  return Cells(a) == Cells(b) && a.memoLines == b.memoLines && a.memo == b.memo && a.casesRead == b.casesRead &&
+         a.warning.empty() == b.warning.empty();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static brindle::testing::TempFile file(".sav");
-  file.write(std::vector<std::uint8_t>(data, data + size));
-
   brindle::DataFileState state;
-  if (brindle::OpenDataFileState(file.path(), state) != SPSS_OK) return 0;
+  if (brindle::OpenMemoryRead(data, size, &state.FileHandle) != SPSS_OK) return 0;
   brindle::TdxMemData table;
   const brindle::NumberSeparators seps{".", ","};
   const auto loaded = brindle::LoadDictionary(state, table, seps);
   if (loaded.error.empty() && state.NumCases != 0) {
-    brindle::FrequencyPass pass;
-    pass.handle = state.FileHandle;
     // An unknown count still gets a pass; the data ends where it ends.
-    pass.numCases = state.NumCases > 0 ? state.NumCases : 1;
-    pass.seps = seps;
-    spssHostSysmisVal(&pass.sysmis);
-    spssLowHighVal(&pass.lowest, &pass.highest);
+    brindle::FrequencyPass pass =
+        brindle::MakeFrequencyPass(state.FileHandle, state.NumCases > 0 ? state.NumCases : 1, true, seps);
+    pass.indexEvery = 3;
     for (int row = 0; row < table.RecordCount() && row < kMaxVariables; ++row) {
       const brindle::VarRecord& var = *table.ViewRecord(row);
-      pass.viaModule = false;
+      pass.threads = 1;
       const auto fast = brindle::CountFrequencies(pass, var);
+      pass.threads = 3;
+      const auto parallel = brindle::CountFrequencies(pass, var);
       pass.viaModule = true;
       const auto module = brindle::CountFrequencies(pass, var);
-      if (!Same(fast, module)) {
+      pass.viaModule = false;
+      if (!Same(fast, module) || !Same(fast, parallel)) {
         std::fprintf(stderr, "variable %s (type %d) differs\n", var.VarName.c_str(), var.VarType);
         Print("fast path", fast);
+        Print("parallel path", parallel);
         Print("module path", module);
         std::abort();
       }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "spssio/spssio.h"
-#include "spssio/testing/TempFile.h"
 
 namespace {
 
@@ -97,11 +96,8 @@ void readCases(int handle, int numVars, const int* types, const std::vector<doub
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static brindle::testing::TempFile file(".sav");
-  file.write(std::vector<std::uint8_t>(data, data + size));
-
   int handle = -1;
-  if (spssOpenRead(file.c_str(), &handle) != SPSS_OK) {
+  if (brindle::OpenMemoryRead(data, size, &handle) != SPSS_OK) {
     spssLastErrorText();
     return 0;
   }

@@ -22,6 +22,7 @@
 #include "values/Frequencies.h"
 #include "values/ValueLabels.h"
 #include "variables/TdxMemData.h"
+#include "spssio/AsciiText.h"
 
 namespace brindle::cli {
 namespace {
@@ -169,16 +170,11 @@ int Vars(LoadedFile& f, std::ostream& out) {
 // Variable names match as SPSS matches them: without regard to letter case.
 const VarRecord* FindVariable(const TdxMemData& table, const std::string& name) {
   const VarRecord* folded = nullptr;
-  auto upper = [](std::string s) {
-    for (auto& c : s)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-  };
-  const std::string wanted = upper(name);
+  const std::string wanted = AsciiUpper(name);
   for (int row = 0; row < table.RecordCount(); ++row) {
     const VarRecord* r = table.ViewRecord(row);
     if (r->VarName == name) return r;
-    if (!folded && upper(r->VarName) == wanted) folded = r;
+    if (!folded && AsciiUpper(r->VarName) == wanted) folded = r;
   }
   return folded;
 }
@@ -203,13 +199,7 @@ int Freq(LoadedFile& f, const Command& cmd, const NumberSeparators& seps, std::o
     err << "unknown variable " << cmd.variable << "\n";
     return kUsage;
   }
-  FrequencyPass pass;
-  pass.handle = f.state.FileHandle;
-  pass.numCases = f.state.NumCases;
-  pass.usePrintFormat = cmd.fixedFormat;
-  pass.seps = seps;
-  spssHostSysmisVal(&pass.sysmis);
-  spssLowHighVal(&pass.lowest, &pass.highest);
+  const FrequencyPass pass = MakeFrequencyPass(f.state.FileHandle, f.state.NumCases, cmd.fixedFormat, seps);
   const FrequencyResult res =
       cmd.weighted ? CountWeightedFrequencies(pass, *var, cmd.weight) : CountFrequencies(pass, *var);
   if (!res.message.empty()) {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "datafile/MissingValueText.h"
+#include "spssio/CaseSource.h"
 #include "spssio/spssio.h"
 #include "variables/BulkScan.h"
 
@@ -72,13 +73,9 @@ std::string CountCases(int handle, DictionaryLoadResult& result) {
   result.NumCases = n;
   if (!(n == -1 && rc == SPSS_OK)) return {};
 
-  std::int64_t count = 0;
-  int code = spssSeekNextCase(handle, 0);
-  if (code == SPSS_OK) {
-    while ((code = spssReadCaseRecord(handle)) == SPSS_OK) ++count;
-    // Later passes start from the first case; a failed rewind shows then.
-    spssSeekNextCase(handle, 0);
-  }
+  // The count is also the first full pass: it leaves the case index behind.
+  int code = SPSS_OK;
+  const std::int64_t count = CountStoredCases(handle, &code);
   if (code == SPSS_FILE_END) {
     result.NumCases = count;
     return {};

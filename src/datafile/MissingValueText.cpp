@@ -1,4 +1,5 @@
 #include "datafile/MissingValueText.h"
+#include "spssio/AsciiText.h"
 
 namespace brindle {
 
@@ -11,14 +12,7 @@ std::string RangeEnd(double x, double lowest, double highest, const NumberSepara
 }
 
 std::string Quoted(std::string_view value) {
-  std::size_t n = value.size();
-  // Bytes up to the blank are padding or terminator junk from the file; bytes
-  // above 0x7F belong to UTF-8 characters and stay.
-  while (n > 0) {
-    const unsigned char c = static_cast<unsigned char>(value[n - 1]);
-    if (c > 0x20 && c != 0x7F) break;
-    --n;
-  }
+  const std::size_t n = TrimTrailingControls(value).size();
   std::string out = "'";
   for (std::size_t i = 0; i < n; ++i) {
     if (value[i] == '\'') out += '\'';

@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "spssio/spssio.h"
+#include "spssio/AsciiText.h"
 
 namespace {
 
@@ -20,10 +21,6 @@ constexpr double kSecondsPerDay = 86400.0;
 constexpr long long DaysBeforeYear(long long year) {
   const long long y = year - 1;
   return 365 * y + y / 4 - y / 100 + y / 400;
-}
-
-constexpr bool IsLeapYear(long long year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
 // Day 0 of SPSS dates, counted from 1 January of year 1 (day 0 there):
@@ -83,7 +80,7 @@ int spssConvertSPSSDate(int* day, int* month, int* year, double spssDate) {
   static constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   int m = 0;
   while (true) {
-    const int length = kMonthDays[m] + (m == 1 && IsLeapYear(y) ? 1 : 0);
+    const int length = kMonthDays[m] + (m == 1 && brindle::IsLeapYear(y) ? 1 : 0);
     if (n < length) break;
     n -= length;
     ++m;

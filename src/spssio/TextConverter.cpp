@@ -1,4 +1,5 @@
 #include "spssio/TextConverter.h"
+#include "spssio/AsciiText.h"
 
 #include <iconv.h>
 
@@ -13,16 +14,10 @@ namespace {
 
 const char kReplacement[] = "\xEF\xBF\xBD";
 
-std::string upperAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  return s;
-}
-
 // Declared names whose encodings are read as their Windows supersets, so that
 // characters the narrower standard lacks still come through.
 std::string supersetName(const std::string& declared) {
-  std::string u = upperAscii(declared);
+  std::string u = AsciiUpper(declared);
   if (u == "UTF8" || u == "UTF-8") return "UTF-8";
   if (u == "SHIFT_JIS" || u == "SHIFT-JIS" || u == "SJIS" || u == "WINDOWS-31J" || u == "CP932" ||
       u == "WINDOWS-932" || u == "MS_KANJI")

@@ -12,7 +12,8 @@
 #include <mutex>
 #include <new>
 
-#include "spssio/SavReader.h"
+#include "spssio/detail/SavReader.h"
+#include "spssio/detail/Handles.h"
 
 using brindle::SavReader;
 using brindle::SavVariable;
@@ -82,15 +83,18 @@ void freeTexts(char** texts, int n) {
 
 }  // namespace
 
-int spssOpenRead(const char* fileName, int* handle) {
-  if (!fileName || !handle) return failWith(SPSS_INVALID_ARGUMENT);
+namespace {
+
+// Opens a reader with open(reader) and gives it a handle.
+template <class Open>
+int openHandle(int* handle, const char* what, Open&& open) {
   auto reader = std::unique_ptr<SavReader>(new (std::nothrow) SavReader);
   if (!reader) return failWith(SPSS_NO_MEMORY);
   int rc;
   try {
-    rc = reader->open(fileName);
+    rc = open(*reader);
   } catch (const std::bad_alloc&) {
-    return failWith(SPSS_NO_MEMORY, fileName);
+    return failWith(SPSS_NO_MEMORY, what);
   }
   if (rc != SPSS_OK) return failWith(rc, reader->error());
   std::lock_guard<std::mutex> lock(g_openClose);
@@ -102,6 +106,18 @@ int spssOpenRead(const char* fileName, int* handle) {
     }
   }
   return failWith(SPSS_TOO_MANY_FILES);
+}
+
+}  // namespace
+
+int spssOpenRead(const char* fileName, int* handle) {
+  if (!fileName || !handle) return failWith(SPSS_INVALID_ARGUMENT);
+  return openHandle(handle, fileName, [&](SavReader& r) { return r.open(fileName); });
+}
+
+int brindle::OpenMemoryRead(const std::uint8_t* data, std::size_t size, int* handle) {
+  if (!handle || (!data && size)) return failWith(SPSS_INVALID_ARGUMENT);
+  return openHandle(handle, "the bytes in memory", [&](SavReader& r) { return r.openMemory(data, size); });
 }
 
 int spssCloseRead(int handle) {
@@ -424,4 +440,4 @@ int spssLowHighVal(double* lowest, double* highest) {
 
 const char* spssLastErrorText() { return lastError().c_str(); }
 
-brindle::SavReader* spssReaderOf(int handle) { return readerOf(handle); }
+brindle::SavReader* brindle::detail::ReaderOfHandle(int handle) { return readerOf(handle); }

@@ -14,6 +14,7 @@
 // different handles are independent.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -120,8 +121,8 @@ int spssConvertSPSSTime(int* day, int* hour, int* minute, double* second,
 const char* spssLastErrorText();
 
 namespace brindle {
-class SavReader;
-}
-// The reader behind an open handle, for passes that decode the case data
-// themselves (ColumnScanner); nullptr for a handle that is not open.
-brindle::SavReader* spssReaderOf(int handle);
+// Opens a system file held in memory as spssOpenRead opens one on disk (the
+// fuzzers read their inputs this way). The bytes must stay alive and
+// unchanged until spssCloseRead(*handle).
+int OpenMemoryRead(const std::uint8_t* data, std::size_t size, int* handle);
+}  // namespace brindle

@@ -424,6 +424,31 @@ TEST(SpssioOpen, FailuresGiveTheirCodes) {
   EXPECT_EQ(spssCloseRead(200), SPSS_INVALID_HANDLE);
 }
 
+// Bytes in memory read as the same bytes on disk; damage is reported alike.
+TEST(SpssioOpen, FromMemoryAsFromDisk) {
+  const std::vector<std::uint8_t> bytes = brindle::testing::writeSav(smallFile(Compression::Zsav));
+  TempFile file(bytes);
+  int onDisk = -1, inMemory = -1;
+  ASSERT_EQ(spssOpenRead(file.c_str(), &onDisk), SPSS_OK);
+  ASSERT_EQ(brindle::OpenMemoryRead(bytes.data(), bytes.size(), &inMemory), SPSS_OK);
+  double a = 0, b = 0, va = 0, vb = 0;
+  int rc;
+  ASSERT_EQ(spssGetVarHandle(onDisk, "amount", &va), SPSS_OK);
+  ASSERT_EQ(spssGetVarHandle(inMemory, "amount", &vb), SPSS_OK);
+  while ((rc = spssReadCaseRecord(onDisk)) == SPSS_OK) {
+    ASSERT_EQ(spssReadCaseRecord(inMemory), SPSS_OK);
+    spssGetValueNumeric(onDisk, va, &a);
+    spssGetValueNumeric(inMemory, vb, &b);
+    EXPECT_EQ(a, b);
+  }
+  EXPECT_EQ(spssReadCaseRecord(inMemory), rc);
+  spssCloseRead(onDisk);
+  spssCloseRead(inMemory);
+  const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + 100);
+  EXPECT_EQ(brindle::OpenMemoryRead(cut.data(), cut.size(), &inMemory), SPSS_FILE_TRUNCATED);
+  EXPECT_EQ(brindle::OpenMemoryRead(nullptr, 0, &inMemory), SPSS_INVALID_FILE);
+}
+
 TEST(SpssioOpen, TooManyFiles) {
   TempFile tmp;
   brindle::testing::writeSavFile(smallFile(Compression::Bytecode), tmp.path());

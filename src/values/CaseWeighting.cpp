@@ -3,16 +3,10 @@
 #include <algorithm>
 
 #include "datafile/DictionaryLoader.h"
+#include "spssio/AsciiText.h"
 
 namespace brindle {
 namespace {
-
-std::string Folded(const std::string& s) {
-  std::string out = s;
-  for (auto& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return out;
-}
 
 std::string TrimRight(std::string s) {
   while (!s.empty() && static_cast<unsigned char>(s.back()) <= 0x20) s.pop_back();
@@ -35,7 +29,7 @@ void CaseWeighting::WComboBoxDropDown(const TdxMemData& table, const std::string
   m_items = WeightSelectorItems(table);
   // The blank item sorts first by itself: no name begins with a blank.
   std::stable_sort(m_items.begin(), m_items.end(), [](const std::string& a, const std::string& b) {
-    const std::string fa = Folded(a), fb = Folded(b);
+    const std::string fa = AsciiUpper(a), fb = AsciiUpper(b);
     return fa != fb ? fa < fb : a < b;
   });
   m_index = 0;

@@ -51,6 +51,15 @@ class OrderedDblTable {
     m_amounts[i] = amount;
     ++m_size;
   }
+  // Adds every entry of other, as inserting its values here would.
+  void Merge(const OrderedDblTable& other) {
+    for (std::size_t i = 0; i < other.m_keys.size(); ++i) {
+      if (other.m_keys[i] == kEmpty) continue;
+      double value;
+      std::memcpy(&value, &other.m_keys[i], 8);
+      Insert(value, other.m_amounts[i]);
+    }
+  }
   std::size_t Size() const { return m_size; }
   bool Empty() const { return m_size == 0; }
   // Forgets every entry and gives the memory back.

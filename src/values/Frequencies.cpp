@@ -6,8 +6,10 @@
 #include "datafile/MissingValueText.h"
 #include "spssio/spssio.h"
 #include "values/FreqTables.h"
-#include "values/PassCases.h"
+#include "values/ParallelCount.h"
+#include "spssio/CaseSource.h"
 #include "values/SummaryStatistics.h"
+#include "spssio/AsciiText.h"
 
 namespace brindle {
 namespace {
@@ -38,15 +40,6 @@ void AddRowAmount(std::int64_t& count, double& weight, Amount a) {
 
 std::string TrimBlanks(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
-std::string TrimBlanksAndControls(std::string s) {
-  while (!s.empty()) {
-    const unsigned char c = static_cast<unsigned char>(s.back());
-    if (c > 0x20 && c != 0x7F) break;
-    s.pop_back();
-  }
   return s;
 }
 
@@ -84,7 +77,8 @@ std::vector<std::string> StringMissing(int handle, const std::string& name) {
   std::string m[3];
   if (spssGetVarCMissingValues(handle, name.c_str(), &format, m[0], m[1], m[2]) != SPSS_OK) return missing;
   if (format < 1 || format > 3) return missing;
-  for (int i = 0; i < format; ++i) missing.push_back(TrimBlanksAndControls(m[i].substr(0, m[i].find('\0'))));
+  for (int i = 0; i < format; ++i)
+    missing.push_back(std::string(TrimTrailingControls(std::string_view(m[i]).substr(0, m[i].find('\0')))));
   return missing;
 }
 
@@ -106,14 +100,14 @@ bool CountsWithWeight(double w, const VarRecord& weight) { return w > 0 && !IsMi
 // callback after every 1000th. Returns the cases read; sets cancelled, or
 // warning when the data ends before N.
 template <class PerCase>
-std::int64_t ReadCases(PassCases& cases, std::int64_t n, const FrequencyProgress& progress, bool& cancelled,
+std::int64_t ReadCases(CaseSource& cases, std::int64_t n, const FrequencyProgress& progress, bool& cancelled,
                        std::string& warning, PerCase&& perCase) {
   std::int64_t read = 0;
   std::int64_t nextProgress = kProgressEvery;
   while (read < n) {
     const std::size_t want = std::size_t(std::min(nextProgress, n) - read);
     // A batch of wide values may bring fewer cases than asked for.
-    const std::size_t got = cases.Read(want);
+    const std::size_t got = cases.read(want);
     const std::size_t use = std::size_t(std::min<std::int64_t>(std::int64_t(got), n - read));
     for (std::size_t i = 0; i < use; ++i) {
       perCase(i);
@@ -125,12 +119,12 @@ std::int64_t ReadCases(PassCases& cases, std::int64_t n, const FrequencyProgress
         }
       }
     }
-    if (got < want && (got == 0 || cases.Status() != SPSS_OK)) {
+    if (got < want && (got == 0 || cases.status() != SPSS_OK)) {
       if (read < n) {
         // Counting on would count a stale value for every case left.
         warning = "The data ended early: only " + std::to_string(read) + " of " + std::to_string(n) +
                   " cases could be read";
-        const std::string detail = cases.Error();
+        const std::string detail = cases.error();
         if (!detail.empty()) warning += " (" + detail + ")";
         warning += ". The table counts the cases read.";
       }
@@ -214,14 +208,15 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
   res.memo = isString ? MemoDisplay::Hidden : MemoDisplay::Unchanged;
   res.caption = var.VarName;
 
-  PassCases cases;
-  const PassCases::Start started = cases.Open(pass.handle, var.VarName, weightName, pass.viaModule);
-  if (started != PassCases::Start::Ok) {
+  CaseSource cases;
+  const CaseSource::Start started =
+      cases.open(pass.handle, var.VarName, weightName, pass.viaModule, pass.indexEvery);
+  if (started != CaseSource::Start::Ok) {
     // Nothing can be counted: without a weight no case has one above 0.
-    if (started == PassCases::Start::NoWeight) res.message = "cannot find weight variable";
+    if (started == CaseSource::Start::NoWeight) res.message = "cannot find weight variable";
     else res.warning = "cannot find variable " + var.VarName;
     if (!isString) res.memo = MemoDisplay::Hidden;
-    cases.Close();
+    cases.close();
     return res;
   }
 
@@ -232,31 +227,37 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
     OrderedDblTable<Amount> table;
     if (weighted) {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
-        const double w = cases.Weight(i);
-        if (CountsWithWeight(w, weight)) table.Insert(cases.Number(i), Amount(w));
+        const double w = cases.weight(i);
+        if (CountsWithWeight(w, weight)) table.Insert(cases.number(i), Amount(w));
       });
-    } else {
+    } else if (!CountInParallel(
+                   cases, pass.numCases, PassThreads(pass.threads), progress, cancelled, read, table,
+                   [] { return OrderedDblTable<Amount>(); },
+                   [](OrderedDblTable<Amount>& t, CaseSource& c, std::size_t i) { t.Insert(c.number(i), Amount(1)); })) {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning,
-                       [&](std::size_t i) { table.Insert(cases.Number(i), Amount(1)); });
+                       [&](std::size_t i) { table.Insert(cases.number(i), Amount(1)); });
     }
-    cases.Close();
+    cases.close();
     if (!cancelled) FillNumeric(pass, var, table, weighted, read, res);
   } else {
-    RawKeyCounter<Amount> raw(cases.StoredWidth());
+    RawKeyCounter<Amount> raw(cases.storedWidth());
     if (weighted) {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
-        const double w = cases.Weight(i);
-        if (CountsWithWeight(w, weight) && cases.StoredOk(i)) raw.Insert(cases.Stored(i), Amount(w));
+        const double w = cases.weight(i);
+        if (CountsWithWeight(w, weight) && cases.storedOk(i)) raw.Insert(cases.stored(i), Amount(w));
       });
-    } else {
+    } else if (!CountInParallel(
+                   cases, pass.numCases, PassThreads(pass.threads), progress, cancelled, read, raw,
+                   [&] { return RawKeyCounter<Amount>(cases.storedWidth()); },
+                   [](RawKeyCounter<Amount>& t, CaseSource& c, std::size_t i) { t.Insert(c.stored(i), Amount(1)); })) {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
-        if (cases.StoredOk(i)) raw.Insert(cases.Stored(i), Amount(1));
+        if (cases.storedOk(i)) raw.Insert(cases.stored(i), Amount(1));
       });
     }
-    cases.Close();
+    cases.close();
     if (!cancelled) {
       OrderedStrTable<Amount> table;
-      raw.ForEach([&](std::string_view stored, Amount a) { table.Insert(cases.Text(stored), a); });
+      raw.ForEach([&](std::string_view stored, Amount a) { table.Insert(cases.text(stored), a); });
       raw.Reset(0);
       FillString(pass, var, table, weighted, read, res);
     }
@@ -271,6 +272,17 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
 }
 
 }  // namespace
+
+FrequencyPass MakeFrequencyPass(int handle, std::int64_t numCases, bool usePrintFormat, const NumberSeparators& seps) {
+  FrequencyPass pass;
+  pass.handle = handle;
+  pass.numCases = numCases;
+  pass.usePrintFormat = usePrintFormat;
+  pass.seps = seps;
+  spssHostSysmisVal(&pass.sysmis);
+  spssLowHighVal(&pass.lowest, &pass.highest);
+  return pass;
+}
 
 FrequencyResult CountFrequencies(const FrequencyPass& pass, const VarRecord& var, const FrequencyProgress& progress) {
   return Run<std::int64_t>(pass, var, nullptr, progress);

@@ -35,7 +35,14 @@ struct FrequencyPass {
   double lowest = std::nextafter(-DBL_MAX, 0.0);  // LowestValue
   double highest = DBL_MAX;      // HighestValue
   bool viaModule = false;        // read case by case through the I/O module's calls
+  unsigned threads = 0;          // threads of an unweighted pass once the file is indexed; 0: one per core
+  std::int64_t indexEvery = 4096;  // cases between the points of a compressed file's case index
 };
+
+// The pass over the open file `handle` of numCases cases as the viewer and
+// brindle-cli both run it: the host's system-missing value and the lowest and
+// highest values of ranges, the given display options.
+FrequencyPass MakeFrequencyPass(int handle, std::int64_t numCases, bool usePrintFormat, const NumberSeparators& seps);
 
 // Called after every 1000th case with the number of cases read; returning
 // true cancels the pass there.

@@ -1,4 +1,5 @@
 #include "variables/TdxMemData.h"
+#include "spssio/AsciiText.h"
 
 #include <algorithm>
 #include <array>
@@ -15,14 +16,10 @@ constexpr std::array<std::string_view, kVarFieldCount> kFieldNames = {
     "nMiss1", "nMiss2",  "nMiss3",        "MissingValues",
     "Fmt",    "Dec",     "Wid",           "PrintFmt"};
 
-unsigned char FoldUpper(unsigned char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
-}
-
 bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldUpper(static_cast<unsigned char>(a[i])) != FoldUpper(static_cast<unsigned char>(b[i])))
+    if (AsciiUpper(static_cast<unsigned char>(a[i])) != AsciiUpper(static_cast<unsigned char>(b[i])))
       return false;
   }
   return true;
@@ -34,8 +31,8 @@ int CompareText(const std::string& a, const std::string& b, bool fold) {
     unsigned char x = static_cast<unsigned char>(a[i]);
     unsigned char y = static_cast<unsigned char>(b[i]);
     if (fold) {
-      x = FoldUpper(x);
-      y = FoldUpper(y);
+      x = AsciiUpper(x);
+      y = AsciiUpper(y);
     }
     if (x != y) return x < y ? -1 : 1;
   }

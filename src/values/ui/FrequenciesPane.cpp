@@ -38,14 +38,7 @@ void TForm1::ShowFrequencies() {
   Values.StringGrid1->SetRowCount(Values.MinValueRows);
   Values.Memo1->clear();
 
-  FrequencyPass pass;
-  pass.handle = FileHandle;
-  pass.numCases = NumCases;
-  pass.usePrintFormat = UsePrintFormat->isChecked();
-  pass.seps = m_separators;
-  pass.sysmis = SysmisValue;
-  pass.lowest = LowestValue;
-  pass.highest = HighestValue;
+  const FrequencyPass pass = MakeFrequencyPass(FileHandle, NumCases, UsePrintFormat->isChecked(), m_separators);
 
   std::optional<FrequencyDisplay> display;
   {

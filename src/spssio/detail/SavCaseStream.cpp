@@ -1,10 +1,10 @@
-#include "spssio/SavCaseStream.h"
+#include "spssio/detail/SavCaseStream.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "spssio/BlockFile.h"
-#include "spssio/ByteCursor.h"
+#include "spssio/detail/BlockFile.h"
+#include "spssio/detail/ByteCursor.h"
 #include "spssio/SpssioCodes.h"
 
 namespace brindle {

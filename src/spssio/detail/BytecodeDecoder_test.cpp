@@ -1,4 +1,4 @@
-#include "spssio/BytecodeDecoder.h"
+#include "spssio/detail/BytecodeDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "spssio/ByteCursor.h"
+#include "spssio/detail/ByteCursor.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace brindle {
@@ -22,6 +23,11 @@ class BlockFile {
   // Opens the file for reading; false when it cannot be opened or sized, or
   // is not a regular file (a FIFO, device or directory).
   bool open(const char* path);
+  // Reads size bytes in memory as a file; they must outlive the BlockFile.
+  bool openMemory(const std::uint8_t* data, std::size_t size);
+  // Opens what other has open (the same path or bytes) once more, with a
+  // position and buffer of its own, for a pass on another thread.
+  bool openSame(const BlockFile& other);
   void close();
   bool isOpen() const { return m_file != nullptr; }
 
@@ -44,7 +50,11 @@ class BlockFile {
   bool readFailed() const { return m_readFailed; }
 
  private:
+  bool adopt(std::FILE* f);
+
   std::FILE* m_file = nullptr;
+  std::string m_path;                       // or m_memory, what was opened
+  const std::uint8_t* m_memory = nullptr;
   std::int64_t m_size = 0;
   std::vector<std::uint8_t> m_buffer;
   std::int64_t m_bufferOffset = 0;  // file offset of m_buffer[0]

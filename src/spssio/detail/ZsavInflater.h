@@ -49,6 +49,40 @@ class ZsavInflater {
   const char* m_message = "";
 };
 
+// Whole ZSAV blocks, as the trailer's block table gives them, inflated at once
+// with libdeflate (two to three times as fast as zlib's streaming inflate),
+// ahead of their use on helper threads. Each helper reads through a file of
+// its own, opened on the same data.
+class ZsavBlockInflater {
+ public:
+  struct Block {
+    std::int64_t offset;     // of the compressed bytes in the file
+    std::size_t compressed;
+    std::size_t inflated;
+  };
+
+  // False when built without libdeflate: blocks are then inflated as a stream.
+  static bool available();
+
+  // Inflates blocks from `first` on, up to threads + 1 of them ahead of
+  // take(); threads 0 inflates on the caller's thread within take().
+  // Each block lands `headroom` bytes into its buffer.
+  ZsavBlockInflater(const BlockFile& file, std::vector<Block> blocks, std::size_t first, std::size_t headroom,
+                    unsigned threads);
+  ~ZsavBlockInflater();
+  ZsavBlockInflater(const ZsavBlockInflater&) = delete;
+  ZsavBlockInflater& operator=(const ZsavBlockInflater&) = delete;
+
+  // Block i (the next in order from `first`) into out, whose old buffer is
+  // kept for a later block: [headroom, headroom + inflated) holds the block.
+  // False when it cannot be read or does not inflate to its declared size.
+  bool take(std::size_t i, std::vector<std::uint8_t>& out);
+
+ private:
+  struct Shared;
+  std::unique_ptr<Shared> m_shared;
+};
+
 // One stretch of inflated ZSAV data, as InflateStretch leaves it in its
 // buffer: [0, sound) may be decoded, [sound, end) came from a block that has
 // not ended yet and is held back until it has (passed its check).

@@ -2,9 +2,10 @@
 // blocks before it are read, then the pass stops with a damage code.
 #include <gtest/gtest.h>
 
-#include "spssio/ColumnScanner.h"
-#include "spssio/SavReader.h"
+#include "spssio/detail/ColumnScanner.h"
+#include "spssio/detail/SavReader.h"
 #include "spssio/spssio.h"
+#include "spssio/detail/Handles.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -80,14 +81,14 @@ TEST(ZsavDamage, CountingAndPassStopAtTheSameCase) {
   EXPECT_EQ(rc, SPSS_BAD_DATA);
   EXPECT_EQ(counted, 40000);
 
-  SavReader& reader = *spssReaderOf(handle);
+  SavReader& reader = *detail::ReaderOfHandle(handle);
   ColumnScanner scanner;
-  ASSERT_EQ(scanner.Start(reader, {0, 9}), SPSS_OK);
-  while (scanner.Read(1000) > 0) {
-  }
-  EXPECT_EQ(scanner.Status(), SPSS_BAD_DATA);
-  EXPECT_EQ(scanner.CasesRead(), 40000);
-  scanner.Finish();
+  ASSERT_EQ(scanner.start(reader, {0, 9}), SPSS_OK);
+  std::int64_t scanned = 0;
+  while (std::size_t got = scanner.read(1000)) scanned += std::int64_t(got);
+  EXPECT_EQ(scanner.status(), SPSS_BAD_DATA);
+  EXPECT_EQ(scanned, 40000);
+  scanner.finish();
   spssCloseRead(handle);
 }
 

@@ -1,4 +1,4 @@
-#include "spssio/ZsavInflater.h"
+#include "spssio/detail/ZsavInflater.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

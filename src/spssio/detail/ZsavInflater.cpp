@@ -1,11 +1,18 @@
-#include "spssio/ZsavInflater.h"
+#include "spssio/detail/ZsavInflater.h"
 
 #include <zlib.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
-#include "spssio/BlockFile.h"
+#ifdef BRINDLE_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
+
+#include "spssio/detail/BlockFile.h"
 #include "spssio/SpssioCodes.h"
 
 namespace brindle {
@@ -132,6 +139,139 @@ ZsavStretch InflateStretch(ZsavInflater& inflater, BlockFile& file, std::int64_t
   }
   st.end = outPos;
   return st;
+}
+
+struct ZsavBlockInflater::Shared {
+  std::vector<Block> blocks;
+  std::size_t headroom = 0;
+  std::size_t depth = 1;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t next = 0;      // the next block a helper takes on
+  std::size_t consumed = 0;  // the next block take() hands out
+  bool stopping = false;
+  enum class State { Waiting, Ready, Failed };
+  std::vector<State> state;
+  std::vector<std::vector<std::uint8_t>> ready;  // by block, while held
+  std::vector<std::vector<std::uint8_t>> spare;  // buffers to reuse
+  std::vector<std::thread> helpers;
+  std::vector<std::unique_ptr<BlockFile>> files;  // one per helper
+  BlockFile own;  // the caller's thread's file when there are no helpers
+
+  // Reads and inflates block i through file into out; false on failure.
+  bool inflate(BlockFile& file, std::size_t i, std::vector<std::uint8_t>& out) {
+#ifdef BRINDLE_HAVE_LIBDEFLATE
+    struct Decompressor {
+      libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+      ~Decompressor() {
+        if (d) libdeflate_free_decompressor(d);
+      }
+    };
+    thread_local Decompressor decompressor;
+    const Block& b = blocks[i];
+    if (!decompressor.d || !file.seek(b.offset) || !file.ensure(b.compressed)) return false;
+    if (out.size() < headroom + b.inflated) out.resize(headroom + b.inflated);
+    std::size_t produced = 0;
+    const libdeflate_result r = libdeflate_zlib_decompress(decompressor.d, file.data(), b.compressed,
+                                                           out.data() + headroom, b.inflated, &produced);
+    file.consume(b.compressed);
+    return r == LIBDEFLATE_SUCCESS && produced == b.inflated;
+#else
+    (void)file;
+    (void)i;
+    (void)out;
+    return false;
+#endif
+  }
+
+  void help(BlockFile& file) {
+    const bool opened = file.isOpen();
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      changed.wait(lock, [&] { return stopping || (next < blocks.size() && next < consumed + depth); });
+      if (stopping) return;
+      const std::size_t i = next++;
+      std::vector<std::uint8_t> buffer;
+      if (!spare.empty()) {
+        buffer = std::move(spare.back());
+        spare.pop_back();
+      }
+      lock.unlock();
+      bool ok = false;
+      try {
+        ok = opened && inflate(file, i, buffer);
+      } catch (const std::bad_alloc&) {
+      }
+      lock.lock();
+      ready[i] = std::move(buffer);
+      state[i] = ok ? State::Ready : State::Failed;
+      changed.notify_all();
+    }
+  }
+};
+
+bool ZsavBlockInflater::available() {
+#ifdef BRINDLE_HAVE_LIBDEFLATE
+  return true;
+#else
+  return false;
+#endif
+}
+
+ZsavBlockInflater::ZsavBlockInflater(const BlockFile& file, std::vector<Block> blocks, std::size_t first,
+                                     std::size_t headroom, unsigned threads)
+    : m_shared(std::make_unique<Shared>()) {
+  Shared& s = *m_shared;
+  s.blocks = std::move(blocks);
+  s.headroom = headroom;
+  s.next = s.consumed = first;
+  s.depth = threads + 1;
+  s.state.assign(s.blocks.size(), Shared::State::Waiting);
+  s.ready.resize(s.blocks.size());
+  if (threads == 0) {
+    s.own.openSame(file);
+    return;
+  }
+  for (unsigned t = 0; t < threads; ++t) {
+    s.files.push_back(std::make_unique<BlockFile>());
+    s.files.back()->openSame(file);
+  }
+  for (unsigned t = 0; t < threads; ++t) s.helpers.emplace_back([&s, f = s.files[t].get()] { s.help(*f); });
+}
+
+ZsavBlockInflater::~ZsavBlockInflater() {
+  {
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->stopping = true;
+  }
+  m_shared->changed.notify_all();
+  for (std::thread& t : m_shared->helpers) t.join();
+}
+
+bool ZsavBlockInflater::take(std::size_t i, std::vector<std::uint8_t>& out) {
+  Shared& s = *m_shared;
+  if (i >= s.blocks.size()) return false;
+  if (s.helpers.empty()) {
+    try {
+      return s.own.isOpen() && s.inflate(s.own, i, out);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  }
+  std::unique_lock<std::mutex> lock(s.mutex);
+  if (i != s.consumed) return false;  // blocks are taken in order
+  s.changed.wait(lock, [&] { return s.state[i] != Shared::State::Waiting; });
+  const bool ok = s.state[i] == Shared::State::Ready;
+  if (ok) {
+    if (!out.empty()) s.spare.push_back(std::move(out));
+    out = std::move(s.ready[i]);
+  } else {
+    s.spare.push_back(std::move(s.ready[i]));
+  }
+  s.ready[i] = {};
+  s.consumed = i + 1;
+  s.changed.notify_all();
+  return ok;
 }
 
 }  // namespace brindle

@@ -1,22 +1,16 @@
-#include "spssio/SavReader.h"
+#include "spssio/detail/SavReader.h"
 
 #include <cfloat>
 #include <cstring>
 
-#include "spssio/ByteCursor.h"
+#include "spssio/detail/ByteCursor.h"
 #include "spssio/SpssioCodes.h"
+#include "spssio/AsciiText.h"
 
 namespace brindle {
 namespace {
 
 constexpr std::size_t kHeaderSize = 176;
-
-std::string upperAscii(std::string_view s) {
-  std::string u(s);
-  for (char& c : u)
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  return u;
-}
 
 // Trailing blanks and zero bytes are padding in every fixed-width field.
 std::string trimmedField(const std::uint8_t* bytes, std::size_t n) {
@@ -79,14 +73,25 @@ int SavReader::open(const char* path) {
     m_error = std::string("cannot open ") + (path ? path : "(no name)");
     return SPSS_FILE_OERROR;
   }
+  return readDictionary();
+}
+
+int SavReader::openMemory(const std::uint8_t* data, std::size_t size) {
+  if (!m_file.openMemory(data, size)) {
+    m_error = "cannot read the bytes in memory as a file";
+    return SPSS_FILE_OERROR;
+  }
+  return readDictionary();
+}
+
+int SavReader::readDictionary() {
   int rc = readHeader();
   if (rc == SPSS_OK) rc = readRecords();
   if (rc != SPSS_OK) return rc;
 
-  if (!m_encodingName.empty() && m_text.setEncoding(m_encodingName)) {
-  } else if (m_characterCode != 0) {
-    m_text.setCodePage(m_characterCode);
-  }
+  // The encoding's name wins; the character code is the fallback.
+  const bool named = !m_encodingName.empty() && m_text.setEncoding(m_encodingName);
+  if (!named && m_characterCode != 0) m_text.setCodePage(m_characterCode);
   applyVeryLongStrings();
   applyLongNames();
   buildVariables();
@@ -316,14 +321,9 @@ int SavReader::readVariableRecord(std::int64_t at) {
     std::memcpy(v.missing, b, std::size_t(n) * 8);
     if (v.type == -1) v.nMissing = 0;
   }
-  int index = int(m_raw.size());
-  if (v.type == -1) {
-    // A continuation belongs to the string before it; a stray one is still
-    // an element of the case and is kept as an anonymous slot.
-    v.owner = -1;
-  }
+  // A continuation belongs to the string before it; a stray one is still an
+  // element of the case and is kept as an anonymous slot (no owner).
   m_raw.push_back(std::move(v));
-  (void)index;
   // A long string announces its continuation records; without them the case
   // layout cannot be trusted.
   const RawVariable& added = m_raw.back();
@@ -492,7 +492,7 @@ void SavReader::applyVeryLongStrings() {
   if (m_veryLongStrings.empty()) return;
   std::unordered_map<std::string, std::vector<int>> byShort;
   for (std::size_t i = 0; i < m_raw.size(); ++i)
-    if (m_raw[i].type > 0) byShort[upperAscii(m_raw[i].shortName)].push_back(int(i));
+    if (m_raw[i].type > 0) byShort[AsciiUpper(m_raw[i].shortName)].push_back(int(i));
   for (const auto& [key, value] : keyValuePairs(m_veryLongStrings)) {
     int width = 0;
     bool digits = !value.empty();
@@ -501,7 +501,7 @@ void SavReader::applyVeryLongStrings() {
       width = width * 10 + (ch - '0');
     }
     if (!digits || width < 9 || width > 32767) continue;
-    auto it = byShort.find(upperAscii(key));
+    auto it = byShort.find(AsciiUpper(key));
     if (it == byShort.end()) continue;
     // With duplicate short names, the first one not yet taken is meant.
     int head = -1;
@@ -531,9 +531,9 @@ void SavReader::applyLongNames() {
   if (m_longNames.empty()) return;
   std::unordered_map<std::string, std::vector<int>> byShort;
   for (std::size_t i = 0; i < m_raw.size(); ++i)
-    if (m_raw[i].type >= 0 && !m_raw[i].absorbed) byShort[upperAscii(m_raw[i].shortName)].push_back(int(i));
+    if (m_raw[i].type >= 0 && !m_raw[i].absorbed) byShort[AsciiUpper(m_raw[i].shortName)].push_back(int(i));
   for (const auto& [key, value] : keyValuePairs(m_longNames)) {
-    auto it = byShort.find(upperAscii(key));
+    auto it = byShort.find(AsciiUpper(key));
     if (it == byShort.end() || value.empty()) continue;
     for (int candidate : it->second) {
       RawVariable& v = m_raw[std::size_t(candidate)];
@@ -614,12 +614,12 @@ void SavReader::makeNamesUnique() {
   for (std::size_t i = 0; i < m_vars.size(); ++i) {
     SavVariable& v = m_vars[i];
     if (v.name.empty()) v.name = "V" + std::to_string(i + 1);
-    std::string upper = upperAscii(v.name);
+    std::string upper = AsciiUpper(v.name);
     if (m_byUpperName.count(upper)) {
       // Names are case-insensitive; a clash gets the first free suffix.
       for (int k = 2;; ++k) {
         std::string candidate = v.name + "_" + std::to_string(k);
-        std::string cu = upperAscii(candidate);
+        std::string cu = AsciiUpper(candidate);
         if (!m_byUpperName.count(cu)) {
           v.name = std::move(candidate);
           upper = std::move(cu);
@@ -691,7 +691,7 @@ void SavReader::applyLongStringMissing() {
 int SavReader::findVariable(std::string_view name) const {
   auto it = m_byName.find(std::string(name));
   if (it != m_byName.end()) return it->second;
-  auto up = m_byUpperName.find(upperAscii(name));
+  auto up = m_byUpperName.find(AsciiUpper(name));
   return up == m_byUpperName.end() ? -1 : up->second;
 }
 

@@ -1,4 +1,4 @@
-#include "spssio/BlockFile.h"
+#include "spssio/detail/BlockFile.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -57,7 +57,33 @@ BlockFile::~BlockFile() { close(); }
 
 bool BlockFile::open(const char* path) {
   close();
-  m_file = openRegularFile(path);
+  if (!adopt(openRegularFile(path))) return false;
+  m_path = path;
+  return true;
+}
+
+bool BlockFile::openMemory(const std::uint8_t* data, std::size_t size) {
+  close();
+#ifdef _WIN32
+  (void)data;
+  (void)size;
+  return false;
+#else
+  // fmemopen refuses an empty buffer; an empty file is read as /dev/null.
+  std::FILE* f = size ? ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb") : std::fopen("/dev/null", "rb");
+  if (!adopt(f)) return false;
+  m_memory = data;
+  return true;
+#endif
+}
+
+bool BlockFile::openSame(const BlockFile& other) {
+  if (other.m_memory) return openMemory(other.m_memory, std::size_t(other.m_size));
+  return !other.m_path.empty() && open(other.m_path.c_str());
+}
+
+bool BlockFile::adopt(std::FILE* f) {
+  m_file = f;
   if (!m_file) return false;
   // The buffer does the buffering; stdio's own would only add a copy.
   std::setvbuf(m_file, nullptr, _IONBF, 0);
@@ -74,6 +100,8 @@ bool BlockFile::open(const char* path) {
 void BlockFile::close() {
   if (m_file) std::fclose(m_file);
   m_file = nullptr;
+  m_path.clear();
+  m_memory = nullptr;
   m_size = 0;
   m_pos = m_end = 0;
   m_bufferOffset = 0;

@@ -10,9 +10,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "spssio/BlockFile.h"
-#include "spssio/ByteCursor.h"
-#include "spssio/SavCaseStream.h"
+#include "spssio/detail/BlockFile.h"
+#include "spssio/detail/ByteCursor.h"
+#include "spssio/detail/ColumnScanner.h"
+#include "spssio/detail/SavCaseStream.h"
 #include "spssio/TextConverter.h"
 
 namespace brindle {
@@ -60,6 +61,8 @@ class SavReader {
   // Opens path and reads its dictionary. Returns an SPSS code; on failure
   // error() names the record and byte offset.
   int open(const char* path);
+  // The same for a file held in memory; the bytes must outlive the reader.
+  int openMemory(const std::uint8_t* data, std::size_t size);
   const std::string& error() const { return m_error; }
 
   const std::vector<SavVariable>& variables() const { return m_vars; }
@@ -86,9 +89,18 @@ class SavReader {
 
   // Cases.
   SavCaseStream& cases() { return m_cases; }
+  const SavCaseStream& cases() const { return m_cases; }
   // The open file, for passes that decode the case data themselves; they
   // leave its position anywhere and rewind cases() when done.
   BlockFile& file() { return m_file; }
+  const BlockFile& file() const { return m_file; }
+  // Where passes may start in a compressed file's data, once a full pass has
+  // found out (ColumnScanner builds it); null before. A later index replaces
+  // the one kept only when it covers more cases.
+  const CaseIndex* caseIndex() const { return m_index.points.empty() ? nullptr : &m_index; }
+  void keepCaseIndex(CaseIndex index) {
+    if (index.cases > m_index.cases || (index.complete && !m_index.complete)) m_index = std::move(index);
+  }
   // The current case's value of a numeric variable (system-missing as -DBL_MAX).
   double numericValue(const SavVariable& v) const;
   // The current case's value of a string variable in UTF-8, blank padding kept.
@@ -111,6 +123,7 @@ class SavReader {
     std::vector<int> segmentHeads;  // very long strings: the segments in order
   };
 
+  int readDictionary();
   int fail(int code, std::int64_t offset, const std::string& record, const std::string& what);
   bool take(std::size_t n, const std::uint8_t*& bytes);
   int readHeader();
@@ -159,6 +172,7 @@ class SavReader {
   int m_weightVar = -1;
   TextConverter m_text;
   SavCaseStream m_cases;
+  CaseIndex m_index;
   std::string m_error;
   mutable std::string m_scratch;
 };

@@ -1,9 +1,9 @@
-#include "spssio/BytecodeDecoder.h"
+#include "spssio/detail/BytecodeDecoder.h"
 
 #include <cfloat>
 #include <cstring>
 
-#include "spssio/ByteCursor.h"
+#include "spssio/detail/ByteCursor.h"
 
 namespace brindle {
 namespace {

@@ -1,7 +1,7 @@
 // The column scanner against the case stream: the same element bytes for
 // every case, whatever the layout, the elements asked for and the batch
 // sizes, and the same stopping point and code.
-#include "spssio/ColumnScanner.h"
+#include "spssio/detail/ColumnScanner.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,10 @@
 #include <cstring>
 #include <tuple>
 
-#include "spssio/SavReader.h"
+#include "spssio/detail/SavReader.h"
 #include "spssio/SpssioCodes.h"
 #include "spssio/spssio.h"
+#include "spssio/detail/Handles.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -60,7 +61,7 @@ TEST_P(ColumnScannerTest, SameBytesAsTheCaseStream) {
   testing::TempFile file(testing::writeSav(f));
   int handle = -1;
   ASSERT_EQ(spssOpenRead(file.c_str(), &handle), SPSS_OK);
-  SavReader& reader = *spssReaderOf(handle);
+  SavReader& reader = *detail::ReaderOfHandle(handle);
 
   // The reference: whole rows from the case stream.
   std::vector<std::vector<std::uint8_t>> rows;
@@ -77,22 +78,21 @@ TEST_P(ColumnScannerTest, SameBytesAsTheCaseStream) {
     for (std::size_t want : {1u, 7u, 1000u}) {
       SCOPED_TRACE(::testing::Message() << elements.size() << " elements, batches of " << want);
       ColumnScanner scanner;
-      ASSERT_EQ(scanner.Start(reader, elements), SPSS_OK);
+      ASSERT_EQ(scanner.start(reader, elements), SPSS_OK);
       std::size_t at = 0;
       for (;;) {
-        const std::size_t got = scanner.Read(want);
+        const std::size_t got = scanner.read(want);
         for (std::size_t i = 0; i < got; ++i, ++at) {
           ASSERT_LT(at, rows.size());
           for (std::size_t e : elements)
-            ASSERT_EQ(std::memcmp(scanner.Row(i) + 8 * scanner.SlotOf(e), rows[at].data() + 8 * e, 8), 0)
+            ASSERT_EQ(std::memcmp(scanner.row(i) + 8 * scanner.slotOf(e), rows[at].data() + 8 * e, 8), 0)
                 << "case " << at << " element " << e;
         }
         if (got < want) break;
       }
       EXPECT_EQ(at, rows.size());
-      EXPECT_EQ(scanner.Status(), last);
-      EXPECT_EQ(scanner.CasesRead(), std::int64_t(rows.size()));
-      scanner.Finish();
+      EXPECT_EQ(scanner.status(), last);
+      scanner.finish();
     }
   }
   // The module's stream reads from the start again after Finish.
@@ -112,8 +112,8 @@ TEST(ColumnScanner, ElementOutsideTheCase) {
   int handle = -1;
   ASSERT_EQ(spssOpenRead(file.c_str(), &handle), SPSS_OK);
   ColumnScanner scanner;
-  EXPECT_EQ(scanner.Start(*spssReaderOf(handle), {2}), SPSS_INVALID_ARGUMENT);
-  EXPECT_EQ(scanner.Read(10), 0u);
+  EXPECT_EQ(scanner.start(*detail::ReaderOfHandle(handle), {2}), SPSS_INVALID_ARGUMENT);
+  EXPECT_EQ(scanner.read(10), 0u);
   spssCloseRead(handle);
 }
 

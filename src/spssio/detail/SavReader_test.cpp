@@ -1,7 +1,7 @@
 // The reader over hand-made files: every compression and byte order, the
 // lenient cases where the data is still readable and the strict ones where
 // it is not.
-#include "spssio/SavReader.h"
+#include "spssio/detail/SavReader.h"
 
 #include <gtest/gtest.h>
 

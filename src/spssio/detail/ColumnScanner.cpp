@@ -1,20 +1,18 @@
-#include "spssio/ColumnScanner.h"
+#include "spssio/detail/ColumnScanner.h"
 
 #include <algorithm>
 #include <bit>
 #include <cfloat>
 #include <cstring>
 
-#include "spssio/BlockFile.h"
-#include "spssio/ByteCursor.h"
-#include "spssio/BytecodeDecoder.h"
-#include "spssio/SavReader.h"
+#include "spssio/detail/BlockFile.h"
+#include "spssio/detail/ByteCursor.h"
+#include "spssio/detail/BytecodeDecoder.h"
+#include "spssio/detail/SavReader.h"
 #include "spssio/SpssioCodes.h"
-#include "spssio/ZsavInflater.h"
+#include "spssio/detail/ZsavInflater.h"
 
-#ifdef BRINDLE_HAVE_LIBDEFLATE
-#include <libdeflate.h>
-#endif
+#include <thread>
 
 namespace brindle {
 namespace {
@@ -39,41 +37,38 @@ inline unsigned MarkCount(std::uint64_t marks) { return unsigned(((marks >> 7) *
 
 }  // namespace
 
-// libdeflate inflates a whole block two to three times as fast as zlib's
-// streaming inflate, which the ZSAV pass is otherwise bound by.
-struct ColumnScanner::Decompressor {
-#ifdef BRINDLE_HAVE_LIBDEFLATE
-  libdeflate_decompressor* d = libdeflate_alloc_decompressor();
-  ~Decompressor() {
-    if (d) libdeflate_free_decompressor(d);
-  }
-#endif
-};
-
 ColumnScanner::ColumnScanner() = default;
 ColumnScanner::~ColumnScanner() = default;
 
-void ColumnScanner::Stop(int code, std::string message) {
+void ColumnScanner::stop(int code, std::string message) {
   if ((code == SPSS_FILE_END || code == SPSS_FILE_TRUNCATED) && m_pendingCode) {
     code = m_pendingCode;
     message = m_pendingText;
   }
   m_status = code;
   m_error = std::move(message);
+  if (code == SPSS_FILE_END && m_indexing) {
+    m_building.complete = true;
+    keepIndex(m_index + std::int64_t(m_done));
+  }
 }
 
-void ColumnScanner::Defer(int code, std::string message) {
+void ColumnScanner::defer(int code, std::string message) {
   m_pendingCode = code;
   m_pendingText = std::move(message);
 }
 
-std::size_t ColumnScanner::SlotOf(std::size_t element) const {
+std::size_t ColumnScanner::slotOf(std::size_t element) const {
   return std::size_t(std::lower_bound(m_elements.begin(), m_elements.end(), element) - m_elements.begin());
 }
 
-int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elements) {
+int ColumnScanner::begin(const SavReader& reader, BlockFile& file, const std::vector<std::size_t>& elements) {
   const SavCaseStream::Layout& layout = reader.cases().layout();
-  m_reader = &reader;
+  m_file = &file;
+  m_dataStart = layout.dataStart;
+  m_indexing = false;
+  m_blockInflater.reset();
+  m_inflateThreads = 0;
   m_pendingCode = 0;
   m_pendingText.clear();
   m_compression = layout.compression;
@@ -89,7 +84,7 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
   m_lastWindow = false;
   for (std::size_t e : elements)
     if (e >= m_elementCount) {
-      Stop(SPSS_INVALID_ARGUMENT, "element outside the case");
+      stop(SPSS_INVALID_ARGUMENT, "element outside the case");
       return m_status;
     }
   m_elements = elements;
@@ -98,7 +93,7 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
   m_rowBytes = 8 * m_elements.size();
   m_rows.assign(std::max<std::size_t>(m_rowBytes, 8), 0);
   if (m_elementCount == 0) {
-    Stop(SPSS_FILE_END, "");
+    stop(SPSS_FILE_END, "");
     return SPSS_OK;
   }
 
@@ -117,15 +112,15 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
 
   FillBytecodePatterns(m_patterns, layout.bias, m_swap);
 
-  BlockFile& f = reader.file();
+  BlockFile& f = file;
   m_regionEnd = f.size();
   if (!f.seek(layout.dataStart)) {
-    Stop(SPSS_FILE_RERROR, "cannot position at the case data (offset " + std::to_string(layout.dataStart) + ")");
+    stop(SPSS_FILE_RERROR, "cannot position at the case data (offset " + std::to_string(layout.dataStart) + ")");
     return m_status;
   }
   if (m_compression == 2) {
     if (!f.ensure(24)) {
-      Stop(SPSS_FILE_TRUNCATED, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
+      stop(SPSS_FILE_TRUNCATED, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
                                     ": the file ends inside it");
       return m_status;
     }
@@ -135,17 +130,18 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
     c.readI64(trailerOffset);
     c.readI64(trailerLength);
     if (trailerOffset < layout.dataStart + 24) {
-      Stop(SPSS_BAD_DATA, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
+      stop(SPSS_BAD_DATA, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
                               ": trailer offset " + std::to_string(trailerOffset) + " lies outside the file");
       return m_status;
     }
     m_cutBeforeTrailer = trailerOffset > f.size();
     m_regionEnd = m_cutBeforeTrailer ? f.size() : trailerOffset;
     m_inflatedPos = m_inflatedEnd = m_heldEnd = 0;
+    m_inflatedAt = 0;
     m_blocks.clear();
     m_nextBlock = 0;
     std::size_t largest = kInflateBlock;
-    if (ReadBlockTable(layout.dataStart + 24, trailerOffset, trailerLength)) {
+    if (readBlockTable(layout.dataStart + 24, trailerOffset, trailerLength)) {
       for (const ZsavBlock& b : m_blocks) largest = std::max(largest, b.inflated + std::size_t(kGroupMax));
     } else {
       m_blocks.clear();
@@ -153,18 +149,95 @@ int ColumnScanner::Start(SavReader& reader, const std::vector<std::size_t>& elem
     }
     if (m_inflated.size() != largest) m_inflated.assign(largest, 0);
     if (!f.seek(layout.dataStart + 24)) {
-      Stop(SPSS_FILE_RERROR, "cannot position at the ZLIB data");
+      stop(SPSS_FILE_RERROR, "cannot position at the ZLIB data");
       return m_status;
     }
   }
   return SPSS_OK;
 }
 
-void ColumnScanner::Finish() {
+int ColumnScanner::start(SavReader& reader, const std::vector<std::size_t>& elements, std::int64_t indexEvery) {
+  m_reader = &reader;
+  const int rc = begin(reader, reader.file(), elements);
+  // A whole pass inflates ZSAV blocks ahead on every core.
+  m_inflateThreads = std::max(1u, std::thread::hardware_concurrency());
+  const CaseIndex* index = reader.caseIndex();
+  if (rc == SPSS_OK && m_status == SPSS_OK && indexEvery > 0 && m_compression != 0 && !(index && index->complete)) {
+    m_indexing = true;
+    m_building = CaseIndex{indexEvery, {}, 0, false};
+    m_nextPoint = 0;
+  }
+  return rc;
+}
+
+int ColumnScanner::startSegment(const SavReader& reader, BlockFile& file, const std::vector<std::size_t>& elements,
+                                const CaseSegment& segment) {
+  m_reader = nullptr;
+  const int rc = begin(reader, file, elements);
+  if (rc != SPSS_OK || m_status != SPSS_OK) return rc;
+  const CasePoint& from = segment.from;
+  const std::string where = "case index point at offset " + std::to_string(from.offset);
+  if (m_compression == 0) {
+    if (from.element != 0 || !file.seek(m_dataStart + from.cases * std::int64_t(m_elementCount * 8)))
+      stop(SPSS_INVALID_ARGUMENT, where + ": not a case of the data");
+  } else if (m_compression == 1) {
+    if (!file.seek(m_dataStart + from.offset)) stop(SPSS_INVALID_ARGUMENT, where + ": outside the data");
+  } else {
+    // The block that holds the point, inflated whole; decoding starts inside it.
+    auto after = std::upper_bound(m_blocks.begin(), m_blocks.end(), from.offset,
+                                  [](std::int64_t at, const ZsavBlock& b) { return at < b.at; });
+    if (m_blocks.empty() || after == m_blocks.begin()) {
+      stop(SPSS_INVALID_ARGUMENT, where + ": no block holds it");
+      return m_status;
+    }
+    const ZsavBlock& b = *(after - 1);
+    m_nextBlock = std::size_t(after - 1 - m_blocks.begin());
+    if (!file.seek(b.offset)) {
+      stop(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));
+      return m_status;
+    }
+    if (!fillFromBlocks()) return m_status;
+    const std::size_t skip = std::size_t(from.offset - b.at);
+    if (m_inflatedPos + skip > m_inflatedEnd) {
+      stop(SPSS_INVALID_ARGUMENT, where + ": past its block");
+      return m_status;
+    }
+    m_in += skip;
+    m_inflatedPos += skip;
+  }
+  if (m_status != SPSS_OK) return m_status;
+  m_index = from.firstCase();
+  m_gap = m_visit.front().element + (from.element ? m_elementCount - from.element : 0);
+  m_caseLimit = m_caseLimit >= 0 ? std::min(m_caseLimit, segment.end) : segment.end;
+  return SPSS_OK;
+}
+
+void ColumnScanner::notePoint(const std::uint8_t* p) {
+  const std::int64_t offset = m_compression == 2 ? m_inflatedAt + (p - m_inflated.data())
+                                                 : m_file->tell() + (p - m_in) - m_dataStart;
+  const std::int64_t cases = m_index + std::int64_t(m_done);
+  m_building.points.push_back({offset, cases, m_visit[m_next].element - m_gap});
+  m_nextPoint = (cases / m_building.every + 1) * m_building.every;
+}
+
+void ColumnScanner::keepIndex(std::int64_t cases) {
+  // An index is only worth keeping over sound data whose blocks can be
+  // found again: a ZSAV file read as a stream has no points to start from.
+  if (!m_indexing || !m_reader || m_pendingCode || (m_compression == 2 && m_blocks.empty())) return;
+  m_indexing = false;
+  auto& points = m_building.points;
+  while (!points.empty() && points.back().firstCase() > cases) points.pop_back();
+  m_building.cases = cases;
+  m_reader->keepCaseIndex(std::move(m_building));
+}
+
+void ColumnScanner::finish() {
+  if (m_status == SPSS_OK) keepIndex(m_index);
+  m_blockInflater.reset();
   if (m_reader) m_reader->cases().rewind();
 }
 
-std::size_t ColumnScanner::Read(std::size_t want) {
+std::size_t ColumnScanner::read(std::size_t want) {
   // The case begun in the last call continues in the first row.
   if (m_done > 0) {
     if (m_rowBytes) std::memmove(m_rows.data(), m_rows.data() + m_done * m_rowBytes, m_rowBytes);
@@ -176,32 +249,32 @@ std::size_t ColumnScanner::Read(std::size_t want) {
   const std::size_t rows = want + 9;
   if (m_rows.size() < rows * m_rowBytes) m_rows.resize(rows * m_rowBytes);
   if (m_caseLimit >= 0 && m_index >= m_caseLimit) {
-    Stop(SPSS_FILE_END, "");
+    stop(SPSS_FILE_END, "");
     return 0;
   }
-  if (m_compression == 0) ReadUncompressed(want);
-  else ReadBytecode(want);
+  if (m_compression == 0) readUncompressed(want);
+  else readBytecode(want);
   m_index += std::int64_t(m_done);
   return m_done;
 }
 
-std::size_t ColumnScanner::ReadUncompressed(std::size_t want) {
-  BlockFile& f = m_reader->file();
+std::size_t ColumnScanner::readUncompressed(std::size_t want) {
+  BlockFile& f = *m_file;
   const std::size_t caseBytes = m_elementCount * 8;
   while (m_done < want) {
     const std::int64_t left = m_regionEnd - f.tell();
     if (left <= 0) {
-      Stop(SPSS_FILE_END, "");
+      stop(SPSS_FILE_END, "");
       break;
     }
     const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
     if (left < std::int64_t(caseBytes)) {
-      Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + " at offset " + std::to_string(f.tell()) +
+      stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + " at offset " + std::to_string(f.tell()) +
                                     ": the file ends inside it");
       break;
     }
     if (f.available() < caseBytes && !f.ensure(caseBytes)) {
-      Stop(SPSS_FILE_RERROR, "case " + std::to_string(caseNo) + ": read failed");
+      stop(SPSS_FILE_RERROR, "case " + std::to_string(caseNo) + ": read failed");
       break;
     }
     const std::size_t avail = std::min<std::int64_t>(std::int64_t(f.available()), left);
@@ -217,7 +290,7 @@ std::size_t ColumnScanner::ReadUncompressed(std::size_t want) {
     f.consume(cases * caseBytes);
     m_done += cases;
     if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
-      Stop(SPSS_FILE_END, "");
+      stop(SPSS_FILE_END, "");
       break;
     }
   }
@@ -225,7 +298,7 @@ std::size_t ColumnScanner::ReadUncompressed(std::size_t want) {
 }
 
 // Takes the element at src; true when the case limit stops the pass.
-bool ColumnScanner::Visit(const std::uint8_t* src) {
+bool ColumnScanner::visit(const std::uint8_t* src) {
   const VisitPoint& v = m_visit[m_next];
   if (v.slot >= 0) std::memcpy(m_rows.data() + m_done * m_rowBytes + std::size_t(v.slot) * 8, src, 8);
   m_gap = v.gapAfter;
@@ -233,29 +306,29 @@ bool ColumnScanner::Visit(const std::uint8_t* src) {
     m_next = 0;
     ++m_done;
     if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
-      Stop(SPSS_FILE_END, "");
+      stop(SPSS_FILE_END, "");
       return true;
     }
   }
   return false;
 }
 
-bool ColumnScanner::ProduceSlow(const std::uint8_t* src) {
+bool ColumnScanner::produceSlow(const std::uint8_t* src) {
   if (m_gap > 0) {
     --m_gap;
     return false;
   }
-  return Visit(src);
+  return visit(src);
 }
 
 // One command group with every length checked, for groups with padding or
 // end codes and for the last bytes of the data. False when decoding stops.
-bool ColumnScanner::SlowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
+bool ColumnScanner::slowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
   const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
   if (end - p < 8) {
     // Sound data ends with a whole group; part of one means it was cut off.
-    if (end == p && AtCaseStart()) Stop(SPSS_FILE_END, "");
-    else Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+    if (end == p && atCaseStart()) stop(SPSS_FILE_END, "");
+    else stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
     p = end;
     return false;
   }
@@ -266,14 +339,14 @@ bool ColumnScanner::SlowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
     const std::uint8_t* src;
     if (code == kCodePad) continue;
     if (code == kCodeEnd) {
-      if (AtCaseStart()) Stop(SPSS_FILE_END, "");
-      else Stop(SPSS_BAD_DATA, "case " + std::to_string(caseNo) + ": the end-of-data code comes inside the case");
+      if (atCaseStart()) stop(SPSS_FILE_END, "");
+      else stop(SPSS_BAD_DATA, "case " + std::to_string(caseNo) + ": the end-of-data code comes inside the case");
       p = q;
       return false;
     }
     if (code == kCodeLiteral) {
       if (end - q < 8) {
-        Stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+        stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
         p = end;
         return false;
       }
@@ -282,7 +355,7 @@ bool ColumnScanner::SlowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
     } else {
       src = m_patterns[code];
     }
-    if (ProduceSlow(src)) {
+    if (produceSlow(src)) {
       p = q;
       return false;
     }
@@ -291,16 +364,16 @@ bool ColumnScanner::SlowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
   return true;
 }
 
-void ColumnScanner::ConsumeWindow(const std::uint8_t* p) {
+void ColumnScanner::consumeWindow(const std::uint8_t* p) {
   const std::size_t used = std::size_t(p - m_in);
   if (m_compression == 2) m_inflatedPos += used;
-  else m_reader->file().consume(used);
+  else m_file->consume(used);
   m_in = p;
 }
 
-bool ColumnScanner::FillWindow() {
-  if (m_compression == 2) return FillInflated();
-  BlockFile& f = m_reader->file();
+bool ColumnScanner::fillWindow() {
+  if (m_compression == 2) return fillInflated();
+  BlockFile& f = *m_file;
   const std::int64_t left = m_regionEnd - f.tell();
   if (left <= 0) {
     m_in = m_inEnd = f.data();
@@ -309,7 +382,7 @@ bool ColumnScanner::FillWindow() {
   }
   const std::size_t need = std::size_t(std::min<std::int64_t>(left, kGroupMax));
   if (f.available() < need && !f.ensure(need)) {
-    Stop(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(f.tell()));
+    stop(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(f.tell()));
     return false;
   }
   const std::int64_t avail = std::min<std::int64_t>(std::int64_t(f.available()), left);
@@ -322,11 +395,11 @@ bool ColumnScanner::FillWindow() {
 // The trailer's table of blocks, taken only when it describes the blocks
 // exactly: back to back from the data header to the trailer, each at most
 // 64 MB inflated. Anything else leaves the data to the streaming inflater.
-bool ColumnScanner::ReadBlockTable(std::int64_t regionStart, std::int64_t trailerOffset,
+bool ColumnScanner::readBlockTable(std::int64_t regionStart, std::int64_t trailerOffset,
                                    std::int64_t trailerLength) {
-#ifdef BRINDLE_HAVE_LIBDEFLATE
+  if (!ZsavBlockInflater::available()) return false;
   constexpr std::int64_t kMaxInflated = std::int64_t(64) << 20;
-  BlockFile& f = m_reader->file();
+  BlockFile& f = *m_file;
   if (trailerLength < 24 || trailerLength > f.size() - trailerOffset || trailerLength > (std::int64_t(1) << 30))
     return false;
   if (!f.seek(trailerOffset) || !f.ensure(std::size_t(trailerLength))) return false;
@@ -346,84 +419,73 @@ bool ColumnScanner::ReadBlockTable(std::int64_t regionStart, std::int64_t traile
     if (nextInflated >= 0 && inflatedOffset != nextInflated) return false;
     nextOffset = offset + compressed;
     nextInflated = inflatedOffset + inflated;
-    m_blocks.push_back({offset, std::size_t(compressed), std::size_t(inflated)});
+    const std::int64_t at = m_blocks.empty() ? 0 : m_blocks.back().at + std::int64_t(m_blocks.back().inflated);
+    m_blocks.push_back({offset, std::size_t(compressed), std::size_t(inflated), at});
   }
-  if (nextOffset != trailerOffset || m_blocks.empty()) return false;
-  m_deflate = std::make_unique<Decompressor>();
-  return m_deflate->d != nullptr;
-#else
-  (void)regionStart;
-  (void)trailerOffset;
-  (void)trailerLength;
-  return false;
-#endif
+  return nextOffset == trailerOffset && !m_blocks.empty();
 }
 
-bool ColumnScanner::FillFromBlocks() {
-#ifdef BRINDLE_HAVE_LIBDEFLATE
-  BlockFile& f = m_reader->file();
-  std::uint8_t* data = m_inflated.data();
-  const std::size_t tail = m_inflatedEnd - m_inflatedPos;
-  if (tail) std::memmove(data, data + m_inflatedPos, tail);
+bool ColumnScanner::fillFromBlocks() {
+  const std::size_t tail = m_inflatedEnd - m_inflatedPos;  // less than a group
+  if (tail) std::memmove(m_inflated.data(), m_inflated.data() + m_inflatedPos, tail);
+  m_inflatedAt += std::int64_t(m_inflatedPos);
   m_inflatedPos = 0;
   m_inflatedEnd = tail;
   if (m_nextBlock < m_blocks.size()) {
-    const ZsavBlock& b = m_blocks[m_nextBlock];
-    if (f.tell() != b.offset && !f.seek(b.offset)) {
-      Stop(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));
-      return false;
+    const ZsavBlock b = m_blocks[m_nextBlock];
+    if (!m_blockInflater) {
+      std::vector<ZsavBlockInflater::Block> blocks;
+      for (const ZsavBlock& z : m_blocks) blocks.push_back({z.offset, z.compressed, z.inflated});
+      m_blockInflater = std::make_unique<ZsavBlockInflater>(*m_file, std::move(blocks), m_nextBlock,
+                                                            std::size_t(kGroupMax), m_inflateThreads);
     }
-    if (!f.ensure(b.compressed)) {
-      Stop(f.readFailed() ? SPSS_FILE_RERROR : SPSS_BAD_DATA,
-           "ZLIB data: the block at offset " + std::to_string(b.offset) + " is cut off");
-      return false;
-    }
-    std::size_t produced = 0;
-    const libdeflate_result r =
-        libdeflate_zlib_decompress(m_deflate->d, f.data(), b.compressed, data + tail, b.inflated, &produced);
-    if (r != LIBDEFLATE_SUCCESS || produced != b.inflated) {
+    if (!m_blockInflater->take(m_nextBlock, m_spare)) {
       // The block table may lie while the blocks themselves are sound, as the
       // case-by-case reading finds them: read on from this block as a stream,
       // which finds the real damage, if any.
+      m_blockInflater.reset();
       m_heldEnd = m_inflatedEnd;
       m_blocks.clear();
       m_inflater = std::make_unique<ZsavInflater>();
-      if (!f.seek(b.offset)) {
-        Stop(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));
+      if (m_inflated.size() < kInflateBlock) m_inflated.resize(kInflateBlock);
+      if (!m_file->seek(b.offset)) {
+        stop(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));
         return false;
       }
-      return FillInflated();
+      return fillInflated();
     }
-    f.consume(b.compressed);
-    m_inflatedEnd = tail + produced;
+    // The unused tail goes into the headroom just before the block.
+    std::memcpy(m_spare.data() + kGroupMax - tail, m_inflated.data(), tail);
+    std::swap(m_inflated, m_spare);
+    m_inflatedAt = b.at - kGroupMax;
+    m_inflatedPos = std::size_t(kGroupMax) - tail;
+    m_inflatedEnd = std::size_t(kGroupMax) + b.inflated;
     ++m_nextBlock;
   }
   m_heldEnd = m_inflatedEnd;
-  m_in = data;
-  m_inEnd = data + m_inflatedEnd;
+  m_in = m_inflated.data() + m_inflatedPos;
+  m_inEnd = m_inflated.data() + m_inflatedEnd;
   m_lastWindow = m_nextBlock == m_blocks.size();
   return true;
-#else
-  return false;
-#endif
 }
 
-bool ColumnScanner::FillInflated() {
-  if (!m_blocks.empty()) return FillFromBlocks();
+bool ColumnScanner::fillInflated() {
+  if (!m_blocks.empty()) return fillFromBlocks();
   // The unused tail of the last window (less than a group) and what an
   // unfinished block gave move to the front.
   const std::size_t kept = m_heldEnd - m_inflatedPos;
   if (kept) std::memmove(m_inflated.data(), m_inflated.data() + m_inflatedPos, kept);
   const std::size_t tail = m_inflatedEnd - m_inflatedPos;
+  m_inflatedAt += std::int64_t(m_inflatedPos);
   m_inflatedPos = 0;
   // Enough for a command group, or all there is.
-  const ZsavStretch st = InflateStretch(*m_inflater, m_reader->file(), m_regionEnd, m_cutBeforeTrailer, m_inflated,
+  const ZsavStretch st = InflateStretch(*m_inflater, *m_file, m_regionEnd, m_cutBeforeTrailer, m_inflated,
                                         kept, tail + std::size_t(kGroupMax));
   if (st.code == SPSS_FILE_RERROR) {
-    Stop(st.code, st.message);
+    stop(st.code, st.message);
     return false;
   }
-  if (st.code) Defer(st.code, st.message);
+  if (st.code) defer(st.code, st.message);
   m_inflatedEnd = st.sound;
   m_heldEnd = st.end;
   m_in = m_inflated.data();
@@ -432,19 +494,20 @@ bool ColumnScanner::FillInflated() {
   return true;
 }
 
-std::size_t ColumnScanner::ReadBytecode(std::size_t want) {
+std::size_t ColumnScanner::readBytecode(std::size_t want) {
   constexpr bool kLittle = std::endian::native == std::endian::little;
   while (m_done < want && m_status == SPSS_OK) {
-    if (m_inEnd - m_in < kGroupMax && !m_lastWindow && !FillWindow()) break;
+    if (m_inEnd - m_in < kGroupMax && !m_lastWindow && !fillWindow()) break;
     const std::uint8_t* p = m_in;
     const std::uint8_t* const end = m_inEnd;
     bool stop = false;
     while (m_done < want) {
+      if (m_indexing && m_index + std::int64_t(m_done) >= m_nextPoint) notePoint(p);
       if (end - p < kGroupMax && !m_lastWindow) break;  // refill first
       std::uint64_t c = 0;
       if (end - p >= kGroupMax) std::memcpy(&c, p, 8);
       if (end - p < kGroupMax || !kLittle || (BytesEqual(c, kCodePad) | BytesEqual(c, kCodeEnd)) != 0) {
-        if (!SlowGroup(p, end)) {
+        if (!slowGroup(p, end)) {
           stop = true;
           break;
         }
@@ -463,7 +526,7 @@ std::size_t ColumnScanner::ReadBytecode(std::size_t want) {
               (lit >> (shift + 7)) & 1
                   ? lits + 8 * MarkCount(lit & ((std::uint64_t(1) << shift) - 1))
                   : m_patterns[(c >> shift) & 0xFF];
-          if (Visit(src)) {
+          if (visit(src)) {
             stop = true;
             break;
           }
@@ -477,7 +540,7 @@ std::size_t ColumnScanner::ReadBytecode(std::size_t want) {
       }
       p = lits + 8 * MarkCount(lit);
     }
-    ConsumeWindow(p);
+    consumeWindow(p);
     if (stop) break;
   }
   return m_done;

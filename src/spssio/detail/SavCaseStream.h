@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "spssio/BytecodeDecoder.h"
-#include "spssio/ZsavInflater.h"
+#include "spssio/detail/BytecodeDecoder.h"
+#include "spssio/detail/ZsavInflater.h"
 
 namespace brindle {
 

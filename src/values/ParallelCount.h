@@ -1,0 +1,141 @@
+// Counting on several threads: the pass is split at the file's case index,
+// each thread counts the segments it takes into a table of its own, and the
+// tables are merged at the end. Counts are integers, which add up the same in
+// any order, so the merged table is exactly that of one sequential pass.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "spssio/CaseSource.h"
+#include "values/FreqTables.h"
+#include "values/Frequencies.h"
+
+namespace brindle {
+
+// The threads a pass runs on: `requested`, or one per core when 0.
+inline unsigned PassThreads(unsigned requested) {
+  if (requested) return requested;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores ? cores : 1;
+}
+
+template <class Amount>
+void MergeTable(OrderedDblTable<Amount>& into, const OrderedDblTable<Amount>& from) {
+  into.Merge(from);
+}
+
+template <class Amount>
+void MergeTable(RawKeyCounter<Amount>& into, const RawKeyCounter<Amount>& from) {
+  from.ForEach([&](std::string_view key, Amount a) { into.Insert(reinterpret_cast<const std::uint8_t*>(key.data()), a); });
+}
+
+// Counts the first n cases of whole's file on `threads` threads (the calling
+// thread one of them, and the only one that calls progress, after each batch
+// of about 1000 cases with the cases counted so far): count(table, source, i)
+// for case i of the batch at hand in source. On success table holds the
+// merged counts and read the cases counted (fewer when progress cancelled).
+// False, with table untouched, when the file cannot be split there or a
+// segment does not read as its index promised: the caller then counts on
+// one thread, which also builds the index a later pass splits at.
+template <class Table, class MakeTable, class Count>
+bool CountInParallel(CaseSource& whole, std::int64_t n, unsigned threads, const FrequencyProgress& progress,
+                     bool& cancelled, std::int64_t& read, Table& table, MakeTable&& makeTable, Count&& count) {
+  if (threads < 2) return false;
+  // More segments than threads even out segments that decode at different speeds.
+  const std::vector<CaseSegment> segments = whole.split(n, std::size_t(threads) * 4);
+  if (segments.size() < 2) return false;
+  threads = unsigned(std::min<std::size_t>(threads, segments.size()));
+
+  std::vector<std::unique_ptr<CaseSource>> sources;
+  std::vector<std::unique_ptr<Table>> tables;
+  for (unsigned t = 0; t < threads; ++t) {
+    sources.push_back(std::make_unique<CaseSource>());
+    tables.push_back(std::make_unique<Table>(makeTable()));
+  }
+  std::atomic<std::size_t> nextSegment{0};
+  std::atomic<std::int64_t> counted{0};
+  std::atomic<bool> stop{false}, failed{false}, cancel{false};
+  std::atomic<unsigned> running{threads};
+
+  // On the calling thread: true when the pass is cancelled.
+  auto report = [&] {
+    if (progress && !cancel.load() && progress(counted.load(std::memory_order_relaxed))) {
+      cancel = true;
+      stop = true;
+    }
+  };
+  auto fail = [&] {
+    failed = true;
+    stop = true;
+  };
+  auto work = [&](unsigned t) {
+    try {
+      CaseSource& source = *sources[t];
+      Table& mine = *tables[t];
+      for (std::size_t s; !stop.load(std::memory_order_relaxed) && (s = nextSegment++) < segments.size();) {
+        const CaseSegment& segment = segments[s];
+        const std::int64_t want = segment.end - segment.from.firstCase();
+        std::int64_t got = 0;
+        if (!source.openSegment(whole, segment)) {
+          fail();
+          break;
+        }
+        while (got < want && !stop.load(std::memory_order_relaxed)) {
+          const std::size_t batch = source.read(std::size_t(std::min<std::int64_t>(1000, want - got)));
+          const std::size_t use = std::size_t(std::min<std::int64_t>(std::int64_t(batch), want - got));
+          for (std::size_t i = 0; i < use; ++i) count(mine, source, i);
+          got += std::int64_t(use);
+          counted.fetch_add(std::int64_t(use), std::memory_order_relaxed);
+          if (batch == 0) break;
+          if (t == 0) report();
+        }
+        if (got != want && !stop.load()) {
+          fail();
+          break;
+        }
+      }
+    } catch (...) {
+      // Out of memory on one thread: the caller's own pass decides.
+      fail();
+    }
+    --running;
+  };
+  std::vector<std::thread> pool;
+  try {
+    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work, t);
+  } catch (const std::system_error&) {
+    // No thread to be had: the ones started stop, and one thread counts.
+    running -= threads - 1 - unsigned(pool.size());
+    fail();
+  }
+  work(0);
+  // The window gets its turn at least once, however fast the others were.
+  report();
+  while (running.load() > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    report();
+  }
+  for (std::thread& th : pool) th.join();
+  if (cancel) {
+    cancelled = true;
+    read = counted.load();
+    return true;
+  }
+  if (failed) return false;
+  read = counted.load();
+  for (unsigned t = 1; t < threads; ++t) {
+    MergeTable(*tables[0], *tables[t]);
+    tables[t].reset();
+  }
+  table = std::move(*tables[0]);
+  return true;
+}
+
+}  // namespace brindle

@@ -1,0 +1,115 @@
+// The frequency pass split at the case index and counted on several threads
+// against the same pass on one thread: the same rows, statistics, case count
+// and warning for every layout, for passes that stop before the data does and
+// for passes that ask for more cases than the data holds.
+#include "values/ParallelCount.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <tuple>
+
+#include "datafile/DictionaryLoader.h"
+#include "datafile/OpenFile.h"
+#include "spssio/spssio.h"
+#include "spssio/testing/SavWriter.h"
+#include "spssio/testing/TempFile.h"
+#include "variables/TdxMemData.h"
+
+namespace brindle {
+namespace {
+
+using testing::Compression;
+
+constexpr int kCases = 5000;
+
+// Five elements a case (a number, a 20-byte string, a number), so that cases
+// begin anywhere within command groups, and small ZSAV blocks that end
+// inside groups.
+testing::SavFile Mixed(Compression compression, int cases = kCases) {
+  testing::SavFile f;
+  f.compression = compression;
+  f.zlibBlockSize = 1000;
+  f.variables = {testing::Variable::numeric("a"), testing::Variable::string("s", 20),
+                 testing::Variable::numeric("b")};
+  for (int c = 0; c < cases; ++c) {
+    const double a = c % 17 == 0 ? -DBL_MAX : double(c % 13);
+    f.cases.push_back({a, std::string("text ") + char('a' + c % 9) + (c % 5 ? " long enough" : ""),
+                       c * 0.5 + 1e6});
+  }
+  return f;
+}
+
+using Param = std::tuple<Compression, const char*, std::int64_t>;  // layout, variable, cases asked for
+class ParallelCountTest : public ::testing::TestWithParam<Param> {};
+
+TEST_P(ParallelCountTest, SameAsOneThread) {
+  const auto [compression, name, asked] = GetParam();
+  testing::TempFile file(testing::writeSav(Mixed(compression)));
+  DataFileState state;
+  ASSERT_EQ(OpenDataFileState(file.path(), state), SPSS_OK);
+  TdxMemData table;
+  LoadDictionary(state, table, NumberSeparators{});
+  const VarRecord* var = nullptr;
+  for (int r = 0; r < table.RecordCount(); ++r)
+    if (table.ViewRecord(r)->VarName == name) var = table.ViewRecord(r);
+  ASSERT_NE(var, nullptr);
+
+  FrequencyPass pass = MakeFrequencyPass(state.FileHandle, asked, true, NumberSeparators{});
+  pass.indexEvery = 7;
+  pass.threads = 1;
+  const FrequencyResult one = CountFrequencies(pass, *var);
+  // The first pass indexed the file: a pass of the cases it read can split.
+  CaseSource source;
+  ASSERT_EQ(source.open(state.FileHandle, name, nullptr, false), CaseSource::Start::Ok);
+  EXPECT_EQ(source.split(asked, 12).size() > 1, asked <= kCases);
+  source.close();
+
+  pass.threads = 3;
+  const FrequencyResult three = CountFrequencies(pass, *var);
+  ASSERT_EQ(three.ValueRowCount(), one.ValueRowCount());
+  for (int row = 0; row < one.ValueRowCount(); ++row)
+    for (int col = 0; col < 5; ++col) EXPECT_EQ(three.Cell(col, row), one.Cell(col, row)) << row << ' ' << col;
+  EXPECT_EQ(three.memoLines, one.memoLines);
+  EXPECT_EQ(three.casesRead, one.casesRead);
+  EXPECT_EQ(three.warning, one.warning);
+  EXPECT_EQ(one.casesRead, std::min<std::int64_t>(asked, kCases));
+  EXPECT_EQ(one.warning.empty(), asked <= kCases);
+
+  // Cancelled at the first chance: nothing to show, on any number of threads.
+  const FrequencyResult cancelled = CountFrequencies(pass, *var, [](std::int64_t) { return true; });
+  EXPECT_TRUE(cancelled.cancelled);
+  EXPECT_EQ(cancelled.ValueRowCount(), 0);
+  spssCloseRead(state.FileHandle);
+}
+
+// A count taken at open (the header does not give it) is the first full pass:
+// the file is indexed before any table is counted.
+TEST(ParallelCount, CountAtOpenIndexes) {
+  // Enough cases for index points (one every 4096 cases) to split at.
+  constexpr int kMany = 20000;
+  testing::SavFile f = Mixed(Compression::Bytecode, kMany);
+  f.headerCases = -1;
+  f.extendedCaseCount = false;
+  testing::TempFile file(testing::writeSav(f));
+  DataFileState state;
+  ASSERT_EQ(OpenDataFileState(file.path(), state), SPSS_OK);
+  TdxMemData table;
+  LoadDictionary(state, table, NumberSeparators{});
+  EXPECT_EQ(state.NumCases, kMany);
+  CaseSource source;
+  ASSERT_EQ(source.open(state.FileHandle, "a", nullptr, false), CaseSource::Start::Ok);
+  EXPECT_GT(source.split(kMany, 4).size(), 1u);
+  source.close();
+  spssCloseRead(state.FileHandle);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, ParallelCountTest,
+                         ::testing::Combine(::testing::Values(Compression::None, Compression::Bytecode,
+                                                              Compression::Zsav),
+                                            ::testing::Values("a", "s"),
+                                            ::testing::Values(std::int64_t(kCases), std::int64_t(kCases - 1234),
+                                                              std::int64_t(kCases + 10))));
+
+}  // namespace
+}  // namespace brindle
