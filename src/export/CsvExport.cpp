@@ -1,9 +1,17 @@
 #include "export/CsvExport.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
+#include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "datafile/MissingValueText.h"
 #include "spssio/spssio.h"
@@ -171,10 +179,47 @@ std::string FormattedNumber(double x, const PrintFormat& f) {
   return first == std::string::npos ? std::string() : out.substr(first, last - first + 1);
 }
 
-ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& columns, DataMode mode,
-                          double sysmis, std::int64_t totalCases, ExportFile& out,
-                          const ExportProgress& progress) {
-  // Rows are built straight in the output's buffer.
+namespace {
+
+// Appends case `row` (Number(c), Text(c) of each column) as one CSV line.
+template <class Row>
+void AppendDataRow(std::string& line, Row& row, const std::vector<ExportColumn>& columns, DataMode mode,
+                   double sysmis) {
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (c) line += ',';
+    const ExportColumn& col = columns[c];
+    if (col.width > 0) {
+      const std::string_view text = TrimTrailingBlanks(row.Text(c));
+      if (mode == DataMode::Labels && !col.textLabels.empty()) {
+        const auto it = col.textLabels.find(std::string(text));
+        if (it != col.textLabels.end()) {
+          AppendCsvField(line, it->second);
+          continue;
+        }
+      }
+      AppendCsvField(line, text);
+      continue;
+    }
+    const double x = row.Number(c);
+    if (mode == DataMode::Raw || x == sysmis) {
+      AppendNumberField(line, x, sysmis);
+      continue;
+    }
+    if (mode == DataMode::Labels) {
+      const auto it = col.numberLabels.find(x);
+      if (it != col.numberLabels.end()) {
+        AppendCsvField(line, it->second);
+        continue;
+      }
+    }
+    AppendCsvField(line, FormattedNumber(x, col.format));
+  }
+  line += '\n';
+}
+
+// The header row; false when progress cancels at the start.
+bool WriteHeader(const std::vector<ExportColumn>& columns, std::int64_t totalCases, ExportFile& out,
+                 const ExportProgress& progress) {
   std::string& line = out.Buffer();
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (c) line += ',';
@@ -182,50 +227,31 @@ ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& colu
   }
   line += '\n';
   out.Written();
+  return !progress || progress(0, totalCases);
+}
 
+std::string ReadFailure(std::int64_t rows, const std::string& why) {
+  return "The data could not be read after case " + std::to_string(rows) +
+         (why.empty() ? std::string() : ": " + why);
+}
+
+}  // namespace
+
+ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& columns, DataMode mode,
+                          double sysmis, std::int64_t totalCases, ExportFile& out,
+                          const ExportProgress& progress) {
   ExportResult result;
-  if (progress && !progress(0, totalCases)) {
+  if (!WriteHeader(columns, totalCases, out, progress)) {
     result.status = ExportStatus::Cancelled;
     return result;
   }
+  // Rows are built straight in the output's buffer.
+  std::string& line = out.Buffer();
   for (;;) {
     const int rc = rows.Next();
     if (rc == SPSS_FILE_END) break;
-    if (rc != SPSS_OK) {
-      const std::string why = rows.Error();
-      return Failed("The data could not be read after case " + std::to_string(result.rows) +
-                    (why.empty() ? std::string() : ": " + why));
-    }
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-      if (c) line += ',';
-      const ExportColumn& col = columns[c];
-      if (col.width > 0) {
-        const std::string_view text = TrimTrailingBlanks(rows.Text(c));
-        if (mode == DataMode::Labels && !col.textLabels.empty()) {
-          const auto it = col.textLabels.find(std::string(text));
-          if (it != col.textLabels.end()) {
-            AppendCsvField(line, it->second);
-            continue;
-          }
-        }
-        AppendCsvField(line, text);
-        continue;
-      }
-      const double x = rows.Number(c);
-      if (mode == DataMode::Raw || x == sysmis) {
-        AppendNumberField(line, x, sysmis);
-        continue;
-      }
-      if (mode == DataMode::Labels) {
-        const auto it = col.numberLabels.find(x);
-        if (it != col.numberLabels.end()) {
-          AppendCsvField(line, it->second);
-          continue;
-        }
-      }
-      AppendCsvField(line, FormattedNumber(x, col.format));
-    }
-    line += '\n';
+    if (rc != SPSS_OK) return Failed(ReadFailure(result.rows, rows.Error()));
+    AppendDataRow(line, rows, columns, mode, sysmis);
     out.Written();
     if (!out.Ok()) return Failed(out.Error());
     ++result.rows;
@@ -234,6 +260,176 @@ ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& colu
       return result;
     }
   }
+  if (progress) progress(result.rows, totalCases);
+  if (!out.Ok()) return Failed(out.Error());
+  return result;
+}
+
+namespace {
+
+// Case i of a batch of a CaseColumns source, as AppendDataRow reads rows.
+struct CaseAt {
+  CaseColumns& cases;
+  std::size_t i;
+  double Number(std::size_t c) const { return cases.number(i, c); }
+  std::string_view Text(std::size_t c) { return cases.text(i, c); }
+};
+
+// A thread hands on what it rendered in pieces of about this size, and holds
+// at most kHeldPieces of them while the writer is still on earlier segments.
+constexpr std::size_t kPieceBytes = std::size_t(1) << 20;
+constexpr std::size_t kHeldPieces = 4;
+
+struct Piece {
+  std::string text;
+  std::int64_t rows = 0;
+};
+
+// What became of one segment: its pieces not yet written and how it ended.
+struct SegmentOutput {
+  std::deque<Piece> pieces;
+  bool done = false;
+  bool shortEnd = false;  // the data ended before the segment's end
+  int code = SPSS_OK;     // the damage that stopped the reading, if any
+  std::string why;
+};
+
+}  // namespace
+
+ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportColumn>& columns,
+                                  DataMode mode, double sysmis, std::int64_t totalCases,
+                                  ExportFile& out, const ExportProgress& progress,
+                                  unsigned threads) {
+  if (!threads) threads = std::max(1u, std::thread::hardware_concurrency());
+  // More segments than threads even out segments that render at different speeds.
+  const std::vector<CaseSegment> segments = threads > 1 ? cases.split(std::size_t(threads) * 8) : std::vector<CaseSegment>();
+  if (segments.size() < 2) {
+    CaseRowSource rows(cases);
+    return WriteDataCsv(rows, columns, mode, sysmis, totalCases, out, progress);
+  }
+  threads = unsigned(std::min<std::size_t>(threads, segments.size()));
+
+  ExportResult result;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<SegmentOutput> outputs(segments.size());
+  std::size_t head = 0;  // the segment being written
+  bool stop = false;
+  std::atomic<std::size_t> nextSegment{0};
+
+  // Blocks while the segment is ahead of the writer and holds enough.
+  auto handOn = [&](std::size_t s, std::string& text, std::int64_t& rows) {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return stop || s == head || outputs[s].pieces.size() < kHeldPieces; });
+    outputs[s].pieces.push_back({std::move(text), rows});
+    text = std::string();
+    rows = 0;
+    changed.notify_all();
+  };
+  auto finish = [&](std::size_t s, bool shortEnd, int code, std::string why) {
+    std::lock_guard lock(mutex);
+    SegmentOutput& o = outputs[s];
+    o.done = true;
+    o.shortEnd = shortEnd;
+    o.code = code;
+    o.why = std::move(why);
+    changed.notify_all();
+  };
+  auto stopped = [&] {
+    std::lock_guard lock(mutex);
+    return stop;
+  };
+  auto work = [&] {
+    CaseColumns source;
+    std::string text;
+    for (std::size_t s; !stopped() && (s = nextSegment++) < segments.size();) {
+      try {
+        const CaseSegment& segment = segments[s];
+        const bool last = s + 1 == segments.size();
+        const std::int64_t want = last ? std::numeric_limits<std::int64_t>::max() : segment.end - segment.from.firstCase();
+        if (!source.openSegment(cases, segment)) {
+          finish(s, false, source.status() == SPSS_OK ? SPSS_FILE_RERROR : source.status(), source.error());
+          continue;
+        }
+        std::int64_t got = 0, rows = 0;
+        text.reserve(kPieceBytes + kPieceBytes / 4);
+        while (const std::size_t n = source.read(1024)) {
+          for (std::size_t i = 0; i < n; ++i) {
+            CaseAt row{source, i};
+            AppendDataRow(text, row, columns, mode, sysmis);
+          }
+          got += std::int64_t(n);
+          rows += std::int64_t(n);
+          if (text.size() >= kPieceBytes) {
+            handOn(s, text, rows);
+            if (stopped()) break;
+            text.reserve(kPieceBytes + kPieceBytes / 4);
+          }
+        }
+        if (rows) handOn(s, text, rows);
+        const int code = source.status();
+        finish(s, code == SPSS_FILE_END && got < want && !last, code == SPSS_FILE_END ? SPSS_OK : code,
+               source.error());
+      } catch (const std::exception& e) {
+        // Out of memory on one thread: the export fails, the program goes on.
+        finish(s, false, SPSS_FILE_RERROR, e.what());
+      }
+    }
+  };
+
+  std::vector<std::thread> pool;
+  try {
+    for (unsigned t = 0; t < threads; ++t) pool.emplace_back(work);
+  } catch (const std::system_error&) {
+    // Fewer threads than asked: those started take every segment.
+  }
+  if (pool.empty()) {
+    CaseRowSource rows(cases);
+    return WriteDataCsv(rows, columns, mode, sysmis, totalCases, out, progress);
+  }
+
+  auto cancelled = [&] { return progress && !progress(result.rows, totalCases); };
+  std::string failure;
+  bool cancel = !WriteHeader(columns, totalCases, out, progress);
+  while (head < segments.size() && failure.empty() && !cancel) {
+    Piece piece;
+    bool got = false, ended = false;
+    {
+      std::unique_lock lock(mutex);
+      changed.wait_for(lock, std::chrono::milliseconds(50),
+                       [&] { return !outputs[head].pieces.empty() || outputs[head].done; });
+      SegmentOutput& o = outputs[head];
+      if (!o.pieces.empty()) {
+        piece = std::move(o.pieces.front());
+        o.pieces.pop_front();
+        got = true;
+      } else if (o.done) {
+        if (o.code != SPSS_OK) failure = ReadFailure(result.rows, o.why);
+        ended = o.shortEnd;
+        ++head;
+      }
+      changed.notify_all();
+    }
+    if (got) {
+      out.Write(piece.text);
+      result.rows += piece.rows;
+      if (!out.Ok()) failure = out.Error();
+      else cancel = cancelled();
+    }
+    // Cases past a short segment would not follow the last case written.
+    if (ended) break;
+  }
+  {
+    std::lock_guard lock(mutex);
+    stop = true;
+    changed.notify_all();
+  }
+  for (std::thread& t : pool) t.join();
+  if (cancel) {
+    result.status = ExportStatus::Cancelled;
+    return result;
+  }
+  if (!failure.empty()) return Failed(failure);
   if (progress) progress(result.rows, totalCases);
   if (!out.Ok()) return Failed(out.Error());
   return result;
@@ -280,13 +476,33 @@ ExportResult ExportData(int handle, const std::vector<int>& vars, DataMode mode,
     for (int v = 0; v < numVars; ++v) chosen.push_back(v);
   }
   const std::vector<ExportColumn> columns = DataColumns(handle, chosen, mode == DataMode::Labels);
-  std::vector<std::string> names;
-  std::vector<int> widths;
-  for (const ExportColumn& c : columns) names.push_back(c.name), widths.push_back(c.width);
+  // The positions DataColumns took, in its order.
+  std::sort(chosen.begin(), chosen.end());
+  chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+  std::vector<int> positions;
+  for (int v : chosen)
+    if (v >= 0 && positions.size() < columns.size()) positions.push_back(v);
   std::int64_t total = -1;
   spssGetNumberofCases(handle, &total);
-  ModuleRowSource rows(handle, names, widths);
-  return WriteDataCsv(rows, columns, mode, Sysmis(), total, out, progress);
+  CaseColumns cases;
+  if (positions.size() != columns.size() || !cases.open(handle, positions)) {
+    std::vector<std::string> names;
+    std::vector<int> widths;
+    for (const ExportColumn& c : columns) names.push_back(c.name), widths.push_back(c.width);
+    ModuleRowSource rows(handle, names, widths);
+    return WriteDataCsv(rows, columns, mode, Sysmis(), total, out, progress);
+  }
+  // A compressed file splits at its case index: a quick pass makes one when
+  // the opening did not.
+  if (!cases.buildIndex(kBatchCases, [&](std::int64_t) { return !progress || progress(0, total); })) {
+    cases.close();
+    ExportResult cancelled;
+    cancelled.status = ExportStatus::Cancelled;
+    return cancelled;
+  }
+  ExportResult result = WriteDataCsvParallel(cases, columns, mode, Sysmis(), total, out, progress);
+  cases.close();
+  return result;
 }
 
 ExportResult ExportVariables(int handle, const std::vector<VarRecord>& records, ExportFile& out) {
