@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "spssio/CaseSource.h"
+#include "spssio/SpssioCodes.h"
 #include "spssio/TextConverter.h"
 #include "spssio/detail/ByteCursor.h"
 #include "spssio/detail/Handles.h"
@@ -114,6 +115,13 @@ bool CaseColumns::openSegment(const CaseColumns& whole, const CaseSegment& segme
 
 std::size_t CaseColumns::read(std::size_t want) {
   return m_scanner.read(std::min(want, std::max<std::size_t>(1, kBatchBytes / m_rowBytes)));
+}
+
+std::string CaseColumns::error() const {
+  const int code = m_scanner.status();
+  if (code == SPSS_OK || code == SPSS_FILE_END) return {};
+  const std::string& detail = m_scanner.error();
+  return detail.empty() ? spssCodeText(code) : spssCodeText(code) + (": " + detail);
 }
 
 double CaseColumns::number(std::size_t i, std::size_t c) const {

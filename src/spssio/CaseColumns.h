@@ -57,7 +57,8 @@ class CaseColumns {
   std::size_t read(std::size_t want);
   // SPSS_OK, SPSS_FILE_END, or the code of the damage that stopped reading.
   int status() const { return m_scanner.status(); }
-  const std::string& error() const { return m_scanner.error(); }
+  // What stopped the reading, worded as spssLastErrorText words it.
+  std::string error() const;
 
   // Column c (numeric) of case i.
   double number(std::size_t i, std::size_t c) const;
