@@ -277,8 +277,13 @@ struct CaseAt {
 
 // A thread hands on what it rendered in pieces of about this size, and holds
 // at most kHeldPieces of them while the writer is still on earlier segments.
+// Segments are cut to about kSegmentBytes of text, and a thread starts one
+// only while it is fewer than kSegmentsAhead per thread ahead of the writer:
+// what waits to be written is bounded whatever the number of cases.
 constexpr std::size_t kPieceBytes = std::size_t(1) << 20;
-constexpr std::size_t kHeldPieces = 4;
+constexpr std::size_t kHeldPieces = 8;
+constexpr std::size_t kSegmentBytes = std::size_t(4) << 20;
+constexpr std::size_t kSegmentsAhead = 3;
 
 struct Piece {
   std::string text;
@@ -296,13 +301,24 @@ struct SegmentOutput {
 
 }  // namespace
 
+std::size_t EstimatedRowBytes(const std::vector<ExportColumn>& columns) {
+  std::size_t bytes = 1;
+  for (const ExportColumn& c : columns) bytes += c.width > 0 ? std::size_t(c.width) + 1 : 12;
+  return bytes;
+}
+
 ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportColumn>& columns,
                                   DataMode mode, double sysmis, std::int64_t totalCases,
                                   ExportFile& out, const ExportProgress& progress,
                                   unsigned threads) {
   if (!threads) threads = std::max(1u, std::thread::hardware_concurrency());
   // More segments than threads even out segments that render at different speeds.
-  const std::vector<CaseSegment> segments = threads > 1 ? cases.split(std::size_t(threads) * 8) : std::vector<CaseSegment>();
+  std::size_t parts = std::size_t(threads) * 8;
+  if (totalCases > 0) {
+    const std::int64_t perSegment = std::max<std::int64_t>(1, std::int64_t(kSegmentBytes / EstimatedRowBytes(columns)));
+    parts = std::max<std::size_t>(parts, std::size_t(std::min<std::int64_t>(totalCases / perSegment, 1 << 20)));
+  }
+  const std::vector<CaseSegment> segments = threads > 1 ? cases.split(parts) : std::vector<CaseSegment>();
   if (segments.size() < 2) {
     CaseRowSource rows(cases);
     return WriteDataCsv(rows, columns, mode, sysmis, totalCases, out, progress);
@@ -342,7 +358,12 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
   auto work = [&] {
     CaseColumns source;
     std::string text;
-    for (std::size_t s; !stopped() && (s = nextSegment++) < segments.size();) {
+    for (std::size_t s; (s = nextSegment++) < segments.size();) {
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return stop || s < head + kSegmentsAhead * threads; });
+        if (stop) break;
+      }
       try {
         const CaseSegment& segment = segments[s];
         const bool last = s + 1 == segments.size();
@@ -494,7 +515,9 @@ ExportResult ExportData(int handle, const std::vector<int>& vars, DataMode mode,
   }
   // A compressed file splits at its case index: a quick pass makes one when
   // the opening did not.
-  if (!cases.buildIndex(kBatchCases, [&](std::int64_t) { return !progress || progress(0, total); })) {
+  // Index points close enough for segments of wide cases to stay small.
+  const std::int64_t every = std::clamp<std::int64_t>(std::int64_t((std::size_t(4) << 20) / EstimatedRowBytes(columns)), 64, kBatchCases);
+  if (!cases.buildIndex(every, [&](std::int64_t) { return !progress || progress(0, total); })) {
     cases.close();
     ExportResult cancelled;
     cancelled.status = ExportStatus::Cancelled;

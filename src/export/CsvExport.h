@@ -66,6 +66,10 @@ ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& colu
                           double sysmis, std::int64_t totalCases, ExportFile& out,
                           const ExportProgress& progress);
 
+// About how many bytes of text one case of the columns makes (a generous
+// guess: numbers 12, strings their width).
+std::size_t EstimatedRowBytes(const std::vector<ExportColumn>& columns);
+
 // WriteDataCsv for the cases of `cases` (its columns those of the export) on
 // `threads` threads, one per core when 0: the cases split at the file's case
 // index, each thread renders stretches of them into buffers of its own and
