@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <limits>
@@ -43,7 +44,7 @@ void AppendPadded(std::string& out, int v, int digits) {
   char buf[16];
   char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
   for (auto n = end - buf; n < digits; ++n) out += '0';
-  out.append(buf, end);
+  out.append(buf, std::size_t(end - buf));
 }
 
 // A variable's labels, values as texts for the labels export.
@@ -109,12 +110,12 @@ void AppendCsvField(std::string& out, std::string_view text) {
 
 void AppendNumberField(std::string& out, double x, double sysmis) {
   if (x == sysmis) return;
-  char buf[32];
+  char buf[40];
   // Whole numbers, the common case, as plain digits (1000000, not the
   // equally short 1e+06); -0 keeps its sign through the general path.
   if (x >= -kExactInteger && x <= kExactInteger && x == std::trunc(x) && !(x == 0 && std::signbit(x))) {
     char* end = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(x)).ptr;
-    out.append(buf, end);
+    out.append(buf, std::size_t(end - buf));
     return;
   }
   // Few decimals, the next most common case: k / 10^d is the double nearest
@@ -126,23 +127,27 @@ void AppendNumberField(std::string& out, double x, double sysmis) {
       const double scaled = std::nearbyint(x * kPowers[d - 1]);
       if (scaled / kPowers[d - 1] != x) continue;
       const auto k = static_cast<std::int64_t>(scaled);
-      char* p = std::to_chars(buf, buf + sizeof buf, k < 0 ? -k : k).ptr;
-      auto digits = p - buf;
-      if (x < 0) out += '-';
-      if (digits <= d) {
-        out += "0.";
-        out.append(std::size_t(d - digits), '0');
-        out.append(buf, p);
+      // The text is put together in buf and appended at once.
+      char digits[24];
+      char* p = std::to_chars(digits, digits + sizeof digits, k < 0 ? -k : k).ptr;
+      const auto n = p - digits;
+      char* t = buf;
+      if (x < 0) *t++ = '-';
+      if (n <= d) {
+        *t++ = '0', *t++ = '.';
+        for (auto z = n; z < d; ++z) *t++ = '0';
+        std::memcpy(t, digits, std::size_t(n)), t += n;
       } else {
-        out.append(buf, p - d);
-        out += '.';
-        out.append(p - d, p);
+        std::memcpy(t, digits, std::size_t(n - d)), t += n - d;
+        *t++ = '.';
+        std::memcpy(t, p - d, std::size_t(d)), t += d;
       }
+      out.append(buf, std::size_t(t - buf));
       return;
     }
   }
   char* end = std::to_chars(buf, buf + sizeof buf, x).ptr;
-  out.append(buf, end);
+  out.append(buf, std::size_t(end - buf));
 }
 
 std::string_view TrimTrailingBlanks(std::string_view s) {
