@@ -374,7 +374,8 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
         const bool last = s + 1 == segments.size();
         const std::int64_t want = last ? std::numeric_limits<std::int64_t>::max() : segment.end - segment.from.firstCase();
         if (!source.openSegment(cases, segment)) {
-          finish(s, false, source.status() == SPSS_OK ? SPSS_FILE_RERROR : source.status(), source.error());
+          const std::string why = source.error();
+          finish(s, false, SPSS_FILE_RERROR, why.empty() ? "the file could not be opened again" : why);
           continue;
         }
         std::int64_t got = 0, rows = 0;
