@@ -333,7 +333,10 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
   ExportResult result;
   std::mutex mutex;
   std::condition_variable changed;
-  std::vector<SegmentOutput> outputs(segments.size());
+  // Threads work on segments head .. head + ahead - 1 only, so their outputs
+  // take turns in a ring of that many.
+  const std::size_t ahead = kSegmentsAhead * threads;
+  std::vector<SegmentOutput> outputs(ahead);
   std::size_t head = 0;  // the segment being written
   bool stop = false;
   std::atomic<std::size_t> nextSegment{0};
@@ -341,15 +344,16 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
   // Blocks while the segment is ahead of the writer and holds enough.
   auto handOn = [&](std::size_t s, std::string& text, std::int64_t& rows) {
     std::unique_lock lock(mutex);
-    changed.wait(lock, [&] { return stop || s == head || outputs[s].pieces.size() < kHeldPieces; });
-    outputs[s].pieces.push_back({std::move(text), rows});
+    SegmentOutput& o = outputs[s % ahead];
+    changed.wait(lock, [&] { return stop || s == head || o.pieces.size() < kHeldPieces; });
+    o.pieces.push_back({std::move(text), rows});
     text = std::string();
     rows = 0;
     changed.notify_all();
   };
   auto finish = [&](std::size_t s, bool shortEnd, int code, std::string why) {
     std::lock_guard lock(mutex);
-    SegmentOutput& o = outputs[s];
+    SegmentOutput& o = outputs[s % ahead];
     o.done = true;
     o.shortEnd = shortEnd;
     o.code = code;
@@ -366,7 +370,7 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
     for (std::size_t s; (s = nextSegment++) < segments.size();) {
       {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return stop || s < head + kSegmentsAhead * threads; });
+        changed.wait(lock, [&] { return stop || s < head + ahead; });
         if (stop) break;
       }
       try {
@@ -423,9 +427,8 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
     bool got = false, ended = false;
     {
       std::unique_lock lock(mutex);
-      changed.wait_for(lock, std::chrono::milliseconds(50),
-                       [&] { return !outputs[head].pieces.empty() || outputs[head].done; });
-      SegmentOutput& o = outputs[head];
+      SegmentOutput& o = outputs[head % ahead];
+      changed.wait_for(lock, std::chrono::milliseconds(50), [&] { return !o.pieces.empty() || o.done; });
       if (!o.pieces.empty()) {
         piece = std::move(o.pieces.front());
         o.pieces.pop_front();
@@ -433,6 +436,7 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
       } else if (o.done) {
         if (o.code != SPSS_OK) failure = ReadFailure(result.rows, o.why);
         ended = o.shortEnd;
+        o = SegmentOutput();
         ++head;
       }
       changed.notify_all();
