@@ -324,7 +324,8 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
     parts = std::max<std::size_t>(parts, std::size_t(std::min<std::int64_t>(totalCases / perSegment, 1 << 20)));
   }
   const std::vector<CaseSegment> segments = threads > 1 ? cases.split(parts) : std::vector<CaseSegment>();
-  if (segments.size() < 2) {
+  // A file that cannot be read again beside the open one is read by one pass.
+  if (segments.size() < 2 || !CaseColumns().openSegment(cases, segments[0])) {
     CaseRowSource rows(cases);
     return WriteDataCsv(rows, columns, mode, sysmis, totalCases, out, progress);
   }
