@@ -1,13 +1,18 @@
 // libFuzzer target over the I/O module: opens the input as a data file and
 // makes every call a viewer makes on it (dictionary, value labels, queries,
 // every value of every case), so a damaged file shows up as a crash or a
-// sanitizer report rather than as a silent misread.
+// sanitizer report rather than as a silent misread. Some inputs are also
+// wrapped in the encrypted format and read through the decryption.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "spssio/EncryptedFile.h"
 #include "spssio/spssio.h"
+#include "spssio/testing/SavWriter.h"
 
 namespace {
 
@@ -93,14 +98,8 @@ void readCases(int handle, int numVars, const int* types, const std::vector<doub
   spssSeekNextCase(handle, -1);
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  int handle = -1;
-  if (brindle::OpenMemoryRead(data, size, &handle) != SPSS_OK) {
-    spssLastErrorText();
-    return 0;
-  }
+// Makes every call on the open handle, then closes it.
+void readAll(int handle) {
   int numVars = 0;
   char** names = nullptr;
   int* types = nullptr;
@@ -114,5 +113,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     readQueries(handle);
   }
   spssCloseRead(handle);
+}
+
+constexpr char kPassword[] = "pspp";
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // With the password given, an input that is itself an encrypted wrapper
+  // unlocks when it was made with it; any other input reads as without.
+  int handle = -1;
+  const int plainCode = brindle::OpenMemoryRead(data, size, &handle, kPassword);
+  spssLastErrorText();
+  if (plainCode == SPSS_OK) readAll(handle);
+
+  // Every fourth input also goes through the wrapper: its plaintext must open
+  // exactly as the bare bytes do, and read through the decryption alike.
+  if (size % 4 != 0 || size == 0 || brindle::IsEncryptedWrapper(data, size)) return 0;
+  const std::vector<std::uint8_t> wrapped =
+      brindle::testing::encryptWrapper(std::vector<std::uint8_t>(data, data + size), kPassword);
+  const int wrappedCode = brindle::OpenMemoryRead(wrapped.data(), wrapped.size(), &handle, kPassword);
+  // A plaintext that does not start with a system file's magic is taken for a
+  // wrong password; any other plaintext opens (or fails) as it does bare.
+  const bool magic = size >= 8 && (std::memcmp(data, "$FL2@(#)", 8) == 0 || std::memcmp(data, "$FL3@(#)", 8) == 0);
+  if (magic ? wrappedCode != plainCode : wrappedCode != SPSS_WRONG_PASSWORD) std::abort();
+  if (wrappedCode == SPSS_OK) readAll(handle);
   return 0;
 }

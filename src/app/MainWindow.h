@@ -151,7 +151,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   // Opens fileName, or asks for one when it is empty. A file that cannot be
   // opened is reported and leaves the open file, its name and the screen as
   // they were; a new file replaces the old one only once it has opened.
-  void OpenDataFile(const QString& fileName);
+  // key: the key an earlier open of an encrypted file found (a reload).
+  void OpenDataFile(const QString& fileName, const FileKey* key = nullptr);
   void Open1Click();
   // Closes the open file and empties every pane (ignored while counting).
   void CloseItemClick();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdint>
+#include <fstream>
 #include <iostream>
 #include <ostream>
 #include <string_view>
@@ -40,7 +41,32 @@ struct Command {
   std::string outPath;     // export: empty for standard output
   DataMode dataMode = DataMode::Raw;
   bool modeGiven = false;
+  bool passwordGiven = false;  // --password or --password-file
+  std::string password;
+  std::string passwordFile;    // "-" for standard input
 };
+
+// Overwrites a password before its memory goes back to the heap.
+void Wipe(std::string& text) {
+  volatile char* p = text.data();
+  for (std::size_t i = 0; i < text.size(); ++i) p[i] = 0;
+  text.clear();
+}
+
+// The first line of the password file (standard input for "-"), without its
+// line end; false when it cannot be read.
+bool ReadPasswordFile(const std::string& name, std::istream& in, std::string& password) {
+  std::ifstream file;
+  std::istream* from = &in;
+  if (name != "-") {
+    file.open(name, std::ios::binary);
+    if (!file) return false;
+    from = &file;
+  }
+  if (!std::getline(*from, password) && !from->eof()) return false;
+  if (!password.empty() && password.back() == '\r') password.pop_back();
+  return true;
+}
 
 // An open file with its dictionary loaded; closed when it goes.
 class LoadedFile {
@@ -53,9 +79,10 @@ class LoadedFile {
   }
 
   // Opens and loads; on failure writes the viewer's message to err.
-  bool Load(const std::string& fileName, const NumberSeparators& seps, std::ostream& err) {
+  bool Load(const std::string& fileName, const NumberSeparators& seps, std::ostream& err,
+            const char* password = nullptr) {
     std::string message;
-    if (OpenDataFileState(fileName, state, &message) != SPSS_OK) {
+    if (OpenDataFileState(fileName, state, &message, password) != SPSS_OK) {
       err << message << "\n";
       return false;
     }
@@ -91,6 +118,10 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
       if (cmd.modeGiven) return false;
       cmd.modeGiven = true;
       cmd.dataMode = a == "--formatted" ? DataMode::Formatted : DataMode::Labels;
+    } else if (a == "--password" || a == "--password-file") {
+      if (i + 1 >= args.size() || cmd.passwordGiven) return false;
+      cmd.passwordGiven = true;
+      (a == "--password" ? cmd.password : cmd.passwordFile) = args[++i];
     } else if (a == "--weight") {
       if (i + 1 >= args.size() || cmd.weighted) return false;
       cmd.weighted = true;
@@ -234,7 +265,7 @@ int Freq(LoadedFile& f, const Command& cmd, const NumberSeparators& seps, std::o
 
 int Doc(LoadedFile& f, std::ostream& out, std::ostream& err) {
   if (f.state.HasDocument == 0) return kOk;
-  const DocumentReadResult doc = ReadDocumentRecord(f.state.FileName);
+  const DocumentReadResult doc = ReadDocumentRecord(f.state.FileName, f.state.Key.get());
   if (!doc.found) {
     if (!doc.message.empty()) err << doc.message << "\n";
     return doc.message.empty() ? kOk : kFileError;
@@ -300,7 +331,9 @@ std::string UsageText() {
          "       brindle-cli doc    FILE\n"
          "       brindle-cli freq   FILE VAR [--weight WVAR]\n"
          "       brindle-cli export data|vars|labels FILE [--out PATH] [--formatted|--labels]\n"
-         "option --no-fixed-format  numbers in general form instead of the print format\n";
+         "option --no-fixed-format  numbers in general form instead of the print format\n"
+         "option --password PW, --password-file F (- for standard input)\n"
+         "       the password of an encrypted file; the file's first line is the password\n";
 }
 
 NumberSeparators LocaleSeparators() {
@@ -319,8 +352,14 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
     err << UsageText();
     return kUsage;
   }
+  if (!cmd.passwordFile.empty() && !ReadPasswordFile(cmd.passwordFile, std::cin, cmd.password)) {
+    err << "cannot read the password file " << cmd.passwordFile << "\n";
+    return kFileError;
+  }
   LoadedFile file;
-  if (!file.Load(cmd.file, seps, err)) return kFileError;
+  const bool loaded = file.Load(cmd.file, seps, err, cmd.passwordGiven ? cmd.password.c_str() : nullptr);
+  Wipe(cmd.password);
+  if (!loaded) return kFileError;
   int code = kOk;
   if (cmd.name == "info") code = Info(file, out);
   else if (cmd.name == "vars") code = Vars(file, out);

@@ -2,6 +2,9 @@
 //   info FILE, vars FILE, labels FILE VAR, doc FILE,
 //   freq FILE VAR [--weight WVAR]; each takes [--no-fixed-format]
 //   export data|vars|labels FILE [--out PATH] [--formatted|--labels]: CSV
+// Every command takes [--password PW | --password-file F] for an encrypted
+// file (F "-": standard input); without one such a file cannot be read, and
+// a wrong password is a file error (1).
 // Each command writes UTF-8 lines ending in "\n" to `out` and messages to
 // `err`, and returns the exit code: 0 success, 1 the file cannot be opened or
 // read (for freq also: the data ended early; the table of the cases read is

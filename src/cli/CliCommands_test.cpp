@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -349,6 +350,56 @@ TEST(Cli, ExportToStandardOutputAndToAFile) {
         {"vars", file.path(), "--out", "x.csv"}, {"export", "data", file.path(), "--labels", "--formatted"}})
     EXPECT_EQ(RunCommand(bad).code, 2) << bad[1];
 }
+
+// Every command reads an encrypted file as its plaintext once given the
+// password; the passes over a file large enough to split run on threads
+// that decrypt each on their own.
+class CliEncrypted : public ::testing::TestWithParam<testing::Compression> {};
+
+TEST_P(CliEncrypted, CommandsReadThePlaintext) {
+  SavFile f = Survey();
+  f.compression = GetParam();
+  for (int i = 0; i < 6000; ++i)
+    f.cases.push_back({double(i % 97), double(i), std::string(i % 3 ? "F" : "M"), std::string(i % 5, 'x')});
+  const std::vector<std::uint8_t> plainBytes = testing::writeSav(f);
+  TempFile plain(plainBytes), wrapped(testing::encryptWrapper(plainBytes, "Pass word"));
+  TempFile passwordFile(std::vector<std::uint8_t>{'P', 'a', 's', 's', ' ', 'w', 'o', 'r', 'd', '\r', '\n', 'x'});
+  const std::vector<std::vector<std::string>> commands = {
+      {"vars"}, {"doc"}, {"freq", "age"}, {"freq", "sex", "--weight", "HouseholdIncome"},
+      {"labels", "sex"}, {"export", "data"}, {"export", "vars"}, {"export", "labels"}};
+  for (const auto& command : commands) {
+    std::vector<std::string> args = command;
+    args.insert(args.begin() + (command[0] == "export" ? 2 : 1), "FILE");
+    const auto with = [&](const std::string& path, std::vector<std::string> extra) {
+      std::vector<std::string> a = args;
+      std::replace(a.begin(), a.end(), std::string("FILE"), path);
+      a.insert(a.end(), extra.begin(), extra.end());
+      return RunCommand(a);
+    };
+    const Result expected = with(plain.path(), {});
+    ASSERT_EQ(expected.code, 0) << command[0] << expected.err;
+    const Result got = with(wrapped.path(), {"--password", "Pass word"});
+    EXPECT_EQ(got.code, 0) << command[0] << got.err;
+    EXPECT_EQ(got.out, expected.out) << command[0];
+    EXPECT_EQ(with(wrapped.path(), {"--password-file", passwordFile.path()}).out, expected.out) << command[0];
+
+    Result r = with(wrapped.path(), {});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, wrapped.path() + "\nis an encrypted SPSS data file, which Brindle cannot read.\n");
+    r = with(wrapped.path(), {"--password", "Pass"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, wrapped.path() + "\nwrong password\n");
+  }
+  const Result info = RunCommand({"info", wrapped.path(), "--password", "Pass word"});
+  EXPECT_NE(info.out.find("\nfile is encrypted\nfile contains document\n"), std::string::npos) << info.out;
+  EXPECT_EQ(RunCommand({"info", plain.path()}).out.find("encrypted"), std::string::npos);
+  EXPECT_EQ(RunCommand({"info", wrapped.path(), "--password-file", "/nonexistent/pw"}).code, 1);
+  EXPECT_EQ(RunCommand({"info", wrapped.path(), "--password", "a", "--password-file", "b"}).code, 2);
+  EXPECT_EQ(RunCommand({"info", wrapped.path(), "--password"}).code, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, CliEncrypted,
+                         ::testing::Values(testing::Compression::None, testing::Compression::Zsav));
 
 }  // namespace
 }  // namespace brindle::cli

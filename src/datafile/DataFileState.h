@@ -2,9 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace brindle {
+
+struct FileKey;
 
 // What the file system says about a file: enough to notice a rewrite that
 // keeps the file's own time stamp, or comes within the same second.
@@ -32,6 +35,9 @@ struct DataFileState {
   // longer shows what the handle holds, and nothing may read through it
   // until the file is closed or loaded afresh.
   bool FileStale = false;
+  // The key of an encrypted file (never its password), for reopening it and
+  // reading its document; null for a file that is not encrypted.
+  std::shared_ptr<const FileKey> Key;
 };
 
 }  // namespace brindle

@@ -1,5 +1,6 @@
 #include "datafile/DocumentReader.h"
 
+#include "spssio/EncryptedFile.h"
 #include "spssio/TextConverter.h"
 
 #include <algorithm>
@@ -86,19 +87,44 @@ std::int64_t FindDocumentStart(std::span<const unsigned char> bytes, std::int64_
   return 0;
 }
 
-DocumentReadResult ReadDocumentRecord(const std::string& fileName) {
+DocumentReadResult ReadDocumentRecord(const std::string& fileName, const FileKey* key) {
   DocumentReadResult result;
-  std::ifstream in(PathOf(fileName), std::ios::binary);
-  if (!in) {
-    result.message = "file open error";
-    return result;
+  std::ifstream in;
+  std::unique_ptr<EncryptedFile> plain;
+  std::uint64_t size = 0;
+  if (key) {
+    auto source = std::make_unique<FileByteSource>();
+    if (source->open(fileName)) plain = UnlockedWithKey(std::move(source), key->bytes);
+    if (!plain) {
+      result.message = "file open error";
+      return result;
+    }
+    size = plain->size();
+  } else {
+    in.open(PathOf(fileName), std::ios::binary);
+    std::error_code ec;
+    if (in) size = std::filesystem::file_size(PathOf(fileName), ec);
+    if (!in || ec) {
+      result.message = "file open error";
+      return result;
+    }
   }
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(PathOf(fileName), ec);
-  if (ec) {
-    result.message = "file open error";
-    return result;
-  }
+  // The next up to n bytes; 0 at the end, with bad set when a read failed.
+  std::uint64_t offset = 0;
+  const auto read = [&](unsigned char* out, std::size_t n, bool& bad) -> std::size_t {
+    if (!plain) {
+      in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(n));
+      bad = in.bad();
+      return static_cast<std::size_t>(in.gcount());
+    }
+    n = static_cast<std::size_t>(std::min<std::uint64_t>(n, size - offset));
+    if (!plain->readAt(offset, out, n)) {
+      bad = true;
+      return 0;
+    }
+    offset += n;
+    return n;
+  };
   if (static_cast<std::int64_t>(size) < kSmallestFile) {
     result.message = "file corrupt or larger than 2 Gb";
     return result;
@@ -113,11 +139,11 @@ DocumentReadResult ReadDocumentRecord(const std::string& fileName) {
   while (dictEnd == 0) {
     const std::size_t old = bytes.size();
     bytes.resize(old + kChunk);
-    in.read(reinterpret_cast<char*>(bytes.data() + old), static_cast<std::streamsize>(kChunk));
-    const auto got = static_cast<std::size_t>(in.gcount());
+    bool bad = false;
+    const std::size_t got = read(bytes.data() + old, kChunk, bad);
     bytes.resize(old + got);
     if (got == 0) {
-      if (in.bad()) result.message = "unable to map file";
+      if (bad) result.message = "unable to map file";
       return result;  // no termination record: nothing to show
     }
     if (old == 0) bigEndian = IsBigEndianFile(bytes);

@@ -12,6 +12,8 @@
 
 namespace brindle {
 
+struct FileKey;
+
 // The three scans over the bytes of a file. Offsets are from the file start;
 // all scans stay behind the 176-byte header and never read outside `bytes`.
 // bigEndian: the file's integers are big-endian.
@@ -43,8 +45,10 @@ struct DocumentReadResult {
 };
 
 // Reads the document of fileName. Only the bytes up to the termination record
-// are read, so files of any size work. Never throws for file problems.
-DocumentReadResult ReadDocumentRecord(const std::string& fileName);
+// are read, so files of any size work. Never throws for file problems. An
+// encrypted file is read as its plaintext with key (the key its open found;
+// "file open error" when it does not fit).
+DocumentReadResult ReadDocumentRecord(const std::string& fileName, const FileKey* key = nullptr);
 
 // The document window's lines: the count line, an empty line, then the lines
 // converted to UTF-8 from `encoding` (the file's, as the I/O module reports

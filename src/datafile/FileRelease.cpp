@@ -32,7 +32,9 @@ ReopenOutcome ReopenDataFile(DataFileState& file) {
   if (!file.FileReleased) return ReopenOutcome::Unchanged;
   file.FileReleased = false;
   int handle = -1;
-  if (spssOpenRead(file.FileName.c_str(), &handle) != SPSS_OK) {
+  const int code = file.Key ? OpenReadWithKey(file.FileName.c_str(), *file.Key, &handle)
+                            : spssOpenRead(file.FileName.c_str(), &handle);
+  if (code != SPSS_OK) {
     // The old handle was closed at release and its number may be handed out
     // again: forget it.
     file.FileHandle = -1;

@@ -20,6 +20,7 @@ std::string FileInfoReport(const DataFileState& file, const std::string& systemS
     t += "\nno weight variable defined";
   t += "\ndata are ";
   t += file.Compression == 1 ? "compressed" : "uncompressed";
+  if (file.Key) t += "\nfile is encrypted";
   if (file.HasDocument != 0) t += "\nfile contains document";
   return t;
 }
@@ -34,6 +35,8 @@ std::string OpenErrorText(int code, const std::string& fileName, const std::stri
       return fileName + "\nappears not to be an SPSS data file.";
     case SPSS_ENCRYPTED_FILE:
       return fileName + "\nis an encrypted SPSS data file, which Brindle cannot read.";
+    case SPSS_WRONG_PASSWORD:
+      return fileName + "\nwrong password";
     case SPSS_BAD_DICTIONARY:
     case SPSS_BAD_DATA:
     case SPSS_FILE_TRUNCATED:

@@ -13,7 +13,11 @@ namespace brindle {
 // fields are left for the dictionary load. On failure the module's code is
 // returned, `file` is untouched and *errorText (when given) holds the
 // "File open error" text for the code.
+// An encrypted file opens with key when it is given (the key of an earlier
+// open), else with password when it is given; without either it gives
+// SPSS_ENCRYPTED_FILE, and SPSS_WRONG_PASSWORD when they do not fit.
 int OpenDataFileState(const std::string& fileName, DataFileState& file,
-                      std::string* errorText = nullptr);
+                      std::string* errorText = nullptr, const char* password = nullptr,
+                      const FileKey* key = nullptr);
 
 }  // namespace brindle

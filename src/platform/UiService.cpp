@@ -4,12 +4,16 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace brindle {
 
@@ -177,6 +181,36 @@ void QtUiService::SetClipboardText(const QString& text) {
   if (QClipboard* clip = QGuiApplication::clipboard()) clip->setText(text);
 }
 
+bool QtUiService::GetPassword(QWidget* parent, const QString& fileName, const QString& prompt,
+                              QString& password) {
+  QDialog dialog(parent ? parent : DialogParent());
+  dialog.setWindowTitle(QStringLiteral("Encrypted file"));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* name = new QLabel(fileName, &dialog);
+  name->setTextFormat(Qt::PlainText);
+  name->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* ask = new QLabel(prompt, &dialog);
+  ask->setTextFormat(Qt::PlainText);
+  auto* entry = new QLineEdit(&dialog);
+  entry->setObjectName(QStringLiteral("password"));
+  entry->setEchoMode(QLineEdit::Password);
+  entry->setMinimumWidth(280);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(name);
+  layout->addWidget(ask);
+  layout->addWidget(entry);
+  layout->addWidget(buttons);
+  entry->setFocus();
+  const bool ok = dialog.exec() == QDialog::Accepted;
+  if (ok) password = entry->text();
+  // Nothing of the typed text stays in the entry's buffers.
+  entry->setText(QString(entry->text().size(), QLatin1Char(' ')));
+  entry->clear();
+  return ok;
+}
+
 void RecordingUiService::ShowMessage(const QString& text) {
   calls.append({QStringLiteral("ShowMessage"), QApplication::applicationDisplayName(), text,
                 MessageIcon::None});
@@ -216,6 +250,14 @@ QString RecordingUiService::GetSaveFileName(QWidget*, const QString& caption,
 void RecordingUiService::SetClipboardText(const QString& text) {
   calls.append({QStringLiteral("SetClipboardText"), QString(), text, MessageIcon::None});
   clipboard = text;
+}
+
+bool RecordingUiService::GetPassword(QWidget*, const QString& fileName, const QString& prompt,
+                                     QString& password) {
+  calls.append({QStringLiteral("GetPassword"), fileName, prompt, MessageIcon::None});
+  if (passwordAnswers.isEmpty()) return false;
+  password = passwordAnswers.takeFirst();
+  return true;
 }
 
 int RecordingUiService::Count(const QString& kind) const {

@@ -34,6 +34,11 @@ class UiService {
   virtual QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& suggested,
                                   const QStringList& filters, int* filterIndex) = 0;
   virtual void SetClipboardText(const QString& text) = 0;
+  // Password dialog for an encrypted file: the file's name, a prompt
+  // ("Password:", or "Wrong password" when asking again) and a masked entry.
+  // False when cancelled; the caller wipes password after use.
+  virtual bool GetPassword(QWidget* parent, const QString& fileName, const QString& prompt,
+                           QString& password) = 0;
 };
 
 // The real dialogs: QMessageBox, QFileDialog and the application clipboard.
@@ -48,6 +53,8 @@ class QtUiService : public UiService {
   QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& suggested,
                           const QStringList& filters, int* filterIndex) override;
   void SetClipboardText(const QString& text) override;
+  bool GetPassword(QWidget* parent, const QString& fileName, const QString& prompt,
+                   QString& password) override;
 };
 
 // For tests: records every call and answers from scripted values; never
@@ -56,7 +63,8 @@ class QtUiService : public UiService {
 // "SetClipboardText"); caption is the caption the real dialog would carry
 // (the filter for GetOpenFileName), text the message (the clipboard text;
 // for "GetSaveFileName" the suggested path, the filters in caption after the
-// dialog's caption, separated by newlines).
+// dialog's caption, separated by newlines; for "GetPassword" the file name
+// in caption, the prompt in text).
 class RecordingUiService : public UiService {
  public:
   struct Call {
@@ -70,6 +78,7 @@ class RecordingUiService : public UiService {
   QStringList saveFileAnswers;  // taken front first; empty list answers ""
   int saveFilterAnswer = 0;     // the filter the save dialog reports chosen
   bool confirmAnswer = true;
+  QStringList passwordAnswers;  // taken front first; an empty list cancels
   QString clipboard;
 
   void ShowMessage(const QString& text) override;
@@ -80,6 +89,8 @@ class RecordingUiService : public UiService {
   QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& suggested,
                           const QStringList& filters, int* filterIndex) override;
   void SetClipboardText(const QString& text) override;
+  bool GetPassword(QWidget* parent, const QString& fileName, const QString& prompt,
+                   QString& password) override;
 
   // Number of recorded calls of one kind.
   int Count(const QString& kind) const;

@@ -86,7 +86,11 @@ int sharedNibble(int firstGroup, int secondGroup) {
 
 struct EncryptedFile::Cipher {
   EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-  ~Cipher() { EVP_CIPHER_CTX_free(ctx); }
+  EncryptionKey key{};  // the one that fits, once it does; wiped at the end
+  ~Cipher() {
+    EVP_CIPHER_CTX_free(ctx);
+    OPENSSL_cleanse(key.data(), key.size());
+  }
 };
 
 bool IsEncryptedWrapper(const std::uint8_t* head, std::size_t n) {
@@ -192,13 +196,27 @@ EncryptedFile::Status EncryptedFile::unlock(std::string_view password) {
       OPENSSL_cleanse(decoded->data(), decoded->size());
     }
   }
-  if (status == Status::Ok) {
-    m_cipher = std::move(cipher);
-    m_error.clear();
-    m_status = Status::Ok;
-  }
-  return status;
+  return status == Status::Ok ? keep(std::move(cipher)) : status;
 }
+
+EncryptedFile::Status EncryptedFile::unlockWithKey(const EncryptionKey& key) {
+  if (!m_wellFormed) return m_status;
+  m_cipher.reset();
+  m_plainSize = 0;
+  auto cipher = std::make_unique<Cipher>();
+  if (!cipher->ctx) return fail(Status::CryptoFailed, "the AES cipher could not be set up");
+  const Status status = tryKey(key, *cipher);
+  return status == Status::Ok ? keep(std::move(cipher)) : status;
+}
+
+EncryptedFile::Status EncryptedFile::keep(std::unique_ptr<Cipher> cipher) {
+  m_cipher = std::move(cipher);
+  m_error.clear();
+  m_status = Status::Ok;
+  return Status::Ok;
+}
+
+const EncryptionKey* EncryptedFile::key() const { return m_cipher ? &m_cipher->key : nullptr; }
 
 EncryptedFile::Status EncryptedFile::tryPassword(std::string_view password, Cipher& cipher) {
   auto key = DeriveEncryptionKey(password);
@@ -233,6 +251,7 @@ EncryptedFile::Status EncryptedFile::tryKey(const std::array<std::uint8_t, 32>& 
                                         ") is damaged; the file is truncated or damaged");
   }
   m_plainSize = data - padding;
+  cipher.key = key;
   return Status::Ok;
 }
 
@@ -272,6 +291,15 @@ bool EncryptedFile::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t 
     n -= step;
   }
   return true;
+}
+
+FileKey::~FileKey() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
+
+std::unique_ptr<EncryptedFile> UnlockedWithKey(std::unique_ptr<ByteSource> source, const EncryptionKey& key) {
+  if (!source) return nullptr;
+  auto file = std::make_unique<EncryptedFile>(std::move(source));
+  if (file->unlockWithKey(key) != EncryptedFile::Status::Ok) return nullptr;
+  return file;
 }
 
 std::unique_ptr<EncryptedFile> OpenEncryptedFile(const std::string& path) {

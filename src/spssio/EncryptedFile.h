@@ -22,6 +22,20 @@ constexpr std::size_t kCipherBlockSize = 16;
 // Only the first ten bytes of a password count.
 constexpr std::size_t kPasswordBytes = 10;
 
+using EncryptionKey = std::array<std::uint8_t, 32>;
+
+// The key of an open encrypted file, kept instead of its password for as
+// long as the file is open (reopening it, reading its bytes directly); the
+// bytes are wiped when it goes.
+struct FileKey {
+  EncryptionKey bytes{};
+  FileKey() = default;
+  explicit FileKey(const EncryptionKey& key) : bytes(key) {}
+  FileKey(const FileKey&) = default;
+  FileKey& operator=(const FileKey&) = default;
+  ~FileKey();
+};
+
 enum class WrappedKind { Sav, Syntax, Viewer, Other };
 
 // True when head (the first n bytes of a file) starts an encrypted wrapper
@@ -76,7 +90,12 @@ class EncryptedFile final : public ByteSource {
   // the file stays locked and another password may be tried. Returns the
   // new status; a wrapper that is not Ok after construction stays as it is.
   Status unlock(std::string_view password);
+  // The same with the key a password gave (for opening the file once more
+  // without keeping the password); no second guess.
+  Status unlockWithKey(const EncryptionKey& key);
   bool unlocked() const { return m_cipher != nullptr; }
+  // The key that unlocked the file; null while locked.
+  const EncryptionKey* key() const;
 
   // The plaintext size once unlocked, else 0.
   std::uint64_t size() const override { return m_plainSize; }
@@ -89,6 +108,7 @@ class EncryptedFile final : public ByteSource {
   Status failedBlock(Status status, std::uint64_t at);
   Status tryPassword(std::string_view password, Cipher& cipher);
   Status tryKey(const std::array<std::uint8_t, 32>& key, Cipher& cipher);
+  Status keep(std::unique_ptr<Cipher> cipher);
   // Reads n bytes (whole blocks) of encrypted data at cipherOffset and
   // decrypts them into out; no side effects on the status.
   Status decryptBlocks(Cipher& cipher, std::uint64_t cipherOffset, std::uint8_t* out, std::size_t n);
@@ -102,6 +122,10 @@ class EncryptedFile final : public ByteSource {
   std::uint64_t m_wrappedSize = 0;
   std::uint64_t m_plainSize = 0;
 };
+
+// The plaintext of the wrapper source holds, unlocked with key: null when
+// source is null or the key does not open it.
+std::unique_ptr<EncryptedFile> UnlockedWithKey(std::unique_ptr<ByteSource> source, const EncryptionKey& key);
 
 // Opens the file at path as a wrapper. Null when the file cannot be opened;
 // otherwise status() tells whether it is one.

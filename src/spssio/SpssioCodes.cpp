@@ -30,6 +30,7 @@ const char* spssCodeText(int code) {
     case SPSS_INVALID_CASE: return "No case of this number";
     case SPSS_NO_CASE: return "No current case";
     case SPSS_INVALID_ARGUMENT: return "Invalid argument";
+    case SPSS_WRONG_PASSWORD: return "Wrong password";
     case SPSS_TOO_MANY_FILES: return "Too many open files";
     default: break;
   }

@@ -34,6 +34,7 @@ enum SpssioCode : int {
   SPSS_INVALID_CASE = 50,  // seek past the cases or to a negative case
   SPSS_NO_CASE = 51,       // no current case: none read yet, or the last read failed or hit the end
   SPSS_INVALID_ARGUMENT = 52, // a required pointer is null or a size is too small
+  SPSS_WRONG_PASSWORD = 53,// the password (or key) does not open the encrypted file
   SPSS_TOO_MANY_FILES = 60,
 };
 

@@ -115,9 +115,28 @@ int spssOpenRead(const char* fileName, int* handle) {
   return openHandle(handle, fileName, [&](SavReader& r) { return r.open(fileName); });
 }
 
-int brindle::OpenMemoryRead(const std::uint8_t* data, std::size_t size, int* handle) {
+int spssOpenReadEncrypted(const char* fileName, const char* password, int* handle) {
+  if (!fileName || !password || !handle) return failWith(SPSS_INVALID_ARGUMENT);
+  const brindle::FileUnlock unlock{password, nullptr};
+  return openHandle(handle, fileName, [&](SavReader& r) { return r.open(fileName, &unlock); });
+}
+
+int brindle::OpenReadWithKey(const char* fileName, const FileKey& key, int* handle) {
+  if (!fileName || !handle) return failWith(SPSS_INVALID_ARGUMENT);
+  const FileUnlock unlock{{}, &key};
+  return openHandle(handle, fileName, [&](SavReader& r) { return r.open(fileName, &unlock); });
+}
+
+std::shared_ptr<const brindle::FileKey> brindle::FileKeyOf(int handle) {
+  const SavReader* r = readerOf(handle);
+  return r ? r->key() : nullptr;
+}
+
+int brindle::OpenMemoryRead(const std::uint8_t* data, std::size_t size, int* handle, const char* password) {
   if (!handle || (!data && size)) return failWith(SPSS_INVALID_ARGUMENT);
-  return openHandle(handle, "the bytes in memory", [&](SavReader& r) { return r.openMemory(data, size); });
+  const FileUnlock unlock{password ? password : "", nullptr};
+  return openHandle(handle, "the bytes in memory",
+                    [&](SavReader& r) { return r.openMemory(data, size, password ? &unlock : nullptr); });
 }
 
 int spssCloseRead(int handle) {

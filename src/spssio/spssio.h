@@ -16,9 +16,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "SpssioCodes.h"
+
+namespace brindle {
+struct FileKey;
+}
 
 // Opens fileName for reading and reads its dictionary. On success *handle is
 // a non-negative handle and the file stays open until spssCloseRead.
@@ -28,6 +33,12 @@
 // damaged-dictionary codes of SpssioCodes.h. spssLastErrorText() then names
 // the byte offset and record.
 int spssOpenRead(const char* fileName, int* handle);
+// The same for a file in SPSS's encrypted wrapper, decrypted as it is read
+// (a file that is not encrypted opens as with spssOpenRead). Only the
+// password's first ten bytes count; an SPSS-encoded password is tried
+// decoded too. SPSS_WRONG_PASSWORD when it does not open the file. The
+// password is not kept: the open file holds the key it gave.
+int spssOpenReadEncrypted(const char* fileName, const char* password, int* handle);
 int spssCloseRead(int handle);
 
 // The variable names (full length, UTF-8) and types (0 numeric, else string
@@ -124,5 +135,13 @@ namespace brindle {
 // Opens a system file held in memory as spssOpenRead opens one on disk (the
 // fuzzers read their inputs this way). The bytes must stay alive and
 // unchanged until spssCloseRead(*handle).
-int OpenMemoryRead(const std::uint8_t* data, std::size_t size, int* handle);
+// password, when given, opens an encrypted file as spssOpenReadEncrypted does.
+int OpenMemoryRead(const std::uint8_t* data, std::size_t size, int* handle, const char* password = nullptr);
+// The key of an open encrypted file, to open it again without its password;
+// null for a file that is not encrypted or a handle that is not open.
+std::shared_ptr<const FileKey> FileKeyOf(int handle);
+// Opens an encrypted file with the key an earlier open gave; a file that is
+// not encrypted opens as with spssOpenRead, SPSS_WRONG_PASSWORD when the key
+// does not fit (the file was encrypted anew).
+int OpenReadWithKey(const char* fileName, const FileKey& key, int* handle);
 }  // namespace brindle

@@ -281,7 +281,7 @@ TEST(SpssioApi, EveryCodeHasItsOwnText) {
                        SPSS_SHORTSTR_EXP, SPSS_INVALID_VARHANDLE, SPSS_INVALID_DATE, SPSS_INVALID_TIME,
                        SPSS_NO_TYPE2, SPSS_BAD_DICTIONARY, SPSS_NO_TYPE999, SPSS_ENCRYPTED_FILE,
                        SPSS_BAD_DATA, SPSS_FILE_TRUNCATED, SPSS_INVALID_CASE, SPSS_NO_CASE,
-                       SPSS_INVALID_ARGUMENT, SPSS_TOO_MANY_FILES};
+                       SPSS_INVALID_ARGUMENT, SPSS_TOO_MANY_FILES, SPSS_WRONG_PASSWORD};
   std::set<std::string> texts;
   for (int c : codes) texts.insert(spssCodeText(c));
   EXPECT_EQ(texts.size(), std::size(codes));
@@ -447,6 +447,58 @@ TEST(SpssioOpen, FromMemoryAsFromDisk) {
   const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + 100);
   EXPECT_EQ(brindle::OpenMemoryRead(cut.data(), cut.size(), &inMemory), SPSS_FILE_TRUNCATED);
   EXPECT_EQ(brindle::OpenMemoryRead(nullptr, 0, &inMemory), SPSS_INVALID_FILE);
+}
+
+// An encrypted file reads as its plaintext, on disk and in memory; without a
+// password, with a wrong one or a wrong key it does not open at all.
+TEST_P(SpssioHandMade, EncryptedReadsAsPlain) {
+  const std::vector<std::uint8_t> plain = brindle::testing::writeSav(smallFile(GetParam()));
+  const std::vector<std::uint8_t> wrapped = brindle::testing::encryptWrapper(plain, "secret");
+  TempFile plainFile(plain), wrappedFile(wrapped);
+  int handle = 42;
+  EXPECT_EQ(spssOpenRead(wrappedFile.c_str(), &handle), SPSS_ENCRYPTED_FILE);
+  EXPECT_EQ(spssOpenReadEncrypted(wrappedFile.c_str(), "secreT", &handle), SPSS_WRONG_PASSWORD);
+  EXPECT_EQ(brindle::OpenMemoryRead(wrapped.data(), wrapped.size(), &handle, "x"), SPSS_WRONG_PASSWORD);
+  EXPECT_EQ(handle, 42);
+
+  int p = -1, e = -1, m = -1, k = -1;
+  ASSERT_EQ(spssOpenRead(plainFile.c_str(), &p), SPSS_OK);
+  EXPECT_EQ(brindle::FileKeyOf(p), nullptr);
+  ASSERT_EQ(spssOpenReadEncrypted(wrappedFile.c_str(), "secret", &e), SPSS_OK) << spssLastErrorText();
+  ASSERT_EQ(brindle::OpenMemoryRead(wrapped.data(), wrapped.size(), &m, "secret"), SPSS_OK);
+  const auto key = brindle::FileKeyOf(e);
+  ASSERT_NE(key, nullptr);
+  ASSERT_EQ(brindle::OpenReadWithKey(wrappedFile.c_str(), *key, &k), SPSS_OK);
+  const auto other = brindle::testing::encryptWrapper(plain, "other");
+  TempFile otherFile(other);
+  EXPECT_EQ(brindle::OpenReadWithKey(otherFile.c_str(), *key, &handle), SPSS_WRONG_PASSWORD);
+
+  std::int64_t n = 0, size = 0;
+  for (int h : {e, m, k}) {
+    EXPECT_EQ(varNames(h).names, varNames(p).names);
+    EXPECT_EQ(spssGetNumberofCases(h, &n), SPSS_OK);
+    EXPECT_EQ(n, 3);
+    spssGetCaseSize(h, &size);
+    EXPECT_EQ(size, 48);
+  }
+  double vp = 0, ve = 0, a = 0, b = 0;
+  ASSERT_EQ(spssGetVarHandle(p, "comment", &vp), SPSS_OK);
+  ASSERT_EQ(spssGetVarHandle(e, "comment", &ve), SPSS_OK);
+  char tp[32], te[32];
+  int rc;
+  while ((rc = spssReadCaseRecord(p)) == SPSS_OK) {
+    ASSERT_EQ(spssReadCaseRecord(e), SPSS_OK);
+    spssGetValueChar(p, vp, tp, sizeof tp);
+    spssGetValueChar(e, ve, te, sizeof te);
+    EXPECT_STREQ(te, tp);
+    spssGetValueNumeric(p, 0, &a);
+    spssGetValueNumeric(e, 0, &b);
+    EXPECT_EQ(a, b);
+  }
+  EXPECT_EQ(spssReadCaseRecord(e), rc);
+  EXPECT_EQ(countCases(m), std::make_pair(std::int64_t(3), int(SPSS_FILE_END)));
+  EXPECT_EQ(countCases(k), std::make_pair(std::int64_t(3), int(SPSS_FILE_END)));
+  for (int h : {p, e, m, k}) spssCloseRead(h);
 }
 
 TEST(SpssioOpen, TooManyFiles) {

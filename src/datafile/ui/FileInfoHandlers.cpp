@@ -51,7 +51,7 @@ void TForm1::ShowDocBtnClick() {
   if (HasDocument == 0 || FileHandle == -1 || !HoldFile()) return;
   std::string encoding;
   spssGetFileEncoding(FileHandle, encoding);
-  const DocumentReadResult doc = ReadDocumentRecord(FileName);
+  const DocumentReadResult doc = ReadDocumentRecord(FileName, Key.get());
   if (!doc.found) {
     // No termination record at all: nothing to say and nothing to show.
     if (!doc.message.empty()) m_ui.ShowMessage(QString::fromStdString(doc.message));

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <vector>
 
 #include "app/MainWindow.h"
 #include "controls/ShowDoc.h"
@@ -60,6 +61,7 @@ class FileInfoHandlersTest : public QObject {
   void deletedFileIsClosed();
   void readersTakeTheFileBackFirst();
   void openingAnotherFileWhileReleased();
+  void encryptedFileWithItsPassword();
 };
 
 void FileInfoHandlersTest::propertiesReport() {
@@ -340,6 +342,58 @@ void FileInfoHandlersTest::openingAnotherFileWhileReleased() {
   QCOMPARE(cases, std::int64_t(2));
   f.Variables.VarMemData.SetRecNo(2);
   QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
+}
+
+
+// An encrypted file: the password is asked until it fits, and the open file
+// then works as a plain one, its report and document included; released and
+// rewritten under the same password, it is reloaded without asking again.
+void FileInfoHandlersTest::encryptedFileWithItsPassword() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  TempFile file(encryptWrapper(writeSav(WithDocument()), "right"));
+  const QString name = QString::fromStdString(file.path());
+  w.ui.passwordAnswers = {"wrong", "right"};
+  w.Open(file.path());
+  QCOMPARE(w.Count("GetPassword"), 2);
+  QCOMPARE(w.ui.calls[1].caption, name);
+  QCOMPARE(w.ui.calls[1].text, QString("Password:"));
+  QCOMPARE(w.ui.calls[2].text, QString("Wrong password"));
+  QCOMPARE(w.ui.calls.size(), 3);
+  QCOMPARE(w.GridNames().size(), 7);
+
+  f.FileInfoItem->trigger();
+  QVERIFY(w.ui.Last().text.contains("\nfile is encrypted\nfile contains document"));
+  f.ShowDocBtnClick();
+  QCOMPARE(f.ShowDocFrm->Lines().size(), 5);
+  QCOMPARE(f.ShowDocFrm->Lines()[2], QString::fromStdString(Padded("Wave  n    mean")));
+  f.ShowDocFrm->close();
+
+  f.ReleaseFileHandle->setChecked(true);
+  f.ApplicationEvents1Deactivate();
+  QVERIFY(f.FileReleased);
+  f.ApplicationEvents1Activate();
+  QVERIFY(!f.FileReleased && !f.FileStale && f.FileHandle >= 0);
+
+  f.ApplicationEvents1Deactivate();
+  SavFile rewritten = ManyVariables(3);
+  rewritten.creationTime = "13:45:11";
+  file.write(encryptWrapper(writeSav(rewritten), "right"));
+  w.ui.confirmAnswer = true;
+  w.ui.calls.clear();
+  f.ApplicationEvents1Activate();
+  QCOMPARE(w.Count("ConfirmDialog"), 1);
+  QCOMPARE(w.Count("GetPassword"), 0);
+  QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
+  QVERIFY(f.Key != nullptr);
+
+  // Cancel on a second encrypted file keeps this one open.
+  TempFile other(encryptWrapper(writeSav(WithDocument()), "other"));
+  w.ui.calls.clear();
+  f.OpenDataFile(QString::fromStdString(other.path()));
+  QCOMPARE(w.Count("GetPassword"), 1);
+  QCOMPARE(w.ui.Last().text, QString::fromStdString(other.path()) + "\nis an encrypted SPSS data file, which Brindle cannot read.");
+  QCOMPARE(f.FileName, file.path());
 }
 
 QTEST_MAIN(FileInfoHandlersTest)

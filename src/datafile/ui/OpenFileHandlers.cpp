@@ -15,6 +15,7 @@
 #include "controls/ShowDoc.h"
 #include "controls/ValStringGrid.h"
 #include "datafile/DictionaryLoader.h"
+#include "datafile/FileReport.h"
 #include "datafile/OpenFile.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
@@ -27,11 +28,36 @@ namespace {
 // Lower- and upper-case extensions: file names on Linux are case-sensitive.
 const char* const kOpenFilter = "SPSS (*.sav *.SAV *.zsav *.ZSAV);;*.* (*)";
 
+// Asks for the password of an encrypted file until one opens it or the user
+// cancels (then the file is an encrypted one that cannot be read). Returns
+// the open's code; the typed text is wiped after each try.
+int OpenWithPassword(UiService& ui, QWidget* parent, const std::string& name, DataFileState& opened,
+                     std::string& errorText) {
+  QString prompt = QStringLiteral("Password:");
+  for (;;) {
+    QString password;
+    if (!ui.GetPassword(parent, QString::fromStdString(name), prompt, password)) {
+      errorText = OpenErrorText(SPSS_ENCRYPTED_FILE, name);
+      return SPSS_ENCRYPTED_FILE;
+    }
+    QByteArray bytes = password.toUtf8();
+    password.fill(QLatin1Char(' '));
+    int code;
+    {
+      WaitCursor wait;
+      code = OpenDataFileState(name, opened, &errorText, bytes.constData());
+    }
+    bytes.fill('\0');
+    if (code != SPSS_WRONG_PASSWORD) return code;
+    prompt = QStringLiteral("Wrong password");
+  }
+}
+
 }  // namespace
 
 void TForm1::Open1Click() { OpenDataFile(QString()); }
 
-void TForm1::OpenDataFile(const QString& fileName) {
+void TForm1::OpenDataFile(const QString& fileName, const FileKey* key) {
   // A frequency pass reads the open file; replacing it now would pull the
   // file from under the pass.
   if (Counting()) return;
@@ -46,8 +72,12 @@ void TForm1::OpenDataFile(const QString& fileName) {
   int code = 0;
   {
     WaitCursor wait;
-    code = OpenDataFileState(name.toStdString(), opened, &errorText);
+    code = OpenDataFileState(name.toStdString(), opened, &errorText, nullptr, key);
   }
+  // An encrypted file asks for its password; so does one encrypted anew
+  // since its key was found.
+  if (code == SPSS_ENCRYPTED_FILE || (key && code == SPSS_WRONG_PASSWORD))
+    code = OpenWithPassword(m_ui, this, name.toStdString(), opened, errorText);
   if (code != SPSS_OK) {
     m_ui.SystemMessageBox(QStringLiteral("File open error"), QString::fromStdString(errorText),
                           MessageIcon::Warning);

@@ -65,8 +65,10 @@ void TForm1::settleStaleFile() {
                                          QStringLiteral("'s\ntime/date changed. Reload?"));
   // The question may have waited while another file was opened.
   if (!FileStale || FileName != name) return;
+  // An encrypted file reloads with its key; the password is long gone.
+  const std::shared_ptr<const FileKey> key = Key;
   CloseItemClick();
-  if (reload) OpenDataFile(QString::fromStdString(name));
+  if (reload) OpenDataFile(QString::fromStdString(name), key.get());
 }
 
 }  // namespace brindle

@@ -77,7 +77,19 @@ bool BlockFile::openMemory(const std::uint8_t* data, std::size_t size) {
 #endif
 }
 
+bool BlockFile::openSource(std::shared_ptr<const ByteSourceOpener> opener, std::unique_ptr<ByteSource> first) {
+  close();
+  if (!opener || !*opener) return false;
+  m_source = first ? std::move(first) : (*opener)();
+  if (!m_source) return false;
+  m_opener = std::move(opener);
+  m_size = std::int64_t(m_source->size());
+  m_readFailed = false;
+  return m_size >= 0;
+}
+
 bool BlockFile::openSame(const BlockFile& other) {
+  if (other.m_opener) return openSource(other.m_opener);
   if (other.m_memory) return openMemory(other.m_memory, std::size_t(other.m_size));
   return !other.m_path.empty() && open(other.m_path.c_str());
 }
@@ -102,6 +114,8 @@ void BlockFile::close() {
   m_file = nullptr;
   m_path.clear();
   m_memory = nullptr;
+  m_source.reset();
+  m_opener.reset();
   m_size = 0;
   m_pos = m_end = 0;
   m_bufferOffset = 0;
@@ -109,14 +123,14 @@ void BlockFile::close() {
 }
 
 bool BlockFile::seek(std::int64_t offset) {
-  if (!m_file || offset < 0 || offset > m_size) return false;
+  if (!isOpen() || offset < 0 || offset > m_size) return false;
   // A seek inside the buffered bytes costs nothing; rewinding a small file
   // therefore never touches the disk again.
   if (offset >= m_bufferOffset && offset <= m_bufferOffset + std::int64_t(m_end)) {
     m_pos = std::size_t(offset - m_bufferOffset);
     return true;
   }
-  if (!seekTo(m_file, offset, SEEK_SET)) {
+  if (m_file && !seekTo(m_file, offset, SEEK_SET)) {
     m_readFailed = true;
     return false;
   }
@@ -127,7 +141,7 @@ bool BlockFile::seek(std::int64_t offset) {
 
 bool BlockFile::ensure(std::size_t n) {
   if (available() >= n) return true;
-  if (!m_file || std::int64_t(n) > remaining()) return false;
+  if (!isOpen() || std::int64_t(n) > remaining()) return false;
   // Move the unread tail to the front, then read a block (or as much as the
   // request needs) behind it.
   std::size_t tail = available();
@@ -141,6 +155,14 @@ bool BlockFile::ensure(std::size_t n) {
   std::size_t want = std::max(n, kBlockSize);
   if (std::int64_t(want - tail) > fileLeft) want = tail + std::size_t(fileLeft);
   if (m_buffer.size() < want) m_buffer.resize(want);
+  if (m_source) {
+    // A source reads the whole range or nothing.
+    if (!m_source->readAt(std::uint64_t(m_bufferOffset) + m_end, m_buffer.data() + m_end, want - m_end)) {
+      m_readFailed = true;
+      return false;
+    }
+    m_end = want;
+  }
   while (m_end < n) {
     std::size_t got = std::fread(m_buffer.data() + m_end, 1, want - m_end, m_file);
     if (got == 0) {

@@ -6,10 +6,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "spssio/ByteSource.h"
+
 namespace brindle {
+
+// Makes a fresh source over the same bytes each time it is called (null when
+// it cannot): every opened copy gets one of its own, as sources are not
+// shared between threads.
+using ByteSourceOpener = std::function<std::unique_ptr<ByteSource>()>;
 
 class BlockFile {
  public:
@@ -25,11 +34,15 @@ class BlockFile {
   bool open(const char* path);
   // Reads size bytes in memory as a file; they must outlive the BlockFile.
   bool openMemory(const std::uint8_t* data, std::size_t size);
-  // Opens what other has open (the same path or bytes) once more, with a
-  // position and buffer of its own, for a pass on another thread.
+  // Reads the bytes of a source the opener makes (a decrypted file, say);
+  // offsets are the source's. first, when given, is the opener's first
+  // source, made already.
+  bool openSource(std::shared_ptr<const ByteSourceOpener> opener, std::unique_ptr<ByteSource> first = nullptr);
+  // Opens what other has open (the same path, bytes or source) once more,
+  // with a position and buffer of its own, for a pass on another thread.
   bool openSame(const BlockFile& other);
   void close();
-  bool isOpen() const { return m_file != nullptr; }
+  bool isOpen() const { return m_file != nullptr || m_source != nullptr; }
 
   std::int64_t size() const { return m_size; }
   // Logical position: the file offset of data()[0].
@@ -55,6 +68,8 @@ class BlockFile {
   std::FILE* m_file = nullptr;
   std::string m_path;                       // or m_memory, what was opened
   const std::uint8_t* m_memory = nullptr;
+  std::shared_ptr<const ByteSourceOpener> m_opener;  // or a source of m_opener's
+  std::unique_ptr<ByteSource> m_source;
   std::int64_t m_size = 0;
   std::vector<std::uint8_t> m_buffer;
   std::int64_t m_bufferOffset = 0;  // file offset of m_buffer[0]

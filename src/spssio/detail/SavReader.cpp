@@ -68,20 +68,62 @@ bool SavReader::take(std::size_t n, const std::uint8_t*& bytes) {
   return true;
 }
 
-int SavReader::open(const char* path) {
+int SavReader::open(const char* path, const FileUnlock* unlock) {
   if (!path || !m_file.open(path)) {
     m_error = std::string("cannot open ") + (path ? path : "(no name)");
     return SPSS_FILE_OERROR;
   }
-  return readDictionary();
+  const int rc = unwrap(unlock, [name = std::string(path)]() -> std::unique_ptr<ByteSource> {
+    auto source = std::make_unique<FileByteSource>();
+    if (!source->open(name)) return nullptr;
+    return source;
+  });
+  return rc != SPSS_OK ? rc : readDictionary();
 }
 
-int SavReader::openMemory(const std::uint8_t* data, std::size_t size) {
+int SavReader::openMemory(const std::uint8_t* data, std::size_t size, const FileUnlock* unlock) {
   if (!m_file.openMemory(data, size)) {
     m_error = "cannot read the bytes in memory as a file";
     return SPSS_FILE_OERROR;
   }
-  return readDictionary();
+  const int rc = unwrap(unlock, [data, size]() -> std::unique_ptr<ByteSource> {
+    return std::make_unique<MemoryByteSource>(std::span<const std::uint8_t>(data, size));
+  });
+  return rc != SPSS_OK ? rc : readDictionary();
+}
+
+int SavReader::unwrap(const FileUnlock* unlock, const ByteSourceOpener& raw) {
+  if (!unlock || !(m_file.size() >= 36 && m_file.ensure(36) && std::memcmp(m_file.data() + 8, "ENCRYPTEDSAV", 12) == 0))
+    return SPSS_OK;
+  std::unique_ptr<ByteSource> bytes = raw();
+  if (!bytes) return fail(SPSS_FILE_OERROR, 0, "encrypted file", "cannot open it once more to decrypt it");
+  auto wrapper = std::make_unique<EncryptedFile>(std::move(bytes));
+  using Status = EncryptedFile::Status;
+  Status status = wrapper->status();
+  if (status == Status::Ok) status = unlock->key ? wrapper->unlockWithKey(unlock->key->bytes) : wrapper->unlock(unlock->password);
+  switch (status) {
+    case Status::Ok: break;
+    case Status::WrongPassword:
+      return fail(SPSS_WRONG_PASSWORD, 36, "encrypted data", wrapper->errorText());
+    case Status::Truncated:
+    case Status::BadSize:
+    case Status::BadPadding:
+      return fail(SPSS_FILE_TRUNCATED, 0, "encrypted file", wrapper->errorText());
+    default:
+      return fail(SPSS_FILE_RERROR, 0, "encrypted file", wrapper->errorText());
+  }
+  // Every opened copy of the file (a pass on another thread) decrypts with
+  // its own cipher under the same key; the password is gone by now.
+  auto key = std::make_shared<const FileKey>(*wrapper->key());
+  auto opener = std::make_shared<const ByteSourceOpener>([raw, key]() -> std::unique_ptr<ByteSource> {
+    return UnlockedWithKey(raw(), key->bytes);
+  });
+  if (!m_file.openSource(std::move(opener), std::move(wrapper))) {
+    m_error = "cannot read the decrypted file";
+    return SPSS_FILE_RERROR;
+  }
+  m_key = std::move(key);
+  return SPSS_OK;
 }
 
 int SavReader::readDictionary() {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 #include "spssio/detail/ByteCursor.h"
 #include "spssio/detail/ColumnScanner.h"
 #include "spssio/detail/SavCaseStream.h"
+#include "spssio/EncryptedFile.h"
 #include "spssio/TextConverter.h"
 
 namespace brindle {
@@ -52,6 +54,13 @@ struct SavVariable {
   std::vector<std::pair<std::string, std::string>> longStringLabels;
 };
 
+// What opens an encrypted file: the password as the user gave it, or the
+// key an earlier open of the file found (then the password is not used).
+struct FileUnlock {
+  std::string_view password;
+  const FileKey* key = nullptr;
+};
+
 class SavReader {
  public:
   SavReader() = default;
@@ -60,9 +69,13 @@ class SavReader {
 
   // Opens path and reads its dictionary. Returns an SPSS code; on failure
   // error() names the record and byte offset.
-  int open(const char* path);
+  // An encrypted file is read through its decryption when unlock is given
+  // (SPSS_WRONG_PASSWORD when it does not fit), else it is SPSS_ENCRYPTED_FILE.
+  int open(const char* path, const FileUnlock* unlock = nullptr);
   // The same for a file held in memory; the bytes must outlive the reader.
-  int openMemory(const std::uint8_t* data, std::size_t size);
+  int openMemory(const std::uint8_t* data, std::size_t size, const FileUnlock* unlock = nullptr);
+  // The key of an encrypted file; null for a plain one.
+  const std::shared_ptr<const FileKey>& key() const { return m_key; }
   const std::string& error() const { return m_error; }
 
   const std::vector<SavVariable>& variables() const { return m_vars; }
@@ -123,6 +136,9 @@ class SavReader {
     std::vector<int> segmentHeads;  // very long strings: the segments in order
   };
 
+  // Puts the decrypted bytes in place of the file's when it is an encrypted
+  // wrapper and unlock is given; raw makes a source over the file's bytes.
+  int unwrap(const FileUnlock* unlock, const ByteSourceOpener& raw);
   int readDictionary();
   int fail(int code, std::int64_t offset, const std::string& record, const std::string& what);
   bool take(std::size_t n, const std::uint8_t*& bytes);
@@ -145,6 +161,7 @@ class SavReader {
   void applyLongStringMissing();
 
   BlockFile m_file;
+  std::shared_ptr<const FileKey> m_key;
   bool m_swap = false;
   bool m_bigEndian = false;
   int m_compression = 0;
