@@ -1,9 +1,18 @@
 #include "export/CsvExport.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
 #include <filesystem>
+#include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "datafile/MissingValueText.h"
 #include "spssio/Spssio.h"
@@ -35,7 +44,7 @@ void AppendPadded(std::string& out, int v, int digits) {
   char buf[16];
   char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
   for (auto n = end - buf; n < digits; ++n) out += '0';
-  out.append(buf, end);
+  out.append(buf, std::size_t(end - buf));
 }
 
 // A variable's labels, values as texts for the labels export.
@@ -101,12 +110,12 @@ void AppendCsvField(std::string& out, std::string_view text) {
 
 void AppendNumberField(std::string& out, double x, double sysmis) {
   if (x == sysmis) return;
-  char buf[32];
+  char buf[40];
   // Whole numbers, the common case, as plain digits (1000000, not the
   // equally short 1e+06); -0 keeps its sign through the general path.
   if (x >= -kExactInteger && x <= kExactInteger && x == std::trunc(x) && !(x == 0 && std::signbit(x))) {
     char* end = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(x)).ptr;
-    out.append(buf, end);
+    out.append(buf, std::size_t(end - buf));
     return;
   }
   // Few decimals, the next most common case: k / 10^d is the double nearest
@@ -118,23 +127,27 @@ void AppendNumberField(std::string& out, double x, double sysmis) {
       const double scaled = std::nearbyint(x * kPowers[d - 1]);
       if (scaled / kPowers[d - 1] != x) continue;
       const auto k = static_cast<std::int64_t>(scaled);
-      char* p = std::to_chars(buf, buf + sizeof buf, k < 0 ? -k : k).ptr;
-      auto digits = p - buf;
-      if (x < 0) out += '-';
-      if (digits <= d) {
-        out += "0.";
-        out.append(std::size_t(d - digits), '0');
-        out.append(buf, p);
+      // The text is put together in buf and appended at once.
+      char digits[24];
+      char* p = std::to_chars(digits, digits + sizeof digits, k < 0 ? -k : k).ptr;
+      const auto n = p - digits;
+      char* t = buf;
+      if (x < 0) *t++ = '-';
+      if (n <= d) {
+        *t++ = '0', *t++ = '.';
+        for (auto z = n; z < d; ++z) *t++ = '0';
+        std::memcpy(t, digits, std::size_t(n)), t += n;
       } else {
-        out.append(buf, p - d);
-        out += '.';
-        out.append(p - d, p);
+        std::memcpy(t, digits, std::size_t(n - d)), t += n - d;
+        *t++ = '.';
+        std::memcpy(t, p - d, std::size_t(d)), t += d;
       }
+      out.append(buf, std::size_t(t - buf));
       return;
     }
   }
   char* end = std::to_chars(buf, buf + sizeof buf, x).ptr;
-  out.append(buf, end);
+  out.append(buf, std::size_t(end - buf));
 }
 
 std::string_view TrimTrailingBlanks(std::string_view s) {
@@ -171,10 +184,47 @@ std::string FormattedNumber(double x, const PrintFormat& f) {
   return first == std::string::npos ? std::string() : out.substr(first, last - first + 1);
 }
 
-ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& columns, DataMode mode,
-                          double sysmis, std::int64_t totalCases, ExportFile& out,
-                          const ExportProgress& progress) {
-  // Rows are built straight in the output's buffer.
+namespace {
+
+// Appends case `row` (Number(c), Text(c) of each column) as one CSV line.
+template <class Row>
+void AppendDataRow(std::string& line, Row& row, const std::vector<ExportColumn>& columns, DataMode mode,
+                   double sysmis) {
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (c) line += ',';
+    const ExportColumn& col = columns[c];
+    if (col.width > 0) {
+      const std::string_view text = TrimTrailingBlanks(row.Text(c));
+      if (mode == DataMode::Labels && !col.textLabels.empty()) {
+        const auto it = col.textLabels.find(std::string(text));
+        if (it != col.textLabels.end()) {
+          AppendCsvField(line, it->second);
+          continue;
+        }
+      }
+      AppendCsvField(line, text);
+      continue;
+    }
+    const double x = row.Number(c);
+    if (mode == DataMode::Raw || x == sysmis) {
+      AppendNumberField(line, x, sysmis);
+      continue;
+    }
+    if (mode == DataMode::Labels) {
+      const auto it = col.numberLabels.find(x);
+      if (it != col.numberLabels.end()) {
+        AppendCsvField(line, it->second);
+        continue;
+      }
+    }
+    AppendCsvField(line, FormattedNumber(x, col.format));
+  }
+  line += '\n';
+}
+
+// The header row; false when progress cancels at the start.
+bool WriteHeader(const std::vector<ExportColumn>& columns, std::int64_t totalCases, ExportFile& out,
+                 const ExportProgress& progress) {
   std::string& line = out.Buffer();
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (c) line += ',';
@@ -182,50 +232,31 @@ ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& colu
   }
   line += '\n';
   out.Written();
+  return !progress || progress(0, totalCases);
+}
 
+std::string ReadFailure(std::int64_t rows, const std::string& why) {
+  return "The data could not be read after case " + std::to_string(rows) +
+         (why.empty() ? std::string() : ": " + why);
+}
+
+}  // namespace
+
+ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& columns, DataMode mode,
+                          double sysmis, std::int64_t totalCases, ExportFile& out,
+                          const ExportProgress& progress) {
   ExportResult result;
-  if (progress && !progress(0, totalCases)) {
+  if (!WriteHeader(columns, totalCases, out, progress)) {
     result.status = ExportStatus::Cancelled;
     return result;
   }
+  // Rows are built straight in the output's buffer.
+  std::string& line = out.Buffer();
   for (;;) {
     const int rc = rows.Next();
     if (rc == SPSS_FILE_END) break;
-    if (rc != SPSS_OK) {
-      const std::string why = rows.Error();
-      return Failed("The data could not be read after case " + std::to_string(result.rows) +
-                    (why.empty() ? std::string() : ": " + why));
-    }
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-      if (c) line += ',';
-      const ExportColumn& col = columns[c];
-      if (col.width > 0) {
-        const std::string_view text = TrimTrailingBlanks(rows.Text(c));
-        if (mode == DataMode::Labels && !col.textLabels.empty()) {
-          const auto it = col.textLabels.find(std::string(text));
-          if (it != col.textLabels.end()) {
-            AppendCsvField(line, it->second);
-            continue;
-          }
-        }
-        AppendCsvField(line, text);
-        continue;
-      }
-      const double x = rows.Number(c);
-      if (mode == DataMode::Raw || x == sysmis) {
-        AppendNumberField(line, x, sysmis);
-        continue;
-      }
-      if (mode == DataMode::Labels) {
-        const auto it = col.numberLabels.find(x);
-        if (it != col.numberLabels.end()) {
-          AppendCsvField(line, it->second);
-          continue;
-        }
-      }
-      AppendCsvField(line, FormattedNumber(x, col.format));
-    }
-    line += '\n';
+    if (rc != SPSS_OK) return Failed(ReadFailure(result.rows, rows.Error()));
+    AppendDataRow(line, rows, columns, mode, sysmis);
     out.Written();
     if (!out.Ok()) return Failed(out.Error());
     ++result.rows;
@@ -234,6 +265,203 @@ ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& colu
       return result;
     }
   }
+  if (progress) progress(result.rows, totalCases);
+  if (!out.Ok()) return Failed(out.Error());
+  return result;
+}
+
+namespace {
+
+// Case i of a batch of a CaseColumns source, as AppendDataRow reads rows.
+struct CaseAt {
+  CaseColumns& cases;
+  std::size_t i;
+  double Number(std::size_t c) const { return cases.number(i, c); }
+  std::string_view Text(std::size_t c) { return cases.text(i, c); }
+};
+
+// A thread hands on what it rendered in pieces of about this size, and holds
+// at most kHeldPieces of them while the writer is still on earlier segments.
+// Segments are cut to about kSegmentBytes of text, and a thread starts one
+// only while it is fewer than kSegmentsAhead per thread ahead of the writer:
+// what waits to be written is bounded whatever the number of cases.
+constexpr std::size_t kPieceBytes = std::size_t(1) << 20;
+constexpr std::size_t kHeldPieces = 8;
+constexpr std::size_t kSegmentBytes = std::size_t(4) << 20;
+constexpr std::size_t kSegmentsAhead = 3;
+
+struct Piece {
+  std::string text;
+  std::int64_t rows = 0;
+};
+
+// What became of one segment: its pieces not yet written and how it ended.
+struct SegmentOutput {
+  std::deque<Piece> pieces;
+  bool done = false;
+  bool shortEnd = false;  // the data ended before the segment's end
+  int code = SPSS_OK;     // the damage that stopped the reading, if any
+  std::string why;
+};
+
+}  // namespace
+
+std::size_t EstimatedRowBytes(const std::vector<ExportColumn>& columns) {
+  std::size_t bytes = 1;
+  for (const ExportColumn& c : columns) bytes += c.width > 0 ? std::size_t(c.width) + 1 : 12;
+  return bytes;
+}
+
+ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportColumn>& columns,
+                                  DataMode mode, double sysmis, std::int64_t totalCases,
+                                  ExportFile& out, const ExportProgress& progress,
+                                  unsigned threads) {
+  if (!threads) threads = std::max(1u, std::thread::hardware_concurrency());
+  // More segments than threads even out segments that render at different speeds.
+  std::size_t parts = std::size_t(threads) * 8;
+  if (totalCases > 0) {
+    const std::int64_t perSegment = std::max<std::int64_t>(1, std::int64_t(kSegmentBytes / EstimatedRowBytes(columns)));
+    parts = std::max<std::size_t>(parts, std::size_t(std::min<std::int64_t>(totalCases / perSegment, 1 << 20)));
+  }
+  const std::vector<CaseSegment> segments = threads > 1 ? cases.split(parts) : std::vector<CaseSegment>();
+  // A file that cannot be read again beside the open one is read by one pass.
+  if (segments.size() < 2 || !CaseColumns().openSegment(cases, segments[0])) {
+    CaseRowSource rows(cases);
+    return WriteDataCsv(rows, columns, mode, sysmis, totalCases, out, progress);
+  }
+  threads = unsigned(std::min<std::size_t>(threads, segments.size()));
+
+  ExportResult result;
+  std::mutex mutex;
+  std::condition_variable changed;
+  // Threads work on segments head .. head + ahead - 1 only, so their outputs
+  // take turns in a ring of that many.
+  const std::size_t ahead = kSegmentsAhead * threads;
+  std::vector<SegmentOutput> outputs(ahead);
+  std::size_t head = 0;  // the segment being written
+  bool stop = false;
+  std::atomic<std::size_t> nextSegment{0};
+
+  // Blocks while the segment is ahead of the writer and holds enough.
+  auto handOn = [&](std::size_t s, std::string& text, std::int64_t& rows) {
+    std::unique_lock lock(mutex);
+    SegmentOutput& o = outputs[s % ahead];
+    changed.wait(lock, [&] { return stop || s == head || o.pieces.size() < kHeldPieces; });
+    o.pieces.push_back({std::move(text), rows});
+    text = std::string();
+    rows = 0;
+    changed.notify_all();
+  };
+  auto finish = [&](std::size_t s, bool shortEnd, int code, std::string why) {
+    std::lock_guard lock(mutex);
+    SegmentOutput& o = outputs[s % ahead];
+    o.done = true;
+    o.shortEnd = shortEnd;
+    o.code = code;
+    o.why = std::move(why);
+    changed.notify_all();
+  };
+  auto stopped = [&] {
+    std::lock_guard lock(mutex);
+    return stop;
+  };
+  auto work = [&] {
+    CaseColumns source;
+    std::string text;
+    for (std::size_t s; (s = nextSegment++) < segments.size();) {
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return stop || s < head + ahead; });
+        if (stop) break;
+      }
+      try {
+        const CaseSegment& segment = segments[s];
+        const bool last = s + 1 == segments.size();
+        const std::int64_t want = last ? std::numeric_limits<std::int64_t>::max() : segment.end - segment.from.firstCase();
+        if (!source.openSegment(cases, segment)) {
+          const std::string why = source.error();
+          finish(s, false, SPSS_FILE_RERROR, why.empty() ? "the file could not be opened again" : why);
+          continue;
+        }
+        std::int64_t got = 0, rows = 0;
+        text.reserve(kPieceBytes + kPieceBytes / 4);
+        while (const std::size_t n = source.read(1024)) {
+          for (std::size_t i = 0; i < n; ++i) {
+            CaseAt row{source, i};
+            AppendDataRow(text, row, columns, mode, sysmis);
+          }
+          got += std::int64_t(n);
+          rows += std::int64_t(n);
+          if (text.size() >= kPieceBytes) {
+            handOn(s, text, rows);
+            if (stopped()) break;
+            text.reserve(kPieceBytes + kPieceBytes / 4);
+          }
+        }
+        if (rows) handOn(s, text, rows);
+        const int code = source.status();
+        finish(s, code == SPSS_FILE_END && got < want && !last, code == SPSS_FILE_END ? SPSS_OK : code,
+               source.error());
+      } catch (const std::exception& e) {
+        // Out of memory on one thread: the export fails, the program goes on.
+        finish(s, false, SPSS_FILE_RERROR, e.what());
+      }
+    }
+  };
+
+  std::vector<std::thread> pool;
+  try {
+    for (unsigned t = 0; t < threads; ++t) pool.emplace_back(work);
+  } catch (const std::system_error&) {
+    // Fewer threads than asked: those started take every segment.
+  }
+  if (pool.empty()) {
+    CaseRowSource rows(cases);
+    return WriteDataCsv(rows, columns, mode, sysmis, totalCases, out, progress);
+  }
+
+  auto cancelled = [&] { return progress && !progress(result.rows, totalCases); };
+  std::string failure;
+  bool cancel = !WriteHeader(columns, totalCases, out, progress);
+  while (head < segments.size() && failure.empty() && !cancel) {
+    Piece piece;
+    bool got = false, ended = false;
+    {
+      std::unique_lock lock(mutex);
+      SegmentOutput& o = outputs[head % ahead];
+      changed.wait_for(lock, std::chrono::milliseconds(50), [&] { return !o.pieces.empty() || o.done; });
+      if (!o.pieces.empty()) {
+        piece = std::move(o.pieces.front());
+        o.pieces.pop_front();
+        got = true;
+      } else if (o.done) {
+        if (o.code != SPSS_OK) failure = ReadFailure(result.rows, o.why);
+        ended = o.shortEnd;
+        o = SegmentOutput();
+        ++head;
+      }
+      changed.notify_all();
+    }
+    if (got) {
+      out.Write(piece.text);
+      result.rows += piece.rows;
+      if (!out.Ok()) failure = out.Error();
+      else cancel = cancelled();
+    }
+    // Cases past a short segment would not follow the last case written.
+    if (ended) break;
+  }
+  {
+    std::lock_guard lock(mutex);
+    stop = true;
+    changed.notify_all();
+  }
+  for (std::thread& t : pool) t.join();
+  if (cancel) {
+    result.status = ExportStatus::Cancelled;
+    return result;
+  }
+  if (!failure.empty()) return Failed(failure);
   if (progress) progress(result.rows, totalCases);
   if (!out.Ok()) return Failed(out.Error());
   return result;
@@ -280,13 +508,35 @@ ExportResult ExportData(int handle, const std::vector<int>& vars, DataMode mode,
     for (int v = 0; v < numVars; ++v) chosen.push_back(v);
   }
   const std::vector<ExportColumn> columns = DataColumns(handle, chosen, mode == DataMode::Labels);
-  std::vector<std::string> names;
-  std::vector<int> widths;
-  for (const ExportColumn& c : columns) names.push_back(c.name), widths.push_back(c.width);
+  // The positions DataColumns took, in its order.
+  std::sort(chosen.begin(), chosen.end());
+  chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+  std::vector<int> positions;
+  for (int v : chosen)
+    if (v >= 0 && positions.size() < columns.size()) positions.push_back(v);
   std::int64_t total = -1;
   spssGetNumberofCases(handle, &total);
-  ModuleRowSource rows(handle, names, widths);
-  return WriteDataCsv(rows, columns, mode, Sysmis(), total, out, progress);
+  CaseColumns cases;
+  if (positions.size() != columns.size() || !cases.open(handle, positions)) {
+    std::vector<std::string> names;
+    std::vector<int> widths;
+    for (const ExportColumn& c : columns) names.push_back(c.name), widths.push_back(c.width);
+    ModuleRowSource rows(handle, names, widths);
+    return WriteDataCsv(rows, columns, mode, Sysmis(), total, out, progress);
+  }
+  // A compressed file splits at its case index: a quick pass makes one when
+  // the opening did not.
+  // Index points close enough for segments of wide cases to stay small.
+  const std::int64_t every = std::clamp<std::int64_t>(std::int64_t((std::size_t(4) << 20) / EstimatedRowBytes(columns)), 64, kBatchCases);
+  if (!cases.buildIndex(every, [&](std::int64_t) { return !progress || progress(0, total); })) {
+    cases.close();
+    ExportResult cancelled;
+    cancelled.status = ExportStatus::Cancelled;
+    return cancelled;
+  }
+  ExportResult result = WriteDataCsvParallel(cases, columns, mode, Sysmis(), total, out, progress);
+  cases.close();
+  return result;
 }
 
 ExportResult ExportVariables(int handle, const std::vector<VarRecord>& records, ExportFile& out) {

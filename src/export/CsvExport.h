@@ -66,6 +66,22 @@ ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& colu
                           double sysmis, std::int64_t totalCases, ExportFile& out,
                           const ExportProgress& progress);
 
+// About how many bytes of text one case of the columns makes (a generous
+// guess: numbers 12, strings their width).
+std::size_t EstimatedRowBytes(const std::vector<ExportColumn>& columns);
+
+// WriteDataCsv for the cases of `cases` (its columns those of the export) on
+// `threads` threads, one per core when 0: the cases split at the file's case
+// index, each thread renders stretches of them into buffers of its own and
+// the calling thread writes the buffers in case order, so the output is
+// that of one pass. Buffers held ahead are bounded, whatever the number of
+// cases. Progress is called on the calling thread only. A file that cannot
+// be split is written on the calling thread alone.
+ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportColumn>& columns,
+                                  DataMode mode, double sysmis, std::int64_t totalCases,
+                                  ExportFile& out, const ExportProgress& progress,
+                                  unsigned threads = 0);
+
 // The columns for the variables `vars` (0-based dictionary positions, taken
 // in dictionary order, each once) of the open file `handle`; value labels
 // are read only when withLabels.

@@ -293,5 +293,82 @@ TEST(CsvExportTarget, FullDeviceIsAFailure) {
   EXPECT_FALSE(out.Error().empty());
 }
 
+// The export on several threads writes what one pass through the I/O
+// module's calls writes, for every kind of data area, texts converted from a
+// single-byte encoding, very long strings, a file that is cut short, and
+// every mode; an encrypted file reads its segments through the decryption.
+TEST(CsvExportParallel, WritesWhatOneSequentialPassWrites) {
+  struct Variant {
+    testing::Compression compression;
+    const char* encoding;
+    bool cut;
+    bool encrypted = false;
+  } variants[] = {
+      {testing::Compression::Bytecode, "UTF-8", false},
+      {testing::Compression::None, "windows-1252", false},
+      {testing::Compression::Zsav, "UTF-8", false},
+      {testing::Compression::Bytecode, "windows-1252", true},
+      {testing::Compression::Bytecode, "UTF-8", false, true},
+  };
+  for (const Variant& v : variants) {
+    SavFile file = SampleFile();
+    file.compression = v.compression;
+    file.encoding = v.encoding;
+    file.variables.push_back(Variable::string("long", 300));
+    std::vector<Case> cases;
+    for (int i = 0; i < 20000; ++i) {
+      Case c = file.cases[std::size_t(i % 8)];
+      if (i % 8 == 5 && std::string(v.encoding) != "UTF-8") c[2] = std::string("Z\xFCrich");
+      c.push_back(std::string(std::size_t(i % 300), char('a' + i % 26)) + (i % 3 ? "" : " \"x\",y"));
+      cases.push_back(std::move(c));
+    }
+    file.cases = std::move(cases);
+    std::vector<std::uint8_t> bytes = testing::writeSav(file);
+    if (v.cut) bytes.resize(bytes.size() - bytes.size() / 3);
+    if (v.encrypted) bytes = testing::encryptWrapper(bytes, "pspp");
+    testing::TempFile sav(bytes);
+    int handle = -1;
+    ASSERT_EQ(v.encrypted ? spssOpenReadEncrypted(sav.path().c_str(), "pspp", &handle)
+                          : spssOpenRead(sav.path().c_str(), &handle),
+              SPSS_OK);
+    const std::vector<int> vars = {0, 1, 2, 4};
+    for (DataMode mode : {DataMode::Raw, DataMode::Formatted, DataMode::Labels}) {
+      const std::vector<ExportColumn> columns = DataColumns(handle, vars, mode == DataMode::Labels);
+      std::vector<std::string> names;
+      std::vector<int> widths;
+      for (const ExportColumn& c : columns) names.push_back(c.name), widths.push_back(c.width);
+      std::ostringstream once, parallel;
+      ExportFile out;
+      out.OpenStream(once);
+      ExportResult expected;
+      {
+        ModuleRowSource rows(handle, names, widths);
+        expected = WriteDataCsv(rows, columns, mode, -DBL_MAX, -1, out, {});
+      }
+      out.Commit();
+      CaseColumns source;
+      ASSERT_TRUE(source.open(handle, vars));
+      ASSERT_TRUE(source.buildIndex(1000, {}));
+      if (!v.cut) {
+        const std::vector<CaseSegment> segments = source.split(24);
+        ASSERT_GE(segments.size(), 10u);
+        EXPECT_TRUE(CaseColumns().openSegment(source, segments[3]));
+      }
+      out.OpenStream(parallel);
+      const ExportResult got = WriteDataCsvParallel(source, columns, mode, -DBL_MAX, -1, out, {}, 3);
+      out.Commit();
+      source.close();
+      const std::string what = std::string(v.encoding) + " compression " + std::to_string(int(v.compression)) +
+                               (v.encrypted ? " encrypted" : "") + " mode " + std::to_string(int(mode));
+      EXPECT_EQ(got.status, v.cut ? ExportStatus::Failed : ExportStatus::Done) << what;
+      EXPECT_EQ(got.status, expected.status) << what;
+      EXPECT_EQ(got.rows, expected.rows) << what;
+      EXPECT_EQ(got.message, expected.message) << what;
+      EXPECT_TRUE(parallel.str() == once.str()) << what;
+    }
+    spssCloseRead(handle);
+  }
+}
+
 }  // namespace
 }  // namespace brindle

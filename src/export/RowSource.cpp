@@ -40,4 +40,12 @@ std::string_view ModuleRowSource::Text(std::size_t c) {
   return std::string_view(m_text.data(), std::strlen(m_text.data()));
 }
 
+int CaseRowSource::Next() {
+  if (++m_at < m_count) return SPSS_OK;
+  m_at = 0;
+  m_count = m_cases.read(4096);
+  // No case comes only when the reading has stopped.
+  return m_count ? SPSS_OK : m_cases.status();
+}
+
 }  // namespace brindle

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "spssio/CaseColumns.h"
+
 namespace brindle {
 
 class RowSource {
@@ -48,6 +50,22 @@ class ModuleRowSource : public RowSource {
   std::vector<std::size_t> m_numericColumns;
   std::vector<char> m_text;
   std::string m_error;
+};
+
+// The cases of a CaseColumns source (its columns are the export's), batch
+// after batch, each case decoded once.
+class CaseRowSource : public RowSource {
+ public:
+  explicit CaseRowSource(CaseColumns& cases) : m_cases(cases) {}
+
+  int Next() override;
+  double Number(std::size_t c) const override { return m_cases.number(m_at, c); }
+  std::string_view Text(std::size_t c) override { return m_cases.text(m_at, c); }
+  std::string Error() const override { return m_cases.error(); }
+
+ private:
+  CaseColumns& m_cases;
+  std::size_t m_at = 0, m_count = 0;
 };
 
 }  // namespace brindle

@@ -148,13 +148,18 @@ std::string CaseSource::text(std::string_view stored) const {
 }
 
 std::vector<CaseSegment> CaseSource::split(std::int64_t cases, std::size_t parts) const {
+  if (m_viaModule || !m_reader) return {};
+  return SplitCases(*m_reader, cases, parts);
+}
+
+std::vector<CaseSegment> SplitCases(const SavReader& reader, std::int64_t cases, std::size_t parts) {
   std::vector<CaseSegment> segments;
-  if (m_viaModule || !m_reader || cases < 2 || parts < 2) return segments;
-  const SavCaseStream::Layout& layout = m_reader->cases().layout();
+  if (cases < 2 || parts < 2) return segments;
+  const SavCaseStream::Layout& layout = reader.cases().layout();
   if (layout.caseLimit >= 0 && cases > layout.caseLimit) return segments;
   if (layout.compression == 0) {
     // Cases lie at fixed offsets; only complete ones count.
-    if (cases > m_reader->cases().uncompressedCaseCount()) return segments;
+    if (cases > reader.cases().uncompressedCaseCount()) return segments;
     for (std::size_t k = 0; k < parts; ++k) {
       CaseSegment seg;
       seg.from.cases = cases * std::int64_t(k) / std::int64_t(parts);
@@ -163,7 +168,7 @@ std::vector<CaseSegment> CaseSource::split(std::int64_t cases, std::size_t parts
     }
     return segments;
   }
-  const CaseIndex* index = m_reader->caseIndex();
+  const CaseIndex* index = reader.caseIndex();
   if (!index || index->cases < cases) return segments;
   // Each segment starts at the last point at or before its share's start.
   for (std::size_t k = 0; k < parts; ++k) {

@@ -101,6 +101,10 @@ class CaseSource {
   std::string m_moduleError;
 };
 
+// About `parts` segments that together hold the first `cases` cases of
+// reader's data; empty when it cannot be split there (see CaseSource::split).
+std::vector<CaseSegment> SplitCases(const SavReader& reader, std::int64_t cases, std::size_t parts);
+
 // Counts the cases of the open file `handle` straight from its blocks,
 // decoding no value, and builds a compressed file's case index on the way
 // (a point about every indexEvery cases). *code: SPSS_FILE_END when the data
