@@ -10,7 +10,7 @@
 #include "spssio/detail/ByteCursor.h"
 #include "spssio/detail/Handles.h"
 #include "spssio/detail/SavReader.h"
-#include "spssio/spssio.h"
+#include "spssio/Spssio.h"
 
 namespace brindle {
 
