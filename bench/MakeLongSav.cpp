@@ -25,7 +25,7 @@ namespace {
 // SplitMix64: small, fast and the same on every platform, unlike the
 // standard library's distributions.
 class Random {
-public:
+ public:
   explicit Random(std::uint64_t seed) : m_state(seed) {}
   std::uint64_t next() {
     std::uint64_t z = (m_state += 0x9e3779b97f4a7c15ULL);
@@ -42,7 +42,7 @@ public:
     return mean + sd * std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * M_PI * u2);
   }
 
-private:
+ private:
   std::uint64_t m_state;
 };
 
@@ -55,8 +55,9 @@ struct Options {
 };
 
 [[noreturn]] void usage() {
-  std::fprintf(stderr,
-               "usage: make_long_sav [--wide] [--vars N] [--cases N] [--uncompressed | --zsav] OUTPUT\n");
+  std::fprintf(
+      stderr,
+      "usage: make_long_sav [--wide] [--vars N] [--cases N] [--uncompressed | --zsav] OUTPUT\n");
   std::exit(2);
 }
 
@@ -71,14 +72,22 @@ Options parse(int argc, char** argv) {
       if (*end != '\0' || v < 0) usage();
       return v;
     };
-    if (a == "--wide") o.wide = true;
-    else if (a == "--uncompressed") o.compression = Compression::None;
-    else if (a == "--zsav") o.compression = Compression::Zsav;
-    else if (a == "--cases") o.cases = number();
-    else if (a == "--vars") o.vars = number();
-    else if (!a.empty() && a[0] == '-') usage();
-    else if (o.output.empty()) o.output = a;
-    else usage();
+    if (a == "--wide")
+      o.wide = true;
+    else if (a == "--uncompressed")
+      o.compression = Compression::None;
+    else if (a == "--zsav")
+      o.compression = Compression::Zsav;
+    else if (a == "--cases")
+      o.cases = number();
+    else if (a == "--vars")
+      o.vars = number();
+    else if (!a.empty() && a[0] == '-')
+      usage();
+    else if (o.output.empty())
+      o.output = a;
+    else
+      usage();
   }
   if (o.output.empty() || (o.wide && o.vars < 1)) usage();
   if (o.cases < 0) o.cases = o.wide ? 20000 : 2000000;
@@ -161,7 +170,8 @@ void writeWide(const Options& o) {
   SavStreamWriter writer(f, o.output);
   Case row(f.variables.size());
   for (long long n = 0; n < o.cases; ++n) {
-    for (Value& v : row) v = static_cast<double>(1 + rng.below(5)) + (rng.below(4) == 0 ? 0.5 : 0.0);
+    for (Value& v : row)
+      v = static_cast<double>(1 + rng.below(5)) + (rng.below(4) == 0 ? 0.5 : 0.0);
     writer.appendCase(row);
   }
   const SavLayout layout = writer.finish();
@@ -174,8 +184,10 @@ void writeWide(const Options& o) {
 int main(int argc, char** argv) {
   const Options o = parse(argc, argv);
   try {
-    if (o.wide) writeWide(o);
-    else writeLong(o);
+    if (o.wide)
+      writeWide(o);
+    else
+      writeLong(o);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "make_long_sav: %s\n", e.what());
     return 1;

@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no such variable\n");
     return 2;
   }
-  brindle::FrequencyPass pass =
-      brindle::MakeFrequencyPass(state.FileHandle, state.NumCases, true, brindle::NumberSeparators{".", ","});
+  brindle::FrequencyPass pass = brindle::MakeFrequencyPass(state.FileHandle, state.NumCases, true,
+                                                           brindle::NumberSeparators{".", ","});
   // The viewer's progress: a call every 1000 cases.
   const brindle::FrequencyProgress progress = [](std::int64_t) { return false; };
   pass.threads = 1;
@@ -70,8 +70,8 @@ int main(int argc, char** argv) {
       if (r.casesRead != firstResult.casesRead) std::fprintf(stderr, "case counts differ\n");
     }
     std::sort(times.begin(), times.end());
-    std::printf("next pass (%s, %u thread%s): %.3f s median of %d\n", argv[3], threads, threads > 1 ? "s" : "",
-                times[times.size() / 2], runs);
+    std::printf("next pass (%s, %u thread%s): %.3f s median of %d\n", argv[3], threads,
+                threads > 1 ? "s" : "", times[times.size() / 2], runs);
   }
   spssCloseRead(state.FileHandle);
   return 0;

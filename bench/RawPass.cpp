@@ -47,11 +47,13 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "read failed after %lld cases: %s\n", cases, spssCodeText(rc));
       return 1;
     }
-    seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    seconds.push_back(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   std::sort(seconds.begin(), seconds.end());
   const double median = seconds[seconds.size() / 2];
-  std::printf("raw pass %s: %lld cases, %.1f MB, median %.3f s over %d runs, %.0f MB/s (checksum %.6g)\n",
-              argv[1], cases, megabytes, median, runs, megabytes / median, sum);
+  std::printf(
+      "raw pass %s: %lld cases, %.1f MB, median %.3f s over %d runs, %.0f MB/s (checksum %.6g)\n",
+      argv[1], cases, megabytes, median, runs, megabytes / median, sum);
   return 0;
 }

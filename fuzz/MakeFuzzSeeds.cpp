@@ -35,8 +35,8 @@ SavFile smallFile(Compression c, ByteOrder o) {
   f.variables = {id, s3, s12, when, w};
   f.weight = "w";
   for (int i = 0; i < 6; ++i)
-    f.cases.push_back({i == 2 ? sysmis() : double(i), std::string("ab") + char('a' + i), std::string("héllo wörld"),
-                       13000000000.0 + i * 3600.5, 0.5 + i});
+    f.cases.push_back({i == 2 ? sysmis() : double(i), std::string("ab") + char('a' + i),
+                       std::string("héllo wörld"), 13000000000.0 + i * 3600.5, 0.5 + i});
   return f;
 }
 

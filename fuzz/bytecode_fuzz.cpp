@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t elements = 1 + data[0] % 64;
   const double bias = data[1] == 0 ? 100.0 : static_cast<double>(data[1]) - 128.0;
   const bool swap = data[2] & 1;
-  std::vector<std::size_t> pieces = {1 + std::size_t(data[3] % 17), std::size_t(data[3] / 17), 8, 3};
+  std::vector<std::size_t> pieces = {1 + std::size_t(data[3] % 17), std::size_t(data[3] / 17), 8,
+                                     3};
   data += 4;
   size -= 4;
 

@@ -21,13 +21,15 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr char kPassword[] = "pspp";
 
 std::unique_ptr<brindle::EncryptedFile> open(const Bytes& bytes) {
-  return std::make_unique<brindle::EncryptedFile>(std::make_unique<brindle::MemoryByteSource>(bytes));
+  return std::make_unique<brindle::EncryptedFile>(
+      std::make_unique<brindle::MemoryByteSource>(bytes));
 }
 
 bool wellPadded(const Bytes& plain) {
   if (plain.empty()) return false;
   const std::uint8_t n = plain.back();
-  return n >= 1 && n <= 16 && std::all_of(plain.end() - n, plain.end(), [n](std::uint8_t b) { return b == n; });
+  return n >= 1 && n <= 16 &&
+         std::all_of(plain.end() - n, plain.end(), [n](std::uint8_t b) { return b == n; });
 }
 
 }  // namespace
@@ -62,17 +64,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto status = f->unlock(kPassword);
   const bool ok = status == brindle::EncryptedFile::Status::Ok;
   if (!damaged) {
-    const bool magic = !sav || (input.size() >= 8 && (std::memcmp(input.data(), "$FL2@(#)", 8) == 0 ||
-                                                      std::memcmp(input.data(), "$FL3@(#)", 8) == 0));
+    const bool magic =
+        !sav || (input.size() >= 8 && (std::memcmp(input.data(), "$FL2@(#)", 8) == 0 ||
+                                       std::memcmp(input.data(), "$FL3@(#)", 8) == 0));
     const bool expectOk = magic && (pad || wellPadded(input));
     if (ok != expectOk) std::abort();
     if (ok) {
       const std::size_t plainSize = pad ? input.size() : input.size() - input.back();
       if (f->size() != plainSize) std::abort();
       // Ranges from an offset the unused damage bytes choose, of growing length.
-      for (std::size_t offset = flipAt % (plainSize + 1), n = 0; n <= plainSize - offset; n += 1 + n / 2) {
+      for (std::size_t offset = flipAt % (plainSize + 1), n = 0; n <= plainSize - offset;
+           n += 1 + n / 2) {
         Bytes out(n);
-        if (!f->readAt(offset, out.data(), n) || !std::equal(out.begin(), out.end(), input.begin() + std::ptrdiff_t(offset)))
+        if (!f->readAt(offset, out.data(), n) ||
+            !std::equal(out.begin(), out.end(), input.begin() + std::ptrdiff_t(offset)))
           std::abort();
       }
     }

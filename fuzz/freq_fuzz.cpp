@@ -39,8 +39,8 @@ std::vector<std::string> Cells(const brindle::FrequencyResult& r) {
 }
 
 bool Same(const brindle::FrequencyResult& a, const brindle::FrequencyResult& b) {
-  return Cells(a) == Cells(b) && a.memoLines == b.memoLines && a.memo == b.memo && a.casesRead == b.casesRead &&
-         a.warning.empty() == b.warning.empty();
+  return Cells(a) == Cells(b) && a.memoLines == b.memoLines && a.memo == b.memo &&
+         a.casesRead == b.casesRead && a.warning.empty() == b.warning.empty();
 }
 
 }  // namespace
@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto loaded = brindle::LoadDictionary(state, table, seps);
   if (loaded.error.empty() && state.NumCases != 0) {
     // An unknown count still gets a pass; the data ends where it ends.
-    brindle::FrequencyPass pass =
-        brindle::MakeFrequencyPass(state.FileHandle, state.NumCases > 0 ? state.NumCases : 1, true, seps);
+    brindle::FrequencyPass pass = brindle::MakeFrequencyPass(
+        state.FileHandle, state.NumCases > 0 ? state.NumCases : 1, true, seps);
     pass.indexEvery = 3;
     for (int row = 0; row < table.RecordCount() && row < kMaxVariables; ++row) {
       const brindle::VarRecord& var = *table.ViewRecord(row);

@@ -87,8 +87,10 @@ void readCases(int handle, int numVars, const int* types, const std::vector<doub
       // Asking a numeric for text and a string for a number is a caller error
       // the module must answer with a code.
       double v = 0;
-      if (types[i] != 0) spssGetValueNumeric(handle, varHandles[i], &v);
-      else spssGetValueChar(handle, varHandles[i], buffer.data(), 16);
+      if (types[i] != 0)
+        spssGetValueNumeric(handle, varHandles[i], &v);
+      else
+        spssGetValueChar(handle, varHandles[i], buffer.data(), 16);
     }
     ++read;
   }
@@ -132,10 +134,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size % 4 != 0 || size == 0 || brindle::IsEncryptedWrapper(data, size)) return 0;
   const std::vector<std::uint8_t> wrapped =
       brindle::testing::encryptWrapper(std::vector<std::uint8_t>(data, data + size), kPassword);
-  const int wrappedCode = brindle::OpenMemoryRead(wrapped.data(), wrapped.size(), &handle, kPassword);
+  const int wrappedCode =
+      brindle::OpenMemoryRead(wrapped.data(), wrapped.size(), &handle, kPassword);
   // A plaintext that does not start with a system file's magic is taken for a
   // wrong password; any other plaintext opens (or fails) as it does bare.
-  const bool magic = size >= 8 && (std::memcmp(data, "$FL2@(#)", 8) == 0 || std::memcmp(data, "$FL3@(#)", 8) == 0);
+  const bool magic =
+      size >= 8 && (std::memcmp(data, "$FL2@(#)", 8) == 0 || std::memcmp(data, "$FL3@(#)", 8) == 0);
   if (magic ? wrappedCode != plainCode : wrappedCode != SPSS_WRONG_PASSWORD) std::abort();
   if (wrappedCode == SPSS_OK) readAll(handle);
   return 0;

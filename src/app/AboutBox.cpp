@@ -75,7 +75,8 @@ TAboutBox::TAboutBox(UiService& ui, QWidget* parent) : QDialog(parent) {
   place(Label1, 16, 152);
   // The address follows the caption, however wide the platform font makes it.
   place(psvWebLabel2, 50, 152);
-  psvWebLabel2->move(std::max(psvWebLabel2->x(), Label1->geometry().right() + px(4)), psvWebLabel2->y());
+  psvWebLabel2->move(std::max(psvWebLabel2->x(), Label1->geometry().right() + px(4)),
+                     psvWebLabel2->y());
 
   OKButton = new QPushButton(QStringLiteral("OK"), this);
   OKButton->setDefault(true);
@@ -98,7 +99,8 @@ TAboutBox::TAboutBox(UiService& ui, QWidget* parent) : QDialog(parent) {
 void TAboutBox::FormShow() {
   Copyright->setText(QString::fromUtf8(kCopyright));
   Copyright->adjustSize();
-  for (auto [link, address] : {std::pair{psvWebLabel1, kWebAddress}, std::pair{psvWebLabel2, kMailAddress}}) {
+  for (auto [link, address] :
+       {std::pair{psvWebLabel1, kWebAddress}, std::pair{psvWebLabel2, kMailAddress}}) {
     link->Link = QString::fromLatin1(address);
     link->setText(link->Link);
     link->adjustSize();

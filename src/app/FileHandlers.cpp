@@ -207,7 +207,8 @@ void TForm1::connectExportHandlers() {
 
 void TForm1::ExportClick(int kind) {
   if (FileHandle == -1 || Counting() || !HoldFile()) return;
-  const std::optional<ExportJob> job = AskExportJob(m_ui, this, kind, FileName, Variables.VarMemData);
+  const std::optional<ExportJob> job =
+      AskExportJob(m_ui, this, kind, FileName, Variables.VarMemData);
   if (!job) return;
   // The file stays held (not released, not closed) while the cases are read;
   // closing the window cancels the export, and the window closes after it.

@@ -65,7 +65,8 @@ void HelpAboutTest::everyPageLoadsAndItsLinksResolve() {
     static const QRegularExpression link(QStringLiteral("href=\"([^\"]+)\""));
     for (auto m = link.globalMatch(html); m.hasNext();) {
       const QString target = m.next().captured(1);
-      QVERIFY2(QFile::exists(QStringLiteral(":/help/") + target), qPrintable(page + " -> " + target));
+      QVERIFY2(QFile::exists(QStringLiteral(":/help/") + target),
+               qPrintable(page + " -> " + target));
     }
   }
   QCOMPARE(HelpPage(9), HelpPage(0));

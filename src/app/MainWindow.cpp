@@ -138,7 +138,8 @@ void TForm1::createActions() {
   FileDocItem = MakeAction(this, QStringLiteral("File &Document"));
   FileDocItem->setEnabled(false);
   FileDocItem->setVisible(false);
-  OpenFileinSPSS1 = MakeAction(this, QStringLiteral("Open File in &SPSS"), QKeySequence(Qt::Key_F10));
+  OpenFileinSPSS1 =
+      MakeAction(this, QStringLiteral("Open File in &SPSS"), QKeySequence(Qt::Key_F10));
   CloseItem = MakeAction(this, QStringLiteral("&Close"), QKeySequence(Qt::CTRL | Qt::Key_F4));
   Exit1 = MakeAction(this, QStringLiteral("E&xit"), QKeySequence(Qt::ALT | Qt::Key_X));
 
@@ -297,7 +298,8 @@ void TForm1::connectHandlers() {
           [this](int index) { WComboBoxChange(index); });
 
   connect(Saveoptions, &QAction::triggered, this, [this] { SaveoptionsClick(); });
-  connect(RestoreDefaultOptions, &QAction::triggered, this, [this] { RestoreDefaultOptionsClick(); });
+  connect(RestoreDefaultOptions, &QAction::triggered, this,
+          [this] { RestoreDefaultOptionsClick(); });
   connect(OpenFileinSPSS1, &QAction::triggered, this, [this] { OpenFileinSPSS1Click(); });
   connect(OpeninSpssBtn, &QAction::triggered, this, [this] { OpenFileinSPSS1Click(); });
 
@@ -370,7 +372,8 @@ void TForm1::FormShow() {
   spssLowHighVal(&LowestValue, &HighestValue);
   Values.FirstShown();
   const int varWidth = width() / 2;
-  Splitter1->setSizes({varWidth, std::max(0, Splitter1->width() - Splitter1->handleWidth() - varWidth)});
+  Splitter1->setSizes(
+      {varWidth, std::max(0, Splitter1->width() - Splitter1->handleWidth() - varWidth)});
   // Both grids changed width: their label columns take up the new room.
   Splitter1Moved();
   LastClientWidth = width();

@@ -233,8 +233,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   void VarGridDrawColumnCell(const VarRecord& rec, int col, bool selected, bool marked,
                              QColor& background, QColor& text);
   void VarGridKeyDown(QKeyEvent* event);
-  void VarGridMouseDown(TBxDBGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods,
-                        int x, int y, bool doubleClick);
+  void VarGridMouseDown(TBxDBGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods, int x,
+                        int y, bool doubleClick);
   // The variables pane's.
   void VarGridColumnWidthChanged();
   void HideFormatcolumnClick(QAction* item);

@@ -100,8 +100,8 @@ void MainWindowTest::commandLineOpensOnlyTheFirstArgument() {
   auto second = WriteTemp(ManyVariables(3));
   RecordingUiService ui;
   TForm1 form(ui);
-  form.SetCommandLine({"brindle", QString::fromStdString(first->path()),
-                       QString::fromStdString(second->path())});
+  form.SetCommandLine(
+      {"brindle", QString::fromStdString(first->path()), QString::fromStdString(second->path())});
   form.setWindowState(Qt::WindowNoState);
   form.show();
   QVERIFY(form.FileHandle >= 0);

@@ -140,8 +140,8 @@ void TForm1::RestoreDefaultOptionsClick() {
 void TForm1::saveWindowPlacement() {
   const auto s = OpenOptionsStore();
   const int state = (isMaximized() || isFullScreen()) ? kStateMaximised
-                    : isMinimized()                    ? kStateMinimised
-                                                       : kStateNormal;
+                    : isMinimized()                   ? kStateMinimised
+                                                      : kStateNormal;
   s->setValue(QStringLiteral("WindowState"), state);
   if (state != kStateMaximised) {
     const QRect bounds = state == kStateMinimised ? normalGeometry() : geometry();

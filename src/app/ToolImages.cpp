@@ -17,11 +17,11 @@ namespace brindle {
 namespace {
 
 constexpr std::array<const char*, kToolImageCount> kImageFiles = {
-    ":/icons/Open.svg",        ":/icons/CloseFile.svg",   ":/icons/Copy.svg",
-    ":/icons/OpenInSpss.svg",  ":/icons/FileInfo.svg",    ":/icons/Document.svg",
-    ":/icons/FindFirst.svg",   ":/icons/FindPrevious.svg", ":/icons/FindNext.svg",
-    ":/icons/FindLast.svg",    ":/icons/Frequencies.svg", ":/icons/ValueLabels.svg",
-    ":/icons/Filter.svg",      ":/icons/Weight.svg",
+    ":/icons/Open.svg",       ":/icons/CloseFile.svg",    ":/icons/Copy.svg",
+    ":/icons/OpenInSpss.svg", ":/icons/FileInfo.svg",     ":/icons/Document.svg",
+    ":/icons/FindFirst.svg",  ":/icons/FindPrevious.svg", ":/icons/FindNext.svg",
+    ":/icons/FindLast.svg",   ":/icons/Frequencies.svg",  ":/icons/ValueLabels.svg",
+    ":/icons/Filter.svg",     ":/icons/Weight.svg",
 };
 
 }  // namespace

@@ -19,9 +19,12 @@ int AnswerInformationOptions(int argc, char** argv) {
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Brindle: a viewer for SPSS data files (.sav, .zsav)."));
-  const QCommandLineOption help(QStringList{"h", "help"}, QStringLiteral("Show this help and exit."));
-  const QCommandLineOption version(QStringList{"v", "version"}, QStringLiteral("Show the version and exit."));
+  parser.setApplicationDescription(
+      QStringLiteral("Brindle: a viewer for SPSS data files (.sav, .zsav)."));
+  const QCommandLineOption help(QStringList{"h", "help"},
+                                QStringLiteral("Show this help and exit."));
+  const QCommandLineOption version(QStringList{"v", "version"},
+                                   QStringLiteral("Show the version and exit."));
   parser.addOption(help);
   parser.addOption(version);
   parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The data file to open."),

@@ -19,11 +19,11 @@
 #include "datafile/FileReport.h"
 #include "datafile/OpenFile.h"
 #include "export/CsvExport.h"
+#include "spssio/AsciiText.h"
 #include "spssio/Spssio.h"
 #include "values/Frequencies.h"
 #include "values/ValueLabels.h"
 #include "variables/TdxMemData.h"
-#include "spssio/AsciiText.h"
 
 namespace brindle::cli {
 namespace {
@@ -43,7 +43,7 @@ struct Command {
   bool modeGiven = false;
   bool passwordGiven = false;  // --password or --password-file
   std::string password;
-  std::string passwordFile;    // "-" for standard input
+  std::string passwordFile;  // "-" for standard input
 };
 
 // Overwrites a password before its memory goes back to the heap.
@@ -138,7 +138,8 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
     if (positional.size() != 3 || cmd.weighted) return false;
     cmd.exportKind = positional[1];
     cmd.file = positional[2];
-    if (cmd.exportKind != "data" && cmd.exportKind != "vars" && cmd.exportKind != "labels") return false;
+    if (cmd.exportKind != "data" && cmd.exportKind != "vars" && cmd.exportKind != "labels")
+      return false;
     return !cmd.modeGiven || cmd.exportKind == "data";
   }
   if (!cmd.outPath.empty() || cmd.modeGiven) return false;
@@ -164,11 +165,20 @@ void AppendField(std::string_view text, std::string& out) {
   }
   for (char c : text) {
     switch (c) {
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out += c;
     }
   }
 }
@@ -230,9 +240,10 @@ int Freq(LoadedFile& f, const Command& cmd, const NumberSeparators& seps, std::o
     err << "unknown variable " << cmd.variable << "\n";
     return kUsage;
   }
-  const FrequencyPass pass = MakeFrequencyPass(f.state.FileHandle, f.state.NumCases, cmd.fixedFormat, seps);
-  const FrequencyResult res =
-      cmd.weighted ? CountWeightedFrequencies(pass, *var, cmd.weight) : CountFrequencies(pass, *var);
+  const FrequencyPass pass =
+      MakeFrequencyPass(f.state.FileHandle, f.state.NumCases, cmd.fixedFormat, seps);
+  const FrequencyResult res = cmd.weighted ? CountWeightedFrequencies(pass, *var, cmd.weight)
+                                           : CountFrequencies(pass, *var);
   if (!res.message.empty()) {
     err << res.message << "\n";
     return kUsage;
@@ -357,16 +368,23 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
     return kFileError;
   }
   LoadedFile file;
-  const bool loaded = file.Load(cmd.file, seps, err, cmd.passwordGiven ? cmd.password.c_str() : nullptr);
+  const bool loaded =
+      file.Load(cmd.file, seps, err, cmd.passwordGiven ? cmd.password.c_str() : nullptr);
   Wipe(cmd.password);
   if (!loaded) return kFileError;
   int code = kOk;
-  if (cmd.name == "info") code = Info(file, out);
-  else if (cmd.name == "vars") code = Vars(file, out);
-  else if (cmd.name == "labels") code = Labels(file, cmd.variable, seps, out, err);
-  else if (cmd.name == "freq") code = Freq(file, cmd, seps, out, err);
-  else if (cmd.name == "export") code = Export(file, cmd, out, err);
-  else code = Doc(file, out, err);
+  if (cmd.name == "info")
+    code = Info(file, out);
+  else if (cmd.name == "vars")
+    code = Vars(file, out);
+  else if (cmd.name == "labels")
+    code = Labels(file, cmd.variable, seps, out, err);
+  else if (cmd.name == "freq")
+    code = Freq(file, cmd, seps, out, err);
+  else if (cmd.name == "export")
+    code = Export(file, cmd, out, err);
+  else
+    code = Doc(file, out, err);
   return code == kOk && file.damaged ? kFileError : code;
 }
 

@@ -80,7 +80,7 @@ TEST(Cli, LabelsNumericAndString) {
   auto r = RunCommand({"labels", file.path(), "age"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "Refused\t  99\nYoung\t  19\n");  // "%*.*f" of width 4, no decimals
-  r = RunCommand({"labels", file.path(), "SEX"});         // names match in any letter case
+  r = RunCommand({"labels", file.path(), "SEX"});    // names match in any letter case
   EXPECT_EQ(r.out, "Female\tF\nMale\tM\n");
   r = RunCommand({"labels", file.path(), "comment"});  // a long string's labels
   EXPECT_EQ(r.code, 0);
@@ -94,7 +94,8 @@ TEST(Cli, LabelsUseRegionalSeparators) {
   auto f = Survey();
   f.variables[0].print = testing::Format{5, 6, 2};
   TempFile file(testing::writeSav(f));
-  EXPECT_EQ(RunCommand({"labels", file.path(), "age"}, {",", "."}).out, "Refused\t  99,00\nYoung\t  18,50\n");
+  EXPECT_EQ(RunCommand({"labels", file.path(), "age"}, {",", "."}).out,
+            "Refused\t  99,00\nYoung\t  18,50\n");
 }
 
 // Tabs, carriage returns, line feeds and backslashes inside a field are
@@ -119,8 +120,10 @@ TEST(Cli, InfoAndDoc) {
   ASSERT_EQ(info.code, 0) << info.err;
   EXPECT_EQ(info.out.rfind(file.path() + "\nfile date \t14 Mar 24 13:45:10\n", 0), 0u) << info.out;
   EXPECT_NE(info.out.find("\nvariables\t4\ncases    \t2\n"), std::string::npos) << info.out;
-  EXPECT_NE(info.out.find("\nweight variable\tHouseholdIncome\ndata are compressed\nfile contains document\n"),
-            std::string::npos)
+  EXPECT_NE(
+      info.out.find(
+          "\nweight variable\tHouseholdIncome\ndata are compressed\nfile contains document\n"),
+      std::string::npos)
       << info.out;
 
   const auto doc = RunCommand({"doc", file.path()});
@@ -160,7 +163,8 @@ TEST(Cli, Failures) {
 // Only regular files are opened: a FIFO (which would block the open until a
 // writer comes) or a directory under a data file's name cannot be opened.
 TEST(Cli, NotARegularFile) {
-  const auto dir = std::filesystem::temp_directory_path() / ("brindle_cli_" + std::to_string(::getpid()));
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("brindle_cli_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir / "folder.sav");
   std::vector<std::string> paths = {(dir / "folder.sav").string()};
 #ifndef _WIN32
@@ -258,7 +262,8 @@ TEST(Cli, ShortDataIsReported) {
                               {"data cut", std::nullopt, true, false},
                               {"data cut, no count", -1, true, false},
                               {"bytecode read as uncompressed", std::nullopt, false, true}};
-  for (auto compression : {testing::Compression::None, testing::Compression::Bytecode, testing::Compression::Zsav})
+  for (auto compression :
+       {testing::Compression::None, testing::Compression::Bytecode, testing::Compression::Zsav})
     for (const Variant& v : variants) {
       if (v.bytecodeAsUncompressed && compression != testing::Compression::Bytecode) continue;
       SCOPED_TRACE(std::string(v.name) + ", compression " + std::to_string(int(compression)));
@@ -274,8 +279,10 @@ TEST(Cli, ShortDataIsReported) {
       testing::SavLayout layout;
       auto bytes = testing::writeSav(f, &layout);
       // A cut inside a zlib block, or inside a case or command group.
-      if (v.cut && compression == testing::Compression::Zsav) bytes.resize(layout.zlibBlockOffsets.at(3) + 5);
-      else if (v.cut) bytes.resize(layout.dataStart + (layout.dataEnd - layout.dataStart) / 2 + 3);
+      if (v.cut && compression == testing::Compression::Zsav)
+        bytes.resize(layout.zlibBlockOffsets.at(3) + 5);
+      else if (v.cut)
+        bytes.resize(layout.dataStart + (layout.dataEnd - layout.dataStart) / 2 + 3);
       TempFile file(bytes);
 
       const auto freq = RunCommand({"freq", file.path(), "n", "--no-fixed-format"});
@@ -289,13 +296,17 @@ TEST(Cli, ShortDataIsReported) {
       if (v.header == -1) {
         // No count: the cases read before the damage are the estimate.
         EXPECT_EQ(info.code, 1);
-        ASSERT_TRUE(std::regex_search(info.out, m, std::regex("\ncases    \tUNKNOWN - estimated number is (\\d+)\n")))
+        ASSERT_TRUE(std::regex_search(
+            info.out, m, std::regex("\ncases    \tUNKNOWN - estimated number is (\\d+)\n")))
             << info.out;
-        EXPECT_NE(freq.err.find("The estimated number (" + m[1].str() + ") will be used."), std::string::npos);
+        EXPECT_NE(freq.err.find("The estimated number (" + m[1].str() + ") will be used."),
+                  std::string::npos);
       } else {
-        ASSERT_TRUE(std::regex_search(freq.err, m, std::regex("only (\\d+) of (\\d+) cases"))) << freq.err;
+        ASSERT_TRUE(std::regex_search(freq.err, m, std::regex("only (\\d+) of (\\d+) cases")))
+            << freq.err;
         EXPECT_EQ(m[2].str(), v.header ? "1000" : "400");
-        EXPECT_NE(info.out.find("\ncases    \t" + m[2].str() + "\n"), std::string::npos) << info.out;
+        EXPECT_NE(info.out.find("\ncases    \t" + m[2].str() + "\n"), std::string::npos)
+            << info.out;
       }
       EXPECT_EQ(std::to_string(counted), m[1].str());
       EXPECT_GT(counted, 0);
@@ -334,8 +345,9 @@ TEST(Cli, ExportToStandardOutputAndToAFile) {
   EXPECT_TRUE(r.out.empty());
   std::ifstream in(csv.path());
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text, "variable,value,label\nage,99,Refused\nage,18.5,Young\nsex,F,Female\nsex,M,Male\n"
-                  "comment,fine,Fine\n");
+  EXPECT_EQ(text,
+            "variable,value,label\nage,99,Refused\nage,18.5,Young\nsex,F,Female\nsex,M,Male\n"
+            "comment,fine,Fine\n");
 
   r = RunCommand({"export", "data", file.path(), "--out", file.path()});
   EXPECT_EQ(r.code, 1);
@@ -345,9 +357,12 @@ TEST(Cli, ExportToStandardOutputAndToAFile) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("/nonexistent"), std::string::npos) << r.err;
   for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{"export", "data"}, {"export", "cases", file.path()},
-        {"export", "vars", file.path(), "--labels"}, {"export", "data", file.path(), "--out"},
-        {"vars", file.path(), "--out", "x.csv"}, {"export", "data", file.path(), "--labels", "--formatted"}})
+       {std::vector<std::string>{"export", "data"},
+        {"export", "cases", file.path()},
+        {"export", "vars", file.path(), "--labels"},
+        {"export", "data", file.path(), "--out"},
+        {"vars", file.path(), "--out", "x.csv"},
+        {"export", "data", file.path(), "--labels", "--formatted"}})
     EXPECT_EQ(RunCommand(bad).code, 2) << bad[1];
 }
 
@@ -360,13 +375,17 @@ TEST_P(CliEncrypted, CommandsReadThePlaintext) {
   SavFile f = Survey();
   f.compression = GetParam();
   for (int i = 0; i < 6000; ++i)
-    f.cases.push_back({double(i % 97), double(i), std::string(i % 3 ? "F" : "M"), std::string(i % 5, 'x')});
+    f.cases.push_back(
+        {double(i % 97), double(i), std::string(i % 3 ? "F" : "M"), std::string(i % 5, 'x')});
   const std::vector<std::uint8_t> plainBytes = testing::writeSav(f);
   TempFile plain(plainBytes), wrapped(testing::encryptWrapper(plainBytes, "Pass word"));
-  TempFile passwordFile(std::vector<std::uint8_t>{'P', 'a', 's', 's', ' ', 'w', 'o', 'r', 'd', '\r', '\n', 'x'});
+  TempFile passwordFile(
+      std::vector<std::uint8_t>{'P', 'a', 's', 's', ' ', 'w', 'o', 'r', 'd', '\r', '\n', 'x'});
   const std::vector<std::vector<std::string>> commands = {
-      {"vars"}, {"doc"}, {"freq", "age"}, {"freq", "sex", "--weight", "HouseholdIncome"},
-      {"labels", "sex"}, {"export", "data"}, {"export", "vars"}, {"export", "labels"}};
+      {"vars"},           {"doc"},
+      {"freq", "age"},    {"freq", "sex", "--weight", "HouseholdIncome"},
+      {"labels", "sex"},  {"export", "data"},
+      {"export", "vars"}, {"export", "labels"}};
   for (const auto& command : commands) {
     std::vector<std::string> args = command;
     args.insert(args.begin() + (command[0] == "export" ? 2 : 1), "FILE");
@@ -381,20 +400,24 @@ TEST_P(CliEncrypted, CommandsReadThePlaintext) {
     const Result got = with(wrapped.path(), {"--password", "Pass word"});
     EXPECT_EQ(got.code, 0) << command[0] << got.err;
     EXPECT_EQ(got.out, expected.out) << command[0];
-    EXPECT_EQ(with(wrapped.path(), {"--password-file", passwordFile.path()}).out, expected.out) << command[0];
+    EXPECT_EQ(with(wrapped.path(), {"--password-file", passwordFile.path()}).out, expected.out)
+        << command[0];
 
     Result r = with(wrapped.path(), {});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, wrapped.path() + "\nis an encrypted SPSS data file, which Brindle cannot read.\n");
+    EXPECT_EQ(r.err,
+              wrapped.path() + "\nis an encrypted SPSS data file, which Brindle cannot read.\n");
     r = with(wrapped.path(), {"--password", "Pass"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, wrapped.path() + "\nwrong password\n");
   }
   const Result info = RunCommand({"info", wrapped.path(), "--password", "Pass word"});
-  EXPECT_NE(info.out.find("\nfile is encrypted\nfile contains document\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\nfile is encrypted\nfile contains document\n"), std::string::npos)
+      << info.out;
   EXPECT_EQ(RunCommand({"info", plain.path()}).out.find("encrypted"), std::string::npos);
   EXPECT_EQ(RunCommand({"info", wrapped.path(), "--password-file", "/nonexistent/pw"}).code, 1);
-  EXPECT_EQ(RunCommand({"info", wrapped.path(), "--password", "a", "--password-file", "b"}).code, 2);
+  EXPECT_EQ(RunCommand({"info", wrapped.path(), "--password", "a", "--password-file", "b"}).code,
+            2);
   EXPECT_EQ(RunCommand({"info", wrapped.path(), "--password"}).code, 2);
 }
 

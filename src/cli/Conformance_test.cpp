@@ -220,7 +220,8 @@ TEST_P(Conformance, Variables) {
 TEST_P(Conformance, ValueLabels) {
   const auto vars = Lines(m_vars.out);
   if (!m_tables.count("Value Labels")) {
-    for (const auto& v : vars) EXPECT_EQ(RunCommand({"labels", m_data.string(), v[0]}).out, "") << v[0];
+    for (const auto& v : vars)
+      EXPECT_EQ(RunCommand({"labels", m_data.string(), v[0]}).out, "") << v[0];
     return;
   }
   // PSPP names each group by the variable's label, or its name when it has
@@ -234,8 +235,8 @@ TEST_P(Conformance, ValueLabels) {
   std::size_t next = 0;
   for (std::size_t v = 0; v < vars.size(); ++v) {
     const auto got = Lines(RunCommand({"labels", m_data.string(), vars[v][0]}).out);
-    const bool named = next < groups.size() &&
-                       (groups[next].first == vars[v][1] || Upper(groups[next].first) == Upper(vars[v][0]));
+    const bool named = next < groups.size() && (groups[next].first == vars[v][1] ||
+                                                Upper(groups[next].first) == Upper(vars[v][0]));
     if (!named || got.empty()) {
       if (!named) EXPECT_TRUE(got.empty()) << vars[v][0];
       continue;
@@ -250,7 +251,8 @@ TEST_P(Conformance, ValueLabels) {
       if (isString) return TrimRight(value);
       char* end = nullptr;
       const double d = std::strtod(value.c_str(), &end);
-      if (!end || *end != '\0' || value.empty()) return std::string("?");  // a date rendered as text
+      if (!end || *end != '\0' || value.empty())
+        return std::string("?");  // a date rendered as text
       char buf[64];
       std::snprintf(buf, sizeof buf, "%.10g", d);
       return std::string(buf);
@@ -272,14 +274,16 @@ TEST_P(Conformance, ValueLabels) {
 TEST_P(Conformance, FileInformation) {
   const Cli info = RunCommand({"info", m_data.string()});
   ASSERT_EQ(info.code, 0) << info.err;
-  EXPECT_NE(info.out.find("\nvariables\t" + Info("Variables") + "\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\nvariables\t" + Info("Variables") + "\n"), std::string::npos)
+      << info.out;
   EXPECT_NE(info.out.find("\ncases    \t" + Info("Cases") + "\n"), std::string::npos) << info.out;
   const std::string weight = Info("Weight");
   if (weight == "Not weighted")
     EXPECT_NE(info.out.find("\nno weight variable defined"), std::string::npos);
   else
     EXPECT_NE(info.out.find("\nweight variable\t"), std::string::npos);
-  EXPECT_EQ(info.out.find("file contains document") != std::string::npos, !Info("Documents").empty());
+  EXPECT_EQ(info.out.find("file contains document") != std::string::npos,
+            !Info("Documents").empty());
 }
 
 TEST_P(Conformance, Documents) {
@@ -293,9 +297,11 @@ TEST_P(Conformance, Documents) {
   auto lines = Lines(doc.out);
   ASSERT_GE(lines.size(), 2u);
   std::string joined;
-  for (std::size_t i = 2; i < lines.size(); ++i) joined += (i > 2 ? "\n" : "") + TrimRight(lines[i][0]);
+  for (std::size_t i = 2; i < lines.size(); ++i)
+    joined += (i > 2 ? "\n" : "") + TrimRight(lines[i][0]);
   EXPECT_EQ(joined, want);
-  EXPECT_EQ(lines[0][0], "File contains " + std::to_string(lines.size() - 2) + " lines of documents");
+  EXPECT_EQ(lines[0][0],
+            "File contains " + std::to_string(lines.size() - 2) + " lines of documents");
 }
 
 INSTANTIATE_TEST_SUITE_P(RealFiles, Conformance, ::testing::ValuesIn(ExpectationFiles()),

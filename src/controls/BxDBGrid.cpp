@@ -124,8 +124,7 @@ TBxDBGrid::TBxDBGrid(QWidget* parent) : TGridBase(parent) {
   // Mouse events of the title row and the indicator arrive at their viewports.
   for (QObject* o : {static_cast<QObject*>(viewport()), static_cast<QObject*>(titles->viewport()),
                      static_cast<QObject*>(m_indicator->viewport()), static_cast<QObject*>(titles),
-                     static_cast<QObject*>(m_indicator),
-                     static_cast<QObject*>(verticalScrollBar()),
+                     static_cast<QObject*>(m_indicator), static_cast<QObject*>(verticalScrollBar()),
                      static_cast<QObject*>(horizontalScrollBar())}) {
     o->installEventFilter(this);
   }
@@ -451,8 +450,8 @@ bool TBxDBGrid::RouteMouse(QWidget* from, QEvent* event) {
       }
       m_swallowRelease = handlerOnly;
       // The title under the release sorts, unless the press grabbed a border.
-      m_titlePressed = !handlerOnly && button == Qt::LeftButton &&
-                       !OnTitleBorder(me->position().toPoint().x());
+      m_titlePressed =
+          !handlerOnly && button == Qt::LeftButton && !OnTitleBorder(me->position().toPoint().x());
       return handlerOnly;
     }
     case QEvent::MouseButtonRelease: {
@@ -479,7 +478,8 @@ bool TBxDBGrid::RouteMouse(QWidget* from, QEvent* event) {
 }
 
 bool TBxDBGrid::eventFilter(QObject* watched, QEvent* event) {
-  const bool header = watched == horizontalHeader()->viewport() || watched == m_indicator->viewport();
+  const bool header =
+      watched == horizontalHeader()->viewport() || watched == m_indicator->viewport();
   switch (event->type()) {
     case QEvent::Wheel:
       event->accept();

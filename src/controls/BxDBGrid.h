@@ -91,8 +91,8 @@ class TBxDBGrid : public TGridBase {
   std::function<void(int column)> OnTitleClick;
   std::function<void(TBxDBGrid*)> OnColumnWidthChanged;
   // Asked for every data cell drawn, with the default colours filled in.
-  std::function<void(const VarRecord& rec, int col, bool selected, bool marked,
-                     QColor& background, QColor& text)>
+  std::function<void(const VarRecord& rec, int col, bool selected, bool marked, QColor& background,
+                     QColor& text)>
       OnDrawColumnCell;
 
   int DefaultRowHeight() const;

@@ -28,8 +28,7 @@ constexpr int kItemMargins = 8;
 
 }  // namespace
 
-TShowDocFrm::TShowDocFrm(UiService& ui, QWidget* owner)
-    : QWidget(owner, Qt::Window), m_ui(ui) {
+TShowDocFrm::TShowDocFrm(UiService& ui, QWidget* owner) : QWidget(owner, Qt::Window), m_ui(ui) {
   setObjectName(QStringLiteral("ShowDocFrm"));
 
   ListBox1 = new QListWidget(this);
@@ -42,9 +41,10 @@ TShowDocFrm::TShowDocFrm(UiService& ui, QWidget* owner)
   ListBox1->installEventFilter(this);
   ListBox1->viewport()->installEventFilter(this);
   // Wide enough for a whole card beside the vertical scroll bar.
-  const int cardWidth = ListBox1->fontMetrics().horizontalAdvance(QString(kLineWidth, QLatin1Char('M'))) +
-                        2 * ListBox1->frameWidth() + kItemMargins +
-                        ListBox1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ListBox1);
+  const int cardWidth =
+      ListBox1->fontMetrics().horizontalAdvance(QString(kLineWidth, QLatin1Char('M'))) +
+      2 * ListBox1->frameWidth() + kItemMargins +
+      ListBox1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ListBox1);
   resize(std::max(kDesignWidth, cardWidth), kDesignHeight);
 
   auto* layout = new QVBoxLayout(this);
@@ -130,17 +130,16 @@ bool TShowDocFrm::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (event->type() == QEvent::ShortcutOverride) {
       // The list's own keys come before any shortcut of the application.
-      const bool ours = key->key() == Qt::Key_Escape ||
-                        (key->modifiers().testFlag(Qt::ControlModifier) &&
-                         (key->key() == Qt::Key_A || key->key() == Qt::Key_C));
+      const bool ours =
+          key->key() == Qt::Key_Escape || (key->modifiers().testFlag(Qt::ControlModifier) &&
+                                           (key->key() == Qt::Key_A || key->key() == Qt::Key_C));
       if (ours) event->accept();
       return false;
     }
     return ListBox1KeyDown(key->key(), key->modifiers());
   }
   if (watched == ListBox1->viewport() &&
-      (event->type() == QEvent::MouseButtonPress ||
-       event->type() == QEvent::MouseButtonDblClick)) {
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     // The right button leaves the selection as it is.
     if (mouse->button() == Qt::RightButton) {

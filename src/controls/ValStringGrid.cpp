@@ -41,7 +41,8 @@ class TValStringGrid::CellPainter : public QStyledItemDelegate {
     painter->fillRect(option.rect, background);
     painter->setPen(text);
     painter->setFont(option.font);
-    painter->drawText(option.rect.adjusted(2, (align & Qt::AlignTop) ? 2 : 0, -2, 0), static_cast<int>(align) | Qt::TextSingleLine,
+    painter->drawText(option.rect.adjusted(2, (align & Qt::AlignTop) ? 2 : 0, -2, 0),
+                      static_cast<int>(align) | Qt::TextSingleLine,
                       index.data(Qt::DisplayRole).toString());
     painter->restore();
   }
@@ -105,8 +106,7 @@ TValStringGrid::TValStringGrid(QWidget* parent)
 
   // Mouse events of the title row arrive at its viewport.
   for (QObject* o : {static_cast<QObject*>(viewport()), static_cast<QObject*>(titles->viewport()),
-                     static_cast<QObject*>(titles),
-                     static_cast<QObject*>(verticalScrollBar()),
+                     static_cast<QObject*>(titles), static_cast<QObject*>(verticalScrollBar()),
                      static_cast<QObject*>(horizontalScrollBar())}) {
     o->installEventFilter(this);
   }
@@ -163,14 +163,17 @@ int TValStringGrid::FillRows() const {
 QString TValStringGrid::FillText(int col, int entry) const {
   if (!ValidCol(col) || entry < 0) return {};
   const QStringList& list = ColumnLists[static_cast<std::size_t>(col)];
-  if (m_table && entry > 0) return entry <= m_table->Count() ? m_table->Text(col, entry - 1) : QString();
+  if (m_table && entry > 0)
+    return entry <= m_table->Count() ? m_table->Text(col, entry - 1) : QString();
   return entry < list.size() ? list.at(entry) : QString();
 }
 
 int TValStringGrid::FillRowOf(int row) const {
   const int k = row - 1;
   if (!m_order) return k;
-  return k >= 0 && static_cast<std::size_t>(k) < m_order->size() ? (*m_order)[static_cast<std::size_t>(k)] : -1;
+  return k >= 0 && static_cast<std::size_t>(k) < m_order->size()
+             ? (*m_order)[static_cast<std::size_t>(k)]
+             : -1;
 }
 
 void TValStringGrid::AddRow(const QString& label, const QString& value, const QString& count,
@@ -202,7 +205,8 @@ void TValStringGrid::ShowRowsInOrder(const std::vector<std::int32_t>& order) {
     // Only the order is kept; the cells render the rows they show.
     m_order = std::make_shared<const std::vector<std::int32_t>>(order);
     for (int c = 0; c < kColumns; ++c)
-      m_cells->LoadTableColumn(c, ColumnLists[static_cast<std::size_t>(c)].value(0), m_table, m_order);
+      m_cells->LoadTableColumn(c, ColumnLists[static_cast<std::size_t>(c)].value(0), m_table,
+                               m_order);
     return;
   }
   const auto n = static_cast<qsizetype>(order.size());

@@ -245,7 +245,8 @@ class ValStringGridTest : public QObject {
   void loadedColumnsAreTheGridsOwnCells() {
     m_grid->SetRowCount(8);
     m_grid->ClearRows();
-    for (int r = 0; r < 6; ++r) m_grid->AddRow(QString("l%1").arg(r), QString("v%1").arg(r), "", "", "");
+    for (int r = 0; r < 6; ++r)
+      m_grid->AddRow(QString("l%1").arg(r), QString("v%1").arg(r), "", "", "");
     m_grid->LoadColumnsFromLists();
     // Writing a cell after the load leaves the fill order in the lists alone.
     m_grid->SetCell(1, 2, "changed");

@@ -73,7 +73,8 @@ void ValueGridModel::Materialize(std::size_t c) {
   m_columns[c] = std::move(cells);
 }
 
-void ValueGridModel::LoadTableColumn(int col, const QString& title, std::shared_ptr<const ValueRows> rows,
+void ValueGridModel::LoadTableColumn(int col, const QString& title,
+                                     std::shared_ptr<const ValueRows> rows,
                                      std::shared_ptr<const std::vector<std::int32_t>> order) {
   if (!ValidCol(col)) return;
   const auto c = static_cast<std::size_t>(col);
@@ -136,7 +137,8 @@ void ValueGridModel::ClearDataRows() {
     m_columns[c] = m_used[c] > 0 ? QStringList{m_columns[c].at(0)} : QStringList();
     m_used[c] = std::min(m_used[c], 1);
   }
-  if (m_gridRows > 1) emit dataChanged(index(0, 0), index(m_gridRows - 2, kColumns - 1), {Qt::DisplayRole});
+  if (m_gridRows > 1)
+    emit dataChanged(index(0, 0), index(m_gridRows - 2, kColumns - 1), {Qt::DisplayRole});
 }
 
 void ValueGridModel::ColumnChanged(int col, int rows) {

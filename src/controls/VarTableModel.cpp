@@ -28,11 +28,16 @@ void VarTableModel::SetEnabled(bool enabled) {
 
 int VarTableModel::FieldOfColumn(int column) {
   switch (column) {
-    case 0: return kVarName;
-    case 1: return kVarLabel;
-    case 2: return kMissingValues;
-    case 3: return kPrintFmt;
-    default: return -1;
+    case 0:
+      return kVarName;
+    case 1:
+      return kVarLabel;
+    case 2:
+      return kMissingValues;
+    case 3:
+      return kPrintFmt;
+    default:
+      return -1;
   }
 }
 
@@ -53,11 +58,16 @@ QString VarTableModel::CellText(int row, int column) const {
   const VarRecord* rec = m_table->ViewRecord(row);
   if (rec == nullptr) return QString();
   switch (column) {
-    case 0: return QString::fromStdString(rec->VarName);
-    case 1: return QString::fromStdString(rec->VarLabel);
-    case 2: return QString::fromStdString(rec->MissingValues);
-    case 3: return QString::fromStdString(rec->PrintFmt);
-    default: return QString();
+    case 0:
+      return QString::fromStdString(rec->VarName);
+    case 1:
+      return QString::fromStdString(rec->VarLabel);
+    case 2:
+      return QString::fromStdString(rec->MissingValues);
+    case 3:
+      return QString::fromStdString(rec->PrintFmt);
+    default:
+      return QString();
   }
 }
 
@@ -96,8 +106,6 @@ void VarTableModel::ViewReset() {
   emit currentRowChanged(CurrentRow());
 }
 
-void VarTableModel::CurrentChanged() {
-  emit currentRowChanged(CurrentRow());
-}
+void VarTableModel::CurrentChanged() { emit currentRowChanged(CurrentRow()); }
 
 }  // namespace brindle

@@ -29,7 +29,8 @@ void TpsvBasicLabel::leaveEvent(QEvent* event) {
 void TpsvBasicLabel::changeEvent(QEvent* event) {
   QLabel::changeEvent(event);
   // The hover colour itself is never remembered as the normal one.
-  if (event->type() == QEvent::PaletteChange && FontColor() != FocusColor) m_normalColor = FontColor();
+  if (event->type() == QEvent::PaletteChange && FontColor() != FocusColor)
+    m_normalColor = FontColor();
 }
 
 }  // namespace brindle

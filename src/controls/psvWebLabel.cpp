@@ -27,8 +27,8 @@ int OpenWithDesktop(const QUrl& url) {
 }  // namespace
 
 QString UrlPrefix(TURLType type) {
-  static const char* const prefixes[] = {"file://", "ftp://",  "gopher://", "http://", "https://",
-                                         "mailto:", "news:",   "telnet:",   "wais:"};
+  static const char* const prefixes[] = {"file://", "ftp://", "gopher://", "http://", "https://",
+                                         "mailto:", "news:",  "telnet:",   "wais:"};
   return QString::fromLatin1(prefixes[static_cast<int>(type)]);
 }
 

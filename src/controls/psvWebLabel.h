@@ -11,7 +11,17 @@
 
 namespace brindle {
 
-enum class TURLType { lnFile, lnFtp, lnGopher, lnHttp, lnHttps, lnMailto, lnNews, lnTelnet, lnWais };
+enum class TURLType {
+  lnFile,
+  lnFtp,
+  lnGopher,
+  lnHttp,
+  lnHttps,
+  lnMailto,
+  lnNews,
+  lnTelnet,
+  lnWais
+};
 
 // "file://", "ftp://", ... "mailto:", "news:", "telnet:", "wais:".
 QString UrlPrefix(TURLType type);

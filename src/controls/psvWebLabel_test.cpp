@@ -68,10 +68,12 @@ void WebLabelTest::anyButtonOpensTheTargetOfItsType() {
   label.Link = QStringLiteral("example.org/brindle");
   label.LinkType = TURLType::lnHttps;
   QTest::mouseClick(&label, Qt::LeftButton);
-  QCOMPARE(opened, (QList<QUrl>{QUrl("mailto:someone@example.org"), QUrl("https://example.org/brindle")}));
+  QCOMPARE(opened,
+           (QList<QUrl>{QUrl("mailto:someone@example.org"), QUrl("https://example.org/brindle")}));
   const QStringList prefixes{"file://", "ftp://", "gopher://", "http://", "https://",
                              "mailto:", "news:",  "telnet:",   "wais:"};
-  for (int t = 0; t < prefixes.size(); ++t) QCOMPARE(UrlPrefix(static_cast<TURLType>(t)), prefixes[t]);
+  for (int t = 0; t < prefixes.size(); ++t)
+    QCOMPARE(UrlPrefix(static_cast<TURLType>(t)), prefixes[t]);
 }
 
 void WebLabelTest::failureNamesTheBareLinkAndTheCode() {

@@ -12,25 +12,26 @@ struct FileKey;
 // What the file system says about a file: enough to notice a rewrite that
 // keeps the file's own time stamp, or comes within the same second.
 struct FileIdentity {
-  bool known = false;           // false when the file could not be examined
+  bool known = false;  // false when the file could not be examined
   std::int64_t size = 0;
-  std::int64_t modified = 0;    // modification time in the file system's ticks
+  std::int64_t modified = 0;  // modification time in the file system's ticks
   bool operator==(const FileIdentity&) const = default;
 };
 
 struct DataFileState {
-  int FileHandle = -1;            // the I/O module's handle; -1 when no file is open
-  std::string FileName;           // as the caller passed it or the user chose it
+  int FileHandle = -1;   // the I/O module's handle; -1 when no file is open
+  std::string FileName;  // as the caller passed it or the user chose it
   int NumVars = 0;
-  std::int64_t NumCases = -1;     // -1 when unknown; an estimate (the cases that can be read) when CaseCountEstimated
+  std::int64_t NumCases =
+      -1;  // -1 when unknown; an estimate (the cases that can be read) when CaseCountEstimated
   bool CaseCountEstimated = false;
-  int Compression = 0;            // 1 = compressed (bytecode or zlib)
+  int Compression = 0;  // 1 = compressed (bytecode or zlib)
   int HasDocument = 0;
-  std::string FileDate;           // "dd mmm yy"
-  std::string FileTime;           // "hh:mm:ss"
-  std::string WeightVarName;      // the file's own weight variable; empty when none
+  std::string FileDate;       // "dd mmm yy"
+  std::string FileTime;       // "hh:mm:ss"
+  std::string WeightVarName;  // the file's own weight variable; empty when none
   bool FileReleased = false;
-  FileIdentity OpenedIdentity;    // size and modification time when it was opened
+  FileIdentity OpenedIdentity;  // size and modification time when it was opened
   // Taking the released file back found it changed or gone: the screen no
   // longer shows what the handle holds, and nothing may read through it
   // until the file is closed or loaded afresh.

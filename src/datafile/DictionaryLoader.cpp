@@ -100,9 +100,8 @@ DictionaryLoadResult LoadDictionary(int handle, int /*compression*/, double lowe
     result.error = "Error getting variable names " + std::to_string(rc);
     return result;
   }
-  const int numVars = (lists.names != nullptr && lists.types != nullptr && lists.count > 0)
-                          ? lists.count
-                          : 0;
+  const int numVars =
+      (lists.names != nullptr && lists.types != nullptr && lists.count > 0) ? lists.count : 0;
   result.NumVars = numVars;
 
   {

@@ -108,7 +108,7 @@ TEST(DictionaryLoaderTest, FillsOneRecordPerVariable) {
   EXPECT_EQ(r.NumCases, 0);
   EXPECT_FALSE(r.CaseCountEstimated);
   EXPECT_EQ(r.WeightVarName, "w");
-  EXPECT_EQ(scrolls, 0);            // detached during the load, not run after it
+  EXPECT_EQ(scrolls, 0);             // detached during the load, not run after it
   EXPECT_TRUE(table.AfterScroll());  // but attached again
   EXPECT_EQ(table.RecNo(), 1);
 
@@ -156,8 +156,8 @@ TEST(DictionaryLoaderTest, FillsOneRecordPerVariable) {
   EXPECT_FALSE(IsMissingValue(95, *table.ViewRecord(8)));  // strings have none
 
   EXPECT_EQ(WeightSelectorItems(table),
-            (std::vector<std::string>{" ", "none", "three", "lowhigh", "lowzero99", "when",
-                                      "cash", "long", "w"}));
+            (std::vector<std::string>{" ", "none", "three", "lowhigh", "lowzero99", "when", "cash",
+                                      "long", "w"}));
 }
 
 TEST(DictionaryLoaderTest, NameListFailureLeavesTheTableAlone) {
@@ -199,7 +199,7 @@ TEST(DictionaryLoaderTest, StateOverloadFillsTheFileState) {
 struct CountCase {
   const char* name;
   t::Compression compression;
-  bool damage;          // spoil the data after the third case
+  bool damage;  // spoil the data after the third case
   bool estimated;
   // The count the load ends with, also the number the warning shows; -1:
   // whatever the warning shows (below 25).

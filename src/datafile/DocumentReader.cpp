@@ -28,7 +28,8 @@ std::int32_t IntAt(std::span<const unsigned char> b, std::int64_t p, bool bigEnd
   return static_cast<std::int32_t>(u);
 }
 
-std::int64_t ScanDictionaryEnd(std::span<const unsigned char> b, std::int64_t from, bool bigEndian) {
+std::int64_t ScanDictionaryEnd(std::span<const unsigned char> b, std::int64_t from,
+                               bool bigEndian) {
   const auto size = static_cast<std::int64_t>(b.size());
   for (std::int64_t p = from; p + 8 <= size; ++p)
     if (IntAt(b, p, bigEndian) == 999 && IntAt(b, p + 4, bigEndian) == 0) return p;
@@ -53,11 +54,13 @@ std::int64_t FindDictionaryEnd(std::span<const unsigned char> bytes, bool bigEnd
   return ScanDictionaryEnd(bytes, kHeaderSize, bigEndian);
 }
 
-std::int64_t FindDocumentEnd(std::span<const unsigned char> bytes, std::int64_t dictEnd, bool bigEndian) {
+std::int64_t FindDocumentEnd(std::span<const unsigned char> bytes, std::int64_t dictEnd,
+                             bool bigEndian) {
   const auto size = static_cast<std::int64_t>(bytes.size());
   for (std::int64_t p = dictEnd - 12; p >= 177; --p) {
     if (p + 12 > size) continue;
-    if (IntAt(bytes, p, bigEndian) == 7 && IntAt(bytes, p + 4, bigEndian) == 3 && IntAt(bytes, p + 8, bigEndian) == 4)
+    if (IntAt(bytes, p, bigEndian) == 7 && IntAt(bytes, p + 4, bigEndian) == 3 &&
+        IntAt(bytes, p + 8, bigEndian) == 4)
       return p;
   }
   return dictEnd;
@@ -74,8 +77,8 @@ std::int64_t FindDocumentStart(std::span<const unsigned char> bytes, std::int64_
     // Unless this 6 is itself the record type and its count fills the region
     // exactly: then the 6 before it belongs to the record ahead (a value-label
     // record naming variable 6, say).
-    const bool recordTypeFits = p + 8 <= size && docEnd >= p + 8 &&
-                                docEnd - (p + 8) == std::int64_t{80} * Int(p + 4);
+    const bool recordTypeFits =
+        p + 8 <= size && docEnd >= p + 8 && docEnd - (p + 8) == std::int64_t{80} * Int(p + 4);
     if (Int(p - 4) == 6 && !recordTypeFits) {
       lineCount = 6;
       return p + 4;
@@ -169,7 +172,8 @@ DocumentReadResult ReadDocumentRecord(const std::string& fileName, const FileKey
   result.lineCount = lineCount;
   result.lines.reserve(static_cast<std::size_t>(lineCount));
   for (std::int32_t i = 0; i < lineCount; ++i) {
-    const auto* line = reinterpret_cast<const char*>(dict.data() + docStart + std::int64_t{kLineWidth} * i);
+    const auto* line =
+        reinterpret_cast<const char*>(dict.data() + docStart + std::int64_t{kLineWidth} * i);
     result.lines.emplace_back(line, kLineWidth);
   }
   return result;

@@ -27,7 +27,8 @@ bool IsBigEndianFile(std::span<const unsigned char> header);
 std::int64_t FindDictionaryEnd(std::span<const unsigned char> bytes, bool bigEndian = false);
 // The highest offset p in [177, dictEnd - 12] where the integers at p, p + 4
 // and p + 8 are 7, 3 and 4; dictEnd when there is none.
-std::int64_t FindDocumentEnd(std::span<const unsigned char> bytes, std::int64_t dictEnd, bool bigEndian = false);
+std::int64_t FindDocumentEnd(std::span<const unsigned char> bytes, std::int64_t dictEnd,
+                             bool bigEndian = false);
 // The highest offset p in [177, docEnd - 4] holding the integer 6. A 6 also at
 // p - 4 means the 6 at p is the line count of a six-line document. Returns the
 // offset of the first line's first byte and sets lineCount; 0 when none.

@@ -61,11 +61,13 @@ class TempFile {
  public:
   explicit TempFile(const std::vector<unsigned char>& bytes) {
     static int serial = 0;
-    m_path = (std::filesystem::temp_directory_path() /
-              ("brindle_doc_" + std::to_string(::getpid()) + "_" + std::to_string(serial++) + ".sav"))
-                 .string();
+    m_path =
+        (std::filesystem::temp_directory_path() /
+         ("brindle_doc_" + std::to_string(::getpid()) + "_" + std::to_string(serial++) + ".sav"))
+            .string();
     std::ofstream(m_path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
   }
   ~TempFile() { std::remove(m_path.c_str()); }
   const std::string& path() const { return m_path; }
@@ -88,7 +90,8 @@ TEST(DocumentReader, ThreeLinesBeforeExtensionRecords) {
   const auto doc = Read(b);
   ASSERT_TRUE(doc.found) << doc.message;
   EXPECT_EQ(doc.lineCount, 3);
-  EXPECT_EQ(doc.lines, (std::vector<std::string>{Padded("first line"), Padded("second"), Padded("   third   ")}));
+  EXPECT_EQ(doc.lines, (std::vector<std::string>{Padded("first line"), Padded("second"),
+                                                 Padded("   third   ")}));
   const auto window = DocumentWindowLines(doc);
   ASSERT_EQ(window.size(), 5u);
   EXPECT_EQ(window[0], "File contains 3 lines of documents");
@@ -244,20 +247,20 @@ TEST(DocumentWindowLines, ConvertsFromTheFileEncoding) {
   const auto lines = DocumentWindowLines(doc, "windows-1252");
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[2], "caf\xC3\xA9" + std::string(76, ' '));
-  EXPECT_EQ(DocumentWindowLines(doc, "UTF-8")[2].substr(0, 3), "caf");  // invalid byte replaced, not kept raw
+  EXPECT_EQ(DocumentWindowLines(doc, "UTF-8")[2].substr(0, 3),
+            "caf");  // invalid byte replaced, not kept raw
 }
 
 }  // namespace
 }  // namespace brindle
-
 
 namespace brindle {
 namespace {
 
 // Whole files from the test writer: variables, value labels, the document,
 // extension records (or none), data.
-class WrittenDocument
-    : public ::testing::TestWithParam<std::tuple<int, bool, testing::Compression, testing::ByteOrder>> {};
+class WrittenDocument : public ::testing::TestWithParam<
+                            std::tuple<int, bool, testing::Compression, testing::ByteOrder>> {};
 
 TEST_P(WrittenDocument, ReadsEveryLine) {
   const auto [lines, extensions, compression, order] = GetParam();
@@ -278,12 +281,12 @@ TEST_P(WrittenDocument, ReadsEveryLine) {
   for (int i = 0; i < lines; ++i) EXPECT_EQ(doc.lines[i], Padded("line " + std::to_string(i + 1)));
 }
 
-INSTANTIATE_TEST_SUITE_P(LinesAndRecords, WrittenDocument,
-                         ::testing::Combine(::testing::Values(1, 3, 6, 7), ::testing::Bool(),
-                                            ::testing::Values(testing::Compression::None,
-                                                              testing::Compression::Bytecode,
-                                                              testing::Compression::Zsav),
-                                            ::testing::Values(testing::ByteOrder::Little, testing::ByteOrder::Big)));
+INSTANTIATE_TEST_SUITE_P(
+    LinesAndRecords, WrittenDocument,
+    ::testing::Combine(::testing::Values(1, 3, 6, 7), ::testing::Bool(),
+                       ::testing::Values(testing::Compression::None, testing::Compression::Bytecode,
+                                         testing::Compression::Zsav),
+                       ::testing::Values(testing::ByteOrder::Little, testing::ByteOrder::Big)));
 
 }  // namespace
 }  // namespace brindle

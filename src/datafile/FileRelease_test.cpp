@@ -42,7 +42,7 @@ TEST(FileRelease, UntouchedFileIsHeldAgain) {
   ASSERT_EQ(ReleaseDataFile(o.state), SPSS_OK);
   EXPECT_TRUE(o.state.FileReleased);
   EXPECT_EQ(o.state.FileHandle, handle);
-  EXPECT_EQ(ReleaseDataFile(o.state), SPSS_OK);  // a second release leaves it alone
+  EXPECT_EQ(ReleaseDataFile(o.state), SPSS_OK);           // a second release leaves it alone
   EXPECT_EQ(spssCloseRead(handle), SPSS_INVALID_HANDLE);  // the module holds nothing
   EXPECT_EQ(ReopenDataFile(o.state), ReopenOutcome::Unchanged);
   EXPECT_FALSE(o.state.FileReleased);
@@ -60,22 +60,31 @@ TEST(FileRelease, ChangesWhileReleased) {
     ReopenOutcome outcome;
   };
   const std::vector<Case> cases = {
-      {"new time stamp", [](const TempFile& t) {
+      {"new time stamp",
+       [](const TempFile& t) {
          SavFile f = Small();
          f.creationTime = "13:45:11";
          t.write(testing::writeSav(f));
-       }, ReopenOutcome::Changed},
-      {"same stamp, one more case", [](const TempFile& t) {
+       },
+       ReopenOutcome::Changed},
+      {"same stamp, one more case",
+       [](const TempFile& t) {
          SavFile f = Small();
          f.cases.push_back({3.0});
          t.write(testing::writeSav(f));
-       }, ReopenOutcome::Changed},
-      {"same bytes, written again later", [](const TempFile& t) {
+       },
+       ReopenOutcome::Changed},
+      {"same bytes, written again later",
+       [](const TempFile& t) {
          const fs::path p(t.path());
          fs::last_write_time(p, fs::last_write_time(p) + std::chrono::seconds(1));
-       }, ReopenOutcome::Changed},
+       },
+       ReopenOutcome::Changed},
       {"deleted", [](const TempFile& t) { fs::remove(t.path()); }, ReopenOutcome::Failed},
-      {"no longer a data file", [](const TempFile& t) { t.write({'n', 'o', 'p', 'e'}); },
+      {"no longer a data file",
+       [](const TempFile& t) {
+         t.write({'n', 'o', 'p', 'e'});
+       },
        ReopenOutcome::Failed},
   };
   for (const Case& c : cases) {

@@ -28,17 +28,22 @@ std::string NumericMissingText(int missingFormat, double miss1, double miss2, do
                                double lowest, double highest, const NumberSeparators& seps) {
   const auto n = [&seps](double x) { return GeneralNumberText(x, seps); };
   switch (missingFormat) {
-    case 0: return {};
-    case 1: return n(miss1);
-    case 2: return n(miss1) + " " + n(miss2);
-    case 3: return n(miss1) + " " + n(miss2) + " " + n(miss3);
+    case 0:
+      return {};
+    case 1:
+      return n(miss1);
+    case 2:
+      return n(miss1) + " " + n(miss2);
+    case 3:
+      return n(miss1) + " " + n(miss2) + " " + n(miss3);
     case -2:
       return RangeEnd(miss1, lowest, highest, seps) + " thru " +
              RangeEnd(miss2, lowest, highest, seps);
     case -3:
       return RangeEnd(miss1, lowest, highest, seps) + " thru " +
              RangeEnd(miss2, lowest, highest, seps) + " " + n(miss3);
-    default: return "Invalid format code";
+    default:
+      return "Invalid format code";
   }
 }
 
@@ -65,12 +70,18 @@ std::string CutToCharacters(std::string_view text, std::size_t maxChars) {
 
 bool IsMissingValue(double x, const VarRecord& var) {
   switch (var.missingFormat) {
-    case 1: return x == var.nMiss1;
-    case 2: return x == var.nMiss1 || x == var.nMiss2;
-    case 3: return x == var.nMiss1 || x == var.nMiss2 || x == var.nMiss3;
-    case -2: return var.nMiss1 <= x && x <= var.nMiss2;
-    case -3: return (var.nMiss1 <= x && x <= var.nMiss2) || x == var.nMiss3;
-    default: return false;
+    case 1:
+      return x == var.nMiss1;
+    case 2:
+      return x == var.nMiss1 || x == var.nMiss2;
+    case 3:
+      return x == var.nMiss1 || x == var.nMiss2 || x == var.nMiss3;
+    case -2:
+      return var.nMiss1 <= x && x <= var.nMiss2;
+    case -3:
+      return (var.nMiss1 <= x && x <= var.nMiss2) || x == var.nMiss3;
+    default:
+      return false;
   }
 }
 

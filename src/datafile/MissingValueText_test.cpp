@@ -31,20 +31,18 @@ TEST_P(NumericMissingTextTest, ComposesTheText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, NumericMissingTextTest,
-    ::testing::Values(
-        NumericCase{0, 1, 2, 3, ".", ""},
-        NumericCase{1, -9, 0, 0, ".", "-9"},
-        NumericCase{2, 7, 8.5, 0, ".", "7 8.5"},
-        NumericCase{3, 1, 2, 3, ".", "1 2 3"},
-        NumericCase{1, 1.5, 0, 0, ",", "1,5"},
-        NumericCase{-2, kLowest, kHighest, 0, ".", "lowest thru highest"},
-        NumericCase{-2, 90, 99, 0, ".", "90 thru 99"},
-        NumericCase{-3, kLowest, 0, 99, ".", "lowest thru 0 99"},
-        NumericCase{-3, 1, kHighest, kLowest, ".", "1 thru highest -1.79769313486232E308"},
-        // Only range ends become words, and only on exact equality.
-        NumericCase{-2, -DBL_MAX, 1e300, 0, ".", "-1.79769313486232E308 thru 1E300"},
-        NumericCase{4, 1, 2, 3, ".", "Invalid format code"},
-        NumericCase{14, 1, 2, 3, ".", "Invalid format code"}));
+    ::testing::Values(NumericCase{0, 1, 2, 3, ".", ""}, NumericCase{1, -9, 0, 0, ".", "-9"},
+                      NumericCase{2, 7, 8.5, 0, ".", "7 8.5"},
+                      NumericCase{3, 1, 2, 3, ".", "1 2 3"}, NumericCase{1, 1.5, 0, 0, ",", "1,5"},
+                      NumericCase{-2, kLowest, kHighest, 0, ".", "lowest thru highest"},
+                      NumericCase{-2, 90, 99, 0, ".", "90 thru 99"},
+                      NumericCase{-3, kLowest, 0, 99, ".", "lowest thru 0 99"},
+                      NumericCase{-3, 1, kHighest, kLowest, ".",
+                                  "1 thru highest -1.79769313486232E308"},
+                      // Only range ends become words, and only on exact equality.
+                      NumericCase{-2, -DBL_MAX, 1e300, 0, ".", "-1.79769313486232E308 thru 1E300"},
+                      NumericCase{4, 1, 2, 3, ".", "Invalid format code"},
+                      NumericCase{14, 1, 2, 3, ".", "Invalid format code"}));
 
 struct StringCase {
   int format;
@@ -61,18 +59,16 @@ TEST_P(StringMissingTextTest, QuotesTrimmedValues) {
   EXPECT_EQ(StringMissingText(c.format, c.v1, c.v2, c.v3), c.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, StringMissingTextTest,
-    ::testing::Values(
-        StringCase{1, "Y", "", "", "'Y'"},
-        StringCase{2, "NA      ", "DK      ", "", "'NA' 'DK'"},
-        StringCase{3, "a", "b ", "c\t\r\x7f ", "'a' 'b' 'c'"},
-        StringCase{1, "O'K", "", "", "'O''K'"},
-        StringCase{1, "''", "", "", "''''''"},
-        StringCase{1, "        ", "", "", "''"},
-        StringCase{1, "caf\xC3\xA9  ", "", "", "'caf\xC3\xA9'"},
-        StringCase{0, "x", "", "", ""},
-        StringCase{4, "x", "y", "z", ""}));
+INSTANTIATE_TEST_SUITE_P(Formats, StringMissingTextTest,
+                         ::testing::Values(StringCase{1, "Y", "", "", "'Y'"},
+                                           StringCase{2, "NA      ", "DK      ", "", "'NA' 'DK'"},
+                                           StringCase{3, "a", "b ", "c\t\r\x7f ", "'a' 'b' 'c'"},
+                                           StringCase{1, "O'K", "", "", "'O''K'"},
+                                           StringCase{1, "''", "", "", "''''''"},
+                                           StringCase{1, "        ", "", "", "''"},
+                                           StringCase{1, "caf\xC3\xA9  ", "", "", "'caf\xC3\xA9'"},
+                                           StringCase{0, "x", "", "", ""},
+                                           StringCase{4, "x", "y", "z", ""}));
 
 TEST(StringMissingTextEmbeddedZero, TrailingZeroBytesAreTrimmed) {
   EXPECT_EQ(StringMissingText(1, std::string("AB\0\0", 4), "", ""), "'AB'");
@@ -122,20 +118,14 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, IsMissingValueTest,
-    ::testing::Values(
-        MissCase{0, 0, 0, 0, 0, false},
-        MissCase{1, 9, 0, 0, 9, true},
-        MissCase{1, 0.3, 0, 0, 0.1 + 0.2, false},   // exact comparison
-        MissCase{2, 9, 8, 0, 8, true},
-        MissCase{2, 9, 8, 7, 7, false},
-        MissCase{3, 9, 8, 7, 7, true},
-        MissCase{-2, 1, 5, 0, 1, true},
-        MissCase{-2, 1, 5, 9, 9, false},
-        MissCase{-2, 1, 5, 0, 5.000001, false},
-        MissCase{-3, 1, 5, 9, 9, true},
-        MissCase{-3, 1, 5, 9, 0, false},
-        MissCase{-2, -DBL_MAX, DBL_MAX, 0, kNaN, false},
-        MissCase{14, 0, 0, 0, 0, false}));
+    ::testing::Values(MissCase{0, 0, 0, 0, 0, false}, MissCase{1, 9, 0, 0, 9, true},
+                      MissCase{1, 0.3, 0, 0, 0.1 + 0.2, false},  // exact comparison
+                      MissCase{2, 9, 8, 0, 8, true}, MissCase{2, 9, 8, 7, 7, false},
+                      MissCase{3, 9, 8, 7, 7, true}, MissCase{-2, 1, 5, 0, 1, true},
+                      MissCase{-2, 1, 5, 9, 9, false}, MissCase{-2, 1, 5, 0, 5.000001, false},
+                      MissCase{-3, 1, 5, 9, 9, true}, MissCase{-3, 1, 5, 9, 0, false},
+                      MissCase{-2, -DBL_MAX, DBL_MAX, 0, kNaN, false},
+                      MissCase{14, 0, 0, 0, 0, false}));
 
 }  // namespace
 }  // namespace brindle

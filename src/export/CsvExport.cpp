@@ -32,8 +32,14 @@ const NumberSeparators& DotSeparators() {
 
 bool IsDateFormat(int fmt) {
   switch (fmt) {
-    case kFmtDate: case kFmtADate: case kFmtEDate: case kFmtSDate:
-    case kFmtJDate: case kFmtMoYr: case kFmtQYr: case kFmtWkYr:
+    case kFmtDate:
+    case kFmtADate:
+    case kFmtEDate:
+    case kFmtSDate:
+    case kFmtJDate:
+    case kFmtMoYr:
+    case kFmtQYr:
+    case kFmtWkYr:
       return true;
     default:
       return false;
@@ -113,7 +119,8 @@ void AppendNumberField(std::string& out, double x, double sysmis) {
   char buf[40];
   // Whole numbers, the common case, as plain digits (1000000, not the
   // equally short 1e+06); -0 keeps its sign through the general path.
-  if (x >= -kExactInteger && x <= kExactInteger && x == std::trunc(x) && !(x == 0 && std::signbit(x))) {
+  if (x >= -kExactInteger && x <= kExactInteger && x == std::trunc(x) &&
+      !(x == 0 && std::signbit(x))) {
     char* end = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(x)).ptr;
     out.append(buf, std::size_t(end - buf));
     return;
@@ -166,12 +173,14 @@ std::string FormattedNumber(double x, const PrintFormat& f) {
     double s = 0;
     if (spssConvertSPSSDate(&d, &m, &y, v) == SPSS_OK &&
         (!withTime || spssConvertSPSSTime(&days, &h, &mi, &s, v) == SPSS_OK)) {
-      AppendPadded(out, y, 4), out += '-', AppendPadded(out, m, 2), out += '-', AppendPadded(out, d, 2);
+      AppendPadded(out, y, 4), out += '-', AppendPadded(out, m, 2), out += '-',
+          AppendPadded(out, d, 2);
       if (withTime) {
         out += ' ', AppendPadded(out, h, 2), out += ':', AppendPadded(out, mi, 2), out += ':';
         out += FixedText(s, dec > 0 ? dec + 3 : 2, dec, DotSeparators());
         // FixedText pads to the width with blanks; seconds take two digits.
-        for (auto p = out.rfind(' '); p != std::string::npos && p > 10; p = out.rfind(' ')) out[p] = '0';
+        for (auto p = out.rfind(' '); p != std::string::npos && p > 10; p = out.rfind(' '))
+          out[p] = '0';
       }
       return out;
     }
@@ -188,8 +197,8 @@ namespace {
 
 // Appends case `row` (Number(c), Text(c) of each column) as one CSV line.
 template <class Row>
-void AppendDataRow(std::string& line, Row& row, const std::vector<ExportColumn>& columns, DataMode mode,
-                   double sysmis) {
+void AppendDataRow(std::string& line, Row& row, const std::vector<ExportColumn>& columns,
+                   DataMode mode, double sysmis) {
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (c) line += ',';
     const ExportColumn& col = columns[c];
@@ -320,10 +329,13 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
   // More segments than threads even out segments that render at different speeds.
   std::size_t parts = std::size_t(threads) * 8;
   if (totalCases > 0) {
-    const std::int64_t perSegment = std::max<std::int64_t>(1, std::int64_t(kSegmentBytes / EstimatedRowBytes(columns)));
-    parts = std::max<std::size_t>(parts, std::size_t(std::min<std::int64_t>(totalCases / perSegment, 1 << 20)));
+    const std::int64_t perSegment =
+        std::max<std::int64_t>(1, std::int64_t(kSegmentBytes / EstimatedRowBytes(columns)));
+    parts = std::max<std::size_t>(
+        parts, std::size_t(std::min<std::int64_t>(totalCases / perSegment, 1 << 20)));
   }
-  const std::vector<CaseSegment> segments = threads > 1 ? cases.split(parts) : std::vector<CaseSegment>();
+  const std::vector<CaseSegment> segments =
+      threads > 1 ? cases.split(parts) : std::vector<CaseSegment>();
   // A file that cannot be read again beside the open one is read by one pass.
   if (segments.size() < 2 || !CaseColumns().openSegment(cases, segments[0])) {
     CaseRowSource rows(cases);
@@ -377,10 +389,12 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
       try {
         const CaseSegment& segment = segments[s];
         const bool last = s + 1 == segments.size();
-        const std::int64_t want = last ? std::numeric_limits<std::int64_t>::max() : segment.end - segment.from.firstCase();
+        const std::int64_t want = last ? std::numeric_limits<std::int64_t>::max()
+                                       : segment.end - segment.from.firstCase();
         if (!source.openSegment(cases, segment)) {
           const std::string why = source.error();
-          finish(s, false, SPSS_FILE_RERROR, why.empty() ? "the file could not be opened again" : why);
+          finish(s, false, SPSS_FILE_RERROR,
+                 why.empty() ? "the file could not be opened again" : why);
           continue;
         }
         std::int64_t got = 0, rows = 0;
@@ -400,8 +414,8 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
         }
         if (rows) handOn(s, text, rows);
         const int code = source.status();
-        finish(s, code == SPSS_FILE_END && got < want && !last, code == SPSS_FILE_END ? SPSS_OK : code,
-               source.error());
+        finish(s, code == SPSS_FILE_END && got < want && !last,
+               code == SPSS_FILE_END ? SPSS_OK : code, source.error());
       } catch (const std::exception& e) {
         // Out of memory on one thread: the export fails, the program goes on.
         finish(s, false, SPSS_FILE_RERROR, e.what());
@@ -429,7 +443,8 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
     {
       std::unique_lock lock(mutex);
       SegmentOutput& o = outputs[head % ahead];
-      changed.wait_for(lock, std::chrono::milliseconds(50), [&] { return !o.pieces.empty() || o.done; });
+      changed.wait_for(lock, std::chrono::milliseconds(50),
+                       [&] { return !o.pieces.empty() || o.done; });
       if (!o.pieces.empty()) {
         piece = std::move(o.pieces.front());
         o.pieces.pop_front();
@@ -445,8 +460,10 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
     if (got) {
       out.Write(piece.text);
       result.rows += piece.rows;
-      if (!out.Ok()) failure = out.Error();
-      else cancel = cancelled();
+      if (!out.Ok())
+        failure = out.Error();
+      else
+        cancel = cancelled();
     }
     // Cases past a short segment would not follow the last case written.
     if (ended) break;
@@ -527,7 +544,8 @@ ExportResult ExportData(int handle, const std::vector<int>& vars, DataMode mode,
   // A compressed file splits at its case index: a quick pass makes one when
   // the opening did not.
   // Index points close enough for segments of wide cases to stay small.
-  const std::int64_t every = std::clamp<std::int64_t>(std::int64_t((std::size_t(4) << 20) / EstimatedRowBytes(columns)), 64, kBatchCases);
+  const std::int64_t every = std::clamp<std::int64_t>(
+      std::int64_t((std::size_t(4) << 20) / EstimatedRowBytes(columns)), 64, kBatchCases);
   if (!cases.buildIndex(every, [&](std::int64_t) { return !progress || progress(0, total); })) {
     cases.close();
     ExportResult cancelled;
@@ -551,8 +569,8 @@ ExportResult ExportVariables(int handle, const std::vector<VarRecord>& records, 
     line += std::to_string(isString ? r.VarType : r.Wid), line += ',';
     AppendCsvField(line, r.PrintFmt), line += ',';
     AppendCsvField(line, isString ? r.MissingValues
-                                  : NumericMissingText(r.missingFormat, r.nMiss1, r.nMiss2, r.nMiss3,
-                                                       lowest, highest, DotSeparators()));
+                                  : NumericMissingText(r.missingFormat, r.nMiss1, r.nMiss2,
+                                                       r.nMiss3, lowest, highest, DotSeparators()));
     line += ',';
     line += std::to_string(ReadLabels(handle, r.VarName, isString).size());
     line += '\n';
@@ -572,8 +590,10 @@ ExportResult ExportValueLabels(int handle, const std::vector<VarRecord>& records
     const bool isString = r.VarType > 0;
     for (const LabelRow& row : ReadLabels(handle, r.VarName, isString)) {
       AppendCsvField(line, r.VarName), line += ',';
-      if (isString) AppendCsvField(line, TrimTrailingBlanks(row.value));
-      else AppendNumberField(line, row.number, Sysmis());
+      if (isString)
+        AppendCsvField(line, TrimTrailingBlanks(row.value));
+      else
+        AppendNumberField(line, row.number, Sysmis());
       line += ',';
       AppendCsvField(line, row.label);
       line += '\n';

@@ -29,12 +29,21 @@ TEST(CsvExportFields, NumbersReadBackExactlyAndStringsAreQuotedOnlyWhenNeeded) {
     double x;
     const char* text;
   } numbers[] = {
-      {0.1, "0.1"},          {1.0 / 3, "0.3333333333333333"}, {100000, "100000"},
-      {-0.0, "-0"},          {5e-324, "5e-324"},              {1e300, "1e+300"},
-      {std::ldexp(1.0, 55), "36028797018963968"},     {-42, "-42"},
-      {sysmis, ""},          {DBL_MAX, "1.7976931348623157e+308"},
-      {0.05, "0.05"},        {-56.257, "-56.257"},            {0.1 + 0.2, "0.30000000000000004"},
-      {123456789.1234, "123456789.1234"},                     {-0.0001, "-0.0001"},
+      {0.1, "0.1"},
+      {1.0 / 3, "0.3333333333333333"},
+      {100000, "100000"},
+      {-0.0, "-0"},
+      {5e-324, "5e-324"},
+      {1e300, "1e+300"},
+      {std::ldexp(1.0, 55), "36028797018963968"},
+      {-42, "-42"},
+      {sysmis, ""},
+      {DBL_MAX, "1.7976931348623157e+308"},
+      {0.05, "0.05"},
+      {-56.257, "-56.257"},
+      {0.1 + 0.2, "0.30000000000000004"},
+      {123456789.1234, "123456789.1234"},
+      {-0.0001, "-0.0001"},
   };
   for (const auto& n : numbers) {
     std::string out;
@@ -45,9 +54,12 @@ TEST(CsvExportFields, NumbersReadBackExactlyAndStringsAreQuotedOnlyWhenNeeded) {
     const char* text;
     const char* field;
   } fields[] = {
-      {"plain", "plain"},         {"", ""},
-      {"a,b", "\"a,b\""},         {"say \"hi\"", "\"say \"\"hi\"\"\""},
-      {"two\nlines", "\"two\nlines\""}, {"cr\rhere", "\"cr\rhere\""},
+      {"plain", "plain"},
+      {"", ""},
+      {"a,b", "\"a,b\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"two\nlines", "\"two\nlines\""},
+      {"cr\rhere", "\"cr\rhere\""},
       {" blanks kept ", " blanks kept "},
   };
   for (const auto& f : fields) {
@@ -125,12 +137,14 @@ std::string HexFloat(double x) {
 std::string JsonText(const std::string& s) {
   std::string out = "\"";
   for (unsigned char c : s) {
-    if (c == '"' || c == '\\') out += '\\', out += char(c);
+    if (c == '"' || c == '\\')
+      out += '\\', out += char(c);
     else if (c < 0x20) {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\u%04x", c);
       out += buf;
-    } else out += char(c);
+    } else
+      out += char(c);
   }
   return out + "\"";
 }
@@ -156,21 +170,32 @@ void CheckRoundTrip(DataMode mode) {
     std::string s = std::get<std::string>(c[2]);
     s.erase(s.find_last_not_of(' ') + 1);
     std::string row;
-    if (n == testing::sysmis()) row = "null";
-    else if (mode == DataMode::Raw) row = "{\"n\": \"" + HexFloat(n) + "\"}";
-    else if (mode == DataMode::Labels && n == 1) row = "{\"s\": " + JsonText("one, \"uno\"") + "}";
-    else if (mode == DataMode::Labels && n == 2) row = "{\"s\": " + JsonText("two\nlines") + "}";
-    else row = "{\"s\": " + JsonText(FormattedNumber(n, {kFmtF, 8, 2})) + "}";
-    if (d == testing::sysmis()) row += ", null";
-    else if (mode == DataMode::Raw) row += ", {\"n\": \"" + HexFloat(d) + "\"}";
-    else row += ", {\"s\": \"2024-03-14\"}";
-    if (s.empty()) row += ", null";
-    else row += ", {\"s\": " + JsonText(mode == DataMode::Labels && s == "a" ? "Label A" : s) + "}";
+    if (n == testing::sysmis())
+      row = "null";
+    else if (mode == DataMode::Raw)
+      row = "{\"n\": \"" + HexFloat(n) + "\"}";
+    else if (mode == DataMode::Labels && n == 1)
+      row = "{\"s\": " + JsonText("one, \"uno\"") + "}";
+    else if (mode == DataMode::Labels && n == 2)
+      row = "{\"s\": " + JsonText("two\nlines") + "}";
+    else
+      row = "{\"s\": " + JsonText(FormattedNumber(n, {kFmtF, 8, 2})) + "}";
+    if (d == testing::sysmis())
+      row += ", null";
+    else if (mode == DataMode::Raw)
+      row += ", {\"n\": \"" + HexFloat(d) + "\"}";
+    else
+      row += ", {\"s\": \"2024-03-14\"}";
+    if (s.empty())
+      row += ", null";
+    else
+      row += ", {\"s\": " + JsonText(mode == DataMode::Labels && s == "a" ? "Label A" : s) + "}";
     json += (r ? ", [" : "[") + row + "]";
   }
   json += "]}";
   std::ofstream(expected.path()) << json;
-  const std::string command = "python3 \"" BRINDLE_SOURCE_DIR "/src/export/csv_roundtrip_check.py\" \"" +
+  const std::string command = "python3 \"" BRINDLE_SOURCE_DIR
+                              "/src/export/csv_roundtrip_check.py\" \"" +
                               csv.path() + "\" \"" + expected.path() + "\"";
   EXPECT_EQ(std::system(command.c_str()), 0) << "mode " << int(mode);
 }
@@ -194,7 +219,8 @@ TEST(CsvExportDictionary, VariablesAndLabelsOneRowEach) {
   const char* names[] = {"n", "d", "s", "skipped"};
   for (int i = 0; i < 4; ++i) records[std::size_t(i)].VarName = names[i];
   records[0].VarLabel = "Number, with a comma";
-  records[0].missingFormat = -3, records[0].nMiss1 = 0.5, records[0].nMiss2 = 9, records[0].nMiss3 = 99;
+  records[0].missingFormat = -3, records[0].nMiss1 = 0.5, records[0].nMiss2 = 9,
+  records[0].nMiss3 = 99;
   records[0].PrintFmt = "F8.2", records[0].Wid = 8;
   records[2].VarType = 12, records[2].PrintFmt = "A12", records[2].missingFormat = 14;
 
@@ -222,7 +248,8 @@ TEST(CsvExportDictionary, VariablesAndLabelsOneRowEach) {
 // What is left in a folder besides the files named.
 std::vector<std::string> FolderEntries(const fs::path& folder) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(folder))
+    names.push_back(e.path().filename().string());
   return names;
 }
 
@@ -230,17 +257,19 @@ TEST(CsvExportTarget, CancelAndFailureLeaveNoFile) {
   SavFile file = SampleFile();
   for (int i = 0; i < 10000; ++i) file.cases.push_back(file.cases[std::size_t(i % 8)]);
   OpenSample sample(file);
-  const fs::path folder = fs::temp_directory_path() / ("brindle-export-" + std::to_string(::getpid()));
+  const fs::path folder =
+      fs::temp_directory_path() / ("brindle-export-" + std::to_string(::getpid()));
   fs::create_directories(folder);
   const std::string target = (folder / "out.csv").string();
 
   // Cancelled after the first batch: no target, no temporary file.
   int calls = 0;
   ExportResult r = ExportToFile(target, [&](ExportFile& out) {
-    return ExportData(sample.handle, {}, DataMode::Raw, out, [&](std::int64_t done, std::int64_t total) {
-      EXPECT_EQ(total, std::int64_t(file.cases.size()));
-      return ++calls < 2 || done == 0;
-    });
+    return ExportData(sample.handle, {}, DataMode::Raw, out,
+                      [&](std::int64_t done, std::int64_t total) {
+                        EXPECT_EQ(total, std::int64_t(file.cases.size()));
+                        return ++calls < 2 || done == 0;
+                      });
   });
   EXPECT_EQ(r.status, ExportStatus::Cancelled);
   EXPECT_EQ(calls, 2);
@@ -263,7 +292,8 @@ TEST(CsvExportTarget, CancelAndFailureLeaveNoFile) {
   EXPECT_NE(r.message.find("missing"), std::string::npos) << r.message;
 
   // Never over the data file being read.
-  r = ExportToFile(target, [&](ExportFile&) { return ExportResult{}; }, (folder / "." / "out.csv").string());
+  r = ExportToFile(
+      target, [&](ExportFile&) { return ExportResult{}; }, (folder / "." / "out.csv").string());
   EXPECT_EQ(r.status, ExportStatus::Failed);
   EXPECT_NE(r.message.find("data file"), std::string::npos) << r.message;
   EXPECT_EQ(FolderEntries(folder).size(), 2u);
@@ -319,7 +349,8 @@ TEST(CsvExportParallel, WritesWhatOneSequentialPassWrites) {
     for (int i = 0; i < 20000; ++i) {
       Case c = file.cases[std::size_t(i % 8)];
       if (i % 8 == 5 && std::string(v.encoding) != "UTF-8") c[2] = std::string("Z\xFCrich");
-      c.push_back(std::string(std::size_t(i % 300), char('a' + i % 26)) + (i % 3 ? "" : " \"x\",y"));
+      c.push_back(std::string(std::size_t(i % 300), char('a' + i % 26)) +
+                  (i % 3 ? "" : " \"x\",y"));
       cases.push_back(std::move(c));
     }
     file.cases = std::move(cases);
@@ -355,11 +386,13 @@ TEST(CsvExportParallel, WritesWhatOneSequentialPassWrites) {
         EXPECT_TRUE(CaseColumns().openSegment(source, segments[3]));
       }
       out.OpenStream(parallel);
-      const ExportResult got = WriteDataCsvParallel(source, columns, mode, -DBL_MAX, -1, out, {}, 3);
+      const ExportResult got =
+          WriteDataCsvParallel(source, columns, mode, -DBL_MAX, -1, out, {}, 3);
       out.Commit();
       source.close();
-      const std::string what = std::string(v.encoding) + " compression " + std::to_string(int(v.compression)) +
-                               (v.encrypted ? " encrypted" : "") + " mode " + std::to_string(int(mode));
+      const std::string what =
+          std::string(v.encoding) + " compression " + std::to_string(int(v.compression)) +
+          (v.encrypted ? " encrypted" : "") + " mode " + std::to_string(int(mode));
       EXPECT_EQ(got.status, v.cut ? ExportStatus::Failed : ExportStatus::Done) << what;
       EXPECT_EQ(got.status, expected.status) << what;
       EXPECT_EQ(got.rows, expected.rows) << what;

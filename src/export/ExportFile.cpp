@@ -29,11 +29,12 @@ bool ExportFile::Open(const std::string& target) {
   // A name of our own in the target's folder, so that the rename at the end
   // stays on one file system; "x" refuses a name that is already taken.
   static std::atomic<unsigned> counter{0};
-  const auto stamp = static_cast<unsigned long long>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
+  const auto stamp =
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = "." + path.filename().string() + ".part-" + std::to_string(stamp % 1000000007ULL) +
-                             "-" + std::to_string(counter++);
+    const std::string name = "." + path.filename().string() + ".part-" +
+                             std::to_string(stamp % 1000000007ULL) + "-" +
+                             std::to_string(counter++);
     m_tempName = (folder / name).string();
     errno = 0;
     m_file = std::fopen(m_tempName.c_str(), "wbx");
@@ -57,7 +58,8 @@ void ExportFile::OpenStream(std::ostream& stream) {
 
 void ExportFile::Fail(const std::string& what, int err) {
   if (m_error.empty())
-    m_error = what + " " + (m_ownsFile ? m_target : std::string("the output")) + ": " + ErrorText(err);
+    m_error =
+        what + " " + (m_ownsFile ? m_target : std::string("the output")) + ": " + ErrorText(err);
 }
 
 void ExportFile::Flush() {

@@ -14,8 +14,10 @@ ModuleRowSource::ModuleRowSource(int handle, const std::vector<std::string>& nam
   std::size_t widest = 0;
   for (std::size_t c = 0; c < names.size(); ++c) {
     spssGetVarHandle(handle, names[c].c_str(), &m_varHandles[c]);
-    if (m_widths[c] == 0) m_numericColumns.push_back(c);
-    else if (std::size_t(m_widths[c]) > widest) widest = std::size_t(m_widths[c]);
+    if (m_widths[c] == 0)
+      m_numericColumns.push_back(c);
+    else if (std::size_t(m_widths[c]) > widest)
+      widest = std::size_t(m_widths[c]);
   }
   // No encoding spends more than 4 bytes of UTF-8 on one stored byte.
   m_text.resize(4 * widest + 1);
@@ -30,7 +32,8 @@ int ModuleRowSource::Next() {
     if (rc != SPSS_FILE_END) m_error = spssLastErrorText();
     return rc;
   }
-  for (std::size_t c : m_numericColumns) spssGetValueNumeric(m_handle, m_varHandles[c], &m_numbers[c]);
+  for (std::size_t c : m_numericColumns)
+    spssGetValueNumeric(m_handle, m_varHandles[c], &m_numbers[c]);
   return SPSS_OK;
 }
 

@@ -34,7 +34,8 @@ class RowSource {
 class ModuleRowSource : public RowSource {
  public:
   // names and widths (0 numeric, else the string width) of the columns.
-  ModuleRowSource(int handle, const std::vector<std::string>& names, const std::vector<int>& widths);
+  ModuleRowSource(int handle, const std::vector<std::string>& names,
+                  const std::vector<int>& widths);
   ~ModuleRowSource() override;
 
   int Next() override;

@@ -16,11 +16,10 @@ constexpr const char* kNoCalendarDate = "ERROR!";
 
 // Indexed by format type code; null where the code has no name.
 constexpr const char* kTypeNames[] = {
-    nullptr,  "A",     "AHEX",  "F",     "DOLLAR", "F",     "IB",       "PIBHEX",
-    "P",      "PIB",   "PK",    "RB",    "RBHEX",  nullptr, nullptr,    "Z",
-    "N",      "E",     nullptr, nullptr, "DATE",   "TIME",  "DATETIME", "ADATE",
-    "JDATE",  "DTIME", "WKDAY", "MONTH", "MOYR",   "QYR",   "WKYR",     "PCT",
-    "DOT",    "CCA",   "CCB",   "CCC",   "CCD",    "CCE",   "EDATE",    "SDATE",
+    nullptr, "A",    "AHEX",     "F",     "DOLLAR", "F",     "IB",    "PIBHEX", "P",     "PIB",
+    "PK",    "RB",   "RBHEX",    nullptr, nullptr,  "Z",     "N",     "E",      nullptr, nullptr,
+    "DATE",  "TIME", "DATETIME", "ADATE", "JDATE",  "DTIME", "WKDAY", "MONTH",  "MOYR",  "QYR",
+    "WKYR",  "PCT",  "DOT",      "CCA",   "CCB",    "CCC",   "CCD",   "CCE",    "EDATE", "SDATE",
 };
 constexpr int kTypeNameCount = sizeof kTypeNames / sizeof kTypeNames[0];
 
@@ -164,11 +163,12 @@ std::string FormatValue(double value, const PrintFormat& f, bool usePrintFormat,
       return usePrintFormat ? FixedText(value, FieldWidth(f.Wid), f.Dec, seps)
                             : GeneralNumberText(value, seps);
     case kFmtDollar:
-      return "$" + (usePrintFormat ? GroupedText(value, f.Dec, seps)
-                                   : GeneralNumberText(value, seps));
+      return "$" +
+             (usePrintFormat ? GroupedText(value, f.Dec, seps) : GeneralNumberText(value, seps));
     case kFmtPct:
       return (usePrintFormat ? FixedText(value, FieldWidth(f.Wid), f.Dec, seps)
-                             : GeneralNumberText(value, seps)) + "%";
+                             : GeneralNumberText(value, seps)) +
+             "%";
     case kFmtDate:
     case kFmtADate:
     case kFmtEDate:

@@ -21,12 +21,12 @@ const NumberSeparators kComma{",", "."};
 const NumberSeparators kFrench{",", "\xC2\xA0"};
 
 TEST(FormatTypeName, NamesEveryCodeOfTheTable) {
-  const char* names[] = {
-      "",      "A",     "AHEX",  "F",    "DOLLAR", "F",    "IB",       "PIBHEX", "P",
-      "PIB",   "PK",    "RB",    "RBHEX", "",      "",     "Z",        "N",      "E",
-      "",      "",      "DATE",  "TIME", "DATETIME", "ADATE", "JDATE", "DTIME",  "WKDAY",
-      "MONTH", "MOYR",  "QYR",   "WKYR", "PCT",    "DOT",  "CCA",      "CCB",    "CCC",
-      "CCD",   "CCE",   "EDATE", "SDATE", ""};
+  const char* names[] = {"",       "A",        "AHEX",  "F",     "DOLLAR", "F",     "IB",
+                         "PIBHEX", "P",        "PIB",   "PK",    "RB",     "RBHEX", "",
+                         "",       "Z",        "N",     "E",     "",       "",      "DATE",
+                         "TIME",   "DATETIME", "ADATE", "JDATE", "DTIME",  "WKDAY", "MONTH",
+                         "MOYR",   "QYR",      "WKYR",  "PCT",   "DOT",    "CCA",   "CCB",
+                         "CCC",    "CCD",      "CCE",   "EDATE", "SDATE",  ""};
   for (int code = 0; code <= 40; ++code) EXPECT_EQ(FormatTypeName(code), names[code]) << code;
   EXPECT_EQ(FormatTypeName(-1), "");
   EXPECT_EQ(FormatTypeName(INT_MIN), "");
@@ -63,24 +63,23 @@ TEST_P(FormatValueTest, Renders) {
   EXPECT_EQ(FormatValue(c.value, {c.fmt, c.wid, c.dec}, c.on, kPoint), c.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Examples, FormatValueTest,
-    ::testing::Values(
-        ValueCase{20, 11, 0, true, kMarch5, "5-03-2001"},
-        ValueCase{23, 10, 0, true, kMarch5, "3/05/2001"},
-        ValueCase{38, 10, 0, true, kMarch5, "5.03.2001"},
-        ValueCase{39, 10, 0, true, kMarch5, "2001.03.05"},
-        ValueCase{24, 7, 0, true, kMarch5, "2001064"},
-        ValueCase{28, 8, 0, true, kMarch5, "3 2001"},
-        ValueCase{29, 8, 0, true, kMarch5, "1 Q 2001"},
-        ValueCase{30, 10, 0, true, kMarch5, "10 WK 2001"},
-        ValueCase{5, 8, 2, true, 3.14159, "     3.14"},
-        ValueCase{4, 10, 2, true, 1234.5, "$1,234.50"},
-        ValueCase{4, 10, 2, true, -1234.5, "$-1,234.50"},
-        ValueCase{21, 5, 0, true, kTime, "14:05"},
-        ValueCase{21, 11, 2, true, kTime, "14:05:30.00"},
-        ValueCase{21, 10, 1, true, kTime - 24.5, "14:05:5.5"},
-        ValueCase{22, 20, 0, false, kMarch5 + kTime, "5-3-2001 14:5:30"}));
+INSTANTIATE_TEST_SUITE_P(Examples, FormatValueTest,
+                         ::testing::Values(ValueCase{20, 11, 0, true, kMarch5, "5-03-2001"},
+                                           ValueCase{23, 10, 0, true, kMarch5, "3/05/2001"},
+                                           ValueCase{38, 10, 0, true, kMarch5, "5.03.2001"},
+                                           ValueCase{39, 10, 0, true, kMarch5, "2001.03.05"},
+                                           ValueCase{24, 7, 0, true, kMarch5, "2001064"},
+                                           ValueCase{28, 8, 0, true, kMarch5, "3 2001"},
+                                           ValueCase{29, 8, 0, true, kMarch5, "1 Q 2001"},
+                                           ValueCase{30, 10, 0, true, kMarch5, "10 WK 2001"},
+                                           ValueCase{5, 8, 2, true, 3.14159, "     3.14"},
+                                           ValueCase{4, 10, 2, true, 1234.5, "$1,234.50"},
+                                           ValueCase{4, 10, 2, true, -1234.5, "$-1,234.50"},
+                                           ValueCase{21, 5, 0, true, kTime, "14:05"},
+                                           ValueCase{21, 11, 2, true, kTime, "14:05:30.00"},
+                                           ValueCase{21, 10, 1, true, kTime - 24.5, "14:05:5.5"},
+                                           ValueCase{22, 20, 0, false, kMarch5 + kTime,
+                                                     "5-3-2001 14:5:30"}));
 
 INSTANTIATE_TEST_SUITE_P(
     EdgeCases, FormatValueTest,
@@ -94,20 +93,15 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{30, 10, 0, true, 13544668800, "53 WK 2011"},
         ValueCase{30, 10, 0, true, 13197600000, "54 WK 2000"},
         ValueCase{24, 7, 0, true, 13197600000, "2000366"},
-        ValueCase{29, 8, 0, true, 13197600000, "4 Q 2000"},
-        ValueCase{24, 7, 0, true, 0, "1582287"},
+        ValueCase{29, 8, 0, true, 13197600000, "4 Q 2000"}, ValueCase{24, 7, 0, true, 0, "1582287"},
         // Code 3 is general text without grouping, whatever the option.
         ValueCase{3, 8, 2, true, 1234567.5, "1234567.5"},
         ValueCase{3, 8, 2, false, 1234567.5, "1234567.5"},
-        ValueCase{31, 6, 2, false, 12.34, "12.34%"},
-        ValueCase{31, 6, 2, true, 12.34, "  12.34%"},
+        ValueCase{31, 6, 2, false, 12.34, "12.34%"}, ValueCase{31, 6, 2, true, 12.34, "  12.34%"},
         // F pads to Wid + 1 and never cuts.
-        ValueCase{5, 3, 0, true, 5, "   5"},
-        ValueCase{5, 5, 2, true, 123456.789, "123456.79"},
-        ValueCase{5, 8, 2, true, 2.675, "     2.68"},
-        ValueCase{5, 8, 2, false, 3.14159, "3.14159"},
-        ValueCase{4, 10, 2, false, 1234.5, "$1234.5"},
-        ValueCase{4, 10, 0, true, -0.4, "$0"},
+        ValueCase{5, 3, 0, true, 5, "   5"}, ValueCase{5, 5, 2, true, 123456.789, "123456.79"},
+        ValueCase{5, 8, 2, true, 2.675, "     2.68"}, ValueCase{5, 8, 2, false, 3.14159, "3.14159"},
+        ValueCase{4, 10, 2, false, 1234.5, "$1234.5"}, ValueCase{4, 10, 0, true, -0.4, "$0"},
         // The date families look the same with the option off.
         ValueCase{20, 11, 0, false, kMarch5 + kTime, "5-03-2001"},
         ValueCase{39, 10, 0, false, kMarch5, "2001.03.05"},
@@ -122,8 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{21, 8, 0, false, kTime, "14:5:30"},
         ValueCase{21, 8, 0, false, k1d2h3m + 4.5, "26:3:4.5"},
         // Negative times and durations: the size with a leading "-".
-        ValueCase{21, 5, 0, true, -5000, "-1:23"},
-        ValueCase{21, 11, 2, true, -5000, "-1:23:20.00"},
+        ValueCase{21, 5, 0, true, -5000, "-1:23"}, ValueCase{21, 11, 2, true, -5000, "-1:23:20.00"},
         ValueCase{21, 8, 0, false, -90061.25, "-25:1:1.25"},
         ValueCase{25, 14, 2, true, -90061.25, "-1 1:01:1.25"},
         ValueCase{21, 11, 2, true, -59.996, "-0:01:0.00"},
@@ -138,22 +131,17 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{22, 20, 0, false, kMarch5 + kTime + 0.1, "5-3-2001 14:5:30.1"},
         ValueCase{22, 30, 6, true, kMarch5 + kTime + 0.1, "5-03-2001 14:05:30.100000"},
         // Types without a rendering of their own: general text.
-        ValueCase{1, 8, 0, true, 3.5, "3.5"},
-        ValueCase{26, 9, 0, true, 3, "3"},
-        ValueCase{27, 9, 0, true, 1E20, "1E20"},
-        ValueCase{99, 8, 2, true, -1.5E-7, "-1.5E-7"},
+        ValueCase{1, 8, 0, true, 3.5, "3.5"}, ValueCase{26, 9, 0, true, 3, "3"},
+        ValueCase{27, 9, 0, true, 1E20, "1E20"}, ValueCase{99, 8, 2, true, -1.5E-7, "-1.5E-7"},
         ValueCase{-1, 8, 2, true, 0.25, "0.25"},
         // Values that are not dates or times.
-        ValueCase{20, 11, 0, true, -1, "ERROR"},
-        ValueCase{30, 10, 0, true, -86400, "ERROR"},
+        ValueCase{20, 11, 0, true, -1, "ERROR"}, ValueCase{30, 10, 0, true, -86400, "ERROR"},
         ValueCase{20, 11, 0, true, kNaN, "ERROR"},
         ValueCase{24, 7, 0, true, 265621593600 + 86400, "ERROR"},
-        ValueCase{21, 5, 0, true, -kInf, "ERROR"},
-        ValueCase{22, 20, 0, true, -60, "ERROR"},
+        ValueCase{21, 5, 0, true, -kInf, "ERROR"}, ValueCase{22, 20, 0, true, -60, "ERROR"},
         ValueCase{25, 5, 2, false, 1e300, "ERROR"},
         ValueCase{22, 20, 0, true, 265621593600 + 86400, "ERROR"},
-        ValueCase{22, 20, 2, false, kInf, "ERROR"},
-        ValueCase{5, 8, 2, true, kNaN, "      NAN"},
+        ValueCase{22, 20, 2, false, kInf, "ERROR"}, ValueCase{5, 8, 2, true, kNaN, "      NAN"},
         ValueCase{4, 8, 2, true, -kInf, "$-INF"}));
 
 TEST(FormatValue, AbsurdWidthAndDecimalsAreBounded) {
@@ -164,7 +152,9 @@ TEST(FormatValue, AbsurdWidthAndDecimalsAreBounded) {
 
 TEST(FormatValue, UsesTheGivenSeparators) {
   EXPECT_EQ(FormatValue(-1234.5, {4, 10, 2}, true, kComma), "$-1.234,50");
-  EXPECT_EQ(FormatValue(-1234.5, {4, 10, 2}, true, kFrench), "$-1\xC2\xA0" "234,50");
+  EXPECT_EQ(FormatValue(-1234.5, {4, 10, 2}, true, kFrench),
+            "$-1\xC2\xA0"
+            "234,50");
   EXPECT_EQ(FormatValue(3.14159, {5, 8, 2}, true, kComma), "     3,14");
   EXPECT_EQ(FormatValue(12.34, {31, 6, 2}, false, kComma), "12,34%");
   EXPECT_EQ(FormatValue(kTime, {21, 11, 2}, true, kComma), "14:05:30,00");
@@ -197,23 +187,22 @@ TEST_P(FormatStatisticTest, Renders) {
   EXPECT_EQ(target, c.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FormatStatisticTest,
-    ::testing::Values(
-        // F: two more decimals than the variable's own, in its width + 1.
-        StatisticCase{5, 8, 2, true, 3.14159, "   3.1416"},
-        StatisticCase{5, 4, 0, true, 2.675, " 2.68"},
-        StatisticCase{5, 8, 2, false, 3.14159, "3.14159"},
-        StatisticCase{5, 8, INT_MAX, true, 0.5, "0.500000000000000000"},
-        // Other types follow FormatValue with the option on, and get the
-        // general number text with it off.
-        StatisticCase{20, 11, 0, true, kMarch5 + 43200, "5-03-2001"},
-        StatisticCase{20, 11, 0, false, kMarch5, "13203129600"},
-        StatisticCase{4, 10, 2, true, 1234.567, "$1,234.57"},
-        StatisticCase{4, 10, 2, false, 1234.567, "1234.567"},
-        StatisticCase{3, 8, 2, true, 1234.567, "1234.567"},
-        StatisticCase{21, 5, 0, true, -1, "-0:00"},
-        StatisticCase{22, 17, 0, true, -1, "ERROR"}));
+INSTANTIATE_TEST_SUITE_P(Cases, FormatStatisticTest,
+                         ::testing::Values(
+                             // F: two more decimals than the variable's own, in its width + 1.
+                             StatisticCase{5, 8, 2, true, 3.14159, "   3.1416"},
+                             StatisticCase{5, 4, 0, true, 2.675, " 2.68"},
+                             StatisticCase{5, 8, 2, false, 3.14159, "3.14159"},
+                             StatisticCase{5, 8, INT_MAX, true, 0.5, "0.500000000000000000"},
+                             // Other types follow FormatValue with the option on, and get the
+                             // general number text with it off.
+                             StatisticCase{20, 11, 0, true, kMarch5 + 43200, "5-03-2001"},
+                             StatisticCase{20, 11, 0, false, kMarch5, "13203129600"},
+                             StatisticCase{4, 10, 2, true, 1234.567, "$1,234.57"},
+                             StatisticCase{4, 10, 2, false, 1234.567, "1234.567"},
+                             StatisticCase{3, 8, 2, true, 1234.567, "1234.567"},
+                             StatisticCase{21, 5, 0, true, -1, "-0:00"},
+                             StatisticCase{22, 17, 0, true, -1, "ERROR"}));
 
 }  // namespace
 }  // namespace brindle

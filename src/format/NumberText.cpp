@@ -27,13 +27,13 @@ Digits ToDigits(double x) {
   g.negative = std::signbit(x);
   if (x == 0) return g;
   char buf[40];
-  const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(x),
-                                 std::chars_format::scientific);
+  const auto res =
+      std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific);
   const char* p = buf;
   for (; p < res.ptr && *p != 'e'; ++p)
     if (*p >= '0' && *p <= '9') g.d[g.n++] = *p;
   while (g.n > 0 && g.d[g.n - 1] == '0') --g.n;
-  if (p < res.ptr) ++p;           // 'e'
+  if (p < res.ptr) ++p;               // 'e'
   if (p < res.ptr && *p == '+') ++p;  // from_chars takes no plus sign
   std::from_chars(p, res.ptr, g.exp);
   return g;
@@ -78,8 +78,8 @@ char DigitAt(const Digits& g, int place) {
 
 // Appends g (already rounded) with `decimals` decimals; thousands == nullptr
 // writes no grouping.
-void AppendFixed(std::string& out, const Digits& g, int decimals,
-                 const NumberSeparators& seps, const std::string* thousands) {
+void AppendFixed(std::string& out, const Digits& g, int decimals, const NumberSeparators& seps,
+                 const std::string* thousands) {
   if (g.negative && g.n > 0) out += '-';
   const int intDigits = IntegerDigits(g);
   for (int place = intDigits - 1; place >= 0; --place) {

@@ -31,8 +31,7 @@ std::string GeneralNumberText(double x, const NumberSeparators& seps);
 // with blanks to `width` characters (counted as characters, not bytes; the
 // padding is capped at 256), never cut. A value that rounds to zero carries no
 // minus sign. Non-finite values are written as the general number text.
-std::string FixedText(double x, int width, int decimals,
-                      const NumberSeparators& seps);
+std::string FixedText(double x, int width, int decimals, const NumberSeparators& seps);
 
 // The grouped form: as FixedText without padding, with the thousands
 // separator between groups of three integer digits. A value whose rounded

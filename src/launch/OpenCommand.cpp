@@ -55,12 +55,23 @@ std::string Unescape(const std::string& value) {
       const char next = value[i + 1];
       const char* plain = nullptr;
       switch (next) {
-        case 's': plain = " "; break;
-        case 'n': plain = "\n"; break;
-        case 't': plain = "\t"; break;
-        case 'r': plain = "\r"; break;
-        case '\\': plain = "\\"; break;
-        default: break;
+        case 's':
+          plain = " ";
+          break;
+        case 'n':
+          plain = "\n";
+          break;
+        case 't':
+          plain = "\t";
+          break;
+        case 'r':
+          plain = "\r";
+          break;
+        case '\\':
+          plain = "\\";
+          break;
+        default:
+          break;
       }
       if (plain) {
         out += plain;
@@ -131,7 +142,8 @@ std::vector<fs::path> MimeappsLists(const XdgFolders& folders) {
 
 std::vector<std::string> ApplicationFolders(const XdgFolders& folders) {
   std::vector<std::string> dirs;
-  if (!folders.dataHome.empty()) dirs.push_back((fs::path(folders.dataHome) / "applications").string());
+  if (!folders.dataHome.empty())
+    dirs.push_back((fs::path(folders.dataHome) / "applications").string());
   for (const auto& dir : folders.dataDirs)
     if (!dir.empty()) dirs.push_back((fs::path(dir) / "applications").string());
   return dirs;
@@ -212,7 +224,9 @@ std::vector<std::pair<std::string, std::string>> Associations(const XdgFolders& 
     auto hit = cache.find(id);
     if (hit == cache.end()) {
       const auto path = installed.find(id);
-      hit = cache.emplace(id, path == installed.end() ? DesktopEntry{} : ReadDesktopEntry(path->second))
+      hit = cache
+                .emplace(id,
+                         path == installed.end() ? DesktopEntry{} : ReadDesktopEntry(path->second))
                 .first;
     }
     return hit->second.usable ? &hit->second : nullptr;
@@ -249,7 +263,8 @@ std::vector<std::pair<std::string, std::string>> Associations(const XdgFolders& 
 
 }  // namespace
 
-std::vector<std::string> AssociatedDesktopIds(const XdgFolders& folders, const std::string& mimeType) {
+std::vector<std::string> AssociatedDesktopIds(const XdgFolders& folders,
+                                              const std::string& mimeType) {
   std::vector<std::string> ids;
   for (const auto& [id, exec] : Associations(folders, mimeType)) ids.push_back(id);
   return ids;
@@ -325,7 +340,8 @@ namespace {
 
 std::wstring Wide(const std::string& utf8) {
   if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring out(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
   return out;
@@ -333,18 +349,19 @@ std::wstring Wide(const std::string& utf8) {
 
 std::string Utf8(const std::wstring& wide) {
   if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                    nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                      nullptr, nullptr);
   return out;
 }
 
 // The default value of a key under HKEY_CLASSES_ROOT; "" when it cannot be read.
 std::wstring ClassesDefault(const std::wstring& key) {
   HKEY handle = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return {};
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    return {};
   wchar_t buffer[2048];
   DWORD size = sizeof(buffer) - sizeof(wchar_t);
   DWORD type = 0;

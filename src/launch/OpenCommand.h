@@ -37,7 +37,8 @@ std::string MimeTypeForFileName(const std::string& fileName);
 // associations, then every installed entry that lists the type. Entries
 // removed by a mimeapps.list, hidden entries, entries without an Exec line
 // and ids without an installed entry are left out. Each id appears once.
-std::vector<std::string> AssociatedDesktopIds(const XdgFolders& folders, const std::string& mimeType);
+std::vector<std::string> AssociatedDesktopIds(const XdgFolders& folders,
+                                              const std::string& mimeType);
 
 // An Exec line cut before its first file or URL field code (%f, %F, %u,
 // %U), trailing blanks removed.

@@ -47,9 +47,11 @@ TEST_F(XdgTree, TheDefaultEntryGivesItsExecLineUpToTheFieldCode) {
   Write("config/mimeapps.list", "[Default Applications]\napplication/x-spss-sav=stats.desktop;\n");
   EXPECT_EQ(GetOpenCommand("/data/a b.sav", folders), "/opt/stats/bin/stats --open");
   // The user's default beats the system's, a desktop-specific list beats both.
-  Write("usr/applications/mimeapps.list", "[Default Applications]\napplication/x-spss-sav=other.desktop\n");
+  Write("usr/applications/mimeapps.list",
+        "[Default Applications]\napplication/x-spss-sav=other.desktop\n");
   EXPECT_EQ(GetOpenCommand("a.sav", folders), "/opt/stats/bin/stats --open");
-  Write("config/gnome-mimeapps.list", "[Default Applications]\napplication/x-spss-sav=other.desktop\n");
+  Write("config/gnome-mimeapps.list",
+        "[Default Applications]\napplication/x-spss-sav=other.desktop\n");
   EXPECT_EQ(GetOpenCommand("a.sav", folders), "other");
 }
 
@@ -60,8 +62,9 @@ TEST_F(XdgTree, BrindleAsTheDefaultGivesTheNextAssociatedApplication) {
   App("pspp.desktop", "psppire %F", "application/x-spss-sav;");
   Write("config/mimeapps.list",
         "[Default Applications]\napplication/x-spss-sav=brindle.desktop;hidden.desktop\n");
-  EXPECT_EQ(AssociatedDesktopIds(folders, kSavMimeType),
-            (std::vector<std::string>{"brindle.desktop", "pspp.desktop", "renamed-viewer.desktop"}));
+  EXPECT_EQ(
+      AssociatedDesktopIds(folders, kSavMimeType),
+      (std::vector<std::string>{"brindle.desktop", "pspp.desktop", "renamed-viewer.desktop"}));
   EXPECT_EQ(GetOpenCommand("a.sav", folders), "psppire");
   // An added association of the user comes before the entries that merely list the type;
   // a removed one is never taken.
@@ -70,8 +73,9 @@ TEST_F(XdgTree, BrindleAsTheDefaultGivesTheNextAssociatedApplication) {
         "[Default Applications]\napplication/x-spss-sav=brindle.desktop\n"
         "[Added Associations]\napplication/x-spss-sav=late.desktop;\n"
         "[Removed Associations]\napplication/x-spss-sav=pspp.desktop;\n");
-  EXPECT_EQ(AssociatedDesktopIds(folders, kSavMimeType),
-            (std::vector<std::string>{"brindle.desktop", "late.desktop", "renamed-viewer.desktop"}));
+  EXPECT_EQ(
+      AssociatedDesktopIds(folders, kSavMimeType),
+      (std::vector<std::string>{"brindle.desktop", "late.desktop", "renamed-viewer.desktop"}));
   EXPECT_EQ(GetOpenCommand("a.sav", folders), "late-app");
 }
 
@@ -86,9 +90,11 @@ TEST_F(XdgTree, NoAssociationGivesAnEmptyCommand) {
 
 TEST_F(XdgTree, ExecWithoutFieldCodeIsUsedWholeAndSubfolderIdsResolve) {
   Write("local/applications/vendor/stats.desktop",
-        "# comment\n[Desktop Entry]\nExec=\"/opt/My Stats/run\" --flag\\s2  \nMimeType=application/x-spss-sav\n"
+        "# comment\n[Desktop Entry]\nExec=\"/opt/My Stats/run\" --flag\\s2  "
+        "\nMimeType=application/x-spss-sav\n"
         "[Desktop Action new]\nExec=ignored %f\n");
-  Write("etc/mimeapps.list", "[Default Applications]\napplication/x-spss-sav=vendor-stats.desktop\n");
+  Write("etc/mimeapps.list",
+        "[Default Applications]\napplication/x-spss-sav=vendor-stats.desktop\n");
   const std::string command = GetOpenCommand("a.sav", folders);
   EXPECT_EQ(command, "\"/opt/My Stats/run\" --flag 2");
   EXPECT_EQ(SplitExecLine(command), (std::vector<std::string>{"/opt/My Stats/run", "--flag", "2"}));

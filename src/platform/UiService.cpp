@@ -56,7 +56,8 @@ QString SelectionWithTabs(const QString& selected, const QString& text) {
     out += lines[i];
     if (i + 1 == lines.size()) break;
     const QString& next = lines[i + 1];
-    const bool labelThenValue = labels.contains(lines[i]) && !next.isEmpty() && !labels.contains(next);
+    const bool labelThenValue =
+        labels.contains(lines[i]) && !next.isEmpty() && !labels.contains(next);
     out += labelThenValue ? QLatin1Char('\t') : QLatin1Char('\n');
   }
   return out;
@@ -125,10 +126,14 @@ class PlainMessageBox : public QMessageBox {
 
 QMessageBox::Icon ToQt(MessageIcon icon) {
   switch (icon) {
-    case MessageIcon::Information: return QMessageBox::Information;
-    case MessageIcon::Warning: return QMessageBox::Warning;
-    case MessageIcon::Error: return QMessageBox::Critical;
-    case MessageIcon::None: break;
+    case MessageIcon::Information:
+      return QMessageBox::Information;
+    case MessageIcon::Warning:
+      return QMessageBox::Warning;
+    case MessageIcon::Error:
+      return QMessageBox::Critical;
+    case MessageIcon::None:
+      break;
   }
   return QMessageBox::NoIcon;
 }
@@ -171,8 +176,8 @@ QString QtUiService::GetSaveFileName(QWidget* parent, const QString& caption,
                                      const QString& suggested, const QStringList& filters,
                                      int* filterIndex) {
   QString selected = filters.value(0);
-  const QString path =
-      QFileDialog::getSaveFileName(parent, caption, suggested, filters.join(QStringLiteral(";;")), &selected);
+  const QString path = QFileDialog::getSaveFileName(parent, caption, suggested,
+                                                    filters.join(QStringLiteral(";;")), &selected);
   if (filterIndex) *filterIndex = std::max(0, static_cast<int>(filters.indexOf(selected)));
   return path;
 }
@@ -217,13 +222,13 @@ void RecordingUiService::ShowMessage(const QString& text) {
 }
 
 void RecordingUiService::WarningDialog(const QString& text) {
-  calls.append({QStringLiteral("WarningDialog"), QStringLiteral("Warning"), text,
-                MessageIcon::Warning});
+  calls.append(
+      {QStringLiteral("WarningDialog"), QStringLiteral("Warning"), text, MessageIcon::Warning});
 }
 
 bool RecordingUiService::ConfirmDialog(const QString& text) {
-  calls.append({QStringLiteral("ConfirmDialog"), QStringLiteral("Confirm"), text,
-                MessageIcon::None});
+  calls.append(
+      {QStringLiteral("ConfirmDialog"), QStringLiteral("Confirm"), text, MessageIcon::None});
   return confirmAnswer;
 }
 

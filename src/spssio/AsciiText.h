@@ -31,6 +31,8 @@ inline std::string_view TrimTrailingControls(std::string_view s) {
   return s.substr(0, n);
 }
 
-constexpr bool IsLeapYear(long long year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+constexpr bool IsLeapYear(long long year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 }  // namespace brindle

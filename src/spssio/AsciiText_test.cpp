@@ -21,12 +21,8 @@ TEST(AsciiText, TrailingPaddingGoesButNotUtf8) {
     std::string in;
     std::string out;
   } cases[] = {
-      {"abc   ", "abc"},
-      {std::string("ab\0\0", 4), "ab"},
-      {"ab\t\r\n\x7F ", "ab"},
-      {" a b ", " a b"},
-      {"caf\xC3\xA9", "caf\xC3\xA9"},
-      {"   ", ""},
+      {"abc   ", "abc"}, {std::string("ab\0\0", 4), "ab"}, {"ab\t\r\n\x7F ", "ab"},
+      {" a b ", " a b"}, {"caf\xC3\xA9", "caf\xC3\xA9"},   {"   ", ""},
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(TrimTrailingControls(c.in), c.out) << c.in;

@@ -5,12 +5,12 @@
 #include <limits>
 
 #include "spssio/CaseSource.h"
+#include "spssio/Spssio.h"
 #include "spssio/SpssioCodes.h"
 #include "spssio/TextConverter.h"
 #include "spssio/detail/ByteCursor.h"
 #include "spssio/detail/Handles.h"
 #include "spssio/detail/SavReader.h"
-#include "spssio/Spssio.h"
 
 namespace brindle {
 
@@ -41,7 +41,8 @@ bool CaseColumns::start(const SavReader& reader, const std::vector<int>& vars) {
   std::sort(distinct.begin(), distinct.end());
   distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
   const auto slotOf = [&](std::size_t element) {
-    return std::size_t(std::lower_bound(distinct.begin(), distinct.end(), element) - distinct.begin());
+    return std::size_t(std::lower_bound(distinct.begin(), distinct.end(), element) -
+                       distinct.begin());
   };
   for (int v : vars) {
     const SavVariable& var = all[std::size_t(v)];
@@ -69,7 +70,8 @@ bool CaseColumns::open(int handle, const std::vector<int>& vars) {
   return m_scanner.start(*m_reader, m_elements) == SPSS_OK;
 }
 
-bool CaseColumns::buildIndex(std::int64_t every, const std::function<bool(std::int64_t)>& keepGoing) {
+bool CaseColumns::buildIndex(std::int64_t every,
+                             const std::function<bool(std::int64_t)>& keepGoing) {
   if (!m_reader || m_reader->compression() == 0 || m_reader->caseIndex()) return true;
   m_scanner.finish();
   bool going = true;
@@ -145,7 +147,8 @@ std::string_view CaseColumns::text(std::size_t i, std::size_t c) {
     // A very long string: its segments lie apart, each padded to whole elements.
     m_gather.clear();
     for (std::size_t p = col.firstPiece; p < col.firstPiece + col.pieces; ++p)
-      m_gather.insert(m_gather.end(), row + 8 * m_pieces[p].slot, row + 8 * m_pieces[p].slot + m_pieces[p].bytes);
+      m_gather.insert(m_gather.end(), row + 8 * m_pieces[p].slot,
+                      row + 8 * m_pieces[p].slot + m_pieces[p].bytes);
     bytes = m_gather.data();
     n = m_gather.size();
   }

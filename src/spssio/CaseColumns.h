@@ -77,8 +77,8 @@ class CaseColumns {
     std::size_t slot, bytes;
   };
   struct Column {
-    int width = 0;              // 0 numeric
-    std::size_t slot = 0;       // a number's slot
+    int width = 0;         // 0 numeric
+    std::size_t slot = 0;  // a number's slot
     std::size_t firstPiece = 0, pieces = 0;
   };
   bool start(const SavReader& reader, const std::vector<int>& vars);

@@ -4,15 +4,16 @@
 #include <cstring>
 
 #include "spssio/AsciiText.h"
-#include "spssio/detail/ByteCursor.h"
-#include "spssio/detail/SavReader.h"
 #include "spssio/Spssio.h"
+#include "spssio/detail/ByteCursor.h"
 #include "spssio/detail/Handles.h"
+#include "spssio/detail/SavReader.h"
 
 namespace brindle {
 
-CaseSource::Start CaseSource::open(int handle, const std::string& varName, const std::string* weightName,
-                                   bool viaModule, std::int64_t indexEvery) {
+CaseSource::Start CaseSource::open(int handle, const std::string& varName,
+                                   const std::string* weightName, bool viaModule,
+                                   std::int64_t indexEvery) {
   m_handle = handle;
   m_viaModule = viaModule;
   m_reader = detail::ReaderOfHandle(handle);
@@ -88,7 +89,8 @@ std::size_t CaseSource::read(std::size_t want) {
       break;
     }
     if (m_width > 0) {
-      m_ok[n] = spssGetValueChar(m_handle, m_varHandle, reinterpret_cast<char*>(&m_texts[n * m_moduleBuffer]),
+      m_ok[n] = spssGetValueChar(m_handle, m_varHandle,
+                                 reinterpret_cast<char*>(&m_texts[n * m_moduleBuffer]),
                                  int(m_moduleBuffer)) == SPSS_OK;
     } else {
       // A failed read leaves the value as it was, as the module's out
@@ -117,9 +119,13 @@ double CaseSource::element(std::size_t i, std::size_t slot) const {
   return d;
 }
 
-double CaseSource::number(std::size_t i) const { return m_viaModule ? m_values[i] : element(i, m_valueSlot); }
+double CaseSource::number(std::size_t i) const {
+  return m_viaModule ? m_values[i] : element(i, m_valueSlot);
+}
 
-double CaseSource::weight(std::size_t i) const { return m_viaModule ? m_weights[i] : element(i, m_weightSlot); }
+double CaseSource::weight(std::size_t i) const {
+  return m_viaModule ? m_weights[i] : element(i, m_weightSlot);
+}
 
 const std::uint8_t* CaseSource::stored(std::size_t i) {
   if (m_viaModule) return &m_texts[i * m_moduleBuffer];
@@ -152,7 +158,8 @@ std::vector<CaseSegment> CaseSource::split(std::int64_t cases, std::size_t parts
   return SplitCases(*m_reader, cases, parts);
 }
 
-std::vector<CaseSegment> SplitCases(const SavReader& reader, std::int64_t cases, std::size_t parts) {
+std::vector<CaseSegment> SplitCases(const SavReader& reader, std::int64_t cases,
+                                    std::size_t parts) {
   std::vector<CaseSegment> segments;
   if (cases < 2 || parts < 2) return segments;
   const SavCaseStream::Layout& layout = reader.cases().layout();
@@ -173,8 +180,9 @@ std::vector<CaseSegment> SplitCases(const SavReader& reader, std::int64_t cases,
   // Each segment starts at the last point at or before its share's start.
   for (std::size_t k = 0; k < parts; ++k) {
     const std::int64_t target = cases * std::int64_t(k) / std::int64_t(parts);
-    auto after = std::upper_bound(index->points.begin(), index->points.end(), target,
-                                  [](std::int64_t t, const CasePoint& p) { return t < p.firstCase(); });
+    auto after =
+        std::upper_bound(index->points.begin(), index->points.end(), target,
+                         [](std::int64_t t, const CasePoint& p) { return t < p.firstCase(); });
     if (after == index->points.begin()) continue;
     const CasePoint& from = *(after - 1);
     if (!segments.empty() && from.firstCase() <= segments.back().from.firstCase()) continue;

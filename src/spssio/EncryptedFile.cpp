@@ -38,19 +38,26 @@ bool hasMagic(WrappedKind kind, const std::uint8_t* block) {
   switch (kind) {
     case WrappedKind::Sav:
       return (std::memcmp(block, "$FL2@(#)", 8) == 0 || std::memcmp(block, "$FL3@(#)", 8) == 0);
-    case WrappedKind::Syntax: return std::memcmp(block, "* Encoding", 10) == 0;
-    case WrappedKind::Viewer: return std::memcmp(block, "PK\x03\x04\x14\x00\x08", 7) == 0;
-    case WrappedKind::Other: return true;
+    case WrappedKind::Syntax:
+      return std::memcmp(block, "* Encoding", 10) == 0;
+    case WrappedKind::Viewer:
+      return std::memcmp(block, "PK\x03\x04\x14\x00\x08", 7) == 0;
+    case WrappedKind::Other:
+      return true;
   }
   return false;
 }
 
 const char* kindName(WrappedKind kind) {
   switch (kind) {
-    case WrappedKind::Sav: return "a system file";
-    case WrappedKind::Syntax: return "a syntax file";
-    case WrappedKind::Viewer: return "a viewer file";
-    case WrappedKind::Other: break;
+    case WrappedKind::Sav:
+      return "a system file";
+    case WrappedKind::Syntax:
+      return "a syntax file";
+    case WrappedKind::Viewer:
+      return "a viewer file";
+    case WrappedKind::Other:
+      break;
   }
   return "its contents";
 }
@@ -71,9 +78,11 @@ constexpr std::uint16_t nibbles(int a, int b, int c, int d) {
   return std::uint16_t((1u << a) | (1u << b) | (1u << c) | (1u << d));
 }
 constexpr std::uint16_t kFirstGroups[4] = {nibbles(0x0, 0x1, 0x4, 0x5), nibbles(0x2, 0x3, 0x6, 0x7),
-                                           nibbles(0x8, 0x9, 0xc, 0xd), nibbles(0xa, 0xb, 0xe, 0xf)};
-constexpr std::uint16_t kSecondGroups[4] = {nibbles(0x0, 0x2, 0x8, 0xa), nibbles(0x1, 0x3, 0x9, 0xb),
-                                            nibbles(0x4, 0x6, 0xc, 0xe), nibbles(0x5, 0x7, 0xd, 0xf)};
+                                           nibbles(0x8, 0x9, 0xc, 0xd),
+                                           nibbles(0xa, 0xb, 0xe, 0xf)};
+constexpr std::uint16_t kSecondGroups[4] = {
+    nibbles(0x0, 0x2, 0x8, 0xa), nibbles(0x1, 0x3, 0x9, 0xb), nibbles(0x4, 0x6, 0xc, 0xe),
+    nibbles(0x5, 0x7, 0xd, 0xf)};
 // Group of a character's high nibble (2..7) and of its low nibble (0..15).
 constexpr std::uint8_t kHighGroup[8] = {0, 0, 1, 0, 2, 3, 3, 2};
 constexpr std::uint8_t kLowGroup[16] = {0, 1, 1, 0, 2, 3, 3, 2, 2, 3, 3, 2, 0, 1, 1, 0};
@@ -94,7 +103,8 @@ struct EncryptedFile::Cipher {
 };
 
 bool IsEncryptedWrapper(const std::uint8_t* head, std::size_t n) {
-  return n >= kKeywordAt + sizeof kKeyword - 1 && std::memcmp(head + kKeywordAt, kKeyword, sizeof kKeyword - 1) == 0;
+  return n >= kKeywordAt + sizeof kKeyword - 1 &&
+         std::memcmp(head + kKeywordAt, kKeyword, sizeof kKeyword - 1) == 0;
 }
 
 std::optional<std::array<std::uint8_t, 32>> DeriveEncryptionKey(std::string_view password) {
@@ -105,8 +115,9 @@ std::optional<std::array<std::uint8_t, 32>> DeriveEncryptionKey(std::string_view
   EVP_MAC* mac = EVP_MAC_fetch(nullptr, "CMAC", nullptr);
   EVP_MAC_CTX* ctx = mac ? EVP_MAC_CTX_new(mac) : nullptr;
   char cipherName[] = "AES-256-CBC";
-  const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_CIPHER, cipherName, 0),
-                               OSSL_PARAM_construct_end()};
+  const OSSL_PARAM params[] = {
+      OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_CIPHER, cipherName, 0),
+      OSSL_PARAM_construct_end()};
   std::uint8_t cmac[16];
   std::size_t length = 0;
   if (ctx && EVP_MAC_init(ctx, padded, sizeof padded, params) &&
@@ -159,9 +170,10 @@ EncryptedFile::EncryptedFile(std::unique_ptr<ByteSource> source) : m_source(std:
   if (data == 0) {
     fail(Status::Truncated, "the encrypted file holds no encrypted data after its header");
   } else if (data % kCipherBlockSize != 0) {
-    fail(Status::BadSize, "the encrypted data (" + std::to_string(data) + " bytes from byte " +
-                              std::to_string(sizeof header) +
-                              ") is not a whole number of 16-byte blocks; the file is truncated or damaged");
+    fail(Status::BadSize,
+         "the encrypted data (" + std::to_string(data) + " bytes from byte " +
+             std::to_string(sizeof header) +
+             ") is not a whole number of 16-byte blocks; the file is truncated or damaged");
   } else {
     m_wellFormed = true;
   }
@@ -176,7 +188,8 @@ EncryptedFile::Status EncryptedFile::fail(Status status, std::string text) {
 }
 
 EncryptedFile::Status EncryptedFile::failedBlock(Status status, std::uint64_t at) {
-  if (status == Status::ReadFailed) return fail(status, "the file could not be read at byte " + std::to_string(at));
+  if (status == Status::ReadFailed)
+    return fail(status, "the file could not be read at byte " + std::to_string(at));
   return fail(status, "the AES cipher failed");
 }
 
@@ -226,7 +239,8 @@ EncryptedFile::Status EncryptedFile::tryPassword(std::string_view password, Ciph
   return status;
 }
 
-EncryptedFile::Status EncryptedFile::tryKey(const std::array<std::uint8_t, 32>& key, Cipher& cipher) {
+EncryptedFile::Status EncryptedFile::tryKey(const std::array<std::uint8_t, 32>& key,
+                                            Cipher& cipher) {
   if (!EVP_DecryptInit_ex2(cipher.ctx, EVP_aes_256_ecb(), key.data(), nullptr, nullptr) ||
       !EVP_CIPHER_CTX_set_padding(cipher.ctx, 0))
     return fail(Status::CryptoFailed, "the AES cipher could not be set up");
@@ -237,15 +251,17 @@ EncryptedFile::Status EncryptedFile::tryKey(const std::array<std::uint8_t, 32>& 
     return failedBlock(s, kEncryptedHeaderSize);
   if (!hasMagic(m_kind, first))
     return fail(Status::WrongPassword, std::string("wrong password: the data at byte ") +
-                                           std::to_string(kEncryptedHeaderSize) + " does not decrypt to " +
-                                           kindName(m_kind));
-  if (const Status s = decryptBlocks(cipher, data - kCipherBlockSize, last, sizeof last); s != Status::Ok)
+                                           std::to_string(kEncryptedHeaderSize) +
+                                           " does not decrypt to " + kindName(m_kind));
+  if (const Status s = decryptBlocks(cipher, data - kCipherBlockSize, last, sizeof last);
+      s != Status::Ok)
     return failedBlock(s, m_wrappedSize - kCipherBlockSize);
   const std::size_t padding = paddingOf(last);
   if (padding == 0) {
     // Without a magic number to go by, damaged padding is all a wrong key shows.
     if (m_kind == WrappedKind::Other)
-      return fail(Status::WrongPassword, "wrong password: the last block does not decrypt to valid padding");
+      return fail(Status::WrongPassword,
+                  "wrong password: the last block does not decrypt to valid padding");
     return fail(Status::BadPadding, "the padding of the last encrypted block (at byte " +
                                         std::to_string(m_wrappedSize - kCipherBlockSize) +
                                         ") is damaged; the file is truncated or damaged");
@@ -282,7 +298,8 @@ bool EncryptedFile::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t 
     } else {
       // A block cut by the range's start or end: decrypt it aside.
       std::uint8_t block[kCipherBlockSize];
-      if (decryptBlocks(*m_cipher, offset - within, block, sizeof block) != Status::Ok) return false;
+      if (decryptBlocks(*m_cipher, offset - within, block, sizeof block) != Status::Ok)
+        return false;
       step = std::min(kCipherBlockSize - within, n);
       std::memcpy(out, block + within, step);
     }
@@ -295,7 +312,8 @@ bool EncryptedFile::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t 
 
 FileKey::~FileKey() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
 
-std::unique_ptr<EncryptedFile> UnlockedWithKey(std::unique_ptr<ByteSource> source, const EncryptionKey& key) {
+std::unique_ptr<EncryptedFile> UnlockedWithKey(std::unique_ptr<ByteSource> source,
+                                               const EncryptionKey& key) {
   if (!source) return nullptr;
   auto file = std::make_unique<EncryptedFile>(std::move(source));
   if (file->unlockWithKey(key) != EncryptedFile::Status::Ok) return nullptr;

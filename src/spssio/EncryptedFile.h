@@ -111,7 +111,8 @@ class EncryptedFile final : public ByteSource {
   Status keep(std::unique_ptr<Cipher> cipher);
   // Reads n bytes (whole blocks) of encrypted data at cipherOffset and
   // decrypts them into out; no side effects on the status.
-  Status decryptBlocks(Cipher& cipher, std::uint64_t cipherOffset, std::uint8_t* out, std::size_t n);
+  Status decryptBlocks(Cipher& cipher, std::uint64_t cipherOffset, std::uint8_t* out,
+                       std::size_t n);
 
   std::unique_ptr<ByteSource> m_source;
   std::unique_ptr<Cipher> m_cipher;  // set once unlocked
@@ -125,7 +126,8 @@ class EncryptedFile final : public ByteSource {
 
 // The plaintext of the wrapper source holds, unlocked with key: null when
 // source is null or the key does not open it.
-std::unique_ptr<EncryptedFile> UnlockedWithKey(std::unique_ptr<ByteSource> source, const EncryptionKey& key);
+std::unique_ptr<EncryptedFile> UnlockedWithKey(std::unique_ptr<ByteSource> source,
+                                               const EncryptionKey& key);
 
 // Opens the file at path as a wrapper. Null when the file cannot be opened;
 // otherwise status() tells whether it is one.

@@ -43,7 +43,8 @@ TEST(EncryptionKey, MatchesThePublishedExampleAndCutsPasswordsAtTenBytes) {
                                  0xf9, 0x63, 0x0c, 0x2c, 0xa8, 0x6f, 0xb0, 0x45};
   EXPECT_EQ(std::memcmp(key->data(), cmac, 16), 0);
   EXPECT_EQ(std::memcmp(key->data() + 16, cmac, 16), 0);
-  EXPECT_EQ(brindle::DeriveEncryptionKey("abcdefghijXYZ"), brindle::DeriveEncryptionKey("abcdefghij"));
+  EXPECT_EQ(brindle::DeriveEncryptionKey("abcdefghijXYZ"),
+            brindle::DeriveEncryptionKey("abcdefghij"));
   EXPECT_NE(brindle::DeriveEncryptionKey("abcdefghij"), brindle::DeriveEncryptionKey("abcdefghi"));
 }
 
@@ -54,7 +55,8 @@ TEST(EncodedPassword, DecodesPairsAndRejectsWhatIsNotOne) {
   // Every byte has an encoding, so every password can be given encoded.
   std::set<int> reached;
   for (char a = 33; a <= 126; ++a)
-    for (char b = 33; b <= 126; ++b) reached.insert(std::uint8_t((*brindle::DecodeSpssPassword(std::string{a, b}))[0]));
+    for (char b = 33; b <= 126; ++b)
+      reached.insert(std::uint8_t((*brindle::DecodeSpssPassword(std::string{a, b}))[0]));
   EXPECT_EQ(reached.size(), 256u);
 }
 
@@ -81,7 +83,8 @@ TEST(EncryptedFile, WrittenSystemFilesFromDiskDecryptWhole) {
     bt::SavFile file;
     file.compression = compression;
     file.variables = {bt::Variable::numeric("x"), bt::Variable::string("s", 12)};
-    for (int i = 0; i < 300; ++i) file.cases.push_back({double(i), std::string("row ") + std::to_string(i)});
+    for (int i = 0; i < 300; ++i)
+      file.cases.push_back({double(i), std::string("row ") + std::to_string(i)});
     const Bytes plain = bt::writeSav(file);
     bt::TempFile temp(bt::encryptWrapper(plain, "pspp"));
     auto f = brindle::OpenEncryptedFile(temp.path());
@@ -101,10 +104,11 @@ TEST(EncryptedFile, ReadsAnyRangeAndRefusesRangesPastTheEnd) {
     for (std::size_t n = 0; offset + n <= plain.size(); n += 1 + n / 3) {
       Bytes out(n);
       ASSERT_TRUE(f->readAt(offset, out.data(), n)) << offset << "+" << n;
-      ASSERT_TRUE(std::equal(out.begin(), out.end(), plain.begin() + std::ptrdiff_t(offset))) << offset << "+" << n;
+      ASSERT_TRUE(std::equal(out.begin(), out.end(), plain.begin() + std::ptrdiff_t(offset)))
+          << offset << "+" << n;
     }
   std::uint8_t b[32];
-  EXPECT_FALSE(f->readAt(99, b, 2));   // into the padding
+  EXPECT_FALSE(f->readAt(99, b, 2));  // into the padding
   EXPECT_FALSE(f->readAt(101, b, 0));
   EXPECT_FALSE(f->readAt(std::numeric_limits<std::uint64_t>::max(), b, 1));
   EXPECT_FALSE(f->readAt(1, b, std::numeric_limits<std::size_t>::max()));
@@ -126,8 +130,8 @@ TEST(EncryptedFile, WrongPasswordStaysLockedUntilTheRightOne) {
 
   // A kind without a magic number gets no second, decoded guess: under the
   // key of "pspp" decoded, this wrapper's last block ends in a valid 01.
-  const Bytes plain = {0, 0, 0, 0, 0, 0, 0, 'o', 'w', 's', '-', '1', '2', '5', '3', 0xe7,
-                       0x03, 0, 0, 0, 0, 0, 0, 0xfd, 0xfd, 0x19, 0, ' ', ' ', 'a', ' ', ' '};
+  const Bytes plain = {0,    0, 0, 0, 0, 0, 0, 'o',  'w',  's',  '-', '1', '2', '5', '3', 0xe7,
+                       0x03, 0, 0, 0, 0, 0, 0, 0xfd, 0xfd, 0x19, 0,   ' ', ' ', 'a', ' ', ' '};
   const Bytes other = bt::encryptWrapper(plain, "pspp", {"ZZZ", false});
   EXPECT_EQ(wrap(other)->unlock("pspp"), Status::WrongPassword);
 }
@@ -164,7 +168,13 @@ TEST(EncryptedFile, DamagedWrappersAreErrorsThatNameTheDamage) {
       {"cut in header", bt::truncated(good, 20), Status::Truncated, "ends at byte 20"},
       {"header only", bt::truncated(good, 36), Status::Truncated, "no encrypted data"},
       {"cut in block", bt::truncated(good, good.size() - 1), Status::BadSize, "whole number"},
-      {"byte added", [&] { Bytes b = good; b.push_back(0); return b; }(), Status::BadSize, "whole number"},
+      {"byte added",
+       [&] {
+         Bytes b = good;
+         b.push_back(0);
+         return b;
+       }(),
+       Status::BadSize, "whole number"},
       {"padding zero", unpadded({0}), Status::BadPadding, "padding"},
       {"padding over 16", unpadded({17}), Status::BadPadding, "padding"},
       {"padding uneven", unpadded({3, 2, 3}), Status::BadPadding, "padding"},

@@ -11,8 +11,8 @@
 #include <climits>
 #include <cmath>
 
-#include "spssio/Spssio.h"
 #include "spssio/AsciiText.h"
+#include "spssio/Spssio.h"
 
 namespace {
 
@@ -37,8 +37,7 @@ constexpr long long kEndDay = DaysBeforeYear(10000) - kEpochDay;
 // double's own precision, far below anything the value can carry.
 double SnapToWholeSecond(double v) {
   const double whole = std::nearbyint(v);
-  if (std::fabs(v - whole) <= 8.0 * DBL_EPSILON * std::fmax(std::fabs(v), 1.0))
-    return whole;
+  if (std::fabs(v - whole) <= 8.0 * DBL_EPSILON * std::fmax(std::fabs(v), 1.0)) return whole;
   return v;
 }
 
@@ -53,8 +52,7 @@ double SplitOff(double v, double unit, double* rest) {
 }  // namespace
 
 int spssConvertSPSSDate(int* day, int* month, int* year, double spssDate) {
-  if (!day || !month || !year || !std::isfinite(spssDate) || spssDate < 0)
-    return SPSS_INVALID_DATE;
+  if (!day || !month || !year || !std::isfinite(spssDate) || spssDate < 0) return SPSS_INVALID_DATE;
   const double v = SnapToWholeSecond(spssDate);
   if (v >= static_cast<double>(kEndDay) * kSecondsPerDay) return SPSS_INVALID_DATE;
 
@@ -91,8 +89,7 @@ int spssConvertSPSSDate(int* day, int* month, int* year, double spssDate) {
   return SPSS_OK;
 }
 
-int spssConvertSPSSTime(int* day, int* hour, int* minute, double* second,
-                        double spssTime) {
+int spssConvertSPSSTime(int* day, int* hour, int* minute, double* second, double spssTime) {
   if (!day || !hour || !minute || !second || !std::isfinite(spssTime) || spssTime < 0)
     return SPSS_INVALID_TIME;
   const double v = SnapToWholeSecond(spssTime);

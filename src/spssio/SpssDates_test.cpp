@@ -31,27 +31,21 @@ TEST_P(SpssDateTest, SplitsIntoCalendarDate) {
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, SpssDateTest,
     ::testing::Values(
-        DateCase{0, 14, 10, 1582},                      // the first day itself
-        DateCase{kDay - 0.001, 14, 10, 1582},           // its last moment
-        DateCase{kDay, 15, 10, 1582},
-        DateCase{6739200, 31, 12, 1582},
-        DateCase{6825600, 1, 1, 1583},
-        DateCase{548380800, 29, 2, 1600},               // leap century
+        DateCase{0, 14, 10, 1582},             // the first day itself
+        DateCase{kDay - 0.001, 14, 10, 1582},  // its last moment
+        DateCase{kDay, 15, 10, 1582}, DateCase{6739200, 31, 12, 1582},
+        DateCase{6825600, 1, 1, 1583}, DateCase{548380800, 29, 2, 1600},  // leap century
         DateCase{10015401600, 28, 2, 1900},
-        DateCase{10015488000, 1, 3, 1900},              // 1900 has no 29 February
-        DateCase{13165977600, 31, 12, 1999},
-        DateCase{13166064000, 1, 1, 2000},
-        DateCase{13171075200, 28, 2, 2000},
-        DateCase{13171161600, 29, 2, 2000},
+        DateCase{10015488000, 1, 3, 1900},  // 1900 has no 29 February
+        DateCase{13165977600, 31, 12, 1999}, DateCase{13166064000, 1, 1, 2000},
+        DateCase{13171075200, 28, 2, 2000}, DateCase{13171161600, 29, 2, 2000},
         DateCase{13171248000, 1, 3, 2000},
-        DateCase{13197600000, 31, 12, 2000},            // day 366 of a leap year
-        DateCase{13197686400, 1, 1, 2001},
-        DateCase{13203129600, 5, 3, 2001},
-        DateCase{13203129600 + 50730, 5, 3, 2001},      // date and time of day
-        DateCase{13203129600 - 0.001, 4, 3, 2001},      // a real fraction stays before midnight
-        DateCase{13203129600 - 2e-6, 5, 3, 2001},       // binary noise is midnight
-        DateCase{265621593600, 31, 12, 9999},
-        DateCase{265621593600 + kDay - 1, 31, 12, 9999},
+        DateCase{13197600000, 31, 12, 2000},  // day 366 of a leap year
+        DateCase{13197686400, 1, 1, 2001}, DateCase{13203129600, 5, 3, 2001},
+        DateCase{13203129600 + 50730, 5, 3, 2001},  // date and time of day
+        DateCase{13203129600 - 0.001, 4, 3, 2001},  // a real fraction stays before midnight
+        DateCase{13203129600 - 2e-6, 5, 3, 2001},   // binary noise is midnight
+        DateCase{265621593600, 31, 12, 9999}, DateCase{265621593600 + kDay - 1, 31, 12, 9999},
         DateCase{-0.0, 14, 10, 1582}));
 
 TEST(SpssDate, EveryDayFollowsThePreviousOne) {
@@ -92,12 +86,11 @@ TEST_P(SpssDateRejectTest, FailsAndLeavesOutputsAlone) {
   EXPECT_EQ(y, -7);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BadValues, SpssDateRejectTest,
-    ::testing::Values(-1e-3, -kDay, -DBL_MAX, 265621593600 + kDay, 1e300, DBL_MAX,
-                      std::numeric_limits<double>::infinity(),
-                      -std::numeric_limits<double>::infinity(),
-                      std::numeric_limits<double>::quiet_NaN()));
+INSTANTIATE_TEST_SUITE_P(BadValues, SpssDateRejectTest,
+                         ::testing::Values(-1e-3, -kDay, -DBL_MAX, 265621593600 + kDay, 1e300,
+                                           DBL_MAX, std::numeric_limits<double>::infinity(),
+                                           -std::numeric_limits<double>::infinity(),
+                                           std::numeric_limits<double>::quiet_NaN()));
 
 TEST(SpssDate, NullOutputsAreRejected) {
   int d = 0, m = 0;
@@ -126,21 +119,17 @@ TEST_P(SpssTimeTest, SplitsIntoDaysHoursMinutesSeconds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, SpssTimeTest,
-    ::testing::Values(
-        TimeCase{0, 0, 0, 0, 0},
-        TimeCase{50730, 0, 14, 5, 30},
-        TimeCase{50705.5, 0, 14, 5, 5.5},
-        TimeCase{93780, 1, 2, 3, 0},
-        TimeCase{86399.5, 0, 23, 59, 59.5},
-        TimeCase{86400, 1, 0, 0, 0},
-        // Built by arithmetic, a few units in the last place off the second.
-        TimeCase{(14 + 5 / 60.0 + 30 / 3600.0) * 3600, 0, 14, 5, 30},
-        TimeCase{std::nextafter(50730.0, 0.0), 0, 14, 5, 30},
-        TimeCase{std::nextafter(50760.0, 0.0), 0, 14, 6, 0},
-        TimeCase{std::nextafter(86400.0, 0.0), 1, 0, 0, 0},
-        // A whole date-time value: days counted from 14 October 1582.
-        TimeCase{13203129600 + 50730, 152814, 14, 5, 30},
-        TimeCase{2147483647.0 * 86400 + 86399, 2147483647, 23, 59, 59}));
+    ::testing::Values(TimeCase{0, 0, 0, 0, 0}, TimeCase{50730, 0, 14, 5, 30},
+                      TimeCase{50705.5, 0, 14, 5, 5.5}, TimeCase{93780, 1, 2, 3, 0},
+                      TimeCase{86399.5, 0, 23, 59, 59.5}, TimeCase{86400, 1, 0, 0, 0},
+                      // Built by arithmetic, a few units in the last place off the second.
+                      TimeCase{(14 + 5 / 60.0 + 30 / 3600.0) * 3600, 0, 14, 5, 30},
+                      TimeCase{std::nextafter(50730.0, 0.0), 0, 14, 5, 30},
+                      TimeCase{std::nextafter(50760.0, 0.0), 0, 14, 6, 0},
+                      TimeCase{std::nextafter(86400.0, 0.0), 1, 0, 0, 0},
+                      // A whole date-time value: days counted from 14 October 1582.
+                      TimeCase{13203129600 + 50730, 152814, 14, 5, 30},
+                      TimeCase{2147483647.0 * 86400 + 86399, 2147483647, 23, 59, 59}));
 
 TEST(SpssTime, RealFractionsAreKept) {
   int d = 0, h = 0, mi = 0;
@@ -162,11 +151,10 @@ TEST_P(SpssTimeRejectTest, FailsAndLeavesOutputsAlone) {
   EXPECT_EQ(s, -7);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BadValues, SpssTimeRejectTest,
-    ::testing::Values(-1, -0.5, -DBL_MAX, 2147483648.0 * 86400, 1e300, DBL_MAX,
-                      std::numeric_limits<double>::infinity(),
-                      std::numeric_limits<double>::quiet_NaN()));
+INSTANTIATE_TEST_SUITE_P(BadValues, SpssTimeRejectTest,
+                         ::testing::Values(-1, -0.5, -DBL_MAX, 2147483648.0 * 86400, 1e300, DBL_MAX,
+                                           std::numeric_limits<double>::infinity(),
+                                           std::numeric_limits<double>::quiet_NaN()));
 
 TEST(SpssTime, NullOutputsAreRejected) {
   int d = 0, h = 0;

@@ -12,8 +12,8 @@
 #include <mutex>
 #include <new>
 
-#include "spssio/detail/SavReader.h"
 #include "spssio/detail/Handles.h"
+#include "spssio/detail/SavReader.h"
 
 using brindle::SavReader;
 using brindle::SavVariable;
@@ -132,11 +132,13 @@ std::shared_ptr<const brindle::FileKey> brindle::FileKeyOf(int handle) {
   return r ? r->key() : nullptr;
 }
 
-int brindle::OpenMemoryRead(const std::uint8_t* data, std::size_t size, int* handle, const char* password) {
+int brindle::OpenMemoryRead(const std::uint8_t* data, std::size_t size, int* handle,
+                            const char* password) {
   if (!handle || (!data && size)) return failWith(SPSS_INVALID_ARGUMENT);
   const FileUnlock unlock{password ? password : "", nullptr};
-  return openHandle(handle, "the bytes in memory",
-                    [&](SavReader& r) { return r.openMemory(data, size, password ? &unlock : nullptr); });
+  return openHandle(handle, "the bytes in memory", [&](SavReader& r) {
+    return r.openMemory(data, size, password ? &unlock : nullptr);
+  });
 }
 
 int spssCloseRead(int handle) {
@@ -210,8 +212,8 @@ int spssGetVarNMissingValues(int handle, const char* varName, int* missingFormat
   return succeed();
 }
 
-int spssGetVarCMissingValues(int handle, const char* varName, int* missingFormat, std::string& missVal1,
-                             std::string& missVal2, std::string& missVal3) {
+int spssGetVarCMissingValues(int handle, const char* varName, int* missingFormat,
+                             std::string& missVal1, std::string& missVal2, std::string& missVal3) {
   SavReader* r = nullptr;
   const SavVariable* v = nullptr;
   if (int rc = lookup(handle, varName, r, v)) return rc;
@@ -224,7 +226,8 @@ int spssGetVarCMissingValues(int handle, const char* varName, int* missingFormat
   return succeed();
 }
 
-int spssGetVarPrintFormat(int handle, const char* varName, int* printType, int* printDec, int* printWid) {
+int spssGetVarPrintFormat(int handle, const char* varName, int* printType, int* printDec,
+                          int* printWid) {
   SavReader* r = nullptr;
   const SavVariable* v = nullptr;
   if (int rc = lookup(handle, varName, r, v)) return rc;
@@ -235,7 +238,8 @@ int spssGetVarPrintFormat(int handle, const char* varName, int* printType, int* 
   return succeed();
 }
 
-int spssGetVarNValueLabels(int handle, const char* varName, double** values, char*** labels, int* numLabels) {
+int spssGetVarNValueLabels(int handle, const char* varName, double** values, char*** labels,
+                           int* numLabels) {
   SavReader* r = nullptr;
   const SavVariable* v = nullptr;
   if (int rc = lookup(handle, varName, r, v)) return rc;
@@ -277,7 +281,8 @@ int spssFreeVarNValueLabels(double* values, char** labels, int numLabels) {
   return succeed();
 }
 
-int spssGetVarCValueLabels(int handle, const char* varName, char*** values, char*** labels, int* numLabels) {
+int spssGetVarCValueLabels(int handle, const char* varName, char*** values, char*** labels,
+                           int* numLabels) {
   SavReader* r = nullptr;
   const SavVariable* v = nullptr;
   if (int rc = lookup(handle, varName, r, v)) return rc;
@@ -298,7 +303,8 @@ int spssGetVarCValueLabels(int handle, const char* varName, char*** values, char
     std::size_t i = 0;
     for (int set : v->labelSets)
       for (const auto& l : r->labelSets()[std::size_t(set)]) {
-        vals[i] = copyText(r->textToUtf8(std::string(reinterpret_cast<const char*>(l.value), std::size_t(v->width))));
+        vals[i] = copyText(r->textToUtf8(
+            std::string(reinterpret_cast<const char*>(l.value), std::size_t(v->width))));
         texts[i] = copyText(l.label);
         if (!vals[i] || !texts[i]) {
           spssFreeVarCValueLabels(vals, texts, int(n));

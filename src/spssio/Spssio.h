@@ -51,28 +51,27 @@ int spssGetVarLabel(int handle, const char* varName, std::string& varLabel);
 
 // missingFormat: 0 none, 1..3 discrete, -2 range, -3 range plus one discrete.
 // Returns SPSS_NUME_EXP (14) for a string variable.
-int spssGetVarNMissingValues(int handle, const char* varName, int* missingFormat,
-                             double* missVal1, double* missVal2, double* missVal3);
+int spssGetVarNMissingValues(int handle, const char* varName, int* missingFormat, double* missVal1,
+                             double* missVal2, double* missVal3);
 // String missing values (at most 8 bytes each in the file, UTF-8 here, blank
 // padding kept; a string wider than 8 is missing when it equals one of them
 // padded with blanks). Returns SPSS_STR_EXP for a numeric variable.
 int spssGetVarCMissingValues(int handle, const char* varName, int* missingFormat,
-                             std::string& missVal1, std::string& missVal2,
-                             std::string& missVal3);
+                             std::string& missVal1, std::string& missVal2, std::string& missVal3);
 
-int spssGetVarPrintFormat(int handle, const char* varName, int* printType,
-                          int* printDec, int* printWid);
+int spssGetVarPrintFormat(int handle, const char* varName, int* printType, int* printDec,
+                          int* printWid);
 
 // Numeric value labels in file order. A numeric variable without labels gives
 // 0 with *numLabels 0. A string variable gives SPSS_NUME_EXP.
-int spssGetVarNValueLabels(int handle, const char* varName, double** values,
-                           char*** labels, int* numLabels);
+int spssGetVarNValueLabels(int handle, const char* varName, double** values, char*** labels,
+                           int* numLabels);
 int spssFreeVarNValueLabels(double* values, char** labels, int numLabels);
 // Value labels of a string variable: values as stored (blank padded to the
 // width), labels, in file order; a string wider than 8 has its labels in the
 // long-string value-labels record. A numeric variable gives SPSS_STR_EXP.
-int spssGetVarCValueLabels(int handle, const char* varName, char*** values,
-                           char*** labels, int* numLabels);
+int spssGetVarCValueLabels(int handle, const char* varName, char*** values, char*** labels,
+                           int* numLabels);
 int spssFreeVarCValueLabels(char** values, char** labels, int numLabels);
 
 // Number of cases: the header's count, else the extended count (subtype 16);
@@ -114,8 +113,8 @@ int spssGetValueNumeric(int handle, double varHandle, double* value);
 // terminates it.
 int spssGetValueChar(int handle, double varHandle, char* value, int valueSize);
 
-int spssHostSysmisVal(double* missVal);              // -DBL_MAX
-int spssLowHighVal(double* lowest, double* highest); // second-lowest double, DBL_MAX
+int spssHostSysmisVal(double* missVal);               // -DBL_MAX
+int spssLowHighVal(double* lowest, double* highest);  // second-lowest double, DBL_MAX
 
 // Splits an SPSS date (seconds since 14 October 1582, Gregorian calendar).
 // Accepts values from 0 (14 October 1582) to the end of 31 December 9999;
@@ -124,8 +123,7 @@ int spssConvertSPSSDate(int* day, int* month, int* year, double spssDate);
 // Splits a time or duration in seconds into days, hours 0-23, minutes 0-59 and
 // seconds with fraction. Negative values, NaN, infinities and day counts past
 // the int range give SPSS_INVALID_TIME.
-int spssConvertSPSSTime(int* day, int* hour, int* minute, double* second,
-                        double spssTime);
+int spssConvertSPSSTime(int* day, int* hour, int* minute, double* second, double spssTime);
 
 // Text of the last failure on this thread (empty after a success): names the
 // record and byte offset for damaged files.
@@ -136,7 +134,8 @@ namespace brindle {
 // fuzzers read their inputs this way). The bytes must stay alive and
 // unchanged until spssCloseRead(*handle).
 // password, when given, opens an encrypted file as spssOpenReadEncrypted does.
-int OpenMemoryRead(const std::uint8_t* data, std::size_t size, int* handle, const char* password = nullptr);
+int OpenMemoryRead(const std::uint8_t* data, std::size_t size, int* handle,
+                   const char* password = nullptr);
 // The key of an open encrypted file, to open it again without its password;
 // null for a file that is not encrypted or a handle that is not open.
 std::shared_ptr<const FileKey> FileKeyOf(int handle);

@@ -75,11 +75,11 @@ struct RealFileFacts {
   std::int64_t numCases;
   int compression;
   bool document;
-  const char* varName;   // a variable to look at
+  const char* varName;  // a variable to look at
   int varType;
   const char* label;
-  const char* format;    // type.width.decimals
-  int valueLabels;       // numeric or short-string labels of varName
+  const char* format;  // type.width.decimals
+  int valueLabels;     // numeric or short-string labels of varName
 };
 
 class RealFile : public ::testing::TestWithParam<RealFileFacts> {
@@ -137,20 +137,27 @@ TEST_P(RealFile, DictionaryAndCasesMatchPspp) {
 INSTANTIATE_TEST_SUITE_P(
     Pspp, RealFile,
     ::testing::Values(
-        RealFileFacts{"foreign_electric.sav", 13, 240, 1, false, "dayofwk", 0, "DAY OF DEATH", "5.1.0", 8},
-        RealFileFacts{"foreign_testdata.sav", 16, 5, 1, false, "string_500", 500, "long string variable", "1.500.0", 0},
+        RealFileFacts{"foreign_electric.sav", 13, 240, 1, false, "dayofwk", 0, "DAY OF DEATH",
+                      "5.1.0", 8},
+        RealFileFacts{"foreign_testdata.sav", 16, 5, 1, false, "string_500", 500,
+                      "long string variable", "1.500.0", 0},
         RealFileFacts{"haven_iris.sav", 5, 150, 0, false, "Species", 0, "", "5.8.0", 3},
         RealFileFacts{"horticulture.sav", 2, 90, 1, true, "treatment", 16, "", "1.16.0", 0},
-        RealFileFacts{"hotel.sav", 5, 17, 1, false, "v1", 0, "I am satisfied with the level of service", "5.8.0", 5},
-        RealFileFacts{"personnel.sav", 6, 56, 1, false, "salary", 0, "Annual salary before tax", "4.12.0", 0},
+        RealFileFacts{"hotel.sav", 5, 17, 1, false, "v1", 0,
+                      "I am satisfied with the level of service", "5.8.0", 5},
+        RealFileFacts{"personnel.sav", 6, 56, 1, false, "salary", 0, "Annual salary before tax",
+                      "4.12.0", 0},
         RealFileFacts{"physiology.sav", 4, 40, 1, true, "sex", 0, "Sex of subject  ", "5.8.0", 2},
-        RealFileFacts{"repairs.sav", 5, 30, 1, false, "mtbf", 0, "Mean time between failures (months) ", "5.8.2", 0},
+        RealFileFacts{"repairs.sav", 5, 30, 1, false, "mtbf", 0,
+                      "Mean time between failures (months) ", "5.8.2", 0},
         RealFileFacts{"pyreadstat_sample.sav", 7, 5, 1, true, "dtime", 0, "datetime", "22.20.0", 0},
         RealFileFacts{"pyreadstat_sample.zsav", 7, 5, 1, true, "mylabl", 0, "labeled", "5.8.2", 2},
-        RealFileFacts{"pyreadstat_sample_missing.sav", 7, 7, 1, true, "mytime", 0, "time", "21.8.0", 0},
+        RealFileFacts{"pyreadstat_sample_missing.sav", 7, 7, 1, true, "mytime", 0, "time", "21.8.0",
+                      0},
         RealFileFacts{"pyreadstat_missing_char.sav", 1, 2, 1, false, "mychar", 8, "", "1.8.0", 1},
         RealFileFacts{"pyreadstat_missing_test.sav", 1, 2, 1, false, "var1", 0, "", "5.8.2", 1},
-        RealFileFacts{"pyreadstat_test_width.sav", 4, 5, 1, false, "StartDate", 1024, "Start Date", "1.1024.0", 0}),
+        RealFileFacts{"pyreadstat_test_width.sav", 4, 5, 1, false, "StartDate", 1024, "Start Date",
+                      "1.1024.0", 0}),
     [](const auto& info) {
       std::string s = info.param.file;
       for (char& c : s)
@@ -175,7 +182,8 @@ TEST_F(RealFileValues, MissingValuesAsPsppShowsThem) {
   EXPECT_EQ(m1, 2000);
   EXPECT_EQ(m2, 3000);
   EXPECT_EQ(m3, -1);
-  EXPECT_EQ(spssGetVarNMissingValues(missing.handle, "mychar", &format, &m1, &m2, &m3), SPSS_NUME_EXP);
+  EXPECT_EQ(spssGetVarNMissingValues(missing.handle, "mychar", &format, &m1, &m2, &m3),
+            SPSS_NUME_EXP);
 
   Opened chars(realFile("pyreadstat_missing_char.sav"));
   ASSERT_EQ(chars.rc, SPSS_OK);
@@ -186,7 +194,8 @@ TEST_F(RealFileValues, MissingValuesAsPsppShowsThem) {
 
   Opened testdata(realFile("foreign_testdata.sav"));
   ASSERT_EQ(testdata.rc, SPSS_OK);
-  ASSERT_EQ(spssGetVarNMissingValues(testdata.handle, "numeric_long_label", &format, &m1, &m2, &m3), SPSS_OK);
+  ASSERT_EQ(spssGetVarNMissingValues(testdata.handle, "numeric_long_label", &format, &m1, &m2, &m3),
+            SPSS_OK);
   EXPECT_EQ(format, -2);
   EXPECT_EQ(m1, 1);
   EXPECT_EQ(m2, 2);
@@ -275,13 +284,34 @@ TEST(SpssioApi, ConstantValues) {
 }
 
 TEST(SpssioApi, EveryCodeHasItsOwnText) {
-  const int codes[] = {SPSS_OK, SPSS_FILE_END, SPSS_NO_LABELS, SPSS_NO_CASEWGT, SPSS_FILE_OERROR,
-                       SPSS_FILE_RERROR, SPSS_INVALID_HANDLE, SPSS_INVALID_FILE, SPSS_NO_MEMORY,
-                       SPSS_INVALID_VARNAME, SPSS_VAR_NOTFOUND, SPSS_NUME_EXP, SPSS_STR_EXP,
-                       SPSS_SHORTSTR_EXP, SPSS_INVALID_VARHANDLE, SPSS_INVALID_DATE, SPSS_INVALID_TIME,
-                       SPSS_NO_TYPE2, SPSS_BAD_DICTIONARY, SPSS_NO_TYPE999, SPSS_ENCRYPTED_FILE,
-                       SPSS_BAD_DATA, SPSS_FILE_TRUNCATED, SPSS_INVALID_CASE, SPSS_NO_CASE,
-                       SPSS_INVALID_ARGUMENT, SPSS_TOO_MANY_FILES, SPSS_WRONG_PASSWORD};
+  const int codes[] = {SPSS_OK,
+                       SPSS_FILE_END,
+                       SPSS_NO_LABELS,
+                       SPSS_NO_CASEWGT,
+                       SPSS_FILE_OERROR,
+                       SPSS_FILE_RERROR,
+                       SPSS_INVALID_HANDLE,
+                       SPSS_INVALID_FILE,
+                       SPSS_NO_MEMORY,
+                       SPSS_INVALID_VARNAME,
+                       SPSS_VAR_NOTFOUND,
+                       SPSS_NUME_EXP,
+                       SPSS_STR_EXP,
+                       SPSS_SHORTSTR_EXP,
+                       SPSS_INVALID_VARHANDLE,
+                       SPSS_INVALID_DATE,
+                       SPSS_INVALID_TIME,
+                       SPSS_NO_TYPE2,
+                       SPSS_BAD_DICTIONARY,
+                       SPSS_NO_TYPE999,
+                       SPSS_ENCRYPTED_FILE,
+                       SPSS_BAD_DATA,
+                       SPSS_FILE_TRUNCATED,
+                       SPSS_INVALID_CASE,
+                       SPSS_NO_CASE,
+                       SPSS_INVALID_ARGUMENT,
+                       SPSS_TOO_MANY_FILES,
+                       SPSS_WRONG_PASSWORD};
   std::set<std::string> texts;
   for (int c : codes) texts.insert(spssCodeText(c));
   EXPECT_EQ(texts.size(), std::size(codes));
@@ -333,7 +363,8 @@ TEST_P(SpssioHandMade, DictionaryCallsAndErrorCodes) {
   ASSERT_EQ(spssGetVarCMissingValues(file.handle, "code", &format, s[0], s[1], s[2]), SPSS_OK);
   EXPECT_EQ(format, 2);
   EXPECT_EQ(s[0], "x  ");
-  EXPECT_EQ(spssGetVarCMissingValues(file.handle, "amount", &format, s[0], s[1], s[2]), SPSS_STR_EXP);
+  EXPECT_EQ(spssGetVarCMissingValues(file.handle, "amount", &format, s[0], s[1], s[2]),
+            SPSS_STR_EXP);
 
   double* values;
   char** labels;
@@ -411,7 +442,8 @@ TEST_P(SpssioHandMade, CasesSeekAndValueErrors) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllCompressions, SpssioHandMade,
-                         ::testing::Values(Compression::None, Compression::Bytecode, Compression::Zsav));
+                         ::testing::Values(Compression::None, Compression::Bytecode,
+                                           Compression::Zsav));
 
 TEST(SpssioOpen, FailuresGiveTheirCodes) {
   int handle = 42;
@@ -458,13 +490,15 @@ TEST_P(SpssioHandMade, EncryptedReadsAsPlain) {
   int handle = 42;
   EXPECT_EQ(spssOpenRead(wrappedFile.c_str(), &handle), SPSS_ENCRYPTED_FILE);
   EXPECT_EQ(spssOpenReadEncrypted(wrappedFile.c_str(), "secreT", &handle), SPSS_WRONG_PASSWORD);
-  EXPECT_EQ(brindle::OpenMemoryRead(wrapped.data(), wrapped.size(), &handle, "x"), SPSS_WRONG_PASSWORD);
+  EXPECT_EQ(brindle::OpenMemoryRead(wrapped.data(), wrapped.size(), &handle, "x"),
+            SPSS_WRONG_PASSWORD);
   EXPECT_EQ(handle, 42);
 
   int p = -1, e = -1, m = -1, k = -1;
   ASSERT_EQ(spssOpenRead(plainFile.c_str(), &p), SPSS_OK);
   EXPECT_EQ(brindle::FileKeyOf(p), nullptr);
-  ASSERT_EQ(spssOpenReadEncrypted(wrappedFile.c_str(), "secret", &e), SPSS_OK) << spssLastErrorText();
+  ASSERT_EQ(spssOpenReadEncrypted(wrappedFile.c_str(), "secret", &e), SPSS_OK)
+      << spssLastErrorText();
   ASSERT_EQ(brindle::OpenMemoryRead(wrapped.data(), wrapped.size(), &m, "secret"), SPSS_OK);
   const auto key = brindle::FileKeyOf(e);
   ASSERT_NE(key, nullptr);
@@ -506,7 +540,8 @@ TEST(SpssioOpen, TooManyFiles) {
   brindle::testing::writeSavFile(smallFile(Compression::Bytecode), tmp.path());
   std::vector<int> handles;
   int handle, rc;
-  while ((rc = spssOpenRead(tmp.c_str(), &handle)) == SPSS_OK && handles.size() < 1000) handles.push_back(handle);
+  while ((rc = spssOpenRead(tmp.c_str(), &handle)) == SPSS_OK && handles.size() < 1000)
+    handles.push_back(handle);
   EXPECT_EQ(rc, SPSS_TOO_MANY_FILES);
   for (int h : handles) EXPECT_EQ(spssCloseRead(h), SPSS_OK);
 }

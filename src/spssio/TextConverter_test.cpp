@@ -21,8 +21,10 @@ class TextConversion : public ::testing::TestWithParam<Conversion> {};
 TEST_P(TextConversion, GivesUtf8) {
   const Conversion& c = GetParam();
   TextConverter t;
-  if (*c.encoding) t.setEncoding(c.encoding);
-  else t.setCodePage(c.codePage);
+  if (*c.encoding)
+    t.setEncoding(c.encoding);
+  else
+    t.setCodePage(c.codePage);
   EXPECT_EQ(t.toUtf8(c.bytes), c.utf8);
 }
 
@@ -34,7 +36,11 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"OldAsciiCodeIs1252", "", 2, "\xfc", "\xc3\xbc"},
         Conversion{"Utf8Declared", "UTF-8", 0, "\xc3\xa4x", "\xc3\xa4x"},
         Conversion{"Utf8CodePage", "", 65001, "\xe2\x82\xac", "\xe2\x82\xac"},
-        Conversion{"Utf8Invalid", "UTF-8", 0, "a\xff" "b", "a\xef\xbf\xbd" "b"},
+        Conversion{"Utf8Invalid", "UTF-8", 0,
+                   "a\xff"
+                   "b",
+                   "a\xef\xbf\xbd"
+                   "b"},
         Conversion{"Utf8CutAtEnd", "UTF-8", 0, "ab\xe2\x82", "ab\xef\xbf\xbd"},
         Conversion{"Utf8Overlong", "UTF-8", 0, "\xc0\xaf", "\xef\xbf\xbd"},
         Conversion{"ZeroBytesBecomeBlanks", "UTF-8", 0, std::string("a\0b", 3), "a b"},

@@ -36,14 +36,16 @@ std::vector<PsppTable> ReadExpectations(const fs::path& path) {
   for (std::string line; std::getline(in, line);) {
     const auto a = line.find('\t'), b = line.find('\t', a + 1);
     if (a == std::string::npos || b == std::string::npos) continue;
-    tables.push_back({line.substr(0, a), Numbers(line.substr(a + 1, b - a - 1)), Numbers(line.substr(b + 1))});
+    tables.push_back(
+        {line.substr(0, a), Numbers(line.substr(a + 1, b - a - 1)), Numbers(line.substr(b + 1))});
   }
   return tables;
 }
 
 std::vector<fs::path> ExpectationFiles() {
   std::vector<fs::path> files;
-  for (const auto& e : fs::directory_iterator(fs::path(BRINDLE_SOURCE_DIR) / "src/values/conformance"))
+  for (const auto& e :
+       fs::directory_iterator(fs::path(BRINDLE_SOURCE_DIR) / "src/values/conformance"))
     if (e.path().extension() == ".freq") files.push_back(e.path());
   std::sort(files.begin(), files.end());
   return files;

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <utility>
 
-
 namespace brindle {
 
 // --- OrderedDblTable ---------------------------------------------------------
@@ -49,7 +48,8 @@ inline std::uint64_t OrderBits(std::uint64_t bits) {
 template <class Amount>
 void SortKeyed(std::vector<std::pair<std::uint64_t, Amount>>& items) {
   if (items.size() < 4096) {
-    std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(items.begin(), items.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
     return;
   }
   std::vector<std::pair<std::uint64_t, Amount>> other(items.size());
@@ -91,8 +91,10 @@ template class OrderedDblTable<double>;
 template <class Amount>
 void OrderedStrTable<Amount>::Insert(std::string_view text, Amount amount) {
   auto it = m_map.find(text);
-  if (it != m_map.end()) it->second += amount;
-  else m_map.emplace(std::string(text), amount);
+  if (it != m_map.end())
+    it->second += amount;
+  else
+    m_map.emplace(std::string(text), amount);
 }
 
 template <class Amount>
@@ -106,7 +108,8 @@ std::vector<typename OrderedStrTable<Amount>::Entry> OrderedStrTable<Amount>::Or
   out.reserve(m_map.size());
   for (const auto& [text, amount] : m_map) out.push_back({text, amount, false});
   // std::string compares as unsigned bytes, a prefix first.
-  std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.value < b.value; });
+  std::sort(out.begin(), out.end(),
+            [](const Entry& a, const Entry& b) { return a.value < b.value; });
   return out;
 }
 
@@ -153,7 +156,8 @@ template <class Amount>
 std::size_t RawKeyCounter<Amount>::Find(const std::uint8_t* key, std::uint64_t hash) const {
   const std::size_t mask = m_used.size() - 1;
   std::size_t i = std::size_t(hash) & mask;
-  while (m_used[i] && !(m_hashes[i] == hash && std::memcmp(&m_keys[i * m_width], key, m_width) == 0))
+  while (m_used[i] &&
+         !(m_hashes[i] == hash && std::memcmp(&m_keys[i * m_width], key, m_width) == 0))
     i = (i + 1) & mask;
   return i;
 }

@@ -87,8 +87,8 @@ class OrderedDblTable {
   static constexpr std::uint64_t kEmpty = 0x7FF4000000000001ULL;
   static constexpr std::uint64_t kNaN = 0x7FF8000000000000ULL;
   static std::uint64_t KeyOf(double value) {
-    if (value == 0) return 0;        // -0 and +0 are one key
-    if (value != value) return kNaN; // every NaN is one key
+    if (value == 0) return 0;         // -0 and +0 are one key
+    if (value != value) return kNaN;  // every NaN is one key
     std::uint64_t bits;
     static_assert(sizeof bits == sizeof value);
     std::memcpy(&bits, &value, 8);
@@ -154,7 +154,9 @@ class RawKeyCounter {
   template <class F>
   void ForEach(F&& f) const {
     for (std::size_t i = 0; i < m_used.size(); ++i)
-      if (m_used[i]) f(std::string_view(reinterpret_cast<const char*>(m_keys.data() + i * m_width), m_width), m_amounts[i]);
+      if (m_used[i])
+        f(std::string_view(reinterpret_cast<const char*>(m_keys.data() + i * m_width), m_width),
+          m_amounts[i]);
   }
 
  private:

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <limits>
-#include <algorithm>
 #include <map>
 #include <random>
 
@@ -20,7 +20,7 @@ TEST(FreqTables, NumbersInAscendingOrder) {
   ASSERT_EQ(e.size(), 6u);
   EXPECT_EQ(e[0].value, -DBL_MAX);  // the system-missing value first
   EXPECT_EQ(e[1].value, -1.5);
-  EXPECT_EQ(e[2].value, 0.0);       // +0 and -0: one key
+  EXPECT_EQ(e[2].value, 0.0);  // +0 and -0: one key
   EXPECT_EQ(e[2].amount, 2);
   EXPECT_EQ(e[3].amount, 2);
   EXPECT_EQ(e[4].value, 1e300);
@@ -54,7 +54,8 @@ TEST(FreqTables, ManyDistinctNumbersAgreeWithAnOrderedMap) {
 // Enough distinct values for the radix ordering, across signs, magnitudes
 // and the special values, inserted out of order.
 TEST(FreqTables, ManyDistinctNumbersOfEverySignInOrder) {
-  std::vector<double> xs = {-DBL_MAX, -HUGE_VAL, HUGE_VAL, DBL_MAX, DBL_MIN, -DBL_MIN, 4.9e-324, -4.9e-324, 0.0};
+  std::vector<double> xs = {-DBL_MAX, -HUGE_VAL, HUGE_VAL,  DBL_MAX, DBL_MIN,
+                            -DBL_MIN, 4.9e-324,  -4.9e-324, 0.0};
   for (int k = 1; k <= 6000; ++k) xs.insert(xs.end(), {k * 1e-3, -k * 1e-3, k * 1e9, -k * 1e9});
   std::mt19937_64 rng(11);
   std::shuffle(xs.begin(), xs.end(), rng);
@@ -97,7 +98,8 @@ TEST(FreqTables, RawKeysCountedByAllTheirBytes) {
   RawKeyCounter<std::int64_t> c(3);
   std::map<std::string, std::int64_t> expected;
   for (int i = 0; i < 5000; ++i) {
-    const std::uint8_t key[3] = {std::uint8_t(i % 7), std::uint8_t(i % 11), std::uint8_t(i % 2 ? ' ' : 0)};
+    const std::uint8_t key[3] = {std::uint8_t(i % 7), std::uint8_t(i % 11),
+                                 std::uint8_t(i % 2 ? ' ' : 0)};
     c.Insert(key);
     ++expected[std::string(reinterpret_cast<const char*>(key), 3)];
   }

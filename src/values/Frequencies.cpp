@@ -4,12 +4,12 @@
 #include <unordered_map>
 
 #include "datafile/MissingValueText.h"
+#include "spssio/AsciiText.h"
+#include "spssio/CaseSource.h"
 #include "spssio/Spssio.h"
 #include "values/FreqTables.h"
 #include "values/ParallelCount.h"
-#include "spssio/CaseSource.h"
 #include "values/SummaryStatistics.h"
-#include "spssio/AsciiText.h"
 
 namespace brindle {
 namespace {
@@ -18,8 +18,8 @@ constexpr std::int64_t kProgressEvery = 1000;
 
 // The labels of a table: each text added once, looked up by its key.
 template <class Key>
-std::unordered_map<Key, std::int32_t> LabelIndices(FrequencyTable& table,
-                                                   const std::unordered_map<Key, std::string>& labels) {
+std::unordered_map<Key, std::int32_t> LabelIndices(
+    FrequencyTable& table, const std::unordered_map<Key, std::string>& labels) {
   std::unordered_map<Key, std::int32_t> indices;
   indices.reserve(labels.size());
   for (const auto& [key, text] : labels) indices.emplace(key, table.AddLabel(text));
@@ -34,8 +34,10 @@ std::int32_t LabelOf(const std::unordered_map<Key, std::int32_t>& indices, const
 
 template <class Amount>
 void AddRowAmount(std::int64_t& count, double& weight, Amount a) {
-  if constexpr (std::is_same_v<Amount, double>) weight = a;
-  else count = a;
+  if constexpr (std::is_same_v<Amount, double>)
+    weight = a;
+  else
+    count = a;
 }
 
 std::string TrimBlanks(std::string s) {
@@ -75,18 +77,20 @@ std::vector<std::string> StringMissing(int handle, const std::string& name) {
   std::vector<std::string> missing;
   int format = 0;
   std::string m[3];
-  if (spssGetVarCMissingValues(handle, name.c_str(), &format, m[0], m[1], m[2]) != SPSS_OK) return missing;
+  if (spssGetVarCMissingValues(handle, name.c_str(), &format, m[0], m[1], m[2]) != SPSS_OK)
+    return missing;
   if (format < 1 || format > 3) return missing;
   for (int i = 0; i < format; ++i)
-    missing.push_back(std::string(TrimTrailingControls(std::string_view(m[i]).substr(0, m[i].find('\0')))));
+    missing.push_back(
+        std::string(TrimTrailingControls(std::string_view(m[i]).substr(0, m[i].find('\0')))));
   return missing;
 }
 
 // The weight variable's own missing values, as a record IsMissingValue reads.
 VarRecord WeightMissing(int handle, const std::string& name) {
   VarRecord weight;
-  if (spssGetVarNMissingValues(handle, name.c_str(), &weight.missingFormat, &weight.nMiss1, &weight.nMiss2,
-                               &weight.nMiss3) != SPSS_OK)
+  if (spssGetVarNMissingValues(handle, name.c_str(), &weight.missingFormat, &weight.nMiss1,
+                               &weight.nMiss2, &weight.nMiss3) != SPSS_OK)
     weight.missingFormat = 0;
   return weight;
 }
@@ -94,14 +98,16 @@ VarRecord WeightMissing(int handle, const std::string& name) {
 // A case counts with a weight above 0 that is not user-missing; a zero,
 // negative, system-missing (the lowest double) or user-missing weight leaves
 // it out of every count.
-bool CountsWithWeight(double w, const VarRecord& weight) { return w > 0 && !IsMissingValue(w, weight); }
+bool CountsWithWeight(double w, const VarRecord& weight) {
+  return w > 0 && !IsMissingValue(w, weight);
+}
 
 // Reads up to N cases, calling perCase(cases, i) for each, with the progress
 // callback after every 1000th. Returns the cases read; sets cancelled, or
 // warning when the data ends before N.
 template <class PerCase>
-std::int64_t ReadCases(CaseSource& cases, std::int64_t n, const FrequencyProgress& progress, bool& cancelled,
-                       std::string& warning, PerCase&& perCase) {
+std::int64_t ReadCases(CaseSource& cases, std::int64_t n, const FrequencyProgress& progress,
+                       bool& cancelled, std::string& warning, PerCase&& perCase) {
   std::int64_t read = 0;
   std::int64_t nextProgress = kProgressEvery;
   while (read < n) {
@@ -122,8 +128,8 @@ std::int64_t ReadCases(CaseSource& cases, std::int64_t n, const FrequencyProgres
     if (got < want && (got == 0 || cases.status() != SPSS_OK)) {
       if (read < n) {
         // Counting on would count a stale value for every case left.
-        warning = "The data ended early: only " + std::to_string(read) + " of " + std::to_string(n) +
-                  " cases could be read";
+        warning = "The data ended early: only " + std::to_string(read) + " of " +
+                  std::to_string(n) + " cases could be read";
         const std::string detail = cases.error();
         if (!detail.empty()) warning += " (" + detail + ")";
         warning += ". The table counts the cases read.";
@@ -135,19 +141,22 @@ std::int64_t ReadCases(CaseSource& cases, std::int64_t n, const FrequencyProgres
 }
 
 template <class Amount>
-void FillNumeric(const FrequencyPass& pass, const VarRecord& var, OrderedDblTable<Amount>& table, bool weighted,
-                 std::int64_t casesRead, FrequencyResult& res) {
+void FillNumeric(const FrequencyPass& pass, const VarRecord& var, OrderedDblTable<Amount>& table,
+                 bool weighted, std::int64_t casesRead, FrequencyResult& res) {
   const PrintFormat format{var.Fmt, var.Wid, var.Dec};
   auto rows = std::make_shared<FrequencyTable>(
-      FrequencyTable::Layout{format, pass.usePrintFormat, pass.seps, pass.sysmis, weighted, 0, 0}, false);
+      FrequencyTable::Layout{format, pass.usePrintFormat, pass.seps, pass.sysmis, weighted, 0, 0},
+      false);
   const auto labels = LabelIndices(*rows, NumericLabels(pass.handle, var.VarName));
   rows->Reserve(table.Size());
   SummaryStatistics stats(pass.lowest, pass.highest);
   // One walk in value order classifies, sums and keeps each distinct value.
   table.ForEachOrdered([&](double value, Amount amount) {
     const bool valid = !(value == pass.sysmis || IsMissingValue(value, var));
-    if (valid) stats.AddValid(value, double(amount));
-    else stats.AddMissing(double(amount));
+    if (valid)
+      stats.AddValid(value, double(amount));
+    else
+      stats.AddMissing(double(amount));
     std::int64_t count = 0;
     double weight = 0;
     AddRowAmount(count, weight, amount);
@@ -162,15 +171,16 @@ void FillNumeric(const FrequencyPass& pass, const VarRecord& var, OrderedDblTabl
 }
 
 template <class Amount>
-void FillString(const FrequencyPass& pass, const VarRecord& var, OrderedStrTable<Amount>& table, bool weighted,
-                std::int64_t casesRead, FrequencyResult& res) {
+void FillString(const FrequencyPass& pass, const VarRecord& var, OrderedStrTable<Amount>& table,
+                bool weighted, std::int64_t casesRead, FrequencyResult& res) {
   auto entries = table.Ordered();
   table.Clear();
   // Long strings too: their missing values and labels come from extension
   // records. A missing value of a long string is its first 8 bytes, the rest
   // blanks, so it compares like a short string's once blanks are trimmed.
   const std::vector<std::string> missing = StringMissing(pass.handle, var.VarName);
-  const std::unordered_map<std::string, std::string> labelTexts = StringLabels(pass.handle, var.VarName);
+  const std::unordered_map<std::string, std::string> labelTexts =
+      StringLabels(pass.handle, var.VarName);
   // A long string's label column is hidden only when it has no labels.
   if (!labelTexts.empty()) res.hideLabelColumn = false;
   double valid = 0, all = 0;
@@ -181,8 +191,8 @@ void FillString(const FrequencyPass& pass, const VarRecord& var, OrderedStrTable
   }
   const double total = weighted ? all : double(casesRead);
   auto rows = std::make_shared<FrequencyTable>(
-      FrequencyTable::Layout{PrintFormat{var.Fmt, var.Wid, var.Dec}, pass.usePrintFormat, pass.seps, pass.sysmis,
-                             weighted, total, valid},
+      FrequencyTable::Layout{PrintFormat{var.Fmt, var.Wid, var.Dec}, pass.usePrintFormat, pass.seps,
+                             pass.sysmis, weighted, total, valid},
       true);
   const auto labels = LabelIndices(*rows, labelTexts);
   rows->Reserve(entries.size());
@@ -213,8 +223,10 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
       cases.open(pass.handle, var.VarName, weightName, pass.viaModule, pass.indexEvery);
   if (started != CaseSource::Start::Ok) {
     // Nothing can be counted: without a weight no case has one above 0.
-    if (started == CaseSource::Start::NoWeight) res.message = "cannot find weight variable";
-    else res.warning = "cannot find variable " + var.VarName;
+    if (started == CaseSource::Start::NoWeight)
+      res.message = "cannot find weight variable";
+    else
+      res.warning = "cannot find variable " + var.VarName;
     if (!isString) res.memo = MemoDisplay::Hidden;
     cases.close();
     return res;
@@ -231,9 +243,11 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
         if (CountsWithWeight(w, weight)) table.Insert(cases.number(i), Amount(w));
       });
     } else if (!CountInParallel(
-                   cases, pass.numCases, PassThreads(pass.threads), progress, cancelled, read, table,
-                   [] { return OrderedDblTable<Amount>(); },
-                   [](OrderedDblTable<Amount>& t, CaseSource& c, std::size_t i) { t.Insert(c.number(i), Amount(1)); })) {
+                   cases, pass.numCases, PassThreads(pass.threads), progress, cancelled, read,
+                   table, [] { return OrderedDblTable<Amount>(); },
+                   [](OrderedDblTable<Amount>& t, CaseSource& c, std::size_t i) {
+                     t.Insert(c.number(i), Amount(1));
+                   })) {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning,
                        [&](std::size_t i) { table.Insert(cases.number(i), Amount(1)); });
     }
@@ -244,12 +258,15 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
     if (weighted) {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
         const double w = cases.weight(i);
-        if (CountsWithWeight(w, weight) && cases.storedOk(i)) raw.Insert(cases.stored(i), Amount(w));
+        if (CountsWithWeight(w, weight) && cases.storedOk(i))
+          raw.Insert(cases.stored(i), Amount(w));
       });
     } else if (!CountInParallel(
                    cases, pass.numCases, PassThreads(pass.threads), progress, cancelled, read, raw,
                    [&] { return RawKeyCounter<Amount>(cases.storedWidth()); },
-                   [](RawKeyCounter<Amount>& t, CaseSource& c, std::size_t i) { t.Insert(c.stored(i), Amount(1)); })) {
+                   [](RawKeyCounter<Amount>& t, CaseSource& c, std::size_t i) {
+                     t.Insert(c.stored(i), Amount(1));
+                   })) {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
         if (cases.storedOk(i)) raw.Insert(cases.stored(i), Amount(1));
       });
@@ -273,7 +290,8 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
 
 }  // namespace
 
-FrequencyPass MakeFrequencyPass(int handle, std::int64_t numCases, bool usePrintFormat, const NumberSeparators& seps) {
+FrequencyPass MakeFrequencyPass(int handle, std::int64_t numCases, bool usePrintFormat,
+                                const NumberSeparators& seps) {
   FrequencyPass pass;
   pass.handle = handle;
   pass.numCases = numCases;
@@ -284,12 +302,14 @@ FrequencyPass MakeFrequencyPass(int handle, std::int64_t numCases, bool usePrint
   return pass;
 }
 
-FrequencyResult CountFrequencies(const FrequencyPass& pass, const VarRecord& var, const FrequencyProgress& progress) {
+FrequencyResult CountFrequencies(const FrequencyPass& pass, const VarRecord& var,
+                                 const FrequencyProgress& progress) {
   return Run<std::int64_t>(pass, var, nullptr, progress);
 }
 
 FrequencyResult CountWeightedFrequencies(const FrequencyPass& pass, const VarRecord& var,
-                                         const std::string& activeWeightName, const FrequencyProgress& progress) {
+                                         const std::string& activeWeightName,
+                                         const FrequencyProgress& progress) {
   return Run<double>(pass, var, &activeWeightName, progress);
 }
 

@@ -23,26 +23,28 @@
 namespace brindle {
 
 // The values grid's column titles, row 0 of every fill.
-inline const std::array<std::string, 5> kValuesGridTitles = {"Value Label", "Value", "Freq", "% Total", "% Valid"};
+inline const std::array<std::string, 5> kValuesGridTitles = {"Value Label", "Value", "Freq",
+                                                             "% Total", "% Valid"};
 
 // What a pass works on besides the variable.
 struct FrequencyPass {
-  int handle = -1;               // the open file
-  std::int64_t numCases = -1;    // NumCases; a pass needs at least 1
-  bool usePrintFormat = true;    // the "Fixed decimal format" option
+  int handle = -1;             // the open file
+  std::int64_t numCases = -1;  // NumCases; a pass needs at least 1
+  bool usePrintFormat = true;  // the "Fixed decimal format" option
   NumberSeparators seps;
-  double sysmis = -DBL_MAX;      // SysmisValue
+  double sysmis = -DBL_MAX;                       // SysmisValue
   double lowest = std::nextafter(-DBL_MAX, 0.0);  // LowestValue
-  double highest = DBL_MAX;      // HighestValue
-  bool viaModule = false;        // read case by case through the I/O module's calls
-  unsigned threads = 0;          // threads of an unweighted pass once the file is indexed; 0: one per core
+  double highest = DBL_MAX;                       // HighestValue
+  bool viaModule = false;  // read case by case through the I/O module's calls
+  unsigned threads = 0;  // threads of an unweighted pass once the file is indexed; 0: one per core
   std::int64_t indexEvery = 4096;  // cases between the points of a compressed file's case index
 };
 
 // The pass over the open file `handle` of numCases cases as the viewer and
 // brindle-cli both run it: the host's system-missing value and the lowest and
 // highest values of ranges, the given display options.
-FrequencyPass MakeFrequencyPass(int handle, std::int64_t numCases, bool usePrintFormat, const NumberSeparators& seps);
+FrequencyPass MakeFrequencyPass(int handle, std::int64_t numCases, bool usePrintFormat,
+                                const NumberSeparators& seps);
 
 // Called after every 1000th case with the number of cases read; returning
 // true cancels the pass there.
@@ -52,7 +54,7 @@ using FrequencyProgress = std::function<bool(std::int64_t casesRead)>;
 enum class MemoDisplay {
   Unchanged,  // keeps its visibility, with empty text (a cancelled numeric pass)
   Hidden,
-  Shown,      // with memoLines
+  Shown,  // with memoLines
 };
 
 struct FrequencyResult {

@@ -140,8 +140,9 @@ TEST(Frequencies, UserMissingDiscreteAndRange) {
 TEST(Frequencies, StatisticsExample) {
   const Opened file(OneColumn(Num("v", 8, 2), {3.0, 1.0, 2.0}));
   const auto r = file.Count("v");
-  EXPECT_EQ(Rows(r), (std::vector<std::string>{"\t     1.00\t1\t33.3\t33.3", "\t     2.00\t1\t33.3\t33.3",
-                                               "\t     3.00\t1\t33.3\t33.3"}));
+  EXPECT_EQ(Rows(r),
+            (std::vector<std::string>{"\t     1.00\t1\t33.3\t33.3", "\t     2.00\t1\t33.3\t33.3",
+                                      "\t     3.00\t1\t33.3\t33.3"}));
   ASSERT_EQ(r.memo, MemoDisplay::Shown);
   EXPECT_EQ(r.memoLines, (std::vector<std::string>{
                              "valid\t3\tminimum\t     1.00\tmean\t   2.0000",
@@ -157,8 +158,7 @@ TEST(Frequencies, StatisticsInTwoColumnsOfPairs) {
   EXPECT_EQ(StatisticsLines(lines, 3), lines);
   EXPECT_EQ(StatisticsLines(lines, 2),
             (std::vector<std::string>{"valid\t3\tminimum\t1", "missing\t0\tmaximum\t3",
-                                      "total\t3\tsum\t6", "mean\t2\tstddev\t1",
-                                      "variance\t1"}));
+                                      "total\t3\tsum\t6", "mean\t2\tstddev\t1", "variance\t1"}));
 }
 
 TEST(Frequencies, StatisticsBoxNeedsTwoValidCases) {
@@ -180,8 +180,9 @@ TEST(Frequencies, StringsTrimmedAndCaseSensitive) {
   Variable s = Variable::string("s", 6);
   s.stringMissing = {"na"};
   s.stringLabels = {{"b", "Bee"}, {"B", "Big bee"}};
-  const Opened file(OneColumn(s, {std::string("b"), std::string("b  "), std::string("B"), std::string("a"),
-                                  std::string("na"), std::string(""), std::string("b\t")}));
+  const Opened file(
+      OneColumn(s, {std::string("b"), std::string("b  "), std::string("B"), std::string("a"),
+                    std::string("na"), std::string(""), std::string("b\t")}));
   const auto r = file.Count("s");
   EXPECT_EQ(Rows(r), (std::vector<std::string>{
                          "\t\t1\t14.3\t16.7",  // the empty text first
@@ -196,7 +197,8 @@ TEST(Frequencies, StringsTrimmedAndCaseSensitive) {
 
 TEST(Frequencies, LongStringLabelsAndMissingValues) {
   Variable t = Variable::string("t", 300);
-  const Opened plain(OneColumn(t, {std::string(280, 'x') + "y", std::string(280, 'x') + "y ", std::string("short")}));
+  const Opened plain(OneColumn(
+      t, {std::string(280, 'x') + "y", std::string(280, 'x') + "y ", std::string("short")}));
   auto r = plain.Count("t");
   EXPECT_EQ(Rows(r), (std::vector<std::string>{"\tshort\t1\t33.3\t33.3",
                                                "\t" + std::string(280, 'x') + "y\t2\t66.7\t66.7"}));
@@ -205,12 +207,14 @@ TEST(Frequencies, LongStringLabelsAndMissingValues) {
   // the label column stays when there are labels.
   t.stringLabels = {{"short", "Brief"}};
   t.stringMissing = {"NA", "\xC3\x84\xC3\x84\xC3\x84\xC3\x84"};
-  const Opened labelled(OneColumn(t, {std::string("short"), std::string("NA"), std::string("NA   "),
-                                      std::string("NAB"), std::string("\xC3\x84\xC3\x84\xC3\x84\xC3\x84")}));
+  const Opened labelled(
+      OneColumn(t, {std::string("short"), std::string("NA"), std::string("NA   "),
+                    std::string("NAB"), std::string("\xC3\x84\xC3\x84\xC3\x84\xC3\x84")}));
   r = labelled.Count("t");
-  EXPECT_EQ(Rows(r), (std::vector<std::string>{"\tNA\t2\t40.0\tMISS", "\tNAB\t1\t20.0\t50.0",
-                                               "Brief\tshort\t1\t20.0\t50.0",
-                                               "\t\xC3\x84\xC3\x84\xC3\x84\xC3\x84\t1\t20.0\tMISS"}));
+  EXPECT_EQ(Rows(r),
+            (std::vector<std::string>{"\tNA\t2\t40.0\tMISS", "\tNAB\t1\t20.0\t50.0",
+                                      "Brief\tshort\t1\t20.0\t50.0",
+                                      "\t\xC3\x84\xC3\x84\xC3\x84\xC3\x84\t1\t20.0\tMISS"}));
   EXPECT_FALSE(r.hideLabelColumn);
 }
 
@@ -218,8 +222,9 @@ SavFile WeightedFile() {
   SavFile f;
   f.variables = {Num("v"), Variable::string("s", 3), Num("w", 8, 2)};
   f.cases = {
-      {1.0, std::string("a"), 2.3},  {1.0, std::string("a"), 10.3}, {2.0, std::string("b"), 0.0},
-      {2.0, std::string("b"), -1.0}, {3.0, std::string("c"), kSysmis}, {kSysmis, std::string("a"), 0.4},
+      {1.0, std::string("a"), 2.3},     {1.0, std::string("a"), 10.3},
+      {2.0, std::string("b"), 0.0},     {2.0, std::string("b"), -1.0},
+      {3.0, std::string("c"), kSysmis}, {kSysmis, std::string("a"), 0.4},
       {4.0, std::string("d"), 0.6},
   };
   return f;
@@ -257,15 +262,17 @@ TEST(Frequencies, WeightUserMissingExcludesTheCase) {
   SavFile f;
   f.variables = {Num("v"), Variable::string("s", 2), discrete, range};
   const double weights[] = {1, 99, 0, -1, kSysmis, 1.5, 3};
-  for (int i = 0; i < 7; ++i) f.cases.push_back({double(i + 1), std::string(1, char('a' + i)), weights[i], weights[i]});
+  for (int i = 0; i < 7; ++i)
+    f.cases.push_back({double(i + 1), std::string(1, char('a' + i)), weights[i], weights[i]});
   const Opened file(f);
   for (bool module : {false, true}) {
     SCOPED_TRACE(module);
     const auto rows = [&](const char* var, const char* weight) {
       return Rows(CountWeightedFrequencies(file.Pass(module), file.Var(var), weight));
     };
-    EXPECT_EQ(rows("v", "wd"), (std::vector<std::string>{"\t  1\t1\t18.2\t18.2", "\t  6\t2\t27.3\t27.3",
-                                                         "\t  7\t3\t54.5\t54.5"}));
+    EXPECT_EQ(rows("v", "wd"),
+              (std::vector<std::string>{"\t  1\t1\t18.2\t18.2", "\t  6\t2\t27.3\t27.3",
+                                        "\t  7\t3\t54.5\t54.5"}));
     EXPECT_EQ(rows("v", "wr"), (std::vector<std::string>{"\t  7\t3\t100.0\t100.0"}));
     EXPECT_EQ(rows("s", "wd"), (std::vector<std::string>{"\ta\t1\t18.2\t18.2", "\tf\t2\t27.3\t27.3",
                                                          "\tg\t3\t54.5\t54.5"}));
@@ -345,7 +352,8 @@ TEST(Frequencies, TruncatedFileStopsWithWarning) {
   const auto r = file.Count("n");
   EXPECT_GT(r.casesRead, 1900);
   EXPECT_LT(r.casesRead, 2100);
-  EXPECT_NE(r.warning.find("only " + std::to_string(r.casesRead) + " of 3000 cases"), std::string::npos)
+  EXPECT_NE(r.warning.find("only " + std::to_string(r.casesRead) + " of 3000 cases"),
+            std::string::npos)
       << r.warning;
   std::int64_t sum = 0;
   for (int i = 0; i < r.ValueRowCount(); ++i) sum += std::stoll(r.Cell(2, i));
@@ -421,7 +429,8 @@ void ExpectSame(const Opened& file, const std::string& var, const std::string* w
   EXPECT_EQ(Rows(fast), Rows(module));
   EXPECT_EQ(fast.memoLines, module.memoLines);
   EXPECT_EQ(fast.casesRead, module.casesRead);
-  EXPECT_EQ(fast.warning.empty(), module.warning.empty()) << fast.warning << " / " << module.warning;
+  EXPECT_EQ(fast.warning.empty(), module.warning.empty())
+      << fast.warning << " / " << module.warning;
 }
 
 SavFile Mixed(Compression compression, testing::ByteOrder order) {
@@ -429,14 +438,16 @@ SavFile Mixed(Compression compression, testing::ByteOrder order) {
   f.compression = compression;
   f.byteOrder = order;
   f.zlibBlockSize = 4096;
-  f.variables = {Num("a"),  Variable::string("s", 9), Num("b", 8, 3), Variable::string("long", 600), Num("w"),
-                 Variable::string("huge", 3000)};
+  f.variables = {Num("a"),       Variable::string("s", 9),
+                 Num("b", 8, 3), Variable::string("long", 600),
+                 Num("w"),       Variable::string("huge", 3000)};
   for (int i = 0; i < 1500; ++i) {
     std::string s = (i % 5 == 0) ? "ÄÖ" : std::string(std::size_t(i % 9), char('a' + i % 3));
     std::string l = std::string(std::size_t(250 + i % 20), 'q') + std::to_string(i % 11);
     // Keys are whole values: "huge" values differing only far along are
     // four rows.
-    std::string h = std::string(1500, 'z') + std::to_string(i % 4) + std::string(std::size_t(i % 7), ' ');
+    std::string h =
+        std::string(1500, 'z') + std::to_string(i % 4) + std::string(std::size_t(i % 7), ' ');
     f.cases.push_back({i % 13 == 0 ? kSysmis : double(i % 40 - 3), s, i * 1.001, l,
                        i % 6 == 0 ? kSysmis : (i % 5) * 0.7, h});
   }
@@ -464,7 +475,8 @@ TEST_P(BothPaths, SameStopOnCutData) {
   const auto bytes = testing::writeSav(f, &layout);
   // Every cut in the last 600 bytes and a spread through the data.
   std::vector<std::size_t> cuts;
-  for (std::size_t k = 1; k <= 600 && k < bytes.size() - layout.dataStart; ++k) cuts.push_back(bytes.size() - k);
+  for (std::size_t k = 1; k <= 600 && k < bytes.size() - layout.dataStart; ++k)
+    cuts.push_back(bytes.size() - k);
   for (std::size_t at = layout.dataStart; at < bytes.size(); at += 97) cuts.push_back(at);
   for (std::size_t at : cuts) {
     SCOPED_TRACE(at);
@@ -477,7 +489,8 @@ TEST_P(BothPaths, SameStopOnCutData) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Compressions, BothPaths,
-                         ::testing::Values(Compression::None, Compression::Bytecode, Compression::Zsav));
+                         ::testing::Values(Compression::None, Compression::Bytecode,
+                                           Compression::Zsav));
 
 // Real files from other writers: every variable, both paths alike.
 TEST(Frequencies, RealFilesBothPaths) {
@@ -489,7 +502,8 @@ TEST(Frequencies, RealFilesBothPaths) {
     SCOPED_TRACE(e.path().filename().string());
     const Opened file(e.path().string());
     ASSERT_TRUE(file.ok());
-    for (int r = 0; r < file.table().RecordCount(); ++r) ExpectSame(file, file.table().ViewRecord(r)->VarName, nullptr);
+    for (int r = 0; r < file.table().RecordCount(); ++r)
+      ExpectSame(file, file.table().ViewRecord(r)->VarName, nullptr);
   }
 }
 

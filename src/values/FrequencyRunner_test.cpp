@@ -17,7 +17,8 @@ class FrequencyRunnerTest : public ::testing::Test {
     testing::SavFile f;
     f.variables = {testing::Variable::numeric("a"), testing::Variable::numeric("b"),
                    testing::Variable::numeric("w")};
-    for (int i = 0; i < 2500; ++i) f.cases.push_back({double(i % 3), double(i % 5), i % 2 ? 2.0 : 0.0});
+    for (int i = 0; i < 2500; ++i)
+      f.cases.push_back({double(i % 3), double(i % 5), i % 2 ? 2.0 : 0.0});
     m_file = std::make_unique<testing::TempFile>(testing::writeSav(f));
     ASSERT_EQ(OpenDataFileState(m_file->path(), m_state), SPSS_OK);
     LoadDictionary(m_state, m_table, NumberSeparators{});
@@ -62,7 +63,8 @@ TEST_F(FrequencyRunnerTest, MoveDuringPassTakesEffectAfterIt) {
 
 TEST_F(FrequencyRunnerTest, EscapeCancelsAtTheNextThousand) {
   m_runner.RequestCancel();  // not counting: ignored
-  const auto shown = m_runner.ShowFrequencies(m_table, m_pass, m_weighting, [&] { m_runner.RequestCancel(); });
+  const auto shown =
+      m_runner.ShowFrequencies(m_table, m_pass, m_weighting, [&] { m_runner.RequestCancel(); });
   ASSERT_TRUE(shown.has_value());
   EXPECT_TRUE(shown->result.cancelled);
   EXPECT_EQ(shown->result.casesRead, 1000);
@@ -81,7 +83,8 @@ TEST_F(FrequencyRunnerTest, WeightButtonChoosesTheWeightedPass) {
   const auto shown = m_runner.ShowFrequencies(m_table, m_pass, m_weighting);
   // Only odd cases weigh (2 each): 1250 cases, weight 2500.
   std::int64_t sum = 0;
-  for (int i = 0; i < shown->result.ValueRowCount(); ++i) sum += std::stoll(shown->result.Cell(2, i));
+  for (int i = 0; i < shown->result.ValueRowCount(); ++i)
+    sum += std::stoll(shown->result.Cell(2, i));
   EXPECT_EQ(sum, 2500);
 }
 

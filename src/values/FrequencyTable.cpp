@@ -6,21 +6,29 @@
 
 namespace brindle {
 
-FrequencyTable::FrequencyTable(Layout layout, bool isString) : m_layout(std::move(layout)), m_isString(isString) {}
+FrequencyTable::FrequencyTable(Layout layout, bool isString)
+    : m_layout(std::move(layout)), m_isString(isString) {}
 
 void FrequencyTable::Reserve(std::size_t rows) {
-  if (m_isString) m_strings.reserve(rows);
-  else m_numbers.reserve(rows);
-  if (m_layout.weighted) m_weights.reserve(rows);
-  else m_counts.reserve(rows);
+  if (m_isString)
+    m_strings.reserve(rows);
+  else
+    m_numbers.reserve(rows);
+  if (m_layout.weighted)
+    m_weights.reserve(rows);
+  else
+    m_counts.reserve(rows);
   m_valid.reserve(rows);
   m_labelOf.reserve(rows);
 }
 
-void FrequencyTable::AddNumber(double value, std::int64_t count, double weight, bool valid, std::int32_t label) {
+void FrequencyTable::AddNumber(double value, std::int64_t count, double weight, bool valid,
+                               std::int32_t label) {
   m_numbers.push_back(value);
-  if (m_layout.weighted) m_weights.push_back(weight);
-  else m_counts.push_back(count);
+  if (m_layout.weighted)
+    m_weights.push_back(weight);
+  else
+    m_counts.push_back(count);
   m_valid.push_back(valid ? 1 : 0);
   m_labelOf.push_back(label);
 }
@@ -28,8 +36,10 @@ void FrequencyTable::AddNumber(double value, std::int64_t count, double weight, 
 void FrequencyTable::AddString(std::string value, std::int64_t count, double weight, bool valid,
                                std::int32_t label) {
   m_strings.push_back(std::move(value));
-  if (m_layout.weighted) m_weights.push_back(weight);
-  else m_counts.push_back(count);
+  if (m_layout.weighted)
+    m_weights.push_back(weight);
+  else
+    m_counts.push_back(count);
   m_valid.push_back(valid ? 1 : 0);
   m_labelOf.push_back(label);
 }
@@ -53,9 +63,12 @@ void FrequencyTable::AppendText(int col, int row, std::string& out) const {
       if (m_labelOf[r] >= 0) out += m_labels[static_cast<std::size_t>(m_labelOf[r])];
       break;
     case 1:
-      if (m_isString) out += m_strings[r];
-      else if (m_numbers[r] == m_layout.sysmis) out += "SYSMIS";
-      else out += FormatValue(m_numbers[r], m_layout.format, m_layout.usePrintFormat, m_layout.seps);
+      if (m_isString)
+        out += m_strings[r];
+      else if (m_numbers[r] == m_layout.sysmis)
+        out += "SYSMIS";
+      else
+        out += FormatValue(m_numbers[r], m_layout.format, m_layout.usePrintFormat, m_layout.seps);
       break;
     case 2:
     case 3:
@@ -69,11 +82,15 @@ void FrequencyTable::AppendText(int col, int row, std::string& out) const {
 
 void FrequencyTable::AppendAmount(int col, std::size_t r, std::string& out) const {
   const double amount = m_layout.weighted ? m_weights[r] : double(m_counts[r]);
-  const auto percent = [&](double of) { out += FixedText(100.0 * amount / of, 3, 1, m_layout.seps); };
+  const auto percent = [&](double of) {
+    out += FixedText(100.0 * amount / of, 3, 1, m_layout.seps);
+  };
   switch (col) {
     case 2:
-      if (m_layout.weighted) out += FixedText(amount, 0, 0, m_layout.seps);
-      else out += std::to_string(m_counts[r]);
+      if (m_layout.weighted)
+        out += FixedText(amount, 0, 0, m_layout.seps);
+      else
+        out += std::to_string(m_counts[r]);
       break;
     case 3:
       percent(m_layout.total);
@@ -81,8 +98,10 @@ void FrequencyTable::AppendAmount(int col, std::size_t r, std::string& out) cons
     default:
       // Validity only matters where there is a valid total.
       if (m_layout.valid == 0) break;
-      if (m_valid[r]) percent(m_layout.valid);
-      else out += "MISS";
+      if (m_valid[r])
+        percent(m_layout.valid);
+      else
+        out += "MISS";
       break;
   }
 }

@@ -5,8 +5,8 @@
 // distinct values costs memory for the values, not for their texts.
 #pragma once
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,8 +24,8 @@ class FrequencyTable {
     NumberSeparators seps;
     double sysmis = 0;  // shown as "SYSMIS"
     bool weighted = false;
-    double total = 0;   // of "% Total"
-    double valid = 0;   // of "% Valid"; 0 leaves that column empty
+    double total = 0;  // of "% Total"
+    double valid = 0;  // of "% Valid"; 0 leaves that column empty
   };
 
   FrequencyTable() = default;
@@ -35,7 +35,8 @@ class FrequencyTable {
   // index into Labels().
   void Reserve(std::size_t rows);
   void AddNumber(double value, std::int64_t count, double weight, bool valid, std::int32_t label);
-  void AddString(std::string value, std::int64_t count, double weight, bool valid, std::int32_t label);
+  void AddString(std::string value, std::int64_t count, double weight, bool valid,
+                 std::int32_t label);
   // The totals the percentages are of, once all rows are counted.
   void SetTotals(double total, double valid) {
     m_layout.total = total;

@@ -33,7 +33,9 @@ void MergeTable(OrderedDblTable<Amount>& into, const OrderedDblTable<Amount>& fr
 
 template <class Amount>
 void MergeTable(RawKeyCounter<Amount>& into, const RawKeyCounter<Amount>& from) {
-  from.ForEach([&](std::string_view key, Amount a) { into.Insert(reinterpret_cast<const std::uint8_t*>(key.data()), a); });
+  from.ForEach([&](std::string_view key, Amount a) {
+    into.Insert(reinterpret_cast<const std::uint8_t*>(key.data()), a);
+  });
 }
 
 // Counts the first n cases of whole's file on `threads` threads (the calling
@@ -45,8 +47,9 @@ void MergeTable(RawKeyCounter<Amount>& into, const RawKeyCounter<Amount>& from) 
 // segment does not read as its index promised: the caller then counts on
 // one thread, which also builds the index a later pass splits at.
 template <class Table, class MakeTable, class Count>
-bool CountInParallel(CaseSource& whole, std::int64_t n, unsigned threads, const FrequencyProgress& progress,
-                     bool& cancelled, std::int64_t& read, Table& table, MakeTable&& makeTable, Count&& count) {
+bool CountInParallel(CaseSource& whole, std::int64_t n, unsigned threads,
+                     const FrequencyProgress& progress, bool& cancelled, std::int64_t& read,
+                     Table& table, MakeTable&& makeTable, Count&& count) {
   if (threads < 2) return false;
   // More segments than threads even out segments that decode at different speeds.
   const std::vector<CaseSegment> segments = whole.split(n, std::size_t(threads) * 4);
@@ -79,7 +82,8 @@ bool CountInParallel(CaseSource& whole, std::int64_t n, unsigned threads, const 
     try {
       CaseSource& source = *sources[t];
       Table& mine = *tables[t];
-      for (std::size_t s; !stop.load(std::memory_order_relaxed) && (s = nextSegment++) < segments.size();) {
+      for (std::size_t s;
+           !stop.load(std::memory_order_relaxed) && (s = nextSegment++) < segments.size();) {
         const CaseSegment& segment = segments[s];
         const std::int64_t want = segment.end - segment.from.firstCase();
         std::int64_t got = 0;
@@ -88,8 +92,10 @@ bool CountInParallel(CaseSource& whole, std::int64_t n, unsigned threads, const 
           break;
         }
         while (got < want && !stop.load(std::memory_order_relaxed)) {
-          const std::size_t batch = source.read(std::size_t(std::min<std::int64_t>(1000, want - got)));
-          const std::size_t use = std::size_t(std::min<std::int64_t>(std::int64_t(batch), want - got));
+          const std::size_t batch =
+              source.read(std::size_t(std::min<std::int64_t>(1000, want - got)));
+          const std::size_t use =
+              std::size_t(std::min<std::int64_t>(std::int64_t(batch), want - got));
           for (std::size_t i = 0; i < use; ++i) count(mine, source, i);
           got += std::int64_t(use);
           counted.fetch_add(std::int64_t(use), std::memory_order_relaxed);

@@ -40,7 +40,8 @@ testing::SavFile Mixed(Compression compression, int cases = kCases) {
   return f;
 }
 
-using Param = std::tuple<Compression, const char*, std::int64_t>;  // layout, variable, cases asked for
+using Param =
+    std::tuple<Compression, const char*, std::int64_t>;  // layout, variable, cases asked for
 class ParallelCountTest : public ::testing::TestWithParam<Param> {};
 
 TEST_P(ParallelCountTest, SameAsOneThread) {
@@ -69,7 +70,8 @@ TEST_P(ParallelCountTest, SameAsOneThread) {
   const FrequencyResult three = CountFrequencies(pass, *var);
   ASSERT_EQ(three.ValueRowCount(), one.ValueRowCount());
   for (int row = 0; row < one.ValueRowCount(); ++row)
-    for (int col = 0; col < 5; ++col) EXPECT_EQ(three.Cell(col, row), one.Cell(col, row)) << row << ' ' << col;
+    for (int col = 0; col < 5; ++col)
+      EXPECT_EQ(three.Cell(col, row), one.Cell(col, row)) << row << ' ' << col;
   EXPECT_EQ(three.memoLines, one.memoLines);
   EXPECT_EQ(three.casesRead, one.casesRead);
   EXPECT_EQ(three.warning, one.warning);
@@ -104,12 +106,13 @@ TEST(ParallelCount, CountAtOpenIndexes) {
   spssCloseRead(state.FileHandle);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, ParallelCountTest,
-                         ::testing::Combine(::testing::Values(Compression::None, Compression::Bytecode,
-                                                              Compression::Zsav),
-                                            ::testing::Values("a", "s"),
-                                            ::testing::Values(std::int64_t(kCases), std::int64_t(kCases - 1234),
-                                                              std::int64_t(kCases + 10))));
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ParallelCountTest,
+    ::testing::Combine(::testing::Values(Compression::None, Compression::Bytecode,
+                                         Compression::Zsav),
+                       ::testing::Values("a", "s"),
+                       ::testing::Values(std::int64_t(kCases), std::int64_t(kCases - 1234),
+                                         std::int64_t(kCases + 10))));
 
 }  // namespace
 }  // namespace brindle

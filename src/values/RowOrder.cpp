@@ -56,7 +56,8 @@ std::vector<std::int32_t> SortRowsByLabel(std::span<const std::u16string_view> l
 }
 
 std::vector<std::int32_t> SortRowsByLabelIndex(std::span<const std::int32_t> labelOf,
-                                               std::span<const std::u16string_view> labels, bool descending) {
+                                               std::span<const std::u16string_view> labels,
+                                               bool descending) {
   // Rank 0 is the empty text of rows without a label; equal keys share a rank.
   const auto n = static_cast<std::int32_t>(labels.size());
   std::vector<std::int32_t> byText = FillOrder(n, false);
@@ -84,7 +85,8 @@ std::vector<std::int32_t> SortRowsByLabelIndex(std::span<const std::int32_t> lab
   for (std::size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
   std::vector<std::int32_t> order(labelOf.size());
   for (std::size_t i = 0; i < labelOf.size(); ++i)
-    order[static_cast<std::size_t>(start[static_cast<std::size_t>(rankOf(labelOf[i]))]++)] = static_cast<std::int32_t>(i);
+    order[static_cast<std::size_t>(start[static_cast<std::size_t>(rankOf(labelOf[i]))]++)] =
+        static_cast<std::int32_t>(i);
   Finish(order, descending);
   return order;
 }

@@ -26,7 +26,8 @@ std::vector<std::int32_t> SortRowsByLabel(std::span<const std::u16string_view> l
 // compared once and the rows are placed by its rank, so millions of rows
 // with a few labels cost a pass rather than a sort.
 std::vector<std::int32_t> SortRowsByLabelIndex(std::span<const std::int32_t> labelOf,
-                                               std::span<const std::u16string_view> labels, bool descending);
+                                               std::span<const std::u16string_view> labels,
+                                               bool descending);
 
 // Counts compare as 64-bit numbers (9 before 10, sums above 2^31 in place).
 std::vector<std::int32_t> SortRowsByCount(std::span<const std::int64_t> counts, bool descending);

@@ -35,8 +35,8 @@ TEST(RowOrder, LabelsCompareUnsignedAndOnlyTheirFirst255Characters) {
 // characters tie.
 TEST(RowOrder, LabelIndicesSortAsTheirTexts) {
   const std::u16string stem(255, u'x');
-  const std::vector<std::u16string> labels = {u"Zebra", u"", u"apple", u"Zebra", stem + u"b",
-                                              stem + u"a", u"\U0001F600", u"\ufffd"};
+  const std::vector<std::u16string> labels = {u"Zebra",    u"",         u"apple",      u"Zebra",
+                                              stem + u"b", stem + u"a", u"\U0001F600", u"\ufffd"};
   std::vector<std::u16string_view> views(labels.begin(), labels.end());
   std::vector<std::int32_t> labelOf;
   std::vector<std::u16string> texts;
@@ -46,7 +46,8 @@ TEST(RowOrder, LabelIndicesSortAsTheirTexts) {
     texts.push_back(label < 0 ? std::u16string() : labels[std::size_t(label)]);
   }
   for (const bool descending : {false, true})
-    EXPECT_EQ(SortRowsByLabelIndex(labelOf, views, descending), ByLabel(texts, descending)) << descending;
+    EXPECT_EQ(SortRowsByLabelIndex(labelOf, views, descending), ByLabel(texts, descending))
+        << descending;
   EXPECT_TRUE(SortRowsByLabelIndex({}, views, false).empty());
 }
 

@@ -28,8 +28,9 @@ double SummaryStatistics::Variance() const {
   return variance > 0 ? variance : 0;
 }
 
-std::vector<std::string> SummaryStatistics::Lines(bool weighted, double total, const PrintFormat& format,
-                                                  bool usePrintFormat, const NumberSeparators& seps) const {
+std::vector<std::string> SummaryStatistics::Lines(bool weighted, double total,
+                                                  const PrintFormat& format, bool usePrintFormat,
+                                                  const NumberSeparators& seps) const {
   const double n = m_valid;
   if (n < 2) return {};
   const double variance = Variance();
@@ -47,7 +48,8 @@ std::vector<std::string> SummaryStatistics::Lines(bool weighted, double total, c
   };
   return {
       "valid\t" + count(n) + "\tminimum\t" + value(m_minimum) + "\tmean\t" + statistic(mean),
-      "missing\t" + count(m_missing) + "\tmaximum\t" + value(m_maximum) + "\tstddev\t" + statistic(stddev),
+      "missing\t" + count(m_missing) + "\tmaximum\t" + value(m_maximum) + "\tstddev\t" +
+          statistic(stddev),
       "total\t" + count(total) + "\tsum\t" + value(m_sum) + "\tvariance\t" + statistic(variance),
   };
 }

@@ -36,8 +36,8 @@ class SummaryStatistics {
   // minimum, maximum and sum follow the print format like the values; mean,
   // standard deviation and variance are FormatStatistic's. The variance is
   // Variance().
-  std::vector<std::string> Lines(bool weighted, double total, const PrintFormat& format, bool usePrintFormat,
-                                 const NumberSeparators& seps) const;
+  std::vector<std::string> Lines(bool weighted, double total, const PrintFormat& format,
+                                 bool usePrintFormat, const NumberSeparators& seps) const;
 
  private:
   double m_minimum, m_maximum;

@@ -54,7 +54,9 @@ TEST(SummaryStatistics, StableMeanAndVariance) {
     double sd;  // the known standard deviation, where there is one
   } cases[] = {
       {"three consecutive billions", Counted({1'000'000'001, 1'000'000'002, 1'000'000'003}), 1.0},
-      {"around 1,700,000,001", {{1'700'000'000, 2}, {1'700'000'001, 1}, {1'700'000'002, 2}, {1'700'000'004, 1}}, 0},
+      {"around 1,700,000,001",
+       {{1'700'000'000, 2}, {1'700'000'001, 1}, {1'700'000'002, 2}, {1'700'000'004, 1}},
+       0},
       {"500 values near a million", spread500, 0},
       {"dates, weighted", dates, 0},
       {"times, fractional weights", times, 0},
@@ -67,7 +69,8 @@ TEST(SummaryStatistics, StableMeanAndVariance) {
     SummaryStatistics stats(-DBL_MAX, DBL_MAX);
     for (const auto& [x, count] : c.entries) stats.AddValid(x, count);
     const auto [mean, variance] = Reference(c.entries);
-    EXPECT_NEAR(stats.Mean(), double(mean), (std::fabs(double(mean)) + std::sqrt(double(variance))) * 1e-15);
+    EXPECT_NEAR(stats.Mean(), double(mean),
+                (std::fabs(double(mean)) + std::sqrt(double(variance))) * 1e-15);
     EXPECT_NEAR(stats.Variance(), double(variance), double(variance) * 1e-9);
     if (c.sd > 0) EXPECT_NEAR(std::sqrt(stats.Variance()), c.sd, 1e-9);
   }

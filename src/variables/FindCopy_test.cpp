@@ -31,9 +31,8 @@ struct Table {
     for (const auto& r : recs) t.AppendRecord(r);
     t.EndLoad();
     t.SetAfterScroll([this](TdxMemData&) { ++scrolls; });
-    t.SetOnFilterRecord([this](TdxMemData& table, bool& accept) {
-      FilterRecord(table, filter, accept);
-    });
+    t.SetOnFilterRecord(
+        [this](TdxMemData& table, bool& accept) { FilterRecord(table, filter, accept); });
   }
   std::optional<FindTarget> filter;
   std::vector<int> ViewIds() const {
@@ -44,19 +43,29 @@ struct Table {
 };
 
 std::vector<VarRecord> Survey() {
-  return {Rec(1, "id", "Respondent"),        Rec(2, "Q27b", "Household income"),
-          Rec(3, "q27c", "Income of partner"), Rec(4, "age", "Âge en années"),
-          Rec(5, "sex", "Sex"),                Rec(6, "inc_t", "Total INCOME")};
+  return {Rec(1, "id", "Respondent"),
+          Rec(2, "Q27b", "Household income"),
+          Rec(3, "q27c", "Income of partner"),
+          Rec(4, "age", "Âge en années"),
+          Rec(5, "sex", "Sex"),
+          Rec(6, "inc_t", "Total INCOME")};
 }
 
 TEST(FindMatch, FoldsOnlyAsciiLetters) {
-  struct Case { const char* field; const char* text; bool match; };
-  const Case cases[] = {
-      {"Q27b", "q27B", true},          {"Household income", "INCOME", true},
-      {"inc_t", "C_T", true},          {"q27", "q27b", false},
-      {"Âge en années", "âge", false}, {"Âge en années", "ÂGE", true},
-      {"Âge en années", "ANNÉES", false}, {"ANNÉES", "annÉes", true},
-      {"x", "", true}};
+  struct Case {
+    const char* field;
+    const char* text;
+    bool match;
+  };
+  const Case cases[] = {{"Q27b", "q27B", true},
+                        {"Household income", "INCOME", true},
+                        {"inc_t", "C_T", true},
+                        {"q27", "q27b", false},
+                        {"Âge en années", "âge", false},
+                        {"Âge en années", "ÂGE", true},
+                        {"Âge en années", "ANNÉES", false},
+                        {"ANNÉES", "annÉes", true},
+                        {"x", "", true}};
   for (const auto& c : cases)
     EXPECT_EQ(MatchesFindText(c.field, c.text), c.match) << c.field << " / " << c.text;
 }
@@ -74,10 +83,10 @@ TEST(FindRecordTest, EachCommandAtTheEndsOfTheView) {
   struct Case {
     const char* what;
     FindCommand command;
-    int start;          // RecNo before
-    const char* text;   // looked for in the labels
+    int start;         // RecNo before
+    const char* text;  // looked for in the labels
     bool found;
-    int end;            // RecNo after
+    int end;  // RecNo after
   };
   const Case cases[] = {
       {"first finds above the cursor", FindCommand::First, 5, "income", true, 2},
@@ -149,7 +158,10 @@ std::vector<VarRecord> Copied() {
 }
 
 TEST(CopyVariablesTest, LevelsOfMarksMadeBottomUp) {
-  struct Case { int level; const char* text; };
+  struct Case {
+    int level;
+    const char* text;
+  };
   const Case cases[] = {
       {kCopyNames, "id\r\nscore\r\ncity\r\n"},
       {kCopyLabels, "id\tRespondent\r\nscore\t\r\ncity\tCity\r\n"},
@@ -159,7 +171,8 @@ TEST(CopyVariablesTest, LevelsOfMarksMadeBottomUp) {
     Table tab(Copied());
     tab.t.SetRecNo(2);
     tab.scrolls = 0;
-    const std::vector<Bookmark> marks = {tab.t.BookmarkAt(3), tab.t.BookmarkAt(2), tab.t.BookmarkAt(0)};
+    const std::vector<Bookmark> marks = {tab.t.BookmarkAt(3), tab.t.BookmarkAt(2),
+                                         tab.t.BookmarkAt(0)};
     EXPECT_EQ(CopyVariables(tab.t, marks, c.level), c.text) << c.level;
     EXPECT_EQ(tab.t.RecNo(), 2);
     EXPECT_EQ(tab.scrolls, 0);

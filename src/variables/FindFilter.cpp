@@ -21,7 +21,8 @@ std::string Folded(std::string_view text) {
 bool ContainsFolded(std::string_view field, std::string_view folded) {
   if (folded.size() > field.size()) return false;
   const auto equal = [](char f, char t) { return FoldLower(f) == t; };
-  return std::search(field.begin(), field.end(), folded.begin(), folded.end(), equal) != field.end();
+  return std::search(field.begin(), field.end(), folded.begin(), folded.end(), equal) !=
+         field.end();
 }
 
 const std::string& FieldText(const VarRecord& rec, VarField field) {
@@ -41,10 +42,14 @@ FindCommand FindCommandOf(bool forward, bool fromEnd) {
 
 const char* FindCaptionWord(FindCommand command) {
   switch (command) {
-    case FindCommand::First: return "first match";
-    case FindCommand::Previous: return "backward";
-    case FindCommand::Next: return "forward";
-    case FindCommand::Last: return "last match";
+    case FindCommand::First:
+      return "first match";
+    case FindCommand::Previous:
+      return "backward";
+    case FindCommand::Next:
+      return "forward";
+    case FindCommand::Last:
+      return "last match";
   }
   return "";
 }
@@ -77,10 +82,21 @@ bool FindRecord(TdxMemData& table, const FindTarget& target, FindCommand command
   // 1-based view positions: the first examined, the step, and one past the last.
   int from = 1, step = 1, end = n + 1;
   switch (command) {
-    case FindCommand::First: break;
-    case FindCommand::Next: from = k + 1; break;
-    case FindCommand::Previous: from = k - 1; step = -1; end = 0; break;
-    case FindCommand::Last: from = n; step = -1; end = 0; break;
+    case FindCommand::First:
+      break;
+    case FindCommand::Next:
+      from = k + 1;
+      break;
+    case FindCommand::Previous:
+      from = k - 1;
+      step = -1;
+      end = 0;
+      break;
+    case FindCommand::Last:
+      from = n;
+      step = -1;
+      end = 0;
+      break;
   }
   const std::string folded = Folded(target.text);
   for (int pos = from; pos != end; pos += step) {

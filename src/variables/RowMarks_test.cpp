@@ -61,15 +61,14 @@ TEST_P(ShiftWalk, MarksAwayFromTheAnchorAndUnmarksTowardsIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     RowMarks, ShiftWalk,
-    ::testing::Values(
-        ShiftCase{"FirstStepMarksBoth", 4, "d", {4, 5}},
-        ShiftCase{"AwayDown", 4, "ddd", {4, 5, 6, 7}},
-        ShiftCase{"AwayUp", 4, "uu", {2, 3, 4}},
-        ShiftCase{"BackTowardsUnmarks", 4, "dddu", {4, 5, 6}},
-        ShiftCase{"BackToAnchorKeepsIt", 4, "ddu", {4, 5}},
-        ShiftCase{"AcrossTheAnchor", 4, "dduuu", {3, 4}},
-        ShiftCase{"StuckAtTheEndChangesNothing", 9, "ddd", {9, 10}},
-        ShiftCase{"StuckAtTheTopFromTheStart", 1, "uu", {}}),
+    ::testing::Values(ShiftCase{"FirstStepMarksBoth", 4, "d", {4, 5}},
+                      ShiftCase{"AwayDown", 4, "ddd", {4, 5, 6, 7}},
+                      ShiftCase{"AwayUp", 4, "uu", {2, 3, 4}},
+                      ShiftCase{"BackTowardsUnmarks", 4, "dddu", {4, 5, 6}},
+                      ShiftCase{"BackToAnchorKeepsIt", 4, "ddu", {4, 5}},
+                      ShiftCase{"AcrossTheAnchor", 4, "dduuu", {3, 4}},
+                      ShiftCase{"StuckAtTheEndChangesNothing", 9, "ddd", {9, 10}},
+                      ShiftCase{"StuckAtTheTopFromTheStart", 1, "uu", {}}),
     [](const ::testing::TestParamInfo<ShiftCase>& info) { return std::string(info.param.name); });
 
 TEST(RowMarks, ClearForgetsTheAnchorSoTheNextWalkStartsAnew) {

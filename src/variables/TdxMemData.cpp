@@ -12,14 +12,14 @@ namespace brindle {
 namespace {
 
 constexpr std::array<std::string_view, kVarFieldCount> kFieldNames = {
-    "RecId",  "VarName", "VarType",       "VarLabel", "missingFormat",
-    "nMiss1", "nMiss2",  "nMiss3",        "MissingValues",
-    "Fmt",    "Dec",     "Wid",           "PrintFmt"};
+    "RecId",  "VarName",       "VarType", "VarLabel", "missingFormat", "nMiss1",  "nMiss2",
+    "nMiss3", "MissingValues", "Fmt",     "Dec",      "Wid",           "PrintFmt"};
 
 bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(static_cast<unsigned char>(a[i])) != AsciiUpper(static_cast<unsigned char>(b[i])))
+    if (AsciiUpper(static_cast<unsigned char>(a[i])) !=
+        AsciiUpper(static_cast<unsigned char>(b[i])))
       return false;
   }
   return true;
@@ -85,20 +85,34 @@ FieldKind TdxMemData::KindOf(int field) {
 
 FieldValue TdxMemData::FieldOf(const VarRecord& rec, int field) {
   switch (field) {
-    case kRecId: return rec.RecId;
-    case kVarName: return rec.VarName;
-    case kVarType: return rec.VarType;
-    case kVarLabel: return rec.VarLabel;
-    case kMissingFormat: return rec.missingFormat;
-    case kNMiss1: return rec.nMiss1;
-    case kNMiss2: return rec.nMiss2;
-    case kNMiss3: return rec.nMiss3;
-    case kMissingValues: return rec.MissingValues;
-    case kFmt: return rec.Fmt;
-    case kDec: return rec.Dec;
-    case kWid: return rec.Wid;
-    case kPrintFmt: return rec.PrintFmt;
-    default: return std::string();
+    case kRecId:
+      return rec.RecId;
+    case kVarName:
+      return rec.VarName;
+    case kVarType:
+      return rec.VarType;
+    case kVarLabel:
+      return rec.VarLabel;
+    case kMissingFormat:
+      return rec.missingFormat;
+    case kNMiss1:
+      return rec.nMiss1;
+    case kNMiss2:
+      return rec.nMiss2;
+    case kNMiss3:
+      return rec.nMiss3;
+    case kMissingValues:
+      return rec.MissingValues;
+    case kFmt:
+      return rec.Fmt;
+    case kDec:
+      return rec.Dec;
+    case kWid:
+      return rec.Wid;
+    case kPrintFmt:
+      return rec.PrintFmt;
+    default:
+      return std::string();
   }
 }
 
@@ -107,22 +121,47 @@ int TdxMemData::CompareRecords(const VarRecord& a, const VarRecord& b, int field
   int c = 0;
   const bool fold = options.Contains(soCaseInsensitive);
   switch (field) {
-    case kRecId: c = (a.RecId > b.RecId) - (a.RecId < b.RecId); break;
-    case kVarName: c = CompareText(a.VarName, b.VarName, fold); break;
-    case kVarType: c = (a.VarType > b.VarType) - (a.VarType < b.VarType); break;
-    case kVarLabel: c = CompareText(a.VarLabel, b.VarLabel, fold); break;
+    case kRecId:
+      c = (a.RecId > b.RecId) - (a.RecId < b.RecId);
+      break;
+    case kVarName:
+      c = CompareText(a.VarName, b.VarName, fold);
+      break;
+    case kVarType:
+      c = (a.VarType > b.VarType) - (a.VarType < b.VarType);
+      break;
+    case kVarLabel:
+      c = CompareText(a.VarLabel, b.VarLabel, fold);
+      break;
     case kMissingFormat:
       c = (a.missingFormat > b.missingFormat) - (a.missingFormat < b.missingFormat);
       break;
-    case kNMiss1: c = CompareDouble(a.nMiss1, b.nMiss1); break;
-    case kNMiss2: c = CompareDouble(a.nMiss2, b.nMiss2); break;
-    case kNMiss3: c = CompareDouble(a.nMiss3, b.nMiss3); break;
-    case kMissingValues: c = CompareText(a.MissingValues, b.MissingValues, fold); break;
-    case kFmt: c = (a.Fmt > b.Fmt) - (a.Fmt < b.Fmt); break;
-    case kDec: c = (a.Dec > b.Dec) - (a.Dec < b.Dec); break;
-    case kWid: c = (a.Wid > b.Wid) - (a.Wid < b.Wid); break;
-    case kPrintFmt: c = CompareText(a.PrintFmt, b.PrintFmt, fold); break;
-    default: break;
+    case kNMiss1:
+      c = CompareDouble(a.nMiss1, b.nMiss1);
+      break;
+    case kNMiss2:
+      c = CompareDouble(a.nMiss2, b.nMiss2);
+      break;
+    case kNMiss3:
+      c = CompareDouble(a.nMiss3, b.nMiss3);
+      break;
+    case kMissingValues:
+      c = CompareText(a.MissingValues, b.MissingValues, fold);
+      break;
+    case kFmt:
+      c = (a.Fmt > b.Fmt) - (a.Fmt < b.Fmt);
+      break;
+    case kDec:
+      c = (a.Dec > b.Dec) - (a.Dec < b.Dec);
+      break;
+    case kWid:
+      c = (a.Wid > b.Wid) - (a.Wid < b.Wid);
+      break;
+    case kPrintFmt:
+      c = CompareText(a.PrintFmt, b.PrintFmt, fold);
+      break;
+    default:
+      break;
   }
   return options.Contains(soDesc) ? -c : c;
 }
@@ -371,7 +410,8 @@ void TdxMemData::QuickSort(int lo, int hi, int field) {
       while (cmp(i) < 0) ++i;
       while (cmp(j) > 0) --j;
       if (i <= j) {
-        if (i != j) std::swap(m_rows[static_cast<std::size_t>(i)], m_rows[static_cast<std::size_t>(j)]);
+        if (i != j)
+          std::swap(m_rows[static_cast<std::size_t>(i)], m_rows[static_cast<std::size_t>(j)]);
         if (p == i) {
           p = j;
         } else if (p == j) {

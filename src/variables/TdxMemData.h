@@ -220,16 +220,16 @@ class TdxMemData {
   void ContentChanged();
 
   std::vector<Row> m_rows;
-  std::size_t m_loaded = 0;               // rows beyond this await EndLoad
-  std::vector<std::int32_t> m_view;       // storage positions, ascending
+  std::size_t m_loaded = 0;          // rows beyond this await EndLoad
+  std::vector<std::int32_t> m_view;  // storage positions, ascending
   bool m_viewIsAll = true;
-  int m_cursor = 0;                       // 0-based view row
+  int m_cursor = 0;  // 0-based view row
   bool m_eof = false;
   bool m_active = false;
 
   Bookmark m_nextId = 1;
-  Bookmark m_firstId = 1;                 // identity of the first loaded row
-  std::vector<std::int32_t> m_posOfId;    // by id - m_firstId: storage position
+  Bookmark m_firstId = 1;               // identity of the first loaded row
+  std::vector<std::int32_t> m_posOfId;  // by id - m_firstId: storage position
 
   std::string m_sortedField;
   SortOptionSet m_sortOptions{soCaseInsensitive};

@@ -50,12 +50,20 @@ std::vector<VarRecord> Fixture() {
 }
 
 TEST(TdxMemDataFields, NamesMatchWithoutCase) {
-  struct Case { const char* name; int field; };
-  const Case cases[] = {{"RecId", kRecId},           {"recid", kRecId},
-                        {"MissingFormat", kMissingFormat}, {"missingformat", kMissingFormat},
-                        {"NMISS3", kNMiss3},         {"PrintFmt", kPrintFmt},
-                        {"VarLabel", kVarLabel},     {"", -1},
-                        {"VarNam", -1},              {"VarName ", -1}};
+  struct Case {
+    const char* name;
+    int field;
+  };
+  const Case cases[] = {{"RecId", kRecId},
+                        {"recid", kRecId},
+                        {"MissingFormat", kMissingFormat},
+                        {"missingformat", kMissingFormat},
+                        {"NMISS3", kNMiss3},
+                        {"PrintFmt", kPrintFmt},
+                        {"VarLabel", kVarLabel},
+                        {"", -1},
+                        {"VarNam", -1},
+                        {"VarName ", -1}};
   for (const auto& c : cases) EXPECT_EQ(TdxMemData::FieldNumber(c.name), c.field) << c.name;
 }
 
@@ -190,16 +198,15 @@ TEST_P(TdxMemDataSort, OrdersTheWholeTable) {
 // follows '_'.
 INSTANTIATE_TEST_SUITE_P(
     Cases, TdxMemDataSort,
-    ::testing::Values(
-        SortCase{"VarName", {soCaseInsensitive}, {3, 4, 2, 1, 5}},
-        SortCase{"varname", {soCaseInsensitive, soDesc}, {5, 1, 2, 4, 3}},
-        SortCase{"VarName", {}, {4, 2, 5, 3, 1}},
-        SortCase{"VarLabel", {soCaseInsensitive}, {4, 2, 3, 5, 1}},
-        SortCase{"VarLabel", {}, {4, 3, 1, 2, 5}},
-        SortCase{"nMiss1", {soCaseInsensitive}, {5, 2, 3, 1, 4}},
-        SortCase{"nMiss1", {soDesc}, {4, 1, 3, 2, 5}},
-        SortCase{"RecId", {soDesc}, {5, 4, 3, 2, 1}},
-        SortCase{"RecId", {soCaseInsensitive}, {1, 2, 3, 4, 5}}),
+    ::testing::Values(SortCase{"VarName", {soCaseInsensitive}, {3, 4, 2, 1, 5}},
+                      SortCase{"varname", {soCaseInsensitive, soDesc}, {5, 1, 2, 4, 3}},
+                      SortCase{"VarName", {}, {4, 2, 5, 3, 1}},
+                      SortCase{"VarLabel", {soCaseInsensitive}, {4, 2, 3, 5, 1}},
+                      SortCase{"VarLabel", {}, {4, 3, 1, 2, 5}},
+                      SortCase{"nMiss1", {soCaseInsensitive}, {5, 2, 3, 1, 4}},
+                      SortCase{"nMiss1", {soDesc}, {4, 1, 3, 2, 5}},
+                      SortCase{"RecId", {soDesc}, {5, 4, 3, 2, 1}},
+                      SortCase{"RecId", {soCaseInsensitive}, {1, 2, 3, 4, 5}}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST(TdxMemDataSortRules, FoldedTextsCompareEqual) {
@@ -259,9 +266,11 @@ TEST(TdxMemDataSortRules, RandomKeysWithManyTies) {
   Load(t, recs);
   std::vector<Bookmark> marks;
   for (int row = 0; row < t.RecordCount(); row += 97) marks.push_back(t.BookmarkAt(row));
-  const std::pair<const char*, SortOptionSet> runs[] = {
-      {"VarName", {soCaseInsensitive}}, {"VarName", {soDesc}}, {"VarType", {}},
-      {"nMiss1", {soDesc}},             {"RecId", {}}};
+  const std::pair<const char*, SortOptionSet> runs[] = {{"VarName", {soCaseInsensitive}},
+                                                        {"VarName", {soDesc}},
+                                                        {"VarType", {}},
+                                                        {"nMiss1", {soDesc}},
+                                                        {"RecId", {}}};
   for (const auto& [field, options] : runs) {
     t.SetSortedField("");
     t.SetSortOptions(options);
@@ -271,7 +280,8 @@ TEST(TdxMemDataSortRules, RandomKeysWithManyTies) {
     for (int row = 0; row < t.RecordCount(); ++row) {
       ids.push_back(t.ViewRecord(row)->RecId);
       if (row > 0) {
-        EXPECT_LE(TdxMemData::CompareRecords(*t.ViewRecord(row - 1), *t.ViewRecord(row), f, options), 0)
+        EXPECT_LE(
+            TdxMemData::CompareRecords(*t.ViewRecord(row - 1), *t.ViewRecord(row), f, options), 0)
             << field << " row " << row;
       }
     }
@@ -452,7 +462,8 @@ TEST(TdxMemDataLarge, HundredThousandRecords) {
   t.AddListener(&l);
   t.Open();
   t.DisableControls();
-  for (int i = 1; i <= 100000; ++i) t.AppendRecord(Rec(i, std::to_string(100000 - i).insert(0, 1, 'v')));
+  for (int i = 1; i <= 100000; ++i)
+    t.AppendRecord(Rec(i, std::to_string(100000 - i).insert(0, 1, 'v')));
   t.EndLoad();
   t.EnableControls();
   EXPECT_EQ(l.resets, 1);
@@ -462,7 +473,8 @@ TEST(TdxMemDataLarge, HundredThousandRecords) {
   t.SetSortedField("RecId");
   EXPECT_EQ(t.Current()->RecId, 100000);
   t.SetFiltered(true);
-  t.SetOnFilterRecord([](TdxMemData& tbl, bool& accept) { accept = tbl.Current()->RecId % 2 == 0; });
+  t.SetOnFilterRecord(
+      [](TdxMemData& tbl, bool& accept) { accept = tbl.Current()->RecId % 2 == 0; });
   t.Refilter();
   EXPECT_EQ(t.RecordCount(), 50000);
   t.Last();

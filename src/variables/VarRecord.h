@@ -26,19 +26,19 @@ enum VarField : int {
 };
 
 struct VarRecord {
-  std::int32_t RecId = 0;       // 1-based position in the dictionary
-  std::string VarName;          // whole name, UTF-8
-  std::int32_t VarType = 0;     // 0 numeric, n > 0 string of width n
-  std::string VarLabel;         // whole label, UTF-8; empty when none
+  std::int32_t RecId = 0;          // 1-based position in the dictionary
+  std::string VarName;             // whole name, UTF-8
+  std::int32_t VarType = 0;        // 0 numeric, n > 0 string of width n
+  std::string VarLabel;            // whole label, UTF-8; empty when none
   std::int32_t missingFormat = 0;  // 0, 1..3, -2, -3; 14 for every string variable
   double nMiss1 = 0;
   double nMiss2 = 0;
   double nMiss3 = 0;
-  std::string MissingValues;    // display text, at most 30 characters
-  std::int32_t Fmt = 0;         // print format type code
+  std::string MissingValues;  // display text, at most 30 characters
+  std::int32_t Fmt = 0;       // print format type code
   std::int32_t Dec = 0;
   std::int32_t Wid = 0;
-  std::string PrintFmt;         // display text, at most 12 characters
+  std::string PrintFmt;  // display text, at most 12 characters
 };
 
 }  // namespace brindle

@@ -72,7 +72,8 @@ void FileInfoHandlersTest::propertiesReport() {
   f.FileInfoItem->trigger();
   QCOMPARE(w.Count("ShowMessage"), 1);
   const auto report = w.ui.Last();
-  QCOMPARE(report.caption, QFileInfo(QString::fromStdString(file->path())).fileName() + " - Brindle");
+  QCOMPARE(report.caption,
+           QFileInfo(QString::fromStdString(file->path())).fileName() + " - Brindle");
   const QStringList lines = report.text.split('\n');
   QCOMPARE(lines.size(), 9);
   QCOMPARE(lines[0], QString::fromStdString(file->path()));
@@ -100,9 +101,11 @@ void FileInfoHandlersTest::documentWindow() {
   f.Variables.VarGrid->setFocus();
   w.Key(Qt::Key_D, Qt::ControlModifier);
   QVERIFY(doc.isVisible());
-  QCOMPARE(doc.windowTitle(), QFileInfo(QString::fromStdString(file->path())).fileName() + " - Documents");
-  const QStringList expected{"File contains 3 lines of documents", "", QString::fromStdString(Padded("Wave  n    mean")),
-                             QString::fromStdString(Padded("")), QString::fromStdString(Padded("end"))};
+  QCOMPARE(doc.windowTitle(),
+           QFileInfo(QString::fromStdString(file->path())).fileName() + " - Documents");
+  const QStringList expected{
+      "File contains 3 lines of documents", "", QString::fromStdString(Padded("Wave  n    mean")),
+      QString::fromStdString(Padded("")), QString::fromStdString(Padded("end"))};
   QCOMPARE(doc.Lines(), expected);
   // Showing it again lists the document once.
   f.ShowDocBtn->trigger();
@@ -117,7 +120,8 @@ void FileInfoHandlersTest::documentWindow() {
   QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
   QCOMPARE(w.ui.Last().kind, QString("SetClipboardText"));
   QCOMPARE(w.ui.clipboard, QString());
-  QTest::mouseClick(list->viewport(), Qt::RightButton, {}, list->visualItemRect(list->item(2)).center());
+  QTest::mouseClick(list->viewport(), Qt::RightButton, {},
+                    list->visualItemRect(list->item(2)).center());
   QVERIFY(doc.PopupMenu1->isVisible());
   QVERIFY(!doc.CopyDoc->isEnabled());
   doc.PopupMenu1->close();
@@ -128,7 +132,8 @@ void FileInfoHandlersTest::documentWindow() {
   click(0, Qt::NoModifier);
   click(1, Qt::ShiftModifier);
   click(4, Qt::ControlModifier);
-  QTest::mouseClick(list->viewport(), Qt::RightButton, {}, list->visualItemRect(list->item(2)).center());
+  QTest::mouseClick(list->viewport(), Qt::RightButton, {},
+                    list->visualItemRect(list->item(2)).center());
   QVERIFY(doc.CopyDoc->isEnabled());
   QCOMPARE(list->selectedItems().size(), 3);
   doc.PopupMenu1->close();
@@ -241,7 +246,8 @@ void FileInfoHandlersTest::changedFileIsOfferedForReload() {
   f.ApplicationEvents1Activate();
 
   QCOMPARE(w.Count("ConfirmDialog"), 1);
-  QCOMPARE(w.ui.calls.last().text, QString::fromStdString(file->path()) + "'s\ntime/date changed. Reload?");
+  QCOMPARE(w.ui.calls.last().text,
+           QString::fromStdString(file->path()) + "'s\ntime/date changed. Reload?");
   if (yes) {
     QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
     QCOMPARE(f.Variables.VarMemData.RecNo(), 1);
@@ -344,7 +350,6 @@ void FileInfoHandlersTest::openingAnotherFileWhileReleased() {
   QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
 }
 
-
 // An encrypted file: the password is asked until it fits, and the open file
 // then works as a plain one, its report and document included; released and
 // rewritten under the same password, it is reloaded without asking again.
@@ -392,7 +397,8 @@ void FileInfoHandlersTest::encryptedFileWithItsPassword() {
   w.ui.calls.clear();
   f.OpenDataFile(QString::fromStdString(other.path()));
   QCOMPARE(w.Count("GetPassword"), 1);
-  QCOMPARE(w.ui.Last().text, QString::fromStdString(other.path()) + "\nis an encrypted SPSS data file, which Brindle cannot read.");
+  QCOMPARE(w.ui.Last().text, QString::fromStdString(other.path()) +
+                                 "\nis an encrypted SPSS data file, which Brindle cannot read.");
   QCOMPARE(f.FileName, file.path());
 }
 

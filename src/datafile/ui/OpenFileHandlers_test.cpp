@@ -84,7 +84,8 @@ void OpenFileHandlersTest::captionCarriesTheFullPath() {
   w.form.OpenDataFile("relative.sav");
   QDir::setCurrent(previous);
   QCOMPARE(w.form.FileName, std::string("relative.sav"));
-  QCOMPARE(w.form.windowTitle(), "Brindle " + QFileInfo(dir.filePath("relative.sav")).absoluteFilePath());
+  QCOMPARE(w.form.windowTitle(),
+           "Brindle " + QFileInfo(dir.filePath("relative.sav")).absoluteFilePath());
   QCOMPARE(w.form.ApplicationTitle(), QString("relative.sav - Brindle"));
   QCOMPARE(QApplication::applicationDisplayName(), QString("relative.sav - Brindle"));
 }
@@ -114,9 +115,10 @@ void OpenFileHandlersTest::failedOpenKeepsThePreviousFile_data() {
   QTest::newRow("text file") << QByteArray("name,age\n1,2\n")
                              << "\nappears not to be an SPSS data file." << true;
   const std::vector<std::uint8_t> enc = EncryptedBytes();
-  QTest::newRow("encrypted")
-      << QByteArray(reinterpret_cast<const char*>(enc.data()), int(enc.size()))
-      << "\nis an encrypted SPSS data file, which Brindle cannot read." << true;
+  QTest::newRow("encrypted") << QByteArray(reinterpret_cast<const char*>(enc.data()),
+                                           int(enc.size()))
+                             << "\nis an encrypted SPSS data file, which Brindle cannot read."
+                             << true;
 }
 
 void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
@@ -257,8 +259,10 @@ void OpenFileHandlersTest::unknownCaseCountWarns() {
   TForm1& f = w.form;
   w.Open(file.path());
   QCOMPARE(w.Count("WarningDialog"), 1);
-  QCOMPARE(w.ui.Last().text,
-           QString("Cannot determine the true number of cases.\nThe estimated number (19) will be used."));
+  QCOMPARE(
+      w.ui.Last().text,
+      QString(
+          "Cannot determine the true number of cases.\nThe estimated number (19) will be used."));
   QVERIFY(f.CaseCountEstimated);
   QCOMPARE(f.NumCases, std::int64_t(19));  // the cases that can be read
   QCOMPARE(f.Values.CountColor, QColor(255, 0, 0));

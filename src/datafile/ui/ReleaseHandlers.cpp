@@ -11,7 +11,8 @@
 namespace brindle {
 
 void ReleaseDataFileReported(UiService& ui, DataFileState& file) {
-  if (ReleaseDataFile(file) != SPSS_OK) ui.ShowMessage(QStringLiteral("FAILED TO CLOSE FILE HANDLE"));
+  if (ReleaseDataFile(file) != SPSS_OK)
+    ui.ShowMessage(QStringLiteral("FAILED TO CLOSE FILE HANDLE"));
 }
 
 ReopenOutcome TakeDataFileBack(DataFileState& file) {

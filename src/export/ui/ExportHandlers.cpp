@@ -14,7 +14,8 @@
 namespace brindle {
 namespace {
 
-const char* const kCaptions[] = {"Export data", "Export variable properties", "Export value labels"};
+const char* const kCaptions[] = {"Export data", "Export variable properties",
+                                 "Export value labels"};
 const char* const kSuffixes[] = {"", "_variables", "_labels"};
 
 }  // namespace
@@ -26,7 +27,8 @@ std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
       source.dir().filePath(source.completeBaseName() + QLatin1String(kSuffixes[kind]) + ".csv");
   QStringList filters;
   if (kind == 0)
-    filters << QStringLiteral("CSV, values (*.csv)") << QStringLiteral("CSV, formatted values (*.csv)")
+    filters << QStringLiteral("CSV, values (*.csv)")
+            << QStringLiteral("CSV, formatted values (*.csv)")
             << QStringLiteral("CSV, value labels (*.csv)");
   else
     filters << QStringLiteral("CSV (*.csv)");
@@ -41,7 +43,8 @@ std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
 
   // Variable properties and labels cover the whole dictionary in file order;
   // the data the variables of the view.
-  for (int i = 0; i < variables.StoredCount(); ++i) job.records.push_back(*variables.StoredRecord(i));
+  for (int i = 0; i < variables.StoredCount(); ++i)
+    job.records.push_back(*variables.StoredRecord(i));
   std::sort(job.records.begin(), job.records.end(),
             [](const VarRecord& a, const VarRecord& b) { return a.RecId < b.RecId; });
   for (int row = 0; row < variables.RecordCount(); ++row)
@@ -63,15 +66,19 @@ void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, int hand
   progress.setAutoReset(false);
   progress.setValue(0);
   const ExportProgress onProgress = [&](std::int64_t done, std::int64_t total) {
-    if (total > 0) progress.setValue(static_cast<int>(std::min<std::int64_t>(100, done * 100 / total)));
+    if (total > 0)
+      progress.setValue(static_cast<int>(std::min<std::int64_t>(100, done * 100 / total)));
     QCoreApplication::processEvents();
     return !progress.wasCanceled() && !stopRequested();
   };
-  const ExportResult result = ExportToFile(job.target.toStdString(), [&](ExportFile& out) {
-    if (job.kind == 1) return ExportVariables(handle, job.records, out);
-    if (job.kind == 2) return ExportValueLabels(handle, job.records, out);
-    return ExportData(handle, job.vars, job.mode, out, onProgress);
-  }, fileName);
+  const ExportResult result = ExportToFile(
+      job.target.toStdString(),
+      [&](ExportFile& out) {
+        if (job.kind == 1) return ExportVariables(handle, job.records, out);
+        if (job.kind == 2) return ExportValueLabels(handle, job.records, out);
+        return ExportData(handle, job.vars, job.mode, out, onProgress);
+      },
+      fileName);
   progress.close();
   if (stopRequested()) return;
   if (result.status == ExportStatus::Failed)

@@ -74,9 +74,10 @@ void ExportHandlersTest::exportsWhatTheDialogChose() {
   QCOMPARE(s.w.ui.Count("GetSaveFileName"), 1);
   QVERIFY2(s.w.ui.Last().caption.startsWith("Export data\nCSV, values (*.csv)\n"),
            qPrintable(s.w.ui.Last().caption));
-  QVERIFY(s.w.ui.Last().text.endsWith(QFileInfo(QString::fromStdString(s.file->path())).completeBaseName() +
-                                    ".csv"));
-  QCOMPARE(ReadAll(target), QString("city,comment,score\nAmsterdam,fine,Low\nBerlin,Nothing to say,High\n"));
+  QVERIFY(s.w.ui.Last().text.endsWith(
+      QFileInfo(QString::fromStdString(s.file->path())).completeBaseName() + ".csv"));
+  QCOMPARE(ReadAll(target),
+           QString("city,comment,score\nAmsterdam,fine,Low\nBerlin,Nothing to say,High\n"));
 
   // Formatted values of every variable once the filter is off.
   f.Variables.Filter1->click();
@@ -89,7 +90,8 @@ void ExportHandlersTest::exportsWhatTheDialogChose() {
 
   s.w.ui.saveFileAnswers << target;
   Item(f, 2)->trigger();
-  QVERIFY2(ReadAll(target).startsWith("variable,value,label\nsex,1,Male\nsex,2,Female\ncity,AMS,Amsterdam\n"),
+  QVERIFY2(ReadAll(target).startsWith(
+               "variable,value,label\nsex,1,Male\nsex,2,Female\ncity,AMS,Amsterdam\n"),
            qPrintable(ReadAll(target)));
   s.w.ui.saveFileAnswers << target;
   Item(f, 1)->trigger();

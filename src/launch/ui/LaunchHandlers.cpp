@@ -1,13 +1,13 @@
-// Handing the open file to the application associated with it. On XDG desktops both commands start the desktop's default
-// application for SPSS data files, or the next one when that is Brindle
+// Handing the open file to the application associated with it. On XDG desktops both commands start
+// the desktop's default application for SPSS data files, or the next one when that is Brindle
 // itself, with the file as one argument; on Windows the menu command asks the
 // shell and raises the application's window, Ctrl+N starts the registry's
 // open command. On macOS the menu command asks the desktop to open the file.
 #include <QDesktopServices>
 #include <QProcess>
-#include <QUrl>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <string>
 #include <vector>
@@ -50,7 +50,8 @@ bool StartWithFile(const std::string& command, const std::string& fileName) {
 void OpenInAssociatedApplication(UiService& ui, const std::string& fileName) {
   if (fileName.empty()) return;
 #ifdef _WIN32
-  const std::wstring name = std::filesystem::path(QString::fromStdString(fileName).toStdWString()).wstring();
+  const std::wstring name =
+      std::filesystem::path(QString::fromStdString(fileName).toStdWString()).wstring();
   std::wstring quoted = L"\"";
   for (wchar_t c : name) {
     if (c == L'"') quoted += L'"';
@@ -63,7 +64,8 @@ void OpenInAssociatedApplication(UiService& ui, const std::string& fileName) {
     ReportStartFailure(ui);
     return;
   }
-  const std::wstring title = std::filesystem::path(name).filename().wstring() + L" - SPSS Data Editor";
+  const std::wstring title =
+      std::filesystem::path(name).filename().wstring() + L" - SPSS Data Editor";
   if (HWND window = FindWindowW(nullptr, title.c_str())) {
     ShowWindow(window, SW_RESTORE);
     SetForegroundWindow(window);
@@ -80,7 +82,8 @@ void OpenInAssociatedApplication(UiService& ui, const std::string& fileName) {
 void StartRegisteredCommand(UiService& ui, const std::string& fileName) {
   if (fileName.empty()) return;
 #ifdef _WIN32
-  std::wstring commandLine = QString::fromStdString(GetOpenCommand(fileName)).toStdWString() + L" '";
+  std::wstring commandLine =
+      QString::fromStdString(GetOpenCommand(fileName)).toStdWString() + L" '";
   for (wchar_t c : QString::fromStdString(fileName).toStdWString()) {
     if (c == L'\'') commandLine += L'\'';
     commandLine += c;

@@ -40,7 +40,8 @@ void LaunchHandlersTest::init() {
   qputenv("XDG_DATA_DIRS", (root + "/usr").toUtf8());
   qputenv("XDG_CURRENT_DESKTOP", "");
   Write("record.sh", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.out\"\n");
-  QFile::setPermissions(root + "/record.sh", QFile::permissions(root + "/record.sh") | QFile::ExeOwner);
+  QFile::setPermissions(root + "/record.sh",
+                        QFile::permissions(root + "/record.sh") | QFile::ExeOwner);
 }
 
 void LaunchHandlersTest::Write(const QString& relative, const QByteArray& text) {
@@ -93,7 +94,8 @@ void LaunchHandlersTest::brindleAsTheDefaultHandsOnToTheNext() {
 
 void LaunchHandlersTest::noAssociationIsReported() {
   Write("usr/applications/gone.desktop",
-        "[Desktop Entry]\nType=Application\nExec=/nonexistent/program %f\nMimeType=application/x-spss-sav;\n");
+        "[Desktop Entry]\nType=Application\nExec=/nonexistent/program "
+        "%f\nMimeType=application/x-spss-sav;\n");
   ShownWindow w;
   const auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());

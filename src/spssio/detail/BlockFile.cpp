@@ -44,7 +44,8 @@ std::FILE* openRegularFile(const char* path) {
   struct stat st;
   const int flags = ::fcntl(fd, F_GETFL);
   std::FILE* f = nullptr;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flags >= 0 &&
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
     f = ::fdopen(fd, "rb");
   if (!f) ::close(fd);
   return f;
@@ -70,14 +71,16 @@ bool BlockFile::openMemory(const std::uint8_t* data, std::size_t size) {
   return false;
 #else
   // fmemopen refuses an empty buffer; an empty file is read as /dev/null.
-  std::FILE* f = size ? ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb") : std::fopen("/dev/null", "rb");
+  std::FILE* f = size ? ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb")
+                      : std::fopen("/dev/null", "rb");
   if (!adopt(f)) return false;
   m_memory = data;
   return true;
 #endif
 }
 
-bool BlockFile::openSource(std::shared_ptr<const ByteSourceOpener> opener, std::unique_ptr<ByteSource> first) {
+bool BlockFile::openSource(std::shared_ptr<const ByteSourceOpener> opener,
+                           std::unique_ptr<ByteSource> first) {
   close();
   if (!opener || !*opener) return false;
   m_source = first ? std::move(first) : (*opener)();
@@ -99,7 +102,8 @@ bool BlockFile::adopt(std::FILE* f) {
   if (!m_file) return false;
   // The buffer does the buffering; stdio's own would only add a copy.
   std::setvbuf(m_file, nullptr, _IONBF, 0);
-  if (!seekTo(m_file, 0, SEEK_END) || (m_size = position(m_file)) < 0 || !seekTo(m_file, 0, SEEK_SET)) {
+  if (!seekTo(m_file, 0, SEEK_END) || (m_size = position(m_file)) < 0 ||
+      !seekTo(m_file, 0, SEEK_SET)) {
     close();
     return false;
   }
@@ -157,7 +161,8 @@ bool BlockFile::ensure(std::size_t n) {
   if (m_buffer.size() < want) m_buffer.resize(want);
   if (m_source) {
     // A source reads the whole range or nothing.
-    if (!m_source->readAt(std::uint64_t(m_bufferOffset) + m_end, m_buffer.data() + m_end, want - m_end)) {
+    if (!m_source->readAt(std::uint64_t(m_bufferOffset) + m_end, m_buffer.data() + m_end,
+                          want - m_end)) {
       m_readFailed = true;
       return false;
     }

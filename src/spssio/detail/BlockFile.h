@@ -37,7 +37,8 @@ class BlockFile {
   // Reads the bytes of a source the opener makes (a decrypted file, say);
   // offsets are the source's. first, when given, is the opener's first
   // source, made already.
-  bool openSource(std::shared_ptr<const ByteSourceOpener> opener, std::unique_ptr<ByteSource> first = nullptr);
+  bool openSource(std::shared_ptr<const ByteSourceOpener> opener,
+                  std::unique_ptr<ByteSource> first = nullptr);
   // Opens what other has open (the same path, bytes or source) once more,
   // with a position and buffer of its own, for a pass on another thread.
   bool openSame(const BlockFile& other);
@@ -66,7 +67,7 @@ class BlockFile {
   bool adopt(std::FILE* f);
 
   std::FILE* m_file = nullptr;
-  std::string m_path;                       // or m_memory, what was opened
+  std::string m_path;  // or m_memory, what was opened
   const std::uint8_t* m_memory = nullptr;
   std::shared_ptr<const ByteSourceOpener> m_opener;  // or a source of m_opener's
   std::unique_ptr<ByteSource> m_source;

@@ -24,7 +24,9 @@ void FillBytecodePatterns(std::uint8_t (&patterns)[256][8], double bias, bool sw
   storeDouble(patterns[kCodeSysmis], -DBL_MAX, swap);
 }
 
-BytecodeDecoder::BytecodeDecoder(double bias, bool swap) { FillBytecodePatterns(m_patterns, bias, swap); }
+BytecodeDecoder::BytecodeDecoder(double bias, bool swap) {
+  FillBytecodePatterns(m_patterns, bias, swap);
+}
 
 void BytecodeDecoder::reset() {
   m_codeIndex = 8;
@@ -99,8 +101,9 @@ BytecodeDecoder::Result BytecodeDecoder::decode(const std::uint8_t*& in, const s
   return decodeSlow(in, end, row, elementCount);
 }
 
-BytecodeDecoder::Result BytecodeDecoder::decodeSlow(const std::uint8_t*& in, const std::uint8_t* end,
-                                                    std::uint8_t* row, std::size_t elementCount) {
+BytecodeDecoder::Result BytecodeDecoder::decodeSlow(const std::uint8_t*& in,
+                                                    const std::uint8_t* end, std::uint8_t* row,
+                                                    std::size_t elementCount) {
   while (m_filled < elementCount) {
     if (m_literalHave > 0) {
       std::size_t take = std::size_t(8 - m_literalHave);

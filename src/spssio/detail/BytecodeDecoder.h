@@ -58,10 +58,10 @@ class BytecodeDecoder {
 
   std::uint8_t m_patterns[256][8];  // element bytes of codes 1..251, 254, 255
   std::uint8_t m_codes[8];
-  int m_codeIndex = 8;     // next command in m_codes; 8: a new group is due
-  int m_codesHave = 0;     // command bytes of a group that arrived in pieces
+  int m_codeIndex = 8;  // next command in m_codes; 8: a new group is due
+  int m_codesHave = 0;  // command bytes of a group that arrived in pieces
   std::size_t m_filled = 0;
-  int m_literalHave = 0;   // bytes of a code-253 literal copied so far
+  int m_literalHave = 0;  // bytes of a code-253 literal copied so far
   bool m_ended = false;
 };
 

@@ -66,7 +66,8 @@ Decoded decodeAll(const Bytes& stream, std::size_t elements, std::size_t piece, 
 
 // Two rows of three elements: numbers, a literal, spaces, system-missing and
 // padding codes.
-const Bytes kTwoRows = concat({Bytes{101, 253, 254, 255, 0, 100, 253, 0}, literal(3.25), literal(-7.5)});
+const Bytes kTwoRows =
+    concat({Bytes{101, 253, 254, 255, 0, 100, 253, 0}, literal(3.25), literal(-7.5)});
 
 TEST(BytecodeDecoder, DecodesEveryKindOfCode) {
   Decoded d = decodeAll(kTwoRows, 3, kTwoRows.size());
@@ -93,7 +94,8 @@ TEST_P(BytecodePieces, ResumesAcrossPieces) {
   EXPECT_FALSE(pieces.midRow);
 }
 
-INSTANTIATE_TEST_SUITE_P(PieceSizes, BytecodePieces, ::testing::Values(1, 2, 3, 7, 8, 9, 15, 71, 72, 73, 100));
+INSTANTIATE_TEST_SUITE_P(PieceSizes, BytecodePieces,
+                         ::testing::Values(1, 2, 3, 7, 8, 9, 15, 71, 72, 73, 100));
 
 TEST(BytecodeDecoder, BiasOtherThan100AndSwappedOrder) {
   Bytes stream{1, 251, 0, 0, 0, 0, 0, 0};
@@ -110,10 +112,14 @@ TEST(BytecodeDecoder, EndCodeStopsForGood) {
   BytecodeDecoder d(100, false);
   Bytes row(8);
   const std::uint8_t* in = stream.data();
-  EXPECT_EQ(d.decode(in, stream.data() + stream.size(), row.data(), 1), BytecodeDecoder::Result::RowDone);
-  EXPECT_EQ(d.decode(in, stream.data() + stream.size(), row.data(), 1), BytecodeDecoder::Result::RowDone);
-  EXPECT_EQ(d.decode(in, stream.data() + stream.size(), row.data(), 1), BytecodeDecoder::Result::End);
-  EXPECT_EQ(d.decode(in, stream.data() + stream.size(), row.data(), 1), BytecodeDecoder::Result::End);
+  EXPECT_EQ(d.decode(in, stream.data() + stream.size(), row.data(), 1),
+            BytecodeDecoder::Result::RowDone);
+  EXPECT_EQ(d.decode(in, stream.data() + stream.size(), row.data(), 1),
+            BytecodeDecoder::Result::RowDone);
+  EXPECT_EQ(d.decode(in, stream.data() + stream.size(), row.data(), 1),
+            BytecodeDecoder::Result::End);
+  EXPECT_EQ(d.decode(in, stream.data() + stream.size(), row.data(), 1),
+            BytecodeDecoder::Result::End);
   EXPECT_FALSE(d.midRow());
 }
 
@@ -137,13 +143,17 @@ TEST_P(BytecodeCut, ReportsWhereTheDataStops) {
 
 INSTANTIATE_TEST_SUITE_P(
     Streams, BytecodeCut,
-    ::testing::Values(
-        CutCase{"EndInsideRow", Bytes{101, 252, 0, 0, 0, 0, 0, 0}, 2, BytecodeDecoder::Result::End, true},
-        CutCase{"LiteralCut", Bytes{253, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 1, BytecodeDecoder::Result::NeedInput, true},
-        CutCase{"GroupCut", Bytes{101, 101, 101}, 2, BytecodeDecoder::Result::NeedInput, false},
-        CutCase{"CodesForHalfARow", Bytes{101, 101, 101, 0, 0, 0, 0, 0}, 2, BytecodeDecoder::Result::NeedInput, true},
-        CutCase{"CleanEnd", Bytes{101, 101, 0, 0, 0, 0, 0, 0}, 2, BytecodeDecoder::Result::NeedInput, false},
-        CutCase{"Empty", Bytes{}, 2, BytecodeDecoder::Result::NeedInput, false}),
+    ::testing::Values(CutCase{"EndInsideRow", Bytes{101, 252, 0, 0, 0, 0, 0, 0}, 2,
+                              BytecodeDecoder::Result::End, true},
+                      CutCase{"LiteralCut", Bytes{253, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 1,
+                              BytecodeDecoder::Result::NeedInput, true},
+                      CutCase{"GroupCut", Bytes{101, 101, 101}, 2,
+                              BytecodeDecoder::Result::NeedInput, false},
+                      CutCase{"CodesForHalfARow", Bytes{101, 101, 101, 0, 0, 0, 0, 0}, 2,
+                              BytecodeDecoder::Result::NeedInput, true},
+                      CutCase{"CleanEnd", Bytes{101, 101, 0, 0, 0, 0, 0, 0}, 2,
+                              BytecodeDecoder::Result::NeedInput, false},
+                      CutCase{"Empty", Bytes{}, 2, BytecodeDecoder::Result::NeedInput, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -5,11 +5,11 @@
 #include <cfloat>
 #include <cstring>
 
+#include "spssio/SpssioCodes.h"
 #include "spssio/detail/BlockFile.h"
 #include "spssio/detail/ByteCursor.h"
 #include "spssio/detail/BytecodeDecoder.h"
 #include "spssio/detail/SavReader.h"
-#include "spssio/SpssioCodes.h"
 #include "spssio/detail/ZsavInflater.h"
 
 #include <thread>
@@ -59,10 +59,12 @@ void ColumnScanner::defer(int code, std::string message) {
 }
 
 std::size_t ColumnScanner::slotOf(std::size_t element) const {
-  return std::size_t(std::lower_bound(m_elements.begin(), m_elements.end(), element) - m_elements.begin());
+  return std::size_t(std::lower_bound(m_elements.begin(), m_elements.end(), element) -
+                     m_elements.begin());
 }
 
-int ColumnScanner::begin(const SavReader& reader, BlockFile& file, const std::vector<std::size_t>& elements) {
+int ColumnScanner::begin(const SavReader& reader, BlockFile& file,
+                         const std::vector<std::size_t>& elements) {
   const SavCaseStream::Layout& layout = reader.cases().layout();
   m_file = &file;
   m_dataStart = layout.dataStart;
@@ -115,7 +117,8 @@ int ColumnScanner::begin(const SavReader& reader, BlockFile& file, const std::ve
   BlockFile& f = file;
   m_regionEnd = f.size();
   if (!f.seek(layout.dataStart)) {
-    stop(SPSS_FILE_RERROR, "cannot position at the case data (offset " + std::to_string(layout.dataStart) + ")");
+    stop(SPSS_FILE_RERROR,
+         "cannot position at the case data (offset " + std::to_string(layout.dataStart) + ")");
     return m_status;
   }
   if (m_compression == 2) {
@@ -131,7 +134,8 @@ int ColumnScanner::begin(const SavReader& reader, BlockFile& file, const std::ve
     c.readI64(trailerLength);
     if (trailerOffset < layout.dataStart + 24) {
       stop(SPSS_BAD_DATA, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
-                              ": trailer offset " + std::to_string(trailerOffset) + " lies outside the file");
+                              ": trailer offset " + std::to_string(trailerOffset) +
+                              " lies outside the file");
       return m_status;
     }
     m_cutBeforeTrailer = trailerOffset > f.size();
@@ -142,7 +146,8 @@ int ColumnScanner::begin(const SavReader& reader, BlockFile& file, const std::ve
     m_nextBlock = 0;
     std::size_t largest = kInflateBlock;
     if (readBlockTable(layout.dataStart + 24, trailerOffset, trailerLength)) {
-      for (const ZsavBlock& b : m_blocks) largest = std::max(largest, b.inflated + std::size_t(kGroupMax));
+      for (const ZsavBlock& b : m_blocks)
+        largest = std::max(largest, b.inflated + std::size_t(kGroupMax));
     } else {
       m_blocks.clear();
       m_inflater = std::make_unique<ZsavInflater>();
@@ -156,13 +161,15 @@ int ColumnScanner::begin(const SavReader& reader, BlockFile& file, const std::ve
   return SPSS_OK;
 }
 
-int ColumnScanner::start(SavReader& reader, const std::vector<std::size_t>& elements, std::int64_t indexEvery) {
+int ColumnScanner::start(SavReader& reader, const std::vector<std::size_t>& elements,
+                         std::int64_t indexEvery) {
   m_reader = &reader;
   const int rc = begin(reader, reader.file(), elements);
   // A whole pass inflates ZSAV blocks ahead on every core.
   m_inflateThreads = std::max(1u, std::thread::hardware_concurrency());
   const CaseIndex* index = reader.caseIndex();
-  if (rc == SPSS_OK && m_status == SPSS_OK && indexEvery > 0 && m_compression != 0 && !(index && index->complete)) {
+  if (rc == SPSS_OK && m_status == SPSS_OK && indexEvery > 0 && m_compression != 0 &&
+      !(index && index->complete)) {
     m_indexing = true;
     m_building = CaseIndex{indexEvery, {}, 0, false};
     m_nextPoint = 0;
@@ -170,7 +177,8 @@ int ColumnScanner::start(SavReader& reader, const std::vector<std::size_t>& elem
   return rc;
 }
 
-int ColumnScanner::startSegment(const SavReader& reader, BlockFile& file, const std::vector<std::size_t>& elements,
+int ColumnScanner::startSegment(const SavReader& reader, BlockFile& file,
+                                const std::vector<std::size_t>& elements,
                                 const CaseSegment& segment) {
   m_reader = nullptr;
   const int rc = begin(reader, file, elements);
@@ -178,10 +186,12 @@ int ColumnScanner::startSegment(const SavReader& reader, BlockFile& file, const 
   const CasePoint& from = segment.from;
   const std::string where = "case index point at offset " + std::to_string(from.offset);
   if (m_compression == 0) {
-    if (from.element != 0 || !file.seek(m_dataStart + from.cases * std::int64_t(m_elementCount * 8)))
+    if (from.element != 0 ||
+        !file.seek(m_dataStart + from.cases * std::int64_t(m_elementCount * 8)))
       stop(SPSS_INVALID_ARGUMENT, where + ": not a case of the data");
   } else if (m_compression == 1) {
-    if (!file.seek(m_dataStart + from.offset)) stop(SPSS_INVALID_ARGUMENT, where + ": outside the data");
+    if (!file.seek(m_dataStart + from.offset))
+      stop(SPSS_INVALID_ARGUMENT, where + ": outside the data");
   } else {
     // The block that holds the point, inflated whole; decoding starts inside it.
     auto after = std::upper_bound(m_blocks.begin(), m_blocks.end(), from.offset,
@@ -252,8 +262,10 @@ std::size_t ColumnScanner::read(std::size_t want) {
     stop(SPSS_FILE_END, "");
     return 0;
   }
-  if (m_compression == 0) readUncompressed(want);
-  else readBytecode(want);
+  if (m_compression == 0)
+    readUncompressed(want);
+  else
+    readBytecode(want);
   m_index += std::int64_t(m_done);
   return m_done;
 }
@@ -269,8 +281,8 @@ std::size_t ColumnScanner::readUncompressed(std::size_t want) {
     }
     const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
     if (left < std::int64_t(caseBytes)) {
-      stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + " at offset " + std::to_string(f.tell()) +
-                                    ": the file ends inside it");
+      stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + " at offset " +
+                                    std::to_string(f.tell()) + ": the file ends inside it");
       break;
     }
     if (f.available() < caseBytes && !f.ensure(caseBytes)) {
@@ -280,12 +292,14 @@ std::size_t ColumnScanner::readUncompressed(std::size_t want) {
     const std::size_t avail = std::min<std::int64_t>(std::int64_t(f.available()), left);
     std::size_t cases = std::min(avail / caseBytes, want - m_done);
     if (m_caseLimit >= 0)
-      cases = std::min<std::size_t>(cases, std::size_t(m_caseLimit - m_index - std::int64_t(m_done)));
+      cases =
+          std::min<std::size_t>(cases, std::size_t(m_caseLimit - m_index - std::int64_t(m_done)));
     const std::uint8_t* base = f.data();
     for (std::size_t c = 0; c < cases; ++c) {
       std::uint8_t* row = m_rows.data() + (m_done + c) * m_rowBytes;
       const std::uint8_t* src = base + c * caseBytes;
-      for (std::size_t s = 0; s < m_elements.size(); ++s) std::memcpy(row + 8 * s, src + 8 * m_elements[s], 8);
+      for (std::size_t s = 0; s < m_elements.size(); ++s)
+        std::memcpy(row + 8 * s, src + 8 * m_elements[s], 8);
     }
     f.consume(cases * caseBytes);
     m_done += cases;
@@ -300,7 +314,8 @@ std::size_t ColumnScanner::readUncompressed(std::size_t want) {
 // Takes the element at src; true when the case limit stops the pass.
 bool ColumnScanner::visit(const std::uint8_t* src) {
   const VisitPoint& v = m_visit[m_next];
-  if (v.slot >= 0) std::memcpy(m_rows.data() + m_done * m_rowBytes + std::size_t(v.slot) * 8, src, 8);
+  if (v.slot >= 0)
+    std::memcpy(m_rows.data() + m_done * m_rowBytes + std::size_t(v.slot) * 8, src, 8);
   m_gap = v.gapAfter;
   if (++m_next == m_visit.size()) {
     m_next = 0;
@@ -327,8 +342,11 @@ bool ColumnScanner::slowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
   const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
   if (end - p < 8) {
     // Sound data ends with a whole group; part of one means it was cut off.
-    if (end == p && atCaseStart()) stop(SPSS_FILE_END, "");
-    else stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+    if (end == p && atCaseStart())
+      stop(SPSS_FILE_END, "");
+    else
+      stop(SPSS_FILE_TRUNCATED,
+           "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
     p = end;
     return false;
   }
@@ -339,14 +357,18 @@ bool ColumnScanner::slowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
     const std::uint8_t* src;
     if (code == kCodePad) continue;
     if (code == kCodeEnd) {
-      if (atCaseStart()) stop(SPSS_FILE_END, "");
-      else stop(SPSS_BAD_DATA, "case " + std::to_string(caseNo) + ": the end-of-data code comes inside the case");
+      if (atCaseStart())
+        stop(SPSS_FILE_END, "");
+      else
+        stop(SPSS_BAD_DATA,
+             "case " + std::to_string(caseNo) + ": the end-of-data code comes inside the case");
       p = q;
       return false;
     }
     if (code == kCodeLiteral) {
       if (end - q < 8) {
-        stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+        stop(SPSS_FILE_TRUNCATED,
+             "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
         p = end;
         return false;
       }
@@ -366,8 +388,10 @@ bool ColumnScanner::slowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
 
 void ColumnScanner::consumeWindow(const std::uint8_t* p) {
   const std::size_t used = std::size_t(p - m_in);
-  if (m_compression == 2) m_inflatedPos += used;
-  else m_file->consume(used);
+  if (m_compression == 2)
+    m_inflatedPos += used;
+  else
+    m_file->consume(used);
   m_in = p;
 }
 
@@ -400,26 +424,31 @@ bool ColumnScanner::readBlockTable(std::int64_t regionStart, std::int64_t traile
   if (!ZsavBlockInflater::available()) return false;
   constexpr std::int64_t kMaxInflated = std::int64_t(64) << 20;
   BlockFile& f = *m_file;
-  if (trailerLength < 24 || trailerLength > f.size() - trailerOffset || trailerLength > (std::int64_t(1) << 30))
+  if (trailerLength < 24 || trailerLength > f.size() - trailerOffset ||
+      trailerLength > (std::int64_t(1) << 30))
     return false;
   if (!f.seek(trailerOffset) || !f.ensure(std::size_t(trailerLength))) return false;
   ByteCursor c(f.data(), std::size_t(trailerLength), m_swap, trailerOffset);
   std::int64_t bias = 0, zero = 0;
   std::int32_t blockSize = 0, count = 0;
-  if (!c.readI64(bias) || !c.readI64(zero) || !c.readI32(blockSize) || !c.readI32(count)) return false;
+  if (!c.readI64(bias) || !c.readI64(zero) || !c.readI32(blockSize) || !c.readI32(count))
+    return false;
   if (count < 0 || std::int64_t(count) * 24 > std::int64_t(c.remaining())) return false;
   std::int64_t nextOffset = regionStart;
   std::int64_t nextInflated = -1;
   for (std::int32_t i = 0; i < count; ++i) {
     std::int64_t inflatedOffset = 0, offset = 0;
     std::int32_t inflated = 0, compressed = 0;
-    if (!c.readI64(inflatedOffset) || !c.readI64(offset) || !c.readI32(inflated) || !c.readI32(compressed))
+    if (!c.readI64(inflatedOffset) || !c.readI64(offset) || !c.readI32(inflated) ||
+        !c.readI32(compressed))
       return false;
-    if (offset != nextOffset || compressed <= 0 || inflated <= 0 || inflated > kMaxInflated) return false;
+    if (offset != nextOffset || compressed <= 0 || inflated <= 0 || inflated > kMaxInflated)
+      return false;
     if (nextInflated >= 0 && inflatedOffset != nextInflated) return false;
     nextOffset = offset + compressed;
     nextInflated = inflatedOffset + inflated;
-    const std::int64_t at = m_blocks.empty() ? 0 : m_blocks.back().at + std::int64_t(m_blocks.back().inflated);
+    const std::int64_t at =
+        m_blocks.empty() ? 0 : m_blocks.back().at + std::int64_t(m_blocks.back().inflated);
     m_blocks.push_back({offset, std::size_t(compressed), std::size_t(inflated), at});
   }
   return nextOffset == trailerOffset && !m_blocks.empty();
@@ -436,8 +465,8 @@ bool ColumnScanner::fillFromBlocks() {
     if (!m_blockInflater) {
       std::vector<ZsavBlockInflater::Block> blocks;
       for (const ZsavBlock& z : m_blocks) blocks.push_back({z.offset, z.compressed, z.inflated});
-      m_blockInflater = std::make_unique<ZsavBlockInflater>(*m_file, std::move(blocks), m_nextBlock,
-                                                            std::size_t(kGroupMax), m_inflateThreads);
+      m_blockInflater = std::make_unique<ZsavBlockInflater>(
+          *m_file, std::move(blocks), m_nextBlock, std::size_t(kGroupMax), m_inflateThreads);
     }
     if (!m_blockInflater->take(m_nextBlock, m_spare)) {
       // The block table may lie while the blocks themselves are sound, as the
@@ -479,8 +508,8 @@ bool ColumnScanner::fillInflated() {
   m_inflatedAt += std::int64_t(m_inflatedPos);
   m_inflatedPos = 0;
   // Enough for a command group, or all there is.
-  const ZsavStretch st = InflateStretch(*m_inflater, *m_file, m_regionEnd, m_cutBeforeTrailer, m_inflated,
-                                        kept, tail + std::size_t(kGroupMax));
+  const ZsavStretch st = InflateStretch(*m_inflater, *m_file, m_regionEnd, m_cutBeforeTrailer,
+                                        m_inflated, kept, tail + std::size_t(kGroupMax));
   if (st.code == SPSS_FILE_RERROR) {
     stop(st.code, st.message);
     return false;
@@ -506,7 +535,8 @@ std::size_t ColumnScanner::readBytecode(std::size_t want) {
       if (end - p < kGroupMax && !m_lastWindow) break;  // refill first
       std::uint64_t c = 0;
       if (end - p >= kGroupMax) std::memcpy(&c, p, 8);
-      if (end - p < kGroupMax || !kLittle || (BytesEqual(c, kCodePad) | BytesEqual(c, kCodeEnd)) != 0) {
+      if (end - p < kGroupMax || !kLittle ||
+          (BytesEqual(c, kCodePad) | BytesEqual(c, kCodeEnd)) != 0) {
         if (!slowGroup(p, end)) {
           stop = true;
           break;

@@ -62,14 +62,15 @@ class ColumnScanner {
   // stream is disturbed: call finish() before using it again.
   // indexEvery > 0: a compressed file without a case index gets one from
   // this pass, kept by the reader once the pass has read its cases soundly.
-  int start(SavReader& reader, const std::vector<std::size_t>& elements, std::int64_t indexEvery = 0);
+  int start(SavReader& reader, const std::vector<std::size_t>& elements,
+            std::int64_t indexEvery = 0);
 
   // Starts at a segment of reader's data, reading through file (a file of its
   // own, open on the same data, so that segments can be read on several
   // threads at once). The pass ends with SPSS_FILE_END at segment.end.
   // Reads nothing of reader but its layout; finish() leaves it alone.
-  int startSegment(const SavReader& reader, BlockFile& file, const std::vector<std::size_t>& elements,
-                   const CaseSegment& segment);
+  int startSegment(const SavReader& reader, BlockFile& file,
+                   const std::vector<std::size_t>& elements, const CaseSegment& segment);
 
   // Decodes further cases until at least `want` more are complete, the case
   // limit is reached, or the data ends or fails. Returns the number of cases
@@ -108,14 +109,15 @@ class ColumnScanner {
   bool fillWindow();
   bool fillInflated();
   // ZSAV with a sound block table: whole blocks inflated at once.
-  bool readBlockTable(std::int64_t regionStart, std::int64_t trailerOffset, std::int64_t trailerLength);
+  bool readBlockTable(std::int64_t regionStart, std::int64_t trailerOffset,
+                      std::int64_t trailerLength);
   bool fillFromBlocks();
   void consumeWindow(const std::uint8_t* p);
 
   struct VisitPoint {
-    std::size_t element;  // element index within a case
-    std::ptrdiff_t slot;  // -1: visited only because it ends the case
-    std::size_t gapAfter; // elements skipped before the next visit point
+    std::size_t element;   // element index within a case
+    std::ptrdiff_t slot;   // -1: visited only because it ends the case
+    std::size_t gapAfter;  // elements skipped before the next visit point
   };
 
   SavReader* m_reader = nullptr;  // null for a segment
@@ -131,20 +133,20 @@ class ColumnScanner {
   std::vector<VisitPoint> m_visit;      // asked-for elements plus the case's last element
   std::size_t m_rowBytes = 0;
   std::vector<std::uint8_t> m_rows;
-  std::size_t m_done = 0;               // complete cases in m_rows
-  std::size_t m_next = 0;               // next visit point
-  std::size_t m_gap = 0;                // elements to skip before it
+  std::size_t m_done = 0;  // complete cases in m_rows
+  std::size_t m_next = 0;  // next visit point
+  std::size_t m_gap = 0;   // elements to skip before it
 
   std::uint8_t m_patterns[256][8];
-  const std::uint8_t* m_in = nullptr;   // the bytecode window
+  const std::uint8_t* m_in = nullptr;  // the bytecode window
   const std::uint8_t* m_inEnd = nullptr;
   bool m_lastWindow = false;
 
   struct ZsavBlock {
-    std::int64_t offset;      // of the compressed bytes in the file
+    std::int64_t offset;  // of the compressed bytes in the file
     std::size_t compressed;
     std::size_t inflated;
-    std::int64_t at;          // of its first inflated byte in the inflated data
+    std::int64_t at;  // of its first inflated byte in the inflated data
   };
   std::vector<ZsavBlock> m_blocks;  // empty: inflate as one stream of streams
   std::size_t m_nextBlock = 0;
@@ -156,7 +158,7 @@ class ColumnScanner {
   // [pos, end) is the window; [end, heldEnd) came from a zlib block that has
   // not ended yet and is held back until it has.
   std::size_t m_inflatedPos = 0, m_inflatedEnd = 0, m_heldEnd = 0;
-  std::int64_t m_inflatedAt = 0;  // offset of m_inflated[0] in the inflated data
+  std::int64_t m_inflatedAt = 0;    // offset of m_inflated[0] in the inflated data
   bool m_cutBeforeTrailer = false;  // the file ends before the ZSAV trailer
 
   std::int64_t m_index = 0;

@@ -9,10 +9,10 @@
 #include <cstring>
 #include <tuple>
 
-#include "spssio/detail/SavReader.h"
-#include "spssio/SpssioCodes.h"
 #include "spssio/Spssio.h"
+#include "spssio/SpssioCodes.h"
 #include "spssio/detail/Handles.h"
+#include "spssio/detail/SavReader.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -34,18 +34,24 @@ testing::SavFile Layout(Compression compression, int n, int cases) {
     testing::Case row;
     for (int v = 0; v < n; ++v) {
       const int k = (c * 7 + v * 3) % 11;
-      if (v % 4 == 3) row.push_back(k < 4 ? std::string() : std::string("ab") + char('a' + k));
-      else if (k < 5) row.push_back(double(k * 10 - 20));
-      else if (k < 8) row.push_back(c * 0.37 + v);
-      else if (k < 10) row.push_back(-DBL_MAX);
-      else row.push_back(1e6 + c);
+      if (v % 4 == 3)
+        row.push_back(k < 4 ? std::string() : std::string("ab") + char('a' + k));
+      else if (k < 5)
+        row.push_back(double(k * 10 - 20));
+      else if (k < 8)
+        row.push_back(c * 0.37 + v);
+      else if (k < 10)
+        row.push_back(-DBL_MAX);
+      else
+        row.push_back(1e6 + c);
     }
     f.cases.push_back(row);
   }
   return f;
 }
 
-using Param = std::tuple<Compression, int, bool, bool>;  // compression, variables, end code, case limit
+using Param =
+    std::tuple<Compression, int, bool, bool>;  // compression, variables, end code, case limit
 
 class ColumnScannerTest : public ::testing::TestWithParam<Param> {};
 
@@ -85,7 +91,8 @@ TEST_P(ColumnScannerTest, SameBytesAsTheCaseStream) {
         for (std::size_t i = 0; i < got; ++i, ++at) {
           ASSERT_LT(at, rows.size());
           for (std::size_t e : elements)
-            ASSERT_EQ(std::memcmp(scanner.row(i) + 8 * scanner.slotOf(e), rows[at].data() + 8 * e, 8), 0)
+            ASSERT_EQ(
+                std::memcmp(scanner.row(i) + 8 * scanner.slotOf(e), rows[at].data() + 8 * e, 8), 0)
                 << "case " << at << " element " << e;
         }
         if (got < want) break;
@@ -102,7 +109,8 @@ TEST_P(ColumnScannerTest, SameBytesAsTheCaseStream) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, ColumnScannerTest,
-                         ::testing::Combine(::testing::Values(Compression::None, Compression::Bytecode,
+                         ::testing::Combine(::testing::Values(Compression::None,
+                                                              Compression::Bytecode,
                                                               Compression::Zsav),
                                             ::testing::Values(1, 3, 8, 9, 21), ::testing::Bool(),
                                             ::testing::Bool()));

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "spssio/SpssioCodes.h"
 #include "spssio/detail/BlockFile.h"
 #include "spssio/detail/ByteCursor.h"
-#include "spssio/SpssioCodes.h"
 
 namespace brindle {
 namespace {
@@ -31,7 +31,8 @@ int SavCaseStream::start(BlockFile* file, const Layout& layout) {
     // The data header: its own offset, the trailer's offset and length.
     std::uint8_t header[24];
     if (!file->seek(layout.dataStart) || !file->ensure(24))
-      return fail(SPSS_FILE_TRUNCATED, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
+      return fail(SPSS_FILE_TRUNCATED, "ZLIB data header at offset " +
+                                           std::to_string(layout.dataStart) +
                                            ": the file ends inside it");
     std::memcpy(header, file->data(), 24);
     ByteCursor c(header, 24, layout.swap, layout.dataStart);
@@ -69,8 +70,8 @@ int SavCaseStream::rewind() {
   if (m_inflater) m_inflater->reset();
   m_inflatedPos = m_inflatedEnd = m_heldEnd = 0;
   if (!m_file->seek(m_regionStart))
-    return fail(SPSS_FILE_RERROR, "cannot position at the case data (offset " +
-                                      std::to_string(m_regionStart) + ")");
+    return fail(SPSS_FILE_RERROR,
+                "cannot position at the case data (offset " + std::to_string(m_regionStart) + ")");
   return SPSS_OK;
 }
 
@@ -102,7 +103,8 @@ int SavCaseStream::nextUncompressed() {
   if (left <= 0) return SPSS_FILE_END;
   if (left < std::int64_t(bytes))
     return fail(SPSS_FILE_TRUNCATED, "case " + std::to_string(m_index + 1) + " at offset " +
-                                         std::to_string(m_file->tell()) + ": the file ends inside it");
+                                         std::to_string(m_file->tell()) +
+                                         ": the file ends inside it");
   if (!m_file->ensure(bytes))
     return fail(SPSS_FILE_RERROR, "case " + std::to_string(m_index + 1) + ": read failed");
   std::memcpy(m_row.data(), m_file->data(), bytes);
@@ -142,8 +144,10 @@ int SavCaseStream::nextCompressed() {
     }
     const std::uint8_t* start = p;
     BytecodeDecoder::Result r = m_decoder->decode(p, end, m_row.data(), elements);
-    if (m_inflater) m_inflatedPos += std::size_t(p - start);
-    else m_file->consume(std::size_t(p - start));
+    if (m_inflater)
+      m_inflatedPos += std::size_t(p - start);
+    else
+      m_file->consume(std::size_t(p - start));
     switch (r) {
       case BytecodeDecoder::Result::RowDone:
         return SPSS_OK;
@@ -168,7 +172,8 @@ bool SavCaseStream::refillInflated() {
   // What an unfinished block gave last time comes first.
   const std::size_t held = m_heldEnd - m_inflatedEnd;
   if (held) std::memmove(m_inflated.data(), m_inflated.data() + m_inflatedEnd, held);
-  const ZsavStretch st = InflateStretch(*m_inflater, *m_file, m_regionEnd, m_cutBeforeTrailer, m_inflated, held, 1);
+  const ZsavStretch st =
+      InflateStretch(*m_inflater, *m_file, m_regionEnd, m_cutBeforeTrailer, m_inflated, held, 1);
   if (st.code == SPSS_FILE_RERROR) {
     fail(st.code, st.message);
     return false;
@@ -192,7 +197,8 @@ int SavCaseStream::seek(std::int64_t caseNumber) {
     int rc = rewind();
     if (rc != SPSS_OK) return rc;
     std::int64_t offset = m_regionStart + caseNumber * std::int64_t(m_row.size());
-    if (!m_file->seek(offset)) return fail(SPSS_FILE_RERROR, "cannot position at case " + std::to_string(caseNumber + 1));
+    if (!m_file->seek(offset))
+      return fail(SPSS_FILE_RERROR, "cannot position at case " + std::to_string(caseNumber + 1));
     m_index = caseNumber;
     return SPSS_OK;
   }

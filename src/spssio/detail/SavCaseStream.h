@@ -20,12 +20,12 @@ class BlockFile;
 class SavCaseStream {
  public:
   struct Layout {
-    int compression = 0;          // 0 none, 1 bytecode, 2 ZSAV
+    int compression = 0;  // 0 none, 1 bytecode, 2 ZSAV
     double bias = 100.0;
     bool swap = false;
-    std::int64_t dataStart = 0;   // file offset just past the dictionary
-    std::size_t elementCount = 0; // 8-byte elements per case
-    std::int64_t caseLimit = -1;  // cases the header promises; -1 unknown
+    std::int64_t dataStart = 0;    // file offset just past the dictionary
+    std::size_t elementCount = 0;  // 8-byte elements per case
+    std::int64_t caseLimit = -1;   // cases the header promises; -1 unknown
   };
 
   // file must stay open as long as the stream is used. Returns an SPSS code;
@@ -75,7 +75,7 @@ class SavCaseStream {
   std::size_t m_inflatedEnd = 0;
   std::size_t m_heldEnd = 0;
   bool m_cutBeforeTrailer = false;  // the file ends before the ZSAV trailer
-  std::int64_t m_index = 0;  // cases read since the start
+  std::int64_t m_index = 0;         // cases read since the start
   bool m_hasRow = false;
   bool m_ended = false;
   int m_damage = 0;

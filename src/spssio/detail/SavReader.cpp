@@ -3,9 +3,9 @@
 #include <cfloat>
 #include <cstring>
 
-#include "spssio/detail/ByteCursor.h"
-#include "spssio/SpssioCodes.h"
 #include "spssio/AsciiText.h"
+#include "spssio/SpssioCodes.h"
+#include "spssio/detail/ByteCursor.h"
 
 namespace brindle {
 namespace {
@@ -40,7 +40,8 @@ std::vector<std::pair<std::string, std::string>> keyValuePairs(const std::string
   std::size_t i = 0;
   while (i < text.size()) {
     std::size_t end = i;
-    while (end < text.size() && text[end] != '\t' && text[end] != '\0' && text[end] != '\n' && text[end] != '\r')
+    while (end < text.size() && text[end] != '\t' && text[end] != '\0' && text[end] != '\n' &&
+           text[end] != '\r')
       ++end;
     std::string_view tuple(text.data() + i, end - i);
     std::size_t eq = tuple.find('=');
@@ -56,7 +57,8 @@ std::vector<std::pair<std::string, std::string>> keyValuePairs(const std::string
 
 }  // namespace
 
-int SavReader::fail(int code, std::int64_t offset, const std::string& record, const std::string& what) {
+int SavReader::fail(int code, std::int64_t offset, const std::string& record,
+                    const std::string& what) {
   m_error = record + " at offset " + std::to_string(offset) + ": " + what;
   return code;
 }
@@ -93,16 +95,21 @@ int SavReader::openMemory(const std::uint8_t* data, std::size_t size, const File
 }
 
 int SavReader::unwrap(const FileUnlock* unlock, const ByteSourceOpener& raw) {
-  if (!unlock || !(m_file.size() >= 36 && m_file.ensure(36) && std::memcmp(m_file.data() + 8, "ENCRYPTEDSAV", 12) == 0))
+  if (!unlock || !(m_file.size() >= 36 && m_file.ensure(36) &&
+                   std::memcmp(m_file.data() + 8, "ENCRYPTEDSAV", 12) == 0))
     return SPSS_OK;
   std::unique_ptr<ByteSource> bytes = raw();
-  if (!bytes) return fail(SPSS_FILE_OERROR, 0, "encrypted file", "cannot open it once more to decrypt it");
+  if (!bytes)
+    return fail(SPSS_FILE_OERROR, 0, "encrypted file", "cannot open it once more to decrypt it");
   auto wrapper = std::make_unique<EncryptedFile>(std::move(bytes));
   using Status = EncryptedFile::Status;
   Status status = wrapper->status();
-  if (status == Status::Ok) status = unlock->key ? wrapper->unlockWithKey(unlock->key->bytes) : wrapper->unlock(unlock->password);
+  if (status == Status::Ok)
+    status = unlock->key ? wrapper->unlockWithKey(unlock->key->bytes)
+                         : wrapper->unlock(unlock->password);
   switch (status) {
-    case Status::Ok: break;
+    case Status::Ok:
+      break;
     case Status::WrongPassword:
       return fail(SPSS_WRONG_PASSWORD, 36, "encrypted data", wrapper->errorText());
     case Status::Truncated:
@@ -115,9 +122,8 @@ int SavReader::unwrap(const FileUnlock* unlock, const ByteSourceOpener& raw) {
   // Every opened copy of the file (a pass on another thread) decrypts with
   // its own cipher under the same key; the password is gone by now.
   auto key = std::make_shared<const FileKey>(*wrapper->key());
-  auto opener = std::make_shared<const ByteSourceOpener>([raw, key]() -> std::unique_ptr<ByteSource> {
-    return UnlockedWithKey(raw(), key->bytes);
-  });
+  auto opener = std::make_shared<const ByteSourceOpener>(
+      [raw, key]() -> std::unique_ptr<ByteSource> { return UnlockedWithKey(raw(), key->bytes); });
   if (!m_file.openSource(std::move(opener), std::move(wrapper))) {
     m_error = "cannot read the decrypted file";
     return SPSS_FILE_RERROR;
@@ -138,7 +144,8 @@ int SavReader::readDictionary() {
   applyLongNames();
   buildVariables();
   // A dictionary without a variable describes no data file.
-  if (m_vars.empty()) return fail(SPSS_INVALID_FILE, m_file.tell(), "dictionary", "the file has no variables");
+  if (m_vars.empty())
+    return fail(SPSS_INVALID_FILE, m_file.tell(), "dictionary", "the file has no variables");
   applyLongStringLabels();
   applyLongStringMissing();
   for (auto& set : m_labelSets)
@@ -185,7 +192,7 @@ std::int64_t SavReader::chooseCaseCount(std::int64_t dataBytes) const {
   } else {
     constexpr std::int64_t kInflateRatio = 1032;
     const std::int64_t bytes = dataBytes - 48;  // data header and trailer header
-    most = bytes <= 0 ? 0
+    most = bytes <= 0                          ? 0
            : bytes > INT64_MAX / kInflateRatio ? INT64_MAX
                                                : bytes * kInflateRatio / elements;
     holdsData = bytes > 0;
@@ -205,11 +212,14 @@ std::int64_t SavReader::chooseCaseCount(std::int64_t dataBytes) const {
 
 int SavReader::readHeader() {
   const std::uint8_t* h;
-  if (m_file.size() >= 36 && m_file.ensure(36) && std::memcmp(m_file.data() + 8, "ENCRYPTEDSAV", 12) == 0)
+  if (m_file.size() >= 36 && m_file.ensure(36) &&
+      std::memcmp(m_file.data() + 8, "ENCRYPTEDSAV", 12) == 0)
     return fail(SPSS_ENCRYPTED_FILE, 0, "file header", "the file is encrypted");
-  if (!m_file.ensure(4) || (std::memcmp(m_file.data(), "$FL2", 4) != 0 && std::memcmp(m_file.data(), "$FL3", 4) != 0))
+  if (!m_file.ensure(4) ||
+      (std::memcmp(m_file.data(), "$FL2", 4) != 0 && std::memcmp(m_file.data(), "$FL3", 4) != 0))
     return fail(SPSS_INVALID_FILE, 0, "file header", "no SPSS system file signature");
-  if (!take(kHeaderSize, h)) return fail(SPSS_FILE_TRUNCATED, 0, "file header", "the file ends inside it");
+  if (!take(kHeaderSize, h))
+    return fail(SPSS_FILE_TRUNCATED, 0, "file header", "the file ends inside it");
 
   // The layout code is 2 or 3 in the writer's byte order; that decides the
   // byte order of every number in the file.
@@ -226,7 +236,8 @@ int SavReader::readHeader() {
   } else if (byteSwap32(std::uint32_t(layout)) == 2 || byteSwap32(std::uint32_t(layout)) == 3) {
     m_swap = true;
   } else {
-    return fail(SPSS_INVALID_FILE, 64, "file header", "unknown layout code " + std::to_string(layout));
+    return fail(SPSS_INVALID_FILE, 64, "file header",
+                "unknown layout code " + std::to_string(layout));
   }
   m_bigEndian = nativeLittle == m_swap;
 
@@ -247,13 +258,15 @@ int SavReader::readHeader() {
   c.readBytes(64, label);
 
   if (compression < 0 || compression > 2)
-    return fail(SPSS_INVALID_FILE, 72, "file header", "unknown compression " + std::to_string(compression));
+    return fail(SPSS_INVALID_FILE, 72, "file header",
+                "unknown compression " + std::to_string(compression));
   m_compression = compression;
   m_weightIndex = weight;
   m_headerCases = ncases >= 0 ? ncases : -1;
   std::string productText = trimmedField(product, 60);
   const char kPrefix[] = "@(#) SPSS DATA FILE";
-  if (productText.compare(0, sizeof kPrefix - 1, kPrefix) == 0) productText.erase(0, sizeof kPrefix - 1);
+  if (productText.compare(0, sizeof kPrefix - 1, kPrefix) == 0)
+    productText.erase(0, sizeof kPrefix - 1);
   std::size_t lead = 0;
   while (lead < productText.size() && productText[lead] == ' ') ++lead;
   productText.erase(0, lead);
@@ -288,7 +301,8 @@ int SavReader::readRecords() {
       if (!take(4, b)) {
         if (m_file.readFailed()) return fail(SPSS_FILE_RERROR, at, "record type", "read failed");
         if (m_file.remaining() == 0)
-          return fail(SPSS_NO_TYPE999, at, "dictionary", "the file ends before the dictionary termination record");
+          return fail(SPSS_NO_TYPE999, at, "dictionary",
+                      "the file ends before the dictionary termination record");
         return fail(SPSS_FILE_TRUNCATED, at, "record type", "the file ends inside it");
       }
       ByteCursor c(b, 4, m_swap, at);
@@ -296,24 +310,37 @@ int SavReader::readRecords() {
     }
     int rc = SPSS_OK;
     switch (type) {
-      case 2: rc = readVariableRecord(at); break;
-      case 3: rc = readValueLabels(at, pendingType, pending); break;
+      case 2:
+        rc = readVariableRecord(at);
+        break;
+      case 3:
+        rc = readValueLabels(at, pendingType, pending);
+        break;
       case 4: {
         // A variable list without its labels: nothing to attach, skip it.
         const std::uint8_t* b;
         std::int32_t n;
-        if (!take(4, b)) return fail(SPSS_FILE_TRUNCATED, at, "value label variables record", "the file ends inside it");
+        if (!take(4, b))
+          return fail(SPSS_FILE_TRUNCATED, at, "value label variables record",
+                      "the file ends inside it");
         ByteCursor(b, 4, m_swap).readI32(n);
         if (n < 0 || std::int64_t(n) * 4 > m_file.remaining())
-          return fail(SPSS_FILE_TRUNCATED, at, "value label variables record", "count " + std::to_string(n) + " goes past the end of the file");
+          return fail(SPSS_FILE_TRUNCATED, at, "value label variables record",
+                      "count " + std::to_string(n) + " goes past the end of the file");
         take(std::size_t(n) * 4, b);
         break;
       }
-      case 6: rc = readDocument(at); break;
-      case 7: rc = readExtension(at); break;
+      case 6:
+        rc = readDocument(at);
+        break;
+      case 7:
+        rc = readExtension(at);
+        break;
       case 999: {
         const std::uint8_t* b;
-        if (!take(4, b)) return fail(SPSS_FILE_TRUNCATED, at, "dictionary termination record", "the file ends inside it");
+        if (!take(4, b))
+          return fail(SPSS_FILE_TRUNCATED, at, "dictionary termination record",
+                      "the file ends inside it");
         return SPSS_OK;
       }
       default:
@@ -347,7 +374,8 @@ int SavReader::readVariableRecord(std::int64_t at) {
     ByteCursor(b, 4, m_swap).readI32(len);
     std::int64_t padded = (std::int64_t(len) + 3) / 4 * 4;
     if (len < 0 || padded > m_file.remaining())
-      return fail(SPSS_FILE_TRUNCATED, at, kRecord, "label length " + std::to_string(len) + " goes past the end of the file");
+      return fail(SPSS_FILE_TRUNCATED, at, kRecord,
+                  "label length " + std::to_string(len) + " goes past the end of the file");
     take(std::size_t(padded), b);
     std::size_t n = std::size_t(len);
     while (n > 0 && b[n - 1] == 0) --n;
@@ -357,9 +385,11 @@ int SavReader::readVariableRecord(std::int64_t at) {
   }
   if (v.nMissing != 0) {
     if (v.nMissing < -3 || v.nMissing > 3 || v.nMissing == -1)
-      return fail(SPSS_BAD_DICTIONARY, at, kRecord, "missing value count " + std::to_string(v.nMissing));
+      return fail(SPSS_BAD_DICTIONARY, at, kRecord,
+                  "missing value count " + std::to_string(v.nMissing));
     int n = v.nMissing < 0 ? -v.nMissing : v.nMissing;
-    if (!take(std::size_t(n) * 8, b)) return fail(SPSS_FILE_TRUNCATED, at, kRecord, "the file ends inside it");
+    if (!take(std::size_t(n) * 8, b))
+      return fail(SPSS_FILE_TRUNCATED, at, kRecord, "the file ends inside it");
     std::memcpy(v.missing, b, std::size_t(n) * 8);
     if (v.type == -1) v.nMissing = 0;
   }
@@ -381,8 +411,9 @@ int SavReader::readVariableRecord(std::int64_t at) {
       cc.readI32(contLabel);
       cc.readI32(contMissing);
       if (recType != 2 || type != -1)
-        return fail(SPSS_NO_TYPE2, cat, kRecord, "a continuation record of the string variable " +
-                                                     m_raw.back().shortName + " is missing");
+        return fail(SPSS_NO_TYPE2, cat, kRecord,
+                    "a continuation record of the string variable " + m_raw.back().shortName +
+                        " is missing");
       RawVariable cont;
       cont.type = -1;
       m_raw.push_back(cont);
@@ -393,13 +424,17 @@ int SavReader::readVariableRecord(std::int64_t at) {
         ByteCursor(b, 4, m_swap).readI32(len);
         std::int64_t padded = (std::int64_t(len) + 3) / 4 * 4;
         if (len < 0 || padded > m_file.remaining())
-          return fail(SPSS_FILE_TRUNCATED, cat, kRecord, "label length goes past the end of the file");
+          return fail(SPSS_FILE_TRUNCATED, cat, kRecord,
+                      "label length goes past the end of the file");
         take(std::size_t(padded), b);
       }
       if (contMissing != 0) {
-        if (contMissing < -3 || contMissing > 3) return fail(SPSS_BAD_DICTIONARY, cat, kRecord, "missing value count " + std::to_string(contMissing));
+        if (contMissing < -3 || contMissing > 3)
+          return fail(SPSS_BAD_DICTIONARY, cat, kRecord,
+                      "missing value count " + std::to_string(contMissing));
         int n = contMissing < 0 ? -contMissing : contMissing;
-        if (!take(std::size_t(n) * 8, b)) return fail(SPSS_FILE_TRUNCATED, cat, kRecord, "the file ends inside it");
+        if (!take(std::size_t(n) * 8, b))
+          return fail(SPSS_FILE_TRUNCATED, cat, kRecord, "the file ends inside it");
       }
     }
   }
@@ -414,7 +449,8 @@ int SavReader::readValueLabels(std::int64_t at, int& pendingType, bool& pending)
   ByteCursor(b, 4, m_swap).readI32(count);
   // Each label takes at least 16 bytes; a count the file cannot hold is a lie.
   if (count < 0 || std::int64_t(count) * 16 > m_file.remaining())
-    return fail(SPSS_FILE_TRUNCATED, at, kRecord, "label count " + std::to_string(count) + " goes past the end of the file");
+    return fail(SPSS_FILE_TRUNCATED, at, kRecord,
+                "label count " + std::to_string(count) + " goes past the end of the file");
   std::vector<SavValueLabel> labels;
   labels.reserve(std::size_t(count));
   for (std::int32_t i = 0; i < count; ++i) {
@@ -424,13 +460,17 @@ int SavReader::readValueLabels(std::int64_t at, int& pendingType, bool& pending)
     std::memcpy(l.value, b, 8);
     std::size_t len = b[8];
     std::size_t padded = (len + 1 + 7) / 8 * 8 - 1;
-    if (!take(padded, b)) return fail(SPSS_FILE_TRUNCATED, lat, kRecord, "the file ends inside label " + std::to_string(i + 1));
+    if (!take(padded, b))
+      return fail(SPSS_FILE_TRUNCATED, lat, kRecord,
+                  "the file ends inside label " + std::to_string(i + 1));
     while (len > 0 && b[len - 1] == 0) --len;
     l.label.assign(reinterpret_cast<const char*>(b), len);
     labels.push_back(std::move(l));
   }
   std::int64_t vat = m_file.tell();
-  if (!take(4, b)) return fail(SPSS_FILE_TRUNCATED, vat, "value label variables record", "the file ends before it");
+  if (!take(4, b))
+    return fail(SPSS_FILE_TRUNCATED, vat, "value label variables record",
+                "the file ends before it");
   std::int32_t type;
   ByteCursor(b, 4, m_swap).readI32(type);
   if (type != 4) {
@@ -440,10 +480,13 @@ int SavReader::readValueLabels(std::int64_t at, int& pendingType, bool& pending)
     return SPSS_OK;
   }
   std::int32_t n;
-  if (!take(4, b)) return fail(SPSS_FILE_TRUNCATED, vat, "value label variables record", "the file ends inside it");
+  if (!take(4, b))
+    return fail(SPSS_FILE_TRUNCATED, vat, "value label variables record",
+                "the file ends inside it");
   ByteCursor(b, 4, m_swap).readI32(n);
   if (n < 0 || std::int64_t(n) * 4 > m_file.remaining())
-    return fail(SPSS_FILE_TRUNCATED, vat, "value label variables record", "count " + std::to_string(n) + " goes past the end of the file");
+    return fail(SPSS_FILE_TRUNCATED, vat, "value label variables record",
+                "count " + std::to_string(n) + " goes past the end of the file");
   take(std::size_t(n) * 4, b);
   ByteCursor c(b, std::size_t(n) * 4, m_swap, vat + 8);
   int set = int(m_labelSets.size());
@@ -464,10 +507,12 @@ int SavReader::readValueLabels(std::int64_t at, int& pendingType, bool& pending)
 int SavReader::readDocument(std::int64_t at) {
   const std::uint8_t* b;
   std::int32_t n;
-  if (!take(4, b)) return fail(SPSS_FILE_TRUNCATED, at, "document record", "the file ends inside it");
+  if (!take(4, b))
+    return fail(SPSS_FILE_TRUNCATED, at, "document record", "the file ends inside it");
   ByteCursor(b, 4, m_swap).readI32(n);
   if (n < 0 || std::int64_t(n) * 80 > m_file.remaining())
-    return fail(SPSS_FILE_TRUNCATED, at, "document record", "line count " + std::to_string(n) + " goes past the end of the file");
+    return fail(SPSS_FILE_TRUNCATED, at, "document record",
+                "line count " + std::to_string(n) + " goes past the end of the file");
   take(std::size_t(n) * 80, b);
   m_hasDocument = true;
   // A second document record adds its lines to the first's.
@@ -490,28 +535,43 @@ int SavReader::readExtension(std::int64_t at) {
   h.readI32(size);
   h.readI32(count);
   std::string record = kRecord + " (subtype " + std::to_string(subtype) + ")";
-  if (size < 0 || count < 0)
-    return fail(SPSS_BAD_DICTIONARY, at, record, "negative size or count");
+  if (size < 0 || count < 0) return fail(SPSS_BAD_DICTIONARY, at, record, "negative size or count");
   std::int64_t bytes = std::int64_t(size) * std::int64_t(count);  // cannot overflow in 64 bits
   if (bytes > m_file.remaining())
-    return fail(SPSS_FILE_TRUNCATED, at, record, std::to_string(bytes) + " bytes go past the end of the file");
+    return fail(SPSS_FILE_TRUNCATED, at, record,
+                std::to_string(bytes) + " bytes go past the end of the file");
   take(std::size_t(bytes), b);
   m_subtypes.insert(subtype);
   ByteCursor c(b, std::size_t(bytes), m_swap, at + 16);
   std::string text(reinterpret_cast<const char*>(b), std::size_t(bytes));
   switch (subtype) {
-    case 3: readIntegerInfo(c, size, count); break;
-    case 13: m_longNames += (m_longNames.empty() ? "" : "\t") + text; break;
-    case 14: m_veryLongStrings += (m_veryLongStrings.empty() ? "" : "\t") + text; break;
-    case 16: readExtendedCaseCount(c, size, count); break;
-    case 20: m_encodingName = trimmed(text); break;
-    case 21: m_longStringLabels.push_back(std::move(text)); break;
-    case 22: m_longStringMissing.push_back(std::move(text)); break;
+    case 3:
+      readIntegerInfo(c, size, count);
+      break;
+    case 13:
+      m_longNames += (m_longNames.empty() ? "" : "\t") + text;
+      break;
+    case 14:
+      m_veryLongStrings += (m_veryLongStrings.empty() ? "" : "\t") + text;
+      break;
+    case 16:
+      readExtendedCaseCount(c, size, count);
+      break;
+    case 20:
+      m_encodingName = trimmed(text);
+      break;
+    case 21:
+      m_longStringLabels.push_back(std::move(text));
+      break;
+    case 22:
+      m_longStringMissing.push_back(std::move(text));
+      break;
     // Floating-point info (4; the system-missing value is known by its bit
     // pattern), multiple response sets (7, 19), product info (10), display
     // parameters (11), attributes (17, 18) and unknown subtypes carry
     // nothing this reader returns.
-    default: break;
+    default:
+      break;
   }
   return SPSS_OK;
 }
@@ -539,7 +599,10 @@ void SavReader::applyVeryLongStrings() {
     int width = 0;
     bool digits = !value.empty();
     for (char ch : value) {
-      if (ch < '0' || ch > '9' || width > 100000) { digits = false; break; }
+      if (ch < '0' || ch > '9' || width > 100000) {
+        digits = false;
+        break;
+      }
       width = width * 10 + (ch - '0');
     }
     if (!digits || width < 9 || width > 32767) continue;
@@ -548,7 +611,8 @@ void SavReader::applyVeryLongStrings() {
     // With duplicate short names, the first one not yet taken is meant.
     int head = -1;
     for (int candidate : it->second)
-      if (!m_raw[std::size_t(candidate)].absorbed && m_raw[std::size_t(candidate)].segmentHeads.empty()) {
+      if (!m_raw[std::size_t(candidate)].absorbed &&
+          m_raw[std::size_t(candidate)].segmentHeads.empty()) {
         head = candidate;
         break;
       }
@@ -573,7 +637,8 @@ void SavReader::applyLongNames() {
   if (m_longNames.empty()) return;
   std::unordered_map<std::string, std::vector<int>> byShort;
   for (std::size_t i = 0; i < m_raw.size(); ++i)
-    if (m_raw[i].type >= 0 && !m_raw[i].absorbed) byShort[AsciiUpper(m_raw[i].shortName)].push_back(int(i));
+    if (m_raw[i].type >= 0 && !m_raw[i].absorbed)
+      byShort[AsciiUpper(m_raw[i].shortName)].push_back(int(i));
   for (const auto& [key, value] : keyValuePairs(m_longNames)) {
     auto it = byShort.find(AsciiUpper(key));
     if (it == byShort.end() || value.empty()) continue;
@@ -680,11 +745,13 @@ void SavReader::applyLongStringLabels() {
     while (!c.atEnd()) {
       std::int32_t nameLen, width, count;
       const std::uint8_t* name = nullptr;
-      if (!c.readI32(nameLen) || nameLen < 0 || !c.readBytes(std::size_t(nameLen), name) || !c.readI32(width) ||
-          !c.readI32(count) || count < 0)
+      if (!c.readI32(nameLen) || nameLen < 0 || !c.readBytes(std::size_t(nameLen), name) ||
+          !c.readI32(width) || !c.readI32(count) || count < 0)
         break;
       int index = findVariable(m_text.toUtf8(trimmedField(name, std::size_t(nameLen))));
-      SavVariable* v = index >= 0 && m_vars[std::size_t(index)].width > 8 ? &m_vars[std::size_t(index)] : nullptr;
+      SavVariable* v = index >= 0 && m_vars[std::size_t(index)].width > 8
+                           ? &m_vars[std::size_t(index)]
+                           : nullptr;
       bool ok = true;
       for (std::int32_t i = 0; i < count && ok; ++i) {
         std::int32_t valueLen, labelLen;
@@ -692,8 +759,9 @@ void SavReader::applyLongStringLabels() {
         ok = c.readI32(valueLen) && valueLen >= 0 && c.readBytes(std::size_t(valueLen), value) &&
              c.readI32(labelLen) && labelLen >= 0 && c.readBytes(std::size_t(labelLen), label);
         if (ok && v)
-          v->longStringLabels.emplace_back(std::string(reinterpret_cast<const char*>(value), std::size_t(valueLen)),
-                                           m_text.toUtf8(label, std::size_t(labelLen)));
+          v->longStringLabels.emplace_back(
+              std::string(reinterpret_cast<const char*>(value), std::size_t(valueLen)),
+              m_text.toUtf8(label, std::size_t(labelLen)));
       }
       // A damaged record loses only what follows the damage.
       if (!ok) break;
@@ -708,18 +776,22 @@ void SavReader::applyLongStringMissing() {
       std::int32_t nameLen;
       const std::uint8_t* name = nullptr;
       std::uint8_t count;
-      if (!c.readI32(nameLen) || nameLen < 0 || !c.readBytes(std::size_t(nameLen), name) || !c.readU8(count) ||
-          count > 3)
+      if (!c.readI32(nameLen) || nameLen < 0 || !c.readBytes(std::size_t(nameLen), name) ||
+          !c.readU8(count) || count > 3)
         break;
       int index = findVariable(m_text.toUtf8(trimmedField(name, std::size_t(nameLen))));
-      SavVariable* v = index >= 0 && m_vars[std::size_t(index)].width > 8 ? &m_vars[std::size_t(index)] : nullptr;
+      SavVariable* v = index >= 0 && m_vars[std::size_t(index)].width > 8
+                           ? &m_vars[std::size_t(index)]
+                           : nullptr;
       std::string values[3];
       bool ok = true;
       for (int i = 0; i < count && ok; ++i) {
         std::int32_t len;
         const std::uint8_t* value;
         ok = c.readI32(len) && len >= 0 && c.readBytes(std::size_t(len), value);
-        if (ok) values[i].assign(reinterpret_cast<const char*>(value), std::size_t(len) < 8 ? std::size_t(len) : 8);
+        if (ok)
+          values[i].assign(reinterpret_cast<const char*>(value),
+                           std::size_t(len) < 8 ? std::size_t(len) : 8);
       }
       if (!ok) break;
       if (v) {

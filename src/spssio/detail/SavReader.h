@@ -11,12 +11,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "spssio/EncryptedFile.h"
+#include "spssio/TextConverter.h"
 #include "spssio/detail/BlockFile.h"
 #include "spssio/detail/ByteCursor.h"
 #include "spssio/detail/ColumnScanner.h"
 #include "spssio/detail/SavCaseStream.h"
-#include "spssio/EncryptedFile.h"
-#include "spssio/TextConverter.h"
 
 namespace brindle {
 
@@ -46,8 +46,8 @@ struct SavVariable {
   SavFormat write;
   int missingFormat = 0;  // 0 none, 1..3 discrete, -2 range, -3 range plus one
   double missing[3] = {0, 0, 0};
-  std::string stringMissing[3];  // stored bytes, at most 8 each
-  std::size_t element = 0;       // first element of the value in a case
+  std::string stringMissing[3];      // stored bytes, at most 8 each
+  std::size_t element = 0;           // first element of the value in a case
   std::vector<SavSegment> segments;  // string variables: where the bytes lie
   std::vector<int> labelSets;        // indexes into SavReader::labelSets()
   // Labels of strings wider than 8 (stored value bytes, UTF-8 label).
@@ -112,7 +112,8 @@ class SavReader {
   // the one kept only when it covers more cases.
   const CaseIndex* caseIndex() const { return m_index.points.empty() ? nullptr : &m_index; }
   void keepCaseIndex(CaseIndex index) {
-    if (index.cases > m_index.cases || (index.complete && !m_index.complete)) m_index = std::move(index);
+    if (index.cases > m_index.cases || (index.complete && !m_index.complete))
+      m_index = std::move(index);
   }
   // The current case's value of a numeric variable (system-missing as -DBL_MAX).
   double numericValue(const SavVariable& v) const;
@@ -129,7 +130,7 @@ class SavReader {
     std::int32_t print = 0;
     std::int32_t write = 0;
     std::vector<int> labelSets;
-    int owner = -1;       // final variable index, -1 for continuations/segments
+    int owner = -1;         // final variable index, -1 for continuations/segments
     bool absorbed = false;  // a later segment of a very long string
     std::string longName;
     int veryLongWidth = 0;

@@ -54,7 +54,8 @@ SavFile widthsFile(Compression c, ByteOrder order) {
     for (int w : widths) {
       // Distinct text all along the value shows segments stitched in order.
       std::string text;
-      for (int i = 0; int(text.size()) < w; ++i) text += std::to_string(k) + ":" + std::to_string(i) + ",";
+      for (int i = 0; int(text.size()) < w; ++i)
+        text += std::to_string(k) + ":" + std::to_string(i) + ",";
       text.resize(std::size_t(w));
       if (k == 2) text = "";
       row.push_back(text);
@@ -96,10 +97,11 @@ TEST_P(ReaderRoundTrip, EveryWidthAndValueComesBack) {
   EXPECT_EQ(o.reader.cases().next(), SPSS_FILE_END);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, ReaderRoundTrip,
-    ::testing::Combine(::testing::Values(Compression::None, Compression::Bytecode, Compression::Zsav),
-                       ::testing::Values(ByteOrder::Little, ByteOrder::Big)));
+INSTANTIATE_TEST_SUITE_P(All, ReaderRoundTrip,
+                         ::testing::Combine(::testing::Values(Compression::None,
+                                                              Compression::Bytecode,
+                                                              Compression::Zsav),
+                                            ::testing::Values(ByteOrder::Little, ByteOrder::Big)));
 
 SavFile threeCases(Compression c) {
   SavFile f;
@@ -185,7 +187,8 @@ TEST(ReaderTruncation, EveryCutGivesACleanCode) {
     SavFile f = smallDictionary(c);
     SavLayout layout;
     Bytes whole = writeSav(f, &layout);
-    std::set<std::uint64_t> cuts{0, 3, 100, layout.headerEnd, layout.terminationStart, layout.dataStart};
+    std::set<std::uint64_t> cuts{
+        0, 3, 100, layout.headerEnd, layout.terminationStart, layout.dataStart};
     for (const RecordMark& m : layout.records) {
       cuts.insert(m.offset);
       cuts.insert(m.offset + 4);
@@ -194,7 +197,8 @@ TEST(ReaderTruncation, EveryCutGivesACleanCode) {
     for (std::uint64_t cut : cuts) {
       if (cut >= layout.dataStart) continue;
       Open o(truncated(whole, std::size_t(cut)));
-      EXPECT_TRUE(o.rc == SPSS_INVALID_FILE || o.rc == SPSS_FILE_TRUNCATED || o.rc == SPSS_NO_TYPE999)
+      EXPECT_TRUE(o.rc == SPSS_INVALID_FILE || o.rc == SPSS_FILE_TRUNCATED ||
+                  o.rc == SPSS_NO_TYPE999)
           << "cut at " << cut << " gave " << o.rc;
       if (cut > 0 && o.rc == SPSS_FILE_TRUNCATED) {
         EXPECT_NE(o.reader.error().find("offset"), std::string::npos);
@@ -216,7 +220,6 @@ TEST(ReaderTruncation, EveryCutGivesACleanCode) {
   }
 }
 
-
 TEST(ReaderDictionary, RecordsOfEveryKind) {
   Open o(smallDictionary(Compression::Bytecode));
   ASSERT_EQ(o.rc, SPSS_OK) << o.reader.error();
@@ -234,7 +237,8 @@ TEST(ReaderDictionary, RecordsOfEveryKind) {
   ASSERT_EQ(s9.longStringLabels.size(), 1u);
   EXPECT_EQ(s9.longStringLabels[0].second, "labelled");
   EXPECT_GE(o.reader.findVariable("a_rather_long_variable_name"), 0);
-  EXPECT_EQ(o.reader.documents(), (std::vector<std::string>{"first line", "second line", "third line"}));
+  EXPECT_EQ(o.reader.documents(),
+            (std::vector<std::string>{"first line", "second line", "third line"}));
   EXPECT_TRUE(o.reader.hasDocumentRecord());
   EXPECT_TRUE(o.reader.hasExtension(13));
   EXPECT_FALSE(o.reader.hasExtension(99));
@@ -262,7 +266,9 @@ TEST_P(ReaderLenient, ReadsTheDataAnyway) {
   EXPECT_EQ(o.pass(), std::make_pair(std::int64_t(3), int(SPSS_FILE_END)));
 }
 
-RawExtension raw(int subtype, int size, int count, Bytes data) { return RawExtension{subtype, size, count, std::move(data)}; }
+RawExtension raw(int subtype, int size, int count, Bytes data) {
+  return RawExtension{subtype, size, count, std::move(data)};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReaderLenient,
@@ -270,35 +276,51 @@ INSTANTIATE_TEST_SUITE_P(
         LenientCase{"BiasOf50", [](SavFile& f) { f.bias = 50; }},
         LenientCase{"NominalCaseSizeZero", [](SavFile& f) { f.nominalCaseSize = 0; }},
         LenientCase{"NominalCaseSizeMinusOne", [](SavFile& f) { f.nominalCaseSize = -1; }},
-        LenientCase{"BadTimeStamp", [](SavFile& f) { f.creationDate = "\x01\xff?"; f.creationTime = "99:99"; }},
+        LenientCase{"BadTimeStamp",
+                    [](SavFile& f) {
+                      f.creationDate = "\x01\xff?";
+                      f.creationTime = "99:99";
+                    }},
         LenientCase{"DocumentsTwice", [](SavFile& f) { f.documentsTwice = true; }},
-        LenientCase{"UnknownSubtype", [](SavFile& f) { f.extraExtensions.push_back(raw(99, 4, 3, Bytes(12, 7))); }},
-        LenientCase{"DisplayParametersWrongCount", [](SavFile& f) { f.extraExtensions.push_back(raw(11, 4, 1, Bytes(4, 1))); }},
-        LenientCase{"GarbageAttributes", [](SavFile& f) {
-          f.extraExtensions.push_back(raw(17, 1, 4, textBytes("x('\n")));
-          f.extraExtensions.push_back(raw(18, 1, 3, textBytes("::/")));
-        }},
-        LenientCase{"GarbageMrsets", [](SavFile& f) { f.extraExtensions.push_back(raw(7, 1, 4, textBytes("$=Q\n"))); }},
-        LenientCase{"GarbageLongStringLabels", [](SavFile& f) {
-          f.extraExtensions.push_back(raw(21, 1, 10, Bytes{0xff, 0xff, 0xff, 0x7f, 1, 2, 3, 4, 5, 6}));
-        }},
-        LenientCase{"GarbageLongStringMissing", [](SavFile& f) {
-          f.extraExtensions.push_back(raw(22, 1, 9, Bytes{1, 0, 0, 0, 'S', 9, 1, 2, 3}));
-        }},
-        LenientCase{"FloatInfoClaimsOtherSysmis", [](SavFile& f) {
-          Bytes d;
-          for (double x : {0.0, 1.0, 2.0}) putDouble(d, x, ByteOrder::Little);
-          f.floatInfo = false;
-          f.extraExtensions.push_back(raw(4, 8, 3, d));
-        }},
+        LenientCase{"UnknownSubtype",
+                    [](SavFile& f) { f.extraExtensions.push_back(raw(99, 4, 3, Bytes(12, 7))); }},
+        LenientCase{"DisplayParametersWrongCount",
+                    [](SavFile& f) { f.extraExtensions.push_back(raw(11, 4, 1, Bytes(4, 1))); }},
+        LenientCase{"GarbageAttributes",
+                    [](SavFile& f) {
+                      f.extraExtensions.push_back(raw(17, 1, 4, textBytes("x('\n")));
+                      f.extraExtensions.push_back(raw(18, 1, 3, textBytes("::/")));
+                    }},
+        LenientCase{
+            "GarbageMrsets",
+            [](SavFile& f) { f.extraExtensions.push_back(raw(7, 1, 4, textBytes("$=Q\n"))); }},
+        LenientCase{"GarbageLongStringLabels",
+                    [](SavFile& f) {
+                      f.extraExtensions.push_back(
+                          raw(21, 1, 10, Bytes{0xff, 0xff, 0xff, 0x7f, 1, 2, 3, 4, 5, 6}));
+                    }},
+        LenientCase{
+            "GarbageLongStringMissing",
+            [](SavFile& f) {
+              f.extraExtensions.push_back(raw(22, 1, 9, Bytes{1, 0, 0, 0, 'S', 9, 1, 2, 3}));
+            }},
+        LenientCase{"FloatInfoClaimsOtherSysmis",
+                    [](SavFile& f) {
+                      Bytes d;
+                      for (double x : {0.0, 1.0, 2.0}) putDouble(d, x, ByteOrder::Little);
+                      f.floatInfo = false;
+                      f.extraExtensions.push_back(raw(4, 8, 3, d));
+                    }},
         LenientCase{"WeightIndexOnString", [](SavFile& f) { f.weightIndex = 2; }},
         LenientCase{"WeightIndexOutOfRange", [](SavFile& f) { f.weightIndex = 77; }},
         LenientCase{"UnknownEncodingName", [](SavFile& f) { f.encoding = "X-NO-SUCH"; }},
-        LenientCase{"OddSeparatorsInLongNames", [](SavFile& f) {
-          f.longNames = false;
-          f.variables[0].shortName = "X";
-          f.extraExtensions.push_back(raw(13, 1, 14, textBytes(std::string("\0X=xlong\r\n\tQ=", 14))));
-        }},
+        LenientCase{"OddSeparatorsInLongNames",
+                    [](SavFile& f) {
+                      f.longNames = false;
+                      f.variables[0].shortName = "X";
+                      f.extraExtensions.push_back(
+                          raw(13, 1, 14, textBytes(std::string("\0X=xlong\r\n\tQ=", 14))));
+                    }},
         LenientCase{"EndCodeAfterData", [](SavFile& f) { f.bytecodeEndCode = true; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -392,81 +414,99 @@ Bytes withInjection(InjectAt where, Bytes bytes) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReaderStrict,
     ::testing::Values(
-        StrictCase{"Encrypted", SPSS_ENCRYPTED_FILE, [] {
-          Bytes b{0x1c, 0, 0, 0, 0, 0, 0, 0};
-          putText(b, "ENCRYPTEDSAV");
-          b.resize(36 + 512, 0x5a);
-          return b;
-        }},
+        StrictCase{"Encrypted", SPSS_ENCRYPTED_FILE,
+                   [] {
+                     Bytes b{0x1c, 0, 0, 0, 0, 0, 0, 0};
+                     putText(b, "ENCRYPTEDSAV");
+                     b.resize(36 + 512, 0x5a);
+                     return b;
+                   }},
         StrictCase{"TextFile", SPSS_INVALID_FILE, [] { return textBytes("name,age\n1,2\n"); }},
         StrictCase{"EmptyFile", SPSS_INVALID_FILE, [] { return Bytes{}; }},
         StrictCase{"NoVariables", SPSS_INVALID_FILE, [] { return writeSav(SavFile{}); }},
-        StrictCase{"BadLayoutCode", SPSS_INVALID_FILE, [] {
-          Bytes b = writeSav(threeCases(Compression::Bytecode));
-          patchInt32(b, 64, 77);
-          return b;
-        }},
-        StrictCase{"UnknownCompression", SPSS_INVALID_FILE, [] {
-          SavFile f = threeCases(Compression::Bytecode);
-          f.compressionCode = 9;
-          return writeSav(f);
-        }},
-        StrictCase{"UnknownRecordType", SPSS_BAD_DICTIONARY, [] { return withInjection(InjectAt::BeforeTermination, int32Bytes(5, ByteOrder::Little)); }},
-        StrictCase{"RecordTypeBeforeVariables", SPSS_NO_TYPE2, [] { return withInjection(InjectAt::AfterHeader, int32Bytes(12, ByteOrder::Little)); }},
-        StrictCase{"ExtensionPastTheEnd", SPSS_FILE_TRUNCATED, [] {
-          Bytes rec = int32Bytes(7, ByteOrder::Little);
-          for (int x : {50, 1, 0x7fffffff}) putInt32(rec, x, ByteOrder::Little);
-          return withInjection(InjectAt::BeforeTermination, rec);
-        }},
-        StrictCase{"NegativeExtensionSize", SPSS_BAD_DICTIONARY, [] {
-          Bytes rec = int32Bytes(7, ByteOrder::Little);
-          for (int x : {50, -1, 4}) putInt32(rec, x, ByteOrder::Little);
-          return withInjection(InjectAt::BeforeTermination, rec);
-        }},
-        StrictCase{"AbsurdLabelCount", SPSS_FILE_TRUNCATED, [] {
-          Bytes rec = int32Bytes(3, ByteOrder::Little);
-          putInt32(rec, 0x7fffffff, ByteOrder::Little);
-          return withInjection(InjectAt::AfterVariables, rec);
-        }},
-        StrictCase{"AbsurdDocumentCount", SPSS_FILE_TRUNCATED, [] {
-          Bytes rec = int32Bytes(6, ByteOrder::Little);
-          putInt32(rec, 0x10000000, ByteOrder::Little);
-          return withInjection(InjectAt::BeforeDocument, rec);
-        }},
-        StrictCase{"MissingContinuation", SPSS_NO_TYPE2, [] {
-          SavFile f;
-          f.variables = {Variable::string("long", 20)};
-          SavLayout layout;
-          Bytes b = writeSav(f, &layout);
-          // The first continuation record becomes a numeric variable.
-          for (const RecordMark& m : layout.records)
-            if (m.type == 2) {
-              patchInt32(b, std::size_t(m.end) + 4, 0);
-              break;
-            }
-          return b;
-        }},
-        StrictCase{"MissingCountOutOfRange", SPSS_BAD_DICTIONARY, [] {
-          SavLayout layout;
-          Bytes b = writeSav(threeCases(Compression::Bytecode), &layout);
-          for (const RecordMark& m : layout.records)
-            if (m.type == 2) {
-              patchInt32(b, std::size_t(m.offset) + 12, std::numeric_limits<std::int32_t>::min());
-              break;
-            }
-          return b;
-        }},
-        StrictCase{"NoTermination", SPSS_NO_TYPE999, [] {
-          SavLayout layout;
-          Bytes b = writeSav(threeCases(Compression::Bytecode), &layout);
-          return truncated(b, std::size_t(layout.terminationStart));
-        }},
-        StrictCase{"ZsavTrailerOffsetBeforeData", SPSS_BAD_DATA, [] {
-          SavLayout layout;
-          Bytes b = writeSav(threeCases(Compression::Zsav), &layout);
-          patchBytes(b, std::size_t(layout.dataStart) + 8, Bytes(8, 0));
-          return b;
-        }}),
+        StrictCase{"BadLayoutCode", SPSS_INVALID_FILE,
+                   [] {
+                     Bytes b = writeSav(threeCases(Compression::Bytecode));
+                     patchInt32(b, 64, 77);
+                     return b;
+                   }},
+        StrictCase{"UnknownCompression", SPSS_INVALID_FILE,
+                   [] {
+                     SavFile f = threeCases(Compression::Bytecode);
+                     f.compressionCode = 9;
+                     return writeSav(f);
+                   }},
+        StrictCase{"UnknownRecordType", SPSS_BAD_DICTIONARY,
+                   [] {
+                     return withInjection(InjectAt::BeforeTermination,
+                                          int32Bytes(5, ByteOrder::Little));
+                   }},
+        StrictCase{
+            "RecordTypeBeforeVariables", SPSS_NO_TYPE2,
+            [] { return withInjection(InjectAt::AfterHeader, int32Bytes(12, ByteOrder::Little)); }},
+        StrictCase{"ExtensionPastTheEnd", SPSS_FILE_TRUNCATED,
+                   [] {
+                     Bytes rec = int32Bytes(7, ByteOrder::Little);
+                     for (int x : {50, 1, 0x7fffffff}) putInt32(rec, x, ByteOrder::Little);
+                     return withInjection(InjectAt::BeforeTermination, rec);
+                   }},
+        StrictCase{"NegativeExtensionSize", SPSS_BAD_DICTIONARY,
+                   [] {
+                     Bytes rec = int32Bytes(7, ByteOrder::Little);
+                     for (int x : {50, -1, 4}) putInt32(rec, x, ByteOrder::Little);
+                     return withInjection(InjectAt::BeforeTermination, rec);
+                   }},
+        StrictCase{"AbsurdLabelCount", SPSS_FILE_TRUNCATED,
+                   [] {
+                     Bytes rec = int32Bytes(3, ByteOrder::Little);
+                     putInt32(rec, 0x7fffffff, ByteOrder::Little);
+                     return withInjection(InjectAt::AfterVariables, rec);
+                   }},
+        StrictCase{"AbsurdDocumentCount", SPSS_FILE_TRUNCATED,
+                   [] {
+                     Bytes rec = int32Bytes(6, ByteOrder::Little);
+                     putInt32(rec, 0x10000000, ByteOrder::Little);
+                     return withInjection(InjectAt::BeforeDocument, rec);
+                   }},
+        StrictCase{"MissingContinuation", SPSS_NO_TYPE2,
+                   [] {
+                     SavFile f;
+                     f.variables = {Variable::string("long", 20)};
+                     SavLayout layout;
+                     Bytes b = writeSav(f, &layout);
+                     // The first continuation record becomes a numeric variable.
+                     for (const RecordMark& m : layout.records)
+                       if (m.type == 2) {
+                         patchInt32(b, std::size_t(m.end) + 4, 0);
+                         break;
+                       }
+                     return b;
+                   }},
+        StrictCase{"MissingCountOutOfRange", SPSS_BAD_DICTIONARY,
+                   [] {
+                     SavLayout layout;
+                     Bytes b = writeSav(threeCases(Compression::Bytecode), &layout);
+                     for (const RecordMark& m : layout.records)
+                       if (m.type == 2) {
+                         patchInt32(b, std::size_t(m.offset) + 12,
+                                    std::numeric_limits<std::int32_t>::min());
+                         break;
+                       }
+                     return b;
+                   }},
+        StrictCase{"NoTermination", SPSS_NO_TYPE999,
+                   [] {
+                     SavLayout layout;
+                     Bytes b = writeSav(threeCases(Compression::Bytecode), &layout);
+                     return truncated(b, std::size_t(layout.terminationStart));
+                   }},
+        StrictCase{"ZsavTrailerOffsetBeforeData", SPSS_BAD_DATA,
+                   [] {
+                     SavLayout layout;
+                     Bytes b = writeSav(threeCases(Compression::Zsav), &layout);
+                     patchBytes(b, std::size_t(layout.dataStart) + 8, Bytes(8, 0));
+                     return b;
+                   }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReaderDamagedData, PassStopsWithACode) {
@@ -474,7 +514,9 @@ TEST(ReaderDamagedData, PassStopsWithACode) {
   SavLayout layout;
   SavFile f = threeCases(Compression::Zsav);
   Bytes z = writeSav(f, &layout);
-  for (std::size_t i = std::size_t(layout.dataStart) + 26; i < std::size_t(layout.zlibTrailerStart); ++i) z[i] ^= 0x5a;
+  for (std::size_t i = std::size_t(layout.dataStart) + 26; i < std::size_t(layout.zlibTrailerStart);
+       ++i)
+    z[i] ^= 0x5a;
   Open oz(z);
   ASSERT_EQ(oz.rc, SPSS_OK);
   EXPECT_EQ(oz.pass().second, SPSS_BAD_DATA);

@@ -2,10 +2,10 @@
 // blocks before it are read, then the pass stops with a damage code.
 #include <gtest/gtest.h>
 
-#include "spssio/detail/ColumnScanner.h"
-#include "spssio/detail/SavReader.h"
 #include "spssio/Spssio.h"
+#include "spssio/detail/ColumnScanner.h"
 #include "spssio/detail/Handles.h"
+#include "spssio/detail/SavReader.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -57,7 +57,8 @@ TEST(ZsavDamage, CountingAndPassStopAtTheSameCase) {
   f.zlibBlockSize = 600000;
   f.headerCases = -1;
   f.extendedCaseCount = false;
-  for (int k = 0; k < 10; ++k) f.variables.push_back(testing::Variable::numeric("v" + std::to_string(k)));
+  for (int k = 0; k < 10; ++k)
+    f.variables.push_back(testing::Variable::numeric("v" + std::to_string(k)));
   // Ten literals a case: four cases take five groups, 360 bytes, so the six
   // sound blocks hold 40,000 cases exactly.
   for (int i = 0; i < 60000; ++i) {

@@ -12,8 +12,8 @@
 #include <libdeflate.h>
 #endif
 
-#include "spssio/detail/BlockFile.h"
 #include "spssio/SpssioCodes.h"
+#include "spssio/detail/BlockFile.h"
 
 namespace brindle {
 
@@ -81,8 +81,9 @@ ZsavInflater::Result ZsavInflater::inflate(const std::uint8_t*& in, const std::u
   return Result::Ok;
 }
 
-ZsavStretch InflateStretch(ZsavInflater& inflater, BlockFile& file, std::int64_t regionEnd, bool cutBeforeTrailer,
-                           std::vector<std::uint8_t>& buffer, std::size_t have, std::size_t want) {
+ZsavStretch InflateStretch(ZsavInflater& inflater, BlockFile& file, std::int64_t regionEnd,
+                           bool cutBeforeTrailer, std::vector<std::uint8_t>& buffer,
+                           std::size_t have, std::size_t want) {
   constexpr std::size_t kMaxHeldBlock = std::size_t(64) << 20;
   ZsavStretch st;
   std::size_t outPos = have;
@@ -102,11 +103,13 @@ ZsavStretch InflateStretch(ZsavInflater& inflater, BlockFile& file, std::int64_t
         }
         if (!inflater.atStreamBoundary()) {
           st.code = SPSS_BAD_DATA;
-          st.message = "ZLIB data: the last block is cut off at offset " + std::to_string(regionEnd);
+          st.message =
+              "ZLIB data: the last block is cut off at offset " + std::to_string(regionEnd);
           out -= std::min<std::uint64_t>(inflater.streamOutput(), std::uint64_t(out - base));
         } else if (cutBeforeTrailer) {
           st.code = SPSS_FILE_TRUNCATED;
-          st.message = "ZLIB data: the file ends at offset " + std::to_string(regionEnd) + ", before the trailer";
+          st.message = "ZLIB data: the file ends at offset " + std::to_string(regionEnd) +
+                       ", before the trailer";
         }
         st.inputDone = true;
         break;
@@ -120,7 +123,8 @@ ZsavStretch InflateStretch(ZsavInflater& inflater, BlockFile& file, std::int64_t
         // The blocks before the damaged one are sound and are decoded first;
         // nothing the damaged block gave is used.
         st.code = SPSS_BAD_DATA;
-        st.message = std::string("ZLIB data near offset ") + std::to_string(at) + ": " + inflater.lastMessage();
+        st.message = std::string("ZLIB data near offset ") + std::to_string(at) + ": " +
+                     inflater.lastMessage();
         out -= std::min<std::uint64_t>(inflater.streamOutput(), std::uint64_t(out - base));
         st.inputDone = true;
         break;
@@ -172,8 +176,8 @@ struct ZsavBlockInflater::Shared {
     if (!decompressor.d || !file.seek(b.offset) || !file.ensure(b.compressed)) return false;
     if (out.size() < headroom + b.inflated) out.resize(headroom + b.inflated);
     std::size_t produced = 0;
-    const libdeflate_result r = libdeflate_zlib_decompress(decompressor.d, file.data(), b.compressed,
-                                                           out.data() + headroom, b.inflated, &produced);
+    const libdeflate_result r = libdeflate_zlib_decompress(
+        decompressor.d, file.data(), b.compressed, out.data() + headroom, b.inflated, &produced);
     file.consume(b.compressed);
     return r == LIBDEFLATE_SUCCESS && produced == b.inflated;
 #else
@@ -188,7 +192,8 @@ struct ZsavBlockInflater::Shared {
     const bool opened = file.isOpen();
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-      changed.wait(lock, [&] { return stopping || (next < blocks.size() && next < consumed + depth); });
+      changed.wait(lock,
+                   [&] { return stopping || (next < blocks.size() && next < consumed + depth); });
       if (stopping) return;
       const std::size_t i = next++;
       std::vector<std::uint8_t> buffer;
@@ -218,8 +223,8 @@ bool ZsavBlockInflater::available() {
 #endif
 }
 
-ZsavBlockInflater::ZsavBlockInflater(const BlockFile& file, std::vector<Block> blocks, std::size_t first,
-                                     std::size_t headroom, unsigned threads)
+ZsavBlockInflater::ZsavBlockInflater(const BlockFile& file, std::vector<Block> blocks,
+                                     std::size_t first, std::size_t headroom, unsigned threads)
     : m_shared(std::make_unique<Shared>()) {
   Shared& s = *m_shared;
   s.blocks = std::move(blocks);
@@ -236,7 +241,8 @@ ZsavBlockInflater::ZsavBlockInflater(const BlockFile& file, std::vector<Block> b
     s.files.push_back(std::make_unique<BlockFile>());
     s.files.back()->openSame(file);
   }
-  for (unsigned t = 0; t < threads; ++t) s.helpers.emplace_back([&s, f = s.files[t].get()] { s.help(*f); });
+  for (unsigned t = 0; t < threads; ++t)
+    s.helpers.emplace_back([&s, f = s.files[t].get()] { s.help(*f); });
 }
 
 ZsavBlockInflater::~ZsavBlockInflater() {

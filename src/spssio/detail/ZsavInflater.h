@@ -56,7 +56,7 @@ class ZsavInflater {
 class ZsavBlockInflater {
  public:
   struct Block {
-    std::int64_t offset;     // of the compressed bytes in the file
+    std::int64_t offset;  // of the compressed bytes in the file
     std::size_t compressed;
     std::size_t inflated;
   };
@@ -67,8 +67,8 @@ class ZsavBlockInflater {
   // Inflates blocks from `first` on, up to threads + 1 of them ahead of
   // take(); threads 0 inflates on the caller's thread within take().
   // Each block lands `headroom` bytes into its buffer.
-  ZsavBlockInflater(const BlockFile& file, std::vector<Block> blocks, std::size_t first, std::size_t headroom,
-                    unsigned threads);
+  ZsavBlockInflater(const BlockFile& file, std::vector<Block> blocks, std::size_t first,
+                    std::size_t headroom, unsigned threads);
   ~ZsavBlockInflater();
   ZsavBlockInflater(const ZsavBlockInflater&) = delete;
   ZsavBlockInflater& operator=(const ZsavBlockInflater&) = delete;
@@ -104,7 +104,8 @@ struct ZsavStretch {
 // ends. While fewer than `want` bytes are sound, one unfinished block fills
 // the buffer and it grows, up to 64 MB, beyond which that block's output is
 // used unchecked. cutBeforeTrailer: the file ends before the ZSAV trailer.
-ZsavStretch InflateStretch(ZsavInflater& inflater, BlockFile& file, std::int64_t regionEnd, bool cutBeforeTrailer,
-                           std::vector<std::uint8_t>& buffer, std::size_t have, std::size_t want);
+ZsavStretch InflateStretch(ZsavInflater& inflater, BlockFile& file, std::int64_t regionEnd,
+                           bool cutBeforeTrailer, std::vector<std::uint8_t>& buffer,
+                           std::size_t have, std::size_t want);
 
 }  // namespace brindle

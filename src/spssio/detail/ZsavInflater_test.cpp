@@ -25,8 +25,8 @@ Bytes pattern(std::size_t n, int seed) {
 }
 
 // Inflates all of in, fed inPiece bytes at a time into outPiece-byte windows.
-ZsavInflater::Result inflateAll(const Bytes& in, std::size_t inPiece, std::size_t outPiece, Bytes& out,
-                                bool& boundary) {
+ZsavInflater::Result inflateAll(const Bytes& in, std::size_t inPiece, std::size_t outPiece,
+                                Bytes& out, bool& boundary) {
   ZsavInflater z;
   out.assign(1 << 20, 0);
   std::uint8_t* o = out.data();
@@ -56,7 +56,8 @@ TEST_P(ZsavPieces, CrossesFromBlockToBlock) {
   }
   Bytes out;
   bool boundary = false;
-  EXPECT_NE(inflateAll(stream, GetParam().first, GetParam().second, out, boundary), ZsavInflater::Result::Error);
+  EXPECT_NE(inflateAll(stream, GetParam().first, GetParam().second, out, boundary),
+            ZsavInflater::Result::Error);
   Bytes expected = a;
   expected.insert(expected.end(), b.begin(), b.end());
   expected.insert(expected.end(), c.begin(), c.end());
@@ -65,7 +66,8 @@ TEST_P(ZsavPieces, CrossesFromBlockToBlock) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pieces, ZsavPieces,
-                         ::testing::Values(std::make_pair(1u << 20, 1u << 20), std::make_pair(1u, 1u << 20),
+                         ::testing::Values(std::make_pair(1u << 20, 1u << 20),
+                                           std::make_pair(1u, 1u << 20),
                                            std::make_pair(1u << 20, 1u), std::make_pair(13u, 7u)));
 
 TEST(ZsavInflater, DamagedStreamIsAnError) {

@@ -64,7 +64,8 @@ Bytes extensionRecord(int subtype, int size, int count, const Bytes& data, ByteO
 }
 
 Bytes truncated(const Bytes& bytes, std::size_t n) {
-  return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n < bytes.size() ? n : bytes.size()));
+  return Bytes(bytes.begin(),
+               bytes.begin() + static_cast<std::ptrdiff_t>(n < bytes.size() ? n : bytes.size()));
 }
 
 void patchBytes(Bytes& bytes, std::size_t offset, const Bytes& patch) {

@@ -8,8 +8,8 @@
 
 namespace brindle::testing {
 
-std::vector<std::uint8_t> encryptWrapper(const std::vector<std::uint8_t>& plain, std::string_view password,
-                                         const WrapOptions& options) {
+std::vector<std::uint8_t> encryptWrapper(const std::vector<std::uint8_t>& plain,
+                                         std::string_view password, const WrapOptions& options) {
   if (!options.pad && plain.size() % kCipherBlockSize != 0)
     throw std::invalid_argument("unpadded plaintext must be whole 16-byte blocks");
   const auto key = DeriveEncryptionKey(password);
@@ -22,7 +22,8 @@ std::vector<std::uint8_t> encryptWrapper(const std::vector<std::uint8_t>& plain,
   out.resize(kEncryptedHeaderSize, 0);
 
   // The library's own padding is PKCS #7, the wrapper's.
-  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
+  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(),
+                                                                      EVP_CIPHER_CTX_free);
   const std::size_t header = out.size();
   out.resize(header + plain.size() + kCipherBlockSize);
   int n = 0, last = 0;

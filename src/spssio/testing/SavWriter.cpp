@@ -45,7 +45,7 @@ namespace {
 // Where the bytes go: memory for small tests, a file for big ones. Counts
 // are patched in place once the data is written.
 class Sink {
-public:
+ public:
   virtual ~Sink() = default;
   virtual void write(const std::uint8_t* data, std::size_t n) = 0;
   virtual void patch(std::uint64_t offset, const Bytes& bytes) = 0;
@@ -53,12 +53,12 @@ public:
   std::uint64_t size() const { return m_size; }
   void write(const Bytes& b) { write(b.data(), b.size()); }
 
-protected:
+ protected:
   std::uint64_t m_size = 0;
 };
 
 class VectorSink : public Sink {
-public:
+ public:
   void write(const std::uint8_t* data, std::size_t n) override {
     m_bytes.insert(m_bytes.end(), data, data + n);
     m_size += n;
@@ -68,12 +68,12 @@ public:
   }
   Bytes take() { return std::move(m_bytes); }
 
-private:
+ private:
   Bytes m_bytes;
 };
 
 class FileSink : public Sink {
-public:
+ public:
   explicit FileSink(const std::string& path) : m_path(path) {
     m_file = std::fopen(path.c_str(), "wb");
     if (!m_file) throw std::runtime_error("cannot create " + path);
@@ -91,7 +91,8 @@ public:
   void patch(std::uint64_t offset, const Bytes& bytes) override {
     drain();
     if (std::fflush(m_file) != 0 || seek(offset, SEEK_SET) != 0 ||
-        std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size() || seek(0, SEEK_END) != 0)
+        std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size() ||
+        seek(0, SEEK_END) != 0)
       fail();
   }
   void close() override {
@@ -101,7 +102,7 @@ public:
     if (std::fclose(f) != 0) fail();
   }
 
-private:
+ private:
   // Files past 2 GiB need 64-bit positions, which plain fseek lacks on Windows.
   int seek(std::uint64_t offset, int whence) {
 #ifdef _WIN32
@@ -111,7 +112,8 @@ private:
 #endif
   }
   void drain() {
-    if (!m_pending.empty() && std::fwrite(m_pending.data(), 1, m_pending.size(), m_file) != m_pending.size())
+    if (!m_pending.empty() &&
+        std::fwrite(m_pending.data(), 1, m_pending.size(), m_file) != m_pending.size())
       fail();
     m_pending.clear();
   }
@@ -124,9 +126,9 @@ private:
 // One variable record and its continuation records: a whole variable, or one
 // segment of a very long string.
 struct Segment {
-  int width = 0;         // 0 numeric, else the record's string width
-  int elements = 1;      // 8-byte elements of the case
-  std::string name;      // the record's 8-byte name
+  int width = 0;                // 0 numeric, else the record's string width
+  int elements = 1;             // 8-byte elements of the case
+  std::string name;             // the record's 8-byte name
   std::size_t valueOffset = 0;  // first byte of the string value stored here
   std::size_t valueBytes = 0;   // bytes of the string value stored here
   std::int32_t dictIndex = 0;   // dictionary index of the record
@@ -156,7 +158,7 @@ std::string cutUtf8(const std::string& s, std::size_t n) {
 }
 
 class ShortNames {
-public:
+ public:
   void reserve(const std::string& name) { m_used.insert(upperAscii(name)); }
   // An unused name of at most 8 bytes built from base: base itself when free,
   // else base shortened to make room for a suffix _A, _B, ..., _Z, _AA, ...
@@ -166,14 +168,15 @@ public:
     if (m_used.insert(stem).second) return stem;
     for (unsigned n = 0;; ++n) {
       std::string suffix;
-      for (unsigned k = n + 1; k > 0; k = (k - 1) / 26) suffix.insert(suffix.begin(), char('A' + (k - 1) % 26));
+      for (unsigned k = n + 1; k > 0; k = (k - 1) / 26)
+        suffix.insert(suffix.begin(), char('A' + (k - 1) % 26));
       suffix.insert(suffix.begin(), '_');
       std::string candidate = cutUtf8(stem, 8 - suffix.size()) + suffix;
       if (m_used.insert(candidate).second) return candidate;
     }
   }
 
-private:
+ private:
   std::set<std::string> m_used;
 };
 
@@ -183,8 +186,9 @@ namespace detail {
 
 // The writer proper, shared by writeSav, writeSavFile and SavStreamWriter.
 class SavWriterEngine {
-public:
-  SavWriterEngine(const SavFile& file, std::unique_ptr<Sink> sink) : m_file(file), m_sink(std::move(sink)) {
+ public:
+  SavWriterEngine(const SavFile& file, std::unique_ptr<Sink> sink)
+      : m_file(file), m_sink(std::move(sink)) {
     if (m_file.compression == Compression::Zsav && m_file.zlibBlockSize == 0)
       throw std::invalid_argument("zlib block size 0");
     m_file.cases.clear();
@@ -197,7 +201,7 @@ public:
   SavLayout finish();
   Sink& sink() { return *m_sink; }
 
-private:
+ private:
   Bytes& rec() { return m_buf; }
   void flushRecord(int type, int subtype);
   void inject(InjectAt where);
@@ -282,7 +286,8 @@ void SavWriterEngine::planVariables() {
         s.elements = (s.width + 7) / 8;
         s.name = i == 0 ? shortName : names.make(cutUtf8(shortName, 5) + std::to_string(i));
         s.valueOffset = static_cast<std::size_t>(i) * 255;
-        const std::size_t remaining = static_cast<std::size_t>(v.width) - std::min<std::size_t>(s.valueOffset, v.width);
+        const std::size_t remaining =
+            static_cast<std::size_t>(v.width) - std::min<std::size_t>(s.valueOffset, v.width);
         s.valueBytes = std::min<std::size_t>(255, remaining);
         layout.segments.push_back(s);
       }
@@ -331,7 +336,8 @@ void SavWriterEngine::writeHeader() {
   putPadded(m_buf, m_file.product, 60);
   putInt32(m_buf, m_file.layoutCode, o);
   putInt32(m_buf, m_file.nominalCaseSize.value_or(m_elements), o);
-  putInt32(m_buf, m_file.compressionCode.value_or(static_cast<std::int32_t>(m_file.compression)), o);
+  putInt32(m_buf, m_file.compressionCode.value_or(static_cast<std::int32_t>(m_file.compression)),
+           o);
   putInt32(m_buf, weightIndex(), o);
   m_ncasesOffset = m_buf.size();
   m_patchHeaderCases = !m_file.headerCases.has_value();
@@ -362,7 +368,8 @@ void SavWriterEngine::writeVariableRecords() {
       if (first && v.width == 0) {
         nMissing = v.missingCode;
       } else if (first && v.width <= 8 && (v.missingCode != 0 || !v.stringMissing.empty())) {
-        nMissing = v.missingCode != 0 ? v.missingCode : static_cast<std::int32_t>(v.stringMissing.size());
+        nMissing =
+            v.missingCode != 0 ? v.missingCode : static_cast<std::int32_t>(v.stringMissing.size());
       }
 
       putInt32(m_buf, 2, o);
@@ -381,7 +388,8 @@ void SavWriterEngine::writeVariableRecords() {
         if (v.width == 0)
           putDouble(m_buf, v.missing[m], o);
         else
-          putPadded(m_buf, m < static_cast<int>(v.stringMissing.size()) ? v.stringMissing[m] : "", 8);
+          putPadded(m_buf, m < static_cast<int>(v.stringMissing.size()) ? v.stringMissing[m] : "",
+                    8);
       }
       flushRecord(2, 0);
 
@@ -432,7 +440,8 @@ void SavWriterEngine::writeDocuments() {
   if (m_file.documents.empty() && !m_file.documentLineCount) return;
   for (int copy = 0; copy < (m_file.documentsTwice ? 2 : 1); ++copy) {
     putInt32(m_buf, 6, m_file.byteOrder);
-    putInt32(m_buf, m_file.documentLineCount.value_or(static_cast<std::int32_t>(m_file.documents.size())),
+    putInt32(m_buf,
+             m_file.documentLineCount.value_or(static_cast<std::int32_t>(m_file.documents.size())),
              m_file.byteOrder);
     for (const std::string& line : m_file.documents) putPadded(m_buf, line, 80);
     flushRecord(6, 0);
@@ -447,7 +456,8 @@ void SavWriterEngine::writeExtensions() {
   };
   std::vector<Ext> exts;
   auto add = [&](int subtype, int size, const Bytes& data) {
-    exts.push_back({subtype, extensionRecord(subtype, size, static_cast<int>(data.size() / size), data, o)});
+    exts.push_back(
+        {subtype, extensionRecord(subtype, size, static_cast<int>(data.size() / size), data, o)});
   };
 
   if (m_file.integerInfo) {
@@ -544,7 +554,8 @@ void SavWriterEngine::writeExtensions() {
   }
   for (const RawExtension& raw : m_file.extraExtensions)
     exts.push_back({raw.subtype, extensionRecord(raw.subtype, raw.size, raw.count, raw.data, o)});
-  std::stable_sort(exts.begin(), exts.end(), [](const Ext& a, const Ext& b) { return a.subtype < b.subtype; });
+  std::stable_sort(exts.begin(), exts.end(),
+                   [](const Ext& a, const Ext& b) { return a.subtype < b.subtype; });
 
   for (Ext& e : exts) {
     if (e.subtype == 16) m_extendedCasesOffset = m_sink->size() + 16 + 8;

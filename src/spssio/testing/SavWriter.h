@@ -39,12 +39,12 @@ struct Format {
 // One variable of the dictionary as a user sees it. A string wider than 255
 // bytes is written as 255-byte segments plus the very-long-string record.
 struct Variable {
-  std::string name;            // full name; a short name is derived unless shortName is set
-  int width = 0;               // 0 numeric, else string width in bytes (1..32767)
-  std::string shortName;       // the 8-byte record name; empty: generated, unique, upper case
+  std::string name;       // full name; a short name is derived unless shortName is set
+  int width = 0;          // 0 numeric, else string width in bytes (1..32767)
+  std::string shortName;  // the 8-byte record name; empty: generated, unique, upper case
   std::optional<std::string> label;
-  std::optional<Format> print; // default: F8.2 for numbers, A<width> for strings
-  std::optional<Format> write; // default: the print format
+  std::optional<Format> print;  // default: F8.2 for numbers, A<width> for strings
+  std::optional<Format> write;  // default: the print format
 
   // Numeric missing values as stored: missingCode 0 none, 1..3 discrete,
   // -2 range (missing[0]..missing[1]), -3 range plus missing[2].
@@ -66,7 +66,7 @@ struct Variable {
   // 0 left, 1 right, 2 centre). Measure 0 means: 3 for numbers, 1 for strings.
   int measure = 0;
   int displayWidth = 8;
-  int alignment = -1; // -1: 1 for numbers, 0 for strings
+  int alignment = -1;  // -1: 1 for numbers, 0 for strings
 
   static Variable numeric(std::string name, std::optional<std::string> label = std::nullopt);
   static Variable string(std::string name, int width,
@@ -83,13 +83,13 @@ double lowestInRanges();  // the second-lowest double, LOWEST of old files
 
 // Where injected bytes go.
 enum class InjectAt {
-  AfterHeader,       // before the first variable record
-  AfterVariables,    // after the last variable record, before value labels
-  BeforeDocument,    // after value labels, where the document record would start
-  AfterDocument,     // after the document record(s), before extension records
-  BeforeTermination, // after extension records, before the 999 record
-  AfterTermination,  // right after the 999 record, before the data
-  AtEnd,             // after the data (after the ZSAV trailer)
+  AfterHeader,        // before the first variable record
+  AfterVariables,     // after the last variable record, before value labels
+  BeforeDocument,     // after value labels, where the document record would start
+  AfterDocument,      // after the document record(s), before extension records
+  BeforeTermination,  // after extension records, before the 999 record
+  AfterTermination,   // right after the 999 record, before the data
+  AtEnd,              // after the data (after the ZSAV trailer)
 };
 
 struct Injection {
@@ -103,7 +103,7 @@ struct Injection {
 struct RawExtension {
   int subtype = 0;
   int size = 1;
-  int count = 0;                    // size * count should equal data.size(); not checked
+  int count = 0;  // size * count should equal data.size(); not checked
   std::vector<std::uint8_t> data;
 };
 
@@ -114,8 +114,8 @@ struct SavFile {
   std::int32_t layoutCode = 2;
   double bias = 100.0;
   std::optional<std::string> recordType;  // default "$FL2", "$FL3" for ZSAV
-  std::string product = "@(#) SPSS DATA FILE Brindle test writer"; // padded to 60
-  std::optional<std::int32_t> headerCases;      // default: the true count
+  std::string product = "@(#) SPSS DATA FILE Brindle test writer";  // padded to 60
+  std::optional<std::int32_t> headerCases;                          // default: the true count
   std::optional<std::int32_t> nominalCaseSize;  // default: the true count of 8-byte elements
   std::optional<std::int32_t> compressionCode;  // default: 0, 1 or 2 by compression
   std::string weight;                           // full name of the weight variable; empty: none
@@ -126,29 +126,29 @@ struct SavFile {
 
   std::vector<Variable> variables;
 
-  std::vector<std::string> documents;  // each line blank padded or cut to 80 bytes
-  bool documentsTwice = false;         // write the document record twice
-  std::optional<std::int32_t> documentLineCount; // overrides n_lines (the lines written stay)
+  std::vector<std::string> documents;             // each line blank padded or cut to 80 bytes
+  bool documentsTwice = false;                    // write the document record twice
+  std::optional<std::int32_t> documentLineCount;  // overrides n_lines (the lines written stay)
 
   // Extension records of the writer's own; each can be switched off.
-  bool integerInfo = true;         // subtype 3
+  bool integerInfo = true;  // subtype 3
   std::int32_t characterCode = 65001;
-  std::optional<std::int32_t> endiannessCode; // default 1 big, 2 little by byteOrder
-  bool floatInfo = true;           // subtype 4
-  bool displayParameters = true;   // subtype 11, one entry per variable record segment
-  bool longNames = true;           // subtype 13, written when a name differs from its short name
-  bool veryLongStrings = true;     // subtype 14, written when a string is wider than 255
-  bool extendedCaseCount = true;   // subtype 16
-  std::optional<std::int64_t> extendedCases; // default: the true count
-  bool encodingRecord = true;      // subtype 20
+  std::optional<std::int32_t> endiannessCode;  // default 1 big, 2 little by byteOrder
+  bool floatInfo = true;                       // subtype 4
+  bool displayParameters = true;               // subtype 11, one entry per variable record segment
+  bool longNames = true;          // subtype 13, written when a name differs from its short name
+  bool veryLongStrings = true;    // subtype 14, written when a string is wider than 255
+  bool extendedCaseCount = true;  // subtype 16
+  std::optional<std::int64_t> extendedCases;  // default: the true count
+  bool encodingRecord = true;                 // subtype 20
   std::string encoding = "UTF-8";
   std::vector<RawExtension> extraExtensions;
 
   std::vector<Injection> injections;
 
   // Data.
-  bool bytecodeEndCode = false;      // write code 252 after the last case
-  std::uint32_t zlibBlockSize = 0x3ff000; // uncompressed bytes per ZSAV block
+  bool bytecodeEndCode = false;            // write code 252 after the last case
+  std::uint32_t zlibBlockSize = 0x3ff000;  // uncompressed bytes per ZSAV block
 
   std::vector<Case> cases;  // used by writeSav(); the streaming writer ignores it
 };
@@ -156,22 +156,22 @@ struct SavFile {
 // Byte offsets of what was written, so tests can cut or patch the file at
 // every record boundary.
 struct RecordMark {
-  int type = 0;        // 1 header ("$FL2"), 2, 3, 4, 6, 7, 999; 0 injected bytes
-  int subtype = 0;     // for type 7
+  int type = 0;     // 1 header ("$FL2"), 2, 3, 4, 6, 7, 999; 0 injected bytes
+  int subtype = 0;  // for type 7
   std::uint64_t offset = 0;
   std::uint64_t end = 0;
 };
 
 struct SavLayout {
-  std::uint64_t headerEnd = 0;       // 176
-  std::vector<RecordMark> records;   // in file order
-  std::uint64_t terminationStart = 0;// the 999 record
-  std::uint64_t dataStart = 0;       // after the 999 record (ZSAV: the zlib header)
-  std::uint64_t dataEnd = 0;         // end of data (ZSAV: end of the trailer)
+  std::uint64_t headerEnd = 0;         // 176
+  std::vector<RecordMark> records;     // in file order
+  std::uint64_t terminationStart = 0;  // the 999 record
+  std::uint64_t dataStart = 0;         // after the 999 record (ZSAV: the zlib header)
+  std::uint64_t dataEnd = 0;           // end of data (ZSAV: end of the trailer)
   std::uint64_t fileSize = 0;
   std::int64_t casesWritten = 0;
-  std::int32_t elementsPerCase = 0;  // 8-byte elements per case
-  std::vector<std::uint64_t> zlibBlockOffsets; // ZSAV: each compressed block's start
+  std::int32_t elementsPerCase = 0;             // 8-byte elements per case
+  std::vector<std::uint64_t> zlibBlockOffsets;  // ZSAV: each compressed block's start
   std::uint64_t zlibTrailerStart = 0;
 };
 
@@ -186,7 +186,7 @@ void writeSavFile(const SavFile& file, const std::string& path, SavLayout* layou
 // trailer and closes the file. Throws std::invalid_argument for a case that
 // does not fit the dictionary and std::runtime_error on write failures.
 class SavStreamWriter {
-public:
+ public:
   SavStreamWriter(const SavFile& file, const std::string& path);
   ~SavStreamWriter();
   SavStreamWriter(const SavStreamWriter&) = delete;
@@ -195,7 +195,7 @@ public:
   void appendCase(const Case& values);
   SavLayout finish();
 
-private:
+ private:
   std::unique_ptr<detail::SavWriterEngine> m_impl;
 };
 
@@ -210,7 +210,8 @@ struct WrapOptions {
   std::string kind = "SAV";
   bool pad = true;
 };
-std::vector<std::uint8_t> encryptWrapper(const std::vector<std::uint8_t>& plain, std::string_view password,
+std::vector<std::uint8_t> encryptWrapper(const std::vector<std::uint8_t>& plain,
+                                         std::string_view password,
                                          const WrapOptions& options = {});
 
 }  // namespace brindle::testing

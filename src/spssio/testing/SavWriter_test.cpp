@@ -88,34 +88,42 @@ TEST_P(PsppReadsWriterFiles, DictionaryAndCasesComeBackAsWritten) {
   if (!std::filesystem::exists(kPspp)) GTEST_SKIP() << "pspp not installed";
   const Variant v = GetParam();
   TempFile file(writeSav(richFile(v.compression, v.order)));
-  const std::string out = runPspp("SYSFILE INFO FILE='" + file.path() + "'.\nGET FILE='" + file.path() +
-                                  "'.\nDISPLAY DOCUMENTS.\nLIST.\n");
+  const std::string out = runPspp("SYSFILE INFO FILE='" + file.path() + "'.\nGET FILE='" +
+                                  file.path() + "'.\nDISPLAY DOCUMENTS.\nLIST.\n");
   // The small zlib block size is the only thing PSPP may remark on.
-  for (std::size_t at = out.find("warning"); at != std::string::npos; at = out.find("warning", at + 1)) {
+  for (std::size_t at = out.find("warning"); at != std::string::npos;
+       at = out.find("warning", at + 1)) {
     const std::string line = out.substr(at, out.find('\n', at) - at);
     EXPECT_NE(line.find("ZLIB trailer specifies unexpected"), std::string::npos) << line;
   }
   EXPECT_EQ(out.find("error"), std::string::npos) << out;
 
   for (const std::string& expected : std::vector<std::string>{
-           "Label,Writer check", "Cases,40", "Weight,weight", std::string("Compression,") + v.compressionText,
-           "Encoding,UTF-8", "Documents,\"First document line\nSecond\"",
+           "Label,Writer check",
+           "Cases,40",
+           "Weight,weight",
+           std::string("Compression,") + v.compressionText,
+           "Encoding,UTF-8",
+           "Documents,\"First document line\nSecond\"",
            "id,1,Identifier,Scale,Input,8,Right,F8.2,F8.2,90 THRU 99; -1",
            "DISC,2,,Scale,Input,8,Right,F8.2,F8.2,7; 8.5",
            "low,3,,Scale,Input,8,Right,F8.2,F8.2,LOWEST THRU 0",
            "s1,4,,Nominal,Input,8,Left,A1,A1,\"\"\"x\"\"\"",
            "s9,5," + std::string(300, 'L') + ",Nominal,Input,8,Left,A9,A9,\"\"\"zzz     \"\"\"",
            "LongVariableA,6,,Nominal,Input,8,Left,A300,A300,",
-           "LongVariableB,7,", "VeryLongString,8,", "weight,9,,Scale,Input,8,Right,F8.1,F8.1,",
+           "LongVariableB,7,",
+           "VeryLongString,8,",
+           "weight,9,,Scale,Input,8,Right,F8.1,F8.1,",
            "when,10,,Scale,Input,8,Right,DATE11,DATE11,",
            "Identifier,1.00,One\n,2.00,Two\ns1,a,Letter a\n",
            ",abcdefghi,nine letters",
            "id,DISC,low,s1,s9,LongVariableA,LongVariableB,VeryLongString,weight,when\n",
-           "3.00,.75,-3E+300,a,123456789," + std::string(299, 'p') + "q,1003.00," + std::string(300, 'x') +
-               std::string(299, 'y') + "z,. ,29-SEP-1994\n",
+           "3.00,.75,-3E+300,a,123456789," + std::string(299, 'p') + "q,1003.00," +
+               std::string(300, 'x') + std::string(299, 'y') + "z,. ,29-SEP-1994\n",
            "39.00,9.75,",
        })
-    EXPECT_NE(out.find(expected), std::string::npos) << "missing: " << expected << "\n--- output:\n" << out;
+    EXPECT_NE(out.find(expected), std::string::npos) << "missing: " << expected << "\n--- output:\n"
+                                                     << out;
 }
 
 INSTANTIATE_TEST_SUITE_P(EachCompressionAndByteOrder, PsppReadsWriterFiles,
@@ -202,13 +210,15 @@ TEST(SavWriter, LayoutNamesEveryRecordBoundary) {
     EXPECT_EQ(layout.records[i].offset, layout.records[i - 1].end) << "record " << i;
   EXPECT_EQ(layout.records.back().type, 999);
   EXPECT_EQ(layout.records.back().end, layout.dataStart);
-  EXPECT_EQ(Bytes(bytes.begin() + long(layout.terminationStart), bytes.begin() + long(layout.dataStart)),
-            (Bytes{0xe7, 3, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(
+      Bytes(bytes.begin() + long(layout.terminationStart), bytes.begin() + long(layout.dataStart)),
+      (Bytes{0xe7, 3, 0, 0, 0, 0, 0, 0}));
   int injected = 0;
   for (const RecordMark& r : layout.records)
     if (r.type == 0) {
       ++injected;
-      EXPECT_EQ(Bytes(bytes.begin() + long(r.offset), bytes.begin() + long(r.end)), textBytes("JUNK"));
+      EXPECT_EQ(Bytes(bytes.begin() + long(r.offset), bytes.begin() + long(r.end)),
+                textBytes("JUNK"));
     }
   EXPECT_EQ(injected, 1);
   EXPECT_GT(layout.zlibBlockOffsets.size(), 2u);
@@ -218,8 +228,8 @@ TEST(SavWriter, LayoutNamesEveryRecordBoundary) {
 TEST(SavWriter, ShortNamesAreUniqueUpperCaseAndAtMostEightBytes) {
   SavFile f;
   f.compression = Compression::None;
-  f.variables = {Variable::numeric("average_a"), Variable::numeric("average_b"), Variable::numeric("AVERAGE_"),
-                 Variable::string("averages", 700)};
+  f.variables = {Variable::numeric("average_a"), Variable::numeric("average_b"),
+                 Variable::numeric("AVERAGE_"), Variable::string("averages", 700)};
   const Bytes bytes = writeSav(f);
   std::vector<std::string> names;
   for (std::size_t at = 176; at + 32 <= bytes.size();) {

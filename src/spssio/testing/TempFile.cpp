@@ -50,7 +50,8 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
 
 void TempFile::write(const std::vector<std::uint8_t>& bytes) const {
   std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + m_path);
 }
 

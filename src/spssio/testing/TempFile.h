@@ -8,7 +8,7 @@
 namespace brindle::testing {
 
 class TempFile {
-public:
+ public:
   // Reserves a fresh path ending in suffix; nothing is written yet.
   explicit TempFile(const std::string& suffix = ".sav");
   // Reserves a path and writes bytes to it. Throws std::runtime_error when
@@ -25,7 +25,7 @@ public:
   // Replaces the file's content.
   void write(const std::vector<std::uint8_t>& bytes) const;
 
-private:
+ private:
   std::string m_path;
 };
 

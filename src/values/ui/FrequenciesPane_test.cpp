@@ -236,7 +236,8 @@ void FrequenciesPaneTest::fileWithoutCaseCountReplacesTheTable() {
   QCOMPARE(w.StatusText(2), QString("3"));
   QCOMPARE(w.Values.StringGrid1->Cell(2, 1), QString("2"));
 
-  TempFile none(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + long(layout.dataStart) + 3));
+  TempFile none(
+      std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + long(layout.dataStart) + 3));
   m_w->Open(LongFile().path());
   m_w->Open(none.path());
   QCOMPARE(w.NumCases, 0);

@@ -31,9 +31,12 @@ std::size_t Utf16Length(std::string_view text) {
 
 }  // namespace
 
-FrequencyRows::FrequencyRows(std::shared_ptr<const FrequencyTable> table) : m_table(std::move(table)) {}
+FrequencyRows::FrequencyRows(std::shared_ptr<const FrequencyTable> table)
+    : m_table(std::move(table)) {}
 
-QString FrequencyRows::Text(int col, int row) const { return QString::fromStdString(m_table->Text(col, row)); }
+QString FrequencyRows::Text(int col, int row) const {
+  return QString::fromStdString(m_table->Text(col, row));
+}
 
 std::vector<std::int32_t> FrequencyRows::LabelOrder(bool descending) const {
   const std::vector<std::string>& labels = m_table->Labels();
@@ -44,9 +47,11 @@ std::vector<std::int32_t> FrequencyRows::LabelOrder(bool descending) const {
   std::vector<std::u16string_view> views;
   views.reserve(texts.size());
   for (const QString& t : texts)
-    views.emplace_back(reinterpret_cast<const char16_t*>(t.utf16()), static_cast<std::size_t>(t.size()));
+    views.emplace_back(reinterpret_cast<const char16_t*>(t.utf16()),
+                       static_cast<std::size_t>(t.size()));
   std::vector<std::int32_t> labelOf(static_cast<std::size_t>(m_table->Rows()));
-  for (int r = 0; r < m_table->Rows(); ++r) labelOf[static_cast<std::size_t>(r)] = m_table->LabelOf(r);
+  for (int r = 0; r < m_table->Rows(); ++r)
+    labelOf[static_cast<std::size_t>(r)] = m_table->LabelOf(r);
   return SortRowsByLabelIndex(labelOf, views, descending);
 }
 

@@ -16,7 +16,7 @@ namespace brindle {
 namespace {
 
 const char* const kValueTitles[TValStringGrid::kColumns] = {"Value Label", "Value", "Freq",
-                                                           "% Total", "% Valid"};
+                                                            "% Total", "% Valid"};
 
 }  // namespace
 

@@ -70,9 +70,10 @@ void ValueLabelsPaneTest::labelsOfEachKind_data() {
       << 2 << QStringList({"Male", "Female"}) << QStringList({" 1", " 2"}) << "sex";
   QTest::newRow("short string") << 3 << QStringList({"Amsterdam", "Berlin"})
                                 << QStringList({"AMS", "BER"}) << "city";
-  QTest::newRow("long string") << 4 << QStringList({"Nothing to say"}) << QStringList({"none"}) << "comment";
-  QTest::newRow("numeric with decimals") << 5 << QStringList({"Low", "High"})
-                                         << QStringList({"     1.50", "    10.25"}) << "score";
+  QTest::newRow("long string") << 4 << QStringList({"Nothing to say"}) << QStringList({"none"})
+                               << "comment";
+  QTest::newRow("numeric with decimals")
+      << 5 << QStringList({"Low", "High"}) << QStringList({"     1.50", "    10.25"}) << "score";
   QTest::newRow("date: the number, not the date")
       << 6 << QStringList({"New year 2003"}) << QStringList({" 13254624000"}) << "born";
 }

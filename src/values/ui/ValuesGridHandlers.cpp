@@ -9,8 +9,8 @@
 #include <QStyle>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTextOption>
 #include <QTextDocumentFragment>
+#include <QTextOption>
 
 #include <algorithm>
 #include <string_view>
@@ -19,9 +19,9 @@
 #include "controls/ValStringGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
+#include "values/CaseWeighting.h"
 #include "values/RowOrder.h"
 #include "values/SummaryStatistics.h"
-#include "values/CaseWeighting.h"
 #include "values/ui/FrequencyRows.h"
 #include "values/ui/ValuesPane.h"
 #include "variables/TdxMemData.h"
@@ -47,8 +47,8 @@ void ValuesPane::layoutStatistics() {
   if (StatisticsLines.empty()) return;
   const QFontMetrics metrics = Memo1->fontMetrics();
   const int gap = metrics.horizontalAdvance(QStringLiteral("   "));
-  const int room = Memo1->viewport()->width() -
-                   2 * static_cast<int>(Memo1->document()->documentMargin());
+  const int room =
+      Memo1->viewport()->width() - 2 * static_cast<int>(Memo1->document()->documentMargin());
   std::vector<std::string> lines;
   QList<qreal> stops;
   for (int pairs = 3; pairs >= 2; --pairs) {
@@ -81,9 +81,9 @@ void ValuesPane::layoutStatistics() {
   for (const std::string& line : lines) text << Text(line);
   if (Memo1->toPlainText() != text.join(QLatin1Char('\n')))
     Memo1->setPlainText(text.join(QLatin1Char('\n')));
-  const int height =
-      static_cast<int>(lines.size()) * metrics.lineSpacing() + 2 * Memo1->frameWidth() +
-      2 * static_cast<int>(Memo1->document()->documentMargin()) + 2 + scrollBar;
+  const int height = static_cast<int>(lines.size()) * metrics.lineSpacing() +
+                     2 * Memo1->frameWidth() +
+                     2 * static_cast<int>(Memo1->document()->documentMargin()) + 2 + scrollBar;
   if (Memo1->height() != height) Memo1->setFixedHeight(height);
 }
 
@@ -118,8 +118,7 @@ void ValuesPane::fitNumberColumns() {
   FitColumn(StringGrid1, 2);
   // Right-aligned values lose their leading digits when cut.
   const VarRecord* rec = m_variables.Current();
-  if (rec && rec->VarType == 0 && !StringGrid1->LabelColumnHidden())
-    FitColumn(StringGrid1, 1);
+  if (rec && rec->VarType == 0 && !StringGrid1->LabelColumnHidden()) FitColumn(StringGrid1, 1);
 }
 
 // --- Sorting ----------------------------------------------------------------
@@ -176,7 +175,7 @@ void ValuesPane::SortRowsByCount(bool descending) {
   for (qsizetype i = 1; i < counts.size(); ++i) {
     const QString& text = counts.at(i);
     keys.push_back(i > 1 && text.isSharedWith(counts.at(i - 1)) ? keys.back()
-                                                                 : CountTextValue(View(text)));
+                                                                : CountTextValue(View(text)));
   }
   StringGrid1->ShowRowsInOrder(brindle::SortRowsByCount(keys, descending));
 }
@@ -255,7 +254,7 @@ void ValuesPane::Memo1KeyDown(QKeyEvent* event) {
 // --- Drawing ------------------------------------------------------------------
 
 void ValuesPane::StringGrid1DrawCell(int col, int row, bool selected, QColor& background,
-                                 QColor& text, Qt::Alignment& align) {
+                                     QColor& text, Qt::Alignment& align) {
   if (row > 0 && col == 2) {
     text = CountColor;
     if (m_weighting.WeightingOn() && FrequencyTableShown && !selected)

@@ -10,8 +10,8 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QTextDocument>
 #include <QTest>
+#include <QTextDocument>
 
 #include "app/MainWindow.h"
 #include "controls/ValStringGrid.h"
@@ -106,7 +106,7 @@ void ValuesGridHandlersTest::titlesSortAndShareTheirDirection() {
     int key;
     bool descending;
   } steps[] = {
-      {1, false, "4 3 2 1", 1, true},   // "Value" first shows the reverse fill order
+      {1, false, "4 3 2 1", 1, true},  // "Value" first shows the reverse fill order
       {1, false, "1 2 3 4", 1, false},
       {0, false, "3 2 4 1", 0, false},  // empty label first, "Zebra" before "apple", ties stable
       {0, false, "1 4 2 3", 0, true},   // the exact reverse, ties included

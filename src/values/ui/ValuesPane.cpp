@@ -153,7 +153,9 @@ void ValuesPane::createPopupMenu2(QWidget* owner) {
 
 void ValuesPane::attachWidthHandler(bool attach) {
   if (attach)
-    StringGrid1->OnColumnWidthChanged = [this](TValStringGrid*) { StringGrid1ColumnWidthChanged(); };
+    StringGrid1->OnColumnWidthChanged = [this](TValStringGrid*) {
+      StringGrid1ColumnWidthChanged();
+    };
   else
     StringGrid1->OnColumnWidthChanged = nullptr;
 }

@@ -1,11 +1,11 @@
 // The weight controls in the real window: the selector filled on first
 // drop-down or at the load of a file with a weight variable, the button and
 // its hints, and the weighted table they lead to.
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QAbstractItemView>
 #include <QTest>
 
 #include "app/MainWindow.h"
@@ -26,12 +26,12 @@ SavFile Weighted(const std::string& declaredWeight) {
   grade.print = Format{5, 1, 0};
   grade.missingCode = 1;
   grade.missing[0] = 9;
-  f.variables = {grade, Variable::string("city", 3), Variable::numeric("Beta"), Variable::numeric("alpha"),
-                 Variable::numeric("w")};
+  f.variables = {grade, Variable::string("city", 3), Variable::numeric("Beta"),
+                 Variable::numeric("alpha"), Variable::numeric("w")};
   const double s = sysmis();
   const std::string c = "x";
-  f.cases = {{1.0, c, 0.0, 0.0, 2.6}, {1.0, c, 0.0, 0.0, 0.0},  {2.0, c, 0.0, 0.0, -1.0},
-             {2.0, c, 0.0, 0.0, 1.4}, {9.0, c, 0.0, 0.0, 1.0},  {s, c, 0.0, 0.0, s}};
+  f.cases = {{1.0, c, 0.0, 0.0, 2.6}, {1.0, c, 0.0, 0.0, 0.0}, {2.0, c, 0.0, 0.0, -1.0},
+             {2.0, c, 0.0, 0.0, 1.4}, {9.0, c, 0.0, 0.0, 1.0}, {s, c, 0.0, 0.0, s}};
   f.weight = declaredWeight;
   return f;
 }
@@ -130,12 +130,17 @@ void WeightingHandlersTest::buttonAndHints_data() {
   QTest::addColumn<bool>("down");
   QTest::addColumn<QString>("hint");
   QTest::addColumn<QString>("weight");  // weighted by, when down
-  QTest::newRow("press on the blank item") << QStringList{"press"} << false << "Set Weight On" << "";
-  QTest::newRow("press on a variable") << QStringList{"w", "press"} << true << "Set Weight Off" << "w";
-  QTest::newRow("press twice") << QStringList{"w", "press", "press"} << false << "Set Weight On" << "";
-  QTest::newRow("blank item while on") << QStringList{"w", "press", " "} << false << "Set Weight on" << "";
+  QTest::newRow("press on the blank item") << QStringList{"press"} << false << "Set Weight On"
+                                           << "";
+  QTest::newRow("press on a variable") << QStringList{"w", "press"} << true << "Set Weight Off"
+                                       << "w";
+  QTest::newRow("press twice") << QStringList{"w", "press", "press"} << false << "Set Weight On"
+                               << "";
+  QTest::newRow("blank item while on") << QStringList{"w", "press", " "} << false << "Set Weight on"
+                                       << "";
   QTest::newRow("another variable while on")
-      << QStringList{"w", "press", "alpha"} << true << "Set Weight Off" << "alpha";
+      << QStringList{"w", "press", "alpha"} << true << "Set Weight Off"
+      << "alpha";
 }
 
 void WeightingHandlersTest::buttonAndHints() {

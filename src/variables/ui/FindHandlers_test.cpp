@@ -20,9 +20,12 @@ namespace {
 // has accented capitals.
 SavFile Survey() {
   SavFile f;
-  const char* const vars[][2] = {{"id", "Respondent id"},    {"Q27b", "Household INCOME"},
-                                 {"q27c", "Income of partner"}, {"age", "ÂGE en années"},
-                                 {"sex", "Sex"},                {"inc_t", "Total income"}};
+  const char* const vars[][2] = {{"id", "Respondent id"},
+                                 {"Q27b", "Household INCOME"},
+                                 {"q27c", "Income of partner"},
+                                 {"age", "ÂGE en années"},
+                                 {"sex", "Sex"},
+                                 {"inc_t", "Total income"}};
   Case row;
   for (const auto& v : vars) {
     f.variables.push_back(Variable::numeric(v[0], std::string(v[1])));
