@@ -335,8 +335,9 @@ TEST(Cli, ExportToStandardOutputAndToAFile) {
             "30,$100.00,Female,Fine\n"
             "Refused,$-5.00,Male,\n");
   r = RunCommand({"export", "vars", file.path()}, {",", "."});
-  EXPECT_NE(r.out.find("\nHouseholdIncome,Yearly income,numeric,10,DOLLAR10.2,-1000.5 thru 0,0\n"),
-            std::string::npos)
+  EXPECT_NE(
+      r.out.find("\nHouseholdIncome,Yearly income,numeric,10,DOLLAR10.2,-1000.5 thru 0,0,scale,\n"),
+      std::string::npos)
       << r.out;
 
   TempFile csv(".csv");

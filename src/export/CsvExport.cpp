@@ -560,7 +560,11 @@ ExportResult ExportData(int handle, const std::vector<int>& vars, DataMode mode,
 ExportResult ExportVariables(int handle, const std::vector<VarRecord>& records, ExportFile& out) {
   double lowest = 0, highest = 0;
   spssLowHighVal(&lowest, &highest);
-  std::string line = "name,label,type,width,format,missing,value_labels\n";
+  // The level and role columns are always there, empty where the file
+  // records nothing, so scripts can rely on the header.
+  static const char* const kLevels[] = {"", "nominal", "ordinal", "scale"};
+  static const char* const kRoles[] = {"input", "target", "both", "none", "partition", "split"};
+  std::string line = "name,label,type,width,format,missing,value_labels,measurement_level,role\n";
   for (const VarRecord& r : records) {
     const bool isString = r.VarType > 0;
     AppendCsvField(line, r.VarName), line += ',';
@@ -573,6 +577,13 @@ ExportResult ExportVariables(int handle, const std::vector<VarRecord>& records, 
                                                        r.nMiss3, lowest, highest, DotSeparators()));
     line += ',';
     line += std::to_string(ReadLabels(handle, r.VarName, isString).size());
+    int level = SPSS_MLVL_UNK, role = SPSS_ROLE_UNK;
+    spssGetVarMeasureLevel(handle, r.VarName.c_str(), &level);
+    spssGetVarRole(handle, r.VarName.c_str(), &role);
+    line += ',';
+    if (level >= SPSS_MLVL_NOM && level <= SPSS_MLVL_RAT) line += kLevels[level];
+    line += ',';
+    if (role >= SPSS_ROLE_INPUT && role <= SPSS_ROLE_SPLIT) line += kRoles[role];
     line += '\n';
     out.Write(line);
     line.clear();

@@ -214,6 +214,9 @@ TEST(CsvExportDictionary, VariablesAndLabelsOneRowEach) {
   file.variables[0].missing[0] = 0.5;
   file.variables[0].missing[1] = 9;
   file.variables[0].missing[2] = 99;
+  file.variables[1].measure = 2;
+  const std::string roles = "n:$@Role('1'\n)/s:$@Role('5'\n)";
+  file.extraExtensions.push_back({18, 1, int(roles.size()), {roles.begin(), roles.end()}});
   OpenSample sample(file);
   std::vector<VarRecord> records(4);
   const char* names[] = {"n", "d", "s", "skipped"};
@@ -230,11 +233,11 @@ TEST(CsvExportDictionary, VariablesAndLabelsOneRowEach) {
   ASSERT_EQ(ExportVariables(sample.handle, records, out).status, ExportStatus::Done);
   ASSERT_TRUE(out.Commit());
   EXPECT_EQ(vars.str(),
-            "name,label,type,width,format,missing,value_labels\n"
-            "n,\"Number, with a comma\",numeric,8,F8.2,0.5 thru 9 99,2\n"
-            "d,,numeric,0,,,0\n"
-            "s,,string,12,A12,,1\n"
-            "skipped,,numeric,0,,,0\n");
+            "name,label,type,width,format,missing,value_labels,measurement_level,role\n"
+            "n,\"Number, with a comma\",numeric,8,F8.2,0.5 thru 9 99,2,scale,target\n"
+            "d,,numeric,0,,,0,ordinal,\n"
+            "s,,string,12,A12,,1,nominal,split\n"
+            "skipped,,numeric,0,,,0,scale,\n");
   out.OpenStream(labels);
   ASSERT_EQ(ExportValueLabels(sample.handle, records, out).rows, 3);
   ASSERT_TRUE(out.Commit());

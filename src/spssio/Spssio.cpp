@@ -198,6 +198,24 @@ int spssGetVarLabel(int handle, const char* varName, std::string& varLabel) {
   return succeed();
 }
 
+int spssGetVarMeasureLevel(int handle, const char* varName, int* measureLevel) {
+  SavReader* r = nullptr;
+  const SavVariable* v = nullptr;
+  if (int rc = lookup(handle, varName, r, v)) return rc;
+  if (!measureLevel) return failWith(SPSS_INVALID_ARGUMENT);
+  *measureLevel = v->measure;
+  return succeed();
+}
+
+int spssGetVarRole(int handle, const char* varName, int* varRole) {
+  SavReader* r = nullptr;
+  const SavVariable* v = nullptr;
+  if (int rc = lookup(handle, varName, r, v)) return rc;
+  if (!varRole) return failWith(SPSS_INVALID_ARGUMENT);
+  *varRole = v->role;
+  return succeed();
+}
+
 int spssGetVarNMissingValues(int handle, const char* varName, int* missingFormat, double* missVal1,
                              double* missVal2, double* missVal3) {
   SavReader* r = nullptr;

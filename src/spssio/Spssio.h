@@ -59,6 +59,25 @@ int spssGetVarNMissingValues(int handle, const char* varName, int* missingFormat
 int spssGetVarCMissingValues(int handle, const char* varName, int* missingFormat,
                              std::string& missVal1, std::string& missVal2, std::string& missVal3);
 
+// Measurement level from the display parameter record: SPSS_MLVL_NOM,
+// SPSS_MLVL_ORD or SPSS_MLVL_RAT (scale); SPSS_MLVL_UNK when the file does
+// not record one for the variable.
+enum { SPSS_MLVL_UNK = 0, SPSS_MLVL_NOM = 1, SPSS_MLVL_ORD = 2, SPSS_MLVL_RAT = 3 };
+int spssGetVarMeasureLevel(int handle, const char* varName, int* measureLevel);
+// Role from the variable's $@Role attribute. SPSS_ROLE_UNK (not a code of
+// the I/O module) when the file records none; other readers take that as
+// input.
+enum {
+  SPSS_ROLE_UNK = -1,
+  SPSS_ROLE_INPUT = 0,
+  SPSS_ROLE_TARGET = 1,
+  SPSS_ROLE_BOTH = 2,
+  SPSS_ROLE_NONE = 3,
+  SPSS_ROLE_PARTITION = 4,
+  SPSS_ROLE_SPLIT = 5
+};
+int spssGetVarRole(int handle, const char* varName, int* varRole);
+
 int spssGetVarPrintFormat(int handle, const char* varName, int* printType, int* printDec,
                           int* printWid);
 

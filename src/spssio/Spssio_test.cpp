@@ -80,6 +80,7 @@ struct RealFileFacts {
   const char* label;
   const char* format;  // type.width.decimals
   int valueLabels;     // numeric or short-string labels of varName
+  int level;           // measurement level; 0 where the file has no display parameters
 };
 
 class RealFile : public ::testing::TestWithParam<RealFileFacts> {
@@ -128,6 +129,9 @@ TEST_P(RealFile, DictionaryAndCasesMatchPspp) {
     n = 0;
   }
   EXPECT_EQ(n, f.valueLabels);
+  int level = -1;
+  EXPECT_EQ(spssGetVarMeasureLevel(file.handle, f.varName, &level), SPSS_OK);
+  EXPECT_EQ(level, f.level);
 
   auto [read, rc] = countCases(file.handle);
   EXPECT_EQ(read, f.numCases);
@@ -138,26 +142,31 @@ INSTANTIATE_TEST_SUITE_P(
     Pspp, RealFile,
     ::testing::Values(
         RealFileFacts{"foreign_electric.sav", 13, 240, 1, false, "dayofwk", 0, "DAY OF DEATH",
-                      "5.1.0", 8},
+                      "5.1.0", 8, 0},
         RealFileFacts{"foreign_testdata.sav", 16, 5, 1, false, "string_500", 500,
-                      "long string variable", "1.500.0", 0},
-        RealFileFacts{"haven_iris.sav", 5, 150, 0, false, "Species", 0, "", "5.8.0", 3},
-        RealFileFacts{"horticulture.sav", 2, 90, 1, true, "treatment", 16, "", "1.16.0", 0},
+                      "long string variable", "1.500.0", 0, 1},
+        RealFileFacts{"haven_iris.sav", 5, 150, 0, false, "Species", 0, "", "5.8.0", 3, 1},
+        RealFileFacts{"horticulture.sav", 2, 90, 1, true, "treatment", 16, "", "1.16.0", 0, 1},
         RealFileFacts{"hotel.sav", 5, 17, 1, false, "v1", 0,
-                      "I am satisfied with the level of service", "5.8.0", 5},
+                      "I am satisfied with the level of service", "5.8.0", 5, 2},
         RealFileFacts{"personnel.sav", 6, 56, 1, false, "salary", 0, "Annual salary before tax",
-                      "4.12.0", 0},
-        RealFileFacts{"physiology.sav", 4, 40, 1, true, "sex", 0, "Sex of subject  ", "5.8.0", 2},
+                      "4.12.0", 0, 3},
+        RealFileFacts{"physiology.sav", 4, 40, 1, true, "sex", 0, "Sex of subject  ", "5.8.0", 2,
+                      3},
         RealFileFacts{"repairs.sav", 5, 30, 1, false, "mtbf", 0,
-                      "Mean time between failures (months) ", "5.8.2", 0},
-        RealFileFacts{"pyreadstat_sample.sav", 7, 5, 1, true, "dtime", 0, "datetime", "22.20.0", 0},
-        RealFileFacts{"pyreadstat_sample.zsav", 7, 5, 1, true, "mylabl", 0, "labeled", "5.8.2", 2},
+                      "Mean time between failures (months) ", "5.8.2", 0, 3},
+        RealFileFacts{"pyreadstat_sample.sav", 7, 5, 1, true, "dtime", 0, "datetime", "22.20.0", 0,
+                      3},
+        RealFileFacts{"pyreadstat_sample.zsav", 7, 5, 1, true, "mylabl", 0, "labeled", "5.8.2", 2,
+                      3},
         RealFileFacts{"pyreadstat_sample_missing.sav", 7, 7, 1, true, "mytime", 0, "time", "21.8.0",
-                      0},
-        RealFileFacts{"pyreadstat_missing_char.sav", 1, 2, 1, false, "mychar", 8, "", "1.8.0", 1},
-        RealFileFacts{"pyreadstat_missing_test.sav", 1, 2, 1, false, "var1", 0, "", "5.8.2", 1},
+                      0, 3},
+        RealFileFacts{"pyreadstat_missing_char.sav", 1, 2, 1, false, "mychar", 8, "", "1.8.0", 1,
+                      1},
+        RealFileFacts{"pyreadstat_missing_test.sav", 1, 2, 1, false, "var1", 0, "", "5.8.2", 1,
+                      0},  // measure stored as 0
         RealFileFacts{"pyreadstat_test_width.sav", 4, 5, 1, false, "StartDate", 1024, "Start Date",
-                      "1.1024.0", 0}),
+                      "1.1024.0", 0, 1}),
     [](const auto& info) {
       std::string s = info.param.file;
       for (char& c : s)
@@ -544,6 +553,102 @@ TEST(SpssioOpen, TooManyFiles) {
     handles.push_back(handle);
   EXPECT_EQ(rc, SPSS_TOO_MANY_FILES);
   for (int h : handles) EXPECT_EQ(spssCloseRead(h), SPSS_OK);
+}
+
+// Measurement levels from the display parameter record and roles from the
+// $@Role attribute, over a numeric, a string of three 255-byte segments and
+// a numeric. A record that does not fit is ignored, never an error.
+struct LevelRoleCase {
+  const char* what;
+  std::vector<std::int32_t> display;  // subtype 11 written as given; empty: the writer's own
+  int displaySize;
+  std::string attributes;  // subtype 18; empty: none
+  brindle::testing::ByteOrder order;
+  int levels[3];
+  int roles[3];
+};
+
+TEST(SpssioLevelsAndRoles, FromDisplayParametersAndAttributes) {
+  using brindle::testing::ByteOrder;
+  const int U = SPSS_ROLE_UNK;
+  const LevelRoleCase cases[] = {
+      {"writer's three per segment", {}, 4, "", ByteOrder::Little, {3, 2, 1}, {U, U, U}},
+      {"big endian", {}, 4, "", ByteOrder::Big, {3, 2, 1}, {U, U, U}},
+      {"two per segment",
+       {1, 8, 3, 8, 3, 8, 3, 8, 2, 8},
+       4,
+       "",
+       ByteOrder::Little,
+       {1, 3, 2},
+       {U, U, U}},
+      {"three per variable",
+       {2, 8, 1, 1, 8, 0, 3, 8, 1},
+       4,
+       "",
+       ByteOrder::Little,
+       {2, 1, 3},
+       {U, U, U}},
+      {"two per variable", {3, 8, 2, 8, 1, 8}, 4, "", ByteOrder::Little, {3, 2, 1}, {U, U, U}},
+      {"count fits nothing", {1, 8, 1, 8, 1, 8, 1}, 4, "", ByteOrder::Little, {0, 0, 0}, {U, U, U}},
+      {"wrong element size", {1, 8, 1, 8, 1, 8}, 2, "", ByteOrder::Little, {0, 0, 0}, {U, U, U}},
+      {"unknown measures", {0, 8, 4, 8, -1, 8}, 4, "", ByteOrder::Little, {0, 0, 0}, {U, U, U}},
+      {"roles",
+       {},
+       4,
+       "a:$@Role('1'\n)/c:note('x/y'\n'z'\n)$@Role('4'\n)",
+       ByteOrder::Little,
+       {3, 2, 1},
+       {SPSS_ROLE_TARGET, U, SPSS_ROLE_PARTITION}},
+      {"bad roles ignored",
+       {},
+       4,
+       "a:$@Role('5'\n)/b:$@Role('9'\n)/c:$@Role('2",
+       ByteOrder::Little,
+       {3, 2, 1},
+       {SPSS_ROLE_SPLIT, U, U}},
+      {"unknown variable, no colon",
+       {},
+       4,
+       "zz:$@Role('1'\n)/a",
+       ByteOrder::Little,
+       {3, 2, 1},
+       {U, U, U}},
+  };
+  for (const LevelRoleCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    SavFile f;
+    f.byteOrder = c.order;
+    Variable a = Variable::numeric("a"), b = Variable::string("b", 600), d = Variable::numeric("c");
+    a.measure = 3, b.measure = 2, d.measure = 1;
+    f.variables = {a, b, d};
+    f.cases = {{1.0, std::string("x"), 2.0}};
+    if (!c.display.empty()) {
+      f.displayParameters = false;
+      brindle::testing::Bytes data;
+      for (std::int32_t v : c.display) brindle::testing::putInt32(data, v, c.order);
+      data.resize(std::size_t(c.displaySize) * c.display.size());
+      f.extraExtensions.push_back({11, c.displaySize, int(c.display.size()), data});
+    }
+    if (!c.attributes.empty())
+      f.extraExtensions.push_back(
+          {18, 1, int(c.attributes.size()), {c.attributes.begin(), c.attributes.end()}});
+    const auto bytes = brindle::testing::writeSav(f);
+    int h = -1;
+    ASSERT_EQ(brindle::OpenMemoryRead(bytes.data(), bytes.size(), &h), SPSS_OK)
+        << spssLastErrorText();
+    const char* names[] = {"a", "b", "c"};
+    for (int i = 0; i < 3; ++i) {
+      int level = -9, role = -9;
+      EXPECT_EQ(spssGetVarMeasureLevel(h, names[i], &level), SPSS_OK);
+      EXPECT_EQ(spssGetVarRole(h, names[i], &role), SPSS_OK);
+      EXPECT_EQ(level, c.levels[i]) << names[i];
+      EXPECT_EQ(role, c.roles[i]) << names[i];
+    }
+    int level;
+    EXPECT_EQ(spssGetVarMeasureLevel(h, "nosuch", &level), SPSS_VAR_NOTFOUND);
+    EXPECT_EQ(spssGetVarRole(h, "a", nullptr), SPSS_INVALID_ARGUMENT);
+    spssCloseRead(h);
+  }
 }
 
 }  // namespace

@@ -95,7 +95,8 @@ void ExportHandlersTest::exportsWhatTheDialogChose() {
            qPrintable(ReadAll(target)));
   s.w.ui.saveFileAnswers << target;
   Item(f, 1)->trigger();
-  QVERIFY2(ReadAll(target).contains("\nsex,Sex,numeric,1,F1,9,2\n"), qPrintable(ReadAll(target)));
+  QVERIFY2(ReadAll(target).contains("\nsex,Sex,numeric,1,F1,9,2,scale,\n"),
+           qPrintable(ReadAll(target)));
   QCOMPARE(s.w.ui.Count("SystemMessageBox"), 0);
 }
 

@@ -142,12 +142,14 @@ int SavReader::readDictionary() {
   if (!named && m_characterCode != 0) m_text.setCodePage(m_characterCode);
   applyVeryLongStrings();
   applyLongNames();
+  applyDisplayParameters();
   buildVariables();
   // A dictionary without a variable describes no data file.
   if (m_vars.empty())
     return fail(SPSS_INVALID_FILE, m_file.tell(), "dictionary", "the file has no variables");
   applyLongStringLabels();
   applyLongStringMissing();
+  applyVariableAttributes();
   for (auto& set : m_labelSets)
     for (auto& l : set) l.label = m_text.toUtf8(l.label);
   for (const std::string& line : m_rawDocuments) m_documents.push_back(m_text.toUtf8(line));
@@ -554,8 +556,17 @@ int SavReader::readExtension(std::int64_t at) {
     case 14:
       m_veryLongStrings += (m_veryLongStrings.empty() ? "" : "\t") + text;
       break;
+    case 11:
+      if (size == 4) {
+        m_displayParameters.resize(std::size_t(count));
+        for (auto& x : m_displayParameters) c.readI32(x);
+      }
+      break;
     case 16:
       readExtendedCaseCount(c, size, count);
+      break;
+    case 18:
+      m_variableAttributes += (m_variableAttributes.empty() ? "" : "/") + text;
       break;
     case 20:
       m_encodingName = trimmed(text);
@@ -568,7 +579,7 @@ int SavReader::readExtension(std::int64_t at) {
       break;
     // Floating-point info (4; the system-missing value is known by its bit
     // pattern), multiple response sets (7, 19), product info (10), display
-    // parameters (11), attributes (17, 18) and unknown subtypes carry
+    // parameters' widths and alignments (11), file attributes (17) and unknown subtypes carry
     // nothing this reader returns.
     default:
       break;
@@ -674,6 +685,7 @@ void SavReader::buildVariables() {
     v.write = decodeFormat(r.write);
     v.element = i;
     v.labelSets = std::move(r.labelSets);
+    v.measure = r.measure;
     if (v.width == 0) {
       v.missingFormat = r.nMissing;
       int n = r.nMissing < 0 ? -r.nMissing : r.nMissing;
@@ -712,6 +724,69 @@ void SavReader::buildVariables() {
   if (m_weightIndex >= 1 && std::size_t(m_weightIndex) <= m_raw.size()) {
     const RawVariable& w = m_raw[std::size_t(m_weightIndex) - 1];
     if (w.owner >= 0 && m_vars[std::size_t(w.owner)].width == 0) m_weightVar = w.owner;
+  }
+}
+
+// One entry of 3 (measure, column width, alignment) or 2 (measure, width)
+// values per variable record that starts a value: each segment of a very long
+// string has one, continuations of strings have none. Writers that give one
+// entry per whole variable are accepted too; any other count is ignored.
+void SavReader::applyDisplayParameters() {
+  if (m_displayParameters.empty()) return;
+  std::vector<RawVariable*> records, variables;
+  for (RawVariable& r : m_raw) {
+    if (r.type < 0) continue;
+    records.push_back(&r);
+    if (!r.absorbed) variables.push_back(&r);
+  }
+  const std::size_t n = m_displayParameters.size();
+  const std::vector<RawVariable*>* target = nullptr;
+  std::size_t stride = 0;
+  for (const auto* list : {&records, &variables})
+    for (std::size_t k : {3u, 2u})
+      if (!target && !list->empty() && n == list->size() * k) {
+        target = list;
+        stride = k;
+      }
+  if (!target) return;
+  for (std::size_t i = 0; i < target->size(); ++i) {
+    std::int32_t measure = m_displayParameters[i * stride];
+    if (measure >= 1 && measure <= 3) (*target)[i]->measure = measure;
+  }
+}
+
+// Variable attribute sets: NAME:ATTR('value'\n...)ATTR(...)/NAME:... with the
+// long name in the file's encoding. Only the role is taken; parsing stops at
+// the first malformed set, keeping what came before.
+void SavReader::applyVariableAttributes() {
+  if (m_variableAttributes.empty()) return;
+  const std::string text = m_text.toUtf8(m_variableAttributes);
+  std::size_t p = 0;
+  while (p < text.size()) {
+    std::size_t colon = text.find(':', p);
+    if (colon == std::string::npos) return;
+    int var = findVariable(std::string_view(text).substr(p, colon - p));
+    p = colon + 1;
+    while (p < text.size() && text[p] != '/') {
+      std::size_t open = text.find('(', p);
+      if (open == std::string::npos) return;
+      std::string_view attr = std::string_view(text).substr(p, open - p);
+      p = open + 1;
+      bool first = true;
+      while (p < text.size() && text[p] == '\'') {
+        std::size_t end = text.find("'\n", p + 1);
+        if (end == std::string::npos) return;
+        std::string_view value = std::string_view(text).substr(p + 1, end - p - 1);
+        if (first && var >= 0 && attr == "$@Role" && value.size() == 1 && value[0] >= '0' &&
+            value[0] <= '5')
+          m_vars[std::size_t(var)].role = value[0] - '0';
+        first = false;
+        p = end + 2;
+      }
+      if (p >= text.size() || text[p] != ')') return;
+      ++p;
+    }
+    ++p;  // past the '/'
   }
 }
 

@@ -52,6 +52,8 @@ struct SavVariable {
   std::vector<int> labelSets;        // indexes into SavReader::labelSets()
   // Labels of strings wider than 8 (stored value bytes, UTF-8 label).
   std::vector<std::pair<std::string, std::string>> longStringLabels;
+  int measure = 0;  // 1 nominal, 2 ordinal, 3 scale; 0 when the file does not say
+  int role = -1;    // 0 input .. 5 split from the $@Role attribute; -1 when not recorded
 };
 
 // What opens an encrypted file: the password as the user gave it, or the
@@ -135,6 +137,7 @@ class SavReader {
     std::string longName;
     int veryLongWidth = 0;
     std::vector<int> segmentHeads;  // very long strings: the segments in order
+    int measure = 0;
   };
 
   // Puts the decrypted bytes in place of the file's when it is an encrypted
@@ -160,6 +163,8 @@ class SavReader {
   void makeNamesUnique();
   void applyLongStringLabels();
   void applyLongStringMissing();
+  void applyDisplayParameters();
+  void applyVariableAttributes();
 
   BlockFile m_file;
   std::shared_ptr<const FileKey> m_key;
@@ -181,6 +186,8 @@ class SavReader {
   std::set<int> m_subtypes;
   std::string m_longNames, m_veryLongStrings;
   std::vector<std::string> m_longStringLabels, m_longStringMissing;
+  std::vector<std::int32_t> m_displayParameters;  // subtype 11 as stored
+  std::string m_variableAttributes;               // subtype 18, records joined by '/'
 
   std::vector<RawVariable> m_raw;
   std::vector<std::vector<SavValueLabel>> m_labelSets;
