@@ -30,22 +30,6 @@ const NumberSeparators& DotSeparators() {
   return seps;
 }
 
-bool IsDateFormat(int fmt) {
-  switch (fmt) {
-    case kFmtDate:
-    case kFmtADate:
-    case kFmtEDate:
-    case kFmtSDate:
-    case kFmtJDate:
-    case kFmtMoYr:
-    case kFmtQYr:
-    case kFmtWkYr:
-      return true;
-    default:
-      return false;
-  }
-}
-
 void AppendPadded(std::string& out, int v, int digits) {
   char buf[16];
   char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;

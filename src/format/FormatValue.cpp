@@ -156,8 +156,25 @@ std::string PrintFormatText(const PrintFormat& f) {
   return out;
 }
 
+bool IsDateFormat(int fmt) {
+  switch (fmt) {
+    case kFmtDate:
+    case kFmtADate:
+    case kFmtEDate:
+    case kFmtSDate:
+    case kFmtJDate:
+    case kFmtMoYr:
+    case kFmtQYr:
+    case kFmtWkYr:
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::string FormatValue(double value, const PrintFormat& f, bool usePrintFormat,
                         const NumberSeparators& seps) {
+  if (IsDateFormat(f.Fmt)) return DateText(value, f.Fmt);
   switch (f.Fmt) {
     case kFmtF:
       return usePrintFormat ? FixedText(value, FieldWidth(f.Wid), f.Dec, seps)
@@ -169,15 +186,6 @@ std::string FormatValue(double value, const PrintFormat& f, bool usePrintFormat,
       return (usePrintFormat ? FixedText(value, FieldWidth(f.Wid), f.Dec, seps)
                              : GeneralNumberText(value, seps)) +
              "%";
-    case kFmtDate:
-    case kFmtADate:
-    case kFmtEDate:
-    case kFmtSDate:
-    case kFmtJDate:
-    case kFmtMoYr:
-    case kFmtQYr:
-    case kFmtWkYr:
-      return DateText(value, f.Fmt);
     case kFmtTime:
     case kFmtDTime:
     case kFmtDateTime:

@@ -45,6 +45,10 @@ std::string FormatTypeName(int code);
 // when Dec > 0 ("F8.2", "A20", "DATETIME20"), cut to 12 characters.
 std::string PrintFormatText(const PrintFormat& f);
 
+// Whether the format code is one of the date formats (a day, month, quarter
+// or week of a year; not TIME, DTIME or DATETIME).
+bool IsDateFormat(int fmt);
+
 // A value rendered by print format f. usePrintFormat is the "Fixed decimal
 // format" option. Never empty; "ERROR" when the value cannot be split into a
 // date or time, "ERROR!" when JDATE or WKYR cannot rebuild the calendar date.
