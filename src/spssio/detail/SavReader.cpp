@@ -156,7 +156,7 @@ int SavReader::readDictionary() {
   m_fileLabel = m_text.toUtf8(m_fileLabel);
   m_product = m_text.toUtf8(m_product);
 
-  SavCaseStream::Layout layout;
+  CaseLayout layout;
   layout.compression = m_compression;
   layout.bias = m_bias;
   layout.swap = m_swap;
