@@ -90,6 +90,7 @@ int ColumnScanner::begin(BlockFile& file, const CaseLayout& layout,
   std::sort(m_elements.begin(), m_elements.end());
   m_elements.erase(std::unique(m_elements.begin(), m_elements.end()), m_elements.end());
   m_rowBytes = 8 * m_elements.size();
+  m_whole = m_elementCount > 0 && m_elements.size() == m_elementCount;
   m_rows.assign(std::max<std::size_t>(m_rowBytes, 8), 0);
 
   // Visit points: every asked-for element, and the case's last element,
@@ -214,7 +215,6 @@ std::size_t ColumnScanner::read(std::size_t want) {
 
 std::size_t ColumnScanner::readUncompressed(std::size_t want) {
   const std::size_t caseBytes = m_elementCount * 8;
-  const bool whole = m_elements.size() == m_elementCount;
   while (m_done < want) {
     const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
     if (!m_bytes.fill(caseBytes)) {
@@ -237,7 +237,7 @@ std::size_t ColumnScanner::readUncompressed(std::size_t want) {
       cases =
           std::min<std::size_t>(cases, std::size_t(m_caseLimit - m_index - std::int64_t(m_done)));
     std::uint8_t* rows = m_rows.data() + m_done * m_rowBytes;
-    if (whole) {
+    if (m_whole) {
       std::memcpy(rows, base, cases * caseBytes);
     } else {
       for (std::size_t c = 0; c < cases; ++c) {
@@ -367,6 +367,29 @@ std::size_t ColumnScanner::readBytecode(std::size_t want) {
       if (end - p < kGroupMax || !kLittle ||
           (BytesEqual(c, kCodePad) | BytesEqual(c, kCodeEnd)) != 0) {
         if (!slowGroup(p, end)) {
+          stop = true;
+          break;
+        }
+        continue;
+      }
+      if (m_whole) {
+        // Every element wanted: rows lie back to back, so the group's eight
+        // elements go one after another, whichever cases they belong to.
+        std::uint8_t* dst = m_rows.data() + (m_done * m_elementCount + m_next) * 8;
+        const std::uint8_t* q = p + 8;
+        for (int k = 0; k < 8; ++k) {
+          const std::uint8_t code = p[k];
+          const bool literal = code == kCodeLiteral;
+          std::memcpy(dst + 8 * k, literal ? q : m_patterns[code], 8);
+          q += literal ? 8 : 0;
+        }
+        p = q;
+        const std::size_t filled = m_next + 8;
+        m_done += filled / m_elementCount;
+        m_next = filled % m_elementCount;
+        if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
+          m_done = std::size_t(m_caseLimit - m_index);
+          this->stop(SPSS_FILE_END, "");
           stop = true;
           break;
         }

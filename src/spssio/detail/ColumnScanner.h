@@ -141,6 +141,7 @@ class ColumnScanner {
   std::int64_t m_caseLimit = -1;
 
   std::vector<std::size_t> m_elements;  // distinct asked-for elements, ascending
+  bool m_whole = false;                 // every element of the case
   std::vector<VisitPoint> m_visit;      // asked-for elements plus the case's last element
   std::size_t m_rowBytes = 0;
   std::vector<std::uint8_t> m_rows;
