@@ -372,7 +372,7 @@ std::size_t ColumnScanner::readBytecode(std::size_t want) {
         }
         continue;
       }
-      if (m_whole) {
+      if (m_whole && m_gap == 0) {
         // Every element wanted: rows lie back to back, so the group's eight
         // elements go one after another, whichever cases they belong to.
         std::uint8_t* dst = m_rows.data() + (m_done * m_elementCount + m_next) * 8;
@@ -499,7 +499,20 @@ int CaseCursor::seek(std::int64_t caseNumber) {
       return fail(SPSS_FILE_RERROR, "cannot position at case " + std::to_string(caseNumber + 1));
     return rc;
   }
-  if (caseNumber < m_index || m_damage) {
+  // The index covers sound data only: starting at a point skips no damage.
+  const bool back = caseNumber < m_index || m_damage;
+  const CasePoint* from = nullptr;
+  if (m_caseIndex)
+    for (const CasePoint& p : m_caseIndex->points) {
+      if (p.firstCase() > caseNumber || p.firstCase() > m_caseIndex->cases) break;
+      from = &p;
+    }
+  if (from && from->firstCase() > (back ? 0 : m_index)) {
+    const CaseSegment at{*from, std::numeric_limits<std::int64_t>::max()};
+    m_index = from->firstCase();
+    const int rc = restart(&at);
+    if (rc != SPSS_OK) return rc;
+  } else if (back) {
     const int rc = rewind();
     if (rc != SPSS_OK) return rc;
   }

@@ -183,8 +183,11 @@ class CaseCursor {
   // rewind.
   int next();
   // Positions before the 0-based case number: SPSS_INVALID_CASE when the data
-  // has fewer cases.
+  // has fewer cases. In compressed data it starts from the nearest point of
+  // the case index, if there is one, rather than from the first case.
   int seek(std::int64_t caseNumber);
+  // The case index seek() may use (it must outlive the cursor; null: none).
+  void useIndex(const CaseIndex* index) { m_caseIndex = index; }
 
   // The current case's elementCount elements (zeros when there is none).
   const std::uint8_t* row() const {
@@ -203,6 +206,7 @@ class CaseCursor {
 
   ColumnScanner m_decoder;
   BlockFile* m_file = nullptr;
+  const CaseIndex* m_caseIndex = nullptr;
   CaseLayout m_layout;
   std::vector<std::size_t> m_all;   // every element of a case
   std::vector<std::uint8_t> m_none;  // the row when there is no case
