@@ -15,6 +15,7 @@
 #include "datafile/DictionaryLoader.h"
 #include "datafile/OpenFile.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "values/Frequencies.h"
 #include "variables/TdxMemData.h"
 
@@ -47,14 +48,14 @@ bool Same(const brindle::FrequencyResult& a, const brindle::FrequencyResult& b) 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   brindle::DataFileState state;
-  if (brindle::OpenMemoryRead(data, size, &state.FileHandle) != SPSS_OK) return 0;
+  if (brindle::SystemFile::openMemory(data, size, state.File) != SPSS_OK) return 0;
   brindle::TdxMemData table;
   const brindle::NumberSeparators seps{".", ","};
   const auto loaded = brindle::LoadDictionary(state, table, seps);
   if (loaded.error.empty() && state.NumCases != 0) {
     // An unknown count still gets a pass; the data ends where it ends.
-    brindle::FrequencyPass pass = brindle::MakeFrequencyPass(
-        state.FileHandle, state.NumCases > 0 ? state.NumCases : 1, true, seps);
+    brindle::FrequencyPass pass =
+        brindle::MakeFrequencyPass(state.File, state.NumCases > 0 ? state.NumCases : 1, true, seps);
     pass.indexEvery = 3;
     for (int row = 0; row < table.RecordCount() && row < kMaxVariables; ++row) {
       const brindle::VarRecord& var = *table.ViewRecord(row);
@@ -74,6 +75,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
   }
-  spssCloseRead(state.FileHandle);
   return 0;
 }

@@ -21,6 +21,7 @@
 #include "export/CsvExport.h"
 #include "spssio/AsciiText.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "values/Frequencies.h"
 #include "values/ValueLabels.h"
 #include "variables/TdxMemData.h"
@@ -190,11 +191,8 @@ std::string Field(const std::string& text) {
 }
 
 int Info(LoadedFile& f, std::ostream& out) {
-  std::string systemString;
-  std::int64_t caseSize = 0;
-  spssGetSystemString(f.state.FileHandle, systemString);
-  spssGetCaseSize(f.state.FileHandle, &caseSize);
-  out << FileInfoReport(f.state, systemString, caseSize) << "\n";
+  const SystemFile& file = *f.state.File;
+  out << FileInfoReport(f.state, file.productText(), file.caseSize()) << "\n";
   return kOk;
 }
 
@@ -227,7 +225,7 @@ int Labels(LoadedFile& f, const std::string& variable, const NumberSeparators& s
     err << "unknown variable " << variable << "\n";
     return kUsage;
   }
-  for (const auto& row : ReadValueLabels(f.state.FileHandle, *var, seps).rows)
+  for (const auto& row : ReadValueLabels(*f.state.File, *var, seps).rows)
     out << Field(row.label) << '\t' << Field(row.value) << '\n';
   return kOk;
 }
@@ -241,7 +239,7 @@ int Freq(LoadedFile& f, const Command& cmd, const NumberSeparators& seps, std::o
     return kUsage;
   }
   const FrequencyPass pass =
-      MakeFrequencyPass(f.state.FileHandle, f.state.NumCases, cmd.fixedFormat, seps);
+      MakeFrequencyPass(f.state.File, f.state.NumCases, cmd.fixedFormat, seps);
   const FrequencyResult res = cmd.weighted ? CountWeightedFrequencies(pass, *var, cmd.weight)
                                            : CountFrequencies(pass, *var);
   if (!res.message.empty()) {
@@ -281,9 +279,7 @@ int Doc(LoadedFile& f, std::ostream& out, std::ostream& err) {
     if (!doc.message.empty()) err << doc.message << "\n";
     return doc.message.empty() ? kOk : kFileError;
   }
-  std::string encoding;
-  spssGetFileEncoding(f.state.FileHandle, encoding);
-  for (const auto& line : DocumentWindowLines(doc, encoding)) out << line << '\n';
+  for (const auto& line : DocumentWindowLines(doc, f.state.File->encoding())) out << line << '\n';
   return kOk;
 }
 
@@ -311,9 +307,9 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
   std::vector<VarRecord> records;
   for (int row = 0; row < f.table.RecordCount(); ++row) records.push_back(*f.table.ViewRecord(row));
   const auto write = [&](ExportFile& file) {
-    if (cmd.exportKind == "vars") return ExportVariables(f.state.FileHandle, records, file);
-    if (cmd.exportKind == "labels") return ExportValueLabels(f.state.FileHandle, records, file);
-    return ExportData(f.state.FileHandle, {}, cmd.dataMode, file,
+    if (cmd.exportKind == "vars") return ExportVariables(*f.state.File, records, file);
+    if (cmd.exportKind == "labels") return ExportValueLabels(*f.state.File, records, file);
+    return ExportData(*f.state.File, {}, cmd.dataMode, file,
                       showProgress ? progress : ExportProgress());
   };
   ExportResult result;

@@ -56,13 +56,13 @@ TEST_P(ParallelCountTest, SameAsOneThread) {
     if (table.ViewRecord(r)->VarName == name) var = table.ViewRecord(r);
   ASSERT_NE(var, nullptr);
 
-  FrequencyPass pass = MakeFrequencyPass(state.FileHandle, asked, true, NumberSeparators{});
+  FrequencyPass pass = MakeFrequencyPass(state.File, asked, true, NumberSeparators{});
   pass.indexEvery = 7;
   pass.threads = 1;
   const FrequencyResult one = CountFrequencies(pass, *var);
   // The first pass indexed the file: a pass of the cases it read can split.
   CaseSource source;
-  ASSERT_EQ(source.open(state.FileHandle, name, nullptr, false), CaseSource::Start::Ok);
+  ASSERT_EQ(source.open(*state.File, name, nullptr, false), CaseSource::Start::Ok);
   EXPECT_EQ(source.split(asked, 12).size() > 1, asked <= kCases);
   source.close();
 
@@ -100,7 +100,7 @@ TEST(ParallelCount, CountAtOpenIndexes) {
   LoadDictionary(state, table, NumberSeparators{});
   EXPECT_EQ(state.NumCases, kMany);
   CaseSource source;
-  ASSERT_EQ(source.open(state.FileHandle, "a", nullptr, false), CaseSource::Start::Ok);
+  ASSERT_EQ(source.open(*state.File, "a", nullptr, false), CaseSource::Start::Ok);
   EXPECT_GT(source.split(kMany, 4).size(), 1u);
   source.close();
   spssCloseRead(state.FileHandle);
