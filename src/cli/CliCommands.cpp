@@ -7,6 +7,9 @@
 #include <iostream>
 #include <ostream>
 #include <string_view>
+#include <system_error>
+#include <thread>
+#include <vector>
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -190,6 +193,53 @@ std::string Field(const std::string& text) {
   return out;
 }
 
+// Rows [from, to) of a frequency table as tab-separated lines, appended to out.
+void RenderRows(const FrequencyTable& table, int from, int to, std::string& out) {
+  FrequencyTable::Renderer texts(table);
+  std::string cell;
+  for (int row = from; row < to; ++row) {
+    for (int col = 0; col < 5; ++col) {
+      if (col > 0) out += '\t';
+      cell.clear();
+      texts.Append(col, row, cell);
+      AppendField(cell, out);
+    }
+    out += '\n';
+  }
+}
+
+// The table's lines, rendered as they are printed (the table holds values,
+// not texts). A long table is rendered in pieces on every core, a few pieces
+// at a time, and written in order.
+void PrintRows(const FrequencyTable& table, std::ostream& out) {
+  constexpr int kPieceRows = 32768;
+  const int rows = table.Rows();
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const int threads = int(std::min<unsigned>(cores, 8));
+  std::vector<std::string> pieces(static_cast<std::size_t>(threads));
+  for (int first = 0; first < rows; first += threads * kPieceRows) {
+    const auto render = [&](int t) {
+      pieces[std::size_t(t)].clear();
+      const int from = first + t * kPieceRows;
+      if (from < rows)
+        RenderRows(table, from, std::min(rows, from + kPieceRows), pieces[std::size_t(t)]);
+    };
+    std::vector<std::thread> helpers;
+    if (rows - first > kPieceRows) {
+      try {
+        for (int t = 1; t < threads; ++t) helpers.emplace_back(render, t);
+      } catch (const std::system_error&) {
+        // No thread to be had: this one renders the rest.
+      }
+    }
+    render(0);
+    for (int t = int(helpers.size()) + 1; t < threads; ++t) render(t);
+    for (std::thread& h : helpers) h.join();
+    for (const std::string& piece : pieces)
+      out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+  }
+}
+
 int Info(LoadedFile& f, std::ostream& out) {
   const SystemFile& file = *f.state.File;
   out << FileInfoReport(f.state, file.productText(), file.caseSize()) << "\n";
@@ -246,21 +296,7 @@ int Freq(LoadedFile& f, const Command& cmd, const NumberSeparators& seps, std::o
     err << res.message << "\n";
     return kUsage;
   }
-  // Each line is rendered as it is printed: the table holds values, not texts.
-  const FrequencyTable& table = *res.table;
-  FrequencyTable::Renderer texts(table);
-  std::string line, cell;
-  for (int row = 0; row < table.Rows(); ++row) {
-    line.clear();
-    for (int col = 0; col < 5; ++col) {
-      if (col > 0) line += '\t';
-      cell.clear();
-      texts.Append(col, row, cell);
-      AppendField(cell, line);
-    }
-    line += '\n';
-    out.write(line.data(), static_cast<std::streamsize>(line.size()));
-  }
+  PrintRows(*res.table, out);
   if (res.memo == MemoDisplay::Shown) {
     out << '\n';
     for (const auto& line : res.memoLines) out << line << '\n';

@@ -111,6 +111,16 @@ bool CountsWithWeight(double w, const VarRecord& weight) {
   return w > 0 && !IsMissingValue(w, weight);
 }
 
+// What the pane says when the data ends before the n cases the file promised.
+std::string EarlyEndWarning(std::int64_t read, std::int64_t n, const CaseSource& cases) {
+  // Counting on would count a stale value for every case left.
+  std::string warning = "The data ended early: only " + std::to_string(read) + " of " +
+                        std::to_string(n) + " cases could be read";
+  const std::string detail = cases.error();
+  if (!detail.empty()) warning += " (" + detail + ")";
+  return warning + ". The table counts the cases read.";
+}
+
 // Reads up to N cases, calling perCase(cases, i) for each, with the progress
 // callback after every 1000th. Returns the cases read; sets cancelled, or
 // warning when the data ends before N.
@@ -135,14 +145,7 @@ std::int64_t ReadCases(CaseSource& cases, std::int64_t n, const FrequencyProgres
       }
     }
     if (got < want && (got == 0 || cases.status() != SPSS_OK)) {
-      if (read < n) {
-        // Counting on would count a stale value for every case left.
-        warning = "The data ended early: only " + std::to_string(read) + " of " +
-                  std::to_string(n) + " cases could be read";
-        const std::string detail = cases.error();
-        if (!detail.empty()) warning += " (" + detail + ")";
-        warning += ". The table counts the cases read.";
-      }
+      if (read < n) warning = EarlyEndWarning(read, n, cases);
       break;
     }
   }
@@ -246,17 +249,34 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
   std::int64_t read = 0;
   if (!isString) {
     OrderedDblTable<Amount> table;
+    const unsigned threads = PassThreads(pass.threads);
+    // Decoding on one thread and counting on another, where the pass cannot
+    // be split.
+    const auto overlapped = [&](auto&& perCase) {
+      bool ended = false;
+      if (threads < 2 || pass.viaModule ||
+          !ReadNumbersOverlapped(cases, pass.numCases, weighted, progress, cancelled, read, ended,
+                                 perCase))
+        return false;
+      if (ended) res.warning = EarlyEndWarning(read, pass.numCases, cases);
+      return true;
+    };
     if (weighted) {
-      read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
-        const double w = cases.weight(i);
-        if (CountsWithWeight(w, weight)) table.Insert(cases.number(i), Amount(w));
-      });
+      if (!overlapped([&](double v, double w) {
+            if (CountsWithWeight(w, weight)) table.Insert(v, Amount(w));
+          }))
+        read =
+            ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
+              const double w = cases.weight(i);
+              if (CountsWithWeight(w, weight)) table.Insert(cases.number(i), Amount(w));
+            });
     } else if (!CountInParallel(
-                   cases, pass.numCases, PassThreads(pass.threads), progress, cancelled, read,
-                   table, [] { return OrderedDblTable<Amount>(); },
+                   cases, pass.numCases, threads, progress, cancelled, read, table,
+                   [] { return OrderedDblTable<Amount>(); },
                    [](OrderedDblTable<Amount>& t, CaseSource& c, std::size_t i) {
                      t.Insert(c.number(i), Amount(1));
-                   })) {
+                   }) &&
+               !overlapped([&](double v, double) { table.Insert(v, Amount(1)); })) {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning,
                        [&](std::size_t i) { table.Insert(cases.number(i), Amount(1)); });
     }
