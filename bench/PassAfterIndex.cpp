@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no such variable\n");
     return 2;
   }
-  brindle::FrequencyPass pass = brindle::MakeFrequencyPass(state.FileHandle, state.NumCases, true,
+  brindle::FrequencyPass pass = brindle::MakeFrequencyPass(state.File, state.NumCases, true,
                                                            brindle::NumberSeparators{".", ","});
   // The viewer's progress: a call every 1000 cases.
   const brindle::FrequencyProgress progress = [](std::int64_t) { return false; };
@@ -73,6 +73,5 @@ int main(int argc, char** argv) {
     std::printf("next pass (%s, %u thread%s): %.3f s median of %d\n", argv[3], threads,
                 threads > 1 ? "s" : "", times[times.size() / 2], runs);
   }
-  spssCloseRead(state.FileHandle);
   return 0;
 }

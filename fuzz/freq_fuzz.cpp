@@ -1,10 +1,11 @@
 // libFuzzer target over the frequency pass: opens the input, loads its
-// dictionary, and counts the frequencies of the first variables three times:
-// through the column path on one thread (which also builds the case index,
-// a point every few cases), split at that index on three threads, and case
-// by case through the I/O module's calls. All must agree on every row, the
-// statistics and the point at which damaged data stops the pass; any
-// difference aborts.
+// dictionary, and counts the frequencies of the first variables four times:
+// decoded on one thread and counted on another (the first variable's pass
+// also builds the case index, a point every few cases), on one thread, split
+// at the index on three threads, and case by case as spssReadCaseRecord
+// reads. Weighted by the first numeric variable, one thread and two threads
+// are compared too. All must agree on every row, the statistics and the
+// point at which damaged data stops the pass; any difference aborts.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "datafile/DictionaryLoader.h"
 #include "datafile/OpenFile.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "values/Frequencies.h"
 #include "variables/TdxMemData.h"
 
@@ -47,33 +49,45 @@ bool Same(const brindle::FrequencyResult& a, const brindle::FrequencyResult& b) 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   brindle::DataFileState state;
-  if (brindle::OpenMemoryRead(data, size, &state.FileHandle) != SPSS_OK) return 0;
+  if (brindle::SystemFile::openMemory(data, size, state.File) != SPSS_OK) return 0;
   brindle::TdxMemData table;
   const brindle::NumberSeparators seps{".", ","};
   const auto loaded = brindle::LoadDictionary(state, table, seps);
   if (loaded.error.empty() && state.NumCases != 0) {
     // An unknown count still gets a pass; the data ends where it ends.
-    brindle::FrequencyPass pass = brindle::MakeFrequencyPass(
-        state.FileHandle, state.NumCases > 0 ? state.NumCases : 1, true, seps);
+    brindle::FrequencyPass pass =
+        brindle::MakeFrequencyPass(state.File, state.NumCases > 0 ? state.NumCases : 1, true, seps);
     pass.indexEvery = 3;
+    std::string weight;
+    for (int row = 0; row < table.RecordCount() && weight.empty(); ++row)
+      if (table.ViewRecord(row)->VarType == 0) weight = table.ViewRecord(row)->VarName;
     for (int row = 0; row < table.RecordCount() && row < kMaxVariables; ++row) {
       const brindle::VarRecord& var = *table.ViewRecord(row);
+      pass.threads = 2;
+      const auto overlapped = brindle::CountFrequencies(pass, var);
+      const auto weighted2 =
+          weight.empty() ? overlapped : brindle::CountWeightedFrequencies(pass, var, weight);
       pass.threads = 1;
+      const auto weighted1 =
+          weight.empty() ? overlapped : brindle::CountWeightedFrequencies(pass, var, weight);
       const auto fast = brindle::CountFrequencies(pass, var);
       pass.threads = 3;
       const auto parallel = brindle::CountFrequencies(pass, var);
       pass.viaModule = true;
       const auto module = brindle::CountFrequencies(pass, var);
       pass.viaModule = false;
-      if (!Same(fast, module) || !Same(fast, parallel)) {
+      if (!Same(fast, module) || !Same(fast, parallel) || !Same(fast, overlapped) ||
+          !Same(weighted1, weighted2)) {
         std::fprintf(stderr, "variable %s (type %d) differs\n", var.VarName.c_str(), var.VarType);
         Print("fast path", fast);
+        Print("overlapped path", overlapped);
+        Print("weighted, one thread", weighted1);
+        Print("weighted, two threads", weighted2);
         Print("parallel path", parallel);
         Print("module path", module);
         std::abort();
       }
     }
   }
-  spssCloseRead(state.FileHandle);
   return 0;
 }

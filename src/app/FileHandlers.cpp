@@ -213,7 +213,7 @@ void TForm1::ExportClick(int kind) {
   // The file stays held (not released, not closed) while the cases are read;
   // closing the window cancels the export, and the window closes after it.
   m_exporting = true;
-  RunExportJob(m_ui, this, *job, FileHandle, FileName, [this] { return m_closeAfterPass; });
+  RunExportJob(m_ui, this, *job, *File, FileName, [this] { return m_closeAfterPass; });
   m_exporting = false;
   if (m_closeAfterPass) {
     m_closeAfterPass = false;

@@ -144,7 +144,7 @@ void TForm1::VarGridMouseDown(TBxDBGrid* grid, Qt::MouseButton button, Qt::Keybo
 
 void TForm1::ShowValueLabels() {
   if (Counting() || !HoldFile()) return;
-  Values.ShowValueLabels(FileHandle, m_separators);
+  Values.ShowValueLabels(File.get(), m_separators);
 }
 
 void TForm1::ShowFrequencies() {
@@ -157,7 +157,7 @@ void TForm1::ShowFrequencies() {
   }
   if (!HoldFile()) return;
   const FrequencyPass pass =
-      MakeFrequencyPass(FileHandle, NumCases, UsePrintFormat->isChecked(), m_separators);
+      MakeFrequencyPass(File, NumCases, UsePrintFormat->isChecked(), m_separators);
   // The user moved during the pass: the pane follows now, unless the window
   // is about to close.
   if (Values.ShowFrequencies(pass) && !m_closeAfterPass) VarMemDataAfterScroll();

@@ -7,6 +7,9 @@
 #include <iostream>
 #include <ostream>
 #include <string_view>
+#include <system_error>
+#include <thread>
+#include <vector>
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -21,6 +24,7 @@
 #include "export/CsvExport.h"
 #include "spssio/AsciiText.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "values/Frequencies.h"
 #include "values/ValueLabels.h"
 #include "variables/TdxMemData.h"
@@ -189,12 +193,56 @@ std::string Field(const std::string& text) {
   return out;
 }
 
+// Rows [from, to) of a frequency table as tab-separated lines, appended to out.
+void RenderRows(const FrequencyTable& table, int from, int to, std::string& out) {
+  FrequencyTable::Renderer texts(table);
+  std::string cell;
+  for (int row = from; row < to; ++row) {
+    for (int col = 0; col < 5; ++col) {
+      if (col > 0) out += '\t';
+      cell.clear();
+      texts.Append(col, row, cell);
+      AppendField(cell, out);
+    }
+    out += '\n';
+  }
+}
+
+// The table's lines, rendered as they are printed (the table holds values,
+// not texts). A long table is rendered in pieces on every core, a few pieces
+// at a time, and written in order.
+void PrintRows(const FrequencyTable& table, std::ostream& out) {
+  constexpr int kPieceRows = 32768;
+  const int rows = table.Rows();
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const int threads = int(std::min<unsigned>(cores, 8));
+  std::vector<std::string> pieces(static_cast<std::size_t>(threads));
+  for (int first = 0; first < rows; first += threads * kPieceRows) {
+    const auto render = [&](int t) {
+      pieces[std::size_t(t)].clear();
+      const int from = first + t * kPieceRows;
+      if (from < rows)
+        RenderRows(table, from, std::min(rows, from + kPieceRows), pieces[std::size_t(t)]);
+    };
+    std::vector<std::thread> helpers;
+    if (rows - first > kPieceRows) {
+      try {
+        for (int t = 1; t < threads; ++t) helpers.emplace_back(render, t);
+      } catch (const std::system_error&) {
+        // No thread to be had: this one renders the rest.
+      }
+    }
+    render(0);
+    for (int t = int(helpers.size()) + 1; t < threads; ++t) render(t);
+    for (std::thread& h : helpers) h.join();
+    for (const std::string& piece : pieces)
+      out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+  }
+}
+
 int Info(LoadedFile& f, std::ostream& out) {
-  std::string systemString;
-  std::int64_t caseSize = 0;
-  spssGetSystemString(f.state.FileHandle, systemString);
-  spssGetCaseSize(f.state.FileHandle, &caseSize);
-  out << FileInfoReport(f.state, systemString, caseSize) << "\n";
+  const SystemFile& file = *f.state.File;
+  out << FileInfoReport(f.state, file.productText(), file.caseSize()) << "\n";
   return kOk;
 }
 
@@ -227,7 +275,7 @@ int Labels(LoadedFile& f, const std::string& variable, const NumberSeparators& s
     err << "unknown variable " << variable << "\n";
     return kUsage;
   }
-  for (const auto& row : ReadValueLabels(f.state.FileHandle, *var, seps).rows)
+  for (const auto& row : ReadValueLabels(*f.state.File, *var, seps).rows)
     out << Field(row.label) << '\t' << Field(row.value) << '\n';
   return kOk;
 }
@@ -241,28 +289,14 @@ int Freq(LoadedFile& f, const Command& cmd, const NumberSeparators& seps, std::o
     return kUsage;
   }
   const FrequencyPass pass =
-      MakeFrequencyPass(f.state.FileHandle, f.state.NumCases, cmd.fixedFormat, seps);
+      MakeFrequencyPass(f.state.File, f.state.NumCases, cmd.fixedFormat, seps);
   const FrequencyResult res = cmd.weighted ? CountWeightedFrequencies(pass, *var, cmd.weight)
                                            : CountFrequencies(pass, *var);
   if (!res.message.empty()) {
     err << res.message << "\n";
     return kUsage;
   }
-  // Each line is rendered as it is printed: the table holds values, not texts.
-  const FrequencyTable& table = *res.table;
-  FrequencyTable::Renderer texts(table);
-  std::string line, cell;
-  for (int row = 0; row < table.Rows(); ++row) {
-    line.clear();
-    for (int col = 0; col < 5; ++col) {
-      if (col > 0) line += '\t';
-      cell.clear();
-      texts.Append(col, row, cell);
-      AppendField(cell, line);
-    }
-    line += '\n';
-    out.write(line.data(), static_cast<std::streamsize>(line.size()));
-  }
+  PrintRows(*res.table, out);
   if (res.memo == MemoDisplay::Shown) {
     out << '\n';
     for (const auto& line : res.memoLines) out << line << '\n';
@@ -281,9 +315,7 @@ int Doc(LoadedFile& f, std::ostream& out, std::ostream& err) {
     if (!doc.message.empty()) err << doc.message << "\n";
     return doc.message.empty() ? kOk : kFileError;
   }
-  std::string encoding;
-  spssGetFileEncoding(f.state.FileHandle, encoding);
-  for (const auto& line : DocumentWindowLines(doc, encoding)) out << line << '\n';
+  for (const auto& line : DocumentWindowLines(doc, f.state.File->encoding())) out << line << '\n';
   return kOk;
 }
 
@@ -311,9 +343,9 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
   std::vector<VarRecord> records;
   for (int row = 0; row < f.table.RecordCount(); ++row) records.push_back(*f.table.ViewRecord(row));
   const auto write = [&](ExportFile& file) {
-    if (cmd.exportKind == "vars") return ExportVariables(f.state.FileHandle, records, file);
-    if (cmd.exportKind == "labels") return ExportValueLabels(f.state.FileHandle, records, file);
-    return ExportData(f.state.FileHandle, {}, cmd.dataMode, file,
+    if (cmd.exportKind == "vars") return ExportVariables(*f.state.File, records, file);
+    if (cmd.exportKind == "labels") return ExportValueLabels(*f.state.File, records, file);
+    return ExportData(*f.state.File, {}, cmd.dataMode, file,
                       showProgress ? progress : ExportProgress());
   };
   ExportResult result;

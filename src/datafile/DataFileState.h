@@ -8,6 +8,7 @@
 namespace brindle {
 
 struct FileKey;
+class SystemFile;
 
 // What the file system says about a file: enough to notice a rewrite that
 // keeps the file's own time stamp, or comes within the same second.
@@ -19,7 +20,10 @@ struct FileIdentity {
 };
 
 struct DataFileState {
-  int FileHandle = -1;   // the I/O module's handle; -1 when no file is open
+  int FileHandle = -1;  // the I/O module's handle; -1 when no file is open
+  // The open file itself, which everything reads through; the handle above
+  // shares it. Null when no file is open and while the file is released.
+  std::shared_ptr<SystemFile> File;
   std::string FileName;  // as the caller passed it or the user chose it
   int NumVars = 0;
   std::int64_t NumCases =

@@ -19,27 +19,24 @@ struct DictionaryLoadResult {
   std::int64_t NumCases = -1;       // -1 when unknown
   bool CaseCountEstimated = false;  // the count could not be established
   std::string WeightVarName;        // empty when the file names none
-  int errorCode = 0;                // spssGetVarNames' code; 0 when loaded
+  int errorCode = 0;                // 0 when loaded; SPSS_INVALID_HANDLE when no file is open
   std::string error;                // "Error getting variable names <code>"; empty when loaded
   std::string warning;              // the case-count warning; empty when none
 };
 
-// Reads the dictionary of the open file `handle` into `table`. On success the
+// Reads the dictionary of the open file into `table`. On success the
 // table is cleared and refilled (RecId 1..n, in file order, the view the whole
 // table, the cursor on the first record) while its views are suspended and
 // its AfterScroll handler detached; the handler is attached again but not
 // run. lowest/highest are the module's lowest and highest values (range ends
-// equal to them read "lowest"/"highest"); compression is 1 for a compressed
-// file. A file whose case count the module does not know is counted by
-// reading every case, then rewound; when the reading fails before the end,
-// the result carries the warning, CaseCountEstimated and, as NumCases, the
-// number of cases read before the failure (the ones a pass can count). When
-// the name list cannot be read, only errorCode and error are set and the
-// table is untouched.
-DictionaryLoadResult LoadDictionary(int handle, int compression, double lowest, double highest,
+// equal to them read "lowest"/"highest"). A file whose case count the module does not know is
+// counted by reading every case, then rewound; when the reading fails before the end, the result
+// carries the warning, CaseCountEstimated and, as NumCases, the number of cases read before the
+// failure (the ones a pass can count).
+DictionaryLoadResult LoadDictionary(SystemFile& file, double lowest, double highest,
                                     const NumberSeparators& seps, TdxMemData& table);
 
-// The same for the file `state` describes (handle and compression), with the
+// The same for the file `state` holds, with the
 // module's own lowest and highest values; copies NumVars, NumCases,
 // CaseCountEstimated and WeightVarName into state when the load succeeds.
 DictionaryLoadResult LoadDictionary(DataFileState& state, TdxMemData& table,

@@ -9,6 +9,7 @@
 
 #include "datafile/MissingValueText.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -17,31 +18,31 @@ namespace {
 
 namespace t = brindle::testing;
 
-// An open module handle, closed when it goes.
+// An open file with a module handle too, closed when it goes.
 class OpenSav {
  public:
-  explicit OpenSav(const std::string& path) { m_rc = spssOpenRead(path.c_str(), &m_handle); }
+  explicit OpenSav(const std::string& path) {
+    m_rc = SystemFile::open(path, m_file);
+    if (m_rc == SPSS_OK) RegisterHandle(m_file, &m_handle);
+  }
   ~OpenSav() {
-    if (m_rc == SPSS_OK) spssCloseRead(m_handle);
+    if (m_handle >= 0) spssCloseRead(m_handle);
   }
   int rc() const { return m_rc; }
   int handle() const { return m_handle; }
-  int compression() const {
-    int c = 0;
-    spssGetCompression(m_handle, &c);
-    return c;
-  }
+  const std::shared_ptr<SystemFile>& file() const { return m_file; }
 
  private:
   int m_rc = -1;
   int m_handle = -1;
+  std::shared_ptr<SystemFile> m_file;
 };
 
 DictionaryLoadResult Load(const OpenSav& f, TdxMemData& table) {
   double lowest = 0;
   double highest = 0;
   spssLowHighVal(&lowest, &highest);
-  return LoadDictionary(f.handle(), f.compression(), lowest, highest, NumberSeparators{}, table);
+  return LoadDictionary(*f.file(), lowest, highest, NumberSeparators{}, table);
 }
 
 t::Variable Numeric(const std::string& name, int code, double a = 0, double b = 0, double c = 0) {
@@ -168,8 +169,8 @@ TEST(DictionaryLoaderTest, NameListFailureLeavesTheTableAlone) {
   keep.VarName = "kept";
   table.AppendRecord(keep);
   table.EndLoad();
-  const DictionaryLoadResult r =
-      LoadDictionary(12345, 1, -DBL_MAX, DBL_MAX, NumberSeparators{}, table);
+  DataFileState noFile;
+  const DictionaryLoadResult r = LoadDictionary(noFile, table, NumberSeparators{});
   EXPECT_NE(r.errorCode, 0);
   EXPECT_EQ(r.error, "Error getting variable names " + std::to_string(r.errorCode));
   ASSERT_EQ(table.RecordCount(), 1);
@@ -185,7 +186,7 @@ TEST(DictionaryLoaderTest, StateOverloadFillsTheFileState) {
   ASSERT_EQ(sav.rc(), SPSS_OK);
   DataFileState state;
   state.FileHandle = sav.handle();
-  state.Compression = sav.compression();
+  state.File = sav.file();
   state.WeightVarName = "stale";
   TdxMemData table;
   const DictionaryLoadResult r = LoadDictionary(state, table, NumberSeparators{});

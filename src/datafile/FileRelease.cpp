@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 
 namespace brindle {
 
@@ -24,16 +25,20 @@ FileIdentity IdentifyFile(const std::string& fileName) {
 int ReleaseDataFile(DataFileState& file) {
   if (file.FileHandle == -1 || file.FileReleased) return SPSS_OK;
   const int code = spssCloseRead(file.FileHandle);
-  if (code == SPSS_OK) file.FileReleased = true;
+  if (code == SPSS_OK) {
+    file.File.reset();
+    file.FileReleased = true;
+  }
   return code;
 }
 
 ReopenOutcome ReopenDataFile(DataFileState& file) {
   if (!file.FileReleased) return ReopenOutcome::Unchanged;
   file.FileReleased = false;
+  std::shared_ptr<SystemFile> sav;
   int handle = -1;
-  const int code = file.Key ? OpenReadWithKey(file.FileName.c_str(), *file.Key, &handle)
-                            : spssOpenRead(file.FileName.c_str(), &handle);
+  int code = SystemFile::open(file.FileName, sav, nullptr, {nullptr, file.Key.get()});
+  if (code == SPSS_OK) code = RegisterHandle(sav, &handle);
   if (code != SPSS_OK) {
     // The old handle was closed at release and its number may be handed out
     // again: forget it.
@@ -42,9 +47,9 @@ ReopenOutcome ReopenDataFile(DataFileState& file) {
     return ReopenOutcome::Failed;
   }
   file.FileHandle = handle;
-  std::string date;
-  std::string time;
-  spssGetTimeStamp(handle, date, time);
+  file.File = sav;
+  const std::string& date = sav->creationDate();
+  const std::string& time = sav->creationTime();
   // A program that rewrites the file within the same second, or keeps its
   // header's date, leaves the time stamp as it was: size and modification
   // time tell those apart.

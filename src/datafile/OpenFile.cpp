@@ -3,27 +3,34 @@
 #include "datafile/FileRelease.h"
 #include "datafile/FileReport.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 
 namespace brindle {
 
 int OpenDataFileState(const std::string& fileName, DataFileState& file, std::string* errorText,
                       const char* password, const FileKey* key) {
+  std::shared_ptr<SystemFile> sav;
   int handle = -1;
-  const int code = key        ? OpenReadWithKey(fileName.c_str(), *key, &handle)
-                   : password ? spssOpenReadEncrypted(fileName.c_str(), password, &handle)
-                              : spssOpenRead(fileName.c_str(), &handle);
+  std::string detail;
+  int code = SystemFile::open(fileName, sav, &detail, {key ? nullptr : password, key});
+  if (code == SPSS_OK) {
+    code = RegisterHandle(sav, &handle);
+    if (code != SPSS_OK) detail.clear();
+  }
   if (code != SPSS_OK) {
-    if (errorText) *errorText = OpenErrorText(code, fileName, spssLastErrorText());
+    if (errorText) *errorText = OpenErrorText(code, fileName, CodeText(code, detail));
     return code;
   }
   DataFileState opened;
   opened.FileHandle = handle;
+  opened.File = sav;
   opened.FileName = fileName;
-  spssGetTimeStamp(handle, opened.FileDate, opened.FileTime);
-  spssGetCompression(handle, &opened.Compression);
-  spssQueryType7(handle, 0, &opened.HasDocument);
+  opened.FileDate = sav->creationDate();
+  opened.FileTime = sav->creationTime();
+  opened.Compression = sav->compressed() ? 1 : 0;
+  opened.HasDocument = sav->hasDocumentRecord() ? 1 : 0;
   opened.OpenedIdentity = IdentifyFile(fileName);
-  opened.Key = FileKeyOf(handle);
+  opened.Key = sav->key();
   file = std::move(opened);
   return SPSS_OK;
 }

@@ -16,6 +16,7 @@
 
 #include "datafile/MissingValueText.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 
 namespace brindle {
 namespace {
@@ -44,21 +45,15 @@ struct LabelRow {
   std::string label;
 };
 
-std::vector<LabelRow> ReadLabels(int handle, const std::string& name, bool isString) {
+std::vector<LabelRow> ReadLabels(const SystemFile& file, int index) {
   std::vector<LabelRow> rows;
-  char** labels = nullptr;
-  int n = 0;
-  if (!isString) {
-    double* values = nullptr;
-    if (spssGetVarNValueLabels(handle, name.c_str(), &values, &labels, &n) != SPSS_OK) return rows;
-    for (int i = 0; i < n; ++i) rows.push_back({values[i], {}, labels[i] ? labels[i] : ""});
-    spssFreeVarNValueLabels(values, labels, n);
+  if (index < 0) return rows;
+  const std::size_t v = std::size_t(index);
+  if (!file.variable(v).isString()) {
+    for (NumericLabel& l : file.numericLabels(v)) rows.push_back({l.value, {}, std::move(l.label)});
   } else {
-    char** values = nullptr;
-    if (spssGetVarCValueLabels(handle, name.c_str(), &values, &labels, &n) != SPSS_OK) return rows;
-    for (int i = 0; i < n; ++i)
-      rows.push_back({0, values[i] ? values[i] : "", labels[i] ? labels[i] : ""});
-    spssFreeVarCValueLabels(values, labels, n);
+    for (StringLabel& l : file.stringLabels(v))
+      rows.push_back({0, std::move(l.value), std::move(l.label)});
   }
   return rows;
 }
@@ -468,22 +463,21 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
   return result;
 }
 
-std::vector<ExportColumn> DataColumns(int handle, std::vector<int> vars, bool withLabels) {
+std::vector<ExportColumn> DataColumns(const SystemFile& file, std::vector<int> vars,
+                                      bool withLabels) {
   std::vector<ExportColumn> columns;
-  int numVars = 0;
-  char** names = nullptr;
-  int* types = nullptr;
-  if (spssGetVarNames(handle, &numVars, &names, &types) != SPSS_OK) return columns;
+  const int numVars = int(file.variableCount());
   std::sort(vars.begin(), vars.end());
   vars.erase(std::unique(vars.begin(), vars.end()), vars.end());
   for (int v : vars) {
     if (v < 0 || v >= numVars) continue;
+    const Variable& var = file.variable(std::size_t(v));
     ExportColumn col;
-    col.name = names[v];
-    col.width = types[v];
-    spssGetVarPrintFormat(handle, names[v], &col.format.Fmt, &col.format.Dec, &col.format.Wid);
+    col.name = var.name;
+    col.width = var.width;
+    col.format = PrintFormat{var.print.type, var.print.width, var.print.decimals};
     if (withLabels) {
-      for (LabelRow& row : ReadLabels(handle, col.name, col.width > 0)) {
+      for (LabelRow& row : ReadLabels(file, v)) {
         if (col.width > 0)
           col.textLabels.emplace(std::string(TrimTrailingBlanks(row.value)), std::move(row.label));
         else
@@ -492,37 +486,25 @@ std::vector<ExportColumn> DataColumns(int handle, std::vector<int> vars, bool wi
     }
     columns.push_back(std::move(col));
   }
-  spssFreeVarNames(names, types, numVars);
   return columns;
 }
 
-ExportResult ExportData(int handle, const std::vector<int>& vars, DataMode mode, ExportFile& out,
-                        const ExportProgress& progress) {
+ExportResult ExportData(SystemFile& file, const std::vector<int>& vars, DataMode mode,
+                        ExportFile& out, const ExportProgress& progress) {
   std::vector<int> chosen = vars;
-  if (chosen.empty()) {
-    int numVars = 0;
-    char** names = nullptr;
-    int* types = nullptr;
-    if (spssGetVarNames(handle, &numVars, &names, &types) != SPSS_OK)
-      return Failed("The variables could not be read");
-    spssFreeVarNames(names, types, numVars);
-    for (int v = 0; v < numVars; ++v) chosen.push_back(v);
-  }
-  const std::vector<ExportColumn> columns = DataColumns(handle, chosen, mode == DataMode::Labels);
+  if (chosen.empty())
+    for (int v = 0; v < int(file.variableCount()); ++v) chosen.push_back(v);
+  const std::vector<ExportColumn> columns = DataColumns(file, chosen, mode == DataMode::Labels);
   // The positions DataColumns took, in its order.
   std::sort(chosen.begin(), chosen.end());
   chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
   std::vector<int> positions;
   for (int v : chosen)
     if (v >= 0 && positions.size() < columns.size()) positions.push_back(v);
-  std::int64_t total = -1;
-  spssGetNumberofCases(handle, &total);
+  const std::int64_t total = file.caseCount();
   CaseColumns cases;
-  if (positions.size() != columns.size() || !cases.open(handle, positions)) {
-    std::vector<std::string> names;
-    std::vector<int> widths;
-    for (const ExportColumn& c : columns) names.push_back(c.name), widths.push_back(c.width);
-    ModuleRowSource rows(handle, names, widths);
+  if (positions.size() != columns.size() || !cases.open(file, positions)) {
+    ModuleRowSource rows(file, positions);
     return WriteDataCsv(rows, columns, mode, Sysmis(), total, out, progress);
   }
   // A compressed file splits at its case index: a quick pass makes one when
@@ -541,7 +523,8 @@ ExportResult ExportData(int handle, const std::vector<int>& vars, DataMode mode,
   return result;
 }
 
-ExportResult ExportVariables(int handle, const std::vector<VarRecord>& records, ExportFile& out) {
+ExportResult ExportVariables(const SystemFile& file, const std::vector<VarRecord>& records,
+                             ExportFile& out) {
   double lowest = 0, highest = 0;
   spssLowHighVal(&lowest, &highest);
   // The level and role columns are always there, empty where the file
@@ -560,10 +543,13 @@ ExportResult ExportVariables(int handle, const std::vector<VarRecord>& records, 
                                   : NumericMissingText(r.missingFormat, r.nMiss1, r.nMiss2,
                                                        r.nMiss3, lowest, highest, DotSeparators()));
     line += ',';
-    line += std::to_string(ReadLabels(handle, r.VarName, isString).size());
+    const int index = file.findVariable(r.VarName);
+    line += std::to_string(ReadLabels(file, index).size());
     int level = SPSS_MLVL_UNK, role = SPSS_ROLE_UNK;
-    spssGetVarMeasureLevel(handle, r.VarName.c_str(), &level);
-    spssGetVarRole(handle, r.VarName.c_str(), &role);
+    if (index >= 0) {
+      level = file.variable(std::size_t(index)).measure;
+      role = file.variable(std::size_t(index)).role;
+    }
     line += ',';
     if (level >= SPSS_MLVL_NOM && level <= SPSS_MLVL_RAT) line += kLevels[level];
     line += ',';
@@ -578,12 +564,13 @@ ExportResult ExportVariables(int handle, const std::vector<VarRecord>& records, 
   return result;
 }
 
-ExportResult ExportValueLabels(int handle, const std::vector<VarRecord>& records, ExportFile& out) {
+ExportResult ExportValueLabels(const SystemFile& file, const std::vector<VarRecord>& records,
+                               ExportFile& out) {
   ExportResult result;
   std::string line = "variable,value,label\n";
   for (const VarRecord& r : records) {
     const bool isString = r.VarType > 0;
-    for (const LabelRow& row : ReadLabels(handle, r.VarName, isString)) {
+    for (const LabelRow& row : ReadLabels(file, file.findVariable(r.VarName))) {
       AppendCsvField(line, r.VarName), line += ',';
       if (isString)
         AppendCsvField(line, TrimTrailingBlanks(row.value));

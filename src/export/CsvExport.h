@@ -18,6 +18,8 @@
 
 namespace brindle {
 
+class SystemFile;
+
 // What a data export writes for a value.
 enum class DataMode {
   Raw,        // numbers as the shortest text that reads back to the same double
@@ -83,22 +85,25 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
                                   unsigned threads = 0);
 
 // The columns for the variables `vars` (0-based dictionary positions, taken
-// in dictionary order, each once) of the open file `handle`; value labels
+// in dictionary order, each once) of the open file; value labels
 // are read only when withLabels.
-std::vector<ExportColumn> DataColumns(int handle, std::vector<int> vars, bool withLabels);
+std::vector<ExportColumn> DataColumns(const SystemFile& file, std::vector<int> vars,
+                                      bool withLabels);
 
 // The data of the variables `vars` (all of them when empty) of the open file.
-ExportResult ExportData(int handle, const std::vector<int>& vars, DataMode mode, ExportFile& out,
-                        const ExportProgress& progress);
+ExportResult ExportData(SystemFile& file, const std::vector<int>& vars, DataMode mode,
+                        ExportFile& out, const ExportProgress& progress);
 
 // One row per variable: name, label, type, width, format, missing values
 // (as the variables grid shows them, with "." as the decimal separator),
 // value-label count. records are the dictionary's variables in file order.
-ExportResult ExportVariables(int handle, const std::vector<VarRecord>& records, ExportFile& out);
+ExportResult ExportVariables(const SystemFile& file, const std::vector<VarRecord>& records,
+                             ExportFile& out);
 
 // One row per value label: variable, value (raw number text, or the string
 // without trailing blanks), label.
-ExportResult ExportValueLabels(int handle, const std::vector<VarRecord>& records, ExportFile& out);
+ExportResult ExportValueLabels(const SystemFile& file, const std::vector<VarRecord>& records,
+                               ExportFile& out);
 
 // Runs write into a temporary file beside target and renames it to target
 // when write is Done; on cancel or failure nothing is left behind. A failed

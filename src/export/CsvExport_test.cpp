@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -117,12 +118,10 @@ SavFile SampleFile() {
 class OpenSample {
  public:
   explicit OpenSample(const SavFile& file) : m_sav(testing::writeSav(file)) {
-    EXPECT_EQ(spssOpenRead(m_sav.c_str(), &handle), SPSS_OK);
+    EXPECT_EQ(SystemFile::open(m_sav.path(), opened), SPSS_OK);
   }
-  ~OpenSample() {
-    if (handle >= 0) spssCloseRead(handle);
-  }
-  int handle = -1;
+  SystemFile& handle() { return *opened; }
+  std::shared_ptr<SystemFile> opened;
 
  private:
   testing::TempFile m_sav;
@@ -158,7 +157,7 @@ void CheckRoundTrip(DataMode mode) {
   OpenSample sample(file);
   testing::TempFile csv(".csv"), expected(".json");
   const ExportResult result = ExportToFile(csv.path(), [&](ExportFile& out) {
-    return ExportData(sample.handle, {2, 0, 1}, mode, out, {});
+    return ExportData(sample.handle(), {2, 0, 1}, mode, out, {});
   });
   ASSERT_EQ(result.status, ExportStatus::Done) << result.message;
   EXPECT_EQ(result.rows, std::int64_t(file.cases.size()));
@@ -230,7 +229,7 @@ TEST(CsvExportDictionary, VariablesAndLabelsOneRowEach) {
   std::ostringstream vars, labels;
   ExportFile out;
   out.OpenStream(vars);
-  ASSERT_EQ(ExportVariables(sample.handle, records, out).status, ExportStatus::Done);
+  ASSERT_EQ(ExportVariables(sample.handle(), records, out).status, ExportStatus::Done);
   ASSERT_TRUE(out.Commit());
   EXPECT_EQ(vars.str(),
             "name,label,type,width,format,missing,value_labels,measurement_level,role\n"
@@ -239,7 +238,7 @@ TEST(CsvExportDictionary, VariablesAndLabelsOneRowEach) {
             "s,,string,12,A12,,1,nominal,split\n"
             "skipped,,numeric,0,,,0,scale,\n");
   out.OpenStream(labels);
-  ASSERT_EQ(ExportValueLabels(sample.handle, records, out).rows, 3);
+  ASSERT_EQ(ExportValueLabels(sample.handle(), records, out).rows, 3);
   ASSERT_TRUE(out.Commit());
   EXPECT_EQ(labels.str(),
             "variable,value,label\n"
@@ -268,7 +267,7 @@ TEST(CsvExportTarget, CancelAndFailureLeaveNoFile) {
   // Cancelled after the first batch: no target, no temporary file.
   int calls = 0;
   ExportResult r = ExportToFile(target, [&](ExportFile& out) {
-    return ExportData(sample.handle, {}, DataMode::Raw, out,
+    return ExportData(sample.handle(), {}, DataMode::Raw, out,
                       [&](std::int64_t done, std::int64_t total) {
                         EXPECT_EQ(total, std::int64_t(file.cases.size()));
                         return ++calls < 2 || done == 0;
@@ -282,7 +281,7 @@ TEST(CsvExportTarget, CancelAndFailureLeaveNoFile) {
   std::ofstream(target) << "old";
   fs::create_directory(folder / "dir.csv");
   r = ExportToFile((folder / "dir.csv").string(), [&](ExportFile& out) {
-    return ExportData(sample.handle, {}, DataMode::Raw, out, {});
+    return ExportData(sample.handle(), {}, DataMode::Raw, out, {});
   });
   EXPECT_EQ(r.status, ExportStatus::Failed);
   EXPECT_NE(r.message.find("dir.csv"), std::string::npos) << r.message;
@@ -290,7 +289,7 @@ TEST(CsvExportTarget, CancelAndFailureLeaveNoFile) {
 
   // A folder that does not exist: a message naming it, nothing created.
   r = ExportToFile((folder / "missing" / "x.csv").string(),
-                   [&](ExportFile& out) { return ExportValueLabels(sample.handle, {}, out); });
+                   [&](ExportFile& out) { return ExportValueLabels(sample.handle(), {}, out); });
   EXPECT_EQ(r.status, ExportStatus::Failed);
   EXPECT_NE(r.message.find("missing"), std::string::npos) << r.message;
 
@@ -303,7 +302,7 @@ TEST(CsvExportTarget, CancelAndFailureLeaveNoFile) {
 
   // The whole export replaces the old file.
   r = ExportToFile(target, [&](ExportFile& out) {
-    return ExportData(sample.handle, {}, DataMode::Raw, out, {});
+    return ExportData(sample.handle(), {}, DataMode::Raw, out, {});
   });
   EXPECT_EQ(r.status, ExportStatus::Done);
   EXPECT_EQ(r.rows, std::int64_t(file.cases.size()));
@@ -361,22 +360,19 @@ TEST(CsvExportParallel, WritesWhatOneSequentialPassWrites) {
     if (v.cut) bytes.resize(bytes.size() - bytes.size() / 3);
     if (v.encrypted) bytes = testing::encryptWrapper(bytes, "pspp");
     testing::TempFile sav(bytes);
-    int handle = -1;
-    ASSERT_EQ(v.encrypted ? spssOpenReadEncrypted(sav.path().c_str(), "pspp", &handle)
-                          : spssOpenRead(sav.path().c_str(), &handle),
+    std::shared_ptr<SystemFile> opened;
+    ASSERT_EQ(SystemFile::open(sav.path(), opened, nullptr, {v.encrypted ? "pspp" : nullptr}),
               SPSS_OK);
+    SystemFile& handle = *opened;
     const std::vector<int> vars = {0, 1, 2, 4};
     for (DataMode mode : {DataMode::Raw, DataMode::Formatted, DataMode::Labels}) {
       const std::vector<ExportColumn> columns = DataColumns(handle, vars, mode == DataMode::Labels);
-      std::vector<std::string> names;
-      std::vector<int> widths;
-      for (const ExportColumn& c : columns) names.push_back(c.name), widths.push_back(c.width);
       std::ostringstream once, parallel;
       ExportFile out;
       out.OpenStream(once);
       ExportResult expected;
       {
-        ModuleRowSource rows(handle, names, widths);
+        ModuleRowSource rows(handle, vars);
         expected = WriteDataCsv(rows, columns, mode, -DBL_MAX, -1, out, {});
       }
       out.Commit();
@@ -402,7 +398,6 @@ TEST(CsvExportParallel, WritesWhatOneSequentialPassWrites) {
       EXPECT_EQ(got.message, expected.message) << what;
       EXPECT_TRUE(parallel.str() == once.str()) << what;
     }
-    spssCloseRead(handle);
   }
 }
 

@@ -1,46 +1,33 @@
 #include "export/RowSource.h"
 
-#include <cstring>
-
-#include "spssio/Spssio.h"
+#include "spssio/SpssioCodes.h"
+#include "spssio/SystemFile.h"
 
 namespace brindle {
 
-ModuleRowSource::ModuleRowSource(int handle, const std::vector<std::string>& names,
-                                 const std::vector<int>& widths)
-    : m_handle(handle), m_widths(widths) {
-  m_varHandles.resize(names.size());
-  m_numbers.assign(names.size(), 0.0);
-  std::size_t widest = 0;
-  for (std::size_t c = 0; c < names.size(); ++c) {
-    spssGetVarHandle(handle, names[c].c_str(), &m_varHandles[c]);
-    if (m_widths[c] == 0)
-      m_numericColumns.push_back(c);
-    else if (std::size_t(m_widths[c]) > widest)
-      widest = std::size_t(m_widths[c]);
-  }
-  // No encoding spends more than 4 bytes of UTF-8 on one stored byte.
-  m_text.resize(4 * widest + 1);
-  spssSeekNextCase(handle, 0);
+ModuleRowSource::ModuleRowSource(SystemFile& file, const std::vector<int>& vars)
+    : m_file(file), m_vars(vars) {
+  m_numbers.assign(vars.size(), 0.0);
+  for (std::size_t c = 0; c < vars.size(); ++c)
+    if (!file.variable(std::size_t(vars[c])).isString()) m_numericColumns.push_back(c);
+  file.rewind();
 }
 
-ModuleRowSource::~ModuleRowSource() { spssSeekNextCase(m_handle, 0); }
+ModuleRowSource::~ModuleRowSource() { m_file.rewind(); }
 
 int ModuleRowSource::Next() {
-  const int rc = spssReadCaseRecord(m_handle);
+  const int rc = m_file.readCase();
   if (rc != SPSS_OK) {
-    if (rc != SPSS_FILE_END) m_error = spssLastErrorText();
+    if (rc != SPSS_FILE_END) m_error = CodeText(rc, m_file.caseError());
     return rc;
   }
-  for (std::size_t c : m_numericColumns)
-    spssGetValueNumeric(m_handle, m_varHandles[c], &m_numbers[c]);
+  for (std::size_t c : m_numericColumns) m_numbers[c] = m_file.number(std::size_t(m_vars[c]));
   return SPSS_OK;
 }
 
 std::string_view ModuleRowSource::Text(std::size_t c) {
-  m_text[0] = '\0';
-  spssGetValueChar(m_handle, m_varHandles[c], m_text.data(), static_cast<int>(m_text.size()));
-  return std::string_view(m_text.data(), std::strlen(m_text.data()));
+  m_text = m_file.text(std::size_t(m_vars[c]));
+  return m_text;
 }
 
 int CaseRowSource::Next() {

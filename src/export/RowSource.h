@@ -13,6 +13,8 @@
 
 namespace brindle {
 
+class SystemFile;
+
 class RowSource {
  public:
   virtual ~RowSource() = default;
@@ -28,14 +30,12 @@ class RowSource {
   virtual std::string Error() const = 0;
 };
 
-// The cases of the open file `handle` through the I/O module's calls
-// (spssReadCaseRecord, spssGetValueNumeric, spssGetValueChar), from the first
-// case; the stream is rewound again when the source goes.
+// The cases of the open file one at a time, as spssReadCaseRecord reads
+// them, from the first case; the file is rewound again when the source goes.
 class ModuleRowSource : public RowSource {
  public:
-  // names and widths (0 numeric, else the string width) of the columns.
-  ModuleRowSource(int handle, const std::vector<std::string>& names,
-                  const std::vector<int>& widths);
+  // The columns' dictionary positions.
+  ModuleRowSource(SystemFile& file, const std::vector<int>& vars);
   ~ModuleRowSource() override;
 
   int Next() override;
@@ -44,12 +44,11 @@ class ModuleRowSource : public RowSource {
   std::string Error() const override { return m_error; }
 
  private:
-  int m_handle;
-  std::vector<double> m_varHandles;
-  std::vector<int> m_widths;
+  SystemFile& m_file;
+  std::vector<int> m_vars;
   std::vector<double> m_numbers;
   std::vector<std::size_t> m_numericColumns;
-  std::vector<char> m_text;
+  std::string m_text;
   std::string m_error;
 };
 

@@ -7,9 +7,9 @@
 #include "spssio/CaseSource.h"
 #include "spssio/Spssio.h"
 #include "spssio/SpssioCodes.h"
+#include "spssio/SystemFile.h"
 #include "spssio/TextConverter.h"
 #include "spssio/detail/ByteCursor.h"
-#include "spssio/detail/Handles.h"
 #include "spssio/detail/SavReader.h"
 
 namespace brindle {
@@ -63,10 +63,10 @@ bool CaseColumns::start(const SavReader& reader, const std::vector<int>& vars) {
   return true;
 }
 
-bool CaseColumns::open(int handle, const std::vector<int>& vars) {
-  m_handle = handle;
-  m_reader = detail::ReaderOfHandle(handle);
-  if (!m_reader || !start(*m_reader, vars)) return false;
+bool CaseColumns::open(SystemFile& file, const std::vector<int>& vars) {
+  m_file = &file;
+  m_reader = &file.reader();
+  if (!start(*m_reader, vars)) return false;
   return m_scanner.start(*m_reader, m_elements) == SPSS_OK;
 }
 
@@ -109,7 +109,7 @@ std::vector<CaseSegment> CaseColumns::split(std::size_t parts) const {
 bool CaseColumns::openSegment(const CaseColumns& whole, const CaseSegment& segment) {
   if (!whole.m_reader) return false;
   if (!m_segmentFile.isOpen() && !m_segmentFile.openSame(whole.m_reader->file())) return false;
-  m_handle = -1;
+  m_file = nullptr;
   m_reader = nullptr;
   if (m_layout != whole.m_reader || m_vars != whole.m_vars) start(*whole.m_reader, whole.m_vars);
   return m_scanner.startSegment(*whole.m_reader, m_segmentFile, m_elements, segment) == SPSS_OK;
@@ -122,8 +122,7 @@ std::size_t CaseColumns::read(std::size_t want) {
 std::string CaseColumns::error() const {
   const int code = m_scanner.status();
   if (code == SPSS_OK || code == SPSS_FILE_END) return {};
-  const std::string& detail = m_scanner.error();
-  return detail.empty() ? spssCodeText(code) : spssCodeText(code) + (": " + detail);
+  return CodeText(code, m_scanner.error());
 }
 
 double CaseColumns::number(std::size_t i, std::size_t c) const {
@@ -166,7 +165,7 @@ std::string_view CaseColumns::text(std::size_t i, std::size_t c) {
 void CaseColumns::close() {
   if (!m_reader) return;
   m_scanner.finish();
-  if (m_handle >= 0) spssSeekNextCase(m_handle, 0);
+  if (m_file) m_file->rewind();
 }
 
 }  // namespace brindle

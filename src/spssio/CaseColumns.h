@@ -19,6 +19,7 @@
 namespace brindle {
 
 class SavReader;
+class SystemFile;
 class TextConverter;
 
 class CaseColumns {
@@ -28,10 +29,10 @@ class CaseColumns {
   CaseColumns(const CaseColumns&) = delete;
   CaseColumns& operator=(const CaseColumns&) = delete;
 
-  // Starts at the first case of the open file `handle`, one column per
+  // Starts at the first case of the open file, one column per
   // variable of vars (0-based dictionary positions, in the order given).
-  // False when the handle is not open or a position is out of range.
-  bool open(int handle, const std::vector<int>& vars);
+  // False when a position is out of range.
+  bool open(SystemFile& file, const std::vector<int>& vars);
 
   // Gives a compressed file that has no case index yet one (a point about
   // every `every` cases), by a pass that decodes no value, and starts again
@@ -83,7 +84,7 @@ class CaseColumns {
   };
   bool start(const SavReader& reader, const std::vector<int>& vars);
 
-  int m_handle = -1;
+  SystemFile* m_file = nullptr;   // null for a segment
   SavReader* m_reader = nullptr;  // the open file's; null for a segment
   const SavReader* m_layout = nullptr;
   bool m_swap = false;

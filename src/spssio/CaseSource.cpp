@@ -5,18 +5,19 @@
 
 #include "spssio/AsciiText.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
+#include "spssio/TextConverter.h"
 #include "spssio/detail/ByteCursor.h"
-#include "spssio/detail/Handles.h"
 #include "spssio/detail/SavReader.h"
 
 namespace brindle {
 
-CaseSource::Start CaseSource::open(int handle, const std::string& varName,
+CaseSource::Start CaseSource::open(SystemFile& file, const std::string& varName,
                                    const std::string* weightName, bool viaModule,
                                    std::int64_t indexEvery) {
-  m_handle = handle;
+  m_file = &file;
   m_viaModule = viaModule;
-  m_reader = detail::ReaderOfHandle(handle);
+  m_reader = &file.reader();
   m_weighted = weightName != nullptr;
   m_moduleStatus = SPSS_OK;
   m_moduleError.clear();
@@ -35,11 +36,10 @@ CaseSource::Start CaseSource::open(int handle, const std::string& varName,
     w = &m_reader->variables()[std::size_t(wi)];
   }
   if (viaModule) {
-    spssGetVarHandle(handle, varName.c_str(), &m_varHandle);
-    if (w) spssGetVarHandle(handle, weightName->c_str(), &m_weightHandle);
-    m_lastValue = m_lastWeight = 0;
+    m_varIndex = std::size_t(vi);
+    if (w) m_weightIndex = std::size_t(w - m_reader->variables().data());
     m_caseBytes = 16 + m_moduleBuffer;
-    spssSeekNextCase(handle, 0);
+    file.rewind();
     return Start::Ok;
   }
 
@@ -82,26 +82,23 @@ std::size_t CaseSource::read(std::size_t want) {
   }
   std::size_t n = 0;
   for (; n < want; ++n) {
-    const int rc = spssReadCaseRecord(m_handle);
+    const int rc = m_file->readCase();
     if (rc != SPSS_OK) {
       m_moduleStatus = rc;
-      m_moduleError = spssLastErrorText();
+      if (rc != SPSS_FILE_END) m_moduleError = CodeText(rc, m_file->caseError());
       break;
     }
     if (m_width > 0) {
-      m_ok[n] = spssGetValueChar(m_handle, m_varHandle,
-                                 reinterpret_cast<char*>(&m_texts[n * m_moduleBuffer]),
-                                 int(m_moduleBuffer)) == SPSS_OK;
+      // The buffer holds any value whole: no encoding spends more than 4
+      // bytes of UTF-8 on one stored byte.
+      const std::string text = m_file->text(m_varIndex);
+      const std::size_t len = utf8PrefixLength(text.data(), text.size(), m_moduleBuffer - 1);
+      std::memcpy(&m_texts[n * m_moduleBuffer], text.data(), len);
+      m_ok[n] = 1;
     } else {
-      // A failed read leaves the value as it was, as the module's out
-      // parameters do.
-      spssGetValueNumeric(m_handle, m_varHandle, &m_lastValue);
-      m_values[n] = m_lastValue;
+      m_values[n] = m_file->number(m_varIndex);
     }
-    if (m_weighted) {
-      spssGetValueNumeric(m_handle, m_weightHandle, &m_lastWeight);
-      m_weights[n] = m_lastWeight;
-    }
+    if (m_weighted) m_weights[n] = m_file->number(m_weightIndex);
   }
   return n;
 }
@@ -197,7 +194,7 @@ std::vector<CaseSegment> SplitCases(const SavReader& reader, std::int64_t cases,
 bool CaseSource::openSegment(const CaseSource& whole, const CaseSegment& segment) {
   if (whole.m_viaModule || !whole.m_reader) return false;
   if (!m_segmentFile.isOpen() && !m_segmentFile.openSame(whole.m_reader->file())) return false;
-  m_handle = -1;
+  m_file = nullptr;
   m_reader = nullptr;
   m_viaModule = false;
   m_width = whole.m_width;
@@ -214,22 +211,18 @@ bool CaseSource::openSegment(const CaseSource& whole, const CaseSegment& segment
 
 void CaseSource::close() {
   if (!m_viaModule && m_reader) m_scanner.finish();
-  if (m_handle >= 0) spssSeekNextCase(m_handle, 0);
+  if (m_file) m_file->rewind();
 }
 
-std::int64_t CountStoredCases(int handle, int* code, std::int64_t indexEvery) {
-  SavReader* reader = detail::ReaderOfHandle(handle);
-  if (!reader) {
-    *code = SPSS_INVALID_HANDLE;
-    return 0;
-  }
+std::int64_t CountStoredCases(SystemFile& file, int* code, std::int64_t indexEvery) {
+  SavReader* reader = &file.reader();
   ColumnScanner scanner;
   std::int64_t count = 0;
   if (scanner.start(*reader, {}, indexEvery) == SPSS_OK)
     while (const std::size_t got = scanner.read(std::size_t(1) << 20)) count += std::int64_t(got);
   *code = scanner.status();
   scanner.finish();
-  spssSeekNextCase(handle, 0);
+  file.rewind();
   return count;
 }
 

@@ -17,18 +17,20 @@
 namespace brindle {
 
 class SavReader;
+class SystemFile;
 
 class CaseSource {
  public:
   enum class Start { Ok, NoVariable, NoWeight };
 
-  // Starts at the first case of the open file `handle`. weightName null: no
+  // Starts at the first case of the open file. weightName null: no
   // weight. A weight variable that does not exist or is not numeric gives
-  // NoWeight. viaModule: read through spssReadCaseRecord and the value calls.
+  // NoWeight. viaModule: read case by case, the way spssReadCaseRecord and
+  // the value calls read.
   // indexEvery > 0: a compressed file's first pass straight from the file
   // also builds its case index, a point about every indexEvery cases.
-  Start open(int handle, const std::string& varName, const std::string* weightName, bool viaModule,
-             std::int64_t indexEvery = 0);
+  Start open(SystemFile& file, const std::string& varName, const std::string* weightName,
+             bool viaModule, std::int64_t indexEvery = 0);
 
   // About `parts` segments that together hold the first `cases` cases, for
   // passes on several threads at once; empty when the file cannot be split
@@ -71,7 +73,7 @@ class CaseSource {
   static constexpr std::size_t kBatchBytes = std::size_t(8) << 20;
   double element(std::size_t i, std::size_t slot) const;
 
-  int m_handle = -1;
+  SystemFile* m_file = nullptr;  // null for a segment
   SavReader* m_reader = nullptr;
   bool m_viaModule = false;
   int m_width = 0;  // 0 numeric
@@ -93,8 +95,7 @@ class CaseSource {
   std::vector<std::uint8_t> m_gather;
 
   // Through the module.
-  double m_varHandle = 0, m_weightHandle = 0;
-  double m_lastValue = 0, m_lastWeight = 0;
+  std::size_t m_varIndex = 0, m_weightIndex = 0;
   std::vector<double> m_values, m_weights;
   std::vector<std::uint8_t> m_texts, m_ok;
   int m_moduleStatus = 0;
@@ -105,11 +106,11 @@ class CaseSource {
 // reader's data; empty when it cannot be split there (see CaseSource::split).
 std::vector<CaseSegment> SplitCases(const SavReader& reader, std::int64_t cases, std::size_t parts);
 
-// Counts the cases of the open file `handle` straight from its blocks,
+// Counts the cases of the open file straight from its blocks,
 // decoding no value, and builds a compressed file's case index on the way
 // (a point about every indexEvery cases). *code: SPSS_FILE_END when the data
 // ended soundly, else the code that stopped it, as spssReadCaseRecord gives
 // it at the same case. The module's case stream is back at the first case.
-std::int64_t CountStoredCases(int handle, int* code, std::int64_t indexEvery = 4096);
+std::int64_t CountStoredCases(SystemFile& file, int* code, std::int64_t indexEvery = 4096);
 
 }  // namespace brindle

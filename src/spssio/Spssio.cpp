@@ -1,5 +1,5 @@
-// The C-style functions of the I/O module over SavReader: a small table maps
-// integer handles to open readers.
+// The C-style functions of the I/O module over SystemFile: a small table maps
+// integer handles to open files.
 #include "spssio/Spssio.h"
 
 #include <array>
@@ -12,19 +12,22 @@
 #include <mutex>
 #include <new>
 
+#include "spssio/SystemFile.h"
+#include "spssio/TextConverter.h"
 #include "spssio/detail/Handles.h"
-#include "spssio/detail/SavReader.h"
 
-using brindle::SavReader;
-using brindle::SavVariable;
+using brindle::SystemFile;
+using brindle::Variable;
 
 namespace {
 
 constexpr int kMaxHandles = 256;
 
-// Lookups on the case loop must be cheap, so readers are found through
-// atomic slots; only opening and closing take the lock.
-std::array<std::atomic<SavReader*>, kMaxHandles> g_readers{};
+// Lookups on the case loop must be cheap, so files are found through atomic
+// slots; only opening and closing take the lock, which also guards the
+// owners.
+std::array<std::atomic<SystemFile*>, kMaxHandles> g_files{};
+std::array<std::shared_ptr<SystemFile>, kMaxHandles> g_owners;
 std::mutex g_openClose;
 
 std::string& lastError() {
@@ -39,33 +42,35 @@ int succeed() {
 }
 
 int failWith(int code, const std::string& detail = std::string()) {
-  std::string& e = lastError();
-  e = spssCodeText(code);
-  if (!detail.empty()) e += ": " + detail;
+  lastError() = brindle::CodeText(code, detail);
   return code;
 }
 
-SavReader* readerOf(int handle) {
+SystemFile* fileOf(int handle) {
   if (handle < 0 || handle >= kMaxHandles) return nullptr;
-  return g_readers[std::size_t(handle)].load(std::memory_order_acquire);
+  return g_files[std::size_t(handle)].load(std::memory_order_acquire);
 }
 
-// Finds the reader and the named variable, or reports which one is missing.
-int lookup(int handle, const char* varName, SavReader*& reader, const SavVariable*& var) {
-  reader = readerOf(handle);
-  if (!reader) return failWith(SPSS_INVALID_HANDLE);
+// Finds the file and the named variable, or reports which one is missing.
+int lookup(int handle, const char* varName, SystemFile*& file, const Variable*& var) {
+  file = fileOf(handle);
+  if (!file) return failWith(SPSS_INVALID_HANDLE);
   if (!varName) return failWith(SPSS_INVALID_VARNAME);
-  int index = reader->findVariable(varName);
+  const int index = file->findVariable(varName);
   if (index < 0) return failWith(SPSS_VAR_NOTFOUND, varName);
-  var = &reader->variables()[std::size_t(index)];
+  var = &file->variable(std::size_t(index));
   return SPSS_OK;
 }
 
-int variableOfHandle(SavReader* reader, double varHandle, const SavVariable*& var) {
-  const auto& vars = reader->variables();
-  if (!(varHandle >= 0) || varHandle >= double(vars.size()) || varHandle != std::floor(varHandle))
+std::size_t indexOf(const SystemFile& file, const Variable* var) {
+  return std::size_t(var - file.variables().data());
+}
+
+int variableOfHandle(const SystemFile& file, double varHandle, std::size_t& index) {
+  if (!(varHandle >= 0) || varHandle >= double(file.variableCount()) ||
+      varHandle != std::floor(varHandle))
     return SPSS_INVALID_VARHANDLE;
-  var = &vars[std::size_t(varHandle)];
+  index = std::size_t(varHandle);
   return SPSS_OK;
 }
 
@@ -81,83 +86,87 @@ void freeTexts(char** texts, int n) {
   std::free(texts);
 }
 
-}  // namespace
-
-namespace {
-
-// Opens a reader with open(reader) and gives it a handle.
+// Opens a file with open(file, error) and gives it a handle.
 template <class Open>
 int openHandle(int* handle, const char* what, Open&& open) {
-  auto reader = std::unique_ptr<SavReader>(new (std::nothrow) SavReader);
-  if (!reader) return failWith(SPSS_NO_MEMORY);
-  int rc;
-  try {
-    rc = open(*reader);
-  } catch (const std::bad_alloc&) {
-    return failWith(SPSS_NO_MEMORY, what);
-  }
-  if (rc != SPSS_OK) return failWith(rc, reader->error());
+  std::shared_ptr<SystemFile> file;
+  std::string error;
+  const int rc = open(file, error);
+  if (rc == SPSS_NO_MEMORY) return failWith(rc, what);
+  if (rc != SPSS_OK) return failWith(rc, error);
+  const int code = brindle::RegisterHandle(std::move(file), handle);
+  return code == SPSS_OK ? succeed() : failWith(code);
+}
+
+}  // namespace
+
+int brindle::RegisterHandle(std::shared_ptr<SystemFile> file, int* handle) {
+  if (!file || !handle) return failWith(SPSS_INVALID_ARGUMENT);
   std::lock_guard<std::mutex> lock(g_openClose);
-  for (int i = 0; i < kMaxHandles; ++i) {
-    if (!g_readers[std::size_t(i)].load(std::memory_order_relaxed)) {
-      g_readers[std::size_t(i)].store(reader.release(), std::memory_order_release);
-      *handle = i;
+  for (std::size_t i = 0; i < std::size_t(kMaxHandles); ++i) {
+    if (!g_owners[i]) {
+      g_files[i].store(file.get(), std::memory_order_release);
+      g_owners[i] = std::move(file);
+      *handle = int(i);
       return succeed();
     }
   }
   return failWith(SPSS_TOO_MANY_FILES);
 }
 
-}  // namespace
-
 int spssOpenRead(const char* fileName, int* handle) {
   if (!fileName || !handle) return failWith(SPSS_INVALID_ARGUMENT);
-  return openHandle(handle, fileName, [&](SavReader& r) { return r.open(fileName); });
+  return openHandle(handle, fileName, [&](std::shared_ptr<SystemFile>& f, std::string& e) {
+    return SystemFile::open(fileName, f, &e);
+  });
 }
 
 int spssOpenReadEncrypted(const char* fileName, const char* password, int* handle) {
   if (!fileName || !password || !handle) return failWith(SPSS_INVALID_ARGUMENT);
-  const brindle::FileUnlock unlock{password, nullptr};
-  return openHandle(handle, fileName, [&](SavReader& r) { return r.open(fileName, &unlock); });
-}
-
-int brindle::OpenReadWithKey(const char* fileName, const FileKey& key, int* handle) {
-  if (!fileName || !handle) return failWith(SPSS_INVALID_ARGUMENT);
-  const FileUnlock unlock{{}, &key};
-  return openHandle(handle, fileName, [&](SavReader& r) { return r.open(fileName, &unlock); });
-}
-
-std::shared_ptr<const brindle::FileKey> brindle::FileKeyOf(int handle) {
-  const SavReader* r = readerOf(handle);
-  return r ? r->key() : nullptr;
+  return openHandle(handle, fileName, [&](std::shared_ptr<SystemFile>& f, std::string& e) {
+    return SystemFile::open(fileName, f, &e, {password, nullptr});
+  });
 }
 
 int brindle::OpenMemoryRead(const std::uint8_t* data, std::size_t size, int* handle,
                             const char* password) {
   if (!handle || (!data && size)) return failWith(SPSS_INVALID_ARGUMENT);
-  const FileUnlock unlock{password ? password : "", nullptr};
-  return openHandle(handle, "the bytes in memory", [&](SavReader& r) {
-    return r.openMemory(data, size, password ? &unlock : nullptr);
-  });
+  return openHandle(handle, "the bytes in memory",
+                    [&](std::shared_ptr<SystemFile>& f, std::string& e) {
+                      return SystemFile::openMemory(data, size, f, &e, {password, nullptr});
+                    });
 }
 
 int spssCloseRead(int handle) {
-  SavReader* reader = nullptr;
+  std::shared_ptr<SystemFile> file;
   {
     std::lock_guard<std::mutex> lock(g_openClose);
     if (handle < 0 || handle >= kMaxHandles) return failWith(SPSS_INVALID_HANDLE);
-    reader = g_readers[std::size_t(handle)].exchange(nullptr, std::memory_order_acq_rel);
+    g_files[std::size_t(handle)].store(nullptr, std::memory_order_release);
+    file = std::move(g_owners[std::size_t(handle)]);
   }
-  if (!reader) return failWith(SPSS_INVALID_HANDLE);
-  delete reader;
+  if (!file) return failWith(SPSS_INVALID_HANDLE);
+  file.reset();
   return succeed();
 }
 
+int brindle::OpenReadWithKey(const char* fileName, const FileKey& key, int* handle) {
+  if (!fileName || !handle) return failWith(SPSS_INVALID_ARGUMENT);
+  return openHandle(handle, fileName, [&](std::shared_ptr<SystemFile>& f, std::string& e) {
+    return SystemFile::open(fileName, f, &e, {nullptr, &key});
+  });
+}
+
+std::shared_ptr<const brindle::FileKey> brindle::FileKeyOf(int handle) {
+  const SystemFile* f = fileOf(handle);
+  return f ? f->key() : nullptr;
+}
+
 int spssGetVarNames(int handle, int* numVars, char*** varNames, int** varTypes) {
-  SavReader* reader = readerOf(handle);
-  if (!reader) return failWith(SPSS_INVALID_HANDLE);
+  SystemFile* file = fileOf(handle);
+  if (!file) return failWith(SPSS_INVALID_HANDLE);
   if (!numVars || !varNames || !varTypes) return failWith(SPSS_INVALID_ARGUMENT);
-  const auto& vars = reader->variables();
+  const auto& vars = file->variables();
   int n = int(vars.size());
   char** names = nullptr;
   int* types = nullptr;
@@ -191,26 +200,26 @@ int spssFreeVarNames(char** varNames, int* varTypes, int numVars) {
 }
 
 int spssGetVarLabel(int handle, const char* varName, std::string& varLabel) {
-  SavReader* r = nullptr;
-  const SavVariable* v = nullptr;
-  if (int rc = lookup(handle, varName, r, v)) return rc;
+  SystemFile* f = nullptr;
+  const Variable* v = nullptr;
+  if (int rc = lookup(handle, varName, f, v)) return rc;
   varLabel = v->label;
   return succeed();
 }
 
 int spssGetVarMeasureLevel(int handle, const char* varName, int* measureLevel) {
-  SavReader* r = nullptr;
-  const SavVariable* v = nullptr;
-  if (int rc = lookup(handle, varName, r, v)) return rc;
+  SystemFile* f = nullptr;
+  const Variable* v = nullptr;
+  if (int rc = lookup(handle, varName, f, v)) return rc;
   if (!measureLevel) return failWith(SPSS_INVALID_ARGUMENT);
   *measureLevel = v->measure;
   return succeed();
 }
 
 int spssGetVarRole(int handle, const char* varName, int* varRole) {
-  SavReader* r = nullptr;
-  const SavVariable* v = nullptr;
-  if (int rc = lookup(handle, varName, r, v)) return rc;
+  SystemFile* f = nullptr;
+  const Variable* v = nullptr;
+  if (int rc = lookup(handle, varName, f, v)) return rc;
   if (!varRole) return failWith(SPSS_INVALID_ARGUMENT);
   *varRole = v->role;
   return succeed();
@@ -218,37 +227,37 @@ int spssGetVarRole(int handle, const char* varName, int* varRole) {
 
 int spssGetVarNMissingValues(int handle, const char* varName, int* missingFormat, double* missVal1,
                              double* missVal2, double* missVal3) {
-  SavReader* r = nullptr;
-  const SavVariable* v = nullptr;
-  if (int rc = lookup(handle, varName, r, v)) return rc;
-  if (v->width != 0) return failWith(SPSS_NUME_EXP, varName);
+  SystemFile* f = nullptr;
+  const Variable* v = nullptr;
+  if (int rc = lookup(handle, varName, f, v)) return rc;
+  if (v->isString()) return failWith(SPSS_NUME_EXP, varName);
   if (!missingFormat || !missVal1 || !missVal2 || !missVal3) return failWith(SPSS_INVALID_ARGUMENT);
-  *missingFormat = v->missingFormat;
-  *missVal1 = v->missing[0];
-  *missVal2 = v->missing[1];
-  *missVal3 = v->missing[2];
+  *missingFormat = v->missing.format;
+  *missVal1 = v->missing.numbers[0];
+  *missVal2 = v->missing.numbers[1];
+  *missVal3 = v->missing.numbers[2];
   return succeed();
 }
 
 int spssGetVarCMissingValues(int handle, const char* varName, int* missingFormat,
                              std::string& missVal1, std::string& missVal2, std::string& missVal3) {
-  SavReader* r = nullptr;
-  const SavVariable* v = nullptr;
-  if (int rc = lookup(handle, varName, r, v)) return rc;
-  if (v->width == 0) return failWith(SPSS_STR_EXP, varName);
+  SystemFile* f = nullptr;
+  const Variable* v = nullptr;
+  if (int rc = lookup(handle, varName, f, v)) return rc;
+  if (!v->isString()) return failWith(SPSS_STR_EXP, varName);
   if (!missingFormat) return failWith(SPSS_INVALID_ARGUMENT);
-  *missingFormat = v->missingFormat;
-  missVal1 = r->textToUtf8(v->stringMissing[0]);
-  missVal2 = r->textToUtf8(v->stringMissing[1]);
-  missVal3 = r->textToUtf8(v->stringMissing[2]);
+  *missingFormat = v->missing.format;
+  missVal1 = v->missing.strings[0];
+  missVal2 = v->missing.strings[1];
+  missVal3 = v->missing.strings[2];
   return succeed();
 }
 
 int spssGetVarPrintFormat(int handle, const char* varName, int* printType, int* printDec,
                           int* printWid) {
-  SavReader* r = nullptr;
-  const SavVariable* v = nullptr;
-  if (int rc = lookup(handle, varName, r, v)) return rc;
+  SystemFile* f = nullptr;
+  const Variable* v = nullptr;
+  if (int rc = lookup(handle, varName, f, v)) return rc;
   if (!printType || !printDec || !printWid) return failWith(SPSS_INVALID_ARGUMENT);
   *printType = v->print.type;
   *printDec = v->print.decimals;
@@ -258,13 +267,13 @@ int spssGetVarPrintFormat(int handle, const char* varName, int* printType, int* 
 
 int spssGetVarNValueLabels(int handle, const char* varName, double** values, char*** labels,
                            int* numLabels) {
-  SavReader* r = nullptr;
-  const SavVariable* v = nullptr;
-  if (int rc = lookup(handle, varName, r, v)) return rc;
-  if (v->width != 0) return failWith(SPSS_NUME_EXP, varName);
+  SystemFile* f = nullptr;
+  const Variable* v = nullptr;
+  if (int rc = lookup(handle, varName, f, v)) return rc;
+  if (v->isString()) return failWith(SPSS_NUME_EXP, varName);
   if (!values || !labels || !numLabels) return failWith(SPSS_INVALID_ARGUMENT);
-  std::size_t n = 0;
-  for (int set : v->labelSets) n += r->labelSets()[std::size_t(set)].size();
+  const std::vector<brindle::NumericLabel> list = f->numericLabels(indexOf(*f, v));
+  const std::size_t n = list.size();
   double* vals = nullptr;
   char** texts = nullptr;
   if (n > 0) {
@@ -275,17 +284,14 @@ int spssGetVarNValueLabels(int handle, const char* varName, double** values, cha
       std::free(texts);
       return failWith(SPSS_NO_MEMORY);
     }
-    std::size_t i = 0;
-    for (int set : v->labelSets)
-      for (const auto& l : r->labelSets()[std::size_t(set)]) {
-        vals[i] = r->labelNumber(l);
-        texts[i] = copyText(l.label);
-        if (!texts[i]) {
-          spssFreeVarNValueLabels(vals, texts, int(n));
-          return failWith(SPSS_NO_MEMORY);
-        }
-        ++i;
+    for (std::size_t i = 0; i < n; ++i) {
+      vals[i] = list[i].value;
+      texts[i] = copyText(list[i].label);
+      if (!texts[i]) {
+        spssFreeVarNValueLabels(vals, texts, int(n));
+        return failWith(SPSS_NO_MEMORY);
       }
+    }
   }
   *values = vals;
   *labels = texts;
@@ -301,13 +307,13 @@ int spssFreeVarNValueLabels(double* values, char** labels, int numLabels) {
 
 int spssGetVarCValueLabels(int handle, const char* varName, char*** values, char*** labels,
                            int* numLabels) {
-  SavReader* r = nullptr;
-  const SavVariable* v = nullptr;
-  if (int rc = lookup(handle, varName, r, v)) return rc;
-  if (v->width == 0) return failWith(SPSS_STR_EXP, varName);
+  SystemFile* f = nullptr;
+  const Variable* v = nullptr;
+  if (int rc = lookup(handle, varName, f, v)) return rc;
+  if (!v->isString()) return failWith(SPSS_STR_EXP, varName);
   if (!values || !labels || !numLabels) return failWith(SPSS_INVALID_ARGUMENT);
-  std::size_t n = v->longStringLabels.size();
-  for (int set : v->labelSets) n += r->labelSets()[std::size_t(set)].size();
+  const std::vector<brindle::StringLabel> list = f->stringLabels(indexOf(*f, v));
+  const std::size_t n = list.size();
   char** vals = nullptr;
   char** texts = nullptr;
   if (n > 0) {
@@ -318,28 +324,13 @@ int spssGetVarCValueLabels(int handle, const char* varName, char*** values, char
       std::free(texts);
       return failWith(SPSS_NO_MEMORY);
     }
-    std::size_t i = 0;
-    for (int set : v->labelSets)
-      for (const auto& l : r->labelSets()[std::size_t(set)]) {
-        vals[i] = copyText(r->textToUtf8(
-            std::string(reinterpret_cast<const char*>(l.value), std::size_t(v->width))));
-        texts[i] = copyText(l.label);
-        if (!vals[i] || !texts[i]) {
-          spssFreeVarCValueLabels(vals, texts, int(n));
-          return failWith(SPSS_NO_MEMORY);
-        }
-        ++i;
-      }
-    for (const auto& [stored, label] : v->longStringLabels) {
-      std::string value = stored;
-      if (value.size() < std::size_t(v->width)) value.resize(std::size_t(v->width), ' ');
-      vals[i] = copyText(r->textToUtf8(value));
-      texts[i] = copyText(label);
+    for (std::size_t i = 0; i < n; ++i) {
+      vals[i] = copyText(list[i].value);
+      texts[i] = copyText(list[i].label);
       if (!vals[i] || !texts[i]) {
         spssFreeVarCValueLabels(vals, texts, int(n));
         return failWith(SPSS_NO_MEMORY);
       }
-      ++i;
     }
   }
   *values = vals;
@@ -355,114 +346,115 @@ int spssFreeVarCValueLabels(char** values, char** labels, int numLabels) {
 }
 
 int spssGetNumberofCases(int handle, std::int64_t* numofCases) {
-  SavReader* r = readerOf(handle);
-  if (!r) return failWith(SPSS_INVALID_HANDLE);
+  SystemFile* f = fileOf(handle);
+  if (!f) return failWith(SPSS_INVALID_HANDLE);
   if (!numofCases) return failWith(SPSS_INVALID_ARGUMENT);
-  *numofCases = r->caseCount();
+  *numofCases = f->caseCount();
   return succeed();
 }
 
 int spssGetCaseSize(int handle, std::int64_t* caseSize) {
-  SavReader* r = readerOf(handle);
-  if (!r) return failWith(SPSS_INVALID_HANDLE);
+  SystemFile* f = fileOf(handle);
+  if (!f) return failWith(SPSS_INVALID_HANDLE);
   if (!caseSize) return failWith(SPSS_INVALID_ARGUMENT);
-  *caseSize = r->caseSize();
+  *caseSize = f->caseSize();
   return succeed();
 }
 
 int spssGetCaseWeightVar(int handle, std::string& varName) {
-  SavReader* r = readerOf(handle);
-  if (!r) return failWith(SPSS_INVALID_HANDLE);
-  if (r->weightVariable() < 0) return failWith(SPSS_NO_CASEWGT);
-  varName = r->variables()[std::size_t(r->weightVariable())].name;
+  SystemFile* f = fileOf(handle);
+  if (!f) return failWith(SPSS_INVALID_HANDLE);
+  if (f->weightVariable() < 0) return failWith(SPSS_NO_CASEWGT);
+  varName = f->variable(std::size_t(f->weightVariable())).name;
   return succeed();
 }
 
 int spssGetCompression(int handle, int* compSwitch) {
-  SavReader* r = readerOf(handle);
-  if (!r) return failWith(SPSS_INVALID_HANDLE);
+  SystemFile* f = fileOf(handle);
+  if (!f) return failWith(SPSS_INVALID_HANDLE);
   if (!compSwitch) return failWith(SPSS_INVALID_ARGUMENT);
-  *compSwitch = r->compression() != 0 ? 1 : 0;
+  *compSwitch = f->compressed() ? 1 : 0;
   return succeed();
 }
 
 int spssGetSystemString(int handle, std::string& sysName) {
-  SavReader* r = readerOf(handle);
-  if (!r) return failWith(SPSS_INVALID_HANDLE);
-  sysName = r->productText();
+  SystemFile* f = fileOf(handle);
+  if (!f) return failWith(SPSS_INVALID_HANDLE);
+  sysName = f->productText();
   return succeed();
 }
 
 int spssGetTimeStamp(int handle, std::string& fileDate, std::string& fileTime) {
-  SavReader* r = readerOf(handle);
-  if (!r) return failWith(SPSS_INVALID_HANDLE);
-  fileDate = r->creationDate();
-  fileTime = r->creationTime();
+  SystemFile* f = fileOf(handle);
+  if (!f) return failWith(SPSS_INVALID_HANDLE);
+  fileDate = f->creationDate();
+  fileTime = f->creationTime();
   return succeed();
 }
 
 int spssQueryType7(int handle, int subType, int* found) {
-  SavReader* r = readerOf(handle);
-  if (!r) return failWith(SPSS_INVALID_HANDLE);
+  SystemFile* f = fileOf(handle);
+  if (!f) return failWith(SPSS_INVALID_HANDLE);
   if (!found) return failWith(SPSS_INVALID_ARGUMENT);
-  *found = subType == 0 ? (r->hasDocumentRecord() ? 1 : 0) : (r->hasExtension(subType) ? 1 : 0);
+  *found = subType == 0 ? (f->hasDocumentRecord() ? 1 : 0) : (f->hasExtension(subType) ? 1 : 0);
   return succeed();
 }
 
 int spssGetFileEncoding(int handle, std::string& encoding) {
-  SavReader* r = readerOf(handle);
-  if (!r) return failWith(SPSS_INVALID_HANDLE);
-  encoding = r->encoding();
+  SystemFile* f = fileOf(handle);
+  if (!f) return failWith(SPSS_INVALID_HANDLE);
+  encoding = f->encoding();
   return succeed();
 }
 
 int spssGetVarHandle(int handle, const char* varName, double* varHandle) {
-  SavReader* r = nullptr;
-  const SavVariable* v = nullptr;
-  if (int rc = lookup(handle, varName, r, v)) return rc;
+  SystemFile* f = nullptr;
+  const Variable* v = nullptr;
+  if (int rc = lookup(handle, varName, f, v)) return rc;
   if (!varHandle) return failWith(SPSS_INVALID_ARGUMENT);
-  *varHandle = double(v - r->variables().data());
+  *varHandle = double(indexOf(*f, v));
   return succeed();
 }
 
 int spssSeekNextCase(int handle, std::int64_t caseNumber) {
-  SavReader* r = readerOf(handle);
-  if (!r) return failWith(SPSS_INVALID_HANDLE);
-  int rc = caseNumber == 0 ? r->cases().rewind() : r->cases().seek(caseNumber);
-  if (rc != SPSS_OK) return failWith(rc, r->cases().error());
+  SystemFile* f = fileOf(handle);
+  if (!f) return failWith(SPSS_INVALID_HANDLE);
+  const int rc = f->seek(caseNumber);
+  if (rc != SPSS_OK) return failWith(rc, f->caseError());
   return succeed();
 }
 
 int spssReadCaseRecord(int handle) {
-  SavReader* r = readerOf(handle);
-  if (!r) return failWith(SPSS_INVALID_HANDLE);
-  int rc = r->cases().next();
+  SystemFile* f = fileOf(handle);
+  if (!f) return failWith(SPSS_INVALID_HANDLE);
+  const int rc = f->readCase();
   if (rc == SPSS_OK) return succeed();
-  return failWith(rc, rc == SPSS_FILE_END ? std::string() : r->cases().error());
+  return failWith(rc, rc == SPSS_FILE_END ? std::string() : f->caseError());
 }
 
 int spssGetValueNumeric(int handle, double varHandle, double* value) {
-  SavReader* r = readerOf(handle);
-  if (!r) return failWith(SPSS_INVALID_HANDLE);
-  const SavVariable* v = nullptr;
-  if (variableOfHandle(r, varHandle, v) != SPSS_OK) return failWith(SPSS_INVALID_VARHANDLE);
-  if (v->width != 0) return failWith(SPSS_NUME_EXP);
+  SystemFile* f = fileOf(handle);
+  if (!f) return failWith(SPSS_INVALID_HANDLE);
+  std::size_t v = 0;
+  if (variableOfHandle(*f, varHandle, v) != SPSS_OK) return failWith(SPSS_INVALID_VARHANDLE);
+  if (f->variable(v).isString()) return failWith(SPSS_NUME_EXP);
   if (!value) return failWith(SPSS_INVALID_ARGUMENT);
-  if (!r->cases().hasRow()) return failWith(SPSS_NO_CASE);
-  *value = r->numericValue(*v);
+  if (!f->hasCase()) return failWith(SPSS_NO_CASE);
+  *value = f->number(v);
   return succeed();
 }
 
 int spssGetValueChar(int handle, double varHandle, char* value, int valueSize) {
-  SavReader* r = readerOf(handle);
-  if (!r) return failWith(SPSS_INVALID_HANDLE);
-  const SavVariable* v = nullptr;
-  if (variableOfHandle(r, varHandle, v) != SPSS_OK) return failWith(SPSS_INVALID_VARHANDLE);
-  if (v->width == 0) return failWith(SPSS_STR_EXP);
+  SystemFile* f = fileOf(handle);
+  if (!f) return failWith(SPSS_INVALID_HANDLE);
+  std::size_t v = 0;
+  if (variableOfHandle(*f, varHandle, v) != SPSS_OK) return failWith(SPSS_INVALID_VARHANDLE);
+  if (!f->variable(v).isString()) return failWith(SPSS_STR_EXP);
   if (!value || valueSize < 1) return failWith(SPSS_INVALID_ARGUMENT);
-  if (!r->cases().hasRow()) return failWith(SPSS_NO_CASE);
-  std::string text = r->stringValue(*v);
-  std::size_t n = brindle::utf8PrefixLength(text.data(), text.size(), std::size_t(valueSize) - 1);
+  if (!f->hasCase()) return failWith(SPSS_NO_CASE);
+  const std::string text = f->text(v);
+  const std::size_t n =
+      brindle::utf8PrefixLength(text.data(), text.size(), std::size_t(valueSize) - 1);
   std::memcpy(value, text.data(), n);
   value[n] = '\0';
   return succeed();
@@ -483,4 +475,7 @@ int spssLowHighVal(double* lowest, double* highest) {
 
 const char* spssLastErrorText() { return lastError().c_str(); }
 
-brindle::SavReader* brindle::detail::ReaderOfHandle(int handle) { return readerOf(handle); }
+brindle::SavReader* brindle::detail::ReaderOfHandle(int handle) {
+  SystemFile* f = fileOf(handle);
+  return f ? &f->reader() : nullptr;
+}

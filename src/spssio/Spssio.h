@@ -1,6 +1,8 @@
 // Brindle's reader of SPSS system files (.sav, .zsav), exposed the way the
 // SPSS I/O module is: free functions on an integer file handle that return a
 // result code (0 = success; see SpssioCodes.h for every code and its text).
+// They are a thin layer over SystemFile, the typed interface the rest of the
+// program uses.
 //
 // Every text handed out is UTF-8, converted from the file's declared encoding.
 // Names and labels are returned whole; a very long string variable (subtype 14)
@@ -23,7 +25,8 @@
 
 namespace brindle {
 struct FileKey;
-}
+class SystemFile;
+}  // namespace brindle
 
 // Opens fileName for reading and reads its dictionary. On success *handle is
 // a non-negative handle and the file stays open until spssCloseRead.
@@ -162,4 +165,8 @@ std::shared_ptr<const FileKey> FileKeyOf(int handle);
 // not encrypted opens as with spssOpenRead, SPSS_WRONG_PASSWORD when the key
 // does not fit (the file was encrypted anew).
 int OpenReadWithKey(const char* fileName, const FileKey& key, int* handle);
+// Gives a file opened through SystemFile a handle, so that the calls above
+// reach it too; the handle shares the file until spssCloseRead.
+// SPSS_TOO_MANY_FILES when every handle is taken.
+int RegisterHandle(std::shared_ptr<SystemFile> file, int* handle);
 }  // namespace brindle

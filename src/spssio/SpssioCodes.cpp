@@ -67,3 +67,9 @@ const char* spssCodeText(int code) {
   std::snprintf(text, sizeof text, "unknown result code %d", code);
   return text;
 }
+
+std::string brindle::CodeText(int code, const std::string& detail) {
+  std::string text = spssCodeText(code);
+  if (!detail.empty()) text += ": " + detail;
+  return text;
+}

@@ -3,6 +3,8 @@
 // file, nothing of that kind present), positive codes are failures.
 #pragma once
 
+#include <string>
+
 enum SpssioCode : int {
   SPSS_OK = 0,
 
@@ -40,3 +42,9 @@ enum SpssioCode : int {
 
 // The message text of a code ("unknown result code N" for codes not listed).
 const char* spssCodeText(int code);
+
+namespace brindle {
+// A failure as the module's last-error text gives it: the code's text, then
+// ": " and the detail when there is one (which record, at which offset).
+std::string CodeText(int code, const std::string& detail);
+}  // namespace brindle

@@ -63,7 +63,7 @@ TEST_P(FreqConformance, CountsAsPspp) {
   LoadDictionary(state, table, NumberSeparators{});
   ASSERT_EQ(static_cast<std::size_t>(table.RecordCount()), expected.size());
   FrequencyPass pass;
-  pass.handle = state.FileHandle;
+  pass.file = state.File;
   pass.numCases = state.NumCases;
   for (int row = 0; row < table.RecordCount(); ++row) {
     const VarRecord& var = *table.ViewRecord(row);

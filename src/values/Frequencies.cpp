@@ -7,6 +7,7 @@
 #include "spssio/AsciiText.h"
 #include "spssio/CaseSource.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "values/FreqTables.h"
 #include "values/ParallelCount.h"
 #include "values/SummaryStatistics.h"
@@ -45,53 +46,61 @@ std::string TrimBlanks(std::string s) {
   return s;
 }
 
-// The first label of each numeric value, as the module lists them.
-std::unordered_map<double, std::string> NumericLabels(int handle, const std::string& name) {
+// The variable of that name, or null.
+const Variable* Find(const SystemFile& file, const std::string& name, int& index) {
+  index = file.findVariable(name);
+  return index < 0 ? nullptr : &file.variable(std::size_t(index));
+}
+
+// The first label of each numeric value, in file order.
+std::unordered_map<double, std::string> NumericLabels(const SystemFile& file,
+                                                      const std::string& name) {
   std::unordered_map<double, std::string> labels;
-  double* values = nullptr;
-  char** texts = nullptr;
-  int count = 0;
-  if (spssGetVarNValueLabels(handle, name.c_str(), &values, &texts, &count) == SPSS_OK) {
-    for (int i = 0; i < count; ++i)
-      if (!std::isnan(values[i])) labels.try_emplace(values[i] == 0 ? 0.0 : values[i], texts[i]);
-    spssFreeVarNValueLabels(values, texts, count);
-  }
+  int index = -1;
+  const Variable* v = Find(file, name, index);
+  if (!v || v->isString()) return labels;
+  for (NumericLabel& l : file.numericLabels(std::size_t(index)))
+    if (!std::isnan(l.value)) labels.try_emplace(l.value == 0 ? 0.0 : l.value, std::move(l.label));
   return labels;
 }
 
-std::unordered_map<std::string, std::string> StringLabels(int handle, const std::string& name) {
+std::unordered_map<std::string, std::string> StringLabels(const SystemFile& file,
+                                                          const std::string& name) {
   std::unordered_map<std::string, std::string> labels;
-  char** values = nullptr;
-  char** texts = nullptr;
-  int count = 0;
-  if (spssGetVarCValueLabels(handle, name.c_str(), &values, &texts, &count) == SPSS_OK) {
-    for (int i = 0; i < count; ++i) labels.try_emplace(TrimBlanks(values[i]), texts[i]);
-    spssFreeVarCValueLabels(values, texts, count);
-  }
+  int index = -1;
+  const Variable* v = Find(file, name, index);
+  if (!v || !v->isString()) return labels;
+  for (StringLabel& l : file.stringLabels(std::size_t(index)))
+    labels.try_emplace(TrimBlanks(std::move(l.value)), std::move(l.label));
   return labels;
 }
 
-// The missing values of a string variable, as table keys. The module gives
-// at most 8 stored bytes each, whose UTF-8 text may take more: it is not cut.
-std::vector<std::string> StringMissing(int handle, const std::string& name) {
+// The missing values of a string variable, as table keys. The file gives at
+// most 8 stored bytes each, whose UTF-8 text may take more: it is not cut.
+std::vector<std::string> StringMissing(const SystemFile& file, const std::string& name) {
   std::vector<std::string> missing;
-  int format = 0;
-  std::string m[3];
-  if (spssGetVarCMissingValues(handle, name.c_str(), &format, m[0], m[1], m[2]) != SPSS_OK)
-    return missing;
-  if (format < 1 || format > 3) return missing;
-  for (int i = 0; i < format; ++i)
-    missing.push_back(
-        std::string(TrimTrailingControls(std::string_view(m[i]).substr(0, m[i].find('\0')))));
+  int index = -1;
+  const Variable* v = Find(file, name, index);
+  if (!v || !v->isString()) return missing;
+  const MissingValues& m = v->missing;
+  if (m.format < 1 || m.format > 3) return missing;
+  for (int i = 0; i < m.format; ++i) {
+    const std::string_view s(m.strings[i]);
+    missing.push_back(std::string(TrimTrailingControls(s.substr(0, s.find('\0')))));
+  }
   return missing;
 }
 
 // The weight variable's own missing values, as a record IsMissingValue reads.
-VarRecord WeightMissing(int handle, const std::string& name) {
+VarRecord WeightMissing(const SystemFile& file, const std::string& name) {
   VarRecord weight;
-  if (spssGetVarNMissingValues(handle, name.c_str(), &weight.missingFormat, &weight.nMiss1,
-                               &weight.nMiss2, &weight.nMiss3) != SPSS_OK)
-    weight.missingFormat = 0;
+  int index = -1;
+  const Variable* v = Find(file, name, index);
+  if (!v || v->isString()) return weight;
+  weight.missingFormat = v->missing.format;
+  weight.nMiss1 = v->missing.numbers[0];
+  weight.nMiss2 = v->missing.numbers[1];
+  weight.nMiss3 = v->missing.numbers[2];
   return weight;
 }
 
@@ -100,6 +109,16 @@ VarRecord WeightMissing(int handle, const std::string& name) {
 // it out of every count.
 bool CountsWithWeight(double w, const VarRecord& weight) {
   return w > 0 && !IsMissingValue(w, weight);
+}
+
+// What the pane says when the data ends before the n cases the file promised.
+std::string EarlyEndWarning(std::int64_t read, std::int64_t n, const CaseSource& cases) {
+  // Counting on would count a stale value for every case left.
+  std::string warning = "The data ended early: only " + std::to_string(read) + " of " +
+                        std::to_string(n) + " cases could be read";
+  const std::string detail = cases.error();
+  if (!detail.empty()) warning += " (" + detail + ")";
+  return warning + ". The table counts the cases read.";
 }
 
 // Reads up to N cases, calling perCase(cases, i) for each, with the progress
@@ -126,14 +145,7 @@ std::int64_t ReadCases(CaseSource& cases, std::int64_t n, const FrequencyProgres
       }
     }
     if (got < want && (got == 0 || cases.status() != SPSS_OK)) {
-      if (read < n) {
-        // Counting on would count a stale value for every case left.
-        warning = "The data ended early: only " + std::to_string(read) + " of " +
-                  std::to_string(n) + " cases could be read";
-        const std::string detail = cases.error();
-        if (!detail.empty()) warning += " (" + detail + ")";
-        warning += ". The table counts the cases read.";
-      }
+      if (read < n) warning = EarlyEndWarning(read, n, cases);
       break;
     }
   }
@@ -147,7 +159,7 @@ void FillNumeric(const FrequencyPass& pass, const VarRecord& var, OrderedDblTabl
   auto rows = std::make_shared<FrequencyTable>(
       FrequencyTable::Layout{format, pass.usePrintFormat, pass.seps, pass.sysmis, weighted, 0, 0},
       false);
-  const auto labels = LabelIndices(*rows, NumericLabels(pass.handle, var.VarName));
+  const auto labels = LabelIndices(*rows, NumericLabels(*pass.file, var.VarName));
   rows->Reserve(table.Size());
   SummaryStatistics stats(pass.lowest, pass.highest);
   // One walk in value order classifies, sums and keeps each distinct value.
@@ -178,9 +190,9 @@ void FillString(const FrequencyPass& pass, const VarRecord& var, OrderedStrTable
   // Long strings too: their missing values and labels come from extension
   // records. A missing value of a long string is its first 8 bytes, the rest
   // blanks, so it compares like a short string's once blanks are trimmed.
-  const std::vector<std::string> missing = StringMissing(pass.handle, var.VarName);
+  const std::vector<std::string> missing = StringMissing(*pass.file, var.VarName);
   const std::unordered_map<std::string, std::string> labelTexts =
-      StringLabels(pass.handle, var.VarName);
+      StringLabels(*pass.file, var.VarName);
   // A long string's label column is hidden only when it has no labels.
   if (!labelTexts.empty()) res.hideLabelColumn = false;
   double valid = 0, all = 0;
@@ -210,7 +222,7 @@ template <class Amount>
 FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::string* weightName,
                     const FrequencyProgress& progress) {
   FrequencyResult res;
-  if (pass.numCases < 1) return res;
+  if (pass.numCases < 1 || !pass.file) return res;
   res.ran = true;
   res.hideLabelColumn = var.VarType > 8;
   const bool isString = var.VarType > 0;
@@ -220,7 +232,7 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
 
   CaseSource cases;
   const CaseSource::Start started =
-      cases.open(pass.handle, var.VarName, weightName, pass.viaModule, pass.indexEvery);
+      cases.open(*pass.file, var.VarName, weightName, pass.viaModule, pass.indexEvery);
   if (started != CaseSource::Start::Ok) {
     // Nothing can be counted: without a weight no case has one above 0.
     if (started == CaseSource::Start::NoWeight)
@@ -232,22 +244,39 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
     return res;
   }
 
-  const VarRecord weight = weighted ? WeightMissing(pass.handle, *weightName) : VarRecord{};
+  const VarRecord weight = weighted ? WeightMissing(*pass.file, *weightName) : VarRecord{};
   bool cancelled = false;
   std::int64_t read = 0;
   if (!isString) {
     OrderedDblTable<Amount> table;
+    const unsigned threads = PassThreads(pass.threads);
+    // Decoding on one thread and counting on another, where the pass cannot
+    // be split.
+    const auto overlapped = [&](auto&& perCase) {
+      bool ended = false;
+      if (threads < 2 || pass.viaModule ||
+          !ReadNumbersOverlapped(cases, pass.numCases, weighted, progress, cancelled, read, ended,
+                                 perCase))
+        return false;
+      if (ended) res.warning = EarlyEndWarning(read, pass.numCases, cases);
+      return true;
+    };
     if (weighted) {
-      read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
-        const double w = cases.weight(i);
-        if (CountsWithWeight(w, weight)) table.Insert(cases.number(i), Amount(w));
-      });
+      if (!overlapped([&](double v, double w) {
+            if (CountsWithWeight(w, weight)) table.Insert(v, Amount(w));
+          }))
+        read =
+            ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
+              const double w = cases.weight(i);
+              if (CountsWithWeight(w, weight)) table.Insert(cases.number(i), Amount(w));
+            });
     } else if (!CountInParallel(
-                   cases, pass.numCases, PassThreads(pass.threads), progress, cancelled, read,
-                   table, [] { return OrderedDblTable<Amount>(); },
+                   cases, pass.numCases, threads, progress, cancelled, read, table,
+                   [] { return OrderedDblTable<Amount>(); },
                    [](OrderedDblTable<Amount>& t, CaseSource& c, std::size_t i) {
                      t.Insert(c.number(i), Amount(1));
-                   })) {
+                   }) &&
+               !overlapped([&](double v, double) { table.Insert(v, Amount(1)); })) {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning,
                        [&](std::size_t i) { table.Insert(cases.number(i), Amount(1)); });
     }
@@ -290,10 +319,10 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
 
 }  // namespace
 
-FrequencyPass MakeFrequencyPass(int handle, std::int64_t numCases, bool usePrintFormat,
-                                const NumberSeparators& seps) {
+FrequencyPass MakeFrequencyPass(std::shared_ptr<SystemFile> file, std::int64_t numCases,
+                                bool usePrintFormat, const NumberSeparators& seps) {
   FrequencyPass pass;
-  pass.handle = handle;
+  pass.file = std::move(file);
   pass.numCases = numCases;
   pass.usePrintFormat = usePrintFormat;
   pass.seps = seps;

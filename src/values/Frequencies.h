@@ -22,15 +22,17 @@
 
 namespace brindle {
 
+class SystemFile;
+
 // The values grid's column titles, row 0 of every fill.
 inline const std::array<std::string, 5> kValuesGridTitles = {"Value Label", "Value", "Freq",
                                                              "% Total", "% Valid"};
 
 // What a pass works on besides the variable.
 struct FrequencyPass {
-  int handle = -1;             // the open file
-  std::int64_t numCases = -1;  // NumCases; a pass needs at least 1
-  bool usePrintFormat = true;  // the "Fixed decimal format" option
+  std::shared_ptr<SystemFile> file;  // the open file
+  std::int64_t numCases = -1;        // NumCases; a pass needs at least 1
+  bool usePrintFormat = true;        // the "Fixed decimal format" option
   NumberSeparators seps;
   double sysmis = -DBL_MAX;                       // SysmisValue
   double lowest = std::nextafter(-DBL_MAX, 0.0);  // LowestValue
@@ -40,11 +42,11 @@ struct FrequencyPass {
   std::int64_t indexEvery = 4096;  // cases between the points of a compressed file's case index
 };
 
-// The pass over the open file `handle` of numCases cases as the viewer and
+// The pass over the open file of numCases cases as the viewer and
 // brindle-cli both run it: the host's system-missing value and the lowest and
 // highest values of ranges, the given display options.
-FrequencyPass MakeFrequencyPass(int handle, std::int64_t numCases, bool usePrintFormat,
-                                const NumberSeparators& seps);
+FrequencyPass MakeFrequencyPass(std::shared_ptr<SystemFile> file, std::int64_t numCases,
+                                bool usePrintFormat, const NumberSeparators& seps);
 
 // Called after every 1000th case with the number of cases read; returning
 // true cancels the pass there.

@@ -44,7 +44,7 @@ class Opened {
   }
   FrequencyPass Pass(bool viaModule = false) const {
     FrequencyPass p;
-    p.handle = m_state.FileHandle;
+    p.file = m_state.File;
     p.numCases = m_state.NumCases;
     p.viaModule = viaModule;
     return p;

@@ -23,7 +23,7 @@ class FrequencyRunnerTest : public ::testing::Test {
     ASSERT_EQ(OpenDataFileState(m_file->path(), m_state), SPSS_OK);
     LoadDictionary(m_state, m_table, NumberSeparators{});
     m_table.SetAfterScroll([this](TdxMemData&) { ++m_scrolls; });
-    m_pass.handle = m_state.FileHandle;
+    m_pass.file = m_state.File;
     m_pass.numCases = m_state.NumCases;
   }
   void TearDown() override {

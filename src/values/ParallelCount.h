@@ -5,15 +5,20 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "spssio/CaseSource.h"
+#include "spssio/SpssioCodes.h"
 #include "values/FreqTables.h"
 #include "values/Frequencies.h"
 
@@ -141,6 +146,113 @@ bool CountInParallel(CaseSource& whole, std::int64_t n, unsigned threads,
     tables[t].reset();
   }
   table = std::move(*tables[0]);
+  return true;
+}
+
+// A pass that cannot be split (the first over a compressed file, which
+// builds the case index on the way): one thread decodes batches of numbers
+// while the calling thread counts them, so decoding and counting overlap.
+// The numbers arrive in file order, so sums come out as in one thread.
+// perCase(value, weight) for each of the first n cases (weight 0 when the
+// pass has none); progress after every 1000th on the calling thread, as
+// ReadCases calls it. Returns the cases read and sets cancelled; ended is
+// true when the data stopped before n (cases.status() and error() say why
+// once this returns). False, with nothing read, when no thread can be started.
+template <class PerCase>
+bool ReadNumbersOverlapped(CaseSource& cases, std::int64_t n, bool weighted,
+                           const FrequencyProgress& progress, bool& cancelled, std::int64_t& read,
+                           bool& ended, PerCase&& perCase) {
+  constexpr std::size_t kSlots = 3;
+  constexpr std::size_t kSlotCases = 16384;
+  struct Slot {
+    std::vector<double> values, weights;
+    std::size_t count = 0;
+    bool last = false;  // nothing follows this slot
+  };
+  std::array<Slot, kSlots> slots;
+  std::mutex lock;
+  std::condition_variable changed;
+  std::size_t filled = 0, emptied = 0;  // slots handed over and given back, in turn
+  bool stop = false;
+  std::exception_ptr failure;
+
+  auto produce = [&] {
+    try {
+      std::int64_t produced = 0;
+      for (bool last = false; !last;) {
+        {
+          std::unique_lock<std::mutex> hold(lock);
+          changed.wait(hold, [&] { return stop || filled - emptied < kSlots; });
+          if (stop) return;
+        }
+        Slot& slot = slots[filled % kSlots];
+        slot.values.resize(kSlotCases);
+        if (weighted) slot.weights.resize(kSlotCases);
+        slot.count = 0;
+        while (slot.count < kSlotCases && produced < n) {
+          const std::size_t want = std::size_t(
+              std::min<std::int64_t>(std::int64_t(kSlotCases - slot.count), n - produced));
+          const std::size_t got = cases.read(want);
+          const std::size_t use = std::min(got, want);
+          for (std::size_t i = 0; i < use; ++i) slot.values[slot.count + i] = cases.number(i);
+          if (weighted)
+            for (std::size_t i = 0; i < use; ++i) slot.weights[slot.count + i] = cases.weight(i);
+          slot.count += use;
+          produced += std::int64_t(use);
+          if (got < want && (got == 0 || cases.status() != SPSS_OK)) {
+            last = true;
+            break;
+          }
+        }
+        if (produced >= n) last = true;
+        slot.last = last;
+        std::lock_guard<std::mutex> hold(lock);
+        ++filled;
+        changed.notify_all();
+      }
+    } catch (...) {
+      std::lock_guard<std::mutex> hold(lock);
+      failure = std::current_exception();
+      stop = true;
+      changed.notify_all();
+    }
+  };
+  std::thread producer;
+  try {
+    producer = std::thread(produce);
+  } catch (const std::system_error&) {
+    return false;
+  }
+
+  read = 0;
+  ended = false;
+  std::int64_t nextProgress = 1000;
+  for (bool last = false; !last;) {
+    {
+      std::unique_lock<std::mutex> hold(lock);
+      changed.wait(hold, [&] { return stop || filled > emptied; });
+      if (filled == emptied) break;  // the producer failed
+    }
+    const Slot& slot = slots[emptied % kSlots];
+    for (std::size_t i = 0; i < slot.count; ++i) {
+      perCase(slot.values[i], weighted ? slot.weights[i] : 0.0);
+      if (++read == nextProgress) {
+        nextProgress += 1000;
+        if (progress && progress(read)) {
+          cancelled = true;
+          break;
+        }
+      }
+    }
+    last = slot.last || cancelled;
+    std::lock_guard<std::mutex> hold(lock);
+    ++emptied;
+    if (cancelled) stop = true;
+    changed.notify_all();
+  }
+  producer.join();
+  if (failure) std::rethrow_exception(failure);
+  ended = !cancelled && read < n;
   return true;
 }
 

@@ -1,7 +1,8 @@
-// The frequency pass split at the case index and counted on several threads
-// against the same pass on one thread: the same rows, statistics, case count
-// and warning for every layout, for passes that stop before the data does and
-// for passes that ask for more cases than the data holds.
+// The frequency pass split at the case index and counted on several threads,
+// or decoded on one thread while another counts, against the same pass on
+// one thread: the same rows, statistics, case count and warning for every
+// layout, for passes that stop before the data does and for passes that ask
+// for more cases than the data holds.
 #include "values/ParallelCount.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +41,16 @@ testing::SavFile Mixed(Compression compression, int cases = kCases) {
   return f;
 }
 
+void ExpectSame(const FrequencyResult& got, const FrequencyResult& one) {
+  ASSERT_EQ(got.ValueRowCount(), one.ValueRowCount());
+  for (int row = 0; row < one.ValueRowCount(); ++row)
+    for (int col = 0; col < 5; ++col)
+      EXPECT_EQ(got.Cell(col, row), one.Cell(col, row)) << row << ' ' << col;
+  EXPECT_EQ(got.memoLines, one.memoLines);
+  EXPECT_EQ(got.casesRead, one.casesRead);
+  EXPECT_EQ(got.warning, one.warning);
+}
+
 using Param =
     std::tuple<Compression, const char*, std::int64_t>;  // layout, variable, cases asked for
 class ParallelCountTest : public ::testing::TestWithParam<Param> {};
@@ -56,25 +67,27 @@ TEST_P(ParallelCountTest, SameAsOneThread) {
     if (table.ViewRecord(r)->VarName == name) var = table.ViewRecord(r);
   ASSERT_NE(var, nullptr);
 
-  FrequencyPass pass = MakeFrequencyPass(state.FileHandle, asked, true, NumberSeparators{});
+  FrequencyPass pass = MakeFrequencyPass(state.File, asked, true, NumberSeparators{});
   pass.indexEvery = 7;
+  // Before the file has an index, and for weighted passes, which are never
+  // split, two threads share the pass: one decodes, the other counts.
+  pass.threads = 2;
+  const FrequencyResult unindexed = CountFrequencies(pass, *var);
+  const FrequencyResult weighted = CountWeightedFrequencies(pass, *var, "b");
+  EXPECT_TRUE(
+      CountWeightedFrequencies(pass, *var, "b", [](std::int64_t) { return true; }).cancelled);
   pass.threads = 1;
   const FrequencyResult one = CountFrequencies(pass, *var);
+  ExpectSame(unindexed, one);
+  ExpectSame(weighted, CountWeightedFrequencies(pass, *var, "b"));
   // The first pass indexed the file: a pass of the cases it read can split.
   CaseSource source;
-  ASSERT_EQ(source.open(state.FileHandle, name, nullptr, false), CaseSource::Start::Ok);
+  ASSERT_EQ(source.open(*state.File, name, nullptr, false), CaseSource::Start::Ok);
   EXPECT_EQ(source.split(asked, 12).size() > 1, asked <= kCases);
   source.close();
 
   pass.threads = 3;
-  const FrequencyResult three = CountFrequencies(pass, *var);
-  ASSERT_EQ(three.ValueRowCount(), one.ValueRowCount());
-  for (int row = 0; row < one.ValueRowCount(); ++row)
-    for (int col = 0; col < 5; ++col)
-      EXPECT_EQ(three.Cell(col, row), one.Cell(col, row)) << row << ' ' << col;
-  EXPECT_EQ(three.memoLines, one.memoLines);
-  EXPECT_EQ(three.casesRead, one.casesRead);
-  EXPECT_EQ(three.warning, one.warning);
+  ExpectSame(CountFrequencies(pass, *var), one);
   EXPECT_EQ(one.casesRead, std::min<std::int64_t>(asked, kCases));
   EXPECT_EQ(one.warning.empty(), asked <= kCases);
 
@@ -100,7 +113,7 @@ TEST(ParallelCount, CountAtOpenIndexes) {
   LoadDictionary(state, table, NumberSeparators{});
   EXPECT_EQ(state.NumCases, kMany);
   CaseSource source;
-  ASSERT_EQ(source.open(state.FileHandle, "a", nullptr, false), CaseSource::Start::Ok);
+  ASSERT_EQ(source.open(*state.File, "a", nullptr, false), CaseSource::Start::Ok);
   EXPECT_GT(source.split(kMany, 4).size(), 1u);
   source.close();
   spssCloseRead(state.FileHandle);

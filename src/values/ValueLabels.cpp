@@ -1,30 +1,21 @@
 #include "values/ValueLabels.h"
 
-#include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 
 namespace brindle {
 
-ValueLabelList ReadValueLabels(int handle, const VarRecord& var, const NumberSeparators& seps) {
+ValueLabelList ReadValueLabels(const SystemFile& file, const VarRecord& var,
+                               const NumberSeparators& seps) {
   ValueLabelList list;
-  double* nValues = nullptr;
-  char** labels = nullptr;
-  int count = 0;
-  if (spssGetVarNValueLabels(handle, var.VarName.c_str(), &nValues, &labels, &count) == SPSS_OK) {
-    list.listed = true;
-    list.rows.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-      list.rows.push_back({labels[i], FixedText(nValues[i], var.Wid + 1, var.Dec, seps)});
-    spssFreeVarNValueLabels(nValues, labels, count);
-    return list;
-  }
-  char** cValues = nullptr;
-  labels = nullptr;
-  count = 0;
-  if (spssGetVarCValueLabels(handle, var.VarName.c_str(), &cValues, &labels, &count) == SPSS_OK) {
-    list.listed = true;
-    list.rows.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) list.rows.push_back({labels[i], cValues[i]});
-    spssFreeVarCValueLabels(cValues, labels, count);
+  const int index = file.findVariable(var.VarName);
+  if (index < 0) return list;
+  list.listed = true;
+  if (!file.variable(std::size_t(index)).isString()) {
+    for (const NumericLabel& l : file.numericLabels(std::size_t(index)))
+      list.rows.push_back({l.label, FixedText(l.value, var.Wid + 1, var.Dec, seps)});
+  } else {
+    for (StringLabel& l : file.stringLabels(std::size_t(index)))
+      list.rows.push_back({std::move(l.label), std::move(l.value)});
   }
   return list;
 }

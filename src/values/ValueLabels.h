@@ -9,6 +9,8 @@
 
 namespace brindle {
 
+class SystemFile;
+
 struct ValueLabelRow {
   std::string label;
   std::string value;  // numeric: "%*.*f" of the variable's width + 1 and decimals
@@ -21,10 +23,11 @@ struct ValueLabelList {
   std::vector<ValueLabelRow> rows;  // in the order the module returns them
 };
 
-// Reads var's value labels from the open file `handle`: numeric labels first;
+// Reads var's value labels from the open file: numeric labels first;
 // when the module refuses those, its string labels (of any width), values
 // exactly as returned (blank padding kept). The label arrays are always
 // released.
-ValueLabelList ReadValueLabels(int handle, const VarRecord& var, const NumberSeparators& seps);
+ValueLabelList ReadValueLabels(const SystemFile& file, const VarRecord& var,
+                               const NumberSeparators& seps);
 
 }  // namespace brindle

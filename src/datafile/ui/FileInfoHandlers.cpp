@@ -8,21 +8,17 @@
 #include "datafile/DocumentReader.h"
 #include "datafile/FileReport.h"
 #include "platform/UiService.h"
-#include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 
 namespace brindle {
 
 void ShowFileReport(UiService& ui, const DataFileState& file) {
-  std::string systemString;
-  std::int64_t caseSize = 0;
-  spssGetSystemString(file.FileHandle, systemString);
-  spssGetCaseSize(file.FileHandle, &caseSize);
-  ui.ShowMessage(QString::fromStdString(FileInfoReport(file, systemString, caseSize)));
+  ui.ShowMessage(QString::fromStdString(
+      FileInfoReport(file, file.File->productText(), file.File->caseSize())));
 }
 
 void ShowDocumentLines(UiService& ui, const DataFileState& file, TShowDocFrm& window) {
-  std::string encoding;
-  spssGetFileEncoding(file.FileHandle, encoding);
+  const std::string encoding = file.File->encoding();
   const DocumentReadResult doc = ReadDocumentRecord(file.FileName, file.Key.get());
   if (!doc.found) {
     // No termination record at all: nothing to say and nothing to show.

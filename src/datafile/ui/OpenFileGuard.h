@@ -22,6 +22,7 @@ class OpenFileGuard {
     int code = SPSS_OK;
     if (m_file.FileHandle != -1 && !m_file.FileReleased) code = spssCloseRead(m_file.FileHandle);
     m_file.FileHandle = -1;
+    m_file.File.reset();
     m_file.FileReleased = false;
     return code;
   }

@@ -56,7 +56,7 @@ std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
   return job;
 }
 
-void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, int handle,
+void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, SystemFile& file,
                   const std::string& fileName, const std::function<bool()>& stopRequested) {
   QProgressDialog progress(QStringLiteral("Exporting to %1").arg(QFileInfo(job.target).fileName()),
                            QStringLiteral("Cancel"), 0, 100, parent);
@@ -74,9 +74,9 @@ void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, int hand
   const ExportResult result = ExportToFile(
       job.target.toStdString(),
       [&](ExportFile& out) {
-        if (job.kind == 1) return ExportVariables(handle, job.records, out);
-        if (job.kind == 2) return ExportValueLabels(handle, job.records, out);
-        return ExportData(handle, job.vars, job.mode, out, onProgress);
+        if (job.kind == 1) return ExportVariables(file, job.records, out);
+        if (job.kind == 2) return ExportValueLabels(file, job.records, out);
+        return ExportData(file, job.vars, job.mode, out, onProgress);
       },
       fileName);
   progress.close();

@@ -18,6 +18,7 @@ class QWidget;
 namespace brindle {
 
 class TdxMemData;
+class SystemFile;
 class UiService;
 
 // What one export writes, and where.
@@ -37,10 +38,10 @@ struct ExportJob {
 std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
                                       const std::string& fileName, const TdxMemData& variables);
 
-// Writes the job from the file open as handle, with a progress dialog over
+// Writes the job from the open file, with a progress dialog over
 // parent. stopRequested is asked between batches: the export is cancelled
 // when it says so, and a failure is then not reported.
-void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, int handle,
+void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, SystemFile& file,
                   const std::string& fileName, const std::function<bool()>& stopRequested);
 
 }  // namespace brindle

@@ -30,7 +30,7 @@ void ValuesPane::startValueRows() {
   StringGrid1->AddRow(ValueTitle(0), ValueTitle(1), ValueTitle(2), ValueTitle(3), ValueTitle(4));
 }
 
-void ValuesPane::ShowValueLabels(int fileHandle, const NumberSeparators& seps) {
+void ValuesPane::ShowValueLabels(const SystemFile* file, const NumberSeparators& seps) {
   attachWidthHandler(false);
   startValueRows();
   ValueRowCount = 0;
@@ -40,7 +40,7 @@ void ValuesPane::ShowValueLabels(int fileHandle, const NumberSeparators& seps) {
   Memo1->setVisible(false);
 
   if (const VarRecord* rec = m_variables.Current()) {
-    const ValueLabelList list = ReadValueLabels(fileHandle, *rec, seps);
+    const ValueLabelList list = file ? ReadValueLabels(*file, *rec, seps) : ValueLabelList{};
     if (list.listed) {
       ValueRowCount = static_cast<int>(list.rows.size());
       StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));

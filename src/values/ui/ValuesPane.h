@@ -31,6 +31,7 @@ class QWidget;
 namespace brindle {
 
 class CaseWeighting;
+class SystemFile;
 class TValStringGrid;
 class TdxMemData;
 class UiService;
@@ -101,7 +102,7 @@ class ValuesPane {
 
   // --- What the pane shows ------------------------------------------
   // The value labels of the current variable, read through the open file.
-  void ShowValueLabels(int fileHandle, const NumberSeparators& seps);
+  void ShowValueLabels(const SystemFile* file, const NumberSeparators& seps);
   // The frequency table of the current variable, counted over the cases;
   // the window's events are handled between batches. True when the user
   // moved to another variable meanwhile.

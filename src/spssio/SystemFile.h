@@ -1,0 +1,136 @@
+// An open system file as value types: the dictionary by variable index, the
+// value labels and missing values of each variable, the file's facts, and
+// its cases one at a time. The rest of the program reads files through this
+// class (and CaseSource / CaseColumns for passes); the I/O module's integer
+// handles and C-style calls are a thin layer over it.
+//
+// Texts are UTF-8, converted from the file's declared encoding. One SystemFile
+// must not be used from two threads at once; passes on several threads read
+// through files of their own (CaseSource::openSegment).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brindle {
+
+struct FileKey;
+class SavReader;
+
+struct VariableFormat {
+  int type = 0;  // the module's format code (5 = F)
+  int width = 0;
+  int decimals = 0;
+};
+
+struct MissingValues {
+  int format = 0;                 // 0 none, 1..3 discrete, -2 range, -3 range plus one discrete
+  double numbers[3] = {0, 0, 0};  // numeric variables; a range is numbers[0]..numbers[1]
+  // String variables: UTF-8, blank padding kept (at most 8 stored bytes
+  // each; a wider value is missing when it equals one padded with blanks).
+  std::string strings[3];
+};
+
+struct Variable {
+  std::string name;   // whole, UTF-8
+  std::string label;  // whole; empty when none
+  int width = 0;      // 0 numeric, else the string width in bytes
+  VariableFormat print;
+  VariableFormat write;
+  MissingValues missing;
+  int measure = 0;  // SPSS_MLVL_*: 0 when the file does not say
+  int role = -1;    // SPSS_ROLE_*: -1 when the file does not say
+  bool isString() const { return width != 0; }
+};
+
+struct NumericLabel {
+  double value = 0;
+  std::string label;
+};
+
+struct StringLabel {
+  std::string value;  // blank padded to the variable's width
+  std::string label;
+};
+
+// What opens an encrypted file: its password, or the key an earlier open of
+// the same file gave (then the password is not needed).
+struct OpenKey {
+  const char* password = nullptr;
+  const FileKey* key = nullptr;
+};
+
+class SystemFile {
+ public:
+  // Opens path and reads its dictionary. Returns an SPSS code; on failure
+  // *error (when given) names the record and byte offset. An encrypted file
+  // needs a password or key: SPSS_ENCRYPTED_FILE without, SPSS_WRONG_PASSWORD
+  // when it does not fit.
+  static int open(const std::string& path, std::shared_ptr<SystemFile>& file,
+                  std::string* error = nullptr, OpenKey unlock = {});
+  // The same for a file held in memory; the bytes must outlive the file.
+  static int openMemory(const std::uint8_t* data, std::size_t size,
+                        std::shared_ptr<SystemFile>& file, std::string* error = nullptr,
+                        OpenKey unlock = {});
+  ~SystemFile();
+  SystemFile(const SystemFile&) = delete;
+  SystemFile& operator=(const SystemFile&) = delete;
+
+  // Dictionary.
+  std::size_t variableCount() const { return m_vars.size(); }
+  const Variable& variable(std::size_t i) const { return m_vars[i]; }
+  const std::vector<Variable>& variables() const { return m_vars; }
+  // The variable with this name (exact, else ignoring ASCII case); -1 when none.
+  int findVariable(std::string_view name) const;
+  // Value labels in file order; empty for a variable of the other type.
+  std::vector<NumericLabel> numericLabels(std::size_t i) const;
+  std::vector<StringLabel> stringLabels(std::size_t i) const;
+
+  // The file's facts.
+  // The header's count, else the extended count; -1 when not known (see
+  // spssGetNumberofCases for which counts are taken).
+  std::int64_t caseCount() const;
+  std::int64_t caseSize() const;  // bytes per case stored uncompressed
+  int weightVariable() const;     // index; -1 when the file has none
+  bool compressed() const;        // bytecode or ZSAV
+  const std::string& productText() const;
+  const std::string& creationDate() const;  // "dd mmm yy"
+  const std::string& creationTime() const;  // "hh:mm:ss"
+  const std::string& encoding() const;      // an iconv name
+  bool hasDocumentRecord() const;
+  bool hasExtension(int subtype) const;
+  // The key of an encrypted file, to open it again; null for a plain one.
+  std::shared_ptr<const FileKey> key() const;
+
+  // Cases one at a time. rewind() goes back to the first case, seek() before
+  // the 0-based case (SPSS_INVALID_CASE past the end). readCase() gives
+  // SPSS_OK, SPSS_FILE_END, or the damage code, repeated until a rewind;
+  // caseError() then describes it.
+  int rewind();
+  int seek(std::int64_t caseNumber);
+  int readCase();
+  const std::string& caseError() const;
+  bool hasCase() const;
+  // The current case's value: a number (system-missing as -DBL_MAX), or a
+  // string in UTF-8 with its blank padding.
+  double number(std::size_t var) const;
+  std::string text(std::size_t var) const;
+
+  // The reader itself, for the pass classes of the I/O module.
+  SavReader& reader() { return *m_reader; }
+  const SavReader& reader() const { return *m_reader; }
+
+ private:
+  explicit SystemFile(std::unique_ptr<SavReader> reader);
+  template <class Open>
+  static int make(std::shared_ptr<SystemFile>& file, std::string* error, Open&& open);
+
+  std::unique_ptr<SavReader> m_reader;
+  std::vector<Variable> m_vars;
+};
+
+}  // namespace brindle
