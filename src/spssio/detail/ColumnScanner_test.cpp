@@ -197,13 +197,16 @@ struct Decoded {
 
 // Bytecode data alone, read case by case; every pass over a part of the
 // elements must give those elements of the same cases and end the same way.
-Decoded DecodeBytecode(const Bytes& data, std::size_t elements, double bias = 100,
+Decoded DecodeBytecode(const Bytes& bytecode, std::size_t elements, double bias = 100,
                        bool swap = false) {
   CaseLayout layout;
   layout.compression = 1;
   layout.bias = bias;
   layout.swap = swap;
   layout.elementCount = elements;
+  layout.dataStart = 8;  // after bytes that stand for the dictionary
+  Bytes data(8, 0xFF);
+  data.insert(data.end(), bytecode.begin(), bytecode.end());
   BlockFile file;
   EXPECT_TRUE(file.openMemory(data.data(), data.size()));
   CaseCursor cursor;
@@ -295,6 +298,8 @@ struct EndCase {
   int code;
   const char* message;
 };
+
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
 
 class CaseDecoderEnd : public ::testing::TestWithParam<EndCase> {};
 
