@@ -44,7 +44,7 @@ Pass decode(brindle::BlockFile& file, const brindle::CaseLayout& layout,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 7) return 0;  // the case data is not empty: an empty file in memory is not one
+  if (size < 7) return 0;  // some case data: an empty file in memory opens /dev/null
   brindle::CaseLayout layout;
   layout.elementCount = 1 + data[0] % 64;
   layout.bias = data[1] == 0 ? 100.0 : static_cast<double>(data[1]) - 128.0;
