@@ -196,10 +196,17 @@ std::string Field(const std::string& text) {
 // Rows [from, to) of a frequency table as tab-separated lines, appended to out.
 void RenderRows(const FrequencyTable& table, int from, int to, std::string& out) {
   FrequencyTable::Renderer texts(table);
+  // Numbers, counts and percentages are digits, signs and separators: only
+  // labels and string values can hold what needs escaping.
+  const int escaped = table.IsString() ? 2 : 1;
   std::string cell;
   for (int row = from; row < to; ++row) {
     for (int col = 0; col < 5; ++col) {
       if (col > 0) out += '\t';
+      if (col >= escaped) {
+        texts.Append(col, row, out);
+        continue;
+      }
       cell.clear();
       texts.Append(col, row, cell);
       AppendField(cell, out);

@@ -11,24 +11,21 @@ namespace brindle {
 
 template <class Amount>
 void OrderedDblTable<Amount>::Grow() {
-  std::vector<std::uint64_t> keys(m_keys.empty() ? 64 : m_keys.size() * 2, kEmpty);
-  std::vector<Amount> amounts(keys.size());
-  m_keys.swap(keys);
-  m_amounts.swap(amounts);
-  m_shift = unsigned(64 - std::countr_zero(m_keys.size()));
-  for (std::size_t j = 0; j < keys.size(); ++j) {
-    if (keys[j] == kEmpty) continue;
-    std::size_t i = Slot(keys[j]);
-    while (m_keys[i] != kEmpty) i = (i + 1) & (m_keys.size() - 1);
-    m_keys[i] = keys[j];
-    m_amounts[i] = amounts[j];
+  std::vector<SlotEntry> old(m_slots.empty() ? 64 : m_slots.size() * 2,
+                             SlotEntry{kEmpty, Amount()});
+  m_slots.swap(old);
+  m_shift = unsigned(64 - std::countr_zero(m_slots.size()));
+  for (const SlotEntry& s : old) {
+    if (s.key == kEmpty) continue;
+    std::size_t i = Slot(s.key);
+    while (m_slots[i].key != kEmpty) i = (i + 1) & (m_slots.size() - 1);
+    m_slots[i] = s;
   }
 }
 
 template <class Amount>
 void OrderedDblTable<Amount>::Clear() {
-  std::vector<std::uint64_t>().swap(m_keys);
-  std::vector<Amount>().swap(m_amounts);
+  std::vector<SlotEntry>().swap(m_slots);
   m_size = 0;
   m_shift = 64;
 }
@@ -69,8 +66,8 @@ template <class Amount>
 std::vector<std::pair<std::uint64_t, Amount>> OrderedDblTable<Amount>::SortedByValue() const {
   std::vector<std::pair<std::uint64_t, Amount>> keyed;
   keyed.reserve(m_size);
-  for (std::size_t i = 0; i < m_keys.size(); ++i)
-    if (m_keys[i] != kEmpty) keyed.emplace_back(OrderBits(m_keys[i]), m_amounts[i]);
+  for (const SlotEntry& s : m_slots)
+    if (s.key != kEmpty) keyed.emplace_back(OrderBits(s.key), s.amount);
   SortKeyed(keyed);
   return keyed;
 }

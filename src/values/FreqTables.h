@@ -32,32 +32,31 @@ class OrderedDblTable {
   // Adds amount to the entry of value, creating it with amount when absent.
   void Insert(double value, Amount amount = Amount(1)) {
     std::uint64_t key = KeyOf(value);
-    if (m_keys.empty()) Grow();
+    if (m_slots.empty()) Grow();
     std::size_t i = Slot(key);
     for (;;) {
-      if (m_keys[i] == key) {
-        m_amounts[i] += amount;
+      if (m_slots[i].key == key) {
+        m_slots[i].amount += amount;
         return;
       }
-      if (m_keys[i] == kEmpty) break;
-      i = (i + 1) & (m_keys.size() - 1);
+      if (m_slots[i].key == kEmpty) break;
+      i = (i + 1) & (m_slots.size() - 1);
     }
-    if (2 * (m_size + 1) > m_keys.size()) {
+    if (2 * (m_size + 1) > m_slots.size()) {
       Grow();
       i = Slot(key);
-      while (m_keys[i] != kEmpty) i = (i + 1) & (m_keys.size() - 1);
+      while (m_slots[i].key != kEmpty) i = (i + 1) & (m_slots.size() - 1);
     }
-    m_keys[i] = key;
-    m_amounts[i] = amount;
+    m_slots[i] = {key, amount};
     ++m_size;
   }
   // Adds every entry of other, as inserting its values here would.
   void Merge(const OrderedDblTable& other) {
-    for (std::size_t i = 0; i < other.m_keys.size(); ++i) {
-      if (other.m_keys[i] == kEmpty) continue;
+    for (const SlotEntry& s : other.m_slots) {
+      if (s.key == kEmpty) continue;
       double value;
-      std::memcpy(&value, &other.m_keys[i], 8);
-      Insert(value, other.m_amounts[i]);
+      std::memcpy(&value, &s.key, 8);
+      Insert(value, s.amount);
     }
   }
   std::size_t Size() const { return m_size; }
@@ -101,8 +100,13 @@ class OrderedDblTable {
   }
   void Grow();
 
-  std::vector<std::uint64_t> m_keys;  // value bits, or kEmpty
-  std::vector<Amount> m_amounts;
+  // A key and its amount side by side: a new value costs one cache miss,
+  // not two, in a table too large for the cache.
+  struct SlotEntry {
+    std::uint64_t key;  // value bits, or kEmpty
+    Amount amount;
+  };
+  std::vector<SlotEntry> m_slots;
   std::size_t m_size = 0;
   unsigned m_shift = 64;
 };

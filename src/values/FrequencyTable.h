@@ -30,6 +30,7 @@ class FrequencyTable {
 
   FrequencyTable() = default;
   explicit FrequencyTable(Layout layout, bool isString);
+  bool IsString() const { return m_isString; }
 
   // Rows are added in the order they are shown, label -1 for none, else an
   // index into Labels().
