@@ -285,14 +285,16 @@ bool ColumnScanner::produceSlow(const std::uint8_t* src) {
 // One command group with every length checked, for groups with padding or
 // end codes and for the last bytes of the data. False when decoding stops.
 bool ColumnScanner::slowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
-  const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
+  // The case under way when decoding stops; earlier commands of the group
+  // may have completed cases.
+  const auto caseNo = [this] { return m_index + std::int64_t(m_done) + 1; };
   if (end - p < 8) {
     // Sound data ends with a whole group; part of one means it was cut off.
     if (end == p && atCaseStart())
       stop(SPSS_FILE_END, "");
     else
       stop(SPSS_FILE_TRUNCATED,
-           "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+           "case " + std::to_string(caseNo()) + ": the compressed data ends inside it");
     p = end;
     return false;
   }
@@ -307,14 +309,14 @@ bool ColumnScanner::slowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
         stop(SPSS_FILE_END, "");
       else
         stop(SPSS_BAD_DATA,
-             "case " + std::to_string(caseNo) + ": the end-of-data code comes inside the case");
+             "case " + std::to_string(caseNo()) + ": the end-of-data code comes inside the case");
       p = q;
       return false;
     }
     if (code == kCodeLiteral) {
       if (end - q < 8) {
         stop(SPSS_FILE_TRUNCATED,
-             "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+             "case " + std::to_string(caseNo()) + ": the compressed data ends inside it");
         p = end;
         return false;
       }
