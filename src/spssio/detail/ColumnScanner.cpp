@@ -56,6 +56,14 @@ void ColumnScanner::stop(int code, std::string message) {
     code = m_bytes.pendingCode();
     message = m_bytes.pendingText();
   }
+  settle(code, std::move(message));
+}
+
+// The cases the file promises are all read: damage met beyond them in the
+// inflated data is none of theirs.
+void ColumnScanner::stopAtLimit() { settle(SPSS_FILE_END, ""); }
+
+void ColumnScanner::settle(int code, std::string message) {
   m_status = code;
   m_error = std::move(message);
   if (code == SPSS_FILE_END && m_indexing) {
@@ -202,7 +210,7 @@ std::size_t ColumnScanner::read(std::size_t want) {
   const std::size_t rows = want + 9;
   if (m_rows.size() < rows * m_rowBytes) m_rows.resize(rows * m_rowBytes);
   if (m_caseLimit >= 0 && m_index >= m_caseLimit) {
-    stop(SPSS_FILE_END, "");
+    stopAtLimit();
     return 0;
   }
   if (m_compression == 0)
@@ -250,7 +258,7 @@ std::size_t ColumnScanner::readUncompressed(std::size_t want) {
     m_bytes.consume(base + cases * caseBytes);
     m_done += cases;
     if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
-      stop(SPSS_FILE_END, "");
+      stopAtLimit();
       break;
     }
   }
@@ -267,7 +275,7 @@ bool ColumnScanner::visit(const std::uint8_t* src) {
     m_next = 0;
     ++m_done;
     if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
-      stop(SPSS_FILE_END, "");
+      stopAtLimit();
       return true;
     }
   }
@@ -391,7 +399,7 @@ std::size_t ColumnScanner::readBytecode(std::size_t want) {
         m_next = filled % m_elementCount;
         if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
           m_done = std::size_t(m_caseLimit - m_index);
-          this->stop(SPSS_FILE_END, "");
+          stopAtLimit();
           stop = true;
           break;
         }

@@ -120,6 +120,8 @@ class ColumnScanner {
   bool slowGroup(const std::uint8_t*& p, const std::uint8_t* end);
   bool atCaseStart() const { return m_next == 0 && m_gap == m_visit[0].element; }
   void stop(int code, std::string message);
+  void stopAtLimit();
+  void settle(int code, std::string message);
   std::size_t readUncompressed(std::size_t want);
   std::size_t readBytecode(std::size_t want);
   // Makes at least a command group's bytes available at m_in..m_inEnd
