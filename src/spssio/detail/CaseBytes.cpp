@@ -73,7 +73,8 @@ int CaseBytes::open(BlockFile& file, const CaseLayout& layout, unsigned threads)
   m_regionEnd = m_cutBeforeTrailer ? file.size() : trailerOffset;
   std::size_t largest = kInflateBlock;
   if (readBlockTable(m_regionStart, trailerOffset, trailerLength)) {
-    for (const Block& b : m_blocks) largest = std::max(largest, b.inflated + std::size_t(kGroupMax));
+    for (const Block& b : m_blocks)
+      largest = std::max(largest, b.inflated + std::size_t(kGroupMax));
   } else {
     m_blocks.clear();
     m_inflater = std::make_unique<ZsavInflater>();
@@ -209,8 +210,8 @@ bool CaseBytes::fillFromBlocks() {
     if (!m_blockInflater) {
       std::vector<ZsavBlockInflater::Block> blocks;
       for (const Block& z : m_blocks) blocks.push_back({z.offset, z.compressed, z.inflated});
-      m_blockInflater = std::make_unique<ZsavBlockInflater>(
-          *m_file, std::move(blocks), m_nextBlock, std::size_t(kGroupMax), m_threads);
+      m_blockInflater = std::make_unique<ZsavBlockInflater>(*m_file, std::move(blocks), m_nextBlock,
+                                                            std::size_t(kGroupMax), m_threads);
     }
     if (!m_blockInflater->take(m_nextBlock, m_spare)) {
       // The block table may lie while the blocks themselves are sound: read

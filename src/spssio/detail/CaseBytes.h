@@ -90,8 +90,8 @@ class CaseBytes {
   BlockFile* m_file = nullptr;
   CaseLayout m_layout;
   unsigned m_threads = 0;
-  std::int64_t m_regionStart = 0;  // first byte of the stored case data or zlib blocks
-  std::int64_t m_regionEnd = 0;    // one past the last
+  std::int64_t m_regionStart = 0;   // first byte of the stored case data or zlib blocks
+  std::int64_t m_regionEnd = 0;     // one past the last
   bool m_cutBeforeTrailer = false;  // the file ends before the ZSAV trailer
 
   const std::uint8_t* m_in = nullptr;  // the window

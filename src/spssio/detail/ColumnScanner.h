@@ -192,9 +192,7 @@ class CaseCursor {
   void useIndex(const CaseIndex* index) { m_caseIndex = index; }
 
   // The current case's elementCount elements (zeros when there is none).
-  const std::uint8_t* row() const {
-    return m_hasRow ? m_decoder.row(m_at - 1) : m_none.data();
-  }
+  const std::uint8_t* row() const { return m_hasRow ? m_decoder.row(m_at - 1) : m_none.data(); }
   // Where and how the case data is stored, for passes that decode it themselves.
   const CaseLayout& layout() const { return m_layout; }
   bool hasRow() const { return m_hasRow; }
@@ -210,7 +208,7 @@ class CaseCursor {
   BlockFile* m_file = nullptr;
   const CaseIndex* m_caseIndex = nullptr;
   CaseLayout m_layout;
-  std::vector<std::size_t> m_all;   // every element of a case
+  std::vector<std::size_t> m_all;    // every element of a case
   std::vector<std::uint8_t> m_none;  // the row when there is no case
   std::size_t m_batch = 1;
   std::size_t m_at = 0, m_count = 0;  // next and end of the decoded batch

@@ -125,7 +125,8 @@ TEST_P(ColumnScannerTest, SameBytesAsTheCaseStream) {
       std::size_t at = std::size_t(point.firstCase());
       while (const std::size_t got = part.read(13))
         for (std::size_t i = 0; i < got; ++i, ++at)
-          ASSERT_TRUE(at < rows.size() && std::memcmp(part.row(i), rows[at].data(), 8 * all.size()) == 0)
+          ASSERT_TRUE(at < rows.size() &&
+                      std::memcmp(part.row(i), rows[at].data(), 8 * all.size()) == 0)
               << "case " << at;
       EXPECT_EQ(at, rows.size());
     }
@@ -317,11 +318,11 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"EndCode", Bytes{101, 102, 252, 103, 0, 0, 0, 0}, 1, 2, SPSS_FILE_END, ""},
         EndCase{"EndInsideCase", Bytes{101, 102, 103, 104, 252, 0, 0, 0}, 3, 1, SPSS_BAD_DATA,
                 "case 2: the end-of-data code comes inside the case"},
-        EndCase{"LiteralCut", Bytes{101, 253, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 1, 1,
-                SPSS_FILE_TRUNCATED, "case 2: the compressed data ends inside it"},
+        EndCase{"LiteralCut", Bytes{101, 253, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 1, 1, SPSS_FILE_TRUNCATED,
+                "case 2: the compressed data ends inside it"},
         EndCase{"GroupCut", Bytes{101, 101, 101}, 2, 0, SPSS_FILE_TRUNCATED, "case 1"},
-        EndCase{"CodesForHalfACase", Bytes{101, 101, 101, 0, 0, 0, 0, 0}, 2, 1,
-                SPSS_FILE_TRUNCATED, "case 2"},
+        EndCase{"CodesForHalfACase", Bytes{101, 101, 101, 0, 0, 0, 0, 0}, 2, 1, SPSS_FILE_TRUNCATED,
+                "case 2"},
         EndCase{"CleanEnd", Bytes{101, 101, 0, 0, 0, 0, 0, 0}, 2, 1, SPSS_FILE_END, ""},
         EndCase{"Empty", Bytes{}, 2, 0, SPSS_FILE_END, ""}),
     [](const auto& info) { return std::string(info.param.name); });
