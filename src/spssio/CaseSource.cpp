@@ -159,7 +159,7 @@ std::vector<CaseSegment> SplitCases(const SavReader& reader, std::int64_t cases,
                                     std::size_t parts) {
   std::vector<CaseSegment> segments;
   if (cases < 2 || parts < 2) return segments;
-  const SavCaseStream::Layout& layout = reader.cases().layout();
+  const CaseLayout& layout = reader.cases().layout();
   if (layout.caseLimit >= 0 && cases > layout.caseLimit) return segments;
   if (layout.compression == 0) {
     // Cases lie at fixed offsets; only complete ones count.

@@ -8,18 +8,15 @@
 #include "spssio/SpssioCodes.h"
 #include "spssio/detail/BlockFile.h"
 #include "spssio/detail/ByteCursor.h"
-#include "spssio/detail/BytecodeDecoder.h"
 #include "spssio/detail/SavReader.h"
-#include "spssio/detail/ZsavInflater.h"
 
+#include <limits>
 #include <thread>
 
 namespace brindle {
 namespace {
 
-// A command group and the most literals it can announce.
-constexpr std::ptrdiff_t kGroupMax = 8 + 8 * 8;
-constexpr std::size_t kInflateBlock = std::size_t(4) << 20;
+constexpr std::ptrdiff_t kGroupMax = CaseBytes::kGroupMax;
 constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
 constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
 
@@ -35,16 +32,38 @@ inline std::uint64_t BytesEqual(std::uint64_t x, std::uint8_t b) {
 // (no popcount instruction needed on baseline x86-64).
 inline unsigned MarkCount(std::uint64_t marks) { return unsigned(((marks >> 7) * kOnes) >> 56); }
 
+void StoreDouble(std::uint8_t* dst, double value, bool swap) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, 8);
+  if (swap) bits = byteSwap64(bits);
+  std::memcpy(dst, &bits, 8);
+}
+
 }  // namespace
+
+void FillBytecodePatterns(std::uint8_t (&patterns)[256][8], double bias, bool swap) {
+  std::memset(patterns, 0, sizeof patterns);
+  for (int code = 1; code <= 251; ++code) StoreDouble(patterns[code], double(code) - bias, swap);
+  std::memset(patterns[kCodeSpaces], ' ', 8);
+  StoreDouble(patterns[kCodeSysmis], -DBL_MAX, swap);
+}
 
 ColumnScanner::ColumnScanner() = default;
 ColumnScanner::~ColumnScanner() = default;
 
 void ColumnScanner::stop(int code, std::string message) {
-  if ((code == SPSS_FILE_END || code == SPSS_FILE_TRUNCATED) && m_pendingCode) {
-    code = m_pendingCode;
-    message = m_pendingText;
+  if ((code == SPSS_FILE_END || code == SPSS_FILE_TRUNCATED) && m_bytes.pendingCode()) {
+    code = m_bytes.pendingCode();
+    message = m_bytes.pendingText();
   }
+  settle(code, std::move(message));
+}
+
+// The cases the file promises are all read: damage met beyond them in the
+// inflated data is none of theirs.
+void ColumnScanner::stopAtLimit() { settle(SPSS_FILE_END, ""); }
+
+void ColumnScanner::settle(int code, std::string message) {
   m_status = code;
   m_error = std::move(message);
   if (code == SPSS_FILE_END && m_indexing) {
@@ -53,35 +72,21 @@ void ColumnScanner::stop(int code, std::string message) {
   }
 }
 
-void ColumnScanner::defer(int code, std::string message) {
-  m_pendingCode = code;
-  m_pendingText = std::move(message);
-}
-
 std::size_t ColumnScanner::slotOf(std::size_t element) const {
   return std::size_t(std::lower_bound(m_elements.begin(), m_elements.end(), element) -
                      m_elements.begin());
 }
 
-int ColumnScanner::begin(const SavReader& reader, BlockFile& file,
-                         const std::vector<std::size_t>& elements) {
-  const SavCaseStream::Layout& layout = reader.cases().layout();
-  m_file = &file;
-  m_dataStart = layout.dataStart;
+int ColumnScanner::begin(BlockFile& file, const CaseLayout& layout,
+                         const std::vector<std::size_t>& elements, unsigned threads) {
   m_indexing = false;
-  m_blockInflater.reset();
-  m_inflateThreads = 0;
-  m_pendingCode = 0;
-  m_pendingText.clear();
   m_compression = layout.compression;
-  m_swap = layout.swap;
   m_elementCount = layout.elementCount;
   m_caseLimit = layout.caseLimit;
   m_index = 0;
   m_done = 0;
   m_status = SPSS_OK;
   m_error.clear();
-  m_inflater.reset();
   m_in = m_inEnd = nullptr;
   m_lastWindow = false;
   for (std::size_t e : elements)
@@ -93,80 +98,47 @@ int ColumnScanner::begin(const SavReader& reader, BlockFile& file,
   std::sort(m_elements.begin(), m_elements.end());
   m_elements.erase(std::unique(m_elements.begin(), m_elements.end()), m_elements.end());
   m_rowBytes = 8 * m_elements.size();
+  m_whole = m_elementCount > 0 && m_elements.size() == m_elementCount;
   m_rows.assign(std::max<std::size_t>(m_rowBytes, 8), 0);
-  if (m_elementCount == 0) {
-    stop(SPSS_FILE_END, "");
-    return SPSS_OK;
-  }
 
   // Visit points: every asked-for element, and the case's last element,
   // whose arrival completes the case.
   m_visit.clear();
   for (std::size_t i = 0; i < m_elements.size(); ++i)
     m_visit.push_back({m_elements[i], std::ptrdiff_t(i), 0});
-  if (m_visit.empty() || m_visit.back().element != m_elementCount - 1)
+  if (m_elementCount > 0 && (m_visit.empty() || m_visit.back().element != m_elementCount - 1))
     m_visit.push_back({m_elementCount - 1, -1, 0});
   for (std::size_t k = 0; k + 1 < m_visit.size(); ++k)
     m_visit[k].gapAfter = m_visit[k + 1].element - m_visit[k].element - 1;
-  m_visit.back().gapAfter = m_visit.front().element;
+  if (!m_visit.empty()) m_visit.back().gapAfter = m_visit.front().element;
   m_next = 0;
-  m_gap = m_visit.front().element;
+  m_gap = m_visit.empty() ? 0 : m_visit.front().element;
 
-  FillBytecodePatterns(m_patterns, layout.bias, m_swap);
-
-  BlockFile& f = file;
-  m_regionEnd = f.size();
-  if (!f.seek(layout.dataStart)) {
-    stop(SPSS_FILE_RERROR,
-         "cannot position at the case data (offset " + std::to_string(layout.dataStart) + ")");
+  FillBytecodePatterns(m_patterns, layout.bias, layout.swap);
+  if (m_bytes.open(file, layout, threads) != SPSS_OK) {
+    stop(m_bytes.code(), m_bytes.error());
     return m_status;
   }
-  if (m_compression == 2) {
-    if (!f.ensure(24)) {
-      stop(SPSS_FILE_TRUNCATED, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
-                                    ": the file ends inside it");
-      return m_status;
-    }
-    ByteCursor c(f.data(), 24, m_swap, layout.dataStart);
-    std::int64_t headerOffset = 0, trailerOffset = 0, trailerLength = 0;
-    c.readI64(headerOffset);
-    c.readI64(trailerOffset);
-    c.readI64(trailerLength);
-    if (trailerOffset < layout.dataStart + 24) {
-      stop(SPSS_BAD_DATA, "ZLIB data header at offset " + std::to_string(layout.dataStart) +
-                              ": trailer offset " + std::to_string(trailerOffset) +
-                              " lies outside the file");
-      return m_status;
-    }
-    m_cutBeforeTrailer = trailerOffset > f.size();
-    m_regionEnd = m_cutBeforeTrailer ? f.size() : trailerOffset;
-    m_inflatedPos = m_inflatedEnd = m_heldEnd = 0;
-    m_inflatedAt = 0;
-    m_blocks.clear();
-    m_nextBlock = 0;
-    std::size_t largest = kInflateBlock;
-    if (readBlockTable(layout.dataStart + 24, trailerOffset, trailerLength)) {
-      for (const ZsavBlock& b : m_blocks)
-        largest = std::max(largest, b.inflated + std::size_t(kGroupMax));
-    } else {
-      m_blocks.clear();
-      m_inflater = std::make_unique<ZsavInflater>();
-    }
-    if (m_inflated.size() != largest) m_inflated.assign(largest, 0);
-    if (!f.seek(layout.dataStart + 24)) {
-      stop(SPSS_FILE_RERROR, "cannot position at the ZLIB data");
-      return m_status;
-    }
-  }
+  takeWindow();
+  if (m_elementCount == 0) stop(SPSS_FILE_END, "");
   return SPSS_OK;
+}
+
+int ColumnScanner::open(BlockFile& file, const CaseLayout& layout,
+                        const std::vector<std::size_t>& elements, const CaseSegment* segment,
+                        unsigned threads) {
+  m_reader = nullptr;
+  const int rc = begin(file, layout, elements, threads);
+  if (rc != SPSS_OK || m_status != SPSS_OK || !segment) return rc;
+  return startAt(*segment);
 }
 
 int ColumnScanner::start(SavReader& reader, const std::vector<std::size_t>& elements,
                          std::int64_t indexEvery) {
-  m_reader = &reader;
-  const int rc = begin(reader, reader.file(), elements);
   // A whole pass inflates ZSAV blocks ahead on every core.
-  m_inflateThreads = std::max(1u, std::thread::hardware_concurrency());
+  const int rc = open(reader.file(), reader.cases().layout(), elements, nullptr,
+                      std::max(1u, std::thread::hardware_concurrency()));
+  m_reader = &reader;
   const CaseIndex* index = reader.caseIndex();
   if (rc == SPSS_OK && m_status == SPSS_OK && indexEvery > 0 && m_compression != 0 &&
       !(index && index->complete)) {
@@ -180,42 +152,23 @@ int ColumnScanner::start(SavReader& reader, const std::vector<std::size_t>& elem
 int ColumnScanner::startSegment(const SavReader& reader, BlockFile& file,
                                 const std::vector<std::size_t>& elements,
                                 const CaseSegment& segment) {
-  m_reader = nullptr;
-  const int rc = begin(reader, file, elements);
-  if (rc != SPSS_OK || m_status != SPSS_OK) return rc;
+  return open(file, reader.cases().layout(), elements, &segment);
+}
+
+int ColumnScanner::startAt(const CaseSegment& segment) {
   const CasePoint& from = segment.from;
   const std::string where = "case index point at offset " + std::to_string(from.offset);
-  if (m_compression == 0) {
-    if (from.element != 0 ||
-        !file.seek(m_dataStart + from.cases * std::int64_t(m_elementCount * 8)))
-      stop(SPSS_INVALID_ARGUMENT, where + ": not a case of the data");
-  } else if (m_compression == 1) {
-    if (!file.seek(m_dataStart + from.offset))
-      stop(SPSS_INVALID_ARGUMENT, where + ": outside the data");
-  } else {
-    // The block that holds the point, inflated whole; decoding starts inside it.
-    auto after = std::upper_bound(m_blocks.begin(), m_blocks.end(), from.offset,
-                                  [](std::int64_t at, const ZsavBlock& b) { return at < b.at; });
-    if (m_blocks.empty() || after == m_blocks.begin()) {
-      stop(SPSS_INVALID_ARGUMENT, where + ": no block holds it");
-      return m_status;
-    }
-    const ZsavBlock& b = *(after - 1);
-    m_nextBlock = std::size_t(after - 1 - m_blocks.begin());
-    if (!file.seek(b.offset)) {
-      stop(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));
-      return m_status;
-    }
-    if (!fillFromBlocks()) return m_status;
-    const std::size_t skip = std::size_t(from.offset - b.at);
-    if (m_inflatedPos + skip > m_inflatedEnd) {
-      stop(SPSS_INVALID_ARGUMENT, where + ": past its block");
-      return m_status;
-    }
-    m_in += skip;
-    m_inflatedPos += skip;
+  if (m_compression == 0 && from.element != 0) {
+    stop(SPSS_INVALID_ARGUMENT, where + ": not a case of the data");
+    return m_status;
   }
-  if (m_status != SPSS_OK) return m_status;
+  const std::int64_t offset =
+      m_compression == 0 ? from.cases * std::int64_t(m_elementCount * 8) : from.offset;
+  if (m_bytes.seek(offset) != SPSS_OK) {
+    stop(m_bytes.code(), m_bytes.error());
+    return m_status;
+  }
+  takeWindow();
   m_index = from.firstCase();
   m_gap = m_visit.front().element + (from.element ? m_elementCount - from.element : 0);
   m_caseLimit = m_caseLimit >= 0 ? std::min(m_caseLimit, segment.end) : segment.end;
@@ -223,8 +176,7 @@ int ColumnScanner::startSegment(const SavReader& reader, BlockFile& file,
 }
 
 void ColumnScanner::notePoint(const std::uint8_t* p) {
-  const std::int64_t offset = m_compression == 2 ? m_inflatedAt + (p - m_inflated.data())
-                                                 : m_file->tell() + (p - m_in) - m_dataStart;
+  const std::int64_t offset = m_bytes.offsetOf(p);
   const std::int64_t cases = m_index + std::int64_t(m_done);
   m_building.points.push_back({offset, cases, m_visit[m_next].element - m_gap});
   m_nextPoint = (cases / m_building.every + 1) * m_building.every;
@@ -233,7 +185,7 @@ void ColumnScanner::notePoint(const std::uint8_t* p) {
 void ColumnScanner::keepIndex(std::int64_t cases) {
   // An index is only worth keeping over sound data whose blocks can be
   // found again: a ZSAV file read as a stream has no points to start from.
-  if (!m_indexing || !m_reader || m_pendingCode || (m_compression == 2 && m_blocks.empty())) return;
+  if (!m_indexing || !m_reader || m_bytes.pendingCode() || !m_bytes.seekable()) return;
   m_indexing = false;
   auto& points = m_building.points;
   while (!points.empty() && points.back().firstCase() > cases) points.pop_back();
@@ -243,7 +195,6 @@ void ColumnScanner::keepIndex(std::int64_t cases) {
 
 void ColumnScanner::finish() {
   if (m_status == SPSS_OK) keepIndex(m_index);
-  m_blockInflater.reset();
   if (m_reader) m_reader->cases().rewind();
 }
 
@@ -259,7 +210,7 @@ std::size_t ColumnScanner::read(std::size_t want) {
   const std::size_t rows = want + 9;
   if (m_rows.size() < rows * m_rowBytes) m_rows.resize(rows * m_rowBytes);
   if (m_caseLimit >= 0 && m_index >= m_caseLimit) {
-    stop(SPSS_FILE_END, "");
+    stopAtLimit();
     return 0;
   }
   if (m_compression == 0)
@@ -271,40 +222,43 @@ std::size_t ColumnScanner::read(std::size_t want) {
 }
 
 std::size_t ColumnScanner::readUncompressed(std::size_t want) {
-  BlockFile& f = *m_file;
   const std::size_t caseBytes = m_elementCount * 8;
   while (m_done < want) {
-    const std::int64_t left = m_regionEnd - f.tell();
-    if (left <= 0) {
-      stop(SPSS_FILE_END, "");
-      break;
-    }
     const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
-    if (left < std::int64_t(caseBytes)) {
-      stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + " at offset " +
-                                    std::to_string(f.tell()) + ": the file ends inside it");
-      break;
-    }
-    if (f.available() < caseBytes && !f.ensure(caseBytes)) {
+    if (!m_bytes.fill(caseBytes)) {
       stop(SPSS_FILE_RERROR, "case " + std::to_string(caseNo) + ": read failed");
       break;
     }
-    const std::size_t avail = std::min<std::int64_t>(std::int64_t(f.available()), left);
+    const std::uint8_t* base = m_bytes.begin();
+    const std::size_t avail = std::size_t(m_bytes.end() - base);
+    if (avail < caseBytes) {  // the data ends here
+      if (avail == 0)
+        stop(SPSS_FILE_END, "");
+      else
+        stop(SPSS_FILE_TRUNCATED, "case " + std::to_string(caseNo) + " at offset " +
+                                      std::to_string(m_bytes.fileOffset()) +
+                                      ": the file ends inside it");
+      break;
+    }
     std::size_t cases = std::min(avail / caseBytes, want - m_done);
     if (m_caseLimit >= 0)
       cases =
           std::min<std::size_t>(cases, std::size_t(m_caseLimit - m_index - std::int64_t(m_done)));
-    const std::uint8_t* base = f.data();
-    for (std::size_t c = 0; c < cases; ++c) {
-      std::uint8_t* row = m_rows.data() + (m_done + c) * m_rowBytes;
-      const std::uint8_t* src = base + c * caseBytes;
-      for (std::size_t s = 0; s < m_elements.size(); ++s)
-        std::memcpy(row + 8 * s, src + 8 * m_elements[s], 8);
+    std::uint8_t* rows = m_rows.data() + m_done * m_rowBytes;
+    if (m_whole) {
+      std::memcpy(rows, base, cases * caseBytes);
+    } else {
+      for (std::size_t c = 0; c < cases; ++c) {
+        std::uint8_t* row = rows + c * m_rowBytes;
+        const std::uint8_t* src = base + c * caseBytes;
+        for (std::size_t s = 0; s < m_elements.size(); ++s)
+          std::memcpy(row + 8 * s, src + 8 * m_elements[s], 8);
+      }
     }
-    f.consume(cases * caseBytes);
+    m_bytes.consume(base + cases * caseBytes);
     m_done += cases;
     if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
-      stop(SPSS_FILE_END, "");
+      stopAtLimit();
       break;
     }
   }
@@ -321,7 +275,7 @@ bool ColumnScanner::visit(const std::uint8_t* src) {
     m_next = 0;
     ++m_done;
     if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
-      stop(SPSS_FILE_END, "");
+      stopAtLimit();
       return true;
     }
   }
@@ -339,14 +293,16 @@ bool ColumnScanner::produceSlow(const std::uint8_t* src) {
 // One command group with every length checked, for groups with padding or
 // end codes and for the last bytes of the data. False when decoding stops.
 bool ColumnScanner::slowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
-  const std::int64_t caseNo = m_index + std::int64_t(m_done) + 1;
+  // The case under way when decoding stops; earlier commands of the group
+  // may have completed cases.
+  const auto caseNo = [this] { return m_index + std::int64_t(m_done) + 1; };
   if (end - p < 8) {
     // Sound data ends with a whole group; part of one means it was cut off.
     if (end == p && atCaseStart())
       stop(SPSS_FILE_END, "");
     else
       stop(SPSS_FILE_TRUNCATED,
-           "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+           "case " + std::to_string(caseNo()) + ": the compressed data ends inside it");
     p = end;
     return false;
   }
@@ -361,14 +317,14 @@ bool ColumnScanner::slowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
         stop(SPSS_FILE_END, "");
       else
         stop(SPSS_BAD_DATA,
-             "case " + std::to_string(caseNo) + ": the end-of-data code comes inside the case");
+             "case " + std::to_string(caseNo()) + ": the end-of-data code comes inside the case");
       p = q;
       return false;
     }
     if (code == kCodeLiteral) {
       if (end - q < 8) {
         stop(SPSS_FILE_TRUNCATED,
-             "case " + std::to_string(caseNo) + ": the compressed data ends inside it");
+             "case " + std::to_string(caseNo()) + ": the compressed data ends inside it");
         p = end;
         return false;
       }
@@ -387,139 +343,22 @@ bool ColumnScanner::slowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
 }
 
 void ColumnScanner::consumeWindow(const std::uint8_t* p) {
-  const std::size_t used = std::size_t(p - m_in);
-  if (m_compression == 2)
-    m_inflatedPos += used;
-  else
-    m_file->consume(used);
+  m_bytes.consume(p);
   m_in = p;
 }
 
+void ColumnScanner::takeWindow() {
+  m_in = m_bytes.begin();
+  m_inEnd = m_bytes.end();
+  m_lastWindow = m_bytes.last();
+}
+
 bool ColumnScanner::fillWindow() {
-  if (m_compression == 2) return fillInflated();
-  BlockFile& f = *m_file;
-  const std::int64_t left = m_regionEnd - f.tell();
-  if (left <= 0) {
-    m_in = m_inEnd = f.data();
-    m_lastWindow = true;
-    return true;
-  }
-  const std::size_t need = std::size_t(std::min<std::int64_t>(left, kGroupMax));
-  if (f.available() < need && !f.ensure(need)) {
-    stop(SPSS_FILE_RERROR, "read failed at offset " + std::to_string(f.tell()));
+  if (!m_bytes.fill(std::size_t(kGroupMax))) {
+    stop(m_bytes.code(), m_bytes.error());
     return false;
   }
-  const std::int64_t avail = std::min<std::int64_t>(std::int64_t(f.available()), left);
-  m_in = f.data();
-  m_inEnd = m_in + avail;
-  m_lastWindow = avail == left;
-  return true;
-}
-
-// The trailer's table of blocks, taken only when it describes the blocks
-// exactly: back to back from the data header to the trailer, each at most
-// 64 MB inflated. Anything else leaves the data to the streaming inflater.
-bool ColumnScanner::readBlockTable(std::int64_t regionStart, std::int64_t trailerOffset,
-                                   std::int64_t trailerLength) {
-  if (!ZsavBlockInflater::available()) return false;
-  constexpr std::int64_t kMaxInflated = std::int64_t(64) << 20;
-  BlockFile& f = *m_file;
-  if (trailerLength < 24 || trailerLength > f.size() - trailerOffset ||
-      trailerLength > (std::int64_t(1) << 30))
-    return false;
-  if (!f.seek(trailerOffset) || !f.ensure(std::size_t(trailerLength))) return false;
-  ByteCursor c(f.data(), std::size_t(trailerLength), m_swap, trailerOffset);
-  std::int64_t bias = 0, zero = 0;
-  std::int32_t blockSize = 0, count = 0;
-  if (!c.readI64(bias) || !c.readI64(zero) || !c.readI32(blockSize) || !c.readI32(count))
-    return false;
-  if (count < 0 || std::int64_t(count) * 24 > std::int64_t(c.remaining())) return false;
-  std::int64_t nextOffset = regionStart;
-  std::int64_t nextInflated = -1;
-  for (std::int32_t i = 0; i < count; ++i) {
-    std::int64_t inflatedOffset = 0, offset = 0;
-    std::int32_t inflated = 0, compressed = 0;
-    if (!c.readI64(inflatedOffset) || !c.readI64(offset) || !c.readI32(inflated) ||
-        !c.readI32(compressed))
-      return false;
-    if (offset != nextOffset || compressed <= 0 || inflated <= 0 || inflated > kMaxInflated)
-      return false;
-    if (nextInflated >= 0 && inflatedOffset != nextInflated) return false;
-    nextOffset = offset + compressed;
-    nextInflated = inflatedOffset + inflated;
-    const std::int64_t at =
-        m_blocks.empty() ? 0 : m_blocks.back().at + std::int64_t(m_blocks.back().inflated);
-    m_blocks.push_back({offset, std::size_t(compressed), std::size_t(inflated), at});
-  }
-  return nextOffset == trailerOffset && !m_blocks.empty();
-}
-
-bool ColumnScanner::fillFromBlocks() {
-  const std::size_t tail = m_inflatedEnd - m_inflatedPos;  // less than a group
-  if (tail) std::memmove(m_inflated.data(), m_inflated.data() + m_inflatedPos, tail);
-  m_inflatedAt += std::int64_t(m_inflatedPos);
-  m_inflatedPos = 0;
-  m_inflatedEnd = tail;
-  if (m_nextBlock < m_blocks.size()) {
-    const ZsavBlock b = m_blocks[m_nextBlock];
-    if (!m_blockInflater) {
-      std::vector<ZsavBlockInflater::Block> blocks;
-      for (const ZsavBlock& z : m_blocks) blocks.push_back({z.offset, z.compressed, z.inflated});
-      m_blockInflater = std::make_unique<ZsavBlockInflater>(
-          *m_file, std::move(blocks), m_nextBlock, std::size_t(kGroupMax), m_inflateThreads);
-    }
-    if (!m_blockInflater->take(m_nextBlock, m_spare)) {
-      // The block table may lie while the blocks themselves are sound, as the
-      // case-by-case reading finds them: read on from this block as a stream,
-      // which finds the real damage, if any.
-      m_blockInflater.reset();
-      m_heldEnd = m_inflatedEnd;
-      m_blocks.clear();
-      m_inflater = std::make_unique<ZsavInflater>();
-      if (m_inflated.size() < kInflateBlock) m_inflated.resize(kInflateBlock);
-      if (!m_file->seek(b.offset)) {
-        stop(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));
-        return false;
-      }
-      return fillInflated();
-    }
-    // The unused tail goes into the headroom just before the block.
-    std::memcpy(m_spare.data() + kGroupMax - tail, m_inflated.data(), tail);
-    std::swap(m_inflated, m_spare);
-    m_inflatedAt = b.at - kGroupMax;
-    m_inflatedPos = std::size_t(kGroupMax) - tail;
-    m_inflatedEnd = std::size_t(kGroupMax) + b.inflated;
-    ++m_nextBlock;
-  }
-  m_heldEnd = m_inflatedEnd;
-  m_in = m_inflated.data() + m_inflatedPos;
-  m_inEnd = m_inflated.data() + m_inflatedEnd;
-  m_lastWindow = m_nextBlock == m_blocks.size();
-  return true;
-}
-
-bool ColumnScanner::fillInflated() {
-  if (!m_blocks.empty()) return fillFromBlocks();
-  // The unused tail of the last window (less than a group) and what an
-  // unfinished block gave move to the front.
-  const std::size_t kept = m_heldEnd - m_inflatedPos;
-  if (kept) std::memmove(m_inflated.data(), m_inflated.data() + m_inflatedPos, kept);
-  const std::size_t tail = m_inflatedEnd - m_inflatedPos;
-  m_inflatedAt += std::int64_t(m_inflatedPos);
-  m_inflatedPos = 0;
-  // Enough for a command group, or all there is.
-  const ZsavStretch st = InflateStretch(*m_inflater, *m_file, m_regionEnd, m_cutBeforeTrailer,
-                                        m_inflated, kept, tail + std::size_t(kGroupMax));
-  if (st.code == SPSS_FILE_RERROR) {
-    stop(st.code, st.message);
-    return false;
-  }
-  if (st.code) defer(st.code, st.message);
-  m_inflatedEnd = st.sound;
-  m_heldEnd = st.end;
-  m_in = m_inflated.data();
-  m_inEnd = m_in + m_inflatedEnd;
-  m_lastWindow = st.inputDone;
+  takeWindow();
   return true;
 }
 
@@ -538,6 +377,29 @@ std::size_t ColumnScanner::readBytecode(std::size_t want) {
       if (end - p < kGroupMax || !kLittle ||
           (BytesEqual(c, kCodePad) | BytesEqual(c, kCodeEnd)) != 0) {
         if (!slowGroup(p, end)) {
+          stop = true;
+          break;
+        }
+        continue;
+      }
+      if (m_whole && m_gap == 0) {
+        // Every element wanted: rows lie back to back, so the group's eight
+        // elements go one after another, whichever cases they belong to.
+        std::uint8_t* dst = m_rows.data() + (m_done * m_elementCount + m_next) * 8;
+        const std::uint8_t* q = p + 8;
+        for (int k = 0; k < 8; ++k) {
+          const std::uint8_t code = p[k];
+          const bool literal = code == kCodeLiteral;
+          std::memcpy(dst + 8 * k, literal ? q : m_patterns[code], 8);
+          q += literal ? 8 : 0;
+        }
+        p = q;
+        const std::size_t filled = m_next + 8;
+        m_done += filled / m_elementCount;
+        m_next = filled % m_elementCount;
+        if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
+          m_done = std::size_t(m_caseLimit - m_index);
+          stopAtLimit();
           stop = true;
           break;
         }
@@ -574,6 +436,103 @@ std::size_t ColumnScanner::readBytecode(std::size_t want) {
     if (stop) break;
   }
   return m_done;
+}
+
+int CaseCursor::fail(int code, std::string message) {
+  m_damage = code;
+  m_error = std::move(message);
+  m_hasRow = false;
+  return code;
+}
+
+int CaseCursor::start(BlockFile* file, const CaseLayout& layout) {
+  m_file = file;
+  m_layout = layout;
+  m_all.resize(layout.elementCount);
+  for (std::size_t e = 0; e < m_all.size(); ++e) m_all[e] = e;
+  m_none.assign(std::max<std::size_t>(8, layout.elementCount * 8), 0);
+  // About 256 KB of cases at a time.
+  m_batch = std::max<std::size_t>(1, (std::size_t(256) << 10) / m_none.size());
+  return rewind();
+}
+
+int CaseCursor::restart(const CaseSegment* segment) {
+  m_at = m_count = 0;
+  m_hasRow = false;
+  m_damage = 0;
+  m_error.clear();
+  const int rc = m_decoder.open(*m_file, m_layout, m_all, segment);
+  return rc == SPSS_OK ? rc : fail(rc, m_decoder.error());
+}
+
+int CaseCursor::rewind() {
+  m_index = 0;
+  return restart(nullptr);
+}
+
+std::int64_t CaseCursor::uncompressedCaseCount() const {
+  if (m_layout.compression != 0 || m_layout.elementCount == 0) return -1;
+  const std::int64_t bytes = m_file->size() - m_layout.dataStart;
+  if (bytes <= 0) return 0;
+  return bytes / std::int64_t(m_layout.elementCount * 8);
+}
+
+int CaseCursor::next() {
+  if (m_damage) return m_damage;
+  m_hasRow = false;
+  if (m_at == m_count) {
+    m_at = m_count = 0;
+    if (m_decoder.status() == SPSS_OK) m_count = m_decoder.read(m_batch);
+    if (m_count == 0) {
+      const int code = m_decoder.status();
+      return code == SPSS_FILE_END ? code : fail(code, m_decoder.error());
+    }
+  }
+  ++m_at;
+  ++m_index;
+  m_hasRow = true;
+  return SPSS_OK;
+}
+
+int CaseCursor::seek(std::int64_t caseNumber) {
+  if (caseNumber < 0) return SPSS_INVALID_CASE;
+  if (m_layout.caseLimit >= 0 && caseNumber > m_layout.caseLimit) return SPSS_INVALID_CASE;
+  if (m_layout.compression == 0) {
+    const std::int64_t count = uncompressedCaseCount();
+    if (count >= 0 && caseNumber > count) return SPSS_INVALID_CASE;
+    CaseSegment at;
+    at.from.cases = caseNumber;
+    at.end = std::numeric_limits<std::int64_t>::max();
+    m_index = caseNumber;
+    const int rc = restart(&at);
+    if (rc == SPSS_INVALID_ARGUMENT)
+      return fail(SPSS_FILE_RERROR, "cannot position at case " + std::to_string(caseNumber + 1));
+    return rc;
+  }
+  // The index covers sound data only: starting at a point skips no damage.
+  const bool back = caseNumber < m_index || m_damage;
+  const CasePoint* from = nullptr;
+  if (m_caseIndex)
+    for (const CasePoint& p : m_caseIndex->points) {
+      if (p.firstCase() > caseNumber || p.firstCase() > m_caseIndex->cases) break;
+      from = &p;
+    }
+  if (from && from->firstCase() > (back ? 0 : m_index)) {
+    const CaseSegment at{*from, std::numeric_limits<std::int64_t>::max()};
+    m_index = from->firstCase();
+    const int rc = restart(&at);
+    if (rc != SPSS_OK) return rc;
+  } else if (back) {
+    const int rc = rewind();
+    if (rc != SPSS_OK) return rc;
+  }
+  while (m_index < caseNumber) {
+    const int rc = next();
+    if (rc == SPSS_FILE_END) return SPSS_INVALID_CASE;
+    if (rc != SPSS_OK) return rc;
+  }
+  m_hasRow = false;
+  return SPSS_OK;
 }
 
 }  // namespace brindle

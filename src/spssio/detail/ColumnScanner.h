@@ -1,13 +1,11 @@
-// A pass over the cases of an open system file that decodes only the 8-byte
-// elements it is asked for, straight from the file's blocks: uncompressed
-// data is read in large blocks and the wanted elements picked out of each
-// case; bytecode data still walks every command byte but skips the literals
-// of elements nobody asked for; ZSAV data is inflated block by block and
-// then walked the same way.
-//
-// The values and the stopping points are those spssReadCaseRecord and the
-// value calls give for the same file: the same elements, the same case
-// limit, the same end-of-data, truncation and damage codes.
+// The decoder of a system file's case data: a pass over the cases that
+// decodes only the 8-byte elements it is asked for, from the windows of
+// stored bytes CaseBytes hands out. Uncompressed cases have the wanted
+// elements picked out; bytecode (stored, or inflated from ZSAV blocks) is
+// walked command by command, skipping the literals of elements nobody asked
+// for. Asked for every element, it is what spssReadCaseRecord reads
+// (CaseCursor), so every pass stops where that does: the same case limit,
+// the same end-of-data, truncation and damage codes.
 #pragma once
 
 #include <cstddef>
@@ -16,12 +14,25 @@
 #include <string>
 #include <vector>
 
+#include "spssio/detail/CaseBytes.h"
+
 namespace brindle {
 
 class BlockFile;
 class SavReader;
-class ZsavInflater;
-class ZsavBlockInflater;
+
+// The command codes of bytecode compression; codes 1..251 stand for the
+// number code - bias.
+inline constexpr std::uint8_t kCodePad = 0;
+inline constexpr std::uint8_t kCodeEnd = 252;
+inline constexpr std::uint8_t kCodeLiteral = 253;
+inline constexpr std::uint8_t kCodeSpaces = 254;
+inline constexpr std::uint8_t kCodeSysmis = 255;
+
+// The 8 element bytes each command code stands for, in the file's byte order
+// when swap is set: numbers for 1..251, blanks for 254, system-missing for
+// 255; zero bytes for the codes that stand for no element.
+void FillBytecodePatterns(std::uint8_t (&patterns)[256][8], double bias, bool swap);
 
 // A point of the case index: the start of a command group in the case data.
 // A pass may begin there without decoding what comes before it.
@@ -72,6 +83,11 @@ class ColumnScanner {
   int startSegment(const SavReader& reader, BlockFile& file,
                    const std::vector<std::size_t>& elements, const CaseSegment& segment);
 
+  // Starts over the case data of file, stored as layout says, at its first
+  // case or at segment; threads helpers inflate ZSAV blocks ahead.
+  int open(BlockFile& file, const CaseLayout& layout, const std::vector<std::size_t>& elements,
+           const CaseSegment* segment = nullptr, unsigned threads = 0);
+
   // Decodes further cases until at least `want` more are complete, the case
   // limit is reached, or the data ends or fails. Returns the number of cases
   // completed (it may exceed want by a few, never the case limit); row(i)
@@ -94,7 +110,9 @@ class ColumnScanner {
   void finish();
 
  private:
-  int begin(const SavReader& reader, BlockFile& file, const std::vector<std::size_t>& elements);
+  int begin(BlockFile& file, const CaseLayout& layout, const std::vector<std::size_t>& elements,
+            unsigned threads);
+  int startAt(const CaseSegment& segment);
   void notePoint(const std::uint8_t* p);
   void keepIndex(std::int64_t cases);
   bool visit(const std::uint8_t* src);
@@ -102,16 +120,14 @@ class ColumnScanner {
   bool slowGroup(const std::uint8_t*& p, const std::uint8_t* end);
   bool atCaseStart() const { return m_next == 0 && m_gap == m_visit[0].element; }
   void stop(int code, std::string message);
+  void stopAtLimit();
+  void settle(int code, std::string message);
   std::size_t readUncompressed(std::size_t want);
   std::size_t readBytecode(std::size_t want);
-  // Makes at least kGroupMax bytes of bytecode available at m_in..m_inEnd
+  // Makes at least a command group's bytes available at m_in..m_inEnd
   // unless the input ends first (then m_lastWindow is set). False on failure.
   bool fillWindow();
-  bool fillInflated();
-  // ZSAV with a sound block table: whole blocks inflated at once.
-  bool readBlockTable(std::int64_t regionStart, std::int64_t trailerOffset,
-                      std::int64_t trailerLength);
-  bool fillFromBlocks();
+  void takeWindow();
   void consumeWindow(const std::uint8_t* p);
 
   struct VisitPoint {
@@ -121,15 +137,13 @@ class ColumnScanner {
   };
 
   SavReader* m_reader = nullptr;  // null for a segment
-  BlockFile* m_file = nullptr;
-  std::int64_t m_dataStart = 0;
+  CaseBytes m_bytes;
   int m_compression = 0;
-  bool m_swap = false;
   std::size_t m_elementCount = 0;
   std::int64_t m_caseLimit = -1;
-  std::int64_t m_regionEnd = 0;
 
   std::vector<std::size_t> m_elements;  // distinct asked-for elements, ascending
+  bool m_whole = false;                 // every element of the case
   std::vector<VisitPoint> m_visit;      // asked-for elements plus the case's last element
   std::size_t m_rowBytes = 0;
   std::vector<std::uint8_t> m_rows;
@@ -142,39 +156,66 @@ class ColumnScanner {
   const std::uint8_t* m_inEnd = nullptr;
   bool m_lastWindow = false;
 
-  struct ZsavBlock {
-    std::int64_t offset;  // of the compressed bytes in the file
-    std::size_t compressed;
-    std::size_t inflated;
-    std::int64_t at;  // of its first inflated byte in the inflated data
-  };
-  std::vector<ZsavBlock> m_blocks;  // empty: inflate as one stream of streams
-  std::size_t m_nextBlock = 0;
-  std::unique_ptr<ZsavBlockInflater> m_blockInflater;
-  std::vector<std::uint8_t> m_spare;  // the buffer the next block lands in
-  unsigned m_inflateThreads = 0;      // helpers inflating blocks ahead
-  std::unique_ptr<ZsavInflater> m_inflater;
-  std::vector<std::uint8_t> m_inflated;
-  // [pos, end) is the window; [end, heldEnd) came from a zlib block that has
-  // not ended yet and is held back until it has.
-  std::size_t m_inflatedPos = 0, m_inflatedEnd = 0, m_heldEnd = 0;
-  std::int64_t m_inflatedAt = 0;    // offset of m_inflated[0] in the inflated data
-  bool m_cutBeforeTrailer = false;  // the file ends before the ZSAV trailer
-
   std::int64_t m_index = 0;
   // The case index under construction (m_indexing), and the case count at
   // which the next point is due.
   bool m_indexing = false;
   CaseIndex m_building;
   std::int64_t m_nextPoint = 0;
-  void defer(int code, std::string message);
 
   int m_status = 0;
   std::string m_error;
-  // A damaged zlib block: the window holds what came before it, and the end
-  // of that window reports the damage instead of the end of the data.
-  int m_pendingCode = 0;
-  std::string m_pendingText;
+};
+
+// The cases of a file one at a time, every element of each: the cursor
+// behind spssReadCaseRecord and the value calls. It decodes a batch of cases
+// ahead and hands them out in order, the damage that ends the data after
+// the sound cases before it.
+class CaseCursor {
+ public:
+  // file must stay open as long as the cursor is used. Returns an SPSS code;
+  // for ZSAV the data header is checked here (SPSS_BAD_DATA when damaged).
+  int start(BlockFile* file, const CaseLayout& layout);
+
+  // Back to the first case. Clears a damage condition.
+  int rewind();
+  // Reads the next case into row(): SPSS_OK, SPSS_FILE_END when the data ends
+  // at a case boundary (or the promised count is reached), another code when
+  // the data is damaged or cut off inside a case; that code repeats until a
+  // rewind.
+  int next();
+  // Positions before the 0-based case number: SPSS_INVALID_CASE when the data
+  // has fewer cases. In compressed data it starts from the nearest point of
+  // the case index, if there is one, rather than from the first case.
+  int seek(std::int64_t caseNumber);
+  // The case index seek() may use (it must outlive the cursor; null: none).
+  void useIndex(const CaseIndex* index) { m_caseIndex = index; }
+
+  // The current case's elementCount elements (zeros when there is none).
+  const std::uint8_t* row() const { return m_hasRow ? m_decoder.row(m_at - 1) : m_none.data(); }
+  // Where and how the case data is stored, for passes that decode it themselves.
+  const CaseLayout& layout() const { return m_layout; }
+  bool hasRow() const { return m_hasRow; }
+  // Number of complete cases in an uncompressed data area (-1 otherwise).
+  std::int64_t uncompressedCaseCount() const;
+  const std::string& error() const { return m_error; }
+
+ private:
+  int fail(int code, std::string message);
+  int restart(const CaseSegment* segment);
+
+  ColumnScanner m_decoder;
+  BlockFile* m_file = nullptr;
+  const CaseIndex* m_caseIndex = nullptr;
+  CaseLayout m_layout;
+  std::vector<std::size_t> m_all;    // every element of a case
+  std::vector<std::uint8_t> m_none;  // the row when there is no case
+  std::size_t m_batch = 1;
+  std::size_t m_at = 0, m_count = 0;  // next and end of the decoded batch
+  std::int64_t m_index = 0;           // cases handed out since the start
+  bool m_hasRow = false;
+  int m_damage = 0;
+  std::string m_error;
 };
 
 }  // namespace brindle

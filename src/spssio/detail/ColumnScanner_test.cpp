@@ -1,6 +1,7 @@
-// The column scanner against the case stream: the same element bytes for
-// every case, whatever the layout, the elements asked for and the batch
-// sizes, and the same stopping point and code.
+// The case decoder: passes over some elements against the every-element
+// rows spssReadCaseRecord hands out (the same bytes for every case, whatever
+// the layout, the elements asked for and the batch sizes, and the same
+// stopping point and code), and bytecode decoded from memory.
 #include "spssio/detail/ColumnScanner.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 
 #include "spssio/Spssio.h"
 #include "spssio/SpssioCodes.h"
+#include "spssio/detail/BlockFile.h"
+#include "spssio/detail/ByteCursor.h"
 #include "spssio/detail/Handles.h"
 #include "spssio/detail/SavReader.h"
 #include "spssio/testing/SavWriter.h"
@@ -69,7 +72,7 @@ TEST_P(ColumnScannerTest, SameBytesAsTheCaseStream) {
   ASSERT_EQ(spssOpenRead(file.c_str(), &handle), SPSS_OK);
   SavReader& reader = *detail::ReaderOfHandle(handle);
 
-  // The reference: whole rows from the case stream.
+  // The reference: the rows spssReadCaseRecord hands out, every element.
   std::vector<std::vector<std::uint8_t>> rows;
   int last;
   while ((last = spssReadCaseRecord(handle)) == SPSS_OK)
@@ -102,6 +105,45 @@ TEST_P(ColumnScannerTest, SameBytesAsTheCaseStream) {
       scanner.finish();
     }
   }
+  // A compressed file's case index: a pass from any of its points, many of
+  // them inside a case or a command group, gives the cases from there on.
+  if (compression != Compression::None) {
+    ColumnScanner indexing;
+    ASSERT_EQ(indexing.start(reader, {}, 7), SPSS_OK);
+    while (indexing.read(1000)) {
+    }
+    indexing.finish();
+    ASSERT_NE(reader.caseIndex(), nullptr);
+    BlockFile own;
+    ASSERT_TRUE(own.openSame(reader.file()));
+    std::vector<std::size_t> all(std::size_t(n), 0);
+    for (std::size_t e = 0; e < all.size(); ++e) all[e] = e;
+    for (const CasePoint& point : reader.caseIndex()->points) {
+      SCOPED_TRACE(::testing::Message() << "from case " << point.firstCase());
+      ColumnScanner part;
+      ASSERT_EQ(part.startSegment(reader, own, all, {point, std::int64_t(rows.size())}), SPSS_OK);
+      std::size_t at = std::size_t(point.firstCase());
+      while (const std::size_t got = part.read(13))
+        for (std::size_t i = 0; i < got; ++i, ++at)
+          ASSERT_TRUE(at < rows.size() &&
+                      std::memcmp(part.row(i), rows[at].data(), 8 * all.size()) == 0)
+              << "case " << at;
+      EXPECT_EQ(at, rows.size());
+    }
+    // Seeking, forwards and back, starts from the index's points.
+    for (std::size_t k : {std::size_t(150), std::size_t(0), std::size_t(7), std::size_t(8),
+                          std::size_t(6), rows.size() - 1, rows.size()}) {
+      ASSERT_EQ(reader.cases().seek(std::int64_t(k)), SPSS_OK) << k;
+      if (k == rows.size()) {
+        EXPECT_EQ(reader.cases().next(), last);
+        continue;
+      }
+      ASSERT_EQ(reader.cases().next(), SPSS_OK) << k;
+      EXPECT_EQ(std::memcmp(reader.cases().row(), rows[k].data(), 8 * std::size_t(n)), 0) << k;
+    }
+    EXPECT_EQ(reader.cases().seek(std::int64_t(rows.size()) + 1), SPSS_INVALID_CASE);
+    reader.cases().rewind();
+  }
   // The module's stream reads from the start again after Finish.
   EXPECT_EQ(spssReadCaseRecord(handle), SPSS_OK);
   EXPECT_EQ(std::memcmp(reader.cases().row(), rows[0].data(), 8 * std::size_t(n)), 0);
@@ -124,6 +166,166 @@ TEST(ColumnScanner, ElementOutsideTheCase) {
   EXPECT_EQ(scanner.read(10), 0u);
   spssCloseRead(handle);
 }
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Literal(double d) {
+  Bytes b(8);
+  std::memcpy(b.data(), &d, 8);
+  return b;
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+double AsDouble(const std::uint8_t* p, bool swap = false) {
+  std::uint64_t bits;
+  std::memcpy(&bits, p, 8);
+  if (swap) bits = byteSwap64(bits);
+  double d;
+  std::memcpy(&d, &bits, 8);
+  return d;
+}
+
+struct Decoded {
+  std::vector<Bytes> rows;  // every element of each case
+  int code = 0;             // what ended the data
+  std::string error;
+};
+
+// Bytecode data alone, read case by case; every pass over a part of the
+// elements must give those elements of the same cases and end the same way.
+Decoded DecodeBytecode(const Bytes& bytecode, std::size_t elements, double bias = 100,
+                       bool swap = false) {
+  CaseLayout layout;
+  layout.compression = 1;
+  layout.bias = bias;
+  layout.swap = swap;
+  layout.elementCount = elements;
+  layout.dataStart = 8;  // after bytes that stand for the dictionary
+  Bytes data(8, 0xFF);
+  data.insert(data.end(), bytecode.begin(), bytecode.end());
+  BlockFile file;
+  EXPECT_TRUE(file.openMemory(data.data(), data.size()));
+  CaseCursor cursor;
+  EXPECT_EQ(cursor.start(&file, layout), SPSS_OK);
+  Decoded out;
+  while ((out.code = cursor.next()) == SPSS_OK)
+    out.rows.emplace_back(cursor.row(), cursor.row() + 8 * elements);
+  out.error = cursor.error();
+  for (std::size_t e = 0; e < elements; ++e) {
+    ColumnScanner one;
+    one.open(file, layout, {e});
+    std::size_t at = 0;
+    while (const std::size_t got = one.read(5))
+      for (std::size_t i = 0; i < got; ++i, ++at)
+        EXPECT_TRUE(at < out.rows.size() &&
+                    std::memcmp(one.row(i), out.rows[at].data() + 8 * e, 8) == 0)
+            << "case " << at << " element " << e;
+    EXPECT_EQ(at, out.rows.size());
+    EXPECT_EQ(one.status(), out.code);
+  }
+  return out;
+}
+
+// Two cases of three elements: numbers, a literal, spaces, system-missing
+// and padding codes.
+const Bytes kTwoRows =
+    Concat({Bytes{101, 253, 254, 255, 0, 100, 253, 0}, Literal(3.25), Literal(-7.5)});
+
+TEST(CaseDecoder, DecodesEveryKindOfCode) {
+  const Decoded d = DecodeBytecode(kTwoRows, 3);
+  ASSERT_EQ(d.rows.size(), 2u);
+  EXPECT_EQ(AsDouble(&d.rows[0][0]), 1.0);
+  EXPECT_EQ(AsDouble(&d.rows[0][8]), 3.25);
+  EXPECT_EQ(std::memcmp(&d.rows[0][16], "        ", 8), 0);
+  EXPECT_EQ(AsDouble(&d.rows[1][0]), -DBL_MAX);
+  EXPECT_EQ(AsDouble(&d.rows[1][8]), 0.0);
+  EXPECT_EQ(AsDouble(&d.rows[1][16]), -7.5);
+  EXPECT_EQ(d.code, SPSS_FILE_END);
+}
+
+TEST(CaseDecoder, BiasOtherThan100AndSwappedOrder) {
+  const Bytes data{1, 251, 0, 0, 0, 0, 0, 0};
+  const Decoded d = DecodeBytecode(data, 2, 0.0, true);
+  ASSERT_EQ(d.rows.size(), 1u);
+  EXPECT_EQ(AsDouble(&d.rows[0][0], true), 1.0);
+  EXPECT_EQ(AsDouble(&d.rows[0][8], true), 251.0);
+  const Decoded neg = DecodeBytecode(data, 1, -50.0);
+  ASSERT_EQ(neg.rows.size(), 2u);
+  EXPECT_EQ(AsDouble(&neg.rows[0][0]), 51.0);
+}
+
+// Millions of elements, so that the data spans several of the file's
+// blocks and command groups and literals are cut at every kind of place.
+TEST(CaseDecoder, CrossesTheFileBlocks) {
+  Bytes data;
+  std::vector<double> want;
+  Bytes codes, literals;
+  for (int k = 0; data.size() < 3 * BlockFile::kBlockSize; ++k) {
+    const double value = k % 3 ? double(k % 150) : k * 0.5;
+    codes.push_back(k % 3 ? std::uint8_t(k % 150 + 100) : 253);
+    if (k % 3 == 0) {
+      const Bytes l = Literal(value);
+      literals.insert(literals.end(), l.begin(), l.end());
+    }
+    want.push_back(value);
+    if (codes.size() == 8) {
+      data.insert(data.end(), codes.begin(), codes.end());
+      data.insert(data.end(), literals.begin(), literals.end());
+      codes.clear();
+      literals.clear();
+    }
+  }
+  want.resize(want.size() - codes.size());
+  const std::size_t elements = 7;
+  const Decoded d = DecodeBytecode(data, elements);
+  ASSERT_EQ(d.rows.size(), want.size() / elements);
+  for (std::size_t c = 0; c < d.rows.size(); ++c)
+    for (std::size_t e = 0; e < elements; ++e)
+      ASSERT_EQ(AsDouble(&d.rows[c][8 * e]), want[c * elements + e]) << c << " " << e;
+  EXPECT_EQ(d.code, want.size() % elements ? SPSS_FILE_TRUNCATED : SPSS_FILE_END);
+}
+
+// Where bytecode stops: the cases before it, and the code and message after.
+struct EndCase {
+  const char* name;
+  Bytes data;
+  std::size_t elements;
+  std::size_t cases;
+  int code;
+  const char* message;
+};
+
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
+
+class CaseDecoderEnd : public ::testing::TestWithParam<EndCase> {};
+
+TEST_P(CaseDecoderEnd, StopsWithItsCode) {
+  const EndCase& c = GetParam();
+  const Decoded d = DecodeBytecode(c.data, c.elements);
+  EXPECT_EQ(d.rows.size(), c.cases);
+  EXPECT_EQ(d.code, c.code);
+  EXPECT_NE(d.error.find(c.message), std::string::npos) << d.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Data, CaseDecoderEnd,
+    ::testing::Values(
+        EndCase{"EndCode", Bytes{101, 102, 252, 103, 0, 0, 0, 0}, 1, 2, SPSS_FILE_END, ""},
+        EndCase{"EndInsideCase", Bytes{101, 102, 103, 104, 252, 0, 0, 0}, 3, 1, SPSS_BAD_DATA,
+                "case 2: the end-of-data code comes inside the case"},
+        EndCase{"LiteralCut", Bytes{101, 253, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 1, 1, SPSS_FILE_TRUNCATED,
+                "case 2: the compressed data ends inside it"},
+        EndCase{"GroupCut", Bytes{101, 101, 101}, 2, 0, SPSS_FILE_TRUNCATED, "case 1"},
+        EndCase{"CodesForHalfACase", Bytes{101, 101, 101, 0, 0, 0, 0, 0}, 2, 1, SPSS_FILE_TRUNCATED,
+                "case 2"},
+        EndCase{"CleanEnd", Bytes{101, 101, 0, 0, 0, 0, 0, 0}, 2, 1, SPSS_FILE_END, ""},
+        EndCase{"Empty", Bytes{}, 2, 0, SPSS_FILE_END, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace brindle

@@ -156,7 +156,7 @@ int SavReader::readDictionary() {
   m_fileLabel = m_text.toUtf8(m_fileLabel);
   m_product = m_text.toUtf8(m_product);
 
-  SavCaseStream::Layout layout;
+  CaseLayout layout;
   layout.compression = m_compression;
   layout.bias = m_bias;
   layout.swap = m_swap;
@@ -164,6 +164,7 @@ int SavReader::readDictionary() {
   layout.elementCount = m_elementCount;
   m_caseCount = chooseCaseCount(m_file.size() - layout.dataStart);
   layout.caseLimit = m_caseCount;
+  m_cases.useIndex(&m_index);
   rc = m_cases.start(&m_file, layout);
   if (rc != SPSS_OK) {
     m_error = m_cases.error();

@@ -16,7 +16,6 @@
 #include "spssio/detail/BlockFile.h"
 #include "spssio/detail/ByteCursor.h"
 #include "spssio/detail/ColumnScanner.h"
-#include "spssio/detail/SavCaseStream.h"
 
 namespace brindle {
 
@@ -103,8 +102,8 @@ class SavReader {
   std::string textToUtf8(const std::string& bytes) const { return m_text.toUtf8(bytes); }
 
   // Cases.
-  SavCaseStream& cases() { return m_cases; }
-  const SavCaseStream& cases() const { return m_cases; }
+  CaseCursor& cases() { return m_cases; }
+  const CaseCursor& cases() const { return m_cases; }
   // The open file, for passes that decode the case data themselves; they
   // leave its position anywhere and rewind cases() when done.
   BlockFile& file() { return m_file; }
@@ -196,7 +195,7 @@ class SavReader {
   std::unordered_map<std::string, int> m_byUpperName;
   int m_weightVar = -1;
   TextConverter m_text;
-  SavCaseStream m_cases;
+  CaseCursor m_cases;
   CaseIndex m_index;
   std::string m_error;
   mutable std::string m_scratch;

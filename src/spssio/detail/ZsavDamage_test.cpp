@@ -12,40 +12,53 @@
 namespace brindle {
 namespace {
 
+// A header that promises fewer cases than the sound blocks hold ends the
+// data before the damage, which is then no concern of the cases.
 TEST(ZsavDamage, CasesBeforeADamagedBlockAreRead) {
-  testing::SavFile f;
-  f.compression = testing::Compression::Zsav;
-  // Values that bytecode cannot shorten: every 8 cases take a control block
-  // of 8 bytes and 64 bytes of values, so 64-byte zlib blocks end inside cases.
-  f.zlibBlockSize = 64;
-  f.variables = {testing::Variable::numeric("x")};
-  for (int i = 0; i < 40; ++i) f.cases.push_back({i + 0.5});
-  testing::SavLayout layout;
-  auto bytes = testing::writeSav(f, &layout);
-  ASSERT_GE(layout.zlibBlockOffsets.size(), 4u);
-  // Flip a byte in the middle of the third block's deflate data.
-  const auto third = layout.zlibBlockOffsets[2];
-  bytes[third + (layout.zlibBlockOffsets[3] - third) / 2] ^= 0x55;
-  testing::TempFile file(bytes);
+  for (const int promised : {-1, 12}) {
+    SCOPED_TRACE(promised);
+    testing::SavFile f;
+    f.compression = testing::Compression::Zsav;
+    // Values that bytecode cannot shorten: every 8 cases take a control block
+    // of 8 bytes and 64 bytes of values, so 64-byte zlib blocks end inside cases.
+    f.zlibBlockSize = 64;
+    f.variables = {testing::Variable::numeric("x")};
+    for (int i = 0; i < 40; ++i) f.cases.push_back({i + 0.5});
+    if (promised > 0) f.headerCases = f.extendedCases = promised;
+    testing::SavLayout layout;
+    auto bytes = testing::writeSav(f, &layout);
+    ASSERT_GE(layout.zlibBlockOffsets.size(), 4u);
+    // Flip a byte in the middle of the third block's deflate data.
+    const auto third = layout.zlibBlockOffsets[2];
+    bytes[third + (layout.zlibBlockOffsets[3] - third) / 2] ^= 0x55;
+    testing::TempFile file(bytes);
 
-  int handle = -1;
-  ASSERT_EQ(spssOpenRead(file.c_str(), &handle), SPSS_OK);
-  double var = 0;
-  ASSERT_EQ(spssGetVarHandle(handle, "x", &var), SPSS_OK);
-  int rc = SPSS_OK;
-  int read = 0;
-  while ((rc = spssReadCaseRecord(handle)) == SPSS_OK) {
-    double v = -1;
-    ASSERT_EQ(spssGetValueNumeric(handle, var, &v), SPSS_OK);
-    EXPECT_EQ(v, read + 0.5);
-    ++read;
+    int handle = -1;
+    ASSERT_EQ(spssOpenRead(file.c_str(), &handle), SPSS_OK);
+    double var = 0;
+    ASSERT_EQ(spssGetVarHandle(handle, "x", &var), SPSS_OK);
+    int rc = SPSS_OK;
+    int read = 0;
+    while ((rc = spssReadCaseRecord(handle)) == SPSS_OK) {
+      double v = -1;
+      ASSERT_EQ(spssGetValueNumeric(handle, var, &v), SPSS_OK);
+      EXPECT_EQ(v, read + 0.5);
+      ++read;
+    }
+    // The two sound blocks hold 128 bytes: the first 8 cases (72 bytes) and 6
+    // of the next group (8 + 6 * 8 bytes); nothing of the damaged block.
+    EXPECT_EQ(read, promised > 0 ? promised : 14);
+    const int end = promised > 0 ? SPSS_FILE_END : SPSS_BAD_DATA;
+    EXPECT_EQ(rc, end);
+    EXPECT_EQ(spssReadCaseRecord(handle), end);  // stays stopped until a rewind
+    // A pass over the column stops where the cases do.
+    ColumnScanner pass;
+    ASSERT_EQ(pass.start(*detail::ReaderOfHandle(handle), {0}), SPSS_OK);
+    EXPECT_EQ(pass.read(100), std::size_t(read));
+    EXPECT_EQ(pass.status(), end);
+    pass.finish();
+    spssCloseRead(handle);
   }
-  // The two sound blocks hold 128 bytes: the first 8 cases (72 bytes) and 6
-  // of the next group (8 + 6 * 8 bytes); nothing of the damaged block.
-  EXPECT_EQ(read, 14);
-  EXPECT_EQ(rc, SPSS_BAD_DATA);
-  EXPECT_EQ(spssReadCaseRecord(handle), SPSS_BAD_DATA);  // stays stopped until a rewind
-  spssCloseRead(handle);
 }
 
 // Large blocks, the damaged one straddling what one read of inflated data
