@@ -64,19 +64,11 @@ bool BlockFile::open(const char* path) {
 }
 
 bool BlockFile::openMemory(const std::uint8_t* data, std::size_t size) {
-  close();
-#ifdef _WIN32
-  (void)data;
-  (void)size;
-  return false;
-#else
-  // fmemopen refuses an empty buffer; an empty file is read as /dev/null.
-  std::FILE* f = size ? ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb")
-                      : std::fopen("/dev/null", "rb");
-  if (!adopt(f)) return false;
-  m_memory = data;
-  return true;
-#endif
+  // Read as a source over the bytes: no file is opened, so an empty buffer
+  // is an empty file on every system.
+  const std::span<const std::uint8_t> bytes(data, size);
+  return openSource(std::make_shared<const ByteSourceOpener>(
+      [bytes] { return std::make_unique<MemoryByteSource>(bytes); }));
 }
 
 bool BlockFile::openSource(std::shared_ptr<const ByteSourceOpener> opener,
@@ -93,7 +85,6 @@ bool BlockFile::openSource(std::shared_ptr<const ByteSourceOpener> opener,
 
 bool BlockFile::openSame(const BlockFile& other) {
   if (other.m_opener) return openSource(other.m_opener);
-  if (other.m_memory) return openMemory(other.m_memory, std::size_t(other.m_size));
   return !other.m_path.empty() && open(other.m_path.c_str());
 }
 
@@ -117,7 +108,6 @@ void BlockFile::close() {
   if (m_file) std::fclose(m_file);
   m_file = nullptr;
   m_path.clear();
-  m_memory = nullptr;
   m_source.reset();
   m_opener.reset();
   m_size = 0;

@@ -67,9 +67,8 @@ class BlockFile {
   bool adopt(std::FILE* f);
 
   std::FILE* m_file = nullptr;
-  std::string m_path;  // or m_memory, what was opened
-  const std::uint8_t* m_memory = nullptr;
-  std::shared_ptr<const ByteSourceOpener> m_opener;  // or a source of m_opener's
+  std::string m_path;                                // what was opened, or
+  std::shared_ptr<const ByteSourceOpener> m_opener;  // the source of bytes or decryption
   std::unique_ptr<ByteSource> m_source;
   std::int64_t m_size = 0;
   std::vector<std::uint8_t> m_buffer;

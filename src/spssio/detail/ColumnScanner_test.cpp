@@ -327,5 +327,25 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"Empty", Bytes{}, 2, 0, SPSS_FILE_END, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Bytes in memory are read as they are, an empty buffer as an empty file
+// (no file of the system's stands in for it).
+TEST(BlockFileTest, MemoryIsReadAsItIs) {
+  const std::uint8_t bytes[5] = {1, 2, 3, 4, 5};
+  BlockFile empty;
+  ASSERT_TRUE(empty.openMemory(bytes, 0));
+  EXPECT_EQ(empty.size(), 0);
+  EXPECT_EQ(empty.fillSome(), 0u);
+  BlockFile some;
+  ASSERT_TRUE(some.openMemory(bytes, 5));
+  ASSERT_TRUE(some.seek(3));
+  ASSERT_TRUE(some.ensure(2));
+  EXPECT_EQ(some.data()[1], 5);
+  EXPECT_FALSE(some.ensure(3));
+  BlockFile again;
+  ASSERT_TRUE(again.openSame(some));
+  ASSERT_TRUE(again.ensure(5));
+  EXPECT_EQ(again.data()[0], 1);
+}
+
 }  // namespace
 }  // namespace brindle
