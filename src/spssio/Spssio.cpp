@@ -14,7 +14,6 @@
 
 #include "spssio/SystemFile.h"
 #include "spssio/TextConverter.h"
-#include "spssio/detail/Handles.h"
 
 using brindle::SystemFile;
 using brindle::Variable;
@@ -474,8 +473,3 @@ int spssLowHighVal(double* lowest, double* highest) {
 }
 
 const char* spssLastErrorText() { return lastError().c_str(); }
-
-brindle::SavReader* brindle::detail::ReaderOfHandle(int handle) {
-  SystemFile* f = fileOf(handle);
-  return f ? &f->reader() : nullptr;
-}

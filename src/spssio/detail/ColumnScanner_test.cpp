@@ -12,9 +12,9 @@
 
 #include "spssio/Spssio.h"
 #include "spssio/SpssioCodes.h"
+#include "spssio/SystemFile.h"
 #include "spssio/detail/BlockFile.h"
 #include "spssio/detail/ByteCursor.h"
-#include "spssio/detail/Handles.h"
 #include "spssio/detail/SavReader.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
@@ -69,8 +69,10 @@ TEST_P(ColumnScannerTest, SameBytesAsTheCaseStream) {
   }
   testing::TempFile file(testing::writeSav(f));
   int handle = -1;
-  ASSERT_EQ(spssOpenRead(file.c_str(), &handle), SPSS_OK);
-  SavReader& reader = *detail::ReaderOfHandle(handle);
+  std::shared_ptr<SystemFile> sav;
+  ASSERT_EQ(SystemFile::open(file.path(), sav), SPSS_OK);
+  ASSERT_EQ(RegisterHandle(sav, &handle), SPSS_OK);
+  SavReader& reader = sav->reader();
 
   // The reference: the rows spssReadCaseRecord hands out, every element.
   std::vector<std::vector<std::uint8_t>> rows;
@@ -160,9 +162,11 @@ INSTANTIATE_TEST_SUITE_P(Layouts, ColumnScannerTest,
 TEST(ColumnScanner, ElementOutsideTheCase) {
   testing::TempFile file(testing::writeSav(Layout(Compression::Bytecode, 2, 3)));
   int handle = -1;
-  ASSERT_EQ(spssOpenRead(file.c_str(), &handle), SPSS_OK);
+  std::shared_ptr<SystemFile> sav;
+  ASSERT_EQ(SystemFile::open(file.path(), sav), SPSS_OK);
+  ASSERT_EQ(RegisterHandle(sav, &handle), SPSS_OK);
   ColumnScanner scanner;
-  EXPECT_EQ(scanner.start(*detail::ReaderOfHandle(handle), {2}), SPSS_INVALID_ARGUMENT);
+  EXPECT_EQ(scanner.start(sav->reader(), {2}), SPSS_INVALID_ARGUMENT);
   EXPECT_EQ(scanner.read(10), 0u);
   spssCloseRead(handle);
 }

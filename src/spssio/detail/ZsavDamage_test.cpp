@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "spssio/detail/ColumnScanner.h"
-#include "spssio/detail/Handles.h"
 #include "spssio/detail/SavReader.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
@@ -34,7 +34,9 @@ TEST(ZsavDamage, CasesBeforeADamagedBlockAreRead) {
     testing::TempFile file(bytes);
 
     int handle = -1;
-    ASSERT_EQ(spssOpenRead(file.c_str(), &handle), SPSS_OK);
+    std::shared_ptr<SystemFile> sav;
+    ASSERT_EQ(SystemFile::open(file.path(), sav), SPSS_OK);
+    ASSERT_EQ(RegisterHandle(sav, &handle), SPSS_OK);
     double var = 0;
     ASSERT_EQ(spssGetVarHandle(handle, "x", &var), SPSS_OK);
     int rc = SPSS_OK;
@@ -53,7 +55,7 @@ TEST(ZsavDamage, CasesBeforeADamagedBlockAreRead) {
     EXPECT_EQ(spssReadCaseRecord(handle), end);  // stays stopped until a rewind
     // A pass over the column stops where the cases do.
     ColumnScanner pass;
-    ASSERT_EQ(pass.start(*detail::ReaderOfHandle(handle), {0}), SPSS_OK);
+    ASSERT_EQ(pass.start(sav->reader(), {0}), SPSS_OK);
     EXPECT_EQ(pass.read(100), std::size_t(read));
     EXPECT_EQ(pass.status(), end);
     pass.finish();
@@ -88,14 +90,16 @@ TEST(ZsavDamage, CountingAndPassStopAtTheSameCase) {
   testing::TempFile file(bytes);
 
   int handle = -1;
-  ASSERT_EQ(spssOpenRead(file.c_str(), &handle), SPSS_OK);
+  std::shared_ptr<SystemFile> sav;
+  ASSERT_EQ(SystemFile::open(file.path(), sav), SPSS_OK);
+  ASSERT_EQ(RegisterHandle(sav, &handle), SPSS_OK);
   std::int64_t counted = 0;
   int rc;
   while ((rc = spssReadCaseRecord(handle)) == SPSS_OK) ++counted;
   EXPECT_EQ(rc, SPSS_BAD_DATA);
   EXPECT_EQ(counted, 40000);
 
-  SavReader& reader = *detail::ReaderOfHandle(handle);
+  SavReader& reader = sav->reader();
   ColumnScanner scanner;
   ASSERT_EQ(scanner.start(reader, {0, 9}), SPSS_OK);
   std::int64_t scanned = 0;
