@@ -24,20 +24,23 @@ void OrderedDblTable<Amount>::Grow() {
 }
 
 template <class Amount>
+void OrderedDblTable<Amount>::LeaveAscending() {
+  m_ascending = false;
+  std::vector<std::pair<std::uint64_t, Amount>> run;
+  run.swap(m_run);
+  for (const auto& [order, amount] : run) Insert(ValueOfOrder(order), amount);
+}
+
+template <class Amount>
 void OrderedDblTable<Amount>::Clear() {
+  std::vector<std::pair<std::uint64_t, Amount>>().swap(m_run);
+  m_ascending = true;
   std::vector<SlotEntry>().swap(m_slots);
   m_size = 0;
   m_shift = 64;
 }
 
 namespace {
-
-// The bits of a key rearranged so that unsigned order is numeric order: the
-// sign flipped on positives, every bit flipped on negatives. The one NaN key
-// (positive, all exponent bits set) comes after +infinity.
-inline std::uint64_t OrderBits(std::uint64_t bits) {
-  return (bits >> 63) ? ~bits : bits | (std::uint64_t(1) << 63);
-}
 
 // Sorts distinct keys with the slot each came from, by the keys: a byte-wise
 // radix sort, skipping the bytes all keys share (the high bytes of small

@@ -32,6 +32,20 @@ class OrderedDblTable {
   // Adds amount to the entry of value, creating it with amount when absent.
   void Insert(double value, Amount amount = Amount(1)) {
     std::uint64_t key = KeyOf(value);
+    if (m_ascending) {
+      // Values that come in ascending order (case numbers, identifiers) are
+      // kept as they come: a list in value order, no hashing, no sort.
+      const std::uint64_t order = OrderBits(key);
+      if (m_run.empty() || order > m_run.back().first) {
+        m_run.emplace_back(order, amount);
+        return;
+      }
+      if (order == m_run.back().first) {
+        m_run.back().second += amount;
+        return;
+      }
+      LeaveAscending();
+    }
     if (m_slots.empty()) Grow();
     std::size_t i = Slot(key);
     for (;;) {
@@ -52,6 +66,7 @@ class OrderedDblTable {
   }
   // Adds every entry of other, as inserting its values here would.
   void Merge(const OrderedDblTable& other) {
+    for (const auto& [order, amount] : other.m_run) Insert(ValueOfOrder(order), amount);
     for (const SlotEntry& s : other.m_slots) {
       if (s.key == kEmpty) continue;
       double value;
@@ -59,8 +74,8 @@ class OrderedDblTable {
       Insert(value, s.amount);
     }
   }
-  std::size_t Size() const { return m_size; }
-  bool Empty() const { return m_size == 0; }
+  std::size_t Size() const { return m_ascending ? m_run.size() : m_size; }
+  bool Empty() const { return Size() == 0; }
   // Forgets every entry and gives the memory back.
   void Clear();
   // The entries in ascending order of value, valid flags cleared.
@@ -69,6 +84,10 @@ class OrderedDblTable {
   // without a list of entries in between.
   template <class F>
   void ForEachOrdered(F&& f) const {
+    if (m_ascending) {
+      for (const auto& [order, amount] : m_run) f(ValueOfOrder(order), amount);
+      return;
+    }
     for (const auto& [order, amount] : SortedByValue()) f(ValueOfOrder(order), amount);
   }
 
@@ -76,6 +95,14 @@ class OrderedDblTable {
   // Pairs of (the key's bits in an order that compares as the values do,
   // amount), sorted.
   std::vector<std::pair<std::uint64_t, Amount>> SortedByValue() const;
+  // The bits of a key rearranged so that unsigned order is numeric order:
+  // the sign flipped on positives, every bit flipped on negatives. The one
+  // NaN key (positive, all exponent bits set) comes after +infinity.
+  static std::uint64_t OrderBits(std::uint64_t bits) {
+    return (bits >> 63) ? ~bits : bits | (std::uint64_t(1) << 63);
+  }
+  // The first value out of order: the list so far goes into the hash table.
+  void LeaveAscending();
   static double ValueOfOrder(std::uint64_t order) {
     const std::uint64_t bits = (order >> 63) ? order & ~(std::uint64_t(1) << 63) : ~order;
     double value;
@@ -107,6 +134,8 @@ class OrderedDblTable {
     Amount amount;
   };
   std::vector<SlotEntry> m_slots;
+  bool m_ascending = true;  // every value so far came after the one before
+  std::vector<std::pair<std::uint64_t, Amount>> m_run;  // (order bits, amount) while ascending
   std::size_t m_size = 0;
   unsigned m_shift = 64;
 };

@@ -71,6 +71,42 @@ TEST(FreqTables, ManyDistinctNumbersOfEverySignInOrder) {
   EXPECT_TRUE(std::isnan(e.back().value));
 }
 
+// Values that arrive in ascending order are kept as they come until one
+// comes out of order; the table is the same either way, merged or not.
+TEST(FreqTables, AscendingValuesThenOneOutOfOrder) {
+  const std::vector<double> ascending = {-DBL_MAX, -2, -1, -1, -0.0,     0.0,
+                                         1e-300,   5,  5,  5,  HUGE_VAL, std::nan("")};
+  TDblRBTree t;
+  for (double x : ascending) t.Insert(x);
+  EXPECT_EQ(t.Size(), 8u);
+  auto e = t.Ordered();
+  ASSERT_EQ(e.size(), 8u);
+  EXPECT_EQ(e[2].amount, 2);  // -1 twice
+  EXPECT_EQ(e[3].value, 0.0);
+  EXPECT_EQ(e[3].amount, 2);  // -0 and +0: one key
+  EXPECT_EQ(e[5].amount, 3);
+  EXPECT_TRUE(std::isnan(e[7].value));
+
+  TDblRBTree other;
+  for (double x : {-1.0, 3.0, 5.0}) other.Insert(x);
+  t.Merge(other);
+  t.Insert(2);  // out of order: the values so far move into the hash table
+  t.Insert(5);
+  e = t.Ordered();
+  ASSERT_EQ(e.size(), 10u);
+  const std::vector<std::pair<double, std::int64_t>> want = {
+      {-DBL_MAX, 1}, {-2, 1}, {-1, 3}, {0, 2}, {1e-300, 1}, {2, 1}, {3, 1}, {5, 5}, {HUGE_VAL, 1}};
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(e[i].value, want[i].first) << i;
+    EXPECT_EQ(e[i].amount, want[i].second) << i;
+  }
+  t.Clear();
+  EXPECT_TRUE(t.Empty());
+  t.Insert(9);
+  t.Insert(8);
+  EXPECT_EQ(t.Ordered().front().value, 8);
+}
+
 TEST(FreqTables, TextsByUnsignedBytes) {
   TStrRBTree t;
   for (const char* s : {"a", "B", "", "ab", "\xC3\xA4", "a", "~"}) t.Insert(s);
