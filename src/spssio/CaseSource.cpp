@@ -78,7 +78,6 @@ std::size_t CaseSource::read(std::size_t want) {
   m_weights.resize(want);
   if (m_width > 0) {
     m_texts.assign(want * m_moduleBuffer, 0);
-    m_ok.assign(want, 0);
   }
   std::size_t n = 0;
   for (; n < want; ++n) {
@@ -94,7 +93,6 @@ std::size_t CaseSource::read(std::size_t want) {
       const std::string text = m_file->text(m_varIndex);
       const std::size_t len = utf8PrefixLength(text.data(), text.size(), m_moduleBuffer - 1);
       std::memcpy(&m_texts[n * m_moduleBuffer], text.data(), len);
-      m_ok[n] = 1;
     } else {
       m_values[n] = m_file->number(m_varIndex);
     }

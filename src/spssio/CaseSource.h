@@ -54,10 +54,8 @@ class CaseSource {
 
   double number(std::size_t i) const;
   double weight(std::size_t i) const;
-  // A string value's stored form, storedWidth() bytes; false when it could
-  // not be read.
+  // A string value's stored form, storedWidth() bytes.
   const std::uint8_t* stored(std::size_t i);
-  bool storedOk(std::size_t i) const { return m_viaModule ? m_ok[i] != 0 : true; }
   std::size_t storedWidth() const { return m_viaModule ? m_moduleBuffer : m_storedWidth; }
   // The table key of a stored form: the whole value in UTF-8, up to the first
   // NUL, without trailing blanks and control characters. Not for a segment's
@@ -97,7 +95,7 @@ class CaseSource {
   // Through the module.
   std::size_t m_varIndex = 0, m_weightIndex = 0;
   std::vector<double> m_values, m_weights;
-  std::vector<std::uint8_t> m_texts, m_ok;
+  std::vector<std::uint8_t> m_texts;
   int m_moduleStatus = 0;
   std::string m_moduleError;
 };

@@ -287,8 +287,7 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
     if (weighted) {
       read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
         const double w = cases.weight(i);
-        if (CountsWithWeight(w, weight) && cases.storedOk(i))
-          raw.Insert(cases.stored(i), Amount(w));
+        if (CountsWithWeight(w, weight)) raw.Insert(cases.stored(i), Amount(w));
       });
     } else if (!CountInParallel(
                    cases, pass.numCases, PassThreads(pass.threads), progress, cancelled, read, raw,
@@ -296,9 +295,8 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
                    [](RawKeyCounter<Amount>& t, CaseSource& c, std::size_t i) {
                      t.Insert(c.stored(i), Amount(1));
                    })) {
-      read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
-        if (cases.storedOk(i)) raw.Insert(cases.stored(i), Amount(1));
-      });
+      read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning,
+                       [&](std::size_t i) { raw.Insert(cases.stored(i), Amount(1)); });
     }
     cases.close();
     if (!cancelled) {
