@@ -111,6 +111,7 @@ const std::string& SystemFile::creationTime() const { return m_reader->creationT
 const std::string& SystemFile::encoding() const { return m_reader->encoding(); }
 bool SystemFile::hasDocumentRecord() const { return m_reader->hasDocumentRecord(); }
 bool SystemFile::hasExtension(int subtype) const { return m_reader->hasExtension(subtype); }
+const std::vector<FileWarning>& SystemFile::warnings() const { return m_reader->warnings(); }
 std::shared_ptr<const FileKey> SystemFile::key() const { return m_reader->key(); }
 
 int SystemFile::rewind() { return m_reader->cases().rewind(); }

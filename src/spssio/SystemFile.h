@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "spssio/FileWarning.h"
+
 namespace brindle {
 
 struct FileKey;
@@ -103,6 +105,9 @@ class SystemFile {
   const std::string& encoding() const;      // an iconv name
   bool hasDocumentRecord() const;
   bool hasExtension(int subtype) const;
+  // What was wrong with the file though it opened (damaged records and what
+  // the reader did about them), in the order met; empty for a sound file.
+  const std::vector<FileWarning>& warnings() const;
   // The key of an encrypted file, to open it again; null for a plain one.
   std::shared_ptr<const FileKey> key() const;
 

@@ -63,6 +63,10 @@ int SavReader::fail(int code, std::int64_t offset, const std::string& record,
   return code;
 }
 
+void SavReader::warn(int record, int subtype, std::int64_t offset, std::string text) {
+  m_warnings.push_back({record, subtype, offset, std::move(text)});
+}
+
 bool SavReader::take(std::size_t n, const std::uint8_t*& bytes) {
   if (!m_file.ensure(n)) return false;
   bytes = m_file.data();

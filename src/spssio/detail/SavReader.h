@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "spssio/EncryptedFile.h"
+#include "spssio/FileWarning.h"
 #include "spssio/TextConverter.h"
 #include "spssio/detail/BlockFile.h"
 #include "spssio/detail/ByteCursor.h"
@@ -78,6 +79,8 @@ class SavReader {
   // The key of an encrypted file; null for a plain one.
   const std::shared_ptr<const FileKey>& key() const { return m_key; }
   const std::string& error() const { return m_error; }
+  // What was wrong with a file that opened, in the order met.
+  const std::vector<FileWarning>& warnings() const { return m_warnings; }
 
   const std::vector<SavVariable>& variables() const { return m_vars; }
   // Index of the variable with this name (exact, else ignoring ASCII case),
@@ -144,6 +147,8 @@ class SavReader {
   int unwrap(const FileUnlock* unlock, const ByteSourceOpener& raw);
   int readDictionary();
   int fail(int code, std::int64_t offset, const std::string& record, const std::string& what);
+  // Keeps a warning about the record of this type (and subtype) at offset.
+  void warn(int record, int subtype, std::int64_t offset, std::string text);
   bool take(std::size_t n, const std::uint8_t*& bytes);
   int readHeader();
   int readRecords();
@@ -198,6 +203,7 @@ class SavReader {
   CaseCursor m_cases;
   CaseIndex m_index;
   std::string m_error;
+  std::vector<FileWarning> m_warnings;
   mutable std::string m_scratch;
 };
 
