@@ -435,8 +435,8 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
     return kFileError;
   }
   LoadedFile file;
-  const bool loaded = file.Load(cmd.file, seps, err,
-                                cmd.passwordGiven ? cmd.password.c_str() : nullptr, cmd.check);
+  const bool loaded =
+      file.Load(cmd.file, seps, err, cmd.passwordGiven ? cmd.password.c_str() : nullptr, cmd.check);
   Wipe(cmd.password);
   if (!loaded) return kFileError;
   if (cmd.check) return Check(file, out);

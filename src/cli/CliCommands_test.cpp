@@ -157,7 +157,8 @@ TEST(Cli, Failures) {
   TempFile empty(testing::writeSav(SavFile{}));
   r = RunCommand({"vars", empty.path()});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err.rfind(empty.path() + "\nis a damaged SPSS data file and cannot be read.\n", 0), 0u)
+  EXPECT_EQ(r.err.rfind(empty.path() + "\nis a damaged SPSS data file and cannot be read.\n", 0),
+            0u)
       << r.err;
   EXPECT_NE(r.err.find("the file has no variables"), std::string::npos) << r.err;
 }

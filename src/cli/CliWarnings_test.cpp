@@ -101,9 +101,9 @@ TEST(CliWarnings, InfoListsThemAtTheEndOfTheReport) {
   // then the warnings.
   const std::size_t split = r.out.find("\n\nwarnings\n");
   ASSERT_NE(split, std::string::npos) << r.out;
-  EXPECT_EQ(sound.path() + r.out.substr(damaged.path().size(), split - damaged.path().size()) +
-                "\n",
-            clean.out);
+  EXPECT_EQ(
+      sound.path() + r.out.substr(damaged.path().size(), split - damaged.path().size()) + "\n",
+      clean.out);
   const std::string tail = r.out.substr(split);
   EXPECT_EQ(tail.rfind("\n\nwarnings\nrecord 4 at offset ", 0), 0u) << tail;
   EXPECT_NE(tail.find(kOrphanWarning), std::string::npos) << tail;

@@ -27,10 +27,10 @@ DocumentReadResult ReadDocumentRecord(const std::string& fileName, const FileKey
   const int rc = SystemFile::open(fileName, file, nullptr, unlock);
   if (rc != SPSS_OK) {
     DocumentReadResult result;
-    result.message = rc == SPSS_FILE_OERROR || rc == SPSS_ENCRYPTED_FILE ||
-                             rc == SPSS_WRONG_PASSWORD
-                         ? "file open error"
-                         : "file corrupt or larger than 2 Gb";
+    result.message =
+        rc == SPSS_FILE_OERROR || rc == SPSS_ENCRYPTED_FILE || rc == SPSS_WRONG_PASSWORD
+            ? "file open error"
+            : "file corrupt or larger than 2 Gb";
     return result;
   }
   return DocumentOf(*file);

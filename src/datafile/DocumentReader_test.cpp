@@ -89,13 +89,13 @@ INSTANTIATE_TEST_SUITE_P(
                                     {InjectAt::BeforeTermination, DocumentRecord({"late"}, o)});
                               },
                               {"late"}},
-            DocumentPlacement{"BeforeTheValueLabels",
-                              [](testing::SavFile& f, ByteOrder o) {
-                                f.variables[0].numericLabels = {{1, "one"}};
-                                f.injections.push_back(
-                                    {InjectAt::AfterVariables, DocumentRecord({"early"}, o)});
-                              },
-                              {"early"}},
+            DocumentPlacement{
+                "BeforeTheValueLabels",
+                [](testing::SavFile& f, ByteOrder o) {
+                  f.variables[0].numericLabels = {{1, "one"}};
+                  f.injections.push_back({InjectAt::AfterVariables, DocumentRecord({"early"}, o)});
+                },
+                {"early"}},
             DocumentPlacement{"TwoRecordsJoined",
                               [](testing::SavFile& f, ByteOrder) {
                                 f.documents = {"a", "b"};
@@ -130,13 +130,11 @@ INSTANTIATE_TEST_SUITE_P(
                               },
                               {"a", "b", "c", "d"}},
             DocumentPlacement{"SixLines",
-                              [](testing::SavFile& f, ByteOrder) {
-                                f.documents = {"a", "b", "c", "d", "e", "f"};
-                              },
+                              [](testing::SavFile& f,
+                                 ByteOrder) { f.documents = {"a", "b", "c", "d", "e", "f"}; },
                               {"a", "b", "c", "d", "e", "f"}},
-            DocumentPlacement{"NoLines",
-                              [](testing::SavFile& f, ByteOrder) { f.documentLineCount = 0; },
-                              {}},
+            DocumentPlacement{
+                "NoLines", [](testing::SavFile& f, ByteOrder) { f.documentLineCount = 0; }, {}},
             DocumentPlacement{"TerminationRecordPastOneMebibyte",
                               [](testing::SavFile& f, ByteOrder) {
                                 f.documents = {"doc"};

@@ -67,11 +67,13 @@ TEST(FileInfoReport, WarningsAtTheEnd) {
   const std::string report = FileInfoReport(f, "x", 16);
   ASSERT_EQ(report.substr(0, plain.size()), plain);
   const std::string tail = report.substr(plain.size());
-  EXPECT_EQ(tail.rfind("\n\nwarnings\nrecord 2 at offset 176: variable n: print A is a string format", 0),
-            0u)
+  EXPECT_EQ(
+      tail.rfind("\n\nwarnings\nrecord 2 at offset 176: variable n: print A is a string format", 0),
+      0u)
       << tail;
-  EXPECT_NE(tail.find("\nrecord 1 at offset 76: weight variable index 2 names the string variable s;"),
-            std::string::npos)
+  EXPECT_NE(
+      tail.find("\nrecord 1 at offset 76: weight variable index 2 names the string variable s;"),
+      std::string::npos)
       << tail;
 }
 

@@ -10,11 +10,11 @@ namespace {
 
 // Indexed by format code; null where the code is no format.
 constexpr const char* kFormatNames[] = {
-    nullptr, "A",     "AHEX",  "COMMA", "DOLLAR", "F",     "IB",       "PIBHEX", "P",
-    "PIB",   "PK",    "RB",    "RBHEX", nullptr,  nullptr, "Z",        "N",      "E",
-    nullptr, nullptr, "DATE",  "TIME",  "DATETIME", "ADATE", "JDATE",  "DTIME",  "WKDAY",
-    "MONTH", "MOYR",  "QYR",   "WKYR",  "PCT",    "DOT",   "CCA",      "CCB",    "CCC",
-    "CCD",   "CCE",   "EDATE", "SDATE", "MTIME",  "YMDHMS"};
+    nullptr, "A",     "AHEX",  "COMMA", "DOLLAR",   "F",     "IB",    "PIBHEX", "P",
+    "PIB",   "PK",    "RB",    "RBHEX", nullptr,    nullptr, "Z",     "N",      "E",
+    nullptr, nullptr, "DATE",  "TIME",  "DATETIME", "ADATE", "JDATE", "DTIME",  "WKDAY",
+    "MONTH", "MOYR",  "QYR",   "WKYR",  "PCT",      "DOT",   "CCA",   "CCB",    "CCC",
+    "CCD",   "CCE",   "EDATE", "SDATE", "MTIME",    "YMDHMS"};
 constexpr int kFormatCount = sizeof kFormatNames / sizeof kFormatNames[0];
 constexpr int kFormatA = 1;
 constexpr int kFormatAHex = 2;
@@ -142,8 +142,7 @@ std::string FormatText(const SavFormat& format) {
     return "code " + std::to_string(format.type) + " width " + std::to_string(format.width) +
            " decimals " + std::to_string(format.decimals);
   std::string text = name + std::to_string(format.width);
-  if (format.type != kFormatA && format.type != kFormatAHex && format.decimals > 0)
-  {
+  if (format.type != kFormatA && format.type != kFormatAHex && format.decimals > 0) {
     text += '.';
     text += std::to_string(format.decimals);
   }

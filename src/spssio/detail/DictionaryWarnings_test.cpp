@@ -31,8 +31,7 @@ SavFile Base(ByteOrder order) {
 
 // A value label record with one label per value (8 stored bytes each), and
 // its variables record naming indexes; indexes empty: no variables record.
-Bytes LabelRecords(const std::vector<Bytes>& values, const std::vector<int>& indexes,
-                   ByteOrder o) {
+Bytes LabelRecords(const std::vector<Bytes>& values, const std::vector<int>& indexes, ByteOrder o) {
   Bytes b;
   putInt32(b, 3, o);
   putInt32(b, static_cast<std::int32_t>(values.size()), o);
@@ -106,7 +105,7 @@ struct Opened {
 struct Damage {
   const char* name;
   void (*make)(SavFile&, ByteOrder);
-  int record;       // of the warning; 0 with fragment null: no warning at all
+  int record;  // of the warning; 0 with fragment null: no warning at all
   int subtype;
   const char* fragment;  // in the warning's text
   void (*check)(const Opened&);
@@ -214,7 +213,8 @@ const Damage kDamages[] = {
        f.injections.push_back(
            {InjectAt::AfterVariables, LabelRecords({doubleBytes(1, o)}, {1, 99}, o)});
      },
-     4, 0, "variable index 99 is out of range", [](const Opened& o) {
+     4, 0, "variable index 99 is out of range",
+     [](const Opened& o) {
        EXPECT_EQ(o.labelCount("n"), 1u);  // the index that fits keeps its labels
      }},
     {"ValueLabelIndexOnAContinuation",
@@ -285,7 +285,9 @@ const Damage kDamages[] = {
      7, 21, "entry for n, which is a numeric variable; ignored", nullptr},
     // Formats.
     {"FormatCodeThatIsNoFormat",
-     [](SavFile& f, ByteOrder) { f.variables[0].print = Format{0, 8, 2}; },
+     [](SavFile& f, ByteOrder) {
+       f.variables[0].print = Format{0, 8, 2};
+     },
      2, 0, "variable n: print format code 0 is no format; used F8.2",
      [](const Opened& o) {
        EXPECT_EQ(o.var("n").print.type, 5);
@@ -293,25 +295,33 @@ const Damage kDamages[] = {
        EXPECT_EQ(o.var("n").print.decimals, 2);
      }},
     {"StringFormatOnANumber",
-     [](SavFile& f, ByteOrder) { f.variables[0].write = Format{1, 8, 0}; },
+     [](SavFile& f, ByteOrder) {
+       f.variables[0].write = Format{1, 8, 0};
+     },
      2, 0, "variable n: write A is a string format on a numeric variable; used F8.2",
      [](const Opened& o) {
        EXPECT_EQ(o.var("n").write.type, 5);
        EXPECT_EQ(o.var("n").print.type, 5);
      }},
     {"NumericFormatOnAString",
-     [](SavFile& f, ByteOrder) { f.variables[1].print = Format{5, 8, 2}; },
+     [](SavFile& f, ByteOrder) {
+       f.variables[1].print = Format{5, 8, 2};
+     },
      2, 0, "variable s12: print F is a numeric format on a string variable; used A12",
      [](const Opened& o) {
        EXPECT_EQ(o.var("s12").print.type, 1);
        EXPECT_EQ(o.var("s12").print.width, 12);
      }},
     {"StringFormatOfAnotherWidth",
-     [](SavFile& f, ByteOrder) { f.variables[2].print = Format{1, 9, 0}; },
+     [](SavFile& f, ByteOrder) {
+       f.variables[2].print = Format{1, 9, 0};
+     },
      2, 0, "A9 does not fit a string of width 4; used A4",
      [](const Opened& o) { EXPECT_EQ(o.var("s4").print.width, 4); }},
     {"NumericFormatTooWide",
-     [](SavFile& f, ByteOrder) { f.variables[0].print = Format{5, 0, 0}; },
+     [](SavFile& f, ByteOrder) {
+       f.variables[0].print = Format{5, 0, 0};
+     },
      2, 0, "width 0 does not fit F; used F8.2", nullptr},
     {"SoundFormats",
      [](SavFile& f, ByteOrder) {
@@ -355,7 +365,7 @@ const Damage kDamages[] = {
        f.encoding = "windows-1252";
        f.characterCode = 1252;
        f.variables[0].shortName = "NUM\xc0\xc8\xcc";  // NUMÀÈÌ
-       f.variables[1].shortName = "\xc6\xd8";          // ÆØ
+       f.variables[1].shortName = "\xc6\xd8";         // ÆØ
      },
      0, 0, nullptr,
      [](const Opened& o) {
@@ -377,16 +387,13 @@ const Damage kDamages[] = {
      },
      7, 13, "long name for QQ, which is the name of no variable; ignored",
      [](const Opened& o) { EXPECT_EQ(o.reader.variables()[0].name, "count"); }},
-    {"WeightOnAString",
-     [](SavFile& f, ByteOrder) { f.weightIndex = 4; },
-     1, 0, "weight variable index 4 names the string variable s4; the cases are not weighted",
+    {"WeightOnAString", [](SavFile& f, ByteOrder) { f.weightIndex = 4; }, 1, 0,
+     "weight variable index 4 names the string variable s4; the cases are not weighted",
      [](const Opened& o) { EXPECT_EQ(o.reader.weightVariable(), -1); }},
-    {"WeightOnAContinuation",
-     [](SavFile& f, ByteOrder) { f.weightIndex = 3; },
-     1, 0, "weight variable index 3 is part of a string", nullptr},
-    {"WeightOutOfRange",
-     [](SavFile& f, ByteOrder) { f.weightIndex = 5; },
-     1, 0, "weight variable index 5 is out of range (the file has 4 variable records)", nullptr},
+    {"WeightOnAContinuation", [](SavFile& f, ByteOrder) { f.weightIndex = 3; }, 1, 0,
+     "weight variable index 3 is part of a string", nullptr},
+    {"WeightOutOfRange", [](SavFile& f, ByteOrder) { f.weightIndex = 5; }, 1, 0,
+     "weight variable index 5 is out of range (the file has 4 variable records)", nullptr},
     // Extension records.
     {"DisplayParametersOfTheWrongCount",
      [](SavFile& f, ByteOrder) {

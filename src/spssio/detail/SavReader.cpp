@@ -171,8 +171,8 @@ int SavReader::readDictionary() {
   for (auto& set : m_labelSets)
     for (auto& l : set) l.label = m_text.toUtf8(l.label);
   for (const std::string& line : m_rawDocuments)
-    m_documents.push_back(m_text.toUtf8(trimmedField(
-        reinterpret_cast<const std::uint8_t*>(line.data()), line.size())));
+    m_documents.push_back(m_text.toUtf8(
+        trimmedField(reinterpret_cast<const std::uint8_t*>(line.data()), line.size())));
   m_fileLabel = m_text.toUtf8(m_fileLabel);
   m_product = m_text.toUtf8(m_product);
 
@@ -528,8 +528,7 @@ int SavReader::readValueLabels(std::int64_t at, int& pendingType, bool& pending)
   return SPSS_OK;
 }
 
-void SavReader::attachLabelSet(int set, const std::vector<std::int32_t>& indexes,
-                               std::int64_t at) {
+void SavReader::attachLabelSet(int set, const std::vector<std::int32_t>& indexes, std::int64_t at) {
   // Indexes count from 1 over all variable records; ones that point
   // nowhere or at a continuation are ignored.
   std::vector<RawVariable*> targets;
@@ -559,7 +558,8 @@ void SavReader::attachLabelSet(int set, const std::vector<std::int32_t>& indexes
     targets.push_back(&v);
   }
   if (numeric && string) {
-    warn(4, 0, at, "the record names numeric and string variables together; its labels are ignored");
+    warn(4, 0, at,
+         "the record names numeric and string variables together; its labels are ignored");
     return;
   }
   for (RawVariable* v : targets)
@@ -990,8 +990,7 @@ void SavReader::applyLongStringLabels() {
              "damaged at byte " + std::to_string(c.position()) + " of its data; the rest ignored");
         break;
       }
-      SavVariable* v =
-          longStringVariable(trimmedField(name, std::size_t(nameLen)), 21, record.at);
+      SavVariable* v = longStringVariable(trimmedField(name, std::size_t(nameLen)), 21, record.at);
       const std::size_t varWidth = v ? std::size_t(v->width) : 0;
       bool ok = true;
       for (std::int32_t i = 0; i < count && ok; ++i) {
