@@ -338,6 +338,24 @@ const Damage kDamages[] = {
      },
      7, 14, "very long string S12: width \"99999\" is not a width from 9 to 32767; ignored",
      [](const Opened& o) { EXPECT_EQ(o.var("s12").width, 12); }},
+    {"VeryLongStringSegmentTooNarrow",
+     [](SavFile& f, ByteOrder) {
+       // Two strings that would be the segments of one of width 300, but
+       // the first is not 255 wide.
+       f.variables = {Variable::string("a", 200), Variable::string("b", 48)};
+       f.variables[0].shortName = "A";
+       f.cases = {{std::string("x"), std::string("y")}};
+       f.extraExtensions.push_back(Raw(14, textBytes(std::string("A=00300\0\t", 10))));
+     },
+     7, 14, "very long string A: segment 1 has width 200, not 255; the variables were kept",
+     [](const Opened& o) {
+       ASSERT_EQ(o.reader.variables().size(), 2u);
+       EXPECT_EQ(o.var("a").width, 200);
+     }},
+    {"MissingRangeOnAString",
+     [](SavFile& f, ByteOrder) { f.variables[2].missingCode = -2; },
+     2, 0, "variable s4: a missing value range on a string; ignored",
+     [](const Opened& o) { EXPECT_EQ(o.var("s4").missingFormat, 0); }},
     {"StringContinuationWithoutItsString",
      [](SavFile& f, ByteOrder o) {
        Bytes b;

@@ -734,6 +734,17 @@ void SavReader::applyVeryLongStrings() {
                "; the variables were kept as they are");
       continue;
     }
+    // Every segment but the last is a string of 255 bytes; another width
+    // would put the value's bytes in the wrong places.
+    std::size_t narrow = 0;
+    while (narrow + 1 < heads.size() && m_raw[std::size_t(heads[narrow])].type == 255) ++narrow;
+    if (narrow + 1 < heads.size()) {
+      warn(7, 14, m_veryLongAt,
+           entry + "segment " + std::to_string(narrow + 1) + " has width " +
+               std::to_string(m_raw[std::size_t(heads[narrow])].type) +
+               ", not 255; the variables were kept as they are");
+      continue;
+    }
     for (std::size_t s = 1; s < heads.size(); ++s) m_raw[std::size_t(heads[s])].absorbed = true;
     m_raw[std::size_t(head)].veryLongWidth = width;
     m_raw[std::size_t(head)].segmentHeads = std::move(heads);
@@ -826,7 +837,12 @@ void SavReader::buildVariables() {
     m_vars.push_back(std::move(v));
   }
   makeNamesUnique();
-  for (SavVariable& v : m_vars) checkFormats(v, m_raw[v.element]);
+  for (SavVariable& v : m_vars) {
+    const RawVariable& r = m_raw[v.element];
+    checkFormats(v, r);
+    if (v.width != 0 && r.nMissing < 0)
+      warn(2, 0, r.at, "variable " + v.name + ": a missing value range on a string; ignored");
+  }
   // The header's weight index field is at byte 76.
   constexpr std::int64_t kWeightIndexAt = 76;
   const std::string weight = "weight variable index " + std::to_string(m_weightIndex);
