@@ -352,9 +352,8 @@ const Damage kDamages[] = {
        ASSERT_EQ(o.reader.variables().size(), 2u);
        EXPECT_EQ(o.var("a").width, 200);
      }},
-    {"MissingRangeOnAString",
-     [](SavFile& f, ByteOrder) { f.variables[2].missingCode = -2; },
-     2, 0, "variable s4: a missing value range on a string; ignored",
+    {"MissingRangeOnAString", [](SavFile& f, ByteOrder) { f.variables[2].missingCode = -2; }, 2, 0,
+     "variable s4: a missing value range on a string; ignored",
      [](const Opened& o) { EXPECT_EQ(o.var("s4").missingFormat, 0); }},
     {"StringContinuationWithoutItsString",
      [](SavFile& f, ByteOrder o) {
