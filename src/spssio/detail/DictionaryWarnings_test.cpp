@@ -464,3 +464,43 @@ TEST(DictionaryWarnings, LineNamesRecordAndOffset) {
 }
 
 }  // namespace
+
+namespace {
+
+// One fault repeated in every entry of a long list: the warnings stop at 500
+// and say so; the labels of the variable that fits are still attached.
+TEST(DictionaryWarnings, RepeatedFaultsAreCapped) {
+  SavFile f = Base(ByteOrder::Little);
+  std::vector<int> indexes(2000, 99);
+  indexes.push_back(1);
+  f.injections.push_back(
+      {InjectAt::AfterVariables,
+       LabelRecords({doubleBytes(1, ByteOrder::Little)}, indexes, ByteOrder::Little)});
+  const Opened o(f);
+  ASSERT_EQ(o.rc, SPSS_OK) << o.reader.error();
+  ASSERT_EQ(o.reader.warnings().size(), 501u);
+  EXPECT_EQ(o.reader.warnings().back().text, "more than 500 warnings; the rest are not shown");
+  EXPECT_EQ(o.labelCount("n"), 1u);
+}
+
+// Many long-string labels, every value once but the first repeated at the
+// end: one label per value, the repeat's label kept.
+TEST(DictionaryWarnings, ManyLongStringLabelsOneRepeat) {
+  SavFile f = Base(ByteOrder::Big);
+  std::vector<std::pair<std::string, std::string>> labels;
+  for (int i = 0; i < 20000; ++i) labels.emplace_back(std::to_string(i), "l" + std::to_string(i));
+  labels.emplace_back("0", "again");
+  Bytes d;
+  PutLongLabels(d, "s12", 12, labels, ByteOrder::Big);
+  f.extraExtensions.push_back(Raw(21, d));
+  const Opened o(f);
+  ASSERT_EQ(o.rc, SPSS_OK) << o.reader.error();
+  const auto& stored = o.var("s12").longStringLabels;
+  ASSERT_EQ(stored.size(), 20000u);
+  EXPECT_EQ(stored[0].first, "0           ");
+  EXPECT_EQ(stored[0].second, "again");
+  EXPECT_EQ(stored[19999].second, "l19999");
+  EXPECT_EQ(o.reader.warnings().size(), 1u);
+}
+
+}  // namespace

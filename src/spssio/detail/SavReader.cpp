@@ -1,6 +1,5 @@
 #include "spssio/detail/SavReader.h"
 
-#include <algorithm>
 #include <cfloat>
 #include <cstring>
 
@@ -75,6 +74,12 @@ int SavReader::fail(int code, std::int64_t offset, const std::string& record,
 }
 
 void SavReader::warn(int record, int subtype, std::int64_t offset, std::string text) {
+  // A file can repeat one fault many times (an index in every entry of a
+  // long list); what a user reads, and the memory, stay bounded.
+  constexpr std::size_t kMostWarnings = 500;
+  if (m_warnings.size() > kMostWarnings) return;
+  if (m_warnings.size() == kMostWarnings)
+    text = "more than " + std::to_string(kMostWarnings) + " warnings; the rest are not shown";
   m_warnings.push_back({record, subtype, offset, std::move(text)});
 }
 
@@ -994,6 +999,8 @@ SavVariable* SavReader::longStringVariable(std::string_view name, int subtype, s
 }
 
 void SavReader::applyLongStringLabels() {
+  // Where each variable's labelled values are in its list, to find repeats.
+  std::unordered_map<const SavVariable*, std::unordered_map<std::string, std::size_t>> labelled;
   for (const StoredRecord& record : m_longStringLabels) {
     const std::string& bytes = record.bytes;
     ByteCursor c(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), m_swap);
@@ -1029,12 +1036,11 @@ void SavReader::applyLongStringLabels() {
         }
         stored.resize(varWidth, ' ');
         std::string text = m_text.toUtf8(label, std::size_t(labelLen));
-        auto same = std::find_if(v->longStringLabels.begin(), v->longStringLabels.end(),
-                                 [&](const auto& l) { return l.first == stored; });
-        if (same != v->longStringLabels.end()) {
+        const auto [at, added] = labelled[v].emplace(stored, v->longStringLabels.size());
+        if (!added) {
           warn(7, 21, record.at,
                "variable " + v->name + ": a value has a second label; kept the last one");
-          same->second = std::move(text);
+          v->longStringLabels[at->second].second = std::move(text);
         } else {
           v->longStringLabels.emplace_back(std::move(stored), std::move(text));
         }
