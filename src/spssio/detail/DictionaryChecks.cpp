@@ -149,6 +149,13 @@ std::string FormatText(const SavFormat& format) {
   return text;
 }
 
+std::string ShownText(std::string_view text) {
+  std::string out;
+  for (char ch : text.substr(0, 64)) out += ch >= 0x20 && ch < 0x7f ? ch : '?';
+  if (text.size() > 64) out += "...";
+  return out;
+}
+
 std::string Utf8Lower(std::string_view text) {
   std::string out;
   out.reserve(text.size());

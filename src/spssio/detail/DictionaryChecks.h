@@ -1,6 +1,7 @@
 // Checks and repairs of single dictionary values that the reader applies
 // while it builds the variables: whether a print or write format fits its
-// variable, and the lower-casing of names from writers without long names.
+// variable, the lower-casing of names from writers without long names, and
+// how a warning shows text from the file.
 #pragma once
 
 #include <string>
@@ -24,6 +25,10 @@ SavFormat DefaultFormat(int width);
 
 // "F8.2", "A12", or "code 8 width 3 decimals 0" for a code without a name.
 std::string FormatText(const SavFormat& format);
+
+// A name or other short text from the file as a warning shows it: printable
+// ASCII kept, every other byte as '?', cut at 64 bytes (then "..." follows).
+std::string ShownText(std::string_view text);
 
 // text (UTF-8) with every letter lower-cased, not only ASCII ones
 // ("NUMÀÈÌ" gives "numàèì"); bytes that are not valid UTF-8 stay as they are.

@@ -56,15 +56,6 @@ std::vector<std::pair<std::string, std::string>> keyValuePairs(const std::string
   return out;
 }
 
-// A name or other short text from the file for a warning: printable ASCII
-// kept, every other byte shown as '?', cut at 64 bytes.
-std::string shown(std::string_view s) {
-  std::string out;
-  for (char ch : s.substr(0, 64)) out += ch >= 0x20 && ch < 0x7f ? ch : '?';
-  if (s.size() > 64) out += "...";
-  return out;
-}
-
 }  // namespace
 
 int SavReader::fail(int code, std::int64_t offset, const std::string& record,
@@ -162,7 +153,7 @@ int SavReader::readDictionary() {
   if (!named && m_characterCode != 0) m_text.setCodePage(m_characterCode);
   if (!m_encodingName.empty() && !named)
     warn(7, 20, m_encodingAt,
-         "unknown encoding \"" + shown(m_encodingName) + "\"; used " + m_text.encoding());
+         "unknown encoding \"" + ShownText(m_encodingName) + "\"; used " + m_text.encoding());
   applyVeryLongStrings();
   applyLongNames();
   applyDisplayParameters();
@@ -700,10 +691,10 @@ void SavReader::applyVeryLongStrings() {
       }
       width = width * 10 + (ch - '0');
     }
-    const std::string entry = "very long string " + shown(key) + ": ";
+    const std::string entry = "very long string " + ShownText(key) + ": ";
     if (!digits || width < 9 || width > 32767) {
       warn(7, 14, m_veryLongAt,
-           entry + "width \"" + shown(value) + "\" is not a width from 9 to 32767; ignored");
+           entry + "width \"" + ShownText(value) + "\" is not a width from 9 to 32767; ignored");
       continue;
     }
     auto it = byShort.find(AsciiUpper(key));
@@ -766,7 +757,7 @@ void SavReader::applyLongNames() {
     auto it = byShort.find(AsciiUpper(key));
     if (it == byShort.end() || value.empty()) {
       warn(7, 13, m_longNamesAt,
-           "long name for " + shown(key) +
+           "long name for " + ShownText(key) +
                (value.empty() ? ": the name is empty; ignored"
                               : ", which is the name of no variable; ignored"));
       continue;
@@ -782,7 +773,7 @@ void SavReader::applyLongNames() {
     }
     if (!given)
       warn(7, 13, m_longNamesAt,
-           "a second long name for " + shown(key) + " (\"" + shown(value) + "\"); ignored");
+           "a second long name for " + ShownText(key) + " (\"" + ShownText(value) + "\"); ignored");
   }
 }
 
@@ -979,128 +970,6 @@ void SavReader::makeNamesUnique() {
     m_byUpperName.emplace(upper, int(i));
     m_byName.emplace(v.name, int(i));
   }
-}
-
-// The variable a long-string record names, when it is a string wider than
-// 8 bytes; null after a warning otherwise.
-SavVariable* SavReader::longStringVariable(std::string_view name, int subtype, std::int64_t at) {
-  const std::string utf8 = m_text.toUtf8(std::string(name));
-  const int index = findVariable(utf8);
-  std::string why;
-  if (index < 0)
-    why = "names no variable";
-  else if (m_vars[std::size_t(index)].width == 0)
-    why = "is a numeric variable";
-  else if (m_vars[std::size_t(index)].width <= 8)
-    why = "is a string of width " + std::to_string(m_vars[std::size_t(index)].width);
-  if (why.empty()) return &m_vars[std::size_t(index)];
-  warn(7, subtype, at, "entry for " + shown(utf8) + ", which " + why + "; ignored");
-  return nullptr;
-}
-
-void SavReader::applyLongStringLabels() {
-  // Where each variable's labelled values are in its list, to find repeats.
-  std::unordered_map<const SavVariable*, std::unordered_map<std::string, std::size_t>> labelled;
-  for (const StoredRecord& record : m_longStringLabels) {
-    const std::string& bytes = record.bytes;
-    ByteCursor c(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), m_swap);
-    while (!c.atEnd()) {
-      std::int32_t nameLen, width, count;
-      const std::uint8_t* name = nullptr;
-      if (!c.readI32(nameLen) || nameLen < 0 || !c.readBytes(std::size_t(nameLen), name) ||
-          !c.readI32(width) || !c.readI32(count) || count < 0) {
-        warn(7, 21, record.at,
-             "damaged at byte " + std::to_string(c.position()) + " of its data; the rest ignored");
-        break;
-      }
-      SavVariable* v = longStringVariable(trimmedField(name, std::size_t(nameLen)), 21, record.at);
-      const std::size_t varWidth = v ? std::size_t(v->width) : 0;
-      bool ok = true;
-      for (std::int32_t i = 0; i < count && ok; ++i) {
-        std::int32_t valueLen, labelLen;
-        const std::uint8_t *value = nullptr, *label = nullptr;
-        ok = c.readI32(valueLen) && valueLen >= 0 && c.readBytes(std::size_t(valueLen), value) &&
-             c.readI32(labelLen) && labelLen >= 0 && c.readBytes(std::size_t(labelLen), label);
-        if (!ok || !v) continue;
-        // Values are compared at the variable's width, blank padded; bytes
-        // beyond it can only be padding.
-        std::string stored(reinterpret_cast<const char*>(value), std::size_t(valueLen));
-        if (stored.size() > varWidth) {
-          if (stored.find_first_not_of(' ', varWidth) != std::string::npos) {
-            warn(7, 21, record.at,
-                 "variable " + v->name + ": a labelled value is longer than the variable's width " +
-                     std::to_string(varWidth) + "; its label is ignored");
-            continue;
-          }
-          stored.resize(varWidth);
-        }
-        stored.resize(varWidth, ' ');
-        std::string text = m_text.toUtf8(label, std::size_t(labelLen));
-        const auto [at, added] = labelled[v].emplace(stored, v->longStringLabels.size());
-        if (!added) {
-          warn(7, 21, record.at,
-               "variable " + v->name + ": a value has a second label; kept the last one");
-          v->longStringLabels[at->second].second = std::move(text);
-        } else {
-          v->longStringLabels.emplace_back(std::move(stored), std::move(text));
-        }
-      }
-      // A damaged record loses only what follows the damage.
-      if (!ok) {
-        warn(7, 21, record.at,
-             "damaged at byte " + std::to_string(c.position()) + " of its data; the rest ignored");
-        break;
-      }
-    }
-  }
-}
-
-void SavReader::applyLongStringMissing() {
-  for (const StoredRecord& record : m_longStringMissing) {
-    // Writers give the value length once before the values; some old ones
-    // repeated it before each value. The layout that reads the record to
-    // its end exactly is the one it was written in.
-    if (readLongStringMissing(record, false) || readLongStringMissing(record, true)) continue;
-    warn(7, 22, record.at, "damaged; ignored");
-  }
-}
-
-bool SavReader::readLongStringMissing(const StoredRecord& record, bool lengthBeforeEach) {
-  struct Entry {
-    SavVariable* variable;
-    int count;
-    std::string values[3];
-  };
-  std::vector<Entry> entries;
-  std::vector<std::string> names;
-  const std::string& bytes = record.bytes;
-  ByteCursor c(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), m_swap);
-  while (!c.atEnd()) {
-    std::int32_t nameLen, len = 0;
-    const std::uint8_t* name = nullptr;
-    std::uint8_t count;
-    if (!c.readI32(nameLen) || nameLen < 0 || !c.readBytes(std::size_t(nameLen), name) ||
-        !c.readU8(count) || count < 1 || count > 3)
-      return false;
-    Entry e{nullptr, count, {}};
-    for (int i = 0; i < count; ++i) {
-      const std::uint8_t* value;
-      if ((i == 0 || lengthBeforeEach) && (!c.readI32(len) || len < 0)) return false;
-      if (!c.readBytes(std::size_t(len), value)) return false;
-      // Only the first 8 bytes of a long string's missing value count.
-      e.values[i].assign(reinterpret_cast<const char*>(value),
-                         std::size_t(len) < 8 ? std::size_t(len) : 8);
-    }
-    names.push_back(trimmedField(name, std::size_t(nameLen)));
-    entries.push_back(std::move(e));
-  }
-  for (std::size_t k = 0; k < entries.size(); ++k) {
-    SavVariable* v = longStringVariable(names[k], 22, record.at);
-    if (!v) continue;
-    v->missingFormat = entries[k].count;
-    for (int i = 0; i < 3; ++i) v->stringMissing[i] = entries[k].values[i];
-  }
-  return true;
 }
 
 int SavReader::findVariable(std::string_view name) const {
