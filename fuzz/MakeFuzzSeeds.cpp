@@ -48,6 +48,39 @@ void save(const std::string& dir, const std::string& name, const Bytes& bytes) {
   }
 }
 
+// Dictionary damage the reader warns about and reads past: formats that do
+// not fit, a weight on a string, labels without their variables record, a
+// repeated long-string label, missing values in the layout with one length,
+// and a document record after the extension records.
+SavFile damagedDictionary(ByteOrder o) {
+  SavFile f = smallFile(Compression::Bytecode, o);
+  f.variables[0].print = Format{0, 8, 2};
+  f.variables[1].write = Format{5, 8, 2};
+  f.weightIndex = 2;
+  Bytes orphan;
+  putInt32(orphan, 3, o);
+  putInt32(orphan, 1, o);
+  putDouble(orphan, 1, o);
+  orphan.push_back(3);
+  putPadded(orphan, "one", 7);
+  f.injections.push_back({InjectAt::AfterVariables, orphan});
+  f.variables[2].stringLabels.push_back({"hello world!", "again"});
+  f.variables[2].stringMissing.clear();
+  Bytes missing;
+  putInt32(missing, 16, o);
+  putText(missing, "LongerStringName");
+  missing.push_back(3);
+  putInt32(missing, 8, o);
+  for (const char* v : {"a", "b", "c"}) putPadded(missing, v, 8);
+  f.extraExtensions.push_back({22, 1, static_cast<int>(missing.size()), missing});
+  Bytes document;
+  putInt32(document, 6, o);
+  putInt32(document, 1, o);
+  putPadded(document, "a late line", 80);
+  f.injections.push_back({InjectAt::BeforeTermination, document});
+  return f;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,5 +125,8 @@ int main(int argc, char** argv) {
   SavFile empty;
   empty.extendedCaseCount = false;
   save(dir, "no-variables.sav", writeSav(empty));
+
+  save(dir, "damaged-dictionary-le.sav", writeSav(damagedDictionary(ByteOrder::Little)));
+  save(dir, "damaged-dictionary-be.sav", writeSav(damagedDictionary(ByteOrder::Big)));
   return 0;
 }

@@ -23,6 +23,7 @@
 #include "datafile/OpenFile.h"
 #include "export/CsvExport.h"
 #include "spssio/AsciiText.h"
+#include "spssio/FileWarning.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "values/Frequencies.h"
@@ -48,6 +49,7 @@ struct Command {
   bool passwordGiven = false;  // --password or --password-file
   std::string password;
   std::string passwordFile;  // "-" for standard input
+  bool check = false;        // info --check: only the file's warnings, on standard output
 };
 
 // Overwrites a password before its memory goes back to the heap.
@@ -82,21 +84,27 @@ class LoadedFile {
     if (state.FileHandle >= 0) spssCloseRead(state.FileHandle);
   }
 
-  // Opens and loads; on failure writes the viewer's message to err.
+  // Opens and loads; on failure writes the viewer's message to err. The
+  // file's warnings go to err first, one "warning: " line each, and then the
+  // damaged data's message, unless quiet (info --check prints them itself).
   bool Load(const std::string& fileName, const NumberSeparators& seps, std::ostream& err,
-            const char* password = nullptr) {
+            const char* password, bool quiet) {
     std::string message;
     if (OpenDataFileState(fileName, state, &message, password) != SPSS_OK) {
       err << message << "\n";
       return false;
     }
+    if (!quiet)
+      for (const FileWarning& w : state.File->warnings())
+        err << "warning: " << WarningLine(w) << "\n";
     const DictionaryLoadResult loaded = LoadDictionary(state, table, seps);
     if (!loaded.error.empty()) {
       err << loaded.error << "\n";
       return false;
     }
     if (!loaded.warning.empty()) {
-      err << loaded.warning << "\n";
+      damageText = loaded.warning;
+      if (!quiet) err << loaded.warning << "\n";
       damaged = true;
     }
     return true;
@@ -106,6 +114,7 @@ class LoadedFile {
   // The case count is an estimate: the data is damaged, and the command's
   // output covers the cases that could be read.
   bool damaged = false;
+  std::string damageText;
   TdxMemData table;
 };
 
@@ -126,6 +135,8 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
       if (i + 1 >= args.size() || cmd.passwordGiven) return false;
       cmd.passwordGiven = true;
       (a == "--password" ? cmd.password : cmd.passwordFile) = args[++i];
+    } else if (a == "--check") {
+      cmd.check = true;
     } else if (a == "--weight") {
       if (i + 1 >= args.size() || cmd.weighted) return false;
       cmd.weighted = true;
@@ -152,6 +163,7 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
       cmd.name != "freq")
     return false;
   if (cmd.weighted && cmd.name != "freq") return false;
+  if (cmd.check && cmd.name != "info") return false;
   if (positional.size() != wanted) return false;
   cmd.file = positional[1];
   if (wanted == 3) cmd.variable = positional[2];
@@ -253,6 +265,19 @@ int Info(LoadedFile& f, std::ostream& out) {
   return kOk;
 }
 
+// info --check: the warnings, one line each; 1 when there are any. The
+// damaged data's case-count message counts as one.
+int Check(const LoadedFile& f, std::ostream& out) {
+  const std::vector<FileWarning>& warnings = f.state.File->warnings();
+  for (const FileWarning& w : warnings) out << "warning: " << WarningLine(w) << "\n";
+  if (f.damaged) {
+    std::string text = f.damageText;
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    out << "warning: case data: " << text << "\n";
+  }
+  return warnings.empty() && !f.damaged ? kOk : kFileError;
+}
+
 int Vars(LoadedFile& f, std::ostream& out) {
   // The table is in dictionary order right after the load.
   for (int row = 0; row < f.table.RecordCount(); ++row) {
@@ -317,7 +342,7 @@ int Freq(LoadedFile& f, const Command& cmd, const NumberSeparators& seps, std::o
 
 int Doc(LoadedFile& f, std::ostream& out, std::ostream& err) {
   if (f.state.HasDocument == 0) return kOk;
-  const DocumentReadResult doc = ReadDocumentRecord(f.state.FileName, f.state.Key.get());
+  const DocumentReadResult doc = DocumentOf(*f.state.File);
   if (!doc.found) {
     if (!doc.message.empty()) err << doc.message << "\n";
     return doc.message.empty() ? kOk : kFileError;
@@ -375,7 +400,7 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
 }  // namespace
 
 std::string UsageText() {
-  return "usage: brindle-cli info   FILE\n"
+  return "usage: brindle-cli info   FILE [--check]\n"
          "       brindle-cli vars   FILE\n"
          "       brindle-cli labels FILE VAR\n"
          "       brindle-cli doc    FILE\n"
@@ -383,7 +408,10 @@ std::string UsageText() {
          "       brindle-cli export data|vars|labels FILE [--out PATH] [--formatted|--labels]\n"
          "option --no-fixed-format  numbers in general form instead of the print format\n"
          "option --password PW, --password-file F (- for standard input)\n"
-         "       the password of an encrypted file; the file's first line is the password\n";
+         "       the password of an encrypted file; the file's first line is the password\n"
+         "info --check: only the file's warnings, on standard output; exit code 1 when there\n"
+         "       are any. Every other command writes them to standard error, each line\n"
+         "       starting with \"warning: \", before its output\n";
 }
 
 NumberSeparators LocaleSeparators() {
@@ -408,9 +436,10 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
   }
   LoadedFile file;
   const bool loaded =
-      file.Load(cmd.file, seps, err, cmd.passwordGiven ? cmd.password.c_str() : nullptr);
+      file.Load(cmd.file, seps, err, cmd.passwordGiven ? cmd.password.c_str() : nullptr, cmd.check);
   Wipe(cmd.password);
   if (!loaded) return kFileError;
+  if (cmd.check) return Check(file, out);
   int code = kOk;
   if (cmd.name == "info")
     code = Info(file, out);

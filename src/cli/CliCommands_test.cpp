@@ -153,11 +153,14 @@ TEST(Cli, Failures) {
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.err, text.path() + "\nappears not to be an SPSS data file.\n");
 
-  // A dictionary without variables is no data file.
+  // A dictionary without variables describes no data: the file is damaged.
   TempFile empty(testing::writeSav(SavFile{}));
   r = RunCommand({"vars", empty.path()});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, empty.path() + "\nappears not to be an SPSS data file.\n");
+  EXPECT_EQ(r.err.rfind(empty.path() + "\nis a damaged SPSS data file and cannot be read.\n", 0),
+            0u)
+      << r.err;
+  EXPECT_NE(r.err.find("the file has no variables"), std::string::npos) << r.err;
 }
 
 // Only regular files are opened: a FIFO (which would block the open until a

@@ -40,8 +40,8 @@ struct DataFileState {
   // longer shows what the handle holds, and nothing may read through it
   // until the file is closed or loaded afresh.
   bool FileStale = false;
-  // The key of an encrypted file (never its password), for reopening it and
-  // reading its document; null for a file that is not encrypted.
+  // The key of an encrypted file (never its password), for reopening it
+  // after a release; null for a file that is not encrypted.
   std::shared_ptr<const FileKey> Key;
 };
 

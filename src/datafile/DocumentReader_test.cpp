@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
@@ -12,82 +10,41 @@
 namespace brindle {
 namespace {
 
-// Builds the bytes of a file the way the document scan sees it: a 176-byte
-// header (never interpreted) followed by 32-bit integers and raw text.
-class Bytes {
- public:
-  Bytes() : m_b(176, 0) {}
-  Bytes& Int(std::int32_t v, bool bigEndian = false) {
-    auto u = static_cast<std::uint32_t>(v);
-    for (int i = 0; i < 4; ++i) {
-      const int shift = bigEndian ? 24 - 8 * i : 8 * i;
-      m_b.push_back(static_cast<unsigned char>(u >> shift));
-    }
-    return *this;
-  }
-  Bytes& Text(const std::string& s) {
-    m_b.insert(m_b.end(), s.begin(), s.end());
-    return *this;
-  }
-  Bytes& Lines(const std::vector<std::string>& lines) {
-    for (auto l : lines) {
-      l.resize(80, ' ');
-      Text(l);
-    }
-    return *this;
-  }
-  Bytes& Document(const std::vector<std::string>& lines) {
-    return Int(6).Int(static_cast<std::int32_t>(lines.size())).Lines(lines);
-  }
-  Bytes& IntegerInfo() {  // a subtype-3 record: 8 integers
-    Int(7).Int(3).Int(4).Int(8);
-    for (int i = 0; i < 8; ++i) Int(i + 1);
-    return *this;
-  }
-  Bytes& Extension(int subtype, int count) {
-    Int(7).Int(subtype).Int(1).Int(count);
-    m_b.insert(m_b.end(), static_cast<std::size_t>(count), 'x');
-    return *this;
-  }
-  Bytes& End() { return Int(999).Int(0); }
-  const std::vector<unsigned char>& data() const { return m_b; }
-  std::vector<unsigned char>& data() { return m_b; }
-
- private:
-  std::vector<unsigned char> m_b;
-};
-
-class TempFile {
- public:
-  explicit TempFile(const std::vector<unsigned char>& bytes) {
-    static int serial = 0;
-    m_path =
-        (std::filesystem::temp_directory_path() /
-         ("brindle_doc_" + std::to_string(::getpid()) + "_" + std::to_string(serial++) + ".sav"))
-            .string();
-    std::ofstream(m_path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-  }
-  ~TempFile() { std::remove(m_path.c_str()); }
-  const std::string& path() const { return m_path; }
-
- private:
-  std::string m_path;
-};
-
-DocumentReadResult Read(const Bytes& b) { return ReadDocumentRecord(TempFile(b.data()).path()); }
+using testing::ByteOrder;
+using testing::Bytes;
+using testing::InjectAt;
 
 std::string Padded(std::string s) {
   s.resize(80, ' ');
   return s;
 }
 
-TEST(DocumentReader, ThreeLinesBeforeExtensionRecords) {
+// A whole document record as the writer would put it, in order's byte order.
+Bytes DocumentRecord(const std::vector<std::string>& lines, ByteOrder order) {
   Bytes b;
-  b.Int(2).Document({"first line", "second", "   third   "}).IntegerInfo().Extension(11, 12).End();
-  b.Int(0).Int(0);  // data behind the dictionary is never read for the document
-  const auto doc = Read(b);
+  testing::putInt32(b, 6, order);
+  testing::putInt32(b, static_cast<std::int32_t>(lines.size()), order);
+  for (const auto& line : lines) testing::putPadded(b, line, 80);
+  return b;
+}
+
+DocumentReadResult Read(const testing::SavFile& f) {
+  testing::TempFile file(testing::writeSav(f));
+  return ReadDocumentRecord(file.path());
+}
+
+testing::SavFile OneVariable(ByteOrder order) {
+  testing::SavFile f;
+  f.byteOrder = order;
+  f.variables = {testing::Variable::numeric("v")};
+  f.cases = {{1.0}};
+  return f;
+}
+
+TEST(DocumentReader, ThreeLinesBeforeExtensionRecords) {
+  testing::SavFile f = OneVariable(ByteOrder::Little);
+  f.documents = {"first line", "second", "   third   "};
+  const auto doc = Read(f);
   ASSERT_TRUE(doc.found) << doc.message;
   EXPECT_EQ(doc.lineCount, 3);
   EXPECT_EQ(doc.lines, (std::vector<std::string>{Padded("first line"), Padded("second"),
@@ -99,110 +56,122 @@ TEST(DocumentReader, ThreeLinesBeforeExtensionRecords) {
   EXPECT_EQ(window[4].size(), 80u);  // trailing blanks kept
 }
 
-TEST(DocumentReader, ValueLabelIndexSixBeforeTheDocument) {
-  // The value-label variables record names variable 6 just before the
-  // document record: two 6s in a row, yet the document has 4 lines.
-  Bytes b;
-  b.Int(4).Int(1).Int(6).Document({"a", "b", "c", "d"}).IntegerInfo().End();
-  const auto doc = Read(b);
+// Document records anywhere among the others, one or several: the lines come
+// from the reader's parse, in file order, in either byte order.
+struct DocumentPlacement {
+  const char* name;
+  void (*place)(testing::SavFile&, ByteOrder);
+  std::vector<std::string> lines;
+};
+
+class DocumentRecordOrder
+    : public ::testing::TestWithParam<std::tuple<DocumentPlacement, ByteOrder>> {};
+
+TEST_P(DocumentRecordOrder, ReadsTheLinesInFileOrder) {
+  const auto& [placement, order] = GetParam();
+  testing::SavFile f = OneVariable(order);
+  placement.place(f, order);
+  const auto doc = Read(f);
   ASSERT_TRUE(doc.found) << doc.message;
-  EXPECT_EQ(doc.lineCount, 4);
-  EXPECT_EQ(doc.lines.front(), Padded("a"));
+  std::vector<std::string> expected;
+  for (const auto& line : placement.lines) expected.push_back(Padded(line));
+  EXPECT_EQ(doc.lines, expected);
+  EXPECT_EQ(doc.lineCount, static_cast<std::int32_t>(expected.size()));
 }
 
-TEST(DocumentReader, SixLinesCountEqualToRecordType) {
-  Bytes b;
-  b.Int(2).Document({"a", "b", "c", "d", "e", "f"}).IntegerInfo().End();
-  const auto doc = Read(b);
-  ASSERT_TRUE(doc.found) << doc.message;
-  EXPECT_EQ(doc.lineCount, 6);
-  EXPECT_EQ(doc.lines.front(), Padded("a"));
-  EXPECT_EQ(doc.lines.back(), Padded("f"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Placements, DocumentRecordOrder,
+    ::testing::Combine(
+        ::testing::Values(
+            DocumentPlacement{"AfterTheExtensionRecords",
+                              [](testing::SavFile& f, ByteOrder o) {
+                                f.injections.push_back(
+                                    {InjectAt::BeforeTermination, DocumentRecord({"late"}, o)});
+                              },
+                              {"late"}},
+            DocumentPlacement{
+                "BeforeTheValueLabels",
+                [](testing::SavFile& f, ByteOrder o) {
+                  f.variables[0].numericLabels = {{1, "one"}};
+                  f.injections.push_back({InjectAt::AfterVariables, DocumentRecord({"early"}, o)});
+                },
+                {"early"}},
+            DocumentPlacement{"TwoRecordsJoined",
+                              [](testing::SavFile& f, ByteOrder) {
+                                f.documents = {"a", "b"};
+                                f.documentsTwice = true;
+                              },
+                              {"a", "b", "a", "b"}},
+            DocumentPlacement{"BeforeAndAfterTheExtensionRecords",
+                              [](testing::SavFile& f, ByteOrder o) {
+                                f.documents = {"first"};
+                                f.injections.push_back({InjectAt::BeforeTermination,
+                                                        DocumentRecord({"second", "third"}, o)});
+                              },
+                              {"first", "second", "third"}},
+            DocumentPlacement{"ExtensionBetweenTheLinesAndSubtype3",
+                              [](testing::SavFile& f, ByteOrder o) {
+                                f.integerInfo = false;
+                                f.documents = {"x"};
+                                Bytes info;
+                                for (int k = 0; k < 8; ++k) testing::putInt32(info, k + 1, o);
+                                f.extraExtensions.push_back({3, 4, 8, info});
+                                f.extraExtensions.push_back({11, 4, 4, Bytes(16, 0)});
+                              },
+                              {"x"}},
+            DocumentPlacement{"ValueLabelNamingVariableSixJustBefore",
+                              [](testing::SavFile& f, ByteOrder) {
+                                for (int k = 2; k <= 6; ++k)
+                                  f.variables.push_back(
+                                      testing::Variable::numeric("v" + std::to_string(k)));
+                                f.variables[5].numericLabels = {{6, "six"}};
+                                f.cases = {{1.0, 2.0, 3.0, 4.0, 5.0, 6.0}};
+                                f.documents = {"a", "b", "c", "d"};
+                              },
+                              {"a", "b", "c", "d"}},
+            DocumentPlacement{"SixLines",
+                              [](testing::SavFile& f,
+                                 ByteOrder) { f.documents = {"a", "b", "c", "d", "e", "f"}; },
+                              {"a", "b", "c", "d", "e", "f"}},
+            DocumentPlacement{
+                "NoLines", [](testing::SavFile& f, ByteOrder) { f.documentLineCount = 0; }, {}},
+            DocumentPlacement{"TerminationRecordPastOneMebibyte",
+                              [](testing::SavFile& f, ByteOrder) {
+                                f.documents = {"doc"};
+                                f.extraExtensions.push_back({10, 1, 1 << 20, Bytes(1 << 20, 'x')});
+                              },
+                              {"doc"}}),
+        ::testing::Values(ByteOrder::Little, ByteOrder::Big)),
+    [](const auto& info) {
+      return std::string(std::get<0>(info.param).name) +
+             (std::get<1>(info.param) == ByteOrder::Big ? "Big" : "Little");
+    });
 
-TEST(DocumentReader, DocumentFollowedDirectlyByTerminationRecord) {
-  Bytes b;
-  b.Int(2).Document({"only", ""}).End();
-  const auto doc = Read(b);
-  ASSERT_TRUE(doc.found) << doc.message;
-  EXPECT_EQ(doc.lines, (std::vector<std::string>{Padded("only"), std::string(80, ' ')}));
-}
+TEST(DocumentReader, FilesThatGiveAMessage) {
+  testing::SavFile none = OneVariable(ByteOrder::Little);
+  EXPECT_EQ(Read(none).message, "cannot find document");
 
-TEST(DocumentReader, CountCheckFailures) {
-  Bytes between;  // another extension record stands between the lines and subtype 3
-  between.Int(2).Document({"x"}).Extension(11, 16).IntegerInfo().End();
-  EXPECT_EQ(Read(between).message, "unable to find number of document lines");
-
-  Bytes noSubtype3;
-  noSubtype3.Int(2).Document({"x"}).Extension(11, 16).End();
-  EXPECT_EQ(Read(noSubtype3).message, "unable to find number of document lines");
-
-  Bytes lyingCount;
-  lyingCount.Int(2).Int(6).Int(5).Lines({"one", "two"}).End();
+  testing::SavFile lyingCount = OneVariable(ByteOrder::Little);
+  lyingCount.documents = {"one", "two"};
+  lyingCount.documentLineCount = 0x1000000;  // more lines than the file holds
   const auto doc = Read(lyingCount);
   EXPECT_FALSE(doc.found);
-  EXPECT_EQ(doc.message, "unable to find number of document lines");
-}
+  EXPECT_EQ(doc.message, "file corrupt or larger than 2 Gb");
 
-TEST(DocumentReader, SmallFiles) {
   std::vector<unsigned char> tiny(183, 0);
-  EXPECT_EQ(ReadDocumentRecord(TempFile(tiny).path()).message, "file corrupt or larger than 2 Gb");
+  testing::TempFile tinyFile(Bytes(tiny.begin(), tiny.end()));
+  EXPECT_EQ(ReadDocumentRecord(tinyFile.path()).message, "file corrupt or larger than 2 Gb");
 
-  Bytes headerOnly;
-  headerOnly.End();
-  ASSERT_EQ(headerOnly.data().size(), 184u);
-  EXPECT_EQ(Read(headerOnly).message, "cannot find document");
-}
-
-TEST(DocumentReader, NoTerminationRecordShowsNothing) {
-  Bytes b;
-  b.Int(2).Document({"a"}).IntegerInfo();
-  const auto doc = Read(b);
-  EXPECT_FALSE(doc.found);
-  EXPECT_EQ(doc.message, "");
-}
-
-// The header's layout code (2 or 3) tells the byte order of the integers;
-// without one they are read little-endian.
-TEST(DocumentReader, ByteOrderFromTheLayoutCode) {
-  Bytes b;
-  b.Int(2, true).Int(6, true).Int(1, true).Lines({"line"}).Int(999, true).Int(0, true);
-  EXPECT_FALSE(Read(b).found);
-  for (std::uint8_t code : {2, 3}) {
-    b.data()[67] = code;
-    const auto doc = Read(b);
-    ASSERT_TRUE(doc.found) << doc.message;
-    EXPECT_EQ(doc.lines, std::vector<std::string>{Padded("line")});
-  }
+  testing::SavLayout layout;
+  testing::SavFile cut = OneVariable(ByteOrder::Little);
+  cut.documents = {"a"};
+  const Bytes whole = testing::writeSav(cut, &layout);
+  testing::TempFile noTermination(testing::truncated(whole, layout.terminationStart));
+  EXPECT_EQ(ReadDocumentRecord(noTermination.path()).message, "file corrupt or larger than 2 Gb");
 }
 
 TEST(DocumentReader, MissingFile) {
   EXPECT_EQ(ReadDocumentRecord("/nonexistent/dir/x.sav").message, "file open error");
-}
-
-TEST(DocumentReader, TerminationRecordAcrossReadChunks) {
-  // A long extension record pushes the termination record across the 1 MiB
-  // boundary at which the file is read piecewise.
-  Bytes b;
-  b.Int(2).Document({"doc"}).IntegerInfo();
-  const auto before = static_cast<int>(b.data().size()) + 16;
-  b.Extension(10, (1 << 20) - 4 - before).End();
-  ASSERT_EQ(b.data().size(), (1u << 20) + 4);
-  const auto doc = Read(b);
-  // The document region runs to the subtype-3 record, so the lines are found.
-  ASSERT_TRUE(doc.found) << doc.message;
-  EXPECT_EQ(doc.lines, std::vector<std::string>{Padded("doc")});
-}
-
-TEST(DocumentReader, ScansStayInsideTheBytes) {
-  const std::vector<unsigned char> empty;
-  std::int32_t count = -1;
-  EXPECT_EQ(FindDictionaryEnd(empty), 0);
-  EXPECT_EQ(FindDocumentEnd(empty, 0), 0);
-  EXPECT_EQ(FindDocumentStart(empty, 0, count), 0);
-  Bytes b;
-  b.Int(6);  // a record type with no count behind it
-  EXPECT_EQ(FindDocumentStart(b.data(), static_cast<std::int64_t>(b.data().size()) + 4, count), 0);
 }
 
 struct RealFile {

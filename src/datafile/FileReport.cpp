@@ -1,8 +1,20 @@
 #include "datafile/FileReport.h"
 
+#include "spssio/FileWarning.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 
 namespace brindle {
+namespace {
+
+// What was wrong with the file, after an empty line; nothing for a sound file.
+void AppendWarnings(const DataFileState& file, std::string& t) {
+  if (!file.File || file.File->warnings().empty()) return;
+  t += "\n\nwarnings";
+  for (const FileWarning& w : file.File->warnings()) t += "\n" + WarningLine(w);
+}
+
+}  // namespace
 
 std::string FileInfoReport(const DataFileState& file, const std::string& systemString,
                            std::int64_t caseSize) {
@@ -22,6 +34,7 @@ std::string FileInfoReport(const DataFileState& file, const std::string& systemS
   t += file.Compression == 1 ? "compressed" : "uncompressed";
   if (file.Key) t += "\nfile is encrypted";
   if (file.HasDocument != 0) t += "\nfile contains document";
+  AppendWarnings(file, t);
   return t;
 }
 

@@ -11,6 +11,8 @@ namespace brindle {
 
 // The file properties report. systemString and caseSize are what the I/O
 // module reports for the file; tabs line the values up in the message box.
+// The file's warnings, when it has any, end the report after an empty line
+// and a heading, one line each.
 std::string FileInfoReport(const DataFileState& file, const std::string& systemString,
                            std::int64_t caseSize);
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "spssio/SpssioCodes.h"
+#include "spssio/SystemFile.h"
+#include "spssio/testing/SavWriter.h"
 
 namespace brindle {
 namespace {
@@ -44,6 +46,35 @@ TEST(FileInfoReport, EstimatedCountNoWeightUncompressedNoDocument) {
   EXPECT_NE(text.find("\ncases    \tUNKNOWN - estimated number is 7\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\nno weight variable defined\n"), std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 22), "\ndata are uncompressed");
+}
+
+// The warnings of the open file end the report; a sound file's report is
+// the same whether the file is attached or not.
+TEST(FileInfoReport, WarningsAtTheEnd) {
+  testing::SavFile sav;
+  sav.variables = {testing::Variable::numeric("n"), testing::Variable::string("s", 3)};
+  sav.cases = {{1.0, std::string("a")}};
+  const auto sound = testing::writeSav(sav);
+  sav.weightIndex = 2;  // the string
+  sav.variables[0].print = testing::Format{1, 8, 0};
+  const auto damaged = testing::writeSav(sav);
+
+  auto f = SampleFile();
+  const std::string plain = FileInfoReport(f, "x", 16);
+  ASSERT_EQ(SystemFile::openMemory(sound.data(), sound.size(), f.File), SPSS_OK);
+  EXPECT_EQ(FileInfoReport(f, "x", 16), plain);
+  ASSERT_EQ(SystemFile::openMemory(damaged.data(), damaged.size(), f.File), SPSS_OK);
+  const std::string report = FileInfoReport(f, "x", 16);
+  ASSERT_EQ(report.substr(0, plain.size()), plain);
+  const std::string tail = report.substr(plain.size());
+  EXPECT_EQ(
+      tail.rfind("\n\nwarnings\nrecord 2 at offset 176: variable n: print A is a string format", 0),
+      0u)
+      << tail;
+  EXPECT_NE(
+      tail.find("\nrecord 1 at offset 76: weight variable index 2 names the string variable s;"),
+      std::string::npos)
+      << tail;
 }
 
 TEST(OpenErrorText, ByCode) {

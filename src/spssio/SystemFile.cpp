@@ -89,9 +89,9 @@ std::vector<StringLabel> SystemFile::stringLabels(std::size_t i) const {
   const std::size_t width = std::size_t(v.width);
   for (int set : v.labelSets)
     for (const SavValueLabel& l : m_reader->labelSets()[std::size_t(set)])
-      out.push_back(
-          {m_reader->textToUtf8(std::string(reinterpret_cast<const char*>(l.value), width)),
-           l.label});
+      out.push_back({m_reader->textToUtf8(std::string(reinterpret_cast<const char*>(l.value),
+                                                      width < 8 ? width : 8)),
+                     l.label});
   // Strings wider than 8 have theirs in the long-string value-labels record.
   for (const auto& [stored, label] : v.longStringLabels) {
     std::string value = stored;
@@ -110,6 +110,9 @@ const std::string& SystemFile::creationDate() const { return m_reader->creationD
 const std::string& SystemFile::creationTime() const { return m_reader->creationTime(); }
 const std::string& SystemFile::encoding() const { return m_reader->encoding(); }
 bool SystemFile::hasDocumentRecord() const { return m_reader->hasDocumentRecord(); }
+const std::vector<std::string>& SystemFile::documentLines() const {
+  return m_reader->storedDocuments();
+}
 bool SystemFile::hasExtension(int subtype) const { return m_reader->hasExtension(subtype); }
 const std::vector<FileWarning>& SystemFile::warnings() const { return m_reader->warnings(); }
 std::shared_ptr<const FileKey> SystemFile::key() const { return m_reader->key(); }

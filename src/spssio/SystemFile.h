@@ -104,6 +104,9 @@ class SystemFile {
   const std::string& creationTime() const;  // "hh:mm:ss"
   const std::string& encoding() const;      // an iconv name
   bool hasDocumentRecord() const;
+  // The document lines as stored (80 bytes each, in the file's encoding,
+  // padding kept), the lines of every document record in file order.
+  const std::vector<std::string>& documentLines() const;
   bool hasExtension(int subtype) const;
   // What was wrong with the file though it opened (damaged records and what
   // the reader did about them), in the order met; empty for a sound file.

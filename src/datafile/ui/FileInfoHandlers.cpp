@@ -19,9 +19,8 @@ void ShowFileReport(UiService& ui, const DataFileState& file) {
 
 void ShowDocumentLines(UiService& ui, const DataFileState& file, TShowDocFrm& window) {
   const std::string encoding = file.File->encoding();
-  const DocumentReadResult doc = ReadDocumentRecord(file.FileName, file.Key.get());
+  const DocumentReadResult doc = DocumentOf(*file.File);
   if (!doc.found) {
-    // No termination record at all: nothing to say and nothing to show.
     if (!doc.message.empty()) ui.ShowMessage(QString::fromStdString(doc.message));
     return;
   }

@@ -6,6 +6,7 @@
 #include "spssio/AsciiText.h"
 #include "spssio/SpssioCodes.h"
 #include "spssio/detail/ByteCursor.h"
+#include "spssio/detail/DictionaryChecks.h"
 
 namespace brindle {
 namespace {
@@ -64,6 +65,12 @@ int SavReader::fail(int code, std::int64_t offset, const std::string& record,
 }
 
 void SavReader::warn(int record, int subtype, std::int64_t offset, std::string text) {
+  // A file can repeat one fault many times (an index in every entry of a
+  // long list); what a user reads, and the memory, stay bounded.
+  constexpr std::size_t kMostWarnings = 500;
+  if (m_warnings.size() > kMostWarnings) return;
+  if (m_warnings.size() == kMostWarnings)
+    text = "more than " + std::to_string(kMostWarnings) + " warnings; the rest are not shown";
   m_warnings.push_back({record, subtype, offset, std::move(text)});
 }
 
@@ -144,19 +151,24 @@ int SavReader::readDictionary() {
   // The encoding's name wins; the character code is the fallback.
   const bool named = !m_encodingName.empty() && m_text.setEncoding(m_encodingName);
   if (!named && m_characterCode != 0) m_text.setCodePage(m_characterCode);
+  if (!m_encodingName.empty() && !named)
+    warn(7, 20, m_encodingAt,
+         "unknown encoding \"" + ShownText(m_encodingName) + "\"; used " + m_text.encoding());
   applyVeryLongStrings();
   applyLongNames();
   applyDisplayParameters();
   buildVariables();
   // A dictionary without a variable describes no data file.
   if (m_vars.empty())
-    return fail(SPSS_INVALID_FILE, m_file.tell(), "dictionary", "the file has no variables");
+    return fail(SPSS_BAD_DICTIONARY, m_file.tell(), "dictionary", "the file has no variables");
   applyLongStringLabels();
   applyLongStringMissing();
   applyVariableAttributes();
   for (auto& set : m_labelSets)
     for (auto& l : set) l.label = m_text.toUtf8(l.label);
-  for (const std::string& line : m_rawDocuments) m_documents.push_back(m_text.toUtf8(line));
+  for (const std::string& line : m_rawDocuments)
+    m_documents.push_back(m_text.toUtf8(
+        trimmedField(reinterpret_cast<const std::uint8_t*>(line.data()), line.size())));
   m_fileLabel = m_text.toUtf8(m_fileLabel);
   m_product = m_text.toUtf8(m_product);
 
@@ -325,6 +337,7 @@ int SavReader::readRecords() {
         break;
       case 4: {
         // A variable list without its labels: nothing to attach, skip it.
+        warn(4, 0, at, "value label variables record without value labels before it; ignored");
         const std::uint8_t* b;
         std::int32_t n;
         if (!take(4, b))
@@ -402,6 +415,9 @@ int SavReader::readVariableRecord(std::int64_t at) {
   }
   // A continuation belongs to the string before it; a stray one is still an
   // element of the case and is kept as an anonymous slot (no owner).
+  if (v.type == -1)
+    warn(2, 0, at, "string continuation without its string; kept as an unnamed part of the case");
+  v.at = at;
   m_raw.push_back(std::move(v));
   // A long string announces its continuation records; without them the case
   // layout cannot be trusted.
@@ -482,6 +498,10 @@ int SavReader::readValueLabels(std::int64_t at, int& pendingType, bool& pending)
   ByteCursor(b, 4, m_swap).readI32(type);
   if (type != 4) {
     // Labels that name no variables apply to none; read on with this record.
+    warn(3, 0, at,
+         "value labels without the value label variables record after them; " +
+             std::to_string(labels.size()) + (labels.size() == 1 ? " label" : " labels") +
+             " ignored");
     pendingType = type;
     pending = true;
     return SPSS_OK;
@@ -496,19 +516,50 @@ int SavReader::readValueLabels(std::int64_t at, int& pendingType, bool& pending)
                 "count " + std::to_string(n) + " goes past the end of the file");
   take(std::size_t(n) * 4, b);
   ByteCursor c(b, std::size_t(n) * 4, m_swap, vat + 8);
+  std::vector<std::int32_t> indexes(std::size_t(n), 0);
+  for (std::int32_t& index : indexes) c.readI32(index);
   int set = int(m_labelSets.size());
   m_labelSets.push_back(std::move(labels));
-  for (std::int32_t i = 0; i < n; ++i) {
-    std::int32_t index;
-    c.readI32(index);
-    // Indexes count from 1 over all variable records; ones that point
-    // nowhere or at a continuation are ignored.
-    if (index < 1 || std::size_t(index) > m_raw.size()) continue;
-    RawVariable& v = m_raw[std::size_t(index) - 1];
-    if (v.type < 0) continue;
-    if (v.labelSets.empty() || v.labelSets.back() != set) v.labelSets.push_back(set);
-  }
+  attachLabelSet(set, indexes, vat);
   return SPSS_OK;
+}
+
+void SavReader::attachLabelSet(int set, const std::vector<std::int32_t>& indexes, std::int64_t at) {
+  // Indexes count from 1 over all variable records; ones that point
+  // nowhere or at a continuation are ignored.
+  std::vector<RawVariable*> targets;
+  bool numeric = false, string = false;
+  for (std::int32_t index : indexes) {
+    const std::string which = "variable index " + std::to_string(index);
+    if (index < 1 || std::size_t(index) > m_raw.size()) {
+      warn(4, 0, at,
+           which + " is out of range (the file has " + std::to_string(m_raw.size()) +
+               " variable records); ignored");
+      continue;
+    }
+    RawVariable& v = m_raw[std::size_t(index) - 1];
+    if (v.type < 0) {
+      warn(4, 0, at, which + " is the continuation of a string; ignored");
+      continue;
+    }
+    // The 8 stored bytes of a label cannot hold a value of a wider string:
+    // those have the long-string value labels record.
+    if (v.type > 8) {
+      warn(4, 0, at,
+           which + " is a string of width " + std::to_string(v.type) +
+               ", wider than a value label holds; its labels from this record are ignored");
+      continue;
+    }
+    (v.type == 0 ? numeric : string) = true;
+    targets.push_back(&v);
+  }
+  if (numeric && string) {
+    warn(4, 0, at,
+         "the record names numeric and string variables together; its labels are ignored");
+    return;
+  }
+  for (RawVariable* v : targets)
+    if (v->labelSets.empty() || v->labelSets.back() != set) v->labelSets.push_back(set);
 }
 
 int SavReader::readDocument(std::int64_t at) {
@@ -521,13 +572,14 @@ int SavReader::readDocument(std::int64_t at) {
     return fail(SPSS_FILE_TRUNCATED, at, "document record",
                 "line count " + std::to_string(n) + " goes past the end of the file");
   take(std::size_t(n) * 80, b);
+  if (m_hasDocument)
+    warn(6, 0, at,
+         "a second document record; its " + std::to_string(n) +
+             (n == 1 ? " line was" : " lines were") + " added after the earlier lines");
   m_hasDocument = true;
   // A second document record adds its lines to the first's.
   for (std::int32_t i = 0; i < n; ++i) {
-    const std::uint8_t* line = b + std::size_t(i) * 80;
-    std::size_t len = 80;
-    while (len > 0 && (line[len - 1] == ' ' || line[len - 1] == 0)) --len;
-    m_rawDocuments.emplace_back(reinterpret_cast<const char*>(line), len);
+    m_rawDocuments.emplace_back(reinterpret_cast<const char*>(b + std::size_t(i) * 80), 80);
   }
   return SPSS_OK;
 }
@@ -553,34 +605,52 @@ int SavReader::readExtension(std::int64_t at) {
   std::string text(reinterpret_cast<const char*>(b), std::size_t(bytes));
   switch (subtype) {
     case 3:
-      readIntegerInfo(c, size, count);
+      if (size != 4 || count < 8)
+        warn(7, 3, at,
+             "integer info record of " + std::to_string(count) + " values of " +
+                 std::to_string(size) + " bytes, not 8 of 4; ignored");
+      else
+        readIntegerInfo(c, size, count);
       break;
     case 13:
+      if (m_longNamesAt < 0) m_longNamesAt = at;
       m_longNames += (m_longNames.empty() ? "" : "\t") + text;
       break;
     case 14:
+      if (m_veryLongAt < 0) m_veryLongAt = at;
       m_veryLongStrings += (m_veryLongStrings.empty() ? "" : "\t") + text;
       break;
     case 11:
       if (size == 4) {
+        m_displayAt = at;
         m_displayParameters.resize(std::size_t(count));
         for (auto& x : m_displayParameters) c.readI32(x);
+      } else {
+        warn(7, 11, at,
+             "display parameters of " + std::to_string(size) + " bytes each, not 4; ignored");
       }
       break;
     case 16:
-      readExtendedCaseCount(c, size, count);
+      if (size != 8 || count != 2)
+        warn(7, 16, at,
+             "extended case count record of " + std::to_string(count) + " values of " +
+                 std::to_string(size) + " bytes, not 2 of 8; ignored");
+      else
+        readExtendedCaseCount(c, size, count);
       break;
     case 18:
+      if (m_attributesAt < 0) m_attributesAt = at;
       m_variableAttributes += (m_variableAttributes.empty() ? "" : "/") + text;
       break;
     case 20:
+      m_encodingAt = at;
       m_encodingName = trimmed(text);
       break;
     case 21:
-      m_longStringLabels.push_back(std::move(text));
+      m_longStringLabels.push_back({at, std::move(text)});
       break;
     case 22:
-      m_longStringMissing.push_back(std::move(text));
+      m_longStringMissing.push_back({at, std::move(text)});
       break;
     // Floating-point info (4; the system-missing value is known by its bit
     // pattern), multiple response sets (7, 19), product info (10), display
@@ -621,9 +691,17 @@ void SavReader::applyVeryLongStrings() {
       }
       width = width * 10 + (ch - '0');
     }
-    if (!digits || width < 9 || width > 32767) continue;
+    const std::string entry = "very long string " + ShownText(key) + ": ";
+    if (!digits || width < 9 || width > 32767) {
+      warn(7, 14, m_veryLongAt,
+           entry + "width \"" + ShownText(value) + "\" is not a width from 9 to 32767; ignored");
+      continue;
+    }
     auto it = byShort.find(AsciiUpper(key));
-    if (it == byShort.end()) continue;
+    if (it == byShort.end()) {
+      warn(7, 14, m_veryLongAt, entry + "no string variable has that name; ignored");
+      continue;
+    }
     // With duplicate short names, the first one not yet taken is meant.
     int head = -1;
     for (int candidate : it->second)
@@ -632,7 +710,10 @@ void SavReader::applyVeryLongStrings() {
         head = candidate;
         break;
       }
-    if (head < 0) continue;
+    if (head < 0) {
+      warn(7, 14, m_veryLongAt, entry + "the variable is already part of another; ignored");
+      continue;
+    }
     std::size_t segments = std::size_t(width + 251) / 252;
     std::vector<int> heads;
     for (std::size_t i = std::size_t(head); i < m_raw.size() && heads.size() < segments; ++i) {
@@ -642,7 +723,24 @@ void SavReader::applyVeryLongStrings() {
     }
     // Segments that are not there: the record is wrong, the variables stay
     // as they are.
-    if (heads.size() != segments) continue;
+    if (heads.size() != segments) {
+      warn(7, 14, m_veryLongAt,
+           entry + "width " + std::to_string(width) + " needs " + std::to_string(segments) +
+               " segments, the file has " + std::to_string(heads.size()) +
+               "; the variables were kept as they are");
+      continue;
+    }
+    // Every segment but the last is a string of 255 bytes; another width
+    // would put the value's bytes in the wrong places.
+    std::size_t narrow = 0;
+    while (narrow + 1 < heads.size() && m_raw[std::size_t(heads[narrow])].type == 255) ++narrow;
+    if (narrow + 1 < heads.size()) {
+      warn(7, 14, m_veryLongAt,
+           entry + "segment " + std::to_string(narrow + 1) + " has width " +
+               std::to_string(m_raw[std::size_t(heads[narrow])].type) +
+               ", not 255; the variables were kept as they are");
+      continue;
+    }
     for (std::size_t s = 1; s < heads.size(); ++s) m_raw[std::size_t(heads[s])].absorbed = true;
     m_raw[std::size_t(head)].veryLongWidth = width;
     m_raw[std::size_t(head)].segmentHeads = std::move(heads);
@@ -657,14 +755,25 @@ void SavReader::applyLongNames() {
       byShort[AsciiUpper(m_raw[i].shortName)].push_back(int(i));
   for (const auto& [key, value] : keyValuePairs(m_longNames)) {
     auto it = byShort.find(AsciiUpper(key));
-    if (it == byShort.end() || value.empty()) continue;
+    if (it == byShort.end() || value.empty()) {
+      warn(7, 13, m_longNamesAt,
+           "long name for " + ShownText(key) +
+               (value.empty() ? ": the name is empty; ignored"
+                              : ", which is the name of no variable; ignored"));
+      continue;
+    }
+    bool given = false;
     for (int candidate : it->second) {
       RawVariable& v = m_raw[std::size_t(candidate)];
       if (v.longName.empty()) {
         v.longName = value;
+        given = true;
         break;
       }
     }
+    if (!given)
+      warn(7, 13, m_longNamesAt,
+           "a second long name for " + ShownText(key) + " (\"" + ShownText(value) + "\"); ignored");
   }
 }
 
@@ -678,9 +787,7 @@ void SavReader::buildVariables() {
     if (r.longName.empty() && !m_subtypes.count(13)) {
       // Writers without long names store names in capitals; they read in
       // lower case, as other readers show them.
-      v.name = m_text.toUtf8(r.shortName);
-      for (char& ch : v.name)
-        if (ch >= 'A' && ch <= 'Z') ch = char(ch - 'A' + 'a');
+      v.name = Utf8Lower(m_text.toUtf8(r.shortName));
     } else {
       v.name = m_text.toUtf8(r.longName.empty() ? r.shortName : r.longName);
     }
@@ -726,9 +833,41 @@ void SavReader::buildVariables() {
     m_vars.push_back(std::move(v));
   }
   makeNamesUnique();
+  for (SavVariable& v : m_vars) {
+    const RawVariable& r = m_raw[v.element];
+    checkFormats(v, r);
+    if (v.width != 0 && r.nMissing < 0)
+      warn(2, 0, r.at, "variable " + v.name + ": a missing value range on a string; ignored");
+  }
+  // The header's weight index field is at byte 76.
+  constexpr std::int64_t kWeightIndexAt = 76;
+  const std::string weight = "weight variable index " + std::to_string(m_weightIndex);
   if (m_weightIndex >= 1 && std::size_t(m_weightIndex) <= m_raw.size()) {
     const RawVariable& w = m_raw[std::size_t(m_weightIndex) - 1];
-    if (w.owner >= 0 && m_vars[std::size_t(w.owner)].width == 0) m_weightVar = w.owner;
+    if (w.owner >= 0 && m_vars[std::size_t(w.owner)].width == 0)
+      m_weightVar = w.owner;
+    else if (w.owner >= 0)
+      warn(1, 0, kWeightIndexAt,
+           weight + " names the string variable " + m_vars[std::size_t(w.owner)].name +
+               "; the cases are not weighted");
+    else
+      warn(1, 0, kWeightIndexAt,
+           weight + " is part of a string, not a variable; the cases are not weighted");
+  } else if (m_weightIndex != 0) {
+    warn(1, 0, kWeightIndexAt,
+         weight + " is out of range (the file has " + std::to_string(m_raw.size()) +
+             " variable records); the cases are not weighted");
+  }
+}
+
+void SavReader::checkFormats(SavVariable& v, const RawVariable& r) {
+  for (SavFormat* format : {&v.print, &v.write}) {
+    const std::string fault = FormatFault(*format, v.width);
+    if (fault.empty()) continue;
+    *format = DefaultFormat(v.width);
+    warn(2, 0, r.at,
+         "variable " + v.name + ": " + (format == &v.print ? "print" : "write") + " " + fault +
+             "; used " + FormatText(*format));
   }
 }
 
@@ -753,7 +892,12 @@ void SavReader::applyDisplayParameters() {
         target = list;
         stride = k;
       }
-  if (!target) return;
+  if (!target) {
+    warn(7, 11, m_displayAt,
+         std::to_string(n) + " display parameters do not fit the " +
+             std::to_string(variables.size()) + " variables; ignored");
+    return;
+  }
   for (std::size_t i = 0; i < target->size(); ++i) {
     std::int32_t measure = m_displayParameters[i * stride];
     if (measure >= 1 && measure <= 3) (*target)[i]->measure = measure;
@@ -767,20 +911,24 @@ void SavReader::applyVariableAttributes() {
   if (m_variableAttributes.empty()) return;
   const std::string text = m_text.toUtf8(m_variableAttributes);
   std::size_t p = 0;
+  const auto malformed = [&] {
+    warn(7, 18, m_attributesAt,
+         "variable attributes malformed at byte " + std::to_string(p) + "; the rest ignored");
+  };
   while (p < text.size()) {
     std::size_t colon = text.find(':', p);
-    if (colon == std::string::npos) return;
+    if (colon == std::string::npos) return malformed();
     int var = findVariable(std::string_view(text).substr(p, colon - p));
     p = colon + 1;
     while (p < text.size() && text[p] != '/') {
       std::size_t open = text.find('(', p);
-      if (open == std::string::npos) return;
+      if (open == std::string::npos) return malformed();
       std::string_view attr = std::string_view(text).substr(p, open - p);
       p = open + 1;
       bool first = true;
       while (p < text.size() && text[p] == '\'') {
         std::size_t end = text.find("'\n", p + 1);
-        if (end == std::string::npos) return;
+        if (end == std::string::npos) return malformed();
         std::string_view value = std::string_view(text).substr(p + 1, end - p - 1);
         if (first && var >= 0 && attr == "$@Role" && value.size() == 1 && value[0] >= '0' &&
             value[0] <= '5')
@@ -788,7 +936,7 @@ void SavReader::applyVariableAttributes() {
         first = false;
         p = end + 2;
       }
-      if (p >= text.size() || text[p] != ')') return;
+      if (p >= text.size() || text[p] != ')') return malformed();
       ++p;
     }
     ++p;  // past the '/'
@@ -800,7 +948,11 @@ void SavReader::makeNamesUnique() {
   m_byUpperName.reserve(m_vars.size() * 2);
   for (std::size_t i = 0; i < m_vars.size(); ++i) {
     SavVariable& v = m_vars[i];
-    if (v.name.empty()) v.name = "V" + std::to_string(i + 1);
+    const std::int64_t at = m_raw[v.element].at;
+    if (v.name.empty()) {
+      v.name = "V" + std::to_string(i + 1);
+      warn(2, 0, at, "variable without a name; named " + v.name);
+    }
     std::string upper = AsciiUpper(v.name);
     if (m_byUpperName.count(upper)) {
       // Names are case-insensitive; a clash gets the first free suffix.
@@ -808,6 +960,7 @@ void SavReader::makeNamesUnique() {
         std::string candidate = v.name + "_" + std::to_string(k);
         std::string cu = AsciiUpper(candidate);
         if (!m_byUpperName.count(cu)) {
+          warn(2, 0, at, "variable name " + v.name + " is used twice; named " + candidate);
           v.name = std::move(candidate);
           upper = std::move(cu);
           break;
@@ -816,69 +969,6 @@ void SavReader::makeNamesUnique() {
     }
     m_byUpperName.emplace(upper, int(i));
     m_byName.emplace(v.name, int(i));
-  }
-}
-
-void SavReader::applyLongStringLabels() {
-  for (const std::string& record : m_longStringLabels) {
-    ByteCursor c(reinterpret_cast<const std::uint8_t*>(record.data()), record.size(), m_swap);
-    while (!c.atEnd()) {
-      std::int32_t nameLen, width, count;
-      const std::uint8_t* name = nullptr;
-      if (!c.readI32(nameLen) || nameLen < 0 || !c.readBytes(std::size_t(nameLen), name) ||
-          !c.readI32(width) || !c.readI32(count) || count < 0)
-        break;
-      int index = findVariable(m_text.toUtf8(trimmedField(name, std::size_t(nameLen))));
-      SavVariable* v = index >= 0 && m_vars[std::size_t(index)].width > 8
-                           ? &m_vars[std::size_t(index)]
-                           : nullptr;
-      bool ok = true;
-      for (std::int32_t i = 0; i < count && ok; ++i) {
-        std::int32_t valueLen, labelLen;
-        const std::uint8_t *value = nullptr, *label = nullptr;
-        ok = c.readI32(valueLen) && valueLen >= 0 && c.readBytes(std::size_t(valueLen), value) &&
-             c.readI32(labelLen) && labelLen >= 0 && c.readBytes(std::size_t(labelLen), label);
-        if (ok && v)
-          v->longStringLabels.emplace_back(
-              std::string(reinterpret_cast<const char*>(value), std::size_t(valueLen)),
-              m_text.toUtf8(label, std::size_t(labelLen)));
-      }
-      // A damaged record loses only what follows the damage.
-      if (!ok) break;
-    }
-  }
-}
-
-void SavReader::applyLongStringMissing() {
-  for (const std::string& record : m_longStringMissing) {
-    ByteCursor c(reinterpret_cast<const std::uint8_t*>(record.data()), record.size(), m_swap);
-    while (!c.atEnd()) {
-      std::int32_t nameLen;
-      const std::uint8_t* name = nullptr;
-      std::uint8_t count;
-      if (!c.readI32(nameLen) || nameLen < 0 || !c.readBytes(std::size_t(nameLen), name) ||
-          !c.readU8(count) || count > 3)
-        break;
-      int index = findVariable(m_text.toUtf8(trimmedField(name, std::size_t(nameLen))));
-      SavVariable* v = index >= 0 && m_vars[std::size_t(index)].width > 8
-                           ? &m_vars[std::size_t(index)]
-                           : nullptr;
-      std::string values[3];
-      bool ok = true;
-      for (int i = 0; i < count && ok; ++i) {
-        std::int32_t len;
-        const std::uint8_t* value;
-        ok = c.readI32(len) && len >= 0 && c.readBytes(std::size_t(len), value);
-        if (ok)
-          values[i].assign(reinterpret_cast<const char*>(value),
-                           std::size_t(len) < 8 ? std::size_t(len) : 8);
-      }
-      if (!ok) break;
-      if (v) {
-        v->missingFormat = count;
-        for (int i = 0; i < 3; ++i) v->stringMissing[i] = values[i];
-      }
-    }
   }
 }
 

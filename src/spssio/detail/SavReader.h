@@ -98,7 +98,11 @@ class SavReader {
   const std::string& creationDate() const { return m_date; }
   const std::string& creationTime() const { return m_time; }
   const std::string& fileLabel() const { return m_fileLabel; }
+  // The document lines in UTF-8 without their padding, every document
+  // record's in file order.
   const std::vector<std::string>& documents() const { return m_documents; }
+  // The same lines as stored: 80 bytes each in the file's encoding.
+  const std::vector<std::string>& storedDocuments() const { return m_rawDocuments; }
   bool hasDocumentRecord() const { return m_hasDocument; }
   bool hasExtension(int subtype) const { return m_subtypes.count(subtype) != 0; }
   const std::string& encoding() const { return m_text.encoding(); }
@@ -140,6 +144,12 @@ class SavReader {
     int veryLongWidth = 0;
     std::vector<int> segmentHeads;  // very long strings: the segments in order
     int measure = 0;
+    std::int64_t at = -1;  // where the variable record starts
+  };
+  // An extension record kept as stored until the variables are known.
+  struct StoredRecord {
+    std::int64_t at = -1;
+    std::string bytes;
   };
 
   // Puts the decrypted bytes in place of the file's when it is an encrypted
@@ -169,6 +179,16 @@ class SavReader {
   void applyLongStringMissing();
   void applyDisplayParameters();
   void applyVariableAttributes();
+  // Replaces formats that do not fit their variable by the default one.
+  void checkFormats(SavVariable& v, const RawVariable& r);
+  // Keeps the value labels of set for the variables named by indexes (as
+  // the value label variables record at `at` gives them) when they can
+  // carry them.
+  void attachLabelSet(int set, const std::vector<std::int32_t>& indexes, std::int64_t at);
+  // Reads one long-string missing-values record in the layout whose size
+  // fits it; false when neither reads it to its end.
+  bool readLongStringMissing(const StoredRecord& record, bool lengthBeforeEach);
+  SavVariable* longStringVariable(std::string_view name, int subtype, std::int64_t at);
 
   BlockFile m_file;
   std::shared_ptr<const FileKey> m_key;
@@ -189,9 +209,12 @@ class SavReader {
   std::vector<std::string> m_documents;
   std::set<int> m_subtypes;
   std::string m_longNames, m_veryLongStrings;
-  std::vector<std::string> m_longStringLabels, m_longStringMissing;
+  std::vector<StoredRecord> m_longStringLabels, m_longStringMissing;
   std::vector<std::int32_t> m_displayParameters;  // subtype 11 as stored
   std::string m_variableAttributes;               // subtype 18, records joined by '/'
+  // Where the first record of each joined or stored kind starts, for warnings.
+  std::int64_t m_longNamesAt = -1, m_veryLongAt = -1, m_displayAt = -1, m_attributesAt = -1,
+               m_encodingAt = -1;
 
   std::vector<RawVariable> m_raw;
   std::vector<std::vector<SavValueLabel>> m_labelSets;

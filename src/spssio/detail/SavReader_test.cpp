@@ -423,7 +423,7 @@ INSTANTIATE_TEST_SUITE_P(
                    }},
         StrictCase{"TextFile", SPSS_INVALID_FILE, [] { return textBytes("name,age\n1,2\n"); }},
         StrictCase{"EmptyFile", SPSS_INVALID_FILE, [] { return Bytes{}; }},
-        StrictCase{"NoVariables", SPSS_INVALID_FILE, [] { return writeSav(SavFile{}); }},
+        StrictCase{"NoVariables", SPSS_BAD_DICTIONARY, [] { return writeSav(SavFile{}); }},
         StrictCase{"BadLayoutCode", SPSS_INVALID_FILE,
                    [] {
                      Bytes b = writeSav(threeCases(Compression::Bytecode));
