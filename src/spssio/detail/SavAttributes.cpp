@@ -97,7 +97,7 @@ void SavReader::applyVariableAttributes() {
       unknown.push_back(name);
     else
       for (const std::string& r : repeated) duplicates.push_back(name + " " + r);
-    ++p;  // past the '/'
+    if (sound) ++p;  // past the '/'
   }
   for (SavVariable& v : m_vars) {
     for (const Attribute& a : v.attributes) {
