@@ -85,6 +85,10 @@ bool TForm1::readSettings() {
     HideFormatcolumn->setChecked(!BoolValue(s, "For"));
     HideFormatcolumnClick(HideMissingcolumn);
     HideFormatcolumnClick(HideFormatcolumn);
+    HideMeasurecolumn->setChecked(!BoolValue(s, "Mea"));
+    HideRolecolumn->setChecked(!BoolValue(s, "Rol"));
+    HideFormatcolumnClick(HideMeasurecolumn);
+    HideFormatcolumnClick(HideRolecolumn);
     UsePrintFormat->setChecked(BoolValue(s, "Fix"));
     FrequenciesShown->setChecked(!BoolValue(s, "Freq"));
     FrequenciesShownClick();
@@ -109,6 +113,8 @@ void TForm1::SaveoptionsClick() {
   s->setValue(QStringLiteral("Fix"), int(UsePrintFormat->isChecked()));
   s->setValue(QStringLiteral("Mis"), int(HideMissingcolumn->isChecked()));
   s->setValue(QStringLiteral("For"), int(HideFormatcolumn->isChecked()));
+  s->setValue(QStringLiteral("Mea"), int(HideMeasurecolumn->isChecked()));
+  s->setValue(QStringLiteral("Rol"), int(HideRolecolumn->isChecked()));
   s->setValue(QStringLiteral("Freq"), int(FrequenciesShown->isChecked()));
   s->setValue(QStringLiteral("c1"), Variables.VarGrid->ColWidth(0));
   s->setValue(QStringLiteral("c2"), Variables.VarGrid->ColWidth(2));
@@ -135,6 +141,10 @@ void TForm1::RestoreDefaultOptionsClick() {
   HideFormatcolumn->setChecked(true);
   HideFormatcolumnClick(HideMissingcolumn);
   HideFormatcolumnClick(HideFormatcolumn);
+  HideMeasurecolumn->setChecked(true);
+  HideRolecolumn->setChecked(true);
+  HideFormatcolumnClick(HideMeasurecolumn);
+  HideFormatcolumnClick(HideRolecolumn);
 }
 
 void TForm1::saveWindowPlacement() {

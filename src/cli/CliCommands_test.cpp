@@ -543,8 +543,8 @@ TEST(CliDictionary, InfoListsAttributesAndSets) {
                        "Origin\ttab\\there\\nand \"line\"\n"
                        "Wave[1]\t1\nWave[2]\t2\n\n"
                        "multiple-response sets\n"
-                       "$mc\tMulti\tcategories\t\tage HouseholdIncome\n"
-                       "$d\tSex\tdichotomies\tF\tsex\n\n"
+                       "$mc\tcategories: age HouseholdIncome; label: Multi\n"
+                       "$d\tdichotomies counting F: sex; label: Sex\n\n"
                        "variable sets\nCore\tage sex\n"),
             std::string::npos)
       << r.out;

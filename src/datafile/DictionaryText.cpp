@@ -167,8 +167,15 @@ std::string DictionaryReportText(const SystemFile& file) {
   }
   if (!file.multipleResponseSets().empty()) {
     t += "\n\nmultiple-response sets";
-    for (const MultipleResponseSet& s : file.multipleResponseSets())
-      line({s.name, s.label, SetKindName(s.kind), s.countedValue, MemberNames(file, s.members)});
+    // One readable line each: "dichotomies counting 1: a b c; label: ..."
+    // (brindle-cli mrsets gives the fields apart).
+    for (const MultipleResponseSet& s : file.multipleResponseSets()) {
+      std::string text = SetKindName(s.kind);
+      if (s.isDichotomy()) text += " counting " + s.countedValue;
+      text += ": " + MemberNames(file, s.members);
+      if (!s.label.empty()) text += "; label: " + s.label;
+      line({s.name, text});
+    }
   }
   if (!file.variableSets().empty()) {
     t += "\n\nvariable sets";

@@ -53,9 +53,10 @@ std::string VariableDetailsText(const SystemFile& file, std::size_t index,
                                 const NumberSeparators& seps);
 
 // The properties report's part about the whole dictionary: the extra product
-// information, the data file's attributes, the multiple-response sets and the
-// variable sets, each after an empty line under its heading. Empty when the
-// file has none of them.
+// information, the data file's attributes, the multiple-response sets (name,
+// then kind, counted value, members and label in words) and the variable
+// sets, each after an empty line under its heading. Empty when the file has
+// none of them.
 std::string DictionaryReportText(const SystemFile& file);
 
 }  // namespace brindle
