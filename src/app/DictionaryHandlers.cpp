@@ -63,8 +63,8 @@ void TForm1::FindInAttributesClick() {
     return index >= 0 && AttributeValuesContain(file.variable(std::size_t(index)), wanted);
   });
   if (!found)
-    m_ui.SystemMessageBox(QStringLiteral(" Find in Attributes"), text + QStringLiteral(" not found"),
-                          MessageIcon::Information);
+    m_ui.SystemMessageBox(QStringLiteral(" Find in Attributes"),
+                          text + QStringLiteral(" not found"), MessageIcon::Information);
 }
 
 }  // namespace brindle

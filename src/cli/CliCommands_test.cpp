@@ -511,12 +511,13 @@ TEST(CliDictionary, ExportDictJson) {
   EXPECT_NE(j.find(R"({"name":"Origin","values":["tab\there\nand \"line\""]})"), std::string::npos)
       << j;
   EXPECT_NE(j.find(R"({"name":"Wave","values":["1","2"]})"), std::string::npos);
-  EXPECT_NE(j.find(R"("name":"age","label":"Age in years","type":"numeric","width":0,)"
-                   R"("print_format":"F3","write_format":"F3","measurement_level":"scale",)"
-                   R"("role":"target","display_width":8,"alignment":"right",)"
-                   R"("missing_values":{"values":[99],"range":null},)"
-                   R"("value_labels":[{"value":99,"label":"Refused"},{"value":18.5,"label":"Young"}])"),
-            std::string::npos)
+  EXPECT_NE(
+      j.find(R"("name":"age","label":"Age in years","type":"numeric","width":0,)"
+             R"("print_format":"F3","write_format":"F3","measurement_level":"scale",)"
+             R"("role":"target","display_width":8,"alignment":"right",)"
+             R"("missing_values":{"values":[99],"range":null},)"
+             R"("value_labels":[{"value":99,"label":"Refused"},{"value":18.5,"label":"Young"}])"),
+      std::string::npos)
       << j;
   EXPECT_NE(j.find(R"("missing_values":{"values":[],"range":[-1000.5,0]})"), std::string::npos);
   EXPECT_NE(j.find(R"("value_labels":[{"value":"F","label":"Female"})"), std::string::npos);

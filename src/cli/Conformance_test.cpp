@@ -321,7 +321,6 @@ INSTANTIATE_TEST_SUITE_P(RealFiles, Conformance, ::testing::ValuesIn(Expectation
                            return n;
                          });
 
-
 // The dictionary's further parts of a file PSPP wrote with every one it can
 // write (conformance/dictionary/pspp_dictionary.sps), against PSPP's own
 // DISPLAY DICTIONARY, DISPLAY @ATTRIBUTES and MRSETS /DISPLAY of it.

@@ -62,8 +62,7 @@ class TBxDBGrid::CellPainter : public QStyledItemDelegate {
         textRect.setLeft(textRect.left() + icon.width() + 3);
       }
     }
-    painter->drawText(textRect,
-                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                       index.data(Qt::DisplayRole).toString());
     painter->restore();
   }

@@ -127,7 +127,8 @@ QPixmap VarTableModel::MeasureIcon(int measure) {
     p.setBrush(QColor(220, 180, 60));
     p.drawRect(QRectF(0.5, 3.5, 11, 5));
     p.setPen(QPen(QColor(90, 70, 20), 1));
-    for (int x = 2; x <= 10; x += 2) p.drawLine(QPointF(x + 0.5, 3.5), QPointF(x + 0.5, x % 4 ? 5.5 : 6.5));
+    for (int x = 2; x <= 10; x += 2)
+      p.drawLine(QPointF(x + 0.5, 3.5), QPointF(x + 0.5, x % 4 ? 5.5 : 6.5));
   }
   return icon;
 }

@@ -14,10 +14,14 @@ TEST(DictionaryText, Names) {
     int code;
     const char *measure, *role, *alignment;
   } rows[] = {
-      {-1, "", "", ""},        {0, "", "input", "left"},
-      {1, "nominal", "target", "right"}, {2, "ordinal", "both", "center"},
-      {3, "scale", "none", ""}, {4, "", "partition", ""},
-      {5, "", "split", ""},    {6, "", "", ""},
+      {-1, "", "", ""},
+      {0, "", "input", "left"},
+      {1, "nominal", "target", "right"},
+      {2, "ordinal", "both", "center"},
+      {3, "scale", "none", ""},
+      {4, "", "partition", ""},
+      {5, "", "split", ""},
+      {6, "", "", ""},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.code);
@@ -28,7 +32,8 @@ TEST(DictionaryText, Names) {
 }
 
 TEST(DictionaryText, AttributeLinesNumberArraysOnly) {
-  const std::vector<Attribute> attributes = {{"one", {"x"}}, {"arr", {"a", "b"}}, {"$@Role", {"0"}}};
+  const std::vector<Attribute> attributes = {
+      {"one", {"x"}}, {"arr", {"a", "b"}}, {"$@Role", {"0"}}};
   const auto lines = AttributeLines(attributes);
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0].name, "one");

@@ -178,7 +178,8 @@ void WriteVariable(JsonText& j, const SystemFile& file, std::size_t index) {
 void WriteMembers(JsonText& j, const SystemFile& file, const std::vector<int>& members) {
   j.open('[');
   for (int m : members)
-    if (m >= 0 && std::size_t(m) < file.variableCount()) j.string(file.variable(std::size_t(m)).name);
+    if (m >= 0 && std::size_t(m) < file.variableCount())
+      j.string(file.variable(std::size_t(m)).name);
   j.close(']');
 }
 

@@ -47,8 +47,8 @@ struct Variable {
   MissingValues missing;
   int measure = 0;  // SPSS_MLVL_*: 0 when the file does not say
   int role = -1;    // SPSS_ROLE_*: -1 when the file does not say
-  int displayWidth = -1;  // columns in the data editor; -1 when the file does not say
-  int alignment = -1;     // 0 left, 1 right, 2 centre; -1 when the file does not say
+  int displayWidth = -1;              // columns in the data editor; -1 when the file does not say
+  int alignment = -1;                 // 0 left, 1 right, 2 centre; -1 when the file does not say
   std::vector<Attribute> attributes;  // custom attributes in file order, $@Role among them
   bool isString() const { return width != 0; }
 };

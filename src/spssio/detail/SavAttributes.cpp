@@ -28,8 +28,8 @@ std::size_t ValueEnd(const std::string& text, std::size_t open) {
 
 // Line ends, blanks or zero bytes after the last set are padding.
 std::string WithoutPadding(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
-                           text.back() == '\0'))
+  while (!text.empty() &&
+         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '\0'))
     text.pop_back();
   return text;
 }

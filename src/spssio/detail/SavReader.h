@@ -56,8 +56,8 @@ struct SavVariable {
   std::vector<std::pair<std::string, std::string>> longStringLabels;
   int measure = 0;  // 1 nominal, 2 ordinal, 3 scale; 0 when the file does not say
   int role = -1;    // 0 input .. 5 split from the $@Role attribute; -1 when not recorded
-  int displayWidth = -1;  // columns in the data editor; -1 when not recorded
-  int alignment = -1;     // 0 left, 1 right, 2 centre; -1 when not recorded
+  int displayWidth = -1;              // columns in the data editor; -1 when not recorded
+  int alignment = -1;                 // 0 left, 1 right, 2 centre; -1 when not recorded
   std::vector<Attribute> attributes;  // in file order, $@Role among them
 };
 

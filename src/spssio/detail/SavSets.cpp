@@ -80,7 +80,8 @@ void SavReader::readMultipleResponseSets(const StoredRecord& record, int subtype
     if (end == std::string_view::npos) end = bytes.size();
     LineCursor c{bytes.substr(start, end - start)};
     start = end + 1;
-    while (!c.line.empty() && (c.line.back() == '\r' || c.line.back() == '\0' || c.line.back() == ' '))
+    while (!c.line.empty() &&
+           (c.line.back() == '\r' || c.line.back() == '\0' || c.line.back() == ' '))
       c.line.remove_suffix(1);
     if (c.line.empty()) continue;
     const std::size_t eq = c.line.find('=');
@@ -124,8 +125,8 @@ void SavReader::readMultipleResponseSets(const StoredRecord& record, int subtype
       if (c.p == first) break;
       const std::string name(c.line.substr(first, c.p - first));
       const auto shortName = byShortName.find(AsciiUpper(name));
-      const int var = shortName != byShortName.end() ? shortName->second
-                                                     : findVariable(m_text.toUtf8(name));
+      const int var =
+          shortName != byShortName.end() ? shortName->second : findVariable(m_text.toUtf8(name));
       if (var >= 0)
         set.members.push_back(var);
       else
@@ -133,7 +134,8 @@ void SavReader::readMultipleResponseSets(const StoredRecord& record, int subtype
     }
     if (set.labelFromVariable && set.label.empty() && !set.members.empty())
       set.label = m_vars[std::size_t(set.members.front())].label;
-    if (set.name.empty() || set.name.front() != '$') note("set name " + ShownText(set.name) + " without \"$\"");
+    if (set.name.empty() || set.name.front() != '$')
+      note("set name " + ShownText(set.name) + " without \"$\"");
     if (!unknown.empty())
       note("set " + ShownText(set.name) + " names " + ShownText(unknown.front()) +
            ", which is not a variable; left out");
