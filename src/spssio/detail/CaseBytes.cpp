@@ -75,8 +75,9 @@ int CaseBytes::open(BlockFile& file, const CaseLayout& layout, unsigned threads)
   m_regionEnd = m_cutBeforeTrailer ? file.size() : trailerOffset;
   ZsavTrailer trailer;
   if (!m_cutBeforeTrailer) {
-    trailer = ReadZsavTrailer(file, layout.swap, layout.bias,
-                              ZsavHeader{layout.dataStart, headerOffset, trailerOffset, trailerLength});
+    trailer =
+        ReadZsavTrailer(file, layout.swap, layout.bias,
+                        ZsavHeader{layout.dataStart, headerOffset, trailerOffset, trailerLength});
     if (trailer.disagreements > 0)
       m_warnings.push_back({0, 0, trailer.disagreementOffset, trailer.disagreement});
   }

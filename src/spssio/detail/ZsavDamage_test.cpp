@@ -184,7 +184,11 @@ const OversizeCase kOversize[] = {
     {"Bomb", {64 * kMB}, std::int32_t(kMB), -1, 0, SPSS_BAD_DATA},
     // A count in the header does not make the block's cases sound.
     {"BombWithACount", {8 * kMB}, std::int32_t(kMB), 1000, 0, SPSS_BAD_DATA},
-    {"BombAfterASoundBlock", {kMB, 8 * kMB}, std::int32_t(kMB), -1, std::int64_t(kMB),
+    {"BombAfterASoundBlock",
+     {kMB, 8 * kMB},
+     std::int32_t(kMB),
+     -1,
+     std::int64_t(kMB),
      SPSS_BAD_DATA},
     {"OneGroupMore", {4096, 4096 + 8, 4096}, 4096, -1, 4096, SPSS_BAD_DATA},
     {"ExactlyTheBlockSize", {4096, 4096, 4096}, 4096, -1, 3 * 4096, SPSS_FILE_END},
@@ -193,14 +197,15 @@ const OversizeCase kOversize[] = {
     {"CountEndsBeforeTheBomb", {kMB, 8 * kMB}, std::int32_t(kMB), 1000, 1000, SPSS_FILE_END},
 };
 
-INSTANTIATE_TEST_SUITE_P(
-    All, ZsavOversizeBlock,
-    ::testing::Combine(::testing::ValuesIn(kOversize),
-                       ::testing::Values(testing::ByteOrder::Little, testing::ByteOrder::Big)),
-    [](const auto& info) {
-      return std::string(std::get<0>(info.param).name) +
-             (std::get<1>(info.param) == testing::ByteOrder::Big ? "Big" : "Little");
-    });
+INSTANTIATE_TEST_SUITE_P(All, ZsavOversizeBlock,
+                         ::testing::Combine(::testing::ValuesIn(kOversize),
+                                            ::testing::Values(testing::ByteOrder::Little,
+                                                              testing::ByteOrder::Big)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) +
+                                  (std::get<1>(info.param) == testing::ByteOrder::Big ? "Big"
+                                                                                      : "Little");
+                         });
 
 }  // namespace
 }  // namespace brindle

@@ -38,9 +38,8 @@ ZsavTrailer ReadZsavTrailer(BlockFile& file, bool swap, double bias, const ZsavH
     t.disagreementOffset = at;
   };
   if (header.ownOffset != header.at)
-    disagree(header.at, "the ZSAV data header gives its own offset as " +
-                            number(header.ownOffset) + ", but it lies at " + number(header.at) +
-                            "; ignored");
+    disagree(header.at, "the ZSAV data header gives its own offset as " + number(header.ownOffset) +
+                            ", but it lies at " + number(header.at) + "; ignored");
   const std::int64_t trailerOffset = header.trailerOffset;
   const std::int64_t length = header.trailerLength;
   const std::int64_t room = file.size() - trailerOffset;
@@ -52,8 +51,9 @@ ZsavTrailer ReadZsavTrailer(BlockFile& file, bool swap, double bias, const ZsavH
   }
   if (length < room)
     disagree(trailerOffset + length, "the ZSAV trailer ends at offset " +
-                                         number(trailerOffset + length) + ", before the end of the file at " +
-                                         number(file.size()) + "; the bytes after it are ignored");
+                                         number(trailerOffset + length) +
+                                         ", before the end of the file at " + number(file.size()) +
+                                         "; the bytes after it are ignored");
   if (!file.seek(trailerOffset) || !file.ensure(std::size_t(length))) return t;
   ByteCursor c(file.data(), std::size_t(length), swap, trailerOffset);
   std::int64_t intBias = 0, zero = 0;
@@ -108,14 +108,12 @@ ZsavTrailer ReadZsavTrailer(BlockFile& file, bool swap, double bias, const ZsavH
     }
     if (compressed <= 0 || compressed > trailerOffset - offset) {
       disagree(at + 20, "the ZSAV trailer gives " + name + " a stored size of " +
-                            number(compressed) + " bytes, where " +
-                            number(trailerOffset - offset) + " lie before the trailer" +
-                            kAsStored);
+                            number(compressed) + " bytes, where " + number(trailerOffset - offset) +
+                            " lie before the trailer" + kAsStored);
       exact = false;
       continue;
     }
-    if (inflated <= 0 || inflatedOffset != nextInflated ||
-        inflatedOffset > INT64_MAX - inflated) {
+    if (inflated <= 0 || inflatedOffset != nextInflated || inflatedOffset > INT64_MAX - inflated) {
       // The first entry's inflated offset should be the data header's;
       // the table is no less usable when it is not.
       const bool chainBroken = inflated <= 0 || i > 0 || inflatedOffset > INT64_MAX - inflated;

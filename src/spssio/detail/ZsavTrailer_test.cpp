@@ -20,8 +20,8 @@
 namespace brindle {
 namespace {
 
-using testing::Bytes;
 using testing::ByteOrder;
+using testing::Bytes;
 using testing::SavLayout;
 
 constexpr int kCases = 40;
@@ -64,8 +64,7 @@ struct TrailerLie {
   const char* warning;  // a fragment of the one warning; "" for none
 };
 
-class ZsavTrailerLies
-    : public ::testing::TestWithParam<std::tuple<TrailerLie, ByteOrder>> {};
+class ZsavTrailerLies : public ::testing::TestWithParam<std::tuple<TrailerLie, ByteOrder>> {};
 
 TEST_P(ZsavTrailerLies, WarnsOnceAndReadsEveryCase) {
   const auto& [c, order] = GetParam();
@@ -117,8 +116,7 @@ const TrailerLie kLies[] = {
      "the ZSAV data header gives its own offset as 3, but it lies at"},
     {"TrailerLength", int64At([](const SavLayout& l) { return header(l, 16); }, 1000),
      "a length of 1000 bytes, where the file holds 168"},
-    {"BytesAfterTheTrailer",
-     [](Bytes& b, const SavLayout&, ByteOrder) { b.insert(b.end(), 8, 0); },
+    {"BytesAfterTheTrailer", [](Bytes& b, const SavLayout&, ByteOrder) { b.insert(b.end(), 8, 0); },
      "before the end of the file"},
     {"Bias", int64At([](const SavLayout& l) { return fixed(l, 0); }, -50),
      "the ZSAV trailer's bias field holds -50, where the file header's bias of 100 calls for "
@@ -162,14 +160,13 @@ const TrailerLie kLies[] = {
      int32At([](const SavLayout& l) { return entry(l, 5, 16); }, 64), ""},
 };
 
-INSTANTIATE_TEST_SUITE_P(
-    All, ZsavTrailerLies,
-    ::testing::Combine(::testing::ValuesIn(kLies),
-                       ::testing::Values(ByteOrder::Little, ByteOrder::Big)),
-    [](const auto& info) {
-      return std::string(std::get<0>(info.param).name) +
-             (std::get<1>(info.param) == ByteOrder::Big ? "Big" : "Little");
-    });
+INSTANTIATE_TEST_SUITE_P(All, ZsavTrailerLies,
+                         ::testing::Combine(::testing::ValuesIn(kLies),
+                                            ::testing::Values(ByteOrder::Little, ByteOrder::Big)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) +
+                                  (std::get<1>(info.param) == ByteOrder::Big ? "Big" : "Little");
+                         });
 
 }  // namespace
 }  // namespace brindle
