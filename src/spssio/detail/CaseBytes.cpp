@@ -82,6 +82,7 @@ int CaseBytes::open(BlockFile& file, const CaseLayout& layout, unsigned threads)
       m_warnings.push_back({0, 0, trailer.disagreementOffset, trailer.disagreement});
   }
   m_blockLimit = trailer.blockLimit;
+  m_blockLimitDeclared = trailer.blockLimitDeclared;
   std::size_t largest = kInflateBlock;
   if (ZsavBlockInflater::available() && layout.wholeBlocks && !trailer.blocks.empty()) {
     std::int64_t at = 0;
@@ -92,7 +93,7 @@ int CaseBytes::open(BlockFile& file, const CaseLayout& layout, unsigned threads)
     }
   } else {
     m_inflater = std::make_unique<ZsavInflater>();
-    m_inflater->setStreamLimit(m_blockLimit);
+    m_inflater->setStreamLimit(m_blockLimit, m_blockLimitDeclared);
   }
   if (m_inflated.size() != largest) m_inflated.assign(largest, 0);
   if (!file.seek(m_regionStart)) fail(SPSS_FILE_RERROR, "cannot position at the ZLIB data");
@@ -197,7 +198,7 @@ bool CaseBytes::fillFromBlocks() {
       m_heldEnd = m_inflatedEnd;
       m_blocks.clear();
       m_inflater = std::make_unique<ZsavInflater>();
-      m_inflater->setStreamLimit(m_blockLimit);
+      m_inflater->setStreamLimit(m_blockLimit, m_blockLimitDeclared);
       if (m_inflated.size() < kInflateBlock) m_inflated.resize(kInflateBlock);
       if (!m_file->seek(b.offset))
         return fail(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));

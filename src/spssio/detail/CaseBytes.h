@@ -116,7 +116,8 @@ class CaseBytes {
   std::size_t m_inflatedPos = 0, m_inflatedEnd = 0, m_heldEnd = 0;
   std::int64_t m_inflatedAt = 0;  // offset of m_inflated[0] in the inflated data
 
-  std::uint64_t m_blockLimit = 0;  // the most bytes one ZSAV block may inflate to
+  std::uint64_t m_blockLimit = 0;     // the most bytes one ZSAV block may inflate to
+  bool m_blockLimitDeclared = false;  // by the trailer
   std::vector<FileWarning> m_warnings;
   int m_pendingCode = 0;
   std::string m_pendingText;

@@ -68,8 +68,9 @@ ZsavInflater::Result ZsavInflater::inflate(const std::uint8_t*& in, const std::u
     in = z.next_in;
     out = z.next_out;
     if (m_streamLimit && std::uint64_t(z.total_out) > m_streamLimit) {
-      m_limitMessage = "a block inflates to more than the " + std::to_string(m_streamLimit) +
-                       " bytes the trailer declares";
+      m_limitMessage = "a block inflates to more than " +
+                       std::string(m_limitDeclared ? "the " : "") + std::to_string(m_streamLimit) +
+                       (m_limitDeclared ? " bytes the trailer declares" : " bytes");
       m_message = m_limitMessage.c_str();
       return Result::Error;
     }

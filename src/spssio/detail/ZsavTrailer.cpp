@@ -74,6 +74,7 @@ ZsavTrailer ReadZsavTrailer(BlockFile& file, bool swap, double bias, const ZsavH
              "the ZSAV trailer gives the block size as " + number(blockSize) + kAsStored);
   else
     t.blockLimit = std::uint64_t(blockSize);
+  t.blockLimitDeclared = blockSize > 0;
   const std::int64_t listed = (length - kFixedPart) / kEntrySize;
   if (count < 0 || count > listed || length != kFixedPart + kEntrySize * count) {
     disagree(trailerOffset + 20, "the ZSAV trailer lists " + number(count) +
@@ -141,7 +142,10 @@ ZsavTrailer ReadZsavTrailer(BlockFile& file, bool swap, double bias, const ZsavH
     exact = false;
   }
   // A block may inflate to the block size, or to what a sound table gives it.
-  if (blockSize <= 0 && largest > 0) t.blockLimit = largest;
+  if (blockSize <= 0 && largest > 0) {
+    t.blockLimit = largest;
+    t.blockLimitDeclared = true;
+  }
   if (exact) {
     for (const ZsavTrailer::Block& b : blocks)
       t.blockLimit = std::max<std::uint64_t>(t.blockLimit, b.inflated);

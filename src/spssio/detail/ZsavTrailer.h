@@ -38,6 +38,7 @@ struct ZsavTrailer {
   // The most bytes one block may inflate to: the largest block size the
   // trailer declares, kMaxBlock when it declares none.
   std::uint64_t blockLimit = kMaxBlock;
+  bool blockLimitDeclared = false;  // false: kMaxBlock, as nothing declares one
   // The first thing that disagrees, with its file offset, and how many did;
   // empty and 0 when everything agrees.
   std::string disagreement;
