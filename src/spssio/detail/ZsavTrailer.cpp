@@ -128,7 +128,7 @@ ZsavTrailer ReadZsavTrailer(BlockFile& file, bool swap, double bias, const ZsavH
     }
     if (blockSize > 0 && (i + 1 < count ? inflated != blockSize : inflated > blockSize))
       disagree(at + 16, "the ZSAV trailer gives " + name + " an inflated size of " +
-                            number(inflated) + " bytes, where its block size is " +
+                            number(inflated) + " bytes, where the block size is " +
                             number(blockSize) + kAsStored);
     if (std::uint64_t(inflated) > ZsavTrailer::kMaxBlock) exact = false;
     nextOffset = offset + compressed;

@@ -22,8 +22,8 @@ struct ZsavHeader {
 };
 
 struct ZsavTrailer {
-  // Blocks inflating to more than this are not accepted when no block size is
-  // declared, and no block table entry may declare more.
+  // The most a block may inflate to when nothing declares a size, and the
+  // most a block table entry may give for the table to be used.
   static constexpr std::uint64_t kMaxBlock = std::uint64_t(64) << 20;
 
   struct Block {
@@ -35,8 +35,9 @@ struct ZsavTrailer {
   // the data header to the trailer, each at most kMaxBlock inflated. Empty
   // otherwise; the blocks are then inflated as one stream of streams.
   std::vector<Block> blocks;
-  // The most bytes one block may inflate to: the largest block size the
-  // trailer declares, kMaxBlock when it declares none.
+  // The most bytes one block may inflate to: the trailer's block size, else
+  // the largest size its table gives a block, or kMaxBlock when it declares
+  // none; a sound table's blocks may each inflate to what it gives them.
   std::uint64_t blockLimit = kMaxBlock;
   bool blockLimitDeclared = false;  // false: kMaxBlock, as nothing declares one
   // The first thing that disagrees, with its file offset, and how many did;

@@ -124,7 +124,7 @@ const TrailerLie kLies[] = {
     {"Zero", int64At([](const SavLayout& l) { return fixed(l, 8); }, 7),
      "the ZSAV trailer's zero field holds 7; ignored"},
     {"BlockSize", int32At([](const SavLayout& l) { return fixed(l, 16); }, 128),
-     "gives block 1 of 6 an inflated size of 64 bytes, where its block size is 128"},
+     "gives block 1 of 6 an inflated size of 64 bytes, where the block size is 128"},
     {"NoBlockSize", int32At([](const SavLayout& l) { return fixed(l, 16); }, 0),
      "gives the block size as 0"},
     {"BlockCount", int32At([](const SavLayout& l) { return fixed(l, 20); }, 5),
