@@ -171,6 +171,8 @@ class SavReader {
   // The case count from the header's and the extension record's, checked
   // against what a data area of dataBytes can hold; -1 when unknown.
   std::int64_t chooseCaseCount(std::int64_t dataBytes) const;
+  // Warns when the data holds more than the count the file gives.
+  void warnAboutCaseCount(std::int64_t dataStart);
   void applyVeryLongStrings();
   void applyLongNames();
   void buildVariables();
