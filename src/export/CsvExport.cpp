@@ -178,6 +178,7 @@ namespace {
 template <class Row>
 void AppendDataRow(std::string& line, Row& row, const std::vector<ExportColumn>& columns,
                    DataMode mode, double sysmis) {
+  const std::size_t start = line.size();
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (c) line += ',';
     const ExportColumn& col = columns[c];
@@ -207,6 +208,8 @@ void AppendDataRow(std::string& line, Row& row, const std::vector<ExportColumn>&
     }
     AppendCsvField(line, FormattedNumber(x, col.format));
   }
+  // An empty line is no row to CSV readers: a lone empty field is quoted.
+  if (line.size() == start) line += "\"\"";
   line += '\n';
 }
 

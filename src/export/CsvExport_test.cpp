@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -120,6 +121,47 @@ SavFile SampleFile() {
       Case{-2.5, date, std::string("x"), 0.0},
   };
   return file;
+}
+
+// A case whose one exported value is empty (system-missing, a blank string)
+// is a row of its own: `""`, not an empty line that CSV readers skip. Both
+// the single pass and the threaded one write it so.
+TEST(CsvExportData, LoneEmptyValueKeepsItsRow) {
+  SavFile file;
+  Variable n = Variable::numeric("n");
+  n.print = Format{5, 8, 0};
+  file.variables = {n, Variable::string("s", 4)};
+  file.cases = {{1.0, std::string("a")},
+                {testing::sysmis(), std::string("")},
+                {3.0, std::string("    ")},
+                {testing::sysmis(), std::string("d")}};
+  for (int i = 0; i < 5000; ++i) file.cases.push_back(file.cases[std::size_t(i % 4)]);
+  testing::TempFile sav(testing::writeSav(file));
+  std::shared_ptr<SystemFile> opened;
+  ASSERT_EQ(SystemFile::open(sav.path(), opened), SPSS_OK);
+  const struct {
+    std::vector<int> vars;
+    std::string firstRows;
+  } exports[] = {
+      {{0}, "n\n1\n\"\"\n3\n\"\"\n1\n"},
+      {{1}, "s\na\n\"\"\n\"\"\nd\na\n"},
+      {{0, 1}, "n,s\n1,a\n,\n3,\n,d\n1,a\n"},
+  };
+  for (const auto& e : exports) {
+    for (DataMode mode : {DataMode::Raw, DataMode::Formatted, DataMode::Labels}) {
+      SCOPED_TRACE(e.firstRows + " mode " + std::to_string(int(mode)));
+      std::ostringstream csv;
+      ExportFile out;
+      out.OpenStream(csv);
+      const ExportResult r = ExportData(*opened, e.vars, mode, out, {});
+      ASSERT_TRUE(out.Commit());
+      EXPECT_EQ(r.rows, std::int64_t(file.cases.size()));
+      const std::string text = csv.str();
+      EXPECT_EQ(text.substr(0, e.firstRows.size()), e.firstRows);
+      EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), r.rows + 1);
+      EXPECT_EQ(text.find("\n\n"), std::string::npos);
+    }
+  }
 }
 
 class OpenSample {
