@@ -369,7 +369,20 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
     err << result.message << "\n";
     return kFileError;
   }
+  // Short data: the cases that could be read are written all the same.
+  if (!result.warning.empty()) {
+    err << result.warning << "\n";
+    return kFileError;
+  }
   return kOk;
+}
+
+// Whether the command's output depends on the cases: damaged data is then
+// an error even when the command itself read to the end. The dictionary
+// commands are whole without the data.
+bool ReadsData(const Command& cmd) {
+  return cmd.name == "info" || cmd.name == "freq" ||
+         (cmd.name == "export" && cmd.exportKind == "data");
 }
 
 }  // namespace
@@ -424,7 +437,15 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
     code = Export(file, cmd, out, err);
   else
     code = Doc(file, out, err);
-  return code == kOk && file.damaged ? kFileError : code;
+  if (code == kOk && file.damaged && ReadsData(cmd)) code = kFileError;
+  // An export checks its own output (and names a file it could not write).
+  return cmd.name == "export" ? code : CheckedExit(out, err, code);
+}
+
+int CheckedExit(std::ostream& out, std::ostream& err, int code) {
+  if (out.flush()) return code;
+  err << "Cannot write the output: the write failed\n";
+  return kFileError;
 }
 
 }  // namespace brindle::cli
