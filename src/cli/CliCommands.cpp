@@ -58,7 +58,7 @@ void Wipe(std::string& text) {
 }
 
 // The first line of the password file (standard input for "-"), without its
-// line end; false when it cannot be read.
+// line end and a leading UTF-8 byte-order mark; false when it cannot be read.
 bool ReadPasswordFile(const std::string& name, std::istream& in, std::string& password) {
   std::ifstream file;
   std::istream* from = &in;
@@ -69,6 +69,9 @@ bool ReadPasswordFile(const std::string& name, std::istream& in, std::string& pa
   }
   if (!std::getline(*from, password) && !from->eof()) return false;
   if (!password.empty() && password.back() == '\r') password.pop_back();
+  // Editors that save UTF-8 may put a byte-order mark first; it is no part of
+  // the password.
+  if (password.compare(0, 3, "\xEF\xBB\xBF") == 0) password.erase(0, 3);
   return true;
 }
 
@@ -322,7 +325,10 @@ int Doc(LoadedFile& f, std::ostream& out, std::ostream& err) {
     if (!doc.message.empty()) err << doc.message << "\n";
     return doc.message.empty() ? kOk : kFileError;
   }
-  for (const auto& line : DocumentWindowLines(doc, f.state.File->encoding())) out << line << '\n';
+  // Escaped like every field: a tab or line break inside a document line
+  // would otherwise split or merge lines.
+  for (const auto& line : DocumentWindowLines(doc, f.state.File->encoding()))
+    out << Field(line) << '\n';
   return kOk;
 }
 

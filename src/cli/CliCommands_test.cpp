@@ -135,6 +135,18 @@ TEST(Cli, InfoAndDoc) {
   EXPECT_EQ(doc.out, "File contains 2 lines of documents\n\n" + line1 + "\n" + line2 + "\n");
 }
 
+// Document lines are escaped like the fields of the other commands.
+TEST(Cli, DocEscapesTabsLineBreaksAndBackslashes) {
+  SavFile f = Survey();
+  f.documents = {"tab\there", "cr\rlf\nback\\slash"};
+  TempFile file(testing::writeSav(f));
+  const auto doc = RunCommand({"doc", file.path()});
+  ASSERT_EQ(doc.code, 0) << doc.err;
+  EXPECT_EQ(doc.out, "File contains 2 lines of documents\n\n"
+                     "tab\\there" + std::string(72, ' ') + "\n"
+                     "cr\\rlf\\nback\\\\slash" + std::string(64, ' ') + "\n");
+}
+
 TEST(Cli, Failures) {
   auto r = RunCommand({});
   EXPECT_EQ(r.code, 2);
@@ -483,6 +495,10 @@ TEST_P(CliEncrypted, CommandsReadThePlaintext) {
   EXPECT_NE(info.out.find("\nfile is encrypted\nfile contains document\n"), std::string::npos)
       << info.out;
   EXPECT_EQ(RunCommand({"info", plain.path()}).out.find("encrypted"), std::string::npos);
+  // A byte-order mark that an editor put before the password is dropped.
+  TempFile withMark(std::vector<std::uint8_t>{0xEF, 0xBB, 0xBF, 'P', 'a', 's', 's', ' ', 'w', 'o',
+                                              'r', 'd', '\n'});
+  EXPECT_EQ(RunCommand({"info", wrapped.path(), "--password-file", withMark.path()}).code, 0);
   EXPECT_EQ(RunCommand({"info", wrapped.path(), "--password-file", "/nonexistent/pw"}).code, 1);
   EXPECT_EQ(RunCommand({"info", wrapped.path(), "--password", "a", "--password-file", "b"}).code,
             2);
