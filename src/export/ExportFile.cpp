@@ -74,7 +74,7 @@ bool ExportFile::Open(const std::string& target) {
     if (!S_ISREG(st.st_mode)) {
       m_error = "Cannot write to " + target + ": " +
                 (S_ISDIR(st.st_mode) ? ErrorText(EISDIR)
-                                     : std::string("it is neither a file nor a character device"));
+                                     : std::string("it is no file, character device or FIFO"));
       return false;
     }
     // The file itself, wherever links put it, is replaced in its own folder.
