@@ -111,7 +111,8 @@ ExportResult ExportValueLabels(const SystemFile& file, const std::vector<VarReco
                                ExportFile& out);
 
 // Runs write into a temporary file beside target and renames it to target
-// when write is Done; on cancel or failure nothing is left behind. A failed
+// when write is Done; on cancel or failure nothing is left behind. A link,
+// device or FIFO as target: see ExportFile::Open. A failed
 // open or commit gives Failed with the file's message. A target that is the
 // data file `source` itself is refused before anything is written.
 ExportResult ExportToFile(const std::string& target,

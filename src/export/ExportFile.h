@@ -70,9 +70,9 @@ class ExportFile {
   std::FILE* m_file = nullptr;  // the temporary file, or the device or FIFO
   bool m_ownsFile = false;
   std::ostream* m_stream = nullptr;
-  std::string m_target;       // the name given
-  std::string m_renamedTo;    // the file the temporary file becomes (links followed)
-  std::string m_tempName;     // empty when writing straight into the target
+  std::string m_target;     // the name given
+  std::string m_renamedTo;  // the file the temporary file becomes (links followed)
+  std::string m_tempName;   // empty when writing straight into the target
   std::string m_buffer;
   std::string m_error;
 };

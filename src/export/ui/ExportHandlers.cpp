@@ -86,9 +86,10 @@ void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, SystemFi
                         MessageIcon::Error);
   else if (result.status == ExportStatus::Done && !result.warning.empty())
     ui.SystemMessageBox(QString::fromLatin1(kCaptions[job.kind]),
-                        QStringLiteral("%1 is written with the %2 cases that could be read.\n\n%3")
+                        QStringLiteral("%1 is written with the %2 that could be read.\n\n%3")
                             .arg(QFileInfo(job.target).fileName())
-                            .arg(result.rows)
+                            .arg(result.rows == 1 ? QStringLiteral("1 case")
+                                                  : QStringLiteral("%1 cases").arg(result.rows))
                             .arg(QString::fromStdString(result.warning)),
                         MessageIcon::Warning);
 }

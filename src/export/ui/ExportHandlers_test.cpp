@@ -140,10 +140,9 @@ void ExportHandlersTest::shortDataIsWrittenWithAWarning() {
   QCOMPARE(w.ui.Last().kind, QString("SystemMessageBox"));
   QCOMPARE(w.ui.Last().caption, QString("Export data"));
   QCOMPARE(w.ui.Last().icon, MessageIcon::Warning);
-  QCOMPARE(w.ui.Last().text,
-           QString("short.csv is written with the 2 cases that could be read.\n\n"
-                   "The data ended early: only 2 of 100 cases could be read. "
-                   "The export holds the 2 cases read."));
+  QCOMPARE(w.ui.Last().text, QString("short.csv is written with the 2 cases that could be read.\n\n"
+                                     "The data ended early: only 2 of 100 cases could be read. "
+                                     "The export holds the 2 cases read."));
   // The dictionary exports need no data: no warning.
   w.ui.saveFileAnswers << dir.filePath("vars.csv");
   Item(w.form, 1)->trigger();
