@@ -15,6 +15,7 @@
 #include <thread>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -518,6 +519,23 @@ TEST(CsvExportTarget, EachKindOfTarget) {
     target.check(name, r);
     for (const std::string& entry : FolderEntries(folder))
       EXPECT_EQ(entry.find(".part-"), std::string::npos) << entry;
+  }
+
+  // A file behind a descriptor link (as `--out /dev/stdout >> log.csv`
+  // gives): written into through the descriptor, its content kept.
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  {
+    const fs::path log = folder / "log.csv";
+    std::ofstream(log) << "before\n";
+    const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(fd, 0);
+    const std::string link = "/dev/fd/" + std::to_string(fd);
+    const ExportResult r = ExportToFile(link, writeCsv);
+    EXPECT_EQ(r.status, ExportStatus::Done) << r.message;
+    EXPECT_EQ(read(log), "before\n" + csv);
+    EXPECT_EQ(FolderEntries(folder).size(), 1u);
+    ::close(fd);
   }
 
   // A FIFO: a reader waiting on it gets the whole export; the FIFO stays.

@@ -47,6 +47,28 @@ bool FollowLinks(std::string& path, int& err) {
   return false;
 }
 
+// Whether the name leads through a process's descriptor links (/dev/stdout,
+// /dev/fd/N, /proc/self/fd/N): it then stands for a descriptor that is open
+// already (a shell's redirection, perhaps for appending), whose file is to be
+// written into, not replaced.
+bool ThroughOpenDescriptor(const std::string& target) {
+  std::string path = target;
+  for (int hop = 0; hop < 40; ++hop) {
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (folder.empty()) folder = ".";
+    folder = std::filesystem::canonical(folder, ec);
+    if (!ec && folder.string().rfind("/proc/", 0) == 0) return true;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+    std::filesystem::path to = std::filesystem::read_symlink(path, ec);
+    if (ec) return false;
+    if (to.is_relative()) to = std::filesystem::path(path).parent_path() / to;
+    path = to.string();
+  }
+  return false;
+}
+
 // Gives the new file fd what the file it replaces had: its owner and group
 // where the system lets this process give them (else the group alone, else
 // neither), then its permission bits (after the owner: a change of owner
@@ -71,6 +93,7 @@ bool ExportFile::Open(const std::string& target) {
   struct stat st;
   if (::stat(target.c_str(), &st) == 0) {
     if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) return OpenDevice(target);
+    if (S_ISREG(st.st_mode) && ThroughOpenDescriptor(target)) return OpenDevice(target, true);
     if (!S_ISREG(st.st_mode)) {
       m_error = "Cannot write to " + target + ": " +
                 (S_ISDIR(st.st_mode) ? ErrorText(EISDIR)
@@ -135,13 +158,16 @@ bool ExportFile::OpenTemporary(const std::string& file) {
   return false;
 }
 
-bool ExportFile::OpenDevice(const std::string& device) {
+bool ExportFile::OpenDevice(const std::string& device, bool openFile) {
 #ifndef _WIN32
   // No O_CREAT: should the device go before the open, nothing takes its name.
+  // A file behind a descriptor link is appended to: the redirection that
+  // opened it has emptied it already, or asked for appending.
   errno = 0;
-  const int fd = ::open(device.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  const int fd = ::open(device.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_APPEND);
   struct stat st;
-  if (fd >= 0 && ::fstat(fd, &st) == 0 && (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))) {
+  if (fd >= 0 && ::fstat(fd, &st) == 0 &&
+      (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode) || (openFile && S_ISREG(st.st_mode)))) {
     m_file = ::fdopen(fd, "wb");
     if (m_file) {
       m_ownsFile = true;

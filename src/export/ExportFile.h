@@ -26,7 +26,8 @@ class ExportFile {
   // - a symbolic link: the same for the file it points to (also when that
   //   does not exist yet); the link stays;
   // - a character device or FIFO: opened for writing and written straight
-  //   into (a FIFO's open waits for a reader), nothing renamed;
+  //   into (a FIFO's open waits for a reader), nothing renamed; so is a file
+  //   reached through a descriptor link (/dev/stdout, /dev/fd/N), appended to;
   // - anything else (a folder, a block device, a socket): refused.
   // false with Error() set when the output cannot be opened.
   bool Open(const std::string& target);
@@ -65,7 +66,8 @@ class ExportFile {
   void Flush();
   void Fail(const std::string& what, int err);
   bool OpenTemporary(const std::string& file);
-  bool OpenDevice(const std::string& device);
+  // A device or FIFO, or with openFile the file behind a descriptor link.
+  bool OpenDevice(const std::string& device, bool openFile = false);
 
   std::FILE* m_file = nullptr;  // the temporary file, or the device or FIFO
   bool m_ownsFile = false;
