@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,9 +15,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -478,23 +475,6 @@ TEST(CsvExportTarget, EachKindOfTarget) {
        [&](const std::string& t, const ExportResult& r) {
          EXPECT_EQ(r.message, "Cannot write to " + t + ": Is a directory");
          EXPECT_EQ(read(fs::path(t) / "inside"), "x");
-       }},
-      {"socket",
-       [&] {
-         const std::string path = (folder / "socket.csv").string();
-         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-         sockaddr_un address{};
-         address.sun_family = AF_UNIX;
-         if (fd < 0 || path.size() >= sizeof address.sun_path) return std::string();
-         std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-         const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-         ::close(fd);
-         return bound ? path : std::string();
-       },
-       false,
-       [&](const std::string& t, const ExportResult& r) {
-         EXPECT_EQ(r.message, "Cannot write to " + t + ": it is no file, character device or FIFO");
-         EXPECT_TRUE(S_ISSOCK(mode(t)));
        }},
       {"link loop",
        [&] {
