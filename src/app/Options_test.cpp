@@ -1,6 +1,8 @@
 // Options and the window placement across runs of the window, in a private
 // settings folder.
 #include <QAction>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 
 #include <memory>
@@ -24,6 +26,9 @@ class OptionsTest : public QObject {
   void maximisedLeavesNoBounds();
   void restoreDefaultsThenQuitLeavesNothing();
   void damagedValuesFallBack();
+  void columnWidthsOutOfRangeTakeTheirDefaults_data();
+  void columnWidthsOutOfRangeTakeTheirDefaults();
+  void restoreDefaultsRestoresTheWidths();
 };
 
 namespace {
@@ -141,7 +146,80 @@ void OptionsTest::damagedValuesFallBack() {
   QVERIFY(!(f.windowState() & Qt::WindowMaximized));
   QCOMPARE(f.size(), QSize(766, 486));
   QVERIFY(f.Variables.VarGrid->ColWidth(0) >= 66);
-  QCOMPARE(f.Variables.VarGrid->ColWidth(2), 0);
+  // A negative width is damage: the column keeps its default.
+  QCOMPARE(f.Variables.VarGrid->ColWidth(2), f.Variables.DefaultColumnWidth(2));
+}
+
+void OptionsTest::columnWidthsOutOfRangeTakeTheirDefaults_data() {
+  QTest::addColumn<QVariant>("stored");
+  QTest::addColumn<bool>("kept");
+  const int screenWidth = QGuiApplication::primaryScreen()->availableGeometry().width();
+  QTest::newRow("negative") << QVariant(-30) << false;
+  QTest::newRow("minus one") << QVariant(-1) << false;
+  QTest::newRow("zero") << QVariant(0) << false;
+  QTest::newRow("seven") << QVariant(7) << false;
+  QTest::newRow("eight") << QVariant(8) << true;
+  QTest::newRow("screen width") << QVariant(screenWidth) << true;
+  QTest::newRow("wider than the screen") << QVariant(screenWidth + 1) << false;
+  QTest::newRow("999999") << QVariant(999999) << false;
+  QTest::newRow("no number") << QVariant(QStringLiteral("wide")) << false;
+}
+
+void OptionsTest::columnWidthsOutOfRangeTakeTheirDefaults() {
+  QFETCH(QVariant, stored);
+  QFETCH(bool, kept);
+  const auto s = OpenOptionsStore();
+  for (const char* name : {"c1", "c2", "c3", "c4", "c5", "c6", "c7"})
+    s->setValue(QLatin1String(name), stored);
+  s->sync();
+  RecordingUiService ui;
+  TForm1 f(ui);
+  const struct {
+    int width;
+    int fallback;
+  } columns[] = {
+      {f.Variables.VarGrid->ColWidth(0), f.Variables.DefaultColumnWidth(0)},
+      {f.Variables.VarGrid->ColWidth(2), f.Variables.DefaultColumnWidth(2)},
+      {f.Variables.VarGrid->ColWidth(3), f.Variables.DefaultColumnWidth(3)},
+      {f.Values.StringGrid1->ColWidth(1), f.Values.DefaultColumnWidth(1)},
+      {f.Values.StringGrid1->SavedValueWidth, f.Values.DefaultColumnWidth(1)},
+      {f.Values.StringGrid1->ColWidth(2), f.Values.DefaultColumnWidth(2)},
+      {f.Values.StringGrid1->ColWidth(3), f.Values.DefaultColumnWidth(3)},
+      {f.Values.StringGrid1->ColWidth(4), f.Values.DefaultColumnWidth(4)},
+  };
+  for (const auto& c : columns) QCOMPARE(c.width, kept ? stored.toInt() : c.fallback);
+  QVERIFY(f.Variables.DefaultColumnWidth(0) >= 66);
+  QVERIFY(f.Values.DefaultColumnWidth(1) >= 55);
+}
+
+void OptionsTest::restoreDefaultsRestoresTheWidths() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  auto file = WriteTemp(SampleDictionary());
+  w.Open(file->path());
+  f.Variables.VarGrid->SetColWidth(0, 300);
+  f.Variables.VarGrid->SetColWidth(3, 9);
+  f.Values.StringGrid1->SetColWidth(1, 150);
+  f.Values.StringGrid1->SetColWidth(2, 9);
+  f.Values.StringGrid1->SetColWidth(4, 200);
+  f.Saveoptions->trigger();
+  f.RestoreDefaultOptions->trigger();
+  // At once, not at the next start.
+  for (int c : {0, 2, 3})
+    QCOMPARE(f.Variables.VarGrid->ColWidth(c), f.Variables.DefaultColumnWidth(c));
+  for (int c : {1, 2, 3, 4})
+    QCOMPARE(f.Values.StringGrid1->ColWidth(c), f.Values.DefaultColumnWidth(c));
+  QCOMPARE(f.Values.StringGrid1->SavedValueWidth, f.Values.DefaultColumnWidth(1));
+  // The label columns fill the room the others leave.
+  int sum = 0;
+  for (int c = 0; c < TValStringGrid::kColumns; ++c) sum += f.Values.StringGrid1->ColWidth(c);
+  QCOMPARE(sum, f.Values.StringGrid1->viewport()->width());
+  QVERIFY(f.Variables.VarGrid->ColWidth(1) > 0);
+  // The next start has them too: nothing is stored any more.
+  RecordingUiService ui;
+  TForm1 again(ui);
+  QCOMPARE(again.Variables.VarGrid->ColWidth(0), again.Variables.DefaultColumnWidth(0));
+  QCOMPARE(again.Values.StringGrid1->ColWidth(4), again.Values.DefaultColumnWidth(4));
 }
 
 QTEST_MAIN(OptionsTest)

@@ -134,7 +134,7 @@ void VariablesPane::createGrid() {
   VarGrid->setMinimumWidth(kVarGridMinWidth);
   for (int c = 0; c < 4; ++c) {
     VarGrid->SetColTitle(c, QString::fromLatin1(kVarTitles[c]));
-    VarGrid->SetColWidth(c, VarGrid->FitTitle(QString::fromLatin1(kVarTitles[c]), kVarWidths[c]));
+    VarGrid->SetColWidth(c, DefaultColumnWidth(c));
   }
   VarGrid->SetColVisible(4, false);
   VarGrid->OnColumnWidthChanged = [this](TBxDBGrid*) { VarGridColumnWidthChanged(); };
@@ -399,6 +399,16 @@ void VariablesPane::HideFormatcolumnClick(QAction* item) {
   const int column = item->data().toInt();
   VarGrid->SetColVisible(column, item->isChecked());
   item->setChecked(!item->isChecked());
+  VarGridColumnWidthChanged();
+}
+
+int VariablesPane::DefaultColumnWidth(int column) const {
+  if (column < 0 || column >= 4) return 0;
+  return VarGrid->FitTitle(QString::fromLatin1(kVarTitles[column]), kVarWidths[column]);
+}
+
+void VariablesPane::RestoreDefaultColumnWidths() {
+  for (int c = 0; c < 4; ++c) VarGrid->SetColWidth(c, DefaultColumnWidth(c));
   VarGridColumnWidthChanged();
 }
 
