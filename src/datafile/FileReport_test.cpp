@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "datafile/OpenFile.h"
+#include "spssio/Spssio.h"
 #include "spssio/SpssioCodes.h"
+#include "spssio/testing/SavWriter.h"
+#include "spssio/testing/TempFile.h"
 
 namespace brindle {
 namespace {
@@ -44,6 +48,61 @@ TEST(FileInfoReport, EstimatedCountNoWeightUncompressedNoDocument) {
   EXPECT_NE(text.find("\ncases    \tUNKNOWN - estimated number is 7\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\nno weight variable defined\n"), std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 22), "\ndata are uncompressed");
+}
+
+// The encoding line of files that declare it by name, by code page, by both
+// or not at all; the report names what the file says.
+struct EncodingCase {
+  const char* name;
+  bool encodingRecord;
+  const char* encoding;
+  std::int32_t characterCode;
+  const char* expected;
+};
+
+class FileInfoReportEncoding : public ::testing::TestWithParam<EncodingCase> {};
+
+TEST_P(FileInfoReportEncoding, NamesTheDeclaredEncoding) {
+  const EncodingCase& c = GetParam();
+  testing::SavFile f;
+  f.variables = {testing::Variable::numeric("a")};
+  f.cases = {{1.0}};
+  f.encodingRecord = c.encodingRecord;
+  f.encoding = c.encoding;
+  f.characterCode = c.characterCode;
+  testing::TempFile file(testing::writeSav(f));
+  DataFileState state;
+  ASSERT_EQ(OpenDataFileState(file.path(), state), SPSS_OK);
+  const std::string report = FileInfoReport(state, "", 8);
+  // After the compression line, before the encrypted and document lines.
+  const std::string line = "\ncharacter encoding\t" + std::string(c.expected);
+  ASSERT_GE(report.size(), line.size());
+  EXPECT_EQ(report.substr(report.size() - line.size()), line) << report;
+  EXPECT_NE(report.find("\ndata are compressed" + line), std::string::npos) << report;
+  spssCloseRead(state.FileHandle);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Declarations, FileInfoReportEncoding,
+    ::testing::Values(EncodingCase{"RecordOnly", true, "UTF-8", 0, "UTF-8"},
+                      EncodingCase{"RecordWins", true, "ISO-8859-15", 1252, "ISO-8859-15"},
+                      EncodingCase{"CodePage1252", false, "", 1252,
+                                   "windows-1252 (code page 1252)"},
+                      EncodingCase{"CodePageUtf8", false, "", 65001, "UTF-8 (code page 65001)"},
+                      EncodingCase{"CodePageUnlisted", false, "", 4242, "code page 4242"},
+                      EncodingCase{"Neither", false, "", 0, "not declared (read as windows-1252)"}),
+    [](const ::testing::TestParamInfo<EncodingCase>& info) { return info.param.name; });
+
+TEST(EncodingText, HostileNamesStayOnOneLine) {
+  EXPECT_EQ(EncodingText("UTF-8\n\tx", 0), "UTF-8??x");
+  const std::string longName(300, 'a');
+  EXPECT_EQ(EncodingText(longName, 0), std::string(64, 'a') + "...");
+  EXPECT_EQ(EncodingText("", 2), "windows-1252 (code page 2)");
+  EXPECT_EQ(EncodingText("", 1250), "CP1250 (code page 1250)");
+}
+
+TEST(FileInfoReport, NoOpenFileHasNoEncodingLine) {
+  EXPECT_EQ(FileInfoReport(SampleFile(), "", 8).find("character encoding"), std::string::npos);
 }
 
 TEST(OpenErrorText, ByCode) {
