@@ -26,6 +26,7 @@
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 
 namespace brindle {
 
@@ -70,6 +71,7 @@ void TForm1::OpenDataFile(const QString& fileName, const FileKey* key) {
   Variables.ClearFind();
 
   GetVarInfo();
+  setWarningCount(File ? File->warnings().size() : 0);
 
   Variables.VarGrid->setFocus();
 }
@@ -107,6 +109,7 @@ void TForm1::CloseItemClick() {
   Variables.Edit1->clear();
   Variables.Edit2->clear();
   for (int panel = 0; panel < 3; ++panel) SetStatusText(panel, QString());
+  setWarningCount(0);
 
   Weighting.Reset();
 

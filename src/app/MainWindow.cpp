@@ -19,7 +19,9 @@
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -269,6 +271,24 @@ void TForm1::createStatusBar() {
   StatusBar->addPermanentWidget(m_statusPanels[0]);
   StatusBar->addPermanentWidget(m_statusPanels[1], 1);
   StatusBar->addPermanentWidget(m_statusPanels[2]);
+
+  m_warningSign = new QToolButton;
+  m_warningSign->setObjectName(QStringLiteral("warningSign"));
+  m_warningSign->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+  m_warningSign->setAutoRaise(true);
+  m_warningSign->setFocusPolicy(Qt::NoFocus);
+  const int side = m_statusPanels[2]->sizeHint().height();
+  m_warningSign->setIconSize(QSize(side, side));
+  m_warningSign->setVisible(false);
+  StatusBar->addPermanentWidget(m_warningSign);
+  connect(m_warningSign, &QToolButton::clicked, this, [this] { ShowFileInfo(); });
+}
+
+void TForm1::setWarningCount(std::size_t count) {
+  m_warningSign->setVisible(count > 0);
+  m_warningSign->setToolTip(count == 1
+                                ? QStringLiteral("1 warning: click for details")
+                                : QStringLiteral("%1 warnings: click for details").arg(count));
 }
 
 void TForm1::connectHandlers() {

@@ -47,6 +47,7 @@ class QPlainTextEdit;
 class QSplitter;
 class QStatusBar;
 class QToolBar;
+class QToolButton;
 class QWidget;
 
 namespace brindle {
@@ -127,6 +128,13 @@ class TForm1 : public QMainWindow, public DataFileState {
   // Text of a status bar panel (0 position, 1 label, 2 count).
   QString StatusText(int panel) const;
   void SetStatusText(int panel, const QString& text);
+
+  // The status bar's warning sign: shown while the open file had warnings
+  // (what the reader found wrong but could read past), with their number in
+  // its tool tip; a click shows the properties report, which lists them.
+  // Opening a file sets the count from the file, closing it clears it.
+  QToolButton* warningSign() const { return m_warningSign; }
+  void setWarningCount(std::size_t count);
 
   // The title plain messages carry: "Brindle", or the open file's name
   // followed by " - Brindle". It is also the application's name, so code
@@ -327,6 +335,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   QString m_applicationTitle;
   NumberSeparators m_separators;
   std::array<QLabel*, 3> m_statusPanels{};
+  QToolButton* m_warningSign = nullptr;
   bool m_shown = false;
   // The window was asked to close while a pass read the file.
   bool m_closeAfterPass = false;
