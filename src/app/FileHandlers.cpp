@@ -34,12 +34,44 @@ namespace brindle {
 
 void TForm1::Open1Click() { OpenDataFile(QString()); }
 
+QString TForm1::openDialogFolder() const {
+  if (FileHandle != -1 && !FileName.empty())
+    return QFileInfo(QString::fromStdString(FileName)).absolutePath();
+  return m_recentFiles.LastFolder();
+}
+
+void TForm1::openRecentFile(const QString& path) {
+  if (Counting()) return;
+  if (!QFileInfo(path).isFile()) {
+    m_ui.ShowMessage(
+        path + QStringLiteral("\nno longer exists; it is taken off the list of recent files."));
+    m_recentFiles.Remove(path);
+    updateRecentFilesMenu();
+    return;
+  }
+  OpenDataFile(path);
+}
+
+void TForm1::updateRecentFilesMenu() {
+  m_recentFilesMenu->clear();
+  const QStringList& files = m_recentFiles.Files();
+  for (qsizetype i = 0; i < files.size(); ++i) {
+    const QString path = files.at(i);
+    QString caption = path;
+    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction* item = m_recentFilesMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(caption));
+    item->setData(path);
+    connect(item, &QAction::triggered, this, [this, path] { openRecentFile(path); });
+  }
+  m_recentFilesMenu->setEnabled(!files.isEmpty());
+}
+
 void TForm1::OpenDataFile(const QString& fileName, const FileKey* key) {
   // A frequency pass reads the open file; replacing it now would pull the
   // file from under the pass.
   if (Counting()) return;
   QString name = fileName;
-  if (name.isEmpty()) name = AskDataFileName(m_ui, this);
+  if (name.isEmpty()) name = AskDataFileName(m_ui, this, openDialogFolder());
   if (name.isEmpty()) return;
 
   // The new file is opened into a state of its own: until it has opened,
@@ -65,6 +97,8 @@ void TForm1::OpenDataFile(const QString& fileName, const FileKey* key) {
 
   const QFileInfo info(name);
   setWindowTitle(QStringLiteral("Brindle ") + info.absoluteFilePath());
+  m_recentFiles.Add(name);
+  updateRecentFilesMenu();
   setApplicationTitle(info.fileName() + QStringLiteral(" - Brindle"));
 
   Variables.VarMemData.SetSortedField(std::string());

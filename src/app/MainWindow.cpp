@@ -162,6 +162,8 @@ void TForm1::createActions() {
 void TForm1::createMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->addAction(Open1);
+  m_recentFilesMenu = file->addMenu(QStringLiteral("&Recent Files"));
+  m_recentFilesMenu->setEnabled(false);
   file->addAction(FileInfoItem);
   file->addAction(FileDocItem);
   file->addSeparator();
@@ -378,6 +380,7 @@ void TForm1::FormCreate() {
   setApplicationTitle(QStringLiteral("Brindle"));
   resize(kDesignWidth, kDesignHeight);
   if (!readSettings()) setWindowState(windowState() | Qt::WindowMaximized);
+  updateRecentFilesMenu();
   setAcceptDrops(true);
 }
 

@@ -72,6 +72,7 @@ bool TForm1::readSettings() {
   const auto store = OpenOptionsStore();
   const QSettings& s = *store;
   if (s.allKeys().isEmpty()) return false;
+  m_recentFiles.Read(s);
 
   // A missing or unknown state is the default: maximised.
   const int state = IntValue(s, "WindowState", kStateMaximised);
@@ -138,6 +139,7 @@ void TForm1::SaveoptionsClick() {
   s->setValue(QStringLiteral("c5"), Values.StringGrid1->ColWidth(2));
   s->setValue(QStringLiteral("c6"), Values.StringGrid1->ColWidth(3));
   s->setValue(QStringLiteral("c7"), Values.StringGrid1->ColWidth(4));
+  m_recentFiles.Write(*s);
   s->sync();
   if (s->status() != QSettings::NoError)
     m_ui.ShowMessage(QStringLiteral("The options could not be saved in %1.").arg(s->fileName()));
@@ -158,6 +160,9 @@ void TForm1::RestoreDefaultOptionsClick() {
   HideFormatcolumnClick(HideFormatcolumn);
   Variables.RestoreDefaultColumnWidths();
   Values.RestoreDefaultColumnWidths();
+  // They are kept with the options, so they go with them.
+  m_recentFiles.Clear();
+  updateRecentFilesMenu();
 }
 
 void TForm1::saveWindowPlacement() {
@@ -173,6 +178,7 @@ void TForm1::saveWindowPlacement() {
     s->setValue(QStringLiteral("Width"), bounds.width());
     s->setValue(QStringLiteral("Height"), bounds.height());
   }
+  m_recentFiles.Write(*s);
   s->sync();
 }
 

@@ -168,8 +168,9 @@ void QtUiService::SystemMessageBox(const QString& caption, const QString& text, 
   box.exec();
 }
 
-QString QtUiService::GetOpenFileName(QWidget* parent, const QString& filter) {
-  return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+QString QtUiService::GetOpenFileName(QWidget* parent, const QString& filter,
+                                     const QString& folder) {
+  return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
 }
 
 QString QtUiService::GetSaveFileName(QWidget* parent, const QString& caption,
@@ -237,8 +238,9 @@ void RecordingUiService::SystemMessageBox(const QString& caption, const QString&
   calls.append({QStringLiteral("SystemMessageBox"), caption, text, icon});
 }
 
-QString RecordingUiService::GetOpenFileName(QWidget*, const QString& filter) {
-  calls.append({QStringLiteral("GetOpenFileName"), filter, QString(), MessageIcon::None});
+QString RecordingUiService::GetOpenFileName(QWidget*, const QString& filter,
+                                            const QString& folder) {
+  calls.append({QStringLiteral("GetOpenFileName"), filter, folder, MessageIcon::None});
   return openFileAnswers.isEmpty() ? QString() : openFileAnswers.takeFirst();
 }
 

@@ -45,9 +45,9 @@ class UiServiceTest : public QObject {
   void openAnswersAreTakenInTurn() {
     RecordingUiService ui;
     ui.openFileAnswers = {"/data/one.sav", "/data/two.sav"};
-    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)"), QString("/data/one.sav"));
-    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)"), QString("/data/two.sav"));
-    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)"), QString());
+    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)", "/data"), QString("/data/one.sav"));
+    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)", "/data"), QString("/data/two.sav"));
+    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)", "/data"), QString());
     QCOMPARE(ui.Count("GetOpenFileName"), 3);
     QCOMPARE(ui.Last().caption, QString("SPSS (*.sav)"));
   }

@@ -43,8 +43,8 @@ std::optional<int> OpenWithPassword(UiService& ui, QWidget* parent, const std::s
 
 }  // namespace
 
-QString AskDataFileName(UiService& ui, QWidget* parent) {
-  return ui.GetOpenFileName(parent, QString::fromLatin1(kOpenFilter));
+QString AskDataFileName(UiService& ui, QWidget* parent, const QString& folder) {
+  return ui.GetOpenFileName(parent, QString::fromLatin1(kOpenFilter), folder);
 }
 
 bool OpenDataFileReported(UiService& ui, QWidget* parent, const QString& name,

@@ -12,8 +12,9 @@ namespace brindle {
 
 class UiService;
 
-// The file the user picks in the Open dialog over parent; empty when none.
-QString AskDataFileName(UiService& ui, QWidget* parent);
+// The file the user picks in the Open dialog over parent, which starts in
+// folder; empty when none.
+QString AskDataFileName(UiService& ui, QWidget* parent, const QString& folder);
 
 // Opens the file into a state of its own, under the wait cursor: with key
 // when an earlier open of an encrypted file found it (a reload), else, for
