@@ -102,6 +102,7 @@ void TForm1::OpenDataFile(const QString& fileName, const FileKey* key) {
   setApplicationTitle(info.fileName() + QStringLiteral(" - Brindle"));
 
   Variables.VarMemData.SetSortedField(std::string());
+  Variables.VarGrid->HideSortIndicator();
   Variables.ClearFind();
 
   GetVarInfo();
@@ -138,6 +139,7 @@ void TForm1::CloseItemClick() {
   setApplicationTitle(QStringLiteral("Brindle"));
 
   Variables.VarMemData.Close();
+  Variables.VarGrid->HideSortIndicator();
 
   Values.Clear();
   Variables.Edit1->clear();

@@ -1,6 +1,7 @@
 #include "controls/GridBase.h"
 
 #include <QHeaderView>
+#include <QSignalBlocker>
 #include <QStyle>
 
 #include <algorithm>
@@ -34,6 +35,32 @@ void TGridBase::ShowCellHint(int x, int y) {
       m_hint->ShowForCell(text, width, fontMetrics(), mapToGlobal(QPoint(x, y)));
       return;
   }
+}
+
+void TGridBase::ShowSortIndicator(int column, bool descending) {
+  m_sortColumn = column;
+  m_sortOrder = descending ? Qt::DescendingOrder : Qt::AscendingOrder;
+  applySortIndicator();
+}
+
+void TGridBase::HideSortIndicator() {
+  m_sortColumn = -1;
+  applySortIndicator();
+}
+
+void TGridBase::applySortIndicator() {
+  QHeaderView* titles = horizontalHeader();
+  // A clickable title row turns its mark on every click by itself; the
+  // grid's sort, which may run before that, has the last word.
+  if (m_watchedTitles != titles) {
+    m_watchedTitles = titles;
+    connect(titles, &QHeaderView::sortIndicatorChanged, this, [this] { applySortIndicator(); });
+  }
+  const QSignalBlocker blocker(titles);
+  titles->setSortIndicatorShown(m_sortColumn >= 0);
+  if (m_sortColumn >= 0 && (titles->sortIndicatorSection() != m_sortColumn ||
+                            titles->sortIndicatorOrder() != m_sortOrder))
+    titles->setSortIndicator(m_sortColumn, m_sortOrder);
 }
 
 void TGridBase::HideHint() { m_hint->HideHint(); }

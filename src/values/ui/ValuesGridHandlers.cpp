@@ -127,6 +127,12 @@ void ValuesPane::SortValuesGrid(int key) {
   WaitCursor wait;
   SortDescending = key == SortKey ? !SortDescending : false;
   SortKey = key;
+  // The count key's mark stands on "Freq" unless a title click names the
+  // column (see StringGrid1MouseDown); value labels have no counts to sort.
+  if (key >= 2 && !FrequencyTableShown)
+    StringGrid1->HideSortIndicator();
+  else
+    StringGrid1->ShowSortIndicator(std::min(key, 2), SortDescending);
   switch (key) {
     case 0:
       SortRowsByLabel(SortDescending);
@@ -233,7 +239,11 @@ bool ValuesPane::StringGrid1MouseDown(Qt::MouseButton button, int x, int y, bool
   if (StringGrid1->CellAt(QPoint(x, y), col, row) && row == 0) {
     // Every press on a title sorts, so a double-click sorts twice; "Freq",
     // "% Total" and "% Valid" share the count key.
-    if (!StringGrid1->IsColumnBorder(x, y)) SortValuesGrid(col <= 1 ? col : 2);
+    if (!StringGrid1->IsColumnBorder(x, y)) {
+      SortValuesGrid(col <= 1 ? col : 2);
+      if (StringGrid1->SortIndicatorColumn() >= 0)
+        StringGrid1->ShowSortIndicator(col, SortDescending);
+    }
     return false;
   }
   return doubleClick;

@@ -62,6 +62,7 @@ class ValuesGridHandlersTest : public QObject {
 
   void titlesSortAndShareTheirDirection();
   void sortStateResetsOnlyForAnotherVariable();
+  void titlesShowTheSortDirection();
   void copyAndSelectAll();
   void keysAndPopupMenu();
   void drawing();
@@ -154,6 +155,42 @@ void ValuesGridHandlersTest::sortStateResetsOnlyForAnotherVariable() {
   ClickTitle(0);
   f.OpenDataFile(QString::fromStdString(m_file->path()));
   QCOMPARE(f.Values.SortKey, 1);
+}
+
+void ValuesGridHandlersTest::titlesShowTheSortDirection() {
+  TForm1& f = form();
+  TValStringGrid* g = grid();
+  const QHeaderView* h = g->horizontalHeader();
+  // Fill order: no mark.
+  QVERIFY(!h->isSortIndicatorShown());
+  QCOMPARE(g->SortIndicatorColumn(), -1);
+  const struct {
+    int col;
+    Qt::SortOrder order;
+  } steps[] = {
+      {1, Qt::DescendingOrder}, {1, Qt::AscendingOrder}, {0, Qt::AscendingOrder},
+      {0, Qt::DescendingOrder}, {3, Qt::AscendingOrder}, {4, Qt::DescendingOrder},
+      {2, Qt::AscendingOrder},
+  };
+  for (const auto& s : steps) {
+    ClickTitle(s.col);
+    // The clicked column carries the platform's mark in the sort's direction.
+    QVERIFY(h->isSortIndicatorShown());
+    QCOMPARE(h->sortIndicatorSection(), s.col);
+    QCOMPARE(h->sortIndicatorOrder(), s.order);
+  }
+  // Labels and frequencies toggled: rows in fill order again, no mark.
+  f.ToggleDisplayLabels();
+  QVERIFY(!h->isSortIndicatorShown());
+  // Value labels have no counts to sort by.
+  ClickTitle(2);
+  QVERIFY(!h->isSortIndicatorShown());
+  ClickTitle(0);
+  QCOMPARE(h->sortIndicatorSection(), 0);
+  QVERIFY(h->isSortIndicatorShown());
+  // Another variable starts unsorted.
+  f.Variables.VarMemData.SetRecNo(2);
+  QVERIFY(!h->isSortIndicatorShown());
 }
 
 void ValuesGridHandlersTest::copyAndSelectAll() {

@@ -192,6 +192,7 @@ void ValuesPane::StartFile() {
   CountColor = QColor(0, 0, 255);
   SortDescending = false;
   SortKey = 1;
+  StringGrid1->HideSortIndicator();
 }
 
 void ValuesPane::MarkCountsEstimated() { CountColor = QColor(255, 0, 0); }
@@ -202,6 +203,7 @@ void ValuesPane::HideStatistics() {
 }
 
 void ValuesPane::Clear() {
+  StringGrid1->HideSortIndicator();
   StringGrid1->SetRowCount(MinValueRows);
   startValueRows();
   ValueRowCount = 0;
@@ -233,6 +235,7 @@ void ValuesPane::StartVariable() {
   StringGrid1->scrollToTop();
   SortKey = 1;
   SortDescending = false;
+  StringGrid1->HideSortIndicator();
 }
 
 }  // namespace brindle

@@ -369,6 +369,13 @@ void VariablesPane::SortVariables(const std::string& fieldName) {
     options.Include(soDesc);
   VarMemData.SetSortOptions(options);
   VarMemData.SetSortedField(fieldName);
+  int column = -1;
+  for (int c = 0; c < kFieldColumns; ++c)
+    if (fieldName == kColumnFields[c]) column = c;
+  if (column >= 0)
+    VarGrid->ShowSortIndicator(column, options.Contains(soDesc));
+  else
+    VarGrid->HideSortIndicator();
 }
 
 std::string VariablesPane::ColumnField(int column) {
