@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+class QMessageBox;
 class QWidget;
 
 namespace brindle {
@@ -42,6 +43,11 @@ class UiService {
   virtual bool GetPassword(QWidget* parent, const QString& fileName, const QString& prompt,
                            QString& password) = 0;
 };
+
+// Widens a message box, which sizes itself to its text, to at least the room
+// its caption needs in a title bar beside the window's buttons, so that a
+// short text does not leave the caption cut ("F... d").
+void FitToCaption(QMessageBox& box);
 
 // The real dialogs: QMessageBox, QFileDialog and the application clipboard.
 // Dialogs are modal and return when the user closes them.
