@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -23,6 +24,7 @@ class HelpAboutTest : public QObject {
   void menuAndF1OpenTheTopicOfTheirContext();
   void everyPageLoadsAndItsLinksResolve();
   void aboutBoxHidesOnOkEnterAndAnotherWindow();
+  void helpWindowOpensWithinTheScreen();
 };
 
 void HelpAboutTest::menuAndF1OpenTheTopicOfTheirContext() {
@@ -99,6 +101,19 @@ void HelpAboutTest::aboutBoxHidesOnOkEnterAndAnotherWindow() {
   QVERIFY(QTest::qWaitForWindowActive(box));
   f.activateWindow();
   QTRY_VERIFY(!box->isVisible());
+}
+
+void HelpAboutTest::helpWindowOpensWithinTheScreen() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  // At a scale factor of 2 the screen's room in pixels of the program is
+  // half as large: the design size no longer fits.
+  const QRect room = f.screen()->availableGeometry();
+  f.HelpWindow->resize(room.width() + 200, room.height() * 2);
+  f.HelpOverview->trigger();
+  QVERIFY(f.HelpWindow->isVisible());
+  QVERIFY(f.HelpWindow->width() < room.width());
+  QVERIFY(f.HelpWindow->height() < room.height());
 }
 
 QTEST_MAIN(HelpAboutTest)

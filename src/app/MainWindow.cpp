@@ -31,6 +31,7 @@
 #include "app/ToolImages.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
+#include "platform/ScreenFit.h"
 #include "platform/UiService.h"
 #include "spssio/Spssio.h"
 
@@ -475,6 +476,8 @@ void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (m_shown || event->spontaneous()) return;
   m_shown = true;
+  // Never larger than the screen's room (a scale factor of 2 halves it).
+  if (!isMaximized() && !isFullScreen()) FitToScreen(*this);
   // A stored position survives; otherwise the window is centred.
   if (!isMaximized() && !isFullScreen() && !m_keepPosition) {
     if (const QScreen* s = screen()) {
