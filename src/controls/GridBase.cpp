@@ -56,11 +56,19 @@ void TGridBase::applySortIndicator() {
     m_watchedTitles = titles;
     connect(titles, &QHeaderView::sortIndicatorChanged, this, [this] { applySortIndicator(); });
   }
-  const QSignalBlocker blocker(titles);
-  titles->setSortIndicatorShown(m_sortColumn >= 0);
-  if (m_sortColumn >= 0 && (titles->sortIndicatorSection() != m_sortColumn ||
-                            titles->sortIndicatorOrder() != m_sortOrder))
-    titles->setSortIndicator(m_sortColumn, m_sortOrder);
+  {
+    const QSignalBlocker blocker(titles);
+    titles->setSortIndicatorShown(m_sortColumn >= 0);
+    if (m_sortColumn >= 0 && (titles->sortIndicatorSection() != m_sortColumn ||
+                              titles->sortIndicatorOrder() != m_sortOrder))
+      titles->setSortIndicator(m_sortColumn, m_sortOrder);
+  }
+  // The mark takes room beside the title: a narrow column ("Freq") would
+  // lose its title to it, so it grows to hold both.
+  if (m_sortColumn >= 0 && !isColumnHidden(m_sortColumn) && columnWidth(m_sortColumn) > 0) {
+    const int needed = titles->sectionSizeHint(m_sortColumn);
+    if (columnWidth(m_sortColumn) < needed) setColumnWidth(m_sortColumn, needed);
+  }
 }
 
 void TGridBase::HideHint() { m_hint->HideHint(); }

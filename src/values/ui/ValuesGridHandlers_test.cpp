@@ -183,6 +183,8 @@ void ValuesGridHandlersTest::titlesShowTheSortDirection() {
     QVERIFY(h->isSortIndicatorShown());
     QCOMPARE(h->sortIndicatorSection(), s.col);
     QCOMPARE(h->sortIndicatorOrder(), s.order);
+    // The column is wide enough for its title beside the mark.
+    QVERIFY(g->ColWidth(s.col) >= h->sectionSizeHint(s.col));
   }
   // Labels and frequencies toggled: rows in fill order again, no mark.
   f.ToggleDisplayLabels();
