@@ -53,7 +53,12 @@ void TForm1::openRecentFile(const QString& path) {
 }
 
 void TForm1::updateRecentFilesMenu() {
-  m_recentFilesMenu->clear();
+  // The list changes while one of its items is being triggered (a file
+  // opened from it): the old items go once that is over.
+  for (QAction* item : m_recentFilesMenu->actions()) {
+    m_recentFilesMenu->removeAction(item);
+    item->deleteLater();
+  }
   const QStringList& files = m_recentFiles.Files();
   for (qsizetype i = 0; i < files.size(); ++i) {
     const QString path = files.at(i);
