@@ -56,6 +56,7 @@ class DictionaryViewTest : public QObject {
   void nothingRecordedLeavesTheColumnsEmpty();
   void sortsByMeasure();
   void hiddenColumnsAreSavedAndRestored();
+  void olderOptionsKeepTheNewColumnsHidden();
   void ctrlEnterShowsTheDetailsThatFollowTheCursor();
   void findInAttributesWrapsAndLeavesTheFindBoxes();
 };
@@ -76,8 +77,10 @@ void DictionaryViewTest::measureAndRoleColumns() {
     const QVariant icon = model->index(row, VarTableModel::kMeasureColumn).data(Qt::DecorationRole);
     QCOMPARE(icon.isValid() && !icon.value<QPixmap>().isNull(), !measures[row].isEmpty());
   }
-  QVERIFY(w.form.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
-  QVERIFY(w.form.Variables.VarGrid->ColVisible(VarTableModel::kRoleColumn));
+  // Hidden until asked for.
+  QVERIFY(!w.form.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
+  QVERIFY(!w.form.Variables.VarGrid->ColVisible(VarTableModel::kRoleColumn));
+  QVERIFY(w.form.HideMeasurecolumn->isChecked() && w.form.HideRolecolumn->isChecked());
 }
 
 void DictionaryViewTest::nothingRecordedLeavesTheColumnsEmpty() {
@@ -120,18 +123,37 @@ void DictionaryViewTest::hiddenColumnsAreSavedAndRestored() {
   {
     ShownWindow w;
     w.form.HideMeasurecolumn->trigger();
-    QVERIFY(!w.form.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
-    QVERIFY(w.form.Variables.VarGrid->ColVisible(VarTableModel::kRoleColumn));
-    QVERIFY(w.form.HideMeasurecolumn->isChecked());
+    QVERIFY(w.form.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
+    QVERIFY(!w.form.Variables.VarGrid->ColVisible(VarTableModel::kRoleColumn));
+    QVERIFY(!w.form.HideMeasurecolumn->isChecked());
+    w.form.Variables.VarGrid->SetColWidth(VarTableModel::kMeasureColumn, 90);
     w.form.Saveoptions->trigger();
   }
   RecordingUiService ui;
   TForm1 again(ui);
-  QVERIFY(!again.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
-  QVERIFY(again.HideMeasurecolumn->isChecked() && !again.HideRolecolumn->isChecked());
-  again.RestoreDefaultOptions->trigger();
   QVERIFY(again.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
-  QVERIFY(!again.HideMeasurecolumn->isChecked());
+  QCOMPARE(again.Variables.VarGrid->ColWidth(VarTableModel::kMeasureColumn), 90);
+  QVERIFY(!again.HideMeasurecolumn->isChecked() && again.HideRolecolumn->isChecked());
+  again.RestoreDefaultOptions->trigger();
+  QVERIFY(!again.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
+  QVERIFY(again.HideMeasurecolumn->isChecked());
+}
+
+// Options saved before the Measure and Role columns existed leave them hidden.
+void DictionaryViewTest::olderOptionsKeepTheNewColumnsHidden() {
+  {
+    ShownWindow w;
+    w.form.Saveoptions->trigger();
+  }
+  OpenOptionsStore()->remove(QStringLiteral("Mea"));
+  OpenOptionsStore()->remove(QStringLiteral("c8"));
+  RecordingUiService ui;
+  TForm1 again(ui);
+  QVERIFY(!again.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
+  QVERIFY(again.HideMeasurecolumn->isChecked());
+  again.HideMeasurecolumn->trigger();
+  QCOMPARE(again.Variables.VarGrid->ColWidth(VarTableModel::kMeasureColumn),
+           again.Variables.DefaultColumnWidth(VarTableModel::kMeasureColumn));
 }
 
 void DictionaryViewTest::ctrlEnterShowsTheDetailsThatFollowTheCursor() {

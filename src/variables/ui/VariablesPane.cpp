@@ -138,7 +138,7 @@ void VariablesPane::createGrid() {
   for (int c = 0; c < 7; ++c) {
     if (c == 4) continue;
     VarGrid->SetColTitle(c, QString::fromLatin1(kVarTitles[c]));
-    VarGrid->SetColWidth(c, VarGrid->FitTitle(QString::fromLatin1(kVarTitles[c]), kVarWidths[c]));
+    VarGrid->SetColWidth(c, DefaultColumnWidth(c));
   }
   VarGrid->SetColVisible(4, false);
   VarGrid->OnColumnWidthChanged = [this](TBxDBGrid*) { VarGridColumnWidthChanged(); };
@@ -393,6 +393,13 @@ void VariablesPane::SortVariables(const std::string& fieldName) {
     options.Include(soDesc);
   VarMemData.SetSortOptions(options);
   VarMemData.SetSortedField(fieldName);
+  int column = -1;
+  for (int c = 0; c < kFieldColumns; ++c)
+    if (fieldName == kColumnFields[c]) column = c;
+  if (column >= 0)
+    VarGrid->ShowSortIndicator(column, options.Contains(soDesc));
+  else
+    VarGrid->HideSortIndicator();
 }
 
 std::string VariablesPane::ColumnField(int column) {
@@ -423,6 +430,17 @@ void VariablesPane::HideFormatcolumnClick(QAction* item) {
   const int column = item->data().toInt();
   VarGrid->SetColVisible(column, item->isChecked());
   item->setChecked(!item->isChecked());
+  VarGridColumnWidthChanged();
+}
+
+int VariablesPane::DefaultColumnWidth(int column) const {
+  if (column < 0 || column >= 7 || column == 4) return 0;
+  return VarGrid->FitTitle(QString::fromLatin1(kVarTitles[column]), kVarWidths[column]);
+}
+
+void VariablesPane::RestoreDefaultColumnWidths() {
+  for (int c = 0; c < 7; ++c)
+    if (c != 4) VarGrid->SetColWidth(c, DefaultColumnWidth(c));
   VarGridColumnWidthChanged();
 }
 
