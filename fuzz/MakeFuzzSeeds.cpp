@@ -81,6 +81,37 @@ SavFile damagedDictionary(ByteOrder o) {
   return f;
 }
 
+// The dictionary's text records: attributes (17, 18), multiple-response
+// sets (7, 19), variable sets (5) and product info (10); sound, or with the
+// faults the reader reads past (a member that is no variable, an
+// unterminated value, a set without members, a name without "$", a count
+// past the line, a repeated attribute).
+SavFile dictionaryParts(bool damaged) {
+  SavFile f = smallFile(Compression::Bytecode, ByteOrder::Little);
+  const auto text = [](int subtype, const std::string& t) {
+    return RawExtension{subtype, 1, static_cast<int>(t.size()), textBytes(t)};
+  };
+  if (!damaged) {
+    f.extraExtensions = {
+        text(5, "Set one= id LongerStringName\n"),
+        text(7, "$c=C 5 label ID CODE\n$d=D1 1 0  ID WHEN\n"),
+        text(10, "made for the fuzzer"),
+        text(17, "A('1'\n'2'\n)B('x'\n)"),
+        text(18, "id:$@Role('1'\n)Q('a \"b\" c'\n)/LongerStringName:R('1'\n)"),
+        text(19, "$e=E 11 1 1 0  ID W\n"),
+    };
+  } else {
+    f.extraExtensions = {
+        text(5, "Set= nosuch id\n=\n"),
+        text(7, "c=C 5 label ID nosuch\n$d=D99 1\n$e=C 0 \n$f=Q\n"),
+        text(17, "A('1'\n)A('2'\n)B('x"),
+        text(18, "id:Q('1'\n)Q('2'\n)/zz:R('1'\n)/n"),
+        text(19, "$e=E x\n$g=E 1 999999999999 1\n"),
+    };
+  }
+  return f;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -146,5 +177,7 @@ int main(int argc, char** argv) {
 
   save(dir, "damaged-dictionary-le.sav", writeSav(damagedDictionary(ByteOrder::Little)));
   save(dir, "damaged-dictionary-be.sav", writeSav(damagedDictionary(ByteOrder::Big)));
+  save(dir, "dictionary-parts.sav", writeSav(dictionaryParts(false)));
+  save(dir, "dictionary-parts-damaged.sav", writeSav(dictionaryParts(true)));
   return 0;
 }

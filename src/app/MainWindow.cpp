@@ -152,6 +152,12 @@ void TForm1::createActions() {
   Font1->setVisible(false);
   HideMissingcolumn = MakeCheckItem(this, QStringLiteral("Hide &Missing column"), 2);
   HideFormatcolumn = MakeCheckItem(this, QStringLiteral("Hide &Format column"), 3);
+  HideMeasurecolumn = MakeCheckItem(this, QStringLiteral("Hide M&easure column"), 5);
+  HideRolecolumn = MakeCheckItem(this, QStringLiteral("Hide &Role column"), 6);
+  // The Measure and Role columns start hidden: the list keeps its look, and
+  // its label column its room, until they are asked for.
+  HideFormatcolumnClick(HideMeasurecolumn);
+  HideFormatcolumnClick(HideRolecolumn);
   UsePrintFormat = MakeCheckItem(this, QStringLiteral("Fixed &decimal format"));
   UsePrintFormat->setChecked(true);
   FrequenciesShown = MakeCheckItem(this, QStringLiteral("Display Frequencies"));
@@ -178,12 +184,16 @@ void TForm1::createMenus() {
   file->addAction(CloseItem);
   file->addAction(Exit1);
 
+  createViewMenu();
+
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
   options->addAction(ReleaseFileHandle);
   options->addAction(Font1);
   options->addSeparator();
   options->addAction(HideMissingcolumn);
   options->addAction(HideFormatcolumn);
+  options->addAction(HideMeasurecolumn);
+  options->addAction(HideRolecolumn);
   options->addSeparator();
   options->addAction(UsePrintFormat);
   options->addAction(FrequenciesShown);
@@ -302,7 +312,7 @@ void TForm1::connectHandlers() {
 
   // The handlers invert the check marks themselves (they are also called
   // from code), so the toggle Qt made on the way is taken back first.
-  for (QAction* item : {HideMissingcolumn, HideFormatcolumn}) {
+  for (QAction* item : {HideMissingcolumn, HideFormatcolumn, HideMeasurecolumn, HideRolecolumn}) {
     connect(item, &QAction::triggered, this, [this, item](bool checked) {
       item->setChecked(!checked);
       HideFormatcolumnClick(item);
@@ -468,6 +478,8 @@ void TForm1::EnableFileCommands(bool enabled) {
   repfindbtn2->setEnabled(enabled);
   repfindbtn3->setEnabled(enabled);
   repfindbtn4->setEnabled(enabled);
+  VariableDetailsItem->setEnabled(enabled);
+  FindInAttributesItem->setEnabled(enabled);
 }
 
 // --- Events -----------------------------------------------------------------

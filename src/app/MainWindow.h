@@ -59,6 +59,7 @@ class THelpWindow;
 class TShowDocFrm;
 class TValStringGrid;
 class UiService;
+class VariableDetailsBox;
 struct VarRecord;
 
 class TForm1 : public QMainWindow, public DataFileState {
@@ -111,6 +112,13 @@ class TForm1 : public QMainWindow, public DataFileState {
   QAction* Font1 = nullptr;
   QAction* HideMissingcolumn = nullptr;
   QAction* HideFormatcolumn = nullptr;
+  QAction* HideMeasurecolumn = nullptr;
+  QAction* HideRolecolumn = nullptr;
+  // View menu (app/DictionaryHandlers.cpp).
+  QMenu* ViewMenu = nullptr;
+  QAction* VariableDetailsItem = nullptr;
+  QAction* FindInAttributesItem = nullptr;
+  VariableDetailsBox* DetailsBox = nullptr;
   QAction* UsePrintFormat = nullptr;
   QAction* FrequenciesShown = nullptr;
   QAction* Saveoptions = nullptr;
@@ -186,6 +194,13 @@ class TForm1 : public QMainWindow, public DataFileState {
   void ExportClick(int kind);
   // The document window with the file's document lines (ShowDocBtn, Ctrl+D).
   void ShowDocBtnClick();
+  // View > Variable Details (Ctrl+Enter): the details box of the current
+  // variable, which then follows the current variable while it is open.
+  void VariableDetailsClick();
+  void RefreshVariableDetails();
+  // View > Find in Attributes: asks for a text and moves to the next
+  // variable with an attribute value that holds it (any letter case).
+  void FindInAttributesClick();
 
   // --- Write-access release (app/FileHandlers.cpp, datafile/ui/) -----
   // "Allow &write access": toggles the check mark.
@@ -328,6 +343,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   // Creates the document window and connects the file properties, document
   // and release commands and the application's activation.
   void connectFileInfoHandlers();
+  // The View menu: its actions, the menu and their connections.
+  void createViewMenu();
   // After a released file was found changed or gone on its way back: the
   // question and reload, or the message and close.
   void settleStaleFile();
@@ -355,6 +372,8 @@ class TForm1 : public QMainWindow, public DataFileState {
   bool m_exporting = false;
   // The stored placement gave a position that the first show keeps.
   bool m_keepPosition = false;
+  // What Find in Attributes looked for last.
+  QString m_attributeFindText;
 };
 
 }  // namespace brindle

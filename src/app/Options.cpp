@@ -98,6 +98,11 @@ bool TForm1::readSettings() {
     HideFormatcolumn->setChecked(!BoolValue(s, "For"));
     HideFormatcolumnClick(HideMissingcolumn);
     HideFormatcolumnClick(HideFormatcolumn);
+    // Options saved before these columns leave them hidden.
+    HideMeasurecolumn->setChecked(IntValue(s, "Mea", 1) == 0);
+    HideRolecolumn->setChecked(IntValue(s, "Rol", 1) == 0);
+    HideFormatcolumnClick(HideMeasurecolumn);
+    HideFormatcolumnClick(HideRolecolumn);
     UsePrintFormat->setChecked(BoolValue(s, "Fix"));
     FrequenciesShown->setChecked(!BoolValue(s, "Freq"));
     FrequenciesShownClick();
@@ -116,6 +121,10 @@ bool TForm1::readSettings() {
     varWidth("c1", 0);
     varWidth("c2", 2);
     varWidth("c3", 3);
+    // Measure and Role: options saved before these columns fall back to
+    // the default widths.
+    varWidth("c8", 5);
+    varWidth("c9", 6);
     valueWidth("c4", 1);
     Values.StringGrid1->SavedValueWidth = Values.StringGrid1->ColWidth(1);
     valueWidth("c5", 2);
@@ -131,6 +140,8 @@ void TForm1::SaveoptionsClick() {
   s->setValue(QStringLiteral("Fix"), int(UsePrintFormat->isChecked()));
   s->setValue(QStringLiteral("Mis"), int(HideMissingcolumn->isChecked()));
   s->setValue(QStringLiteral("For"), int(HideFormatcolumn->isChecked()));
+  s->setValue(QStringLiteral("Mea"), int(HideMeasurecolumn->isChecked()));
+  s->setValue(QStringLiteral("Rol"), int(HideRolecolumn->isChecked()));
   s->setValue(QStringLiteral("Freq"), int(FrequenciesShown->isChecked()));
   s->setValue(QStringLiteral("c1"), Variables.VarGrid->ColWidth(0));
   s->setValue(QStringLiteral("c2"), Variables.VarGrid->ColWidth(2));
@@ -139,6 +150,8 @@ void TForm1::SaveoptionsClick() {
   s->setValue(QStringLiteral("c5"), Values.StringGrid1->ColWidth(2));
   s->setValue(QStringLiteral("c6"), Values.StringGrid1->ColWidth(3));
   s->setValue(QStringLiteral("c7"), Values.StringGrid1->ColWidth(4));
+  s->setValue(QStringLiteral("c8"), Variables.VarGrid->ColWidth(5));
+  s->setValue(QStringLiteral("c9"), Variables.VarGrid->ColWidth(6));
   m_recentFiles.Write(*s);
   s->sync();
   if (s->status() != QSettings::NoError)
@@ -158,6 +171,10 @@ void TForm1::RestoreDefaultOptionsClick() {
   HideFormatcolumn->setChecked(true);
   HideFormatcolumnClick(HideMissingcolumn);
   HideFormatcolumnClick(HideFormatcolumn);
+  HideMeasurecolumn->setChecked(false);
+  HideRolecolumn->setChecked(false);
+  HideFormatcolumnClick(HideMeasurecolumn);
+  HideFormatcolumnClick(HideRolecolumn);
   Variables.RestoreDefaultColumnWidths();
   Values.RestoreDefaultColumnWidths();
   // They are kept with the options, so they go with them.

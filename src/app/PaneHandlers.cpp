@@ -51,6 +51,7 @@ void TForm1::VarGridTitleClick(int column) {
 void TForm1::VarMemDataAfterScroll() {
   TdxMemData& table = Variables.VarMemData;
   Values.StartVariable();
+  RefreshVariableDetails();
   SetStatusText(0, QStringLiteral("%1/%2").arg(table.RecNo()).arg(NumVars));
   const VarRecord* rec = table.Current();
   SetStatusText(1, rec ? QString::fromStdString(rec->VarLabel) : QString());

@@ -18,10 +18,12 @@
 
 #include "datafile/DataFileState.h"
 #include "datafile/DictionaryLoader.h"
+#include "datafile/DictionaryText.h"
 #include "datafile/DocumentReader.h"
 #include "datafile/FileReport.h"
 #include "datafile/OpenFile.h"
 #include "export/CsvExport.h"
+#include "export/DictionaryJson.h"
 #include "spssio/AsciiText.h"
 #include "spssio/FileWarning.h"
 #include "spssio/Spssio.h"
@@ -50,6 +52,7 @@ struct Command {
   std::string password;
   std::string passwordFile;  // "-" for standard input
   bool check = false;        // info --check: only the file's warnings, on standard output
+  bool json = false;         // export dict --json
 };
 
 // Overwrites a password before its memory goes back to the heap.
@@ -140,6 +143,8 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
       (a == "--password" ? cmd.password : cmd.passwordFile) = args[++i];
     } else if (a == "--check") {
       cmd.check = true;
+    } else if (a == "--json") {
+      cmd.json = true;
     } else if (a == "--weight") {
       if (i + 1 >= args.size() || cmd.weighted) return false;
       cmd.weighted = true;
@@ -156,11 +161,23 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
     if (positional.size() != 3 || cmd.weighted) return false;
     cmd.exportKind = positional[1];
     cmd.file = positional[2];
+    // The dictionary is written as JSON, and only that is asked for.
+    if (cmd.exportKind == "dict") return cmd.json && !cmd.modeGiven;
+    if (cmd.json) return false;
     if (cmd.exportKind != "data" && cmd.exportKind != "vars" && cmd.exportKind != "labels")
       return false;
     return !cmd.modeGiven || cmd.exportKind == "data";
   }
-  if (!cmd.outPath.empty() || cmd.modeGiven) return false;
+  if (!cmd.outPath.empty() || cmd.modeGiven || cmd.json) return false;
+  if (cmd.name == "attrs" || cmd.name == "mrsets") {
+    // attrs takes an optional variable.
+    const std::size_t most = cmd.name == "attrs" ? 3 : 2;
+    if (cmd.weighted || cmd.check || positional.size() < 2 || positional.size() > most)
+      return false;
+    cmd.file = positional[1];
+    if (positional.size() == 3) cmd.variable = positional[2];
+    return true;
+  }
   const std::size_t wanted = cmd.name == "labels" || cmd.name == "freq" ? 3 : 2;
   if (cmd.name != "info" && cmd.name != "vars" && cmd.name != "labels" && cmd.name != "doc" &&
       cmd.name != "freq")
@@ -357,6 +374,39 @@ int Doc(LoadedFile& f, std::ostream& out, std::ostream& err) {
   return kOk;
 }
 
+// One line per attribute value: variable (empty for the file's own), name
+// (Name[n] for array elements), value.
+int Attrs(LoadedFile& f, const std::string& variable, std::ostream& out, std::ostream& err) {
+  const SystemFile& file = *f.state.File;
+  const auto print = [&out](const std::string& owner, const std::vector<Attribute>& attributes) {
+    for (const AttributeLine& line : AttributeLines(attributes))
+      out << Field(owner) << '\t' << Field(line.name) << '\t' << Field(line.value) << '\n';
+  };
+  if (!variable.empty()) {
+    const VarRecord* var = FindVariable(f.table, variable);
+    const int index = var ? file.findVariable(var->VarName) : -1;
+    if (index < 0) {
+      err << "unknown variable " << variable << "\n";
+      return kUsage;
+    }
+    print(file.variable(std::size_t(index)).name, file.variable(std::size_t(index)).attributes);
+    return kOk;
+  }
+  print({}, file.fileAttributes());
+  for (const Variable& v : file.variables()) print(v.name, v.attributes);
+  return kOk;
+}
+
+// One line per multiple-response set: name, label, kind, counted value,
+// the members' names separated by blanks.
+int MrSets(LoadedFile& f, std::ostream& out) {
+  const SystemFile& file = *f.state.File;
+  for (const MultipleResponseSet& s : file.multipleResponseSets())
+    out << Field(s.name) << '\t' << Field(s.label) << '\t' << SetKindName(s.kind) << '\t'
+        << Field(s.countedValue) << '\t' << Field(MemberNames(file, s.members)) << '\n';
+  return kOk;
+}
+
 bool StderrIsTerminal() {
 #ifdef _WIN32
   return _isatty(2) != 0;
@@ -383,6 +433,7 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
   const auto write = [&](ExportFile& file) {
     if (cmd.exportKind == "vars") return ExportVariables(*f.state.File, records, file);
     if (cmd.exportKind == "labels") return ExportValueLabels(*f.state.File, records, file);
+    if (cmd.exportKind == "dict") return ExportDictionaryJson(*f.state.File, file);
     return ExportData(*f.state.File, {}, cmd.dataMode, file,
                       showProgress ? progress : ExportProgress());
   };
@@ -425,6 +476,9 @@ std::string UsageText() {
          "       brindle-cli doc    FILE\n"
          "       brindle-cli freq   FILE VAR [--weight WVAR]\n"
          "       brindle-cli export data|vars|labels FILE [--out PATH] [--formatted|--labels]\n"
+         "       brindle-cli attrs  FILE [VAR]\n"
+         "       brindle-cli mrsets FILE\n"
+         "       brindle-cli export dict FILE --json [--out PATH]\n"
          "option --no-fixed-format  numbers in general form instead of the print format\n"
          "option --password PW, --password-file F (- for standard input)\n"
          "       the password of an encrypted file; the file's first line is the password\n"
@@ -470,6 +524,10 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
     code = Freq(file, cmd, seps, out, err);
   else if (cmd.name == "export")
     code = Export(file, cmd, out, err);
+  else if (cmd.name == "attrs")
+    code = Attrs(file, cmd.variable, out, err);
+  else if (cmd.name == "mrsets")
+    code = MrSets(file, out);
   else
     code = Doc(file, out, err);
   if (code == kOk && file.damaged && ReadsData(cmd)) code = kFileError;

@@ -515,3 +515,126 @@ INSTANTIATE_TEST_SUITE_P(Layouts, CliEncrypted,
 
 }  // namespace
 }  // namespace brindle::cli
+
+namespace brindle::cli {
+namespace {
+
+// A file with attributes (one holding a tab and a line break), sets of both
+// records and a variable set.
+testing::SavFile DictionaryFile() {
+  testing::SavFile f = Survey();
+  const auto text = [](int subtype, const std::string& t) {
+    return testing::RawExtension{subtype, 1, int(t.size()), {t.begin(), t.end()}};
+  };
+  f.extraExtensions = {
+      text(5, "Core= age sex\n"),
+      text(7, "$mc=C 5 Multi age HOUSEHOL\n"),
+      text(17, "Origin('tab\there\nand \"line\"'\n)Wave('1'\n'2'\n)"),
+      text(18, "age:$@Role('1'\n)Source('asked'\n)"),
+      text(19, "$d=E 11 1 F 0  SEX\n"),
+  };
+  return f;
+}
+
+TEST(CliDictionary, AttrsOfTheFileAndOfAVariable) {
+  testing::TempFile file(testing::writeSav(DictionaryFile()));
+  auto r = RunCommand({"attrs", file.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "\tOrigin\ttab\\there\\nand \"line\"\n"
+            "\tWave[1]\t1\n"
+            "\tWave[2]\t2\n"
+            "age\t$@Role\t1\n"
+            "age\tSource\tasked\n");
+  r = RunCommand({"attrs", file.path(), "AGE"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "age\t$@Role\t1\nage\tSource\tasked\n");
+  r = RunCommand({"attrs", file.path(), "sex"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "");
+  r = RunCommand({"attrs", file.path(), "nosuch"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "unknown variable nosuch\n");
+}
+
+TEST(CliDictionary, MrSets) {
+  testing::TempFile file(testing::writeSav(DictionaryFile()));
+  const auto r = RunCommand({"mrsets", file.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  // The second set takes its label from its first variable's.
+  EXPECT_EQ(r.out,
+            "$mc\tMulti\tcategories\t\tage HouseholdIncome\n"
+            "$d\tSex\tdichotomies\tF\tsex\n");
+}
+
+TEST(CliDictionary, UsageErrors) {
+  testing::TempFile file(testing::writeSav(DictionaryFile()));
+  const std::vector<std::vector<std::string>> wrong = {
+      {"mrsets", file.path(), "age"},
+      {"attrs"},
+      {"attrs", file.path(), "age", "sex"},
+      {"export", "dict", file.path()},
+      {"export", "vars", file.path(), "--json"},
+      {"export", "dict", file.path(), "--json", "--labels"},
+      {"info", file.path(), "--json"},
+  };
+  for (const auto& args : wrong) {
+    SCOPED_TRACE(args.front() + " " + std::to_string(args.size()));
+    EXPECT_EQ(RunCommand(args).code, 2);
+  }
+}
+
+TEST(CliDictionary, ExportDictJson) {
+  testing::TempFile file(testing::writeSav(DictionaryFile()));
+  const auto r = RunCommand({"export", "dict", file.path(), "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string& j = r.out;
+  ASSERT_FALSE(j.empty());
+  EXPECT_EQ(j.front(), '{');
+  EXPECT_EQ(j.back(), '\n');
+  // Texts raw, escaped as JSON wants them.
+  EXPECT_NE(j.find(R"({"name":"Origin","values":["tab\there\nand \"line\""]})"), std::string::npos)
+      << j;
+  EXPECT_NE(j.find(R"({"name":"Wave","values":["1","2"]})"), std::string::npos);
+  EXPECT_NE(
+      j.find(R"("name":"age","label":"Age in years","type":"numeric","width":0,)"
+             R"("print_format":"F3","write_format":"F3","measurement_level":"scale",)"
+             R"("role":"target","display_width":8,"alignment":"right",)"
+             R"("missing_values":{"values":[99],"range":null},)"
+             R"("value_labels":[{"value":99,"label":"Refused"},{"value":18.5,"label":"Young"}])"),
+      std::string::npos)
+      << j;
+  EXPECT_NE(j.find(R"("missing_values":{"values":[],"range":[-1000.5,0]})"), std::string::npos);
+  EXPECT_NE(j.find(R"("value_labels":[{"value":"F","label":"Female"})"), std::string::npos);
+  EXPECT_NE(j.find(R"({"name":"$mc","label":"Multi","kind":"categories","counted_value":null,)"
+                   R"("category_labels":null,"label_from_variable":false,)"
+                   R"("members":["age","HouseholdIncome"]})"),
+            std::string::npos)
+      << j;
+  EXPECT_NE(j.find(R"("kind":"dichotomies","counted_value":"F","category_labels":"counted_values",)"
+                   R"("label_from_variable":true,"members":["sex"]})"),
+            std::string::npos);
+  EXPECT_NE(j.find(R"("variable_sets":[{"name":"Core","members":["age","sex"]}])"),
+            std::string::npos);
+  EXPECT_NE(j.find(R"("documents":["First line of the document","Second line"]})"),
+            std::string::npos);
+  EXPECT_NE(j.find(R"("weight":"HouseholdIncome")"), std::string::npos);
+}
+
+TEST(CliDictionary, InfoListsAttributesAndSets) {
+  testing::TempFile file(testing::writeSav(DictionaryFile()));
+  const auto r = RunCommand({"info", file.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("\n\ndata file attributes\n"
+                       "Origin\ttab\\there\\nand \"line\"\n"
+                       "Wave[1]\t1\nWave[2]\t2\n\n"
+                       "multiple-response sets\n"
+                       "$mc\tcategories: age HouseholdIncome; label: Multi\n"
+                       "$d\tdichotomies counting F: sex; label: Sex\n\n"
+                       "variable sets\nCore\tage sex\n"),
+            std::string::npos)
+      << r.out;
+}
+
+}  // namespace
+}  // namespace brindle::cli

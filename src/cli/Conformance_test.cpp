@@ -14,6 +14,9 @@
 #include <sstream>
 
 #include "cli/CliCommands.h"
+#include "datafile/DictionaryText.h"
+#include "format/FormatValue.h"
+#include "spssio/SystemFile.h"
 
 namespace brindle::cli {
 namespace {
@@ -74,6 +77,12 @@ std::map<std::string, std::vector<Row>> ReadTables(const fs::path& csv) {
 std::string Upper(std::string s) {
   for (auto& c : s)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+std::string Lower(std::string s) {
+  for (auto& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return s;
 }
 
@@ -311,6 +320,78 @@ INSTANTIATE_TEST_SUITE_P(RealFiles, Conformance, ::testing::ValuesIn(Expectation
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                            return n;
                          });
+
+// The dictionary's further parts of a file PSPP wrote with every one it can
+// write (conformance/dictionary/pspp_dictionary.sps), against PSPP's own
+// DISPLAY DICTIONARY, DISPLAY @ATTRIBUTES and MRSETS /DISPLAY of it.
+class DictionaryConformance : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const fs::path dir = fs::path(BRINDLE_SOURCE_DIR) / "src/cli/conformance/dictionary";
+    m_data = (dir / "pspp_dictionary.sav").string();
+    m_tables = ReadTables(dir / "pspp_dictionary.csv");
+  }
+  std::string m_data;
+  std::map<std::string, std::vector<Row>> m_tables;
+};
+
+TEST_F(DictionaryConformance, MeasureRoleWidthAlignmentFormats) {
+  std::shared_ptr<SystemFile> file;
+  ASSERT_EQ(SystemFile::open(m_data, file), 0);
+  const auto& theirs = m_tables.at("Variables");
+  ASSERT_EQ(theirs.size(), file->variableCount() + 1);
+  // PSPP calls the target role "Output".
+  const auto role = [](std::string r) { return r == "Output" ? std::string("target") : r; };
+  for (std::size_t i = 0; i < file->variableCount(); ++i) {
+    const Row& r = theirs[i + 1];
+    const Variable& v = file->variable(i);
+    SCOPED_TRACE(v.name);
+    EXPECT_EQ(v.name, r[0]);
+    EXPECT_EQ(MeasureName(v.measure), Lower(r[3]));
+    EXPECT_EQ(RoleName(v.role), Lower(role(r[4])));
+    EXPECT_EQ(std::to_string(v.displayWidth), r[5]);
+    EXPECT_EQ(AlignmentName(v.alignment), Lower(r[6]));
+    EXPECT_EQ(PrintFormatText({v.print.type, v.print.width, v.print.decimals}), ViewerFormat(r[7]));
+    EXPECT_EQ(PrintFormatText({v.write.type, v.write.width, v.write.decimals}), ViewerFormat(r[8]));
+  }
+}
+
+TEST_F(DictionaryConformance, Attributes) {
+  const Cli ours = RunCommand({"attrs", m_data});
+  ASSERT_EQ(ours.code, 0) << ours.err;
+  // PSPP names a variable by its label where it has one, and sorts the
+  // attributes of each by name; the file's order is kept here.
+  const Cli vars = RunCommand({"vars", m_data});
+  std::map<std::string, std::string> byShownName{{"(dataset)", ""}};
+  for (const Row& v : Lines(vars.out)) byShownName[v[1].empty() ? v[0] : v[1]] = v[0];
+  std::vector<Row> expected;
+  std::string owner;
+  for (std::size_t i = 1; i < m_tables.at("Variable and Dataset Attributes").size(); ++i) {
+    const Row& r = m_tables.at("Variable and Dataset Attributes")[i];
+    if (!r[0].empty()) owner = byShownName.at(r[0]);
+    expected.push_back({owner, r[1], r[2]});
+  }
+  auto got = Lines(ours.out);
+  std::sort(expected.begin(), expected.end());
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, expected);
+}
+
+TEST_F(DictionaryConformance, MultipleResponseSets) {
+  const Cli ours = RunCommand({"mrsets", m_data});
+  ASSERT_EQ(ours.code, 0) << ours.err;
+  std::vector<Row> expected;
+  for (std::size_t i = 1; i < m_tables.at("Multiple Response Sets").size(); ++i) {
+    Row r = m_tables.at("Multiple Response Sets")[i];
+    r[2] = Lower(r[2]);
+    std::replace(r[4].begin(), r[4].end(), '\n', ' ');
+    expected.push_back(r);
+  }
+  auto got = Lines(ours.out);
+  std::sort(expected.begin(), expected.end());
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, expected);
+}
 
 }  // namespace
 }  // namespace brindle::cli

@@ -51,8 +51,18 @@ class TBxDBGrid::CellPainter : public QStyledItemDelegate {
     painter->fillRect(option.rect, background);
     painter->setPen(text);
     painter->setFont(option.font);
-    painter->drawText(option.rect.adjusted(2, 0, -2, 0),
-                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+    // A small picture (the measurement level's) goes before the text.
+    QRect textRect = option.rect.adjusted(2, 0, -2, 0);
+    const QVariant decoration = index.data(Qt::DecorationRole);
+    if (decoration.canConvert<QPixmap>()) {
+      const QPixmap icon = decoration.value<QPixmap>();
+      if (!icon.isNull()) {
+        const int top = textRect.top() + (textRect.height() - icon.height()) / 2;
+        painter->drawPixmap(textRect.left(), top, icon);
+        textRect.setLeft(textRect.left() + icon.width() + 3);
+      }
+    }
+    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                       index.data(Qt::DisplayRole).toString());
     painter->restore();
   }

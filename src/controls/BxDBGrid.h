@@ -29,7 +29,7 @@ class TBxDBGrid : public TGridBase {
   Q_OBJECT
 
  public:
-  static constexpr int kColumns = 5;
+  static constexpr int kColumns = 7;  // as the model has
 
   explicit TBxDBGrid(QWidget* parent = nullptr);
   ~TBxDBGrid() override;

@@ -1,12 +1,17 @@
 #include "controls/VarTableModel.h"
 
+#include <QPainter>
+
+#include "datafile/DictionaryText.h"
+
 namespace brindle {
 
 VarTableModel::VarTableModel(TdxMemData* table, QObject* parent)
     : QAbstractTableModel(parent),
       m_table(table),
       m_titles{QStringLiteral("Variable"), QStringLiteral("Variable Label"),
-               QStringLiteral("Missing"), QStringLiteral("Format"), QString()} {
+               QStringLiteral("Missing"), QStringLiteral("Format"), QString(),
+               QStringLiteral("Measure"), QStringLiteral("Role")} {
   if (m_table != nullptr) m_table->AddListener(this);
   m_rows = LiveRowCount();
 }
@@ -36,6 +41,10 @@ int VarTableModel::FieldOfColumn(int column) {
       return kMissingValues;
     case 3:
       return kPrintFmt;
+    case kMeasureColumn:
+      return kMeasure;
+    case kRoleColumn:
+      return kRole;
     default:
       return -1;
   }
@@ -66,6 +75,10 @@ QString VarTableModel::CellText(int row, int column) const {
       return QString::fromStdString(rec->MissingValues);
     case 3:
       return QString::fromStdString(rec->PrintFmt);
+    case kMeasureColumn:
+      return QString::fromStdString(MeasureName(rec->Measure));
+    case kRoleColumn:
+      return QString::fromStdString(RoleName(rec->Role));
     default:
       return QString();
   }
@@ -85,8 +98,49 @@ int VarTableModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : kColumns;
 }
 
+QPixmap VarTableModel::MeasureIcon(int measure) {
+  if (measure < 1 || measure > 3) return QPixmap();
+  static QPixmap icons[3];
+  QPixmap& icon = icons[measure - 1];
+  if (!icon.isNull()) return icon;
+  icon = QPixmap(12, 12);
+  icon.fill(Qt::transparent);
+  QPainter p(&icon);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  if (measure == 1) {
+    // Nominal: three unordered categories.
+    p.setBrush(QColor(200, 60, 60));
+    p.drawEllipse(QRectF(0.5, 0.5, 5.5, 5.5));
+    p.setBrush(QColor(60, 150, 60));
+    p.drawEllipse(QRectF(6, 0.5, 5.5, 5.5));
+    p.setBrush(QColor(60, 90, 200));
+    p.drawEllipse(QRectF(3.25, 6, 5.5, 5.5));
+  } else if (measure == 2) {
+    // Ordinal: three rising steps.
+    p.setBrush(QColor(60, 90, 200));
+    p.drawRect(QRectF(0.5, 8, 3, 3.5));
+    p.drawRect(QRectF(4.5, 5, 3, 6.5));
+    p.drawRect(QRectF(8.5, 1.5, 3, 10));
+  } else {
+    // Scale: a ruler.
+    p.setBrush(QColor(220, 180, 60));
+    p.drawRect(QRectF(0.5, 3.5, 11, 5));
+    p.setPen(QPen(QColor(90, 70, 20), 1));
+    for (int x = 2; x <= 10; x += 2)
+      p.drawLine(QPointF(x + 0.5, 3.5), QPointF(x + 0.5, x % 4 ? 5.5 : 6.5));
+  }
+  return icon;
+}
+
 QVariant VarTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || role != Qt::DisplayRole) return QVariant();
+  if (!index.isValid()) return QVariant();
+  if (role == Qt::DecorationRole && index.column() == kMeasureColumn && m_table != nullptr &&
+      index.row() < m_rows) {
+    const VarRecord* rec = m_table->ViewRecord(index.row());
+    return rec != nullptr ? QVariant(MeasureIcon(rec->Measure)) : QVariant();
+  }
+  if (role != Qt::DisplayRole) return QVariant();
   return CellText(index.row(), index.column());
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QPixmap>
 #include <QString>
 
 #include <array>
@@ -15,7 +16,10 @@ class VarTableModel : public QAbstractTableModel, public TableViewListener {
   Q_OBJECT
 
  public:
-  static constexpr int kColumns = 5;
+  // Name, label, missing values, format, an empty column (hidden), measure, role.
+  static constexpr int kColumns = 7;
+  static constexpr int kMeasureColumn = 5;
+  static constexpr int kRoleColumn = 6;
 
   // Registers itself as a listener of the table; table may be null (no rows).
   explicit VarTableModel(TdxMemData* table, QObject* parent = nullptr);
@@ -28,7 +32,7 @@ class VarTableModel : public QAbstractTableModel, public TableViewListener {
   bool Enabled() const { return m_enabled; }
 
   // Field of the table shown in a column: VarName, VarLabel, MissingValues,
-  // PrintFmt; -1 for the fifth column and any other.
+  // PrintFmt, Measure, Role; -1 for the fifth column and any other.
   static int FieldOfColumn(int column);
 
   QString Title(int column) const;
@@ -36,6 +40,9 @@ class VarTableModel : public QAbstractTableModel, public TableViewListener {
 
   // The text a cell shows; empty for a row or column outside the model.
   QString CellText(int row, int column) const;
+  // The small picture beside a measurement level (nominal, ordinal, scale);
+  // a null pixmap for none.
+  static QPixmap MeasureIcon(int measure);
   // 0-based row of the table's current record as last reported; -1 when none.
   int CurrentRow() const;
 

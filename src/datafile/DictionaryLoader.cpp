@@ -39,6 +39,8 @@ VarRecord ReadVariable(const Variable& v, int recId, double lowest, double highe
   rec.Dec = v.print.decimals;
   rec.Wid = v.print.width;
   rec.PrintFmt = PrintFormatText(PrintFormat{rec.Fmt, rec.Wid, rec.Dec});
+  rec.Measure = v.measure;
+  rec.Role = v.role;
   return rec;
 }
 

@@ -1,5 +1,6 @@
 #include "datafile/FileReport.h"
 
+#include "datafile/DictionaryText.h"
 #include "spssio/FileWarning.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
@@ -38,6 +39,7 @@ std::string FileInfoReport(const DataFileState& file, const std::string& systemS
          EncodingText(file.File->declaredEncoding(), file.File->characterCode());
   if (file.Key) t += "\nfile is encrypted";
   if (file.HasDocument != 0) t += "\nfile contains document";
+  if (file.File) t += DictionaryReportText(*file.File);
   AppendWarnings(file, t);
   return t;
 }

@@ -25,6 +25,9 @@ Variable MakeVariable(const SavReader& reader, const SavVariable& v) {
   }
   out.measure = v.measure;
   out.role = v.role;
+  out.displayWidth = v.displayWidth;
+  out.alignment = v.alignment;
+  out.attributes = v.attributes;
   return out;
 }
 
@@ -116,6 +119,17 @@ const std::vector<std::string>& SystemFile::documentLines() const {
   return m_reader->storedDocuments();
 }
 bool SystemFile::hasExtension(int subtype) const { return m_reader->hasExtension(subtype); }
+const std::vector<Attribute>& SystemFile::fileAttributes() const {
+  return m_reader->fileAttributes();
+}
+const std::vector<MultipleResponseSet>& SystemFile::multipleResponseSets() const {
+  return m_reader->multipleResponseSets();
+}
+const std::vector<VariableSet>& SystemFile::variableSets() const {
+  return m_reader->variableSets();
+}
+const std::vector<std::string>& SystemFile::documents() const { return m_reader->documents(); }
+const std::string& SystemFile::productInfo() const { return m_reader->productInfo(); }
 const std::vector<FileWarning>& SystemFile::warnings() const { return m_reader->warnings(); }
 std::shared_ptr<const FileKey> SystemFile::key() const { return m_reader->key(); }
 

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "spssio/DictionaryParts.h"
 #include "spssio/FileWarning.h"
 
 namespace brindle {
@@ -46,6 +47,9 @@ struct Variable {
   MissingValues missing;
   int measure = 0;  // SPSS_MLVL_*: 0 when the file does not say
   int role = -1;    // SPSS_ROLE_*: -1 when the file does not say
+  int displayWidth = -1;              // columns in the data editor; -1 when the file does not say
+  int alignment = -1;                 // 0 left, 1 right, 2 centre; -1 when the file does not say
+  std::vector<Attribute> attributes;  // custom attributes in file order, $@Role among them
   bool isString() const { return width != 0; }
 };
 
@@ -112,7 +116,17 @@ class SystemFile {
   // The document lines as stored (80 bytes each, in the file's encoding,
   // padding kept), the lines of every document record in file order.
   const std::vector<std::string>& documentLines() const;
+  // The same lines in UTF-8 without their padding.
+  const std::vector<std::string>& documents() const;
   bool hasExtension(int subtype) const;
+  // The data file's custom attributes, in file order.
+  const std::vector<Attribute>& fileAttributes() const;
+  // Multiple-response sets of both kinds of record, in file order.
+  const std::vector<MultipleResponseSet>& multipleResponseSets() const;
+  // The data editor's variable sets, in file order.
+  const std::vector<VariableSet>& variableSets() const;
+  // The extra product information; empty when the file has none.
+  const std::string& productInfo() const;
   // What was wrong with the file though it opened (damaged records and what
   // the reader did about them), in the order met; empty for a sound file.
   const std::vector<FileWarning>& warnings() const;

@@ -13,7 +13,8 @@ namespace {
 
 constexpr std::array<std::string_view, kVarFieldCount> kFieldNames = {
     "RecId",  "VarName",       "VarType", "VarLabel", "missingFormat", "nMiss1",  "nMiss2",
-    "nMiss3", "MissingValues", "Fmt",     "Dec",      "Wid",           "PrintFmt"};
+    "nMiss3", "MissingValues", "Fmt",     "Dec",      "Wid",           "PrintFmt",
+    "Measure", "Role"};
 
 bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -73,6 +74,8 @@ FieldKind TdxMemData::KindOf(int field) {
     case kFmt:
     case kDec:
     case kWid:
+    case kMeasure:
+    case kRole:
       return FieldKind::Integer;
     case kNMiss1:
     case kNMiss2:
@@ -111,6 +114,10 @@ FieldValue TdxMemData::FieldOf(const VarRecord& rec, int field) {
       return rec.Wid;
     case kPrintFmt:
       return rec.PrintFmt;
+    case kMeasure:
+      return rec.Measure;
+    case kRole:
+      return rec.Role;
     default:
       return std::string();
   }
@@ -159,6 +166,12 @@ int TdxMemData::CompareRecords(const VarRecord& a, const VarRecord& b, int field
       break;
     case kPrintFmt:
       c = CompareText(a.PrintFmt, b.PrintFmt, fold);
+      break;
+    case kMeasure:
+      c = (a.Measure > b.Measure) - (a.Measure < b.Measure);
+      break;
+    case kRole:
+      c = (a.Role > b.Role) - (a.Role < b.Role);
       break;
     default:
       break;

@@ -6,7 +6,7 @@
 
 namespace brindle {
 
-// Field numbers: RecId is field 0, PrintFmt field 12; the order is also the
+// Field numbers: RecId is field 0, PrintFmt field 12, Role 14; the order is also the
 // order of the grid's field lookups by name.
 enum VarField : int {
   kRecId = 0,
@@ -22,6 +22,8 @@ enum VarField : int {
   kDec,
   kWid,
   kPrintFmt,
+  kMeasure,
+  kRole,
   kVarFieldCount
 };
 
@@ -39,6 +41,8 @@ struct VarRecord {
   std::int32_t Dec = 0;
   std::int32_t Wid = 0;
   std::string PrintFmt;  // display text, at most 12 characters
+  std::int32_t Measure = 0;  // 1 nominal, 2 ordinal, 3 scale; 0 when the file does not say
+  std::int32_t Role = -1;    // 0 input .. 5 split; -1 when the file does not say
 };
 
 }  // namespace brindle

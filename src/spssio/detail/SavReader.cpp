@@ -164,6 +164,9 @@ int SavReader::readDictionary() {
   applyLongStringLabels();
   applyLongStringMissing();
   applyVariableAttributes();
+  applyFileAttributes();
+  applyMultipleResponseSets();
+  applyVariableSets();
   for (auto& set : m_labelSets)
     for (auto& l : set) l.label = m_text.toUtf8(l.label);
   for (const std::string& line : m_rawDocuments)
@@ -171,6 +174,7 @@ int SavReader::readDictionary() {
         trimmedField(reinterpret_cast<const std::uint8_t*>(line.data()), line.size())));
   m_fileLabel = m_text.toUtf8(m_fileLabel);
   m_product = m_text.toUtf8(m_product);
+  m_productInfo = trimmed(m_text.toUtf8(m_productInfo));
 
   CaseLayout layout;
   layout.compression = m_compression;
@@ -683,6 +687,21 @@ int SavReader::readExtension(std::int64_t at) {
       if (m_attributesAt < 0) m_attributesAt = at;
       m_variableAttributes += (m_variableAttributes.empty() ? "" : "/") + text;
       break;
+    case 5:
+      m_variableSetRecords.push_back({at, std::move(text)});
+      break;
+    case 7:
+      m_mrSetRecords.push_back({at, std::move(text)});
+      break;
+    case 10:
+      m_productInfo += text;
+      break;
+    case 17:
+      m_fileAttributeRecords.push_back({at, std::move(text)});
+      break;
+    case 19:
+      m_countedSetRecords.push_back({at, std::move(text)});
+      break;
     case 20:
       m_encodingAt = at;
       m_encodingName = trimmed(text);
@@ -694,9 +713,7 @@ int SavReader::readExtension(std::int64_t at) {
       m_longStringMissing.push_back({at, std::move(text)});
       break;
     // Floating-point info (4; the system-missing value is known by its bit
-    // pattern), multiple response sets (7, 19), product info (10), display
-    // parameters' widths and alignments (11), file attributes (17) and unknown subtypes carry
-    // nothing this reader returns.
+    // pattern) and unknown subtypes carry nothing this reader returns.
     default:
       break;
   }
@@ -839,6 +856,8 @@ void SavReader::buildVariables() {
     v.element = i;
     v.labelSets = std::move(r.labelSets);
     v.measure = r.measure;
+    v.displayWidth = r.displayWidth;
+    v.alignment = r.alignment;
     if (v.width == 0) {
       v.missingFormat = r.nMissing;
       int n = r.nMissing < 0 ? -r.nMissing : r.nMissing;
@@ -912,7 +931,7 @@ void SavReader::checkFormats(SavVariable& v, const RawVariable& r) {
   }
 }
 
-// One entry of 3 (measure, column width, alignment) or 2 (measure, width)
+// One entry of 3 (measure, column width, alignment) or 2 (measure, alignment)
 // values per variable record that starts a value: each segment of a very long
 // string has one, continuations of strings have none. Writers that give one
 // entry per whole variable are accepted too; any other count is ignored.
@@ -940,47 +959,14 @@ void SavReader::applyDisplayParameters() {
     return;
   }
   for (std::size_t i = 0; i < target->size(); ++i) {
-    std::int32_t measure = m_displayParameters[i * stride];
-    if (measure >= 1 && measure <= 3) (*target)[i]->measure = measure;
-  }
-}
-
-// Variable attribute sets: NAME:ATTR('value'\n...)ATTR(...)/NAME:... with the
-// long name in the file's encoding. Only the role is taken; parsing stops at
-// the first malformed set, keeping what came before.
-void SavReader::applyVariableAttributes() {
-  if (m_variableAttributes.empty()) return;
-  const std::string text = m_text.toUtf8(m_variableAttributes);
-  std::size_t p = 0;
-  const auto malformed = [&] {
-    warn(7, 18, m_attributesAt,
-         "variable attributes malformed at byte " + std::to_string(p) + "; the rest ignored");
-  };
-  while (p < text.size()) {
-    std::size_t colon = text.find(':', p);
-    if (colon == std::string::npos) return malformed();
-    int var = findVariable(std::string_view(text).substr(p, colon - p));
-    p = colon + 1;
-    while (p < text.size() && text[p] != '/') {
-      std::size_t open = text.find('(', p);
-      if (open == std::string::npos) return malformed();
-      std::string_view attr = std::string_view(text).substr(p, open - p);
-      p = open + 1;
-      bool first = true;
-      while (p < text.size() && text[p] == '\'') {
-        std::size_t end = text.find("'\n", p + 1);
-        if (end == std::string::npos) return malformed();
-        std::string_view value = std::string_view(text).substr(p + 1, end - p - 1);
-        if (first && var >= 0 && attr == "$@Role" && value.size() == 1 && value[0] >= '0' &&
-            value[0] <= '5')
-          m_vars[std::size_t(var)].role = value[0] - '0';
-        first = false;
-        p = end + 2;
-      }
-      if (p >= text.size() || text[p] != ')') return malformed();
-      ++p;
-    }
-    ++p;  // past the '/'
+    RawVariable& r = *(*target)[i];
+    const std::int32_t measure = m_displayParameters[i * stride];
+    if (measure >= 1 && measure <= 3) r.measure = measure;
+    // Three values: measure, width, alignment; two leave the width out.
+    const std::int32_t alignment = m_displayParameters[i * stride + stride - 1];
+    if (alignment >= 0 && alignment <= 2) r.alignment = alignment;
+    if (stride == 3 && m_displayParameters[i * stride + 1] >= 0)
+      r.displayWidth = m_displayParameters[i * stride + 1];
   }
 }
 

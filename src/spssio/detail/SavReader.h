@@ -9,8 +9,10 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "spssio/DictionaryParts.h"
 #include "spssio/EncryptedFile.h"
 #include "spssio/FileWarning.h"
 #include "spssio/TextConverter.h"
@@ -54,6 +56,9 @@ struct SavVariable {
   std::vector<std::pair<std::string, std::string>> longStringLabels;
   int measure = 0;  // 1 nominal, 2 ordinal, 3 scale; 0 when the file does not say
   int role = -1;    // 0 input .. 5 split from the $@Role attribute; -1 when not recorded
+  int displayWidth = -1;              // columns in the data editor; -1 when not recorded
+  int alignment = -1;                 // 0 left, 1 right, 2 centre; -1 when not recorded
+  std::vector<Attribute> attributes;  // in file order, $@Role among them
 };
 
 // What opens an encrypted file: the password as the user gave it, or the
@@ -105,6 +110,14 @@ class SavReader {
   const std::vector<std::string>& storedDocuments() const { return m_rawDocuments; }
   bool hasDocumentRecord() const { return m_hasDocument; }
   bool hasExtension(int subtype) const { return m_subtypes.count(subtype) != 0; }
+  // The data file's custom attributes (subtype 17), in file order.
+  const std::vector<Attribute>& fileAttributes() const { return m_fileAttributes; }
+  // Multiple-response sets of both records (7 and 19), in file order.
+  const std::vector<MultipleResponseSet>& multipleResponseSets() const { return m_mrSets; }
+  // Variable sets (subtype 5), in file order.
+  const std::vector<VariableSet>& variableSets() const { return m_variableSets; }
+  // The extra product information (subtype 10), UTF-8; empty when none.
+  const std::string& productInfo() const { return m_productInfo; }
   const std::string& encoding() const { return m_text.encoding(); }
   // The encoding as the file declares it: the encoding record's name (empty
   // without one) and the integer-info record's character code (0 without).
@@ -148,6 +161,8 @@ class SavReader {
     int veryLongWidth = 0;
     std::vector<int> segmentHeads;  // very long strings: the segments in order
     int measure = 0;
+    int displayWidth = -1;
+    int alignment = -1;
     std::int64_t at = -1;  // where the variable record starts
   };
   // An extension record kept as stored until the variables are known.
@@ -185,6 +200,18 @@ class SavReader {
   void applyLongStringMissing();
   void applyDisplayParameters();
   void applyVariableAttributes();
+  void applyFileAttributes();
+  void applyMultipleResponseSets();
+  void applyVariableSets();
+  // Reads one attribute set ("Name('value'\n...)...") of text from p, up to
+  // the end or a '/' at the top level; false (p at the fault) when it is
+  // malformed, keeping in out what came before. names holds the names in
+  // out; a name met again keeps the first and goes to duplicates.
+  static bool readAttributeSet(const std::string& text, std::size_t& p, std::vector<Attribute>& out,
+                               std::unordered_set<std::string>& names,
+                               std::vector<std::string>& duplicates);
+  // Reads the sets of one subtype-7 or 19 record into m_mrSets.
+  void readMultipleResponseSets(const StoredRecord& record, int subtype);
   // Replaces formats that do not fit their variable by the default one.
   void checkFormats(SavVariable& v, const RawVariable& r);
   // Keeps the value labels of set for the variables named by indexes (as
@@ -218,6 +245,12 @@ class SavReader {
   std::vector<StoredRecord> m_longStringLabels, m_longStringMissing;
   std::vector<std::int32_t> m_displayParameters;  // subtype 11 as stored
   std::string m_variableAttributes;               // subtype 18, records joined by '/'
+  std::vector<StoredRecord> m_fileAttributeRecords, m_mrSetRecords, m_countedSetRecords,
+      m_variableSetRecords;  // subtypes 17, 7, 19 and 5 as stored
+  std::vector<Attribute> m_fileAttributes;
+  std::vector<MultipleResponseSet> m_mrSets;
+  std::vector<VariableSet> m_variableSets;
+  std::string m_productInfo;
   // Where the first record of each joined or stored kind starts, for warnings.
   std::int64_t m_longNamesAt = -1, m_veryLongAt = -1, m_displayAt = -1, m_attributesAt = -1,
                m_encodingAt = -1;

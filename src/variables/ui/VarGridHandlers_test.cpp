@@ -36,7 +36,8 @@ int ExpectedLabelWidth(const TForm1& f) {
   for (int c = 0; c < TBxDBGrid::kColumns; ++c)
     if (c != 1)
       others += f.Variables.VarGrid->ColVisible(c) ? f.Variables.VarGrid->ColWidth(c) : -1;
-  const int chrome = f.Variables.VarGrid->width() - f.Variables.VarGrid->viewport()->width() + 3;
+  // The pane keeps room for five hidden columns.
+  const int chrome = f.Variables.VarGrid->width() - f.Variables.VarGrid->viewport()->width() + 5;
   return std::max(0, f.Variables.VarGrid->width() - chrome - others);
 }
 

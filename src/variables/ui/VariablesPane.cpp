@@ -24,16 +24,19 @@ namespace brindle {
 namespace {
 
 constexpr int kVarGridMinWidth = 90;
-const char* const kVarTitles[4] = {"Variable", "Variable Label", "Missing", "Format"};
-constexpr int kVarWidths[4] = {66, 175, 47, 46};
+// The fifth column is an empty one, always hidden.
+const char* const kVarTitles[7] = {"Variable", "Variable Label", "Missing", "Format",
+                                   "",         "Measure",        "Role"};
+constexpr int kVarWidths[7] = {66, 175, 47, 46, 0, 78, 58};
 
 // Field shown in each grid column; the fifth column shows none.
-const char* const kColumnFields[] = {"VarName", "VarLabel", "MissingValues", "PrintFmt"};
-constexpr int kFieldColumns = 4;
+const char* const kColumnFields[] = {"VarName", "VarLabel", "MissingValues", "PrintFmt",
+                                     "",        "Measure",  "Role"};
+constexpr int kFieldColumns = 7;
 
-// Room kept free beside the columns so that up to three hidden columns,
+// Room kept free beside the columns so that up to five hidden columns,
 // each counted as -1 below, never push the last column past the edge.
-constexpr int kHiddenColumnSpare = 3;
+constexpr int kHiddenColumnSpare = 5;
 
 // What the grid's frame, indicator and a shown scroll bar take from its width.
 int VarGridChrome(const TBxDBGrid* grid) {
@@ -132,7 +135,8 @@ void VariablesPane::createGrid() {
   VarGrid->SetColMoving(false);
   VarGrid->SetCellHints(true);
   VarGrid->setMinimumWidth(kVarGridMinWidth);
-  for (int c = 0; c < 4; ++c) {
+  for (int c = 0; c < 7; ++c) {
+    if (c == 4) continue;
     VarGrid->SetColTitle(c, QString::fromLatin1(kVarTitles[c]));
     VarGrid->SetColWidth(c, DefaultColumnWidth(c));
   }
@@ -214,6 +218,26 @@ bool VariablesPane::findVariable(bool forward, bool fromEnd, bool refresh) {
                           typed + QStringLiteral(" not found"), MessageIcon::Information);
   }
   return found;
+}
+
+bool VariablesPane::FindNextWhere(const std::function<bool(const VarRecord&)>& matches) {
+  const int n = VarMemData.RecordCount();
+  const int k = VarMemData.RecNo();
+  for (int i = 1; i <= n; ++i) {
+    const int pos = (k - 1 + i) % n + 1;
+    if (!matches(*VarMemData.ViewRecord(pos - 1))) continue;
+    // Switching the grid's source off for the move drops its row marks.
+    VarGrid->SetDataSourceEnabled(false);
+    {
+      const BulkScan scan(VarMemData, BulkScan::Cursor::Keep);
+      VarMemData.MoveBy(pos - k);
+    }
+    VarGrid->SetDataSourceEnabled(true);
+    VarGrid->setFocus();
+    currentChanged();
+    return true;
+  }
+  return false;
 }
 
 void VariablesPane::RepFindBtn1Click(QAction* sender) {
@@ -410,12 +434,13 @@ void VariablesPane::HideFormatcolumnClick(QAction* item) {
 }
 
 int VariablesPane::DefaultColumnWidth(int column) const {
-  if (column < 0 || column >= 4) return 0;
+  if (column < 0 || column >= 7 || column == 4) return 0;
   return VarGrid->FitTitle(QString::fromLatin1(kVarTitles[column]), kVarWidths[column]);
 }
 
 void VariablesPane::RestoreDefaultColumnWidths() {
-  for (int c = 0; c < 4; ++c) VarGrid->SetColWidth(c, DefaultColumnWidth(c));
+  for (int c = 0; c < 7; ++c)
+    if (c != 4) VarGrid->SetColWidth(c, DefaultColumnWidth(c));
   VarGridColumnWidthChanged();
 }
 

@@ -80,6 +80,10 @@ class VariablesPane {
   void Edit2Enter(QLineEdit* box);
   void Filter1Click();
   void VarMemDataFilterRecord(bool& accept);
+  // Moves to the first variable after the current one, going on from the
+  // top after the last, for which matches holds; false (nothing moves) when
+  // none does. The find boxes are left as they are.
+  bool FindNextWhere(const std::function<bool(const VarRecord&)>& matches);
 
   // --- Selection and copy ---------------------------------------------
   // Copies the marked variables, or the current one, at the sender's tag's

@@ -1,0 +1,205 @@
+// The dictionary's further parts in the window: the Measure and Role
+// columns, the variable details box and Find in Attributes.
+#include <QAction>
+#include <QInputDialog>
+#include <QTest>
+#include <QTimer>
+
+#include "controls/VarTableModel.h"
+#include "testing/WindowTestSupport.h"
+#include "variables/ui/VariableDetailsBox.h"
+
+using namespace brindle;
+using namespace brindle::testing;
+
+namespace {
+
+// SampleDictionary with levels, roles and attributes on some variables (the
+// test writer records scale for the other numbers, nominal for strings).
+std::unique_ptr<TempFile> DictionaryFile(bool displayParameters = true) {
+  SavFile f = SampleDictionary();
+  f.variables[0].measure = 3;  // id scale
+  f.variables[1].measure = 1;  // sex nominal
+  f.variables[2].measure = 1;  // city nominal
+  f.variables[4].measure = 2;  // score ordinal
+  f.displayParameters = displayParameters;
+  const std::string attributes =
+      "sex:$@Role('1'\n)Question('Which sex?'\n)/score:$@Role('5'\n)Note('a slash / here'\n)"
+      "/age:Note('Asked in years'\n)";
+  const std::string sets = "$set=C 4 Both SEX SCORE\n";
+  f.extraExtensions = {{7, 1, int(sets.size()), {sets.begin(), sets.end()}},
+                       {18, 1, int(attributes.size()), {attributes.begin(), attributes.end()}}};
+  return WriteTemp(f);
+}
+
+// Answers the next Find in Attributes question with text (or cancels).
+void AnswerFind(const QString& text, bool accept = true) {
+  QTimer::singleShot(0, [text, accept] {
+    auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+    QVERIFY(dialog != nullptr);
+    dialog->setTextValue(text);
+    accept ? dialog->accept() : dialog->reject();
+  });
+}
+
+QString CurrentName(const TForm1& f) {
+  return QString::fromStdString(f.Variables.VarMemData.Current()->VarName);
+}
+
+}  // namespace
+
+class DictionaryViewTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void measureAndRoleColumns();
+  void nothingRecordedLeavesTheColumnsEmpty();
+  void sortsByMeasure();
+  void hiddenColumnsAreSavedAndRestored();
+  void olderOptionsKeepTheNewColumnsHidden();
+  void ctrlEnterShowsTheDetailsThatFollowTheCursor();
+  void findInAttributesWrapsAndLeavesTheFindBoxes();
+};
+
+void DictionaryViewTest::measureAndRoleColumns() {
+  ShownWindow w;
+  const auto file = DictionaryFile();
+  w.Open(file->path());
+  const VarTableModel* model = w.form.Variables.VarGrid->Model();
+  QCOMPARE(model->Title(VarTableModel::kMeasureColumn), QStringLiteral("Measure"));
+  QCOMPARE(model->Title(VarTableModel::kRoleColumn), QStringLiteral("Role"));
+  const QStringList measures = {"scale",   "nominal", "nominal", "nominal",
+                                "ordinal", "scale",   "scale"};
+  const QStringList roles = {"", "target", "", "", "split", "", ""};
+  for (int row = 0; row < measures.size(); ++row) {
+    QCOMPARE(model->CellText(row, VarTableModel::kMeasureColumn), measures[row]);
+    QCOMPARE(model->CellText(row, VarTableModel::kRoleColumn), roles[row]);
+    const QVariant icon = model->index(row, VarTableModel::kMeasureColumn).data(Qt::DecorationRole);
+    QCOMPARE(icon.isValid() && !icon.value<QPixmap>().isNull(), !measures[row].isEmpty());
+  }
+  // Hidden until asked for.
+  QVERIFY(!w.form.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
+  QVERIFY(!w.form.Variables.VarGrid->ColVisible(VarTableModel::kRoleColumn));
+  QVERIFY(w.form.HideMeasurecolumn->isChecked() && w.form.HideRolecolumn->isChecked());
+}
+
+void DictionaryViewTest::nothingRecordedLeavesTheColumnsEmpty() {
+  ShownWindow w;
+  const auto file = DictionaryFile(false);
+  w.Open(file->path());
+  const VarTableModel* model = w.form.Variables.VarGrid->Model();
+  QCOMPARE(model->CellText(0, VarTableModel::kMeasureColumn), QString());
+  QVERIFY(!model->index(0, VarTableModel::kMeasureColumn).data(Qt::DecorationRole).isValid() ||
+          model->index(0, VarTableModel::kMeasureColumn)
+              .data(Qt::DecorationRole)
+              .value<QPixmap>()
+              .isNull());
+  QCOMPARE(model->CellText(1, VarTableModel::kRoleColumn), QStringLiteral("target"));
+}
+
+void DictionaryViewTest::sortsByMeasure() {
+  ShownWindow w;
+  const auto file = DictionaryFile();
+  w.Open(file->path());
+  w.form.VarGridTitleClick(VarTableModel::kMeasureColumn);
+  // Nominal, ordinal, scale (nothing recorded would come first); the order
+  // among equals is the sort's own.
+  const auto sorted = [](QStringList names) {
+    names.sort();
+    return names;
+  };
+  const QStringList names = w.GridNames();
+  QCOMPARE(sorted(names.mid(0, 3)), QStringList({"city", "comment", "sex"}));
+  QCOMPARE(names[3], QStringLiteral("score"));
+  QCOMPARE(sorted(names.mid(4)), QStringList({"age", "born", "id"}));
+  w.form.VarGridTitleClick(VarTableModel::kMeasureColumn);
+  QCOMPARE(w.GridNames()[3], QStringLiteral("score"));
+  QCOMPARE(sorted(w.GridNames().mid(0, 3)), QStringList({"age", "born", "id"}));
+  w.form.VarGridTitleClick(VarTableModel::kRoleColumn);
+  QCOMPARE(w.GridNames().mid(5), QStringList({"sex", "score"}));
+}
+
+void DictionaryViewTest::hiddenColumnsAreSavedAndRestored() {
+  {
+    ShownWindow w;
+    w.form.HideMeasurecolumn->trigger();
+    QVERIFY(w.form.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
+    QVERIFY(!w.form.Variables.VarGrid->ColVisible(VarTableModel::kRoleColumn));
+    QVERIFY(!w.form.HideMeasurecolumn->isChecked());
+    w.form.Variables.VarGrid->SetColWidth(VarTableModel::kMeasureColumn, 90);
+    w.form.Saveoptions->trigger();
+  }
+  RecordingUiService ui;
+  TForm1 again(ui);
+  QVERIFY(again.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
+  QCOMPARE(again.Variables.VarGrid->ColWidth(VarTableModel::kMeasureColumn), 90);
+  QVERIFY(!again.HideMeasurecolumn->isChecked() && again.HideRolecolumn->isChecked());
+  again.RestoreDefaultOptions->trigger();
+  QVERIFY(!again.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
+  QVERIFY(again.HideMeasurecolumn->isChecked());
+}
+
+// Options saved before the Measure and Role columns existed leave them hidden.
+void DictionaryViewTest::olderOptionsKeepTheNewColumnsHidden() {
+  {
+    ShownWindow w;
+    w.form.Saveoptions->trigger();
+  }
+  OpenOptionsStore()->remove(QStringLiteral("Mea"));
+  OpenOptionsStore()->remove(QStringLiteral("c8"));
+  RecordingUiService ui;
+  TForm1 again(ui);
+  QVERIFY(!again.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
+  QVERIFY(again.HideMeasurecolumn->isChecked());
+  again.HideMeasurecolumn->trigger();
+  QCOMPARE(again.Variables.VarGrid->ColWidth(VarTableModel::kMeasureColumn),
+           again.Variables.DefaultColumnWidth(VarTableModel::kMeasureColumn));
+}
+
+void DictionaryViewTest::ctrlEnterShowsTheDetailsThatFollowTheCursor() {
+  ShownWindow w;
+  const auto file = DictionaryFile();
+  w.Open(file->path());
+  w.ClickRow(1);
+  w.Key(Qt::Key_Return, Qt::ControlModifier);
+  VariableDetailsBox* box = w.form.DetailsBox;
+  QVERIFY(box != nullptr && box->isVisible());
+  QVERIFY(box->windowTitle().endsWith(QStringLiteral("sex")));
+  QVERIFY(box->Text().contains(QStringLiteral("measurement level\tnominal\nrole\ttarget\n")));
+  QVERIFY(box->Text().contains(QStringLiteral("\nattributes\nQuestion\tWhich sex?\n")));
+  QVERIFY(box->Text().contains(QStringLiteral("\nmultiple-response sets\n$set\tBoth")));
+  w.form.activateWindow();
+  w.ClickRow(4);
+  QVERIFY(box->Text().startsWith(QStringLiteral("name\tscore\n")));
+  QVERIFY(box->Text().contains(QStringLiteral("Note\ta slash / here")));
+  box->close();
+  w.ClickRow(6);
+  QVERIFY(box->Text().startsWith(QStringLiteral("name\tscore\n")));  // closed: not refreshed
+}
+
+void DictionaryViewTest::findInAttributesWrapsAndLeavesTheFindBoxes() {
+  ShownWindow w;
+  const auto file = DictionaryFile();
+  w.Open(file->path());
+  w.form.Variables.Edit1->setText(QStringLiteral("ci"));
+  w.ClickRow(5);
+  AnswerFind(QStringLiteral("ASKED"));
+  w.form.FindInAttributesItem->trigger();
+  QCOMPARE(CurrentName(w.form), QStringLiteral("age"));
+  // From the last variable the search goes on from the first.
+  AnswerFind(QStringLiteral("which"));
+  w.form.FindInAttributesItem->trigger();
+  QCOMPARE(CurrentName(w.form), QStringLiteral("sex"));
+  // Attribute names are not searched; nothing found moves nothing.
+  AnswerFind(QStringLiteral("Question"));
+  w.form.FindInAttributesItem->trigger();
+  QCOMPARE(CurrentName(w.form), QStringLiteral("sex"));
+  QCOMPARE(w.Count("SystemMessageBox"), 1);
+  AnswerFind(QStringLiteral("slash"), false);
+  w.form.FindInAttributesItem->trigger();
+  QCOMPARE(CurrentName(w.form), QStringLiteral("sex"));
+  QCOMPARE(w.form.Variables.Edit1->text(), QStringLiteral("ci"));
+}
+
+QTEST_MAIN(DictionaryViewTest)
+#include "DictionaryView_test.moc"
