@@ -354,8 +354,8 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
       if (!source) source = std::make_unique<CaseColumns>();
       const CaseSegment& segment = segments[s];
       const bool last = s + 1 == segments.size();
-      const std::int64_t want = last ? std::numeric_limits<std::int64_t>::max()
-                                     : segment.end - segment.from.firstCase();
+      const std::int64_t want =
+          last ? std::numeric_limits<std::int64_t>::max() : segment.end - segment.from.firstCase();
       if (!source->openSegment(cases, segment)) {
         const std::string why = source->error();
         piece.end = {false, SPSS_FILE_RERROR,
