@@ -471,10 +471,16 @@ ExportResult ExportData(SystemFile& file, const std::vector<int>& vars, DataMode
   for (int v : chosen)
     if (v >= 0 && positions.size() < columns.size()) positions.push_back(v);
   const std::int64_t total = file.caseCount();
+  // DataColumns keeps the positions in range, so every column has one.
+  if (positions.size() != columns.size()) return Failed("a variable to export is not in the file");
   CaseColumns cases;
-  if (positions.size() != columns.size() || !cases.open(file, positions)) {
-    ModuleRowSource rows(file, positions);
-    return WriteDataCsv(rows, columns, mode, Sysmis(), total, out, progress);
+  if (!cases.open(file, positions)) {
+    // The case data cannot be reached: the header, and the reason as the
+    // warning of data that ended early.
+    CaseRowSource rows(cases);
+    ExportResult result = WriteDataCsv(rows, columns, mode, Sysmis(), total, out, progress);
+    cases.close();
+    return result;
   }
   // A compressed file splits at its case index: a quick pass makes one when
   // the opening did not.

@@ -18,6 +18,7 @@
 #include <unistd.h>
 #endif
 
+#include "export/testing/ModuleRowSource.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "spssio/TaskPool.h"
