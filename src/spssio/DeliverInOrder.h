@@ -3,6 +3,7 @@
 // table lines come out as one thread would have written them.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -21,10 +22,14 @@ namespace brindle {
 // the consumer has stopped (produce should then return). On the calling
 // thread consume(segment, Piece&&) gets every piece, a segment's in the order
 // delivered and segments in order; it returns false to stop. A segment that
-// no pool thread has taken when the consumer needs it runs on the calling
-// thread, so the pass finishes however busy the pool is. Returns when every
+// no pool thread has taken a moment after the consumer needs it runs on the
+// calling thread, so the pass finishes however busy the pool is. Returns when every
 // segment started has ended; an exception from produce or consume is
 // rethrown here after that.
+// How long the consumer waits for the pool to take up the segment it needs
+// before it runs that segment itself.
+inline constexpr std::chrono::milliseconds kTakeUp{50};
+
 template <class Piece, class Produce, class Consume>
 void DeliverInOrder(TaskPool& pool, std::size_t count, std::size_t ahead, std::size_t held,
                     Produce&& produce, Consume&& consume) {
@@ -73,6 +78,8 @@ void DeliverInOrder(TaskPool& pool, std::size_t count, std::size_t ahead, std::s
     }
   };
 
+  // A pool without threads takes up nothing.
+  const auto takeUp = pool.threadCount() ? kTakeUp : std::chrono::milliseconds(0);
   std::exception_ptr failure;
   try {
     std::unique_lock lock(mutex);
@@ -80,7 +87,9 @@ void DeliverInOrder(TaskPool& pool, std::size_t count, std::size_t ahead, std::s
     while (head < count) {
       Segment& segment = ring[head % ahead];
       const auto ready = [&] { return !segment.pieces.empty() || segment.done; };
-      if (!ready()) {
+      // A pool thread that is waking up takes the segment in a moment;
+      // one still not taken then waits behind other work.
+      if (!changed.wait_for(lock, takeUp, ready)) {
         const TaskPool::TaskHandle task = segment.task;
         lock.unlock();
         const bool ranHere = task->runHere();
