@@ -6,12 +6,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 #include <vector>
 
 #include "datafile/DictionaryLoader.h"
 #include "datafile/OpenFile.h"
 #include "spssio/Spssio.h"
+#include "spssio/TaskPool.h"
 #include "values/Frequencies.h"
 #include "variables/TdxMemData.h"
 
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   const auto firstResult = brindle::CountFrequencies(pass, *first, progress);
   std::printf("first pass (%s, 1 thread): %.3f s, %lld cases\n", argv[2], Seconds(start),
               static_cast<long long>(firstResult.casesRead));
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const unsigned cores = brindle::TaskPool::shared().threadCount();
   std::vector<unsigned> counts = {1, 2};
   if (cores > 2) counts.push_back(cores);
   for (unsigned threads : counts) {

@@ -8,7 +8,6 @@
 #include <ostream>
 #include <string_view>
 #include <system_error>
-#include <thread>
 #include <vector>
 #ifdef _WIN32
 #include <io.h>
@@ -25,9 +24,11 @@
 #include "export/CsvExport.h"
 #include "export/DictionaryJson.h"
 #include "spssio/AsciiText.h"
+#include "spssio/DeliverInOrder.h"
 #include "spssio/FileWarning.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
+#include "spssio/TaskPool.h"
 #include "values/Frequencies.h"
 #include "values/ValueLabels.h"
 #include "variables/TdxMemData.h"
@@ -248,35 +249,31 @@ void RenderRows(const FrequencyTable& table, int from, int to, std::string& out)
 }
 
 // The table's lines, rendered as they are printed (the table holds values,
-// not texts). A long table is rendered in pieces on every core, a few pieces
-// at a time, and written in order.
+// not texts). A long table is rendered in pieces on the task pool, a few
+// pieces ahead of the one being written, and written in order.
 void PrintRows(const FrequencyTable& table, std::ostream& out) {
   constexpr int kPieceRows = 32768;
   const int rows = table.Rows();
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const int threads = int(std::min<unsigned>(cores, 8));
-  std::vector<std::string> pieces(static_cast<std::size_t>(threads));
-  for (int first = 0; first < rows; first += threads * kPieceRows) {
-    const auto render = [&](int t) {
-      pieces[std::size_t(t)].clear();
-      const int from = first + t * kPieceRows;
-      if (from < rows)
-        RenderRows(table, from, std::min(rows, from + kPieceRows), pieces[std::size_t(t)]);
-    };
-    std::vector<std::thread> helpers;
-    if (rows - first > kPieceRows) {
-      try {
-        for (int t = 1; t < threads; ++t) helpers.emplace_back(render, t);
-      } catch (const std::system_error&) {
-        // No thread to be had: this one renders the rest.
-      }
-    }
-    render(0);
-    for (int t = int(helpers.size()) + 1; t < threads; ++t) render(t);
-    for (std::thread& h : helpers) h.join();
-    for (const std::string& piece : pieces)
-      out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+  if (rows <= kPieceRows) {
+    std::string text;
+    RenderRows(table, 0, rows, text);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    return;
   }
+  TaskPool& pool = TaskPool::shared();
+  const std::size_t pieces = std::size_t((rows + kPieceRows - 1) / kPieceRows);
+  DeliverInOrder<std::string>(
+      pool, pieces, std::size_t(std::min(pool.threadCount(), 8u)) + 1, 1,
+      [&](std::size_t piece, auto& deliver) {
+        const int from = int(piece) * kPieceRows;
+        std::string text;
+        RenderRows(table, from, std::min(rows, from + kPieceRows), text);
+        deliver(std::move(text));
+      },
+      [&](std::size_t, std::string&& text) {
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        return true;
+      });
 }
 
 int Info(LoadedFile& f, std::ostream& out) {

@@ -1,22 +1,21 @@
 #include "export/CsvExport.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
-#include <thread>
 
 #include "datafile/MissingValueText.h"
+#include "spssio/DeliverInOrder.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
+#include "spssio/TaskPool.h"
 
 namespace brindle {
 namespace {
@@ -292,18 +291,19 @@ constexpr std::size_t kHeldPieces = 8;
 constexpr std::size_t kSegmentBytes = std::size_t(4) << 20;
 constexpr std::size_t kSegmentsAhead = 3;
 
+// How a segment ended: whether the data ended before its end, and the
+// damage that stopped the reading, if any.
+struct SegmentEnd {
+  bool shortEnd = false;
+  int code = SPSS_OK;
+  std::string why;
+};
+
+// Rendered rows of one segment; its last piece says how the segment ended.
 struct Piece {
   std::string text;
   std::int64_t rows = 0;
-};
-
-// What became of one segment: its pieces not yet written and how it ended.
-struct SegmentOutput {
-  std::deque<Piece> pieces;
-  bool done = false;
-  bool shortEnd = false;  // the data ended before the segment's end
-  int code = SPSS_OK;     // the damage that stopped the reading, if any
-  std::string why;
+  std::optional<SegmentEnd> end;
 };
 
 }  // namespace
@@ -318,7 +318,7 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
                                   DataMode mode, double sysmis, std::int64_t totalCases,
                                   ExportFile& out, const ExportProgress& progress,
                                   unsigned threads) {
-  if (!threads) threads = std::max(1u, std::thread::hardware_concurrency());
+  threads = PassThreads(threads);
   // More segments than threads even out segments that render at different speeds.
   std::size_t parts = std::size_t(threads) * 8;
   if (totalCases > 0) {
@@ -337,136 +337,89 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
   threads = unsigned(std::min<std::size_t>(threads, segments.size()));
 
   ExportResult result;
-  std::mutex mutex;
-  std::condition_variable changed;
-  // Threads work on segments head .. head + ahead - 1 only, so their outputs
-  // take turns in a ring of that many.
-  const std::size_t ahead = kSegmentsAhead * threads;
-  std::vector<SegmentOutput> outputs(ahead);
-  std::size_t head = 0;  // the segment being written
-  bool stop = false;
-  std::atomic<std::size_t> nextSegment{0};
-
-  // Blocks while the segment is ahead of the writer and holds enough.
-  auto handOn = [&](std::size_t s, std::string& text, std::int64_t& rows) {
-    std::unique_lock lock(mutex);
-    SegmentOutput& o = outputs[s % ahead];
-    changed.wait(lock, [&] { return stop || s == head || o.pieces.size() < kHeldPieces; });
-    o.pieces.push_back({std::move(text), rows});
-    text = std::string();
-    rows = 0;
-    changed.notify_all();
-  };
-  auto finish = [&](std::size_t s, bool shortEnd, int code, std::string why) {
-    std::lock_guard lock(mutex);
-    SegmentOutput& o = outputs[s % ahead];
-    o.done = true;
-    o.shortEnd = shortEnd;
-    o.code = code;
-    o.why = std::move(why);
-    changed.notify_all();
-  };
-  auto stopped = [&] {
-    std::lock_guard lock(mutex);
-    return stop;
-  };
-  auto work = [&] {
-    CaseColumns source;
-    std::string text;
-    for (std::size_t s; (s = nextSegment++) < segments.size();) {
-      {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return stop || s < head + ahead; });
-        if (stop) break;
-      }
-      try {
-        const CaseSegment& segment = segments[s];
-        const bool last = s + 1 == segments.size();
-        const std::int64_t want = last ? std::numeric_limits<std::int64_t>::max()
-                                       : segment.end - segment.from.firstCase();
-        if (!source.openSegment(cases, segment)) {
-          const std::string why = source.error();
-          finish(s, false, SPSS_FILE_RERROR,
-                 why.empty() ? "the file could not be opened again" : why);
-          continue;
-        }
-        std::int64_t got = 0, rows = 0;
-        text.reserve(kPieceBytes + kPieceBytes / 4);
-        while (const std::size_t n = source.read(1024)) {
-          for (std::size_t i = 0; i < n; ++i) {
-            CaseAt row{source, i};
-            AppendDataRow(text, row, columns, mode, sysmis);
-          }
-          got += std::int64_t(n);
-          rows += std::int64_t(n);
-          if (text.size() >= kPieceBytes) {
-            handOn(s, text, rows);
-            if (stopped()) break;
-            text.reserve(kPieceBytes + kPieceBytes / 4);
-          }
-        }
-        if (rows) handOn(s, text, rows);
-        const int code = source.status();
-        finish(s, code == SPSS_FILE_END && got < want && !last,
-               code == SPSS_FILE_END ? SPSS_OK : code, source.error());
-      } catch (const std::exception& e) {
-        // Out of memory on one thread: the export fails, the program goes on.
-        finish(s, false, SPSS_FILE_RERROR, e.what());
+  // Sources are reused from segment to segment; at most `ahead` are open.
+  std::mutex sourcesMutex;
+  std::vector<std::unique_ptr<CaseColumns>> idleSources;
+  auto produce = [&](std::size_t s, auto& deliver) {
+    std::unique_ptr<CaseColumns> source;
+    {
+      std::lock_guard lock(sourcesMutex);
+      if (!idleSources.empty()) {
+        source = std::move(idleSources.back());
+        idleSources.pop_back();
       }
     }
+    Piece piece;
+    try {
+      if (!source) source = std::make_unique<CaseColumns>();
+      const CaseSegment& segment = segments[s];
+      const bool last = s + 1 == segments.size();
+      const std::int64_t want =
+          last ? std::numeric_limits<std::int64_t>::max() : segment.end - segment.from.firstCase();
+      if (!source->openSegment(cases, segment)) {
+        const std::string why = source->error();
+        piece.end = {false, SPSS_FILE_RERROR,
+                     why.empty() ? "the file could not be opened again" : why};
+        deliver(std::move(piece));
+        return;
+      }
+      std::int64_t got = 0;
+      bool stopped = false;
+      piece.text.reserve(kPieceBytes + kPieceBytes / 4);
+      while (const std::size_t n = source->read(1024)) {
+        for (std::size_t i = 0; i < n; ++i) {
+          CaseAt row{*source, i};
+          AppendDataRow(piece.text, row, columns, mode, sysmis);
+        }
+        got += std::int64_t(n);
+        piece.rows += std::int64_t(n);
+        if (piece.text.size() >= kPieceBytes) {
+          stopped = !deliver(std::move(piece));
+          if (stopped) break;
+          piece = Piece();
+          piece.text.reserve(kPieceBytes + kPieceBytes / 4);
+        }
+      }
+      if (!stopped) {
+        const int code = source->status();
+        piece.end = {code == SPSS_FILE_END && got < want && !last,
+                     code == SPSS_FILE_END ? SPSS_OK : code, source->error()};
+        deliver(std::move(piece));
+      }
+    } catch (const std::exception& e) {
+      // Out of memory on one thread: the export fails, the program goes on.
+      Piece failed;
+      failed.end = {false, SPSS_FILE_RERROR, e.what()};
+      deliver(std::move(failed));
+    }
+    if (source) {
+      std::lock_guard lock(sourcesMutex);
+      idleSources.push_back(std::move(source));
+    }
   };
-
-  std::vector<std::thread> pool;
-  try {
-    for (unsigned t = 0; t < threads; ++t) pool.emplace_back(work);
-  } catch (const std::system_error&) {
-    // Fewer threads than asked: those started take every segment.
-  }
-  if (pool.empty()) {
-    CaseRowSource rows(cases);
-    return WriteDataCsv(rows, columns, mode, sysmis, totalCases, out, progress);
-  }
 
   auto cancelled = [&] { return progress && !progress(result.rows, totalCases); };
   std::string failure;
   bool cancel = !WriteHeader(columns, totalCases, out, progress);
-  while (head < segments.size() && failure.empty() && !cancel) {
-    Piece piece;
-    bool got = false, ended = false;
-    {
-      std::unique_lock lock(mutex);
-      SegmentOutput& o = outputs[head % ahead];
-      changed.wait_for(lock, std::chrono::milliseconds(50),
-                       [&] { return !o.pieces.empty() || o.done; });
-      if (!o.pieces.empty()) {
-        piece = std::move(o.pieces.front());
-        o.pieces.pop_front();
-        got = true;
-      } else if (o.done) {
-        if (o.code != SPSS_OK) result.warning = ShortDataWarning(result.rows, totalCases, o.why);
-        ended = o.shortEnd || o.code != SPSS_OK;
-        o = SegmentOutput();
-        ++head;
-      }
-      changed.notify_all();
-    }
-    if (got) {
+  auto consume = [&](std::size_t, Piece&& piece) {
+    if (piece.rows || !piece.text.empty()) {
       out.Write(piece.text);
       result.rows += piece.rows;
-      if (!out.Ok())
+      if (!out.Ok()) {
         failure = out.Error();
-      else
-        cancel = cancelled();
+        return false;
+      }
+      if ((cancel = cancelled())) return false;
     }
+    if (!piece.end) return true;
+    if (piece.end->code != SPSS_OK)
+      result.warning = ShortDataWarning(result.rows, totalCases, piece.end->why);
     // Cases past a short segment would not follow the last case written.
-    if (ended) break;
-  }
-  {
-    std::lock_guard lock(mutex);
-    stop = true;
-    changed.notify_all();
-  }
-  for (std::thread& t : pool) t.join();
+    return !piece.end->shortEnd && piece.end->code == SPSS_OK;
+  };
+  if (!cancel)
+    DeliverInOrder<Piece>(TaskPool::shared(), segments.size(), kSegmentsAhead * threads,
+                          kHeldPieces, produce, consume);
   if (cancel) {
     result.status = ExportStatus::Cancelled;
     return result;
@@ -518,10 +471,16 @@ ExportResult ExportData(SystemFile& file, const std::vector<int>& vars, DataMode
   for (int v : chosen)
     if (v >= 0 && positions.size() < columns.size()) positions.push_back(v);
   const std::int64_t total = file.caseCount();
+  // DataColumns keeps the positions in range, so every column has one.
+  if (positions.size() != columns.size()) return Failed("a variable to export is not in the file");
   CaseColumns cases;
-  if (positions.size() != columns.size() || !cases.open(file, positions)) {
-    ModuleRowSource rows(file, positions);
-    return WriteDataCsv(rows, columns, mode, Sysmis(), total, out, progress);
+  if (!cases.open(file, positions)) {
+    // The case data cannot be reached: the header, and the reason as the
+    // warning of data that ended early.
+    CaseRowSource rows(cases);
+    ExportResult result = WriteDataCsv(rows, columns, mode, Sysmis(), total, out, progress);
+    cases.close();
+    return result;
   }
   // A compressed file splits at its case index: a quick pass makes one when
   // the opening did not.

@@ -77,11 +77,11 @@ ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& colu
 // guess: numbers 12, strings their width).
 std::size_t EstimatedRowBytes(const std::vector<ExportColumn>& columns);
 
-// WriteDataCsv for the cases of `cases` (its columns those of the export) on
-// `threads` threads, one per core when 0: the cases split at the file's case
-// index, each thread renders stretches of them into buffers of its own and
-// the calling thread writes the buffers in case order, so the output is
-// that of one pass. Buffers held ahead are bounded, whatever the number of
+// WriteDataCsv for the cases of `cases` (its columns those of the export),
+// split for `threads` threads (as many as the task pool has when 0): the
+// cases split at the file's case index, tasks on the pool render stretches
+// of them into buffers of their own and the calling thread writes the
+// buffers in case order (DeliverInOrder), so the output is that of one pass. Buffers held ahead are bounded, whatever the number of
 // cases. Progress is called on the calling thread only. A file that cannot
 // be split is written on the calling thread alone.
 ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportColumn>& columns,

@@ -11,7 +11,6 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
-#include <thread>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -19,8 +18,10 @@
 #include <unistd.h>
 #endif
 
+#include "export/testing/ModuleRowSource.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
+#include "spssio/TaskPool.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -524,9 +525,10 @@ TEST(CsvExportTarget, EachKindOfTarget) {
   const std::string fifo = (folder / "pipe.csv").string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   std::string received;
-  std::thread reader([&] { received = read(fifo); });
+  TaskPool readerThread(1);
+  const TaskPool::TaskHandle reader = readerThread.post([&] { received = read(fifo); });
   const ExportResult r = ExportToFile(fifo, writeCsv);
-  reader.join();
+  reader->wait();
   EXPECT_EQ(r.status, ExportStatus::Done) << r.message;
   EXPECT_EQ(received, csv);
   EXPECT_TRUE(S_ISFIFO(mode(fifo)));

@@ -1,6 +1,7 @@
 // Where a data export takes its cases from: the values of chosen variables,
-// one case at a time. The export code sees only this interface, so a faster
-// way of reading the cases replaces one class.
+// one case at a time. The export code sees only this interface; the program
+// reads through CaseRowSource, the tests also through the case-by-case reader
+// of testing/ModuleRowSource.h to compare against.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +13,6 @@
 #include "spssio/CaseColumns.h"
 
 namespace brindle {
-
-class SystemFile;
 
 class RowSource {
  public:
@@ -28,28 +27,6 @@ class RowSource {
   virtual std::string_view Text(std::size_t c) = 0;
   // What stopped the reading, after Next() gave a damage code.
   virtual std::string Error() const = 0;
-};
-
-// The cases of the open file one at a time, as spssReadCaseRecord reads
-// them, from the first case; the file is rewound again when the source goes.
-class ModuleRowSource : public RowSource {
- public:
-  // The columns' dictionary positions.
-  ModuleRowSource(SystemFile& file, const std::vector<int>& vars);
-  ~ModuleRowSource() override;
-
-  int Next() override;
-  double Number(std::size_t c) const override { return m_numbers[c]; }
-  std::string_view Text(std::size_t c) override;
-  std::string Error() const override { return m_error; }
-
- private:
-  SystemFile& m_file;
-  std::vector<int> m_vars;
-  std::vector<double> m_numbers;
-  std::vector<std::size_t> m_numericColumns;
-  std::string m_text;
-  std::string m_error;
 };
 
 // The cases of a CaseColumns source (its columns are the export's), batch

@@ -13,23 +13,16 @@
 #include <exception>
 #include <memory>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "spssio/CaseSource.h"
 #include "spssio/SpssioCodes.h"
+#include "spssio/TaskPool.h"
 #include "values/FreqTables.h"
 #include "values/Frequencies.h"
 
 namespace brindle {
-
-// The threads a pass runs on: `requested`, or one per core when 0.
-inline unsigned PassThreads(unsigned requested) {
-  if (requested) return requested;
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores ? cores : 1;
-}
 
 template <class Amount>
 void MergeTable(OrderedDblTable<Amount>& into, const OrderedDblTable<Amount>& from) {
@@ -44,7 +37,8 @@ void MergeTable(RawKeyCounter<Amount>& into, const RawKeyCounter<Amount>& from) 
 }
 
 // Counts the first n cases of whole's file on `threads` threads (the calling
-// thread one of them, and the only one that calls progress, after each batch
+// thread one of them, the others tasks on the shared pool; the calling thread
+// the only one that calls progress, after each batch
 // of about 1000 cases with the cases counted so far): count(table, source, i)
 // for case i of the batch at hand in source. On success table holds the
 // merged counts and read the cases counted (fewer when progress cancelled).
@@ -118,22 +112,19 @@ bool CountInParallel(CaseSource& whole, std::int64_t n, unsigned threads,
     }
     --running;
   };
-  std::vector<std::thread> pool;
-  try {
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work, t);
-  } catch (const std::system_error&) {
-    // No thread to be had: the ones started stop, and one thread counts.
-    running -= threads - 1 - unsigned(pool.size());
-    fail();
-  }
+  std::vector<TaskPool::TaskHandle> helpers;
+  for (unsigned t = 1; t < threads; ++t)
+    helpers.push_back(TaskPool::shared().post([&work, t] { work(t); }));
   work(0);
+  // Helpers no pool thread has taken yet find no segment left and end at once.
+  for (const TaskPool::TaskHandle& helper : helpers) helper->runHere();
   // The window gets its turn at least once, however fast the others were.
   report();
   while (running.load() > 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     report();
   }
-  for (std::thread& th : pool) th.join();
+  for (const TaskPool::TaskHandle& helper : helpers) helper->wait();
   if (cancel) {
     cancelled = true;
     read = counted.load();
@@ -157,7 +148,8 @@ bool CountInParallel(CaseSource& whole, std::int64_t n, unsigned threads,
 // pass has none); progress after every 1000th on the calling thread, as
 // ReadCases calls it. Returns the cases read and sets cancelled; ended is
 // true when the data stopped before n (cases.status() and error() say why
-// once this returns). False, with nothing read, when no thread can be started.
+// once this returns). False, with nothing read, when no pool thread takes the
+// producer before the first numbers are needed.
 template <class PerCase>
 bool ReadNumbersOverlapped(CaseSource& cases, std::int64_t n, bool weighted,
                            const FrequencyProgress& progress, bool& cancelled, std::int64_t& read,
@@ -217,12 +209,7 @@ bool ReadNumbersOverlapped(CaseSource& cases, std::int64_t n, bool weighted,
       changed.notify_all();
     }
   };
-  std::thread producer;
-  try {
-    producer = std::thread(produce);
-  } catch (const std::system_error&) {
-    return false;
-  }
+  const TaskPool::TaskHandle producer = TaskPool::shared().post(produce);
 
   read = 0;
   ended = false;
@@ -230,6 +217,13 @@ bool ReadNumbersOverlapped(CaseSource& cases, std::int64_t n, bool weighted,
   for (bool last = false; !last;) {
     {
       std::unique_lock<std::mutex> hold(lock);
+      if (read == 0 &&
+          !changed.wait_for(hold, std::chrono::milliseconds(250),
+                            [&] { return stop || filled > emptied; }) &&
+          producer->withdraw()) {
+        // No pool thread has been free for the producer: the caller reads alone.
+        return false;
+      }
       changed.wait(hold, [&] { return stop || filled > emptied; });
       if (filled == emptied) break;  // the producer failed
     }
@@ -250,7 +244,7 @@ bool ReadNumbersOverlapped(CaseSource& cases, std::int64_t n, bool weighted,
     if (cancelled) stop = true;
     changed.notify_all();
   }
-  producer.join();
+  producer->wait();
   if (failure) std::rethrow_exception(failure);
   ended = !cancelled && read < n;
   return true;

@@ -8,11 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <future>
 #include <tuple>
+#include <vector>
 
 #include "datafile/DictionaryLoader.h"
 #include "datafile/OpenFile.h"
 #include "spssio/Spssio.h"
+#include "spssio/TaskPool.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 #include "variables/TdxMemData.h"
@@ -116,6 +119,43 @@ TEST(ParallelCount, CountAtOpenIndexes) {
   ASSERT_EQ(source.open(*state.File, "a", nullptr, false), CaseSource::Start::Ok);
   EXPECT_GT(source.split(kMany, 4).size(), 1u);
   source.close();
+  spssCloseRead(state.FileHandle);
+}
+
+// Every pass of a window shares one pool: with all of its threads held by
+// other work, a pass on several threads still ends, and counts what one
+// thread counts (ZSAV read-ahead, the overlapped first pass and the split
+// pass each take up the work no pool thread is free for).
+TEST(ParallelCount, FinishesWhileEveryPoolThreadIsHeld) {
+  testing::TempFile file(testing::writeSav(Mixed(Compression::Zsav)));
+  DataFileState state;
+  ASSERT_EQ(OpenDataFileState(file.path(), state), SPSS_OK);
+  TdxMemData table;
+  LoadDictionary(state, table, NumberSeparators{});
+  const VarRecord* var = table.ViewRecord(0);
+  ASSERT_EQ(var->VarName, "a");
+  FrequencyPass pass = MakeFrequencyPass(state.File, kCases, true, NumberSeparators{});
+  pass.indexEvery = 7;
+
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::vector<TaskPool::TaskHandle> blockers;
+  for (unsigned t = 0; t < TaskPool::shared().threadCount(); ++t)
+    blockers.push_back(TaskPool::shared().post([released] { released.wait(); }));
+  pass.threads = 2;
+  const FrequencyResult first = CountFrequencies(pass, *var);
+  const FrequencyResult weighted = CountWeightedFrequencies(pass, *var, "b");
+  pass.threads = 3;
+  const FrequencyResult split = CountFrequencies(pass, *var);
+  release.set_value();
+  for (const TaskPool::TaskHandle& blocker : blockers) blocker->wait();
+
+  pass.threads = 1;
+  const FrequencyResult one = CountFrequencies(pass, *var);
+  EXPECT_EQ(one.casesRead, kCases);
+  ExpectSame(first, one);
+  ExpectSame(split, one);
+  ExpectSame(weighted, CountWeightedFrequencies(pass, *var, "b"));
   spssCloseRead(state.FileHandle);
 }
 

@@ -6,12 +6,12 @@
 #include <cstring>
 
 #include "spssio/SpssioCodes.h"
+#include "spssio/TaskPool.h"
 #include "spssio/detail/BlockFile.h"
 #include "spssio/detail/ByteCursor.h"
 #include "spssio/detail/SavReader.h"
 
 #include <limits>
-#include <thread>
 
 namespace brindle {
 namespace {
@@ -135,9 +135,9 @@ int ColumnScanner::open(BlockFile& file, const CaseLayout& layout,
 
 int ColumnScanner::start(SavReader& reader, const std::vector<std::size_t>& elements,
                          std::int64_t indexEvery) {
-  // A whole pass inflates ZSAV blocks ahead on every core.
+  // A whole pass inflates ZSAV blocks ahead on every thread of the pool.
   const int rc = open(reader.file(), reader.cases().layout(), elements, nullptr,
-                      std::max(1u, std::thread::hardware_concurrency()));
+                      TaskPool::shared().threadCount());
   m_reader = &reader;
   const CaseIndex* index = reader.caseIndex();
   if (rc == SPSS_OK && m_status == SPSS_OK && indexEvery > 0 && m_compression != 0 &&

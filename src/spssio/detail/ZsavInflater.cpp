@@ -3,16 +3,15 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 #ifdef BRINDLE_HAVE_LIBDEFLATE
 #include <libdeflate.h>
 #endif
 
 #include "spssio/SpssioCodes.h"
+#include "spssio/TaskPool.h"
 #include "spssio/detail/BlockFile.h"
 
 namespace brindle {
@@ -162,17 +161,14 @@ struct ZsavBlockInflater::Shared {
   std::size_t headroom = 0;
   std::size_t depth = 1;
   std::mutex mutex;
-  std::condition_variable changed;
-  std::size_t next = 0;      // the next block a helper takes on
+  std::size_t next = 0;      // the next block posted to the pool
   std::size_t consumed = 0;  // the next block take() hands out
-  bool stopping = false;
-  enum class State { Waiting, Ready, Failed };
-  std::vector<State> state;
+  std::vector<TaskPool::TaskHandle> tasks;       // by block, while posted
+  std::vector<std::uint8_t> ok;                  // by block: it inflated
   std::vector<std::vector<std::uint8_t>> ready;  // by block, while held
   std::vector<std::vector<std::uint8_t>> spare;  // buffers to reuse
-  std::vector<std::thread> helpers;
-  std::vector<std::unique_ptr<BlockFile>> files;  // one per helper
-  BlockFile own;  // the caller's thread's file when there are no helpers
+  std::vector<std::unique_ptr<BlockFile>> idle;  // files no task is reading through
+  BlockFile own;  // the caller's thread's file when blocks are not read ahead
 
   // Reads and inflates block i through file into out; false on failure.
   bool inflate(BlockFile& file, std::size_t i, std::vector<std::uint8_t>& out) {
@@ -200,30 +196,35 @@ struct ZsavBlockInflater::Shared {
 #endif
   }
 
-  void help(BlockFile& file) {
-    const bool opened = file.isOpen();
-    std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-      changed.wait(lock,
-                   [&] { return stopping || (next < blocks.size() && next < consumed + depth); });
-      if (stopping) return;
-      const std::size_t i = next++;
-      std::vector<std::uint8_t> buffer;
+  // A pool task: block i inflated through a file no other task reads.
+  void inflateAhead(std::size_t i) {
+    std::vector<std::uint8_t> buffer;
+    std::unique_ptr<BlockFile> file;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
       if (!spare.empty()) {
         buffer = std::move(spare.back());
         spare.pop_back();
       }
-      lock.unlock();
-      bool ok = false;
-      try {
-        ok = opened && inflate(file, i, buffer);
-      } catch (const std::bad_alloc&) {
-      }
-      lock.lock();
-      ready[i] = std::move(buffer);
-      state[i] = ok ? State::Ready : State::Failed;
-      changed.notify_all();
+      // At most depth tasks are posted at once, and there are as many files.
+      file = std::move(idle.back());
+      idle.pop_back();
     }
+    bool inflated = false;
+    try {
+      inflated = file->isOpen() && inflate(*file, i, buffer);
+    } catch (const std::bad_alloc&) {
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    idle.push_back(std::move(file));
+    ready[i] = std::move(buffer);
+    ok[i] = inflated;
+  }
+
+  // Under mutex: keeps depth blocks posted ahead of take().
+  void postAhead() {
+    for (; next < blocks.size() && next < consumed + depth; ++next)
+      tasks[next] = TaskPool::shared().post([this, i = next] { inflateAhead(i); });
   }
 };
 
@@ -243,43 +244,53 @@ ZsavBlockInflater::ZsavBlockInflater(const BlockFile& file, std::vector<Block> b
   s.headroom = headroom;
   s.next = s.consumed = first;
   s.depth = threads + 1;
-  s.state.assign(s.blocks.size(), Shared::State::Waiting);
   s.ready.resize(s.blocks.size());
   if (threads == 0) {
     s.own.openSame(file);
     return;
   }
-  for (unsigned t = 0; t < threads; ++t) {
-    s.files.push_back(std::make_unique<BlockFile>());
-    s.files.back()->openSame(file);
+  s.tasks.resize(s.blocks.size());
+  s.ok.assign(s.blocks.size(), 0);
+  for (std::size_t t = 0; t < s.depth; ++t) {
+    s.idle.push_back(std::make_unique<BlockFile>());
+    s.idle.back()->openSame(file);
   }
-  for (unsigned t = 0; t < threads; ++t)
-    s.helpers.emplace_back([&s, f = s.files[t].get()] { s.help(*f); });
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.postAhead();
 }
 
 ZsavBlockInflater::~ZsavBlockInflater() {
+  Shared& s = *m_shared;
+  std::vector<TaskPool::TaskHandle> posted;
   {
-    std::lock_guard<std::mutex> lock(m_shared->mutex);
-    m_shared->stopping = true;
+    std::lock_guard<std::mutex> lock(s.mutex);
+    for (std::size_t i = s.consumed; i < s.next; ++i)
+      if (s.tasks[i]) posted.push_back(std::move(s.tasks[i]));
   }
-  m_shared->changed.notify_all();
-  for (std::thread& t : m_shared->helpers) t.join();
+  for (const TaskPool::TaskHandle& task : posted)
+    if (!task->withdraw()) task->wait();
 }
 
 bool ZsavBlockInflater::take(std::size_t i, std::vector<std::uint8_t>& out) {
   Shared& s = *m_shared;
   if (i >= s.blocks.size()) return false;
-  if (s.helpers.empty()) {
+  if (s.tasks.empty()) {
     try {
       return s.own.isOpen() && s.inflate(s.own, i, out);
     } catch (const std::bad_alloc&) {
       return false;
     }
   }
-  std::unique_lock<std::mutex> lock(s.mutex);
-  if (i != s.consumed) return false;  // blocks are taken in order
-  s.changed.wait(lock, [&] { return s.state[i] != Shared::State::Waiting; });
-  const bool ok = s.state[i] == Shared::State::Ready;
+  TaskPool::TaskHandle task;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (i != s.consumed) return false;  // blocks are taken in order
+    task = std::move(s.tasks[i]);
+  }
+  // Runs here when no pool thread has taken it yet.
+  task->wait();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  const bool ok = s.ok[i];
   if (ok) {
     if (!out.empty()) s.spare.push_back(std::move(out));
     out = std::move(s.ready[i]);
@@ -288,7 +299,7 @@ bool ZsavBlockInflater::take(std::size_t i, std::vector<std::uint8_t>& out) {
   }
   s.ready[i] = {};
   s.consumed = i + 1;
-  s.changed.notify_all();
+  s.postAhead();
   return ok;
 }
 

@@ -62,8 +62,8 @@ class ZsavInflater {
 
 // Whole ZSAV blocks, as the trailer's block table gives them, inflated at once
 // with libdeflate (two to three times as fast as zlib's streaming inflate),
-// ahead of their use on helper threads. Each helper reads through a file of
-// its own, opened on the same data.
+// ahead of their use as tasks on the shared pool. Each task reads through a
+// file of its own, opened on the same data.
 class ZsavBlockInflater {
  public:
   struct Block {
@@ -76,7 +76,9 @@ class ZsavBlockInflater {
   static bool available();
 
   // Inflates blocks from `first` on, up to threads + 1 of them ahead of
-  // take(); threads 0 inflates on the caller's thread within take().
+  // take() on the shared pool; threads 0 inflates on the caller's thread
+  // within take(). A block no pool thread has taken by then is inflated by
+  // take() itself.
   // Each block lands `headroom` bytes into its buffer.
   ZsavBlockInflater(const BlockFile& file, std::vector<Block> blocks, std::size_t first,
                     std::size_t headroom, unsigned threads);
