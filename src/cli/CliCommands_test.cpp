@@ -122,7 +122,8 @@ TEST(Cli, InfoAndDoc) {
   EXPECT_NE(info.out.find("\nvariables\t4\ncases    \t2\n"), std::string::npos) << info.out;
   EXPECT_NE(
       info.out.find(
-          "\nweight variable\tHouseholdIncome\ndata are compressed\nfile contains document\n"),
+          "\nweight variable\tHouseholdIncome\ndata are compressed\ncharacter encoding\tUTF-8\n"
+          "file contains document\n"),
       std::string::npos)
       << info.out;
 

@@ -106,6 +106,10 @@ class SavReader {
   bool hasDocumentRecord() const { return m_hasDocument; }
   bool hasExtension(int subtype) const { return m_subtypes.count(subtype) != 0; }
   const std::string& encoding() const { return m_text.encoding(); }
+  // The encoding as the file declares it: the encoding record's name (empty
+  // without one) and the integer-info record's character code (0 without).
+  const std::string& declaredEncoding() const { return m_encodingName; }
+  int characterCode() const { return m_characterCode; }
   std::string textToUtf8(const std::string& bytes) const { return m_text.toUtf8(bytes); }
 
   // Cases.
