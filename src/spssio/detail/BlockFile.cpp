@@ -169,6 +169,20 @@ bool BlockFile::ensure(std::size_t n) {
   return true;
 }
 
+bool BlockFile::readAt(std::int64_t offset, std::uint8_t* out, std::size_t n) {
+  if (!isOpen() || offset < 0 || offset > m_size || std::int64_t(n) > m_size - offset) return false;
+  m_bufferOffset = offset + std::int64_t(n);
+  m_pos = m_end = 0;
+  if (m_source) return m_source->readAt(std::uint64_t(offset), out, n);
+  if (!seekTo(m_file, offset, SEEK_SET)) return false;
+  for (std::size_t done = 0; done < n;) {
+    const std::size_t got = std::fread(out + done, 1, n - done, m_file);
+    if (got == 0) return false;
+    done += got;
+  }
+  return true;
+}
+
 std::size_t BlockFile::fillSome() {
   if (available() > 0) return available();
   if (remaining() <= 0) return 0;

@@ -62,6 +62,9 @@ class BlockFile {
   std::size_t available() const { return m_end - m_pos; }
   void consume(std::size_t n) { m_pos += n; }
   bool readFailed() const { return m_readFailed; }
+  // Reads the n bytes at offset straight into out, past the buffer (which it
+  // empties). False when they are not all in the file or the read fails.
+  bool readAt(std::int64_t offset, std::uint8_t* out, std::size_t n);
 
  private:
   bool adopt(std::FILE* f);

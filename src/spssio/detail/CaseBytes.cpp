@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 
 #include "spssio/SpssioCodes.h"
+#include "spssio/detail/BackgroundTask.h"
 #include "spssio/detail/BlockFile.h"
 #include "spssio/detail/ByteCursor.h"
 #include "spssio/detail/ZsavInflater.h"
@@ -13,6 +15,31 @@ namespace brindle {
 namespace {
 constexpr std::size_t kInflateBlock = std::size_t(4) << 20;
 }
+
+// Two buffers, each with room before its bytes for the unused tail of the
+// window before it: the window lies in `current` while the stretch after it
+// is read into `next` through a file of its own.
+struct CaseBytes::ReadAhead {
+  static constexpr std::size_t kHead = std::size_t(kGroupMax);
+  static constexpr std::size_t kStretch = BlockFile::kBlockSize;
+
+  BlockFile file;
+  std::size_t stretch = 0;  // bytes read at a time
+  std::unique_ptr<std::uint8_t[]> current, next;
+  std::int64_t currentAt = 0;  // file offset of current[kHead]
+  std::size_t currentSize = 0;
+  std::int64_t nextAt = 0;
+  std::size_t nextSize = 0;  // 0: nothing is being read
+  // Declared last, so destroyed first: its destructor waits for the read.
+  std::future<bool> reading;
+
+  void readFrom(std::int64_t at, std::int64_t end) {
+    nextAt = at;
+    nextSize = std::size_t(std::clamp<std::int64_t>(end - at, 0, std::int64_t(stretch)));
+    if (nextSize == 0) return;
+    reading = RunInBackground([this] { return file.readAt(nextAt, next.get() + kHead, nextSize); });
+  }
+};
 
 CaseBytes::CaseBytes() = default;
 CaseBytes::~CaseBytes() = default;
@@ -24,6 +51,7 @@ bool CaseBytes::fail(int code, std::string message) {
 }
 
 int CaseBytes::open(BlockFile& file, const CaseLayout& layout, unsigned threads) {
+  m_ahead.reset();
   m_file = &file;
   m_layout = layout;
   m_threads = threads;
@@ -47,6 +75,19 @@ int CaseBytes::open(BlockFile& file, const CaseLayout& layout, unsigned threads)
     fail(SPSS_FILE_RERROR,
          "cannot position at the case data (offset " + std::to_string(layout.dataStart) + ")");
     return m_code;
+  }
+  if (layout.compression == 1 && threads > 0) {
+    auto ahead = std::make_unique<ReadAhead>();
+    if (ahead->file.openSame(file)) {
+      const std::size_t most = layout.readAheadStretch ? layout.readAheadStretch : ReadAhead::kStretch;
+      ahead->stretch =
+          std::size_t(std::clamp<std::int64_t>(m_regionEnd - m_regionStart, 1, std::int64_t(most)));
+      ahead->current.reset(new std::uint8_t[ReadAhead::kHead + ahead->stretch]);
+      ahead->next.reset(new std::uint8_t[ReadAhead::kHead + ahead->stretch]);
+      ahead->currentAt = m_regionStart;
+      m_ahead = std::move(ahead);
+      m_ahead->readFrom(m_regionStart, m_regionEnd);
+    }
   }
   if (layout.compression != 2) return SPSS_OK;
 
@@ -104,6 +145,7 @@ int CaseBytes::seek(std::int64_t offset) {
   const std::string where = "offset " + std::to_string(offset) + " in the case data";
   m_in = m_inEnd = nullptr;
   m_last = false;
+  m_ahead.reset();  // a pass that moves reads as it goes
   if (m_layout.compression != 2) {
     if (offset < 0 || !m_file->seek(m_regionStart + offset))
       fail(SPSS_INVALID_ARGUMENT, where + ": outside the data");
@@ -137,24 +179,30 @@ int CaseBytes::seek(std::int64_t offset) {
 }
 
 std::int64_t CaseBytes::offsetOf(const std::uint8_t* p) const {
+  if (m_ahead)
+    return m_ahead->currentAt + (p - (m_ahead->current.get() + ReadAhead::kHead)) - m_regionStart;
   return m_layout.compression == 2 ? m_inflatedAt + (p - m_inflated.data())
                                    : m_file->tell() + (p - m_in) - m_regionStart;
 }
 
-std::int64_t CaseBytes::fileOffset() const { return m_file->tell(); }
+std::int64_t CaseBytes::fileOffset() const {
+  return m_ahead && m_in ? offsetOf(m_in) + m_regionStart : m_file->tell();
+}
 
 bool CaseBytes::seekable() const { return m_layout.compression != 2 || !m_blocks.empty(); }
 
 void CaseBytes::consume(const std::uint8_t* p) {
   const std::size_t used = std::size_t(p - m_in);
+  // Read ahead, the window is the pass's own: the file is not read through.
   if (m_layout.compression == 2)
     m_inflatedPos += used;
-  else
+  else if (!m_ahead)
     m_file->consume(used);
   m_in = p;
 }
 
 bool CaseBytes::fill(std::size_t need) {
+  if (m_ahead) return fillAhead(need);
   if (m_layout.compression != 2) return fillRaw(need);
   return m_blocks.empty() ? fillInflated() : fillFromBlocks();
 }
@@ -174,6 +222,36 @@ bool CaseBytes::fillRaw(std::size_t need) {
   m_in = f.data();
   m_inEnd = m_in + avail;
   m_last = avail == left;
+  return true;
+}
+
+// The window keeps the bytes not yet used; when fewer than need (at most a
+// command group) are left, the stretch read meanwhile follows them.
+bool CaseBytes::fillAhead(std::size_t need) {
+  ReadAhead& a = *m_ahead;
+  need = std::min(need, ReadAhead::kHead);
+  std::uint8_t* const bytes = a.current.get() + ReadAhead::kHead;
+  const std::uint8_t* const end = bytes + a.currentSize;
+  const std::uint8_t* from = m_in ? m_in : end;
+  const std::size_t tail = std::size_t(end - from);
+  if (tail < need && a.nextSize > 0) {
+    if (!a.reading.get())
+      return fail(SPSS_FILE_RERROR, "read failed at offset " +
+                                        std::to_string(a.currentAt + std::int64_t(a.currentSize) -
+                                                       std::int64_t(tail)));
+    std::uint8_t* const nextBytes = a.next.get() + ReadAhead::kHead;
+    if (tail) std::memcpy(nextBytes - tail, from, tail);
+    std::swap(a.current, a.next);
+    a.currentAt = a.nextAt;
+    a.currentSize = a.nextSize;
+    a.readFrom(a.currentAt + std::int64_t(a.currentSize), m_regionEnd);
+    m_in = nextBytes - tail;
+    m_inEnd = nextBytes + a.currentSize;
+  } else {
+    m_in = from;
+    m_inEnd = end;
+  }
+  m_last = a.nextSize == 0;
   return true;
 }
 

@@ -32,6 +32,9 @@ struct CaseLayout {
   // False: ZSAV blocks are inflated as one stream even when the trailer's
   // block table is sound (so that tests can try both inflaters).
   bool wholeBlocks = true;
+  // Bytes of bytecode read ahead at a time (0: the file's block size); tests
+  // make it small so that windows meet many joins.
+  std::size_t readAheadStretch = 0;
 };
 
 class CaseBytes {
@@ -46,7 +49,8 @@ class CaseBytes {
 
   // Positions file at the start of the case data. For ZSAV data the data
   // header is checked and the trailer's block table read; threads helpers
-  // inflate blocks ahead (0: on the caller's thread). Returns an SPSS code,
+  // inflate blocks ahead (0: on the caller's thread); bytecode is read ahead
+  // on another thread when threads is not 0. Returns an SPSS code,
   // with error() saying why when it is not SPSS_OK.
   int open(BlockFile& file, const CaseLayout& layout, unsigned threads);
   // Moves to offset in the stored (bytecode) or inflated (ZSAV) data, which
@@ -54,7 +58,8 @@ class CaseBytes {
   int seek(std::int64_t offset);
 
   // Makes at least need bytes available in [begin(), end()) unless the data
-  // ends first, which last() then tells. False on a read failure.
+  // ends first, which last() then tells. False on a read failure. Bytecode
+  // read ahead gives at most a command group's bytes (kGroupMax) at a time.
   bool fill(std::size_t need);
   const std::uint8_t* begin() const { return m_in; }
   const std::uint8_t* end() const { return m_inEnd; }
@@ -89,8 +94,11 @@ class CaseBytes {
     std::int64_t at;  // of its first inflated byte in the inflated data
   };
 
+  struct ReadAhead;
+
   bool fail(int code, std::string message);
   bool fillRaw(std::size_t need);
+  bool fillAhead(std::size_t need);
   bool fillFromBlocks();
   bool fillInflated();
 
@@ -118,6 +126,10 @@ class CaseBytes {
 
   std::uint64_t m_blockLimit = 0;     // the most bytes one ZSAV block may inflate to
   bool m_blockLimitDeclared = false;  // by the trailer
+  // A whole pass over bytecode reads the next stretch of the file on another
+  // core while the decoder walks the window (null: read when needed).
+  std::unique_ptr<ReadAhead> m_ahead;
+
   std::vector<FileWarning> m_warnings;
   int m_pendingCode = 0;
   std::string m_pendingText;

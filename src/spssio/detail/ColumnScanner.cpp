@@ -405,31 +405,41 @@ std::size_t ColumnScanner::readBytecode(std::size_t want) {
         }
         continue;
       }
+      if (m_gap >= 8) {
+        // Whole groups of unwanted elements: only their literals are counted,
+        // group after group, until a wanted element, padding or an end code
+        // comes, or the window runs short.
+        std::size_t gap = m_gap;
+        do {
+          p += 8 + 8 * MarkCount(BytesEqual(c, kCodeLiteral));
+          gap -= 8;
+          if (gap < 8 || end - p < kGroupMax) break;
+          std::memcpy(&c, p, 8);
+        } while ((BytesEqual(c, kCodePad) | BytesEqual(c, kCodeEnd)) == 0);
+        m_gap = gap;
+        continue;
+      }
       // Byte j of c is command j; literals follow the group in command order.
       const std::uint64_t lit = BytesEqual(c, kCodeLiteral);
       const std::uint8_t* lits = p + 8;
-      if (m_gap >= 8) {
-        m_gap -= 8;
-      } else {
-        std::size_t j = m_gap;
-        for (;;) {
-          const unsigned shift = unsigned(8 * j);
-          const std::uint8_t* src =
-              (lit >> (shift + 7)) & 1
-                  ? lits + 8 * MarkCount(lit & ((std::uint64_t(1) << shift) - 1))
-                  : m_patterns[(c >> shift) & 0xFF];
-          if (visit(src)) {
-            stop = true;
-            break;
-          }
-          j += m_gap + 1;
-          if (j >= 8) {
-            m_gap = j - 8;
-            break;
-          }
+      std::size_t j = m_gap;
+      for (;;) {
+        const unsigned shift = unsigned(8 * j);
+        const std::uint8_t* src =
+            (lit >> (shift + 7)) & 1
+                ? lits + 8 * MarkCount(lit & ((std::uint64_t(1) << shift) - 1))
+                : m_patterns[(c >> shift) & 0xFF];
+        if (visit(src)) {
+          stop = true;
+          break;
         }
-        if (stop) break;
+        j += m_gap + 1;
+        if (j >= 8) {
+          m_gap = j - 8;
+          break;
+        }
       }
+      if (stop) break;
       p = lits + 8 * MarkCount(lit);
     }
     consumeWindow(p);

@@ -53,6 +53,83 @@ testing::SavFile Layout(Compression compression, int n, int cases) {
   return f;
 }
 
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Literal(double d) {
+  Bytes b(8);
+  std::memcpy(b.data(), &d, 8);
+  return b;
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+double AsDouble(const std::uint8_t* p, bool swap = false) {
+  std::uint64_t bits;
+  std::memcpy(&bits, p, 8);
+  if (swap) bits = byteSwap64(bits);
+  double d;
+  std::memcpy(&d, &bits, 8);
+  return d;
+}
+
+struct Decoded {
+  std::vector<Bytes> rows;  // every element of each case
+  int code = 0;             // what ended the data
+  std::string error;
+};
+
+// A pass over elements, read with the given helper threads: the asked-for
+// elements of each case, and how the data ended.
+Decoded Pass(BlockFile& file, const CaseLayout& layout, const std::vector<std::size_t>& elements,
+             unsigned threads) {
+  ColumnScanner scanner;
+  scanner.open(file, layout, elements, nullptr, threads);
+  Decoded out;
+  while (const std::size_t got = scanner.read(3))
+    for (std::size_t i = 0; i < got; ++i) {
+      Bytes row;
+      for (std::size_t e : elements) {
+        const std::uint8_t* value = scanner.row(i) + 8 * scanner.slotOf(e);
+        row.insert(row.end(), value, value + 8);
+      }
+      out.rows.push_back(std::move(row));
+    }
+  out.code = scanner.status();
+  out.error = scanner.error();
+  return out;
+}
+
+// Bytecode read ahead on another thread, in stretches that end anywhere (in
+// a command group, in a literal, on a group's first byte), gives what the
+// case stream gives: the same elements of the same cases, the same end.
+void ExpectSameWhenReadAhead(BlockFile& file, CaseLayout layout, const Decoded& whole) {
+  const std::int64_t dataBytes = file.size() - layout.dataStart;
+  const std::size_t n = layout.elementCount;
+  std::vector<std::vector<std::size_t>> selections = {{0}, {n - 1}, {0, n - 1}, {}};
+  for (std::size_t e = 0; e < n; e += 2) selections.back().push_back(e);
+  if (n > 9) selections.push_back({n / 2, 8});
+  for (std::size_t stretch : {1u, 7u, 8u, 9u, 71u, 72u, 73u, 4096u}) {
+    if (dataBytes / std::int64_t(stretch) > 400) continue;  // each read is a task
+    layout.readAheadStretch = stretch;
+    for (const std::vector<std::size_t>& elements : selections) {
+      SCOPED_TRACE(::testing::Message() << "stretch " << stretch << ", " << elements.size()
+                                        << " elements from " << elements.front());
+      const Decoded ahead = Pass(file, layout, elements, 1);
+      ASSERT_EQ(ahead.rows.size(), whole.rows.size());
+      for (std::size_t c = 0; c < whole.rows.size(); ++c)
+        for (std::size_t k = 0; k < elements.size(); ++k)
+          ASSERT_EQ(std::memcmp(&ahead.rows[c][8 * k], &whole.rows[c][8 * elements[k]], 8), 0)
+              << "case " << c << " element " << elements[k];
+      EXPECT_EQ(ahead.code, whole.code);
+      EXPECT_EQ(ahead.error, whole.error);
+    }
+  }
+}
+
 using Param =
     std::tuple<Compression, int, bool, bool>;  // compression, variables, end code, case limit
 
@@ -106,6 +183,11 @@ TEST_P(ColumnScannerTest, SameBytesAsTheCaseStream) {
       EXPECT_EQ(scanner.status(), last);
       scanner.finish();
     }
+  }
+  if (compression == Compression::Bytecode) {
+    BlockFile own;
+    ASSERT_TRUE(own.openSame(reader.file()));
+    ExpectSameWhenReadAhead(own, reader.cases().layout(), Decoded{rows, last, ""});
   }
   // A compressed file's case index: a pass from any of its points, many of
   // them inside a case or a command group, gives the cases from there on.
@@ -171,35 +253,6 @@ TEST(ColumnScanner, ElementOutsideTheCase) {
   spssCloseRead(handle);
 }
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Literal(double d) {
-  Bytes b(8);
-  std::memcpy(b.data(), &d, 8);
-  return b;
-}
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-double AsDouble(const std::uint8_t* p, bool swap = false) {
-  std::uint64_t bits;
-  std::memcpy(&bits, p, 8);
-  if (swap) bits = byteSwap64(bits);
-  double d;
-  std::memcpy(&d, &bits, 8);
-  return d;
-}
-
-struct Decoded {
-  std::vector<Bytes> rows;  // every element of each case
-  int code = 0;             // what ended the data
-  std::string error;
-};
-
 // Bytecode data alone, read case by case; every pass over a part of the
 // elements must give those elements of the same cases and end the same way.
 Decoded DecodeBytecode(const Bytes& bytecode, std::size_t elements, double bias = 100,
@@ -232,6 +285,7 @@ Decoded DecodeBytecode(const Bytes& bytecode, std::size_t elements, double bias 
     EXPECT_EQ(at, out.rows.size());
     EXPECT_EQ(one.status(), out.code);
   }
+  ExpectSameWhenReadAhead(file, layout, out);
   return out;
 }
 

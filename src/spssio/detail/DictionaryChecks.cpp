@@ -179,4 +179,16 @@ std::string Utf8Lower(std::string_view text) {
   return out;
 }
 
+std::string TrimmedField(const std::uint8_t* bytes, std::size_t n) {
+  while (n > 0 && (bytes[n - 1] == ' ' || bytes[n - 1] == 0)) --n;
+  return std::string(reinterpret_cast<const char*>(bytes), n);
+}
+
+std::string TrimmedText(std::string_view s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && (s[b] == ' ' || s[b] == 0 || s[b] == '\r' || s[b] == '\n')) ++b;
+  while (e > b && (s[e - 1] == ' ' || s[e - 1] == 0 || s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
+  return std::string(s.substr(b, e - b));
+}
+
 }  // namespace brindle

@@ -4,6 +4,8 @@
 // how a warning shows text from the file.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -33,5 +35,12 @@ std::string ShownText(std::string_view text);
 // text (UTF-8) with every letter lower-cased, not only ASCII ones
 // ("NUMÀÈÌ" gives "numàèì"); bytes that are not valid UTF-8 stay as they are.
 std::string Utf8Lower(std::string_view text);
+
+// A fixed-width field of the file without its padding: trailing blanks and
+// zero bytes.
+std::string TrimmedField(const std::uint8_t* bytes, std::size_t n);
+
+// text without leading and trailing blanks, zero bytes and line ends.
+std::string TrimmedText(std::string_view text);
 
 }  // namespace brindle

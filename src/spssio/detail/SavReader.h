@@ -183,6 +183,7 @@ class SavReader {
   int readRecords();
   int readVariableRecord(std::int64_t at);
   int readValueLabels(std::int64_t at, int& pendingType, bool& pending);
+  int readLabelVariables(std::int64_t at, std::vector<std::int32_t>& indexes);
   int readDocument(std::int64_t at);
   int readExtension(std::int64_t at);
   void readIntegerInfo(ByteCursor& c, std::int32_t size, std::int32_t count);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cstring>
 #include <limits>
@@ -538,6 +539,52 @@ INSTANTIATE_TEST_SUITE_P(
                      return b;
                    }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The value label variables record reads alike after its labels and alone:
+// a count past the end names the record and its offset either way, a sound
+// one lets the dictionary be read.
+TEST(ReaderLabelVariables, OneReadingAloneOrAfterItsLabels) {
+  const auto labelsRecord = [] {
+    Bytes b = int32Bytes(3, ByteOrder::Little);
+    putInt32(b, 1, ByteOrder::Little);
+    Bytes value(8, 0);
+    value[0] = 0x77;  // distinct bytes to find the records by
+    b.insert(b.end(), value.begin(), value.end());
+    b.insert(b.end(), {1, 'a', 0, 0, 0, 0, 0, 0});
+    return b;
+  };
+  const auto variablesRecord = [](int count) {
+    Bytes b = int32Bytes(4, ByteOrder::Little);
+    putInt32(b, count, ByteOrder::Little);
+    for (int i = 0; i < count; ++i) putInt32(b, 1, ByteOrder::Little);
+    return b;
+  };
+  for (bool afterLabels : {false, true}) {
+    for (int count : {0x10000000, 1}) {
+      SCOPED_TRACE(std::string(afterLabels ? "after labels" : "alone") + ", count " +
+                   std::to_string(count));
+      Bytes rec = afterLabels ? labelsRecord() : Bytes{};
+      const std::size_t typeAt = rec.size();
+      Bytes vars = variablesRecord(count == 1 ? 1 : 0);
+      if (count != 1) patchInt32(vars, 4, count);
+      rec.insert(rec.end(), vars.begin(), vars.end());
+      SavFile f = threeCases(Compression::Bytecode);
+      f.injections.push_back({InjectAt::AfterVariables, rec});
+      const Bytes whole = writeSav(f);
+      const auto found = std::search(whole.begin(), whole.end(), rec.begin(), rec.end());
+      ASSERT_NE(found, whole.end());
+      const std::size_t at = std::size_t(found - whole.begin()) + typeAt;
+      Open o(whole);
+      if (count == 1) {
+        EXPECT_EQ(o.rc, SPSS_OK) << o.reader.error();
+        continue;
+      }
+      EXPECT_EQ(o.rc, SPSS_FILE_TRUNCATED);
+      EXPECT_EQ(o.reader.error(), "value label variables record at offset " + std::to_string(at) +
+                                      ": count 268435456 goes past the end of the file");
+    }
+  }
+}
 
 TEST(ReaderDamagedData, PassStopsWithACode) {
   // A zlib block with damaged bytes.
