@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <future>
 
 #include "spssio/SpssioCodes.h"
 #include "spssio/detail/BackgroundTask.h"
@@ -31,7 +30,7 @@ struct CaseBytes::ReadAhead {
   std::int64_t nextAt = 0;
   std::size_t nextSize = 0;  // 0: nothing is being read
   // Declared last, so destroyed first: its destructor waits for the read.
-  std::future<bool> reading;
+  BackgroundResult reading;
 
   void readFrom(std::int64_t at, std::int64_t end) {
     nextAt = at;
