@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "datafile/MissingValueText.h"
+#include "spssio/FileNames.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 
@@ -593,7 +594,7 @@ ExportResult ExportToFile(const std::string& target,
                           const std::function<ExportResult(ExportFile&)>& write,
                           const std::string& source) {
   std::error_code ec;
-  if (!source.empty() && std::filesystem::equivalent(target, source, ec))
+  if (!source.empty() && std::filesystem::equivalent(PathFromUtf8(target), PathFromUtf8(source), ec))
     return Failed("Cannot export to " + target + ": it is the data file being read");
   ExportFile file;
   if (!file.Open(target)) return Failed(file.Error());

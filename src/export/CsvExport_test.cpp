@@ -12,6 +12,8 @@
 
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
+#include "spssio/detail/ZsavInflater.h"
+#include "spssio/EncryptedFile.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -311,6 +313,7 @@ TEST(CsvExportTarget, CancelAndFailureLeaveNoFile) {
   std::string header;
   std::getline(in, header);
   EXPECT_EQ(header, "n,d,s,skipped");
+  in.close();  // Windows removes no file that is open
   fs::remove_all(folder);
 }
 
@@ -343,6 +346,7 @@ TEST(CsvExportParallel, WritesWhatOneSequentialPassWrites) {
       {testing::Compression::Bytecode, "UTF-8", false, true},
   };
   for (const Variant& v : variants) {
+    if (v.encrypted && !EncryptionAvailable()) continue;  // a build without AES
     SavFile file = SampleFile();
     file.compression = v.compression;
     file.encoding = v.encoding;
@@ -379,7 +383,8 @@ TEST(CsvExportParallel, WritesWhatOneSequentialPassWrites) {
       CaseColumns source;
       ASSERT_TRUE(source.open(handle, vars));
       ASSERT_TRUE(source.buildIndex(1000, {}));
-      if (!v.cut) {
+      // ZSAV splits only where its blocks inflate alone (with libdeflate).
+      if (!v.cut && (v.compression != testing::Compression::Zsav || ZsavBlockInflater::available())) {
         const std::vector<CaseSegment> segments = source.split(24);
         ASSERT_GE(segments.size(), 10u);
         EXPECT_TRUE(CaseColumns().openSegment(source, segments[3]));

@@ -8,6 +8,8 @@
 #include <ostream>
 #include <system_error>
 
+#include "spssio/FileNames.h"
+
 namespace brindle {
 namespace {
 
@@ -23,7 +25,7 @@ bool ExportFile::Open(const std::string& target) {
   Discard();
   m_error.clear();
   m_target = target;
-  const std::filesystem::path path(target);
+  const std::filesystem::path path = PathFromUtf8(target);
   std::filesystem::path folder = path.parent_path();
   if (folder.empty()) folder = ".";
   // A name of our own in the target's folder, so that the rename at the end
@@ -32,12 +34,12 @@ bool ExportFile::Open(const std::string& target) {
   const auto stamp =
       static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = "." + path.filename().string() + ".part-" +
+    const std::string name = "." + Utf8FromPath(path.filename()) + ".part-" +
                              std::to_string(stamp % 1000000007ULL) + "-" +
                              std::to_string(counter++);
-    m_tempName = (folder / name).string();
+    m_tempName = Utf8FromPath(folder / PathFromUtf8(name));
     errno = 0;
-    m_file = std::fopen(m_tempName.c_str(), "wbx");
+    m_file = OpenFileUtf8(m_tempName, "wbx");
     if (m_file) {
       m_ownsFile = true;
       return true;
@@ -46,7 +48,7 @@ bool ExportFile::Open(const std::string& target) {
   }
   const int err = errno;
   m_tempName.clear();
-  m_error = "Cannot write to the folder " + folder.string() + ": " + ErrorText(err);
+  m_error = "Cannot write to the folder " + Utf8FromPath(folder) + ": " + ErrorText(err);
   return false;
 }
 
@@ -94,7 +96,7 @@ bool ExportFile::Commit() {
   }
   if (Ok()) {
     std::error_code ec;
-    std::filesystem::rename(m_tempName, m_target, ec);
+    std::filesystem::rename(PathFromUtf8(m_tempName), PathFromUtf8(m_target), ec);
     if (ec) {
       Fail("Cannot create", ec.value());
     } else {
@@ -115,7 +117,7 @@ void ExportFile::Discard() {
   m_ownsFile = false;
   if (!m_tempName.empty()) {
     std::error_code ec;
-    std::filesystem::remove(m_tempName, ec);
+    std::filesystem::remove(PathFromUtf8(m_tempName), ec);
     m_tempName.clear();
   }
 }
