@@ -1,6 +1,6 @@
 // Writes small system files of every kind the writer makes into a folder, as
 // starting points for the fuzzer: each compression and byte order, very long
-// strings, lying headers, odd records, and cut-off files.
+// strings, lying headers and ZSAV trailers, odd records, and cut-off files.
 #include <cstdio>
 #include <string>
 
@@ -121,6 +121,24 @@ int main(int argc, char** argv) {
   odd.bytecodeEndCode = true;
   odd.extraExtensions = {{5, 1, 4, textBytes("abcd")}, {24, 1, 6, textBytes("<x/>  ")}};
   save(dir, "odd-records.sav", writeSav(odd));
+
+  // A ZSAV trailer that disagrees with its blocks, and a block that inflates
+  // to more than the trailer declares.
+  for (ByteOrder o : {ByteOrder::Little, ByteOrder::Big}) {
+    SavLayout layout;
+    Bytes lying = writeSav(smallFile(Compression::Zsav, o), &layout);
+    patchInt64(lying, layout.zlibTrailerStart, -50, o);
+    patchInt32(lying, layout.zlibTrailerStart + 24 + 16, 60, o);
+    save(dir, std::string("zsav-lying-trailer") + (o == ByteOrder::Big ? "-be" : "-le") + ".sav",
+         lying);
+    SavFile one;
+    one.byteOrder = o;
+    one.variables = {Variable::numeric("x")};
+    Bytes oversize = writeZsavBlocks(one, {Bytes(64, 101), Bytes(4096, 101)}, &layout);
+    patchInt32(oversize, layout.zlibTrailerStart + 24 + 24 + 16, 64, o);
+    save(dir, std::string("zsav-oversize-block") + (o == ByteOrder::Big ? "-be" : "-le") + ".sav",
+         oversize);
+  }
 
   SavFile empty;
   empty.extendedCaseCount = false;

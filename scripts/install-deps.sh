@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Brindle needs to build and test (as root, or
 # through sudo). Packages already present are left alone.
+#   install-deps.sh           what the build needs
+#   install-deps.sh --tests   that and what only the tests use
 set -euo pipefail
 # fonts-dejavu-core: the offscreen Qt tests measure text, so a font must exist.
 packages=(build-essential cmake pkg-config zlib1g-dev libdeflate-dev libssl-dev libgtest-dev qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core)
+# pspp: the test writer's files are read back by PSPP (those tests skip without it).
+test_packages=(pspp)
+case "${1:-}" in
+  "") ;;
+  --tests) packages+=("${test_packages[@]}") ;;
+  *) echo "usage: $0 [--tests]" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -26,6 +26,7 @@
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 
 namespace brindle {
 
@@ -33,12 +34,49 @@ namespace brindle {
 
 void TForm1::Open1Click() { OpenDataFile(QString()); }
 
+QString TForm1::openDialogFolder() const {
+  if (FileHandle != -1 && !FileName.empty())
+    return QFileInfo(QString::fromStdString(FileName)).absolutePath();
+  return m_recentFiles.LastFolder();
+}
+
+void TForm1::openRecentFile(const QString& path) {
+  if (Counting()) return;
+  if (!QFileInfo(path).isFile()) {
+    m_ui.ShowMessage(
+        path + QStringLiteral("\nno longer exists; it is taken off the list of recent files."));
+    m_recentFiles.Remove(path);
+    updateRecentFilesMenu();
+    return;
+  }
+  OpenDataFile(path);
+}
+
+void TForm1::updateRecentFilesMenu() {
+  // The list changes while one of its items is being triggered (a file
+  // opened from it): the old items go once that is over.
+  for (QAction* item : m_recentFilesMenu->actions()) {
+    m_recentFilesMenu->removeAction(item);
+    item->deleteLater();
+  }
+  const QStringList& files = m_recentFiles.Files();
+  for (qsizetype i = 0; i < files.size(); ++i) {
+    const QString path = files.at(i);
+    QString caption = path;
+    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction* item = m_recentFilesMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(caption));
+    item->setData(path);
+    connect(item, &QAction::triggered, this, [this, path] { openRecentFile(path); });
+  }
+  m_recentFilesMenu->setEnabled(!files.isEmpty());
+}
+
 void TForm1::OpenDataFile(const QString& fileName, const FileKey* key) {
   // A frequency pass reads the open file; replacing it now would pull the
   // file from under the pass.
   if (Counting()) return;
   QString name = fileName;
-  if (name.isEmpty()) name = AskDataFileName(m_ui, this);
+  if (name.isEmpty()) name = AskDataFileName(m_ui, this, openDialogFolder());
   if (name.isEmpty()) return;
 
   // The new file is opened into a state of its own: until it has opened,
@@ -64,12 +102,16 @@ void TForm1::OpenDataFile(const QString& fileName, const FileKey* key) {
 
   const QFileInfo info(name);
   setWindowTitle(QStringLiteral("Brindle ") + info.absoluteFilePath());
+  m_recentFiles.Add(name);
+  updateRecentFilesMenu();
   setApplicationTitle(info.fileName() + QStringLiteral(" - Brindle"));
 
   Variables.VarMemData.SetSortedField(std::string());
+  Variables.VarGrid->HideSortIndicator();
   Variables.ClearFind();
 
   GetVarInfo();
+  setWarningCount(File ? File->warnings().size() : 0);
 
   Variables.VarGrid->setFocus();
 }
@@ -102,11 +144,13 @@ void TForm1::CloseItemClick() {
   setApplicationTitle(QStringLiteral("Brindle"));
 
   Variables.VarMemData.Close();
+  Variables.VarGrid->HideSortIndicator();
 
   Values.Clear();
   Variables.Edit1->clear();
   Variables.Edit2->clear();
   for (int panel = 0; panel < 3; ++panel) SetStatusText(panel, QString());
+  setWarningCount(0);
 
   Weighting.Reset();
 

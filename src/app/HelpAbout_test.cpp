@@ -1,9 +1,15 @@
 // Help topics by context number, the help pages themselves, and the About box.
 #include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <QTextBrowser>
+
+#include <functional>
 
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
@@ -23,6 +29,8 @@ class HelpAboutTest : public QObject {
   void menuAndF1OpenTheTopicOfTheirContext();
   void everyPageLoadsAndItsLinksResolve();
   void aboutBoxHidesOnOkEnterAndAnotherWindow();
+  void helpWindowOpensWithinTheScreen();
+  void menusPageNamesEveryMenuItemShown();
 };
 
 void HelpAboutTest::menuAndF1OpenTheTopicOfTheirContext() {
@@ -99,6 +107,51 @@ void HelpAboutTest::aboutBoxHidesOnOkEnterAndAnotherWindow() {
   QVERIFY(QTest::qWaitForWindowActive(box));
   f.activateWindow();
   QTRY_VERIFY(!box->isVisible());
+}
+
+void HelpAboutTest::helpWindowOpensWithinTheScreen() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  // At a scale factor of 2 the screen's room in pixels of the program is
+  // half as large: the design size no longer fits.
+  const QRect room = f.screen()->availableGeometry();
+  f.HelpWindow->resize(room.width() + 200, room.height() * 2);
+  f.HelpOverview->trigger();
+  QVERIFY(f.HelpWindow->isVisible());
+  QVERIFY(f.HelpWindow->width() < room.width());
+  QVERIFY(f.HelpWindow->height() < room.height());
+}
+
+void HelpAboutTest::menusPageNamesEveryMenuItemShown() {
+  ShownWindow w;
+  QFile file(QStringLiteral(":/help/menus.html"));
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(file.readAll());
+  // Each item as the page names it: its caption in bold, without the
+  // accelerator's ampersand, the dots and the key after the tab.
+  const auto named = [&](const QAction* item) {
+    QString caption = item->text().section(QLatin1Char('\t'), 0, 0);
+    caption.remove(QLatin1Char('&')).remove(QStringLiteral("..."));
+    return html.contains("<b>" + caption + "</b>");
+  };
+  int items = 0;
+  std::function<void(const QMenu*)> walk = [&](const QMenu* menu) {
+    for (const QAction* item : menu->actions()) {
+      if (item->isSeparator()) continue;
+      // The recent files are the user's, not the program's.
+      if (menu == w.form.recentFilesMenu()) continue;
+      ++items;
+      // A page that describes an item the menu never shows misleads.
+      QVERIFY2(named(item) == item->isVisible(), qPrintable(item->text()));
+      if (item->menu()) walk(item->menu());
+    }
+  };
+  for (const QAction* top : w.form.menuBar()->actions()) {
+    QVERIFY2(html.contains("<h2>" + QString(top->text()).remove(QLatin1Char('&')) + "</h2>"),
+             qPrintable(top->text()));
+    walk(top->menu());
+  }
+  QVERIFY(items > 15);
 }
 
 QTEST_MAIN(HelpAboutTest)

@@ -6,6 +6,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "platform/ScreenFit.h"
+
 namespace brindle {
 
 QString HelpPage(int context) {
@@ -45,6 +47,7 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 void THelpWindow::ShowTopic(int context) {
   Browser->setSource(QUrl(HelpPage(context)));
+  if (!isVisible()) FitToScreen(*this);
   show();
   raise();
   activateWindow();

@@ -19,7 +19,9 @@
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -29,6 +31,7 @@
 #include "app/ToolImages.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
+#include "platform/ScreenFit.h"
 #include "platform/UiService.h"
 #include "spssio/Spssio.h"
 
@@ -160,6 +163,8 @@ void TForm1::createActions() {
 void TForm1::createMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->addAction(Open1);
+  m_recentFilesMenu = file->addMenu(QStringLiteral("&Recent Files"));
+  m_recentFilesMenu->setEnabled(false);
   file->addAction(FileInfoItem);
   file->addAction(FileDocItem);
   file->addSeparator();
@@ -269,6 +274,24 @@ void TForm1::createStatusBar() {
   StatusBar->addPermanentWidget(m_statusPanels[0]);
   StatusBar->addPermanentWidget(m_statusPanels[1], 1);
   StatusBar->addPermanentWidget(m_statusPanels[2]);
+
+  m_warningSign = new QToolButton;
+  m_warningSign->setObjectName(QStringLiteral("warningSign"));
+  m_warningSign->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+  m_warningSign->setAutoRaise(true);
+  m_warningSign->setFocusPolicy(Qt::NoFocus);
+  const int side = m_statusPanels[2]->sizeHint().height();
+  m_warningSign->setIconSize(QSize(side, side));
+  m_warningSign->setVisible(false);
+  StatusBar->addPermanentWidget(m_warningSign);
+  connect(m_warningSign, &QToolButton::clicked, this, [this] { ShowFileInfo(); });
+}
+
+void TForm1::setWarningCount(std::size_t count) {
+  m_warningSign->setVisible(count > 0);
+  m_warningSign->setToolTip(count == 1
+                                ? QStringLiteral("1 warning: click for details")
+                                : QStringLiteral("%1 warnings: click for details").arg(count));
 }
 
 void TForm1::connectHandlers() {
@@ -358,6 +381,7 @@ void TForm1::FormCreate() {
   setApplicationTitle(QStringLiteral("Brindle"));
   resize(kDesignWidth, kDesignHeight);
   if (!readSettings()) setWindowState(windowState() | Qt::WindowMaximized);
+  updateRecentFilesMenu();
   setAcceptDrops(true);
 }
 
@@ -452,6 +476,8 @@ void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (m_shown || event->spontaneous()) return;
   m_shown = true;
+  // Never larger than the screen's room (a scale factor of 2 halves it).
+  if (!isMaximized() && !isFullScreen()) FitToScreen(*this);
   // A stored position survives; otherwise the window is centred.
   if (!isMaximized() && !isFullScreen() && !m_keepPosition) {
     if (const QScreen* s = screen()) {

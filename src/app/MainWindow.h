@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "app/RecentFiles.h"
 #include "datafile/DataFileState.h"
 #include "datafile/ui/OpenFileGuard.h"
 #include "format/NumberText.h"
@@ -47,6 +48,7 @@ class QPlainTextEdit;
 class QSplitter;
 class QStatusBar;
 class QToolBar;
+class QToolButton;
 class QWidget;
 
 namespace brindle {
@@ -128,6 +130,13 @@ class TForm1 : public QMainWindow, public DataFileState {
   QString StatusText(int panel) const;
   void SetStatusText(int panel, const QString& text);
 
+  // The status bar's warning sign: shown while the open file had warnings
+  // (what the reader found wrong but could read past), with their number in
+  // its tool tip; a click shows the properties report, which lists them.
+  // Opening a file sets the count from the file, closing it clears it.
+  QToolButton* warningSign() const { return m_warningSign; }
+  void setWarningCount(std::size_t count);
+
   // The title plain messages carry: "Brindle", or the open file's name
   // followed by " - Brindle". It is also the application's name, so code
   // that stores settings names its key itself.
@@ -157,6 +166,14 @@ class TForm1 : public QMainWindow, public DataFileState {
   // key: the key an earlier open of an encrypted file found (a reload).
   void OpenDataFile(const QString& fileName, const FileKey* key = nullptr);
   void Open1Click();
+  // The folder the Open dialog starts in: the open file's, else the one
+  // of the file opened last (kept with the options), else the working folder.
+  QString openDialogFolder() const;
+  // File > Recent Files: newest first; a file that is gone is taken off the
+  // list with a message instead of being opened.
+  QMenu* recentFilesMenu() const { return m_recentFilesMenu; }
+  const RecentFiles& recentFiles() const { return m_recentFiles; }
+  void openRecentFile(const QString& path);
   // Closes the open file and empties every pane (ignored while counting).
   void CloseItemClick();
   // Fills the variables table from the open file and shows the first variable.
@@ -315,6 +332,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   // question and reload, or the message and close.
   void settleStaleFile();
   bool readSettings();
+  void updateRecentFilesMenu();
   void saveWindowPlacement();
   void setApplicationTitle(const QString& title);
   // Places the values pane's caption in the find bar, beside the filter box.
@@ -327,6 +345,9 @@ class TForm1 : public QMainWindow, public DataFileState {
   QString m_applicationTitle;
   NumberSeparators m_separators;
   std::array<QLabel*, 3> m_statusPanels{};
+  QToolButton* m_warningSign = nullptr;
+  QMenu* m_recentFilesMenu = nullptr;
+  RecentFiles m_recentFiles;
   bool m_shown = false;
   // The window was asked to close while a pass read the file.
   bool m_closeAfterPass = false;

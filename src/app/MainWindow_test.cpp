@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QTest>
+#include <QToolButton>
 #include <QUrl>
 
 #include <cfloat>
@@ -37,6 +38,7 @@ class MainWindowTest : public QObject {
   void droppedFilesOpenOnlyTheFirst();
   void closingTheWindowClosesTheFile();
   void closingWhileCountingLeavesTheFile();
+  void warningSignFollowsTheFile();
 };
 
 void MainWindowTest::startsWithFileCommandsOff() {
@@ -196,6 +198,39 @@ void MainWindowTest::closingWhileCountingLeavesTheFile() {
   // The window closes once the pass is over.
   QVERIFY(!f.isVisible());
   QCOMPARE(f.FileHandle, -1);
+}
+
+void MainWindowTest::warningSignFollowsTheFile() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  QToolButton* sign = f.warningSign();
+  QVERIFY(!sign->isVisible());
+  auto sound = WriteTemp(SampleDictionary());
+  w.Open(sound->path());
+  // A sound file: no sign, and nothing popped up on the way.
+  QVERIFY(!sign->isVisible());
+  QCOMPARE(w.ui.calls.size(), 1);
+
+  f.setWarningCount(3);
+  QVERIFY(sign->isVisible());
+  QCOMPARE(sign->toolTip(), QString("3 warnings: click for details"));
+  f.setWarningCount(1);
+  QCOMPARE(sign->toolTip(), QString("1 warning: click for details"));
+  QCOMPARE(w.ui.calls.size(), 1);
+  // A click shows the properties report, as Ctrl+I does.
+  QTest::mouseClick(sign, Qt::LeftButton);
+  QCOMPARE(w.ui.calls.size(), 2);
+  QCOMPARE(w.ui.Last().kind, QString("ShowMessage"));
+  QVERIFY(w.ui.Last().text.startsWith(QString::fromStdString(sound->path()) + "\nfile date"));
+
+  // Another file that opens without warnings takes the sign away...
+  auto other = WriteTemp(ManyVariables(2));
+  w.Open(other->path());
+  QVERIFY(!sign->isVisible());
+  // ...and so does closing the file.
+  f.setWarningCount(2);
+  f.CloseItem->trigger();
+  QVERIFY(!sign->isVisible());
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -24,8 +24,9 @@ constexpr int kStateMaximised = 2;
 
 // Smaller stored bounds are not a window a user left behind.
 constexpr int kMinimumSide = 100;
-// Column widths beyond this are damage, not a choice.
-constexpr int kMaximumColumnWidth = 5000;
+// Narrower columns than this, or wider ones than the screen, are damage (or
+// a hand-edited file), not a choice: such a column takes its default width.
+constexpr int kMinimumColumnWidth = 8;
 
 // A stored integer, or the fallback when the value is missing or no number.
 int IntValue(const QSettings& s, const char* name, int fallback) {
@@ -36,8 +37,19 @@ int IntValue(const QSettings& s, const char* name, int fallback) {
 
 bool BoolValue(const QSettings& s, const char* name) { return IntValue(s, name, 0) != 0; }
 
-int WidthValue(const QSettings& s, const char* name, int fallback) {
-  return std::clamp(IntValue(s, name, fallback), 0, kMaximumColumnWidth);
+// A stored column width, or the default when it is missing, no number or
+// outside kMinimumColumnWidth..widest.
+int WidthValue(const QSettings& s, const char* name, int fallback, int widest) {
+  const int width = IntValue(s, name, fallback);
+  return width >= kMinimumColumnWidth && width <= widest ? width : fallback;
+}
+
+// The widest a column may be: the width of the widest screen.
+int WidestColumn() {
+  int widest = 0;
+  for (const QScreen* screen : QGuiApplication::screens())
+    widest = std::max(widest, screen->availableGeometry().width());
+  return widest > 0 ? widest : kDesignWidth;
 }
 
 // Whether enough of the bounds lies on one of the screens to grab the window.
@@ -60,6 +72,7 @@ bool TForm1::readSettings() {
   const auto store = OpenOptionsStore();
   const QSettings& s = *store;
   if (s.allKeys().isEmpty()) return false;
+  m_recentFiles.Read(s);
 
   // A missing or unknown state is the default: maximised.
   const int state = IntValue(s, "WindowState", kStateMaximised);
@@ -91,14 +104,23 @@ bool TForm1::readSettings() {
   }
 
   if (s.contains(QStringLiteral("c1"))) {
-    Variables.VarGrid->SetColWidth(0, WidthValue(s, "c1", Variables.VarGrid->ColWidth(0)));
-    Variables.VarGrid->SetColWidth(2, WidthValue(s, "c2", Variables.VarGrid->ColWidth(2)));
-    Variables.VarGrid->SetColWidth(3, WidthValue(s, "c3", Variables.VarGrid->ColWidth(3)));
-    Values.StringGrid1->SetColWidth(1, WidthValue(s, "c4", Values.StringGrid1->ColWidth(1)));
+    const int widest = WidestColumn();
+    const auto varWidth = [&](const char* name, int column) {
+      Variables.VarGrid->SetColWidth(
+          column, WidthValue(s, name, Variables.DefaultColumnWidth(column), widest));
+    };
+    const auto valueWidth = [&](const char* name, int column) {
+      Values.StringGrid1->SetColWidth(
+          column, WidthValue(s, name, Values.DefaultColumnWidth(column), widest));
+    };
+    varWidth("c1", 0);
+    varWidth("c2", 2);
+    varWidth("c3", 3);
+    valueWidth("c4", 1);
     Values.StringGrid1->SavedValueWidth = Values.StringGrid1->ColWidth(1);
-    Values.StringGrid1->SetColWidth(2, WidthValue(s, "c5", Values.StringGrid1->ColWidth(2)));
-    Values.StringGrid1->SetColWidth(3, WidthValue(s, "c6", Values.StringGrid1->ColWidth(3)));
-    Values.StringGrid1->SetColWidth(4, WidthValue(s, "c7", Values.StringGrid1->ColWidth(4)));
+    valueWidth("c5", 2);
+    valueWidth("c6", 3);
+    valueWidth("c7", 4);
   }
   return true;
 }
@@ -117,6 +139,7 @@ void TForm1::SaveoptionsClick() {
   s->setValue(QStringLiteral("c5"), Values.StringGrid1->ColWidth(2));
   s->setValue(QStringLiteral("c6"), Values.StringGrid1->ColWidth(3));
   s->setValue(QStringLiteral("c7"), Values.StringGrid1->ColWidth(4));
+  m_recentFiles.Write(*s);
   s->sync();
   if (s->status() != QSettings::NoError)
     m_ui.ShowMessage(QStringLiteral("The options could not be saved in %1.").arg(s->fileName()));
@@ -135,6 +158,11 @@ void TForm1::RestoreDefaultOptionsClick() {
   HideFormatcolumn->setChecked(true);
   HideFormatcolumnClick(HideMissingcolumn);
   HideFormatcolumnClick(HideFormatcolumn);
+  Variables.RestoreDefaultColumnWidths();
+  Values.RestoreDefaultColumnWidths();
+  // They are kept with the options, so they go with them.
+  m_recentFiles.Clear();
+  updateRecentFilesMenu();
 }
 
 void TForm1::saveWindowPlacement() {
@@ -150,6 +178,7 @@ void TForm1::saveWindowPlacement() {
     s->setValue(QStringLiteral("Width"), bounds.width());
     s->setValue(QStringLiteral("Height"), bounds.height());
   }
+  m_recentFiles.Write(*s);
   s->sync();
 }
 

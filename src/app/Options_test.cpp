@@ -1,12 +1,20 @@
 // Options and the window placement across runs of the window, in a private
 // settings folder.
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 #include "app/MainWindow.h"
 #include "app/Options.h"
+#include "app/RecentFiles.h"
 #include "controls/BxDBGrid.h"
 #include "controls/ValStringGrid.h"
 #include "testing/WindowTestSupport.h"
@@ -24,6 +32,13 @@ class OptionsTest : public QObject {
   void maximisedLeavesNoBounds();
   void restoreDefaultsThenQuitLeavesNothing();
   void damagedValuesFallBack();
+  void columnWidthsOutOfRangeTakeTheirDefaults_data();
+  void columnWidthsOutOfRangeTakeTheirDefaults();
+  void restoreDefaultsRestoresTheWidths();
+  void recentFilesKeepTheNewestEight();
+  void recentFilesSurviveARestart();
+  void chosenRecentFileThatIsGoneIsTakenOff();
+  void openDialogStartsInTheFilesFolder();
 };
 
 namespace {
@@ -141,7 +156,188 @@ void OptionsTest::damagedValuesFallBack() {
   QVERIFY(!(f.windowState() & Qt::WindowMaximized));
   QCOMPARE(f.size(), QSize(766, 486));
   QVERIFY(f.Variables.VarGrid->ColWidth(0) >= 66);
-  QCOMPARE(f.Variables.VarGrid->ColWidth(2), 0);
+  // A negative width is damage: the column keeps its default.
+  QCOMPARE(f.Variables.VarGrid->ColWidth(2), f.Variables.DefaultColumnWidth(2));
+}
+
+void OptionsTest::columnWidthsOutOfRangeTakeTheirDefaults_data() {
+  QTest::addColumn<QVariant>("stored");
+  QTest::addColumn<bool>("kept");
+  const int screenWidth = QGuiApplication::primaryScreen()->availableGeometry().width();
+  QTest::newRow("negative") << QVariant(-30) << false;
+  QTest::newRow("minus one") << QVariant(-1) << false;
+  QTest::newRow("zero") << QVariant(0) << false;
+  QTest::newRow("seven") << QVariant(7) << false;
+  QTest::newRow("eight") << QVariant(8) << true;
+  QTest::newRow("screen width") << QVariant(screenWidth) << true;
+  QTest::newRow("wider than the screen") << QVariant(screenWidth + 1) << false;
+  QTest::newRow("999999") << QVariant(999999) << false;
+  QTest::newRow("no number") << QVariant(QStringLiteral("wide")) << false;
+}
+
+void OptionsTest::columnWidthsOutOfRangeTakeTheirDefaults() {
+  QFETCH(QVariant, stored);
+  QFETCH(bool, kept);
+  const auto s = OpenOptionsStore();
+  for (const char* name : {"c1", "c2", "c3", "c4", "c5", "c6", "c7"})
+    s->setValue(QLatin1String(name), stored);
+  s->sync();
+  RecordingUiService ui;
+  TForm1 f(ui);
+  const struct {
+    int width;
+    int fallback;
+  } columns[] = {
+      {f.Variables.VarGrid->ColWidth(0), f.Variables.DefaultColumnWidth(0)},
+      {f.Variables.VarGrid->ColWidth(2), f.Variables.DefaultColumnWidth(2)},
+      {f.Variables.VarGrid->ColWidth(3), f.Variables.DefaultColumnWidth(3)},
+      {f.Values.StringGrid1->ColWidth(1), f.Values.DefaultColumnWidth(1)},
+      {f.Values.StringGrid1->SavedValueWidth, f.Values.DefaultColumnWidth(1)},
+      {f.Values.StringGrid1->ColWidth(2), f.Values.DefaultColumnWidth(2)},
+      {f.Values.StringGrid1->ColWidth(3), f.Values.DefaultColumnWidth(3)},
+      {f.Values.StringGrid1->ColWidth(4), f.Values.DefaultColumnWidth(4)},
+  };
+  for (const auto& c : columns) QCOMPARE(c.width, kept ? stored.toInt() : c.fallback);
+  QVERIFY(f.Variables.DefaultColumnWidth(0) >= 66);
+  QVERIFY(f.Values.DefaultColumnWidth(1) >= 55);
+}
+
+void OptionsTest::restoreDefaultsRestoresTheWidths() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  auto file = WriteTemp(SampleDictionary());
+  w.Open(file->path());
+  f.Variables.VarGrid->SetColWidth(0, 300);
+  f.Variables.VarGrid->SetColWidth(3, 9);
+  f.Values.StringGrid1->SetColWidth(1, 150);
+  f.Values.StringGrid1->SetColWidth(2, 9);
+  f.Values.StringGrid1->SetColWidth(4, 200);
+  f.Saveoptions->trigger();
+  f.RestoreDefaultOptions->trigger();
+  // At once, not at the next start.
+  for (int c : {0, 2, 3})
+    QCOMPARE(f.Variables.VarGrid->ColWidth(c), f.Variables.DefaultColumnWidth(c));
+  for (int c : {1, 2, 3, 4})
+    QCOMPARE(f.Values.StringGrid1->ColWidth(c), f.Values.DefaultColumnWidth(c));
+  QCOMPARE(f.Values.StringGrid1->SavedValueWidth, f.Values.DefaultColumnWidth(1));
+  // The label columns fill the room the others leave.
+  int sum = 0;
+  for (int c = 0; c < TValStringGrid::kColumns; ++c) sum += f.Values.StringGrid1->ColWidth(c);
+  QCOMPARE(sum, f.Values.StringGrid1->viewport()->width());
+  QVERIFY(f.Variables.VarGrid->ColWidth(1) > 0);
+  // The next start has them too: nothing is stored any more.
+  RecordingUiService ui;
+  TForm1 again(ui);
+  QCOMPARE(again.Variables.VarGrid->ColWidth(0), again.Variables.DefaultColumnWidth(0));
+  QCOMPARE(again.Values.StringGrid1->ColWidth(4), again.Values.DefaultColumnWidth(4));
+}
+
+void OptionsTest::recentFilesKeepTheNewestEight() {
+  RecentFiles recent;
+  for (int i = 1; i <= 10; ++i) recent.Add(QStringLiteral("/data/f%1.sav").arg(i));
+  QCOMPARE(recent.Files().size(), RecentFiles::kMaximum);
+  QCOMPARE(recent.Files().first(), QString("/data/f10.sav"));
+  QCOMPARE(recent.Files().last(), QString("/data/f3.sav"));
+  // Opened again: to the top, not twice.
+  recent.Add(QStringLiteral("/data/f5.sav"));
+  QCOMPARE(recent.Files().size(), RecentFiles::kMaximum);
+  QCOMPARE(recent.Files().mid(0, 3),
+           QStringList({"/data/f5.sav", "/data/f10.sav", "/data/f9.sav"}));
+  QCOMPARE(recent.LastFolder(), QString("/data"));
+
+  // What a hand-edited store holds: relative paths, empties and doubles go.
+  QSettings store(QDir(PrivateOptionsFolder()).filePath("recent.ini"), QSettings::IniFormat);
+  QStringList stored{"relative.sav", "", "/a/1.sav", "/a/1.sav"};
+  for (int i = 2; i <= 12; ++i) stored << QStringLiteral("/a/%1.sav").arg(i);
+  store.setValue("RecentFiles", stored);
+  store.setValue("LastFolder", "somewhere");
+  recent.Read(store);
+  QCOMPARE(recent.Files().size(), RecentFiles::kMaximum);
+  QCOMPARE(recent.Files().first(), QString("/a/1.sav"));
+  QCOMPARE(recent.Files().last(), QString("/a/8.sav"));
+  QVERIFY(recent.LastFolder().isEmpty());
+}
+
+void OptionsTest::recentFilesSurviveARestart() {
+  auto first = WriteTemp(SampleDictionary());
+  auto second = WriteTemp(ManyVariables(2));
+  const QString firstPath = QString::fromStdString(first->path());
+  const QString secondPath = QString::fromStdString(second->path());
+  {
+    ShownWindow w;
+    QVERIFY(!w.form.recentFilesMenu()->isEnabled());
+    w.Open(first->path());
+    w.Open(second->path());
+    w.Open(first->path());
+    const QList<QAction*> items = w.form.recentFilesMenu()->actions();
+    QCOMPARE(items.size(), 2);
+    QCOMPARE(items[0]->text(), "&1 " + firstPath);
+    QCOMPARE(items[1]->text(), "&2 " + secondPath);
+    QVERIFY(w.form.recentFilesMenu()->isEnabled());
+  }
+  RecordingUiService ui;
+  TForm1 again(ui);
+  QCOMPARE(again.recentFiles().Files(), QStringList({firstPath, secondPath}));
+  QCOMPARE(again.recentFilesMenu()->actions().size(), 2);
+  QCOMPARE(again.openDialogFolder(), QFileInfo(firstPath).absolutePath());
+  // Restoring the default options forgets them too.
+  again.RestoreDefaultOptions->trigger();
+  QVERIFY(again.recentFiles().Files().isEmpty());
+  QVERIFY(!again.recentFilesMenu()->isEnabled());
+}
+
+void OptionsTest::chosenRecentFileThatIsGoneIsTakenOff() {
+  ShownWindow w;
+  TForm1& f = w.form;
+  auto kept = WriteTemp(SampleDictionary());
+  auto gone = std::make_unique<TempFile>(writeSav(ManyVariables(2)));
+  const QString gonePath = QString::fromStdString(gone->path());
+  w.Open(gone->path());
+  w.Open(kept->path());
+  gone.reset();
+  w.ui.calls.clear();
+  f.recentFilesMenu()->actions().at(1)->trigger();
+  QCOMPARE(w.ui.calls.size(), 1);
+  QCOMPARE(w.ui.Last().kind, QString("ShowMessage"));
+  QCOMPARE(w.ui.Last().text,
+           gonePath + "\nno longer exists; it is taken off the list of recent files.");
+  QCOMPARE(f.recentFiles().Files(), QStringList({QString::fromStdString(kept->path())}));
+  QCOMPARE(f.recentFilesMenu()->actions().size(), 1);
+  // The open file stays.
+  QCOMPARE(f.FileName, kept->path());
+  // A file that is there opens from the list.
+  auto other = WriteTemp(ManyVariables(3));
+  w.Open(other->path());
+  f.recentFilesMenu()->actions().at(1)->trigger();
+  QCOMPARE(f.FileName, kept->path());
+  QCOMPARE(w.GridNames().size(), 7);
+}
+
+void OptionsTest::openDialogStartsInTheFilesFolder() {
+  QTemporaryDir one, two;
+  QVERIFY(one.isValid() && two.isValid());
+  const std::string inOne = one.filePath("a.sav").toStdString();
+  const std::string inTwo = two.filePath("b.sav").toStdString();
+  writeSavFile(SampleDictionary(), inOne);
+  writeSavFile(ManyVariables(2), inTwo);
+  {
+    ShownWindow w;
+    TForm1& f = w.form;
+    w.Open(inOne);
+    // The first dialog had no folder to start in.
+    QCOMPARE(w.ui.Last().kind, QString("GetOpenFileName"));
+    QVERIFY(w.ui.calls.first().text.isEmpty());
+    f.Open1->trigger();
+    QCOMPARE(w.ui.Last().text, QFileInfo(one.path()).absoluteFilePath());
+    w.Open(inTwo);
+    f.CloseItem->trigger();
+    // No file open: the folder of the file opened last.
+    f.Open1->trigger();
+    QCOMPARE(w.ui.Last().text, QFileInfo(two.path()).absoluteFilePath());
+  }
+  RecordingUiService ui;
+  TForm1 again(ui);
+  QCOMPARE(again.openDialogFolder(), QFileInfo(two.path()).absoluteFilePath());
 }
 
 QTEST_MAIN(OptionsTest)

@@ -61,7 +61,7 @@ void Wipe(std::string& text) {
 }
 
 // The first line of the password file (standard input for "-"), without its
-// line end; false when it cannot be read.
+// line end and a leading UTF-8 byte-order mark; false when it cannot be read.
 bool ReadPasswordFile(const std::string& name, std::istream& in, std::string& password) {
   std::ifstream file;
   std::istream* from = &in;
@@ -72,6 +72,9 @@ bool ReadPasswordFile(const std::string& name, std::istream& in, std::string& pa
   }
   if (!std::getline(*from, password) && !from->eof()) return false;
   if (!password.empty() && password.back() == '\r') password.pop_back();
+  // Editors that save UTF-8 may put a byte-order mark first; it is no part of
+  // the password.
+  if (password.compare(0, 3, "\xEF\xBB\xBF") == 0) password.erase(0, 3);
   return true;
 }
 
@@ -348,7 +351,10 @@ int Doc(LoadedFile& f, std::ostream& out, std::ostream& err) {
     if (!doc.message.empty()) err << doc.message << "\n";
     return doc.message.empty() ? kOk : kFileError;
   }
-  for (const auto& line : DocumentWindowLines(doc, f.state.File->encoding())) out << line << '\n';
+  // Escaped like every field: a tab or line break inside a document line
+  // would otherwise split or merge lines.
+  for (const auto& line : DocumentWindowLines(doc, f.state.File->encoding()))
+    out << Field(line) << '\n';
   return kOk;
 }
 
@@ -395,7 +401,20 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
     err << result.message << "\n";
     return kFileError;
   }
+  // Short data: the cases that could be read are written all the same.
+  if (!result.warning.empty()) {
+    err << result.warning << "\n";
+    return kFileError;
+  }
   return kOk;
+}
+
+// Whether the command's output depends on the cases: damaged data is then
+// an error even when the command itself read to the end. The dictionary
+// commands are whole without the data.
+bool ReadsData(const Command& cmd) {
+  return cmd.name == "info" || cmd.name == "freq" ||
+         (cmd.name == "export" && cmd.exportKind == "data");
 }
 
 }  // namespace
@@ -454,7 +473,15 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
     code = Export(file, cmd, out, err);
   else
     code = Doc(file, out, err);
-  return code == kOk && file.damaged ? kFileError : code;
+  if (code == kOk && file.damaged && ReadsData(cmd)) code = kFileError;
+  // An export checks its own output (and names a file it could not write).
+  return cmd.name == "export" ? code : CheckedExit(out, err, code);
+}
+
+int CheckedExit(std::ostream& out, std::ostream& err, int code) {
+  if (out.flush()) return code;
+  err << "Cannot write the output: the write failed\n";
+  return kFileError;
 }
 
 }  // namespace brindle::cli

@@ -7,9 +7,10 @@
 // a wrong password is a file error (1).
 // Each command writes UTF-8 lines ending in "\n" to `out` and messages to
 // `err`, and returns the exit code: 0 success, 1 the file cannot be opened or
-// read (for freq also: the data ended early; the table of the cases read is
-// still written), 2 a usage error, an unknown variable or a weight variable
-// that cannot be found.
+// read (for info, freq and export data also: the data ended early; what
+// the cases read give is still written), 2 a usage error, an unknown variable or a weight variable
+// that cannot be found. Output that cannot be written is a failure (1) of
+// every command.
 #pragma once
 
 #include <iosfwd>
@@ -29,5 +30,9 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
 NumberSeparators LocaleSeparators();
 
 std::string UsageText();
+
+// code, once out is flushed; 1 with a message on err when out could not be
+// written (a full disk, a closed descriptor). RunCli ends with it.
+int CheckedExit(std::ostream& out, std::ostream& err, int code);
 
 }  // namespace brindle::cli

@@ -124,7 +124,8 @@ TEST(Cli, InfoAndDoc) {
   EXPECT_NE(info.out.find("\nvariables\t4\ncases    \t2\n"), std::string::npos) << info.out;
   EXPECT_NE(
       info.out.find(
-          "\nweight variable\tHouseholdIncome\ndata are compressed\nfile contains document\n"),
+          "\nweight variable\tHouseholdIncome\ndata are compressed\ncharacter encoding\tUTF-8\n"
+          "file contains document\n"),
       std::string::npos)
       << info.out;
 
@@ -134,6 +135,19 @@ TEST(Cli, InfoAndDoc) {
   line1.resize(80, ' ');
   std::string line2 = "Second line";
   line2.resize(80, ' ');
+  EXPECT_EQ(doc.out, "File contains 2 lines of documents\n\n" + line1 + "\n" + line2 + "\n");
+}
+
+// Document lines are escaped like the fields of the other commands.
+TEST(Cli, DocEscapesTabsLineBreaksAndBackslashes) {
+  SavFile f = Survey();
+  f.documents = {"tab\there", "cr\rlf\nback\\slash"};
+  TempFile file(testing::writeSav(f));
+  const auto doc = RunCommand({"doc", file.path()});
+  ASSERT_EQ(doc.code, 0) << doc.err;
+  // Each line is padded to 80 bytes before it is escaped.
+  const std::string line1 = "tab\\there" + std::string(72, ' ');
+  const std::string line2 = "cr\\rlf\\nback\\\\slash" + std::string(64, ' ');
   EXPECT_EQ(doc.out, "File contains 2 lines of documents\n\n" + line1 + "\n" + line2 + "\n");
 }
 
@@ -255,7 +269,9 @@ TEST(Cli, FreqFailures) {
 
 // Data that holds fewer cases than the file says, in every storage: `info`
 // gives the header's count (the estimate when there is none), `freq` counts
-// the whole cases there are, and both warn and exit 1.
+// the whole cases there are, `export data` writes them all (to standard
+// output and to a file), and the three warn and exit 1. The commands that
+// show only the dictionary read no data: complete output, exit 0.
 TEST(Cli, ShortDataIsReported) {
   struct Variant {
     const char* name;
@@ -264,6 +280,7 @@ TEST(Cli, ShortDataIsReported) {
     bool bytecodeAsUncompressed;         // compression field 0 over bytecode
   };
   const Variant variants[] = {{"header count over the data", 1000, false, false},
+                              {"largest header count", 2147483647, false, false},
                               {"data cut", std::nullopt, true, false},
                               {"data cut, no count", -1, true, false},
                               {"bytecode read as uncompressed", std::nullopt, false, true}};
@@ -309,14 +326,78 @@ TEST(Cli, ShortDataIsReported) {
       } else {
         ASSERT_TRUE(std::regex_search(freq.err, m, std::regex("only (\\d+) of (\\d+) cases")))
             << freq.err;
-        EXPECT_EQ(m[2].str(), v.header ? "1000" : "400");
+        EXPECT_EQ(m[2].str(), v.header ? std::to_string(*v.header) : "400");
         EXPECT_NE(info.out.find("\ncases    \t" + m[2].str() + "\n"), std::string::npos)
             << info.out;
       }
       EXPECT_EQ(std::to_string(counted), m[1].str());
       EXPECT_GT(counted, 0);
       EXPECT_LT(counted, 400 + (v.cut ? 0 : 1));
+
+      const std::string warning = "The data ended early: only " + m[1].str() + " ";
+      const std::string held = "The export holds the " + m[1].str() + " cases read.\n";
+      const auto exported = RunCommand({"export", "data", file.path()});
+      EXPECT_EQ(exported.code, 1);
+      EXPECT_NE(exported.err.find(warning), std::string::npos) << exported.err;
+      EXPECT_NE(exported.err.find(held), std::string::npos) << exported.err;
+      EXPECT_EQ(std::count(exported.out.begin(), exported.out.end(), '\n'), counted + 1);
+      TempFile csv(".csv");
+      const auto toFile = RunCommand({"export", "data", file.path(), "--out", csv.path()});
+      EXPECT_EQ(toFile.code, 1);
+      EXPECT_EQ(toFile.err, exported.err);
+      std::ifstream in(csv.path(), std::ios::binary);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), exported.out);
+
+      for (const std::vector<std::string>& dictionary :
+           {std::vector<std::string>{"vars", file.path()},
+            {"labels", file.path(), "n"},
+            {"doc", file.path()},
+            {"export", "vars", file.path()},
+            {"export", "labels", file.path()}}) {
+        const auto r = RunCommand(dictionary);
+        EXPECT_EQ(r.code, 0) << dictionary[0] << " " << dictionary[1] << ": " << r.err;
+      }
+      EXPECT_EQ(RunCommand({"vars", file.path()}).out, "n\t\t\tF8.2\n");
     }
+}
+
+// Output that cannot be written (a full device) fails every command with a
+// message, whether the failure shows at the end or in the middle.
+TEST(Cli, OutputThatCannotBeWrittenIsAFailure) {
+#ifndef _WIN32
+  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no writable /dev/full";
+#endif
+  SavFile big = Survey();
+  for (int i = 0; i < 20000; ++i)
+    big.cases.push_back({double(i), double(i), std::string("F"), std::string("many")});
+  TempFile file(testing::writeSav(Survey())), bigFile(testing::writeSav(big));
+  const std::vector<std::vector<std::string>> commands = {
+      {"info", file.path()},
+      {"vars", file.path()},
+      {"labels", file.path(), "sex"},
+      {"doc", file.path()},
+      {"freq", file.path(), "age"},
+      {"freq", bigFile.path(), "HouseholdIncome"},
+      {"export", "data", file.path()},
+      {"export", "data", bigFile.path()},
+      {"export", "vars", file.path()},
+      {"export", "labels", file.path()},
+      {"export", "data", file.path(), "--out", "/dev/full"},
+  };
+  for (const auto& command : commands) {
+    SCOPED_TRACE(command[0] + " " + command[1] + " " + command.back());
+    std::ofstream full("/dev/full");
+    std::ostringstream err;
+    EXPECT_EQ(RunCli(command, {".", ","}, full, err), 1);
+    const std::string message = err.str();
+    EXPECT_NE(message.find("Cannot write "), std::string::npos) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+  }
+  // The same commands into a stream that takes everything succeed.
+  for (const auto& command : commands) {
+    if (command.back() == "/dev/full") continue;
+    EXPECT_EQ(RunCommand(command).code, 0) << command[0];
+  }
 }
 
 TEST(Cli, NoFixedFormatIsAccepted) {
@@ -422,6 +503,10 @@ TEST_P(CliEncrypted, CommandsReadThePlaintext) {
   EXPECT_NE(info.out.find("\nfile is encrypted\nfile contains document\n"), std::string::npos)
       << info.out;
   EXPECT_EQ(RunCommand({"info", plain.path()}).out.find("encrypted"), std::string::npos);
+  // A byte-order mark that an editor put before the password is dropped.
+  TempFile withMark(std::vector<std::uint8_t>{0xEF, 0xBB, 0xBF, 'P', 'a', 's', 's', ' ', 'w', 'o',
+                                              'r', 'd', '\n'});
+  EXPECT_EQ(RunCommand({"info", wrapped.path(), "--password-file", withMark.path()}).code, 0);
   EXPECT_EQ(RunCommand({"info", wrapped.path(), "--password-file", "/nonexistent/pw"}).code, 1);
   EXPECT_EQ(RunCommand({"info", wrapped.path(), "--password", "a", "--password-file", "b"}).code,
             2);

@@ -57,11 +57,11 @@ int main(int argc, char** argv) {
 #endif
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::cout << brindle::cli::UsageText();
-    return 0;
+    return brindle::cli::CheckedExit(std::cout, std::cerr, 0);
   }
   if (args.size() == 1 && args[0] == "--version") {
     std::cout << "brindle-cli " << BRINDLE_VERSION << "\n";
-    return 0;
+    return brindle::cli::CheckedExit(std::cout, std::cerr, 0);
   }
   return brindle::cli::RunCli(args, brindle::cli::LocaleSeparators(), std::cout, std::cerr);
 }

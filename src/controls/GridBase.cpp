@@ -1,6 +1,7 @@
 #include "controls/GridBase.h"
 
 #include <QHeaderView>
+#include <QSignalBlocker>
 #include <QStyle>
 
 #include <algorithm>
@@ -33,6 +34,40 @@ void TGridBase::ShowCellHint(int x, int y) {
     case HintTarget::Cell:
       m_hint->ShowForCell(text, width, fontMetrics(), mapToGlobal(QPoint(x, y)));
       return;
+  }
+}
+
+void TGridBase::ShowSortIndicator(int column, bool descending) {
+  m_sortColumn = column;
+  m_sortOrder = descending ? Qt::DescendingOrder : Qt::AscendingOrder;
+  applySortIndicator();
+}
+
+void TGridBase::HideSortIndicator() {
+  m_sortColumn = -1;
+  applySortIndicator();
+}
+
+void TGridBase::applySortIndicator() {
+  QHeaderView* titles = horizontalHeader();
+  // A clickable title row turns its mark on every click by itself; the
+  // grid's sort, which may run before that, has the last word.
+  if (m_watchedTitles != titles) {
+    m_watchedTitles = titles;
+    connect(titles, &QHeaderView::sortIndicatorChanged, this, [this] { applySortIndicator(); });
+  }
+  {
+    const QSignalBlocker blocker(titles);
+    titles->setSortIndicatorShown(m_sortColumn >= 0);
+    if (m_sortColumn >= 0 && (titles->sortIndicatorSection() != m_sortColumn ||
+                              titles->sortIndicatorOrder() != m_sortOrder))
+      titles->setSortIndicator(m_sortColumn, m_sortOrder);
+  }
+  // The mark takes room beside the title: a narrow column ("Freq") would
+  // lose its title to it, so it grows to hold both.
+  if (m_sortColumn >= 0 && !isColumnHidden(m_sortColumn) && columnWidth(m_sortColumn) > 0) {
+    const int needed = titles->sectionSizeHint(m_sortColumn);
+    if (columnWidth(m_sortColumn) < needed) setColumnWidth(m_sortColumn, needed);
   }
 }
 

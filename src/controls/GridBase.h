@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTableView>
 
+class QHeaderView;
+
 #include <functional>
 
 namespace brindle {
@@ -34,6 +36,15 @@ class TGridBase : public QTableView {
   // the column's title.
   int FitTitle(const QString& title, int designWidth) const;
 
+  // The platform's sort mark in a column's title, after the rows were sorted
+  // by it; hidden while they are in their natural order. The title row's own
+  // click handling never turns it: the grid's sort decides.
+  void ShowSortIndicator(int column, bool descending);
+  void HideSortIndicator();
+  // The marked column, -1 when none is marked.
+  int SortIndicatorColumn() const { return m_sortColumn; }
+  bool SortIndicatorDescending() const { return m_sortOrder == Qt::DescendingOrder; }
+
   // Handler of mouse moves over the grid, in its coordinates; nullptr = detached.
   std::function<void(Qt::KeyboardModifiers, int x, int y)> OnMouseMove;
 
@@ -52,8 +63,14 @@ class TGridBase : public QTableView {
   bool OnTitleBorder(int x) const;
 
  private:
+  // Puts the title row's sort mark where m_sortColumn says.
+  void applySortIndicator();
+
   HintWindow* m_hint = nullptr;
   bool m_cellHints = false;
+  int m_sortColumn = -1;
+  Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+  QHeaderView* m_watchedTitles = nullptr;
 };
 
 }  // namespace brindle

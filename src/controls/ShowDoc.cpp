@@ -15,6 +15,7 @@
 
 #include <algorithm>
 
+#include "platform/ScreenFit.h"
 #include "platform/UiService.h"
 
 namespace brindle {
@@ -69,6 +70,7 @@ void TShowDocFrm::ShowLines(const QStringList& lines) {
   if (isVisible()) {
     FormShow();
   } else {
+    FitToScreen(*this);
     show();
   }
   raise();

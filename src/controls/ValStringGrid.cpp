@@ -59,9 +59,12 @@ class TValStringGrid::TitleRow : public QHeaderView {
  protected:
   void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
     if (!rect.isValid()) return;
-    QStyleOptionHeader opt;
-    initStyleOptionForIndex(&opt, logicalIndex);
+    // As QHeaderView paints a section: the rect first, and the options the
+    // style needs to place a title beside a sort mark.
+    QStyleOptionHeaderV2 opt;
+    initStyleOption(&opt);
     opt.rect = rect;
+    initStyleOptionForIndex(&opt, logicalIndex);
     QColor background = opt.palette.color(QPalette::Button);
     QColor text = opt.palette.color(QPalette::ButtonText);
     Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;

@@ -44,14 +44,21 @@ class TpsvWebLabel : public TpsvBasicLabel {
   void OpenLink();
 
   // Opens a URL and gives 0, or the failure's code: the shell's on Windows;
-  // elsewhere the desktop names no reason and 31 (no application associated
-  // with the scheme) stands for it. Tests replace it.
+  // elsewhere xdg-open's exit code, which arrives later and is reported then
+  // (31, no application associated with the scheme, where it cannot be run
+  // or the desktop names no reason). Tests replace it.
   std::function<int(const QUrl&)> Opener;
   std::function<void(const QString& message)> OnOpenFailed;
   std::function<void(TpsvWebLabel*)> OnMouseDown;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  // The default Opener.
+  int openWithDesktop(const QUrl& url);
+  // OnOpenFailed with the message for a failure's code.
+  void reportOpenFailed(int code);
 };
 
 }  // namespace brindle

@@ -1,6 +1,9 @@
 // Link labels: hover colours, the target by link type, opening on any button,
 // and the message when the target cannot be opened.
 #include <QEnterEvent>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "controls/psvWebLabel.h"
@@ -14,6 +17,8 @@ class WebLabelTest : public QObject {
   void hoverColours();
   void anyButtonOpensTheTargetOfItsType();
   void failureNamesTheBareLinkAndTheCode();
+  void desktopOpenersFailureIsReported_data();
+  void desktopOpenersFailureIsReported();
 };
 
 namespace {
@@ -85,6 +90,54 @@ void WebLabelTest::failureNamesTheBareLinkAndTheCode() {
   label.OnOpenFailed = [&](const QString& m) { messages << m; };
   QTest::mouseClick(&label, Qt::LeftButton);
   QCOMPARE(messages, QStringList{"ShellExecute \"nowhere.example\" Failed with Error: 31"});
+}
+
+void WebLabelTest::desktopOpenersFailureIsReported_data() {
+  QTest::addColumn<int>("exitCode");
+  QTest::addColumn<QStringList>("messages");
+  QTest::newRow("opened") << 0 << QStringList();
+  QTest::newRow("no browser") << 3
+                              << QStringList{
+                                     "ShellExecute \"nowhere.example\" Failed with Error: 3"};
+  QTest::newRow("action failed") << 4
+                                 << QStringList{
+                                        "ShellExecute \"nowhere.example\" Failed with Error: 4"};
+}
+
+void WebLabelTest::desktopOpenersFailureIsReported() {
+#ifdef _WIN32
+  QSKIP("the shell reports at once");
+#else
+  QFETCH(int, exitCode);
+  QFETCH(QStringList, messages);
+  // A stand-in for the desktop's opener that notes its argument and fails
+  // (or not) as xdg-open does.
+  QTemporaryDir bin;
+  QVERIFY(bin.isValid());
+  QFile script(bin.filePath("xdg-open"));
+  QVERIFY(script.open(QIODevice::WriteOnly));
+  script.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > \"%1/called\"\nexit %2\n")
+                   .arg(bin.path())
+                   .arg(exitCode)
+                   .toUtf8());
+  script.close();
+  script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", bin.path().toUtf8() + ":" + path);
+
+  TpsvWebLabel label;
+  label.Link = QStringLiteral("nowhere.example");
+  QStringList shown;
+  label.OnOpenFailed = [&](const QString& m) { shown << m; };
+  QTest::mouseClick(&label, Qt::LeftButton);
+  // The opener has ended and been read once the label lets go of it.
+  QTRY_VERIFY(label.findChildren<QProcess*>().isEmpty());
+  QCOMPARE(shown, messages);
+  qputenv("PATH", path);
+  QFile called(bin.filePath("called"));
+  QVERIFY(called.open(QIODevice::ReadOnly));
+  QCOMPARE(called.readAll(), QByteArray("http://nowhere.example"));
+#endif
 }
 
 QTEST_MAIN(WebLabelTest)

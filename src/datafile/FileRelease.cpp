@@ -25,9 +25,11 @@ FileIdentity IdentifyFile(const std::string& fileName) {
   if (!GetFileAttributesExW(PathFromUtf8(fileName).c_str(), GetFileExInfoStandard, &data))
     return id;
   id.known = true;
-  id.size = static_cast<std::int64_t>((std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-  id.modified = static_cast<std::int64_t>((std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                          data.ftLastWriteTime.dwLowDateTime);
+  id.size =
+      static_cast<std::int64_t>((std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  id.modified =
+      static_cast<std::int64_t>((std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                data.ftLastWriteTime.dwLowDateTime);
   return id;
 }
 #else

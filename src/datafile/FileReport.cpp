@@ -4,6 +4,7 @@
 #include "spssio/FileWarning.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
+#include "spssio/TextConverter.h"
 
 namespace brindle {
 namespace {
@@ -33,10 +34,34 @@ std::string FileInfoReport(const DataFileState& file, const std::string& systemS
     t += "\nno weight variable defined";
   t += "\ndata are ";
   t += file.Compression == 1 ? "compressed" : "uncompressed";
+  if (file.File)
+    t += "\ncharacter encoding\t" +
+         EncodingText(file.File->declaredEncoding(), file.File->characterCode());
   if (file.Key) t += "\nfile is encrypted";
   if (file.HasDocument != 0) t += "\nfile contains document";
   AppendWarnings(file, t);
   return t;
+}
+
+std::string EncodingText(const std::string& declaredName, int codePage) {
+  if (!declaredName.empty()) {
+    // The name is the file's text: a control character in it would break
+    // the report's lines and columns, and no real name is long.
+    constexpr std::size_t kLongestName = 64;
+    std::string name = declaredName.substr(0, kLongestName);
+    for (char& c : name)
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    if (declaredName.size() > kLongestName) name += "...";
+    return name;
+  }
+  if (codePage == 0) return "not declared (read as windows-1252)";
+  const std::string number = "code page " + std::to_string(codePage);
+  const char* known = codePageEncoding(codePage);
+  if (known == nullptr) return number;
+  std::string name(known);
+  // The Windows code pages by the name they are best known by.
+  if (name.rfind("WINDOWS-", 0) == 0) name.replace(0, 7, "windows");
+  return name + " (" + number + ")";
 }
 
 std::string OpenErrorText(int code, const std::string& fileName, const std::string& detail) {
@@ -50,7 +75,8 @@ std::string OpenErrorText(int code, const std::string& fileName, const std::stri
     case SPSS_ENCRYPTED_FILE:
       if (!EncryptionAvailable())
         return fileName +
-               "\nis an encrypted SPSS data file; this build of Brindle cannot open encrypted files.";
+               "\nis an encrypted SPSS data file; this build of Brindle cannot open encrypted "
+               "files.";
       return fileName + "\nis an encrypted SPSS data file, which Brindle cannot read.";
     case SPSS_WRONG_PASSWORD:
       return fileName + "\nwrong password";

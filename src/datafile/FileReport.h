@@ -16,6 +16,11 @@ namespace brindle {
 std::string FileInfoReport(const DataFileState& file, const std::string& systemString,
                            std::int64_t caseSize);
 
+// The character encoding as the report names it: the encoding record's name
+// when there is one, else the code page ("windows-1252 (code page 1252)"),
+// else "not declared (read as windows-1252)".
+std::string EncodingText(const std::string& declaredName, int codePage);
+
 // The "File open error" text for a failed spssOpenRead with this code. A
 // damaged file's text ends with detail (the module's last error text: which
 // record, at which byte offset).

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "datafile/OpenFile.h"
 #include "spssio/EncryptedFile.h"
+#include "spssio/Spssio.h"
 #include "spssio/SpssioCodes.h"
 #include "spssio/SystemFile.h"
 #include "spssio/testing/SavWriter.h"
+#include "spssio/testing/TempFile.h"
 
 namespace brindle {
 namespace {
@@ -49,8 +52,8 @@ TEST(FileInfoReport, EstimatedCountNoWeightUncompressedNoDocument) {
   EXPECT_EQ(text.substr(text.size() - 22), "\ndata are uncompressed");
 }
 
-// The warnings of the open file end the report; a sound file's report is
-// the same whether the file is attached or not.
+// The warnings of the open file end the report; a sound file's report has
+// no such part.
 TEST(FileInfoReport, WarningsAtTheEnd) {
   testing::SavFile sav;
   sav.variables = {testing::Variable::numeric("n"), testing::Variable::string("s", 3)};
@@ -61,9 +64,9 @@ TEST(FileInfoReport, WarningsAtTheEnd) {
   const auto damaged = testing::writeSav(sav);
 
   auto f = SampleFile();
-  const std::string plain = FileInfoReport(f, "x", 16);
   ASSERT_EQ(SystemFile::openMemory(sound.data(), sound.size(), f.File), SPSS_OK);
-  EXPECT_EQ(FileInfoReport(f, "x", 16), plain);
+  const std::string plain = FileInfoReport(f, "x", 16);
+  EXPECT_EQ(plain.find("warnings"), std::string::npos) << plain;
   ASSERT_EQ(SystemFile::openMemory(damaged.data(), damaged.size(), f.File), SPSS_OK);
   const std::string report = FileInfoReport(f, "x", 16);
   ASSERT_EQ(report.substr(0, plain.size()), plain);
@@ -76,6 +79,61 @@ TEST(FileInfoReport, WarningsAtTheEnd) {
       tail.find("\nrecord 1 at offset 76: weight variable index 2 names the string variable s;"),
       std::string::npos)
       << tail;
+}
+
+// The encoding line of files that declare it by name, by code page, by both
+// or not at all; the report names what the file says.
+struct EncodingCase {
+  const char* name;
+  bool encodingRecord;
+  const char* encoding;
+  std::int32_t characterCode;
+  const char* expected;
+};
+
+class FileInfoReportEncoding : public ::testing::TestWithParam<EncodingCase> {};
+
+TEST_P(FileInfoReportEncoding, NamesTheDeclaredEncoding) {
+  const EncodingCase& c = GetParam();
+  testing::SavFile f;
+  f.variables = {testing::Variable::numeric("a")};
+  f.cases = {{1.0}};
+  f.encodingRecord = c.encodingRecord;
+  f.encoding = c.encoding;
+  f.characterCode = c.characterCode;
+  testing::TempFile file(testing::writeSav(f));
+  DataFileState state;
+  ASSERT_EQ(OpenDataFileState(file.path(), state), SPSS_OK);
+  const std::string report = FileInfoReport(state, "", 8);
+  // After the compression line, before the encrypted and document lines.
+  const std::string line = "\ncharacter encoding\t" + std::string(c.expected);
+  ASSERT_GE(report.size(), line.size());
+  EXPECT_EQ(report.substr(report.size() - line.size()), line) << report;
+  EXPECT_NE(report.find("\ndata are compressed" + line), std::string::npos) << report;
+  spssCloseRead(state.FileHandle);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Declarations, FileInfoReportEncoding,
+    ::testing::Values(EncodingCase{"RecordOnly", true, "UTF-8", 0, "UTF-8"},
+                      EncodingCase{"RecordWins", true, "ISO-8859-15", 1252, "ISO-8859-15"},
+                      EncodingCase{"CodePage1252", false, "", 1252,
+                                   "windows-1252 (code page 1252)"},
+                      EncodingCase{"CodePageUtf8", false, "", 65001, "UTF-8 (code page 65001)"},
+                      EncodingCase{"CodePageUnlisted", false, "", 4242, "code page 4242"},
+                      EncodingCase{"Neither", false, "", 0, "not declared (read as windows-1252)"}),
+    [](const ::testing::TestParamInfo<EncodingCase>& info) { return info.param.name; });
+
+TEST(EncodingText, HostileNamesStayOnOneLine) {
+  EXPECT_EQ(EncodingText("UTF-8\n\tx", 0), "UTF-8??x");
+  const std::string longName(300, 'a');
+  EXPECT_EQ(EncodingText(longName, 0), std::string(64, 'a') + "...");
+  EXPECT_EQ(EncodingText("", 2), "windows-1252 (code page 2)");
+  EXPECT_EQ(EncodingText("", 1250), "CP1250 (code page 1250)");
+}
+
+TEST(FileInfoReport, NoOpenFileHasNoEncodingLine) {
+  EXPECT_EQ(FileInfoReport(SampleFile(), "", 8).find("character encoding"), std::string::npos);
 }
 
 TEST(OpenErrorText, ByCode) {

@@ -179,6 +179,7 @@ namespace {
 template <class Row>
 void AppendDataRow(std::string& line, Row& row, const std::vector<ExportColumn>& columns,
                    DataMode mode, double sysmis) {
+  const std::size_t start = line.size();
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (c) line += ',';
     const ExportColumn& col = columns[c];
@@ -208,6 +209,8 @@ void AppendDataRow(std::string& line, Row& row, const std::vector<ExportColumn>&
     }
     AppendCsvField(line, FormattedNumber(x, col.format));
   }
+  // An empty line is no row to CSV readers: a lone empty field is quoted.
+  if (line.size() == start) line += "\"\"";
   line += '\n';
 }
 
@@ -224,9 +227,15 @@ bool WriteHeader(const std::vector<ExportColumn>& columns, std::int64_t totalCas
   return !progress || progress(0, totalCases);
 }
 
-std::string ReadFailure(std::int64_t rows, const std::string& why) {
-  return "The data could not be read after case " + std::to_string(rows) +
-         (why.empty() ? std::string() : ": " + why);
+// Why the export holds only `rows` cases: the data ended before the file's
+// count (total, -1 when unknown) or could not be read on (why).
+std::string ShortDataWarning(std::int64_t rows, std::int64_t total, const std::string& why) {
+  const std::string cases = rows == 1 ? " case" : " cases";
+  std::string text = "The data ended early: only " + std::to_string(rows);
+  text += total > rows ? " of " + std::to_string(total) + " cases" : cases;
+  text += " could be read";
+  if (!why.empty()) text += " (" + why + ")";
+  return text + ". The export holds the " + std::to_string(rows) + cases + " read.";
 }
 
 }  // namespace
@@ -244,7 +253,10 @@ ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& colu
   for (;;) {
     const int rc = rows.Next();
     if (rc == SPSS_FILE_END) break;
-    if (rc != SPSS_OK) return Failed(ReadFailure(result.rows, rows.Error()));
+    if (rc != SPSS_OK) {
+      result.warning = ShortDataWarning(result.rows, totalCases, rows.Error());
+      break;
+    }
     AppendDataRow(line, rows, columns, mode, sysmis);
     out.Written();
     if (!out.Ok()) return Failed(out.Error());
@@ -256,6 +268,8 @@ ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& colu
   }
   if (progress) progress(result.rows, totalCases);
   if (!out.Ok()) return Failed(out.Error());
+  if (result.warning.empty() && result.rows < totalCases)
+    result.warning = ShortDataWarning(result.rows, totalCases, {});
   return result;
 }
 
@@ -430,8 +444,8 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
         o.pieces.pop_front();
         got = true;
       } else if (o.done) {
-        if (o.code != SPSS_OK) failure = ReadFailure(result.rows, o.why);
-        ended = o.shortEnd;
+        if (o.code != SPSS_OK) result.warning = ShortDataWarning(result.rows, totalCases, o.why);
+        ended = o.shortEnd || o.code != SPSS_OK;
         o = SegmentOutput();
         ++head;
       }
@@ -461,6 +475,8 @@ ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportCo
   if (!failure.empty()) return Failed(failure);
   if (progress) progress(result.rows, totalCases);
   if (!out.Ok()) return Failed(out.Error());
+  if (result.warning.empty() && result.rows < totalCases)
+    result.warning = ShortDataWarning(result.rows, totalCases, {});
   return result;
 }
 
@@ -594,7 +610,8 @@ ExportResult ExportToFile(const std::string& target,
                           const std::function<ExportResult(ExportFile&)>& write,
                           const std::string& source) {
   std::error_code ec;
-  if (!source.empty() && std::filesystem::equivalent(PathFromUtf8(target), PathFromUtf8(source), ec))
+  if (!source.empty() &&
+      std::filesystem::equivalent(PathFromUtf8(target), PathFromUtf8(source), ec))
     return Failed("Cannot export to " + target + ": it is the data file being read");
   ExportFile file;
   if (!file.Open(target)) return Failed(file.Error());

@@ -33,6 +33,10 @@ struct ExportResult {
   ExportStatus status = ExportStatus::Done;
   std::int64_t rows = 0;  // data rows written (header not counted)
   std::string message;    // why it failed; empty otherwise
+  // Why a Done data export holds fewer cases than the file promised (the data
+  // ends early or is damaged; the rows are every case before that); empty
+  // when it holds them all.
+  std::string warning;
 };
 
 // Called between batches of cases with the cases written so far and the
@@ -62,8 +66,9 @@ std::string FormattedNumber(double x, const PrintFormat& f);
 // s without trailing blanks.
 std::string_view TrimTrailingBlanks(std::string_view s);
 
-// Writes the header row and one row per case of rows to out. A damaged data
-// area fails the export with the reader's message.
+// Writes the header row and one row per case of rows to out. Data that ends
+// before totalCases (when not -1) or is damaged ends the rows there: the
+// export is Done with the warning.
 ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& columns, DataMode mode,
                           double sysmis, std::int64_t totalCases, ExportFile& out,
                           const ExportProgress& progress);
@@ -106,7 +111,8 @@ ExportResult ExportValueLabels(const SystemFile& file, const std::vector<VarReco
                                ExportFile& out);
 
 // Runs write into a temporary file beside target and renames it to target
-// when write is Done; on cancel or failure nothing is left behind. A failed
+// when write is Done; on cancel or failure nothing is left behind. A link,
+// device or FIFO as target: see ExportFile::Open. A failed
 // open or commit gives Failed with the file's message. A target that is the
 // data file `source` itself is refused before anything is written.
 ExportResult ExportToFile(const std::string& target,

@@ -7,12 +7,15 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace brindle {
@@ -140,8 +143,28 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 
 }  // namespace
 
+void FitToCaption(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (grid == nullptr) return;
+  // Title bars often set their caption in bold; the window's buttons (close,
+  // maximise, minimise) and its icon stand beside it.
+  QFont bold = QApplication::font("QMdiSubWindowTitleBar");
+  bold.setBold(true);
+  const int caption = QFontMetrics(bold).horizontalAdvance(box.windowTitle());
+  const int bar = std::max(box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box),
+                           QFontMetrics(bold).height() + 8);
+  const int needed = caption + 4 * bar + 2 * bar / 2;
+  // The box takes its size from its layout's minimum when it is shown: a
+  // spacer across the bottom row raises that minimum.
+  grid->addItem(
+      new QSpacerItem(needed - grid->contentsMargins().left() - grid->contentsMargins().right(), 0,
+                      QSizePolicy::Minimum, QSizePolicy::Fixed),
+      grid->rowCount(), 0, 1, std::max(1, grid->columnCount()));
+}
+
 void QtUiService::ShowMessage(const QString& text) {
   PlainMessageBox box(text, DialogParent());
+  FitToCaption(box);
   box.exec();
 }
 
@@ -149,6 +172,7 @@ void QtUiService::WarningDialog(const QString& text) {
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::NoButton,
                   DialogParent());
   box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  FitToCaption(box);
   box.exec();
 }
 
@@ -159,17 +183,20 @@ bool QtUiService::ConfirmDialog(const QString& text) {
   QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
   box.setDefaultButton(yes);
   box.setEscapeButton(no);
+  FitToCaption(box);
   box.exec();
   return box.clickedButton() == yes;
 }
 
 void QtUiService::SystemMessageBox(const QString& caption, const QString& text, MessageIcon icon) {
   QMessageBox box(ToQt(icon), caption, text, QMessageBox::Ok, DialogParent());
+  FitToCaption(box);
   box.exec();
 }
 
-QString QtUiService::GetOpenFileName(QWidget* parent, const QString& filter) {
-  return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+QString QtUiService::GetOpenFileName(QWidget* parent, const QString& filter,
+                                     const QString& folder) {
+  return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
 }
 
 QString QtUiService::GetSaveFileName(QWidget* parent, const QString& caption,
@@ -237,8 +264,9 @@ void RecordingUiService::SystemMessageBox(const QString& caption, const QString&
   calls.append({QStringLiteral("SystemMessageBox"), caption, text, icon});
 }
 
-QString RecordingUiService::GetOpenFileName(QWidget*, const QString& filter) {
-  calls.append({QStringLiteral("GetOpenFileName"), filter, QString(), MessageIcon::None});
+QString RecordingUiService::GetOpenFileName(QWidget*, const QString& filter,
+                                            const QString& folder) {
+  calls.append({QStringLiteral("GetOpenFileName"), filter, folder, MessageIcon::None});
   return openFileAnswers.isEmpty() ? QString() : openFileAnswers.takeFirst();
 }
 

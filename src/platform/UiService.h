@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+class QMessageBox;
 class QWidget;
 
 namespace brindle {
@@ -25,8 +26,10 @@ class UiService {
   virtual bool ConfirmDialog(const QString& text) = 0;
   // System message box with its own caption and icon (e.g. "File open error", Warning).
   virtual void SystemMessageBox(const QString& caption, const QString& text, MessageIcon icon) = 0;
-  // Open dialog; the chosen path, or empty when cancelled. filter in Qt syntax.
-  virtual QString GetOpenFileName(QWidget* parent, const QString& filter) = 0;
+  // Open dialog starting in folder (the working folder when empty); the
+  // chosen path, or empty when cancelled. filter in Qt syntax.
+  virtual QString GetOpenFileName(QWidget* parent, const QString& filter,
+                                  const QString& folder) = 0;
   // Save dialog with a caption, a suggested path and a list of filters (Qt
   // syntax, one per entry); the chosen path, or empty when cancelled.
   // *filterIndex is the chosen filter's position on return (0 when the
@@ -41,6 +44,11 @@ class UiService {
                            QString& password) = 0;
 };
 
+// Widens a message box, which sizes itself to its text, to at least the room
+// its caption needs in a title bar beside the window's buttons, so that a
+// short text does not leave the caption cut ("F... d").
+void FitToCaption(QMessageBox& box);
+
 // The real dialogs: QMessageBox, QFileDialog and the application clipboard.
 // Dialogs are modal and return when the user closes them.
 class QtUiService : public UiService {
@@ -49,7 +57,7 @@ class QtUiService : public UiService {
   void WarningDialog(const QString& text) override;
   bool ConfirmDialog(const QString& text) override;
   void SystemMessageBox(const QString& caption, const QString& text, MessageIcon icon) override;
-  QString GetOpenFileName(QWidget* parent, const QString& filter) override;
+  QString GetOpenFileName(QWidget* parent, const QString& filter, const QString& folder) override;
   QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& suggested,
                           const QStringList& filters, int* filterIndex) override;
   void SetClipboardText(const QString& text) override;
@@ -62,6 +70,7 @@ class QtUiService : public UiService {
 // "WarningDialog", "ConfirmDialog", "SystemMessageBox", "GetOpenFileName",
 // "SetClipboardText"); caption is the caption the real dialog would carry
 // (the filter for GetOpenFileName), text the message (the clipboard text;
+// the starting folder for GetOpenFileName;
 // for "GetSaveFileName" the suggested path, the filters in caption after the
 // dialog's caption, separated by newlines; for "GetPassword" the file name
 // in caption, the prompt in text).
@@ -85,7 +94,7 @@ class RecordingUiService : public UiService {
   void WarningDialog(const QString& text) override;
   bool ConfirmDialog(const QString& text) override;
   void SystemMessageBox(const QString& caption, const QString& text, MessageIcon icon) override;
-  QString GetOpenFileName(QWidget* parent, const QString& filter) override;
+  QString GetOpenFileName(QWidget* parent, const QString& filter, const QString& folder) override;
   QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& suggested,
                           const QStringList& filters, int* filterIndex) override;
   void SetClipboardText(const QString& text) override;

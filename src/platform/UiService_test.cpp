@@ -45,9 +45,9 @@ class UiServiceTest : public QObject {
   void openAnswersAreTakenInTurn() {
     RecordingUiService ui;
     ui.openFileAnswers = {"/data/one.sav", "/data/two.sav"};
-    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)"), QString("/data/one.sav"));
-    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)"), QString("/data/two.sav"));
-    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)"), QString());
+    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)", "/data"), QString("/data/one.sav"));
+    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)", "/data"), QString("/data/two.sav"));
+    QCOMPARE(ui.GetOpenFileName(nullptr, "SPSS (*.sav)", "/data"), QString());
     QCOMPARE(ui.Count("GetOpenFileName"), 3);
     QCOMPARE(ui.Last().caption, QString("SPSS (*.sav)"));
   }
@@ -93,6 +93,43 @@ class UiServiceTest : public QObject {
     QVERIFY(shown.contains("<td colspan=\"2\">no weight variable defined</td>"));
     QCOMPARE(copied, text);
     QVERIFY(QApplication::clipboard()->text().contains("\nvariables\t7\ncases    \t2\nno weight"));
+  }
+
+  // A short text in a box with a longer caption: the box is as wide as the
+  // caption needs, whatever kind of box it is.
+  void messageBoxesAreWideEnoughForTheirCaption_data() {
+    QTest::addColumn<int>("kind");  // 0 system box, 1 plain message
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("find first") << 0 << " Find first";
+    QTest::newRow("find previous") << 0 << " Find previous";
+    QTest::newRow("long file name")
+        << 1 << "a rather long file name of a survey of 2024.sav - Brindle";
+  }
+
+  void messageBoxesAreWideEnoughForTheirCaption() {
+    QFETCH(int, kind);
+    QFETCH(QString, caption);
+    QApplication::setApplicationDisplayName(caption);
+    int width = 0;
+    QString shownCaption;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QVERIFY(box != nullptr);
+      width = box->width();
+      shownCaption = box->windowTitle();
+      box->accept();
+    });
+    brindle::QtUiService ui;
+    if (kind == 0)
+      ui.SystemMessageBox(caption, "x not found", MessageIcon::Information);
+    else
+      ui.ShowMessage("x");
+    QCOMPARE(shownCaption, caption);
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    // Room for the title bar's icon and its three buttons beside the caption.
+    QVERIFY2(width > QFontMetrics(bold).horizontalAdvance(caption) + 100,
+             qPrintable(QString::number(width)));
   }
 };
 

@@ -109,6 +109,8 @@ const std::string& SystemFile::productText() const { return m_reader->productTex
 const std::string& SystemFile::creationDate() const { return m_reader->creationDate(); }
 const std::string& SystemFile::creationTime() const { return m_reader->creationTime(); }
 const std::string& SystemFile::encoding() const { return m_reader->encoding(); }
+const std::string& SystemFile::declaredEncoding() const { return m_reader->declaredEncoding(); }
+int SystemFile::characterCode() const { return m_reader->characterCode(); }
 bool SystemFile::hasDocumentRecord() const { return m_reader->hasDocumentRecord(); }
 const std::vector<std::string>& SystemFile::documentLines() const {
   return m_reader->storedDocuments();

@@ -103,6 +103,11 @@ class SystemFile {
   const std::string& creationDate() const;  // "dd mmm yy"
   const std::string& creationTime() const;  // "hh:mm:ss"
   const std::string& encoding() const;      // an iconv name
+  // The encoding as the file declares it: the encoding record's name (empty
+  // when the file has none) and the integer-info record's code page (0 when
+  // it gives none); encoding() is what the texts were read as.
+  const std::string& declaredEncoding() const;
+  int characterCode() const;
   bool hasDocumentRecord() const;
   // The document lines as stored (80 bytes each, in the file's encoding,
   // padding kept), the lines of every document record in file order.

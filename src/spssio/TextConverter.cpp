@@ -415,7 +415,8 @@ bool undefinedSingleByte(unsigned codePage, std::uint8_t byte, wchar_t decoded) 
 }
 
 bool hasPrivateUse(const std::wstring& wide) {
-  return std::any_of(wide.begin(), wide.end(), [](wchar_t c) { return c >= 0xE000 && c <= 0xF8FF; });
+  return std::any_of(wide.begin(), wide.end(),
+                     [](wchar_t c) { return c >= 0xE000 && c <= 0xF8FF; });
 }
 
 void appendUtf8(std::string& out, const std::wstring& wide) {

@@ -71,8 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"Cp1253UndefinedByte", "windows-1253", 0, "\xaa", "\xef\xbf\xbd"},
         Conversion{"Cp1255UndefinedByte", "", 1255, "\xd9\xe0", "\xef\xbf\xbd\xd7\x90"},
         Conversion{"Cp874UndefinedByte", "", 874, "\xdb", "\xef\xbf\xbd"},
-        Conversion{"Cp932UndefinedSingleByte", "", 932, "\xfd\x82\xa0",
-                   "\xef\xbf\xbd\xe3\x81\x82"},
+        Conversion{"Cp932UndefinedSingleByte", "", 932, "\xfd\x82\xa0", "\xef\xbf\xbd\xe3\x81\x82"},
         // windows-1255 and -1258 decoders hold the last character back for
         // a combining mark that may follow; it still comes out.
         Conversion{"Cp1255LastCharacter", "", 1255, "\xe0\xe1", "\xd7\x90\xd7\x91"},
@@ -108,10 +107,10 @@ TEST(TextConverter, EveryListedCodePageOpens) {
 // falls back to windows-1252, saying so, for the ones it lacks (which ones
 // depends on the system's installed code pages: EBCDIC ones often).
 TEST(TextConverter, ListedCodePagesOpenOrFallBack) {
-  const std::set<int> common = {437,   850,   852,   866,   874,   932,   936,   949,   950,
-                                1250,  1251,  1252,  1253,  1254,  1255,  1256,  1257,  1258,
-                                10000, 20127, 20866, 21866, 28591, 28592, 28595, 28597, 28599,
-                                28605, 51932, 51949, 65001};
+  const std::set<int> common = {437,   850,   852,   866,   874,   932,   936,   949,
+                                950,   1250,  1251,  1252,  1253,  1254,  1255,  1256,
+                                1257,  1258,  10000, 20127, 20866, 21866, 28591, 28592,
+                                28595, 28597, 28599, 28605, 51932, 51949, 65001};
   int opened = 0;
   for (int cp = 0; cp < 70000; ++cp) {
     const char* name = brindle::codePageEncoding(cp);

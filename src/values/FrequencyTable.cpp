@@ -24,6 +24,11 @@ void FrequencyTable::Reserve(std::size_t rows) {
 
 void FrequencyTable::AddNumber(double value, std::int64_t count, double weight, bool valid,
                                std::int32_t label) {
+  if (value != m_layout.sysmis) {
+    const int row = Rows();
+    if (m_smallestRow < 0 || value < m_numbers[std::size_t(m_smallestRow)]) m_smallestRow = row;
+    if (m_largestRow < 0 || value > m_numbers[std::size_t(m_largestRow)]) m_largestRow = row;
+  }
   m_numbers.push_back(value);
   if (m_layout.weighted)
     m_weights.push_back(weight);

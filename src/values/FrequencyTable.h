@@ -47,6 +47,11 @@ class FrequencyTable {
   std::int32_t AddLabel(std::string text);
 
   int Rows() const { return static_cast<int>(m_valid.size()); }
+  // The rows of the smallest and the largest number (system-missing left
+  // out), kept while the rows are added; -1 in a string table or one without
+  // numbers. In fixed notation the longest value texts are among these two.
+  int SmallestNumberRow() const { return m_smallestRow; }
+  int LargestNumberRow() const { return m_largestRow; }
 
   // The text of column col (0 label, 1 value, 2 count, 3 % total,
   // 4 % valid) of row; empty outside the table.
@@ -92,6 +97,8 @@ class FrequencyTable {
   std::vector<std::uint8_t> m_valid;
   std::vector<std::int32_t> m_labelOf;
   std::vector<std::string> m_labels;
+  int m_smallestRow = -1;
+  int m_largestRow = -1;
 };
 
 }  // namespace brindle

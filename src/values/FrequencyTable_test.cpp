@@ -2,10 +2,51 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "values/RowOrder.h"
 
 namespace brindle {
 namespace {
+
+// The rows of the extreme numbers, wherever they stand; system-missing is
+// no number, and a string table has none.
+struct ExtremeCase {
+  const char* name;
+  std::vector<double> values;
+  int smallest;
+  int largest;
+};
+
+class FrequencyTableExtremes : public ::testing::TestWithParam<ExtremeCase> {};
+
+TEST_P(FrequencyTableExtremes, KeptWhileRowsAreAdded) {
+  const ExtremeCase& c = GetParam();
+  FrequencyTable::Layout layout;
+  layout.sysmis = -1e300;
+  FrequencyTable t(layout, false);
+  for (const double v : c.values) t.AddNumber(v, 1, 1, true, -1);
+  EXPECT_EQ(t.SmallestNumberRow(), c.smallest);
+  EXPECT_EQ(t.LargestNumberRow(), c.largest);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, FrequencyTableExtremes,
+    ::testing::Values(ExtremeCase{"Empty", {}, -1, -1},
+                      ExtremeCase{"OnlySysmis", {-1e300, -1e300}, -1, -1},
+                      ExtremeCase{"Ascending", {1, 2, 3}, 0, 2},
+                      ExtremeCase{"Descending", {3, 2, 1}, 2, 0},
+                      ExtremeCase{"InTheMiddle", {5, -9999999, 7, 1999999, 6}, 1, 3},
+                      ExtremeCase{"SysmisFirst", {-1e300, 4, -4}, 2, 1},
+                      ExtremeCase{"TiesKeepTheFirst", {2, 2, 1, 1}, 2, 0}),
+    [](const ::testing::TestParamInfo<ExtremeCase>& info) { return info.param.name; });
+
+TEST(FrequencyTable, StringTableHasNoExtremeNumbers) {
+  FrequencyTable t(FrequencyTable::Layout{}, true);
+  t.AddString("zzz", 1, 1, true, -1);
+  EXPECT_EQ(t.SmallestNumberRow(), -1);
+  EXPECT_EQ(t.LargestNumberRow(), -1);
+}
 
 // A weighted table: rows rendered one after another reuse the amount texts
 // of the row before only where amount and validity both match.

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include <optional>
 #include <string>
 
 #include "datafile/FileReport.h"
@@ -18,17 +19,15 @@ namespace {
 const char* const kOpenFilter = "SPSS (*.sav *.SAV *.zsav *.ZSAV);;*.* (*)";
 
 // Asks for the password of an encrypted file until one opens it or the user
-// cancels (then the file is an encrypted one that cannot be read). Returns
-// the open's code; the typed text is wiped after each try.
-int OpenWithPassword(UiService& ui, QWidget* parent, const std::string& name, DataFileState& opened,
-                     std::string& errorText) {
+// cancels. Returns the open's code, or nothing when the user cancelled; the
+// typed text is wiped after each try.
+std::optional<int> OpenWithPassword(UiService& ui, QWidget* parent, const std::string& name,
+                                    DataFileState& opened, std::string& errorText) {
   QString prompt = QStringLiteral("Password:");
   for (;;) {
     QString password;
-    if (!ui.GetPassword(parent, QString::fromStdString(name), prompt, password)) {
-      errorText = OpenErrorText(SPSS_ENCRYPTED_FILE, name);
-      return SPSS_ENCRYPTED_FILE;
-    }
+    if (!ui.GetPassword(parent, QString::fromStdString(name), prompt, password))
+      return std::nullopt;
     QByteArray bytes = password.toUtf8();
     password.fill(QLatin1Char(' '));
     int code;
@@ -44,8 +43,8 @@ int OpenWithPassword(UiService& ui, QWidget* parent, const std::string& name, Da
 
 }  // namespace
 
-QString AskDataFileName(UiService& ui, QWidget* parent) {
-  return ui.GetOpenFileName(parent, QString::fromLatin1(kOpenFilter));
+QString AskDataFileName(UiService& ui, QWidget* parent, const QString& folder) {
+  return ui.GetOpenFileName(parent, QString::fromLatin1(kOpenFilter), folder);
 }
 
 bool OpenDataFileReported(UiService& ui, QWidget* parent, const QString& name,
@@ -58,8 +57,14 @@ bool OpenDataFileReported(UiService& ui, QWidget* parent, const QString& name,
   }
   // An encrypted file asks for its password; so does one encrypted anew
   // since its key was found.
-  if (code == SPSS_ENCRYPTED_FILE || (key && code == SPSS_WRONG_PASSWORD))
-    code = OpenWithPassword(ui, parent, name.toStdString(), opened, errorText);
+  if (code == SPSS_ENCRYPTED_FILE || (key && code == SPSS_WRONG_PASSWORD)) {
+    const std::optional<int> withPassword =
+        OpenWithPassword(ui, parent, name.toStdString(), opened, errorText);
+    // Cancel is the user's choice, not a failure: nothing to report, and the
+    // file on screen stays.
+    if (!withPassword) return false;
+    code = *withPassword;
+  }
   if (code == SPSS_OK) return true;
   ui.SystemMessageBox(QStringLiteral("File open error"), QString::fromStdString(errorText),
                       MessageIcon::Warning);

@@ -117,8 +117,7 @@ void OpenFileHandlersTest::failedOpenKeepsThePreviousFile_data() {
   const std::vector<std::uint8_t> enc = EncryptedBytes();
   QTest::newRow("encrypted") << QByteArray(reinterpret_cast<const char*>(enc.data()),
                                            int(enc.size()))
-                             << "\nis an encrypted SPSS data file, which Brindle cannot read."
-                             << true;
+                             << QString() << true;
 }
 
 void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
@@ -139,15 +138,21 @@ void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
   w.ui.calls.clear();
   f.OpenDataFile(badName);
 
-  // An encrypted file asks for its password first; Cancel ends there.
-  const bool encrypted = textAfterName.contains("encrypted");
+  // An encrypted file asks for its password first; Cancel ends there,
+  // without a message (Brindle could read the file with its password).
+  const bool encrypted = QByteArray(QTest::currentDataTag()) == "encrypted";
   QCOMPARE(w.Count("GetPassword"), encrypted ? 1 : 0);
-  QCOMPARE(w.ui.calls.size(), encrypted ? 2 : 1);
+  QCOMPARE(w.ui.calls.size(), 1);
   const RecordingUiService::Call call = w.ui.Last();
-  QCOMPARE(call.kind, QString("SystemMessageBox"));
-  QCOMPARE(call.caption, QString("File open error"));
-  QVERIFY(call.icon == MessageIcon::Warning);
-  QCOMPARE(call.text, nameFirst ? badName + textAfterName : "Cannot open file " + badName);
+  if (encrypted) {
+    QCOMPARE(call.kind, QString("GetPassword"));
+    QCOMPARE(call.caption, badName);
+  } else {
+    QCOMPARE(call.kind, QString("SystemMessageBox"));
+    QCOMPARE(call.caption, QString("File open error"));
+    QVERIFY(call.icon == MessageIcon::Warning);
+    QCOMPARE(call.text, nameFirst ? badName + textAfterName : "Cannot open file " + badName);
+  }
   // The previous file stays open, on screen and named.
   QCOMPARE(f.FileHandle, handle);
   QCOMPARE(f.FileName, good->path());

@@ -84,6 +84,14 @@ void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, SystemFi
   if (result.status == ExportStatus::Failed)
     ui.SystemMessageBox(QStringLiteral("Export error"), QString::fromStdString(result.message),
                         MessageIcon::Error);
+  else if (result.status == ExportStatus::Done && !result.warning.empty())
+    ui.SystemMessageBox(QString::fromLatin1(kCaptions[job.kind]),
+                        QStringLiteral("%1 is written with the %2 that could be read.\n\n%3")
+                            .arg(QFileInfo(job.target).fileName())
+                            .arg(result.rows == 1 ? QStringLiteral("1 case")
+                                                  : QStringLiteral("%1 cases").arg(result.rows))
+                            .arg(QString::fromStdString(result.warning)),
+                        MessageIcon::Warning);
 }
 
 }  // namespace brindle

@@ -40,7 +40,8 @@ std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
 
 // Writes the job from the open file, with a progress dialog over
 // parent. stopRequested is asked between batches: the export is cancelled
-// when it says so, and a failure is then not reported.
+// when it says so, and a failure is then not reported. Data that ends early
+// still gives the file, with the cases read, and a warning saying so.
 void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, SystemFile& file,
                   const std::string& fileName, const std::function<bool()>& stopRequested);
 

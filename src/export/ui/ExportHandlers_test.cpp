@@ -21,6 +21,7 @@ class ExportHandlersTest : public QObject {
   void menuFollowsTheOpenFile();
   void exportsWhatTheDialogChose();
   void failureAndCancelLeaveNothing();
+  void shortDataIsWrittenWithAWarning();
 };
 
 namespace {
@@ -115,6 +116,38 @@ void ExportHandlersTest::failureAndCancelLeaveNothing() {
   QCOMPARE(s.w.ui.Last().caption, QString("Export error"));
   QVERIFY2(s.w.ui.Last().text.contains("gone"), qPrintable(s.w.ui.Last().text));
   QVERIFY(QDir(s.dir.path()).isEmpty());
+}
+
+// A header that promises more cases than the data holds: the file is
+// written with the cases there are, and a warning says how many and why.
+void ExportHandlersTest::shortDataIsWrittenWithAWarning() {
+  SavFile sample = SampleDictionary();
+  sample.headerCases = 100;
+  sample.extendedCases = 100;
+  const auto file = WriteTemp(sample);
+  ShownWindow w;
+  w.Open(file->path());
+  const int openMessages = w.ui.calls.size();
+  QTemporaryDir dir;
+  const QString target = dir.filePath("short.csv");
+  w.ui.saveFileAnswers << target;
+  w.ui.saveFilterAnswer = 1;
+  Item(w.form, 0)->trigger();
+  QCOMPARE(ReadAll(target), QString("id,sex,city,comment,score,born,age\n"
+                                    "1,1,AMS,fine,1.50,2002-10-22,30\n"
+                                    "2,2,BER,none,10.25,2002-10-22,40\n"));
+  QCOMPARE(w.ui.calls.size(), openMessages + 2);  // the save dialog, the warning
+  QCOMPARE(w.ui.Last().kind, QString("SystemMessageBox"));
+  QCOMPARE(w.ui.Last().caption, QString("Export data"));
+  QCOMPARE(w.ui.Last().icon, MessageIcon::Warning);
+  QCOMPARE(w.ui.Last().text, QString("short.csv is written with the 2 cases that could be read.\n\n"
+                                     "The data ended early: only 2 of 100 cases could be read. "
+                                     "The export holds the 2 cases read."));
+  // The dictionary exports need no data: no warning.
+  w.ui.saveFileAnswers << dir.filePath("vars.csv");
+  Item(w.form, 1)->trigger();
+  QCOMPARE(w.ui.Last().kind, QString("GetSaveFileName"));
+  QVERIFY(ReadAll(dir.filePath("vars.csv")).startsWith("name,label,"));
 }
 
 QTEST_MAIN(ExportHandlersTest)

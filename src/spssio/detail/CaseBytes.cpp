@@ -7,6 +7,7 @@
 #include "spssio/detail/BlockFile.h"
 #include "spssio/detail/ByteCursor.h"
 #include "spssio/detail/ZsavInflater.h"
+#include "spssio/detail/ZsavTrailer.h"
 
 namespace brindle {
 namespace {
@@ -30,6 +31,7 @@ int CaseBytes::open(BlockFile& file, const CaseLayout& layout, unsigned threads)
   m_error.clear();
   m_pendingCode = 0;
   m_pendingText.clear();
+  m_warnings.clear();
   m_in = m_inEnd = nullptr;
   m_last = false;
   m_blocks.clear();
@@ -71,55 +73,31 @@ int CaseBytes::open(BlockFile& file, const CaseLayout& layout, unsigned threads)
   // read, then the cut is reported.
   m_cutBeforeTrailer = trailerOffset > file.size();
   m_regionEnd = m_cutBeforeTrailer ? file.size() : trailerOffset;
+  ZsavTrailer trailer;
+  if (!m_cutBeforeTrailer) {
+    trailer =
+        ReadZsavTrailer(file, layout.swap, layout.bias,
+                        ZsavHeader{layout.dataStart, headerOffset, trailerOffset, trailerLength});
+    if (trailer.disagreements > 0)
+      m_warnings.push_back({0, 0, trailer.disagreementOffset, trailer.disagreement});
+  }
+  m_blockLimit = trailer.blockLimit;
+  m_blockLimitDeclared = trailer.blockLimitDeclared;
   std::size_t largest = kInflateBlock;
-  if (readBlockTable(m_regionStart, trailerOffset, trailerLength)) {
-    for (const Block& b : m_blocks)
+  if (ZsavBlockInflater::available() && layout.wholeBlocks && !trailer.blocks.empty()) {
+    std::int64_t at = 0;
+    for (const ZsavTrailer::Block& b : trailer.blocks) {
+      m_blocks.push_back({b.offset, b.compressed, b.inflated, at});
+      at += std::int64_t(b.inflated);
       largest = std::max(largest, b.inflated + std::size_t(kGroupMax));
+    }
   } else {
-    m_blocks.clear();
     m_inflater = std::make_unique<ZsavInflater>();
+    m_inflater->setStreamLimit(m_blockLimit, m_blockLimitDeclared);
   }
   if (m_inflated.size() != largest) m_inflated.assign(largest, 0);
   if (!file.seek(m_regionStart)) fail(SPSS_FILE_RERROR, "cannot position at the ZLIB data");
   return m_code;
-}
-
-// The trailer's table of blocks, taken only when it describes the blocks
-// exactly: back to back from the data header to the trailer, each at most
-// 64 MB inflated. Anything else leaves the data to the streaming inflater.
-bool CaseBytes::readBlockTable(std::int64_t regionStart, std::int64_t trailerOffset,
-                               std::int64_t trailerLength) {
-  if (!ZsavBlockInflater::available()) return false;
-  constexpr std::int64_t kMaxInflated = std::int64_t(64) << 20;
-  BlockFile& f = *m_file;
-  if (trailerLength < 24 || trailerLength > f.size() - trailerOffset ||
-      trailerLength > (std::int64_t(1) << 30))
-    return false;
-  if (!f.seek(trailerOffset) || !f.ensure(std::size_t(trailerLength))) return false;
-  ByteCursor c(f.data(), std::size_t(trailerLength), m_layout.swap, trailerOffset);
-  std::int64_t bias = 0, zero = 0;
-  std::int32_t blockSize = 0, count = 0;
-  if (!c.readI64(bias) || !c.readI64(zero) || !c.readI32(blockSize) || !c.readI32(count))
-    return false;
-  if (count < 0 || std::int64_t(count) * 24 > std::int64_t(c.remaining())) return false;
-  std::int64_t nextOffset = regionStart;
-  std::int64_t nextInflated = -1;
-  for (std::int32_t i = 0; i < count; ++i) {
-    std::int64_t inflatedOffset = 0, offset = 0;
-    std::int32_t inflated = 0, compressed = 0;
-    if (!c.readI64(inflatedOffset) || !c.readI64(offset) || !c.readI32(inflated) ||
-        !c.readI32(compressed))
-      return false;
-    if (offset != nextOffset || compressed <= 0 || inflated <= 0 || inflated > kMaxInflated)
-      return false;
-    if (nextInflated >= 0 && inflatedOffset != nextInflated) return false;
-    nextOffset = offset + compressed;
-    nextInflated = inflatedOffset + inflated;
-    const std::int64_t at =
-        m_blocks.empty() ? 0 : m_blocks.back().at + std::int64_t(m_blocks.back().inflated);
-    m_blocks.push_back({offset, std::size_t(compressed), std::size_t(inflated), at});
-  }
-  return nextOffset == trailerOffset && !m_blocks.empty();
 }
 
 int CaseBytes::seek(std::int64_t offset) {
@@ -220,6 +198,7 @@ bool CaseBytes::fillFromBlocks() {
       m_heldEnd = m_inflatedEnd;
       m_blocks.clear();
       m_inflater = std::make_unique<ZsavInflater>();
+      m_inflater->setStreamLimit(m_blockLimit, m_blockLimitDeclared);
       if (m_inflated.size() < kInflateBlock) m_inflated.resize(kInflateBlock);
       if (!m_file->seek(b.offset))
         return fail(SPSS_FILE_RERROR, "cannot position at offset " + std::to_string(b.offset));

@@ -3,7 +3,8 @@
 // inflated blocks for ZSAV data. ZSAV data is inflated a whole block at a time
 // when the trailer's block table describes the blocks soundly, else as one
 // stream of zlib streams; a damaged block ends the sound bytes before it and
-// is reported once they are used up.
+// is reported once they are used up. No block is inflated much past the size
+// the trailer declares: one that gives more is damaged.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "spssio/FileWarning.h"
 
 namespace brindle {
 
@@ -26,6 +29,9 @@ struct CaseLayout {
   std::int64_t dataStart = 0;    // file offset just past the dictionary
   std::size_t elementCount = 0;  // 8-byte elements per case
   std::int64_t caseLimit = -1;   // cases the header promises; -1 unknown
+  // False: ZSAV blocks are inflated as one stream even when the trailer's
+  // block table is sound (so that tests can try both inflaters).
+  bool wholeBlocks = true;
 };
 
 class CaseBytes {
@@ -68,6 +74,9 @@ class CaseBytes {
   // reports instead of its end once the sound bytes are used.
   int pendingCode() const { return m_pendingCode; }
   const std::string& pendingText() const { return m_pendingText; }
+  // What open() found in the ZSAV data header and trailer that disagrees
+  // with the file or the stored blocks (the data is read all the same).
+  const std::vector<FileWarning>& warnings() const { return m_warnings; }
   // The failure of open(), seek() or fill().
   int code() const { return m_code; }
   const std::string& error() const { return m_error; }
@@ -81,8 +90,6 @@ class CaseBytes {
   };
 
   bool fail(int code, std::string message);
-  bool readBlockTable(std::int64_t regionStart, std::int64_t trailerOffset,
-                      std::int64_t trailerLength);
   bool fillRaw(std::size_t need);
   bool fillFromBlocks();
   bool fillInflated();
@@ -109,6 +116,9 @@ class CaseBytes {
   std::size_t m_inflatedPos = 0, m_inflatedEnd = 0, m_heldEnd = 0;
   std::int64_t m_inflatedAt = 0;  // offset of m_inflated[0] in the inflated data
 
+  std::uint64_t m_blockLimit = 0;     // the most bytes one ZSAV block may inflate to
+  bool m_blockLimitDeclared = false;  // by the trailer
+  std::vector<FileWarning> m_warnings;
   int m_pendingCode = 0;
   std::string m_pendingText;
   int m_code = 0;

@@ -104,6 +104,8 @@ class ColumnScanner {
   // the case limit); otherwise the damage code spssReadCaseRecord gives.
   int status() const { return m_status; }
   const std::string& error() const { return m_error; }
+  // What the ZSAV data header and trailer disagree about (found at the start).
+  const std::vector<FileWarning>& dataWarnings() const { return m_bytes.warnings(); }
 
   // Rewinds the reader's own case stream to the first case, and hands the
   // reader the case index this pass built.
@@ -196,6 +198,8 @@ class CaseCursor {
   // Where and how the case data is stored, for passes that decode it themselves.
   const CaseLayout& layout() const { return m_layout; }
   bool hasRow() const { return m_hasRow; }
+  // What start() found wrong with the data's ZSAV header and trailer.
+  const std::vector<FileWarning>& warnings() const { return m_decoder.dataWarnings(); }
   // Number of complete cases in an uncompressed data area (-1 otherwise).
   std::int64_t uncompressedCaseCount() const;
   const std::string& error() const { return m_error; }

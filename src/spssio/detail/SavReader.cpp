@@ -191,7 +191,48 @@ int SavReader::readDictionary() {
     m_error = m_cases.error();
     return rc;
   }
+  warnAboutCaseCount(layout.dataStart);
+  for (const FileWarning& w : m_cases.warnings()) m_warnings.push_back(w);
   return SPSS_OK;
+}
+
+// Data beyond the count the file gives: uncompressed data shows it by its
+// size, and a count of 0 over data that holds cases is not taken at all.
+// (Compressed data holding more cases than a count it gives is found only
+// by decoding it.)
+void SavReader::warnAboutCaseCount(std::int64_t dataStart) {
+  const bool fromHeader = m_headerCases >= 0;
+  const std::int64_t given = fromHeader ? m_headerCases : m_extendedCases;
+  if (given < 0 || m_elementCount == 0) return;
+  const std::string source =
+      fromHeader ? "the file header" : "the extended case count record (type 7 subtype 16)";
+  const std::int64_t dataBytes = m_file.size() - dataStart;
+  const std::int64_t caseBytes = std::int64_t(m_elementCount) * 8;
+  if (m_caseCount == given) {
+    if (m_compression != 0 || given > dataBytes / caseBytes) return;
+    const std::int64_t extra = dataBytes - given * caseBytes;
+    if (extra == 0) return;
+    const std::int64_t at = dataStart + given * caseBytes;
+    const std::string count = std::to_string(given);
+    if (extra >= caseBytes)
+      warn(0, 0, at,
+           "the data holds " + std::to_string(dataBytes / caseBytes) + " cases, more than the " +
+               count + " " + source + " counts; only the first " + count + " are read");
+    else
+      warn(0, 0, at,
+           "the data goes on for " + std::to_string(extra) + " bytes after the " + count +
+               " cases " + source + " counts; they are ignored");
+    return;
+  }
+  if (given != 0) return;
+  std::string used;
+  if (m_caseCount < 0)
+    used = "the cases are counted from the data";
+  else if (fromHeader && m_caseCount == m_extendedCases)
+    used = "the extended case count record's " + std::to_string(m_caseCount) + " is used";
+  else
+    used = "all " + std::to_string(m_caseCount) + " are read";
+  warn(0, 0, dataStart, source + " counts 0 cases, but the data holds some; " + used);
 }
 
 std::int64_t SavReader::chooseCaseCount(std::int64_t dataBytes) const {

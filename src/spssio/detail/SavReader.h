@@ -106,6 +106,10 @@ class SavReader {
   bool hasDocumentRecord() const { return m_hasDocument; }
   bool hasExtension(int subtype) const { return m_subtypes.count(subtype) != 0; }
   const std::string& encoding() const { return m_text.encoding(); }
+  // The encoding as the file declares it: the encoding record's name (empty
+  // without one) and the integer-info record's character code (0 without).
+  const std::string& declaredEncoding() const { return m_encodingName; }
+  int characterCode() const { return m_characterCode; }
   std::string textToUtf8(const std::string& bytes) const { return m_text.toUtf8(bytes); }
 
   // Cases.
@@ -171,6 +175,8 @@ class SavReader {
   // The case count from the header's and the extension record's, checked
   // against what a data area of dataBytes can hold; -1 when unknown.
   std::int64_t chooseCaseCount(std::int64_t dataBytes) const;
+  // Warns when the data holds more than the count the file gives.
+  void warnAboutCaseCount(std::int64_t dataStart);
   void applyVeryLongStrings();
   void applyLongNames();
   void buildVariables();

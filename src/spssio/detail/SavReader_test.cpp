@@ -123,6 +123,11 @@ struct CountCase {
   std::int64_t reported;
   std::int64_t readable;
   std::int64_t extended = kNoRecord;
+  // What the reader warns about the count ("": nothing); uncompressed data
+  // shows more cases than counted by its size, compressed data only when
+  // decoded.
+  const char* warning = "";
+  std::size_t extraBytes = 0;  // after the data
 };
 
 class ReaderCaseCount : public ::testing::TestWithParam<CountCase> {};
@@ -133,10 +138,19 @@ TEST_P(ReaderCaseCount, DataEndsWhereItEnds) {
   f.headerCases = c.header;
   f.extendedCaseCount = c.extended != kNoRecord;
   f.extendedCases = c.extended;
+  if (c.extraBytes) f.injections.push_back({InjectAt::AtEnd, Bytes(c.extraBytes, 0x40)});
   Open o(f);
   ASSERT_EQ(o.rc, SPSS_OK) << o.reader.error();
   EXPECT_EQ(o.reader.caseCount(), c.reported);
   EXPECT_EQ(o.pass(), std::make_pair(c.readable, int(SPSS_FILE_END)));
+  const auto& warnings = o.reader.warnings();
+  if (*c.warning == 0) {
+    EXPECT_TRUE(warnings.empty()) << brindle::WarningLine(warnings.front());
+  } else {
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].record, 0);
+    EXPECT_NE(warnings[0].text.find(c.warning), std::string::npos) << warnings[0].text;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -147,14 +161,30 @@ INSTANTIATE_TEST_SUITE_P(
                       CountCase{"TooLargeUncompressed", Compression::None, 10, 10, 3},
                       CountCase{"TooLargeBytecode", Compression::Bytecode, 10, 10, 3},
                       CountCase{"TooSmallBytecode", Compression::Bytecode, 2, 2, 2},
-                      CountCase{"TooSmallUncompressed", Compression::None, 2, 2, 2},
+                      CountCase{"TooSmallUncompressed", Compression::None, 2, 2, 2, kNoRecord,
+                                "the data holds 3 cases, more than the 2 the file header counts; "
+                                "only the first 2 are read"},
+                      CountCase{"ExtendedTooSmallUncompressed", Compression::None, -1, 1, 1, 1,
+                                "more than the 1 the extended case count record"},
+                      CountCase{"PartCaseAfterTheCount", Compression::None, 3, 3, 3, kNoRecord,
+                                "goes on for 7 bytes after the 3 cases the file header counts; "
+                                "they are ignored",
+                                7},
                       // An extension count the data cannot hold, or 0 over data, is not
                       // taken; a sane header's count is preferred to it.
                       CountCase{"ExtendedZero", Compression::Bytecode, 3, 3, 3, 0},
                       CountCase{"ExtendedGarbage", Compression::None, 3, 3, 3, kGarbage},
                       CountCase{"ExtendedGarbageNoHeader", Compression::Zsav, -1, -1, 3, kGarbage},
-                      CountCase{"ExtendedZeroNoHeader", Compression::None, -1, 3, 3, 0},
-                      CountCase{"HeaderZeroOverData", Compression::Bytecode, 0, -1, 3},
+                      CountCase{"ExtendedZeroNoHeader", Compression::None, -1, 3, 3, 0,
+                                "extended case count record (type 7 subtype 16) counts 0 cases, "
+                                "but the data holds some; all 3 are read"},
+                      CountCase{"HeaderZeroOverData", Compression::Bytecode, 0, -1, 3, kNoRecord,
+                                "the file header counts 0 cases, but the data holds some; the "
+                                "cases are counted from the data"},
+                      CountCase{"HeaderZeroExtendedHolds", Compression::Zsav, 0, 3, 3, 3,
+                                "the extended case count record's 3 is used"},
+                      CountCase{"HeaderZeroUncompressed", Compression::None, 0, 3, 3, kNoRecord,
+                                "all 3 are read"},
                       CountCase{"HeaderLiesExtendedHolds", Compression::None, 100, 3, 3, 3},
                       CountCase{"HeaderLiesBytecode", Compression::Bytecode, 1000, 3, 3, 3}),
     [](const auto& info) { return std::string(info.param.name); });

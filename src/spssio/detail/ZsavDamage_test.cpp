@@ -1,7 +1,13 @@
-// A ZSAV file whose later zlib block is damaged: the cases of the sound
-// blocks before it are read, then the pass stops with a damage code.
+// ZSAV files with a damaged zlib block, or one that inflates to more than
+// the trailer declares: the cases of the sound blocks before it are read,
+// then the pass stops with a damage code.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
+#include <vector>
+
+#include "spssio/CaseSource.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "spssio/detail/ColumnScanner.h"
@@ -109,6 +115,97 @@ TEST(ZsavDamage, CountingAndPassStopAtTheSameCase) {
   scanner.finish();
   spssCloseRead(handle);
 }
+
+// Blocks that inflate to more than the trailer declares are damage, found
+// after one byte more than declared: no such block is inflated to its end,
+// however far it goes. Each stored byte below is a bytecode command for one
+// case of the single variable (101: the number 1).
+struct OversizeCase {
+  const char* name;
+  std::vector<std::size_t> inflated;  // what each block really inflates to
+  std::int32_t declared;              // the block size and each block's size in the trailer
+  std::int32_t headerCases;           // -1: not given
+  std::int64_t cases;                 // read before the pass stops
+  int status;
+};
+
+class ZsavOversizeBlock
+    : public ::testing::TestWithParam<std::tuple<OversizeCase, testing::ByteOrder>> {};
+
+TEST_P(ZsavOversizeBlock, IsDamageWithWholeBlocksAndAsAStream) {
+  const auto& [c, order] = GetParam();
+  testing::SavFile f;
+  f.byteOrder = order;
+  f.variables = {testing::Variable::numeric("x")};
+  f.headerCases = c.headerCases;
+  f.extendedCaseCount = false;
+  std::vector<testing::Bytes> blocks;
+  for (std::size_t n : c.inflated) blocks.emplace_back(n, std::uint8_t(101));
+  testing::SavLayout layout;
+  testing::Bytes bytes = testing::writeZsavBlocks(f, blocks, &layout);
+  blocks.clear();
+  testing::patchInt32(bytes, layout.zlibTrailerStart + 16, c.declared, order);
+  for (std::size_t i = 0; i < c.inflated.size(); ++i)
+    testing::patchInt32(bytes, layout.zlibTrailerStart + 24 + 24 * i + 16,
+                        std::int32_t(std::min<std::size_t>(c.inflated[i], std::size_t(c.declared))),
+                        order);
+  testing::TempFile file(bytes);
+  std::shared_ptr<SystemFile> sav;
+  ASSERT_EQ(SystemFile::open(file.path(), sav), SPSS_OK);
+  SavReader& reader = sav->reader();
+
+  for (const bool wholeBlocks : {true, false}) {
+    SCOPED_TRACE(wholeBlocks ? "whole blocks" : "stream");
+    CaseLayout data = reader.cases().layout();
+    data.wholeBlocks = wholeBlocks;
+    BlockFile own;
+    ASSERT_TRUE(own.openSame(reader.file()));
+    ColumnScanner pass;
+    ASSERT_EQ(pass.open(own, data, {0}), SPSS_OK) << pass.error();
+    std::int64_t read = 0;
+    while (std::size_t got = pass.read(std::size_t(1) << 20)) read += std::int64_t(got);
+    EXPECT_EQ(read, c.cases);
+    EXPECT_EQ(pass.status(), c.status) << pass.error();
+    if (c.status == SPSS_BAD_DATA)
+      EXPECT_NE(pass.error().find("inflates to more than the " + std::to_string(c.declared) +
+                                  " bytes the trailer declares"),
+                std::string::npos)
+          << pass.error();
+  }
+  // Counting at open stops at the same case.
+  int code = SPSS_OK;
+  EXPECT_EQ(CountStoredCases(*sav, &code), c.cases);
+  EXPECT_EQ(code, c.status);
+}
+
+constexpr std::size_t kMB = std::size_t(1) << 20;
+
+const OversizeCase kOversize[] = {
+    {"Bomb", {64 * kMB}, std::int32_t(kMB), -1, 0, SPSS_BAD_DATA},
+    // A count in the header does not make the block's cases sound.
+    {"BombWithACount", {8 * kMB}, std::int32_t(kMB), 1000, 0, SPSS_BAD_DATA},
+    {"BombAfterASoundBlock",
+     {kMB, 8 * kMB},
+     std::int32_t(kMB),
+     -1,
+     std::int64_t(kMB),
+     SPSS_BAD_DATA},
+    {"OneGroupMore", {4096, 4096 + 8, 4096}, 4096, -1, 4096, SPSS_BAD_DATA},
+    {"ExactlyTheBlockSize", {4096, 4096, 4096}, 4096, -1, 3 * 4096, SPSS_FILE_END},
+    {"LastBlockShorter", {4096, 4096, 8}, 4096, -1, 2 * 4096 + 8, SPSS_FILE_END},
+    // Cases the header counts in the sound blocks before the damage are read.
+    {"CountEndsBeforeTheBomb", {kMB, 8 * kMB}, std::int32_t(kMB), 1000, 1000, SPSS_FILE_END},
+};
+
+INSTANTIATE_TEST_SUITE_P(All, ZsavOversizeBlock,
+                         ::testing::Combine(::testing::ValuesIn(kOversize),
+                                            ::testing::Values(testing::ByteOrder::Little,
+                                                              testing::ByteOrder::Big)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) +
+                                  (std::get<1>(info.param) == testing::ByteOrder::Big ? "Big"
+                                                                                      : "Little");
+                         });
 
 }  // namespace
 }  // namespace brindle

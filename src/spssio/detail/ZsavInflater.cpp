@@ -57,11 +57,23 @@ ZsavInflater::Result ZsavInflater::inflate(const std::uint8_t*& in, const std::u
     z.next_in = const_cast<Bytef*>(in);
     z.avail_in = uInt(inLen < kPiece ? inLen : kPiece);
     z.next_out = out;
+    if (m_streamLimit) {
+      // One byte past the limit is enough to tell a block that gives more.
+      const std::uint64_t allowed = m_streamLimit + 1 - std::uint64_t(z.total_out);
+      if (outLen > allowed) outLen = std::size_t(allowed);
+    }
     z.avail_out = uInt(outLen < kPiece ? outLen : kPiece);
     m_inStream = true;
     int rc = ::inflate(&z, Z_NO_FLUSH);
     in = z.next_in;
     out = z.next_out;
+    if (m_streamLimit && std::uint64_t(z.total_out) > m_streamLimit) {
+      m_limitMessage = "a block inflates to more than " +
+                       std::string(m_limitDeclared ? "the " : "") + std::to_string(m_streamLimit) +
+                       (m_limitDeclared ? " bytes the trailer declares" : " bytes");
+      m_message = m_limitMessage.c_str();
+      return Result::Error;
+    }
     if (rc == Z_STREAM_END) {
       // The next block is a stream of its own.
       inflateReset(&z);

@@ -30,6 +30,14 @@ class ZsavInflater {
 
   // Starts over at the beginning of the first stream.
   void reset();
+  // The most bytes one stream may inflate to (the block size the ZSAV
+  // trailer declares, when declared); a stream that gives more is an Error
+  // once it has given one byte more, so no block is inflated much past it.
+  // 0: no limit.
+  void setStreamLimit(std::uint64_t bytes, bool declared = true) {
+    m_streamLimit = bytes;
+    m_limitDeclared = declared;
+  }
 
   // Inflates from [in, inEnd) into [out, outEnd), advancing both pointers.
   Result inflate(const std::uint8_t*& in, const std::uint8_t* inEnd, std::uint8_t*& out,
@@ -46,6 +54,9 @@ class ZsavInflater {
   struct State;
   std::unique_ptr<State> m_state;
   bool m_inStream = false;
+  std::uint64_t m_streamLimit = 0;
+  bool m_limitDeclared = true;
+  std::string m_limitMessage;
   const char* m_message = "";
 };
 

@@ -26,8 +26,9 @@ Bytes pattern(std::size_t n, int seed) {
 
 // Inflates all of in, fed inPiece bytes at a time into outPiece-byte windows.
 ZsavInflater::Result inflateAll(const Bytes& in, std::size_t inPiece, std::size_t outPiece,
-                                Bytes& out, bool& boundary) {
+                                Bytes& out, bool& boundary, std::uint64_t streamLimit = 0) {
   ZsavInflater z;
+  z.setStreamLimit(streamLimit);
   out.assign(1 << 20, 0);
   std::uint8_t* o = out.data();
   std::size_t pos = 0;
@@ -88,6 +89,36 @@ TEST(ZsavInflater, CutStreamIsNotAtABoundary) {
   bool boundary = true;
   EXPECT_NE(inflateAll(stream, 64, 1 << 20, out, boundary), ZsavInflater::Result::Error);
   EXPECT_FALSE(boundary);
+}
+
+// Each stream may give at most the limit: one that gives a byte more is an
+// error, however the input and output come in pieces.
+TEST(ZsavInflater, StreamLimit) {
+  struct Case {
+    std::vector<std::size_t> streams;
+    bool error;
+  } cases[] = {
+      {{100, 100, 7}, false},
+      {{100, 101}, true},
+      {{101}, true},
+      {{100000}, true},
+  };
+  for (const Case& c : cases) {
+    Bytes stream;
+    for (std::size_t n : c.streams) {
+      const Bytes d = deflateBytes(pattern(n, int(n)));
+      stream.insert(stream.end(), d.begin(), d.end());
+    }
+    for (const std::size_t piece : {std::size_t(1), std::size_t(13), std::size_t(1) << 20}) {
+      SCOPED_TRACE(::testing::Message() << c.streams.back() << " in pieces of " << piece);
+      Bytes out;
+      bool boundary = false;
+      const ZsavInflater::Result r = inflateAll(stream, piece, piece, out, boundary, 100);
+      EXPECT_EQ(r == ZsavInflater::Result::Error, c.error);
+      // Never more than one byte past the limit.
+      EXPECT_LE(out.size(), 100 * c.streams.size() + 1);
+    }
+  }
 }
 
 }  // namespace

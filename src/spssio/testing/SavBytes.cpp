@@ -77,6 +77,12 @@ void patchInt32(Bytes& bytes, std::size_t offset, std::int32_t v, ByteOrder orde
   patchBytes(bytes, offset, int32Bytes(v, order));
 }
 
+void patchInt64(Bytes& bytes, std::size_t offset, std::int64_t v, ByteOrder order) {
+  Bytes b;
+  putInt64(b, v, order);
+  patchBytes(bytes, offset, b);
+}
+
 Bytes readFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};

@@ -37,6 +37,8 @@ Bytes truncated(const Bytes& bytes, std::size_t n);
 void patchBytes(Bytes& bytes, std::size_t offset, const Bytes& patch);
 void patchInt32(Bytes& bytes, std::size_t offset, std::int32_t v,
                 ByteOrder order = ByteOrder::Little);
+void patchInt64(Bytes& bytes, std::size_t offset, std::int64_t v,
+                ByteOrder order = ByteOrder::Little);
 
 // Reads a whole file into memory; empty when it cannot be read.
 Bytes readFileBytes(const std::string& path);

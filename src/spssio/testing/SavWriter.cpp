@@ -732,6 +732,53 @@ void writeSavFile(const SavFile& file, const std::string& path, SavLayout* layou
   if (layout) *layout = std::move(l);
 }
 
+std::vector<std::uint8_t> writeZsavBlocks(const SavFile& file,
+                                          const std::vector<std::vector<std::uint8_t>>& blocks,
+                                          SavLayout* layout) {
+  SavFile dictionary = file;
+  dictionary.compression = Compression::Zsav;
+  dictionary.cases.clear();
+  if (!dictionary.headerCases) dictionary.headerCases = -1;
+  if (!dictionary.extendedCases) dictionary.extendedCases = -1;
+  SavLayout l;
+  Bytes out = writeSav(dictionary, &l);
+  out.resize(l.dataStart);  // the data header and trailer come anew
+  const ByteOrder o = dictionary.byteOrder;
+  const std::int64_t headerAt = static_cast<std::int64_t>(l.dataStart);
+  Bytes data, trailer;
+  putInt64(trailer, -static_cast<std::int64_t>(dictionary.bias), o);
+  putInt64(trailer, 0, o);
+  putInt32(trailer, blocks.empty() ? 0x3ff000 : static_cast<std::int32_t>(blocks[0].size()), o);
+  putInt32(trailer, static_cast<std::int32_t>(blocks.size()), o);
+  std::int64_t inflatedAt = headerAt;
+  std::int64_t at = headerAt + 24;
+  l.zlibBlockOffsets.clear();
+  for (const Bytes& block : blocks) {
+    uLongf size = compressBound(static_cast<uLong>(block.size()));
+    Bytes z(size);
+    if (compress2(z.data(), &size, block.data(), static_cast<uLong>(block.size()), 1) != Z_OK)
+      throw std::runtime_error("zlib compression failed");
+    putInt64(trailer, inflatedAt, o);
+    putInt64(trailer, at, o);
+    putInt32(trailer, static_cast<std::int32_t>(block.size()), o);
+    putInt32(trailer, static_cast<std::int32_t>(size), o);
+    l.zlibBlockOffsets.push_back(static_cast<std::uint64_t>(at));
+    data.insert(data.end(), z.begin(), z.begin() + static_cast<std::ptrdiff_t>(size));
+    inflatedAt += static_cast<std::int64_t>(block.size());
+    at += static_cast<std::int64_t>(size);
+  }
+  putInt64(out, headerAt, o);
+  putInt64(out, at, o);
+  putInt64(out, static_cast<std::int64_t>(trailer.size()), o);
+  out.insert(out.end(), data.begin(), data.end());
+  out.insert(out.end(), trailer.begin(), trailer.end());
+  l.zlibTrailerStart = static_cast<std::uint64_t>(at);
+  l.dataEnd = l.fileSize = out.size();
+  l.casesWritten = 0;
+  if (layout) *layout = std::move(l);
+  return out;
+}
+
 SavStreamWriter::SavStreamWriter(const SavFile& file, const std::string& path)
     : m_impl(std::make_unique<detail::SavWriterEngine>(file, std::make_unique<FileSink>(path))) {}
 

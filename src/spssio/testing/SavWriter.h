@@ -181,6 +181,16 @@ std::vector<std::uint8_t> writeSav(const SavFile& file, SavLayout* layout = null
 // when the file cannot be written.
 void writeSavFile(const SavFile& file, const std::string& path, SavLayout* layout = nullptr);
 
+// A ZSAV file with file's dictionary (its cases are not written) whose data
+// is one zlib block for each of blocks, each inflating to the bytes given
+// (bytecode, as the reader decodes it), behind a data header and trailer
+// that tell the truth; the trailer's block size is the first block's. The
+// case counts are -1 unless file gives them; bytes injected after the data
+// are not written. Tests patch the header or trailer to make them lie.
+std::vector<std::uint8_t> writeZsavBlocks(const SavFile& file,
+                                          const std::vector<std::vector<std::uint8_t>>& blocks,
+                                          SavLayout* layout = nullptr);
+
 // Writes the dictionary at construction, then one case per appendCase,
 // without keeping the cases; finish() completes the counts and the ZSAV
 // trailer and closes the file. Throws std::invalid_argument for a case that

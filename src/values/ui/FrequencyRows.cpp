@@ -17,16 +17,20 @@ constexpr int kMeasureAll = 200000;
 constexpr int kMeasureEnds = 4096;
 constexpr int kMeasuredTexts = 64;
 
-// The length in UTF-16 units of UTF-8 text, as a QString of it has: one unit
-// per character, two for a character beyond U+FFFF.
-std::size_t Utf16Length(std::string_view text) {
+// How wide a text is likely to be, to pick the few worth measuring: its
+// length in UTF-16 units (as a QString of it has) with blanks counting far
+// less than anything else. Values are padded to their format's width with
+// leading blanks, so "       1" is no wider a candidate than "1234567".
+std::size_t WidthRank(std::string_view text) {
   std::size_t units = 0;
+  std::size_t blanks = 0;
   for (const char c : text) {
     const auto b = static_cast<unsigned char>(c);
     units += (b & 0xC0) != 0x80;
     units += b >= 0xF0;
+    blanks += c == ' ';
   }
-  return units;
+  return (units - blanks) * 4 + blanks;
 }
 
 }  // namespace
@@ -91,7 +95,7 @@ QStringList FrequencyRows::WidthCandidates(int col) const {
   const auto consider = [&](int row) {
     text.clear();
     texts.Append(col, row, text);
-    const std::size_t length = Utf16Length(text);
+    const std::size_t length = WidthRank(text);
     if (length < longest) return;
     if (length > longest) {
       longest = length;
@@ -103,6 +107,10 @@ QStringList FrequencyRows::WidthCandidates(int col) const {
     // Counts: equal amounts next to each other are rendered once.
     for (int r = 0; r < n; ++r) consider(r);
   } else {
+    // The table's extreme numbers wherever they stand, and both ends of the
+    // order (system-missing, strings, general notation).
+    for (const int r : {m_table->SmallestNumberRow(), m_table->LargestNumberRow()})
+      if (r >= 0) consider(r);
     for (int r = 0; r < kMeasureEnds; ++r) consider(r);
     for (int r = n - kMeasureEnds; r < n; ++r) consider(r);
   }

@@ -32,8 +32,10 @@ class FrequencyRows : public ValueRows {
   // after each row; rows outside the table give empty cells.
   QString BlockText(const std::vector<std::int32_t>& rows, int left, int right) const;
 
-  // Texts of column col among which its widest is: those of the longest
-  // count, or for the value column the values at both ends of a long table.
+  // Texts of column col among which its widest is: those with the most
+  // characters other than blanks (padding), taken from every row, or for
+  // the value column of a long table from its smallest and largest numbers
+  // and both ends.
   QStringList WidthCandidates(int col) const;
 
  private:

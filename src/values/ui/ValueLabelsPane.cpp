@@ -26,6 +26,8 @@ QString ValuesPane::ValueTitle(int col) {
 }
 
 void ValuesPane::startValueRows() {
+  // New rows come in their fill order: no column's sort holds for them.
+  StringGrid1->HideSortIndicator();
   StringGrid1->ClearRows();
   StringGrid1->AddRow(ValueTitle(0), ValueTitle(1), ValueTitle(2), ValueTitle(3), ValueTitle(4));
 }

@@ -89,21 +89,28 @@ void ValuesPane::layoutStatistics() {
 
 namespace {
 
-// Widens a column to its widest text, never narrows it. Texts of one length
-// differ little in width: only the longest are measured, not every row of a
-// table that may hold millions.
+// The rank FrequencyRows gives a text among width candidates: characters
+// other than blanks count four times, the blanks of a value's padding once.
+qsizetype WidthRank(const QString& text) {
+  const qsizetype blanks = text.count(QLatin1Char(' '));
+  return (text.size() - blanks) * 4 + blanks;
+}
+
+// Widens a column to its widest text, never narrows it. Texts of one rank
+// differ little in width: only those of the highest are measured, not every
+// row of a table that may hold millions.
 void FitColumn(TValStringGrid* grid, int col) {
   const auto* table = dynamic_cast<const FrequencyRows*>(grid->Table().get());
   // A table's candidates stand after an empty entry, as the lists' rows do.
   const QStringList texts = table ? QStringList{QString()} + table->WidthCandidates(col)
                                   : grid->ColumnLists[static_cast<std::size_t>(col)];
   qsizetype longest = 0;
-  for (qsizetype i = 1; i < texts.size(); ++i) longest = std::max(longest, texts.at(i).size());
+  for (qsizetype i = 1; i < texts.size(); ++i) longest = std::max(longest, WidthRank(texts.at(i)));
   const QFontMetrics metrics = grid->fontMetrics();
   int widest = 0;
   int measured = 0;
   for (qsizetype i = 1; i < texts.size() && measured < 64; ++i) {
-    if (texts.at(i).size() != longest) continue;
+    if (WidthRank(texts.at(i)) != longest) continue;
     widest = std::max(widest, metrics.horizontalAdvance(texts.at(i)));
     ++measured;
   }
@@ -127,6 +134,12 @@ void ValuesPane::SortValuesGrid(int key) {
   WaitCursor wait;
   SortDescending = key == SortKey ? !SortDescending : false;
   SortKey = key;
+  // The count key's mark stands on "Freq" unless a title click names the
+  // column (see StringGrid1MouseDown); value labels have no counts to sort.
+  if (key >= 2 && !FrequencyTableShown)
+    StringGrid1->HideSortIndicator();
+  else
+    StringGrid1->ShowSortIndicator(std::min(key, 2), SortDescending);
   switch (key) {
     case 0:
       SortRowsByLabel(SortDescending);
@@ -233,7 +246,11 @@ bool ValuesPane::StringGrid1MouseDown(Qt::MouseButton button, int x, int y, bool
   if (StringGrid1->CellAt(QPoint(x, y), col, row) && row == 0) {
     // Every press on a title sorts, so a double-click sorts twice; "Freq",
     // "% Total" and "% Valid" share the count key.
-    if (!StringGrid1->IsColumnBorder(x, y)) SortValuesGrid(col <= 1 ? col : 2);
+    if (!StringGrid1->IsColumnBorder(x, y)) {
+      SortValuesGrid(col <= 1 ? col : 2);
+      if (StringGrid1->SortIndicatorColumn() >= 0)
+        StringGrid1->ShowSortIndicator(col, SortDescending);
+    }
     return false;
   }
   return doubleClick;

@@ -16,6 +16,8 @@
 #include "app/MainWindow.h"
 #include "controls/ValStringGrid.h"
 #include "testing/WindowTestSupport.h"
+#include "values/FrequencyTable.h"
+#include "values/ui/FrequencyRows.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -62,10 +64,14 @@ class ValuesGridHandlersTest : public QObject {
 
   void titlesSortAndShareTheirDirection();
   void sortStateResetsOnlyForAnotherVariable();
+  void titlesShowTheSortDirection();
   void copyAndSelectAll();
   void keysAndPopupMenu();
   void drawing();
   void numberColumnsFitTheirTexts();
+  void valueColumnFitsTheWidestValueOfALongTable();
+  void widthCandidatesOfTheWholeTable_data();
+  void widthCandidatesOfTheWholeTable();
   void statisticsBoxShowsEveryFigure();
   void labelColumnComesBackAfterALongString();
 
@@ -154,6 +160,44 @@ void ValuesGridHandlersTest::sortStateResetsOnlyForAnotherVariable() {
   ClickTitle(0);
   f.OpenDataFile(QString::fromStdString(m_file->path()));
   QCOMPARE(f.Values.SortKey, 1);
+}
+
+void ValuesGridHandlersTest::titlesShowTheSortDirection() {
+  TForm1& f = form();
+  TValStringGrid* g = grid();
+  const QHeaderView* h = g->horizontalHeader();
+  // Fill order: no mark.
+  QVERIFY(!h->isSortIndicatorShown());
+  QCOMPARE(g->SortIndicatorColumn(), -1);
+  const struct {
+    int col;
+    Qt::SortOrder order;
+  } steps[] = {
+      {1, Qt::DescendingOrder}, {1, Qt::AscendingOrder}, {0, Qt::AscendingOrder},
+      {0, Qt::DescendingOrder}, {3, Qt::AscendingOrder}, {4, Qt::DescendingOrder},
+      {2, Qt::AscendingOrder},
+  };
+  for (const auto& s : steps) {
+    ClickTitle(s.col);
+    // The clicked column carries the platform's mark in the sort's direction.
+    QVERIFY(h->isSortIndicatorShown());
+    QCOMPARE(h->sortIndicatorSection(), s.col);
+    QCOMPARE(h->sortIndicatorOrder(), s.order);
+    // The column is wide enough for its title beside the mark.
+    QVERIFY(g->ColWidth(s.col) >= h->sectionSizeHint(s.col));
+  }
+  // Labels and frequencies toggled: rows in fill order again, no mark.
+  f.ToggleDisplayLabels();
+  QVERIFY(!h->isSortIndicatorShown());
+  // Value labels have no counts to sort by.
+  ClickTitle(2);
+  QVERIFY(!h->isSortIndicatorShown());
+  ClickTitle(0);
+  QCOMPARE(h->sortIndicatorSection(), 0);
+  QVERIFY(h->isSortIndicatorShown());
+  // Another variable starts unsorted.
+  f.Variables.VarMemData.SetRecNo(2);
+  QVERIFY(!h->isSortIndicatorShown());
 }
 
 void ValuesGridHandlersTest::copyAndSelectAll() {
@@ -281,6 +325,69 @@ void ValuesGridHandlersTest::numberColumnsFitTheirTexts() {
   int sum = 0;
   for (int c = 0; c < 5; ++c) sum += g->ColWidth(c);
   QCOMPARE(sum, g->viewport()->width());
+}
+
+void ValuesGridHandlersTest::valueColumnFitsTheWidestValueOfALongTable() {
+  // More distinct values than are all measured; F8.0 pads each with leading
+  // blanks, so "1" is as long a text as "250000".
+  TempFile file;
+  {
+    SavFile f;
+    Variable id = Variable::numeric("id");
+    id.print = Format{5, 8, 0};
+    f.variables = {id};
+    SavStreamWriter writer(f, file.path());
+    for (int i = 1; i <= 250000; ++i) writer.appendCase({double(i)});
+    writer.finish();
+  }
+  TForm1& f = form();
+  TValStringGrid* g = grid();
+  m_w->Open(file.path());
+  QCOMPARE(f.Values.ValueRowCount, 250000);
+  // Padded with leading blanks to the format's width, as long as the last.
+  QCOMPARE(g->Cell(1, 1).trimmed(), QString("1"));
+  const QString last = g->Cell(1, 250000);
+  QCOMPARE(last.trimmed(), QString("250000"));
+  QCOMPARE(g->Cell(1, 1).size(), last.size());
+  // The text sits 2 pixels inside each edge of the column.
+  const int needed = g->fontMetrics().horizontalAdvance(last) + 4;
+  QVERIFY2(g->ColWidth(1) >= needed,
+           qPrintable(QString("%1 < %2").arg(g->ColWidth(1)).arg(needed)));
+}
+
+void ValuesGridHandlersTest::widthCandidatesOfTheWholeTable_data() {
+  QTest::addColumn<int>("rows");
+  QTest::addColumn<int>("widestRow");   // where the widest value stands
+  QTest::addColumn<QString>("widest");  // without its padding
+  QTest::newRow("short table, widest last") << 1000 << 999 << "1000";
+  QTest::newRow("short table, widest first") << 1000 << 0 << "99999999";
+  QTest::newRow("long table, widest in the middle") << 250000 << 125000 << "99999999";
+  QTest::newRow("long table, widest last") << 250000 << 249999 << "250000";
+}
+
+void ValuesGridHandlersTest::widthCandidatesOfTheWholeTable() {
+  QFETCH(int, rows);
+  QFETCH(int, widestRow);
+  QFETCH(QString, widest);
+  FrequencyTable::Layout layout;
+  layout.format = PrintFormat{5, 8, 0};
+  layout.sysmis = -1e300;
+  layout.total = rows;
+  layout.valid = rows;
+  auto table = std::make_shared<FrequencyTable>(layout, false);
+  for (int r = 0; r < rows; ++r) {
+    const double value = r == widestRow && widest.startsWith('9') ? 99999999.0 : r + 1;
+    table->AddNumber(value, 1, 1, true, -1);
+  }
+  const QStringList candidates = FrequencyRows(table).WidthCandidates(1);
+  QVERIFY(!candidates.isEmpty());
+  // The widest is offered, and only texts with as many digits besides it.
+  bool offered = false;
+  for (const QString& c : candidates) {
+    offered = offered || c.trimmed() == widest;
+    QCOMPARE(c.trimmed().size(), widest.size());
+  }
+  QVERIFY2(offered, qPrintable(candidates.join('|')));
 }
 
 void ValuesGridHandlersTest::statisticsBoxShowsEveryFigure() {

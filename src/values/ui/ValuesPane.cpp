@@ -95,7 +95,7 @@ void ValuesPane::createGrid() {
   // The form's 15 pixels, or more where the platform font is taller.
   StringGrid1->SetDefaultRowHeight(std::max(15, StringGrid1->fontMetrics().height() + 4));
   for (int c = 0; c < TValStringGrid::kColumns; ++c)
-    StringGrid1->SetColWidth(c, StringGrid1->FitTitle(ValueTitle(c), kValueWidths[c]));
+    StringGrid1->SetColWidth(c, DefaultColumnWidth(c));
   StringGrid1->SetCellHints(true);
   StringGrid1->OnDrawCell = [this](int col, int row, bool selected, QColor& background,
                                    QColor& text, Qt::Alignment& align) {
@@ -192,6 +192,7 @@ void ValuesPane::StartFile() {
   CountColor = QColor(0, 0, 255);
   SortDescending = false;
   SortKey = 1;
+  StringGrid1->HideSortIndicator();
 }
 
 void ValuesPane::MarkCountsEstimated() { CountColor = QColor(255, 0, 0); }
@@ -202,6 +203,7 @@ void ValuesPane::HideStatistics() {
 }
 
 void ValuesPane::Clear() {
+  StringGrid1->HideSortIndicator();
   StringGrid1->SetRowCount(MinValueRows);
   startValueRows();
   ValueRowCount = 0;
@@ -214,10 +216,26 @@ void ValuesPane::Clear() {
   attachWidthHandler(true);
 }
 
+int ValuesPane::DefaultColumnWidth(int column) const {
+  if (column < 0 || column >= TValStringGrid::kColumns) return 0;
+  return StringGrid1->FitTitle(ValueTitle(column), kValueWidths[column]);
+}
+
+void ValuesPane::RestoreDefaultColumnWidths() {
+  attachWidthHandler(false);
+  for (int c = 2; c < TValStringGrid::kColumns; ++c)
+    StringGrid1->SetColWidth(c, DefaultColumnWidth(c));
+  StringGrid1->SavedValueWidth = DefaultColumnWidth(1);
+  if (!StringGrid1->LabelColumnHidden()) StringGrid1->SetColWidth(1, DefaultColumnWidth(1));
+  attachWidthHandler(true);
+  StringGrid1ColumnWidthChanged();
+}
+
 void ValuesPane::StartVariable() {
   StringGrid1->scrollToTop();
   SortKey = 1;
   SortDescending = false;
+  StringGrid1->HideSortIndicator();
 }
 
 }  // namespace brindle

@@ -112,6 +112,13 @@ class ValuesPane {
   // Gives the label column (the value column for a long string's frequency
   // table) the room the other columns leave.
   void StringGrid1ColumnWidthChanged();
+  // The width a column has before the user or the options change it: the
+  // design width, or its title's where the platform font needs more.
+  int DefaultColumnWidth(int column) const;
+  // Gives the value, count and percentage columns their default widths (a
+  // hidden label column's value column keeps its room and takes the default
+  // when the labels come back); the label column takes the room left.
+  void RestoreDefaultColumnWidths();
 
   // --- Sorting, selection, copy, drawing, keys ----------------------
   // Key 0 sorts by label, 1 by fill order, 2 (and 3) by count; the same key

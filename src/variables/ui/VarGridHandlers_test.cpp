@@ -60,6 +60,7 @@ class VarGridHandlersTest : public QObject {
   void ctrlClickTogglesAndPlainClickDrops();
   void rightClickLeavesCursorAndMarks();
   void titleClicksSortTwice();
+  void titlesShowTheSortDirection();
   void f5RestoresAndReversesFileOrder();
   void hideColumns_data();
   void hideColumns();
@@ -241,6 +242,39 @@ void VarGridHandlersTest::titleClicksSortTwice() {
   QCOMPARE(m_w->GridNames().first(), QString("comment"));
   QCOMPARE(m_w->GridNames().at(1), QString("city"));
   QCOMPARE(m_w->GridNames().at(2), QString("born"));
+}
+
+void VarGridHandlersTest::titlesShowTheSortDirection() {
+  auto sample = WriteTemp(SampleDictionary());
+  m_w->Open(sample->path());
+  TForm1& f = m_w->form;
+  const QHeaderView* header = f.Variables.VarGrid->horizontalHeader();
+  QVERIFY(!header->isSortIndicatorShown());
+  const struct {
+    int column;
+    bool shown;
+    Qt::SortOrder order;
+  } steps[] = {
+      {0, true, Qt::AscendingOrder}, {0, true, Qt::DescendingOrder}, {0, true, Qt::AscendingOrder},
+      {2, true, Qt::AscendingOrder}, {3, true, Qt::AscendingOrder},  {3, true, Qt::DescendingOrder},
+      {1, true, Qt::AscendingOrder},
+  };
+  for (const auto& s : steps) {
+    ClickTitle(f, s.column);
+    // The title row's own click handling does not turn the mark again.
+    QCOMPARE(header->isSortIndicatorShown(), s.shown);
+    QCOMPARE(header->sortIndicatorSection(), s.column);
+    QCOMPARE(header->sortIndicatorOrder(), s.order);
+  }
+  // F5 brings the file order: no column is sorted.
+  f.Variables.VarGrid->setFocus();
+  m_w->Key(Qt::Key_F5);
+  QVERIFY(!header->isSortIndicatorShown());
+  ClickTitle(f, 1);
+  QVERIFY(header->isSortIndicatorShown());
+  // A file opened anew is in file order.
+  m_w->Open(sample->path());
+  QVERIFY(!header->isSortIndicatorShown());
 }
 
 void VarGridHandlersTest::f5RestoresAndReversesFileOrder() {

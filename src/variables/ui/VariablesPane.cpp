@@ -134,7 +134,7 @@ void VariablesPane::createGrid() {
   VarGrid->setMinimumWidth(kVarGridMinWidth);
   for (int c = 0; c < 4; ++c) {
     VarGrid->SetColTitle(c, QString::fromLatin1(kVarTitles[c]));
-    VarGrid->SetColWidth(c, VarGrid->FitTitle(QString::fromLatin1(kVarTitles[c]), kVarWidths[c]));
+    VarGrid->SetColWidth(c, DefaultColumnWidth(c));
   }
   VarGrid->SetColVisible(4, false);
   VarGrid->OnColumnWidthChanged = [this](TBxDBGrid*) { VarGridColumnWidthChanged(); };
@@ -369,6 +369,13 @@ void VariablesPane::SortVariables(const std::string& fieldName) {
     options.Include(soDesc);
   VarMemData.SetSortOptions(options);
   VarMemData.SetSortedField(fieldName);
+  int column = -1;
+  for (int c = 0; c < kFieldColumns; ++c)
+    if (fieldName == kColumnFields[c]) column = c;
+  if (column >= 0)
+    VarGrid->ShowSortIndicator(column, options.Contains(soDesc));
+  else
+    VarGrid->HideSortIndicator();
 }
 
 std::string VariablesPane::ColumnField(int column) {
@@ -399,6 +406,16 @@ void VariablesPane::HideFormatcolumnClick(QAction* item) {
   const int column = item->data().toInt();
   VarGrid->SetColVisible(column, item->isChecked());
   item->setChecked(!item->isChecked());
+  VarGridColumnWidthChanged();
+}
+
+int VariablesPane::DefaultColumnWidth(int column) const {
+  if (column < 0 || column >= 4) return 0;
+  return VarGrid->FitTitle(QString::fromLatin1(kVarTitles[column]), kVarWidths[column]);
+}
+
+void VariablesPane::RestoreDefaultColumnWidths() {
+  for (int c = 0; c < 4; ++c) VarGrid->SetColWidth(c, DefaultColumnWidth(c));
   VarGridColumnWidthChanged();
 }
 

@@ -109,6 +109,12 @@ class VariablesPane {
   void VarGridColumnWidthChanged();
   // Shows or hides the column named by the item's tag; the check mark means hidden.
   void HideFormatcolumnClick(QAction* item);
+  // The width column has before the user or the options change it: the
+  // design width, or its title's where the platform font needs more.
+  int DefaultColumnWidth(int column) const;
+  // Gives every column its default width; the label column then takes the
+  // room the others leave.
+  void RestoreDefaultColumnWidths();
 
  private:
   void createFindBar();
