@@ -25,6 +25,7 @@
 #include "export/DictionaryJson.h"
 #include "spssio/AsciiText.h"
 #include "spssio/DeliverInOrder.h"
+#include "spssio/FileNames.h"
 #include "spssio/FileWarning.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
@@ -69,7 +70,7 @@ bool ReadPasswordFile(const std::string& name, std::istream& in, std::string& pa
   std::ifstream file;
   std::istream* from = &in;
   if (name != "-") {
-    file.open(name, std::ios::binary);
+    file.open(PathFromUtf8(name), std::ios::binary);
     if (!file) return false;
     from = &file;
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include "spssio/EncryptedFile.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -457,6 +459,7 @@ TEST(Cli, ExportToStandardOutputAndToAFile) {
 class CliEncrypted : public ::testing::TestWithParam<testing::Compression> {};
 
 TEST_P(CliEncrypted, CommandsReadThePlaintext) {
+  if (!brindle::EncryptionAvailable()) GTEST_SKIP() << "this build has no AES";
   SavFile f = Survey();
   f.compression = GetParam();
   for (int i = 0; i < 6000; ++i)
@@ -512,6 +515,30 @@ TEST_P(CliEncrypted, CommandsReadThePlaintext) {
 
 INSTANTIATE_TEST_SUITE_P(Layouts, CliEncrypted,
                          ::testing::Values(testing::Compression::None, testing::Compression::Zsav));
+
+// A build without AES (the Windows one) says so for an encrypted file,
+// whether a password comes with it or not.
+TEST(CliEncrypted, WithoutAesTheMessageSaysThisBuildCannot) {
+  if (EncryptionAvailable()) GTEST_SKIP() << "this build has AES";
+  std::vector<std::uint8_t> bytes(kEncryptedHeaderSize + 32, 0x5a);
+  std::fill(bytes.begin(), bytes.begin() + kEncryptedHeaderSize, 0);
+  std::memcpy(bytes.data() + 8, "ENCRYPTEDSAV", 12);
+  TempFile locked(bytes);
+  const std::string message =
+      locked.path() +
+      "\nis an encrypted SPSS data file; this build of Brindle cannot open encrypted files.\n";
+  for (const std::vector<std::string>& extra :
+       {std::vector<std::string>{}, {"--password", "secret"}}) {
+    for (const char* command : {"info", "vars"}) {
+      std::vector<std::string> args = {command, locked.path()};
+      args.insert(args.end(), extra.begin(), extra.end());
+      const Result r = RunCommand(args);
+      EXPECT_EQ(r.code, 1) << command;
+      EXPECT_EQ(r.out, "") << command;
+      EXPECT_EQ(r.err, message) << command;
+    }
+  }
+}
 
 }  // namespace
 }  // namespace brindle::cli

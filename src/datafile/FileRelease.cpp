@@ -3,13 +3,38 @@
 #include <filesystem>
 #include <system_error>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
+#include "spssio/FileNames.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 
 namespace brindle {
 
+#ifdef _WIN32
+// The system's own record: std::filesystem's modification time has whole
+// seconds on Windows, too coarse to tell a rewrite in the same second.
 FileIdentity IdentifyFile(const std::string& fileName) {
-  const std::filesystem::path path(std::u8string(fileName.begin(), fileName.end()));
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  FileIdentity id;
+  if (!GetFileAttributesExW(PathFromUtf8(fileName).c_str(), GetFileExInfoStandard, &data))
+    return id;
+  id.known = true;
+  id.size =
+      static_cast<std::int64_t>((std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  id.modified =
+      static_cast<std::int64_t>((std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                data.ftLastWriteTime.dwLowDateTime);
+  return id;
+}
+#else
+FileIdentity IdentifyFile(const std::string& fileName) {
+  const std::filesystem::path path = PathFromUtf8(fileName);
   std::error_code sizeError;
   std::error_code timeError;
   const auto size = std::filesystem::file_size(path, sizeError);
@@ -21,6 +46,7 @@ FileIdentity IdentifyFile(const std::string& fileName) {
   id.modified = static_cast<std::int64_t>(modified.time_since_epoch().count());
   return id;
 }
+#endif
 
 int ReleaseDataFile(DataFileState& file) {
   if (file.FileHandle == -1 || file.FileReleased) return SPSS_OK;

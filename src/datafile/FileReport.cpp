@@ -1,6 +1,7 @@
 #include "datafile/FileReport.h"
 
 #include "datafile/DictionaryText.h"
+#include "spssio/EncryptedFile.h"
 #include "spssio/FileWarning.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
@@ -74,6 +75,10 @@ std::string OpenErrorText(int code, const std::string& fileName, const std::stri
     case SPSS_NO_TYPE999:
       return fileName + "\nappears not to be an SPSS data file.";
     case SPSS_ENCRYPTED_FILE:
+      if (!EncryptionAvailable())
+        return fileName +
+               "\nis an encrypted SPSS data file; this build of Brindle cannot open encrypted "
+               "files.";
       return fileName + "\nis an encrypted SPSS data file, which Brindle cannot read.";
     case SPSS_WRONG_PASSWORD:
       return fileName + "\nwrong password";

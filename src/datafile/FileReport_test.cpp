@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "datafile/OpenFile.h"
+#include "spssio/EncryptedFile.h"
 #include "spssio/Spssio.h"
 #include "spssio/SpssioCodes.h"
 #include "spssio/SystemFile.h"
@@ -140,7 +141,10 @@ TEST(OpenErrorText, ByCode) {
   for (int code : {6, 33, 46})
     EXPECT_EQ(OpenErrorText(code, "x.sav"), "x.sav\nappears not to be an SPSS data file.");
   EXPECT_EQ(OpenErrorText(SPSS_ENCRYPTED_FILE, "x.sav"),
-            "x.sav\nis an encrypted SPSS data file, which Brindle cannot read.");
+            EncryptionAvailable()
+                ? "x.sav\nis an encrypted SPSS data file, which Brindle cannot read."
+                : "x.sav\nis an encrypted SPSS data file; this build of Brindle cannot open "
+                  "encrypted files.");
   EXPECT_EQ(OpenErrorText(SPSS_BAD_DICTIONARY, "x.sav", "record 2 at offset 176"),
             "x.sav\nis a damaged SPSS data file and cannot be read.\nrecord 2 at offset 176");
   EXPECT_EQ(OpenErrorText(SPSS_FILE_TRUNCATED, "x.sav"),

@@ -13,6 +13,7 @@
 
 #include "datafile/MissingValueText.h"
 #include "spssio/DeliverInOrder.h"
+#include "spssio/FileNames.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "spssio/TaskPool.h"
@@ -568,7 +569,8 @@ ExportResult ExportToFile(const std::string& target,
                           const std::function<ExportResult(ExportFile&)>& write,
                           const std::string& source) {
   std::error_code ec;
-  if (!source.empty() && std::filesystem::equivalent(target, source, ec))
+  if (!source.empty() &&
+      std::filesystem::equivalent(PathFromUtf8(target), PathFromUtf8(source), ec))
     return Failed("Cannot export to " + target + ": it is the data file being read");
   ExportFile file;
   if (!file.Open(target)) return Failed(file.Error());

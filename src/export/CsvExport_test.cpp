@@ -19,9 +19,12 @@
 #endif
 
 #include "export/testing/ModuleRowSource.h"
+#include "spssio/EncryptedFile.h"
+#include "spssio/FileNames.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "spssio/TaskPool.h"
+#include "spssio/detail/ZsavInflater.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -362,6 +365,7 @@ TEST(CsvExportTarget, CancelAndFailureLeaveNoFile) {
   std::string header;
   std::getline(in, header);
   EXPECT_EQ(header, "n,d,s,skipped");
+  in.close();  // Windows removes no file that is open
   fs::remove_all(folder);
 }
 
@@ -535,6 +539,58 @@ TEST(CsvExportTarget, EachKindOfTarget) {
   EXPECT_EQ(FolderEntries(folder).size(), 1u);
   fs::remove_all(folder);
 }
+#else
+// Windows: a device name (NUL, CON) is written into, never replaced by the
+// temporary file; an existing file is replaced whole, a name with letters
+// outside the ANSI code page is created, a folder is refused.
+TEST(CsvExportTarget, EachKindOfTargetOnWindows) {
+  const fs::path folder = fs::temp_directory_path() / "brindle-targets-windows";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const std::string csv = "a,b\n1,2\n";
+  const auto writeCsv = [&](ExportFile& out) {
+    out.Write(csv);
+    ExportResult r;
+    r.rows = 1;
+    return r;
+  };
+  const auto read = [](const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  struct Target {
+    const char* kind;
+    std::string name;
+    bool done;
+  };
+  std::ofstream(folder / "old.csv") << "old contents, longer than the new ones";
+  fs::create_directory(folder / "dir.csv");
+  const Target targets[] = {
+      {"device", "NUL", true},
+      {"device in a folder", (folder / "NUL").string(), true},
+      {"existing file", (folder / "old.csv").string(), true},
+      {"non-ASCII name", Utf8FromPath(folder / fs::path(L"\u00dcbersicht-\u03a9-\u8abf.csv")),
+       true},
+      {"folder", (folder / "dir.csv").string(), false},
+  };
+  for (const Target& t : targets) {
+    SCOPED_TRACE(t.kind);
+    const ExportResult r = ExportToFile(t.name, writeCsv);
+    EXPECT_EQ(r.status, t.done ? ExportStatus::Done : ExportStatus::Failed) << r.message;
+    if (!t.done) EXPECT_NE(r.message.find("dir.csv"), std::string::npos) << r.message;
+  }
+  EXPECT_EQ(read(folder / "old.csv"), csv);
+  EXPECT_EQ(read(PathFromUtf8(targets[3].name)), csv);
+  // Nothing left beside them: no temporary file, no file named NUL.
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder))
+    names.push_back(Utf8FromPath(e.path().filename()));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"dir.csv", "old.csv",
+                                      Utf8FromPath(PathFromUtf8(targets[3].name).filename())}));
+  fs::remove_all(folder);
+}
 #endif
 
 // The export on several threads writes what one pass through the I/O
@@ -555,6 +611,7 @@ TEST(CsvExportParallel, WritesWhatOneSequentialPassWrites) {
       {testing::Compression::Bytecode, "UTF-8", false, true},
   };
   for (const Variant& v : variants) {
+    if (v.encrypted && !EncryptionAvailable()) continue;  // a build without AES
     SavFile file = SampleFile();
     file.compression = v.compression;
     file.encoding = v.encoding;
@@ -591,7 +648,9 @@ TEST(CsvExportParallel, WritesWhatOneSequentialPassWrites) {
       CaseColumns source;
       ASSERT_TRUE(source.open(handle, vars));
       ASSERT_TRUE(source.buildIndex(1000, {}));
-      if (!v.cut) {
+      // ZSAV splits only where its blocks inflate alone (with libdeflate).
+      if (!v.cut &&
+          (v.compression != testing::Compression::Zsav || ZsavBlockInflater::available())) {
         const std::vector<CaseSegment> segments = source.split(24);
         ASSERT_GE(segments.size(), 10u);
         EXPECT_TRUE(CaseColumns().openSegment(source, segments[3]));

@@ -7,11 +7,21 @@
 #include <filesystem>
 #include <ostream>
 #include <system_error>
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// windows.h first: the C runtime's descriptor functions take its HANDLE.
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include "spssio/FileNames.h"
 
 namespace brindle {
 namespace {
@@ -23,6 +33,65 @@ std::string ErrorText(int err) {
 }  // namespace
 
 ExportFile::~ExportFile() { Discard(); }
+
+#ifdef _WIN32
+namespace {
+
+std::string SystemErrorText() {
+  const DWORD code = GetLastError();
+  return code == 0 ? std::string("the write failed")
+                   : std::system_category().message(static_cast<int>(code));
+}
+
+enum class TargetKind { FileOrNothing, Folder, Device };
+
+// What a name stands for. One that cannot be opened to look (it does not
+// exist, or may not be read) is a file to create: the temporary file and the
+// rename then give the message.
+TargetKind KindOf(const std::string& target) {
+  const HANDLE handle = CreateFileW(PathFromUtf8(target).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return TargetKind::FileOrNothing;
+  const DWORD type = GetFileType(handle);
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool folder = type == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
+                      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  CloseHandle(handle);
+  if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) return TargetKind::Device;
+  return folder ? TargetKind::Folder : TargetKind::FileOrNothing;
+}
+
+// A C stream over a handle it takes; null (the handle closed) on failure.
+std::FILE* StreamOf(HANDLE handle) {
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "wb");
+  if (!file) _close(fd);
+  return file;
+}
+
+// A new file that must not exist yet (the C library's "x" mode is not in
+// every Windows C runtime); errno EEXIST when the name is taken.
+std::FILE* CreateNewFile(const std::string& name) {
+  const HANDLE handle = CreateFileW(PathFromUtf8(name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    errno = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? EEXIST
+            : code == ERROR_ACCESS_DENIED                             ? EACCES
+            : code == ERROR_PATH_NOT_FOUND                            ? ENOENT
+                                                                      : EIO;
+    return nullptr;
+  }
+  return StreamOf(handle);
+}
+
+}  // namespace
+#endif
 
 #ifndef _WIN32
 namespace {
@@ -126,12 +195,25 @@ bool ExportFile::Open(const std::string& target) {
     m_error = "Cannot write to " + target + ": " + ErrorText(err);
     return false;
   }
+#else
+  // As on POSIX systems, what the name stands for decides: a device (NUL,
+  // CON, a serial port) or a pipe is written straight into and never
+  // replaced, a folder is refused, a file is replaced whole.
+  switch (KindOf(target)) {
+    case TargetKind::Device:
+      return OpenDevice(target);
+    case TargetKind::Folder:
+      m_error = "Cannot write to " + target + ": " + ErrorText(EISDIR);
+      return false;
+    case TargetKind::FileOrNothing:
+      break;
+  }
 #endif
   return OpenTemporary(m_renamedTo);
 }
 
 bool ExportFile::OpenTemporary(const std::string& file) {
-  const std::filesystem::path path(file);
+  const std::filesystem::path path = PathFromUtf8(file);
   std::filesystem::path folder = path.parent_path();
   if (folder.empty()) folder = ".";
   // A name of our own in the file's folder, so that the rename at the end
@@ -140,12 +222,16 @@ bool ExportFile::OpenTemporary(const std::string& file) {
   const auto stamp =
       static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = "." + path.filename().string() + ".part-" +
+    const std::string name = "." + Utf8FromPath(path.filename()) + ".part-" +
                              std::to_string(stamp % 1000000007ULL) + "-" +
                              std::to_string(counter++);
-    m_tempName = (folder / name).string();
+    m_tempName = Utf8FromPath(folder / PathFromUtf8(name));
     errno = 0;
-    m_file = std::fopen(m_tempName.c_str(), "wbx");
+#ifdef _WIN32
+    m_file = CreateNewFile(m_tempName);
+#else
+    m_file = OpenFileUtf8(m_tempName, "wbx");
+#endif
     if (m_file) {
       m_ownsFile = true;
       return true;
@@ -154,7 +240,7 @@ bool ExportFile::OpenTemporary(const std::string& file) {
   }
   const int err = errno;
   m_tempName.clear();
-  m_error = "Cannot write to the folder " + folder.string() + ": " + ErrorText(err);
+  m_error = "Cannot write to the folder " + Utf8FromPath(folder) + ": " + ErrorText(err);
   return false;
 }
 
@@ -180,7 +266,26 @@ bool ExportFile::OpenDevice(const std::string& device, bool openFile) {
             (err ? ErrorText(err) : std::string("it is no longer a device"));
   return false;
 #else
-  m_error = "Cannot write to " + device;
+  // OPEN_EXISTING: should the device go before the open, nothing takes its name.
+  (void)openFile;
+  const HANDLE handle =
+      CreateFileW(PathFromUtf8(device).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    const DWORD type = GetFileType(handle);
+    if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) {
+      m_file = StreamOf(handle);
+      if (m_file) {
+        m_ownsFile = true;
+        return true;
+      }
+    } else {
+      CloseHandle(handle);
+      m_error = "Cannot write to " + device + ": it is no longer a device";
+      return false;
+    }
+  }
+  m_error = "Cannot write to " + device + ": " + SystemErrorText();
   return false;
 #endif
 }
@@ -229,11 +334,20 @@ bool ExportFile::Commit() {
   }
   if (Ok() && m_tempName.empty()) return true;  // straight into a device or FIFO
   if (Ok()) {
+#ifdef _WIN32
+    // Replaces an existing file in one step; the target is no device here
+    // (Open sent those to OpenDevice).
+    if (!MoveFileExW(PathFromUtf8(m_tempName).c_str(), PathFromUtf8(m_renamedTo).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      if (m_error.empty()) m_error = "Cannot create " + m_target + ": " + SystemErrorText();
+    } else {
+#else
     std::error_code ec;
     std::filesystem::rename(m_tempName, m_renamedTo, ec);
     if (ec) {
       Fail("Cannot create", ec.value());
     } else {
+#endif
       m_tempName.clear();
       return true;
     }
@@ -251,7 +365,7 @@ void ExportFile::Discard() {
   m_ownsFile = false;
   if (!m_tempName.empty()) {
     std::error_code ec;
-    std::filesystem::remove(m_tempName, ec);
+    std::filesystem::remove(PathFromUtf8(m_tempName), ec);
     m_tempName.clear();
   }
 }

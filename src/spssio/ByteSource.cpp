@@ -1,6 +1,8 @@
 #include "spssio/ByteSource.h"
 
 #include <cstring>
+
+#include "spssio/FileNames.h"
 #ifndef _WIN32
 #include <sys/types.h>
 #endif
@@ -35,7 +37,7 @@ FileByteSource::~FileByteSource() {
 bool FileByteSource::open(const std::string& path) {
   if (m_file) std::fclose(m_file);
   m_size = 0;
-  m_file = std::fopen(path.c_str(), "rb");
+  m_file = OpenFileUtf8(path, "rb");
   if (!m_file) return false;
   std::setvbuf(m_file, nullptr, _IONBF, 0);
 #ifdef _WIN32

@@ -1,9 +1,11 @@
 #include "spssio/EncryptedFile.h"
 
+#if BRINDLE_HAVE_CRYPTO
 #include <openssl/core_names.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/params.h>
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -12,6 +14,21 @@
 
 namespace brindle {
 namespace {
+
+#if BRINDLE_HAVE_CRYPTO
+constexpr char kNoCipher[] = "the AES cipher could not be set up";
+
+void wipe(void* bytes, std::size_t n) { OPENSSL_cleanse(bytes, n); }
+#else
+// A build without libcrypto (the Windows one) recognises the wrapper and says
+// why it stops there.
+constexpr char kNoCipher[] = "this build of Brindle cannot open encrypted files";
+
+void wipe(void* bytes, std::size_t n) {
+  volatile std::uint8_t* p = static_cast<std::uint8_t*>(bytes);
+  for (std::size_t i = 0; i < n; ++i) p[i] = 0;
+}
+#endif
 
 constexpr char kKeyword[] = "ENCRYPTED";
 constexpr std::size_t kKeywordAt = 8;
@@ -93,14 +110,30 @@ int sharedNibble(int firstGroup, int secondGroup) {
 
 }  // namespace
 
+#if BRINDLE_HAVE_CRYPTO
 struct EncryptedFile::Cipher {
   EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
   EncryptionKey key{};  // the one that fits, once it does; wiped at the end
   ~Cipher() {
     EVP_CIPHER_CTX_free(ctx);
-    OPENSSL_cleanse(key.data(), key.size());
+    wipe(key.data(), key.size());
   }
 };
+#else
+struct EncryptedFile::Cipher {
+  void* ctx = nullptr;  // never set up: unlocking fails with kNoCipher
+  EncryptionKey key{};
+  ~Cipher() { wipe(key.data(), key.size()); }
+};
+#endif
+
+bool EncryptionAvailable() {
+#if BRINDLE_HAVE_CRYPTO
+  return true;
+#else
+  return false;
+#endif
+}
 
 bool IsEncryptedWrapper(const std::uint8_t* head, std::size_t n) {
   return n >= kKeywordAt + sizeof kKeyword - 1 &&
@@ -108,6 +141,10 @@ bool IsEncryptedWrapper(const std::uint8_t* head, std::size_t n) {
 }
 
 std::optional<std::array<std::uint8_t, 32>> DeriveEncryptionKey(std::string_view password) {
+#if !BRINDLE_HAVE_CRYPTO
+  (void)password;
+  return std::nullopt;
+#else
   std::uint8_t padded[32] = {};
   std::memcpy(padded, password.data(), std::min(password.size(), kPasswordBytes));
 
@@ -130,9 +167,10 @@ std::optional<std::array<std::uint8_t, 32>> DeriveEncryptionKey(std::string_view
   EVP_MAC_CTX_free(ctx);
   EVP_MAC_free(mac);
   // Nothing of the password outlives the call but the key.
-  OPENSSL_cleanse(padded, sizeof padded);
-  OPENSSL_cleanse(cmac, sizeof cmac);
+  wipe(padded, sizeof padded);
+  wipe(cmac, sizeof cmac);
   return key;
+#endif
 }
 
 std::optional<std::string> DecodeSpssPassword(std::string_view text) {
@@ -198,7 +236,7 @@ EncryptedFile::Status EncryptedFile::unlock(std::string_view password) {
   m_cipher.reset();
   m_plainSize = 0;
   auto cipher = std::make_unique<Cipher>();
-  if (!cipher->ctx) return fail(Status::CryptoFailed, "the AES cipher could not be set up");
+  if (!cipher->ctx) return fail(Status::CryptoFailed, kNoCipher);
 
   Status status = tryPassword(password, *cipher);
   // A second guess only where a magic number tells a fit: any padding check
@@ -206,7 +244,7 @@ EncryptedFile::Status EncryptedFile::unlock(std::string_view password) {
   if (status == Status::WrongPassword && m_kind != WrappedKind::Other) {
     if (std::optional<std::string> decoded = DecodeSpssPassword(password)) {
       status = tryPassword(*decoded, *cipher);
-      OPENSSL_cleanse(decoded->data(), decoded->size());
+      wipe(decoded->data(), decoded->size());
     }
   }
   return status == Status::Ok ? keep(std::move(cipher)) : status;
@@ -217,7 +255,7 @@ EncryptedFile::Status EncryptedFile::unlockWithKey(const EncryptionKey& key) {
   m_cipher.reset();
   m_plainSize = 0;
   auto cipher = std::make_unique<Cipher>();
-  if (!cipher->ctx) return fail(Status::CryptoFailed, "the AES cipher could not be set up");
+  if (!cipher->ctx) return fail(Status::CryptoFailed, kNoCipher);
   const Status status = tryKey(key, *cipher);
   return status == Status::Ok ? keep(std::move(cipher)) : status;
 }
@@ -235,15 +273,17 @@ EncryptedFile::Status EncryptedFile::tryPassword(std::string_view password, Ciph
   auto key = DeriveEncryptionKey(password);
   if (!key) return fail(Status::CryptoFailed, "the key could not be derived from the password");
   const Status status = tryKey(*key, cipher);
-  OPENSSL_cleanse(key->data(), key->size());
+  wipe(key->data(), key->size());
   return status;
 }
 
 EncryptedFile::Status EncryptedFile::tryKey(const std::array<std::uint8_t, 32>& key,
                                             Cipher& cipher) {
+#if BRINDLE_HAVE_CRYPTO
   if (!EVP_DecryptInit_ex2(cipher.ctx, EVP_aes_256_ecb(), key.data(), nullptr, nullptr) ||
       !EVP_CIPHER_CTX_set_padding(cipher.ctx, 0))
-    return fail(Status::CryptoFailed, "the AES cipher could not be set up");
+#endif
+    return fail(Status::CryptoFailed, kNoCipher);
 
   const std::uint64_t data = m_wrappedSize - kEncryptedHeaderSize;
   std::uint8_t first[kCipherBlockSize], last[kCipherBlockSize];
@@ -278,9 +318,13 @@ EncryptedFile::Status EncryptedFile::decryptBlocks(Cipher& cipher, std::uint64_t
   constexpr std::size_t kChunk = std::size_t(1) << 30;
   for (std::size_t done = 0; done < n;) {
     const std::size_t step = std::min(kChunk, n - done);
+#if BRINDLE_HAVE_CRYPTO
     int produced = 0;
     if (!EVP_DecryptUpdate(cipher.ctx, out + done, &produced, out + done, int(step)) ||
         std::size_t(produced) != step)
+#else
+    (void)cipher;
+#endif
       return Status::CryptoFailed;
     done += step;
   }
@@ -310,7 +354,7 @@ bool EncryptedFile::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t 
   return true;
 }
 
-FileKey::~FileKey() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
+FileKey::~FileKey() { wipe(bytes.data(), bytes.size()); }
 
 std::unique_ptr<EncryptedFile> UnlockedWithKey(std::unique_ptr<ByteSource> source,
                                                const EncryptionKey& key) {

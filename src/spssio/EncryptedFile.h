@@ -42,9 +42,14 @@ enum class WrappedKind { Sav, Syntax, Viewer, Other };
 // of any kind; n may be short, then the answer is false.
 bool IsEncryptedWrapper(const std::uint8_t* head, std::size_t n);
 
+// False in a build without AES (the Windows build): there a wrapper is
+// recognised, but unlocking it fails with CryptoFailed, whose error text says
+// that this build cannot open encrypted files.
+bool EncryptionAvailable();
+
 // The AES-256 key for a password (its first ten bytes, NUL padded to 32, are
 // the CMAC key over a fixed constant; the 16-byte CMAC twice is the key).
-// Empty only when the crypto library fails.
+// Empty only when the crypto library fails or the build has none.
 std::optional<std::array<std::uint8_t, 32>> DeriveEncryptionKey(std::string_view password);
 
 // Decodes one of SPSS's "encrypted" passwords (really a fixed encoding of two

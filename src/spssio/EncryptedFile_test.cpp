@@ -37,6 +37,7 @@ Bytes readAll(EncryptedFile& f) {
 }
 
 TEST(EncryptionKey, MatchesThePublishedExampleAndCutsPasswordsAtTenBytes) {
+  if (!brindle::EncryptionAvailable()) GTEST_SKIP() << "this build has no AES";
   const auto key = brindle::DeriveEncryptionKey("pspp");
   ASSERT_TRUE(key);
   const std::uint8_t cmac[16] = {0x3e, 0xda, 0x09, 0x8e, 0x66, 0x04, 0xd4, 0xfd,
@@ -65,6 +66,7 @@ TEST(EncodedPassword, DecodesPairsAndRejectsWhatIsNotOne) {
 class EncryptedRoundTrip : public ::testing::TestWithParam<std::size_t> {};
 
 TEST_P(EncryptedRoundTrip, DecryptsByteForByte) {
+  if (!brindle::EncryptionAvailable()) GTEST_SKIP() << "this build has no AES";
   const Bytes plain = plainOf(GetParam());
   const Bytes wrapped = bt::encryptWrapper(plain, "secret");
   EXPECT_EQ(wrapped.size(), brindle::kEncryptedHeaderSize + (plain.size() / 16 + 1) * 16);
@@ -79,6 +81,7 @@ TEST_P(EncryptedRoundTrip, DecryptsByteForByte) {
 INSTANTIATE_TEST_SUITE_P(Sizes, EncryptedRoundTrip, ::testing::Values(8, 15, 16, 17, 32, 4101));
 
 TEST(EncryptedFile, WrittenSystemFilesFromDiskDecryptWhole) {
+  if (!brindle::EncryptionAvailable()) GTEST_SKIP() << "this build has no AES";
   for (bt::Compression compression : {bt::Compression::Bytecode, bt::Compression::Zsav}) {
     bt::SavFile file;
     file.compression = compression;
@@ -96,6 +99,7 @@ TEST(EncryptedFile, WrittenSystemFilesFromDiskDecryptWhole) {
 }
 
 TEST(EncryptedFile, ReadsAnyRangeAndRefusesRangesPastTheEnd) {
+  if (!brindle::EncryptionAvailable()) GTEST_SKIP() << "this build has no AES";
   const Bytes plain = plainOf(100);
   const Bytes wrapped = bt::encryptWrapper(plain, "k");
   auto f = wrap(wrapped);
@@ -115,6 +119,7 @@ TEST(EncryptedFile, ReadsAnyRangeAndRefusesRangesPastTheEnd) {
 }
 
 TEST(EncryptedFile, WrongPasswordStaysLockedUntilTheRightOne) {
+  if (!brindle::EncryptionAvailable()) GTEST_SKIP() << "this build has no AES";
   const Bytes wrapped = bt::encryptWrapper(plainOf(40), "b");
   auto f = wrap(wrapped);
   std::uint8_t byte;
@@ -151,6 +156,7 @@ class FailingSource : public brindle::ByteSource {
 };
 
 TEST(EncryptedFile, DamagedWrappersAreErrorsThatNameTheDamage) {
+  if (!brindle::EncryptionAvailable()) GTEST_SKIP() << "this build has no AES";
   const Bytes good = bt::encryptWrapper(plainOf(40), "pw");
   auto unpadded = [](std::initializer_list<std::uint8_t> tail, const char* kind = "SAV") {
     Bytes plain = plainOf(32);
@@ -190,6 +196,28 @@ TEST(EncryptedFile, DamagedWrappersAreErrorsThatNameTheDamage) {
   EncryptedFile failing(std::make_unique<FailingSource>(good, good.size() - 16));
   EXPECT_EQ(failing.unlock("pw"), Status::ReadFailed);
   EXPECT_NE(failing.errorText().find("at byte 68"), std::string::npos) << failing.errorText();
+}
+
+// A build without AES (the Windows one) still recognises and checks a
+// wrapper, and unlocking it says why it goes no further.
+TEST(EncryptedFile, WithoutAesUnlockingSaysThisBuildCannot) {
+  if (brindle::EncryptionAvailable()) GTEST_SKIP() << "this build has AES";
+  Bytes wrapped(brindle::kEncryptedHeaderSize + 32, 0x5a);
+  std::memset(wrapped.data(), 0, brindle::kEncryptedHeaderSize);
+  std::memcpy(wrapped.data() + 8, "ENCRYPTEDSAV", 12);
+  auto f = wrap(wrapped);
+  EXPECT_EQ(f->status(), Status::Ok);
+  EXPECT_EQ(f->kind(), brindle::WrappedKind::Sav);
+  for (const char* password : {"secret", ""}) {
+    EXPECT_EQ(f->unlock(password), Status::CryptoFailed);
+    EXPECT_EQ(f->errorText(), "this build of Brindle cannot open encrypted files");
+    EXPECT_FALSE(f->unlocked());
+  }
+  EXPECT_EQ(f->unlockWithKey(brindle::EncryptionKey{}), Status::CryptoFailed);
+  EXPECT_FALSE(brindle::DeriveEncryptionKey("secret"));
+  // Damage is still told as damage, not as the missing cipher.
+  wrapped.pop_back();
+  EXPECT_EQ(wrap(wrapped)->unlock("secret"), Status::BadSize);
 }
 
 }  // namespace

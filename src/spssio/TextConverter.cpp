@@ -1,10 +1,18 @@
 #include "spssio/TextConverter.h"
 #include "spssio/AsciiText.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -96,6 +104,30 @@ std::size_t utf8PrefixLength(const char* text, std::size_t length, std::size_t c
   return k;
 }
 
+#ifdef _WIN32
+namespace {
+unsigned windowsCodePageOf(const std::string& name);
+}  // namespace
+
+TextConverter::TextConverter() { open("WINDOWS-1252"); }
+
+TextConverter::~TextConverter() = default;
+
+bool TextConverter::open(const std::string& name) {
+  if (name == "UTF-8") {
+    m_codePage = 0;
+    m_utf8 = true;
+    m_name = name;
+    return true;
+  }
+  const unsigned codePage = windowsCodePageOf(name);
+  if (codePage == 0 || !IsValidCodePage(codePage)) return false;
+  m_codePage = codePage;
+  m_utf8 = false;
+  m_name = name;
+  return true;
+}
+#else
 TextConverter::TextConverter() { open("WINDOWS-1252"); }
 
 TextConverter::~TextConverter() {
@@ -118,6 +150,7 @@ bool TextConverter::open(const std::string& name) {
   m_name = name;
   return true;
 }
+#endif
 
 bool TextConverter::setEncoding(const std::string& name) {
   std::string wanted = supersetName(name);
@@ -231,6 +264,36 @@ constexpr CodePageName kCodePages[] = {
     {65001, "UTF-8"},
 };
 
+#ifdef _WIN32
+// The Windows code page that reads what iconv reads under name (an upper-case
+// name from the list above, a declared name or "CP<number>"); 0 for none.
+unsigned windowsCodePageOf(const std::string& name) {
+  // Names listed under several numbers, or under none.
+  static constexpr struct {
+    const char* name;
+    unsigned codePage;
+  } kPreferred[] = {{"WINDOWS-1252", 1252}, {"ISO-8859-6", 28596}, {"EUC-JP", 20932},
+                    {"ISO-2022-JP", 50220}, {"BIG5", 950},         {"EUC-KR", 949}};
+  for (const auto& p : kPreferred)
+    if (name == p.name) return p.codePage;
+  for (const CodePageName& e : kCodePages)
+    if (e.codePage > 3 && name == e.name) return unsigned(e.codePage);
+  // "CP1250", "WINDOWS-1250", "IBM850": the number is the code page.
+  for (const std::string prefix : {"CP", "WINDOWS-", "IBM"}) {
+    if (name.size() <= prefix.size() || name.size() > prefix.size() + 5 ||
+        name.compare(0, prefix.size(), prefix) != 0)
+      continue;
+    unsigned number = 0;
+    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+      if (name[i] < '0' || name[i] > '9') return 0;
+      number = number * 10 + unsigned(name[i] - '0');
+    }
+    return number <= 65535 ? number : 0;
+  }
+  return 0;
+}
+#endif
+
 }  // namespace
 
 const char* codePageEncoding(int codePage) {
@@ -256,6 +319,24 @@ std::string TextConverter::toUtf8(const std::uint8_t* bytes, std::size_t n) cons
     out.assign(reinterpret_cast<const char*>(bytes), n);
     return out;
   }
+#ifdef _WIN32
+  if (m_utf8 || m_codePage == 0) {
+    appendValidUtf8(out, bytes, n);
+    return out;
+  }
+  for (std::size_t i = 0; i < n;) {
+    if (bytes[i] == 0) {
+      out.push_back(' ');
+      ++i;
+      continue;
+    }
+    std::size_t stop = i;
+    while (stop < n && bytes[stop] != 0) ++stop;
+    out += convertCodePage(bytes + i, stop - i);
+    i = stop;
+  }
+  return out;
+#else
   if (m_utf8 || !m_iconv) {
     appendValidUtf8(out, bytes, n);
     return out;
@@ -278,10 +359,14 @@ std::string TextConverter::toUtf8(const std::uint8_t* bytes, std::size_t n) cons
     char* outPtr = buf.data();
     std::size_t outLeft = buf.size();
     std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    const bool full = rc == std::size_t(-1) && errno == E2BIG;
+    // windows-1255 and -1258 hold a character back in case a combining mark
+    // follows: it goes out before a replacement, a blank or the end, or is lost.
+    if (!full) iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
     out.append(buf.data(), std::size_t(outPtr - buf.data()));
     i = stop - inLeft;
     if (rc == std::size_t(-1)) {
-      if (errno == E2BIG) continue;
+      if (full) continue;
       // EILSEQ: an invalid byte; EINVAL: a sequence cut off at the field's end.
       out.append(kReplacement);
       ++i;
@@ -289,6 +374,110 @@ std::string TextConverter::toUtf8(const std::uint8_t* bytes, std::size_t n) cons
     }
   }
   return out;
+#endif
 }
+
+#ifdef _WIN32
+namespace {
+
+constexpr wchar_t kWideReplacement = 0xFFFD;
+
+// MultiByteToWideChar refuses MB_ERR_INVALID_CHARS for these code pages.
+bool takesStrictFlag(unsigned codePage) {
+  return !(codePage >= 50220 && codePage <= 50229) && !(codePage >= 57002 && codePage <= 57011) &&
+         codePage != 65000 && codePage != 42;
+}
+
+// Decodes n bytes (no zero among them); false when the system refuses them.
+bool decode(unsigned codePage, DWORD flags, const std::uint8_t* bytes, std::size_t n,
+            std::wstring& wide) {
+  wide.clear();
+  if (n == 0) return true;
+  if (n > std::size_t(INT_MAX / 2)) return false;
+  const char* text = reinterpret_cast<const char*>(bytes);
+  const int length = MultiByteToWideChar(codePage, flags, text, int(n), nullptr, 0);
+  if (length <= 0) return false;
+  wide.resize(std::size_t(length));
+  return MultiByteToWideChar(codePage, flags, text, int(n), wide.data(), length) == length;
+}
+
+// Windows gives every byte of a single-byte character a meaning: bytes the
+// encoding leaves undefined come out in the private use area or, in the
+// Windows code pages, as the C1 control of the same number. iconv refuses
+// them, and so does the conversion here, so that both builds read a file
+// alike. (The Mac code pages' Apple logo at U+F8FF is a real character.)
+bool undefinedSingleByte(unsigned codePage, std::uint8_t byte, wchar_t decoded) {
+  if (byte < 0x80) return false;
+  const bool windowsCodePage = codePage == 874 || (codePage >= 1250 && codePage <= 1258);
+  if (windowsCodePage && decoded == wchar_t(byte) && byte <= 0x9F) return true;
+  const bool macCodePage = codePage >= 10000 && codePage < 11000;
+  return !macCodePage && decoded >= 0xE000 && decoded <= 0xF8FF;
+}
+
+bool hasPrivateUse(const std::wstring& wide) {
+  return std::any_of(wide.begin(), wide.end(),
+                     [](wchar_t c) { return c >= 0xE000 && c <= 0xF8FF; });
+}
+
+void appendUtf8(std::string& out, const std::wstring& wide) {
+  if (wide.empty()) return;
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return;
+  const std::size_t at = out.size();
+  out.resize(at + std::size_t(length));
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), out.data() + at, length, nullptr,
+                      nullptr);
+}
+
+}  // namespace
+
+std::string TextConverter::convertCodePage(const std::uint8_t* bytes, std::size_t n) const {
+  CPINFO info{};
+  const unsigned maxChar = GetCPInfo(m_codePage, &info) ? info.MaxCharSize : 1;
+  const DWORD strict = takesStrictFlag(m_codePage) ? MB_ERR_INVALID_CHARS : 0;
+  std::wstring wide;
+  std::string out;
+  if (decode(m_codePage, strict, bytes, n, wide)) {
+    if (maxChar == 1 && wide.size() == n) {
+      for (std::size_t i = 0; i < n; ++i)
+        if (undefinedSingleByte(m_codePage, bytes[i], wide[i])) wide[i] = kWideReplacement;
+      appendUtf8(out, wide);
+      return out;
+    }
+    if (maxChar != 2 || !hasPrivateUse(wide)) {
+      appendUtf8(out, wide);
+      return out;
+    }
+  } else if (maxChar > 2 || strict == 0) {
+    // No character boundaries to go by: the system's own replacements.
+    decode(m_codePage, 0, bytes, n, wide);
+    appendUtf8(out, wide);
+    return out;
+  }
+  // Character by character, as iconv reads: an invalid byte becomes U+FFFD
+  // and reading goes on with the next byte; a character cut off at the end
+  // is one U+FFFD.
+  std::wstring all;
+  std::wstring one;
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t length = maxChar == 2 && IsDBCSLeadByteEx(m_codePage, bytes[i]) ? 2 : 1;
+    if (i + length > n) {
+      all.push_back(kWideReplacement);
+      break;
+    }
+    if (decode(m_codePage, strict, bytes + i, length, one) &&
+        !(length == 1 && one.size() == 1 && undefinedSingleByte(m_codePage, bytes[i], one[0]))) {
+      all += one;
+      i += length;
+    } else {
+      all.push_back(kWideReplacement);
+      ++i;
+    }
+  }
+  appendUtf8(out, all);
+  return out;
+}
+#endif
 
 }  // namespace brindle

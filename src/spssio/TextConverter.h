@@ -34,7 +34,14 @@ class TextConverter {
  private:
   bool open(const std::string& name);
 
+#ifdef _WIN32
+  // Windows converts through the system's code pages: the one that reads
+  // what iconv reads under the encoding's name; 0 for UTF-8 sources.
+  unsigned m_codePage = 0;
+  std::string convertCodePage(const std::uint8_t* bytes, std::size_t n) const;
+#else
   void* m_iconv = nullptr;  // iconv_t; null for UTF-8 sources
+#endif
   bool m_utf8 = false;
   std::string m_name;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 namespace {
@@ -63,7 +64,21 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"UnknownCodePageFallsBackTo1252", "", 4711, "\xe9", "\xc3\xa9"},
         Conversion{"Cp932CutInsideCharacter", "", 932, "a\x82", "a\xef\xbf\xbd"},
         Conversion{"Cp932InvalidByte", "", 932, "\xa0\x82\xa0", "\xef\xbf\xbd\xe3\x81\x82"},
-        Conversion{"UnknownNameFallsBackTo1252", "NO-SUCH-ENCODING", 0, "\xe9", "\xc3\xa9"}),
+        Conversion{"UnknownNameFallsBackTo1252", "NO-SUCH-ENCODING", 0, "\xe9", "\xc3\xa9"},
+        // Bytes an encoding leaves undefined are U+FFFD in every build
+        // (Windows itself would give C1 controls or private-use characters).
+        Conversion{"Cp1252UndefinedByte", "", 1252, "a\x81z", "a\xef\xbf\xbdz"},
+        Conversion{"Cp1253UndefinedByte", "windows-1253", 0, "\xaa", "\xef\xbf\xbd"},
+        Conversion{"Cp1255UndefinedByte", "", 1255, "\xd9\xe0", "\xef\xbf\xbd\xd7\x90"},
+        Conversion{"Cp874UndefinedByte", "", 874, "\xdb", "\xef\xbf\xbd"},
+        Conversion{"Cp932UndefinedSingleByte", "", 932, "\xfd\x82\xa0", "\xef\xbf\xbd\xe3\x81\x82"},
+        // windows-1255 and -1258 decoders hold the last character back for
+        // a combining mark that may follow; it still comes out.
+        Conversion{"Cp1255LastCharacter", "", 1255, "\xe0\xe1", "\xd7\x90\xd7\x91"},
+        Conversion{"Cp1258LastCharacter", "windows-1258", 0, "a\xe0", "a\xc3\xa0"},
+        Conversion{"Cp1258BeforeZeroByte", "", 1258, std::string("\xe0\0", 2), "\xc3\xa0 "},
+        // In ISO-8859-2 the C1 controls are characters.
+        Conversion{"Latin2C1Control", "ISO-8859-2", 0, "\x81", "\xc2\x81"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextConverter, UnknownNamesReportFallback) {
@@ -73,6 +88,7 @@ TEST(TextConverter, UnknownNamesReportFallback) {
   EXPECT_TRUE(t.setCodePage(1250));
 }
 
+#ifndef _WIN32
 // Every listed code page names an encoding iconv opens.
 TEST(TextConverter, EveryListedCodePageOpens) {
   int listed = 0;
@@ -86,6 +102,31 @@ TEST(TextConverter, EveryListedCodePageOpens) {
   }
   EXPECT_GT(listed, 80);
 }
+#else
+// Windows has a code page for every encoding the files commonly name, and
+// falls back to windows-1252, saying so, for the ones it lacks (which ones
+// depends on the system's installed code pages: EBCDIC ones often).
+TEST(TextConverter, ListedCodePagesOpenOrFallBack) {
+  const std::set<int> common = {437,   850,   852,   866,   874,   932,   936,   949,
+                                950,   1250,  1251,  1252,  1253,  1254,  1255,  1256,
+                                1257,  1258,  10000, 20127, 20866, 21866, 28591, 28592,
+                                28595, 28597, 28599, 28605, 51932, 51949, 65001};
+  int opened = 0;
+  for (int cp = 0; cp < 70000; ++cp) {
+    const char* name = brindle::codePageEncoding(cp);
+    if (!name) continue;
+    TextConverter t;
+    if (t.setCodePage(cp)) {
+      ++opened;
+      EXPECT_EQ(t.encoding(), name) << cp;
+    } else {
+      EXPECT_FALSE(common.count(cp)) << cp;
+      EXPECT_EQ(t.encoding(), "WINDOWS-1252") << cp;
+    }
+  }
+  EXPECT_GE(opened, int(common.size()));
+}
+#endif
 
 TEST(Utf8Prefix, NeverSplitsASequence) {
   const std::string s = "a\xc3\xa4\xe2\x82\xac";  // a, 2-byte, 3-byte

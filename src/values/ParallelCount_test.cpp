@@ -16,6 +16,7 @@
 #include "datafile/OpenFile.h"
 #include "spssio/Spssio.h"
 #include "spssio/TaskPool.h"
+#include "spssio/detail/ZsavInflater.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 #include "variables/TdxMemData.h"
@@ -83,10 +84,12 @@ TEST_P(ParallelCountTest, SameAsOneThread) {
   const FrequencyResult one = CountFrequencies(pass, *var);
   ExpectSame(unindexed, one);
   ExpectSame(weighted, CountWeightedFrequencies(pass, *var, "b"));
-  // The first pass indexed the file: a pass of the cases it read can split.
+  // The first pass indexed the file: a pass of the cases it read can split
+  // (ZSAV only where its blocks inflate alone, with libdeflate).
   CaseSource source;
   ASSERT_EQ(source.open(*state.File, name, nullptr, false), CaseSource::Start::Ok);
-  EXPECT_EQ(source.split(asked, 12).size() > 1, asked <= kCases);
+  const bool splits = compression != Compression::Zsav || ZsavBlockInflater::available();
+  EXPECT_EQ(source.split(asked, 12).size() > 1, splits && asked <= kCases);
   source.close();
 
   pass.threads = 3;

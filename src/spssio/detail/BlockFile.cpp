@@ -11,6 +11,8 @@
 #include <unistd.h>
 #endif
 
+#include "spssio/FileNames.h"
+
 namespace brindle {
 namespace {
 
@@ -35,9 +37,11 @@ std::int64_t position(std::FILE* f) {
 // until a writer comes.
 std::FILE* openRegularFile(const char* path) {
 #ifdef _WIN32
+  // Names are UTF-8; the wide functions take any name the system can hold.
   struct _stat64 st;
-  if (_stat64(path, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) return nullptr;
-  return std::fopen(path, "rb");
+  if (_wstat64(PathFromUtf8(path).c_str(), &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)
+    return nullptr;
+  return OpenFileUtf8(path, "rb");
 #else
   const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;

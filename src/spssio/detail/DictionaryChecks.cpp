@@ -1,7 +1,14 @@
 #include "spssio/detail/DictionaryChecks.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <locale.h>
 #include <wctype.h>
+#endif
 
 #include "spssio/detail/SavReader.h"
 
@@ -26,6 +33,25 @@ const char* FormatName(int type) {
   return type >= 0 && type < kFormatCount ? kFormatNames[type] : nullptr;
 }
 
+#ifdef _WIN32
+// The system's invariant case mapping, for all of Unicode.
+char32_t LowerCodePoint(char32_t c) {
+  if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
+  wchar_t in[2];
+  int n = 1;
+  if (c >= 0x10000) {
+    in[0] = wchar_t(0xD800 + ((c - 0x10000) >> 10));
+    in[1] = wchar_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+    n = 2;
+  } else {
+    in[0] = wchar_t(c);
+  }
+  wchar_t out[2];
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, in, n, out, 2) != n) return c;
+  if (n == 1) return out[0] >= 0xD800 && out[0] <= 0xDFFF ? c : char32_t(out[0]);
+  return 0x10000 + ((char32_t(out[0]) - 0xD800) << 10) + (char32_t(out[1]) - 0xDC00);
+}
+#else
 // The C library's case mapping for all of Unicode; null when the UTF-8
 // locale is not there (then only ASCII and Latin-1 letters are mapped).
 locale_t Utf8Locale() {
@@ -45,6 +71,7 @@ char32_t LowerCodePoint(char32_t c) {
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
   return c;
 }
+#endif
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {

@@ -60,6 +60,11 @@ int SavReader::unwrap(const FileUnlock* unlock, const ByteSourceOpener& raw) {
     case Status::BadSize:
     case Status::BadPadding:
       return fail(SPSS_FILE_TRUNCATED, 0, "encrypted file", wrapper->errorText());
+    case Status::CryptoFailed:
+      // A build without AES: an encrypted file it cannot open, not a damaged one.
+      if (!EncryptionAvailable())
+        return fail(SPSS_ENCRYPTED_FILE, 0, "encrypted file", wrapper->errorText());
+      return fail(SPSS_FILE_RERROR, 0, "encrypted file", wrapper->errorText());
     default:
       return fail(SPSS_FILE_RERROR, 0, "encrypted file", wrapper->errorText());
   }
