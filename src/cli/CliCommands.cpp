@@ -192,34 +192,8 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
   return true;
 }
 
-// One field of a tab-separated row: a tab, carriage return or line feed in
-// it would break the row, so they are written as \t, \r and \n, and a
-// backslash as \\.
-void AppendField(std::string_view text, std::string& out) {
-  const auto plain = [](char c) { return c != '\t' && c != '\r' && c != '\n' && c != '\\'; };
-  if (std::all_of(text.begin(), text.end(), plain)) {
-    out += text;
-    return;
-  }
-  for (char c : text) {
-    switch (c) {
-      case '\t':
-        out += "\\t";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      default:
-        out += c;
-    }
-  }
-}
+// One field of a tab-separated row, escaped as every command writes it.
+void AppendField(std::string_view text, std::string& out) { AppendOneLine(text, out); }
 
 std::string Field(const std::string& text) {
   std::string out;

@@ -1,5 +1,7 @@
 #include "datafile/DictionaryText.h"
 
+#include <algorithm>
+
 #include <initializer_list>
 
 #include "datafile/MissingValueText.h"
@@ -10,32 +12,6 @@
 
 namespace brindle {
 namespace {
-
-// A text on one report line: a tab or line break would split it, so they
-// are written as \t, \r and \n, and a backslash as \\.
-std::string OneLine(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '\t':
-        out += "\\t";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 std::string FormatText(const VariableFormat& f) {
   return PrintFormatText(PrintFormat{f.type, f.width, f.decimals});
@@ -58,6 +34,39 @@ bool Contains(const std::vector<int>& members, int index) {
 }
 
 }  // namespace
+
+void AppendOneLine(std::string_view text, std::string& out) {
+  const auto plain = [](char c) { return c != '\t' && c != '\r' && c != '\n' && c != '\\'; };
+  if (std::all_of(text.begin(), text.end(), plain)) {
+    out += text;
+    return;
+  }
+  for (char c : text) {
+    switch (c) {
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
+std::string OneLine(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendOneLine(text, out);
+  return out;
+}
 
 std::string MeasureName(int measure) {
   switch (measure) {

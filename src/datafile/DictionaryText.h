@@ -17,6 +17,12 @@ namespace brindle {
 class SystemFile;
 struct Variable;
 
+// A text on one line of a report or a tab-separated row: a tab, carriage
+// return or line feed would split it, so they are written as \t, \r and \n,
+// and a backslash as \\. AppendOneLine adds the result to out.
+void AppendOneLine(std::string_view text, std::string& out);
+std::string OneLine(std::string_view text);
+
 // "nominal", "ordinal", "scale"; empty when the file records none (0) or
 // anything else.
 std::string MeasureName(int measure);
