@@ -152,6 +152,10 @@ class OrderedStrTable {
   // Adds amount to the entry of text (the whole text: values that differ
   // only far along are apart), creating it with amount when absent.
   void Insert(std::string_view text, Amount amount = Amount(1));
+  // Adds every entry of other, as inserting its texts here would.
+  void Merge(const OrderedStrTable& other) {
+    for (const auto& [text, amount] : other.m_map) Insert(text, amount);
+  }
   std::size_t Size() const { return m_map.size(); }
   bool Empty() const { return m_map.empty(); }
   void Clear();

@@ -340,4 +340,50 @@ FrequencyResult CountWeightedFrequencies(const FrequencyPass& pass, const VarRec
   return Run<double>(pass, var, &activeWeightName, progress);
 }
 
+namespace {
+
+// What Run sets before the counting, for a result counted elsewhere.
+FrequencyResult CountedResult(const VarRecord& var, std::int64_t casesRead) {
+  FrequencyResult res;
+  res.ran = true;
+  res.hideLabelColumn = var.VarType > 8;
+  res.memo = var.VarType > 0 ? MemoDisplay::Hidden : MemoDisplay::Unchanged;
+  res.caption = var.VarName;
+  res.casesRead = casesRead;
+  return res;
+}
+
+}  // namespace
+
+VarRecord WeightRecord(const SystemFile& file, const std::string& name) {
+  return WeightMissing(file, name);
+}
+
+bool CaseCounts(double w, const VarRecord& weight) { return CountsWithWeight(w, weight); }
+
+template <class Amount>
+FrequencyResult ResultOfCounts(const FrequencyPass& pass, const VarRecord& var,
+                               OrderedDblTable<Amount>& table, std::int64_t casesRead) {
+  FrequencyResult res = CountedResult(var, casesRead);
+  FillNumeric(pass, var, table, std::is_same_v<Amount, double>, casesRead, res);
+  return res;
+}
+
+template <class Amount>
+FrequencyResult ResultOfCounts(const FrequencyPass& pass, const VarRecord& var,
+                               OrderedStrTable<Amount>& table, std::int64_t casesRead) {
+  FrequencyResult res = CountedResult(var, casesRead);
+  FillString(pass, var, table, std::is_same_v<Amount, double>, casesRead, res);
+  return res;
+}
+
+template FrequencyResult ResultOfCounts(const FrequencyPass&, const VarRecord&,
+                                        OrderedDblTable<std::int64_t>&, std::int64_t);
+template FrequencyResult ResultOfCounts(const FrequencyPass&, const VarRecord&,
+                                        OrderedDblTable<double>&, std::int64_t);
+template FrequencyResult ResultOfCounts(const FrequencyPass&, const VarRecord&,
+                                        OrderedStrTable<std::int64_t>&, std::int64_t);
+template FrequencyResult ResultOfCounts(const FrequencyPass&, const VarRecord&,
+                                        OrderedStrTable<double>&, std::int64_t);
+
 }  // namespace brindle

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "format/FormatValue.h"
+#include "values/FreqTables.h"
 #include "values/FrequencyTable.h"
 #include "variables/VarRecord.h"
 
@@ -100,5 +101,23 @@ FrequencyResult CountFrequencies(const FrequencyPass& pass, const VarRecord& var
 FrequencyResult CountWeightedFrequencies(const FrequencyPass& pass, const VarRecord& var,
                                          const std::string& activeWeightName,
                                          const FrequencyProgress& progress = {});
+
+// The result of a pass whose counting was done elsewhere (one pass over
+// several variables): table holds var's counts of casesRead cases, or with a
+// double Amount the weight sums of a weighted pass. The same as
+// CountFrequencies or CountWeightedFrequencies give for those cases; table
+// is emptied.
+// The weight variable name's own missing values, as a record
+// IsMissingValue reads (none when there is no such numeric variable), and
+// whether a case with weight w counts: above 0 and not user-missing.
+VarRecord WeightRecord(const SystemFile& file, const std::string& name);
+bool CaseCounts(double w, const VarRecord& weight);
+
+template <class Amount>
+FrequencyResult ResultOfCounts(const FrequencyPass& pass, const VarRecord& var,
+                               OrderedDblTable<Amount>& table, std::int64_t casesRead);
+template <class Amount>
+FrequencyResult ResultOfCounts(const FrequencyPass& pass, const VarRecord& var,
+                               OrderedStrTable<Amount>& table, std::int64_t casesRead);
 
 }  // namespace brindle
