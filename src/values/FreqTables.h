@@ -66,6 +66,25 @@ class OrderedDblTable {
   }
   // Adds every entry of other, as inserting its values here would.
   void Merge(const OrderedDblTable& other) {
+    if (m_ascending && other.m_ascending) {
+      // Two lists in value order (identifiers counted in stretches) merge
+      // into one, still without hashing.
+      std::vector<std::pair<std::uint64_t, Amount>> run;
+      run.reserve(m_run.size() + other.m_run.size());
+      auto a = m_run.begin(), b = other.m_run.begin();
+      while (a != m_run.end() || b != other.m_run.end()) {
+        if (b == other.m_run.end() || (a != m_run.end() && a->first < b->first)) {
+          run.push_back(*a++);
+        } else if (a == m_run.end() || b->first < a->first) {
+          run.push_back(*b++);
+        } else {
+          run.emplace_back(a->first, a->second + b->second);
+          ++a, ++b;
+        }
+      }
+      m_run.swap(run);
+      return;
+    }
     for (const auto& [order, amount] : other.m_run) Insert(ValueOfOrder(order), amount);
     for (const SlotEntry& s : other.m_slots) {
       if (s.key == kEmpty) continue;

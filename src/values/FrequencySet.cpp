@@ -74,25 +74,26 @@ class SetCounter {
       }
     }
     for (std::size_t c = 0; c < m_columns.size(); ++c) {
-      if (m_dropped[c].load(std::memory_order_relaxed)) continue;
       const Column& col = m_columns[c];
-      if (!col.isString) {
-        OrderedDblTable<Amount>& table = t.numbers[col.table];
-        for (std::size_t i = 0; i < n; ++i) {
-          if constexpr (weighted) {
-            if (m_weights[i] > 0) table.Insert(source.number(i, c), m_weights[i]);
-          } else {
-            table.Insert(source.number(i, c), Amount(1));
-          }
+      if (col.isString || m_dropped[c].load(std::memory_order_relaxed)) continue;
+      OrderedDblTable<Amount>& table = t.numbers[col.table];
+      for (std::size_t i = 0; i < n; ++i) {
+        if constexpr (weighted) {
+          if (m_weights[i] > 0) table.Insert(source.number(i, c), m_weights[i]);
+        } else {
+          table.Insert(source.number(i, c), Amount(1));
         }
-      } else {
-        OrderedStrTable<Amount>& table = t.strings[col.table];
-        for (std::size_t i = 0; i < n; ++i) {
-          if constexpr (weighted) {
-            if (m_weights[i] > 0) table.Insert(StringKey(source.text(i, c)), m_weights[i]);
-          } else {
-            table.Insert(StringKey(source.text(i, c)), Amount(1));
-          }
+      }
+    }
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+      const Column& col = m_columns[c];
+      if (!col.isString || m_dropped[c].load(std::memory_order_relaxed)) continue;
+      OrderedStrTable<Amount>& table = t.strings[col.table];
+      for (std::size_t i = 0; i < n; ++i) {
+        if constexpr (weighted) {
+          if (m_weights[i] > 0) table.Insert(StringKey(source.text(i, c)), m_weights[i]);
+        } else {
+          table.Insert(StringKey(source.text(i, c)), Amount(1));
         }
       }
     }
