@@ -95,6 +95,9 @@ class OrderedDblTable {
   }
   std::size_t Size() const { return m_ascending ? m_run.size() : m_size; }
   bool Empty() const { return Size() == 0; }
+  // Whether every value so far came after the one before (the entries are
+  // then a list in value order).
+  bool InValueOrder() const { return m_ascending; }
   // Forgets every entry and gives the memory back.
   void Clear();
   // The entries in ascending order of value, valid flags cleared.

@@ -1,6 +1,8 @@
 #include "values/FrequencySet.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <atomic>
 #include <chrono>
 #include <limits>
@@ -24,11 +26,83 @@ constexpr std::size_t kBatchCases = 1024;
 constexpr std::size_t kNumberEntryBytes = 32;
 constexpr std::size_t kStringEntryBytes = 96;
 
+// A numeric column's counts: whole numbers from 0 to 255 (answer codes,
+// the common case) in an array, every other value in the table.
+template <class Amount>
+struct NumberCounts {
+  std::array<Amount, 256> small{};
+  OrderedDblTable<Amount> table;
+
+  void Insert(double v, Amount a) {
+    if (v >= 0 && v < 256) {
+      const auto k = static_cast<unsigned>(v);
+      if (double(k) == v) {
+        small[k] += a;
+        return;
+      }
+    }
+    table.Insert(v, a);
+  }
+  // The array's counts into the table; a table in value order stays so.
+  void Settle() {
+    OrderedDblTable<Amount> front;
+    OrderedDblTable<Amount>& into = table.InValueOrder() ? front : table;
+    for (unsigned k = 0; k < small.size(); ++k)
+      if (small[k] != Amount(0)) into.Insert(double(k), small[k]);
+    small.fill(Amount(0));
+    if (&into == &front) {
+      front.Merge(table);
+      table = std::move(front);
+    }
+  }
+  std::size_t Size() const { return table.Size(); }
+  void Clear() {
+    small.fill(Amount(0));
+    table.Clear();
+  }
+};
+
+// A string column's counts: the first few distinct texts in a short list,
+// searched before any hashing; past that, all in the table.
+template <class Amount>
+struct StringCounts {
+  static constexpr std::size_t kFew = 16;
+  std::vector<std::pair<std::string, Amount>> few;
+  bool spilled = false;
+  OrderedStrTable<Amount> table;
+
+  void Insert(std::string_view s, Amount a) {
+    if (!spilled) {
+      for (auto& [key, amount] : few)
+        if (key.size() == s.size() && std::memcmp(key.data(), s.data(), s.size()) == 0) {
+          amount += a;
+          return;
+        }
+      if (few.size() < kFew) {
+        few.emplace_back(std::string(s), a);
+        return;
+      }
+      spilled = true;
+      Settle();
+    }
+    table.Insert(s, a);
+  }
+  void Settle() {
+    for (const auto& [key, amount] : few) table.Insert(key, amount);
+    few.clear();
+  }
+  std::size_t Size() const { return few.size() + table.Size(); }
+  void Clear() {
+    few.clear();
+    table.Clear();
+  }
+};
+
 // One thread's tables: per column a numeric or a string table.
 template <class Amount>
 struct Tables {
-  std::vector<OrderedDblTable<Amount>> numbers;
-  std::vector<OrderedStrTable<Amount>> strings;
+  std::vector<NumberCounts<Amount>> numbers;
+  std::vector<StringCounts<Amount>> strings;
 };
 
 struct Column {
@@ -76,7 +150,7 @@ class SetCounter {
     for (std::size_t c = 0; c < m_columns.size(); ++c) {
       const Column& col = m_columns[c];
       if (col.isString || m_dropped[c].load(std::memory_order_relaxed)) continue;
-      OrderedDblTable<Amount>& table = t.numbers[col.table];
+      NumberCounts<Amount>& table = t.numbers[col.table];
       for (std::size_t i = 0; i < n; ++i) {
         if constexpr (weighted) {
           if (m_weights[i] > 0) table.Insert(source.number(i, c), m_weights[i]);
@@ -88,7 +162,7 @@ class SetCounter {
     for (std::size_t c = 0; c < m_columns.size(); ++c) {
       const Column& col = m_columns[c];
       if (!col.isString || m_dropped[c].load(std::memory_order_relaxed)) continue;
-      OrderedStrTable<Amount>& table = t.strings[col.table];
+      StringCounts<Amount>& table = t.strings[col.table];
       for (std::size_t i = 0; i < n; ++i) {
         if constexpr (weighted) {
           if (m_weights[i] > 0) table.Insert(StringKey(source.text(i, c)), m_weights[i]);
@@ -106,10 +180,10 @@ class SetCounter {
       const Column& col = m_columns[c];
       const bool drop = m_dropped[c].load(std::memory_order_relaxed);
       if (!col.isString) {
-        if (drop && !t.numbers[col.table].Empty()) t.numbers[col.table].Clear();
+        if (drop && t.numbers[col.table].Size() > 0) t.numbers[col.table].Clear();
         bytes += t.numbers[col.table].Size() * kNumberEntryBytes;
       } else {
-        if (drop && !t.strings[col.table].Empty()) t.strings[col.table].Clear();
+        if (drop && t.strings[col.table].Size() > 0) t.strings[col.table].Clear();
         bytes += t.strings[col.table].Size() * kStringEntryBytes;
       }
     }
@@ -357,19 +431,25 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
           }
           const Column& col = columns[c];
           if (!col.isString) {
-            OrderedDblTable<Amount>& into = tables[0]->numbers[col.table];
+            NumberCounts<Amount>& into = tables[0]->numbers[col.table];
+            into.Settle();
             for (std::size_t t = 1; t < tables.size(); ++t) {
-              into.Merge(tables[t]->numbers[col.table]);
-              tables[t]->numbers[col.table].Clear();
+              NumberCounts<Amount>& from = tables[t]->numbers[col.table];
+              from.Settle();
+              into.table.Merge(from.table);
+              from.Clear();
             }
-            set.results[v] = ResultOfCounts(pass, vars[v], into, set.casesRead);
+            set.results[v] = ResultOfCounts(pass, vars[v], into.table, set.casesRead);
           } else {
-            OrderedStrTable<Amount>& into = tables[0]->strings[col.table];
+            StringCounts<Amount>& into = tables[0]->strings[col.table];
+            into.Settle();
             for (std::size_t t = 1; t < tables.size(); ++t) {
-              into.Merge(tables[t]->strings[col.table]);
-              tables[t]->strings[col.table].Clear();
+              StringCounts<Amount>& from = tables[t]->strings[col.table];
+              from.Settle();
+              into.table.Merge(from.table);
+              from.Clear();
             }
-            set.results[v] = ResultOfCounts(pass, vars[v], into, set.casesRead);
+            set.results[v] = ResultOfCounts(pass, vars[v], into.table, set.casesRead);
           }
           set.results[v].warning = set.warning;
         }
