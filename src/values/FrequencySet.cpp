@@ -20,7 +20,9 @@
 namespace brindle {
 namespace {
 
-constexpr std::size_t kBatchCases = 1024;
+// Progress is reported after every 1000th case, as the one-variable pass
+// reports it; batches are that long.
+constexpr std::size_t kBatchCases = 1000;
 // What a distinct value costs in a counting table, roughly: a hash slot kept
 // at most half full, or a hash-map node with its text.
 constexpr std::size_t kNumberEntryBytes = 32;
@@ -298,18 +300,27 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
   SetCounter<Amount> counter(columns, numbers, strings, weightColumn, weight, dropped);
   std::atomic<std::int64_t> counted{0};
   std::atomic<bool> cancel{false};
+  // Progress after every 1000th case counted: with several threads the
+  // count can pass more than one thousand between two reports.
+  std::int64_t reported = 0;
   const auto report = [&] {
-    if (progress && !cancel.load() && progress(counted.load(std::memory_order_relaxed)))
-      cancel = true;
+    const std::int64_t now = counted.load(std::memory_order_relaxed);
+    if (!progress || cancel.load() || now / 1000 == reported / 1000) return;
+    reported = now;
+    if (progress(now)) cancel = true;
   };
 
   // Sums of counts are integers: any split adds up to one pass's counts.
   // Weight sums are added in file order, as the one-variable pass adds them.
   const unsigned threads = weighted ? 1u : PassThreads(pass.threads);
   std::vector<CaseSegment> segments;
+  std::int64_t indexed = 0;
   if (threads > 1 &&
-      cases.buildIndex(pass.indexEvery, [&](std::int64_t) {
-        report();
+      cases.buildIndex(pass.indexEvery, [&](std::int64_t passed) {
+        // The index pass decodes nothing: the window gets its turn now and
+        // then, at no count of cases.
+        if (progress && passed / 65536 != indexed / 65536 && progress(0)) cancel = true;
+        indexed = passed;
         return !cancel.load();
       }))
     segments = cases.split(std::size_t(threads) * 4);
