@@ -49,3 +49,6 @@ brindle_layering_probe(layering_codebook_sees_values brindle_codebook "values/Fr
 brindle_layering_probe(layering_values_reject_codebook brindle_values "codebook/Codebook.h" REJECTED)
 brindle_layering_probe(layering_codebook_rejects_ui brindle_codebook "values/ui/WeightingControls.h" REJECTED)
 brindle_layering_probe(layering_codebook_rejects_window brindle_codebook "app/MainWindow.h" REJECTED)
+brindle_layering_probe(layering_codebook_commands_see_core brindle_codebook_ui "codebook/Codebook.h" ALLOWED)
+brindle_layering_probe(layering_codebook_commands_reject_window brindle_codebook_ui "app/MainWindow.h" REJECTED)
+brindle_layering_probe(layering_codebook_commands_reject_controls brindle_codebook_ui "controls/GridBase.h" REJECTED)
