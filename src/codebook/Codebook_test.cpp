@@ -75,7 +75,7 @@ class Loaded {
 
   TempFile m_file;
   DataFileState state;
-  TdxMemData table;
+  VariableList table;
   CodebookSource source;
 };
 

@@ -221,6 +221,8 @@ std::string FrequencyChartSvg(const FrequencyTable& table, const std::vector<int
     ChartBar bar;
     bar.label = table.Text(0, row);
     if (bar.label.empty()) bar.label = table.Text(1, row);
+    // Print formats pad numbers to their width.
+    bar.label.erase(0, std::min(bar.label.find_first_not_of(' '), bar.label.size()));
     bar.amountText = table.Text(2, row);
     bar.amount = table.Amount(row);
     bar.missing = !table.Valid(row);

@@ -104,9 +104,9 @@ TEST_F(FrequencyRunnerTest, OnePassKeepsTheTablesOfEveryVariable) {
   EXPECT_EQ(second->result.casesRead, 2500);
   EXPECT_EQ(second->result.memoLines, CountFrequencies(m_pass, *m_table.Current()).memoLines);
   // Weighting counts again, with the weights.
-  m_weighting.WComboBoxDropDown(m_table, "");
-  m_weighting.WComboBoxChange(3);
-  m_weighting.WeightBtnClick(true);
+  m_weighting.FillWeightList(m_table, "");
+  m_weighting.WeightChosen(3);
+  m_weighting.WeightButtonClick(true);
   const auto weighted = m_runner.ShowFrequencies(m_table, m_pass, m_weighting, pump);
   EXPECT_EQ(pumps, 2);
   EXPECT_EQ(weighted->result.Cell(2, 0), "500");  // b == 0: cases 0, 5, ...: 250 odd ones, 2 each

@@ -83,7 +83,7 @@ class Opened {
  private:
   TempFile m_file;
   DataFileState m_state;
-  TdxMemData m_table;
+  VariableList m_table;
 };
 
 std::vector<std::string> Rows(const FrequencyResult& r) {

@@ -35,7 +35,7 @@ TEST_P(PercentileConformance, QuartilesAsPspp) {
   if (!fs::exists(data)) GTEST_SKIP() << "no " << data;
   DataFileState state;
   ASSERT_EQ(OpenDataFileState(data.string(), state), SPSS_OK);
-  TdxMemData table;
+  VariableList table;
   LoadDictionary(state, table, NumberSeparators{});
   const FrequencyPass pass =
       MakeFrequencyPass(state.File, state.NumCases, true, NumberSeparators{});
