@@ -677,7 +677,7 @@ TEST(CliCodebook, StandardOutputAndFile) {
   EXPECT_NE(r.out.find("<a href=\"#v2\">HouseholdIncome</a>"), std::string::npos);
   // The frequency table's rows are those of freq.
   const auto freq = RunCommand({"freq", file.path(), "age"});
-  EXPECT_NE(r.out.find("<td>Refused</td><td>99</td><td class=\"num\">1</td>"), std::string::npos)
+  EXPECT_NE(r.out.find("<td>Refused</td><td>  99</td><td class=\"num\">1</td>"), std::string::npos)
       << freq.out;
   EXPECT_EQ(r.out.substr(r.out.size() - 8), "</html>\n");
 

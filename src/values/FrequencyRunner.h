@@ -2,9 +2,10 @@
 // the cancel request Escape sets, the choice between the weighted and the
 // unweighted pass, and the freezing of the variables table while the pass
 // reads the cases. The first pass over a file counts every variable of the
-// table at once (FrequencySet) and keeps the tables, so that the tables of
-// the other variables are shown without reading the cases again, until the
-// file, its weighting or the display options change.
+// table at once (FrequencySet) and keeps the tables, so that a move to
+// another variable shows its table without reading the cases again, until
+// the file, its weighting or the display options change. The table of the
+// variable shown last, asked for again, is counted again.
 #pragma once
 
 #include <functional>
@@ -76,6 +77,7 @@ class FrequencyRunner {
   bool m_keep = true;
   Key m_key;
   std::unordered_map<std::string, FrequencyResult> m_kept;  // by variable name
+  std::string m_lastShown;  // the variable of the last table shown
 };
 
 }  // namespace brindle

@@ -110,6 +110,14 @@ TEST_F(FrequencyRunnerTest, OnePassKeepsTheTablesOfEveryVariable) {
   const auto weighted = m_runner.ShowFrequencies(m_table, m_pass, m_weighting, pump);
   EXPECT_EQ(pumps, 2);
   EXPECT_EQ(weighted->result.Cell(2, 0), "500");  // b == 0: cases 0, 5, ...: 250 odd ones, 2 each
+  // The table on screen asked for again is counted again, the others kept.
+  pumps = 0;
+  m_runner.ShowFrequencies(m_table, m_pass, m_weighting, pump);
+  EXPECT_EQ(pumps, 2);
+  m_table.Prior();
+  m_runner.ShowFrequencies(m_table, m_pass, m_weighting, pump);
+  EXPECT_EQ(pumps, 2);
+  m_table.Next();
   // Other display options count again too.
   FrequencyPass general = m_pass;
   general.usePrintFormat = false;
