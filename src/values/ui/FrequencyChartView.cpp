@@ -12,7 +12,7 @@ FrequencyChartView::FrequencyChartView(QWidget* parent) : QScrollArea(parent) {
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_picture = new Picture(*this);
   setWidget(m_picture);
-  setMinimumHeight(120);
+  setMinimumHeight(190);
 }
 
 void FrequencyChartView::SetSvg(const std::string& svg) {
