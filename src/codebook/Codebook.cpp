@@ -285,7 +285,10 @@ std::vector<VarRecord> CodebookVariables(const CodebookSource& source,
       if (unknown) *unknown = name;
       return {};
     }
-    chosen.push_back(*found);
+    // A variable named twice is described once, where it is named first.
+    if (std::none_of(chosen.begin(), chosen.end(),
+                     [&](const VarRecord& r) { return r.RecId == found->RecId; }))
+      chosen.push_back(*found);
   }
   return chosen;
 }

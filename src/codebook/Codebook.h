@@ -22,8 +22,8 @@ namespace brindle {
 
 struct CodebookRequest {
   // The variables described, by name (matched as SPSS matches them, without
-  // regard to letter case), in the order given; empty: all of them, in
-  // dictionary order.
+  // regard to letter case), in the order given (a name given twice counts
+  // once); empty: all of them, in dictionary order.
   std::vector<std::string> variables;
   int top = 10;            // strings: this many most frequent values
   std::string weight;      // the weight variable; empty: unweighted

@@ -136,7 +136,7 @@ TEST(Codebook, EachVariableShowsWhatSuitsIt) {
 TEST(Codebook, ChosenVariablesTopAndWeight) {
   Loaded file(testing::writeSav(Tricky(300)));
   CodebookRequest request;
-  request.variables = {"S", "a"};
+  request.variables = {"S", "a", "s"};
   request.top = 3;
   request.weight = "w";
   const std::string html = file.Html(request);
@@ -144,6 +144,7 @@ TEST(Codebook, ChosenVariablesTopAndWeight) {
   EXPECT_NE(html.find("the 3 most frequent"), std::string::npos);
   EXPECT_EQ(html.find("id=\"v2\""), std::string::npos);
   EXPECT_LT(html.find("id=\"v3\""), html.find("id=\"v1\""));
+  EXPECT_EQ(html.find("id=\"v3\""), html.rfind("id=\"v3\""));
 
   std::string unknown;
   request.variables = {"a", "nope"};
