@@ -331,27 +331,22 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
   }
 
   std::vector<std::unique_ptr<Tables<Amount>>> tables;
-  std::vector<std::atomic<std::size_t>> bytes(std::max(1u, threads));
-  const auto overBudget = [&] {
-    std::size_t total = 0;
-    for (const auto& b : bytes) total += b.load(std::memory_order_relaxed);
-    return total > budget;
-  };
-  // After each batch: the thread's share of the budget, and a column left
-  // out when the tables together have grown past it.
+  // Each thread keeps its tables within its share of the budget: what the
+  // others hold is not known at the moment, and their tables of a column
+  // left out are emptied at their next batch.
+  std::size_t share = budget;
+  // After each batch: a column left out when the thread's tables have grown
+  // past its share.
   const auto afterBatch = [&](unsigned t, Tables<Amount>& mine, std::size_t batch) {
     counted.fetch_add(std::int64_t(batch), std::memory_order_relaxed);
-    bytes[t] = counter.Bytes(mine);
-    if (overBudget()) {
-      counter.DropLargest(mine);
-      bytes[t] = counter.Bytes(mine);
-    }
+    if (counter.Bytes(mine) > share) counter.DropLargest(mine);
     if (t == 0) report();
   };
 
   bool parallel = segments.size() >= 2;
   if (parallel) {
     const unsigned workers = unsigned(std::min<std::size_t>(threads, segments.size()));
+    share = budget / workers;
     for (unsigned t = 0; t < workers; ++t) tables.push_back(counter.NewTables());
     std::atomic<std::size_t> nextSegment{0};
     std::atomic<bool> failed{false};
@@ -398,7 +393,7 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
       parallel = false;
       tables.clear();
       for (auto& d : dropped) d = false;
-      for (auto& b : bytes) b = 0;
+      share = budget;
       counted = 0;
     }
   }
