@@ -88,9 +88,7 @@ class LoadedFile {
   LoadedFile() = default;
   LoadedFile(const LoadedFile&) = delete;
   LoadedFile& operator=(const LoadedFile&) = delete;
-  ~LoadedFile() {
-    if (state.FileHandle >= 0) spssCloseRead(state.FileHandle);
-  }
+  ~LoadedFile() = default;
 
   // Opens and loads; on failure writes the viewer's message to err. The
   // file's warnings go to err first, one "warning: " line each, and then the

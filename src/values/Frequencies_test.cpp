@@ -40,10 +40,7 @@ class Opened {
   explicit Opened(const SavFile& f) : Opened(testing::writeSav(f)) {}
   explicit Opened(const std::vector<std::uint8_t>& bytes) : m_file(bytes) { Open(m_file.path()); }
   explicit Opened(const std::string& path) { Open(path); }
-  ~Opened() {
-    if (m_state.FileHandle >= 0) spssCloseRead(m_state.FileHandle);
-  }
-  bool ok() const { return m_state.FileHandle >= 0; }
+  bool ok() const { return m_state.File != nullptr; }
   const VariableList& table() const { return m_table; }
 
   const VarRecord& Var(const std::string& name) const {

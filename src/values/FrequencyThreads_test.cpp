@@ -58,9 +58,9 @@ void ExpectSame(const FrequencyResult& got, const FrequencyResult& one) {
 
 using Param =
     std::tuple<Compression, const char*, std::int64_t>;  // layout, variable, cases asked for
-class ParallelCountTest : public ::testing::TestWithParam<Param> {};
+class FrequencyThreadsTest : public ::testing::TestWithParam<Param> {};
 
-TEST_P(ParallelCountTest, SameAsOneThread) {
+TEST_P(FrequencyThreadsTest, SameAsOneThread) {
   const auto [compression, name, asked] = GetParam();
   testing::TempFile file(testing::writeSav(Mixed(compression)));
   DataFileState state;
@@ -100,12 +100,11 @@ TEST_P(ParallelCountTest, SameAsOneThread) {
   const FrequencyResult cancelled = CountFrequencies(pass, *var, [](std::int64_t) { return true; });
   EXPECT_TRUE(cancelled.cancelled);
   EXPECT_EQ(cancelled.ValueRowCount(), 0);
-  spssCloseRead(state.FileHandle);
 }
 
 // A count taken at open (the header does not give it) is the first full pass:
 // the file is indexed before any table is counted.
-TEST(ParallelCount, CountAtOpenIndexes) {
+TEST(FrequencyThreads, CountAtOpenIndexes) {
   // Enough cases for index points (one every 4096 cases) to split at.
   constexpr int kMany = 20000;
   testing::SavFile f = Mixed(Compression::Bytecode, kMany);
@@ -118,14 +117,13 @@ TEST(ParallelCount, CountAtOpenIndexes) {
   LoadDictionary(state, table, NumberSeparators{});
   EXPECT_EQ(state.NumCases, kMany);
   EXPECT_TRUE(ColumnPass(*state.File, {0}).splits({0, kMany}));
-  spssCloseRead(state.FileHandle);
 }
 
 // Every pass of a window shares one pool: with all of its threads held by
 // other work, a pass on several threads still ends, and counts what one
 // thread counts (ZSAV read-ahead, the overlapped first pass and the split
 // pass each take up the work no pool thread is free for).
-TEST(ParallelCount, FinishesWhileEveryPoolThreadIsHeld) {
+TEST(FrequencyThreads, FinishesWhileEveryPoolThreadIsHeld) {
   testing::TempFile file(testing::writeSav(Mixed(Compression::Zsav)));
   DataFileState state;
   ASSERT_EQ(OpenDataFileState(file.path(), state), SPSS_OK);
@@ -155,11 +153,10 @@ TEST(ParallelCount, FinishesWhileEveryPoolThreadIsHeld) {
   ExpectSame(first, one);
   ExpectSame(split, one);
   ExpectSame(weighted, CountWeightedFrequencies(pass, *var, "b"));
-  spssCloseRead(state.FileHandle);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Layouts, ParallelCountTest,
+    Layouts, FrequencyThreadsTest,
     ::testing::Combine(::testing::Values(Compression::None, Compression::Bytecode,
                                          Compression::Zsav),
                        ::testing::Values("a", "s"),
