@@ -111,10 +111,12 @@ void TForm1::OpenDataFile(const QString& fileName, const FileKey* key) {
   Variables.ClearFind();
 
   GetVarInfo();
-  setWarningCount(File ? File->warnings().size() : 0);
+  updateWarningCount();
 
   Variables.VarGrid->setFocus();
 }
+
+void TForm1::updateWarningCount() { setWarningCount(File ? File->warnings().size() : 0); }
 
 void TForm1::GetVarInfo() {
   Values.HideStatistics();
@@ -259,6 +261,7 @@ void TForm1::ExportClick(int kind) {
   m_exporting = true;
   RunExportJob(m_ui, this, *job, *File, FileName, [this] { return m_closeAfterPass; });
   m_exporting = false;
+  updateWarningCount();
   if (m_closeAfterPass) {
     m_closeAfterPass = false;
     close();
