@@ -184,8 +184,8 @@ TEST(CliWarnings, DataPastTheCaseCountAfterAPass) {
   testing::SavLayout layout;
   TempFile file(testing::writeSav(f, &layout));
   const std::string line = "warning: case data at offset " + std::to_string(layout.dataStart) +
-                           ": the data goes on past the 3 cases the file header counts; that "
-                           "count is used and the further cases are not read\n";
+                           ": the data goes on past the 3 cases the file header counts; only "
+                           "those are read\n";
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"freq", file.path(), "n"}, {"export", "data", file.path()}}) {
     SCOPED_TRACE(args[0]);

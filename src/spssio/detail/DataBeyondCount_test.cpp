@@ -166,7 +166,7 @@ TEST(DataBeyondCount, PassesWarnOnceWhenCompressedDataGoesOn) {
           } else {
             EXPECT_EQ(w.offset, built.dataStart + row.at);
           }
-          EXPECT_EQ(w.text, text + "; that count is used and the further cases are not read");
+          EXPECT_EQ(w.text, text + "; only those are read");
         }
 }
 
@@ -186,7 +186,7 @@ TEST(DataBeyondCount, NamesTheExtendedCountWhenThatIsUsed) {
   ASSERT_FALSE(warnings.empty());
   EXPECT_EQ(warnings.back().text,
             "the data goes on past the 10 cases the extended case count record (type 7 subtype "
-            "16) counts; that count is used and the further cases are not read");
+            "16) counts; only those are read");
 }
 
 }  // namespace

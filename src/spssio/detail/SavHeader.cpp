@@ -176,7 +176,7 @@ bool SavReader::beyondCountWarning(FileWarning& w) const {
   std::string text = "the data goes on past the " + count + " cases " + source + " counts";
   if (m_compression == 2) text += ", at offset " + std::to_string(at) + " of the inflated data";
   w = FileWarning{0, 0, m_compression == 2 ? -1 : at,
-                  text + "; that count is used and the further cases are not read"};
+                  text + "; only those are read"};
   return true;
 }
 
