@@ -150,9 +150,9 @@ class ColumnScanner {
   int m_compression = 0;
   std::size_t m_elementCount = 0;
   std::int64_t m_caseLimit = -1;
-  std::int64_t m_fileLimit = -1;         // the cases the file promises
-  DataBeyondCount* m_beyond = nullptr;   // where further data is noted
-  std::int64_t m_probeFrom = -1;         // where probeBeyond() starts; -1 none
+  std::int64_t m_fileLimit = -1;        // the cases the file promises
+  DataBeyondCount* m_beyond = nullptr;  // where further data is noted
+  std::int64_t m_probeFrom = -1;        // where probeBeyond() starts; -1 none
 
   std::vector<std::size_t> m_elements;  // distinct asked-for elements, ascending
   bool m_whole = false;                 // every element of the case

@@ -34,10 +34,10 @@ Bytes CaseCodes(int elements, int cases, bool endInGroup) {
 struct Row {
   const char* name;
   int elements;
-  int written;     // cases in the data
-  int counted;     // cases the header counts
+  int written;      // cases in the data
+  int counted;      // cases the header counts
   bool endInGroup;  // the end code right after the last case, in its group
-  Bytes tail;      // bytecode after the cases' groups
+  Bytes tail;       // bytecode after the cases' groups
   std::int64_t at;  // where further cases begin, in the bytecode; -1 none
 };
 
@@ -158,8 +158,8 @@ TEST(DataBeyondCount, PassesWarnOnceWhenCompressedDataGoesOn) {
           const FileWarning& w = warnings.back();
           EXPECT_EQ(w.record, 0);
           const std::string counted = std::to_string(row.counted);
-          std::string text = "the data goes on past the " + counted +
-                             " cases the file header counts";
+          std::string text =
+              "the data goes on past the " + counted + " cases the file header counts";
           if (zsav) {
             EXPECT_EQ(w.offset, -1);
             text += ", at offset " + std::to_string(row.at) + " of the inflated data";

@@ -175,8 +175,7 @@ bool SavReader::beyondCountWarning(FileWarning& w) const {
   const std::string count = std::to_string(m_caseCount);
   std::string text = "the data goes on past the " + count + " cases " + source + " counts";
   if (m_compression == 2) text += ", at offset " + std::to_string(at) + " of the inflated data";
-  w = FileWarning{0, 0, m_compression == 2 ? -1 : at,
-                  text + "; only those are read"};
+  w = FileWarning{0, 0, m_compression == 2 ? -1 : at, text + "; only those are read"};
   return true;
 }
 
