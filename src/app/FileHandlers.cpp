@@ -111,10 +111,12 @@ void MainWindow::OpenDataFile(const QString& fileName, const FileKey* key) {
   Variables.ClearFind();
 
   GetVarInfo();
-  setWarningCount(File ? File->warnings().size() : 0);
+  updateWarningCount();
 
   Variables.variablesGrid->setFocus();
 }
+
+void MainWindow::updateWarningCount() { setWarningCount(File ? File->warnings().size() : 0); }
 
 void MainWindow::GetVarInfo() {
   Values.HideStatistics();
@@ -259,6 +261,7 @@ void MainWindow::ExportClick(int kind) {
   m_exporting = true;
   RunExportJob(m_ui, this, *job, *File, FileName, [this] { return m_closeAfterPass; });
   m_exporting = false;
+  updateWarningCount();
   if (m_closeAfterPass) {
     m_closeAfterPass = false;
     close();

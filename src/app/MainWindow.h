@@ -144,6 +144,9 @@ class MainWindow : public QMainWindow, public DataFileState {
   // Opening a file sets the count from the file, closing it clears it.
   QToolButton* warningSign() const { return m_warningSign; }
   void setWarningCount(std::size_t count);
+  // The sign shows the open file's warnings as they are now: a pass may add
+  // one (compressed data that goes on past the case count).
+  void updateWarningCount();
 
   // The title plain messages carry: "Brindle", or the open file's name
   // followed by " - Brindle". It is also the application's name, so code
