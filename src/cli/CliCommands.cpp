@@ -24,7 +24,7 @@
 #include "export/CsvExport.h"
 #include "export/DictionaryJson.h"
 #include "spssio/AsciiText.h"
-#include "spssio/CaseSource.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/DeliverInOrder.h"
 #include "spssio/FileNames.h"
 #include "spssio/FileWarning.h"
@@ -269,10 +269,7 @@ int Info(LoadedFile& f, std::ostream& out) {
 // through to its count, which finds further cases past it.
 int Check(LoadedFile& f, std::ostream& out) {
   SystemFile& file = *f.state.File;
-  if (file.compressed() && file.caseCount() >= 0 && !f.damaged) {
-    int code = 0;
-    CountStoredCases(file, &code);
-  }
+  if (file.compressed() && file.caseCount() >= 0 && !f.damaged) ColumnPass(file, {}).indexCases();
   const std::vector<FileWarning> warnings = file.warnings();
   for (const FileWarning& w : warnings) out << "warning: " << WarningLine(w) << "\n";
   if (f.damaged) {
