@@ -76,6 +76,5 @@ int main(int argc, char** argv) {
     std::sort(times.begin(), times.end());
     std::printf("move to %s: %.4f s\n", names[n], times[times.size() / 2]);
   }
-  spssCloseRead(state.FileHandle);
   return 0;
 }

@@ -25,6 +25,7 @@
 #include "export/CsvExport.h"
 #include "export/DictionaryJson.h"
 #include "spssio/AsciiText.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/DeliverInOrder.h"
 #include "spssio/FileNames.h"
 #include "spssio/FileWarning.h"
@@ -120,9 +121,7 @@ class LoadedFile {
   LoadedFile() = default;
   LoadedFile(const LoadedFile&) = delete;
   LoadedFile& operator=(const LoadedFile&) = delete;
-  ~LoadedFile() {
-    if (state.FileHandle >= 0) spssCloseRead(state.FileHandle);
-  }
+  ~LoadedFile() = default;
 
   // Opens and loads; on failure writes the viewer's message to err. The
   // file's warnings go to err first, one "warning: " line each, and then the
@@ -134,9 +133,7 @@ class LoadedFile {
       err << message << "\n";
       return false;
     }
-    if (!quiet)
-      for (const FileWarning& w : state.File->warnings())
-        err << "warning: " << WarningLine(w) << "\n";
+    if (!quiet) printWarnings(err);
     const DictionaryLoadResult loaded = LoadDictionary(state, table, seps);
     if (!loaded.error.empty()) {
       err << loaded.error << "\n";
@@ -150,7 +147,17 @@ class LoadedFile {
     return true;
   }
 
+  // The file's warnings not printed yet, one "warning: " line each: those
+  // of the open, and after a pass those it found (a compressed file whose
+  // data goes on past its case count).
+  void printWarnings(std::ostream& err) {
+    const std::vector<FileWarning> warnings = state.File->warnings();
+    for (; warningsShown < warnings.size(); ++warningsShown)
+      err << "warning: " << WarningLine(warnings[warningsShown]) << "\n";
+  }
+
   DataFileState state;
+  std::size_t warningsShown = 0;
   // The case count is an estimate: the data is damaged, and the command's
   // output covers the cases that could be read.
   bool damaged = false;
@@ -305,9 +312,12 @@ int Info(LoadedFile& f, std::ostream& out) {
 }
 
 // info --check: the warnings, one line each; 1 when there are any. The
-// damaged data's case-count message counts as one.
-int Check(const LoadedFile& f, std::ostream& out) {
-  const std::vector<FileWarning>& warnings = f.state.File->warnings();
+// damaged data's case-count message counts as one. Compressed data is read
+// through to its count, which finds further cases past it.
+int Check(LoadedFile& f, std::ostream& out) {
+  SystemFile& file = *f.state.File;
+  if (file.compressed() && file.caseCount() >= 0 && !f.damaged) ColumnPass(file, {}).indexCases();
+  const std::vector<FileWarning> warnings = file.warnings();
   for (const FileWarning& w : warnings) out << "warning: " << WarningLine(w) << "\n";
   if (f.damaged) {
     std::string text = f.damageText;
@@ -610,6 +620,7 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
     code = Codebook(file, cmd, seps, out, err);
   else
     code = Doc(file, out, err);
+  file.printWarnings(err);
   if (code == kOk && file.damaged && ReadsData(cmd)) code = kFileError;
   // An export checks its own output (and names a file it could not write).
   return cmd.name == "export" || cmd.name == "codebook" ? code : CheckedExit(out, err, code);

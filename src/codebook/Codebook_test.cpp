@@ -60,9 +60,6 @@ class Loaded {
     for (int row = 0; row < table.RecordCount(); ++row)
       source.records.push_back(*table.ViewRecord(row));
   }
-  ~Loaded() {
-    if (state.FileHandle >= 0) spssCloseRead(state.FileHandle);
-  }
   std::string Html(const CodebookRequest& request, ExportResult* result = nullptr) {
     std::ostringstream text;
     ExportFile out;
@@ -81,7 +78,7 @@ class Loaded {
 
 TEST(Codebook, EscapesEveryTextFromTheFile) {
   Loaded file(testing::writeSav(Tricky(300)));
-  ASSERT_GE(file.state.FileHandle, 0);
+  ASSERT_NE(file.state.File, nullptr);
   ExportResult result;
   const std::string html = file.Html({}, &result);
   EXPECT_EQ(result.status, ExportStatus::Done);
@@ -184,7 +181,7 @@ TEST(Codebook, DamagedDataIsDescribedAsFarAsRead) {
   const auto bytes = testing::writeSav(Tricky(3000), &layout);
   const auto cutAt = long(layout.dataStart + (layout.dataEnd - layout.dataStart) / 2);
   Loaded file(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + cutAt));
-  ASSERT_GE(file.state.FileHandle, 0);
+  ASSERT_NE(file.state.File, nullptr);
   ExportResult result;
   const std::string html = file.Html({}, &result);
   EXPECT_EQ(result.status, ExportStatus::Done);

@@ -174,6 +174,11 @@ class OrderedStrTable {
   // Adds amount to the entry of text (the whole text: values that differ
   // only far along are apart), creating it with amount when absent.
   void Insert(std::string_view text, Amount amount = Amount(1));
+  // Calls f(text, amount) for every entry, in no particular order.
+  template <class F>
+  void ForEach(F&& f) const {
+    for (const auto& [text, amount] : m_map) f(std::string_view(text), amount);
+  }
   // Adds every entry of other, as inserting its texts here would.
   void Merge(const OrderedStrTable& other) {
     for (const auto& [text, amount] : other.m_map) Insert(text, amount);

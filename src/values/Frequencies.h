@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "format/FormatValue.h"
-#include "values/FreqTables.h"
 #include "values/FrequencyTable.h"
 #include "variables/VarRecord.h"
 
@@ -38,9 +37,10 @@ struct FrequencyPass {
   double sysmis = -DBL_MAX;                       // SysmisValue
   double lowest = std::nextafter(-DBL_MAX, 0.0);  // LowestValue
   double highest = DBL_MAX;                       // HighestValue
-  bool viaModule = false;  // read case by case through the I/O module's calls
   unsigned threads = 0;  // threads of an unweighted pass once the file is indexed; 0: one per core
-  std::int64_t indexEvery = 4096;  // cases between the points of a compressed file's case index
+  // Cases between the points of the case index a first pass over a
+  // compressed file builds; 0: the pass's own choice.
+  std::int64_t indexEvery = 4096;
 };
 
 // The pass over the open file of numCases cases as the viewer and
@@ -101,23 +101,5 @@ FrequencyResult CountFrequencies(const FrequencyPass& pass, const VarRecord& var
 FrequencyResult CountWeightedFrequencies(const FrequencyPass& pass, const VarRecord& var,
                                          const std::string& activeWeightName,
                                          const FrequencyProgress& progress = {});
-
-// The result of a pass whose counting was done elsewhere (one pass over
-// several variables): table holds var's counts of casesRead cases, or with a
-// double Amount the weight sums of a weighted pass. The same as
-// CountFrequencies or CountWeightedFrequencies give for those cases; table
-// is emptied.
-// The weight variable name's own missing values, as a record
-// IsMissingValue reads (none when there is no such numeric variable), and
-// whether a case with weight w counts: above 0 and not user-missing.
-VarRecord WeightRecord(const SystemFile& file, const std::string& name);
-bool CaseCounts(double w, const VarRecord& weight);
-
-template <class Amount>
-FrequencyResult ResultOfCounts(const FrequencyPass& pass, const VarRecord& var,
-                               OrderedDblTable<Amount>& table, std::int64_t casesRead);
-template <class Amount>
-FrequencyResult ResultOfCounts(const FrequencyPass& pass, const VarRecord& var,
-                               OrderedStrTable<Amount>& table, std::int64_t casesRead);
 
 }  // namespace brindle

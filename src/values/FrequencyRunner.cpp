@@ -34,7 +34,7 @@ std::optional<FrequencyDisplay> FrequencyRunner::ShowFrequencies(
   // The table on screen asked for again is counted again.
   const bool again = var.VarName == m_lastShown && Matches(pass, weight);
   m_lastShown = var.VarName;
-  if (m_keep && !again && !pass.viaModule && pass.numCases >= 1 && pass.file) {
+  if (m_keep && !again && pass.numCases >= 1 && pass.file) {
     if (!Matches(pass, weight)) {
       ForgetTables();
       // Every variable of the table in one pass; the one asked for among them.

@@ -7,15 +7,17 @@
 #include <chrono>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <type_traits>
 
 #include "spssio/AsciiText.h"
-#include "spssio/CaseColumns.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/SpssioCodes.h"
 #include "spssio/SystemFile.h"
 #include "spssio/TaskPool.h"
 #include "values/FreqTables.h"
+#include "values/FrequencyFill.h"
 
 namespace brindle {
 namespace {
@@ -112,13 +114,6 @@ struct Column {
   std::size_t table = 0;  // index into the numbers or strings of a Tables
 };
 
-// The key a string value is counted under: the text up to its first zero
-// byte, trailing blanks and control characters cut, as the one-variable
-// pass keys it.
-std::string_view StringKey(std::string_view text) {
-  return TrimTrailingControls(text.substr(0, text.find('\0')));
-}
-
 template <class Amount>
 class SetCounter {
  public:
@@ -139,37 +134,38 @@ class SetCounter {
     return t;
   }
 
-  // Counts cases [0, n) of the batch at hand in source.
-  void Count(Tables<Amount>& t, CaseColumns& source, std::size_t n) {
+  // Counts the cases of the batch; strings by their stored bytes.
+  void Count(Tables<Amount>& t, const CaseBatch& batch) {
     constexpr bool weighted = std::is_same_v<Amount, double>;
+    const std::size_t n = batch.size();
     if constexpr (weighted) {
       m_weights.resize(n);
       for (std::size_t i = 0; i < n; ++i) {
-        const double w = source.number(i, m_weightColumn);
-        m_weights[i] = CaseCounts(w, m_weight) ? w : 0;
+        const double w = batch.number(m_weightColumn, i);
+        m_weights[i] = CountsWithWeight(w, m_weight) ? w : 0;
       }
     }
     for (std::size_t c = 0; c < m_columns.size(); ++c) {
       const Column& col = m_columns[c];
-      if (col.isString || m_dropped[c].load(std::memory_order_relaxed)) continue;
-      NumberCounts<Amount>& table = t.numbers[col.table];
-      for (std::size_t i = 0; i < n; ++i) {
-        if constexpr (weighted) {
-          if (m_weights[i] > 0) table.Insert(source.number(i, c), m_weights[i]);
-        } else {
-          table.Insert(source.number(i, c), Amount(1));
+      if (m_dropped[c].load(std::memory_order_relaxed)) continue;
+      if (!col.isString) {
+        NumberCounts<Amount>& table = t.numbers[col.table];
+        const double* values = batch.numbers(c);
+        for (std::size_t i = 0; i < n; ++i) {
+          if constexpr (weighted) {
+            if (m_weights[i] > 0) table.Insert(values[i], m_weights[i]);
+          } else {
+            table.Insert(values[i], Amount(1));
+          }
         }
-      }
-    }
-    for (std::size_t c = 0; c < m_columns.size(); ++c) {
-      const Column& col = m_columns[c];
-      if (!col.isString || m_dropped[c].load(std::memory_order_relaxed)) continue;
-      StringCounts<Amount>& table = t.strings[col.table];
-      for (std::size_t i = 0; i < n; ++i) {
-        if constexpr (weighted) {
-          if (m_weights[i] > 0) table.Insert(StringKey(source.text(i, c)), m_weights[i]);
-        } else {
-          table.Insert(StringKey(source.text(i, c)), Amount(1));
+      } else {
+        StringCounts<Amount>& table = t.strings[col.table];
+        for (std::size_t i = 0; i < n; ++i) {
+          if constexpr (weighted) {
+            if (m_weights[i] > 0) table.Insert(batch.stored(c, i), m_weights[i]);
+          } else {
+            table.Insert(batch.stored(c, i), Amount(1));
+          }
         }
       }
     }
@@ -242,11 +238,32 @@ void RunOnPool(unsigned threads, std::atomic<unsigned>& running, Work&& work, Id
   for (const TaskPool::TaskHandle& helper : helpers) helper->wait();
 }
 
-std::string EarlyEnd(std::int64_t read, std::int64_t n, const std::string& detail) {
-  std::string warning = "The data ended early: only " + std::to_string(read) + " of " +
-                        std::to_string(n) + " cases could be read";
-  if (!detail.empty()) warning += " (" + detail + ")";
-  return warning + ". The table counts the cases read.";
+// What a pass makes of one variable's merged counts, as the one-variable
+// pass makes it.
+FrequencyResult Counted(const VarRecord& var, std::int64_t casesRead) {
+  FrequencyResult res;
+  res.ran = true;
+  res.hideLabelColumn = var.VarType > 8;
+  res.memo = var.VarType > 0 ? MemoDisplay::Hidden : MemoDisplay::Unchanged;
+  res.caption = var.VarName;
+  res.casesRead = casesRead;
+  return res;
+}
+
+template <class Amount>
+FrequencyResult ResultOf(const FrequencyPass& pass, const VarRecord& var,
+                         OrderedDblTable<Amount>& table, bool weighted, std::int64_t casesRead) {
+  FrequencyResult res = Counted(var, casesRead);
+  FillNumericResult(pass, var, table, weighted, casesRead, res);
+  return res;
+}
+
+template <class Amount>
+FrequencyResult ResultOf(const FrequencyPass& pass, const VarRecord& var,
+                         OrderedStrTable<Amount>& table, bool weighted, std::int64_t casesRead) {
+  FrequencyResult res = Counted(var, casesRead);
+  FillStringResult(pass, var, table, weighted, casesRead, res);
+  return res;
 }
 
 template <class Amount>
@@ -288,140 +305,104 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
     }
     weightColumn = positions.size();
     positions.push_back(index);
-    weight = WeightRecord(file, *weightName);
+    weight = WeightMissing(file, *weightName);
   }
 
-  CaseColumns cases;
-  if (!cases.open(file, positions)) {
-    set.warning = EarlyEnd(0, n, cases.error());
+  ColumnPass cases(file, positions);
+  if (!cases.valid()) {
+    set.warning = EarlyEndWarning(0, n, {});
     return set;
   }
+  // Sums of counts are integers: any split adds up to one pass's counts.
+  // Weight sums are added in case order, as the one-variable pass adds them.
+  cases.setThreads(weighted ? 1u : pass.threads);
+  cases.setIndexSpacing(pass.indexEvery);
+  // Progress after every 1000th case, as the one-variable pass reports it.
+  cases.setBatchCases(kBatchCases);
   std::vector<std::atomic<bool>> dropped(columns.size());
   SetCounter<Amount> counter(columns, numbers, strings, weightColumn, weight, dropped);
   std::atomic<std::int64_t> counted{0};
-  std::atomic<bool> cancel{false};
-  // Progress after every 1000th case counted: with several threads the
-  // count can pass more than one thousand between two reports.
+  bool cancel = false;
+  // On the calling thread: with several threads the count can pass more
+  // than one thousand between two reports.
   std::int64_t reported = 0;
-  const auto report = [&] {
-    const std::int64_t now = counted.load(std::memory_order_relaxed);
-    if (!progress || cancel.load() || now / 1000 == reported / 1000) return;
+  const auto report = [&](std::int64_t now) {
+    if (!progress || cancel || now / 1000 == reported / 1000) return !cancel;
     reported = now;
     if (progress(now)) cancel = true;
+    return !cancel;
   };
-
-  // Sums of counts are integers: any split adds up to one pass's counts.
-  // Weight sums are added in file order, as the one-variable pass adds them.
-  const unsigned threads = weighted ? 1u : PassThreads(pass.threads);
-  std::vector<CaseSegment> segments;
-  std::int64_t indexed = 0;
-  if (threads > 1 &&
-      cases.buildIndex(pass.indexEvery, [&](std::int64_t passed) {
-        // The index pass decodes nothing: the window gets its turn now and
-        // then, at no count of cases.
-        if (progress && passed / 65536 != indexed / 65536 && progress(0)) cancel = true;
-        indexed = passed;
-        return !cancel.load();
-      }))
-    segments = cases.split(std::size_t(threads) * 4);
-  if (cancel) {
-    cases.close();
-    set.cancelled = true;
-    return set;
+  const unsigned workers = std::max(1u, cases.workers());
+  const CaseRange all{0, n};
+  if (workers > 1 && !cases.splits(all)) {
+    // The index pass decodes nothing: the window gets its turn now and
+    // then, at no count of cases.
+    std::int64_t indexed = 0;
+    cases.indexCases([&](std::int64_t passed) {
+      if (progress && passed / 65536 != indexed / 65536 && progress(0)) cancel = true;
+      indexed = passed;
+      return !cancel;
+    });
+    if (cancel) {
+      set.cancelled = true;
+      return set;
+    }
   }
 
-  std::vector<std::unique_ptr<Tables<Amount>>> tables;
   // Each thread keeps its tables within its share of the budget: what the
   // others hold is not known at the moment, and their tables of a column
   // left out are emptied at their next batch.
   std::size_t share = budget;
-  // After each batch: a column left out when the thread's tables have grown
-  // past its share.
-  const auto afterBatch = [&](unsigned t, Tables<Amount>& mine, std::size_t batch) {
-    counted.fetch_add(std::int64_t(batch), std::memory_order_relaxed);
-    if (counter.Bytes(mine) > share) counter.DropLargest(mine);
-    if (t == 0) report();
+  const auto afterBatch = [&](Tables<Amount>& mine, SetCounter<Amount>& count) {
+    if (count.Bytes(mine) > share) count.DropLargest(mine);
   };
 
-  bool parallel = segments.size() >= 2;
-  if (parallel) {
-    const unsigned workers = unsigned(std::min<std::size_t>(threads, segments.size()));
+  std::vector<std::unique_ptr<Tables<Amount>>> tables;
+  bool split = false;
+  if (workers > 1 && cases.splits(all)) {
     share = budget / workers;
-    for (unsigned t = 0; t < workers; ++t) tables.push_back(counter.NewTables());
-    std::atomic<std::size_t> nextSegment{0};
-    std::atomic<bool> failed{false};
-    std::atomic<unsigned> running{0};
+    for (unsigned w = 0; w < workers; ++w) tables.push_back(counter.NewTables());
     std::vector<SetCounter<Amount>> counters(workers, counter);
-    RunOnPool(
-        workers, running,
-        [&](unsigned t) {
-          try {
-            CaseColumns source;
-            for (std::size_t s; !cancel.load() && !failed.load() &&
-                                (s = nextSegment++) < segments.size();) {
-              const CaseSegment& segment = segments[s];
-              const std::int64_t first = segment.from.firstCase();
-              const std::int64_t want = std::min(segment.end, n) - first;
-              if (want <= 0) continue;
-              if (!source.openSegment(cases, segment)) {
-                failed = true;
-                break;
-              }
-              std::int64_t got = 0;
-              while (got < want && !cancel.load(std::memory_order_relaxed)) {
-                const std::size_t batch =
-                    source.read(std::size_t(std::min<std::int64_t>(kBatchCases, want - got)));
-                const std::size_t use =
-                    std::size_t(std::min<std::int64_t>(std::int64_t(batch), want - got));
-                counters[t].Count(*tables[t], source, use);
-                got += std::int64_t(use);
-                afterBatch(t, *tables[t], use);
-                if (batch == 0) break;
-              }
-              if (got != want && !cancel.load()) {
-                // Damage inside the data: one pass from the start says where.
-                failed = true;
-                break;
-              }
-            }
-          } catch (...) {
-            failed = true;
-          }
+    const std::optional<PassEnd> end = cases.readSplit(
+        all,
+        [&](unsigned w, CaseBatch& batch) {
+          counters[w].Count(*tables[w], batch);
+          counted.fetch_add(std::int64_t(batch.size()), std::memory_order_relaxed);
+          afterBatch(*tables[w], counters[w]);
+          return true;
         },
-        report);
-    if (failed && !cancel) {
-      parallel = false;
-      tables.clear();
-      for (auto& d : dropped) d = false;
-      share = budget;
-      counted = 0;
+        [&](std::int64_t done) { return report(done); });
+    if (end) {
+      split = true;
+      set.casesRead = end->cases;
+      if (end->stopped) cancel = true;
+      if (!cancel && end->cases < n) set.warning = EarlyEndWarning(end->cases, n, end->detail);
     }
   }
-  if (!parallel && !cancel) {
+  if (!split && !cancel) {
+    // One pass in case order, which also indexes the file for the next.
     tables.clear();
     tables.push_back(counter.NewTables());
+    for (auto& d : dropped) d = false;
+    share = budget;
     std::int64_t got = 0;
-    while (got < n && !cancel.load()) {
-      const std::size_t want = std::size_t(std::min<std::int64_t>(kBatchCases, n - got));
-      const std::size_t batch = cases.read(want);
-      const std::size_t use = std::min(batch, want);
-      counter.Count(*tables[0], cases, use);
-      got += std::int64_t(use);
-      afterBatch(0, *tables[0], use);
-      if (batch < want && (batch == 0 || cases.status() != SPSS_OK)) break;
-    }
-    if (got < n && !cancel) set.warning = EarlyEnd(got, n, cases.error());
+    const PassEnd end = cases.read(all, [&](CaseBatch& batch) {
+      counter.Count(*tables[0], batch);
+      got += std::int64_t(batch.size());
+      afterBatch(*tables[0], counter);
+      return report(got);
+    });
+    set.casesRead = got;
+    if (!cancel && got < n) set.warning = EarlyEndWarning(got, n, end.detail);
   }
-  cases.close();
   if (cancel) {
     set.cancelled = true;
-    set.casesRead = counted.load();
     return set;
   }
-  set.casesRead = counted.load();
 
   // Each variable's tables merged and turned into its result, a variable
-  // at a time on every thread.
+  // at a time on every thread; the text conversion is one at a time.
+  std::mutex converting;
   std::atomic<std::size_t> nextColumn{0};
   std::atomic<unsigned> running{0};
   RunOnPool(
@@ -445,7 +426,7 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
               into.table.Merge(from.table);
               from.Clear();
             }
-            set.results[v] = ResultOfCounts(pass, vars[v], into.table, set.casesRead);
+            set.results[v] = ResultOf(pass, vars[v], into.table, weighted, set.casesRead);
           } else {
             StringCounts<Amount>& into = tables[0]->strings[col.table];
             into.Settle();
@@ -455,7 +436,16 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
               into.table.Merge(from.table);
               from.Clear();
             }
-            set.results[v] = ResultOfCounts(pass, vars[v], into.table, set.casesRead);
+            // Stored values to the texts the table keys: values that differ
+            // only in what the key leaves out fall together.
+            OrderedStrTable<Amount> texts;
+            {
+              const std::lock_guard<std::mutex> hold(converting);
+              into.table.ForEach(
+                  [&](std::string_view stored, Amount a) { texts.Insert(cases.keyText(stored), a); });
+            }
+            into.Clear();
+            set.results[v] = ResultOf(pass, vars[v], texts, weighted, set.casesRead);
           }
           set.results[v].warning = set.warning;
         }

@@ -65,9 +65,6 @@ class Opened {
     if (OpenDataFileState(m_file.path(), m_state) == SPSS_OK)
       LoadDictionary(m_state, m_table, NumberSeparators{});
   }
-  ~Opened() {
-    if (m_state.FileHandle >= 0) spssCloseRead(m_state.FileHandle);
-  }
   std::vector<VarRecord> Records() const {
     std::vector<VarRecord> records;
     for (int r = 0; r < m_table.RecordCount(); ++r) records.push_back(*m_table.ViewRecord(r));
