@@ -175,7 +175,19 @@ PassEnd ColumnPass::Impl::readOverlapped(ColumnReader& r, const Handler& handler
     }
     Slot& slot = slots[emptied % kSlots];
     cases += std::int64_t(slot.count);
-    const bool more = handler(slot.batch);
+    bool more = false;
+    try {
+      more = handler(slot.batch);
+    } catch (...) {
+      // The decoding uses what is on this stack: it ends before the throw goes on.
+      {
+        std::lock_guard hold(lock);
+        stop = true;
+        changed.notify_all();
+      }
+      producer->wait();
+      throw;
+    }
     std::lock_guard hold(lock);
     ++emptied;
     changed.notify_all();

@@ -10,6 +10,7 @@
 #include <cfloat>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -230,6 +231,18 @@ TEST(ColumnPass, StopsCountsAndRefusesBadColumns) {
   EXPECT_EQ(counted.cases, kCases);
   EXPECT_TRUE(ColumnPass(*file, {1}).splits({}));
   EXPECT_EQ(ColumnPass(*file, {1}).columnWidth(0), 11u);
+
+  // A handler that throws ends the pass; the file reads on soundly after it.
+  for (unsigned threads : {1u, 2u}) {
+    pass.setThreads(threads);
+    EXPECT_THROW(pass.read({}, [](CaseBatch& b) -> bool {
+      if (b.firstCase() > 0) throw std::runtime_error("full");
+      return true;
+    }),
+                 std::runtime_error);
+    EXPECT_EQ(pass.read({}, [](CaseBatch&) { return true; }).cases, kCases);
+  }
+
 }
 
 }  // namespace
