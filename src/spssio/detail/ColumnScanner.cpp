@@ -193,6 +193,13 @@ void ColumnScanner::keepIndex(std::int64_t cases) {
   m_reader->keepCaseIndex(std::move(m_building));
 }
 
+void ColumnScanner::buildIndexAlong(std::int64_t every) {
+  m_building = CaseIndex{every, {}, 0, false};
+  if (every <= 0 || m_compression == 0 || m_status != SPSS_OK || m_index != 0) return;
+  m_indexing = true;
+  m_nextPoint = 0;
+}
+
 void ColumnScanner::finish() {
   if (m_status == SPSS_OK) keepIndex(m_index);
   if (m_reader) m_reader->cases().rewind();

@@ -111,6 +111,16 @@ class ColumnScanner {
   // reader the case index this pass built.
   void finish();
 
+  // For a pass opened with open() at the first case of compressed data, on
+  // a file of its own: builds a case index as it reads (a point about every
+  // `every` cases), which indexSoFar() shows between reads. It is for the
+  // caller to keep; the reader is not told.
+  void buildIndexAlong(std::int64_t every);
+  // The points noted so far (valid for the cases read before the last
+  // read() returned) and, once the data ended soundly, complete; no points
+  // when the pass builds none.
+  const CaseIndex& indexSoFar() const { return m_building; }
+
  private:
   int begin(BlockFile& file, const CaseLayout& layout, const std::vector<std::size_t>& elements,
             unsigned threads);
