@@ -42,6 +42,10 @@ class UiService {
   // False when cancelled; the caller wipes password after use.
   virtual bool GetPassword(QWidget* parent, const QString& fileName, const QString& prompt,
                            QString& password) = 0;
+  // A one-line entry under a caption and a prompt, starting with text;
+  // false when cancelled, else text holds what was typed.
+  virtual bool GetText(QWidget* parent, const QString& caption, const QString& prompt,
+                       QString& text) = 0;
 };
 
 // Widens a message box, which sizes itself to its text, to at least the room
@@ -63,6 +67,8 @@ class QtUiService : public UiService {
   void SetClipboardText(const QString& text) override;
   bool GetPassword(QWidget* parent, const QString& fileName, const QString& prompt,
                    QString& password) override;
+  bool GetText(QWidget* parent, const QString& caption, const QString& prompt,
+               QString& text) override;
 };
 
 // For tests: records every call and answers from scripted values; never
@@ -70,7 +76,8 @@ class QtUiService : public UiService {
 // "WarningDialog", "ConfirmDialog", "SystemMessageBox", "GetOpenFileName",
 // "SetClipboardText"); caption is the caption the real dialog would carry
 // (the filter for GetOpenFileName), text the message (the clipboard text;
-// the starting folder for GetOpenFileName;
+// the starting folder for GetOpenFileName; for "GetText" the caption and
+// the prompt;
 // for "GetSaveFileName" the suggested path, the filters in caption after the
 // dialog's caption, separated by newlines; for "GetPassword" the file name
 // in caption, the prompt in text).
@@ -88,6 +95,7 @@ class RecordingUiService : public UiService {
   int saveFilterAnswer = 0;     // the filter the save dialog reports chosen
   bool confirmAnswer = true;
   QStringList passwordAnswers;  // taken front first; an empty list cancels
+  QStringList textAnswers;      // GetText: taken front first; an empty list cancels
   QString clipboard;
 
   void ShowMessage(const QString& text) override;
@@ -100,6 +108,8 @@ class RecordingUiService : public UiService {
   void SetClipboardText(const QString& text) override;
   bool GetPassword(QWidget* parent, const QString& fileName, const QString& prompt,
                    QString& password) override;
+  bool GetText(QWidget* parent, const QString& caption, const QString& prompt,
+               QString& text) override;
 
   // Number of recorded calls of one kind.
   int Count(const QString& kind) const;
