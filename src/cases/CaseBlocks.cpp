@@ -367,7 +367,9 @@ void CaseBlocks::buildIndex() {
   std::int64_t passed = 0;
   int code = SPSS_FILE_RERROR;
   std::string message = "The file cannot be opened again to read its cases.";
-  if (file.openSame(m_reader->file()) && pass.open(file, m_layout, {}) == SPSS_OK) {
+  // ZSAV blocks are inflated ahead on the pool's other threads.
+  if (file.openSame(m_reader->file()) &&
+      pass.open(file, m_layout, {}, nullptr, m_pool.threadCount()) == SPSS_OK) {
     pass.buildIndexAlong(m_blockCases);
     while (!m_stop) {
       const std::size_t got = pass.read(kIndexBatch);

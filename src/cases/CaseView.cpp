@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "cases/CaseOrder.h"
 #include "spssio/SystemFile.h"
 
 namespace brindle {
@@ -52,16 +51,14 @@ std::int64_t CaseView::caseAt(std::int64_t row) const {
 }
 
 std::int64_t CaseView::rowOf(std::int64_t caseNumber) const {
-  if (m_inverse.empty()) return caseNumber;
-  return caseNumber >= 0 && std::size_t(caseNumber) < m_inverse.size()
-             ? m_inverse[std::size_t(caseNumber)]
-             : -1;
+  if (m_order.empty()) return caseNumber;
+  // A walk over the order rather than a second permutation in memory: a few
+  // milliseconds for millions of cases, and only when the cursor jumps.
+  const auto it = std::find(m_order.begin(), m_order.end(), caseNumber);
+  return it == m_order.end() ? -1 : std::int64_t(it - m_order.begin());
 }
 
-void CaseView::setOrder(std::vector<std::int64_t> order) {
-  m_order = std::move(order);
-  m_inverse = m_order.empty() ? std::vector<std::int64_t>() : InverseOrder(m_order);
-}
+void CaseView::setOrder(std::vector<std::int64_t> order) { m_order = std::move(order); }
 
 void CaseView::appendCell(const CaseBlock& block, std::size_t row, std::size_t column,
                           std::string& out) {

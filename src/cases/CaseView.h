@@ -84,7 +84,7 @@ class CaseView {
   CellOptions m_options;
   std::vector<std::size_t> m_vars;
   std::vector<CellFormat> m_formats;
-  std::vector<std::int64_t> m_order, m_inverse;
+  std::vector<std::int64_t> m_order;
 };
 
 }  // namespace brindle

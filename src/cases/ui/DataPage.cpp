@@ -116,7 +116,6 @@ struct DataPage::Job {
   QString what;  // for the status line
   // Sort.
   std::shared_ptr<SortKeys> keys;
-  bool readKeys = true;
   SortDirection direction = SortDirection::Ascending;
   int column = 0, state = 0;
   std::vector<std::int64_t> order;
@@ -135,8 +134,9 @@ struct DataPage::Job {
     while (!blocks->indexReady() && !stop) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (stop) return;
     if (kind == Kind::Sort) {
-      ok = !readKeys || keys->read(*pass, isString, *blocks, &stop, &done, error);
+      ok = keys->read(*pass, isString, *blocks, &stop, &done, error);
       if (ok && !stop) order = keys->order(direction);
+      keys.reset();
     } else {
       ok = matches->find(*pass, *format, text, *blocks, &stop, &done, error);
     }
@@ -199,8 +199,6 @@ void DataPage::closeFile() {
   m_vars.clear();
   m_sortVar.reset();
   m_sortState = 0;
-  m_keys.reset();
-  m_keysVar.reset();
   m_matches.reset();
   m_findVar.reset();
   m_grid->HideSortIndicator();
@@ -430,13 +428,10 @@ void DataPage::sortByColumn(int column) {
   job->state = state;
   job->direction = state == 1 ? SortDirection::Ascending : SortDirection::Descending;
   job->isString = m_file->variable(var).isString();
-  if (m_keys && m_keysVar == var) {
-    job->keys = m_keys;
-    job->readKeys = false;
-  } else {
-    job->keys = std::make_shared<SortKeys>();
-    job->pass = std::make_unique<ColumnPass>(*m_file, var);
-  }
+  // The keys are read anew for each sort rather than kept: a column pass
+  // costs less than the memory they would hold.
+  job->keys = std::make_shared<SortKeys>();
+  job->pass = std::make_unique<ColumnPass>(*m_file, var);
   job->what = QStringLiteral("Sorting by %1").arg(QString::fromStdString(m_file->variable(var).name));
   startJob(std::move(job));
 }
@@ -499,8 +494,6 @@ void DataPage::pollJob() {
     return;
   }
   if (job->kind == Job::Kind::Sort) {
-    m_keys = job->keys;
-    m_keysVar = job->var;
     const std::int64_t caseNow = currentCase();
     m_view->setOrder(std::move(job->order));
     const int column = m_view->columnOf(job->var);

@@ -143,8 +143,6 @@ class DataPage : public QWidget {
   // The sort: the column's variable and its state (0 file order, 1 up, 2 down).
   std::optional<std::size_t> m_sortVar;
   int m_sortState = 0;
-  std::shared_ptr<SortKeys> m_keys;  // of m_keysVar
-  std::optional<std::size_t> m_keysVar;
 
   // The last find: its text, variable and marks.
   QString m_findText;
