@@ -28,7 +28,7 @@
 #include "platform/UiService.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 using namespace brindle;
 
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot open %s\n", argv[1]);
     return 1;
   }
-  TdxMemData table;
+  VariableList table;
   LoadDictionary(state, table, NumberSeparators{});
   SystemFile& file = *state.File;
   const long baseRss = StatusMegabytes("VmRSS");

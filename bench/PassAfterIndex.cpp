@@ -13,7 +13,7 @@
 #include "spssio/Spssio.h"
 #include "spssio/TaskPool.h"
 #include "values/Frequencies.h"
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ double Seconds(const std::chrono::steady_clock::time_point& since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-const brindle::VarRecord* Find(const brindle::TdxMemData& table, const char* name) {
+const brindle::VarRecord* Find(const brindle::VariableList& table, const char* name) {
   for (int r = 0; r < table.RecordCount(); ++r)
     if (table.ViewRecord(r)->VarName == name) return table.ViewRecord(r);
   return nullptr;
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot open %s\n", argv[1]);
     return 1;
   }
-  brindle::TdxMemData table;
+  brindle::VariableList table;
   brindle::LoadDictionary(state, table, brindle::NumberSeparators{".", ","});
   const brindle::VarRecord* first = Find(table, argv[2]);
   const brindle::VarRecord* next = Find(table, argv[3]);

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/MainWindow.h"
-#include "controls/ValStringGrid.h"
+#include "values/ui/ValuesGrid.h"
 #include "platform/UiService.h"
 #include "variables/VarRecord.h"
 
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const std::string variable = argc > 2 ? argv[2] : "id";
   RecordingUiService ui;
-  TForm1 form(ui);
+  MainWindow form(ui);
   form.setWindowState(Qt::WindowNoState);
   form.resize(1280, 760);
   form.show();
@@ -64,9 +64,9 @@ int main(int argc, char** argv) {
   // To the variable in the labels view (no pass on the way), then one
   // frequency table: the first pass over the file.
   if (form.FrequenciesShown->isChecked()) form.FrequenciesShownClick();
-  for (int rec = 1; rec <= form.Variables.VarMemData.RecordCount(); ++rec) {
-    form.Variables.VarMemData.SetRecNo(rec);
-    const VarRecord* r = form.Variables.VarMemData.Current();
+  for (int rec = 1; rec <= form.Variables.variableList.RecordCount(); ++rec) {
+    form.Variables.variableList.SetRecNo(rec);
+    const VarRecord* r = form.Variables.variableList.Current();
     if (r && r->VarName == variable) break;
   }
   report("move to the variable (labels)");
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     report(s.step);
   }
   form.SelectAllValuesClick();
-  form.CopySelectionToClip(form.Values.StringGrid1);
+  form.CopySelectionToClip(form.Values.valuesGrid);
   report("select all and copy");
   std::printf("copied: %lld characters\n", static_cast<long long>(ui.clipboard.size()));
   std::printf("peak memory at the end: %ld MB\n", PeakMegabytes());

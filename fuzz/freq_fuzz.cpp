@@ -18,7 +18,7 @@
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "values/Frequencies.h"
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ bool Same(const brindle::FrequencyResult& a, const brindle::FrequencyResult& b) 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   brindle::DataFileState state;
   if (brindle::SystemFile::openMemory(data, size, state.File) != SPSS_OK) return 0;
-  brindle::TdxMemData table;
+  brindle::VariableList table;
   const brindle::NumberSeparators seps{".", ","};
   const auto loaded = brindle::LoadDictionary(state, table, seps);
   if (loaded.error.empty() && state.NumCases != 0) {

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "app/ToolImages.h"
-#include "controls/psvWebLabel.h"
+#include "controls/LinkLabel.h"
 #include "platform/UiService.h"
 
 #ifndef BRINDLE_VERSION
@@ -31,7 +31,7 @@ constexpr double kDesignLineHeight = 13.0;
 
 }  // namespace
 
-TAboutBox::TAboutBox(UiService& ui, QWidget* parent) : QDialog(parent) {
+AboutBox::AboutBox(UiService& ui, QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Brindle"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
@@ -40,43 +40,43 @@ TAboutBox::TAboutBox(UiService& ui, QWidget* parent) : QDialog(parent) {
   auto px = [k](int design) { return static_cast<int>(design * k + 0.5); };
   setFixedSize(px(342), px(231));
 
-  Panel1 = new QFrame(this);
-  Panel1->setFrameShape(QFrame::Panel);
-  Panel1->setFrameShadow(QFrame::Sunken);
-  Panel1->setGeometry(px(8), px(8), px(321), px(177));
+  frame = new QFrame(this);
+  frame->setFrameShape(QFrame::Panel);
+  frame->setFrameShadow(QFrame::Sunken);
+  frame->setGeometry(px(8), px(8), px(321), px(177));
   auto place = [&](QWidget* w, int x, int y) {
     w->move(px(x) - px(8), px(y) - px(8));
     w->adjustSize();
   };
 
-  ProgramIcon = new QLabel(Panel1);
+  ProgramIcon = new QLabel(frame);
   ProgramIcon->setPixmap(brindle::ProgramIcon().pixmap(px(33), px(33)));
   ProgramIcon->setScaledContents(true);
   ProgramIcon->setGeometry(px(16) - px(8), px(16) - px(8), px(33), px(33));
 
-  ProductName = new QLabel(QStringLiteral("Brindle\nViewer for SPSS data files"), Panel1);
-  Version = new QLabel(QStringLiteral("Version ") + QStringLiteral(BRINDLE_VERSION), Panel1);
-  Copyright = new QLabel(Panel1);
-  Label2 = new QLabel(QStringLiteral("\n"), Panel1);
-  psvWebLabel1 = new TpsvWebLabel(Panel1);
-  psvWebLabel1->LinkType = TURLType::lnHttp;
-  Label1 = new QLabel(QStringLiteral("e-mail:"), Panel1);
-  psvWebLabel2 = new TpsvWebLabel(Panel1);
-  psvWebLabel2->LinkType = TURLType::lnMailto;
-  for (TpsvWebLabel* link : {psvWebLabel1, psvWebLabel2}) {
+  ProductName = new QLabel(QStringLiteral("Brindle\nViewer for SPSS data files"), frame);
+  Version = new QLabel(QStringLiteral("Version ") + QStringLiteral(BRINDLE_VERSION), frame);
+  Copyright = new QLabel(frame);
+  spacerLabel = new QLabel(QStringLiteral("\n"), frame);
+  webLink = new LinkLabel(frame);
+  webLink->LinkType = LinkKind::lnHttp;
+  mailCaption = new QLabel(QStringLiteral("e-mail:"), frame);
+  mailLink = new LinkLabel(frame);
+  mailLink->LinkType = LinkKind::lnMailto;
+  for (LinkLabel* link : {webLink, mailLink}) {
     link->setToolTip(QString());
     link->OnOpenFailed = [&ui](const QString& message) { ui.ShowMessage(message); };
   }
   place(ProductName, 56, 16);
   place(Version, 56, 48);
   place(Copyright, 16, 72);
-  place(Label2, 16, 96);
-  place(psvWebLabel1, 16, 136);
-  place(Label1, 16, 152);
+  place(spacerLabel, 16, 96);
+  place(webLink, 16, 136);
+  place(mailCaption, 16, 152);
   // The address follows the caption, however wide the platform font makes it.
-  place(psvWebLabel2, 50, 152);
-  psvWebLabel2->move(std::max(psvWebLabel2->x(), Label1->geometry().right() + px(4)),
-                     psvWebLabel2->y());
+  place(mailLink, 50, 152);
+  mailLink->move(std::max(mailLink->x(), mailCaption->geometry().right() + px(4)),
+                     mailLink->y());
 
   OKButton = new QPushButton(QStringLiteral("OK"), this);
   OKButton->setDefault(true);
@@ -96,20 +96,20 @@ TAboutBox::TAboutBox(UiService& ui, QWidget* parent) : QDialog(parent) {
   });
 }
 
-void TAboutBox::FormShow() {
+void AboutBox::FormShow() {
   Copyright->setText(QString::fromUtf8(kCopyright));
   Copyright->adjustSize();
   for (auto [link, address] :
-       {std::pair{psvWebLabel1, kWebAddress}, std::pair{psvWebLabel2, kMailAddress}}) {
+       {std::pair{webLink, kWebAddress}, std::pair{mailLink, kMailAddress}}) {
     link->Link = QString::fromLatin1(address);
     link->setText(link->Link);
     link->adjustSize();
   }
 }
 
-void TAboutBox::OKButtonClick() { hide(); }
+void AboutBox::OKButtonClick() { hide(); }
 
-void TAboutBox::showEvent(QShowEvent* event) {
+void AboutBox::showEvent(QShowEvent* event) {
   m_wasActive = false;
   FormShow();
   QDialog::showEvent(event);

@@ -11,26 +11,26 @@ class QPushButton;
 
 namespace brindle {
 
-class TpsvWebLabel;
+class LinkLabel;
 class UiService;
 
-class TAboutBox : public QDialog {
+class AboutBox : public QDialog {
   Q_OBJECT
 
  public:
   // Messages (a link that cannot be opened) go through ui, which must
   // outlive the box.
-  explicit TAboutBox(UiService& ui, QWidget* parent = nullptr);
+  explicit AboutBox(UiService& ui, QWidget* parent = nullptr);
 
-  QFrame* Panel1 = nullptr;
+  QFrame* frame = nullptr;
   QLabel* ProgramIcon = nullptr;
   QLabel* ProductName = nullptr;
   QLabel* Version = nullptr;
   QLabel* Copyright = nullptr;
-  QLabel* Label2 = nullptr;
-  TpsvWebLabel* psvWebLabel1 = nullptr;
-  QLabel* Label1 = nullptr;
-  TpsvWebLabel* psvWebLabel2 = nullptr;
+  QLabel* spacerLabel = nullptr;
+  LinkLabel* webLink = nullptr;
+  QLabel* mailCaption = nullptr;
+  LinkLabel* mailLink = nullptr;
   QPushButton* OKButton = nullptr;
 
   void FormShow();

@@ -13,7 +13,7 @@
 
 namespace brindle {
 
-void TForm1::createViewMenu() {
+void MainWindow::createViewMenu() {
   VariableDetailsItem = new QAction(QStringLiteral("Variable &Details"), this);
   VariableDetailsItem->setShortcuts(
       {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
@@ -25,7 +25,7 @@ void TForm1::createViewMenu() {
   connect(FindInAttributesItem, &QAction::triggered, this, [this] { FindInAttributesClick(); });
 }
 
-void TForm1::VariableDetailsClick() {
+void MainWindow::VariableDetailsClick() {
   if (!File) return;
   if (DetailsBox == nullptr) DetailsBox = new VariableDetailsBox(this);
   DetailsBox->show();
@@ -34,9 +34,9 @@ void TForm1::VariableDetailsClick() {
   DetailsBox->activateWindow();
 }
 
-void TForm1::RefreshVariableDetails() {
+void MainWindow::RefreshVariableDetails() {
   if (DetailsBox == nullptr || !DetailsBox->isVisible()) return;
-  const VarRecord* rec = Variables.VarMemData.Current();
+  const VarRecord* rec = Variables.variableList.Current();
   const int index = File && rec != nullptr ? File->findVariable(rec->VarName) : -1;
   if (index < 0) {
     DetailsBox->ShowDetails(QString(), QString());
@@ -47,7 +47,7 @@ void TForm1::RefreshVariableDetails() {
       QString::fromStdString(VariableDetailsText(*File, std::size_t(index), Separators())));
 }
 
-void TForm1::FindInAttributesClick() {
+void MainWindow::FindInAttributesClick() {
   if (!File) return;
   bool ok = false;
   const QString text =

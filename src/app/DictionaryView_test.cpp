@@ -5,7 +5,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "controls/VarTableModel.h"
+#include "variables/ui/VariableTableModel.h"
 #include "testing/WindowTestSupport.h"
 #include "variables/ui/VariableDetailsBox.h"
 
@@ -42,8 +42,8 @@ void AnswerFind(const QString& text, bool accept = true) {
   });
 }
 
-QString CurrentName(const TForm1& f) {
-  return QString::fromStdString(f.Variables.VarMemData.Current()->VarName);
+QString CurrentName(const MainWindow& f) {
+  return QString::fromStdString(f.Variables.variableList.Current()->VarName);
 }
 
 }  // namespace
@@ -65,21 +65,21 @@ void DictionaryViewTest::measureAndRoleColumns() {
   ShownWindow w;
   const auto file = DictionaryFile();
   w.Open(file->path());
-  const VarTableModel* model = w.form.Variables.VarGrid->Model();
-  QCOMPARE(model->Title(VarTableModel::kMeasureColumn), QStringLiteral("Measure"));
-  QCOMPARE(model->Title(VarTableModel::kRoleColumn), QStringLiteral("Role"));
+  const VariableTableModel* model = w.form.Variables.variablesGrid->Model();
+  QCOMPARE(model->Title(VariableTableModel::kMeasureColumn), QStringLiteral("Measure"));
+  QCOMPARE(model->Title(VariableTableModel::kRoleColumn), QStringLiteral("Role"));
   const QStringList measures = {"scale",   "nominal", "nominal", "nominal",
                                 "ordinal", "scale",   "scale"};
   const QStringList roles = {"", "target", "", "", "split", "", ""};
   for (int row = 0; row < measures.size(); ++row) {
-    QCOMPARE(model->CellText(row, VarTableModel::kMeasureColumn), measures[row]);
-    QCOMPARE(model->CellText(row, VarTableModel::kRoleColumn), roles[row]);
-    const QVariant icon = model->index(row, VarTableModel::kMeasureColumn).data(Qt::DecorationRole);
+    QCOMPARE(model->CellText(row, VariableTableModel::kMeasureColumn), measures[row]);
+    QCOMPARE(model->CellText(row, VariableTableModel::kRoleColumn), roles[row]);
+    const QVariant icon = model->index(row, VariableTableModel::kMeasureColumn).data(Qt::DecorationRole);
     QCOMPARE(icon.isValid() && !icon.value<QPixmap>().isNull(), !measures[row].isEmpty());
   }
   // Hidden until asked for.
-  QVERIFY(!w.form.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
-  QVERIFY(!w.form.Variables.VarGrid->ColVisible(VarTableModel::kRoleColumn));
+  QVERIFY(!w.form.Variables.variablesGrid->ColVisible(VariableTableModel::kMeasureColumn));
+  QVERIFY(!w.form.Variables.variablesGrid->ColVisible(VariableTableModel::kRoleColumn));
   QVERIFY(w.form.HideMeasurecolumn->isChecked() && w.form.HideRolecolumn->isChecked());
 }
 
@@ -87,21 +87,21 @@ void DictionaryViewTest::nothingRecordedLeavesTheColumnsEmpty() {
   ShownWindow w;
   const auto file = DictionaryFile(false);
   w.Open(file->path());
-  const VarTableModel* model = w.form.Variables.VarGrid->Model();
-  QCOMPARE(model->CellText(0, VarTableModel::kMeasureColumn), QString());
-  QVERIFY(!model->index(0, VarTableModel::kMeasureColumn).data(Qt::DecorationRole).isValid() ||
-          model->index(0, VarTableModel::kMeasureColumn)
+  const VariableTableModel* model = w.form.Variables.variablesGrid->Model();
+  QCOMPARE(model->CellText(0, VariableTableModel::kMeasureColumn), QString());
+  QVERIFY(!model->index(0, VariableTableModel::kMeasureColumn).data(Qt::DecorationRole).isValid() ||
+          model->index(0, VariableTableModel::kMeasureColumn)
               .data(Qt::DecorationRole)
               .value<QPixmap>()
               .isNull());
-  QCOMPARE(model->CellText(1, VarTableModel::kRoleColumn), QStringLiteral("target"));
+  QCOMPARE(model->CellText(1, VariableTableModel::kRoleColumn), QStringLiteral("target"));
 }
 
 void DictionaryViewTest::sortsByMeasure() {
   ShownWindow w;
   const auto file = DictionaryFile();
   w.Open(file->path());
-  w.form.VarGridTitleClick(VarTableModel::kMeasureColumn);
+  w.form.VariablesGridTitleClick(VariableTableModel::kMeasureColumn);
   // Nominal, ordinal, scale (nothing recorded would come first); the order
   // among equals is the sort's own.
   const auto sorted = [](QStringList names) {
@@ -112,10 +112,10 @@ void DictionaryViewTest::sortsByMeasure() {
   QCOMPARE(sorted(names.mid(0, 3)), QStringList({"city", "comment", "sex"}));
   QCOMPARE(names[3], QStringLiteral("score"));
   QCOMPARE(sorted(names.mid(4)), QStringList({"age", "born", "id"}));
-  w.form.VarGridTitleClick(VarTableModel::kMeasureColumn);
+  w.form.VariablesGridTitleClick(VariableTableModel::kMeasureColumn);
   QCOMPARE(w.GridNames()[3], QStringLiteral("score"));
   QCOMPARE(sorted(w.GridNames().mid(0, 3)), QStringList({"age", "born", "id"}));
-  w.form.VarGridTitleClick(VarTableModel::kRoleColumn);
+  w.form.VariablesGridTitleClick(VariableTableModel::kRoleColumn);
   QCOMPARE(w.GridNames().mid(5), QStringList({"sex", "score"}));
 }
 
@@ -123,19 +123,19 @@ void DictionaryViewTest::hiddenColumnsAreSavedAndRestored() {
   {
     ShownWindow w;
     w.form.HideMeasurecolumn->trigger();
-    QVERIFY(w.form.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
-    QVERIFY(!w.form.Variables.VarGrid->ColVisible(VarTableModel::kRoleColumn));
+    QVERIFY(w.form.Variables.variablesGrid->ColVisible(VariableTableModel::kMeasureColumn));
+    QVERIFY(!w.form.Variables.variablesGrid->ColVisible(VariableTableModel::kRoleColumn));
     QVERIFY(!w.form.HideMeasurecolumn->isChecked());
-    w.form.Variables.VarGrid->SetColWidth(VarTableModel::kMeasureColumn, 90);
+    w.form.Variables.variablesGrid->SetColWidth(VariableTableModel::kMeasureColumn, 90);
     w.form.Saveoptions->trigger();
   }
   RecordingUiService ui;
-  TForm1 again(ui);
-  QVERIFY(again.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
-  QCOMPARE(again.Variables.VarGrid->ColWidth(VarTableModel::kMeasureColumn), 90);
+  MainWindow again(ui);
+  QVERIFY(again.Variables.variablesGrid->ColVisible(VariableTableModel::kMeasureColumn));
+  QCOMPARE(again.Variables.variablesGrid->ColWidth(VariableTableModel::kMeasureColumn), 90);
   QVERIFY(!again.HideMeasurecolumn->isChecked() && again.HideRolecolumn->isChecked());
   again.RestoreDefaultOptions->trigger();
-  QVERIFY(!again.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
+  QVERIFY(!again.Variables.variablesGrid->ColVisible(VariableTableModel::kMeasureColumn));
   QVERIFY(again.HideMeasurecolumn->isChecked());
 }
 
@@ -148,12 +148,12 @@ void DictionaryViewTest::olderOptionsKeepTheNewColumnsHidden() {
   OpenOptionsStore()->remove(QStringLiteral("Mea"));
   OpenOptionsStore()->remove(QStringLiteral("c8"));
   RecordingUiService ui;
-  TForm1 again(ui);
-  QVERIFY(!again.Variables.VarGrid->ColVisible(VarTableModel::kMeasureColumn));
+  MainWindow again(ui);
+  QVERIFY(!again.Variables.variablesGrid->ColVisible(VariableTableModel::kMeasureColumn));
   QVERIFY(again.HideMeasurecolumn->isChecked());
   again.HideMeasurecolumn->trigger();
-  QCOMPARE(again.Variables.VarGrid->ColWidth(VarTableModel::kMeasureColumn),
-           again.Variables.DefaultColumnWidth(VarTableModel::kMeasureColumn));
+  QCOMPARE(again.Variables.variablesGrid->ColWidth(VariableTableModel::kMeasureColumn),
+           again.Variables.DefaultColumnWidth(VariableTableModel::kMeasureColumn));
 }
 
 void DictionaryViewTest::ctrlEnterShowsTheDetailsThatFollowTheCursor() {
@@ -181,7 +181,7 @@ void DictionaryViewTest::findInAttributesWrapsAndLeavesTheFindBoxes() {
   ShownWindow w;
   const auto file = DictionaryFile();
   w.Open(file->path());
-  w.form.Variables.Edit1->setText(QStringLiteral("ci"));
+  w.form.Variables.findNameEdit->setText(QStringLiteral("ci"));
   w.ClickRow(5);
   AnswerFind(QStringLiteral("ASKED"));
   w.form.FindInAttributesItem->trigger();
@@ -198,7 +198,7 @@ void DictionaryViewTest::findInAttributesWrapsAndLeavesTheFindBoxes() {
   AnswerFind(QStringLiteral("slash"), false);
   w.form.FindInAttributesItem->trigger();
   QCOMPARE(CurrentName(w.form), QStringLiteral("sex"));
-  QCOMPARE(w.form.Variables.Edit1->text(), QStringLiteral("ci"));
+  QCOMPARE(w.form.Variables.findNameEdit->text(), QStringLiteral("ci"));
 }
 
 QTEST_MAIN(DictionaryViewTest)

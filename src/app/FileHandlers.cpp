@@ -1,4 +1,4 @@
-// TForm1's file commands: open and close, the file properties report and the
+// MainWindow's file commands: open and close, the file properties report and the
 // document window, the write-access release, opening the file in its
 // application, and File > Export. The work is done by datafile/ui,
 // launch/ui and export/ui and the core under them; here the window decides
@@ -15,8 +15,8 @@
 #include <string>
 
 #include "app/MainWindow.h"
-#include "controls/BxDBGrid.h"
-#include "controls/ShowDoc.h"
+#include "variables/ui/VariablesGrid.h"
+#include "controls/DocumentWindow.h"
 #include "datafile/DictionaryLoader.h"
 #include "datafile/ui/FileInfoHandlers.h"
 #include "datafile/ui/OpenFileHandlers.h"
@@ -32,15 +32,15 @@ namespace brindle {
 
 // --- Open and close ---------------------------------------------------------
 
-void TForm1::Open1Click() { OpenDataFile(QString()); }
+void MainWindow::OpenClick() { OpenDataFile(QString()); }
 
-QString TForm1::openDialogFolder() const {
+QString MainWindow::openDialogFolder() const {
   if (FileHandle != -1 && !FileName.empty())
     return QFileInfo(QString::fromStdString(FileName)).absolutePath();
   return m_recentFiles.LastFolder();
 }
 
-void TForm1::openRecentFile(const QString& path) {
+void MainWindow::openRecentFile(const QString& path) {
   if (Counting()) return;
   if (!QFileInfo(path).isFile()) {
     m_ui.ShowMessage(
@@ -52,7 +52,7 @@ void TForm1::openRecentFile(const QString& path) {
   OpenDataFile(path);
 }
 
-void TForm1::updateRecentFilesMenu() {
+void MainWindow::updateRecentFilesMenu() {
   // The list changes while one of its items is being triggered (a file
   // opened from it): the old items go once that is over.
   for (QAction* item : m_recentFilesMenu->actions()) {
@@ -71,7 +71,7 @@ void TForm1::updateRecentFilesMenu() {
   m_recentFilesMenu->setEnabled(!files.isEmpty());
 }
 
-void TForm1::OpenDataFile(const QString& fileName, const FileKey* key) {
+void MainWindow::OpenDataFile(const QString& fileName, const FileKey* key) {
   // A frequency pass reads the open file; replacing it now would pull the
   // file from under the pass.
   if (Counting()) return;
@@ -84,8 +84,8 @@ void TForm1::OpenDataFile(const QString& fileName, const FileKey* key) {
   DataFileState opened;
   if (!OpenDataFileReported(m_ui, this, name, opened, key)) return;
 
-  ShowDocFrm->FormClose();
-  ShowDocFrm->close();
+  documentWindow->FormClose();
+  documentWindow->close();
   ResetWeighting();
 
   if (m_openFile.Close() != SPSS_OK)
@@ -106,21 +106,21 @@ void TForm1::OpenDataFile(const QString& fileName, const FileKey* key) {
   updateRecentFilesMenu();
   setApplicationTitle(info.fileName() + QStringLiteral(" - Brindle"));
 
-  Variables.VarMemData.SetSortedField(std::string());
-  Variables.VarGrid->HideSortIndicator();
+  Variables.variableList.SetSortedField(std::string());
+  Variables.variablesGrid->HideSortIndicator();
   Variables.ClearFind();
 
   GetVarInfo();
   setWarningCount(File ? File->warnings().size() : 0);
 
-  Variables.VarGrid->setFocus();
+  Variables.variablesGrid->setFocus();
 }
 
-void TForm1::GetVarInfo() {
+void MainWindow::GetVarInfo() {
   Values.HideStatistics();
-  Variables.VarGrid->SetDataSourceEnabled(false);
-  const DictionaryLoadResult result = LoadDictionary(*this, Variables.VarMemData, m_separators);
-  Variables.VarGrid->SetDataSourceEnabled(true);
+  Variables.variablesGrid->SetDataSourceEnabled(false);
+  const DictionaryLoadResult result = LoadDictionary(*this, Variables.variableList, m_separators);
+  Variables.variablesGrid->SetDataSourceEnabled(true);
   if (result.errorCode != 0) {
     m_ui.ShowMessage(QString::fromStdString(result.error));
     return;
@@ -130,11 +130,11 @@ void TForm1::GetVarInfo() {
     m_ui.WarningDialog(QString::fromStdString(result.warning));
   }
   // A file with a weight variable offers it at once; weighting stays off.
-  if (!WeightVarName.empty()) WComboBoxDropDown();
-  VarMemDataAfterScroll();
+  if (!WeightVarName.empty()) FillWeightList();
+  VariableListAfterScroll();
 }
 
-void TForm1::CloseItemClick() {
+void MainWindow::CloseItemClick() {
   // The frequency pass still reads the file.
   if (Counting()) return;
   m_openFile.Close();
@@ -143,12 +143,12 @@ void TForm1::CloseItemClick() {
   setWindowTitle(QStringLiteral("Brindle"));
   setApplicationTitle(QStringLiteral("Brindle"));
 
-  Variables.VarMemData.Close();
-  Variables.VarGrid->HideSortIndicator();
+  Variables.variableList.Close();
+  Variables.variablesGrid->HideSortIndicator();
 
   Values.Clear();
-  Variables.Edit1->clear();
-  Variables.Edit2->clear();
+  Variables.findNameEdit->clear();
+  Variables.findLabelEdit->clear();
   for (int panel = 0; panel < 3; ++panel) SetStatusText(panel, QString());
   setWarningCount(0);
 
@@ -161,9 +161,9 @@ void TForm1::CloseItemClick() {
 
 // --- File properties and document -------------------------------------------
 
-void TForm1::connectFileInfoHandlers() {
-  ShowDocFrm = new TShowDocFrm(m_ui, this);
-  ShowDocFrm->FileName = [this] { return QString::fromStdString(FileName); };
+void MainWindow::connectFileInfoHandlers() {
+  documentWindow = new DocumentWindow(m_ui, this);
+  documentWindow->FileName = [this] { return QString::fromStdString(FileName); };
 
   connect(InfoBtn, &QAction::triggered, this, [this] { ShowFileInfo(); });
   connect(FileInfoItem, &QAction::triggered, this, [this] { ShowFileInfo(); });
@@ -172,49 +172,49 @@ void TForm1::connectFileInfoHandlers() {
   // The handler inverts the check mark itself, so Qt's toggle is taken back.
   connect(ReleaseFileHandle, &QAction::triggered, this, [this](bool checked) {
     ReleaseFileHandle->setChecked(!checked);
-    Releasefilehandle1Click();
+    ReleaseFileHandleClick();
   });
   // The whole application, not a single window: moving between the main
   // window, the document window and a message box changes nothing.
   connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
           [this](Qt::ApplicationState state) {
             if (state == Qt::ApplicationActive)
-              ApplicationEvents1Activate();
+              ApplicationActivated();
             else
-              ApplicationEvents1Deactivate();
+              ApplicationDeactivated();
           });
 }
 
-void TForm1::ShowFileInfo() {
+void MainWindow::ShowFileInfo() {
   if (FileHandle == -1 || !HoldFile()) return;
   ShowFileReport(m_ui, *this);
 }
 
-void TForm1::ShowDocBtnClick() {
+void MainWindow::ShowDocBtnClick() {
   if (HasDocument == 0 || FileHandle == -1 || !HoldFile()) return;
-  ShowDocumentLines(m_ui, *this, *ShowDocFrm);
+  ShowDocumentLines(m_ui, *this, *documentWindow);
 }
 
 // --- Write-access release ---------------------------------------------------
 
-void TForm1::Releasefilehandle1Click() {
+void MainWindow::ReleaseFileHandleClick() {
   ReleaseFileHandle->setChecked(!ReleaseFileHandle->isChecked());
 }
 
-void TForm1::ApplicationEvents1Deactivate() {
+void MainWindow::ApplicationDeactivated() {
   // A frequency pass still reads the file; a stale file is on its way out.
   if (FileHandle == -1 || !ReleaseFileHandle->isChecked() || Counting() || FileStale) return;
   ReleaseDataFileReported(m_ui, *this);
 }
 
-void TForm1::ApplicationEvents1Activate() {
+void MainWindow::ApplicationActivated() {
   // A released file is always taken back, also should the option have been
   // switched off meanwhile: nothing else would ever reopen it.
   if (!FileReleased) return;
   if (TakeDataFileBack(*this) != ReopenOutcome::Unchanged) settleStaleFile();
 }
 
-bool TForm1::HoldFile() {
+bool MainWindow::HoldFile() {
   if (FileStale) return false;
   if (!FileReleased) return true;
   // Something wants to read before the activation arrived (a click can come
@@ -226,7 +226,7 @@ bool TForm1::HoldFile() {
   return false;
 }
 
-void TForm1::settleStaleFile() {
+void MainWindow::settleStaleFile() {
   const std::string name = FileName;
   const StaleFileAction action = AskAboutStaleFile(m_ui, *this);
   if (action == StaleFileAction::None) return;
@@ -238,21 +238,21 @@ void TForm1::settleStaleFile() {
 
 // --- Open in the associated application -------------------------------------
 
-void TForm1::OpenFileinSPSS1Click() { OpenInAssociatedApplication(m_ui, FileName); }
-void TForm1::OpenWithRegisteredCommand() { StartRegisteredCommand(m_ui, FileName); }
+void MainWindow::OpenInSpssClick() { OpenInAssociatedApplication(m_ui, FileName); }
+void MainWindow::OpenWithRegisteredCommand() { StartRegisteredCommand(m_ui, FileName); }
 
 // --- Export -----------------------------------------------------------------
 
-void TForm1::connectExportHandlers() {
+void MainWindow::connectExportHandlers() {
   const QList<QAction*> items = Exportmnu->actions();
   for (int kind = 0; kind < std::min<int>(3, static_cast<int>(items.size())); ++kind)
     connect(items[kind], &QAction::triggered, this, [this, kind] { ExportClick(kind); });
 }
 
-void TForm1::ExportClick(int kind) {
+void MainWindow::ExportClick(int kind) {
   if (FileHandle == -1 || Counting() || !HoldFile()) return;
   const std::optional<ExportJob> job =
-      AskExportJob(m_ui, this, kind, FileName, Variables.VarMemData);
+      AskExportJob(m_ui, this, kind, FileName, Variables.variableList);
   if (!job) return;
   // The file stays held (not released, not closed) while the cases are read;
   // closing the window cancels the export, and the window closes after it.

@@ -14,9 +14,9 @@
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
-#include "controls/BxDBGrid.h"
-#include "controls/ValStringGrid.h"
-#include "controls/psvWebLabel.h"
+#include "variables/ui/VariablesGrid.h"
+#include "values/ui/ValuesGrid.h"
+#include "controls/LinkLabel.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -35,34 +35,34 @@ class HelpAboutTest : public QObject {
 
 void HelpAboutTest::menuAndF1OpenTheTopicOfTheirContext() {
   ShownWindow w;
-  TForm1& f = w.form;
-  QVERIFY(!f.HelpWindow->isVisible());
+  MainWindow& f = w.form;
+  QVERIFY(!f.helpWindow->isVisible());
   const struct {
     QAction* item;
     const char* page;
   } items[] = {{f.HelpOverview, "overview"}, {f.HelpKeys, "keys"}, {f.HelpTopics, "index"}};
   for (const auto& c : items) {
     c.item->trigger();
-    QVERIFY(f.HelpWindow->isVisible());
-    QCOMPARE(f.HelpWindow->CurrentPage(), QStringLiteral("qrc:/help/%1.html").arg(c.page));
+    QVERIFY(f.helpWindow->isVisible());
+    QCOMPARE(f.helpWindow->CurrentPage(), QStringLiteral("qrc:/help/%1.html").arg(c.page));
   }
   // F1 gives the topic of the control with the focus.
   const struct {
     QWidget* focus;
     const char* page;
-  } controls[] = {{f.Variables.VarGrid, "variables"}, {f.Values.StringGrid1, "values"}};
+  } controls[] = {{f.Variables.variablesGrid, "variables"}, {f.Values.valuesGrid, "values"}};
   for (const auto& c : controls) {
-    f.HelpWindow->hide();
+    f.helpWindow->hide();
     QApplication::setActiveWindow(&f);
     c.focus->setEnabled(true);
     c.focus->setFocus();
     QTest::keyClick(c.focus, Qt::Key_F1);
-    QCOMPARE(f.HelpWindow->CurrentPage(), QStringLiteral("qrc:/help/%1.html").arg(c.page));
+    QCOMPARE(f.helpWindow->CurrentPage(), QStringLiteral("qrc:/help/%1.html").arg(c.page));
   }
 }
 
 void HelpAboutTest::everyPageLoadsAndItsLinksResolve() {
-  THelpWindow help;
+  HelpWindow help;
   for (int context = 0; context <= 5; ++context) {
     const QString page = HelpPage(context);
     QFile file(QStringLiteral(":") + QUrl(page).path());
@@ -82,28 +82,28 @@ void HelpAboutTest::everyPageLoadsAndItsLinksResolve() {
 
 void HelpAboutTest::aboutBoxHidesOnOkEnterAndAnotherWindow() {
   ShownWindow w;
-  TForm1& f = w.form;
-  TAboutBox* box = f.AboutBox;
+  MainWindow& f = w.form;
+  AboutBox* box = f.aboutBox;
   QVERIFY(!box->isVisible());
   QCOMPARE(box->windowTitle(), QStringLiteral("Brindle"));
   QVERIFY(box->Version->text().startsWith(QStringLiteral("Version ")));
   QVERIFY(box->Version->text().size() > 8);
-  QCOMPARE(box->psvWebLabel2->Target().left(7), QStringLiteral("mailto:"));
+  QCOMPARE(box->mailLink->Target().left(7), QStringLiteral("mailto:"));
 
-  f.About1->trigger();
+  f.aboutAction->trigger();
   QVERIFY(box->isVisible());
   QVERIFY(!box->isModal());
   QVERIFY(!box->Copyright->text().isEmpty());
   QTest::mouseClick(box->OKButton, Qt::LeftButton);
   QVERIFY(!box->isVisible());
 
-  f.About1->trigger();
+  f.aboutAction->trigger();
   QVERIFY(QTest::qWaitForWindowActive(box));
   QTest::keyClick(box, Qt::Key_Return);
   QVERIFY(!box->isVisible());
 
   // The main window becoming active hides the box.
-  f.About1->trigger();
+  f.aboutAction->trigger();
   QVERIFY(QTest::qWaitForWindowActive(box));
   f.activateWindow();
   QTRY_VERIFY(!box->isVisible());
@@ -111,15 +111,15 @@ void HelpAboutTest::aboutBoxHidesOnOkEnterAndAnotherWindow() {
 
 void HelpAboutTest::helpWindowOpensWithinTheScreen() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   // At a scale factor of 2 the screen's room in pixels of the program is
   // half as large: the design size no longer fits.
   const QRect room = f.screen()->availableGeometry();
-  f.HelpWindow->resize(room.width() + 200, room.height() * 2);
+  f.helpWindow->resize(room.width() + 200, room.height() * 2);
   f.HelpOverview->trigger();
-  QVERIFY(f.HelpWindow->isVisible());
-  QVERIFY(f.HelpWindow->width() < room.width());
-  QVERIFY(f.HelpWindow->height() < room.height());
+  QVERIFY(f.helpWindow->isVisible());
+  QVERIFY(f.helpWindow->width() < room.width());
+  QVERIFY(f.helpWindow->height() < room.height());
 }
 
 void HelpAboutTest::menusPageNamesEveryMenuItemShown() {

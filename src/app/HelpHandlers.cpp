@@ -1,4 +1,4 @@
-// TForm1's Help menu, F1 context help and the About box.
+// MainWindow's Help menu, F1 context help and the About box.
 //
 // Controls and menu items carry their help context number in the property
 // "HelpContext"; F1 shows the topic of the control with the focus (or of its
@@ -19,8 +19,8 @@
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
-#include "controls/BxDBGrid.h"
-#include "controls/ValStringGrid.h"
+#include "variables/ui/VariablesGrid.h"
+#include "values/ui/ValuesGrid.h"
 
 namespace brindle {
 
@@ -39,7 +39,7 @@ int HelpContextOf(const QObject* object) {
 // F1 in an open menu: the topic of the highlighted item, else the menu's.
 class MenuHelpKey : public QObject {
  public:
-  explicit MenuHelpKey(TForm1* form) : QObject(form), m_form(form) {}
+  explicit MenuHelpKey(MainWindow* form) : QObject(form), m_form(form) {}
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -56,17 +56,17 @@ class MenuHelpKey : public QObject {
   }
 
  private:
-  TForm1* m_form;
+  MainWindow* m_form;
 };
 
 }  // namespace
 
-void TForm1::createHelp() {
+void MainWindow::createHelp() {
   for (QObject* o :
-       std::initializer_list<QObject*>{ToolBar1, Variables.Panel1, Variables.Edit1, Variables.Edit2,
-                                       Variables.Filter1, Variables.VarGrid})
+       std::initializer_list<QObject*>{toolBar, Variables.findBar, Variables.findNameEdit, Variables.findLabelEdit,
+                                       Variables.filterCheck, Variables.variablesGrid})
     o->setProperty(kHelpContext, 2);
-  for (QObject* o : std::initializer_list<QObject*>{Values.StringGrid1, Values.Memo1})
+  for (QObject* o : std::initializer_list<QObject*>{Values.valuesGrid, Values.statisticsText})
     o->setProperty(kHelpContext, 3);
   StatusBar->setProperty(kHelpContext, 5);
 
@@ -89,29 +89,29 @@ void TForm1::createHelp() {
   connect(HelpOverview, &QAction::triggered, this, [this] { HelpOverviewClick(HelpOverview); });
   connect(HelpKeys, &QAction::triggered, this, [this] { HelpOverviewClick(HelpKeys); });
   connect(HelpTopics, &QAction::triggered, this, [this] { HelpTopicsClick(); });
-  connect(About1, &QAction::triggered, this, [this] { About1Click(); });
+  connect(aboutAction, &QAction::triggered, this, [this] { AboutClick(); });
   auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
   connect(f1, &QShortcut::activated, this, [this] { ShowContextHelp(); });
 
-  AboutBox = new TAboutBox(m_ui, this);
-  HelpWindow = new THelpWindow(this);
+  aboutBox = new AboutBox(m_ui, this);
+  helpWindow = new HelpWindow(this);
 }
 
-void TForm1::HelpOverviewClick(QAction* item) { ShowHelpTopic(HelpContextOf(item)); }
+void MainWindow::HelpOverviewClick(QAction* item) { ShowHelpTopic(HelpContextOf(item)); }
 
-void TForm1::HelpTopicsClick() { ShowHelpTopic(0); }
+void MainWindow::HelpTopicsClick() { ShowHelpTopic(0); }
 
-void TForm1::About1Click() {
-  AboutBox->show();
-  AboutBox->raise();
-  AboutBox->activateWindow();
+void MainWindow::AboutClick() {
+  aboutBox->show();
+  aboutBox->raise();
+  aboutBox->activateWindow();
 }
 
-void TForm1::ShowContextHelp() {
+void MainWindow::ShowContextHelp() {
   const int context = HelpContextOf(QApplication::focusWidget());
   ShowHelpTopic(context > 0 ? context : 1);
 }
 
-void TForm1::ShowHelpTopic(int context) { HelpWindow->ShowTopic(context); }
+void MainWindow::ShowHelpTopic(int context) { helpWindow->ShowTopic(context); }
 
 }  // namespace brindle

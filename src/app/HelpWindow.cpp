@@ -16,7 +16,7 @@ QString HelpPage(int context) {
   return QStringLiteral("qrc:/help/%1.html").arg(QLatin1String(pages[i]));
 }
 
-THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("Brindle Help"));
   resize(640, 560);
   Browser = new QTextBrowser;
@@ -45,7 +45,7 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(Browser, 1);
 }
 
-void THelpWindow::ShowTopic(int context) {
+void HelpWindow::ShowTopic(int context) {
   Browser->setSource(QUrl(HelpPage(context)));
   if (!isVisible()) FitToScreen(*this);
   show();
@@ -53,6 +53,6 @@ void THelpWindow::ShowTopic(int context) {
   activateWindow();
 }
 
-QString THelpWindow::CurrentPage() const { return Browser->source().toString(); }
+QString HelpWindow::CurrentPage() const { return Browser->source().toString(); }
 
 }  // namespace brindle

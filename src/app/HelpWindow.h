@@ -13,11 +13,11 @@ namespace brindle {
 // number the contents.
 QString HelpPage(int context);
 
-class THelpWindow : public QWidget {
+class HelpWindow : public QWidget {
   Q_OBJECT
 
  public:
-  explicit THelpWindow(QWidget* parent = nullptr);
+  explicit HelpWindow(QWidget* parent = nullptr);
 
   QTextBrowser* Browser = nullptr;
 

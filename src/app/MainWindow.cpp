@@ -29,8 +29,8 @@
 
 #include "app/Options.h"
 #include "app/ToolImages.h"
-#include "controls/BxDBGrid.h"
-#include "controls/ValStringGrid.h"
+#include "variables/ui/VariablesGrid.h"
+#include "values/ui/ValuesGrid.h"
 #include "platform/ScreenFit.h"
 #include "platform/UiService.h"
 #include "spssio/Spssio.h"
@@ -73,10 +73,10 @@ NumberSeparators LocaleSeparators() {
 
 }  // namespace
 
-TForm1::TForm1(UiService& ui, QWidget* parent)
+MainWindow::MainWindow(UiService& ui, QWidget* parent)
     : QMainWindow(parent),
       Variables(ui, this),
-      Values(ui, this, Variables.VarMemData, Weighting.Weighting()),
+      Values(ui, this, Variables.variableList, Weighting.Weighting()),
       m_ui(ui) {
   setWindowIcon(ProgramIcon());
   createActions();
@@ -93,13 +93,13 @@ TForm1::TForm1(UiService& ui, QWidget* parent)
   createHelp();
 }
 
-TForm1::~TForm1() { FormDestroy(); }
+MainWindow::~MainWindow() { FormDestroy(); }
 
-void TForm1::SetCommandLine(const QStringList& arguments) {
+void MainWindow::SetCommandLine(const QStringList& arguments) {
   m_commandLineFile = arguments.size() > 1 ? arguments.at(1) : QString();
 }
 
-void TForm1::createActions() {
+void MainWindow::createActions() {
   OpenBtn = MakeAction(this, QStringLiteral("Open"));
   OpenBtn->setIcon(ToolImage(0));
   OpenBtn->setToolTip(QStringLiteral("Open SPSS data file"));
@@ -124,7 +124,7 @@ void TForm1::createActions() {
   OpeninSpssBtn->setToolTip(QStringLiteral("Open file in SPSS"));
 
   const char* const findHints[4] = {"Find first", "Find previous", "Find next", "Find last"};
-  QAction** findButtons[4] = {&repfindbtn1, &repfindbtn2, &repfindbtn3, &repfindbtn4};
+  QAction** findButtons[4] = {&findFirstAction, &findPreviousAction, &findNextAction, &findLastAction};
   for (int i = 0; i < 4; ++i) {
     QAction* button = MakeAction(this, QString::fromLatin1(findHints[i]));
     button->setIcon(ToolImage(6 + i));
@@ -133,23 +133,23 @@ void TForm1::createActions() {
     *findButtons[i] = button;
   }
 
-  Weighting.WeightBtn->setIcon(ToolImage(13));
+  Weighting.weightButton->setIcon(ToolImage(13));
 
-  Open1 = MakeAction(this, QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O));
+  openAction = MakeAction(this, QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O));
   FileInfoItem =
       MakeAction(this, QStringLiteral("File &Properties"), QKeySequence(Qt::CTRL | Qt::Key_I));
   FileDocItem = MakeAction(this, QStringLiteral("File &Document"));
   FileDocItem->setEnabled(false);
   FileDocItem->setVisible(false);
-  OpenFileinSPSS1 =
+  openInSpssAction =
       MakeAction(this, QStringLiteral("Open File in &SPSS"), QKeySequence(Qt::Key_F10));
   CloseItem = MakeAction(this, QStringLiteral("&Close"), QKeySequence(Qt::CTRL | Qt::Key_F4));
-  Exit1 = MakeAction(this, QStringLiteral("E&xit"), QKeySequence(Qt::ALT | Qt::Key_X));
+  exitAction = MakeAction(this, QStringLiteral("E&xit"), QKeySequence(Qt::ALT | Qt::Key_X));
 
   ReleaseFileHandle = MakeCheckItem(this, QStringLiteral("Allow &write access"));
-  Font1 = MakeAction(this, QStringLiteral("Font"));
-  Font1->setEnabled(false);
-  Font1->setVisible(false);
+  fontAction = MakeAction(this, QStringLiteral("Font"));
+  fontAction->setEnabled(false);
+  fontAction->setVisible(false);
   HideMissingcolumn = MakeCheckItem(this, QStringLiteral("Hide &Missing column"), 2);
   HideFormatcolumn = MakeCheckItem(this, QStringLiteral("Hide &Format column"), 3);
   HideMeasurecolumn = MakeCheckItem(this, QStringLiteral("Hide M&easure column"), 5);
@@ -166,15 +166,15 @@ void TForm1::createActions() {
   RestoreDefaultOptions = MakeAction(this, QStringLiteral("Restore default options"));
 }
 
-void TForm1::createMenus() {
+void MainWindow::createMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-  file->addAction(Open1);
+  file->addAction(openAction);
   m_recentFilesMenu = file->addMenu(QStringLiteral("&Recent Files"));
   m_recentFilesMenu->setEnabled(false);
   file->addAction(FileInfoItem);
   file->addAction(FileDocItem);
   file->addSeparator();
-  file->addAction(OpenFileinSPSS1);
+  file->addAction(openInSpssAction);
   file->addSeparator();
   Exportmnu = file->addMenu(QStringLiteral("E&xport"));
   Exportmnu->addAction(QStringLiteral("&Data"));
@@ -182,13 +182,13 @@ void TForm1::createMenus() {
   Exportmnu->addAction(QStringLiteral("Value &labels"));
   file->addSeparator();
   file->addAction(CloseItem);
-  file->addAction(Exit1);
+  file->addAction(exitAction);
 
   createViewMenu();
 
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
   options->addAction(ReleaseFileHandle);
-  options->addAction(Font1);
+  options->addAction(fontAction);
   options->addSeparator();
   options->addAction(HideMissingcolumn);
   options->addAction(HideFormatcolumn);
@@ -205,50 +205,50 @@ void TForm1::createMenus() {
   HelpOverview = HelpMenu->addAction(QStringLiteral("Overview"));
   HelpTopics = HelpMenu->addAction(QStringLiteral("Topics"));
   HelpKeys = HelpMenu->addAction(QStringLiteral("Shortcut Keys"));
-  About1 = HelpMenu->addAction(QStringLiteral("&About..."));
+  aboutAction = HelpMenu->addAction(QStringLiteral("&About..."));
 }
 
-void TForm1::createToolBar() {
-  ToolBar1 = addToolBar(QStringLiteral("Tools"));
-  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-  ToolBar1->setMovable(false);
-  ToolBar1->setFloatable(false);
-  ToolBar1->toggleViewAction()->setVisible(false);
+void MainWindow::createToolBar() {
+  toolBar = addToolBar(QStringLiteral("Tools"));
+  toolBar->setObjectName(QStringLiteral("toolBar"));
+  toolBar->setMovable(false);
+  toolBar->setFloatable(false);
+  toolBar->toggleViewAction()->setVisible(false);
   setContextMenuPolicy(Qt::NoContextMenu);
 
-  ToolBar1->addAction(OpenBtn);
-  ToolBar1->addWidget(ToolGap(10));
-  ToolBar1->addAction(FrequenciesBtn);
-  ToolBar1->addWidget(ToolGap(10));
-  ToolBar1->addAction(InfoBtn);
-  ToolBar1->addAction(ShowDocBtn);
-  ToolBar1->addWidget(ToolGap(10));
-  ToolBar1->addAction(OpeninSpssBtn);
-  ToolBar1->addWidget(ToolGap(15));
-  ToolBar1->addAction(repfindbtn1);
-  ToolBar1->addAction(repfindbtn2);
-  ToolBar1->addAction(repfindbtn3);
-  ToolBar1->addAction(repfindbtn4);
-  ToolBar1->addWidget(ToolGap(16));
-  ToolBar1->addAction(Weighting.WeightBtn);
-  ToolBar1->addWidget(Weighting.WComboBox);
+  toolBar->addAction(OpenBtn);
+  toolBar->addWidget(ToolGap(10));
+  toolBar->addAction(FrequenciesBtn);
+  toolBar->addWidget(ToolGap(10));
+  toolBar->addAction(InfoBtn);
+  toolBar->addAction(ShowDocBtn);
+  toolBar->addWidget(ToolGap(10));
+  toolBar->addAction(OpeninSpssBtn);
+  toolBar->addWidget(ToolGap(15));
+  toolBar->addAction(findFirstAction);
+  toolBar->addAction(findPreviousAction);
+  toolBar->addAction(findNextAction);
+  toolBar->addAction(findLastAction);
+  toolBar->addWidget(ToolGap(16));
+  toolBar->addAction(Weighting.weightButton);
+  toolBar->addWidget(Weighting.weightCombo);
 }
 
-void TForm1::createFindPanel() {
-  Values.Label1->setParent(Variables.Panel1);
-  Values.Label1->setGeometry(370, 0, 10, Variables.Panel1->height());
+void MainWindow::createFindPanel() {
+  Values.captionLabel->setParent(Variables.findBar);
+  Values.captionLabel->setGeometry(370, 0, 10, Variables.findBar->height());
 }
 
-void TForm1::createPanes() {
-  Splitter1 = new QSplitter(Qt::Horizontal);
-  Splitter1->setHandleWidth(3);
-  Splitter1->setChildrenCollapsible(false);
-  Splitter1->addWidget(Variables.VarGrid);
-  Splitter1->addWidget(Values.Panel2);
+void MainWindow::createPanes() {
+  splitter = new QSplitter(Qt::Horizontal);
+  splitter->setHandleWidth(3);
+  splitter->setChildrenCollapsible(false);
+  splitter->addWidget(Variables.variablesGrid);
+  splitter->addWidget(Values.valuesPanel);
   // Like a grid docked at the left edge: a resize of the window changes the
   // values pane; FormResize then restores the grid's share.
-  Splitter1->setStretchFactor(0, 0);
-  Splitter1->setStretchFactor(1, 1);
+  splitter->setStretchFactor(0, 0);
+  splitter->setStretchFactor(1, 1);
 
   auto* bevel2 = new QFrame;
   bevel2->setFrameShape(QFrame::HLine);
@@ -259,13 +259,13 @@ void TForm1::createPanes() {
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  layout->addWidget(Variables.Panel1);
+  layout->addWidget(Variables.findBar);
   layout->addWidget(bevel2);
-  layout->addWidget(Splitter1, 1);
+  layout->addWidget(splitter, 1);
   setCentralWidget(central);
 }
 
-void TForm1::createStatusBar() {
+void MainWindow::createStatusBar() {
   StatusBar = statusBar();
   for (std::size_t i = 0; i < m_statusPanels.size(); ++i) {
     auto* panel = new QLabel;
@@ -297,18 +297,18 @@ void TForm1::createStatusBar() {
   connect(m_warningSign, &QToolButton::clicked, this, [this] { ShowFileInfo(); });
 }
 
-void TForm1::setWarningCount(std::size_t count) {
+void MainWindow::setWarningCount(std::size_t count) {
   m_warningSign->setVisible(count > 0);
   m_warningSign->setToolTip(count == 1
                                 ? QStringLiteral("1 warning: click for details")
                                 : QStringLiteral("%1 warnings: click for details").arg(count));
 }
 
-void TForm1::connectHandlers() {
-  connect(OpenBtn, &QAction::triggered, this, [this] { Open1Click(); });
-  connect(Open1, &QAction::triggered, this, [this] { Open1Click(); });
+void MainWindow::connectHandlers() {
+  connect(OpenBtn, &QAction::triggered, this, [this] { OpenClick(); });
+  connect(openAction, &QAction::triggered, this, [this] { OpenClick(); });
   connect(CloseItem, &QAction::triggered, this, [this] { CloseItemClick(); });
-  connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+  connect(exitAction, &QAction::triggered, this, [this] { ExitClick(); });
 
   // The handlers invert the check marks themselves (they are also called
   // from code), so the toggle Qt made on the way is taken back first.
@@ -324,59 +324,59 @@ void TForm1::connectHandlers() {
   });
   connect(FrequenciesBtn, &QAction::triggered, this, [this] { FrequenciesShownClick(); });
 
-  connect(Weighting.WeightBtn, &QAction::triggered, this,
-          [this](bool down) { WeightBtnClick(down); });
-  Weighting.WComboBox->OnDropDown = [this] { WComboBoxDropDown(); };
-  connect(Weighting.WComboBox, &QComboBox::activated, this,
-          [this](int index) { WComboBoxChange(index); });
+  connect(Weighting.weightButton, &QAction::triggered, this,
+          [this](bool down) { WeightButtonClick(down); });
+  Weighting.weightCombo->OnDropDown = [this] { FillWeightList(); };
+  connect(Weighting.weightCombo, &QComboBox::activated, this,
+          [this](int index) { WeightChosen(index); });
 
   connect(Saveoptions, &QAction::triggered, this, [this] { SaveoptionsClick(); });
   connect(RestoreDefaultOptions, &QAction::triggered, this,
           [this] { RestoreDefaultOptionsClick(); });
-  connect(OpenFileinSPSS1, &QAction::triggered, this, [this] { OpenFileinSPSS1Click(); });
-  connect(OpeninSpssBtn, &QAction::triggered, this, [this] { OpenFileinSPSS1Click(); });
+  connect(openInSpssAction, &QAction::triggered, this, [this] { OpenInSpssClick(); });
+  connect(OpeninSpssBtn, &QAction::triggered, this, [this] { OpenInSpssClick(); });
 
-  connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
+  connect(splitter, &QSplitter::splitterMoved, this, [this] { SplitterMoved(); });
 
-  Variables.VarMemData.SetAfterScroll([this](TdxMemData&) { VarMemDataAfterScroll(); });
-  Variables.OnCurrentChanged = [this] { VarMemDataAfterScroll(); };
-  TBxDBGrid* varGrid = Variables.VarGrid;
-  varGrid->OnMouseDown = [this](TBxDBGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods,
+  Variables.variableList.SetAfterScroll([this](VariableList&) { VariableListAfterScroll(); });
+  Variables.OnCurrentChanged = [this] { VariableListAfterScroll(); };
+  VariablesGrid* varGrid = Variables.variablesGrid;
+  varGrid->OnMouseDown = [this](VariablesGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods,
                                 int x, int y, bool doubleClick) {
-    VarGridMouseDown(grid, button, mods, x, y, doubleClick);
+    VariablesGridMouseDown(grid, button, mods, x, y, doubleClick);
   };
-  varGrid->OnKeyDown = [this](QKeyEvent* event) { VarGridKeyDown(event); };
-  varGrid->OnTitleClick = [this](int column) { VarGridTitleClick(column); };
-  for (QAction* button : {repfindbtn1, repfindbtn2, repfindbtn3, repfindbtn4})
-    connect(button, &QAction::triggered, this, [this, button] { RepFindBtn1Click(button); });
-  Values.StringGrid1->OnMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers mods,
+  varGrid->OnKeyDown = [this](QKeyEvent* event) { VariablesGridKeyDown(event); };
+  varGrid->OnTitleClick = [this](int column) { VariablesGridTitleClick(column); };
+  for (QAction* button : {findFirstAction, findPreviousAction, findNextAction, findLastAction})
+    connect(button, &QAction::triggered, this, [this, button] { FindButtonClick(button); });
+  Values.valuesGrid->OnMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers mods,
                                            int x, int y, bool doubleClick) {
-    StringGrid1MouseDown(button, mods, x, y, doubleClick);
+    ValuesGridMouseDown(button, mods, x, y, doubleClick);
   };
-  Values.StringGrid1->OnKeyDown = [this](QKeyEvent* event) { StringGrid1KeyDown(event); };
-  Values.OnCaptionChanged = [this] { placeLabel1(); };
+  Values.valuesGrid->OnKeyDown = [this](QKeyEvent* event) { ValuesGridKeyDown(event); };
+  Values.OnCaptionChanged = [this] { placeCaptionLabel(); };
   Values.OnCountChanged = [this](const QString& text) { SetStatusText(2, text); };
   // A scroll bar that comes or goes changes the room the columns share.
   varGrid->viewport()->installEventFilter(this);
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Resize && watched == Variables.VarGrid->viewport())
-    VarGridColumnWidthChanged();
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize && watched == Variables.variablesGrid->viewport())
+    VariablesGridColumnWidthChanged();
   return QMainWindow::eventFilter(watched, event);
 }
 
-QString TForm1::StatusText(int panel) const {
+QString MainWindow::StatusText(int panel) const {
   if (panel < 0 || panel >= static_cast<int>(m_statusPanels.size())) return {};
   return m_statusPanels[static_cast<std::size_t>(panel)]->text();
 }
 
-void TForm1::SetStatusText(int panel, const QString& text) {
+void MainWindow::SetStatusText(int panel, const QString& text) {
   if (panel < 0 || panel >= static_cast<int>(m_statusPanels.size())) return;
   m_statusPanels[static_cast<std::size_t>(panel)]->setText(text);
 }
 
-void TForm1::setApplicationTitle(const QString& title) {
+void MainWindow::setApplicationTitle(const QString& title) {
   m_applicationTitle = title;
   // Plain messages take their caption from here. A display name would do as
   // well but is appended to every window title on X11 and Wayland.
@@ -385,7 +385,7 @@ void TForm1::setApplicationTitle(const QString& title) {
 
 // --- Lifecycle ------------------------------------------------------------
 
-void TForm1::FormCreate() {
+void MainWindow::FormCreate() {
   OptionsReset = false;
   m_separators = LocaleSeparators();
   setApplicationTitle(QStringLiteral("Brindle"));
@@ -395,76 +395,76 @@ void TForm1::FormCreate() {
   setAcceptDrops(true);
 }
 
-void TForm1::FormShow() {
+void MainWindow::FormShow() {
   // The panes get their first geometry now, not at the next turn of the
   // event loop: the widths and row counts below depend on it.
   layout()->activate();
   centralWidget()->layout()->activate();
-  Values.Panel2->layout()->activate();
+  Values.valuesPanel->layout()->activate();
   FileHandle = -1;
   spssHostSysmisVal(&SysmisValue);
   spssLowHighVal(&LowestValue, &HighestValue);
   Values.FirstShown();
   const int varWidth = width() / 2;
-  Splitter1->setSizes(
-      {varWidth, std::max(0, Splitter1->width() - Splitter1->handleWidth() - varWidth)});
+  splitter->setSizes(
+      {varWidth, std::max(0, splitter->width() - splitter->handleWidth() - varWidth)});
   // Both grids changed width: their label columns take up the new room.
-  Splitter1Moved();
+  SplitterMoved();
   LastClientWidth = width();
   setWindowTitle(QStringLiteral("Brindle"));
   Values.FitRows();
   if (!m_commandLineFile.isEmpty()) OpenDataFile(m_commandLineFile);
 }
 
-void TForm1::FormResize() {
+void MainWindow::FormResize() {
   const int clientWidth = width();
   if (LastClientWidth > 0) {
-    const QList<int> sizes = Splitter1->sizes();
+    const QList<int> sizes = splitter->sizes();
     const int varWidth = static_cast<int>(static_cast<long long>(clientWidth) *
                                           (sizes.isEmpty() ? 0 : sizes.first()) / LastClientWidth);
-    Splitter1->setSizes(
-        {varWidth, std::max(0, Splitter1->width() - Splitter1->handleWidth() - varWidth)});
+    splitter->setSizes(
+        {varWidth, std::max(0, splitter->width() - splitter->handleWidth() - varWidth)});
   }
   LastClientWidth = clientWidth;
   Values.FitRows();
-  placeLabel1();
-  Splitter1Moved();
+  placeCaptionLabel();
+  SplitterMoved();
 }
 
-void TForm1::placeLabel1() {
-  const int panel2Left = Values.Panel2->mapTo(this, QPoint(0, 0)).x() -
-                         Variables.Panel1->mapTo(this, QPoint(0, 0)).x();
+void MainWindow::placeCaptionLabel() {
+  const int panel2Left = Values.valuesPanel->mapTo(this, QPoint(0, 0)).x() -
+                         Variables.findBar->mapTo(this, QPoint(0, 0)).x();
   int left = panel2Left + 1;
-  const int filterRight = Variables.Filter1->geometry().right() + 1;
+  const int filterRight = Variables.filterCheck->geometry().right() + 1;
   if (left < filterRight + 2) left = filterRight + 2;
-  Values.Label1->setGeometry(left, 0, Values.Label1->sizeHint().width(),
-                             Variables.Panel1->height());
+  Values.captionLabel->setGeometry(left, 0, Values.captionLabel->sizeHint().width(),
+                             Variables.findBar->height());
 }
 
-void TForm1::FormClose() {
+void MainWindow::FormClose() {
   // A running frequency pass still reads the file; it is closed with the
   // program once the pass is over.
   if (Counting()) return;
   m_openFile.Close();
-  Variables.VarMemData.Close();
+  Variables.variableList.Close();
 }
 
-void TForm1::FormDestroy() {
+void MainWindow::FormDestroy() {
   // A window torn down without being closed still lets go of its file.
   m_openFile.Close();
   if (!OptionsReset) saveWindowPlacement();
 }
 
-void TForm1::Exit1Click() { close(); }
+void MainWindow::ExitClick() { close(); }
 
-void TForm1::Splitter1Moved() {
-  VarGridColumnWidthChanged();
-  StringGrid1ColumnWidthChanged();
+void MainWindow::SplitterMoved() {
+  VariablesGridColumnWidthChanged();
+  ValuesGridColumnWidthChanged();
 }
 
-void TForm1::EnableFileCommands(bool enabled) {
+void MainWindow::EnableFileCommands(bool enabled) {
   FileInfoItem->setEnabled(enabled);
-  OpenFileinSPSS1->setEnabled(enabled);
+  openInSpssAction->setEnabled(enabled);
   CloseItem->setEnabled(enabled);
   FrequenciesBtn->setEnabled(enabled);
   InfoBtn->setEnabled(enabled);
@@ -474,17 +474,17 @@ void TForm1::EnableFileCommands(bool enabled) {
   Exportmnu->setEnabled(enabled);
   Exportmnu->menuAction()->setEnabled(enabled);
   Weighting.SetEnabled(enabled);
-  repfindbtn1->setEnabled(enabled);
-  repfindbtn2->setEnabled(enabled);
-  repfindbtn3->setEnabled(enabled);
-  repfindbtn4->setEnabled(enabled);
+  findFirstAction->setEnabled(enabled);
+  findPreviousAction->setEnabled(enabled);
+  findNextAction->setEnabled(enabled);
+  findLastAction->setEnabled(enabled);
   VariableDetailsItem->setEnabled(enabled);
   FindInAttributesItem->setEnabled(enabled);
 }
 
 // --- Events -----------------------------------------------------------------
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (m_shown || event->spontaneous()) return;
   m_shown = true;
@@ -501,12 +501,12 @@ void TForm1::showEvent(QShowEvent* event) {
   FormShow();
 }
 
-void TForm1::resizeEvent(QResizeEvent* event) {
+void MainWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   FormResize();
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   // A frequency pass still reads the file: the window closes when it is over.
   if (Counting()) {
     m_closeAfterPass = true;
@@ -517,11 +517,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   if (event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
-void TForm1::dropEvent(QDropEvent* event) {
+void MainWindow::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   event->acceptProposedAction();
   // Only the first of several dropped files is opened.

@@ -35,7 +35,7 @@
 #include "values/FrequencyRunner.h"
 #include "values/ui/ValuesPane.h"
 #include "values/ui/WeightingControls.h"
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 #include "variables/ui/VariablesPane.h"
 
 class QAction;
@@ -53,40 +53,40 @@ class QWidget;
 
 namespace brindle {
 
-class TAboutBox;
-class TBxDBGrid;
-class THelpWindow;
-class TShowDocFrm;
-class TValStringGrid;
+class AboutBox;
+class VariablesGrid;
+class HelpWindow;
+class DocumentWindow;
+class ValuesGrid;
 class UiService;
 class VariableDetailsBox;
 struct VarRecord;
 
-class TForm1 : public QMainWindow, public DataFileState {
+class MainWindow : public QMainWindow, public DataFileState {
   Q_OBJECT
 
  public:
   // Builds the window with every file command disabled; nothing is opened
   // until the window is first shown. The service must outlive the window.
-  explicit TForm1(UiService& ui, QWidget* parent = nullptr);
-  ~TForm1() override;
+  explicit MainWindow(UiService& ui, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   // The program's arguments (program name first). Only the first argument
   // after the program name is opened, when the window is first shown.
   void SetCommandLine(const QStringList& arguments);
 
   // --- Components, by their form names --------------------------------
-  QToolBar* ToolBar1 = nullptr;
-  // The variables pane: the find bar Panel1 (Edit1, Edit2, Filter1), the
-  // variables grid VarGrid over the variables table VarMemData, its marks,
+  QToolBar* toolBar = nullptr;
+  // The variables pane: the find bar findBar (findNameEdit, findLabelEdit, filterCheck), the
+  // variables grid variablesGrid over the variables table variableList, its marks,
   // popup menu and sort order.
   VariablesPane Variables;
-  // The weighting controls of the tool bar: WeightBtn and WComboBox.
+  // The weighting controls of the tool bar: weightButton and weightCombo.
   WeightingControls Weighting{this};
-  // The values pane: Label1, Panel2 with StringGrid1 and Memo1, PopupMenu2,
+  // The values pane: captionLabel, valuesPanel with valuesGrid and statisticsText, valuesMenu,
   // what it shows and the frequency pass.
   ValuesPane Values;
-  QSplitter* Splitter1 = nullptr;
+  QSplitter* splitter = nullptr;
   QStatusBar* StatusBar = nullptr;
 
   // Tool-bar buttons.
@@ -95,21 +95,21 @@ class TForm1 : public QMainWindow, public DataFileState {
   QAction* InfoBtn = nullptr;
   QAction* ShowDocBtn = nullptr;
   QAction* OpeninSpssBtn = nullptr;
-  QAction* repfindbtn1 = nullptr;
-  QAction* repfindbtn2 = nullptr;
-  QAction* repfindbtn3 = nullptr;
-  QAction* repfindbtn4 = nullptr;
+  QAction* findFirstAction = nullptr;
+  QAction* findPreviousAction = nullptr;
+  QAction* findNextAction = nullptr;
+  QAction* findLastAction = nullptr;
 
   // Menu items. Check items carry their tag as the action's data.
-  QAction* Open1 = nullptr;
+  QAction* openAction = nullptr;
   QAction* FileInfoItem = nullptr;
   QAction* FileDocItem = nullptr;
-  QAction* OpenFileinSPSS1 = nullptr;
+  QAction* openInSpssAction = nullptr;
   QMenu* Exportmnu = nullptr;
   QAction* CloseItem = nullptr;
-  QAction* Exit1 = nullptr;
+  QAction* exitAction = nullptr;
   QAction* ReleaseFileHandle = nullptr;
-  QAction* Font1 = nullptr;
+  QAction* fontAction = nullptr;
   QAction* HideMissingcolumn = nullptr;
   QAction* HideFormatcolumn = nullptr;
   QAction* HideMeasurecolumn = nullptr;
@@ -125,7 +125,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   QAction* RestoreDefaultOptions = nullptr;
 
   // The document window; lives as long as this window.
-  TShowDocFrm* ShowDocFrm = nullptr;
+  DocumentWindow* documentWindow = nullptr;
 
   // --- Window state ---------------------------------------------------
   double SysmisValue = 0;
@@ -159,11 +159,11 @@ class TForm1 : public QMainWindow, public DataFileState {
   void FormResize();
   void FormClose();
   void FormDestroy();
-  void Exit1Click();
+  void ExitClick();
   // Options (app/Options.cpp): "&Save options" and "Restore default options".
   void SaveoptionsClick();
   void RestoreDefaultOptionsClick();
-  void Splitter1Moved();
+  void SplitterMoved();
   // Enables or disables every command that needs an open file, together.
   void EnableFileCommands(bool enabled);
 
@@ -173,7 +173,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   // they were; a new file replaces the old one only once it has opened.
   // key: the key an earlier open of an encrypted file found (a reload).
   void OpenDataFile(const QString& fileName, const FileKey* key = nullptr);
-  void Open1Click();
+  void OpenClick();
   // The folder the Open dialog starts in: the open file's, else the one
   // of the file opened last (kept with the options), else the working folder.
   QString openDialogFolder() const;
@@ -204,14 +204,14 @@ class TForm1 : public QMainWindow, public DataFileState {
 
   // --- Write-access release (app/FileHandlers.cpp, datafile/ui/) -----
   // "Allow &write access": toggles the check mark.
-  void Releasefilehandle1Click();
+  void ReleaseFileHandleClick();
   // The application lost the foreground: with the option on, lets go of the
   // open file (not while a frequency pass reads it).
-  void ApplicationEvents1Deactivate();
+  void ApplicationDeactivated();
   // The application is in the foreground again: takes a released file back;
   // a file that changed meanwhile is offered for reloading, a file that is
   // gone is reported and closed.
-  void ApplicationEvents1Activate();
+  void ApplicationActivated();
   // Whether the open file may be read through FileHandle now. A released
   // file is taken back first; one that changed or went meanwhile may not be
   // read: it is offered for reloading (or reported and closed) from the event
@@ -222,11 +222,11 @@ class TForm1 : public QMainWindow, public DataFileState {
   // Each hands over to the variables pane, which documents them.
   void FocusLastFindBox();
   bool FindVariable(bool forward, bool fromEnd);
-  void RepFindBtn1Click(QAction* sender);
-  bool Edit1KeyDown(QLineEdit* box, QKeyEvent* event);
-  void Edit2Enter(QLineEdit* box);
-  void Filter1Click();
-  void VarMemDataFilterRecord(bool& accept);
+  void FindButtonClick(QAction* sender);
+  bool FindBoxKeyDown(QLineEdit* box, QKeyEvent* event);
+  void FindBoxEnter(QLineEdit* box);
+  void FilterCheckClick();
+  void VariableListFilterRecord(bool& accept);
   void PopupCopyClick(QObject* sender);
   void SelectAllVariablesClick();
 
@@ -235,15 +235,15 @@ class TForm1 : public QMainWindow, public DataFileState {
   QAction* HelpOverview = nullptr;
   QAction* HelpTopics = nullptr;
   QAction* HelpKeys = nullptr;
-  QAction* About1 = nullptr;
-  TAboutBox* AboutBox = nullptr;
-  THelpWindow* HelpWindow = nullptr;
+  QAction* aboutAction = nullptr;
+  AboutBox* aboutBox = nullptr;
+  HelpWindow* helpWindow = nullptr;
   // "Overview" and "Shortcut Keys": the topic of the item's context number.
   void HelpOverviewClick(QAction* item);
   // "Topics": the contents of the help pages.
   void HelpTopicsClick();
   // "&About...": the About box, not modal.
-  void About1Click();
+  void AboutClick();
   // F1: the topic of the control with the focus.
   void ShowContextHelp();
   // The help window with the topic of a context number (0: the contents).
@@ -251,24 +251,24 @@ class TForm1 : public QMainWindow, public DataFileState {
 
   // --- Open in the associated application (launch/ui/) ---------------
   // "Open File in &SPSS" (F10, OpeninSpssBtn): asks the desktop to open the file.
-  void OpenFileinSPSS1Click();
+  void OpenInSpssClick();
   // Ctrl+N in the variables grid: starts the registered open command on the file.
   void OpenWithRegisteredCommand();
 
   // --- Variables grid (app/PaneHandlers.cpp, the variables pane) -----
   // The current variable changed: status bar and values pane follow it.
-  void VarMemDataAfterScroll();
+  void VariableListAfterScroll();
   // Sorts by the field (ascending on a new field, reversed on the same one);
   // the values pane then follows the first row once.
   void SortVariables(const std::string& fieldName);
-  void VarGridTitleClick(int column);
-  void VarGridDrawColumnCell(const VarRecord& rec, int col, bool selected, bool marked,
+  void VariablesGridTitleClick(int column);
+  void VariablesGridDrawColumnCell(const VarRecord& rec, int col, bool selected, bool marked,
                              QColor& background, QColor& text);
-  void VarGridKeyDown(QKeyEvent* event);
-  void VarGridMouseDown(TBxDBGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods, int x,
+  void VariablesGridKeyDown(QKeyEvent* event);
+  void VariablesGridMouseDown(VariablesGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods, int x,
                         int y, bool doubleClick);
   // The variables pane's.
-  void VarGridColumnWidthChanged();
+  void VariablesGridColumnWidthChanged();
   void HideFormatcolumnClick(QAction* item);
 
   // --- Values pane (app/PaneHandlers.cpp, the values pane) -----------
@@ -276,7 +276,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   void ToggleDisplayLabels();
   void FrequenciesShownClick();
   // The frequency table of the current variable, counted (or weighted, with
-  // WeightBtn down) over every case of the open file. Does nothing while a
+  // weightButton down) over every case of the open file. Does nothing while a
   // pass runs or when the file has no cases. The window stays responsive
   // during the pass: Escape in the variables grid cancels it, a move in the
   // grid is shown once it is over, and closing the window waits for it.
@@ -284,31 +284,31 @@ class TForm1 : public QMainWindow, public DataFileState {
 
   // --- Values grid sorting, drawing and copy --------------------------
   // Each hands over to the values pane, which documents them.
-  void StringGrid1ColumnWidthChanged();
+  void ValuesGridColumnWidthChanged();
   void SortValuesGrid(int key);
   void SortRowsByLabel(bool descending);
   void SortRowsByCount(bool descending);
   void CopySelectionToClip(QObject* sender);
-  void Copy1Click();
+  void CopyClick();
   void SelectAllValuesClick();
-  void StringGrid1DrawCell(int col, int row, bool selected, QColor& background, QColor& text,
+  void ValuesGridDrawCell(int col, int row, bool selected, QColor& background, QColor& text,
                            Qt::Alignment& align);
-  void Memo1KeyDown(QKeyEvent* event);
+  void StatisticsTextKeyDown(QKeyEvent* event);
   // The pane's press (focus, popup menu, sort by a title); a double-click on
   // the rows toggles between labels and frequencies.
-  void StringGrid1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers mods, int x, int y,
+  void ValuesGridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers mods, int x, int y,
                             bool doubleClick);
   // Ignores (consumes) the keys it acts on.
-  void StringGrid1KeyDown(QKeyEvent* event);
+  void ValuesGridKeyDown(QKeyEvent* event);
 
   // --- Case weighting (app/PaneHandlers.cpp, the weighting controls) -
   // Fills the weight selector once per file from the variables table's
   // present order and filter, selecting the file's own weight variable.
-  void WComboBoxDropDown();
+  void FillWeightList();
   // The user picked item `index` of the weight selector.
-  void WComboBoxChange(int index);
-  // The user clicked WeightBtn; `down` is its new state.
-  void WeightBtnClick(bool down);
+  void WeightChosen(int index);
+  // The user clicked weightButton; `down` is its new state.
+  void WeightButtonClick(bool down);
   // A file was opened: empty selector, button up, weighting off.
   void ResetWeighting();
   // The weight variable the next weighted table uses; empty when none.
@@ -353,7 +353,7 @@ class TForm1 : public QMainWindow, public DataFileState {
   void saveWindowPlacement();
   void setApplicationTitle(const QString& title);
   // Places the values pane's caption in the find bar, beside the filter box.
-  void placeLabel1();
+  void placeCaptionLabel();
 
   UiService& m_ui;
   // Closes the open file's handle, at the latest when the window goes.

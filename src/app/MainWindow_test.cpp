@@ -17,8 +17,8 @@
 
 #include "app/MainWindow.h"
 #include "app/ToolImages.h"
-#include "controls/BxDBGrid.h"
-#include "controls/ValStringGrid.h"
+#include "variables/ui/VariablesGrid.h"
+#include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
 #include "testing/WindowTestSupport.h"
 
@@ -43,20 +43,20 @@ class MainWindowTest : public QObject {
 
 void MainWindowTest::startsWithFileCommandsOff() {
   ShownWindow w;
-  const TForm1& f = w.form;
-  for (QAction* a : {f.FileInfoItem, f.OpenFileinSPSS1, f.CloseItem, f.FrequenciesBtn, f.InfoBtn,
-                     f.OpeninSpssBtn, f.repfindbtn1, f.repfindbtn4, f.Weighting.WeightBtn,
+  const MainWindow& f = w.form;
+  for (QAction* a : {f.FileInfoItem, f.openInSpssAction, f.CloseItem, f.FrequenciesBtn, f.InfoBtn,
+                     f.OpeninSpssBtn, f.findFirstAction, f.findLastAction, f.Weighting.weightButton,
                      f.ShowDocBtn, f.FileDocItem})
     QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
-  for (QAction* a : {f.OpenBtn, f.Open1, f.Exit1, f.HideMissingcolumn, f.FrequenciesShown})
+  for (QAction* a : {f.OpenBtn, f.openAction, f.exitAction, f.HideMissingcolumn, f.FrequenciesShown})
     QVERIFY2(a->isEnabled(), qPrintable(a->text()));
   QVERIFY(!f.ShowDocBtn->isVisible());
   QVERIFY(f.Exportmnu->menuAction()->isVisible());
   QVERIFY(!f.Exportmnu->menuAction()->isEnabled());
-  QVERIFY(!f.Variables.VarGrid->isEnabled());
-  QVERIFY(!f.Values.StringGrid1->isEnabled());
-  QVERIFY(!f.Variables.Edit1->isEnabled());
-  QVERIFY(!f.Values.Memo1->isVisible());
+  QVERIFY(!f.Variables.variablesGrid->isEnabled());
+  QVERIFY(!f.Values.valuesGrid->isEnabled());
+  QVERIFY(!f.Variables.findNameEdit->isEnabled());
+  QVERIFY(!f.Values.statisticsText->isVisible());
   QVERIFY(f.UsePrintFormat->isChecked());
 }
 
@@ -78,30 +78,30 @@ void MainWindowTest::toolImagesDrawAtBothSizes() {
 
 void MainWindowTest::firstShow() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   QCOMPARE(f.windowTitle(), QString("Brindle"));
   QCOMPARE(f.FileHandle, -1);
   QCOMPARE(f.SysmisValue, -DBL_MAX);
   QCOMPARE(f.HighestValue, DBL_MAX);
   QVERIFY(f.LowestValue > -DBL_MAX && f.LowestValue < -1e300);
   const QStringList titles{"Value Label", "Value", "Freq", "% Total", "% Valid"};
-  for (int c = 0; c < 5; ++c) QCOMPARE(f.Values.StringGrid1->Cell(c, 0), titles[c]);
-  QCOMPARE(f.Values.StringGrid1->Selection().left, -1);
+  for (int c = 0; c < 5; ++c) QCOMPARE(f.Values.valuesGrid->Cell(c, 0), titles[c]);
+  QCOMPARE(f.Values.valuesGrid->Selection().left, -1);
   // The grid has half of the window; the rows that fit are the minimum.
-  QVERIFY(qAbs(f.Variables.VarGrid->width() - f.width() / 2) <= 1);
+  QVERIFY(qAbs(f.Variables.variablesGrid->width() - f.width() / 2) <= 1);
   const int fit =
-      1 + f.Values.StringGrid1->viewport()->height() / f.Values.StringGrid1->DefaultRowHeight();
+      1 + f.Values.valuesGrid->viewport()->height() / f.Values.valuesGrid->DefaultRowHeight();
   QCOMPARE(f.Values.MinValueRows, fit);
-  QCOMPARE(f.Values.StringGrid1->RowCount(), std::max(fit, 1));
-  QCOMPARE(f.Values.StringGrid1->SavedValueWidth, f.Values.StringGrid1->ColWidth(1));
-  QCOMPARE(f.Values.StringGrid1->SavedLabelWidth, f.Values.StringGrid1->ColWidth(0));
+  QCOMPARE(f.Values.valuesGrid->RowCount(), std::max(fit, 1));
+  QCOMPARE(f.Values.valuesGrid->SavedValueWidth, f.Values.valuesGrid->ColWidth(1));
+  QCOMPARE(f.Values.valuesGrid->SavedLabelWidth, f.Values.valuesGrid->ColWidth(0));
 }
 
 void MainWindowTest::commandLineOpensOnlyTheFirstArgument() {
   auto first = WriteTemp(SampleDictionary());
   auto second = WriteTemp(ManyVariables(3));
   RecordingUiService ui;
-  TForm1 form(ui);
+  MainWindow form(ui);
   form.SetCommandLine(
       {"brindle", QString::fromStdString(first->path()), QString::fromStdString(second->path())});
   form.setWindowState(Qt::WindowNoState);
@@ -114,41 +114,41 @@ void MainWindowTest::commandLineOpensOnlyTheFirstArgument() {
 
 void MainWindowTest::resizeKeepsTheGridsShare() {
   ShownWindow w;
-  TForm1& f = w.form;
-  f.Splitter1->setSizes({300, f.Splitter1->width() - 303});
-  const double share = double(f.Variables.VarGrid->width()) / f.width();
+  MainWindow& f = w.form;
+  f.splitter->setSizes({300, f.splitter->width() - 303});
+  const double share = double(f.Variables.variablesGrid->width()) / f.width();
   f.resize(1400, 800);
   QCOMPARE(f.LastClientWidth, 1400);
-  QVERIFY(qAbs(double(f.Variables.VarGrid->width()) / f.width() - share) < 0.003);
+  QVERIFY(qAbs(double(f.Variables.variablesGrid->width()) / f.width() - share) < 0.003);
   f.resize(700, 500);
-  QVERIFY(qAbs(double(f.Variables.VarGrid->width()) / f.width() - share) < 0.005);
+  QVERIFY(qAbs(double(f.Variables.variablesGrid->width()) / f.width() - share) < 0.005);
   const int fit =
-      1 + f.Values.StringGrid1->viewport()->height() / f.Values.StringGrid1->DefaultRowHeight();
+      1 + f.Values.valuesGrid->viewport()->height() / f.Values.valuesGrid->DefaultRowHeight();
   QCOMPARE(f.Values.MinValueRows, fit);
 }
 
 void MainWindowTest::label1StaysRightOfFilter() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  f.Variables.VarMemData.SetRecNo(2);
-  QCOMPARE(f.Values.Label1->text(), QString("sex"));
-  const int filterRight = f.Variables.Filter1->geometry().right() + 1;
+  f.Variables.variableList.SetRecNo(2);
+  QCOMPARE(f.Values.captionLabel->text(), QString("sex"));
+  const int filterRight = f.Variables.filterCheck->geometry().right() + 1;
   // A wide grid: the label sits over the values pane.
-  f.Splitter1->setSizes({600, f.Splitter1->width() - 603});
+  f.splitter->setSizes({600, f.splitter->width() - 603});
   f.FormResize();
-  QCOMPARE(f.Values.Label1->x(), f.Values.Panel2->mapTo(&f, QPoint(0, 0)).x() + 1);
-  QVERIFY(f.Values.Label1->x() > filterRight + 2);
+  QCOMPARE(f.Values.captionLabel->x(), f.Values.valuesPanel->mapTo(&f, QPoint(0, 0)).x() + 1);
+  QVERIFY(f.Values.captionLabel->x() > filterRight + 2);
   // A narrow grid: the label keeps clear of the filter check box.
-  f.Splitter1->setSizes({120, f.Splitter1->width() - 123});
+  f.splitter->setSizes({120, f.splitter->width() - 123});
   f.FormResize();
-  QCOMPARE(f.Values.Label1->x(), filterRight + 2);
+  QCOMPARE(f.Values.captionLabel->x(), filterRight + 2);
 }
 
 void MainWindowTest::droppedFilesOpenOnlyTheFirst() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto first = WriteTemp(SampleDictionary());
   auto second = WriteTemp(ManyVariables(3));
   auto third = WriteTemp(ManyVariables(4));
@@ -171,28 +171,28 @@ void MainWindowTest::droppedFilesOpenOnlyTheFirst() {
 
 void MainWindowTest::closingTheWindowClosesTheFile() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
   const int handle = f.FileHandle;
   QVERIFY(handle >= 0);
-  f.Exit1->trigger();
+  f.exitAction->trigger();
   QVERIFY(!f.isVisible());
   QCOMPARE(f.FileHandle, -1);
-  QVERIFY(!f.Variables.VarMemData.Active());
+  QVERIFY(!f.Variables.variableList.Active());
   // The module no longer knows the handle.
   QVERIFY(spssCloseRead(handle) != SPSS_OK);
 }
 
 void MainWindowTest::closingWhileCountingLeavesTheFile() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   w.Open(LongFile().path());
   DuringPass(
       [&] {
         f.close();
         QVERIFY(f.FileHandle >= 0);
-        QVERIFY(f.Variables.VarMemData.Active());
+        QVERIFY(f.Variables.variableList.Active());
       },
       [&] { f.ShowFrequencies(); });
   // The window closes once the pass is over.
@@ -202,7 +202,7 @@ void MainWindowTest::closingWhileCountingLeavesTheFile() {
 
 void MainWindowTest::warningSignFollowsTheFile() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   QToolButton* sign = f.warningSign();
   QVERIFY(!sign->isVisible());
   auto sound = WriteTemp(SampleDictionary());

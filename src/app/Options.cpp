@@ -1,4 +1,4 @@
-// TForm1's options: reading them once at creation, "&Save options",
+// MainWindow's options: reading them once at creation, "&Save options",
 // "Restore default options", and the window placement written at the end.
 #include "app/Options.h"
 
@@ -10,8 +10,8 @@
 #include <algorithm>
 
 #include "app/MainWindow.h"
-#include "controls/BxDBGrid.h"
-#include "controls/ValStringGrid.h"
+#include "variables/ui/VariablesGrid.h"
+#include "values/ui/ValuesGrid.h"
 #include "platform/UiService.h"
 
 namespace brindle {
@@ -68,7 +68,7 @@ std::unique_ptr<QSettings> OpenOptionsStore() {
                                      QStringLiteral("Brindle"), QStringLiteral("Brindle"));
 }
 
-bool TForm1::readSettings() {
+bool MainWindow::readSettings() {
   const auto store = OpenOptionsStore();
   const QSettings& s = *store;
   if (s.allKeys().isEmpty()) return false;
@@ -111,11 +111,11 @@ bool TForm1::readSettings() {
   if (s.contains(QStringLiteral("c1"))) {
     const int widest = WidestColumn();
     const auto varWidth = [&](const char* name, int column) {
-      Variables.VarGrid->SetColWidth(
+      Variables.variablesGrid->SetColWidth(
           column, WidthValue(s, name, Variables.DefaultColumnWidth(column), widest));
     };
     const auto valueWidth = [&](const char* name, int column) {
-      Values.StringGrid1->SetColWidth(
+      Values.valuesGrid->SetColWidth(
           column, WidthValue(s, name, Values.DefaultColumnWidth(column), widest));
     };
     varWidth("c1", 0);
@@ -126,7 +126,7 @@ bool TForm1::readSettings() {
     varWidth("c8", 5);
     varWidth("c9", 6);
     valueWidth("c4", 1);
-    Values.StringGrid1->SavedValueWidth = Values.StringGrid1->ColWidth(1);
+    Values.valuesGrid->SavedValueWidth = Values.valuesGrid->ColWidth(1);
     valueWidth("c5", 2);
     valueWidth("c6", 3);
     valueWidth("c7", 4);
@@ -134,7 +134,7 @@ bool TForm1::readSettings() {
   return true;
 }
 
-void TForm1::SaveoptionsClick() {
+void MainWindow::SaveoptionsClick() {
   const auto s = OpenOptionsStore();
   s->setValue(QStringLiteral("Rel"), int(ReleaseFileHandle->isChecked()));
   s->setValue(QStringLiteral("Fix"), int(UsePrintFormat->isChecked()));
@@ -143,22 +143,22 @@ void TForm1::SaveoptionsClick() {
   s->setValue(QStringLiteral("Mea"), int(HideMeasurecolumn->isChecked()));
   s->setValue(QStringLiteral("Rol"), int(HideRolecolumn->isChecked()));
   s->setValue(QStringLiteral("Freq"), int(FrequenciesShown->isChecked()));
-  s->setValue(QStringLiteral("c1"), Variables.VarGrid->ColWidth(0));
-  s->setValue(QStringLiteral("c2"), Variables.VarGrid->ColWidth(2));
-  s->setValue(QStringLiteral("c3"), Variables.VarGrid->ColWidth(3));
-  s->setValue(QStringLiteral("c4"), Values.StringGrid1->SavedValueWidth);
-  s->setValue(QStringLiteral("c5"), Values.StringGrid1->ColWidth(2));
-  s->setValue(QStringLiteral("c6"), Values.StringGrid1->ColWidth(3));
-  s->setValue(QStringLiteral("c7"), Values.StringGrid1->ColWidth(4));
-  s->setValue(QStringLiteral("c8"), Variables.VarGrid->ColWidth(5));
-  s->setValue(QStringLiteral("c9"), Variables.VarGrid->ColWidth(6));
+  s->setValue(QStringLiteral("c1"), Variables.variablesGrid->ColWidth(0));
+  s->setValue(QStringLiteral("c2"), Variables.variablesGrid->ColWidth(2));
+  s->setValue(QStringLiteral("c3"), Variables.variablesGrid->ColWidth(3));
+  s->setValue(QStringLiteral("c4"), Values.valuesGrid->SavedValueWidth);
+  s->setValue(QStringLiteral("c5"), Values.valuesGrid->ColWidth(2));
+  s->setValue(QStringLiteral("c6"), Values.valuesGrid->ColWidth(3));
+  s->setValue(QStringLiteral("c7"), Values.valuesGrid->ColWidth(4));
+  s->setValue(QStringLiteral("c8"), Variables.variablesGrid->ColWidth(5));
+  s->setValue(QStringLiteral("c9"), Variables.variablesGrid->ColWidth(6));
   m_recentFiles.Write(*s);
   s->sync();
   if (s->status() != QSettings::NoError)
     m_ui.ShowMessage(QStringLiteral("The options could not be saved in %1.").arg(s->fileName()));
 }
 
-void TForm1::RestoreDefaultOptionsClick() {
+void MainWindow::RestoreDefaultOptionsClick() {
   {
     const auto s = OpenOptionsStore();
     s->clear();
@@ -182,7 +182,7 @@ void TForm1::RestoreDefaultOptionsClick() {
   updateRecentFilesMenu();
 }
 
-void TForm1::saveWindowPlacement() {
+void MainWindow::saveWindowPlacement() {
   const auto s = OpenOptionsStore();
   const int state = (isMaximized() || isFullScreen()) ? kStateMaximised
                     : isMinimized()                   ? kStateMinimised

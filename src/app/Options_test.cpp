@@ -15,8 +15,8 @@
 #include "app/MainWindow.h"
 #include "app/Options.h"
 #include "app/RecentFiles.h"
-#include "controls/BxDBGrid.h"
-#include "controls/ValStringGrid.h"
+#include "variables/ui/VariablesGrid.h"
+#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -49,9 +49,9 @@ int Stored(const char* name) { return OpenOptionsStore()->value(QLatin1String(na
 
 void OptionsTest::firstStartHasTheDefaults() {
   RecordingUiService ui;
-  TForm1 f(ui);
+  MainWindow f(ui);
   QVERIFY(f.windowState() & Qt::WindowMaximized);
-  QVERIFY(f.Variables.VarGrid->ColVisible(2) && f.Variables.VarGrid->ColVisible(3));
+  QVERIFY(f.Variables.variablesGrid->ColVisible(2) && f.Variables.variablesGrid->ColVisible(3));
   QVERIFY(!f.HideMissingcolumn->isChecked() && !f.HideFormatcolumn->isChecked());
   QVERIFY(f.UsePrintFormat->isChecked());
   QVERIFY(!f.FrequenciesShown->isChecked() && !f.FrequenciesMode());
@@ -62,15 +62,15 @@ void OptionsTest::savedOptionsAndPlacementSurviveARestart() {
   const QRect bounds(40, 60, 700, 500);
   {
     RecordingUiService ui;
-    TForm1 f(ui);
+    MainWindow f(ui);
     f.HideMissingcolumn->trigger();
     f.FrequenciesShown->trigger();
     f.ReleaseFileHandle->setChecked(true);
     f.UsePrintFormat->setChecked(false);
-    f.Variables.VarGrid->SetColWidth(0, 81);
-    f.Variables.VarGrid->SetColWidth(3, 52);
-    f.Values.StringGrid1->SavedValueWidth = 61;
-    f.Values.StringGrid1->SetColWidth(4, 44);
+    f.Variables.variablesGrid->SetColWidth(0, 81);
+    f.Variables.variablesGrid->SetColWidth(3, 52);
+    f.Values.valuesGrid->SavedValueWidth = 61;
+    f.Values.valuesGrid->SetColWidth(4, 44);
     f.Saveoptions->trigger();
     // Only "&Save options" writes options; the placement waits for the end.
     QCOMPARE(Stored("Mis"), 1);
@@ -87,36 +87,36 @@ void OptionsTest::savedOptionsAndPlacementSurviveARestart() {
   QCOMPARE(Stored("Height"), bounds.height());
 
   RecordingUiService ui;
-  TForm1 f(ui);
+  MainWindow f(ui);
   QVERIFY(!(f.windowState() & Qt::WindowMaximized));
   QCOMPARE(f.geometry(), bounds);
-  QVERIFY(f.HideMissingcolumn->isChecked() && !f.Variables.VarGrid->ColVisible(2));
-  QVERIFY(!f.HideFormatcolumn->isChecked() && f.Variables.VarGrid->ColVisible(3));
+  QVERIFY(f.HideMissingcolumn->isChecked() && !f.Variables.variablesGrid->ColVisible(2));
+  QVERIFY(!f.HideFormatcolumn->isChecked() && f.Variables.variablesGrid->ColVisible(3));
   QVERIFY(f.FrequenciesShown->isChecked() && f.FrequenciesMode() && f.FrequenciesBtn->isChecked());
   QVERIFY(f.ReleaseFileHandle->isChecked());
   QVERIFY(!f.UsePrintFormat->isChecked());
-  QCOMPARE(f.Variables.VarGrid->ColWidth(0), 81);
-  QCOMPARE(f.Variables.VarGrid->ColWidth(3), 52);
-  QCOMPARE(f.Values.StringGrid1->ColWidth(1), 61);
-  QCOMPARE(f.Values.StringGrid1->ColWidth(4), 44);
+  QCOMPARE(f.Variables.variablesGrid->ColWidth(0), 81);
+  QCOMPARE(f.Variables.variablesGrid->ColWidth(3), 52);
+  QCOMPARE(f.Values.valuesGrid->ColWidth(1), 61);
+  QCOMPARE(f.Values.valuesGrid->ColWidth(4), 44);
 }
 
 void OptionsTest::maximisedLeavesNoBounds() {
   {
     RecordingUiService ui;
-    TForm1 f(ui);
+    MainWindow f(ui);
     f.setWindowState(Qt::WindowMaximized);
   }
   QCOMPARE(Stored("WindowState"), 2);
   QVERIFY(!OpenOptionsStore()->contains(QStringLiteral("Top")));
   RecordingUiService ui;
-  TForm1 f(ui);
+  MainWindow f(ui);
   QVERIFY(f.windowState() & Qt::WindowMaximized);
 }
 
 void OptionsTest::restoreDefaultsThenQuitLeavesNothing() {
   RecordingUiService ui;
-  auto f = std::make_unique<TForm1>(ui);
+  auto f = std::make_unique<MainWindow>(ui);
   f->HideMissingcolumn->trigger();
   f->HideFormatcolumn->trigger();
   f->ReleaseFileHandle->setChecked(true);
@@ -125,8 +125,8 @@ void OptionsTest::restoreDefaultsThenQuitLeavesNothing() {
   f->RestoreDefaultOptions->trigger();
   QVERIFY(OpenOptionsStore()->allKeys().isEmpty());
   QVERIFY(f->OptionsReset);
-  QVERIFY(!f->HideMissingcolumn->isChecked() && f->Variables.VarGrid->ColVisible(2));
-  QVERIFY(!f->HideFormatcolumn->isChecked() && f->Variables.VarGrid->ColVisible(3));
+  QVERIFY(!f->HideMissingcolumn->isChecked() && f->Variables.variablesGrid->ColVisible(2));
+  QVERIFY(!f->HideFormatcolumn->isChecked() && f->Variables.variablesGrid->ColVisible(3));
   QVERIFY(!f->ReleaseFileHandle->isChecked() && f->UsePrintFormat->isChecked());
   // Saving again in the same run writes the options, never the placement.
   f->Saveoptions->trigger();
@@ -135,7 +135,7 @@ void OptionsTest::restoreDefaultsThenQuitLeavesNothing() {
   QCOMPARE(Stored("Rel"), 0);
   QVERIFY(!OpenOptionsStore()->contains(QStringLiteral("WindowState")));
   // That key (options, no state) starts maximised.
-  TForm1 again(ui);
+  MainWindow again(ui);
   QVERIFY(again.windowState() & Qt::WindowMaximized);
   QVERIFY(ui.calls.isEmpty());
 }
@@ -152,12 +152,12 @@ void OptionsTest::damagedValuesFallBack() {
   s->setValue(QStringLiteral("c2"), -30);
   s->sync();
   RecordingUiService ui;
-  TForm1 f(ui);
+  MainWindow f(ui);
   QVERIFY(!(f.windowState() & Qt::WindowMaximized));
   QCOMPARE(f.size(), QSize(766, 486));
-  QVERIFY(f.Variables.VarGrid->ColWidth(0) >= 66);
+  QVERIFY(f.Variables.variablesGrid->ColWidth(0) >= 66);
   // A negative width is damage: the column keeps its default.
-  QCOMPARE(f.Variables.VarGrid->ColWidth(2), f.Variables.DefaultColumnWidth(2));
+  QCOMPARE(f.Variables.variablesGrid->ColWidth(2), f.Variables.DefaultColumnWidth(2));
 }
 
 void OptionsTest::columnWidthsOutOfRangeTakeTheirDefaults_data() {
@@ -183,19 +183,19 @@ void OptionsTest::columnWidthsOutOfRangeTakeTheirDefaults() {
     s->setValue(QLatin1String(name), stored);
   s->sync();
   RecordingUiService ui;
-  TForm1 f(ui);
+  MainWindow f(ui);
   const struct {
     int width;
     int fallback;
   } columns[] = {
-      {f.Variables.VarGrid->ColWidth(0), f.Variables.DefaultColumnWidth(0)},
-      {f.Variables.VarGrid->ColWidth(2), f.Variables.DefaultColumnWidth(2)},
-      {f.Variables.VarGrid->ColWidth(3), f.Variables.DefaultColumnWidth(3)},
-      {f.Values.StringGrid1->ColWidth(1), f.Values.DefaultColumnWidth(1)},
-      {f.Values.StringGrid1->SavedValueWidth, f.Values.DefaultColumnWidth(1)},
-      {f.Values.StringGrid1->ColWidth(2), f.Values.DefaultColumnWidth(2)},
-      {f.Values.StringGrid1->ColWidth(3), f.Values.DefaultColumnWidth(3)},
-      {f.Values.StringGrid1->ColWidth(4), f.Values.DefaultColumnWidth(4)},
+      {f.Variables.variablesGrid->ColWidth(0), f.Variables.DefaultColumnWidth(0)},
+      {f.Variables.variablesGrid->ColWidth(2), f.Variables.DefaultColumnWidth(2)},
+      {f.Variables.variablesGrid->ColWidth(3), f.Variables.DefaultColumnWidth(3)},
+      {f.Values.valuesGrid->ColWidth(1), f.Values.DefaultColumnWidth(1)},
+      {f.Values.valuesGrid->SavedValueWidth, f.Values.DefaultColumnWidth(1)},
+      {f.Values.valuesGrid->ColWidth(2), f.Values.DefaultColumnWidth(2)},
+      {f.Values.valuesGrid->ColWidth(3), f.Values.DefaultColumnWidth(3)},
+      {f.Values.valuesGrid->ColWidth(4), f.Values.DefaultColumnWidth(4)},
   };
   for (const auto& c : columns) QCOMPARE(c.width, kept ? stored.toInt() : c.fallback);
   QVERIFY(f.Variables.DefaultColumnWidth(0) >= 66);
@@ -204,32 +204,32 @@ void OptionsTest::columnWidthsOutOfRangeTakeTheirDefaults() {
 
 void OptionsTest::restoreDefaultsRestoresTheWidths() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  f.Variables.VarGrid->SetColWidth(0, 300);
-  f.Variables.VarGrid->SetColWidth(3, 9);
-  f.Values.StringGrid1->SetColWidth(1, 150);
-  f.Values.StringGrid1->SetColWidth(2, 9);
-  f.Values.StringGrid1->SetColWidth(4, 200);
+  f.Variables.variablesGrid->SetColWidth(0, 300);
+  f.Variables.variablesGrid->SetColWidth(3, 9);
+  f.Values.valuesGrid->SetColWidth(1, 150);
+  f.Values.valuesGrid->SetColWidth(2, 9);
+  f.Values.valuesGrid->SetColWidth(4, 200);
   f.Saveoptions->trigger();
   f.RestoreDefaultOptions->trigger();
   // At once, not at the next start.
   for (int c : {0, 2, 3})
-    QCOMPARE(f.Variables.VarGrid->ColWidth(c), f.Variables.DefaultColumnWidth(c));
+    QCOMPARE(f.Variables.variablesGrid->ColWidth(c), f.Variables.DefaultColumnWidth(c));
   for (int c : {1, 2, 3, 4})
-    QCOMPARE(f.Values.StringGrid1->ColWidth(c), f.Values.DefaultColumnWidth(c));
-  QCOMPARE(f.Values.StringGrid1->SavedValueWidth, f.Values.DefaultColumnWidth(1));
+    QCOMPARE(f.Values.valuesGrid->ColWidth(c), f.Values.DefaultColumnWidth(c));
+  QCOMPARE(f.Values.valuesGrid->SavedValueWidth, f.Values.DefaultColumnWidth(1));
   // The label columns fill the room the others leave.
   int sum = 0;
-  for (int c = 0; c < TValStringGrid::kColumns; ++c) sum += f.Values.StringGrid1->ColWidth(c);
-  QCOMPARE(sum, f.Values.StringGrid1->viewport()->width());
-  QVERIFY(f.Variables.VarGrid->ColWidth(1) > 0);
+  for (int c = 0; c < ValuesGrid::kColumns; ++c) sum += f.Values.valuesGrid->ColWidth(c);
+  QCOMPARE(sum, f.Values.valuesGrid->viewport()->width());
+  QVERIFY(f.Variables.variablesGrid->ColWidth(1) > 0);
   // The next start has them too: nothing is stored any more.
   RecordingUiService ui;
-  TForm1 again(ui);
-  QCOMPARE(again.Variables.VarGrid->ColWidth(0), again.Variables.DefaultColumnWidth(0));
-  QCOMPARE(again.Values.StringGrid1->ColWidth(4), again.Values.DefaultColumnWidth(4));
+  MainWindow again(ui);
+  QCOMPARE(again.Variables.variablesGrid->ColWidth(0), again.Variables.DefaultColumnWidth(0));
+  QCOMPARE(again.Values.valuesGrid->ColWidth(4), again.Values.DefaultColumnWidth(4));
 }
 
 void OptionsTest::recentFilesKeepTheNewestEight() {
@@ -276,7 +276,7 @@ void OptionsTest::recentFilesSurviveARestart() {
     QVERIFY(w.form.recentFilesMenu()->isEnabled());
   }
   RecordingUiService ui;
-  TForm1 again(ui);
+  MainWindow again(ui);
   QCOMPARE(again.recentFiles().Files(), QStringList({firstPath, secondPath}));
   QCOMPARE(again.recentFilesMenu()->actions().size(), 2);
   QCOMPARE(again.openDialogFolder(), QFileInfo(firstPath).absolutePath());
@@ -288,7 +288,7 @@ void OptionsTest::recentFilesSurviveARestart() {
 
 void OptionsTest::chosenRecentFileThatIsGoneIsTakenOff() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto kept = WriteTemp(SampleDictionary());
   auto gone = std::make_unique<TempFile>(writeSav(ManyVariables(2)));
   const QString gonePath = QString::fromStdString(gone->path());
@@ -322,21 +322,21 @@ void OptionsTest::openDialogStartsInTheFilesFolder() {
   writeSavFile(ManyVariables(2), inTwo);
   {
     ShownWindow w;
-    TForm1& f = w.form;
+    MainWindow& f = w.form;
     w.Open(inOne);
     // The first dialog had no folder to start in.
     QCOMPARE(w.ui.Last().kind, QString("GetOpenFileName"));
     QVERIFY(w.ui.calls.first().text.isEmpty());
-    f.Open1->trigger();
+    f.openAction->trigger();
     QCOMPARE(w.ui.Last().text, QFileInfo(one.path()).absoluteFilePath());
     w.Open(inTwo);
     f.CloseItem->trigger();
     // No file open: the folder of the file opened last.
-    f.Open1->trigger();
+    f.openAction->trigger();
     QCOMPARE(w.ui.Last().text, QFileInfo(two.path()).absoluteFilePath());
   }
   RecordingUiService ui;
-  TForm1 again(ui);
+  MainWindow again(ui);
   QCOMPARE(again.openDialogFolder(), QFileInfo(two.path()).absoluteFilePath());
 }
 

@@ -1,4 +1,4 @@
-// TForm1's handlers whose state a pane owns: each hands the event to the
+// MainWindow's handlers whose state a pane owns: each hands the event to the
 // pane, or, where an event concerns several panes, says which does what.
 #include <QAction>
 #include <QCheckBox>
@@ -6,8 +6,8 @@
 
 #include "app/MainWindow.h"
 #include "app/ToolImages.h"
-#include "controls/BxDBGrid.h"
-#include "controls/ValStringGrid.h"
+#include "variables/ui/VariablesGrid.h"
+#include "values/ui/ValuesGrid.h"
 #include "platform/WaitCursor.h"
 #include "variables/VarRecord.h"
 
@@ -15,41 +15,41 @@ namespace brindle {
 
 // --- Weighting controls -----------------------------------------------------
 
-void TForm1::WComboBoxDropDown() {
-  Weighting.WComboBoxDropDown(Variables.VarMemData, WeightVarName);
+void MainWindow::FillWeightList() {
+  Weighting.FillWeightList(Variables.variableList, WeightVarName);
 }
-void TForm1::WComboBoxChange(int index) { Weighting.WComboBoxChange(index); }
-void TForm1::WeightBtnClick(bool down) { Weighting.WeightBtnClick(down); }
-void TForm1::ResetWeighting() { Weighting.Reset(); }
+void MainWindow::WeightChosen(int index) { Weighting.WeightChosen(index); }
+void MainWindow::WeightButtonClick(bool down) { Weighting.WeightButtonClick(down); }
+void MainWindow::ResetWeighting() { Weighting.Reset(); }
 
 // --- Variables pane ---------------------------------------------------------
 
-void TForm1::FocusLastFindBox() { Variables.FocusLastFindBox(); }
-bool TForm1::FindVariable(bool forward, bool fromEnd) {
+void MainWindow::FocusLastFindBox() { Variables.FocusLastFindBox(); }
+bool MainWindow::FindVariable(bool forward, bool fromEnd) {
   return Variables.FindVariable(forward, fromEnd);
 }
-void TForm1::RepFindBtn1Click(QAction* sender) { Variables.RepFindBtn1Click(sender); }
-bool TForm1::Edit1KeyDown(QLineEdit* box, QKeyEvent* event) {
-  return Variables.Edit1KeyDown(box, event);
+void MainWindow::FindButtonClick(QAction* sender) { Variables.FindButtonClick(sender); }
+bool MainWindow::FindBoxKeyDown(QLineEdit* box, QKeyEvent* event) {
+  return Variables.FindBoxKeyDown(box, event);
 }
-void TForm1::Edit2Enter(QLineEdit* box) { Variables.Edit2Enter(box); }
-void TForm1::Filter1Click() { Variables.Filter1Click(); }
-void TForm1::VarMemDataFilterRecord(bool& accept) { Variables.VarMemDataFilterRecord(accept); }
-void TForm1::PopupCopyClick(QObject* sender) { Variables.PopupCopyClick(sender); }
-void TForm1::SelectAllVariablesClick() { Variables.SelectAllVariablesClick(); }
-void TForm1::VarGridColumnWidthChanged() { Variables.VarGridColumnWidthChanged(); }
-void TForm1::HideFormatcolumnClick(QAction* item) { Variables.HideFormatcolumnClick(item); }
-void TForm1::VarGridDrawColumnCell(const VarRecord& rec, int, bool selected, bool marked,
+void MainWindow::FindBoxEnter(QLineEdit* box) { Variables.FindBoxEnter(box); }
+void MainWindow::FilterCheckClick() { Variables.FilterCheckClick(); }
+void MainWindow::VariableListFilterRecord(bool& accept) { Variables.VariableListFilterRecord(accept); }
+void MainWindow::PopupCopyClick(QObject* sender) { Variables.PopupCopyClick(sender); }
+void MainWindow::SelectAllVariablesClick() { Variables.SelectAllVariablesClick(); }
+void MainWindow::VariablesGridColumnWidthChanged() { Variables.VariablesGridColumnWidthChanged(); }
+void MainWindow::HideFormatcolumnClick(QAction* item) { Variables.HideFormatcolumnClick(item); }
+void MainWindow::VariablesGridDrawColumnCell(const VarRecord& rec, int, bool selected, bool marked,
                                    QColor& background, QColor& text) {
-  Variables.VarGridDrawColumnCell(rec, selected, marked, background, text);
+  Variables.VariablesGridDrawColumnCell(rec, selected, marked, background, text);
 }
-void TForm1::VarGridTitleClick(int column) {
+void MainWindow::VariablesGridTitleClick(int column) {
   const std::string field = VariablesPane::ColumnField(column);
   if (!field.empty()) SortVariables(field);
 }
 
-void TForm1::VarMemDataAfterScroll() {
-  TdxMemData& table = Variables.VarMemData;
+void MainWindow::VariableListAfterScroll() {
+  VariableList& table = Variables.variableList;
   Values.StartVariable();
   RefreshVariableDetails();
   SetStatusText(0, QStringLiteral("%1/%2").arg(table.RecNo()).arg(NumVars));
@@ -61,17 +61,17 @@ void TForm1::VarMemDataAfterScroll() {
     ShowValueLabels();
 }
 
-void TForm1::SortVariables(const std::string& fieldName) {
+void MainWindow::SortVariables(const std::string& fieldName) {
   WaitCursor wait;
   // The values pane follows the first row once, after the sort.
   const bool frequencies = Values.FrequenciesMode;
   Values.FrequenciesMode = false;
   Variables.SortVariables(fieldName);
   Values.FrequenciesMode = frequencies;
-  Variables.VarMemData.First();
+  Variables.variableList.First();
 }
 
-void TForm1::VarGridKeyDown(QKeyEvent* event) {
+void MainWindow::VariablesGridKeyDown(QKeyEvent* event) {
   const int key = event->key();
   if (Counting()) {
     if (key == Qt::Key_Escape) Values.Runner.RequestCancel();
@@ -104,7 +104,7 @@ void TForm1::VarGridKeyDown(QKeyEvent* event) {
       if (ctrl) SelectAllVariablesClick();
       break;
     case Qt::Key_C:
-      if (ctrl) PopupCopyClick(Variables.VarGrid);
+      if (ctrl) PopupCopyClick(Variables.variablesGrid);
       break;
     case Qt::Key_F3:
       if (event->modifiers() & (Qt::ShiftModifier | Qt::AltModifier))
@@ -119,14 +119,14 @@ void TForm1::VarGridKeyDown(QKeyEvent* event) {
       SortVariables("recid");
       break;
     case Qt::Key_F8:
-      Variables.Filter1->click();
+      Variables.filterCheck->click();
       break;
     default:
       break;
   }
 }
 
-void TForm1::VarGridMouseDown(TBxDBGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods,
+void MainWindow::VariablesGridMouseDown(VariablesGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods,
                               int x, int y, bool doubleClick) {
   if (button == Qt::RightButton) {
     Variables.ShowPopupMenu(x, y);
@@ -143,16 +143,16 @@ void TForm1::VarGridMouseDown(TBxDBGrid* grid, Qt::MouseButton button, Qt::Keybo
 
 // --- Values pane ------------------------------------------------------------
 
-void TForm1::ShowValueLabels() {
+void MainWindow::ShowValueLabels() {
   if (Counting() || !HoldFile()) return;
   Values.ShowValueLabels(File.get(), m_separators);
 }
 
-void TForm1::ShowFrequencies() {
+void MainWindow::ShowFrequencies() {
   if (Counting()) return;
   // A file without cases to count has no table to show: the pane is emptied
   // rather than left showing another variable's or another file's table.
-  if (NumCases < 1 || !Variables.VarMemData.Current()) {
+  if (NumCases < 1 || !Variables.variableList.Current()) {
     Values.ShowNoFrequencies();
     return;
   }
@@ -161,21 +161,21 @@ void TForm1::ShowFrequencies() {
       MakeFrequencyPass(File, NumCases, UsePrintFormat->isChecked(), m_separators);
   // The user moved during the pass: the pane follows now, unless the window
   // is about to close.
-  if (Values.ShowFrequencies(pass) && !m_closeAfterPass) VarMemDataAfterScroll();
+  if (Values.ShowFrequencies(pass) && !m_closeAfterPass) VariableListAfterScroll();
   if (m_closeAfterPass) {
     m_closeAfterPass = false;
     close();
   }
 }
 
-void TForm1::ToggleDisplayLabels() {
+void MainWindow::ToggleDisplayLabels() {
   if (Values.FrequencyTableShown)
     ShowValueLabels();
   else
     ShowFrequencies();
 }
 
-void TForm1::FrequenciesShownClick() {
+void MainWindow::FrequenciesShownClick() {
   FrequenciesShown->setChecked(!FrequenciesShown->isChecked());
   Values.FrequenciesMode = FrequenciesShown->isChecked();
   FrequenciesBtn->setChecked(Values.FrequenciesMode);
@@ -188,25 +188,25 @@ void TForm1::FrequenciesShownClick() {
   }
 }
 
-void TForm1::StringGrid1ColumnWidthChanged() { Values.StringGrid1ColumnWidthChanged(); }
-void TForm1::SortValuesGrid(int key) { Values.SortValuesGrid(key); }
-void TForm1::SortRowsByLabel(bool descending) { Values.SortRowsByLabel(descending); }
-void TForm1::SortRowsByCount(bool descending) { Values.SortRowsByCount(descending); }
-void TForm1::CopySelectionToClip(QObject* sender) { Values.CopySelectionToClip(sender); }
-void TForm1::Copy1Click() { Values.Copy1Click(); }
-void TForm1::SelectAllValuesClick() { Values.SelectAllValuesClick(); }
-void TForm1::Memo1KeyDown(QKeyEvent* event) { Values.Memo1KeyDown(event); }
-void TForm1::StringGrid1DrawCell(int col, int row, bool selected, QColor& background, QColor& text,
+void MainWindow::ValuesGridColumnWidthChanged() { Values.ValuesGridColumnWidthChanged(); }
+void MainWindow::SortValuesGrid(int key) { Values.SortValuesGrid(key); }
+void MainWindow::SortRowsByLabel(bool descending) { Values.SortRowsByLabel(descending); }
+void MainWindow::SortRowsByCount(bool descending) { Values.SortRowsByCount(descending); }
+void MainWindow::CopySelectionToClip(QObject* sender) { Values.CopySelectionToClip(sender); }
+void MainWindow::CopyClick() { Values.CopyClick(); }
+void MainWindow::SelectAllValuesClick() { Values.SelectAllValuesClick(); }
+void MainWindow::StatisticsTextKeyDown(QKeyEvent* event) { Values.StatisticsTextKeyDown(event); }
+void MainWindow::ValuesGridDrawCell(int col, int row, bool selected, QColor& background, QColor& text,
                                  Qt::Alignment& align) {
-  Values.StringGrid1DrawCell(col, row, selected, background, text, align);
+  Values.ValuesGridDrawCell(col, row, selected, background, text, align);
 }
 
-void TForm1::StringGrid1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y,
+void MainWindow::ValuesGridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y,
                                   bool doubleClick) {
-  if (Values.StringGrid1MouseDown(button, x, y, doubleClick)) ToggleDisplayLabels();
+  if (Values.ValuesGridMouseDown(button, x, y, doubleClick)) ToggleDisplayLabels();
 }
 
-void TForm1::StringGrid1KeyDown(QKeyEvent* event) {
+void MainWindow::ValuesGridKeyDown(QKeyEvent* event) {
   const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
   bool acted = true;
   switch (event->key()) {
@@ -223,7 +223,7 @@ void TForm1::StringGrid1KeyDown(QKeyEvent* event) {
       SortValuesGrid(1);
       break;
     case Qt::Key_F8:
-      Variables.Filter1->click();
+      Variables.filterCheck->click();
       break;
     case Qt::Key_F:
       if (ctrl) FocusLastFindBox();
@@ -234,7 +234,7 @@ void TForm1::StringGrid1KeyDown(QKeyEvent* event) {
       acted = ctrl;
       break;
     case Qt::Key_C:
-      if (ctrl) CopySelectionToClip(Values.StringGrid1);
+      if (ctrl) CopySelectionToClip(Values.valuesGrid);
       acted = ctrl;
       break;
     case Qt::Key_D:

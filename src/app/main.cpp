@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(brindle::ProgramIcon());
 
   brindle::QtUiService ui;
-  brindle::TForm1 form(ui);
+  brindle::MainWindow form(ui);
   form.SetCommandLine(QApplication::arguments());
   form.show();
   return QApplication::exec();

@@ -33,7 +33,7 @@
 #include "spssio/TaskPool.h"
 #include "values/Frequencies.h"
 #include "values/ValueLabels.h"
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 namespace brindle::cli {
 namespace {
@@ -144,7 +144,7 @@ class LoadedFile {
   // output covers the cases that could be read.
   bool damaged = false;
   std::string damageText;
-  TdxMemData table;
+  VariableList table;
 };
 
 bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
@@ -320,7 +320,7 @@ int Vars(LoadedFile& f, std::ostream& out) {
 }
 
 // Variable names match as SPSS matches them: without regard to letter case.
-const VarRecord* FindVariable(const TdxMemData& table, const std::string& name) {
+const VarRecord* FindVariable(const VariableList& table, const std::string& name) {
   const VarRecord* folded = nullptr;
   const std::string wanted = AsciiUpper(name);
   for (int row = 0; row < table.RecordCount(); ++row) {

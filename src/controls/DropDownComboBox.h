@@ -10,12 +10,12 @@
 
 namespace brindle {
 
-class TDropDownComboBox : public QComboBox {
+class DropDownComboBox : public QComboBox {
  public:
   // The list opens below the box as a scrolling list of maxVisibleItems()
   // rows; styles that open it as a menu over the box would show every item
   // at once and run off the screen.
-  explicit TDropDownComboBox(QWidget* parent = nullptr) : QComboBox(parent) {
+  explicit DropDownComboBox(QWidget* parent = nullptr) : QComboBox(parent) {
     auto* listStyle = new ListPopupStyle;
     listStyle->setParent(this);
     setStyle(listStyle);

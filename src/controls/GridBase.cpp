@@ -11,17 +11,17 @@
 
 namespace brindle {
 
-TGridBase::TGridBase(QWidget* parent) : QTableView(parent), m_hint(new HintWindow(this)) {}
+GridBase::GridBase(QWidget* parent) : QTableView(parent), m_hint(new HintWindow(this)) {}
 
-TGridBase::~TGridBase() = default;
+GridBase::~GridBase() = default;
 
-void TGridBase::SetCellHints(bool on) {
+void GridBase::SetCellHints(bool on) {
   if (on == m_cellHints) return;
   m_cellHints = on;
   if (!on) HideHint();
 }
 
-void TGridBase::ShowCellHint(int x, int y) {
+void GridBase::ShowCellHint(int x, int y) {
   if (!isVisible()) return;
   QString text;
   int width = 0;
@@ -37,18 +37,18 @@ void TGridBase::ShowCellHint(int x, int y) {
   }
 }
 
-void TGridBase::ShowSortIndicator(int column, bool descending) {
+void GridBase::ShowSortIndicator(int column, bool descending) {
   m_sortColumn = column;
   m_sortOrder = descending ? Qt::DescendingOrder : Qt::AscendingOrder;
   applySortIndicator();
 }
 
-void TGridBase::HideSortIndicator() {
+void GridBase::HideSortIndicator() {
   m_sortColumn = -1;
   applySortIndicator();
 }
 
-void TGridBase::applySortIndicator() {
+void GridBase::applySortIndicator() {
   QHeaderView* titles = horizontalHeader();
   // A clickable title row turns its mark on every click by itself; the
   // grid's sort, which may run before that, has the last word.
@@ -71,21 +71,21 @@ void TGridBase::applySortIndicator() {
   }
 }
 
-void TGridBase::HideHint() { m_hint->HideHint(); }
-bool TGridBase::HintShown() const { return m_hint->Shown(); }
-QString TGridBase::HintText() const { return m_hint->HintText(); }
-QPoint TGridBase::HintScreenPos() const { return m_hint->ScreenPos(); }
+void GridBase::HideHint() { m_hint->HideHint(); }
+bool GridBase::HintShown() const { return m_hint->Shown(); }
+QString GridBase::HintText() const { return m_hint->HintText(); }
+QPoint GridBase::HintScreenPos() const { return m_hint->ScreenPos(); }
 
-int TGridBase::FitTitle(const QString& title, int designWidth) const {
+int GridBase::FitTitle(const QString& title, int designWidth) const {
   return std::max(designWidth, fontMetrics().horizontalAdvance(title) + 12);
 }
 
-void TGridBase::MouseMoved(Qt::KeyboardModifiers mods, int x, int y) {
+void GridBase::MouseMoved(Qt::KeyboardModifiers mods, int x, int y) {
   if (OnMouseMove) OnMouseMove(mods, x, y);
   if (m_cellHints) ShowCellHint(x, y);
 }
 
-bool TGridBase::OnTitleBorder(int x) const {
+bool GridBase::OnTitleBorder(int x) const {
   const QHeaderView* titles = horizontalHeader();
   const int grip = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, titles);
   for (int c = 0; c < titles->count(); ++c) {

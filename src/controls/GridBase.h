@@ -15,11 +15,11 @@ namespace brindle {
 
 class HintWindow;
 
-class TGridBase : public QTableView {
+class GridBase : public QTableView {
   Q_OBJECT
 
  public:
-  ~TGridBase() override;
+  ~GridBase() override;
 
   bool CellHints() const { return m_cellHints; }
   // Turning hints off hides a shown hint.
@@ -49,7 +49,7 @@ class TGridBase : public QTableView {
   std::function<void(Qt::KeyboardModifiers, int x, int y)> OnMouseMove;
 
  protected:
-  explicit TGridBase(QWidget* parent);
+  explicit GridBase(QWidget* parent);
 
   enum class HintTarget { Cell, None, Unchanged };
   // The cell under pos (grid coordinates) that a hint would show: its text

@@ -70,7 +70,7 @@ std::string CountCases(SystemFile& file, DictionaryLoadResult& result) {
 }  // namespace
 
 DictionaryLoadResult LoadDictionary(SystemFile& file, double lowest, double highest,
-                                    const NumberSeparators& seps, TdxMemData& table) {
+                                    const NumberSeparators& seps, VariableList& table) {
   DictionaryLoadResult result;
   const std::size_t numVars = file.variableCount();
   result.NumVars = int(numVars);
@@ -90,7 +90,7 @@ DictionaryLoadResult LoadDictionary(SystemFile& file, double lowest, double high
   return result;
 }
 
-DictionaryLoadResult LoadDictionary(DataFileState& state, TdxMemData& table,
+DictionaryLoadResult LoadDictionary(DataFileState& state, VariableList& table,
                                     const NumberSeparators& seps) {
   double lowest = 0;
   double highest = 0;
@@ -111,7 +111,7 @@ DictionaryLoadResult LoadDictionary(DataFileState& state, TdxMemData& table,
   return result;
 }
 
-std::vector<std::string> WeightSelectorItems(const TdxMemData& table) {
+std::vector<std::string> WeightSelectorItems(const VariableList& table) {
   std::vector<std::string> items{" "};
   for (int row = 0; row < table.RecordCount(); ++row) {
     const VarRecord* rec = table.ViewRecord(row);

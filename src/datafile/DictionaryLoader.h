@@ -10,7 +10,7 @@
 
 #include "datafile/DataFileState.h"
 #include "format/FormatValue.h"
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 namespace brindle {
 
@@ -34,16 +34,16 @@ struct DictionaryLoadResult {
 // carries the warning, CaseCountEstimated and, as NumCases, the number of cases read before the
 // failure (the ones a pass can count).
 DictionaryLoadResult LoadDictionary(SystemFile& file, double lowest, double highest,
-                                    const NumberSeparators& seps, TdxMemData& table);
+                                    const NumberSeparators& seps, VariableList& table);
 
 // The same for the file `state` holds, with the
 // module's own lowest and highest values; copies NumVars, NumCases,
 // CaseCountEstimated and WeightVarName into state when the load succeeds.
-DictionaryLoadResult LoadDictionary(DataFileState& state, TdxMemData& table,
+DictionaryLoadResult LoadDictionary(DataFileState& state, VariableList& table,
                                     const NumberSeparators& seps);
 
 // The weight selector's items: one blank entry (" ") followed by the names of
 // the numeric variables in the table's present order and filter.
-std::vector<std::string> WeightSelectorItems(const TdxMemData& table);
+std::vector<std::string> WeightSelectorItems(const VariableList& table);
 
 }  // namespace brindle

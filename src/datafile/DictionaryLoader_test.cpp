@@ -38,7 +38,7 @@ class OpenSav {
   std::shared_ptr<SystemFile> m_file;
 };
 
-DictionaryLoadResult Load(const OpenSav& f, TdxMemData& table) {
+DictionaryLoadResult Load(const OpenSav& f, VariableList& table) {
   double lowest = 0;
   double highest = 0;
   spssLowHighVal(&lowest, &highest);
@@ -98,9 +98,9 @@ TEST(DictionaryLoaderTest, FillsOneRecordPerVariable) {
   OpenSav sav(file.path());
   ASSERT_EQ(sav.rc(), SPSS_OK);
 
-  TdxMemData table;
+  VariableList table;
   int scrolls = 0;
-  table.SetAfterScroll([&](TdxMemData&) { ++scrolls; });
+  table.SetAfterScroll([&](VariableList&) { ++scrolls; });
   const DictionaryLoadResult r = Load(sav, table);
   EXPECT_EQ(r.errorCode, 0);
   EXPECT_EQ(r.error, "");
@@ -162,7 +162,7 @@ TEST(DictionaryLoaderTest, FillsOneRecordPerVariable) {
 }
 
 TEST(DictionaryLoaderTest, NameListFailureLeavesTheTableAlone) {
-  TdxMemData table;
+  VariableList table;
   table.Open();
   VarRecord keep;
   keep.RecId = 1;
@@ -188,7 +188,7 @@ TEST(DictionaryLoaderTest, StateOverloadFillsTheFileState) {
   state.FileHandle = sav.handle();
   state.File = sav.file();
   state.WeightVarName = "stale";
-  TdxMemData table;
+  VariableList table;
   const DictionaryLoadResult r = LoadDictionary(state, table, NumberSeparators{});
   EXPECT_EQ(r.error, "");
   EXPECT_EQ(state.NumVars, 2);
@@ -235,7 +235,7 @@ TEST_P(CaseCountTest, EstablishesTheCount) {
   t::TempFile file(bytes);
   OpenSav sav(file.path());
   ASSERT_EQ(sav.rc(), SPSS_OK);
-  TdxMemData table;
+  VariableList table;
   const DictionaryLoadResult r = Load(sav, table);
   if (c.cases >= 0) EXPECT_EQ(r.NumCases, c.cases);
   EXPECT_EQ(r.CaseCountEstimated, c.estimated);
@@ -286,7 +286,7 @@ TEST(DictionaryLoaderRealFiles, EveryFileLoads) {
     SCOPED_TRACE(entry.path().string());
     OpenSav sav(entry.path().string());
     ASSERT_EQ(sav.rc(), SPSS_OK);
-    TdxMemData table;
+    VariableList table;
     const DictionaryLoadResult r = Load(sav, table);
     ++files;
     EXPECT_EQ(r.error, "");

@@ -18,7 +18,7 @@
 
 #include "app/MainWindow.h"
 #include "app/Options.h"
-#include "controls/BxDBGrid.h"
+#include "variables/ui/VariablesGrid.h"
 #include "platform/UiService.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
@@ -44,7 +44,7 @@ struct NoStoredOptions {
 struct ShownWindow {
   NoStoredOptions noOptions;
   RecordingUiService ui;
-  TForm1 form{ui};
+  MainWindow form{ui};
 
   ShownWindow() {
     form.setWindowState(Qt::WindowNoState);
@@ -57,30 +57,30 @@ struct ShownWindow {
   // Opens a file as the Open dialog would give it.
   void Open(const std::string& path) {
     ui.openFileAnswers << QString::fromStdString(path);
-    form.Open1->trigger();
+    form.openAction->trigger();
   }
 
   // Centre of a data row (0-based view row among the visible rows) in the
   // grid's viewport.
   QPoint RowPoint(int row, int column = 0) const {
-    const QAbstractItemModel* model = form.Variables.VarGrid->model();
-    return form.Variables.VarGrid->visualRect(model->index(row, column)).center();
+    const QAbstractItemModel* model = form.Variables.variablesGrid->model();
+    return form.Variables.variablesGrid->visualRect(model->index(row, column)).center();
   }
 
   // Clicks a data row of the variables grid.
   void ClickRow(int row, Qt::KeyboardModifiers mods = Qt::NoModifier,
                 Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mouseClick(form.Variables.VarGrid->viewport(), button, mods, RowPoint(row));
+    QTest::mouseClick(form.Variables.variablesGrid->viewport(), button, mods, RowPoint(row));
   }
 
   void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    QTest::keyClick(form.Variables.VarGrid, static_cast<Qt::Key>(key), mods);
+    QTest::keyClick(form.Variables.variablesGrid, static_cast<Qt::Key>(key), mods);
   }
 
   // The names in the grid, top to bottom.
   QStringList GridNames() const {
     QStringList names;
-    const QAbstractItemModel* model = form.Variables.VarGrid->model();
+    const QAbstractItemModel* model = form.Variables.variablesGrid->model();
     for (int r = 0; r < model->rowCount(); ++r) names << model->index(r, 0).data().toString();
     return names;
   }
@@ -167,9 +167,9 @@ inline void DuringPass(const std::function<void()>& during, const std::function<
   QVERIFY(ran);
 }
 
-inline void PressInVarGrid(TForm1& f, Qt::Key key) {
+inline void PressInVarGrid(MainWindow& f, Qt::Key key) {
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QCoreApplication::sendEvent(f.Variables.VarGrid, &press);
+  QCoreApplication::sendEvent(f.Variables.variablesGrid, &press);
 }
 
 }  // namespace brindle::testing

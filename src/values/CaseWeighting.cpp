@@ -24,7 +24,7 @@ void CaseWeighting::Reset() {
   m_hint = "Set Weight on";
 }
 
-void CaseWeighting::WComboBoxDropDown(const TdxMemData& table, const std::string& weightVarName) {
+void CaseWeighting::FillWeightList(const VariableList& table, const std::string& weightVarName) {
   if (!m_items.empty()) return;
   m_items = WeightSelectorItems(table);
   // The blank item sorts first by itself: no name begins with a blank.
@@ -46,7 +46,7 @@ std::string CaseWeighting::SelectedText() const {
   return TrimRight(m_items[static_cast<std::size_t>(m_index)]);
 }
 
-void CaseWeighting::WComboBoxChange(int index) {
+void CaseWeighting::WeightChosen(int index) {
   if (index >= 0 && index < static_cast<int>(m_items.size())) m_index = index;
   m_active = SelectedText();
   if (m_active.empty()) {
@@ -56,7 +56,7 @@ void CaseWeighting::WComboBoxChange(int index) {
   }
 }
 
-void CaseWeighting::WeightBtnClick(bool down) {
+void CaseWeighting::WeightButtonClick(bool down) {
   m_down = down;
   if (down) {
     m_active = SelectedText();

@@ -1,5 +1,5 @@
-// Case weighting as the toolbar offers it: the weight selector (WComboBox),
-// the weight button (WeightBtn) with its hint, and the weight variable the
+// Case weighting as the toolbar offers it: the weight selector (weightCombo),
+// the weight button (weightButton) with its hint, and the weight variable the
 // next frequency table uses (ActiveWeightName). GUI-free: the viewer mirrors
 // this state into its controls and calls the handlers named after them.
 #pragma once
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 namespace brindle {
 
@@ -17,21 +17,21 @@ class CaseWeighting {
   // weighting off, no active weight name.
   void Reset();
 
-  // WComboBoxDropDown: fills the list once per file: a blank item (" "),
+  // FillWeightList: fills the list once per file: a blank item (" "),
   // then the numeric variables of the table's present order and filter,
   // sorted by name without regard to ASCII letter case (the blank first);
   // selects the blank item, then the first item equal to weightVarName (the
   // file's own weight variable), when given. Does nothing when the list holds
   // items. ActiveWeightName is not changed.
-  void WComboBoxDropDown(const TdxMemData& table, const std::string& weightVarName);
+  void FillWeightList(const VariableList& table, const std::string& weightVarName);
 
-  // WComboBoxChange: the user picked item `index`. The blank item switches
+  // WeightChosen: the user picked item `index`. The blank item switches
   // weighting off.
-  void WComboBoxChange(int index);
+  void WeightChosen(int index);
 
-  // WeightBtnClick: the button's down state after the user's click. Down with
+  // WeightButtonClick: the button's down state after the user's click. Down with
   // a blank selection springs back up.
-  void WeightBtnClick(bool down);
+  void WeightButtonClick(bool down);
 
   const std::vector<std::string>& Items() const { return m_items; }
   int ItemIndex() const { return m_index; }

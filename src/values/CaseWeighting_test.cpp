@@ -5,7 +5,7 @@
 namespace brindle {
 namespace {
 
-void Load(TdxMemData& t, const std::vector<std::pair<std::string, int>>& vars) {
+void Load(VariableList& t, const std::vector<std::pair<std::string, int>>& vars) {
   t.Open();
   int id = 1;
   for (const auto& [name, type] : vars) {
@@ -19,50 +19,50 @@ void Load(TdxMemData& t, const std::vector<std::pair<std::string, int>>& vars) {
 }
 
 TEST(CaseWeighting, ListSortedWithoutCaseBlankFirstAndFileWeightSelected) {
-  TdxMemData t;
+  VariableList t;
   Load(t, {{"zeta", 0}, {"Alpha", 0}, {"name", 8}, {"beta", 0}, {"wgt", 0}});
   CaseWeighting w;
   w.Reset();
-  w.WComboBoxDropDown(t, "wgt");
+  w.FillWeightList(t, "wgt");
   EXPECT_EQ(w.Items(), (std::vector<std::string>{" ", "Alpha", "beta", "wgt", "zeta"}));
   EXPECT_EQ(w.ItemIndex(), 3);
   EXPECT_EQ(w.ActiveWeightName(), "");  // selecting by program sets nothing
   EXPECT_FALSE(w.WeightingOn());
   EXPECT_EQ(w.Hint(), "Set Weight on");
   // Filled once per file.
-  w.WComboBoxDropDown(t, "");
+  w.FillWeightList(t, "");
   EXPECT_EQ(w.ItemIndex(), 3);
 }
 
 TEST(CaseWeighting, ButtonAndSelection) {
-  TdxMemData t;
+  VariableList t;
   Load(t, {{"w", 0}, {"v", 0}});
   CaseWeighting w;
   w.Reset();
-  w.WComboBoxDropDown(t, "");
+  w.FillWeightList(t, "");
   EXPECT_EQ(w.ItemIndex(), 0);
   // Blank selected: the button springs back.
-  w.WeightBtnClick(true);
+  w.WeightButtonClick(true);
   EXPECT_FALSE(w.ButtonDown());
   EXPECT_FALSE(w.WeightingOn());
   EXPECT_EQ(w.Hint(), "Set Weight On");
 
-  w.WComboBoxChange(2);  // "w"
+  w.WeightChosen(2);  // "w"
   EXPECT_EQ(w.ActiveWeightName(), "w");
-  w.WeightBtnClick(true);
+  w.WeightButtonClick(true);
   EXPECT_TRUE(w.WeightingOn());
   EXPECT_EQ(w.Hint(), "Set Weight Off");
-  w.WComboBoxChange(1);  // another variable keeps weighting on
+  w.WeightChosen(1);  // another variable keeps weighting on
   EXPECT_TRUE(w.WeightingOn());
   EXPECT_EQ(w.ActiveWeightName(), "v");
-  w.WComboBoxChange(0);  // the blank item switches it off
+  w.WeightChosen(0);  // the blank item switches it off
   EXPECT_FALSE(w.WeightingOn());
   EXPECT_FALSE(w.ButtonDown());
   EXPECT_EQ(w.Hint(), "Set Weight on");
 
-  w.WComboBoxChange(1);
-  w.WeightBtnClick(true);
-  w.WeightBtnClick(false);
+  w.WeightChosen(1);
+  w.WeightButtonClick(true);
+  w.WeightButtonClick(false);
   EXPECT_FALSE(w.WeightingOn());
   EXPECT_EQ(w.Hint(), "Set Weight On");
   w.Reset();
@@ -71,10 +71,10 @@ TEST(CaseWeighting, ButtonAndSelection) {
 }
 
 TEST(CaseWeighting, NoNumericVariablesOnlyBlank) {
-  TdxMemData t;
+  VariableList t;
   Load(t, {{"s", 4}});
   CaseWeighting w;
-  w.WComboBoxDropDown(t, "s");
+  w.FillWeightList(t, "s");
   EXPECT_EQ(w.Items(), (std::vector<std::string>{" "}));
   EXPECT_EQ(w.ItemIndex(), 0);
 }

@@ -59,7 +59,7 @@ TEST_P(FreqConformance, CountsAsPspp) {
   const auto expected = ReadExpectations(GetParam());
   DataFileState state;
   ASSERT_EQ(OpenDataFileState(data.string(), state), SPSS_OK);
-  TdxMemData table;
+  VariableList table;
   LoadDictionary(state, table, NumberSeparators{});
   ASSERT_EQ(static_cast<std::size_t>(table.RecordCount()), expected.size());
   FrequencyPass pass;

@@ -1,5 +1,5 @@
 // The four frequency tables of the values pane: maps from a distinct value to
-// a count (TDblRBTree, TStrRBTree) or a weight sum (TDblWRBTree, TStrWRBTree),
+// a count (NumberCounts, TextCounts) or a weight sum (NumberWeights, TextWeights),
 // read out in ascending key order with a valid flag per entry.
 //
 // Insertion hashes (constant time whatever the number of distinct values);
@@ -167,10 +167,10 @@ class OrderedStrTable {
 };
 
 // Counts are 64-bit: a file may hold more cases than a 32-bit count reaches.
-using TDblRBTree = OrderedDblTable<std::int64_t>;
-using TDblWRBTree = OrderedDblTable<double>;
-using TStrRBTree = OrderedStrTable<std::int64_t>;
-using TStrWRBTree = OrderedStrTable<double>;
+using NumberCounts = OrderedDblTable<std::int64_t>;
+using NumberWeights = OrderedDblTable<double>;
+using TextCounts = OrderedStrTable<std::int64_t>;
+using TextWeights = OrderedStrTable<double>;
 
 // A counter of fixed-width byte strings (the stored bytes of a string value),
 // for the pass over the cases; its distinct keys are turned into texts once,

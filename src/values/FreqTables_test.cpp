@@ -13,7 +13,7 @@ namespace brindle {
 namespace {
 
 TEST(FreqTables, NumbersInAscendingOrder) {
-  TDblRBTree t;
+  NumberCounts t;
   for (double x : {3.0, -DBL_MAX, 0.0, -0.0, 3.0, std::nan(""), -1.5, -std::nan("2"), 1e300})
     t.Insert(x);
   const auto e = t.Ordered();
@@ -31,7 +31,7 @@ TEST(FreqTables, NumbersInAscendingOrder) {
 
 TEST(FreqTables, ManyDistinctNumbersAgreeWithAnOrderedMap) {
   std::mt19937_64 rng(7);
-  TDblWRBTree t;
+  NumberWeights t;
   std::map<double, double> expected;
   for (int i = 0; i < 200000; ++i) {
     const double x = std::round(std::normal_distribution<double>(50, 10)(rng) * 1000) / 1000;
@@ -59,7 +59,7 @@ TEST(FreqTables, ManyDistinctNumbersOfEverySignInOrder) {
   for (int k = 1; k <= 6000; ++k) xs.insert(xs.end(), {k * 1e-3, -k * 1e-3, k * 1e9, -k * 1e9});
   std::mt19937_64 rng(11);
   std::shuffle(xs.begin(), xs.end(), rng);
-  TDblRBTree t;
+  NumberCounts t;
   for (double x : xs) t.Insert(x);
   t.Insert(-0.0);
   t.Insert(std::nan(""));
@@ -76,7 +76,7 @@ TEST(FreqTables, ManyDistinctNumbersOfEverySignInOrder) {
 TEST(FreqTables, AscendingValuesThenOneOutOfOrder) {
   const std::vector<double> ascending = {-DBL_MAX, -2, -1, -1, -0.0,     0.0,
                                          1e-300,   5,  5,  5,  HUGE_VAL, std::nan("")};
-  TDblRBTree t;
+  NumberCounts t;
   for (double x : ascending) t.Insert(x);
   EXPECT_EQ(t.Size(), 8u);
   auto e = t.Ordered();
@@ -87,7 +87,7 @@ TEST(FreqTables, AscendingValuesThenOneOutOfOrder) {
   EXPECT_EQ(e[5].amount, 3);
   EXPECT_TRUE(std::isnan(e[7].value));
 
-  TDblRBTree other;
+  NumberCounts other;
   for (double x : {-1.0, 3.0, 5.0}) other.Insert(x);
   t.Merge(other);
   t.Insert(2);  // out of order: the values so far move into the hash table
@@ -108,7 +108,7 @@ TEST(FreqTables, AscendingValuesThenOneOutOfOrder) {
 }
 
 TEST(FreqTables, TextsByUnsignedBytes) {
-  TStrRBTree t;
+  TextCounts t;
   for (const char* s : {"a", "B", "", "ab", "\xC3\xA4", "a", "~"}) t.Insert(s);
   const auto e = t.Ordered();
   std::vector<std::string> keys;
@@ -120,7 +120,7 @@ TEST(FreqTables, TextsByUnsignedBytes) {
 }
 
 TEST(FreqTables, TextKeysAreWholeValues) {
-  TStrWRBTree t;
+  TextWeights t;
   t.Insert(std::string(1000, 'x') + "b", 1.5);
   t.Insert(std::string(1000, 'x') + "a", 1.0);
   t.Insert(std::string(1000, 'x') + "b", 1.0);

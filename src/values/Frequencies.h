@@ -76,7 +76,7 @@ struct FrequencyResult {
   MemoDisplay memo = MemoDisplay::Unchanged;
   std::vector<std::string> memoLines;  // line 1, 2, 3 as they stand in the box
   bool hideLabelColumn = false;        // a string wider than 8 without value labels
-  std::string caption;                 // Label1: the variable's name; empty when cancelled
+  std::string caption;                 // captionLabel: the variable's name; empty when cancelled
   std::int64_t casesRead = 0;
 
   // ValueRowCount, also the status panel's number of distinct values.

@@ -33,7 +33,7 @@ class Opened {
     if (m_state.FileHandle >= 0) spssCloseRead(m_state.FileHandle);
   }
   bool ok() const { return m_state.FileHandle >= 0; }
-  const TdxMemData& table() const { return m_table; }
+  const VariableList& table() const { return m_table; }
 
   const VarRecord& Var(const std::string& name) const {
     for (int r = 0; r < m_table.RecordCount(); ++r)
@@ -63,7 +63,7 @@ class Opened {
   }
   TempFile m_file;
   DataFileState m_state;
-  TdxMemData m_table;
+  VariableList m_table;
 };
 
 std::vector<std::string> Rows(const FrequencyResult& r) {

@@ -5,7 +5,7 @@
 namespace brindle {
 
 std::optional<FrequencyDisplay> FrequencyRunner::ShowFrequencies(
-    TdxMemData& table, const FrequencyPass& pass, const CaseWeighting& weighting,
+    VariableList& table, const FrequencyPass& pass, const CaseWeighting& weighting,
     const std::function<void()>& pump) {
   if (m_counting || !table.Current()) return std::nullopt;
   // The record is copied: the cursor may move while the pass runs.

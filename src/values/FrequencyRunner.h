@@ -9,7 +9,7 @@
 
 #include "values/CaseWeighting.h"
 #include "values/Frequencies.h"
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 namespace brindle {
 
@@ -39,7 +39,7 @@ class FrequencyRunner {
   // then does nothing). The table's after-scroll handler is detached and its
   // controls disabled for the pass, both restored afterwards. Returns nothing
   // while a pass is running already or when the table has no current record.
-  std::optional<FrequencyDisplay> ShowFrequencies(TdxMemData& table, const FrequencyPass& pass,
+  std::optional<FrequencyDisplay> ShowFrequencies(VariableList& table, const FrequencyPass& pass,
                                                   const CaseWeighting& weighting,
                                                   const std::function<void()>& pump = {});
 

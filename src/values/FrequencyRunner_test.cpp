@@ -22,7 +22,7 @@ class FrequencyRunnerTest : public ::testing::Test {
     m_file = std::make_unique<testing::TempFile>(testing::writeSav(f));
     ASSERT_EQ(OpenDataFileState(m_file->path(), m_state), SPSS_OK);
     LoadDictionary(m_state, m_table, NumberSeparators{});
-    m_table.SetAfterScroll([this](TdxMemData&) { ++m_scrolls; });
+    m_table.SetAfterScroll([this](VariableList&) { ++m_scrolls; });
     m_pass.file = m_state.File;
     m_pass.numCases = m_state.NumCases;
   }
@@ -32,7 +32,7 @@ class FrequencyRunnerTest : public ::testing::Test {
 
   std::unique_ptr<testing::TempFile> m_file;
   DataFileState m_state;
-  TdxMemData m_table;
+  VariableList m_table;
   FrequencyPass m_pass;
   CaseWeighting m_weighting;
   FrequencyRunner m_runner;
@@ -76,10 +76,10 @@ TEST_F(FrequencyRunnerTest, EscapeCancelsAtTheNextThousand) {
 }
 
 TEST_F(FrequencyRunnerTest, WeightButtonChoosesTheWeightedPass) {
-  m_weighting.WComboBoxDropDown(m_table, "");
-  m_weighting.WComboBoxChange(3);  // " ", a, b, w
+  m_weighting.FillWeightList(m_table, "");
+  m_weighting.WeightChosen(3);  // " ", a, b, w
   ASSERT_EQ(m_weighting.ActiveWeightName(), "w");
-  m_weighting.WeightBtnClick(true);
+  m_weighting.WeightButtonClick(true);
   const auto shown = m_runner.ShowFrequencies(m_table, m_pass, m_weighting);
   // Only odd cases weigh (2 each): 1250 cases, weight 2500.
   std::int64_t sum = 0;

@@ -19,7 +19,7 @@
 #include "spssio/detail/ZsavInflater.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 namespace brindle {
 namespace {
@@ -64,7 +64,7 @@ TEST_P(ParallelCountTest, SameAsOneThread) {
   testing::TempFile file(testing::writeSav(Mixed(compression)));
   DataFileState state;
   ASSERT_EQ(OpenDataFileState(file.path(), state), SPSS_OK);
-  TdxMemData table;
+  VariableList table;
   LoadDictionary(state, table, NumberSeparators{});
   const VarRecord* var = nullptr;
   for (int r = 0; r < table.RecordCount(); ++r)
@@ -115,7 +115,7 @@ TEST(ParallelCount, CountAtOpenIndexes) {
   testing::TempFile file(testing::writeSav(f));
   DataFileState state;
   ASSERT_EQ(OpenDataFileState(file.path(), state), SPSS_OK);
-  TdxMemData table;
+  VariableList table;
   LoadDictionary(state, table, NumberSeparators{});
   EXPECT_EQ(state.NumCases, kMany);
   CaseSource source;
@@ -133,7 +133,7 @@ TEST(ParallelCount, FinishesWhileEveryPoolThreadIsHeld) {
   testing::TempFile file(testing::writeSav(Mixed(Compression::Zsav)));
   DataFileState state;
   ASSERT_EQ(OpenDataFileState(file.path(), state), SPSS_OK);
-  TdxMemData table;
+  VariableList table;
   LoadDictionary(state, table, NumberSeparators{});
   const VarRecord* var = table.ViewRecord(0);
   ASSERT_EQ(var->VarName, "a");

@@ -4,7 +4,7 @@
 
 namespace brindle {
 
-BulkScan::BulkScan(TdxMemData& table, Cursor onExit)
+BulkScan::BulkScan(VariableList& table, Cursor onExit)
     : m_table(table), m_recNo(table.RecNo()), m_onExit(onExit), m_handler(table.AfterScroll()) {
   m_table.DetachAfterScroll();
   m_table.DisableControls();

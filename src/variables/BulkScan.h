@@ -9,7 +9,7 @@
 // changed the current record runs it once itself.
 #pragma once
 
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 namespace brindle {
 
@@ -17,7 +17,7 @@ class BulkScan {
  public:
   enum class Cursor { Restore, Keep };
 
-  explicit BulkScan(TdxMemData& table, Cursor onExit = Cursor::Restore);
+  explicit BulkScan(VariableList& table, Cursor onExit = Cursor::Restore);
   ~BulkScan();
   BulkScan(const BulkScan&) = delete;
   BulkScan& operator=(const BulkScan&) = delete;
@@ -26,10 +26,10 @@ class BulkScan {
   int StartRecNo() const { return m_recNo; }
 
  private:
-  TdxMemData& m_table;
+  VariableList& m_table;
   int m_recNo;
   Cursor m_onExit;
-  TdxMemData::ScrollHandler m_handler;
+  VariableList::ScrollHandler m_handler;
 };
 
 }  // namespace brindle

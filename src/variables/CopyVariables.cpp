@@ -13,7 +13,7 @@ std::string VariableLine(const VarRecord& rec, int level) {
   return line;
 }
 
-std::string CopyVariables(TdxMemData& table, const std::vector<Bookmark>& marks, int level) {
+std::string CopyVariables(VariableList& table, const std::vector<Bookmark>& marks, int level) {
   if (marks.empty()) {
     const VarRecord* rec = table.Current();
     return rec ? VariableLine(*rec, level) : std::string();

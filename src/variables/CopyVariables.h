@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 #include "variables/VarRecord.h"
 
 namespace brindle {
@@ -27,6 +27,6 @@ std::string VariableLine(const VarRecord& rec, int level);
 // marks: the current record's line alone, with no line end (empty when the
 // view is empty). The cursor stays on its record and the cursor-moved handler
 // does not run.
-std::string CopyVariables(TdxMemData& table, const std::vector<Bookmark>& marks, int level);
+std::string CopyVariables(VariableList& table, const std::vector<Bookmark>& marks, int level);
 
 }  // namespace brindle

@@ -24,15 +24,15 @@ VarRecord Rec(int id, std::string name, std::string label, std::string missing =
 // A table with a cursor-moved handler that counts its calls and a filter
 // predicate that looks for `filter`.
 struct Table {
-  TdxMemData t;
+  VariableList t;
   int scrolls = 0;
   explicit Table(const std::vector<VarRecord>& recs) {
     t.Open();
     for (const auto& r : recs) t.AppendRecord(r);
     t.EndLoad();
-    t.SetAfterScroll([this](TdxMemData&) { ++scrolls; });
+    t.SetAfterScroll([this](VariableList&) { ++scrolls; });
     t.SetOnFilterRecord(
-        [this](TdxMemData& table, bool& accept) { FilterRecord(table, filter, accept); });
+        [this](VariableList& table, bool& accept) { FilterRecord(table, filter, accept); });
   }
   std::optional<FindTarget> filter;
   std::vector<int> ViewIds() const {

@@ -66,7 +66,7 @@ std::optional<FindTarget> FilterTarget(std::string_view nameText, std::string_vi
   return std::nullopt;
 }
 
-bool FindRuns(const TdxMemData& table, FindCommand command) {
+bool FindRuns(const VariableList& table, FindCommand command) {
   const int n = table.RecordCount();
   const int k = table.RecNo();
   if (n < 2) return false;
@@ -75,7 +75,7 @@ bool FindRuns(const TdxMemData& table, FindCommand command) {
   return true;
 }
 
-bool FindRecord(TdxMemData& table, const FindTarget& target, FindCommand command) {
+bool FindRecord(VariableList& table, const FindTarget& target, FindCommand command) {
   if (!FindRuns(table, command)) return false;
   const int n = table.RecordCount();
   const int k = table.RecNo();
@@ -108,13 +108,13 @@ bool FindRecord(TdxMemData& table, const FindTarget& target, FindCommand command
   return false;
 }
 
-void FilterRecord(const TdxMemData& table, const std::optional<FindTarget>& target, bool& accept) {
+void FilterRecord(const VariableList& table, const std::optional<FindTarget>& target, bool& accept) {
   if (!target || !table.Filtered()) return;
   const VarRecord* rec = table.Current();
   accept = rec != nullptr && MatchesFindText(FieldText(*rec, target->field), target->text);
 }
 
-void SwitchFilter(TdxMemData& table, bool on) {
+void SwitchFilter(VariableList& table, bool on) {
   const int k = table.RecNo();
   table.SetFiltered(on);
   const BulkScan scan(table, BulkScan::Cursor::Keep);

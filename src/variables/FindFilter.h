@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 #include "variables/VarRecord.h"
 
 namespace brindle {
@@ -43,7 +43,7 @@ std::optional<FindTarget> FilterTarget(std::string_view nameText, std::string_vi
 // Whether a search would examine any record: the view must hold at least
 // two records, Find next must not start on the last one and Find previous
 // not on the first. A search that does not run shows nothing.
-bool FindRuns(const TdxMemData& table, FindCommand command);
+bool FindRuns(const VariableList& table, FindCommand command);
 
 // Examines the records of the view in the command's order (Find first 1..n,
 // Find next k+1..n, Find previous k-1..1, Find last n..1 for the cursor at k),
@@ -51,16 +51,16 @@ bool FindRuns(const TdxMemData& table, FindCommand command);
 // match the cursor stays where it was. The cursor-moved handler does not run
 // (the caller runs it once when a match was found) and attached views are
 // suspended for the walk. Returns false as well when FindRuns says no.
-bool FindRecord(TdxMemData& table, const FindTarget& target, FindCommand command);
+bool FindRecord(VariableList& table, const FindTarget& target, FindCommand command);
 
 // The filter predicate: with the table's Filtered flag on and a target, the
 // current record is accepted when its field matches; otherwise accept is left alone.
-void FilterRecord(const TdxMemData& table, const std::optional<FindTarget>& target, bool& accept);
+void FilterRecord(const VariableList& table, const std::optional<FindTarget>& target, bool& accept);
 
 // Switches the filter flag and rebuilds the view. Switched on, the cursor
 // ends on the first record of the new view; switched off, it keeps its row
 // number (not its record). The cursor-moved handler does not run; the
 // caller runs it once afterwards.
-void SwitchFilter(TdxMemData& table, bool on);
+void SwitchFilter(VariableList& table, bool on);
 
 }  // namespace brindle

@@ -3,14 +3,14 @@
 // anchor of keyboard range marking (Shift+Up/Down).
 //
 // GUI-free; the grid supplies the order of two identities (normally
-// TdxMemData::CompareBookmarks) and the view positions of the rows it moves
+// VariableList::CompareBookmarks) and the view positions of the rows it moves
 // between.
 #pragma once
 
 #include <functional>
 #include <vector>
 
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 namespace brindle {
 

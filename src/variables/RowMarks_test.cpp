@@ -87,7 +87,7 @@ TEST(RowMarks, ClearForgetsTheAnchorSoTheNextWalkStartsAnew) {
 }
 
 TEST(RowMarks, FollowsTheTablesOrderOfBookmarks) {
-  TdxMemData t;
+  VariableList t;
   t.Open();
   std::vector<Bookmark> ids;
   for (const char* name : {"c", "a", "b"}) {

@@ -24,7 +24,7 @@ namespace brindle {
 
 // --- The grid ---------------------------------------------------------------
 
-CasesGrid::CasesGrid(QWidget* parent) : TGridBase(parent) {
+CasesGrid::CasesGrid(QWidget* parent) : GridBase(parent) {
   setObjectName(QStringLiteral("CasesGrid"));
   // Every row as high as the next: nothing is measured per row.
   QHeaderView* rows = verticalHeader();
@@ -71,7 +71,7 @@ bool CasesGrid::event(QEvent* e) {
       return true;
     }
   }
-  return TGridBase::event(e);
+  return GridBase::event(e);
 }
 
 void CasesGrid::keyPressEvent(QKeyEvent* e) {
@@ -79,7 +79,7 @@ void CasesGrid::keyPressEvent(QKeyEvent* e) {
     e->accept();
     return;
   }
-  TGridBase::keyPressEvent(e);
+  GridBase::keyPressEvent(e);
 }
 
 bool CasesGrid::viewportEvent(QEvent* e) {
@@ -90,10 +90,10 @@ bool CasesGrid::viewportEvent(QEvent* e) {
   } else if (e->type() == QEvent::Leave) {
     HideHint();
   }
-  return TGridBase::viewportEvent(e);
+  return GridBase::viewportEvent(e);
 }
 
-TGridBase::HintTarget CasesGrid::HintCellAt(QPoint pos, QString& text, int& width) const {
+GridBase::HintTarget CasesGrid::HintCellAt(QPoint pos, QString& text, int& width) const {
   const QModelIndex index = indexAt(viewport()->mapFrom(this, pos));
   if (!index.isValid()) return HintTarget::None;
   text = index.data(Qt::DisplayRole).toString();

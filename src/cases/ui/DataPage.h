@@ -42,7 +42,7 @@ class UiService;
 
 // The grid itself: uniform rows, hints for clipped cells, and the page's keys
 // taken before the window's shortcuts see them.
-class CasesGrid : public TGridBase {
+class CasesGrid : public GridBase {
   Q_OBJECT
 
  public:

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "controls/ShowDoc.h"
+#include "controls/DocumentWindow.h"
 #include "datafile/DocumentReader.h"
 #include "datafile/FileReport.h"
 #include "platform/UiService.h"
@@ -17,7 +17,7 @@ void ShowFileReport(UiService& ui, const DataFileState& file) {
       FileInfoReport(file, file.File->productText(), file.File->caseSize())));
 }
 
-void ShowDocumentLines(UiService& ui, const DataFileState& file, TShowDocFrm& window) {
+void ShowDocumentLines(UiService& ui, const DataFileState& file, DocumentWindow& window) {
   const std::string encoding = file.File->encoding();
   const DocumentReadResult doc = DocumentOf(*file.File);
   if (!doc.found) {

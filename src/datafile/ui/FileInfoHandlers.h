@@ -6,7 +6,7 @@
 
 namespace brindle {
 
-class TShowDocFrm;
+class DocumentWindow;
 class UiService;
 
 // The file properties report in a message box.
@@ -14,6 +14,6 @@ void ShowFileReport(UiService& ui, const DataFileState& file);
 
 // The document window with the file's document lines; a file whose document
 // cannot be found is reported instead.
-void ShowDocumentLines(UiService& ui, const DataFileState& file, TShowDocFrm& window);
+void ShowDocumentLines(UiService& ui, const DataFileState& file, DocumentWindow& window);
 
 }  // namespace brindle

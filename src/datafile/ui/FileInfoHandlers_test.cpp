@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/MainWindow.h"
-#include "controls/ShowDoc.h"
-#include "controls/ValStringGrid.h"
+#include "controls/DocumentWindow.h"
+#include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
 #include "testing/WindowTestSupport.h"
 
@@ -66,7 +66,7 @@ class FileInfoHandlersTest : public QObject {
 
 void FileInfoHandlersTest::propertiesReport() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto file = WriteTemp(WithDocument());
   w.Open(file->path());
   f.FileInfoItem->trigger();
@@ -94,12 +94,12 @@ void FileInfoHandlersTest::propertiesReport() {
 
 void FileInfoHandlersTest::documentWindow() {
   ShownWindow w;
-  TForm1& f = w.form;
-  TShowDocFrm& doc = *f.ShowDocFrm;
+  MainWindow& f = w.form;
+  DocumentWindow& doc = *f.documentWindow;
   auto file = WriteTemp(WithDocument());
   w.Open(file->path());
   QVERIFY(!doc.isVisible());
-  f.Variables.VarGrid->setFocus();
+  f.Variables.variablesGrid->setFocus();
   w.Key(Qt::Key_D, Qt::ControlModifier);
   QVERIFY(doc.isVisible());
   QCOMPARE(doc.windowTitle(),
@@ -112,7 +112,7 @@ void FileInfoHandlersTest::documentWindow() {
   f.ShowDocBtn->trigger();
   QCOMPARE(doc.Lines(), expected);
 
-  QListWidget* list = doc.ListBox1;
+  QListWidget* list = doc.linesList;
   auto click = [list](int row, Qt::KeyboardModifiers mods) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, mods,
                       list->visualItemRect(list->item(row)).center());
@@ -123,9 +123,9 @@ void FileInfoHandlersTest::documentWindow() {
   QCOMPARE(w.ui.clipboard, QString());
   QTest::mouseClick(list->viewport(), Qt::RightButton, {},
                     list->visualItemRect(list->item(2)).center());
-  QVERIFY(doc.PopupMenu1->isVisible());
+  QVERIFY(doc.variablesMenu->isVisible());
   QVERIFY(!doc.CopyDoc->isEnabled());
-  doc.PopupMenu1->close();
+  doc.variablesMenu->close();
   QVERIFY(list->selectedItems().isEmpty());
 
   // Click, Shift+click, Ctrl+click: the count line, the empty line and the
@@ -137,7 +137,7 @@ void FileInfoHandlersTest::documentWindow() {
                     list->visualItemRect(list->item(2)).center());
   QVERIFY(doc.CopyDoc->isEnabled());
   QCOMPARE(list->selectedItems().size(), 3);
-  doc.PopupMenu1->close();
+  doc.variablesMenu->close();
   QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
   QCOMPARE(w.ui.clipboard, "File contains 3 lines of documents\n\n" + expected[4] + "\n");
   QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
@@ -163,21 +163,21 @@ void FileInfoHandlersTest::documentBeforeAnotherExtensionRecord() {
   bad.extraExtensions.push_back({1, 1, 4, {'a', 'b', 'c', 'd'}});
   auto file = WriteTemp(bad);
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   w.Open(file->path());
   QVERIFY(f.HasDocument != 0);
   f.ShowDocBtnClick();
   QCOMPARE(w.ui.Count("ShowMessage"), 0);
-  QVERIFY(f.ShowDocFrm->isVisible());
+  QVERIFY(f.documentWindow->isVisible());
   const QStringList expected{
       "File contains 3 lines of documents", "", QString::fromStdString(Padded("Wave  n    mean")),
       QString::fromStdString(Padded("")), QString::fromStdString(Padded("end"))};
-  QCOMPARE(f.ShowDocFrm->Lines(), expected);
+  QCOMPARE(f.documentWindow->Lines(), expected);
 }
 
 void FileInfoHandlersTest::releaseFollowsTheApplication() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   w.Open(LongFile().path());
   const int handle = f.FileHandle;
 
@@ -208,23 +208,23 @@ void FileInfoHandlersTest::releaseFollowsTheApplication() {
 
 void FileInfoHandlersTest::untouchedFileKeepsTheView() {
   ReleasingWindow w(SampleDictionary());
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   f.SortVariables("VarName");
-  f.Variables.Edit1->setText("s");
-  f.Variables.Filter1->click();
+  f.Variables.findNameEdit->setText("s");
+  f.Variables.filterCheck->click();
   QCOMPARE(w.GridNames(), QStringList({"score", "sex"}));
-  f.Variables.VarMemData.SetRecNo(2);
+  f.Variables.variableList.SetRecNo(2);
   const QStringList names = w.GridNames();
-  const QString label = f.Values.StringGrid1->Cell(0, 1);
+  const QString label = f.Values.valuesGrid->Cell(0, 1);
   QVERIFY(!label.isEmpty());
 
-  f.ApplicationEvents1Deactivate();
-  f.ApplicationEvents1Activate();
+  f.ApplicationDeactivated();
+  f.ApplicationActivated();
   QCOMPARE(w.GridNames(), names);
-  QCOMPARE(f.Variables.VarMemData.RecNo(), 2);
-  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), label);
-  QVERIFY(f.Variables.Filter1->isChecked());
-  QCOMPARE(f.Variables.VarMemData.SortedField(), std::string("VarName"));
+  QCOMPARE(f.Variables.variableList.RecNo(), 2);
+  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), label);
+  QVERIFY(f.Variables.filterCheck->isChecked());
+  QCOMPARE(f.Variables.variableList.SortedField(), std::string("VarName"));
   QCOMPARE(w.ui.calls.size(), 1);
 }
 
@@ -239,92 +239,92 @@ void FileInfoHandlersTest::changedFileIsOfferedForReload() {
   QFETCH(bool, yes);
   QFETCH(bool, sameStamp);
   ReleasingWindow w(SampleDictionary());
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto& file = w.file;
-  f.Variables.VarMemData.SetRecNo(3);
-  f.ApplicationEvents1Deactivate();
+  f.Variables.variableList.SetRecNo(3);
+  f.ApplicationDeactivated();
 
   SavFile rewritten = ManyVariables(3);
   if (!sameStamp) rewritten.creationTime = "13:45:11";
   file->write(writeSav(rewritten));
   w.ui.confirmAnswer = yes;
-  f.ApplicationEvents1Activate();
+  f.ApplicationActivated();
 
   QCOMPARE(w.Count("ConfirmDialog"), 1);
   QCOMPARE(w.ui.calls.last().text,
            QString::fromStdString(file->path()) + "'s\ntime/date changed. Reload?");
   if (yes) {
     QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
-    QCOMPARE(f.Variables.VarMemData.RecNo(), 1);
+    QCOMPARE(f.Variables.variableList.RecNo(), 1);
     QCOMPARE(f.FileName, file->path());
     QVERIFY(f.FileHandle >= 0 && !f.FileReleased && !f.FileStale);
   } else {
     QCOMPARE(f.FileHandle, -1);
-    QCOMPARE(f.Variables.VarGrid->model()->rowCount(), 0);
+    QCOMPARE(f.Variables.variablesGrid->model()->rowCount(), 0);
     QCOMPARE(f.windowTitle(), QString("Brindle"));
   }
 }
 
 void FileInfoHandlersTest::deletedFileIsClosed() {
   ReleasingWindow w(SampleDictionary());
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto& file = w.file;
-  f.ApplicationEvents1Deactivate();
+  f.ApplicationDeactivated();
   std::filesystem::remove(file->path());
-  f.ApplicationEvents1Activate();
+  f.ApplicationActivated();
   QCOMPARE(w.ui.Last().kind, QString("ShowMessage"));
   QCOMPARE(w.ui.Last().text, "error reopening file " + QString::fromStdString(file->path()));
   QCOMPARE(f.FileHandle, -1);
   QVERIFY(!f.CloseItem->isEnabled());
-  QCOMPARE(f.Variables.VarGrid->model()->rowCount(), 0);
+  QCOMPARE(f.Variables.variablesGrid->model()->rowCount(), 0);
 }
 
 void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
   // A click can reach the window before the activation does: whatever reads
   // the file takes it back first, and a changed file is not read at all.
   ReleasingWindow w(WithDocument());
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto& file = w.file;
 
-  f.ApplicationEvents1Deactivate();
+  f.ApplicationDeactivated();
   f.ShowFileInfo();
   QVERIFY(!f.FileReleased);
   QVERIFY(w.ui.Last().text.contains("variables\t7"));
 
-  f.ApplicationEvents1Deactivate();
+  f.ApplicationDeactivated();
   w.ClickRow(1);
   QVERIFY(!f.FileReleased);
-  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
+  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString("Male"));
 
   // Sort, find and filter end in a move of the cursor, and so in a read.
-  f.ApplicationEvents1Deactivate();
+  f.ApplicationDeactivated();
   f.SortVariables("VarName");
   QVERIFY(!f.FileReleased);
-  f.Variables.Edit1->setText("sex");
-  f.ApplicationEvents1Deactivate();
-  f.repfindbtn1->trigger();
+  f.Variables.findNameEdit->setText("sex");
+  f.ApplicationDeactivated();
+  f.findFirstAction->trigger();
   QVERIFY(!f.FileReleased);
-  f.ApplicationEvents1Deactivate();
-  f.Variables.Filter1->click();
+  f.ApplicationDeactivated();
+  f.Variables.filterCheck->click();
   QVERIFY(!f.FileReleased);
   QCOMPARE(w.GridNames(), QStringList({"sex"}));
-  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
-  f.Variables.Filter1->click();
+  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString("Male"));
+  f.Variables.filterCheck->click();
 
-  f.ApplicationEvents1Deactivate();
+  f.ApplicationDeactivated();
   f.ShowFrequencies();
   QVERIFY(!f.FileReleased);
   QVERIFY(f.Values.FrequencyTableShown);
-  QCOMPARE(f.Values.StringGrid1->Cell(2, 1), QString("1"));
+  QCOMPARE(f.Values.valuesGrid->Cell(2, 1), QString("1"));
 
-  f.ApplicationEvents1Deactivate();
+  f.ApplicationDeactivated();
   f.ShowDocBtnClick();
   QVERIFY(!f.FileReleased);
-  QCOMPARE(f.ShowDocFrm->Lines().size(), 5);
+  QCOMPARE(f.documentWindow->Lines().size(), 5);
 
   // Changed behind our back: the move shows nothing of the new file, the
   // question comes from the event loop, and No closes.
-  f.ApplicationEvents1Deactivate();
+  f.ApplicationDeactivated();
   file->write(writeSav(ManyVariables(3)));
   const int calls = w.ui.calls.size();
   w.ClickRow(2);
@@ -343,16 +343,16 @@ void FileInfoHandlersTest::openingAnotherFileWhileReleased() {
   // A file dropped on the window in the background: the released file's
   // handle number may be the new file's, which must stay open.
   ReleasingWindow w(ManyVariables(2));
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto second = WriteTemp(SampleDictionary());
-  f.ApplicationEvents1Deactivate();
+  f.ApplicationDeactivated();
   w.Open(second->path());
   QVERIFY(!f.FileReleased);
   std::int64_t cases = 0;
   QCOMPARE(spssGetNumberofCases(f.FileHandle, &cases), SPSS_OK);
   QCOMPARE(cases, std::int64_t(2));
-  f.Variables.VarMemData.SetRecNo(2);
-  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
+  f.Variables.variableList.SetRecNo(2);
+  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString("Male"));
 }
 
 // An encrypted file: the password is asked until it fits, and the open file
@@ -360,7 +360,7 @@ void FileInfoHandlersTest::openingAnotherFileWhileReleased() {
 // rewritten under the same password, it is reloaded without asking again.
 void FileInfoHandlersTest::encryptedFileWithItsPassword() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   TempFile file(encryptWrapper(writeSav(WithDocument()), "right"));
   const QString name = QString::fromStdString(file.path());
   w.ui.passwordAnswers = {"wrong", "right"};
@@ -375,23 +375,23 @@ void FileInfoHandlersTest::encryptedFileWithItsPassword() {
   f.FileInfoItem->trigger();
   QVERIFY(w.ui.Last().text.contains("\nfile is encrypted\nfile contains document"));
   f.ShowDocBtnClick();
-  QCOMPARE(f.ShowDocFrm->Lines().size(), 5);
-  QCOMPARE(f.ShowDocFrm->Lines()[2], QString::fromStdString(Padded("Wave  n    mean")));
-  f.ShowDocFrm->close();
+  QCOMPARE(f.documentWindow->Lines().size(), 5);
+  QCOMPARE(f.documentWindow->Lines()[2], QString::fromStdString(Padded("Wave  n    mean")));
+  f.documentWindow->close();
 
   f.ReleaseFileHandle->setChecked(true);
-  f.ApplicationEvents1Deactivate();
+  f.ApplicationDeactivated();
   QVERIFY(f.FileReleased);
-  f.ApplicationEvents1Activate();
+  f.ApplicationActivated();
   QVERIFY(!f.FileReleased && !f.FileStale && f.FileHandle >= 0);
 
-  f.ApplicationEvents1Deactivate();
+  f.ApplicationDeactivated();
   SavFile rewritten = ManyVariables(3);
   rewritten.creationTime = "13:45:11";
   file.write(encryptWrapper(writeSav(rewritten), "right"));
   w.ui.confirmAnswer = true;
   w.ui.calls.clear();
-  f.ApplicationEvents1Activate();
+  f.ApplicationActivated();
   QCOMPARE(w.Count("ConfirmDialog"), 1);
   QCOMPARE(w.Count("GetPassword"), 0);
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));

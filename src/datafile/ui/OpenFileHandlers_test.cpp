@@ -12,8 +12,8 @@
 #include <fstream>
 
 #include "app/MainWindow.h"
-#include "controls/BxDBGrid.h"
-#include "controls/ValStringGrid.h"
+#include "variables/ui/VariablesGrid.h"
+#include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
 #include "testing/WindowTestSupport.h"
 
@@ -52,7 +52,7 @@ class OpenFileHandlersTest : public QObject {
 
 void OpenFileHandlersTest::openShowsTheFile() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
   QCOMPARE(w.Count("GetOpenFileName"), 1);
@@ -63,13 +63,13 @@ void OpenFileHandlersTest::openShowsTheFile() {
   QCOMPARE(f.NumCases, std::int64_t(2));
   QCOMPARE(f.Values.CountColor, QColor(0, 0, 255));
   QCOMPARE(w.GridNames(), QStringList({"id", "sex", "city", "comment", "score", "born", "age"}));
-  QCOMPARE(f.Variables.VarGrid->model()->index(1, 2).data().toString(), QString("9"));
-  QCOMPARE(f.Variables.VarGrid->model()->index(4, 3).data().toString(), QString("F8.2"));
+  QCOMPARE(f.Variables.variablesGrid->model()->index(1, 2).data().toString(), QString("9"));
+  QCOMPARE(f.Variables.variablesGrid->model()->index(4, 3).data().toString(), QString("F8.2"));
   QCOMPARE(f.StatusText(0), QString("1/7"));
   QCOMPARE(f.StatusText(1), QString("Respondent id"));
   QVERIFY(f.CloseItem->isEnabled());
-  QVERIFY(f.Variables.VarGrid->isEnabled());
-  QVERIFY(f.Variables.VarGrid->hasFocus());
+  QVERIFY(f.Variables.variablesGrid->isEnabled());
+  QVERIFY(f.Variables.variablesGrid->hasFocus());
   QCOMPARE(f.Values.SortKey, 1);
   QVERIFY(!f.Values.SortDescending);
 }
@@ -92,8 +92,8 @@ void OpenFileHandlersTest::captionCarriesTheFullPath() {
 
 void OpenFileHandlersTest::cancelledDialogChangesNothing() {
   ShownWindow w;
-  TForm1& f = w.form;
-  f.Open1->trigger();
+  MainWindow& f = w.form;
+  f.openAction->trigger();
   QCOMPARE(f.FileHandle, -1);
   QVERIFY(!f.CloseItem->isEnabled());
   auto file = WriteTemp(SampleDictionary());
@@ -125,10 +125,10 @@ void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
   QFETCH(QString, textAfterName);
   QFETCH(bool, nameFirst);
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto good = WriteTemp(SampleDictionary());
   w.Open(good->path());
-  f.Variables.VarMemData.SetRecNo(3);
+  f.Variables.variableList.SetRecNo(3);
   const int handle = f.FileHandle;
   const QString caption = f.windowTitle();
 
@@ -157,29 +157,29 @@ void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
   QCOMPARE(f.FileHandle, handle);
   QCOMPARE(f.FileName, good->path());
   QCOMPARE(f.windowTitle(), caption);
-  QCOMPARE(f.Variables.VarMemData.RecNo(), 3);
+  QCOMPARE(f.Variables.variableList.RecNo(), 3);
   QCOMPARE(f.StatusText(0), QString("3/7"));
   QVERIFY(f.CloseItem->isEnabled());
 }
 
 void OpenFileHandlersTest::secondFileReplacesTheFirst() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto first = WriteTemp(SampleDictionary());
   auto second = WriteTemp(ManyVariables(4), ".zsav");
   w.Open(first->path());
   const int oldHandle = f.FileHandle;
-  f.Variables.Filter1->setChecked(true);
-  f.Variables.Edit1->setText("se");
-  f.Variables.Edit2->setText("x");
+  f.Variables.filterCheck->setChecked(true);
+  f.Variables.findNameEdit->setText("se");
+  f.Variables.findLabelEdit->setText("x");
   w.Open(second->path());
   QVERIFY(f.FileHandle >= 0);
   QCOMPARE(f.FileName, second->path());
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3", "v4"}));
   QCOMPARE(f.StatusText(0), QString("1/4"));
-  QVERIFY(!f.Variables.Filter1->isChecked());
-  QVERIFY(f.Variables.Edit1->text().isEmpty());
-  QVERIFY(f.Variables.Edit2->text().isEmpty());
+  QVERIFY(!f.Variables.filterCheck->isChecked());
+  QVERIFY(f.Variables.findNameEdit->text().isEmpty());
+  QVERIFY(f.Variables.findLabelEdit->text().isEmpty());
   QCOMPARE(w.Count("WarningDialog"), 0);
   // The first file's handle is gone.
   QVERIFY(oldHandle != f.FileHandle);
@@ -188,11 +188,11 @@ void OpenFileHandlersTest::secondFileReplacesTheFirst() {
 
 void OpenFileHandlersTest::closeEmptiesEveryPane() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  f.Variables.VarMemData.SetRecNo(2);
-  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
+  f.Variables.variableList.SetRecNo(2);
+  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString("Male"));
   const int handle = f.FileHandle;
   f.CloseItem->trigger();
 
@@ -201,25 +201,25 @@ void OpenFileHandlersTest::closeEmptiesEveryPane() {
   QVERIFY(spssCloseRead(handle) != SPSS_OK);
   QCOMPARE(f.windowTitle(), QString("Brindle"));
   QCOMPARE(f.ApplicationTitle(), QString("Brindle"));
-  QCOMPARE(f.Variables.VarGrid->model()->rowCount(), 0);
-  QCOMPARE(f.Values.StringGrid1->RowCount(), f.Values.MinValueRows);
-  QCOMPARE(f.Values.StringGrid1->Cell(0, 0), QString("Value Label"));
-  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString());
-  QCOMPARE(f.Values.StringGrid1->Cell(1, 1), QString());
-  QCOMPARE(f.Values.StringGrid1->ColumnLists[0], QStringList({"Value Label"}));
-  QVERIFY(f.Values.Label1->text().isEmpty());
+  QCOMPARE(f.Variables.variablesGrid->model()->rowCount(), 0);
+  QCOMPARE(f.Values.valuesGrid->RowCount(), f.Values.MinValueRows);
+  QCOMPARE(f.Values.valuesGrid->Cell(0, 0), QString("Value Label"));
+  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString());
+  QCOMPARE(f.Values.valuesGrid->Cell(1, 1), QString());
+  QCOMPARE(f.Values.valuesGrid->ColumnLists[0], QStringList({"Value Label"}));
+  QVERIFY(f.Values.captionLabel->text().isEmpty());
   for (int panel = 0; panel < 3; ++panel) QVERIFY(f.StatusText(panel).isEmpty());
   QVERIFY(!f.CloseItem->isEnabled());
-  QVERIFY(!f.Variables.VarGrid->isEnabled());
+  QVERIFY(!f.Variables.variablesGrid->isEnabled());
   QVERIFY(!f.ShowDocBtn->isVisible());
-  QVERIFY(f.Open1->isEnabled());
-  QCOMPARE(f.Weighting.WeightBtn->toolTip(), QString("Set Weight on"));
+  QVERIFY(f.openAction->isEnabled());
+  QCOMPARE(f.Weighting.weightButton->toolTip(), QString("Set Weight on"));
   QVERIFY(w.ui.calls.size() == 1);
 }
 
 void OpenFileHandlersTest::closeIsIgnoredWhileCounting() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   w.Open(LongFile().path());
   DuringPass(
       [&] {
@@ -233,7 +233,7 @@ void OpenFileHandlersTest::closeIsIgnoredWhileCounting() {
 
 void OpenFileHandlersTest::documentButtonFollowsTheFile() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   SavFile withDoc = ManyVariables(2);
   withDoc.documents = {"First line of the document", "Second line"};
   auto doc = WriteTemp(withDoc);
@@ -261,7 +261,7 @@ void OpenFileHandlersTest::unknownCaseCountWarns() {
   TempFile file(bytes);
 
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   w.Open(file.path());
   QCOMPARE(w.Count("WarningDialog"), 1);
   QCOMPARE(
@@ -285,16 +285,16 @@ void OpenFileHandlersTest::realFiles() {
   const QStringList names = dir.entryList({"*.sav", "*.zsav"}, QDir::Files, QDir::Name);
   if (names.isEmpty()) QSKIP("no real data files");
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   for (const QString& name : names) {
     w.Open(dir.filePath(name).toStdString());
     QVERIFY2(w.Count("SystemMessageBox") == 0, qPrintable(name + ": " + w.ui.Last().text));
     QCOMPARE(f.FileName, dir.filePath(name).toStdString());
     QVERIFY2(f.NumVars > 0, qPrintable(name));
-    QCOMPARE(f.Variables.VarGrid->model()->rowCount(), f.NumVars);
+    QCOMPARE(f.Variables.variablesGrid->model()->rowCount(), f.NumVars);
     QCOMPARE(f.StatusText(0), QString("1/%1").arg(f.NumVars));
     // Walking the whole list never fails.
-    f.Variables.VarGrid->setFocus();
+    f.Variables.variablesGrid->setFocus();
     w.Key(Qt::Key_End);
     QCOMPARE(f.StatusText(0), QString("%1/%1").arg(f.NumVars));
   }

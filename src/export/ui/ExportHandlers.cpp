@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "platform/UiService.h"
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 namespace brindle {
 namespace {
@@ -21,7 +21,7 @@ const char* const kSuffixes[] = {"", "_variables", "_labels"};
 }  // namespace
 
 std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
-                                      const std::string& fileName, const TdxMemData& variables) {
+                                      const std::string& fileName, const VariableList& variables) {
   const QFileInfo source(QString::fromStdString(fileName));
   const QString suggested =
       source.dir().filePath(source.completeBaseName() + QLatin1String(kSuffixes[kind]) + ".csv");

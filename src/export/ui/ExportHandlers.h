@@ -17,7 +17,7 @@ class QWidget;
 
 namespace brindle {
 
-class TdxMemData;
+class VariableList;
 class SystemFile;
 class UiService;
 
@@ -36,7 +36,7 @@ struct ExportJob {
 // data file. Nothing when the user cancels, or when a data export would
 // have no variables (which is reported).
 std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
-                                      const std::string& fileName, const TdxMemData& variables);
+                                      const std::string& fileName, const VariableList& variables);
 
 // Writes the job from the open file, with a progress dialog over
 // parent. stopRequested is asked between batches: the export is cancelled

@@ -32,7 +32,7 @@ QString ReadAll(const QString& path) {
   return QString::fromUtf8(f.readAll());
 }
 
-QAction* Item(TForm1& f, int i) { return f.Exportmnu->actions().at(i); }
+QAction* Item(MainWindow& f, int i) { return f.Exportmnu->actions().at(i); }
 
 // A window with the sample dictionary open and an empty folder for targets.
 struct OpenedSample {
@@ -46,7 +46,7 @@ struct OpenedSample {
 
 void ExportHandlersTest::menuFollowsTheOpenFile() {
   ShownWindow w;
-  TForm1& f = w.form;
+  MainWindow& f = w.form;
   QCOMPARE(f.Exportmnu->title(), QString("E&xport"));
   QStringList texts;
   for (QAction* a : f.Exportmnu->actions()) texts << a->text();
@@ -62,12 +62,12 @@ void ExportHandlersTest::menuFollowsTheOpenFile() {
 
 void ExportHandlersTest::exportsWhatTheDialogChose() {
   OpenedSample s;
-  TForm1& f = s.w.form;
+  MainWindow& f = s.w.form;
   const QString target = s.dir.filePath("out.csv");
 
   // Filtered to three variables: only those, as labels.
-  f.Variables.Edit1->setText("c");
-  f.Variables.Filter1->click();
+  f.Variables.findNameEdit->setText("c");
+  f.Variables.filterCheck->click();
   QCOMPARE(s.w.GridNames(), QStringList({"city", "comment", "score"}));
   s.w.ui.saveFileAnswers << target;
   s.w.ui.saveFilterAnswer = 2;
@@ -81,7 +81,7 @@ void ExportHandlersTest::exportsWhatTheDialogChose() {
            QString("city,comment,score\nAmsterdam,fine,Low\nBerlin,Nothing to say,High\n"));
 
   // Formatted values of every variable once the filter is off.
-  f.Variables.Filter1->click();
+  f.Variables.filterCheck->click();
   s.w.ui.saveFileAnswers << target;
   s.w.ui.saveFilterAnswer = 1;
   Item(f, 0)->trigger();
@@ -103,7 +103,7 @@ void ExportHandlersTest::exportsWhatTheDialogChose() {
 
 void ExportHandlersTest::failureAndCancelLeaveNothing() {
   OpenedSample s;
-  TForm1& f = s.w.form;
+  MainWindow& f = s.w.form;
   // The dialog cancelled: nothing written, nothing said.
   Item(f, 0)->trigger();
   QCOMPARE(s.w.ui.Count("GetSaveFileName"), 1);

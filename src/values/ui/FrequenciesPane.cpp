@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "controls/ValStringGrid.h"
+#include "values/ui/ValuesGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
 #include "values/ui/FrequencyRows.h"
@@ -26,8 +26,8 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
 bool ValuesPane::ShowFrequencies(const FrequencyPass& pass) {
   startValueRows();
   ValueRowCount = 0;
-  StringGrid1->SetRowCount(MinValueRows);
-  Memo1->clear();
+  valuesGrid->SetRowCount(MinValueRows);
+  statisticsText->clear();
 
   std::optional<FrequencyDisplay> display;
   {
@@ -44,16 +44,16 @@ void ValuesPane::ShowNoFrequencies() {
   attachWidthHandler(false);
   startValueRows();
   ValueRowCount = 0;
-  StringGrid1->SetRowCount(MinValueRows);
+  valuesGrid->SetRowCount(MinValueRows);
   // Still the frequency display: toggling brings the labels.
   FrequencyTableShown = true;
   HideStatistics();
-  Label1->clear();
+  captionLabel->clear();
   captionChanged();
   countChanged(QString());
-  StringGrid1->SelectNone();
-  StringGrid1->LoadColumnsFromLists();
-  StringGrid1->RestoreLabelColumn();
+  valuesGrid->SelectNone();
+  valuesGrid->LoadColumnsFromLists();
+  valuesGrid->RestoreLabelColumn();
   attachWidthHandler(true);
 }
 
@@ -68,36 +68,36 @@ void ValuesPane::showFrequencyResult(const FrequencyResult& result) {
   WaitCursor wait;
   attachWidthHandler(false);
   FrequencyTableShown = true;
-  Label1->setText(Text(result.caption));
+  captionLabel->setText(Text(result.caption));
   captionChanged();
   if (!result.cancelled) {
     ValueRowCount = result.ValueRowCount();
-    StringGrid1->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+    valuesGrid->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
     // The grid keeps the table itself and renders the rows it shows.
-    StringGrid1->SetTable(std::make_shared<FrequencyRows>(result.table));
+    valuesGrid->SetTable(std::make_shared<FrequencyRows>(result.table));
     countChanged(QString::number(ValueRowCount));
   }
   switch (result.memo) {
     case MemoDisplay::Unchanged:
       break;
     case MemoDisplay::Hidden:
-      Memo1->setVisible(false);
+      statisticsText->setVisible(false);
       break;
     case MemoDisplay::Shown:
       StatisticsLines = result.memoLines;
       layoutStatistics();
-      Memo1->setVisible(true);
+      statisticsText->setVisible(true);
       break;
   }
-  StringGrid1->SelectNone();
-  StringGrid1->LoadColumnsFromLists();
+  valuesGrid->SelectNone();
+  valuesGrid->LoadColumnsFromLists();
   if (result.hideLabelColumn)
-    StringGrid1->HideLabelColumn();
+    valuesGrid->HideLabelColumn();
   else
-    StringGrid1->RestoreLabelColumn();
+    valuesGrid->RestoreLabelColumn();
   fitNumberColumns();
   attachWidthHandler(true);
-  StringGrid1ColumnWidthChanged();
+  ValuesGridColumnWidthChanged();
 }
 
 }  // namespace brindle

@@ -12,8 +12,8 @@
 #include <functional>
 
 #include "app/MainWindow.h"
-#include "controls/BxDBGrid.h"
-#include "controls/ValStringGrid.h"
+#include "variables/ui/VariablesGrid.h"
+#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -46,9 +46,9 @@ SavFile Mixed() {
 
 // Two numeric variables a and b over many cases, so that a pass runs through
 // many batches and lets the window handle its events between them.
-QStringList Row(const TValStringGrid* g, int row) {
+QStringList Row(const ValuesGrid* g, int row) {
   QStringList cells;
-  for (int c = 0; c < TValStringGrid::kColumns; ++c) cells << g->Cell(c, row);
+  for (int c = 0; c < ValuesGrid::kColumns; ++c) cells << g->Cell(c, row);
   return cells;
 }
 
@@ -124,10 +124,10 @@ void FrequenciesPaneTest::tableOfEachKind() {
   QFETCH(QList<QStringList>, rows);
   QFETCH(bool, memoShown);
   QFETCH(bool, labelColumnHidden);
-  TForm1& f = m_w->form;
+  MainWindow& f = m_w->form;
   // Come from a variable with a longer table, so that every row is refilled.
-  f.Variables.VarMemData.SetRecNo(recNo == 1 ? 2 : 1);
-  f.Variables.VarMemData.SetRecNo(recNo);
+  f.Variables.variableList.SetRecNo(recNo == 1 ? 2 : 1);
+  f.Variables.variableList.SetRecNo(recNo);
   const QString decimal = QString::fromStdString(f.Separators().decimal);
   for (QStringList& row : rows)
     for (int c = 1; c < 5; ++c) row[c].replace('.', decimal);
@@ -137,30 +137,30 @@ void FrequenciesPaneTest::tableOfEachKind() {
   QVERIFY(!f.Counting());
   QCOMPARE(f.Values.ValueRowCount, n);
   QCOMPARE(f.StatusText(2), QString::number(n));
-  QCOMPARE(f.Values.Label1->text(),
-           QString::fromStdString(f.Variables.VarMemData.Current()->VarName));
-  QCOMPARE(Row(f.Values.StringGrid1, 0),
+  QCOMPARE(f.Values.captionLabel->text(),
+           QString::fromStdString(f.Variables.variableList.Current()->VarName));
+  QCOMPARE(Row(f.Values.valuesGrid, 0),
            QStringList({"Value Label", "Value", "Freq", "% Total", "% Valid"}));
   for (int r = 0; r < n; ++r) {
-    QStringList shown = Row(f.Values.StringGrid1, r + 1);
+    QStringList shown = Row(f.Values.valuesGrid, r + 1);
     shown[1] = shown[1].trimmed();  // print formats pad to their width
     QCOMPARE(shown, rows[r]);
   }
-  QCOMPARE(Row(f.Values.StringGrid1, n + 1), QStringList(QVector<QString>(5)));
-  QCOMPARE(f.Values.StringGrid1->FillRows(), n + 1);
-  QCOMPARE(f.Values.StringGrid1->RowCount(), std::max(f.Values.MinValueRows, n + 1));
-  QCOMPARE(f.Values.StringGrid1->Selection().left, -1);
-  QCOMPARE(f.Values.Memo1->isVisible(), memoShown);
-  QCOMPARE(f.Values.StringGrid1->ColWidth(0) == 0, labelColumnHidden);
+  QCOMPARE(Row(f.Values.valuesGrid, n + 1), QStringList(QVector<QString>(5)));
+  QCOMPARE(f.Values.valuesGrid->FillRows(), n + 1);
+  QCOMPARE(f.Values.valuesGrid->RowCount(), std::max(f.Values.MinValueRows, n + 1));
+  QCOMPARE(f.Values.valuesGrid->Selection().left, -1);
+  QCOMPARE(f.Values.statisticsText->isVisible(), memoShown);
+  QCOMPARE(f.Values.valuesGrid->ColWidth(0) == 0, labelColumnHidden);
   if (labelColumnHidden)
-    QCOMPARE(f.Values.StringGrid1->ColWidth(1),
-             f.Values.StringGrid1->SavedLabelWidth + f.Values.StringGrid1->SavedValueWidth);
+    QCOMPARE(f.Values.valuesGrid->ColWidth(1),
+             f.Values.valuesGrid->SavedLabelWidth + f.Values.valuesGrid->SavedValueWidth);
 }
 
 void FrequenciesPaneTest::statisticsBox() {
-  TForm1& f = m_w->form;
-  f.Variables.VarMemData.SetRecNo(1);
-  const QStringList lines = f.Values.Memo1->toPlainText().split('\n');
+  MainWindow& f = m_w->form;
+  f.Variables.variableList.SetRecNo(1);
+  const QStringList lines = f.Values.statisticsText->toPlainText().split('\n');
   QCOMPARE(lines.size(), 3);
   // Valid 1, 1, 2: sum 4; user- and system-missing count as missing.
   QVERIFY(lines[0].startsWith("valid\t3\tminimum\t"));
@@ -171,15 +171,15 @@ void FrequenciesPaneTest::statisticsBox() {
   // The box takes room from the grid: the rows follow, so a short table
   // needs no scroll bar.
   QCoreApplication::processEvents();
-  QCOMPARE(f.Values.StringGrid1->RowCount(), f.Values.MinValueRows);
-  QCOMPARE(f.Values.StringGrid1->verticalScrollBar()->maximum(), 0);
+  QCOMPARE(f.Values.valuesGrid->RowCount(), f.Values.MinValueRows);
+  QCOMPARE(f.Values.valuesGrid->verticalScrollBar()->maximum(), 0);
   // A string's table hides the box; labels keep it hidden.
-  f.Variables.VarMemData.SetRecNo(2);
-  QVERIFY(!f.Values.Memo1->isVisible());
-  f.Variables.VarMemData.SetRecNo(1);
-  QVERIFY(f.Values.Memo1->isVisible());
+  f.Variables.variableList.SetRecNo(2);
+  QVERIFY(!f.Values.statisticsText->isVisible());
+  f.Variables.variableList.SetRecNo(1);
+  QVERIFY(f.Values.statisticsText->isVisible());
   f.ToggleDisplayLabels();
-  QVERIFY(!f.Values.Memo1->isVisible());
+  QVERIFY(!f.Values.statisticsText->isVisible());
   QVERIFY(!f.Values.FrequencyTableShown);
 }
 
@@ -196,7 +196,7 @@ void FrequenciesPaneTest::truncatedDataWarns() {
   bytes.resize(layout.dataStart + 16);
   TempFile cut(bytes);
   m_w->Open(cut.path());
-  TForm1& w = m_w->form;
+  MainWindow& w = m_w->form;
   QCOMPARE(w.NumCases, 20);
   QCOMPARE(m_w->Count("WarningDialog"), 1);
   QVERIFY(m_w->ui.Last().text.contains("16 of 20"));
@@ -204,19 +204,19 @@ void FrequenciesPaneTest::truncatedDataWarns() {
   const QString half = QString("50.0").replace('.', QString::fromStdString(w.Separators().decimal));
   QCOMPARE(w.Values.ValueRowCount, 2);
   for (int r = 1; r <= 2; ++r) {
-    QCOMPARE(w.Values.StringGrid1->Cell(1, r).trimmed(), QString::number(r));
-    QCOMPARE(w.Values.StringGrid1->Cell(2, r), QString("8"));
-    QCOMPARE(w.Values.StringGrid1->Cell(3, r), half);
+    QCOMPARE(w.Values.valuesGrid->Cell(1, r).trimmed(), QString::number(r));
+    QCOMPARE(w.Values.valuesGrid->Cell(2, r), QString("8"));
+    QCOMPARE(w.Values.valuesGrid->Cell(3, r), half);
   }
-  QCOMPARE(w.Values.Label1->text(), QString("v"));
+  QCOMPARE(w.Values.captionLabel->text(), QString("v"));
 }
 
 // A file whose cases cannot all be read and whose header has no count: its
 // table counts the cases that could be read; with none of them, the pane is
 // emptied. Nothing of the previous file stays on screen.
 void FrequenciesPaneTest::fileWithoutCaseCountReplacesTheTable() {
-  TForm1& w = m_w->form;
-  QCOMPARE(w.Values.Label1->text(), QString("grade"));
+  MainWindow& w = m_w->form;
+  QCOMPARE(w.Values.captionLabel->text(), QString("grade"));
   SavFile f;
   f.compression = Compression::None;
   f.headerCases = -1;
@@ -231,10 +231,10 @@ void FrequenciesPaneTest::fileWithoutCaseCountReplacesTheTable() {
   QVERIFY(m_w->ui.Last().text.contains("(6)"));
   QVERIFY(w.CaseCountEstimated);
   QCOMPARE(w.NumCases, 6);
-  QCOMPARE(w.Values.Label1->text(), QString("v"));
+  QCOMPARE(w.Values.captionLabel->text(), QString("v"));
   QCOMPARE(w.Values.ValueRowCount, 3);
   QCOMPARE(w.StatusText(2), QString("3"));
-  QCOMPARE(w.Values.StringGrid1->Cell(2, 1), QString("2"));
+  QCOMPARE(w.Values.valuesGrid->Cell(2, 1), QString("2"));
 
   TempFile none(
       std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + long(layout.dataStart) + 3));
@@ -242,23 +242,23 @@ void FrequenciesPaneTest::fileWithoutCaseCountReplacesTheTable() {
   m_w->Open(none.path());
   QCOMPARE(w.NumCases, 0);
   QVERIFY(w.Values.FrequencyTableShown);
-  QCOMPARE(w.Values.Label1->text(), QString());
+  QCOMPARE(w.Values.captionLabel->text(), QString());
   QCOMPARE(w.Values.ValueRowCount, 0);
   QCOMPARE(w.StatusText(2), QString());
-  QCOMPARE(w.Values.StringGrid1->Cell(1, 1), QString());
-  QCOMPARE(w.Values.StringGrid1->ColumnLists[0].size(), 1);
-  QVERIFY(!w.Values.Memo1->isVisible());
+  QCOMPARE(w.Values.valuesGrid->Cell(1, 1), QString());
+  QCOMPARE(w.Values.valuesGrid->ColumnLists[0].size(), 1);
+  QVERIFY(!w.Values.statisticsText->isVisible());
   // The toggle still leads to the labels.
   w.ToggleDisplayLabels();
   QVERIFY(!w.Values.FrequencyTableShown);
-  QCOMPARE(w.Values.Label1->text(), QString("v"));
+  QCOMPARE(w.Values.captionLabel->text(), QString("v"));
 }
 
 void FrequenciesPaneTest::escapeCancels() {
-  TForm1& f = m_w->form;
+  MainWindow& f = m_w->form;
   m_w->Open(LongFile().path());
   QCOMPARE(f.Values.ValueRowCount, 7);
-  QVERIFY(f.Values.Memo1->isVisible());
+  QVERIFY(f.Values.statisticsText->isVisible());
   const QString status = f.StatusText(2);
   DuringPass(
       [&] {
@@ -269,36 +269,36 @@ void FrequenciesPaneTest::escapeCancels() {
   // Only the title row is left; the box keeps its place with nothing in it.
   QVERIFY(f.Values.FrequencyTableShown);
   QVERIFY(!f.Counting());
-  QCOMPARE(f.Values.StringGrid1->ColumnLists[0].size(), 1);
-  QCOMPARE(f.Values.StringGrid1->Cell(1, 1), QString());
-  QCOMPARE(f.Values.Label1->text(), QString());
+  QCOMPARE(f.Values.valuesGrid->ColumnLists[0].size(), 1);
+  QCOMPARE(f.Values.valuesGrid->Cell(1, 1), QString());
+  QCOMPARE(f.Values.captionLabel->text(), QString());
   QCOMPARE(f.StatusText(2), status);
-  QVERIFY(f.Values.Memo1->isVisible());
-  QVERIFY(f.Values.Memo1->toPlainText().isEmpty());
+  QVERIFY(f.Values.statisticsText->isVisible());
+  QVERIFY(f.Values.statisticsText->toPlainText().isEmpty());
   // The next pass runs to the end again.
   f.ShowFrequencies();
   QCOMPARE(f.Values.ValueRowCount, 7);
-  QCOMPARE(f.Values.StringGrid1->Cell(2, 1), QString("28572"));
+  QCOMPARE(f.Values.valuesGrid->Cell(2, 1), QString("28572"));
 }
 
 void FrequenciesPaneTest::moveDuringPassShowsAfterIt() {
-  TForm1& f = m_w->form;
+  MainWindow& f = m_w->form;
   m_w->Open(LongFile().path());
   int rowsDuringPass = -1;
   DuringPass(
       [&] {
         PressInVarGrid(f, Qt::Key_Down);
-        QCOMPARE(f.Variables.VarMemData.RecNo(), 2);
+        QCOMPARE(f.Variables.variableList.RecNo(), 2);
         // The pane waits for the pass.
         rowsDuringPass = f.Values.ValueRowCount;
-        QCOMPARE(f.Values.Label1->text(), QString("a"));
+        QCOMPARE(f.Values.captionLabel->text(), QString("a"));
       },
       [&] { f.ShowFrequencies(); });
   QCOMPARE(rowsDuringPass, 0);
-  QCOMPARE(f.Values.Label1->text(), QString("b"));
+  QCOMPARE(f.Values.captionLabel->text(), QString("b"));
   QCOMPARE(f.Values.ValueRowCount, 3);
   QCOMPARE(f.StatusText(0), QString("2/2"));
-  QCOMPARE(f.Values.StringGrid1->Cell(2, 1), QString("66667"));
+  QCOMPARE(f.Values.valuesGrid->Cell(2, 1), QString("66667"));
 }
 
 void FrequenciesPaneTest::fileLeftAloneDuringPass_data() {
@@ -310,7 +310,7 @@ void FrequenciesPaneTest::fileLeftAloneDuringPass_data() {
 
 void FrequenciesPaneTest::fileLeftAloneDuringPass() {
   QFETCH(QString, action);
-  TForm1& f = m_w->form;
+  MainWindow& f = m_w->form;
   m_w->Open(LongFile().path());
   const int handle = f.FileHandle;
   DuringPass(
@@ -330,7 +330,7 @@ void FrequenciesPaneTest::fileLeftAloneDuringPass() {
     QVERIFY(f.isVisible());
     QCOMPARE(f.FileHandle, handle);
     QCOMPARE(f.Values.ValueRowCount, 7);
-    QCOMPARE(f.Values.Label1->text(), QString("a"));
+    QCOMPARE(f.Values.captionLabel->text(), QString("a"));
   }
 }
 

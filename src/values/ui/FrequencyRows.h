@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "controls/ValueGridModel.h"
+#include "values/ui/ValuesGridModel.h"
 #include "values/FrequencyTable.h"
 
 namespace brindle {

@@ -1,5 +1,5 @@
 // The values pane in the real window: value labels of every kind of
-// variable, Label1, the count panel, the frequencies switch and the fitting
+// variable, captionLabel, the count panel, the frequencies switch and the fitting
 // of the columns.
 #include <QAction>
 #include <QLabel>
@@ -9,8 +9,8 @@
 
 #include "app/MainWindow.h"
 #include "app/ToolImages.h"
-#include "controls/BxDBGrid.h"
-#include "controls/ValStringGrid.h"
+#include "variables/ui/VariablesGrid.h"
+#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -18,7 +18,7 @@ using namespace brindle::testing;
 
 namespace {
 
-QStringList Column(const TValStringGrid* grid, int col, int rows) {
+QStringList Column(const ValuesGrid* grid, int col, int rows) {
   QStringList cells;
   for (int r = 1; r <= rows; ++r) cells << grid->Cell(col, r);
   return cells;
@@ -83,33 +83,33 @@ void ValueLabelsPaneTest::labelsOfEachKind() {
   QFETCH(QStringList, labels);
   QFETCH(QStringList, values);
   QFETCH(QString, caption);
-  TForm1& f = m_w->form;
+  MainWindow& f = m_w->form;
   // Come from a variable with labels, so that every row is refilled.
-  f.Variables.VarMemData.SetRecNo(recNo == 2 ? 5 : 2);
-  f.Variables.VarMemData.SetRecNo(recNo);
+  f.Variables.variableList.SetRecNo(recNo == 2 ? 5 : 2);
+  f.Variables.variableList.SetRecNo(recNo);
   const QString decimal = QString::fromStdString(f.Separators().decimal);
   for (QString& v : values) v.replace('.', decimal);
 
   const int n = int(labels.size());
   QCOMPARE(f.Values.ValueRowCount, n);
   QCOMPARE(f.StatusText(2), QString::number(n));
-  QCOMPARE(f.Values.Label1->text(), caption);
-  QCOMPARE(Column(f.Values.StringGrid1, 0, n), labels);
-  QStringList shown = Column(f.Values.StringGrid1, 1, n);
+  QCOMPARE(f.Values.captionLabel->text(), caption);
+  QCOMPARE(Column(f.Values.valuesGrid, 0, n), labels);
+  QStringList shown = Column(f.Values.valuesGrid, 1, n);
   // String values come as the file holds them, blank padding and all.
   if (recNo == 3 || recNo == 4)
     for (QString& v : shown) v = v.trimmed();
   QCOMPARE(shown, values);
   for (int c = 2; c < 5; ++c)
-    QCOMPARE(Column(f.Values.StringGrid1, c, n), QStringList(QVector<QString>(n)));
+    QCOMPARE(Column(f.Values.valuesGrid, c, n), QStringList(QVector<QString>(n)));
   // Nothing of the previous variable is left below.
-  QCOMPARE(f.Values.StringGrid1->Cell(0, n + 1), QString());
-  QCOMPARE(f.Values.StringGrid1->Cell(1, n + 1), QString());
-  QCOMPARE(f.Values.StringGrid1->Cell(0, 0), QString("Value Label"));
-  QCOMPARE(f.Values.StringGrid1->ColumnLists[0].size(), n + 1);
-  QCOMPARE(f.Values.StringGrid1->Selection().left, -1);
+  QCOMPARE(f.Values.valuesGrid->Cell(0, n + 1), QString());
+  QCOMPARE(f.Values.valuesGrid->Cell(1, n + 1), QString());
+  QCOMPARE(f.Values.valuesGrid->Cell(0, 0), QString("Value Label"));
+  QCOMPARE(f.Values.valuesGrid->ColumnLists[0].size(), n + 1);
+  QCOMPARE(f.Values.valuesGrid->Selection().left, -1);
   QVERIFY(!f.Values.FrequencyTableShown);
-  QCOMPARE(f.Values.StringGrid1->RowCount(), std::max(f.Values.MinValueRows, n + 1));
+  QCOMPARE(f.Values.valuesGrid->RowCount(), std::max(f.Values.MinValueRows, n + 1));
 }
 
 void ValueLabelsPaneTest::manyLabelsGrowTheGrid() {
@@ -119,30 +119,30 @@ void ValueLabelsPaneTest::manyLabelsGrowTheGrid() {
     many.variables[0].numericLabels.push_back({double(k), "Label of " + std::to_string(k)});
   auto file = WriteTemp(many);
   m_w->Open(file->path());
-  TForm1& f = m_w->form;
+  MainWindow& f = m_w->form;
   QVERIFY(count + 1 > f.Values.MinValueRows);
-  QCOMPARE(f.Values.StringGrid1->RowCount(), count + 1);
-  QCOMPARE(f.Values.StringGrid1->Cell(0, count), QString("Label of 80"));
+  QCOMPARE(f.Values.valuesGrid->RowCount(), count + 1);
+  QCOMPARE(f.Values.valuesGrid->Cell(0, count), QString("Label of 80"));
   QCOMPARE(f.StatusText(2), QString("80"));
   // The scroll bar that comes with the long list takes its room from the label column.
   // The view lays itself out and shows the scroll bar in posted steps.
   for (int round = 0; round < 3; ++round) QApplication::processEvents();
-  QVERIFY(f.Values.StringGrid1->verticalScrollBar()->isVisible());
+  QVERIFY(f.Values.valuesGrid->verticalScrollBar()->isVisible());
   int sum = 0;
-  for (int c = 0; c < 5; ++c) sum += f.Values.StringGrid1->ColWidth(c);
-  QCOMPARE(sum, f.Values.StringGrid1->viewport()->width());
+  for (int c = 0; c < 5; ++c) sum += f.Values.valuesGrid->ColWidth(c);
+  QCOMPARE(sum, f.Values.valuesGrid->viewport()->width());
   // Back to a file with few labels: the grid shrinks to what fits.
   m_w->Open(m_file->path());
-  QCOMPARE(f.Values.StringGrid1->RowCount(), f.Values.MinValueRows);
+  QCOMPARE(f.Values.valuesGrid->RowCount(), f.Values.MinValueRows);
   // A resize keeps the larger of the two.
-  f.Variables.VarMemData.SetRecNo(2);
+  f.Variables.variableList.SetRecNo(2);
   f.resize(1000, 400);
-  QCOMPARE(f.Values.StringGrid1->RowCount(), std::max(f.Values.MinValueRows, 3));
+  QCOMPARE(f.Values.valuesGrid->RowCount(), std::max(f.Values.MinValueRows, 3));
 }
 
 void ValueLabelsPaneTest::frequenciesShownClick() {
-  TForm1& f = m_w->form;
-  f.Variables.VarMemData.SetRecNo(2);
+  MainWindow& f = m_w->form;
+  f.Variables.variableList.SetRecNo(2);
   f.FrequenciesShown->trigger();
   QVERIFY(f.FrequenciesShown->isChecked());
   QVERIFY(f.FrequenciesMode());
@@ -150,7 +150,7 @@ void ValueLabelsPaneTest::frequenciesShownClick() {
   QCOMPARE(f.FrequenciesBtn->toolTip(), QString("Display value labels"));
   QVERIFY(SameImage(f.FrequenciesBtn->icon(), ToolImage(11)));
   // The labels stay until the variable changes.
-  QCOMPARE(f.Values.StringGrid1->Cell(0, 1), QString("Male"));
+  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString("Male"));
   f.FrequenciesBtn->trigger();
   QVERIFY(!f.FrequenciesShown->isChecked());
   QVERIFY(!f.FrequenciesBtn->isChecked());
@@ -164,8 +164,8 @@ void ValueLabelsPaneTest::frequenciesShownClick() {
 }
 
 void ValueLabelsPaneTest::labelColumnFillsTheGrid() {
-  TForm1& f = m_w->form;
-  TValStringGrid* g = f.Values.StringGrid1;
+  MainWindow& f = m_w->form;
+  ValuesGrid* g = f.Values.valuesGrid;
   auto sum = [g] {
     int s = 0;
     for (int c = 0; c < 5; ++c) s += g->ColWidth(c);
@@ -181,21 +181,21 @@ void ValueLabelsPaneTest::labelColumnFillsTheGrid() {
   QCOMPARE(sum(), g->viewport()->width());
   QCOMPARE(g->SavedLabelWidth, label - 20);
   // A narrower pane: the label column gives way, down to a few characters.
-  f.Splitter1->setSizes({f.Splitter1->width() - 150, 147});
-  f.Splitter1Moved();
+  f.splitter->setSizes({f.splitter->width() - 150, 147});
+  f.SplitterMoved();
   QCOMPARE(g->ColWidth(0), 4 * g->fontMetrics().averageCharWidth());
   // Refilling keeps the fitted widths.
-  f.Splitter1->setSizes({300, f.Splitter1->width() - 303});
-  f.Splitter1Moved();
+  f.splitter->setSizes({300, f.splitter->width() - 303});
+  f.SplitterMoved();
   const int fitted = g->ColWidth(0);
-  f.Variables.VarMemData.SetRecNo(3);
+  f.Variables.variableList.SetRecNo(3);
   QCOMPARE(g->ColWidth(0), fitted);
 }
 
 void ValueLabelsPaneTest::longStringTableWidensTheValueColumn() {
-  TForm1& f = m_w->form;
-  TValStringGrid* g = f.Values.StringGrid1;
-  f.Variables.VarMemData.SetRecNo(4);  // comment, A20
+  MainWindow& f = m_w->form;
+  ValuesGrid* g = f.Values.valuesGrid;
+  f.Variables.variableList.SetRecNo(4);  // comment, A20
   f.Values.FrequencyTableShown = true;
   const int label = g->ColWidth(0);
   const int value = g->ColWidth(1);

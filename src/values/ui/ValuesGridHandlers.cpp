@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "controls/ValStringGrid.h"
+#include "values/ui/ValuesGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
 #include "values/CaseWeighting.h"
@@ -24,7 +24,7 @@
 #include "values/SummaryStatistics.h"
 #include "values/ui/FrequencyRows.h"
 #include "values/ui/ValuesPane.h"
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 #include "variables/VarRecord.h"
 
 namespace brindle {
@@ -45,10 +45,10 @@ bool Ctrl(const QKeyEvent* event) { return event->modifiers().testFlag(Qt::Contr
 
 void ValuesPane::layoutStatistics() {
   if (StatisticsLines.empty()) return;
-  const QFontMetrics metrics = Memo1->fontMetrics();
+  const QFontMetrics metrics = statisticsText->fontMetrics();
   const int gap = metrics.horizontalAdvance(QStringLiteral("   "));
   const int room =
-      Memo1->viewport()->width() - 2 * static_cast<int>(Memo1->document()->documentMargin());
+      statisticsText->viewport()->width() - 2 * static_cast<int>(statisticsText->document()->documentMargin());
   std::vector<std::string> lines;
   QList<qreal> stops;
   for (int pairs = 3; pairs >= 2; --pairs) {
@@ -73,18 +73,18 @@ void ValuesPane::layoutStatistics() {
   const int scrollBar =
       stops.isEmpty() || stops.constLast() - gap <= room
           ? 0
-          : Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo1);
-  QTextOption option = Memo1->document()->defaultTextOption();
+          : statisticsText->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, statisticsText);
+  QTextOption option = statisticsText->document()->defaultTextOption();
   option.setTabArray(stops);
-  Memo1->document()->setDefaultTextOption(option);
+  statisticsText->document()->setDefaultTextOption(option);
   QStringList text;
   for (const std::string& line : lines) text << Text(line);
-  if (Memo1->toPlainText() != text.join(QLatin1Char('\n')))
-    Memo1->setPlainText(text.join(QLatin1Char('\n')));
+  if (statisticsText->toPlainText() != text.join(QLatin1Char('\n')))
+    statisticsText->setPlainText(text.join(QLatin1Char('\n')));
   const int height = static_cast<int>(lines.size()) * metrics.lineSpacing() +
-                     2 * Memo1->frameWidth() +
-                     2 * static_cast<int>(Memo1->document()->documentMargin()) + 2 + scrollBar;
-  if (Memo1->height() != height) Memo1->setFixedHeight(height);
+                     2 * statisticsText->frameWidth() +
+                     2 * static_cast<int>(statisticsText->document()->documentMargin()) + 2 + scrollBar;
+  if (statisticsText->height() != height) statisticsText->setFixedHeight(height);
 }
 
 namespace {
@@ -99,7 +99,7 @@ qsizetype WidthRank(const QString& text) {
 // Widens a column to its widest text, never narrows it. Texts of one rank
 // differ little in width: only those of the highest are measured, not every
 // row of a table that may hold millions.
-void FitColumn(TValStringGrid* grid, int col) {
+void FitColumn(ValuesGrid* grid, int col) {
   const auto* table = dynamic_cast<const FrequencyRows*>(grid->Table().get());
   // A table's candidates stand after an empty entry, as the lists' rows do.
   const QStringList texts = table ? QStringList{QString()} + table->WidthCandidates(col)
@@ -122,10 +122,10 @@ void FitColumn(TValStringGrid* grid, int col) {
 }  // namespace
 
 void ValuesPane::fitNumberColumns() {
-  FitColumn(StringGrid1, 2);
+  FitColumn(valuesGrid, 2);
   // Right-aligned values lose their leading digits when cut.
   const VarRecord* rec = m_variables.Current();
-  if (rec && rec->VarType == 0 && !StringGrid1->LabelColumnHidden()) FitColumn(StringGrid1, 1);
+  if (rec && rec->VarType == 0 && !valuesGrid->LabelColumnHidden()) FitColumn(valuesGrid, 1);
 }
 
 // --- Sorting ----------------------------------------------------------------
@@ -135,22 +135,22 @@ void ValuesPane::SortValuesGrid(int key) {
   SortDescending = key == SortKey ? !SortDescending : false;
   SortKey = key;
   // The count key's mark stands on "Freq" unless a title click names the
-  // column (see StringGrid1MouseDown); value labels have no counts to sort.
+  // column (see ValuesGridMouseDown); value labels have no counts to sort.
   if (key >= 2 && !FrequencyTableShown)
-    StringGrid1->HideSortIndicator();
+    valuesGrid->HideSortIndicator();
   else
-    StringGrid1->ShowSortIndicator(std::min(key, 2), SortDescending);
+    valuesGrid->ShowSortIndicator(std::min(key, 2), SortDescending);
   switch (key) {
     case 0:
       SortRowsByLabel(SortDescending);
       break;
     case 1: {
       // The lists keep the fill order: ascending loads them as they are.
-      const auto n = static_cast<std::int32_t>(StringGrid1->FillRows()) - 1;
+      const auto n = static_cast<std::int32_t>(valuesGrid->FillRows()) - 1;
       if (!SortDescending)
-        StringGrid1->LoadColumnsFromLists();
+        valuesGrid->LoadColumnsFromLists();
       else if (n > 0)
-        StringGrid1->ShowRowsInOrder(FillOrder(n, true));
+        valuesGrid->ShowRowsInOrder(FillOrder(n, true));
       break;
     }
     case 2:
@@ -163,24 +163,24 @@ void ValuesPane::SortValuesGrid(int key) {
 }
 
 void ValuesPane::SortRowsByLabel(bool descending) {
-  if (const auto* table = dynamic_cast<const FrequencyRows*>(StringGrid1->Table().get())) {
-    if (table->Count() >= 2) StringGrid1->ShowRowsInOrder(table->LabelOrder(descending));
+  if (const auto* table = dynamic_cast<const FrequencyRows*>(valuesGrid->Table().get())) {
+    if (table->Count() >= 2) valuesGrid->ShowRowsInOrder(table->LabelOrder(descending));
     return;
   }
-  const QStringList& labels = StringGrid1->ColumnLists[0];
+  const QStringList& labels = valuesGrid->ColumnLists[0];
   if (labels.size() < 3) return;
   std::vector<std::u16string_view> keys;
   keys.reserve(static_cast<std::size_t>(labels.size() - 1));
   for (qsizetype i = 1; i < labels.size(); ++i) keys.push_back(View(labels.at(i)));
-  StringGrid1->ShowRowsInOrder(brindle::SortRowsByLabel(keys, descending));
+  valuesGrid->ShowRowsInOrder(brindle::SortRowsByLabel(keys, descending));
 }
 
 void ValuesPane::SortRowsByCount(bool descending) {
-  if (const auto* table = dynamic_cast<const FrequencyRows*>(StringGrid1->Table().get())) {
-    if (table->Count() >= 2) StringGrid1->ShowRowsInOrder(table->CountOrder(descending));
+  if (const auto* table = dynamic_cast<const FrequencyRows*>(valuesGrid->Table().get())) {
+    if (table->Count() >= 2) valuesGrid->ShowRowsInOrder(table->CountOrder(descending));
     return;
   }
-  const QStringList& counts = StringGrid1->ColumnLists[2];
+  const QStringList& counts = valuesGrid->ColumnLists[2];
   if (counts.size() < 3) return;
   // Counts repeat a lot; a text equal to the one before needs no reading.
   std::vector<std::int64_t> keys;
@@ -190,24 +190,24 @@ void ValuesPane::SortRowsByCount(bool descending) {
     keys.push_back(i > 1 && text.isSharedWith(counts.at(i - 1)) ? keys.back()
                                                                 : CountTextValue(View(text)));
   }
-  StringGrid1->ShowRowsInOrder(brindle::SortRowsByCount(keys, descending));
+  valuesGrid->ShowRowsInOrder(brindle::SortRowsByCount(keys, descending));
 }
 
 // --- Selection and copy -------------------------------------------------------
 
 void ValuesPane::SelectAllValuesClick() {
   if (ValueRowCount <= 0) return;
-  StringGrid1->SetSelection({0, 1, TValStringGrid::kColumns - 1, ValueRowCount});
+  valuesGrid->SetSelection({0, 1, ValuesGrid::kColumns - 1, ValueRowCount});
 }
 
 void ValuesPane::CopySelectionToClip(QObject* sender) {
   WaitCursor wait;
-  const auto* grid = qobject_cast<const TValStringGrid*>(sender);
+  const auto* grid = qobject_cast<const ValuesGrid*>(sender);
   if (grid == nullptr) {
     m_ui.SetClipboardText(QString());
     return;
   }
-  const TValStringGrid::GridRect sel = grid->Selection();
+  const ValuesGrid::GridRect sel = grid->Selection();
   if (sel.left < 0 || sel.top < 1) return;
   if (const auto* table = dynamic_cast<const FrequencyRows*>(grid->Table().get())) {
     // The rows as shown, rendered straight from the table.
@@ -228,41 +228,41 @@ void ValuesPane::CopySelectionToClip(QObject* sender) {
   m_ui.SetClipboardText(text);
 }
 
-void ValuesPane::Copy1Click() { CopySelectionToClip(StringGrid1); }
+void ValuesPane::CopyClick() { CopySelectionToClip(valuesGrid); }
 
 // --- Mouse and keys -----------------------------------------------------------
 
-bool ValuesPane::StringGrid1MouseDown(Qt::MouseButton button, int x, int y, bool doubleClick) {
-  StringGrid1->setFocus(Qt::MouseFocusReason);
+bool ValuesPane::ValuesGridMouseDown(Qt::MouseButton button, int x, int y, bool doubleClick) {
+  valuesGrid->setFocus(Qt::MouseFocusReason);
   if (button == Qt::RightButton) {
-    const TValStringGrid::GridRect sel = StringGrid1->Selection();
-    Copy1->setEnabled(sel.top > 0 && sel.left >= 0);
-    PopupMenu2->popup(StringGrid1->mapToGlobal(QPoint(x, y)));
+    const ValuesGrid::GridRect sel = valuesGrid->Selection();
+    copyAction->setEnabled(sel.top > 0 && sel.left >= 0);
+    valuesMenu->popup(valuesGrid->mapToGlobal(QPoint(x, y)));
     return false;
   }
   if (button != Qt::LeftButton) return false;
   int col = -1;
   int row = -1;
-  if (StringGrid1->CellAt(QPoint(x, y), col, row) && row == 0) {
+  if (valuesGrid->CellAt(QPoint(x, y), col, row) && row == 0) {
     // Every press on a title sorts, so a double-click sorts twice; "Freq",
     // "% Total" and "% Valid" share the count key.
-    if (!StringGrid1->IsColumnBorder(x, y)) {
+    if (!valuesGrid->IsColumnBorder(x, y)) {
       SortValuesGrid(col <= 1 ? col : 2);
-      if (StringGrid1->SortIndicatorColumn() >= 0)
-        StringGrid1->ShowSortIndicator(col, SortDescending);
+      if (valuesGrid->SortIndicatorColumn() >= 0)
+        valuesGrid->ShowSortIndicator(col, SortDescending);
     }
     return false;
   }
   return doubleClick;
 }
 
-void ValuesPane::Memo1KeyDown(QKeyEvent* event) {
+void ValuesPane::StatisticsTextKeyDown(QKeyEvent* event) {
   if (!Ctrl(event)) return;
   if (event->key() == Qt::Key_A) {
-    Memo1->selectAll();
+    statisticsText->selectAll();
     event->ignore();
   } else if (event->key() == Qt::Key_C) {
-    const QTextCursor cursor = Memo1->textCursor();
+    const QTextCursor cursor = statisticsText->textCursor();
     if (cursor.hasSelection()) m_ui.SetClipboardText(cursor.selection().toPlainText());
     event->ignore();
   }
@@ -270,7 +270,7 @@ void ValuesPane::Memo1KeyDown(QKeyEvent* event) {
 
 // --- Drawing ------------------------------------------------------------------
 
-void ValuesPane::StringGrid1DrawCell(int col, int row, bool selected, QColor& background,
+void ValuesPane::ValuesGridDrawCell(int col, int row, bool selected, QColor& background,
                                      QColor& text, Qt::Alignment& align) {
   if (row > 0 && col == 2) {
     text = CountColor;

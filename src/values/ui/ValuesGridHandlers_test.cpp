@@ -14,7 +14,7 @@
 #include <QTextDocument>
 
 #include "app/MainWindow.h"
-#include "controls/ValStringGrid.h"
+#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
 #include "values/FrequencyTable.h"
 #include "values/ui/FrequencyRows.h"
@@ -42,13 +42,13 @@ SavFile SortSample() {
 }
 
 // The values column's shown rows, blanks trimmed.
-QString ShownValues(const TValStringGrid* g) {
+QString ShownValues(const ValuesGrid* g) {
   QStringList values;
   for (int r = 1; r < g->FillRows(); ++r) values << g->Cell(1, r).trimmed();
   return values.join(' ');
 }
 
-QPoint TitlePoint(const TValStringGrid* g, int col) {
+QPoint TitlePoint(const ValuesGrid* g, int col) {
   const QHeaderView* h = g->horizontalHeader();
   return QPoint(h->sectionViewportPosition(col) + h->sectionSize(col) / 2, h->height() / 2);
 }
@@ -76,8 +76,8 @@ class ValuesGridHandlersTest : public QObject {
   void labelColumnComesBackAfterALongString();
 
  private:
-  TForm1& form() { return m_w->form; }
-  TValStringGrid* grid() { return m_w->form.Values.StringGrid1; }
+  MainWindow& form() { return m_w->form; }
+  ValuesGrid* grid() { return m_w->form.Values.valuesGrid; }
   void ClickTitle(int col, bool doubleClick = false) {
     QWidget* titles = grid()->horizontalHeader()->viewport();
     QTest::mouseClick(titles, Qt::LeftButton, {}, TitlePoint(grid(), col));
@@ -102,8 +102,8 @@ void ValuesGridHandlersTest::cleanup() {
 }
 
 void ValuesGridHandlersTest::titlesSortAndShareTheirDirection() {
-  TForm1& f = form();
-  TValStringGrid* g = grid();
+  MainWindow& f = form();
+  ValuesGrid* g = grid();
   QCOMPARE(ShownValues(g), QString("1 2 3 4"));
   struct Step {
     int col;
@@ -149,12 +149,12 @@ void ValuesGridHandlersTest::titlesSortAndShareTheirDirection() {
 }
 
 void ValuesGridHandlersTest::sortStateResetsOnlyForAnotherVariable() {
-  TForm1& f = form();
+  MainWindow& f = form();
   ClickTitle(0);
   f.ToggleDisplayLabels();
   f.ToggleDisplayLabels();
   QCOMPARE(f.Values.SortKey, 0);
-  f.Variables.VarMemData.SetRecNo(3);
+  f.Variables.variableList.SetRecNo(3);
   QCOMPARE(f.Values.SortKey, 1);
   QVERIFY(!f.Values.SortDescending);
   ClickTitle(0);
@@ -163,8 +163,8 @@ void ValuesGridHandlersTest::sortStateResetsOnlyForAnotherVariable() {
 }
 
 void ValuesGridHandlersTest::titlesShowTheSortDirection() {
-  TForm1& f = form();
-  TValStringGrid* g = grid();
+  MainWindow& f = form();
+  ValuesGrid* g = grid();
   const QHeaderView* h = g->horizontalHeader();
   // Fill order: no mark.
   QVERIFY(!h->isSortIndicatorShown());
@@ -196,13 +196,13 @@ void ValuesGridHandlersTest::titlesShowTheSortDirection() {
   QCOMPARE(h->sortIndicatorSection(), 0);
   QVERIFY(h->isSortIndicatorShown());
   // Another variable starts unsorted.
-  f.Variables.VarMemData.SetRecNo(2);
+  f.Variables.variableList.SetRecNo(2);
   QVERIFY(!h->isSortIndicatorShown());
 }
 
 void ValuesGridHandlersTest::copyAndSelectAll() {
-  TForm1& f = form();
-  TValStringGrid* g = grid();
+  MainWindow& f = form();
+  ValuesGrid* g = grid();
   // Nothing is selected after a fill: nothing is copied.
   QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier);
   QCOMPARE(m_w->Count("SetClipboardText"), 0);
@@ -210,13 +210,13 @@ void ValuesGridHandlersTest::copyAndSelectAll() {
   QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
   QCOMPARE(m_w->ui.clipboard, QString("  1\t9\t\r\n  2\t10\t\r\n"));
   g->SetSelection({2, 3, 2, 3});
-  f.Values.Copy1->trigger();
+  f.Values.copyAction->trigger();
   QCOMPARE(m_w->ui.clipboard, QString("1\t\r\n"));
   // A sorted table copies its rows as they are shown.
   ClickTitle(2);
   ClickTitle(2);
   g->SetSelection({0, 1, 4, 4});
-  f.Values.Copy1->trigger();
+  f.Values.copyAction->trigger();
   QString shown;
   for (int r = 1; r <= 4; ++r) {
     for (int c = 0; c < 5; ++c) shown += g->Cell(c, r) + '\t';
@@ -224,45 +224,45 @@ void ValuesGridHandlersTest::copyAndSelectAll() {
   }
   QCOMPARE(m_w->ui.clipboard, shown);
   QVERIFY(m_w->ui.clipboard.startsWith("Zebra\t  4\t10\t"));
-  f.CopySelectionToClip(f.Values.Memo1);
+  f.CopySelectionToClip(f.Values.statisticsText);
   QCOMPARE(m_w->ui.clipboard, QString());
   QTest::keyClick(g, Qt::Key_A, Qt::ControlModifier);
-  const TValStringGrid::GridRect all = g->Selection();
+  const ValuesGrid::GridRect all = g->Selection();
   QCOMPARE((QList<int>{all.left, all.top, all.right, all.bottom}), (QList<int>{0, 1, 4, 4}));
   f.FrequenciesShownClick();
-  f.Variables.VarMemData.SetRecNo(3);  // no labels: nothing to select
+  f.Variables.variableList.SetRecNo(3);  // no labels: nothing to select
   f.SelectAllValuesClick();
   QCOMPARE(g->Selection().left, -1);
 }
 
 void ValuesGridHandlersTest::keysAndPopupMenu() {
-  TForm1& f = form();
-  TValStringGrid* g = grid();
+  MainWindow& f = form();
+  ValuesGrid* g = grid();
   QTest::keyClick(g, Qt::Key_Return);
   QVERIFY(!f.Values.FrequencyTableShown);
   QTest::keyClick(g, Qt::Key_Enter);
   QVERIFY(f.Values.FrequencyTableShown);
-  f.Variables.Edit1->setText("v");
+  f.Variables.findNameEdit->setText("v");
   QTest::keyClick(g, Qt::Key_F8);
-  QVERIFY(f.Variables.Filter1->isChecked());
+  QVERIFY(f.Variables.filterCheck->isChecked());
   QTest::keyClick(g, Qt::Key_F8);
-  QVERIFY(!f.Variables.Filter1->isChecked());
+  QVERIFY(!f.Variables.filterCheck->isChecked());
   QTest::keyClick(g, Qt::Key_D, Qt::ControlModifier);  // no document lines: nothing
   QCOMPARE(m_w->ui.calls.size(), 1);
   QTest::keyClick(g, Qt::Key_Backspace);
-  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.Variables.Edit1));
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.Variables.findNameEdit));
 
   // A right click opens the menu without touching the selection.
   const QPoint cell = g->visualRect(g->model()->index(0, 1)).center();
   QTest::mouseClick(g->viewport(), Qt::RightButton, {}, cell);
-  QVERIFY(f.Values.PopupMenu2->isVisible());
-  QVERIFY(!f.Values.Copy1->isEnabled());
-  f.Values.PopupMenu2->hide();
+  QVERIFY(f.Values.valuesMenu->isVisible());
+  QVERIFY(!f.Values.copyAction->isEnabled());
+  f.Values.valuesMenu->hide();
   g->SetSelection({0, 2, 1, 3});
   QTest::mouseClick(g->viewport(), Qt::RightButton, {}, cell);
-  QVERIFY(f.Values.Copy1->isEnabled());
+  QVERIFY(f.Values.copyAction->isEnabled());
   QCOMPARE(g->Selection().top, 2);
-  f.Values.PopupMenu2->hide();
+  f.Values.valuesMenu->hide();
   // A double-click on a data cell or beside the titles switches the display.
   QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, cell);
   QVERIFY(!f.Values.FrequencyTableShown);
@@ -277,7 +277,7 @@ void ValuesGridHandlersTest::keysAndPopupMenu() {
 }
 
 void ValuesGridHandlersTest::drawing() {
-  TForm1& f = form();
+  MainWindow& f = form();
   struct Case {
     int col, row;
     bool weighted, selected;
@@ -293,28 +293,28 @@ void ValuesGridHandlersTest::drawing() {
   };
   for (const Case& c : cases) {
     // Weighted by the first numeric variable, or not weighted.
-    f.WComboBoxDropDown();
-    f.WComboBoxChange(c.weighted ? 1 : 0);
-    f.WeightBtnClick(c.weighted);
+    f.FillWeightList();
+    f.WeightChosen(c.weighted ? 1 : 0);
+    f.WeightButtonClick(c.weighted);
     QCOMPARE(f.WeightingOn(), c.weighted);
     QColor background = Qt::white;
     QColor text = Qt::black;
     Qt::Alignment align;
-    f.StringGrid1DrawCell(c.col, c.row, c.selected, background, text, align);
+    f.ValuesGridDrawCell(c.col, c.row, c.selected, background, text, align);
     QCOMPARE(text, c.text);
     QCOMPARE(background, c.background);
     QCOMPARE(align & Qt::AlignHorizontal_Mask, c.horizontal);
   }
-  f.Variables.VarMemData.SetRecNo(2);  // a string's values are left-aligned
+  f.Variables.variableList.SetRecNo(2);  // a string's values are left-aligned
   QColor background, text;
   Qt::Alignment align;
-  f.StringGrid1DrawCell(1, 1, false, background, text, align);
+  f.ValuesGridDrawCell(1, 1, false, background, text, align);
   QCOMPARE(align & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
 }
 
 void ValuesGridHandlersTest::numberColumnsFitTheirTexts() {
-  TForm1& f = form();
-  TValStringGrid* g = grid();
+  MainWindow& f = form();
+  ValuesGrid* g = grid();
   g->SetColWidth(1, 8);
   g->SetColWidth(2, 8);
   f.ToggleDisplayLabels();
@@ -340,8 +340,8 @@ void ValuesGridHandlersTest::valueColumnFitsTheWidestValueOfALongTable() {
     for (int i = 1; i <= 250000; ++i) writer.appendCase({double(i)});
     writer.finish();
   }
-  TForm1& f = form();
-  TValStringGrid* g = grid();
+  MainWindow& f = form();
+  ValuesGrid* g = grid();
   m_w->Open(file.path());
   QCOMPARE(f.Values.ValueRowCount, 250000);
   // Padded with leading blanks to the format's width, as long as the last.
@@ -391,8 +391,8 @@ void ValuesGridHandlersTest::widthCandidatesOfTheWholeTable() {
 }
 
 void ValuesGridHandlersTest::statisticsBoxShowsEveryFigure() {
-  TForm1& f = form();
-  QPlainTextEdit* memo = f.Values.Memo1;
+  MainWindow& f = form();
+  QPlainTextEdit* memo = f.Values.statisticsText;
   QVERIFY(memo->isVisible());
   const QString counted = memo->toPlainText();
   auto allInView = [memo] {
@@ -405,9 +405,9 @@ void ValuesGridHandlersTest::statisticsBoxShowsEveryFigure() {
   QCOMPARE(memo->document()->blockCount(), 3);
   // A pane as wide as the five design columns shows all; narrower still,
   // two pairs a line.
-  f.Splitter1->setSizes({f.Splitter1->width() - 368, 365});
+  f.splitter->setSizes({f.splitter->width() - 368, 365});
   QVERIFY(allInView());
-  f.Splitter1->setSizes({f.Splitter1->width() - 233, 230});
+  f.splitter->setSizes({f.splitter->width() - 233, 230});
   QVERIFY(allInView());
   QCOMPARE(memo->document()->blockCount(), 5);
   // Ctrl+A and Ctrl+C copy what the box shows.
@@ -430,13 +430,13 @@ void ValuesGridHandlersTest::labelColumnComesBackAfterALongString() {
   SavFile sample = SortSample();
   for (int k = 0; k < 2000; ++k) sample.cases.push_back({5.0, "text" + std::to_string(k), 1.0});
   m_file = WriteTemp(sample);
-  TForm1& f = form();
+  MainWindow& f = form();
   m_w->Open(m_file->path());
-  TValStringGrid* g = grid();
+  ValuesGrid* g = grid();
   const int label = g->ColWidth(0);
   QVERIFY(label > 40);
   auto show = [&](int recNo) {
-    f.Variables.VarMemData.SetRecNo(recNo);
+    f.Variables.variableList.SetRecNo(recNo);
     QTest::qWait(20);
   };
   show(2);

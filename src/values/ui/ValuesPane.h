@@ -1,5 +1,5 @@
-// The values pane: the caption Label1 (which the window places in the find
-// bar), the values grid StringGrid1 and the statistics box Memo1 in Panel2,
+// The values pane: the caption captionLabel (which the window places in the find
+// bar), the values grid valuesGrid and the statistics box statisticsText in valuesPanel,
 // the grid's popup menu, what the pane shows (value labels or a frequency
 // table, its rows and sort key) and the frequency pass that fills it.
 //
@@ -32,29 +32,29 @@ namespace brindle {
 
 class CaseWeighting;
 class SystemFile;
-class TValStringGrid;
-class TdxMemData;
+class ValuesGrid;
+class VariableList;
 class UiService;
 
 class ValuesPane {
  public:
-  // Creates the widgets without a parent (the window places Label1 and
-  // Panel2); the popup menu belongs to menuOwner. The service, the table and
+  // Creates the widgets without a parent (the window places captionLabel and
+  // valuesPanel); the popup menu belongs to menuOwner. The service, the table and
   // the weighting must outlive the pane.
-  ValuesPane(UiService& ui, QWidget* menuOwner, TdxMemData& variables,
+  ValuesPane(UiService& ui, QWidget* menuOwner, VariableList& variables,
              const CaseWeighting& weighting);
   ~ValuesPane();
   ValuesPane(const ValuesPane&) = delete;
   ValuesPane& operator=(const ValuesPane&) = delete;
 
-  QLabel* Label1 = nullptr;
-  QWidget* Panel2 = nullptr;
-  TValStringGrid* StringGrid1 = nullptr;
-  QPlainTextEdit* Memo1 = nullptr;
+  QLabel* captionLabel = nullptr;
+  QWidget* valuesPanel = nullptr;
+  ValuesGrid* valuesGrid = nullptr;
+  QPlainTextEdit* statisticsText = nullptr;
 
   // The values grid's popup menu, opened by its right-button handler.
-  QMenu* PopupMenu2 = nullptr;
-  QAction* Copy1 = nullptr;
+  QMenu* valuesMenu = nullptr;
+  QAction* copyAction = nullptr;
   QAction* SelectAllValues = nullptr;
 
   // The fewest rows the grid has: as many as its height shows.
@@ -111,7 +111,7 @@ class ValuesPane {
   void ShowNoFrequencies();
   // Gives the label column (the value column for a long string's frequency
   // table) the room the other columns leave.
-  void StringGrid1ColumnWidthChanged();
+  void ValuesGridColumnWidthChanged();
   // The width a column has before the user or the options change it: the
   // design width, or its title's where the platform font needs more.
   int DefaultColumnWidth(int column) const;
@@ -129,26 +129,26 @@ class ValuesPane {
   // The selected block as tab-separated text (a tab after every cell,
   // CR LF after every row); empty text when sender is not the values grid.
   void CopySelectionToClip(QObject* sender);
-  void Copy1Click();
+  void CopyClick();
   void SelectAllValuesClick();
   // Focus, the popup menu, or a sort on a title; true for a double-click on
   // the rows, which toggles between labels and frequencies.
-  bool StringGrid1MouseDown(Qt::MouseButton button, int x, int y, bool doubleClick);
-  void StringGrid1DrawCell(int col, int row, bool selected, QColor& background, QColor& text,
+  bool ValuesGridMouseDown(Qt::MouseButton button, int x, int y, bool doubleClick);
+  void ValuesGridDrawCell(int col, int row, bool selected, QColor& background, QColor& text,
                            Qt::Alignment& align);
   // Ctrl+A selects the statistics text, Ctrl+C copies the selected part.
-  void Memo1KeyDown(QKeyEvent* event);
+  void StatisticsTextKeyDown(QKeyEvent* event);
 
  private:
   void createGrid();
   void createMemo();
-  void createPopupMenu2(QWidget* owner);
+  void createValuesMenu(QWidget* owner);
   void attachWidthHandler(bool attach);
   // Empties the grid's rows and lists and lists the titles again.
   void startValueRows();
   // Puts a finished (or cancelled) pass on screen.
   void showFrequencyResult(const FrequencyResult& result);
-  // Writes the statistics lines into Memo1, three label/value pairs a line when
+  // Writes the statistics lines into statisticsText, three label/value pairs a line when
   // they fit its width, two otherwise, with tab stops that line them up.
   void layoutStatistics();
   // Widens the "Freq" column, and the "Value" column of a numeric variable,
@@ -158,7 +158,7 @@ class ValuesPane {
   void countChanged(const QString& text);
 
   UiService& m_ui;
-  TdxMemData& m_variables;
+  VariableList& m_variables;
   const CaseWeighting& m_weighting;
   QObject* m_memoEvents = nullptr;
   QObject* m_gridEvents = nullptr;

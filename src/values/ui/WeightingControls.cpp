@@ -6,27 +6,27 @@
 namespace brindle {
 
 WeightingControls::WeightingControls(QObject* owner)
-    : WeightBtn(new QAction(QStringLiteral("U"), owner)), WComboBox(new TDropDownComboBox) {
-  WeightBtn->setCheckable(true);
-  WeightBtn->setToolTip(QStringLiteral("Set Weight on"));
-  WComboBox->setFixedWidth(100);
-  WComboBox->setMaxVisibleItems(15);
-  WComboBox->setToolTip(QStringLiteral("Select weight variable"));
+    : weightButton(new QAction(QStringLiteral("U"), owner)), weightCombo(new DropDownComboBox) {
+  weightButton->setCheckable(true);
+  weightButton->setToolTip(QStringLiteral("Set Weight on"));
+  weightCombo->setFixedWidth(100);
+  weightCombo->setMaxVisibleItems(15);
+  weightCombo->setToolTip(QStringLiteral("Select weight variable"));
 }
 
-void WeightingControls::WComboBoxDropDown(const TdxMemData& table,
+void WeightingControls::FillWeightList(const VariableList& table,
                                           const std::string& weightVarName) {
-  m_weighting.WComboBoxDropDown(table, weightVarName);
+  m_weighting.FillWeightList(table, weightVarName);
   show();
 }
 
-void WeightingControls::WComboBoxChange(int index) {
-  m_weighting.WComboBoxChange(index);
+void WeightingControls::WeightChosen(int index) {
+  m_weighting.WeightChosen(index);
   show();
 }
 
-void WeightingControls::WeightBtnClick(bool down) {
-  m_weighting.WeightBtnClick(down);
+void WeightingControls::WeightButtonClick(bool down) {
+  m_weighting.WeightButtonClick(down);
   show();
 }
 
@@ -36,24 +36,24 @@ void WeightingControls::Reset() {
 }
 
 void WeightingControls::SetEnabled(bool enabled) {
-  WComboBox->setEnabled(enabled);
-  WeightBtn->setEnabled(enabled);
+  weightCombo->setEnabled(enabled);
+  weightButton->setEnabled(enabled);
 }
 
 void WeightingControls::show() {
   const std::vector<std::string>& items = m_weighting.Items();
-  bool same = WComboBox->count() == static_cast<int>(items.size());
-  for (int i = 0; same && i < WComboBox->count(); ++i)
-    same = WComboBox->itemText(i) == QString::fromStdString(items[static_cast<std::size_t>(i)]);
-  // Only the user's picks may reach WComboBoxChange.
-  const QSignalBlocker block(WComboBox);
+  bool same = weightCombo->count() == static_cast<int>(items.size());
+  for (int i = 0; same && i < weightCombo->count(); ++i)
+    same = weightCombo->itemText(i) == QString::fromStdString(items[static_cast<std::size_t>(i)]);
+  // Only the user's picks may reach WeightChosen.
+  const QSignalBlocker block(weightCombo);
   if (!same) {
-    WComboBox->clear();
-    for (const std::string& item : items) WComboBox->addItem(QString::fromStdString(item));
+    weightCombo->clear();
+    for (const std::string& item : items) weightCombo->addItem(QString::fromStdString(item));
   }
-  WComboBox->setCurrentIndex(m_weighting.ItemIndex());
-  WeightBtn->setChecked(m_weighting.ButtonDown());
-  WeightBtn->setToolTip(QString::fromStdString(m_weighting.Hint()));
+  weightCombo->setCurrentIndex(m_weighting.ItemIndex());
+  weightButton->setChecked(m_weighting.ButtonDown());
+  weightButton->setToolTip(QString::fromStdString(m_weighting.Hint()));
 }
 
 }  // namespace brindle

@@ -1,5 +1,5 @@
-// The tool bar's weighting controls: the check button WeightBtn and the
-// weight selector WComboBox. They own the case weighting; the controls show
+// The tool bar's weighting controls: the check button weightButton and the
+// weight selector weightCombo. They own the case weighting; the controls show
 // its state and hand the user's clicks to it.
 #pragma once
 
@@ -13,7 +13,7 @@ class QObject;
 
 namespace brindle {
 
-class TdxMemData;
+class VariableList;
 
 class WeightingControls {
  public:
@@ -21,14 +21,14 @@ class WeightingControls {
   // parent: the window places both in its tool bar.
   explicit WeightingControls(QObject* owner);
 
-  QAction* WeightBtn = nullptr;
-  TDropDownComboBox* WComboBox = nullptr;
+  QAction* weightButton = nullptr;
+  DropDownComboBox* weightCombo = nullptr;
 
   // The list is about to open: filled once per file from the table's present
   // order and filter, the file's own weight variable selected.
-  void WComboBoxDropDown(const TdxMemData& table, const std::string& weightVarName);
-  void WComboBoxChange(int index);
-  void WeightBtnClick(bool down);
+  void FillWeightList(const VariableList& table, const std::string& weightVarName);
+  void WeightChosen(int index);
+  void WeightButtonClick(bool down);
   // A file was opened or closed: empty selector, button up, weighting off.
   void Reset();
   void SetEnabled(bool enabled);

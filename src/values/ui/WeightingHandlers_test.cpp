@@ -9,7 +9,7 @@
 #include <QTest>
 
 #include "app/MainWindow.h"
-#include "controls/ValStringGrid.h"
+#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -43,16 +43,16 @@ QStringList Items(const QComboBox* box) {
 }
 
 // The user picks an item of the open list.
-void Pick(TForm1& f, const QString& text) {
-  const int index = f.Weighting.WComboBox->findText(text);
+void Pick(MainWindow& f, const QString& text) {
+  const int index = f.Weighting.weightCombo->findText(text);
   QVERIFY(index >= 0);
-  f.Weighting.WComboBox->setCurrentIndex(index);
-  emit f.Weighting.WComboBox->activated(index);
+  f.Weighting.weightCombo->setCurrentIndex(index);
+  emit f.Weighting.weightCombo->activated(index);
 }
 
-void DropDown(TForm1& f) {
-  f.Weighting.WComboBox->showPopup();
-  f.Weighting.WComboBox->hidePopup();
+void DropDown(MainWindow& f) {
+  f.Weighting.weightCombo->showPopup();
+  f.Weighting.weightCombo->hidePopup();
 }
 
 const QStringList kItems = {" ", "alpha", "Beta", "grade", "w"};
@@ -90,39 +90,39 @@ void WeightingHandlersTest::cleanup() {
 
 void WeightingHandlersTest::fileWeightIsPreselected() {
   OpenWith("w");
-  TForm1& f = m_w->form;
-  QCOMPARE(Items(f.Weighting.WComboBox), kItems);
-  QCOMPARE(f.Weighting.WComboBox->currentText(), QString("w"));
+  MainWindow& f = m_w->form;
+  QCOMPARE(Items(f.Weighting.weightCombo), kItems);
+  QCOMPARE(f.Weighting.weightCombo->currentText(), QString("w"));
   // Offered, not switched on: the first table counts cases.
-  QVERIFY(!f.Weighting.WeightBtn->isChecked());
+  QVERIFY(!f.Weighting.weightButton->isChecked());
   QVERIFY(!f.WeightingOn());
   QVERIFY(f.ActiveWeightName().empty());
-  QCOMPARE(f.Weighting.WeightBtn->toolTip(), QString("Set Weight on"));
-  QCOMPARE(f.Values.StringGrid1->Cell(2, 2), QString("2"));
+  QCOMPARE(f.Weighting.weightButton->toolTip(), QString("Set Weight on"));
+  QCOMPARE(f.Values.valuesGrid->Cell(2, 2), QString("2"));
   // Another file starts over.
   auto plain = WriteTemp(Weighted(""));
   m_w->Open(plain->path());
-  QCOMPARE(f.Weighting.WComboBox->count(), 0);
+  QCOMPARE(f.Weighting.weightCombo->count(), 0);
   DropDown(f);
-  QCOMPARE(f.Weighting.WComboBox->currentText(), QString(" "));
+  QCOMPARE(f.Weighting.weightCombo->currentText(), QString(" "));
 }
 
 void WeightingHandlersTest::firstDropDownFillsTheList() {
   OpenWith("");
-  TForm1& f = m_w->form;
-  QCOMPARE(f.Weighting.WComboBox->count(), 0);
+  MainWindow& f = m_w->form;
+  QCOMPARE(f.Weighting.weightCombo->count(), 0);
   // A filter active at the first drop-down decides what is offered.
-  f.Variables.VarMemData.SetOnFilterRecord(
-      [](TdxMemData& t, bool& accept) { accept = t.Current()->VarName != "alpha"; });
-  f.Variables.VarMemData.SetFiltered(true);
-  f.Variables.VarMemData.Refilter();
+  f.Variables.variableList.SetOnFilterRecord(
+      [](VariableList& t, bool& accept) { accept = t.Current()->VarName != "alpha"; });
+  f.Variables.variableList.SetFiltered(true);
+  f.Variables.variableList.Refilter();
   DropDown(f);
-  QCOMPARE(Items(f.Weighting.WComboBox), QStringList({" ", "Beta", "grade", "w"}));
-  QCOMPARE(f.Weighting.WComboBox->currentIndex(), 0);
-  f.Variables.VarMemData.SetFiltered(false);
-  f.Variables.VarMemData.Refilter();
+  QCOMPARE(Items(f.Weighting.weightCombo), QStringList({" ", "Beta", "grade", "w"}));
+  QCOMPARE(f.Weighting.weightCombo->currentIndex(), 0);
+  f.Variables.variableList.SetFiltered(false);
+  f.Variables.variableList.Refilter();
   DropDown(f);
-  QCOMPARE(f.Weighting.WComboBox->count(), 4);
+  QCOMPARE(f.Weighting.weightCombo->count(), 4);
 }
 
 void WeightingHandlersTest::buttonAndHints_data() {
@@ -149,26 +149,26 @@ void WeightingHandlersTest::buttonAndHints() {
   QFETCH(QString, hint);
   QFETCH(QString, weight);
   OpenWith("");
-  TForm1& f = m_w->form;
+  MainWindow& f = m_w->form;
   DropDown(f);
   for (const QString& step : steps) {
     if (step == "press")
-      f.Weighting.WeightBtn->trigger();
+      f.Weighting.weightButton->trigger();
     else
       Pick(f, step);
   }
-  QCOMPARE(f.Weighting.WeightBtn->isChecked(), down);
+  QCOMPARE(f.Weighting.weightButton->isChecked(), down);
   QCOMPARE(f.WeightingOn(), down);
-  QCOMPARE(f.Weighting.WeightBtn->toolTip(), hint);
+  QCOMPARE(f.Weighting.weightButton->toolTip(), hint);
   if (down) QCOMPARE(QString::fromStdString(f.ActiveWeightName()), weight);
 }
 
 void WeightingHandlersTest::weightedTable() {
   OpenWith("w");
-  TForm1& f = m_w->form;
+  MainWindow& f = m_w->form;
   const QString decimal = QString::fromStdString(f.Separators().decimal);
   auto pct = [&](const char* p) { return QString(p).replace('.', decimal); };
-  f.Weighting.WeightBtn->trigger();
+  f.Weighting.weightButton->trigger();
   // A change of weighting waits for the next table.
   QCOMPARE(f.Values.ValueRowCount, 4);
   f.ToggleDisplayLabels();
@@ -179,15 +179,15 @@ void WeightingHandlersTest::weightedTable() {
                                    {"9", "1", pct("20.0"), "MISS"}};
   for (int r = 0; r < 3; ++r) {
     QStringList shown;
-    for (int c = 1; c < 5; ++c) shown << f.Values.StringGrid1->Cell(c, r + 1).trimmed();
+    for (int c = 1; c < 5; ++c) shown << f.Values.valuesGrid->Cell(c, r + 1).trimmed();
     QCOMPARE(shown, rows[r]);
   }
-  const QStringList lines = f.Values.Memo1->toPlainText().split('\n');
+  const QStringList lines = f.Values.statisticsText->toPlainText().split('\n');
   QCOMPARE(lines.size(), 3);
   QVERIFY(lines[0].startsWith("valid\t4\t"));
   QVERIFY(lines[1].startsWith("missing\t1\t"));
   QVERIFY(lines[2].startsWith("total\t5\t"));
-  QVERIFY(f.Values.Memo1->isVisible());
+  QVERIFY(f.Values.statisticsText->isVisible());
   QCOMPARE(f.StatusText(2), QString("3"));
 }
 
@@ -195,14 +195,14 @@ void WeightingHandlersTest::longListScrolls() {
   m_w = std::make_unique<ShownWindow>();
   m_file = WriteTemp(ManyVariables(40));
   m_w->Open(m_file->path());
-  TForm1& f = m_w->form;
-  f.Weighting.WComboBox->showPopup();
-  const QAbstractItemView* list = f.Weighting.WComboBox->view();
-  QCOMPARE(f.Weighting.WComboBox->count(), 41);
+  MainWindow& f = m_w->form;
+  f.Weighting.weightCombo->showPopup();
+  const QAbstractItemView* list = f.Weighting.weightCombo->view();
+  QCOMPARE(f.Weighting.weightCombo->count(), 41);
   // 15 rows show (give or take the frame), the rest scroll.
   const int rows = list->viewport()->height() / list->sizeHintForRow(0);
   QVERIFY2(rows >= 14 && rows <= 15, qPrintable(QString::number(rows)));
-  f.Weighting.WComboBox->hidePopup();
+  f.Weighting.weightCombo->hidePopup();
 }
 
 QTEST_MAIN(WeightingHandlersTest)

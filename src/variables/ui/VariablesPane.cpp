@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-#include "controls/BxDBGrid.h"
+#include "variables/ui/VariablesGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
 #include "variables/BulkScan.h"
@@ -39,7 +39,7 @@ constexpr int kFieldColumns = 7;
 constexpr int kHiddenColumnSpare = 5;
 
 // What the grid's frame, indicator and a shown scroll bar take from its width.
-int VarGridChrome(const TBxDBGrid* grid) {
+int VariablesGridChrome(const VariablesGrid* grid) {
   return grid->width() - grid->viewport()->width() + kHiddenColumnSpare;
 }
 
@@ -52,11 +52,11 @@ class FindBoxEvents : public QObject {
  public:
   FindBoxEvents(VariablesPane& pane, QObject* parent) : QObject(parent), m_pane(pane) {
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-      if (now == nullptr || now->window() != m_pane.Panel1->window()) return;
+      if (now == nullptr || now->window() != m_pane.findBar->window()) return;
       QWidget* before = m_last;
       m_last = now;
-      if (now != before && (now == m_pane.Edit1 || now == m_pane.Edit2))
-        m_pane.Edit2Enter(static_cast<QLineEdit*>(now));
+      if (now != before && (now == m_pane.findNameEdit || now == m_pane.findLabelEdit))
+        m_pane.FindBoxEnter(static_cast<QLineEdit*>(now));
     });
   }
 
@@ -64,7 +64,7 @@ class FindBoxEvents : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     auto* box = qobject_cast<QLineEdit*>(watched);
     if (box != nullptr && event->type() == QEvent::KeyPress)
-      return m_pane.Edit1KeyDown(box, static_cast<QKeyEvent*>(event));
+      return m_pane.FindBoxKeyDown(box, static_cast<QKeyEvent*>(event));
     return false;
   }
 
@@ -78,97 +78,97 @@ class FindBoxEvents : public QObject {
 VariablesPane::VariablesPane(UiService& ui, QWidget* menuOwner) : m_ui(ui) {
   createFindBar();
   createGrid();
-  createPopupMenu1(menuOwner);
+  createVariablesMenu(menuOwner);
 }
 
 VariablesPane::~VariablesPane() {
   // The widgets outlive the pane: nothing of theirs may call it any more.
   delete m_findBoxEvents;
-  // The grid's model listens to VarMemData, and VarMemData dies before the
+  // The grid's model listens to variableList, and variableList dies before the
   // widgets do: unbind first.
-  VarMemData.DetachAfterScroll();
-  VarGrid->SetDataSet(nullptr);
+  variableList.DetachAfterScroll();
+  variablesGrid->SetDataSet(nullptr);
 }
 
 void VariablesPane::createFindBar() {
-  Panel1 = new QFrame;
-  Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setFrameShape(QFrame::StyledPanel);
-  Panel1->setFrameShadow(QFrame::Raised);
+  findBar = new QFrame;
+  findBar->setObjectName(QStringLiteral("findBar"));
+  findBar->setFrameShape(QFrame::StyledPanel);
+  findBar->setFrameShadow(QFrame::Raised);
 
-  Edit1 = new QLineEdit(Panel1);
-  Edit1->setToolTip(QStringLiteral("Find variable name"));
-  Edit2 = new QLineEdit(Panel1);
-  Edit2->setToolTip(QStringLiteral("Find variable label"));
-  Filter1 = new QCheckBox(QStringLiteral("Filter"), Panel1);
-  Filter1->setToolTip(QStringLiteral("Filter by variable name or label"));
+  findNameEdit = new QLineEdit(findBar);
+  findNameEdit->setToolTip(QStringLiteral("Find variable name"));
+  findLabelEdit = new QLineEdit(findBar);
+  findLabelEdit->setToolTip(QStringLiteral("Find variable label"));
+  filterCheck = new QCheckBox(QStringLiteral("Filter"), findBar);
+  filterCheck->setToolTip(QStringLiteral("Filter by variable name or label"));
   for (QWidget* w :
-       {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Filter1)})
+       {static_cast<QWidget*>(findNameEdit), static_cast<QWidget*>(findLabelEdit), static_cast<QWidget*>(filterCheck)})
     w->setFocusPolicy(Qt::ClickFocus);
 
   // The find controls keep the places of the form; the panel is as tall as
   // the platform's edit boxes need.
-  const int editHeight = Edit1->sizeHint().height();
+  const int editHeight = findNameEdit->sizeHint().height();
   const int height = std::max(28, editHeight + 6);
-  Panel1->setFixedHeight(height);
+  findBar->setFixedHeight(height);
   const int top = (height - editHeight) / 2;
-  Edit1->setGeometry(8, top, 65, editHeight);
-  Edit2->setGeometry(80, top, 169, editHeight);
-  const int checkHeight = Filter1->sizeHint().height();
-  Filter1->setGeometry(264, (height - checkHeight) / 2, 65, checkHeight);
+  findNameEdit->setGeometry(8, top, 65, editHeight);
+  findLabelEdit->setGeometry(80, top, 169, editHeight);
+  const int checkHeight = filterCheck->sizeHint().height();
+  filterCheck->setGeometry(264, (height - checkHeight) / 2, 65, checkHeight);
 
   // clicked, not toggled: the handler unchecks the box itself when the
   // filter cannot go on, and that must not run it again.
-  QObject::connect(Filter1, &QCheckBox::clicked, Filter1, [this] { Filter1Click(); });
-  VarMemData.SetOnFilterRecord(
-      [this](TdxMemData&, bool& accept) { VarMemDataFilterRecord(accept); });
-  m_findBoxEvents = new FindBoxEvents(*this, Panel1);
-  Edit1->installEventFilter(m_findBoxEvents);
-  Edit2->installEventFilter(m_findBoxEvents);
+  QObject::connect(filterCheck, &QCheckBox::clicked, filterCheck, [this] { FilterCheckClick(); });
+  variableList.SetOnFilterRecord(
+      [this](VariableList&, bool& accept) { VariableListFilterRecord(accept); });
+  m_findBoxEvents = new FindBoxEvents(*this, findBar);
+  findNameEdit->installEventFilter(m_findBoxEvents);
+  findLabelEdit->installEventFilter(m_findBoxEvents);
 }
 
 void VariablesPane::createGrid() {
-  VarGrid = new TBxDBGrid;
-  VarGrid->setObjectName(QStringLiteral("VarGrid"));
-  VarGrid->SetDataSet(&VarMemData);
-  VarGrid->SetDataSourceEnabled(false);
-  VarGrid->SetColMoving(false);
-  VarGrid->SetCellHints(true);
-  VarGrid->setMinimumWidth(kVarGridMinWidth);
+  variablesGrid = new VariablesGrid;
+  variablesGrid->setObjectName(QStringLiteral("variablesGrid"));
+  variablesGrid->SetDataSet(&variableList);
+  variablesGrid->SetDataSourceEnabled(false);
+  variablesGrid->SetColMoving(false);
+  variablesGrid->SetCellHints(true);
+  variablesGrid->setMinimumWidth(kVarGridMinWidth);
   for (int c = 0; c < 7; ++c) {
     if (c == 4) continue;
-    VarGrid->SetColTitle(c, QString::fromLatin1(kVarTitles[c]));
-    VarGrid->SetColWidth(c, DefaultColumnWidth(c));
+    variablesGrid->SetColTitle(c, QString::fromLatin1(kVarTitles[c]));
+    variablesGrid->SetColWidth(c, DefaultColumnWidth(c));
   }
-  VarGrid->SetColVisible(4, false);
-  VarGrid->OnColumnWidthChanged = [this](TBxDBGrid*) { VarGridColumnWidthChanged(); };
-  VarGrid->OnDrawColumnCell = [this](const VarRecord& rec, int, bool selected, bool marked,
+  variablesGrid->SetColVisible(4, false);
+  variablesGrid->OnColumnWidthChanged = [this](VariablesGrid*) { VariablesGridColumnWidthChanged(); };
+  variablesGrid->OnDrawColumnCell = [this](const VarRecord& rec, int, bool selected, bool marked,
                                      QColor& background, QColor& text) {
-    VarGridDrawColumnCell(rec, selected, marked, background, text);
+    VariablesGridDrawColumnCell(rec, selected, marked, background, text);
   };
 }
 
-void VariablesPane::createPopupMenu1(QWidget* owner) {
+void VariablesPane::createVariablesMenu(QWidget* owner) {
   // Not the grid's own context menu: the grid's right-button handler opens
   // it. The shortcuts after the tabs are labels only; the grid's key handler
   // sends Ctrl+C and Ctrl+A to the same handlers.
-  PopupMenu1 = new QMenu(owner);
-  CopySelected1 = PopupMenu1->addMenu(QStringLiteral("&Copy ..."));
+  variablesMenu = new QMenu(owner);
+  copySelectedMenu = variablesMenu->addMenu(QStringLiteral("&Copy ..."));
   const struct {
     QAction** item;
     const char* caption;
     int level;
-  } copyItems[] = {{&Variables1, "&Variable Names", kCopyNames},
-                   {&VariablesLabels1, "Variable Names && &Labels", kCopyLabels},
-                   {&All1, "&All fields\tCtrl+C", kCopyAll}};
+  } copyItems[] = {{&copyNamesAction, "&Variable Names", kCopyNames},
+                   {&copyNamesLabelsAction, "Variable Names && &Labels", kCopyLabels},
+                   {&copyAllAction, "&All fields\tCtrl+C", kCopyAll}};
   for (const auto& c : copyItems) {
-    QAction* item = CopySelected1->addAction(QString::fromLatin1(c.caption));
+    QAction* item = copySelectedMenu->addAction(QString::fromLatin1(c.caption));
     item->setData(c.level);
     QObject::connect(item, &QAction::triggered, item, [this, item] { PopupCopyClick(item); });
     *c.item = item;
   }
-  PopupMenu1->addSeparator();
-  SelectAllVariables = PopupMenu1->addAction(QStringLiteral("Select &All\tCtrl+A"));
+  variablesMenu->addSeparator();
+  SelectAllVariables = variablesMenu->addAction(QStringLiteral("Select &All\tCtrl+A"));
   QObject::connect(SelectAllVariables, &QAction::triggered, SelectAllVariables,
                    [this] { SelectAllVariablesClick(); });
 }
@@ -178,22 +178,22 @@ void VariablesPane::currentChanged() {
 }
 
 void VariablesPane::SetEnabled(bool enabled) {
-  Edit1->setEnabled(enabled);
-  Edit2->setEnabled(enabled);
-  Filter1->setEnabled(enabled);
-  VarGrid->setEnabled(enabled);
+  findNameEdit->setEnabled(enabled);
+  findLabelEdit->setEnabled(enabled);
+  filterCheck->setEnabled(enabled);
+  variablesGrid->setEnabled(enabled);
 }
 
 void VariablesPane::ClearFind() {
-  VarMemData.SetFiltered(false);
-  Filter1->setChecked(false);
-  Edit1->clear();
-  Edit2->clear();
+  variableList.SetFiltered(false);
+  filterCheck->setChecked(false);
+  findNameEdit->clear();
+  findLabelEdit->clear();
 }
 
 // --- Find and filter --------------------------------------------------------
 
-void VariablesPane::FocusLastFindBox() { (LastFindBox == 1 ? Edit1 : Edit2)->setFocus(); }
+void VariablesPane::FocusLastFindBox() { (LastFindBox == 1 ? findNameEdit : findLabelEdit)->setFocus(); }
 
 bool VariablesPane::FindVariable(bool forward, bool fromEnd) {
   return findVariable(forward, fromEnd, true);
@@ -201,19 +201,19 @@ bool VariablesPane::FindVariable(bool forward, bool fromEnd) {
 
 bool VariablesPane::findVariable(bool forward, bool fromEnd, bool refresh) {
   const std::optional<FindTarget> target =
-      SearchTarget(Edit1->text().toStdString(), Edit2->text().toStdString());
+      SearchTarget(findNameEdit->text().toStdString(), findLabelEdit->text().toStdString());
   if (!target) return false;
   const FindCommand command = FindCommandOf(forward, fromEnd);
-  if (!FindRuns(VarMemData, command)) return false;
+  if (!FindRuns(variableList, command)) return false;
   // Switching the grid's source off for the walk drops its row marks.
-  VarGrid->SetDataSourceEnabled(false);
-  const bool found = FindRecord(VarMemData, *target, command);
-  VarGrid->SetDataSourceEnabled(true);
+  variablesGrid->SetDataSourceEnabled(false);
+  const bool found = FindRecord(variableList, *target, command);
+  variablesGrid->SetDataSourceEnabled(true);
   if (found) {
-    VarGrid->setFocus();
+    variablesGrid->setFocus();
     if (refresh) currentChanged();
   } else {
-    const QString typed = target->field == kVarName ? Edit1->text() : Edit2->text();
+    const QString typed = target->field == kVarName ? findNameEdit->text() : findLabelEdit->text();
     m_ui.SystemMessageBox(QStringLiteral(" Find ") + QString::fromLatin1(FindCaptionWord(command)),
                           typed + QStringLiteral(" not found"), MessageIcon::Information);
   }
@@ -221,26 +221,26 @@ bool VariablesPane::findVariable(bool forward, bool fromEnd, bool refresh) {
 }
 
 bool VariablesPane::FindNextWhere(const std::function<bool(const VarRecord&)>& matches) {
-  const int n = VarMemData.RecordCount();
-  const int k = VarMemData.RecNo();
+  const int n = variableList.RecordCount();
+  const int k = variableList.RecNo();
   for (int i = 1; i <= n; ++i) {
     const int pos = (k - 1 + i) % n + 1;
-    if (!matches(*VarMemData.ViewRecord(pos - 1))) continue;
+    if (!matches(*variableList.ViewRecord(pos - 1))) continue;
     // Switching the grid's source off for the move drops its row marks.
-    VarGrid->SetDataSourceEnabled(false);
+    variablesGrid->SetDataSourceEnabled(false);
     {
-      const BulkScan scan(VarMemData, BulkScan::Cursor::Keep);
-      VarMemData.MoveBy(pos - k);
+      const BulkScan scan(variableList, BulkScan::Cursor::Keep);
+      variableList.MoveBy(pos - k);
     }
-    VarGrid->SetDataSourceEnabled(true);
-    VarGrid->setFocus();
+    variablesGrid->SetDataSourceEnabled(true);
+    variablesGrid->setFocus();
     currentChanged();
     return true;
   }
   return false;
 }
 
-void VariablesPane::RepFindBtn1Click(QAction* sender) {
+void VariablesPane::FindButtonClick(QAction* sender) {
   switch (static_cast<FindCommand>(sender->data().toInt())) {
     case FindCommand::First:
       FindVariable(true, true);
@@ -257,7 +257,7 @@ void VariablesPane::RepFindBtn1Click(QAction* sender) {
   }
 }
 
-bool VariablesPane::Edit1KeyDown(QLineEdit* box, QKeyEvent* event) {
+bool VariablesPane::FindBoxKeyDown(QLineEdit* box, QKeyEvent* event) {
   const Qt::KeyboardModifiers mods = event->modifiers();
   switch (event->key()) {
     case Qt::Key_Return:
@@ -272,54 +272,54 @@ bool VariablesPane::Edit1KeyDown(QLineEdit* box, QKeyEvent* event) {
         FindVariable(true, false);
       return true;
     case Qt::Key_F2:
-      (box == Edit1 ? Edit2 : Edit1)->setFocus();
+      (box == findNameEdit ? findLabelEdit : findNameEdit)->setFocus();
       return true;
     case Qt::Key_F8:
-      Filter1->click();
+      filterCheck->click();
       return true;
     case Qt::Key_S:
       if (!(mods & Qt::ControlModifier)) return false;
-      Filter1->click();
+      filterCheck->click();
       return true;
     default:
       return false;
   }
 }
 
-void VariablesPane::Edit2Enter(QLineEdit* box) {
-  if (box == Edit1) {
-    Edit2->clear();
+void VariablesPane::FindBoxEnter(QLineEdit* box) {
+  if (box == findNameEdit) {
+    findLabelEdit->clear();
     LastFindBox = 1;
   } else {
-    Edit1->clear();
+    findNameEdit->clear();
     LastFindBox = 2;
   }
 }
 
-void VariablesPane::Filter1Click() {
-  if (Filter1->isChecked()) {
+void VariablesPane::FilterCheckClick() {
+  if (filterCheck->isChecked()) {
     // The box is unchecked directly, without a second run of this handler:
     // the filter was off, so the view is the whole table already.
-    if (Edit1->text().isEmpty() && Edit2->text().isEmpty()) {
-      Filter1->setChecked(false);
+    if (findNameEdit->text().isEmpty() && findLabelEdit->text().isEmpty()) {
+      filterCheck->setChecked(false);
       return;
     }
     // The values pane follows once, after the view is rebuilt.
     if (!findVariable(true, true, false)) {
-      Filter1->setChecked(false);
+      filterCheck->setChecked(false);
       return;
     }
   }
   {
     WaitCursor wait;
-    SwitchFilter(VarMemData, Filter1->isChecked());
+    SwitchFilter(variableList, filterCheck->isChecked());
   }
   currentChanged();
 }
 
-void VariablesPane::VarMemDataFilterRecord(bool& accept) {
-  if (!VarMemData.Filtered()) return;
-  FilterRecord(VarMemData, FilterTarget(Edit1->text().toStdString(), Edit2->text().toStdString()),
+void VariablesPane::VariableListFilterRecord(bool& accept) {
+  if (!variableList.Filtered()) return;
+  FilterRecord(variableList, FilterTarget(findNameEdit->text().toStdString(), findLabelEdit->text().toStdString()),
                accept);
 }
 
@@ -331,75 +331,75 @@ void VariablesPane::PopupCopyClick(QObject* sender) {
   std::string text;
   {
     WaitCursor wait;
-    text = CopyVariables(VarMemData, VarGrid->SelectedRows(), level);
+    text = CopyVariables(variableList, variablesGrid->SelectedRows(), level);
   }
   m_ui.SetClipboardText(QString::fromStdString(text));
 }
 
 void VariablesPane::SelectAllVariablesClick() {
-  VarGrid->SetMultiSelect(true);
-  VarGrid->SetColMoving(false);
+  variablesGrid->SetMultiSelect(true);
+  variablesGrid->SetColMoving(false);
   // Marks are identities: no need to walk the cursor over the view.
-  for (int row = 0; row < VarMemData.RecordCount(); ++row)
-    VarGrid->Mark(VarMemData.BookmarkAt(row));
+  for (int row = 0; row < variableList.RecordCount(); ++row)
+    variablesGrid->Mark(variableList.BookmarkAt(row));
 }
 
 void VariablesPane::MarkAndMoveOn() {
   // Marks both rows whether or not multi-select is on.
-  VarGrid->Mark(VarMemData.GetBookmark());
-  VarMemData.Next();
-  VarGrid->Mark(VarMemData.GetBookmark());
+  variablesGrid->Mark(variableList.GetBookmark());
+  variableList.Next();
+  variablesGrid->Mark(variableList.GetBookmark());
 }
 
 void VariablesPane::ShowPopupMenu(int x, int y) {
   // The cursor and the marks stay; the grid does nothing of its own.
-  CopySelected1->menuAction()->setEnabled(true);
-  PopupMenu1->popup(VarGrid->mapToGlobal(QPoint(x, y)));
+  copySelectedMenu->menuAction()->setEnabled(true);
+  variablesMenu->popup(variablesGrid->mapToGlobal(QPoint(x, y)));
 }
 
 void VariablesPane::MarkRangeTo(int gridRow) {
-  const int target = VarGrid->ViewPositionOfGridRow(gridRow);
+  const int target = variablesGrid->ViewPositionOfGridRow(gridRow);
   if (gridRow <= 0 || target <= 0) return;
-  VarGrid->SetMultiSelect(true);
-  VarGrid->SetColMoving(false);
-  const int anchor = VarMemData.RecNo();
+  variablesGrid->SetMultiSelect(true);
+  variablesGrid->SetColMoving(false);
+  const int anchor = variableList.RecNo();
   {
-    BulkScan scan(VarMemData, BulkScan::Cursor::Keep);
+    BulkScan scan(variableList, BulkScan::Cursor::Keep);
     const int step = target >= anchor ? 1 : -1;
     for (int pos = anchor;; pos += step) {
-      VarGrid->Mark(VarMemData.BookmarkAt(pos - 1));
+      variablesGrid->Mark(variableList.BookmarkAt(pos - 1));
       if (pos == target) break;
     }
-    VarMemData.First();
-    VarMemData.MoveBy(target - 1);
+    variableList.First();
+    variableList.MoveBy(target - 1);
   }
   currentChanged();
 }
 
 void VariablesPane::SetMarking(bool rowByRow) {
-  VarGrid->SetMultiSelect(rowByRow);
-  VarGrid->SetColMoving(false);
+  variablesGrid->SetMultiSelect(rowByRow);
+  variablesGrid->SetColMoving(false);
 }
 
 // --- Columns and order ------------------------------------------------------
 
 void VariablesPane::SortVariables(const std::string& fieldName) {
-  VarGrid->ClearMarks();
-  BulkScan scan(VarMemData, BulkScan::Cursor::Keep);
-  SortOptionSet options = VarMemData.SortOptions();
-  if (fieldName != VarMemData.SortedField() || options.Contains(soDesc))
+  variablesGrid->ClearMarks();
+  BulkScan scan(variableList, BulkScan::Cursor::Keep);
+  SortOptionSet options = variableList.SortOptions();
+  if (fieldName != variableList.SortedField() || options.Contains(soDesc))
     options.Exclude(soDesc);
   else
     options.Include(soDesc);
-  VarMemData.SetSortOptions(options);
-  VarMemData.SetSortedField(fieldName);
+  variableList.SetSortOptions(options);
+  variableList.SetSortedField(fieldName);
   int column = -1;
   for (int c = 0; c < kFieldColumns; ++c)
     if (fieldName == kColumnFields[c]) column = c;
   if (column >= 0)
-    VarGrid->ShowSortIndicator(column, options.Contains(soDesc));
+    variablesGrid->ShowSortIndicator(column, options.Contains(soDesc));
   else
-    VarGrid->HideSortIndicator();
+    variablesGrid->HideSortIndicator();
 }
 
 std::string VariablesPane::ColumnField(int column) {
@@ -407,7 +407,7 @@ std::string VariablesPane::ColumnField(int column) {
   return kColumnFields[column];
 }
 
-void VariablesPane::VarGridDrawColumnCell(const VarRecord& rec, bool selected, bool marked,
+void VariablesPane::VariablesGridDrawColumnCell(const VarRecord& rec, bool selected, bool marked,
                                           QColor& background, QColor& text) {
   if (selected) {
     background = QColor(0, 0, 128);
@@ -417,31 +417,31 @@ void VariablesPane::VarGridDrawColumnCell(const VarRecord& rec, bool selected, b
   }
 }
 
-void VariablesPane::VarGridColumnWidthChanged() {
-  if (!VarGrid->window()->isVisible()) return;
+void VariablesPane::VariablesGridColumnWidthChanged() {
+  if (!variablesGrid->window()->isVisible()) return;
   int sum = 0;
-  for (int c = 0; c < TBxDBGrid::kColumns; ++c)
-    sum += VarGrid->ColVisible(c) ? VarGrid->ColWidth(c) : -1;
-  const int width = VarGrid->width() - VarGridChrome(VarGrid) - sum + VarGrid->ColWidth(1);
-  VarGrid->SetColWidth(1, std::max(0, width));
+  for (int c = 0; c < VariablesGrid::kColumns; ++c)
+    sum += variablesGrid->ColVisible(c) ? variablesGrid->ColWidth(c) : -1;
+  const int width = variablesGrid->width() - VariablesGridChrome(variablesGrid) - sum + variablesGrid->ColWidth(1);
+  variablesGrid->SetColWidth(1, std::max(0, width));
 }
 
 void VariablesPane::HideFormatcolumnClick(QAction* item) {
   const int column = item->data().toInt();
-  VarGrid->SetColVisible(column, item->isChecked());
+  variablesGrid->SetColVisible(column, item->isChecked());
   item->setChecked(!item->isChecked());
-  VarGridColumnWidthChanged();
+  VariablesGridColumnWidthChanged();
 }
 
 int VariablesPane::DefaultColumnWidth(int column) const {
   if (column < 0 || column >= 7 || column == 4) return 0;
-  return VarGrid->FitTitle(QString::fromLatin1(kVarTitles[column]), kVarWidths[column]);
+  return variablesGrid->FitTitle(QString::fromLatin1(kVarTitles[column]), kVarWidths[column]);
 }
 
 void VariablesPane::RestoreDefaultColumnWidths() {
   for (int c = 0; c < 7; ++c)
-    if (c != 4) VarGrid->SetColWidth(c, DefaultColumnWidth(c));
-  VarGridColumnWidthChanged();
+    if (c != 4) variablesGrid->SetColWidth(c, DefaultColumnWidth(c));
+  VariablesGridColumnWidthChanged();
 }
 
 }  // namespace brindle

@@ -1,6 +1,6 @@
-// The variables pane: the find bar (Panel1 with the find boxes Edit1 and
-// Edit2 and the check box Filter1), the variables grid VarGrid over the
-// variables table VarMemData, the grid's marks and popup menu, the sort order
+// The variables pane: the find bar (findBar with the find boxes findNameEdit and
+// findLabelEdit and the check box filterCheck), the variables grid variablesGrid over the
+// variables table variableList, the grid's marks and popup menu, the sort order
 // and the find box used last. The window places the widgets and hands the
 // events of its own controls (find buttons, menu items, the grid's keys) to
 // the pane; the pane tells the window when the current variable may have
@@ -13,7 +13,7 @@
 #include <functional>
 #include <string>
 
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 class QAction;
 class QCheckBox;
@@ -26,7 +26,7 @@ class QWidget;
 
 namespace brindle {
 
-class TBxDBGrid;
+class VariablesGrid;
 class UiService;
 struct VarRecord;
 
@@ -39,23 +39,23 @@ class VariablesPane {
   VariablesPane(const VariablesPane&) = delete;
   VariablesPane& operator=(const VariablesPane&) = delete;
 
-  QFrame* Panel1 = nullptr;
-  QLineEdit* Edit1 = nullptr;
-  QLineEdit* Edit2 = nullptr;
-  QCheckBox* Filter1 = nullptr;
-  TBxDBGrid* VarGrid = nullptr;
+  QFrame* findBar = nullptr;
+  QLineEdit* findNameEdit = nullptr;
+  QLineEdit* findLabelEdit = nullptr;
+  QCheckBox* filterCheck = nullptr;
+  VariablesGrid* variablesGrid = nullptr;
   // The variables table; the grid shows its view.
-  TdxMemData VarMemData;
+  VariableList variableList;
 
   // The grid's popup menu, opened by its right-button handler.
-  QMenu* PopupMenu1 = nullptr;
-  QMenu* CopySelected1 = nullptr;
-  QAction* Variables1 = nullptr;
-  QAction* VariablesLabels1 = nullptr;
-  QAction* All1 = nullptr;
+  QMenu* variablesMenu = nullptr;
+  QMenu* copySelectedMenu = nullptr;
+  QAction* copyNamesAction = nullptr;
+  QAction* copyNamesLabelsAction = nullptr;
+  QAction* copyAllAction = nullptr;
   QAction* SelectAllVariables = nullptr;
 
-  // 1 when Edit1 was the last find box used, 2 for Edit2.
+  // 1 when findNameEdit was the last find box used, 2 for findLabelEdit.
   int LastFindBox = 1;
 
   // Run after a find, a filter switch or a shift-click moved the cursor with
@@ -69,17 +69,17 @@ class VariablesPane {
 
   // --- Find and filter ------------------------------------------------
   void FocusLastFindBox();
-  // Moves to the next variable, in a direction, whose name (Edit1's text) or
-  // label (Edit2's) holds the text; reports "not found" in a message box.
+  // Moves to the next variable, in a direction, whose name (findNameEdit's text) or
+  // label (findLabelEdit's) holds the text; reports "not found" in a message box.
   bool FindVariable(bool forward, bool fromEnd);
   // The four find buttons: tag 1 first, 2 previous, 3 next, 4 last.
-  void RepFindBtn1Click(QAction* sender);
+  void FindButtonClick(QAction* sender);
   // Keys of both find boxes; true when the key was a find command.
-  bool Edit1KeyDown(QLineEdit* box, QKeyEvent* event);
+  bool FindBoxKeyDown(QLineEdit* box, QKeyEvent* event);
   // A find box was entered: the other one is emptied.
-  void Edit2Enter(QLineEdit* box);
-  void Filter1Click();
-  void VarMemDataFilterRecord(bool& accept);
+  void FindBoxEnter(QLineEdit* box);
+  void FilterCheckClick();
+  void VariableListFilterRecord(bool& accept);
   // Moves to the first variable after the current one, going on from the
   // top after the last, for which matches holds; false (nothing moves) when
   // none does. The find boxes are left as they are.
@@ -107,10 +107,10 @@ class VariablesPane {
   void SortVariables(const std::string& fieldName);
   // The field a title click sorts by; empty for a column without one.
   static std::string ColumnField(int column);
-  void VarGridDrawColumnCell(const VarRecord& rec, bool selected, bool marked, QColor& background,
+  void VariablesGridDrawColumnCell(const VarRecord& rec, bool selected, bool marked, QColor& background,
                              QColor& text);
   // Gives the label column the room the other columns leave (never below 0).
-  void VarGridColumnWidthChanged();
+  void VariablesGridColumnWidthChanged();
   // Shows or hides the column named by the item's tag; the check mark means hidden.
   void HideFormatcolumnClick(QAction* item);
   // The width column has before the user or the options change it: the
@@ -123,7 +123,7 @@ class VariablesPane {
  private:
   void createFindBar();
   void createGrid();
-  void createPopupMenu1(QWidget* owner);
+  void createVariablesMenu(QWidget* owner);
   bool findVariable(bool forward, bool fromEnd, bool refresh);
   void currentChanged();
 

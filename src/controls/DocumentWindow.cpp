@@ -1,4 +1,4 @@
-#include "controls/ShowDoc.h"
+#include "controls/DocumentWindow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -29,34 +29,34 @@ constexpr int kItemMargins = 8;
 
 }  // namespace
 
-TShowDocFrm::TShowDocFrm(UiService& ui, QWidget* owner) : QWidget(owner, Qt::Window), m_ui(ui) {
-  setObjectName(QStringLiteral("ShowDocFrm"));
+DocumentWindow::DocumentWindow(UiService& ui, QWidget* owner) : QWidget(owner, Qt::Window), m_ui(ui) {
+  setObjectName(QStringLiteral("documentWindow"));
 
-  ListBox1 = new QListWidget(this);
-  ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  ListBox1->setContextMenuPolicy(Qt::NoContextMenu);
+  linesList = new QListWidget(this);
+  linesList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  linesList->setContextMenuPolicy(Qt::NoContextMenu);
   // The lines are 80-column card images, often tables: a fixed-pitch font
   // keeps their columns in line.
-  ListBox1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  ListBox1->setUniformItemSizes(true);
-  ListBox1->installEventFilter(this);
-  ListBox1->viewport()->installEventFilter(this);
+  linesList->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  linesList->setUniformItemSizes(true);
+  linesList->installEventFilter(this);
+  linesList->viewport()->installEventFilter(this);
   // Wide enough for a whole card beside the vertical scroll bar.
   const int cardWidth =
-      ListBox1->fontMetrics().horizontalAdvance(QString(kLineWidth, QLatin1Char('M'))) +
-      2 * ListBox1->frameWidth() + kItemMargins +
-      ListBox1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ListBox1);
+      linesList->fontMetrics().horizontalAdvance(QString(kLineWidth, QLatin1Char('M'))) +
+      2 * linesList->frameWidth() + kItemMargins +
+      linesList->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, linesList);
   resize(std::max(kDesignWidth, cardWidth), kDesignHeight);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(ListBox1);
+  layout->addWidget(linesList);
 
-  PopupMenu1 = new QMenu(this);
-  CopyDoc = PopupMenu1->addAction(QStringLiteral("&Copy"));
+  variablesMenu = new QMenu(this);
+  CopyDoc = variablesMenu->addAction(QStringLiteral("&Copy"));
   CopyDoc->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
   CopyDoc->setEnabled(false);
-  SelectAlldoc = PopupMenu1->addAction(QStringLiteral("Select &All"));
+  SelectAlldoc = variablesMenu->addAction(QStringLiteral("Select &All"));
   SelectAlldoc->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
   // The shortcuts are labels: the list's key handler acts on the keys.
   for (QAction* item : {CopyDoc, SelectAlldoc}) item->setShortcutContext(Qt::WidgetShortcut);
@@ -64,9 +64,9 @@ TShowDocFrm::TShowDocFrm(UiService& ui, QWidget* owner) : QWidget(owner, Qt::Win
   connect(SelectAlldoc, &QAction::triggered, this, [this] { SelectAlldocClick(); });
 }
 
-void TShowDocFrm::ShowLines(const QStringList& lines) {
-  ListBox1->clear();
-  ListBox1->addItems(lines);
+void DocumentWindow::ShowLines(const QStringList& lines) {
+  linesList->clear();
+  linesList->addItems(lines);
   if (isVisible()) {
     FormShow();
   } else {
@@ -77,31 +77,31 @@ void TShowDocFrm::ShowLines(const QStringList& lines) {
   activateWindow();
 }
 
-QStringList TShowDocFrm::Lines() const {
+QStringList DocumentWindow::Lines() const {
   QStringList lines;
-  for (int i = 0; i < ListBox1->count(); ++i) lines << ListBox1->item(i)->text();
+  for (int i = 0; i < linesList->count(); ++i) lines << linesList->item(i)->text();
   return lines;
 }
 
-void TShowDocFrm::FormShow() {
+void DocumentWindow::FormShow() {
   const QString name = FileName ? QFileInfo(FileName()).fileName() : QString();
   setWindowTitle(name + QStringLiteral(" - Documents"));
 }
 
-void TShowDocFrm::FormClose() { ListBox1->clear(); }
+void DocumentWindow::FormClose() { linesList->clear(); }
 
-void TShowDocFrm::CopyDocClick() {
+void DocumentWindow::CopyDocClick() {
   QString text;
-  for (int i = 0; i < ListBox1->count(); ++i) {
-    const QListWidgetItem* item = ListBox1->item(i);
+  for (int i = 0; i < linesList->count(); ++i) {
+    const QListWidgetItem* item = linesList->item(i);
     if (item->isSelected()) text += item->text() + QLatin1Char('\n');
   }
   m_ui.SetClipboardText(text);
 }
 
-void TShowDocFrm::SelectAlldocClick() { ListBox1->selectAll(); }
+void DocumentWindow::SelectAlldocClick() { linesList->selectAll(); }
 
-bool TShowDocFrm::ListBox1KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+bool DocumentWindow::ListBox1KeyDown(int key, Qt::KeyboardModifiers modifiers) {
   const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
   if (key == Qt::Key_Escape) {
     FormClose();
@@ -119,15 +119,15 @@ bool TShowDocFrm::ListBox1KeyDown(int key, Qt::KeyboardModifiers modifiers) {
   return false;
 }
 
-bool TShowDocFrm::ListBox1MouseDown(Qt::MouseButton button, const QPoint& globalPos) {
+bool DocumentWindow::ListBox1MouseDown(Qt::MouseButton button, const QPoint& globalPos) {
   if (button != Qt::RightButton) return false;
-  CopyDoc->setEnabled(!ListBox1->selectedItems().isEmpty());
-  PopupMenu1->popup(globalPos);
+  CopyDoc->setEnabled(!linesList->selectedItems().isEmpty());
+  variablesMenu->popup(globalPos);
   return true;
 }
 
-bool TShowDocFrm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ListBox1 &&
+bool DocumentWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == linesList &&
       (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (event->type() == QEvent::ShortcutOverride) {
@@ -140,7 +140,7 @@ bool TShowDocFrm::eventFilter(QObject* watched, QEvent* event) {
     }
     return ListBox1KeyDown(key->key(), key->modifiers());
   }
-  if (watched == ListBox1->viewport() &&
+  if (watched == linesList->viewport() &&
       (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     // The right button leaves the selection as it is.
@@ -152,7 +152,7 @@ bool TShowDocFrm::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void TShowDocFrm::showEvent(QShowEvent* event) {
+void DocumentWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   FormShow();
   if (!m_placed) {
@@ -166,7 +166,7 @@ void TShowDocFrm::showEvent(QShowEvent* event) {
   }
 }
 
-void TShowDocFrm::closeEvent(QCloseEvent* event) {
+void DocumentWindow::closeEvent(QCloseEvent* event) {
   FormClose();
   QWidget::closeEvent(event);
 }

@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "app/MainWindow.h"
-#include "controls/BxDBGrid.h"
+#include "variables/ui/VariablesGrid.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -16,34 +16,34 @@ using namespace brindle::testing;
 namespace {
 
 // View positions (1-based) of the marked records.
-QList<int> MarkedPositions(const TForm1& f) {
+QList<int> MarkedPositions(const MainWindow& f) {
   QList<int> positions;
-  for (int row = 0; row < f.Variables.VarMemData.RecordCount(); ++row)
-    if (f.Variables.VarGrid->IsMarked(f.Variables.VarMemData.BookmarkAt(row))) positions << row + 1;
+  for (int row = 0; row < f.Variables.variableList.RecordCount(); ++row)
+    if (f.Variables.variablesGrid->IsMarked(f.Variables.variableList.BookmarkAt(row))) positions << row + 1;
   return positions;
 }
 
 // Clicks the title of a grid column.
-void ClickTitle(TForm1& f, int column) {
-  QHeaderView* header = f.Variables.VarGrid->horizontalHeader();
+void ClickTitle(MainWindow& f, int column) {
+  QHeaderView* header = f.Variables.variablesGrid->horizontalHeader();
   const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
   QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
                     QPoint(x, header->height() / 2));
 }
 
-int ExpectedLabelWidth(const TForm1& f) {
+int ExpectedLabelWidth(const MainWindow& f) {
   int others = 0;
-  for (int c = 0; c < TBxDBGrid::kColumns; ++c)
+  for (int c = 0; c < VariablesGrid::kColumns; ++c)
     if (c != 1)
-      others += f.Variables.VarGrid->ColVisible(c) ? f.Variables.VarGrid->ColWidth(c) : -1;
+      others += f.Variables.variablesGrid->ColVisible(c) ? f.Variables.variablesGrid->ColWidth(c) : -1;
   // The pane keeps room for five hidden columns.
-  const int chrome = f.Variables.VarGrid->width() - f.Variables.VarGrid->viewport()->width() + 5;
-  return std::max(0, f.Variables.VarGrid->width() - chrome - others);
+  const int chrome = f.Variables.variablesGrid->width() - f.Variables.variablesGrid->viewport()->width() + 5;
+  return std::max(0, f.Variables.variablesGrid->width() - chrome - others);
 }
 
 }  // namespace
 
-class VarGridHandlersTest : public QObject {
+class VariablesGridHandlersTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -72,20 +72,20 @@ class VarGridHandlersTest : public QObject {
   std::unique_ptr<TempFile> m_file;
 };
 
-void VarGridHandlersTest::init() {
+void VariablesGridHandlersTest::init() {
   m_w = std::make_unique<ShownWindow>();
   m_file = WriteTemp(ManyVariables(60));
   m_w->Open(m_file->path());
-  m_w->form.Variables.VarGrid->setFocus();
+  m_w->form.Variables.variablesGrid->setFocus();
 }
 
-void VarGridHandlersTest::cleanup() {
+void VariablesGridHandlersTest::cleanup() {
   m_w.reset();
   m_file.reset();
 }
 
-void VarGridHandlersTest::statusBarFollowsTheCursor() {
-  TForm1& f = m_w->form;
+void VariablesGridHandlersTest::statusBarFollowsTheCursor() {
+  MainWindow& f = m_w->form;
   m_w->Key(Qt::Key_Down);
   m_w->Key(Qt::Key_Down);
   QCOMPARE(f.StatusText(0), QString("3/60"));
@@ -94,41 +94,41 @@ void VarGridHandlersTest::statusBarFollowsTheCursor() {
   QCOMPARE(f.StatusText(0), QString("60/60"));
   QCOMPARE(f.StatusText(1), QString("Label 60"));
   m_w->ClickRow(0);
-  QCOMPARE(f.StatusText(0), QString("%1/60").arg(f.Variables.VarMemData.RecNo()));
+  QCOMPARE(f.StatusText(0), QString("%1/60").arg(f.Variables.variableList.RecNo()));
 }
 
-void VarGridHandlersTest::statusBarCountsTheFileNotTheView() {
-  TForm1& f = m_w->form;
+void VariablesGridHandlersTest::statusBarCountsTheFileNotTheView() {
+  MainWindow& f = m_w->form;
   // A view of v1, v10..v19 and v60 style names: those containing a 1.
-  f.Variables.VarMemData.SetOnFilterRecord([](TdxMemData& t, bool& accept) {
+  f.Variables.variableList.SetOnFilterRecord([](VariableList& t, bool& accept) {
     accept = t.FieldAsText("VarName").find('1') != std::string::npos;
   });
-  f.Variables.VarMemData.SetFiltered(true);
-  f.Variables.VarMemData.Refilter();
-  f.Variables.VarMemData.SetRecNo(2);
+  f.Variables.variableList.SetFiltered(true);
+  f.Variables.variableList.Refilter();
+  f.Variables.variableList.SetRecNo(2);
   QCOMPARE(f.StatusText(0), QString("2/60"));
   QCOMPARE(f.StatusText(1), QString("Label 10"));
 }
 
-void VarGridHandlersTest::spaceMarksTwoRows() {
-  TForm1& f = m_w->form;
+void VariablesGridHandlersTest::spaceMarksTwoRows() {
+  MainWindow& f = m_w->form;
   m_w->Key(Qt::Key_Down);
   m_w->Key(Qt::Key_Space);
-  QCOMPARE(f.Variables.VarMemData.RecNo(), 3);
+  QCOMPARE(f.Variables.variableList.RecNo(), 3);
   QCOMPARE(MarkedPositions(f), QList<int>({2, 3}));
   // Also while multi-select is off.
   m_w->ClickRow(5);
-  QVERIFY(!f.Variables.VarGrid->MultiSelect());
+  QVERIFY(!f.Variables.variablesGrid->MultiSelect());
   m_w->Key(Qt::Key_Space);
   QCOMPARE(MarkedPositions(f), QList<int>({6, 7}));
 }
 
-void VarGridHandlersTest::editKeysFocusTheLastFindBox_data() {
+void VariablesGridHandlersTest::editKeysFocusTheLastFindBox_data() {
   QTest::addColumn<int>("key");
   QTest::addColumn<int>("mods");
   QTest::addColumn<int>("findBox");
   for (int box : {1, 2}) {
-    const QByteArray suffix = box == 1 ? " Edit1" : " Edit2";
+    const QByteArray suffix = box == 1 ? " findNameEdit" : " findLabelEdit";
     QTest::newRow("Backspace" + suffix) << int(Qt::Key_Backspace) << 0 << box;
     QTest::newRow("Delete" + suffix) << int(Qt::Key_Delete) << 0 << box;
     QTest::newRow("F2" + suffix) << int(Qt::Key_F2) << 0 << box;
@@ -138,19 +138,19 @@ void VarGridHandlersTest::editKeysFocusTheLastFindBox_data() {
   }
 }
 
-void VarGridHandlersTest::editKeysFocusTheLastFindBox() {
+void VariablesGridHandlersTest::editKeysFocusTheLastFindBox() {
   QFETCH(int, key);
   QFETCH(int, mods);
   QFETCH(int, findBox);
-  TForm1& f = m_w->form;
+  MainWindow& f = m_w->form;
   f.Variables.LastFindBox = findBox;
   QVERIFY(QTest::qWaitForWindowActive(&f));
-  f.Variables.VarGrid->setFocus();
+  f.Variables.variablesGrid->setFocus();
   m_w->Key(key, Qt::KeyboardModifiers(mods));
-  QVERIFY((findBox == 1 ? f.Variables.Edit1 : f.Variables.Edit2)->hasFocus());
+  QVERIFY((findBox == 1 ? f.Variables.findNameEdit : f.Variables.findLabelEdit)->hasFocus());
 }
 
-void VarGridHandlersTest::shiftClickMarksFromTheAnchor_data() {
+void VariablesGridHandlersTest::shiftClickMarksFromTheAnchor_data() {
   QTest::addColumn<int>("anchor");  // view position
   QTest::addColumn<int>("target");
   QTest::newRow("down") << 2 << 5;
@@ -158,20 +158,20 @@ void VarGridHandlersTest::shiftClickMarksFromTheAnchor_data() {
   QTest::newRow("on the anchor") << 4 << 4;
 }
 
-void VarGridHandlersTest::shiftClickMarksFromTheAnchor() {
+void VariablesGridHandlersTest::shiftClickMarksFromTheAnchor() {
   QFETCH(int, anchor);
   QFETCH(int, target);
-  TForm1& f = m_w->form;
+  MainWindow& f = m_w->form;
   m_w->ClickRow(anchor - 1);
-  QCOMPARE(f.Variables.VarMemData.RecNo(), anchor);
+  QCOMPARE(f.Variables.variableList.RecNo(), anchor);
   m_w->ClickRow(target - 1, Qt::ShiftModifier);
   QList<int> expected;
   for (int p = std::min(anchor, target); p <= std::max(anchor, target); ++p) expected << p;
   QCOMPARE(MarkedPositions(f), expected);
-  QCOMPARE(f.Variables.VarMemData.RecNo(), target);
+  QCOMPARE(f.Variables.variableList.RecNo(), target);
   QCOMPARE(f.StatusText(0), QString("%1/60").arg(target));
-  QVERIFY(f.Variables.VarGrid->MultiSelect());
-  QVERIFY(!f.Variables.VarGrid->ColMoving());
+  QVERIFY(f.Variables.variablesGrid->MultiSelect());
+  QVERIFY(!f.Variables.variablesGrid->ColMoving());
   // A second Shift+click extends from the new current record; earlier marks stay.
   m_w->ClickRow(target + 1, Qt::ShiftModifier);
   expected << target + 1 << target + 2;
@@ -180,60 +180,60 @@ void VarGridHandlersTest::shiftClickMarksFromTheAnchor() {
   QCOMPARE(MarkedPositions(f), expected);
 }
 
-void VarGridHandlersTest::shiftClickInAScrolledGrid() {
-  TForm1& f = m_w->form;
+void VariablesGridHandlersTest::shiftClickInAScrolledGrid() {
+  MainWindow& f = m_w->form;
   m_w->Key(Qt::Key_End);
-  QCOMPARE(f.Variables.VarMemData.RecNo(), 60);
+  QCOMPARE(f.Variables.variableList.RecNo(), 60);
   // The second visible row, whatever the top row now is.
-  const int target = f.Variables.VarGrid->ViewPositionOfGridRow(2);
+  const int target = f.Variables.variablesGrid->ViewPositionOfGridRow(2);
   QVERIFY(target > 1 && target < 60);
-  const int y = f.Variables.VarGrid->viewport()->mapTo(f.Variables.VarGrid, QPoint(0, 0)).y();
+  const int y = f.Variables.variablesGrid->viewport()->mapTo(f.Variables.variablesGrid, QPoint(0, 0)).y();
   const int rowY = [&] {
-    for (int py = 0; py < f.Variables.VarGrid->height(); ++py)
-      if (f.Variables.VarGrid->GridRowAt(py) == 2) return py;
+    for (int py = 0; py < f.Variables.variablesGrid->height(); ++py)
+      if (f.Variables.variablesGrid->GridRowAt(py) == 2) return py;
     return -1;
   }();
   QVERIFY(rowY >= 0);
-  QTest::mouseClick(f.Variables.VarGrid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+  QTest::mouseClick(f.Variables.variablesGrid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
                     QPoint(20, rowY - y + 3));
-  QCOMPARE(f.Variables.VarMemData.RecNo(), target);
+  QCOMPARE(f.Variables.variableList.RecNo(), target);
   QCOMPARE(MarkedPositions(f).size(), 60 - target + 1);
   QCOMPARE(MarkedPositions(f).first(), target);
 }
 
-void VarGridHandlersTest::ctrlClickTogglesAndPlainClickDrops() {
-  TForm1& f = m_w->form;
+void VariablesGridHandlersTest::ctrlClickTogglesAndPlainClickDrops() {
+  MainWindow& f = m_w->form;
   m_w->ClickRow(1, Qt::ControlModifier);
   m_w->ClickRow(3, Qt::ControlModifier);
   m_w->ClickRow(6, Qt::ControlModifier);
   QCOMPARE(MarkedPositions(f), QList<int>({2, 4, 7}));
   m_w->ClickRow(3, Qt::ControlModifier);
   QCOMPARE(MarkedPositions(f), QList<int>({2, 7}));
-  QCOMPARE(f.Variables.VarMemData.RecNo(), 4);
+  QCOMPARE(f.Variables.variableList.RecNo(), 4);
   m_w->ClickRow(8);
   QVERIFY(MarkedPositions(f).isEmpty());
-  QVERIFY(!f.Variables.VarGrid->MultiSelect());
-  QCOMPARE(f.Variables.VarMemData.RecNo(), 9);
-  QVERIFY(!f.Variables.VarGrid->ColMoving());
+  QVERIFY(!f.Variables.variablesGrid->MultiSelect());
+  QCOMPARE(f.Variables.variableList.RecNo(), 9);
+  QVERIFY(!f.Variables.variablesGrid->ColMoving());
 }
 
-void VarGridHandlersTest::rightClickLeavesCursorAndMarks() {
-  TForm1& f = m_w->form;
+void VariablesGridHandlersTest::rightClickLeavesCursorAndMarks() {
+  MainWindow& f = m_w->form;
   m_w->ClickRow(2, Qt::ControlModifier);
   m_w->ClickRow(5, Qt::NoModifier, Qt::RightButton);
-  QCOMPARE(f.Variables.VarMemData.RecNo(), 3);
+  QCOMPARE(f.Variables.variableList.RecNo(), 3);
   QCOMPARE(MarkedPositions(f), QList<int>({3}));
 }
 
-void VarGridHandlersTest::titleClicksSortTwice() {
+void VariablesGridHandlersTest::titleClicksSortTwice() {
   auto sample = WriteTemp(SampleDictionary());
   m_w->Open(sample->path());
-  TForm1& f = m_w->form;
+  MainWindow& f = m_w->form;
   m_w->ClickRow(2, Qt::ControlModifier);
   ClickTitle(f, 0);
   QCOMPARE(m_w->GridNames(), QStringList({"age", "born", "city", "comment", "id", "score", "sex"}));
   QVERIFY(MarkedPositions(f).isEmpty());
-  QCOMPARE(f.Variables.VarMemData.RecNo(), 1);
+  QCOMPARE(f.Variables.variableList.RecNo(), 1);
   QCOMPARE(f.StatusText(0), QString("1/7"));
   QCOMPARE(f.StatusText(1), QString("Age in years"));
   ClickTitle(f, 0);
@@ -245,11 +245,11 @@ void VarGridHandlersTest::titleClicksSortTwice() {
   QCOMPARE(m_w->GridNames().at(2), QString("born"));
 }
 
-void VarGridHandlersTest::titlesShowTheSortDirection() {
+void VariablesGridHandlersTest::titlesShowTheSortDirection() {
   auto sample = WriteTemp(SampleDictionary());
   m_w->Open(sample->path());
-  TForm1& f = m_w->form;
-  const QHeaderView* header = f.Variables.VarGrid->horizontalHeader();
+  MainWindow& f = m_w->form;
+  const QHeaderView* header = f.Variables.variablesGrid->horizontalHeader();
   QVERIFY(!header->isSortIndicatorShown());
   const struct {
     int column;
@@ -268,7 +268,7 @@ void VarGridHandlersTest::titlesShowTheSortDirection() {
     QCOMPARE(header->sortIndicatorOrder(), s.order);
   }
   // F5 brings the file order: no column is sorted.
-  f.Variables.VarGrid->setFocus();
+  f.Variables.variablesGrid->setFocus();
   m_w->Key(Qt::Key_F5);
   QVERIFY(!header->isSortIndicatorShown());
   ClickTitle(f, 1);
@@ -278,14 +278,14 @@ void VarGridHandlersTest::titlesShowTheSortDirection() {
   QVERIFY(!header->isSortIndicatorShown());
 }
 
-void VarGridHandlersTest::f5RestoresAndReversesFileOrder() {
+void VariablesGridHandlersTest::f5RestoresAndReversesFileOrder() {
   auto sample = WriteTemp(SampleDictionary());
   m_w->Open(sample->path());
-  TForm1& f = m_w->form;
+  MainWindow& f = m_w->form;
   const QStringList fileOrder{"id", "sex", "city", "comment", "score", "born", "age"};
   ClickTitle(f, 1);
   QVERIFY(m_w->GridNames() != fileOrder);
-  f.Variables.VarGrid->setFocus();
+  f.Variables.variablesGrid->setFocus();
   m_w->Key(Qt::Key_F5);
   QCOMPARE(m_w->GridNames(), fileOrder);
   m_w->Key(Qt::Key_F5);
@@ -296,45 +296,45 @@ void VarGridHandlersTest::f5RestoresAndReversesFileOrder() {
   QCOMPARE(f.StatusText(1), QString("Age in years"));
 }
 
-void VarGridHandlersTest::hideColumns_data() {
+void VariablesGridHandlersTest::hideColumns_data() {
   QTest::addColumn<int>("column");
   QTest::newRow("Missing") << 2;
   QTest::newRow("Format") << 3;
 }
 
-void VarGridHandlersTest::hideColumns() {
+void VariablesGridHandlersTest::hideColumns() {
   QFETCH(int, column);
-  TForm1& f = m_w->form;
+  MainWindow& f = m_w->form;
   QAction* item = column == 2 ? f.HideMissingcolumn : f.HideFormatcolumn;
-  const int labelWidth = f.Variables.VarGrid->ColWidth(1);
-  const int columnWidth = f.Variables.VarGrid->ColWidth(column);
+  const int labelWidth = f.Variables.variablesGrid->ColWidth(1);
+  const int columnWidth = f.Variables.variablesGrid->ColWidth(column);
   item->trigger();
   QVERIFY(item->isChecked());
-  QVERIFY(!f.Variables.VarGrid->ColVisible(column));
+  QVERIFY(!f.Variables.variablesGrid->ColVisible(column));
   // The label column takes the hidden column's room plus one pixel.
-  QCOMPARE(f.Variables.VarGrid->ColWidth(1), labelWidth + columnWidth + 1);
+  QCOMPARE(f.Variables.variablesGrid->ColWidth(1), labelWidth + columnWidth + 1);
   item->trigger();
   QVERIFY(!item->isChecked());
-  QVERIFY(f.Variables.VarGrid->ColVisible(column));
-  QCOMPARE(f.Variables.VarGrid->ColWidth(1), labelWidth);
+  QVERIFY(f.Variables.variablesGrid->ColVisible(column));
+  QCOMPARE(f.Variables.variablesGrid->ColWidth(1), labelWidth);
 }
 
-void VarGridHandlersTest::labelColumnFillsTheGrid() {
-  TForm1& f = m_w->form;
-  QCOMPARE(f.Variables.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
+void VariablesGridHandlersTest::labelColumnFillsTheGrid() {
+  MainWindow& f = m_w->form;
+  QCOMPARE(f.Variables.variablesGrid->ColWidth(1), ExpectedLabelWidth(f));
   // Dragging another column wider narrows the label column.
-  f.Variables.VarGrid->SetColWidth(0, f.Variables.VarGrid->ColWidth(0) + 30);
-  QCOMPARE(f.Variables.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
+  f.Variables.variablesGrid->SetColWidth(0, f.Variables.variablesGrid->ColWidth(0) + 30);
+  QCOMPARE(f.Variables.variablesGrid->ColWidth(1), ExpectedLabelWidth(f));
   // The splitter re-fits it.
-  f.Splitter1->setSizes({f.Variables.VarGrid->width() + 80,
-                         f.Splitter1->width() - f.Variables.VarGrid->width() - 83});
-  f.Splitter1Moved();
-  QCOMPARE(f.Variables.VarGrid->ColWidth(1), ExpectedLabelWidth(f));
+  f.splitter->setSizes({f.Variables.variablesGrid->width() + 80,
+                         f.splitter->width() - f.Variables.variablesGrid->width() - 83});
+  f.SplitterMoved();
+  QCOMPARE(f.Variables.variablesGrid->ColWidth(1), ExpectedLabelWidth(f));
   // Narrower than the other columns: the label column shrinks to nothing, not below.
-  f.Splitter1->setSizes({100, f.Splitter1->width() - 103});
-  f.Splitter1Moved();
-  QCOMPARE(f.Variables.VarGrid->ColWidth(1), 0);
+  f.splitter->setSizes({100, f.splitter->width() - 103});
+  f.SplitterMoved();
+  QCOMPARE(f.Variables.variablesGrid->ColWidth(1), 0);
 }
 
-QTEST_MAIN(VarGridHandlersTest)
-#include "VarGridHandlers_test.moc"
+QTEST_MAIN(VariablesGridHandlersTest)
+#include "VariablesGridHandlers_test.moc"

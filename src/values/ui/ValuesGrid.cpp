@@ -1,4 +1,4 @@
-#include "controls/ValStringGrid.h"
+#include "values/ui/ValuesGrid.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -13,21 +13,21 @@
 
 #include <algorithm>
 
-#include "controls/ValueGridModel.h"
+#include "values/ui/ValuesGridModel.h"
 
 namespace brindle {
 
 namespace {
 
-bool ValidCol(int col) { return col >= 0 && col < TValStringGrid::kColumns; }
+bool ValidCol(int col) { return col >= 0 && col < ValuesGrid::kColumns; }
 
 }  // namespace
 
 // Paints a data cell in the colours and alignment the owner chooses; text is
 // clipped to the cell, never elided, so that the hint is what shows the rest.
-class TValStringGrid::CellPainter : public QStyledItemDelegate {
+class ValuesGrid::CellPainter : public QStyledItemDelegate {
  public:
-  explicit CellPainter(TValStringGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+  explicit CellPainter(ValuesGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
@@ -48,13 +48,13 @@ class TValStringGrid::CellPainter : public QStyledItemDelegate {
   }
 
  private:
-  TValStringGrid* m_grid;
+  ValuesGrid* m_grid;
 };
 
 // The title row: header sections drawn with the owner's colours and alignment.
-class TValStringGrid::TitleRow : public QHeaderView {
+class ValuesGrid::TitleRow : public QHeaderView {
  public:
-  explicit TitleRow(TValStringGrid* grid) : QHeaderView(Qt::Horizontal, grid), m_grid(grid) {}
+  explicit TitleRow(ValuesGrid* grid) : QHeaderView(Qt::Horizontal, grid), m_grid(grid) {}
 
  protected:
   void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
@@ -79,11 +79,11 @@ class TValStringGrid::TitleRow : public QHeaderView {
   }
 
  private:
-  TValStringGrid* m_grid;
+  ValuesGrid* m_grid;
 };
 
-TValStringGrid::TValStringGrid(QWidget* parent)
-    : TGridBase(parent), m_cells(new ValueGridModel(this)) {
+ValuesGrid::ValuesGrid(QWidget* parent)
+    : GridBase(parent), m_cells(new ValuesGridModel(this)) {
   setModel(m_cells);
   setHorizontalHeader(new TitleRow(this));
   QHeaderView* titles = horizontalHeader();
@@ -120,50 +120,50 @@ TValStringGrid::TValStringGrid(QWidget* parent)
   LoadColumnsFromLists();
 }
 
-TValStringGrid::~TValStringGrid() = default;
+ValuesGrid::~ValuesGrid() = default;
 
-int TValStringGrid::RowCount() const { return m_cells->GridRows(); }
+int ValuesGrid::RowCount() const { return m_cells->GridRows(); }
 
-void TValStringGrid::SetRowCount(int rows) { m_cells->SetGridRows(rows); }
+void ValuesGrid::SetRowCount(int rows) { m_cells->SetGridRows(rows); }
 
-QString TValStringGrid::Cell(int col, int row) const { return m_cells->Cell(col, row); }
+QString ValuesGrid::Cell(int col, int row) const { return m_cells->Cell(col, row); }
 
-void TValStringGrid::SetCell(int col, int row, const QString& text) {
+void ValuesGrid::SetCell(int col, int row, const QString& text) {
   m_cells->SetCell(col, row, text);
 }
 
-int TValStringGrid::ColWidth(int col) const { return ValidCol(col) ? columnWidth(col) : 0; }
+int ValuesGrid::ColWidth(int col) const { return ValidCol(col) ? columnWidth(col) : 0; }
 
-void TValStringGrid::SetColWidth(int col, int width) {
+void ValuesGrid::SetColWidth(int col, int width) {
   if (ValidCol(col)) setColumnWidth(col, std::max(width, 0));
 }
 
-int TValStringGrid::DefaultRowHeight() const { return verticalHeader()->defaultSectionSize(); }
+int ValuesGrid::DefaultRowHeight() const { return verticalHeader()->defaultSectionSize(); }
 
-void TValStringGrid::SetDefaultRowHeight(int height) {
+void ValuesGrid::SetDefaultRowHeight(int height) {
   verticalHeader()->setDefaultSectionSize(std::max(height, 1));
 }
 
-void TValStringGrid::ClearRows() {
+void ValuesGrid::ClearRows() {
   for (QStringList& list : ColumnLists) list.clear();
   m_table.reset();
   m_order.reset();
   m_cells->ClearDataRows();
 }
 
-void TValStringGrid::SetTable(std::shared_ptr<const ValueRows> rows) {
+void ValuesGrid::SetTable(std::shared_ptr<const ValueRows> rows) {
   m_table = std::move(rows);
   m_order.reset();
 }
 
-int TValStringGrid::FillRows() const {
+int ValuesGrid::FillRows() const {
   if (m_table) return 1 + m_table->Count();
   qsizetype n = 0;
   for (const QStringList& list : ColumnLists) n = std::max(n, list.size());
   return static_cast<int>(n);
 }
 
-QString TValStringGrid::FillText(int col, int entry) const {
+QString ValuesGrid::FillText(int col, int entry) const {
   if (!ValidCol(col) || entry < 0) return {};
   const QStringList& list = ColumnLists[static_cast<std::size_t>(col)];
   if (m_table && entry > 0)
@@ -171,7 +171,7 @@ QString TValStringGrid::FillText(int col, int entry) const {
   return entry < list.size() ? list.at(entry) : QString();
 }
 
-int TValStringGrid::FillRowOf(int row) const {
+int ValuesGrid::FillRowOf(int row) const {
   const int k = row - 1;
   if (!m_order) return k;
   return k >= 0 && static_cast<std::size_t>(k) < m_order->size()
@@ -179,7 +179,7 @@ int TValStringGrid::FillRowOf(int row) const {
              : -1;
 }
 
-void TValStringGrid::AddRow(const QString& label, const QString& value, const QString& count,
+void ValuesGrid::AddRow(const QString& label, const QString& value, const QString& count,
                             const QString& pctTotal, const QString& pctValid) {
   ColumnLists[0].append(label);
   ColumnLists[1].append(value);
@@ -188,7 +188,7 @@ void TValStringGrid::AddRow(const QString& label, const QString& value, const QS
   ColumnLists[4].append(pctValid);
 }
 
-void TValStringGrid::LoadColumnFromList(int col) {
+void ValuesGrid::LoadColumnFromList(int col) {
   if (!ValidCol(col)) return;
   const QStringList& list = ColumnLists[static_cast<std::size_t>(col)];
   if (m_table) {
@@ -199,11 +199,11 @@ void TValStringGrid::LoadColumnFromList(int col) {
   m_cells->LoadColumn(col, list);
 }
 
-void TValStringGrid::LoadColumnsFromLists() {
+void ValuesGrid::LoadColumnsFromLists() {
   for (int c = 0; c < kColumns; ++c) LoadColumnFromList(c);
 }
 
-void TValStringGrid::ShowRowsInOrder(const std::vector<std::int32_t>& order) {
+void ValuesGrid::ShowRowsInOrder(const std::vector<std::int32_t>& order) {
   if (m_table) {
     // Only the order is kept; the cells render the rows they show.
     m_order = std::make_shared<const std::vector<std::int32_t>>(order);
@@ -227,19 +227,19 @@ void TValStringGrid::ShowRowsInOrder(const std::vector<std::int32_t>& order) {
   }
 }
 
-void TValStringGrid::HideLabelColumn() {
+void ValuesGrid::HideLabelColumn() {
   m_labelColumnHidden = true;
   SetColWidth(1, SavedLabelWidth + SavedValueWidth);
   SetColWidth(0, 0);
 }
 
-void TValStringGrid::RestoreLabelColumn() {
+void ValuesGrid::RestoreLabelColumn() {
   m_labelColumnHidden = false;
   SetColWidth(0, SavedLabelWidth);
   SetColWidth(1, SavedValueWidth);
 }
 
-TValStringGrid::GridRect TValStringGrid::Selection() const {
+ValuesGrid::GridRect ValuesGrid::Selection() const {
   // The selection is one block; a block that a drag built up in several
   // steps may be held as adjoining ranges, so report what they cover.
   GridRect rect;
@@ -257,7 +257,7 @@ TValStringGrid::GridRect TValStringGrid::Selection() const {
   return rect;
 }
 
-void TValStringGrid::SetSelection(GridRect rect) {
+void ValuesGrid::SetSelection(GridRect rect) {
   clearSelection();
   const int dataRows = RowCount() - 1;
   if (rect.left < 0 || dataRows == 0) return;
@@ -273,9 +273,9 @@ void TValStringGrid::SetSelection(GridRect rect) {
       QItemSelectionModel::Select);
 }
 
-void TValStringGrid::SelectNone() { clearSelection(); }
+void ValuesGrid::SelectNone() { clearSelection(); }
 
-bool TValStringGrid::CellAt(QPoint pos, int& col, int& row) const {
+bool ValuesGrid::CellAt(QPoint pos, int& col, int& row) const {
   col = -1;
   row = -1;
   const QHeaderView* titles = horizontalHeader();
@@ -297,13 +297,13 @@ bool TValStringGrid::CellAt(QPoint pos, int& col, int& row) const {
   return true;
 }
 
-bool TValStringGrid::IsColumnBorder(int x, int y) const {
+bool ValuesGrid::IsColumnBorder(int x, int y) const {
   const QHeaderView* titles = horizontalHeader();
   const QPoint hp = titles->mapFrom(this, QPoint(x, y));
   return !titles->isHidden() && titles->rect().contains(hp) && OnTitleBorder(hp.x());
 }
 
-TGridBase::HintTarget TValStringGrid::HintCellAt(QPoint pos, QString& text, int& width) const {
+GridBase::HintTarget ValuesGrid::HintCellAt(QPoint pos, QString& text, int& width) const {
   int col = -1;
   int row = -1;
   if (!CellAt(pos, col, row)) return HintTarget::None;
@@ -312,7 +312,7 @@ TGridBase::HintTarget TValStringGrid::HintCellAt(QPoint pos, QString& text, int&
   return HintTarget::Cell;
 }
 
-bool TValStringGrid::RouteMouse(QWidget* from, QEvent* event) {
+bool ValuesGrid::RouteMouse(QWidget* from, QEvent* event) {
   auto* me = static_cast<QMouseEvent*>(event);
   const QPoint pos = from->mapTo(this, me->position().toPoint());
   switch (event->type()) {
@@ -336,7 +336,7 @@ bool TValStringGrid::RouteMouse(QWidget* from, QEvent* event) {
   }
 }
 
-bool TValStringGrid::eventFilter(QObject* watched, QEvent* event) {
+bool ValuesGrid::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::Wheel:
       event->accept();
@@ -358,7 +358,7 @@ bool TValStringGrid::eventFilter(QObject* watched, QEvent* event) {
   }
 }
 
-void TValStringGrid::keyPressEvent(QKeyEvent* event) {
+void ValuesGrid::keyPressEvent(QKeyEvent* event) {
   if (OnKeyDown) {
     OnKeyDown(event);
     // A handler that ignores the key has consumed it (it takes the grid's
@@ -374,6 +374,6 @@ void TValStringGrid::keyPressEvent(QKeyEvent* event) {
   QTableView::keyPressEvent(event);
 }
 
-void TValStringGrid::wheelEvent(QWheelEvent* event) { event->accept(); }
+void ValuesGrid::wheelEvent(QWheelEvent* event) { event->accept(); }
 
 }  // namespace brindle

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "controls/psvWebLabel.h"
+#include "controls/LinkLabel.h"
 
 using namespace brindle;
 
@@ -35,10 +35,10 @@ void Leave(QWidget* w) {
 }  // namespace
 
 void WebLabelTest::hoverColours() {
-  TpsvWebLabel label;
+  LinkLabel label;
   int entered = 0, left = 0;
-  label.OnMouseEnter = [&](TpsvBasicLabel*) { ++entered; };
-  label.OnMouseLeave = [&](TpsvBasicLabel*) { ++left; };
+  label.OnMouseEnter = [&](HoverLabel*) { ++entered; };
+  label.OnMouseLeave = [&](HoverLabel*) { ++left; };
   QCOMPARE(label.FontColor(), QColor(0, 0, 128));
   QVERIFY(label.font().underline());
   QCOMPARE(label.cursor().shape(), Qt::PointingHandCursor);
@@ -61,30 +61,30 @@ void WebLabelTest::hoverColours() {
 }
 
 void WebLabelTest::anyButtonOpensTheTargetOfItsType() {
-  TpsvWebLabel label;
+  LinkLabel label;
   QList<QUrl> opened;
   label.Opener = [&](const QUrl& url) {
     opened << url;
     return 0;
   };
   label.Link = QStringLiteral("someone@example.org");
-  label.LinkType = TURLType::lnMailto;
+  label.LinkType = LinkKind::lnMailto;
   QTest::mouseClick(&label, Qt::RightButton);
   label.Link = QStringLiteral("example.org/brindle");
-  label.LinkType = TURLType::lnHttps;
+  label.LinkType = LinkKind::lnHttps;
   QTest::mouseClick(&label, Qt::LeftButton);
   QCOMPARE(opened,
            (QList<QUrl>{QUrl("mailto:someone@example.org"), QUrl("https://example.org/brindle")}));
   const QStringList prefixes{"file://", "ftp://", "gopher://", "http://", "https://",
                              "mailto:", "news:",  "telnet:",   "wais:"};
   for (int t = 0; t < prefixes.size(); ++t)
-    QCOMPARE(UrlPrefix(static_cast<TURLType>(t)), prefixes[t]);
+    QCOMPARE(UrlPrefix(static_cast<LinkKind>(t)), prefixes[t]);
 }
 
 void WebLabelTest::failureNamesTheBareLinkAndTheCode() {
-  TpsvWebLabel label;
+  LinkLabel label;
   label.Link = QStringLiteral("nowhere.example");
-  label.LinkType = TURLType::lnGopher;
+  label.LinkType = LinkKind::lnGopher;
   label.Opener = [](const QUrl&) { return 31; };
   QStringList messages;
   label.OnOpenFailed = [&](const QString& m) { messages << m; };
@@ -125,7 +125,7 @@ void WebLabelTest::desktopOpenersFailureIsReported() {
   const QByteArray path = qgetenv("PATH");
   qputenv("PATH", bin.path().toUtf8() + ":" + path);
 
-  TpsvWebLabel label;
+  LinkLabel label;
   label.Link = QStringLiteral("nowhere.example");
   QStringList shown;
   label.OnOpenFailed = [&](const QString& m) { shown << m; };
@@ -141,4 +141,4 @@ void WebLabelTest::desktopOpenersFailureIsReported() {
 }
 
 QTEST_MAIN(WebLabelTest)
-#include "psvWebLabel_test.moc"
+#include "LinkLabel_test.moc"

@@ -59,14 +59,14 @@ class TableViewListener {
   virtual void CurrentChanged() = 0;
 };
 
-class TdxMemData {
+class VariableList {
  public:
-  using ScrollHandler = std::function<void(TdxMemData&)>;
-  using FilterHandler = std::function<void(TdxMemData&, bool& accept)>;
+  using ScrollHandler = std::function<void(VariableList&)>;
+  using FilterHandler = std::function<void(VariableList&, bool& accept)>;
 
-  TdxMemData() = default;
-  TdxMemData(const TdxMemData&) = delete;
-  TdxMemData& operator=(const TdxMemData&) = delete;
+  VariableList() = default;
+  VariableList(const VariableList&) = delete;
+  VariableList& operator=(const VariableList&) = delete;
 
   // --- Fields (the same for every table) ---------------------------------
 

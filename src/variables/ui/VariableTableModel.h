@@ -8,11 +8,11 @@
 
 #include <array>
 
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 namespace brindle {
 
-class VarTableModel : public QAbstractTableModel, public TableViewListener {
+class VariableTableModel : public QAbstractTableModel, public TableViewListener {
   Q_OBJECT
 
  public:
@@ -22,10 +22,10 @@ class VarTableModel : public QAbstractTableModel, public TableViewListener {
   static constexpr int kRoleColumn = 6;
 
   // Registers itself as a listener of the table; table may be null (no rows).
-  explicit VarTableModel(TdxMemData* table, QObject* parent = nullptr);
-  ~VarTableModel() override;
+  explicit VariableTableModel(VariableList* table, QObject* parent = nullptr);
+  ~VariableTableModel() override;
 
-  TdxMemData* Table() const { return m_table; }
+  VariableList* Table() const { return m_table; }
 
   // The data source switch: while disabled the model has no rows.
   void SetEnabled(bool enabled);
@@ -64,7 +64,7 @@ class VarTableModel : public QAbstractTableModel, public TableViewListener {
  private:
   int LiveRowCount() const;
 
-  TdxMemData* m_table = nullptr;
+  VariableList* m_table = nullptr;
   bool m_enabled = true;
   int m_rows = 0;  // the row count the views were last told about
   std::array<QString, kColumns> m_titles;

@@ -1,4 +1,4 @@
-#include "controls/ValueGridModel.h"
+#include "values/ui/ValuesGridModel.h"
 
 #include <algorithm>
 
@@ -6,36 +6,36 @@ namespace brindle {
 
 namespace {
 
-bool ValidCol(int col) { return col >= 0 && col < ValueGridModel::kColumns; }
+bool ValidCol(int col) { return col >= 0 && col < ValuesGridModel::kColumns; }
 
 }  // namespace
 
-ValueGridModel::ValueGridModel(QObject* parent) : QAbstractTableModel(parent) {}
+ValuesGridModel::ValuesGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-int ValueGridModel::rowCount(const QModelIndex& parent) const {
+int ValuesGridModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : m_gridRows - 1;
 }
 
-int ValueGridModel::columnCount(const QModelIndex& parent) const {
+int ValuesGridModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : kColumns;
 }
 
-QVariant ValueGridModel::data(const QModelIndex& index, int role) const {
+QVariant ValuesGridModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid()) return {};
   return Cell(index.column(), index.row() + 1);
 }
 
-QVariant ValueGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant ValuesGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return {};
   return Cell(section, 0);
 }
 
-Qt::ItemFlags ValueGridModel::flags(const QModelIndex& index) const {
+Qt::ItemFlags ValuesGridModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
 }
 
-void ValueGridModel::SetGridRows(int rows) {
+void ValuesGridModel::SetGridRows(int rows) {
   rows = std::max(rows, 1);
   if (rows == m_gridRows) return;
   if (rows < m_gridRows) {
@@ -52,7 +52,7 @@ void ValueGridModel::SetGridRows(int rows) {
   }
 }
 
-QString ValueGridModel::Cell(int col, int row) const {
+QString ValuesGridModel::Cell(int col, int row) const {
   if (!ValidCol(col) || row < 0 || row >= m_used[static_cast<std::size_t>(col)]) return {};
   const TableColumn& table = m_tables[static_cast<std::size_t>(col)];
   if (row == 0 || !table.rows) return m_columns[static_cast<std::size_t>(col)].at(row);
@@ -64,7 +64,7 @@ QString ValueGridModel::Cell(int col, int row) const {
   return at >= 0 && at < table.rows->Count() ? table.rows->Text(col, at) : QString();
 }
 
-void ValueGridModel::Materialize(std::size_t c) {
+void ValuesGridModel::Materialize(std::size_t c) {
   if (!m_tables[c].rows) return;
   QStringList cells;
   cells.reserve(m_used[c]);
@@ -73,7 +73,7 @@ void ValueGridModel::Materialize(std::size_t c) {
   m_columns[c] = std::move(cells);
 }
 
-void ValueGridModel::LoadTableColumn(int col, const QString& title,
+void ValuesGridModel::LoadTableColumn(int col, const QString& title,
                                      std::shared_ptr<const ValueRows> rows,
                                      std::shared_ptr<const std::vector<std::int32_t>> order) {
   if (!ValidCol(col)) return;
@@ -85,7 +85,7 @@ void ValueGridModel::LoadTableColumn(int col, const QString& title,
   ColumnChanged(col, m_used[c]);
 }
 
-void ValueGridModel::SetCell(int col, int row, const QString& text) {
+void ValuesGridModel::SetCell(int col, int row, const QString& text) {
   if (!ValidCol(col) || row < 0 || row >= m_gridRows) return;
   const auto c = static_cast<std::size_t>(col);
   if (row > 0) Materialize(c);
@@ -107,7 +107,7 @@ void ValueGridModel::SetCell(int col, int row, const QString& text) {
   }
 }
 
-void ValueGridModel::LoadColumn(int col, const QStringList& list) {
+void ValuesGridModel::LoadColumn(int col, const QStringList& list) {
   if (!ValidCol(col)) return;
   const auto c = static_cast<std::size_t>(col);
   const int n = std::min(static_cast<int>(list.size()), m_gridRows);
@@ -125,7 +125,7 @@ void ValueGridModel::LoadColumn(int col, const QStringList& list) {
   ColumnChanged(col, n);
 }
 
-void ValueGridModel::ClearDataRows() {
+void ValuesGridModel::ClearDataRows() {
   for (std::size_t c = 0; c < kColumns; ++c) {
     if (m_tables[c].rows) {
       m_tables[c] = {};
@@ -141,7 +141,7 @@ void ValueGridModel::ClearDataRows() {
     emit dataChanged(index(0, 0), index(m_gridRows - 2, kColumns - 1), {Qt::DisplayRole});
 }
 
-void ValueGridModel::ColumnChanged(int col, int rows) {
+void ValuesGridModel::ColumnChanged(int col, int rows) {
   emit headerDataChanged(Qt::Horizontal, col, col);
   if (rows > 1) emit dataChanged(index(0, col), index(rows - 2, col), {Qt::DisplayRole});
 }

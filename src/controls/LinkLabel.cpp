@@ -1,4 +1,4 @@
-#include "controls/psvWebLabel.h"
+#include "controls/LinkLabel.h"
 
 #include <QDesktopServices>
 #include <QMouseEvent>
@@ -20,7 +20,7 @@ constexpr int kNoApplication = 31;
 
 }  // namespace
 
-int TpsvWebLabel::openWithDesktop(const QUrl& url) {
+int LinkLabel::openWithDesktop(const QUrl& url) {
 #ifdef _WIN32
   const std::wstring target = url.toString().toStdWString();
   const auto code = reinterpret_cast<INT_PTR>(
@@ -55,14 +55,14 @@ int TpsvWebLabel::openWithDesktop(const QUrl& url) {
 #endif
 }
 
-QString UrlPrefix(TURLType type) {
+QString UrlPrefix(LinkKind type) {
   static const char* const prefixes[] = {"file://", "ftp://", "gopher://", "http://", "https://",
                                          "mailto:", "news:",  "telnet:",   "wais:"};
   return QString::fromLatin1(prefixes[static_cast<int>(type)]);
 }
 
-TpsvWebLabel::TpsvWebLabel(QWidget* parent)
-    : TpsvBasicLabel(parent), Opener([this](const QUrl& url) { return openWithDesktop(url); }) {
+LinkLabel::LinkLabel(QWidget* parent)
+    : HoverLabel(parent), Opener([this](const QUrl& url) { return openWithDesktop(url); }) {
   Link = QString::fromLatin1(kDefaultLink);
   setText(Link);
   setToolTip(QStringLiteral("Brindle's web page"));
@@ -74,18 +74,18 @@ TpsvWebLabel::TpsvWebLabel(QWidget* parent)
   setTextFormat(Qt::PlainText);
 }
 
-void TpsvWebLabel::OpenLink() {
+void LinkLabel::OpenLink() {
   const int code = Opener ? Opener(QUrl(Target())) : 0;
   if (code != 0) reportOpenFailed(code);
 }
 
-void TpsvWebLabel::reportOpenFailed(int code) {
+void LinkLabel::reportOpenFailed(int code) {
   if (OnOpenFailed)
     OnOpenFailed(QStringLiteral("ShellExecute \"%1\" Failed with Error: %2").arg(Link).arg(code));
 }
 
-void TpsvWebLabel::mousePressEvent(QMouseEvent* event) {
-  TpsvBasicLabel::mousePressEvent(event);
+void LinkLabel::mousePressEvent(QMouseEvent* event) {
+  HoverLabel::mousePressEvent(event);
   if (OnMouseDown) OnMouseDown(this);
   OpenLink();
 }

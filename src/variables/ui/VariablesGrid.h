@@ -17,30 +17,30 @@
 
 #include "controls/GridBase.h"
 #include "variables/RowMarks.h"
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 class QKeyEvent;
 
 namespace brindle {
 
-class VarTableModel;
+class VariableTableModel;
 
-class TBxDBGrid : public TGridBase {
+class VariablesGrid : public GridBase {
   Q_OBJECT
 
  public:
   static constexpr int kColumns = 7;  // as the model has
 
-  explicit TBxDBGrid(QWidget* parent = nullptr);
-  ~TBxDBGrid() override;
+  explicit VariablesGrid(QWidget* parent = nullptr);
+  ~VariablesGrid() override;
 
   // Binds the grid to a table (null unbinds); drops marks. The fifth column is
   // hidden. The table must outlive the binding: whoever destroys the table
   // first unbinds it (a window holding both as members does so in its
   // destructor, since its child widgets die after its members).
-  void SetDataSet(TdxMemData* table);
-  TdxMemData* DataSet() const { return m_table; }
-  VarTableModel* Model() const { return m_model; }
+  void SetDataSet(VariableList* table);
+  VariableList* DataSet() const { return m_table; }
+  VariableTableModel* Model() const { return m_model; }
 
   // The data source switch: disabled shows no rows and drops the marks.
   void SetDataSourceEnabled(bool enabled);
@@ -81,7 +81,7 @@ class TBxDBGrid : public TGridBase {
   // Handlers; nullptr = detached.
   // Fired first on every press; the grid's own handling follows except for
   // the right button and for the left button with Shift held.
-  std::function<void(TBxDBGrid*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y,
+  std::function<void(VariablesGrid*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y,
                      bool doubleClick)>
       OnMouseDown;
   // Fired first on every key press; the grid's own movement and marks follow
@@ -89,7 +89,7 @@ class TBxDBGrid : public TGridBase {
   std::function<void(QKeyEvent*)> OnKeyDown;
   // Left button released over a title, unless the press began a column resize.
   std::function<void(int column)> OnTitleClick;
-  std::function<void(TBxDBGrid*)> OnColumnWidthChanged;
+  std::function<void(VariablesGrid*)> OnColumnWidthChanged;
   // Asked for every data cell drawn, with the default colours filled in.
   std::function<void(const VarRecord& rec, int col, bool selected, bool marked, QColor& background,
                      QColor& text)>
@@ -120,8 +120,8 @@ class TBxDBGrid : public TGridBase {
   void FollowCursor(int row);
   int TopRow() const;
 
-  TdxMemData* m_table = nullptr;
-  VarTableModel* m_model = nullptr;
+  VariableList* m_table = nullptr;
+  VariableTableModel* m_model = nullptr;
   Indicator* m_indicator = nullptr;
   RowMarks m_marks;
   bool m_multiSelect = true;

@@ -1,4 +1,4 @@
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ VarRecord Rec(int id, std::string name, std::string label = {}, int type = 0, do
   return r;
 }
 
-void Load(TdxMemData& t, const std::vector<VarRecord>& recs) {
+void Load(VariableList& t, const std::vector<VarRecord>& recs) {
   t.Close();
   t.Open();
   for (const auto& r : recs) t.AppendRecord(r);
@@ -30,7 +30,7 @@ void Load(TdxMemData& t, const std::vector<VarRecord>& recs) {
 }
 
 // RecIds of the view, in view order.
-std::vector<int> ViewIds(const TdxMemData& t) {
+std::vector<int> ViewIds(const VariableList& t) {
   std::vector<int> ids;
   for (int row = 0; row < t.RecordCount(); ++row) ids.push_back(t.ViewRecord(row)->RecId);
   return ids;
@@ -49,7 +49,7 @@ std::vector<VarRecord> Fixture() {
           Rec(4, "AB", "", 3, 10), Rec(5, "_x", "beta2", 0, -7)};
 }
 
-TEST(TdxMemDataFields, NamesMatchWithoutCase) {
+TEST(VariableListFields, NamesMatchWithoutCase) {
   struct Case {
     const char* name;
     int field;
@@ -64,11 +64,11 @@ TEST(TdxMemDataFields, NamesMatchWithoutCase) {
                         {"", -1},
                         {"VarNam", -1},
                         {"VarName ", -1}};
-  for (const auto& c : cases) EXPECT_EQ(TdxMemData::FieldNumber(c.name), c.field) << c.name;
+  for (const auto& c : cases) EXPECT_EQ(VariableList::FieldNumber(c.name), c.field) << c.name;
 }
 
-TEST(TdxMemDataFields, ReadsCurrentRecordByNumberAndName) {
-  TdxMemData t;
+TEST(VariableListFields, ReadsCurrentRecordByNumberAndName) {
+  VariableList t;
   EXPECT_FALSE(t.Field(kVarName).has_value());  // nothing current
   Load(t, Fixture());
   t.MoveBy(1);
@@ -81,8 +81,8 @@ TEST(TdxMemDataFields, ReadsCurrentRecordByNumberAndName) {
   EXPECT_EQ(t.FieldAsInteger("nosuch"), 0);
 }
 
-TEST(TdxMemDataCursor, EmptyView) {
-  TdxMemData t;
+TEST(VariableListCursor, EmptyView) {
+  VariableList t;
   Load(t, {});
   EXPECT_EQ(t.RecordCount(), 0);
   EXPECT_EQ(t.RecNo(), 0);
@@ -96,8 +96,8 @@ TEST(TdxMemDataCursor, EmptyView) {
   EXPECT_EQ(t.GetBookmark(), kNoBookmark);
 }
 
-TEST(TdxMemDataCursor, MovesStopAtTheEnds) {
-  TdxMemData t;
+TEST(VariableListCursor, MovesStopAtTheEnds) {
+  VariableList t;
   Load(t, Fixture());
   EXPECT_EQ(t.RecNo(), 1);
   EXPECT_FALSE(t.Eof());
@@ -126,11 +126,11 @@ TEST(TdxMemDataCursor, MovesStopAtTheEnds) {
   EXPECT_EQ(visited, 5);
 }
 
-TEST(TdxMemDataCursor, AfterScrollFollowsEveryMoveWhileAttached) {
-  TdxMemData t;
+TEST(VariableListCursor, AfterScrollFollowsEveryMoveWhileAttached) {
+  VariableList t;
   Load(t, Fixture());
   int calls = 0;
-  t.SetAfterScroll([&](TdxMemData&) { ++calls; });
+  t.SetAfterScroll([&](VariableList&) { ++calls; });
   t.First();  // always, even without a move
   t.Next();
   t.MoveBy(2);
@@ -146,8 +146,8 @@ TEST(TdxMemDataCursor, AfterScrollFollowsEveryMoveWhileAttached) {
   EXPECT_EQ(calls, 5);
 }
 
-TEST(TdxMemDataLoad, AppendsBecomeContentAtEndLoad) {
-  TdxMemData t;
+TEST(VariableListLoad, AppendsBecomeContentAtEndLoad) {
+  VariableList t;
   EXPECT_EQ(t.AppendRecord(Rec(1, "x")), kNoBookmark);  // closed
   t.Open();
   t.AppendRecord(Rec(1, "x"));
@@ -166,8 +166,8 @@ TEST(TdxMemDataLoad, AppendsBecomeContentAtEndLoad) {
   EXPECT_FALSE(t.Active());
 }
 
-TEST(TdxMemDataLoad, EndLoadKeepsAStandingSort) {
-  TdxMemData t;
+TEST(VariableListLoad, EndLoadKeepsAStandingSort) {
+  VariableList t;
   t.Open();
   t.SetSortedField("VarName");
   for (const auto& r : Fixture()) t.AppendRecord(r);
@@ -181,11 +181,11 @@ struct SortCase {
   std::vector<int> ids;
 };
 
-class TdxMemDataSort : public ::testing::TestWithParam<SortCase> {};
+class VariableListSort : public ::testing::TestWithParam<SortCase> {};
 
-TEST_P(TdxMemDataSort, OrdersTheWholeTable) {
+TEST_P(VariableListSort, OrdersTheWholeTable) {
   const SortCase& c = GetParam();
-  TdxMemData t;
+  VariableList t;
   Load(t, Fixture());
   t.SetSortOptions(c.options);
   t.SetSortedField(c.field);
@@ -197,7 +197,7 @@ TEST_P(TdxMemDataSort, OrdersTheWholeTable) {
 // follows every name that starts with a letter. Unfolded, lower case (97+)
 // follows '_'.
 INSTANTIATE_TEST_SUITE_P(
-    Cases, TdxMemDataSort,
+    Cases, VariableListSort,
     ::testing::Values(SortCase{"VarName", {soCaseInsensitive}, {3, 4, 2, 1, 5}},
                       SortCase{"varname", {soCaseInsensitive, soDesc}, {5, 1, 2, 4, 3}},
                       SortCase{"VarName", {}, {4, 2, 5, 3, 1}},
@@ -209,19 +209,19 @@ INSTANTIATE_TEST_SUITE_P(
                       SortCase{"RecId", {soCaseInsensitive}, {1, 2, 3, 4, 5}}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
-TEST(TdxMemDataSortRules, FoldedTextsCompareEqual) {
+TEST(VariableListSortRules, FoldedTextsCompareEqual) {
   const SortOptionSet fold{soCaseInsensitive};
-  EXPECT_EQ(TdxMemData::CompareRecords(Rec(1, "Income"), Rec(2, "INCOME"), kVarName, fold), 0);
-  EXPECT_NE(TdxMemData::CompareRecords(Rec(1, "Income"), Rec(2, "INCOME"), kVarName, {}), 0);
+  EXPECT_EQ(VariableList::CompareRecords(Rec(1, "Income"), Rec(2, "INCOME"), kVarName, fold), 0);
+  EXPECT_NE(VariableList::CompareRecords(Rec(1, "Income"), Rec(2, "INCOME"), kVarName, {}), 0);
   // Only a-z fold; bytes above 127 compare unsigned and unfolded.
-  EXPECT_LT(TdxMemData::CompareRecords(Rec(1, "z"), Rec(2, "\xC3\xA9"), kVarName, fold), 0);
-  EXPECT_NE(TdxMemData::CompareRecords(Rec(1, "\xC3\xA9"), Rec(2, "\xC3\x89"), kVarName, fold), 0);
-  EXPECT_LT(TdxMemData::CompareRecords(Rec(1, "ab"), Rec(2, "abc"), kVarName, fold), 0);
-  EXPECT_GT(TdxMemData::CompareRecords(Rec(1, "ab"), Rec(2, "abc"), kVarName, {soDesc}), 0);
+  EXPECT_LT(VariableList::CompareRecords(Rec(1, "z"), Rec(2, "\xC3\xA9"), kVarName, fold), 0);
+  EXPECT_NE(VariableList::CompareRecords(Rec(1, "\xC3\xA9"), Rec(2, "\xC3\x89"), kVarName, fold), 0);
+  EXPECT_LT(VariableList::CompareRecords(Rec(1, "ab"), Rec(2, "abc"), kVarName, fold), 0);
+  EXPECT_GT(VariableList::CompareRecords(Rec(1, "ab"), Rec(2, "abc"), kVarName, {soDesc}), 0);
 }
 
-TEST(TdxMemDataSortRules, SameSettingDoesNotSortAgain) {
-  TdxMemData t;
+TEST(VariableListSortRules, SameSettingDoesNotSortAgain) {
+  VariableList t;
   Load(t, Fixture());
   t.SetSortedField("VarName");
   t.MoveBy(2);
@@ -237,8 +237,8 @@ TEST(TdxMemDataSortRules, SameSettingDoesNotSortAgain) {
   EXPECT_EQ(t.Current()->RecId, 5);
 }
 
-TEST(TdxMemDataSortRules, UnknownFieldOrClosedTableSortsNothing) {
-  TdxMemData t;
+TEST(VariableListSortRules, UnknownFieldOrClosedTableSortsNothing) {
+  VariableList t;
   Load(t, Fixture());
   t.SetSortedField("VarName");
   t.SetSortedField("");  // drops the sort, keeps the order
@@ -247,14 +247,14 @@ TEST(TdxMemDataSortRules, UnknownFieldOrClosedTableSortsNothing) {
   EXPECT_EQ(ViewIds(t), (std::vector<int>{3, 4, 2, 1, 5}));
   t.SetSortedField("RecId");
   EXPECT_EQ(ViewIds(t), (std::vector<int>{1, 2, 3, 4, 5}));
-  TdxMemData closed;
+  VariableList closed;
   closed.SetSortedField("VarName");
   EXPECT_EQ(closed.RecordCount(), 0);
 }
 
 // Many equal keys in random order: every sort must give a permutation in
 // key order, with identities following their records.
-TEST(TdxMemDataSortRules, RandomKeysWithManyTies) {
+TEST(VariableListSortRules, RandomKeysWithManyTies) {
   std::mt19937 rng(12345);
   std::vector<VarRecord> recs;
   for (int i = 1; i <= 3000; ++i) {
@@ -262,7 +262,7 @@ TEST(TdxMemDataSortRules, RandomKeysWithManyTies) {
     for (char& ch : name) ch = "aAbB_z"[rng() % 6];
     recs.push_back(Rec(i, name, "", static_cast<int>(rng() % 4), static_cast<double>(rng() % 7)));
   }
-  TdxMemData t;
+  VariableList t;
   Load(t, recs);
   std::vector<Bookmark> marks;
   for (int row = 0; row < t.RecordCount(); row += 97) marks.push_back(t.BookmarkAt(row));
@@ -275,13 +275,13 @@ TEST(TdxMemDataSortRules, RandomKeysWithManyTies) {
     t.SetSortedField("");
     t.SetSortOptions(options);
     t.SetSortedField(field);
-    const int f = TdxMemData::FieldNumber(field);
+    const int f = VariableList::FieldNumber(field);
     std::vector<int> ids;
     for (int row = 0; row < t.RecordCount(); ++row) {
       ids.push_back(t.ViewRecord(row)->RecId);
       if (row > 0) {
         EXPECT_LE(
-            TdxMemData::CompareRecords(*t.ViewRecord(row - 1), *t.ViewRecord(row), f, options), 0)
+            VariableList::CompareRecords(*t.ViewRecord(row - 1), *t.ViewRecord(row), f, options), 0)
             << field << " row " << row;
       }
     }
@@ -294,11 +294,11 @@ TEST(TdxMemDataSortRules, RandomKeysWithManyTies) {
   }
 }
 
-TEST(TdxMemDataFilter, PredicateBuildsTheView) {
-  TdxMemData t;
+TEST(VariableListFilter, PredicateBuildsTheView) {
+  VariableList t;
   Load(t, Fixture());
   std::vector<int> offered;
-  t.SetOnFilterRecord([&](TdxMemData& tbl, bool& accept) {
+  t.SetOnFilterRecord([&](VariableList& tbl, bool& accept) {
     offered.push_back(tbl.Current()->RecId);
     if (tbl.Filtered()) accept = tbl.Current()->VarType == 0;
   });
@@ -321,17 +321,17 @@ TEST(TdxMemDataFilter, PredicateBuildsTheView) {
   EXPECT_EQ(ViewIds(t), (std::vector<int>{5, 1, 3}));
   EXPECT_EQ(t.RecNo(), 1);
 
-  t.SetOnFilterRecord([](TdxMemData&, bool& accept) { accept = false; });
+  t.SetOnFilterRecord([](VariableList&, bool& accept) { accept = false; });
   t.Refilter();
   EXPECT_EQ(t.RecordCount(), 0);
   EXPECT_EQ(t.RecNo(), 0);
   EXPECT_EQ(t.Current(), nullptr);
 }
 
-TEST(TdxMemDataFilter, PredicateThatEmptiesTheTableIsSurvived) {
-  TdxMemData t;
+TEST(VariableListFilter, PredicateThatEmptiesTheTableIsSurvived) {
+  VariableList t;
   Load(t, Fixture());
-  t.SetOnFilterRecord([](TdxMemData& tbl, bool& accept) {
+  t.SetOnFilterRecord([](VariableList& tbl, bool& accept) {
     accept = tbl.Current()->RecId != 2;
     if (tbl.Current()->RecId == 3) tbl.Clear();
     tbl.Refilter();  // ignored from inside
@@ -340,8 +340,8 @@ TEST(TdxMemDataFilter, PredicateThatEmptiesTheTableIsSurvived) {
   EXPECT_EQ(t.RecordCount(), 0);
 }
 
-TEST(TdxMemDataBookmarks, IdentitySurvivesSortAndFilter) {
-  TdxMemData t;
+TEST(VariableListBookmarks, IdentitySurvivesSortAndFilter) {
+  VariableList t;
   Load(t, Fixture());
   t.MoveBy(3);
   const Bookmark ab = t.GetBookmark();  // RecId 4, "AB"
@@ -355,13 +355,13 @@ TEST(TdxMemDataBookmarks, IdentitySurvivesSortAndFilter) {
   EXPECT_EQ(t.RecNo(), 2);
 
   t.SetFiltered(true);
-  t.SetOnFilterRecord([](TdxMemData& tbl, bool& accept) {
+  t.SetOnFilterRecord([](VariableList& tbl, bool& accept) {
     if (tbl.Filtered()) accept = tbl.Current()->VarType == 0;
   });
   t.Refilter();  // view 3 1 5
   t.Last();
   int calls = 0;
-  t.SetAfterScroll([&](TdxMemData&) { ++calls; });
+  t.SetAfterScroll([&](VariableList&) { ++calls; });
   EXPECT_FALSE(t.GotoBookmark(ab));  // filtered out: cursor stays
   EXPECT_EQ(t.Current()->RecId, 5);
   EXPECT_EQ(calls, 0);
@@ -379,8 +379,8 @@ TEST(TdxMemDataBookmarks, IdentitySurvivesSortAndFilter) {
   EXPECT_EQ(t.CompareBookmarks(ab, t.GetBookmark()), -1);
 }
 
-TEST(TdxMemDataViews, NotifiedOnceAfterSuspendedWork) {
-  TdxMemData t;
+TEST(VariableListViews, NotifiedOnceAfterSuspendedWork) {
+  VariableList t;
   CountingListener l;
   t.AddListener(&l);
   t.DisableControls();
@@ -408,13 +408,13 @@ TEST(TdxMemDataViews, NotifiedOnceAfterSuspendedWork) {
   EXPECT_EQ(l.moves, 2);
 }
 
-TEST(TdxMemDataViews, BulkScanRestoresRowHandlerAndViews) {
-  TdxMemData t;
+TEST(VariableListViews, BulkScanRestoresRowHandlerAndViews) {
+  VariableList t;
   Load(t, Fixture());
   CountingListener l;
   t.AddListener(&l);
   int calls = 0;
-  t.SetAfterScroll([&](TdxMemData&) { ++calls; });
+  t.SetAfterScroll([&](VariableList&) { ++calls; });
   t.MoveBy(2);
   calls = 0;
   l.moves = 0;
@@ -435,11 +435,11 @@ TEST(TdxMemDataViews, BulkScanRestoresRowHandlerAndViews) {
 }
 
 // Loading, sorting and a frequency pass end where their work put the cursor.
-TEST(TdxMemDataViews, BulkScanKeepingTheCursorLeavesItWhereTheWorkPutIt) {
-  TdxMemData t;
+TEST(VariableListViews, BulkScanKeepingTheCursorLeavesItWhereTheWorkPutIt) {
+  VariableList t;
   Load(t, Fixture());
   int calls = 0;
-  t.SetAfterScroll([&](TdxMemData&) { ++calls; });
+  t.SetAfterScroll([&](VariableList&) { ++calls; });
   t.MoveBy(2);
   calls = 0;
   {
@@ -456,8 +456,8 @@ TEST(TdxMemDataViews, BulkScanKeepingTheCursorLeavesItWhereTheWorkPutIt) {
 
 // A dictionary of 100,000 variables loads, sorts and filters without
 // quadratic work; too slow a path shows as a hung test, not a timing check.
-TEST(TdxMemDataLarge, HundredThousandRecords) {
-  TdxMemData t;
+TEST(VariableListLarge, HundredThousandRecords) {
+  VariableList t;
   CountingListener l;
   t.AddListener(&l);
   t.Open();
@@ -474,7 +474,7 @@ TEST(TdxMemDataLarge, HundredThousandRecords) {
   EXPECT_EQ(t.Current()->RecId, 100000);
   t.SetFiltered(true);
   t.SetOnFilterRecord(
-      [](TdxMemData& tbl, bool& accept) { accept = tbl.Current()->RecId % 2 == 0; });
+      [](VariableList& tbl, bool& accept) { accept = tbl.Current()->RecId % 2 == 0; });
   t.Refilter();
   EXPECT_EQ(t.RecordCount(), 50000);
   t.Last();

@@ -29,13 +29,13 @@ class ValueRows {
   virtual QString Text(int col, int row) const = 0;
 };
 
-class ValueGridModel : public QAbstractTableModel {
+class ValuesGridModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
   static constexpr int kColumns = 5;
 
-  explicit ValueGridModel(QObject* parent = nullptr);
+  explicit ValuesGridModel(QObject* parent = nullptr);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;

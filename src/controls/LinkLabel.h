@@ -1,4 +1,4 @@
-// TpsvWebLabel: a link label. Navy and underlined with a hand cursor; any
+// LinkLabel: a link label. Navy and underlined with a hand cursor; any
 // mouse button opens LinkType's scheme followed by Link with the desktop.
 #pragma once
 
@@ -7,11 +7,11 @@
 
 #include <functional>
 
-#include "controls/psvBasiclbl.h"
+#include "controls/HoverLabel.h"
 
 namespace brindle {
 
-enum class TURLType {
+enum class LinkKind {
   lnFile,
   lnFtp,
   lnGopher,
@@ -24,17 +24,17 @@ enum class TURLType {
 };
 
 // "file://", "ftp://", ... "mailto:", "news:", "telnet:", "wais:".
-QString UrlPrefix(TURLType type);
+QString UrlPrefix(LinkKind type);
 
-class TpsvWebLabel : public TpsvBasicLabel {
+class LinkLabel : public HoverLabel {
   Q_OBJECT
 
  public:
-  explicit TpsvWebLabel(QWidget* parent = nullptr);
+  explicit LinkLabel(QWidget* parent = nullptr);
 
   // The target without its scheme prefix; also the caption unless set apart.
   QString Link;
-  TURLType LinkType = TURLType::lnHttp;
+  LinkKind LinkType = LinkKind::lnHttp;
 
   // The full target: the prefix of LinkType followed by Link.
   QString Target() const { return UrlPrefix(LinkType) + Link; }
@@ -49,7 +49,7 @@ class TpsvWebLabel : public TpsvBasicLabel {
   // or the desktop names no reason). Tests replace it.
   std::function<int(const QUrl&)> Opener;
   std::function<void(const QString& message)> OnOpenFailed;
-  std::function<void(TpsvWebLabel*)> OnMouseDown;
+  std::function<void(LinkLabel*)> OnMouseDown;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

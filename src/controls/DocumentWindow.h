@@ -18,16 +18,16 @@ namespace brindle {
 
 class UiService;
 
-class TShowDocFrm : public QWidget {
+class DocumentWindow : public QWidget {
   Q_OBJECT
 
  public:
   // owner: the main window, which the document window stays above. The
   // service (the clipboard) must outlive the window.
-  TShowDocFrm(UiService& ui, QWidget* owner);
+  DocumentWindow(UiService& ui, QWidget* owner);
 
-  QListWidget* ListBox1 = nullptr;
-  QMenu* PopupMenu1 = nullptr;
+  QListWidget* linesList = nullptr;
+  QMenu* variablesMenu = nullptr;
   QAction* CopyDoc = nullptr;
   QAction* SelectAlldoc = nullptr;
 
@@ -49,7 +49,7 @@ class TShowDocFrm : public QWidget {
   void SelectAlldocClick();
   // Returns whether the key was one of the list's commands.
   bool ListBox1KeyDown(int key, Qt::KeyboardModifiers modifiers);
-  // The right button opens PopupMenu1 at globalPos, with "&Copy" enabled
+  // The right button opens variablesMenu at globalPos, with "&Copy" enabled
   // exactly when something is selected. Returns whether it acted.
   bool ListBox1MouseDown(Qt::MouseButton button, const QPoint& globalPos);
 

@@ -1,4 +1,4 @@
-#include "controls/BxDBGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -10,18 +10,18 @@
 #include <memory>
 #include <vector>
 
-#include "controls/VarTableModel.h"
+#include "variables/ui/VariableTableModel.h"
 
 using brindle::Bookmark;
-using brindle::TBxDBGrid;
-using brindle::TdxMemData;
+using brindle::VariablesGrid;
+using brindle::VariableList;
 using brindle::VarRecord;
 
 namespace {
 
 constexpr int kRecords = 60;
 
-void Load(TdxMemData& table, int count) {
+void Load(VariableList& table, int count) {
   table.Close();
   table.Open();
   for (int i = 1; i <= count; ++i) {
@@ -38,12 +38,12 @@ void Load(TdxMemData& table, int count) {
 
 }  // namespace
 
-class BxDBGridTest : public QObject {
+class VariablesGridTest : public QObject {
   Q_OBJECT
 
  private:
-  TdxMemData m_table;
-  std::unique_ptr<TBxDBGrid> m_grid;
+  VariableList m_table;
+  std::unique_ptr<VariablesGrid> m_grid;
   int m_scrolls = 0;
 
   // Centre of a cell of a view row (0-based model row) in grid coordinates;
@@ -81,8 +81,8 @@ class BxDBGridTest : public QObject {
     m_table.SetSortOptions({brindle::soCaseInsensitive});
     Load(m_table, kRecords);
     m_scrolls = 0;
-    m_table.SetAfterScroll([this](TdxMemData&) { ++m_scrolls; });
-    m_grid = std::make_unique<TBxDBGrid>();
+    m_table.SetAfterScroll([this](VariableList&) { ++m_scrolls; });
+    m_grid = std::make_unique<VariablesGrid>();
     m_grid->resize(420, 300);
     m_grid->SetDataSet(&m_table);
     m_grid->SetColWidth(0, 66);
@@ -97,7 +97,7 @@ class BxDBGridTest : public QObject {
   }
 
   void modelShowsTheTablesView() {
-    brindle::VarTableModel* model = m_grid->Model();
+    brindle::VariableTableModel* model = m_grid->Model();
     QCOMPARE(model->rowCount(), kRecords);
     QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QString("Variable Label"));
     QCOMPARE(model->data(model->index(2, 0)).toString(), QString("v1003"));
@@ -222,7 +222,7 @@ class BxDBGridTest : public QObject {
       int recNoSeen;
     };
     std::vector<Down> downs;
-    m_grid->OnMouseDown = [&](TBxDBGrid* g, Qt::MouseButton b, Qt::KeyboardModifiers m, int, int,
+    m_grid->OnMouseDown = [&](VariablesGrid* g, Qt::MouseButton b, Qt::KeyboardModifiers m, int, int,
                               bool dbl) {
       QCOMPARE(g, m_grid.get());
       downs.push_back({b, m, dbl, m_table.RecNo()});
@@ -330,7 +330,7 @@ class BxDBGridTest : public QObject {
     std::vector<int> clicks;
     int widthChanges = 0;
     m_grid->OnTitleClick = [&](int col) { clicks.push_back(col); };
-    m_grid->OnColumnWidthChanged = [&](TBxDBGrid*) { ++widthChanges; };
+    m_grid->OnColumnWidthChanged = [&](VariablesGrid*) { ++widthChanges; };
     QHeaderView* h = m_grid->horizontalHeader();
     QWidget* titles = h->viewport();
     QTest::mouseClick(titles, Qt::LeftButton, {}, TitlePoint(1));
@@ -428,5 +428,5 @@ class BxDBGridTest : public QObject {
   }
 };
 
-QTEST_MAIN(BxDBGridTest)
-#include "BxDBGrid_test.moc"
+QTEST_MAIN(VariablesGridTest)
+#include "VariablesGrid_test.moc"

@@ -1,5 +1,5 @@
-#include "controls/ValStringGrid.h"
-#include "controls/ValueGridModel.h"
+#include "values/ui/ValuesGrid.h"
+#include "values/ui/ValuesGridModel.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -12,7 +12,7 @@
 
 #include <memory>
 
-using brindle::TValStringGrid;
+using brindle::ValuesGrid;
 
 namespace {
 
@@ -24,11 +24,11 @@ void SendMove(QWidget* target, QPoint pos) {
 
 }  // namespace
 
-class ValStringGridTest : public QObject {
+class ValuesGridTest : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TValStringGrid> m_grid;
+  std::unique_ptr<ValuesGrid> m_grid;
 
   // Centre of a data cell in the grid's own coordinates.
   QPoint CellCentre(int col, int row) const {
@@ -43,7 +43,7 @@ class ValStringGridTest : public QObject {
 
  private slots:
   void init() {
-    m_grid = std::make_unique<TValStringGrid>();
+    m_grid = std::make_unique<ValuesGrid>();
     m_grid->resize(400, 300);
     m_grid->SetRowCount(40);
     const QStringList titles{"Value Label", "Value", "Freq", "% Total", "% Valid"};
@@ -144,7 +144,7 @@ class ValStringGridTest : public QObject {
     const QPoint cell = CellCentre(1, 3);
     QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {},
                       m_grid->viewport()->mapFrom(m_grid.get(), cell));
-    const TValStringGrid::GridRect sel = m_grid->Selection();
+    const ValuesGrid::GridRect sel = m_grid->Selection();
     QCOMPARE(sel.left, 1);
     QCOMPARE(sel.top, 3);
     QCOMPARE(sel.bottom, 3);
@@ -177,7 +177,7 @@ class ValStringGridTest : public QObject {
 
   void selectionInGridRows() {
     m_grid->SetSelection({1, 2, 3, 5});
-    TValStringGrid::GridRect sel = m_grid->Selection();
+    ValuesGrid::GridRect sel = m_grid->Selection();
     QCOMPARE(sel.left, 1);
     QCOMPARE(sel.top, 2);
     QCOMPARE(sel.right, 3);
@@ -387,7 +387,7 @@ class ValStringGridTest : public QObject {
 
   void hideAndRestoreLabelColumn() {
     int changes = 0;
-    m_grid->OnColumnWidthChanged = [&](TValStringGrid* g) {
+    m_grid->OnColumnWidthChanged = [&](ValuesGrid* g) {
       QCOMPARE(g, m_grid.get());
       ++changes;
     };
@@ -405,5 +405,5 @@ class ValStringGridTest : public QObject {
   }
 };
 
-QTEST_MAIN(ValStringGridTest)
-#include "ValStringGrid_test.moc"
+QTEST_MAIN(ValuesGridTest)
+#include "ValuesGrid_test.moc"

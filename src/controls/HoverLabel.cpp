@@ -1,32 +1,32 @@
-#include "controls/psvBasiclbl.h"
+#include "controls/HoverLabel.h"
 
 #include <QEvent>
 
 namespace brindle {
 
-TpsvBasicLabel::TpsvBasicLabel(QWidget* parent) : QLabel(parent), m_normalColor(FontColor()) {}
+HoverLabel::HoverLabel(QWidget* parent) : QLabel(parent), m_normalColor(FontColor()) {}
 
-QColor TpsvBasicLabel::FontColor() const { return palette().color(QPalette::WindowText); }
+QColor HoverLabel::FontColor() const { return palette().color(QPalette::WindowText); }
 
-void TpsvBasicLabel::SetFontColor(const QColor& color) {
+void HoverLabel::SetFontColor(const QColor& color) {
   QPalette p = palette();
   p.setColor(QPalette::WindowText, color);
   setPalette(p);
 }
 
-void TpsvBasicLabel::enterEvent(QEnterEvent* event) {
+void HoverLabel::enterEvent(QEnterEvent* event) {
   QLabel::enterEvent(event);
   SetFontColor(FocusColor);
   if (OnMouseEnter) OnMouseEnter(this);
 }
 
-void TpsvBasicLabel::leaveEvent(QEvent* event) {
+void HoverLabel::leaveEvent(QEvent* event) {
   QLabel::leaveEvent(event);
   SetFontColor(m_normalColor);
   if (OnMouseLeave) OnMouseLeave(this);
 }
 
-void TpsvBasicLabel::changeEvent(QEvent* event) {
+void HoverLabel::changeEvent(QEvent* event) {
   QLabel::changeEvent(event);
   // The hover colour itself is never remembered as the normal one.
   if (event->type() == QEvent::PaletteChange && FontColor() != FocusColor)

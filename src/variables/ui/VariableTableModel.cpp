@@ -1,4 +1,4 @@
-#include "controls/VarTableModel.h"
+#include "variables/ui/VariableTableModel.h"
 
 #include <QPainter>
 
@@ -6,7 +6,7 @@
 
 namespace brindle {
 
-VarTableModel::VarTableModel(TdxMemData* table, QObject* parent)
+VariableTableModel::VariableTableModel(VariableList* table, QObject* parent)
     : QAbstractTableModel(parent),
       m_table(table),
       m_titles{QStringLiteral("Variable"), QStringLiteral("Variable Label"),
@@ -16,22 +16,22 @@ VarTableModel::VarTableModel(TdxMemData* table, QObject* parent)
   m_rows = LiveRowCount();
 }
 
-VarTableModel::~VarTableModel() {
+VariableTableModel::~VariableTableModel() {
   if (m_table != nullptr) m_table->RemoveListener(this);
 }
 
-int VarTableModel::LiveRowCount() const {
+int VariableTableModel::LiveRowCount() const {
   if (m_table == nullptr || !m_enabled || !m_table->Active()) return 0;
   return m_table->RecordCount();
 }
 
-void VarTableModel::SetEnabled(bool enabled) {
+void VariableTableModel::SetEnabled(bool enabled) {
   if (enabled == m_enabled) return;
   m_enabled = enabled;
   ViewReset();
 }
 
-int VarTableModel::FieldOfColumn(int column) {
+int VariableTableModel::FieldOfColumn(int column) {
   switch (column) {
     case 0:
       return kVarName;
@@ -50,17 +50,17 @@ int VarTableModel::FieldOfColumn(int column) {
   }
 }
 
-QString VarTableModel::Title(int column) const {
+QString VariableTableModel::Title(int column) const {
   return column >= 0 && column < kColumns ? m_titles[static_cast<std::size_t>(column)] : QString();
 }
 
-void VarTableModel::SetTitle(int column, const QString& title) {
+void VariableTableModel::SetTitle(int column, const QString& title) {
   if (column < 0 || column >= kColumns) return;
   m_titles[static_cast<std::size_t>(column)] = title;
   emit headerDataChanged(Qt::Horizontal, column, column);
 }
 
-QString VarTableModel::CellText(int row, int column) const {
+QString VariableTableModel::CellText(int row, int column) const {
   // Rows are checked against the count the views know: while the table's
   // views are suspended its content may already differ.
   if (row < 0 || row >= m_rows || m_table == nullptr) return QString();
@@ -84,21 +84,21 @@ QString VarTableModel::CellText(int row, int column) const {
   }
 }
 
-int VarTableModel::CurrentRow() const {
+int VariableTableModel::CurrentRow() const {
   if (m_rows == 0 || m_table == nullptr) return -1;
   const int row = m_table->RecNo() - 1;
   return row >= 0 && row < m_rows ? row : -1;
 }
 
-int VarTableModel::rowCount(const QModelIndex& parent) const {
+int VariableTableModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : m_rows;
 }
 
-int VarTableModel::columnCount(const QModelIndex& parent) const {
+int VariableTableModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : kColumns;
 }
 
-QPixmap VarTableModel::MeasureIcon(int measure) {
+QPixmap VariableTableModel::MeasureIcon(int measure) {
   if (measure < 1 || measure > 3) return QPixmap();
   static QPixmap icons[3];
   QPixmap& icon = icons[measure - 1];
@@ -133,7 +133,7 @@ QPixmap VarTableModel::MeasureIcon(int measure) {
   return icon;
 }
 
-QVariant VarTableModel::data(const QModelIndex& index, int role) const {
+QVariant VariableTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return QVariant();
   if (role == Qt::DecorationRole && index.column() == kMeasureColumn && m_table != nullptr &&
       index.row() < m_rows) {
@@ -144,22 +144,22 @@ QVariant VarTableModel::data(const QModelIndex& index, int role) const {
   return CellText(index.row(), index.column());
 }
 
-QVariant VarTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant VariableTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return QVariant();
   return Title(section);
 }
 
-Qt::ItemFlags VarTableModel::flags(const QModelIndex& index) const {
+Qt::ItemFlags VariableTableModel::flags(const QModelIndex& index) const {
   return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
 }
 
-void VarTableModel::ViewReset() {
+void VariableTableModel::ViewReset() {
   beginResetModel();
   m_rows = LiveRowCount();
   endResetModel();
   emit currentRowChanged(CurrentRow());
 }
 
-void VarTableModel::CurrentChanged() { emit currentRowChanged(CurrentRow()); }
+void VariableTableModel::CurrentChanged() { emit currentRowChanged(CurrentRow()); }
 
 }  // namespace brindle

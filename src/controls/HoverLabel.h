@@ -1,4 +1,4 @@
-// TpsvBasicLabel: a text label whose text takes FocusColor while the mouse
+// HoverLabel: a text label whose text takes FocusColor while the mouse
 // pointer is over it and its normal colour again when the pointer leaves.
 #pragma once
 
@@ -9,15 +9,15 @@
 
 namespace brindle {
 
-class TpsvBasicLabel : public QLabel {
+class HoverLabel : public QLabel {
   Q_OBJECT
 
  public:
-  explicit TpsvBasicLabel(QWidget* parent = nullptr);
+  explicit HoverLabel(QWidget* parent = nullptr);
 
   QColor FocusColor{255, 0, 0};
-  std::function<void(TpsvBasicLabel*)> OnMouseEnter;
-  std::function<void(TpsvBasicLabel*)> OnMouseLeave;
+  std::function<void(HoverLabel*)> OnMouseEnter;
+  std::function<void(HoverLabel*)> OnMouseLeave;
 
   // The text colour (the "font colour").
   QColor FontColor() const;

@@ -1,4 +1,4 @@
-#include "controls/BxDBGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -14,13 +14,13 @@
 
 #include <algorithm>
 
-#include "controls/VarTableModel.h"
+#include "variables/ui/VariableTableModel.h"
 
 namespace brindle {
 
 namespace {
 
-bool ValidCol(int col) { return col >= 0 && col < TBxDBGrid::kColumns; }
+bool ValidCol(int col) { return col >= 0 && col < VariablesGrid::kColumns; }
 
 constexpr int kIndicatorWidth = 12;
 
@@ -29,14 +29,14 @@ constexpr int kIndicatorWidth = 12;
 // Paints a cell from the table's record in the colours the owner chooses.
 // "Selected" is the row of the table's cursor; marks are drawn only while
 // multi-select is on. Text is clipped, never elided.
-class TBxDBGrid::CellPainter : public QStyledItemDelegate {
+class VariablesGrid::CellPainter : public QStyledItemDelegate {
  public:
-  explicit CellPainter(TBxDBGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+  explicit CellPainter(VariablesGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
     const int row = index.row();
-    TdxMemData* table = m_grid->m_table;
+    VariableList* table = m_grid->m_table;
     const VarRecord* rec = table != nullptr ? table->ViewRecord(row) : nullptr;
     const bool selected = row == m_grid->m_currentRow;
     const bool marked = m_grid->m_multiSelect && table != nullptr &&
@@ -68,14 +68,14 @@ class TBxDBGrid::CellPainter : public QStyledItemDelegate {
   }
 
  private:
-  TBxDBGrid* m_grid;
+  VariablesGrid* m_grid;
 };
 
 // The indicator column: a narrow strip left of the rows with a triangle at
 // the row of the table's cursor.
-class TBxDBGrid::Indicator : public QHeaderView {
+class VariablesGrid::Indicator : public QHeaderView {
  public:
-  explicit Indicator(TBxDBGrid* grid) : QHeaderView(Qt::Vertical, grid), m_grid(grid) {}
+  explicit Indicator(VariablesGrid* grid) : QHeaderView(Qt::Vertical, grid), m_grid(grid) {}
 
   QSize sizeHint() const override {
     return QSize(kIndicatorWidth, QHeaderView::sizeHint().height());
@@ -101,10 +101,10 @@ class TBxDBGrid::Indicator : public QHeaderView {
   }
 
  private:
-  TBxDBGrid* m_grid;
+  VariablesGrid* m_grid;
 };
 
-TBxDBGrid::TBxDBGrid(QWidget* parent) : TGridBase(parent) {
+VariablesGrid::VariablesGrid(QWidget* parent) : GridBase(parent) {
   m_indicator = new Indicator(this);
   setVerticalHeader(m_indicator);
   m_indicator->setSectionsClickable(false);
@@ -145,24 +145,24 @@ TBxDBGrid::TBxDBGrid(QWidget* parent) : TGridBase(parent) {
   SetDataSet(nullptr);
 }
 
-TBxDBGrid::~TBxDBGrid() {
+VariablesGrid::~VariablesGrid() {
   // The model unregisters from the table; it must go before the table can.
   setModel(nullptr);
   delete m_model;
   m_model = nullptr;
 }
 
-void TBxDBGrid::SetDataSet(TdxMemData* table) {
+void VariablesGrid::SetDataSet(VariableList* table) {
   const bool enabled = m_model == nullptr || m_model->Enabled();
-  VarTableModel* old = m_model;
+  VariableTableModel* old = m_model;
   QItemSelectionModel* oldSelection = selectionModel();
   m_table = table;
-  m_model = new VarTableModel(table, this);
+  m_model = new VariableTableModel(table, this);
   m_model->SetEnabled(enabled);
   setModel(m_model);
   delete oldSelection;
   delete old;
-  connect(m_model, &VarTableModel::currentRowChanged, this, &TBxDBGrid::FollowCursor);
+  connect(m_model, &VariableTableModel::currentRowChanged, this, &VariablesGrid::FollowCursor);
   if (table != nullptr) {
     m_marks.SetOrder([table](Bookmark a, Bookmark b) { return table->CompareBookmarks(a, b); });
   } else {
@@ -173,19 +173,19 @@ void TBxDBGrid::SetDataSet(TdxMemData* table) {
   FollowCursor(m_model->CurrentRow());
 }
 
-void TBxDBGrid::SetDataSourceEnabled(bool enabled) {
+void VariablesGrid::SetDataSourceEnabled(bool enabled) {
   if (!enabled) ClearMarks();
   m_model->SetEnabled(enabled);
 }
 
-bool TBxDBGrid::DataSourceEnabled() const { return m_model->Enabled(); }
+bool VariablesGrid::DataSourceEnabled() const { return m_model->Enabled(); }
 
-int TBxDBGrid::ColWidth(int col) const {
+int VariablesGrid::ColWidth(int col) const {
   if (!ValidCol(col)) return 0;
   return isColumnHidden(col) ? m_hiddenWidth[static_cast<std::size_t>(col)] : columnWidth(col);
 }
 
-void TBxDBGrid::SetColWidth(int col, int width) {
+void VariablesGrid::SetColWidth(int col, int width) {
   if (!ValidCol(col)) return;
   width = std::max(width, 0);
   if (isColumnHidden(col)) {
@@ -196,9 +196,9 @@ void TBxDBGrid::SetColWidth(int col, int width) {
   }
 }
 
-bool TBxDBGrid::ColVisible(int col) const { return ValidCol(col) && !isColumnHidden(col); }
+bool VariablesGrid::ColVisible(int col) const { return ValidCol(col) && !isColumnHidden(col); }
 
-void TBxDBGrid::SetColVisible(int col, bool visible) {
+void VariablesGrid::SetColVisible(int col, bool visible) {
   if (!ValidCol(col) || visible == ColVisible(col)) return;
   if (visible) {
     showColumn(col);
@@ -209,55 +209,55 @@ void TBxDBGrid::SetColVisible(int col, bool visible) {
   }
 }
 
-QString TBxDBGrid::ColTitle(int col) const { return m_model->Title(col); }
-void TBxDBGrid::SetColTitle(int col, const QString& title) { m_model->SetTitle(col, title); }
+QString VariablesGrid::ColTitle(int col) const { return m_model->Title(col); }
+void VariablesGrid::SetColTitle(int col, const QString& title) { m_model->SetTitle(col, title); }
 
-void TBxDBGrid::SetColMoving(bool on) {
+void VariablesGrid::SetColMoving(bool on) {
   if (on == m_colMoving) return;
   m_colMoving = on;
   horizontalHeader()->setSectionsMovable(on);
 }
 
-void TBxDBGrid::SetMultiSelect(bool on) {
+void VariablesGrid::SetMultiSelect(bool on) {
   if (on == m_multiSelect) return;
   m_multiSelect = on;
   if (!on) ClearMarks();
   viewport()->update();
 }
 
-void TBxDBGrid::Mark(Bookmark bm) {
+void VariablesGrid::Mark(Bookmark bm) {
   m_marks.Mark(bm);
   viewport()->update();
 }
 
-void TBxDBGrid::Unmark(Bookmark bm) {
+void VariablesGrid::Unmark(Bookmark bm) {
   m_marks.Unmark(bm);
   viewport()->update();
 }
 
-void TBxDBGrid::ToggleMark(Bookmark bm) {
+void VariablesGrid::ToggleMark(Bookmark bm) {
   m_marks.Toggle(bm);
   viewport()->update();
 }
 
-void TBxDBGrid::ClearMarks() {
+void VariablesGrid::ClearMarks() {
   m_marks.Clear();
   viewport()->update();
 }
 
-int TBxDBGrid::DefaultRowHeight() const { return m_indicator->defaultSectionSize(); }
+int VariablesGrid::DefaultRowHeight() const { return m_indicator->defaultSectionSize(); }
 
-void TBxDBGrid::SetDefaultRowHeight(int height) {
+void VariablesGrid::SetDefaultRowHeight(int height) {
   m_indicator->setDefaultSectionSize(std::max(height, 1));
 }
 
-int TBxDBGrid::TopRow() const { return rowAt(0); }
+int VariablesGrid::TopRow() const { return rowAt(0); }
 
-int TBxDBGrid::VisibleRowCount() const {
+int VariablesGrid::VisibleRowCount() const {
   return std::max(1, viewport()->height() / std::max(1, DefaultRowHeight()));
 }
 
-int TBxDBGrid::GridRowAt(int y) const {
+int VariablesGrid::GridRowAt(int y) const {
   const QHeaderView* titles = horizontalHeader();
   if (!titles->isHidden() && y >= titles->geometry().top() && y <= titles->geometry().bottom()) {
     return 0;
@@ -270,14 +270,14 @@ int TBxDBGrid::GridRowAt(int y) const {
   return row - top + 1;
 }
 
-int TBxDBGrid::ViewPositionOfGridRow(int gridRow) const {
+int VariablesGrid::ViewPositionOfGridRow(int gridRow) const {
   const int top = TopRow();
   if (gridRow < 1 || top < 0) return 0;
   const long long pos = static_cast<long long>(top) + gridRow;
   return pos <= m_model->rowCount() ? static_cast<int>(pos) : 0;
 }
 
-TGridBase::HintTarget TBxDBGrid::HintCellAt(QPoint pos, QString& text, int& width) const {
+GridBase::HintTarget VariablesGrid::HintCellAt(QPoint pos, QString& text, int& width) const {
   // Titles and the indicator column never show a hint.
   if (m_table == nullptr || m_model->rowCount() == 0) return HintTarget::Unchanged;
   const QPoint vp = viewport()->mapFrom(this, pos);
@@ -289,7 +289,7 @@ TGridBase::HintTarget TBxDBGrid::HintCellAt(QPoint pos, QString& text, int& widt
   return HintTarget::Cell;
 }
 
-void TBxDBGrid::FollowCursor(int row) {
+void VariablesGrid::FollowCursor(int row) {
   m_currentRow = row;
   if (row >= 0 && row < m_model->rowCount()) {
     const int leftCol = std::max(columnAt(0), 0);
@@ -302,7 +302,7 @@ void TBxDBGrid::FollowCursor(int row) {
   if (CellHints()) HideHint();
 }
 
-void TBxDBGrid::OwnPress(Qt::MouseButton, Qt::KeyboardModifiers mods, int gridRow) {
+void VariablesGrid::OwnPress(Qt::MouseButton, Qt::KeyboardModifiers mods, int gridRow) {
   setFocus(Qt::MouseFocusReason);
   m_marks.ForgetAnchor();
   const int pos = ViewPositionOfGridRow(gridRow);
@@ -319,7 +319,7 @@ void TBxDBGrid::OwnPress(Qt::MouseButton, Qt::KeyboardModifiers mods, int gridRo
   viewport()->update();
 }
 
-void TBxDBGrid::OwnKey(QKeyEvent* event) {
+void VariablesGrid::OwnKey(QKeyEvent* event) {
   const bool ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
   const bool shift = (event->modifiers() & Qt::ShiftModifier) != 0;
   const bool rows = m_table != nullptr && m_model->rowCount() > 0;
@@ -392,7 +392,7 @@ void TBxDBGrid::OwnKey(QKeyEvent* event) {
   event->accept();
 }
 
-void TBxDBGrid::keyPressEvent(QKeyEvent* event) {
+void VariablesGrid::keyPressEvent(QKeyEvent* event) {
   if (OnKeyDown) {
     OnKeyDown(event);
     if (!event->isAccepted()) {
@@ -403,9 +403,9 @@ void TBxDBGrid::keyPressEvent(QKeyEvent* event) {
   OwnKey(event);
 }
 
-void TBxDBGrid::wheelEvent(QWheelEvent* event) { event->accept(); }
+void VariablesGrid::wheelEvent(QWheelEvent* event) { event->accept(); }
 
-void TBxDBGrid::mousePressEvent(QMouseEvent* event) {
+void VariablesGrid::mousePressEvent(QMouseEvent* event) {
   const QPoint pos = viewport()->mapTo(this, event->position().toPoint());
   const Qt::MouseButton button = event->button();
   const Qt::KeyboardModifiers mods = event->modifiers();
@@ -417,7 +417,7 @@ void TBxDBGrid::mousePressEvent(QMouseEvent* event) {
   OwnPress(button, mods, GridRowAt(pos.y()));
 }
 
-void TBxDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+void VariablesGrid::mouseDoubleClickEvent(QMouseEvent* event) {
   const QPoint pos = viewport()->mapTo(this, event->position().toPoint());
   const Qt::MouseButton button = event->button();
   const Qt::KeyboardModifiers mods = event->modifiers();
@@ -429,15 +429,15 @@ void TBxDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
   OwnPress(button, mods, GridRowAt(pos.y()));
 }
 
-void TBxDBGrid::mouseMoveEvent(QMouseEvent* event) {
+void VariablesGrid::mouseMoveEvent(QMouseEvent* event) {
   const QPoint pos = viewport()->mapTo(this, event->position().toPoint());
   MouseMoved(event->modifiers(), pos.x(), pos.y());
   event->accept();
 }
 
-void TBxDBGrid::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
+void VariablesGrid::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
 
-bool TBxDBGrid::RouteMouse(QWidget* from, QEvent* event) {
+bool VariablesGrid::RouteMouse(QWidget* from, QEvent* event) {
   auto* me = static_cast<QMouseEvent*>(event);
   const QPoint pos = from->mapTo(this, me->position().toPoint());
   const bool onIndicator = from == m_indicator->viewport();
@@ -487,7 +487,7 @@ bool TBxDBGrid::RouteMouse(QWidget* from, QEvent* event) {
   }
 }
 
-bool TBxDBGrid::eventFilter(QObject* watched, QEvent* event) {
+bool VariablesGrid::eventFilter(QObject* watched, QEvent* event) {
   const bool header =
       watched == horizontalHeader()->viewport() || watched == m_indicator->viewport();
   switch (event->type()) {

@@ -1,4 +1,4 @@
-#include "variables/TdxMemData.h"
+#include "variables/VariableList.h"
 #include "spssio/AsciiText.h"
 
 #include <algorithm>
@@ -54,19 +54,19 @@ int CompareDouble(double a, double b) {
 
 // --- Fields ---------------------------------------------------------------
 
-int TdxMemData::FieldNumber(std::string_view name) {
+int VariableList::FieldNumber(std::string_view name) {
   for (int i = 0; i < kVarFieldCount; ++i) {
     if (SameNameIgnoringCase(name, kFieldNames[static_cast<std::size_t>(i)])) return i;
   }
   return -1;
 }
 
-std::string_view TdxMemData::FieldName(int field) {
+std::string_view VariableList::FieldName(int field) {
   if (field < 0 || field >= kVarFieldCount) return {};
   return kFieldNames[static_cast<std::size_t>(field)];
 }
 
-FieldKind TdxMemData::KindOf(int field) {
+FieldKind VariableList::KindOf(int field) {
   switch (field) {
     case kRecId:
     case kVarType:
@@ -86,7 +86,7 @@ FieldKind TdxMemData::KindOf(int field) {
   }
 }
 
-FieldValue TdxMemData::FieldOf(const VarRecord& rec, int field) {
+FieldValue VariableList::FieldOf(const VarRecord& rec, int field) {
   switch (field) {
     case kRecId:
       return rec.RecId;
@@ -123,7 +123,7 @@ FieldValue TdxMemData::FieldOf(const VarRecord& rec, int field) {
   }
 }
 
-int TdxMemData::CompareRecords(const VarRecord& a, const VarRecord& b, int field,
+int VariableList::CompareRecords(const VarRecord& a, const VarRecord& b, int field,
                                SortOptionSet options) {
   int c = 0;
   const bool fold = options.Contains(soCaseInsensitive);
@@ -181,14 +181,14 @@ int TdxMemData::CompareRecords(const VarRecord& a, const VarRecord& b, int field
 
 // --- Open state and loading ---------------------------------------------
 
-void TdxMemData::Open() { m_active = true; }
+void VariableList::Open() { m_active = true; }
 
-void TdxMemData::Close() {
+void VariableList::Close() {
   Clear();
   m_active = false;
 }
 
-void TdxMemData::Clear() {
+void VariableList::Clear() {
   m_rows.clear();
   m_loaded = 0;
   m_view.clear();
@@ -200,7 +200,7 @@ void TdxMemData::Clear() {
   ContentChanged();
 }
 
-Bookmark TdxMemData::AppendRecord(VarRecord rec) {
+Bookmark VariableList::AppendRecord(VarRecord rec) {
   if (!m_active) return kNoBookmark;
   const Bookmark id = m_nextId++;
   m_rows.push_back(Row{std::move(rec), id});
@@ -208,7 +208,7 @@ Bookmark TdxMemData::AppendRecord(VarRecord rec) {
   return id;
 }
 
-void TdxMemData::EndLoad() {
+void VariableList::EndLoad() {
   m_loaded = m_rows.size();
   m_view.clear();
   m_viewIsAll = true;
@@ -226,17 +226,17 @@ void TdxMemData::EndLoad() {
 
 // --- View and cursor ----------------------------------------------------
 
-int TdxMemData::RecordCount() const {
+int VariableList::RecordCount() const {
   return m_viewIsAll ? static_cast<int>(m_loaded) : static_cast<int>(m_view.size());
 }
 
-int TdxMemData::RecNo() const { return RecordCount() == 0 ? 0 : m_cursor + 1; }
+int VariableList::RecNo() const { return RecordCount() == 0 ? 0 : m_cursor + 1; }
 
-int TdxMemData::StoragePos(int viewRow) const {
+int VariableList::StoragePos(int viewRow) const {
   return m_viewIsAll ? viewRow : m_view[static_cast<std::size_t>(viewRow)];
 }
 
-int TdxMemData::ViewRowOfStorage(int pos) const {
+int VariableList::ViewRowOfStorage(int pos) const {
   if (pos < 0 || static_cast<std::size_t>(pos) >= m_loaded) return -1;
   if (m_viewIsAll) return pos;
   auto it = std::lower_bound(m_view.begin(), m_view.end(), pos);
@@ -244,21 +244,21 @@ int TdxMemData::ViewRowOfStorage(int pos) const {
   return static_cast<int>(it - m_view.begin());
 }
 
-void TdxMemData::SetRecNo(int recNo) {
+void VariableList::SetRecNo(int recNo) {
   const int count = RecordCount();
   if (count == 0) return;
   const int target = std::clamp(recNo, 1, count);
   MoveBy(target - RecNo());
 }
 
-void TdxMemData::First() {
+void VariableList::First() {
   const bool moved = m_cursor != 0;
   m_cursor = 0;
   m_eof = false;
   CursorMoved(moved);
 }
 
-void TdxMemData::Last() {
+void VariableList::Last() {
   const int count = RecordCount();
   const int target = count > 0 ? count - 1 : 0;
   const bool moved = m_cursor != target;
@@ -267,7 +267,7 @@ void TdxMemData::Last() {
   CursorMoved(moved);
 }
 
-int TdxMemData::MoveBy(int n) {
+int VariableList::MoveBy(int n) {
   const int count = RecordCount();
   if (count == 0 || n == 0) return 0;
   long long target = static_cast<long long>(m_cursor) + n;
@@ -284,24 +284,24 @@ int TdxMemData::MoveBy(int n) {
   return moved;
 }
 
-const VarRecord* TdxMemData::Current() const { return ViewRecord(m_cursor); }
+const VarRecord* VariableList::Current() const { return ViewRecord(m_cursor); }
 
-const VarRecord* TdxMemData::ViewRecord(int row) const {
+const VarRecord* VariableList::ViewRecord(int row) const {
   if (row < 0 || row >= RecordCount()) return nullptr;
   return &m_rows[static_cast<std::size_t>(StoragePos(row))].rec;
 }
 
-std::optional<FieldValue> TdxMemData::Field(int field) const {
+std::optional<FieldValue> VariableList::Field(int field) const {
   const VarRecord* rec = Current();
   if (rec == nullptr || field < 0 || field >= kVarFieldCount) return std::nullopt;
   return FieldOf(*rec, field);
 }
 
-std::optional<FieldValue> TdxMemData::FieldByName(std::string_view name) const {
+std::optional<FieldValue> VariableList::FieldByName(std::string_view name) const {
   return Field(FieldNumber(name));
 }
 
-std::string TdxMemData::FieldAsText(std::string_view name) const {
+std::string VariableList::FieldAsText(std::string_view name) const {
   const auto v = FieldByName(name);
   if (!v) return {};
   if (const auto* s = std::get_if<std::string>(&*v)) return *s;
@@ -315,7 +315,7 @@ std::string TdxMemData::FieldAsText(std::string_view name) const {
   return std::string(buf, r.ptr);
 }
 
-std::int32_t TdxMemData::FieldAsInteger(std::string_view name) const {
+std::int32_t VariableList::FieldAsInteger(std::string_view name) const {
   const auto v = FieldByName(name);
   if (!v) return 0;
   if (const auto* i = std::get_if<std::int32_t>(&*v)) return *i;
@@ -327,7 +327,7 @@ std::int32_t TdxMemData::FieldAsInteger(std::string_view name) const {
   return 0;
 }
 
-double TdxMemData::FieldAsDouble(std::string_view name) const {
+double VariableList::FieldAsDouble(std::string_view name) const {
   const auto v = FieldByName(name);
   if (!v) return 0;
   if (const auto* i = std::get_if<std::int32_t>(&*v)) return *i;
@@ -337,20 +337,20 @@ double TdxMemData::FieldAsDouble(std::string_view name) const {
 
 // --- Bookmarks ----------------------------------------------------------
 
-Bookmark TdxMemData::GetBookmark() const { return BookmarkAt(m_cursor); }
+Bookmark VariableList::GetBookmark() const { return BookmarkAt(m_cursor); }
 
-Bookmark TdxMemData::BookmarkAt(int row) const {
+Bookmark VariableList::BookmarkAt(int row) const {
   if (row < 0 || row >= RecordCount()) return kNoBookmark;
   return m_rows[static_cast<std::size_t>(StoragePos(row))].id;
 }
 
-bool TdxMemData::BookmarkValid(Bookmark bm) const {
+bool VariableList::BookmarkValid(Bookmark bm) const {
   if (bm < m_firstId || bm >= m_nextId) return false;
   const std::size_t k = static_cast<std::size_t>(bm - m_firstId);
   return k < m_posOfId.size() && static_cast<std::size_t>(m_posOfId[k]) < m_loaded;
 }
 
-bool TdxMemData::GotoBookmark(Bookmark bm) {
+bool VariableList::GotoBookmark(Bookmark bm) {
   if (!BookmarkValid(bm)) return false;
   const int row = ViewRowOfStorage(m_posOfId[static_cast<std::size_t>(bm - m_firstId)]);
   if (row < 0) return false;
@@ -361,7 +361,7 @@ bool TdxMemData::GotoBookmark(Bookmark bm) {
   return true;
 }
 
-int TdxMemData::CompareBookmarks(Bookmark a, Bookmark b) const {
+int VariableList::CompareBookmarks(Bookmark a, Bookmark b) const {
   const auto pos = [this](Bookmark bm) -> long long {
     return BookmarkValid(bm) ? m_posOfId[static_cast<std::size_t>(bm - m_firstId)] : -1;
   };
@@ -370,7 +370,7 @@ int TdxMemData::CompareBookmarks(Bookmark a, Bookmark b) const {
   return (pa > pb) - (pa < pb);
 }
 
-void TdxMemData::RebuildPositions() {
+void VariableList::RebuildPositions() {
   for (std::size_t k = 0; k < m_rows.size(); ++k) {
     m_posOfId[static_cast<std::size_t>(m_rows[k].id - m_firstId)] = static_cast<std::int32_t>(k);
   }
@@ -378,19 +378,19 @@ void TdxMemData::RebuildPositions() {
 
 // --- Sort ---------------------------------------------------------------
 
-void TdxMemData::SetSortedField(const std::string& name) {
+void VariableList::SetSortedField(const std::string& name) {
   if (name == m_sortedField) return;
   m_sortedField = name;
   SortNow();
 }
 
-void TdxMemData::SetSortOptions(SortOptionSet options) {
+void VariableList::SetSortOptions(SortOptionSet options) {
   if (options == m_sortOptions) return;
   m_sortOptions = options;
   SortNow();
 }
 
-void TdxMemData::SortNow() {
+void VariableList::SortNow() {
   const int field = FieldNumber(m_sortedField);
   if (!m_active || field < 0) return;
   DisableControls();
@@ -407,7 +407,7 @@ void TdxMemData::SortNow() {
 // are ordered by position against it; that splits runs of equal keys evenly.
 // The smaller part is sorted recursively and the larger one by the loop, so
 // the stack depth stays logarithmic.
-void TdxMemData::QuickSort(int lo, int hi, int field) {
+void VariableList::QuickSort(int lo, int hi, int field) {
   const SortOptionSet options = m_sortOptions;
   while (lo < hi) {
     int i = lo;
@@ -446,7 +446,7 @@ void TdxMemData::QuickSort(int lo, int hi, int field) {
 
 // --- Filter -------------------------------------------------------------
 
-void TdxMemData::Refilter() {
+void VariableList::Refilter() {
   if (m_inFilter) return;
   DisableControls();
   m_view.clear();
@@ -487,9 +487,9 @@ void TdxMemData::Refilter() {
 
 // --- Notifications ------------------------------------------------------
 
-void TdxMemData::DisableControls() { ++m_suspend; }
+void VariableList::DisableControls() { ++m_suspend; }
 
-void TdxMemData::EnableControls() {
+void VariableList::EnableControls() {
   if (m_suspend == 0) return;
   if (--m_suspend == 0) {
     const auto listeners = m_listeners;
@@ -497,24 +497,24 @@ void TdxMemData::EnableControls() {
   }
 }
 
-void TdxMemData::AddListener(TableViewListener* listener) {
+void VariableList::AddListener(TableViewListener* listener) {
   if (listener != nullptr &&
       std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
     m_listeners.push_back(listener);
 }
 
-void TdxMemData::RemoveListener(TableViewListener* listener) {
+void VariableList::RemoveListener(TableViewListener* listener) {
   m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener),
                     m_listeners.end());
 }
 
-void TdxMemData::ContentChanged() {
+void VariableList::ContentChanged() {
   if (m_suspend > 0) return;  // EnableControls resets the views anyway
   const auto listeners = m_listeners;
   for (TableViewListener* l : listeners) l->ViewReset();
 }
 
-void TdxMemData::CursorMoved(bool moved) {
+void VariableList::CursorMoved(bool moved) {
   if (moved && m_suspend == 0) {
     const auto listeners = m_listeners;
     for (TableViewListener* l : listeners) l->CurrentChanged();

@@ -1,7 +1,7 @@
 // The values grid: five read-only text columns whose title row is the
 // horizontal header, the texts of each column kept in a list so that rows can
 // be re-sorted and the fill order restored, and a hint with the whole text of
-// a clipped cell. The cells live in a ValueGridModel, column by column, so a
+// a clipped cell. The cells live in a ValuesGridModel, column by column, so a
 // table of millions of rows loads and clears without per-cell work.
 //
 // Coordinates (x, y) given to and by this grid are in the grid widget's own
@@ -25,17 +25,17 @@ class QKeyEvent;
 
 namespace brindle {
 
-class ValueGridModel;
+class ValuesGridModel;
 class ValueRows;
 
-class TValStringGrid : public TGridBase {
+class ValuesGrid : public GridBase {
   Q_OBJECT
 
  public:
   static constexpr int kColumns = 5;
 
-  explicit TValStringGrid(QWidget* parent = nullptr);
-  ~TValStringGrid() override;
+  explicit ValuesGrid(QWidget* parent = nullptr);
+  ~ValuesGrid() override;
 
   // Rows as the program counts them: row 0 is the title row, 1.. data rows.
   int RowCount() const;
@@ -106,7 +106,7 @@ class TValStringGrid : public TGridBase {
   bool IsColumnBorder(int x, int y) const;
 
   // Handlers; nullptr = detached.
-  std::function<void(TValStringGrid*)> OnColumnWidthChanged;
+  std::function<void(ValuesGrid*)> OnColumnWidthChanged;
   // Fired first on every press; the grid's own handling follows.
   std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y, bool doubleClick)>
       OnMouseDown;
@@ -137,7 +137,7 @@ class TValStringGrid : public TGridBase {
   // when the event must not reach the base handling.
   bool RouteMouse(QWidget* from, QEvent* event);
 
-  ValueGridModel* m_cells = nullptr;
+  ValuesGridModel* m_cells = nullptr;
   std::shared_ptr<const ValueRows> m_table;
   // The order the table's rows are shown in; null for the fill order.
   std::shared_ptr<const std::vector<std::int32_t>> m_order;
