@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
 
   QElapsedTimer t;
   t.start();
-  page.openFile(file, state.NumCases, state.CaseCountEstimated);
+  page.openFile(state.File, state.NumCases, state.CaseCountEstimated);
   Draw(page);
   const double firstPaint = Ms(t);
   WaitFilled(page);

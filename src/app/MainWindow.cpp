@@ -185,6 +185,7 @@ void MainWindow::createMenus() {
   file->addAction(exitAction);
 
   createViewMenu();
+  createPageMenu();
 
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
   options->addAction(ReleaseFileHandle);
@@ -261,7 +262,7 @@ void MainWindow::createPanes() {
   layout->setSpacing(0);
   layout->addWidget(Variables.findBar);
   layout->addWidget(bevel2);
-  layout->addWidget(splitter, 1);
+  layout->addWidget(createPages(splitter), 1);
   setCentralWidget(central);
 }
 

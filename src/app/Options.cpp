@@ -108,6 +108,10 @@ bool MainWindow::readSettings() {
     FrequenciesShownClick();
   }
 
+  // The page shown last, kept with the placement.
+  ShowPage(IntValue(s, "Page", 0) == 1 ? 1 : 0);
+  ValueLabelsItem->setChecked(IntValue(s, "Labels", 0) == 1);
+
   if (s.contains(QStringLiteral("c1"))) {
     const int widest = WidestColumn();
     const auto varWidth = [&](const char* name, int column) {
@@ -152,6 +156,8 @@ void MainWindow::SaveoptionsClick() {
   s->setValue(QStringLiteral("c7"), Values.valuesGrid->ColWidth(4));
   s->setValue(QStringLiteral("c8"), Variables.variablesGrid->ColWidth(5));
   s->setValue(QStringLiteral("c9"), Variables.variablesGrid->ColWidth(6));
+  s->setValue(QStringLiteral("Page"), DataPageShown() ? 1 : 0);
+  s->setValue(QStringLiteral("Labels"), int(ValueLabelsItem->isChecked()));
   m_recentFiles.Write(*s);
   s->sync();
   if (s->status() != QSettings::NoError)
@@ -167,6 +173,7 @@ void MainWindow::RestoreDefaultOptionsClick() {
   OptionsReset = true;
   ReleaseFileHandle->setChecked(false);
   UsePrintFormat->setChecked(true);
+  ValueLabelsItem->setChecked(false);
   HideMissingcolumn->setChecked(true);
   HideFormatcolumn->setChecked(true);
   HideFormatcolumnClick(HideMissingcolumn);
@@ -195,6 +202,8 @@ void MainWindow::saveWindowPlacement() {
     s->setValue(QStringLiteral("Width"), bounds.width());
     s->setValue(QStringLiteral("Height"), bounds.height());
   }
+  s->setValue(QStringLiteral("Page"), DataPageShown() ? 1 : 0);
+  s->setValue(QStringLiteral("Labels"), int(ValueLabelsItem->isChecked()));
   m_recentFiles.Write(*s);
   s->sync();
 }

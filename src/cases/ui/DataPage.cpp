@@ -177,8 +177,11 @@ DataPage::DataPage(UiService& ui, QWidget* parent) : QWidget(parent), m_ui(ui) {
 
 DataPage::~DataPage() { closeFile(); }
 
-void DataPage::openFile(SystemFile& file, std::int64_t cases, bool estimated) {
+void DataPage::openFile(std::shared_ptr<SystemFile> held, std::int64_t cases, bool estimated) {
   closeFile();
+  if (!held) return;
+  m_fileHeld = std::move(held);
+  SystemFile& file = *m_fileHeld;
   m_file = &file;
   m_estimated = estimated;
   m_damageShown = false;
@@ -196,6 +199,7 @@ void DataPage::closeFile() {
   m_model->setView(nullptr);
   m_view.reset();
   m_file = nullptr;
+  m_fileHeld.reset();
   m_vars.clear();
   m_sortVar.reset();
   m_sortState = 0;

@@ -70,10 +70,12 @@ class DataPage : public QWidget {
   CasesModel* model() const { return m_model; }
   CaseView* view() const { return m_view.get(); }
 
-  // A file was opened: file must stay open until closeFile(). cases is the
-  // count the program works with; estimated when the data is damaged (the
-  // window has said so already).
-  void openFile(SystemFile& file, std::int64_t cases, bool estimated);
+  // A file was opened; the page keeps it until closeFile(), which the
+  // window calls before it closes or releases the file. cases is the count
+  // the program works with; estimated when the data is damaged (the window
+  // has said so already).
+  void openFile(std::shared_ptr<SystemFile> file, std::int64_t cases, bool estimated);
+  SystemFile* file() const { return m_file; }
   void closeFile();
   bool hasFile() const { return m_view != nullptr; }
   // The columns: dictionary positions of the variables view, in its order.
@@ -133,6 +135,7 @@ class DataPage : public QWidget {
   UiService& m_ui;
   CasesGrid* m_grid = nullptr;
   CasesModel* m_model = nullptr;
+  std::shared_ptr<SystemFile> m_fileHeld;
   SystemFile* m_file = nullptr;
   std::unique_ptr<CaseView> m_view;
   CellOptions m_options;

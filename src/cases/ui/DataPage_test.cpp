@@ -87,7 +87,7 @@ void DataPageTest::init() {
   m_page = std::make_unique<DataPage>(m_ui);
   m_page->resize(500, 400);
   m_page->show();
-  m_page->openFile(*m_sf, kCases, false);
+  m_page->openFile(m_sf, kCases, false);
 }
 
 void DataPageTest::cleanup() {
@@ -277,6 +277,11 @@ void DataPageTest::pageTakesItsKeys() {
   m_ui.textAnswers = {QStringLiteral("77")};
   QTest::keyClick(m_page->grid(), Qt::Key_G, Qt::ControlModifier);
   QCOMPARE(m_page->currentCase(), 77);
+  QTRY_COMPARE(cell(76, 0), QStringLiteral("77"));
+  QTest::keyClick(m_page->grid(), Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(m_ui.clipboard, QStringLiteral("77\r\n"));
+  QTest::keyClick(m_page->grid(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  QCOMPARE(m_ui.clipboard, QStringLiteral("id\r\n77\r\n"));
 }
 
 QTEST_MAIN(DataPageTest)
