@@ -118,52 +118,100 @@ void CaseView::readAhead(std::int64_t first, std::int64_t last) {
   for (std::int64_t r = first; r <= last; ++r) m_blocks->peek(caseAt(r));
 }
 
-CopiedCells CaseView::copy(std::int64_t row0, std::int64_t row1, std::size_t col0,
-                           std::size_t col1, bool header, std::size_t limit) {
-  CopiedCells result;
+CopyPlan CaseView::planCopy(std::int64_t row0, std::int64_t row1, std::size_t col0,
+                           std::size_t col1, bool header, std::size_t limit) const {
+  CopyPlan plan;
+  plan.header = header;
+  plan.limit = limit;
   row0 = std::max<std::int64_t>(0, row0);
   row1 = std::min(row1, rowCount() - 1);
   col1 = std::min(col1, m_vars.empty() ? 0 : m_vars.size() - 1);
-  if (m_vars.empty() || row1 < row0 || col1 < col0) return result;
+  if (m_vars.empty() || row1 < row0 || col1 < col0) return plan;
   // A first guess from the columns' widths refuses a block that is plainly
   // too big before any case is read.
   std::size_t perRow = 2;
   for (std::size_t c = col0; c <= col1; ++c)
-    perRow += std::size_t(std::min(m_formats[c].widthInCharacters(), 16)) / 2 + 1;
-  const auto tooBig = [&] {
+    perRow += std::size_t(std::min(m_formats[c].widthInCharacters(), 40)) + 1;
+  if (std::uint64_t(row1 - row0 + 1) > limit / perRow) {
+    plan.refusal = "The selection is too large to copy (more than " + std::to_string(limit >> 20) +
+                   " MB of text). Select fewer cases or variables.";
+    return plan;
+  }
+  for (std::int64_t r = row0; r <= row1; ++r) plan.cases.push_back(caseAt(r));
+  for (std::size_t c = col0; c <= col1; ++c) {
+    plan.vars.push_back(m_vars[c]);
+    plan.formats.push_back(m_formats[c]);
+    plan.names.push_back(name(c));
+  }
+  return plan;
+}
+
+CopiedCells RunCopy(CaseBlocks& blocks, const CopyPlan& plan, const std::atomic<bool>* stop,
+                    std::atomic<std::int64_t>* done) {
+  CopiedCells result;
+  const auto refuse = [&](std::string why) {
     result.text.clear();
-    result.message = "The selection is too large to copy (more than " +
-                     std::to_string(limit >> 20) + " MB of text). Select fewer cases or variables.";
+    result.message = std::move(why);
     return result;
   };
-  if (std::uint64_t(row1 - row0 + 1) > limit / perRow) return tooBig();
+  if (!plan.refusal.empty()) return refuse(plan.refusal);
+  const std::string tooBig = "The selection is too large to copy (more than " +
+                             std::to_string(plan.limit >> 20) +
+                             " MB of text). Select fewer cases or variables.";
+  // Tabs and line breaks inside a cell would break the block apart.
   const auto clean = [](std::string& s, std::size_t from) {
     for (std::size_t k = from; k < s.size(); ++k)
       if (s[k] == '\t' || s[k] == '\r' || s[k] == '\n') s[k] = ' ';
   };
-  if (header) {
-    for (std::size_t c = col0; c <= col1; ++c) {
-      if (c > col0) result.text += '\t';
+  if (plan.header) {
+    for (std::size_t c = 0; c < plan.names.size(); ++c) {
+      if (c > 0) result.text += '\t';
       const std::size_t at = result.text.size();
-      result.text += name(c);
+      result.text += plan.names[c];
       clean(result.text, at);
     }
     result.text += "\r\n";
   }
-  for (std::int64_t r = row0; r <= row1; ++r) {
-    const std::int64_t c = caseAt(r);
-    const std::shared_ptr<const CaseBlock> block = m_blocks->fetch(c);
-    for (std::size_t col = col0; col <= col1; ++col) {
-      if (col > col0) result.text += '\t';
-      if (!block) continue;
-      const std::size_t at = result.text.size();
-      appendCell(*block, std::size_t(c - block->first), col, result.text);
-      clean(result.text, at);
+  constexpr std::size_t kChunk = 65536;
+  std::vector<std::string> lines;
+  std::vector<std::size_t> byCase;
+  for (std::size_t first = 0; first < plan.cases.size(); first += kChunk) {
+    if (stop && stop->load()) return refuse(std::string());
+    const std::size_t n = std::min(kChunk, plan.cases.size() - first);
+    lines.assign(n, std::string());
+    byCase.resize(n);
+    for (std::size_t i = 0; i < n; ++i) byCase[i] = i;
+    std::sort(byCase.begin(), byCase.end(), [&](std::size_t a, std::size_t b) {
+      return plan.cases[first + a] < plan.cases[first + b];
+    });
+    for (std::size_t i : byCase) {
+      const std::int64_t c = plan.cases[first + i];
+      const std::shared_ptr<const CaseBlock> block = blocks.fetch(c);
+      std::string& line = lines[i];
+      for (std::size_t col = 0; col < plan.vars.size(); ++col) {
+        if (col > 0) line += '\t';
+        if (!block) continue;
+        const std::size_t at = line.size();
+        const std::size_t row = std::size_t(c - block->first);
+        const std::size_t var = plan.vars[col];
+        if (blocks.isString(var))
+          plan.formats[col].appendText(blocks.text(*block, row, var), line);
+        else
+          plan.formats[col].appendNumber(blocks.number(*block, row, var), line);
+        clean(line, at);
+      }
+      line += "\r\n";
     }
-    result.text += "\r\n";
-    if (result.text.size() > limit) return tooBig();
+    for (const std::string& line : lines) result.text += line;
+    if (done) done->fetch_add(std::int64_t(n));
+    if (result.text.size() > plan.limit) return refuse(tooBig);
   }
   return result;
+}
+
+CopiedCells CaseView::copy(std::int64_t row0, std::int64_t row1, std::size_t col0,
+                           std::size_t col1, bool header, std::size_t limit) {
+  return RunCopy(*m_blocks, planCopy(row0, row1, col0, col1, header, limit));
 }
 
 }  // namespace brindle

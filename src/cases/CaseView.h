@@ -5,6 +5,7 @@
 // and fills in when the block arrives.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -25,6 +26,25 @@ struct CopiedCells {
   std::string text;     // empty when refused
   std::string message;  // why it was refused; empty otherwise
 };
+
+// What a copy needs of the view, taken on the view's thread so that the copy
+// itself may run on another while the view changes.
+struct CopyPlan {
+  std::vector<std::int64_t> cases;  // the rows' cases, in row order
+  std::vector<std::size_t> vars;    // the columns' dictionary positions
+  std::vector<CellFormat> formats;
+  std::vector<std::string> names;
+  bool header = false;
+  std::size_t limit = 0;
+  std::string refusal;  // set when the plan refuses the copy outright
+};
+
+// Runs a copy plan over blocks; any thread. Rows go in chunks: each chunk's
+// cases are read in file order, so that a sorted view reads every block
+// once a chunk rather than once a row. stop ends it early (nothing is
+// copied); done counts the rows rendered.
+CopiedCells RunCopy(CaseBlocks& blocks, const CopyPlan& plan, const std::atomic<bool>* stop = nullptr,
+                    std::atomic<std::int64_t>* done = nullptr);
 
 class CaseView {
  public:
@@ -74,6 +94,9 @@ class CaseView {
   // blocks it needs. Refused with a message above limit bytes of text.
   CopiedCells copy(std::int64_t row0, std::int64_t row1, std::size_t col0, std::size_t col1,
                    bool header, std::size_t limit = kCopyLimit);
+  // The plan of that copy, for RunCopy on another thread.
+  CopyPlan planCopy(std::int64_t row0, std::int64_t row1, std::size_t col0, std::size_t col1,
+                    bool header, std::size_t limit = kCopyLimit) const;
 
  private:
   void appendCell(const CaseBlock& block, std::size_t row, std::size_t column, std::string& out);

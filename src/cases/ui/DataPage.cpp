@@ -17,7 +17,6 @@
 #include "cases/CaseView.h"
 #include "cases/ui/CasesModel.h"
 #include "platform/UiService.h"
-#include "platform/WaitCursor.h"
 #include "spssio/SystemFile.h"
 
 namespace brindle {
@@ -104,7 +103,7 @@ GridBase::HintTarget CasesGrid::HintCellAt(QPoint pos, QString& text, int& width
 // --- The page -----------------------------------------------------------------
 
 struct DataPage::Job {
-  enum class Kind { Sort, Find } kind = Kind::Sort;
+  enum class Kind { Sort, Find, Copy } kind = Kind::Sort;
   std::unique_ptr<ColumnPass> pass;  // laid out on the window's thread
   std::atomic<bool> stop{false};
   std::atomic<std::int64_t> done{0};
@@ -124,12 +123,20 @@ struct DataPage::Job {
   std::string text;
   std::shared_ptr<CaseMatches> matches;
   bool forward = true;
-  // Either.
+  // Copy.
+  CopyPlan plan;
+  CopiedCells copied;
+  // Any.
   bool ok = false;
   std::string error;
   TaskPool::TaskHandle task;
 
   void run() {
+    if (kind == Kind::Copy) {
+      copied = RunCopy(*blocks, plan, &stop, &done);
+      ok = true;
+      return;
+    }
     // The column pass splits the cases at the index the count pass builds.
     while (!blocks->indexReady() && !stop) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (stop) return;
@@ -161,9 +168,15 @@ DataPage::DataPage(UiService& ui, QWidget* parent) : QWidget(parent), m_ui(ui) {
           [this] { readAheadVisible(); });
   connect(m_model, &CasesModel::casesArrived, this, [this] {
     showDamageOnce();
-    if (m_view && !m_view->blocks().indexReady() && !m_job)
+    if (!m_view || m_job) return;
+    if (!m_view->blocks().indexReady()) {
+      m_countShown = true;
       emit statusMessage(QStringLiteral("Counting the cases: %1 so far")
                              .arg(QLocale().toString(qlonglong(m_view->blocks().casesFound()))));
+    } else if (m_countShown) {
+      m_countShown = false;
+      if (m_view->blocks().damageAt() < 0) emit statusMessage(QString());
+    }
   });
   connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& now, const QModelIndex& before) {
@@ -497,6 +510,10 @@ void DataPage::pollJob() {
                                                                : job->error));
     return;
   }
+  if (job->kind == Job::Kind::Copy) {
+    finishCopy(job->copied, std::int64_t(job->plan.cases.size()));
+    return;
+  }
   if (job->kind == Job::Kind::Sort) {
     const std::int64_t caseNow = currentCase();
     m_view->setOrder(std::move(job->order));
@@ -534,17 +551,33 @@ void DataPage::copySelection(bool header) {
     top = bottom = index.row();
     left = right = index.column();
   }
-  CopiedCells copied;
-  {
-    WaitCursor wait;
-    copied = m_view->copy(top, bottom, std::size_t(left), std::size_t(right), header);
+  CopyPlan plan = m_view->planCopy(top, bottom, std::size_t(left), std::size_t(right), header);
+  if (!plan.refusal.empty()) {
+    m_ui.ShowMessage(QString::fromStdString(plan.refusal));
+    return;
   }
+  // A few screenfuls are copied at once; more on the pool, the window
+  // responsive, with progress and Escape.
+  if (plan.cases.size() <= 2000) {
+    finishCopy(RunCopy(m_view->blocks(), plan), std::int64_t(plan.cases.size()));
+    return;
+  }
+  if (m_job) return;
+  auto job = std::make_unique<Job>();
+  job->kind = Job::Kind::Copy;
+  job->plan = std::move(plan);
+  job->what = QStringLiteral("Copying");
+  startJob(std::move(job));
+  m_job->total = std::max<std::int64_t>(1, std::int64_t(m_job->plan.cases.size()));
+}
+
+void DataPage::finishCopy(const CopiedCells& copied, std::int64_t rows) {
   if (!copied.message.empty()) {
     m_ui.ShowMessage(QString::fromStdString(copied.message));
     return;
   }
   m_ui.SetClipboardText(QString::fromUtf8(copied.text.data(), qsizetype(copied.text.size())));
-  emit statusMessage(QStringLiteral("Copied %1 cases").arg(QLocale().toString(qlonglong(bottom - top + 1))));
+  emit statusMessage(QStringLiteral("Copied %1 cases").arg(QLocale().toString(qlonglong(rows))));
 }
 
 void DataPage::showDamageOnce() {

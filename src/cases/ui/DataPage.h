@@ -28,6 +28,7 @@
 
 #include "cases/CaseFind.h"
 #include "cases/CaseOrder.h"
+#include "cases/CaseView.h"
 #include "cases/CellText.h"
 #include "controls/GridBase.h"
 #include "spssio/TaskPool.h"
@@ -107,10 +108,11 @@ class DataPage : public QWidget {
   void findAgain(bool forward);
   // Sorts by a column: the next of ascending, descending, file order.
   void sortByColumn(int column);
-  // Stops a running sort or find; true when one ran.
+  // Stops a running sort, find or copy; true when one ran.
   bool stopWork();
   bool working() const { return m_job != nullptr; }
-  // The selected block as tab-separated lines (CR LF), to the clipboard.
+  // The selected block as tab-separated lines (CR LF), to the clipboard;
+  // a large block is copied on the pool, like a sort.
   void copySelection(bool header);
 
  signals:
@@ -127,6 +129,7 @@ class DataPage : public QWidget {
   void startJob(std::unique_ptr<Job> job);
   void pollJob();
   void finishFind(std::int64_t row, bool forward);
+  void finishCopy(const CopiedCells& copied, std::int64_t rows);
   // The rows in their new order; the cursor stays on case caseNow (1-based).
   void applyOrder(int column, int state, std::int64_t caseNow);
   void showDamageOnce();
@@ -142,6 +145,7 @@ class DataPage : public QWidget {
   std::vector<std::size_t> m_vars;
   bool m_estimated = false;
   bool m_damageShown = false;
+  bool m_countShown = false;  // the status line tells the count pass's progress
 
   // The sort: the column's variable and its state (0 file order, 1 up, 2 down).
   std::optional<std::size_t> m_sortVar;

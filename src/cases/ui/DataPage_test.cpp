@@ -236,6 +236,21 @@ void DataPageTest::copyBlocks() {
   QCOMPARE(m_ui.clipboard, QStringLiteral("2\t2\ts2\r\n3\t1\ts3\r\n"));
   m_page->copySelection(true);
   QCOMPARE(m_ui.clipboard, QStringLiteral("id\tk\ts\r\n2\t2\ts2\r\n3\t1\ts3\r\n"));
+  // Every case, sorted by k descending: copied on the pool, rows in the
+  // page's order.
+  m_page->sortByColumn(1);
+  waitWork();
+  m_page->sortByColumn(1);
+  waitWork();
+  sel->select(QItemSelection(m_page->model()->index(0, 0),
+                             m_page->model()->index(kCases - 1, 0)),
+              QItemSelectionModel::ClearAndSelect);
+  m_page->copySelection(false);
+  waitWork();
+  const QStringList lines = m_ui.clipboard.split(QStringLiteral("\r\n"));
+  QCOMPARE(lines.size(), kCases + 1);
+  for (int r = 0; r < kCases; r += 97)
+    QCOMPARE(lines.at(r), QString::number(m_page->view()->caseAt(r) + 1));
 }
 
 void DataPageTest::currentVariableBothWays() {
