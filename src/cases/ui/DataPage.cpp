@@ -223,6 +223,8 @@ void DataPage::closeFile() {
 
 void DataPage::setColumns(const std::vector<std::size_t>& vars) {
   if (!m_view) return;
+  // The cursor's column follows its variable: no move of the user's.
+  const QSignalBlocker quiet(this);
   const std::optional<std::size_t> current = currentVariable();
   const int row = m_grid->currentIndex().row();
   m_vars = vars;
