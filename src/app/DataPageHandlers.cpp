@@ -4,8 +4,11 @@
 // the variables view and the options.
 #include <QAction>
 #include <QActionGroup>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "app/MainWindow.h"
 #include "cases/ui/DataPage.h"
@@ -39,6 +42,14 @@ QWidget* MainWindow::createPages(QWidget* variablesPage) {
       Variables.variablesGrid->setFocus();
     }
   });
+  // The variables view changes with the filter and, while it is on, with
+  // the find boxes' texts: the columns follow once the pane has refiltered.
+  connect(Variables.filterCheck, &QCheckBox::clicked, this, [this] { DataPageColumns(); });
+  for (QLineEdit* box : {Variables.findNameEdit, Variables.findLabelEdit})
+    connect(box, &QLineEdit::textChanged, this, [this] {
+      if (Variables.filterCheck->isChecked())
+        QTimer::singleShot(0, this, [this] { DataPageColumns(); });
+    });
   connect(dataPage, &DataPage::currentVariableChanged, this,
           [this](std::size_t var) { DataPageVariableChosen(var); });
   connect(dataPage, &DataPage::statusMessage, this,

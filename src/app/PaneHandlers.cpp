@@ -33,10 +33,7 @@ bool MainWindow::FindBoxKeyDown(QLineEdit* box, QKeyEvent* event) {
   return Variables.FindBoxKeyDown(box, event);
 }
 void MainWindow::FindBoxEnter(QLineEdit* box) { Variables.FindBoxEnter(box); }
-void MainWindow::FilterCheckClick() {
-  Variables.FilterCheckClick();
-  DataPageColumns();
-}
+void MainWindow::FilterCheckClick() { Variables.FilterCheckClick(); }
 void MainWindow::VariableListFilterRecord(bool& accept) { Variables.VariableListFilterRecord(accept); }
 void MainWindow::PopupCopyClick(QObject* sender) { Variables.PopupCopyClick(sender); }
 void MainWindow::SelectAllVariablesClick() { Variables.SelectAllVariablesClick(); }
