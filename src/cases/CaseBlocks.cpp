@@ -191,18 +191,24 @@ std::shared_ptr<const CaseBlock> CaseBlocks::peek(std::int64_t n) {
   return nullptr;
 }
 
-void CaseBlocks::readAhead(std::int64_t from, std::int64_t to) {
-  if (to <= from || from < 0) return;
+void CaseBlocks::readAhead(std::int64_t from, std::int64_t to) { readAhead({{from, to}}); }
+
+void CaseBlocks::readAhead(const std::vector<std::pair<std::int64_t, std::int64_t>>& stretches) {
   {
     std::lock_guard lock(m_mutex);
-    const std::int64_t last = blockOf(to - 1);
     // Blocks asked for earlier and not begun yet are no longer wanted: the
-    // view has moved on.
+    // view has moved on. The most wanted go last, as loaders take them from
+    // the back.
     m_wanted.clear();
-    for (std::int64_t b = last; b >= blockOf(from); --b) {
-      if (m_endFound && b * m_blockCases >= m_found) continue;
-      if (m_cache.count(b) || m_loading.count(b)) continue;
-      m_wanted.push_back(b);  // the nearest to `from` ends up last: it goes first
+    for (auto s = stretches.rbegin(); s != stretches.rend(); ++s) {
+      const auto [from, to] = *s;
+      if (to <= from || from < 0) continue;
+      for (std::int64_t b = blockOf(to - 1); b >= blockOf(from); --b) {
+        if (m_endFound && b * m_blockCases >= m_found) continue;
+        if (m_cache.count(b) || m_loading.count(b)) continue;
+        m_wanted.erase(std::remove(m_wanted.begin(), m_wanted.end(), b), m_wanted.end());
+        m_wanted.push_back(b);
+      }
     }
   }
   startLoaders();

@@ -79,6 +79,8 @@ class CaseBlocks {
   // Asks for the blocks of cases [from, to) to be decoded ahead, nearest
   // to `from` first; requests for blocks no longer wanted are dropped.
   void readAhead(std::int64_t from, std::int64_t to);
+  // The same for several stretches, the first the most wanted.
+  void readAhead(const std::vector<std::pair<std::int64_t, std::int64_t>>& stretches);
 
   // Run on a pool thread when a block arrived, the count grew or the end of
   // the data was found. Set it before asking for blocks; it must not call

@@ -109,9 +109,9 @@ void CaseView::readAhead(std::int64_t first, std::int64_t last) {
   if (m_order.empty()) {
     // A screenful either way, besides what is shown.
     const std::int64_t span = last - first + 1;
-    m_blocks->readAhead(first, std::min(rows, last + 1 + span));
-    if (first > 0) m_blocks->readAhead(std::max<std::int64_t>(0, first - span), first);
-    m_blocks->readAhead(first, last + 1);
+    m_blocks->readAhead({{first, last + 1},
+                         {last + 1, std::min(rows, last + 1 + span)},
+                         {std::max<std::int64_t>(0, first - span), first}});
     return;
   }
   // Sorted rows lie anywhere in the file: each shown row's block.

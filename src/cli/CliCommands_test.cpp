@@ -473,7 +473,8 @@ TEST_P(CliEncrypted, CommandsReadThePlaintext) {
       {"vars"},           {"doc"},
       {"freq", "age"},    {"freq", "sex", "--weight", "HouseholdIncome"},
       {"labels", "sex"},  {"export", "data"},
-      {"export", "vars"}, {"export", "labels"}};
+      {"export", "vars"}, {"export", "labels"},
+      {"cases", "--from", "5990", "--count", "30", "--labels"}};
   for (const auto& command : commands) {
     std::vector<std::string> args = command;
     args.insert(args.begin() + (command[0] == "export" ? 2 : 1), "FILE");
