@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
   {
     QElapsedTimer made;
     made.start();
-    CaseView view(file, state.NumCases);
+    CaseView view(file, argv[1], state.NumCases);
     std::printf("block cache made: %.1f ms\n", Ms(made));
   }
   RecordingUiService ui;
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
 
   QElapsedTimer t;
   t.start();
-  page.openFile(state.File, state.NumCases, state.CaseCountEstimated);
+  page.openFile(state.File, argv[1], state.NumCases, state.CaseCountEstimated);
   Draw(page);
   const double firstPaint = Ms(t);
   WaitFilled(page);

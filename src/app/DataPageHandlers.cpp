@@ -94,7 +94,7 @@ bool MainWindow::DataPageShown() const { return pages && pages->currentIndex() =
 void MainWindow::DataPageOpenFile() {
   dataPage->setCellOptions(UsePrintFormat->isChecked(), Separators());
   dataPage->setShowLabels(ValueLabelsItem->isChecked());
-  dataPage->openFile(File, NumCases, CaseCountEstimated);
+  dataPage->openFile(File, FileName, NumCases, CaseCountEstimated);
   DataPageColumns();
   DataPageFollowVariable();
 }

@@ -35,7 +35,7 @@ namespace brindle {
 void MainWindow::OpenClick() { OpenDataFile(QString()); }
 
 QString MainWindow::openDialogFolder() const {
-  if (FileHandle != -1 && !FileName.empty())
+  if (FileOpen() && !FileName.empty())
     return QFileInfo(QString::fromStdString(FileName)).absolutePath();
   return m_recentFiles.LastFolder();
 }
@@ -112,10 +112,12 @@ void MainWindow::OpenDataFile(const QString& fileName, const FileKey* key) {
   Variables.ClearFind();
 
   GetVarInfo();
-  setWarningCount(File ? File->warnings().size() : 0);
+  updateWarningCount();
 
   Variables.variablesGrid->setFocus();
 }
+
+void MainWindow::updateWarningCount() { setWarningCount(File ? File->warnings().size() : 0); }
 
 void MainWindow::GetVarInfo() {
   Values.HideStatistics();
@@ -189,12 +191,12 @@ void MainWindow::connectFileInfoHandlers() {
 }
 
 void MainWindow::ShowFileInfo() {
-  if (FileHandle == -1 || !HoldFile()) return;
+  if (!FileOpen() || !HoldFile()) return;
   ShowFileReport(m_ui, *this);
 }
 
 void MainWindow::ShowDocBtnClick() {
-  if (HasDocument == 0 || FileHandle == -1 || !HoldFile()) return;
+  if (HasDocument == 0 || !FileOpen() || !HoldFile()) return;
   ShowDocumentLines(m_ui, *this, *documentWindow);
 }
 
@@ -206,7 +208,7 @@ void MainWindow::ReleaseFileHandleClick() {
 
 void MainWindow::ApplicationDeactivated() {
   // A frequency pass still reads the file; a stale file is on its way out.
-  if (FileHandle == -1 || !ReleaseFileHandle->isChecked() || Counting() || FileStale) return;
+  if (!FileOpen() || !ReleaseFileHandle->isChecked() || Counting() || FileStale) return;
   // The data page reads through handles of its own: they go first.
   DataPageCloseFile();
   ReleaseDataFileReported(m_ui, *this);
@@ -262,7 +264,7 @@ void MainWindow::connectExportHandlers() {
 }
 
 void MainWindow::ExportClick(int kind) {
-  if (FileHandle == -1 || Counting() || !HoldFile()) return;
+  if (!FileOpen() || Counting() || !HoldFile()) return;
   const std::optional<ExportJob> job =
       AskExportJob(m_ui, this, kind, FileName, Variables.variableList);
   if (!job) return;
@@ -271,6 +273,7 @@ void MainWindow::ExportClick(int kind) {
   m_exporting = true;
   RunExportJob(m_ui, this, *job, *File, FileName, [this] { return m_closeAfterPass; });
   m_exporting = false;
+  updateWarningCount();
   if (m_closeAfterPass) {
     m_closeAfterPass = false;
     close();

@@ -149,6 +149,9 @@ class MainWindow : public QMainWindow, public DataFileState {
   // Opening a file sets the count from the file, closing it clears it.
   QToolButton* warningSign() const { return m_warningSign; }
   void setWarningCount(std::size_t count);
+  // The sign shows the open file's warnings as they are now: a pass may add
+  // one (compressed data that goes on past the case count).
+  void updateWarningCount();
 
   // The title plain messages carry: "Brindle", or the open file's name
   // followed by " - Brindle". It is also the application's name, so code
@@ -217,7 +220,7 @@ class MainWindow : public QMainWindow, public DataFileState {
   // a file that changed meanwhile is offered for reloading, a file that is
   // gone is reported and closed.
   void ApplicationActivated();
-  // Whether the open file may be read through FileHandle now. A released
+  // Whether the open file may be read through File now. A released
   // file is taken back first; one that changed or went meanwhile may not be
   // read: it is offered for reloading (or reported and closed) from the event
   // loop, and false returned. True when no file is open.

@@ -20,6 +20,7 @@
 #include "variables/ui/VariablesGrid.h"
 #include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -39,6 +40,7 @@ class MainWindowTest : public QObject {
   void closingTheWindowClosesTheFile();
   void closingWhileCountingLeavesTheFile();
   void warningSignFollowsTheFile();
+  void warningSignAfterAPassFindsDataPastTheCount();
 };
 
 void MainWindowTest::startsWithFileCommandsOff() {
@@ -80,7 +82,7 @@ void MainWindowTest::firstShow() {
   ShownWindow w;
   MainWindow& f = w.form;
   QCOMPARE(f.windowTitle(), QString("Brindle"));
-  QCOMPARE(f.FileHandle, -1);
+  QVERIFY(!f.FileOpen());
   QCOMPARE(f.SysmisValue, -DBL_MAX);
   QCOMPARE(f.HighestValue, DBL_MAX);
   QVERIFY(f.LowestValue > -DBL_MAX && f.LowestValue < -1e300);
@@ -106,7 +108,7 @@ void MainWindowTest::commandLineOpensOnlyTheFirstArgument() {
       {"brindle", QString::fromStdString(first->path()), QString::fromStdString(second->path())});
   form.setWindowState(Qt::WindowNoState);
   form.show();
-  QVERIFY(form.FileHandle >= 0);
+  QVERIFY(form.FileOpen());
   QCOMPARE(form.FileName, first->path());
   QCOMPARE(form.NumVars, 7);
   QVERIFY(ui.calls.isEmpty());
@@ -174,14 +176,14 @@ void MainWindowTest::closingTheWindowClosesTheFile() {
   MainWindow& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  const int handle = f.FileHandle;
-  QVERIFY(handle >= 0);
+  const std::weak_ptr<SystemFile> handle = f.File;
+  QVERIFY(!handle.expired());
   f.exitAction->trigger();
   QVERIFY(!f.isVisible());
-  QCOMPARE(f.FileHandle, -1);
+  QVERIFY(!f.FileOpen());
   QVERIFY(!f.Variables.variableList.Active());
-  // The module no longer knows the handle.
-  QVERIFY(spssCloseRead(handle) != SPSS_OK);
+  // Nothing holds the file.
+  QVERIFY(handle.expired());
 }
 
 void MainWindowTest::closingWhileCountingLeavesTheFile() {
@@ -191,13 +193,13 @@ void MainWindowTest::closingWhileCountingLeavesTheFile() {
   DuringPass(
       [&] {
         f.close();
-        QVERIFY(f.FileHandle >= 0);
+        QVERIFY(f.FileOpen());
         QVERIFY(f.Variables.variableList.Active());
       },
       [&] { f.ShowFrequencies(); });
   // The window closes once the pass is over.
   QVERIFY(!f.isVisible());
-  QCOMPARE(f.FileHandle, -1);
+  QVERIFY(!f.FileOpen());
 }
 
 void MainWindowTest::warningSignFollowsTheFile() {
@@ -231,6 +233,30 @@ void MainWindowTest::warningSignFollowsTheFile() {
   f.setWarningCount(2);
   f.CloseItem->trigger();
   QVERIFY(!sign->isVisible());
+}
+
+// Compressed data past the header's count is found by the first pass that
+// reaches the count: the sign comes with the frequency table.
+void MainWindowTest::warningSignAfterAPassFindsDataPastTheCount() {
+  ShownWindow w;
+  MainWindow& f = w.form;
+  QToolButton* sign = f.warningSign();
+  SavFile file;
+  file.variables = {brindle::testing::Variable::numeric("n")};
+  for (int i = 1; i <= 5; ++i) file.cases.push_back({double(i)});
+  file.headerCases = 3;
+  file.extendedCases = 3;
+  auto longer = WriteTemp(file);
+  w.Open(longer->path());
+  QVERIFY(!sign->isVisible());
+  f.ShowFrequencies();
+  QVERIFY(sign->isVisible());
+  QCOMPARE(sign->toolTip(), QString("1 warning: click for details"));
+  QTest::mouseClick(sign, Qt::LeftButton);
+  QCOMPARE(w.ui.Last().kind, QString("ShowMessage"));
+  QVERIFY(w.ui.Last().text.contains("\nwarnings\ncase data at offset "));
+  QVERIFY(w.ui.Last().text.contains(
+      ": the data goes on past the 3 cases the file header counts; only those are read"));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -170,7 +170,9 @@ void MainWindow::ShowFrequencies() {
       MakeFrequencyPass(File, NumCases, UsePrintFormat->isChecked(), m_separators);
   // The user moved during the pass: the pane follows now, unless the window
   // is about to close.
-  if (Values.ShowFrequencies(pass) && !m_closeAfterPass) VariableListAfterScroll();
+  const bool moved = Values.ShowFrequencies(pass);
+  updateWarningCount();
+  if (moved && !m_closeAfterPass) VariableListAfterScroll();
   if (m_closeAfterPass) {
     m_closeAfterPass = false;
     close();

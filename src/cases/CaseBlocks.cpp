@@ -1,82 +1,52 @@
 #include "cases/CaseBlocks.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
-#include "spssio/CaseColumns.h"
-#include "spssio/Spssio.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/SpssioCodes.h"
 #include "spssio/SystemFile.h"
-#include "spssio/detail/BlockFile.h"
-#include "spssio/detail/SavReader.h"
 
 namespace brindle {
 
 namespace {
-// Cases the count pass reads between two looks at whether it should stop.
-constexpr std::size_t kIndexBatch = 4096;
+// Before the case index exists, a block this near the first case is read by
+// a pass from the first case; a farther one waits for the index.
+constexpr std::int64_t kNearCases = 65536;
 }  // namespace
 
-struct CaseBlocks::Loader {
-  CaseColumns columns;
-};
+CaseBlocks::CaseBlocks(const SystemFile& file, const std::string& path, std::int64_t expectedCases)
+    : CaseBlocks(file, path, expectedCases, Options()) {}
 
-CaseBlocks::CaseBlocks(SystemFile& file, std::int64_t expectedCases)
-    : CaseBlocks(file, expectedCases, Options()) {}
-
-CaseBlocks::CaseBlocks(SystemFile& file, std::int64_t expectedCases, Options options)
+CaseBlocks::CaseBlocks(const SystemFile& file, const std::string& path, std::int64_t expectedCases,
+                       Options options)
     : m_options(options),
       m_pool(options.pool ? *options.pool : TaskPool::shared()),
-      m_whole(std::make_unique<CaseColumns>()),
       m_expected(expectedCases) {
-  std::vector<int> all(file.variableCount());
-  for (std::size_t v = 0; v < all.size(); ++v) {
-    all[v] = int(v);
+  for (std::size_t v = 0; v < file.variableCount(); ++v) {
     Kind kind;
     kind.text = file.variable(v).isString();
     kind.slot = kind.text ? m_textColumns++ : m_numericColumns++;
     m_kinds.push_back(kind);
   }
-  const SavReader& reader = file.reader();
-  m_reader = &reader;
-  m_layout = reader.cases().layout();
-  const std::size_t caseBytes = std::max<std::size_t>(8, 8 * m_layout.elementCount);
-  m_blockCases = std::int64_t(std::max<std::size_t>(1, m_options.blockBytes / caseBytes));
-  // The whole file's columns are laid out once; every loader reads through
-  // them with a file of its own. Opening starts a pass on the file's own
-  // stream, which goes straight back to the first case.
-  const bool opened = m_whole->open(file, all);
-  m_whole->close();
-
-  std::unique_lock lock(m_mutex);
-  if (!opened) {
+  const std::int64_t caseBytes = std::max<std::int64_t>(8, file.caseSize());
+  m_blockCases = std::max<std::int64_t>(1, std::int64_t(m_options.blockBytes) / caseBytes);
+  m_compressed = file.compressed();
+  m_indexed = !m_compressed;
+  m_found = std::max<std::int64_t>(0, expectedCases);
+  // A file of its own, so that reading blocks never disturbs the passes the
+  // program runs over the open file.
+  const std::shared_ptr<const FileKey> key = file.key();
+  std::string error;
+  const int code = SystemFile::open(path, m_own, &error, OpenKey{nullptr, key.get()});
+  if (code != SPSS_OK || !m_own) {
+    m_own.reset();
     m_endFound = true;
+    m_found = 0;
     m_damageAt = 0;
-    m_damage = "The case data cannot be read.";
-    return;
+    m_damage = "The file cannot be opened again to read its cases: " + CodeText(code, error);
   }
-  std::int64_t stored = std::numeric_limits<std::int64_t>::max();
-  if (m_layout.compression == 0) stored = reader.cases().uncompressedCaseCount();
-  if (m_layout.caseLimit >= 0) stored = std::min(stored, m_layout.caseLimit);
-  if (m_layout.compression == 0) {
-    m_found = stored;
-    m_endFound = true;
-    // Fewer whole cases than the file promises: the last block's reading
-    // tells why, early.
-    if (m_expected > stored) m_wanted.push_back(blockOf(stored));
-  } else if (const CaseIndex* index = reader.caseIndex(); index && index->complete) {
-    m_index = *index;
-    m_found = index->cases;
-    m_endFound = true;
-  } else {
-    // The count pass gives the index; until it has passed a case, that
-    // case is reached by it alone.
-    m_index = CaseIndex{m_blockCases, {}, 0, false};
-    m_indexing = true;
-    m_tasks.push_back(m_pool.post([this] { buildIndex(); }));
-  }
-  lock.unlock();
-  startLoaders();
 }
 
 CaseBlocks::~CaseBlocks() {
@@ -132,43 +102,13 @@ std::size_t CaseBlocks::cachedBytes() const {
 
 bool CaseBlocks::indexReady() const {
   std::lock_guard lock(m_mutex);
-  return !m_indexing;
+  return m_indexed;
 }
 
-std::vector<CaseSegment> CaseBlocks::segments(std::size_t parts) const {
-  std::lock_guard lock(m_mutex);
-  std::vector<CaseSegment> out;
-  if (m_indexing || !m_endFound) return out;
-  parts = std::max<std::size_t>(1, parts);
-  for (std::size_t k = 0; k < parts; ++k) {
-    const std::int64_t target = m_found * std::int64_t(k) / std::int64_t(parts);
-    CasePoint point;
-    startOf(blockOf(target), point);
-    if (!out.empty() && point.firstCase() <= out.back().from.firstCase()) continue;
-    if (!out.empty()) out.back().end = point.firstCase();
-    out.push_back({point, m_found});
-  }
-  if (!out.empty()) out.back().end = std::numeric_limits<std::int64_t>::max();
-  return out;
-}
-
-bool CaseBlocks::startOf(std::int64_t b, CasePoint& point) const {
-  const std::int64_t first = b * m_blockCases;
-  if (m_layout.compression == 0) {
-    point = CasePoint{0, first, 0};
-    return true;
-  }
-  // The count pass must have passed the block's first case, so that a
-  // point before it is known; a finished pass knows them all.
-  if (m_indexing && m_passed <= first) return false;
-  const auto& points = m_index.points;
-  auto after = std::upper_bound(points.begin(), points.end(), first,
-                                [](std::int64_t t, const CasePoint& p) { return t < p.firstCase(); });
-  if (after == points.begin()) {
-    point = CasePoint{};  // the first case: a pass from the start of the data
-    return true;
-  }
-  point = *(after - 1);
+bool CaseBlocks::withFile(const std::function<void(SystemFile&)>& work) {
+  if (!m_own) return false;
+  std::lock_guard file(m_fileMutex);
+  work(*m_own);
   return true;
 }
 
@@ -182,12 +122,12 @@ std::shared_ptr<const CaseBlock> CaseBlocks::peek(std::int64_t n) {
       return it->second.first;
     }
     if (m_endFound && n >= m_found) return nullptr;
-    if (!m_loading.count(b)) {
+    if (m_loading != b) {
       m_wanted.erase(std::remove(m_wanted.begin(), m_wanted.end(), b), m_wanted.end());
       m_wanted.push_back(b);
     }
   }
-  startLoaders();
+  startHelper();
   return nullptr;
 }
 
@@ -197,115 +137,138 @@ void CaseBlocks::readAhead(const std::vector<std::pair<std::int64_t, std::int64_
   {
     std::lock_guard lock(m_mutex);
     // Blocks asked for earlier and not begun yet are no longer wanted: the
-    // view has moved on. The most wanted go last, as loaders take them from
-    // the back.
+    // view has moved on. The most wanted go last, as the helper takes them
+    // from the back.
     m_wanted.clear();
     for (auto s = stretches.rbegin(); s != stretches.rend(); ++s) {
       const auto [from, to] = *s;
       if (to <= from || from < 0) continue;
       for (std::int64_t b = blockOf(to - 1); b >= blockOf(from); --b) {
         if (m_endFound && b * m_blockCases >= m_found) continue;
-        if (m_cache.count(b) || m_loading.count(b)) continue;
+        if (m_cache.count(b) || m_loading == b) continue;
         m_wanted.erase(std::remove(m_wanted.begin(), m_wanted.end(), b), m_wanted.end());
         m_wanted.push_back(b);
       }
     }
   }
-  startLoaders();
+  startHelper();
 }
 
-void CaseBlocks::startLoaders() {
+void CaseBlocks::startHelper() {
   std::lock_guard lock(m_mutex);
-  if (m_stop) return;
-  const unsigned most = std::max(1u, m_pool.threadCount());
-  while (m_loaders < most && m_loaders < m_wanted.size()) {
-    ++m_loaders;
-    m_tasks.push_back(m_pool.post([this] { serve(); }));
-  }
-  // Tasks that have finished need no handle any more.
+  if (m_stop || m_helper || !m_own) return;
+  if (m_wanted.empty() && m_indexed) return;
+  m_helper = true;
   m_tasks.erase(std::remove_if(m_tasks.begin(), m_tasks.end(),
                                [](const TaskPool::TaskHandle& t) { return t->finished(); }),
                 m_tasks.end());
+  m_tasks.push_back(m_pool.post([this] { serve(); }));
 }
 
 void CaseBlocks::serve() {
-  Loader loader;
   std::unique_lock lock(m_mutex);
   while (!m_stop) {
-    // The most wanted block whose start is known.
-    std::int64_t b = -1;
-    CasePoint from;
-    for (auto it = m_wanted.rbegin(); it != m_wanted.rend(); ++it) {
-      if (startOf(*it, from)) {
-        b = *it;
-        m_wanted.erase(std::next(it).base());
-        break;
-      }
+    if (m_wanted.empty()) {
+      // Nothing is shown that is not read: time to index the file, so that
+      // any case can be reached at once and sort and find can split.
+      if (m_indexed || m_indexing) break;
+      lock.unlock();
+      buildIndex();
+      lock.lock();
+      continue;
     }
-    if (b < 0) break;
-    if (m_cache.count(b) || m_loading.count(b)) continue;
-    m_loading[b] = true;
+    const std::int64_t b = m_wanted.back();
+    m_wanted.pop_back();
+    if (m_cache.count(b) || (m_endFound && b * m_blockCases >= m_found)) continue;
+    if (!m_indexed && b * m_blockCases >= kNearCases) {
+      // A far block: the index first, then the block.
+      m_wanted.push_back(b);
+      lock.unlock();
+      buildIndex();
+      lock.lock();
+      if (!m_indexed) break;  // stopped
+      continue;
+    }
+    m_loading = b;
     lock.unlock();
-    std::shared_ptr<CaseBlock> block = decode(loader, b, from);
-    keep(b, std::move(block));
+    std::shared_ptr<CaseBlock> block = decode(b);
+    if (block) keep(b, std::move(block));
     notify();
     lock.lock();
-    m_loading.erase(b);
+    m_loading = -1;
     m_changed.notify_all();
   }
-  --m_loaders;
+  m_helper = false;
   m_changed.notify_all();
 }
 
-std::shared_ptr<CaseBlock> CaseBlocks::decode(Loader& loader, std::int64_t b,
-                                              const CasePoint& from) {
+void CaseBlocks::buildIndex() {
+  PassEnd end;
+  {
+    std::lock_guard file(m_fileMutex);
+    {
+      std::lock_guard lock(m_mutex);
+      if (m_indexed) return;
+      m_indexing = true;
+    }
+    ColumnPass pass(*m_own, {});
+    end = pass.indexCases([this](std::int64_t cases) {
+      {
+        std::lock_guard lock(m_mutex);
+        if (!m_endFound) m_found = std::max(m_found, cases);
+      }
+      notify();
+      return !m_stop;
+    });
+  }
+  {
+    std::lock_guard lock(m_mutex);
+    m_indexing = false;
+    if (end.stopped || m_stop) return;
+    m_indexed = true;
+    m_changed.notify_all();
+  }
+  noteEnd(end.cases, !end.sound(), end.message());
+  notify();
+}
+
+std::shared_ptr<CaseBlock> CaseBlocks::decode(std::int64_t b) {
   auto block = std::make_shared<CaseBlock>();
   const std::int64_t first = b * m_blockCases;
-  const std::int64_t end = first + m_blockCases;
   block->first = first;
-  CaseColumns& cols = loader.columns;
-  if (!cols.openSegment(*m_whole, CaseSegment{from, end})) {
-    const std::string why = cols.error();
-    noteEnd(from.firstCase(), SPSS_FILE_RERROR,
-            why.empty() ? "The file cannot be opened again to read its cases." : why);
-    return block;
-  }
-  std::int64_t at = from.firstCase();
   block->numbers.reserve(std::size_t(m_blockCases) * m_numericColumns);
   block->texts.reserve(std::size_t(m_blockCases) * m_textColumns);
-  while (at < end && !m_stop) {
-    const std::size_t got = cols.read(std::size_t(end - at));
-    if (got == 0) break;
-    for (std::size_t i = 0; i < got; ++i) {
-      const std::int64_t c = at + std::int64_t(i);
-      if (c < first || c >= end) continue;
-      for (std::size_t k = 0; k < m_kinds.size(); ++k) {
-        if (m_kinds[k].text) {
-          const std::string_view t = cols.text(i, k);
-          block->texts.emplace_back(t);
-          block->bytes += sizeof(std::string) + (t.size() > 15 ? t.size() + 1 : 0);
-        } else {
-          block->numbers.push_back(cols.number(i, k));
+  PassEnd end;
+  {
+    std::lock_guard file(m_fileMutex);
+    ColumnPass pass(*m_own, ColumnPass::AllVariables(*m_own));
+    end = pass.read({first, first + m_blockCases}, [&](CaseBatch& batch) {
+      for (std::size_t i = 0; i < batch.size(); ++i) {
+        for (std::size_t k = 0; k < m_kinds.size(); ++k) {
+          if (m_kinds[k].text) {
+            const std::string_view t = batch.text(k, i);
+            block->texts.emplace_back(t);
+            block->bytes += sizeof(std::string) + (t.size() > 15 ? t.size() + 1 : 0);
+          } else {
+            block->numbers.push_back(batch.number(k, i));
+          }
         }
+        ++block->count;
       }
-      ++block->count;
-    }
-    at += std::int64_t(got);
+      return !m_stop.load();
+    });
   }
   block->bytes += block->numbers.size() * sizeof(double) + sizeof(CaseBlock);
-  if (!m_stop && at < end) {
-    const int code = cols.status();
-    noteEnd(std::max(at, first), code, code == SPSS_FILE_END ? std::string() : cols.error());
-  } else if (!m_stop) {
-    std::lock_guard lock(m_mutex);
-    if (!m_endFound) m_found = std::max(m_found, end);
-  }
+  if (m_stop) return nullptr;
+  if (!end.sound())
+    noteEnd(first + std::int64_t(block->count), true, end.message());
+  else if (std::int64_t(block->count) < m_blockCases)
+    noteEnd(first + std::int64_t(block->count), false, std::string());
   return block;
 }
 
-void CaseBlocks::noteEnd(std::int64_t cases, int code, const std::string& message) {
+void CaseBlocks::noteEnd(std::int64_t cases, bool damage, const std::string& message) {
   std::lock_guard lock(m_mutex);
-  const bool damage = code != SPSS_FILE_END && code != SPSS_OK;
   if (m_endFound && cases > m_found) return;
   if (m_endFound && cases == m_found && !(damage && m_damageAt < 0)) return;
   m_endFound = true;
@@ -314,6 +277,7 @@ void CaseBlocks::noteEnd(std::int64_t cases, int code, const std::string& messag
     m_damageAt = cases;
     m_damage = message;
   }
+  m_changed.notify_all();
 }
 
 void CaseBlocks::keep(std::int64_t b, std::shared_ptr<CaseBlock> block) {
@@ -332,82 +296,37 @@ void CaseBlocks::keep(std::int64_t b, std::shared_ptr<CaseBlock> block) {
     m_cachedBytes -= it->second.first->bytes;
     m_cache.erase(it);
   }
+  m_changed.notify_all();
 }
 
 std::shared_ptr<const CaseBlock> CaseBlocks::fetch(std::int64_t n) {
   if (n < 0) return nullptr;
   const std::int64_t b = blockOf(n);
-  CasePoint from;
-  {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-      if (auto it = m_cache.find(b); it != m_cache.end()) {
-        m_recent.splice(m_recent.begin(), m_recent, it->second.second);
-        return it->second.first->count > std::size_t(n - b * m_blockCases) ? it->second.first
-                                                                            : nullptr;
-      }
-      if (m_endFound && n >= m_found) return nullptr;
-      if (m_stop) return nullptr;
-      // A block under way or beyond the count pass: wait for it.
-      if (!m_loading.count(b) && startOf(b, from)) break;
-      m_changed.wait(lock);
+  std::unique_lock lock(m_mutex);
+  for (;;) {
+    if (auto it = m_cache.find(b); it != m_cache.end()) {
+      m_recent.splice(m_recent.begin(), m_recent, it->second.second);
+      const std::shared_ptr<const CaseBlock> block = it->second.first;
+      return block->count > std::size_t(n - b * m_blockCases) ? block : nullptr;
     }
-    m_loading[b] = true;
-  }
-  Loader loader;
-  std::shared_ptr<CaseBlock> block = decode(loader, b, from);
-  const bool holds = block->count > std::size_t(n - b * m_blockCases);
-  std::shared_ptr<const CaseBlock> result = block;
-  keep(b, std::move(block));
-  {
-    std::lock_guard lock(m_mutex);
-    m_loading.erase(b);
-    m_changed.notify_all();
-  }
-  return holds ? result : nullptr;
-}
-
-void CaseBlocks::buildIndex() {
-  BlockFile file;
-  ColumnScanner pass;
-  std::int64_t passed = 0;
-  int code = SPSS_FILE_RERROR;
-  std::string message = "The file cannot be opened again to read its cases.";
-  // ZSAV blocks are inflated ahead on the pool's other threads.
-  if (file.openSame(m_reader->file()) &&
-      pass.open(file, m_layout, {}, nullptr, m_pool.threadCount()) == SPSS_OK) {
-    pass.buildIndexAlong(m_blockCases);
-    while (!m_stop) {
-      const std::size_t got = pass.read(kIndexBatch);
-      passed += std::int64_t(got);
-      {
-        std::lock_guard lock(m_mutex);
-        const CaseIndex& built = pass.indexSoFar();
-        for (std::size_t p = m_index.points.size(); p < built.points.size(); ++p)
-          if (built.points[p].firstCase() <= passed) m_index.points.push_back(built.points[p]);
-        m_passed = passed;
-        if (!m_endFound) m_found = std::max(m_found, passed);
-        m_changed.notify_all();
-      }
-      startLoaders();
+    if ((m_endFound && n >= m_found) || m_stop || !m_own) return nullptr;
+    // The helper reads this block or the index: wait for it.
+    if (m_loading == b || m_indexing) {
+      m_changed.wait_for(lock, std::chrono::milliseconds(50));
+      continue;
+    }
+    // Otherwise the work is done here: a caller on a pool thread must not
+    // wait for a task queued behind it.
+    lock.unlock();
+    if (!indexReady() && b * m_blockCases >= kNearCases) {
+      buildIndex();
+    } else {
+      std::shared_ptr<CaseBlock> block = decode(b);
+      if (block) keep(b, std::move(block));
       notify();
-      if (got == 0 || pass.status() != SPSS_OK) break;
     }
-    code = pass.status();
-    message = CodeText(code, pass.error());
+    lock.lock();
   }
-  if (m_stop) return;
-  {
-    std::lock_guard lock(m_mutex);
-    m_index.cases = passed;
-    m_index.complete = code == SPSS_FILE_END;
-    m_indexing = false;
-    m_passed = passed;
-    m_changed.notify_all();
-  }
-  noteEnd(passed, code, message);
-  startLoaders();
-  notify();
 }
 
 }  // namespace brindle

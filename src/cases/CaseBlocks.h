@@ -2,13 +2,15 @@
 // demand and kept in a cache of bounded size, for a view that shows any
 // stretch of a file of any length.
 //
-// A block is decoded on the task pool, through a file of its own, from the
-// nearest point of the case index before it. A compressed file without an
-// index gets one from a pass in the background that decodes no value; a
-// block beyond what that pass has reached waits for it. Asking for a block
-// never waits (peek); the owner hears through the notify callback, on a pool
-// thread, that blocks arrived. The open file itself is read only while the
-// object is made: the owner's thread goes on using it undisturbed.
+// The blocks are read by a column pass (ColumnPass) on a file of their own,
+// opened again from the same path (with the open file's key when it is
+// encrypted), so that the program's other passes over the open file go on
+// undisturbed. One helper task on the task pool reads the blocks asked for,
+// the most wanted first; a read starts at the nearest point of the file's
+// case index. A compressed file gets its index from a pass that decodes no
+// value, run when no block is wanted or when a far block needs it. Asking
+// for a block never waits (peek); the owner hears through the notify
+// callback, on a pool thread, that blocks arrived.
 #pragma once
 
 #include <atomic>
@@ -22,14 +24,13 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "spssio/TaskPool.h"
-#include "spssio/detail/ColumnScanner.h"
 
 namespace brindle {
 
-class CaseColumns;
 class SystemFile;
 
 // Cases [first, first + count) of every variable of the file.
@@ -49,11 +50,12 @@ class CaseBlocks {
     TaskPool* pool = nullptr;                         // null: the shared pool
   };
 
-  // file must be open and outlive this object; it is read here (its
-  // layout and case index) and never again. expectedCases is the count the
+  // file is the open file (its dictionary and key are read here, nothing
+  // else); path is where it was opened from. expectedCases is the count the
   // program works with (-1 when not known).
-  CaseBlocks(SystemFile& file, std::int64_t expectedCases, Options options);
-  CaseBlocks(SystemFile& file, std::int64_t expectedCases);
+  CaseBlocks(const SystemFile& file, const std::string& path, std::int64_t expectedCases,
+             Options options);
+  CaseBlocks(const SystemFile& file, const std::string& path, std::int64_t expectedCases);
   // Stops the background work and waits for it.
   ~CaseBlocks();
   CaseBlocks(const CaseBlocks&) = delete;
@@ -73,23 +75,21 @@ class CaseBlocks {
   // The decoded block that holds case n (0-based), or null when it is not
   // decoded yet: it is then asked for. Never waits.
   std::shared_ptr<const CaseBlock> peek(std::int64_t n);
-  // The block that holds case n, decoded on this thread if need be; null
-  // when the data holds no case n (it ended or is damaged before it).
+  // The block that holds case n, waiting for it; null when the data holds
+  // no case n (it ended or is damaged before it).
   std::shared_ptr<const CaseBlock> fetch(std::int64_t n);
-  // Asks for the blocks of cases [from, to) to be decoded ahead, nearest
-  // to `from` first; requests for blocks no longer wanted are dropped.
+  // Asks for the blocks of cases [from, to) to be read ahead, nearest to
+  // `from` first; requests for blocks no longer wanted are dropped.
   void readAhead(std::int64_t from, std::int64_t to);
   // The same for several stretches, the first the most wanted.
   void readAhead(const std::vector<std::pair<std::int64_t, std::int64_t>>& stretches);
 
   // Run on a pool thread when a block arrived, the count grew or the end of
-  // the data was found. Set it before asking for blocks; it must not call
-  // back into this object while holding a lock of its own that the caller
-  // of peek() holds.
+  // the data was found. Set it before asking for blocks.
   void setNotify(std::function<void()> notify);
 
-  // Cases known to exist so far: the count pass's progress, or what the
-  // blocks found, never more than the data holds.
+  // Cases known to exist so far: the count the program works with, then
+  // what the passes found.
   std::int64_t casesFound() const;
   // Whether the end of the data (or its damage) has been found.
   bool endFound() const;
@@ -99,36 +99,35 @@ class CaseBlocks {
   std::string damageText() const;
   // Bytes the cached blocks take.
   std::size_t cachedBytes() const;
-  // Whether the case index needed to reach any case is in place.
+  // Whether every case can be reached without a pass from the first (the
+  // file is uncompressed, or its case index is built).
   bool indexReady() const;
-  // About `parts` segments that together hold every case, for a pass on
-  // several threads (the last reads on to the end of the data); empty while
-  // the count pass runs.
-  std::vector<CaseSegment> segments(std::size_t parts) const;
+
+  // Runs work with the blocks' own file while no block is read (one pass
+  // at a time per file): sort and find read their column through it. False
+  // when there is no such file.
+  bool withFile(const std::function<void(SystemFile&)>& work);
 
  private:
   struct Kind {
     bool text = false;
     std::size_t slot = 0;
   };
-  struct Loader;
 
   std::int64_t blockOf(std::int64_t n) const { return n / m_blockCases; }
-  // Under m_mutex: where a pass to block b starts; false while the index does not reach it.
-  bool startOf(std::int64_t b, CasePoint& point) const;
-  std::shared_ptr<CaseBlock> decode(Loader& loader, std::int64_t b, const CasePoint& from);
+  std::shared_ptr<CaseBlock> decode(std::int64_t b);
   void keep(std::int64_t b, std::shared_ptr<CaseBlock> block);
-  void noteEnd(std::int64_t cases, int code, const std::string& message);
-  void serve();       // a pool task: decodes wanted blocks until none is left
-  void buildIndex();  // a pool task: the count pass
-  void startLoaders();
+  void noteEnd(std::int64_t cases, bool damage, const std::string& message);
+  void serve();       // the helper task: reads wanted blocks, then the index
+  void buildIndex();  // under m_fileMutex
+  void startHelper();
   void notify();
 
   const Options m_options;
   TaskPool& m_pool;
-  std::unique_ptr<CaseColumns> m_whole;  // opened once, then only its layout is read
-  CaseLayout m_layout;
-  const SavReader* m_reader = nullptr;
+  std::shared_ptr<SystemFile> m_own;  // the blocks' own file
+  std::mutex m_fileMutex;             // one pass at a time on m_own
+  bool m_compressed = false;
   std::vector<Kind> m_kinds;
   std::size_t m_numericColumns = 0, m_textColumns = 0;
   std::int64_t m_blockCases = 1;
@@ -142,11 +141,10 @@ class CaseBlocks {
   std::list<std::int64_t> m_recent;  // most recently used first
   std::size_t m_cachedBytes = 0;
   std::vector<std::int64_t> m_wanted;  // blocks asked for, most wanted last
-  std::unordered_map<std::int64_t, bool> m_loading;
-  unsigned m_loaders = 0;
-  CaseIndex m_index;
-  bool m_indexing = false;    // the count pass runs
-  std::int64_t m_passed = 0;  // cases the count pass has passed
+  std::int64_t m_loading = -1;         // the block being read
+  bool m_helper = false;               // the helper task runs
+  bool m_indexed = false;
+  bool m_indexing = false;
   std::int64_t m_found = 0;
   bool m_endFound = false;
   std::int64_t m_damageAt = -1;

@@ -2,10 +2,9 @@
 
 #include <unordered_map>
 
-#include "cases/CaseBlocks.h"
-#include "cases/CasePass.h"
 #include "cases/CellText.h"
-#include "spssio/CaseColumns.h"
+#include "cases/ColumnRead.h"
+#include "spssio/CaseBatch.h"
 #include "variables/FindFilter.h"
 
 namespace brindle {
@@ -24,25 +23,25 @@ bool TextShows(const CellFormat& format, std::string_view value, std::string_vie
   return label && MatchesFindText(*label, text);
 }
 
-bool CaseMatches::find(ColumnPass& pass, const CellFormat& format, std::string_view text,
-                       const CaseBlocks& blocks, const std::atomic<bool>* stop,
-                       std::atomic<std::int64_t>* done, std::string& error, TaskPool* pool) {
-  const std::int64_t cases = blocks.casesFound();
+bool CaseMatches::find(CaseBlocks& blocks, std::size_t var, const CellFormat& format,
+                       std::string_view text, std::int64_t cases, const std::atomic<bool>* stop,
+                       std::atomic<std::int64_t>* done, std::string& error) {
+  cases = std::max<std::int64_t>(0, cases);
   m_marks.assign(std::size_t(cases), 0);
   const bool isString = format.isString();
-  const bool ok = pass.run(
-      blocks,
-      [&](std::int64_t first, CaseColumns& cols, std::size_t n) {
+  return ReadColumn(
+      blocks, var, cases,
+      [&](CaseBatch& batch) {
         // Most columns hold few distinct numbers: each is formatted once a batch.
         std::unordered_map<double, bool> seen;
-        for (std::size_t i = 0; i < n; ++i) {
-          const std::int64_t c = first + std::int64_t(i);
-          if (c >= cases) break;
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+          const std::int64_t c = batch.firstCase() + std::int64_t(i);
+          if (c < 0 || c >= cases) continue;
           bool hit;
           if (isString) {
-            hit = TextShows(format, cols.text(i, 0), text);
+            hit = TextShows(format, batch.text(0, i), text);
           } else {
-            const double x = cols.number(i, 0);
+            const double x = batch.number(0, i);
             const auto it = seen.find(x);
             if (it != seen.end()) {
               hit = it->second;
@@ -54,9 +53,7 @@ bool CaseMatches::find(ColumnPass& pass, const CellFormat& format, std::string_v
           m_marks[std::size_t(c)] = hit ? 1 : 0;
         }
       },
-      stop, done, pool);
-  error = pass.error();
-  return ok;
+      stop, done, error);
 }
 
 std::int64_t CaseMatches::nextRow(std::int64_t row, bool forward, std::int64_t rows,

@@ -16,8 +16,6 @@ namespace brindle {
 
 class CaseBlocks;
 class CellFormat;
-class ColumnPass;
-class TaskPool;
 
 // Whether a value shows text: its formatted value or its label holds it.
 bool NumberShows(const CellFormat& format, double x, std::string_view text);
@@ -25,12 +23,13 @@ bool TextShows(const CellFormat& format, std::string_view value, std::string_vie
 
 class CaseMatches {
  public:
-  // Marks the cases of the pass's column that show text; any thread. False
+  // Marks the cases [0, cases) whose value of variable var (rendered by
+  // format) shows text, by one column pass (ReadColumn); any thread. False
   // when stopped or not every case could be read (error says why; the cases
   // read are marked all the same).
-  bool find(ColumnPass& pass, const CellFormat& format, std::string_view text,
-            const CaseBlocks& blocks, const std::atomic<bool>* stop,
-            std::atomic<std::int64_t>* done, std::string& error, TaskPool* pool = nullptr);
+  bool find(CaseBlocks& blocks, std::size_t var, const CellFormat& format, std::string_view text,
+            std::int64_t cases, const std::atomic<bool>* stop, std::atomic<std::int64_t>* done,
+            std::string& error);
   // Marks given directly, for tests.
   void setMarks(std::vector<std::uint8_t> marks) { m_marks = std::move(marks); }
 

@@ -7,9 +7,8 @@
 #include <exception>
 #include <functional>
 
-#include "cases/CaseBlocks.h"
-#include "cases/CasePass.h"
-#include "spssio/CaseColumns.h"
+#include "cases/ColumnRead.h"
+#include "spssio/CaseBatch.h"
 #include "spssio/TaskPool.h"
 
 namespace brindle {
@@ -67,34 +66,32 @@ bool NoNumber(double x) { return x == -DBL_MAX || std::isnan(x); }
 
 }  // namespace
 
-bool SortKeys::read(ColumnPass& pass, bool isString, const CaseBlocks& blocks,
+bool SortKeys::read(CaseBlocks& blocks, std::size_t var, bool isString, std::int64_t cases,
                     const std::atomic<bool>* stop, std::atomic<std::int64_t>* done,
-                    std::string& error, TaskPool* pool) {
+                    std::string& error) {
   m_text = isString;
-  m_cases = blocks.casesFound();
+  m_cases = std::max<std::int64_t>(0, cases);
   m_numbers.clear();
   m_texts.clear();
   if (m_text)
     m_texts.assign(std::size_t(m_cases), std::string());
   else
     m_numbers.assign(std::size_t(m_cases), -DBL_MAX);
-  const bool ok = pass.run(
-      blocks,
-      [&](std::int64_t first, CaseColumns& cols, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) {
-          const std::int64_t c = first + std::int64_t(i);
-          if (c >= m_cases) break;
+  return ReadColumn(
+      blocks, var, m_cases,
+      [&](CaseBatch& batch) {
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+          const std::int64_t c = batch.firstCase() + std::int64_t(i);
+          if (c < 0 || c >= m_cases) continue;
           if (m_text) {
-            const std::string_view t = cols.text(i, 0);
+            const std::string_view t = batch.text(0, i);
             m_texts[std::size_t(c)].assign(t.substr(0, kKeyBytes));
           } else {
-            m_numbers[std::size_t(c)] = cols.number(i, 0);
+            m_numbers[std::size_t(c)] = batch.number(0, i);
           }
         }
       },
-      stop, done, pool);
-  error = pass.error();
-  return ok;
+      stop, done, error);
 }
 
 void SortKeys::setNumbers(std::vector<double> numbers) {

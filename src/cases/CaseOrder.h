@@ -15,7 +15,6 @@
 namespace brindle {
 
 class CaseBlocks;
-class ColumnPass;
 class TaskPool;
 
 enum class SortDirection { Ascending, Descending };
@@ -23,12 +22,11 @@ enum class SortDirection { Ascending, Descending };
 // Keys of one column for every case, read by one column pass on every core.
 class SortKeys {
  public:
-  // Reads the pass's column (a string column when isString) for every case
-  // blocks has found; any thread. False when stopped or not every case
-  // could be read (error says why).
-  bool read(ColumnPass& pass, bool isString, const CaseBlocks& blocks,
-            const std::atomic<bool>* stop, std::atomic<std::int64_t>* done, std::string& error,
-            TaskPool* pool = nullptr);
+  // Reads variable var (a string variable when isString) of cases
+  // [0, cases) by one column pass (ReadColumn); any thread. False when
+  // stopped or not every case could be read (error says why).
+  bool read(CaseBlocks& blocks, std::size_t var, bool isString, std::int64_t cases,
+            const std::atomic<bool>* stop, std::atomic<std::int64_t>* done, std::string& error);
   // Sorts on the pool's threads.
   std::vector<std::int64_t> order(SortDirection direction, TaskPool* pool = nullptr) const;
   std::int64_t cases() const { return m_cases; }

@@ -148,7 +148,7 @@ TEST_F(CellTextTest, CellsAsShown) {
       {CellMode::Raw, true, {"1", "12345", "ab", "wide text", "95", "", "NA", "", "2.5", "-0.4", "cd", "x"}},
   };
   for (const Row& row : rows) {
-    CaseView view(*m_sf, 3);
+    CaseView view(*m_sf, m_file->path(), 3);
     CellOptions options;
     options.mode = row.mode;
     options.fixedFormat = row.fixed;
@@ -185,7 +185,7 @@ TEST_F(CellTextTest, UserMissingAndFind) {
 }
 
 TEST_F(CellTextTest, CopyAsTabSeparatedLines) {
-  CaseView view(*m_sf, 3);
+  CaseView view(*m_sf, m_file->path(), 3);
   CellOptions options;
   options.mode = CellMode::Labels;
   view.setCellOptions(options);

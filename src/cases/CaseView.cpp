@@ -6,10 +6,11 @@
 
 namespace brindle {
 
-CaseView::CaseView(SystemFile& file, std::int64_t expectedCases, CaseBlocks::Options options)
+CaseView::CaseView(SystemFile& file, const std::string& path, std::int64_t expectedCases,
+                   CaseBlocks::Options options)
     : m_file(file),
       m_expected(expectedCases),
-      m_blocks(std::make_unique<CaseBlocks>(file, expectedCases, options)) {}
+      m_blocks(std::make_unique<CaseBlocks>(file, path, expectedCases, options)) {}
 
 void CaseView::setColumns(std::vector<std::size_t> vars) {
   vars.erase(std::remove_if(vars.begin(), vars.end(),

@@ -51,8 +51,9 @@ class CaseView {
   // The most text a copy makes before it is refused.
   static constexpr std::size_t kCopyLimit = std::size_t(50) << 20;
 
-  // file must outlive the view; see CaseBlocks for what is read of it.
-  CaseView(SystemFile& file, std::int64_t expectedCases,
+  // file must outlive the view; path is where it was opened from (the
+  // blocks are read through a file of their own, see CaseBlocks).
+  CaseView(SystemFile& file, const std::string& path, std::int64_t expectedCases,
            CaseBlocks::Options options = CaseBlocks::Options());
 
   CaseBlocks& blocks() { return *m_blocks; }

@@ -13,7 +13,6 @@
 #include <climits>
 #include <thread>
 
-#include "cases/CasePass.h"
 #include "cases/CaseView.h"
 #include "cases/ui/CasesModel.h"
 #include "platform/UiService.h"
@@ -104,7 +103,6 @@ GridBase::HintTarget CasesGrid::HintCellAt(QPoint pos, QString& text, int& width
 
 struct DataPage::Job {
   enum class Kind { Sort, Find, Copy } kind = Kind::Sort;
-  std::unique_ptr<ColumnPass> pass;  // laid out on the window's thread
   std::atomic<bool> stop{false};
   std::atomic<std::int64_t> done{0};
   std::atomic<bool> finished{false};
@@ -137,15 +135,12 @@ struct DataPage::Job {
       ok = true;
       return;
     }
-    // The column pass splits the cases at the index the count pass builds.
-    while (!blocks->indexReady() && !stop) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    if (stop) return;
     if (kind == Kind::Sort) {
-      ok = keys->read(*pass, isString, *blocks, &stop, &done, error);
+      ok = keys->read(*blocks, var, isString, total, &stop, &done, error);
       if (ok && !stop) order = keys->order(direction);
       keys.reset();
     } else {
-      ok = matches->find(*pass, *format, text, *blocks, &stop, &done, error);
+      ok = matches->find(*blocks, var, *format, text, total, &stop, &done, error);
     }
   }
 };
@@ -190,7 +185,8 @@ DataPage::DataPage(UiService& ui, QWidget* parent) : QWidget(parent), m_ui(ui) {
 
 DataPage::~DataPage() { closeFile(); }
 
-void DataPage::openFile(std::shared_ptr<SystemFile> held, std::int64_t cases, bool estimated) {
+void DataPage::openFile(std::shared_ptr<SystemFile> held, const std::string& path,
+                        std::int64_t cases, bool estimated) {
   closeFile();
   if (!held) return;
   m_fileHeld = std::move(held);
@@ -198,7 +194,7 @@ void DataPage::openFile(std::shared_ptr<SystemFile> held, std::int64_t cases, bo
   m_file = &file;
   m_estimated = estimated;
   m_damageShown = false;
-  m_view = std::make_unique<CaseView>(file, cases);
+  m_view = std::make_unique<CaseView>(file, path, cases);
   m_view->setCellOptions(m_options);
   m_vars.clear();
   for (std::size_t v = 0; v < file.variableCount(); ++v) m_vars.push_back(v);
@@ -406,7 +402,6 @@ void DataPage::find(const QString& text, bool forward) {
   auto job = std::make_unique<Job>();
   job->kind = Job::Kind::Find;
   job->var = var;
-  job->pass = std::make_unique<ColumnPass>(*m_file, var);
   job->format.emplace(*m_file, var, m_options);
   job->text = text.toStdString();
   job->matches = std::make_shared<CaseMatches>();
@@ -450,7 +445,6 @@ void DataPage::sortByColumn(int column) {
   // The keys are read anew for each sort rather than kept: a column pass
   // costs less than the memory they would hold.
   job->keys = std::make_shared<SortKeys>();
-  job->pass = std::make_unique<ColumnPass>(*m_file, var);
   job->what = QStringLiteral("Sorting by %1").arg(QString::fromStdString(m_file->variable(var).name));
   startJob(std::move(job));
 }

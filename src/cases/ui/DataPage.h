@@ -37,7 +37,6 @@ namespace brindle {
 
 class CaseView;
 class CasesModel;
-class ColumnPass;
 class SystemFile;
 class UiService;
 
@@ -75,7 +74,8 @@ class DataPage : public QWidget {
   // window calls before it closes or releases the file. cases is the count
   // the program works with; estimated when the data is damaged (the window
   // has said so already).
-  void openFile(std::shared_ptr<SystemFile> file, std::int64_t cases, bool estimated);
+  void openFile(std::shared_ptr<SystemFile> file, const std::string& path, std::int64_t cases,
+                bool estimated);
   SystemFile* file() const { return m_file; }
   void closeFile();
   bool hasFile() const { return m_view != nullptr; }

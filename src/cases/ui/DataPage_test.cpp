@@ -87,7 +87,7 @@ void DataPageTest::init() {
   m_page = std::make_unique<DataPage>(m_ui);
   m_page->resize(500, 400);
   m_page->show();
-  m_page->openFile(m_sf, kCases, false);
+  m_page->openFile(m_sf, m_file->path(), kCases, false);
 }
 
 void DataPageTest::cleanup() {
