@@ -445,12 +445,14 @@ void MainWindow::FormClose() {
   // A running frequency pass still reads the file; it is closed with the
   // program once the pass is over.
   if (Counting()) return;
+  DataPageCloseFile();
   m_openFile.Close();
   Variables.variableList.Close();
 }
 
 void MainWindow::FormDestroy() {
   // A window torn down without being closed still lets go of its file.
+  if (dataPage) DataPageCloseFile();
   m_openFile.Close();
   if (!OptionsReset) saveWindowPlacement();
 }
