@@ -76,3 +76,11 @@ brindle_layering_probe(layering_core_rejects_spssio_detail brindle_values "spssi
 brindle_layering_probe(layering_export_rejects_spssio_detail brindle_export "spssio/detail/ColumnScanner.h" REJECTED)
 brindle_layering_use_probe(layering_core_rejects_file_reader brindle_values "spssio/SystemFile.h"
   "void probe(brindle::SystemFile& f) { (void)&f.reader(); }" "no member named.*reader")
+brindle_layering_probe(layering_cases_sees_lower_core brindle_cases "datafile/MissingValueText.h" ALLOWED)
+brindle_layering_probe(layering_cases_rejects_values brindle_cases "values/Frequencies.h" REJECTED)
+brindle_layering_probe(layering_cases_rejects_ui brindle_cases "cases/ui/DataPage.h" REJECTED)
+brindle_layering_probe(layering_lower_core_rejects_cases brindle_export "cases/CaseView.h" REJECTED)
+brindle_layering_probe(layering_data_page_sees_cases brindle_cases_ui "cases/CaseView.h" ALLOWED)
+brindle_layering_probe(layering_data_page_rejects_window brindle_cases_ui "app/MainWindow.h" REJECTED)
+brindle_layering_probe(layering_data_page_rejects_other_ui brindle_cases_ui "variables/ui/VariablesPane.h" REJECTED)
+brindle_layering_probe(layering_cases_rejects_spssio_detail brindle_cases "spssio/detail/SavReader.h" REJECTED)

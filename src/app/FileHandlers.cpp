@@ -89,6 +89,7 @@ void MainWindow::OpenDataFile(const QString& fileName, const FileKey* key) {
   documentWindow->close();
   ResetWeighting();
 
+  DataPageCloseFile();
   if (m_openFile.Close() != SPSS_OK)
     m_ui.WarningDialog(QStringLiteral("Failed to close ") + QString::fromStdString(FileName));
 
@@ -135,11 +136,13 @@ void MainWindow::GetVarInfo() {
   // A file with a weight variable offers it at once; weighting stays off.
   if (!WeightVarName.empty()) FillWeightList();
   VariableListAfterScroll();
+  DataPageOpenFile();
 }
 
 void MainWindow::CloseItemClick() {
   // The frequency pass still reads the file.
   if (Counting()) return;
+  DataPageCloseFile();
   m_openFile.Close();
   // Nothing of the closed file is kept: its name, counts and flags go too.
   static_cast<DataFileState&>(*this) = DataFileState();
@@ -207,14 +210,20 @@ void MainWindow::ReleaseFileHandleClick() {
 void MainWindow::ApplicationDeactivated() {
   // A frequency pass still reads the file; a stale file is on its way out.
   if (!FileOpen() || !ReleaseFileHandle->isChecked() || Counting() || FileStale) return;
+  // The data page reads through handles of its own: they go first.
+  DataPageCloseFile();
   ReleaseDataFileReported(m_ui, *this);
+  if (!FileReleased) DataPageOpenFile();
 }
 
 void MainWindow::ApplicationActivated() {
   // A released file is always taken back, also should the option have been
   // switched off meanwhile: nothing else would ever reopen it.
   if (!FileReleased) return;
-  if (TakeDataFileBack(*this) != ReopenOutcome::Unchanged) settleStaleFile();
+  if (TakeDataFileBack(*this) != ReopenOutcome::Unchanged)
+    settleStaleFile();
+  else
+    DataPageOpenFile();
 }
 
 bool MainWindow::HoldFile() {
@@ -222,7 +231,10 @@ bool MainWindow::HoldFile() {
   if (!FileReleased) return true;
   // Something wants to read before the activation arrived (a click can come
   // first): take the file back now.
-  if (TakeDataFileBack(*this) == ReopenOutcome::Unchanged) return true;
+  if (TakeDataFileBack(*this) == ReopenOutcome::Unchanged) {
+    DataPageOpenFile();
+    return true;
+  }
   // Closing or reloading now would pull the variables table from under the
   // caller (a cursor move, say): the question waits for the event loop.
   QTimer::singleShot(0, this, [this] { settleStaleFile(); });

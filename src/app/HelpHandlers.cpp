@@ -19,6 +19,7 @@
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
+#include "cases/ui/DataPage.h"
 #include "variables/ui/VariablesGrid.h"
 #include "values/ui/ValuesGrid.h"
 
@@ -69,6 +70,7 @@ void MainWindow::createHelp() {
   for (QObject* o : std::initializer_list<QObject*>{Values.valuesGrid, Values.statisticsText})
     o->setProperty(kHelpContext, 3);
   StatusBar->setProperty(kHelpContext, 5);
+  dataPage->setProperty(kHelpContext, 6);
 
   auto* menuKey = new MenuHelpKey(this);
   for (QAction* top : menuBar()->actions()) {

@@ -11,8 +11,9 @@
 namespace brindle {
 
 QString HelpPage(int context) {
-  static const char* const pages[] = {"index", "overview", "variables", "values", "menus", "keys"};
-  const int i = (context >= 1 && context <= 5) ? context : 0;
+  static const char* const pages[] = {"index", "overview", "variables", "values",
+                                      "menus", "keys",     "data"};
+  const int i = (context >= 1 && context <= 6) ? context : 0;
   return QStringLiteral("qrc:/help/%1.html").arg(QLatin1String(pages[i]));
 }
 

@@ -9,8 +9,8 @@ class QTextBrowser;
 namespace brindle {
 
 // The page of a context number: 1 overview, 2 the variables list and find
-// bar, 3 the values pane, 4 menus and options, 5 shortcut keys; any other
-// number the contents.
+// bar, 3 the values pane, 4 menus and options, 5 shortcut keys, 6 the data
+// page; any other number the contents.
 QString HelpPage(int context);
 
 class HelpWindow : public QWidget {

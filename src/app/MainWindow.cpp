@@ -187,6 +187,7 @@ void MainWindow::createMenus() {
   file->addAction(exitAction);
 
   createViewMenu();
+  createPageMenu();
 
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
   options->addAction(ReleaseFileHandle);
@@ -263,7 +264,7 @@ void MainWindow::createPanes() {
   layout->setSpacing(0);
   layout->addWidget(Variables.findBar);
   layout->addWidget(bevel2);
-  layout->addWidget(splitter, 1);
+  layout->addWidget(createPages(splitter), 1);
   setCentralWidget(central);
 }
 
@@ -446,12 +447,14 @@ void MainWindow::FormClose() {
   // A running frequency pass still reads the file; it is closed with the
   // program once the pass is over.
   if (Counting()) return;
+  DataPageCloseFile();
   m_openFile.Close();
   Variables.variableList.Close();
 }
 
 void MainWindow::FormDestroy() {
   // A window torn down without being closed still lets go of its file.
+  if (dataPage) DataPageCloseFile();
   m_openFile.Close();
   if (!OptionsReset) saveWindowPlacement();
 }

@@ -47,6 +47,7 @@ class QMenu;
 class QPlainTextEdit;
 class QSplitter;
 class QStatusBar;
+class QTabWidget;
 class QToolBar;
 class QToolButton;
 class QWidget;
@@ -54,6 +55,7 @@ class QWidget;
 namespace brindle {
 
 class AboutBox;
+class DataPage;
 class VariablesGrid;
 class HelpWindow;
 class DocumentWindow;
@@ -88,6 +90,9 @@ class MainWindow : public QMainWindow, public DataFileState {
   ValuesPane Values;
   QSplitter* splitter = nullptr;
   QStatusBar* StatusBar = nullptr;
+  // The two pages under the find bar: 0 Variables (the splitter), 1 Data.
+  QTabWidget* pages = nullptr;
+  DataPage* dataPage = nullptr;
 
   // Tool-bar buttons.
   QAction* OpenBtn = nullptr;
@@ -280,6 +285,23 @@ class MainWindow : public QMainWindow, public DataFileState {
   void VariablesGridColumnWidthChanged();
   void HideFormatcolumnClick(QAction* item);
 
+  // --- Pages (app/DataPageHandlers.cpp, cases/ui/) --------------------
+  // View > Variables (Ctrl+1), View > Data (Ctrl+2), View > Value Labels.
+  QAction* VariablesPageItem = nullptr;
+  QAction* DataPageItem = nullptr;
+  QAction* ValueLabelsItem = nullptr;
+  // Shows page 0 (Variables) or 1 (Data).
+  void ShowPage(int page);
+  bool DataPageShown() const;
+  // The open file, the variables view's columns, the current variable and
+  // the value options, handed to the data page.
+  void DataPageOpenFile();
+  void DataPageCloseFile();
+  void DataPageColumns();
+  void DataPageFollowVariable();
+  // The data page moved to the column of variable var (a dictionary position).
+  void DataPageVariableChosen(std::size_t var);
+
   // --- Values pane (app/PaneHandlers.cpp, the values pane) -----------
   void ShowValueLabels();
   void ToggleDisplayLabels();
@@ -354,6 +376,9 @@ class MainWindow : public QMainWindow, public DataFileState {
   void connectFileInfoHandlers();
   // The View menu: its actions, the menu and their connections.
   void createViewMenu();
+  // The page tabs around the splitter, and their View menu items.
+  QWidget* createPages(QWidget* variablesPage);
+  void createPageMenu();
   // After a released file was found changed or gone on its way back: the
   // question and reload, or the message and close.
   void settleStaleFile();
@@ -383,6 +408,8 @@ class MainWindow : public QMainWindow, public DataFileState {
   bool m_keepPosition = false;
   // What Find in Attributes looked for last.
   QString m_attributeFindText;
+  // The values pane did not follow a move made on the data page.
+  bool m_valuesBehind = false;
 };
 
 }  // namespace brindle

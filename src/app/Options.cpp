@@ -110,6 +110,10 @@ bool MainWindow::readSettings() {
     ChartItem->setChecked(IntValue(s, "Chart", 0) == 1);
   }
 
+  // The page shown last, kept with the placement.
+  ShowPage(IntValue(s, "Page", 0) == 1 ? 1 : 0);
+  ValueLabelsItem->setChecked(IntValue(s, "Labels", 0) == 1);
+
   if (s.contains(QStringLiteral("c1"))) {
     const int widest = WidestColumn();
     const auto varWidth = [&](const char* name, int column) {
@@ -155,6 +159,8 @@ void MainWindow::SaveoptionsClick() {
   s->setValue(QStringLiteral("c7"), Values.valuesGrid->ColWidth(4));
   s->setValue(QStringLiteral("c8"), Variables.variablesGrid->ColWidth(5));
   s->setValue(QStringLiteral("c9"), Variables.variablesGrid->ColWidth(6));
+  s->setValue(QStringLiteral("Page"), DataPageShown() ? 1 : 0);
+  s->setValue(QStringLiteral("Labels"), int(ValueLabelsItem->isChecked()));
   m_recentFiles.Write(*s);
   s->sync();
   if (s->status() != QSettings::NoError)
@@ -170,6 +176,7 @@ void MainWindow::RestoreDefaultOptionsClick() {
   OptionsReset = true;
   ReleaseFileHandle->setChecked(false);
   UsePrintFormat->setChecked(true);
+  ValueLabelsItem->setChecked(false);
   HideMissingcolumn->setChecked(true);
   HideFormatcolumn->setChecked(true);
   HideFormatcolumnClick(HideMissingcolumn);
@@ -199,6 +206,8 @@ void MainWindow::saveWindowPlacement() {
     s->setValue(QStringLiteral("Width"), bounds.width());
     s->setValue(QStringLiteral("Height"), bounds.height());
   }
+  s->setValue(QStringLiteral("Page"), DataPageShown() ? 1 : 0);
+  s->setValue(QStringLiteral("Labels"), int(ValueLabelsItem->isChecked()));
   m_recentFiles.Write(*s);
   s->sync();
 }

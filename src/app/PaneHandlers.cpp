@@ -50,11 +50,19 @@ void MainWindow::VariablesGridTitleClick(int column) {
 
 void MainWindow::VariableListAfterScroll() {
   VariableList& table = Variables.variableList;
-  Values.StartVariable();
+  // On the data page the values pane is out of sight: it catches up when
+  // the variables page comes back, so a move between columns starts no pass.
+  const bool dataShown = DataPageShown();
+  if (!dataShown) Values.StartVariable();
   RefreshVariableDetails();
   SetStatusText(0, QStringLiteral("%1/%2").arg(table.RecNo()).arg(NumVars));
   const VarRecord* rec = table.Current();
   SetStatusText(1, rec ? QString::fromStdString(rec->VarLabel) : QString());
+  DataPageFollowVariable();
+  if (dataShown) {
+    m_valuesBehind = true;
+    return;
+  }
   if (Values.FrequenciesMode)
     ShowFrequencies();
   else
@@ -69,6 +77,7 @@ void MainWindow::SortVariables(const std::string& fieldName) {
   Variables.SortVariables(fieldName);
   Values.FrequenciesMode = frequencies;
   Variables.variableList.First();
+  DataPageColumns();
 }
 
 void MainWindow::VariablesGridKeyDown(QKeyEvent* event) {

@@ -15,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include "cases/CaseView.h"
 #include "codebook/Codebook.h"
 #include "datafile/DataFileState.h"
 #include "datafile/DictionaryLoader.h"
@@ -61,6 +62,10 @@ struct Command {
   bool varsGiven = false;
   int top = 10;  // codebook --top
   bool topGiven = false;
+  // cases: the first case (1-based), how many.
+  std::int64_t from = 1;
+  std::int64_t count = 20;
+  bool rangeGiven = false;
 };
 
 // A --top count: a decimal number from 0 to a million.
@@ -88,6 +93,19 @@ bool ParseVars(const std::string& text, std::vector<std::string>& vars) {
     if (comma == std::string::npos) return true;
     at = comma + 1;
   }
+}
+
+// A whole number of at least `least`, as --from and --count take it.
+bool ParseCount(const std::string& text, std::int64_t least, std::int64_t& value) {
+  if (text.empty() || text.size() > 18) return false;
+  std::int64_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  if (v < least) return false;
+  value = v;
+  return true;
 }
 
 // Overwrites a password before its memory goes back to the heap.
@@ -182,6 +200,11 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
       if (i + 1 >= args.size() || cmd.passwordGiven) return false;
       cmd.passwordGiven = true;
       (a == "--password" ? cmd.password : cmd.passwordFile) = args[++i];
+    } else if (a == "--from" || a == "--count") {
+      if (i + 1 >= args.size()) return false;
+      cmd.rangeGiven = true;
+      if (!ParseCount(args[++i], a == "--from" ? 1 : 0, a == "--from" ? cmd.from : cmd.count))
+        return false;
     } else if (a == "--check") {
       cmd.check = true;
     } else if (a == "--json") {
@@ -208,7 +231,8 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
   if (positional.empty()) return false;
   cmd.name = positional[0];
   if (cmd.name == "export") {
-    if (positional.size() != 3 || cmd.weighted) return false;
+    if (positional.size() != 3 || cmd.weighted || cmd.varsGiven || cmd.topGiven || cmd.rangeGiven)
+      return false;
     cmd.exportKind = positional[1];
     cmd.file = positional[2];
     // The dictionary is written as JSON, and only that is asked for.
@@ -219,11 +243,20 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
     return !cmd.modeGiven || cmd.exportKind == "data";
   }
   if (cmd.name == "codebook") {
-    if (positional.size() != 2 || cmd.modeGiven || cmd.json || cmd.check) return false;
+    if (positional.size() != 2 || cmd.modeGiven || cmd.json || cmd.check || cmd.rangeGiven)
+      return false;
     cmd.file = positional[1];
     return true;
   }
-  if (!cmd.outPath.empty() || cmd.modeGiven || cmd.json || cmd.varsGiven || cmd.topGiven)
+  if (cmd.name == "cases") {
+    if (positional.size() != 2 || !cmd.outPath.empty() || cmd.json || cmd.weighted || cmd.check ||
+        cmd.topGiven)
+      return false;
+    cmd.file = positional[1];
+    return true;
+  }
+  if (!cmd.outPath.empty() || cmd.modeGiven || cmd.json || cmd.varsGiven || cmd.topGiven ||
+      cmd.rangeGiven)
     return false;
   if (cmd.name == "attrs" || cmd.name == "mrsets") {
     // attrs takes an optional variable.
@@ -436,6 +469,72 @@ int MrSets(LoadedFile& f, std::ostream& out) {
   return kOk;
 }
 
+// Cases --from .. as tab-separated lines under a line of names: the values
+// as the data page shows them with --formatted or --labels, else numbers as
+// the shortest text that reads back to the same double and the
+// system-missing value as an empty field.
+int Cases(LoadedFile& f, const Command& cmd, const NumberSeparators& seps, std::ostream& out,
+          std::ostream& err) {
+  SystemFile& file = *f.state.File;
+  std::vector<std::size_t> vars;
+  if (cmd.varsGiven) {
+    for (const std::string& name : cmd.vars) {
+      const VarRecord* var = FindVariable(f.table, name);
+      const int index = var ? file.findVariable(var->VarName) : -1;
+      if (index < 0) {
+        err << "unknown variable " << name << "\n";
+        return kUsage;
+      }
+      vars.push_back(std::size_t(index));
+    }
+  } else {
+    for (std::size_t v = 0; v < file.variableCount(); ++v) vars.push_back(v);
+  }
+  CaseView view(file, cmd.file, f.state.NumCases);
+  CellOptions options;
+  options.fixedFormat = cmd.fixedFormat;
+  options.seps = seps;
+  options.mode = cmd.dataMode == DataMode::Labels      ? CellMode::Labels
+                 : cmd.dataMode == DataMode::Formatted ? CellMode::Values
+                                                       : CellMode::Raw;
+  view.setCellOptions(options);
+  view.setColumns(vars);
+  const std::int64_t first = cmd.from - 1;
+  if (cmd.count > 0 && first >= view.rowCount()) {
+    err << "case " << cmd.from << " is beyond the last case (" << view.rowCount() << ")\n";
+    return kUsage;
+  }
+  std::string line;
+  for (std::size_t c = 0; c < view.columnCount(); ++c) {
+    if (c > 0) line += '\t';
+    AppendField(view.name(c), line);
+  }
+  line += '\n';
+  out.write(line.data(), std::streamsize(line.size()));
+  std::string cell;
+  for (std::int64_t row = first; row < first + cmd.count; ++row) {
+    line.clear();
+    bool present = true;
+    for (std::size_t c = 0; c < view.columnCount() && present; ++c) {
+      cell.clear();
+      present = view.cellNow(row, c, cell) == CellState::Shown;
+      if (c > 0) line += '\t';
+      AppendField(cell, line);
+    }
+    // A file without variables has cases of nothing: one empty line each.
+    if (view.columnCount() == 0) present = row < view.rowCount();
+    if (!present) break;
+    line += '\n';
+    out.write(line.data(), std::streamsize(line.size()));
+  }
+  const CaseBlocks& blocks = view.blocks();
+  if (blocks.damageAt() >= 0 && blocks.damageAt() < first + cmd.count) {
+    if (!f.damaged) err << blocks.damageText() << "\n";
+    return kFileError;
+  }
+  return kOk;
+}
+
 bool StderrIsTerminal() {
 #ifdef _WIN32
   return _isatty(2) != 0;
@@ -566,13 +665,18 @@ std::string UsageText() {
          "       brindle-cli attrs  FILE [VAR]\n"
          "       brindle-cli mrsets FILE\n"
          "       brindle-cli export dict FILE --json [--out PATH]\n"
+         "       brindle-cli cases  FILE [--from N] [--count K] [--vars A,B,...]\n"
+         "                          [--labels|--formatted]\n"
          "       brindle-cli codebook FILE [--out PATH] [--vars A,B,...] [--top N] [--weight WVAR]\n"
          "option --no-fixed-format  numbers in general form instead of the print format\n"
          "option --password PW, --password-file F (- for standard input)\n"
          "       the password of an encrypted file; the file's first line is the password\n"
          "info --check: only the file's warnings, on standard output; exit code 1 when there\n"
          "       are any. Every other command writes them to standard error, each line\n"
-         "       starting with \"warning: \", before its output\n";
+         "       starting with \"warning: \", before its output\n"
+         "cases: K cases (20 when not given) from case N (1-based, 1 when not given) as\n"
+         "       tab-separated lines under a line of names; --formatted as the data page\n"
+         "       shows them, --labels with value labels where there are any\n";
 }
 
 NumberSeparators LocaleSeparators() {
@@ -616,6 +720,8 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
     code = Attrs(file, cmd.variable, out, err);
   else if (cmd.name == "mrsets")
     code = MrSets(file, out);
+  else if (cmd.name == "cases")
+    code = Cases(file, cmd, seps, out, err);
   else if (cmd.name == "codebook")
     code = Codebook(file, cmd, seps, out, err);
   else

@@ -473,7 +473,8 @@ TEST_P(CliEncrypted, CommandsReadThePlaintext) {
       {"vars"},           {"doc"},
       {"freq", "age"},    {"freq", "sex", "--weight", "HouseholdIncome"},
       {"labels", "sex"},  {"export", "data"},
-      {"export", "vars"}, {"export", "labels"}};
+      {"export", "vars"}, {"export", "labels"},
+      {"cases", "--from", "5990", "--count", "30", "--labels"}};
   for (const auto& command : commands) {
     std::vector<std::string> args = command;
     args.insert(args.begin() + (command[0] == "export" ? 2 : 1), "FILE");
@@ -735,6 +736,72 @@ TEST(CliCodebook, ShortDataGivesTheCasesReadAndExitCodeOne) {
   EXPECT_NE(r.out.find("this codebook describes the 400 cases that could be read"),
             std::string::npos);
   EXPECT_NE(r.err.find("400 of 1000"), std::string::npos) << r.err;
+}
+
+// `cases`: the range, the variables, the three ways of writing values, the
+// escaping of every command, and what it refuses.
+TEST(CliCases, RangesVariablesAndModes) {
+  SavFile f = Survey();
+  f.cases.push_back({testing::sysmis(), 2.5, std::string("X"), std::string("tab\there")});
+  TempFile file(testing::writeSav(f));
+  const std::string p = file.path();
+  struct Row {
+    std::vector<std::string> args;
+    int code;
+    std::string out;
+  };
+  const std::string head = "age\tHouseholdIncome\tsex\tcomment\n";
+  const Row rows[] = {
+      {{"cases", p}, 0, head + "30\t100\tF\tfine\n99\t-5\tM\t\n\t2.5\tX\ttab\\there\n"},
+      {{"cases", p, "--from", "2", "--count", "1"}, 0, head + "99\t-5\tM\t\n"},
+      {{"cases", p, "--count", "0"}, 0, head},
+      {{"cases", p, "--from", "3", "--count", "50"}, 0, head + "\t2.5\tX\ttab\\there\n"},
+      {{"cases", p, "--vars", "SEX,age", "--formatted"}, 0, "sex\tage\nF\t30\nM\t99\nX\t.\n"},
+      {{"cases", p, "--vars", "age,sex,comment", "--labels"},
+       0,
+       "age\tsex\tcomment\n30\tFemale\tFine\nRefused\tMale\t\n.\tX\ttab\\there\n"},
+      {{"cases", p, "--vars", "HouseholdIncome", "--formatted", "--count", "1"},
+       0,
+       "HouseholdIncome\n$100.00\n"},
+      {{"cases", p, "--from", "4"}, 2, ""},
+      {{"cases", p, "--vars", "age,nosuch"}, 2, ""},
+      {{"cases", p, "--from", "0"}, 2, ""},
+      {{"cases", p, "--from", "-3"}, 2, ""},
+      {{"cases", p, "--count", "x"}, 2, ""},
+      {{"cases", p, "--count"}, 2, ""},
+      {{"cases", p, "--labels", "--formatted"}, 2, ""},
+      {{"vars", p, "--from", "2"}, 2, ""},
+      {{"cases", p, "--out", "x"}, 2, ""},
+  };
+  for (const Row& row : rows) {
+    const Result r = RunCommand(row.args);
+    std::string args;
+    for (const auto& a : row.args) args += a + ' ';
+    EXPECT_EQ(r.code, row.code) << args << r.err;
+    EXPECT_EQ(r.out, row.out) << args;
+  }
+}
+
+// Cases of a long compressed file far from the first, and data cut short
+// inside the cases asked for: what was read, then the reader's message.
+TEST(CliCases, FarCasesAndDamage) {
+  SavFile f;
+  f.variables = {Variable::numeric("n"), Variable::string("s", 12)};
+  for (int c = 0; c < 20000; ++c) f.cases.push_back({double(c), "c" + std::to_string(c)});
+  std::vector<std::uint8_t> bytes = testing::writeSav(f);
+  TempFile file(bytes);
+  Result r = RunCommand({"cases", file.path(), "--from", "19999", "--count", "5"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "n\ts\n19998\tc19998\n19999\tc19999\n");
+
+  bytes.resize(bytes.size() - 20);
+  file.write(bytes);
+  r = RunCommand({"cases", file.path(), "--from", "19990", "--count", "20"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out.rfind("n\ts\n19989\tc19989\n", 0), 0u) << r.out;
+  EXPECT_FALSE(r.err.empty());
+  r = RunCommand({"cases", file.path(), "--count", "2"});
+  EXPECT_EQ(r.out, "n\ts\n0\tc0\n1\tc1\n");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -291,6 +292,15 @@ void RecordingUiService::SetClipboardText(const QString& text) {
   clipboard = text;
 }
 
+bool QtUiService::GetText(QWidget* parent, const QString& caption, const QString& prompt,
+                          QString& text) {
+  bool ok = false;
+  const QString typed = QInputDialog::getText(parent ? parent : DialogParent(), caption, prompt,
+                                              QLineEdit::Normal, text, &ok);
+  if (ok) text = typed;
+  return ok;
+}
+
 bool RecordingUiService::GetPassword(QWidget*, const QString& fileName, const QString& prompt,
                                      QString& password) {
   calls.append({QStringLiteral("GetPassword"), fileName, prompt, MessageIcon::None});
@@ -302,6 +312,14 @@ bool RecordingUiService::GetPassword(QWidget*, const QString& fileName, const QS
 bool RecordingUiService::OpenDocument(const QString& path) {
   calls.append({QStringLiteral("OpenDocument"), QString(), path, MessageIcon::None});
   return openDocumentAnswer;
+}
+
+bool RecordingUiService::GetText(QWidget*, const QString& caption, const QString& prompt,
+                                 QString& text) {
+  calls.append({QStringLiteral("GetText"), caption, prompt, MessageIcon::None});
+  if (textAnswers.isEmpty()) return false;
+  text = textAnswers.takeFirst();
+  return true;
 }
 
 int RecordingUiService::Count(const QString& kind) const {

@@ -45,6 +45,10 @@ class UiService {
   // Opens a file the program wrote (a codebook) in the desktop's program for
   // it (a browser for HTML); false when none could be started.
   virtual bool OpenDocument(const QString& path) = 0;
+  // A one-line entry under a caption and a prompt, starting with text;
+  // false when cancelled, else text holds what was typed.
+  virtual bool GetText(QWidget* parent, const QString& caption, const QString& prompt,
+                       QString& text) = 0;
 };
 
 // Widens a message box, which sizes itself to its text, to at least the room
@@ -67,6 +71,8 @@ class QtUiService : public UiService {
   bool GetPassword(QWidget* parent, const QString& fileName, const QString& prompt,
                    QString& password) override;
   bool OpenDocument(const QString& path) override;
+  bool GetText(QWidget* parent, const QString& caption, const QString& prompt,
+               QString& text) override;
 };
 
 // For tests: records every call and answers from scripted values; never
@@ -74,7 +80,8 @@ class QtUiService : public UiService {
 // "WarningDialog", "ConfirmDialog", "SystemMessageBox", "GetOpenFileName",
 // "SetClipboardText"); caption is the caption the real dialog would carry
 // (the filter for GetOpenFileName), text the message (the clipboard text;
-// the starting folder for GetOpenFileName;
+// the starting folder for GetOpenFileName; for "GetText" the caption and
+// the prompt;
 // for "GetSaveFileName" the suggested path, the filters in caption after the
 // dialog's caption, separated by newlines; for "GetPassword" the file name
 // in caption, the prompt in text; for "OpenDocument" the path in text).
@@ -92,6 +99,7 @@ class RecordingUiService : public UiService {
   int saveFilterAnswer = 0;     // the filter the save dialog reports chosen
   bool confirmAnswer = true;
   QStringList passwordAnswers;  // taken front first; an empty list cancels
+  QStringList textAnswers;      // GetText: taken front first; an empty list cancels
   QString clipboard;
   bool openDocumentAnswer = true;
 
@@ -106,6 +114,8 @@ class RecordingUiService : public UiService {
   bool GetPassword(QWidget* parent, const QString& fileName, const QString& prompt,
                    QString& password) override;
   bool OpenDocument(const QString& path) override;
+  bool GetText(QWidget* parent, const QString& caption, const QString& prompt,
+               QString& text) override;
 
   // Number of recorded calls of one kind.
   int Count(const QString& kind) const;
