@@ -35,8 +35,8 @@ namespace brindle {
 void MainWindow::OpenClick() { OpenDataFile(QString()); }
 
 QString MainWindow::openDialogFolder() const {
-  if (FileHandle != -1 && !FileName.empty())
-    return QFileInfo(QString::fromStdString(FileName)).absolutePath();
+  if (m_file.FileHandle != -1 && !m_file.FileName.empty())
+    return QFileInfo(QString::fromStdString(m_file.FileName)).absolutePath();
   return m_recentFiles.LastFolder();
 }
 
@@ -84,21 +84,21 @@ void MainWindow::OpenDataFile(const QString& fileName, const FileKey* key) {
   DataFileState opened;
   if (!OpenDataFileReported(m_ui, this, name, opened, key)) return;
 
-  documentWindow->FormClose();
-  documentWindow->close();
-  ResetWeighting();
+  m_documentWindow->FormClose();
+  m_documentWindow->close();
+  m_weighting.Reset();
 
   if (m_openFile.Close() != SPSS_OK)
-    m_ui.WarningDialog(QStringLiteral("Failed to close ") + QString::fromStdString(FileName));
+    m_ui.WarningDialog(QStringLiteral("Failed to close ") + QString::fromStdString(m_file.FileName));
 
   WaitCursor wait;
   EnableFileCommands(true);
-  static_cast<DataFileState&>(*this) = opened;
-  CaseCountEstimated = false;
-  Values.StartFile();
+  m_file = opened;
+  m_file.CaseCountEstimated = false;
+  m_values.StartFile();
 
-  ShowDocBtn->setEnabled(HasDocument != 0);
-  ShowDocBtn->setVisible(HasDocument != 0);
+  ShowDocBtn->setEnabled(m_file.HasDocument != 0);
+  ShowDocBtn->setVisible(m_file.HasDocument != 0);
 
   const QFileInfo info(name);
   setWindowTitle(QStringLiteral("Brindle ") + info.absoluteFilePath());
@@ -106,31 +106,31 @@ void MainWindow::OpenDataFile(const QString& fileName, const FileKey* key) {
   updateRecentFilesMenu();
   setApplicationTitle(info.fileName() + QStringLiteral(" - Brindle"));
 
-  Variables.variableList.SetSortedField(std::string());
-  Variables.variablesGrid->HideSortIndicator();
-  Variables.ClearFind();
+  m_variables.variableList().SetSortedField(std::string());
+  m_variables.variablesGrid()->HideSortIndicator();
+  m_variables.ClearFind();
 
   GetVarInfo();
-  setWarningCount(File ? File->warnings().size() : 0);
+  setWarningCount(m_file.File ? m_file.File->warnings().size() : 0);
 
-  Variables.variablesGrid->setFocus();
+  m_variables.variablesGrid()->setFocus();
 }
 
 void MainWindow::GetVarInfo() {
-  Values.HideStatistics();
-  Variables.variablesGrid->SetDataSourceEnabled(false);
-  const DictionaryLoadResult result = LoadDictionary(*this, Variables.variableList, m_separators);
-  Variables.variablesGrid->SetDataSourceEnabled(true);
+  m_values.HideStatistics();
+  m_variables.variablesGrid()->SetDataSourceEnabled(false);
+  const DictionaryLoadResult result = LoadDictionary(m_file, m_variables.variableList(), m_separators);
+  m_variables.variablesGrid()->SetDataSourceEnabled(true);
   if (result.errorCode != 0) {
     m_ui.ShowMessage(QString::fromStdString(result.error));
     return;
   }
   if (!result.warning.empty()) {
-    Values.MarkCountsEstimated();
+    m_values.MarkCountsEstimated();
     m_ui.WarningDialog(QString::fromStdString(result.warning));
   }
   // A file with a weight variable offers it at once; weighting stays off.
-  if (!WeightVarName.empty()) FillWeightList();
+  if (!m_file.WeightVarName.empty()) m_weighting.FillWeightList();
   VariableListAfterScroll();
 }
 
@@ -139,20 +139,20 @@ void MainWindow::CloseItemClick() {
   if (Counting()) return;
   m_openFile.Close();
   // Nothing of the closed file is kept: its name, counts and flags go too.
-  static_cast<DataFileState&>(*this) = DataFileState();
+  m_file = DataFileState();
   setWindowTitle(QStringLiteral("Brindle"));
   setApplicationTitle(QStringLiteral("Brindle"));
 
-  Variables.variableList.Close();
-  Variables.variablesGrid->HideSortIndicator();
+  m_variables.variableList().Close();
+  m_variables.variablesGrid()->HideSortIndicator();
 
-  Values.Clear();
-  Variables.findNameEdit->clear();
-  Variables.findLabelEdit->clear();
+  m_values.Clear();
+  m_variables.findNameEdit()->clear();
+  m_variables.findLabelEdit()->clear();
   for (int panel = 0; panel < 3; ++panel) SetStatusText(panel, QString());
   setWarningCount(0);
 
-  Weighting.Reset();
+  m_weighting.Reset();
 
   EnableFileCommands(false);
   ShowDocBtn->setEnabled(false);
@@ -162,8 +162,8 @@ void MainWindow::CloseItemClick() {
 // --- File properties and document -------------------------------------------
 
 void MainWindow::connectFileInfoHandlers() {
-  documentWindow = new DocumentWindow(m_ui, this);
-  documentWindow->FileName = [this] { return QString::fromStdString(FileName); };
+  m_documentWindow = new DocumentWindow(m_ui, this);
+  m_documentWindow->FileName = [this] { return QString::fromStdString(m_file.FileName); };
 
   connect(InfoBtn, &QAction::triggered, this, [this] { ShowFileInfo(); });
   connect(FileInfoItem, &QAction::triggered, this, [this] { ShowFileInfo(); });
@@ -186,13 +186,13 @@ void MainWindow::connectFileInfoHandlers() {
 }
 
 void MainWindow::ShowFileInfo() {
-  if (FileHandle == -1 || !HoldFile()) return;
-  ShowFileReport(m_ui, *this);
+  if (m_file.FileHandle == -1 || !HoldFile()) return;
+  ShowFileReport(m_ui, m_file);
 }
 
 void MainWindow::ShowDocBtnClick() {
-  if (HasDocument == 0 || FileHandle == -1 || !HoldFile()) return;
-  ShowDocumentLines(m_ui, *this, *documentWindow);
+  if (m_file.HasDocument == 0 || m_file.FileHandle == -1 || !HoldFile()) return;
+  ShowDocumentLines(m_ui, m_file, *m_documentWindow);
 }
 
 // --- Write-access release ---------------------------------------------------
@@ -203,23 +203,23 @@ void MainWindow::ReleaseFileHandleClick() {
 
 void MainWindow::ApplicationDeactivated() {
   // A frequency pass still reads the file; a stale file is on its way out.
-  if (FileHandle == -1 || !ReleaseFileHandle->isChecked() || Counting() || FileStale) return;
-  ReleaseDataFileReported(m_ui, *this);
+  if (m_file.FileHandle == -1 || !ReleaseFileHandle->isChecked() || Counting() || m_file.FileStale) return;
+  ReleaseDataFileReported(m_ui, m_file);
 }
 
 void MainWindow::ApplicationActivated() {
   // A released file is always taken back, also should the option have been
   // switched off meanwhile: nothing else would ever reopen it.
-  if (!FileReleased) return;
-  if (TakeDataFileBack(*this) != ReopenOutcome::Unchanged) settleStaleFile();
+  if (!m_file.FileReleased) return;
+  if (TakeDataFileBack(m_file) != ReopenOutcome::Unchanged) settleStaleFile();
 }
 
 bool MainWindow::HoldFile() {
-  if (FileStale) return false;
-  if (!FileReleased) return true;
+  if (m_file.FileStale) return false;
+  if (!m_file.FileReleased) return true;
   // Something wants to read before the activation arrived (a click can come
   // first): take the file back now.
-  if (TakeDataFileBack(*this) == ReopenOutcome::Unchanged) return true;
+  if (TakeDataFileBack(m_file) == ReopenOutcome::Unchanged) return true;
   // Closing or reloading now would pull the variables table from under the
   // caller (a cursor move, say): the question waits for the event loop.
   QTimer::singleShot(0, this, [this] { settleStaleFile(); });
@@ -227,19 +227,19 @@ bool MainWindow::HoldFile() {
 }
 
 void MainWindow::settleStaleFile() {
-  const std::string name = FileName;
-  const StaleFileAction action = AskAboutStaleFile(m_ui, *this);
+  const std::string name = m_file.FileName;
+  const StaleFileAction action = AskAboutStaleFile(m_ui, m_file);
   if (action == StaleFileAction::None) return;
   // An encrypted file reloads with its key; the password is long gone.
-  const std::shared_ptr<const FileKey> key = Key;
+  const std::shared_ptr<const FileKey> key = m_file.Key;
   CloseItemClick();
   if (action == StaleFileAction::Reload) OpenDataFile(QString::fromStdString(name), key.get());
 }
 
 // --- Open in the associated application -------------------------------------
 
-void MainWindow::OpenInSpssClick() { OpenInAssociatedApplication(m_ui, FileName); }
-void MainWindow::OpenWithRegisteredCommand() { StartRegisteredCommand(m_ui, FileName); }
+void MainWindow::OpenInSpssClick() { OpenInAssociatedApplication(m_ui, m_file.FileName); }
+void MainWindow::OpenWithRegisteredCommand() { StartRegisteredCommand(m_ui, m_file.FileName); }
 
 // --- Export -----------------------------------------------------------------
 
@@ -250,14 +250,14 @@ void MainWindow::connectExportHandlers() {
 }
 
 void MainWindow::ExportClick(int kind) {
-  if (FileHandle == -1 || Counting() || !HoldFile()) return;
+  if (m_file.FileHandle == -1 || Counting() || !HoldFile()) return;
   const std::optional<ExportJob> job =
-      AskExportJob(m_ui, this, kind, FileName, Variables.variableList);
+      AskExportJob(m_ui, this, kind, m_file.FileName, m_variables.variableList());
   if (!job) return;
   // The file stays held (not released, not closed) while the cases are read;
   // closing the window cancels the export, and the window closes after it.
   m_exporting = true;
-  RunExportJob(m_ui, this, *job, *File, FileName, [this] { return m_closeAfterPass; });
+  RunExportJob(m_ui, this, *job, *m_file.File, m_file.FileName, [this] { return m_closeAfterPass; });
   m_exporting = false;
   if (m_closeAfterPass) {
     m_closeAfterPass = false;

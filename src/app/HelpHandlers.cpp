@@ -63,10 +63,10 @@ class MenuHelpKey : public QObject {
 
 void MainWindow::createHelp() {
   for (QObject* o :
-       std::initializer_list<QObject*>{toolBar, Variables.findBar, Variables.findNameEdit, Variables.findLabelEdit,
-                                       Variables.filterCheck, Variables.variablesGrid})
+       std::initializer_list<QObject*>{toolBar, m_variables.findBar(), m_variables.findNameEdit(), m_variables.findLabelEdit(),
+                                       m_variables.filterCheck(), m_variables.variablesGrid()})
     o->setProperty(kHelpContext, 2);
-  for (QObject* o : std::initializer_list<QObject*>{Values.valuesGrid, Values.statisticsText})
+  for (QObject* o : std::initializer_list<QObject*>{m_values.valuesGrid(), m_values.statisticsText()})
     o->setProperty(kHelpContext, 3);
   StatusBar->setProperty(kHelpContext, 5);
 
@@ -93,8 +93,8 @@ void MainWindow::createHelp() {
   auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
   connect(f1, &QShortcut::activated, this, [this] { ShowContextHelp(); });
 
-  aboutBox = new AboutBox(m_ui, this);
-  helpWindow = new HelpWindow(this);
+  m_aboutBox = new AboutBox(m_ui, this);
+  m_helpWindow = new HelpWindow(this);
 }
 
 void MainWindow::HelpOverviewClick(QAction* item) { ShowHelpTopic(HelpContextOf(item)); }
@@ -102,9 +102,9 @@ void MainWindow::HelpOverviewClick(QAction* item) { ShowHelpTopic(HelpContextOf(
 void MainWindow::HelpTopicsClick() { ShowHelpTopic(0); }
 
 void MainWindow::AboutClick() {
-  aboutBox->show();
-  aboutBox->raise();
-  aboutBox->activateWindow();
+  m_aboutBox->show();
+  m_aboutBox->raise();
+  m_aboutBox->activateWindow();
 }
 
 void MainWindow::ShowContextHelp() {
@@ -112,6 +112,6 @@ void MainWindow::ShowContextHelp() {
   ShowHelpTopic(context > 0 ? context : 1);
 }
 
-void MainWindow::ShowHelpTopic(int context) { helpWindow->ShowTopic(context); }
+void MainWindow::ShowHelpTopic(int context) { m_helpWindow->ShowTopic(context); }
 
 }  // namespace brindle

@@ -80,7 +80,7 @@ class FrequenciesPaneTest : public QObject {
 
 void FrequenciesPaneTest::init() {
   m_w = std::make_unique<ShownWindow>();
-  m_w->form.FrequenciesShown->trigger();
+  Action(m_w->form, "FrequenciesShown")->trigger();
   m_file = WriteTemp(Mixed());
   m_w->Open(m_file->path());
 }
@@ -126,41 +126,41 @@ void FrequenciesPaneTest::tableOfEachKind() {
   QFETCH(bool, labelColumnHidden);
   MainWindow& f = m_w->form;
   // Come from a variable with a longer table, so that every row is refilled.
-  f.Variables.variableList.SetRecNo(recNo == 1 ? 2 : 1);
-  f.Variables.variableList.SetRecNo(recNo);
+  f.variablesPane().variableList().SetRecNo(recNo == 1 ? 2 : 1);
+  f.variablesPane().variableList().SetRecNo(recNo);
   const QString decimal = QString::fromStdString(f.Separators().decimal);
   for (QStringList& row : rows)
     for (int c = 1; c < 5; ++c) row[c].replace('.', decimal);
 
   const int n = int(rows.size());
-  QVERIFY(f.Values.FrequencyTableShown);
+  QVERIFY(f.valuesPane().frequencyTableShown());
   QVERIFY(!f.Counting());
-  QCOMPARE(f.Values.ValueRowCount, n);
+  QCOMPARE(f.valuesPane().valueRowCount(), n);
   QCOMPARE(f.StatusText(2), QString::number(n));
-  QCOMPARE(f.Values.captionLabel->text(),
-           QString::fromStdString(f.Variables.variableList.Current()->VarName));
-  QCOMPARE(Row(f.Values.valuesGrid, 0),
+  QCOMPARE(f.valuesPane().captionLabel()->text(),
+           QString::fromStdString(f.variablesPane().variableList().Current()->VarName));
+  QCOMPARE(Row(f.valuesPane().valuesGrid(), 0),
            QStringList({"Value Label", "Value", "Freq", "% Total", "% Valid"}));
   for (int r = 0; r < n; ++r) {
-    QStringList shown = Row(f.Values.valuesGrid, r + 1);
+    QStringList shown = Row(f.valuesPane().valuesGrid(), r + 1);
     shown[1] = shown[1].trimmed();  // print formats pad to their width
     QCOMPARE(shown, rows[r]);
   }
-  QCOMPARE(Row(f.Values.valuesGrid, n + 1), QStringList(QVector<QString>(5)));
-  QCOMPARE(f.Values.valuesGrid->FillRows(), n + 1);
-  QCOMPARE(f.Values.valuesGrid->RowCount(), std::max(f.Values.MinValueRows, n + 1));
-  QCOMPARE(f.Values.valuesGrid->Selection().left, -1);
-  QCOMPARE(f.Values.statisticsText->isVisible(), memoShown);
-  QCOMPARE(f.Values.valuesGrid->ColWidth(0) == 0, labelColumnHidden);
+  QCOMPARE(Row(f.valuesPane().valuesGrid(), n + 1), QStringList(QVector<QString>(5)));
+  QCOMPARE(f.valuesPane().valuesGrid()->FillRows(), n + 1);
+  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), std::max(f.valuesPane().minValueRows(), n + 1));
+  QCOMPARE(f.valuesPane().valuesGrid()->Selection().left, -1);
+  QCOMPARE(f.valuesPane().statisticsText()->isVisible(), memoShown);
+  QCOMPARE(f.valuesPane().valuesGrid()->ColWidth(0) == 0, labelColumnHidden);
   if (labelColumnHidden)
-    QCOMPARE(f.Values.valuesGrid->ColWidth(1),
-             f.Values.valuesGrid->SavedLabelWidth + f.Values.valuesGrid->SavedValueWidth);
+    QCOMPARE(f.valuesPane().valuesGrid()->ColWidth(1),
+             f.valuesPane().valuesGrid()->SavedLabelWidth + f.valuesPane().valuesGrid()->SavedValueWidth);
 }
 
 void FrequenciesPaneTest::statisticsBox() {
   MainWindow& f = m_w->form;
-  f.Variables.variableList.SetRecNo(1);
-  const QStringList lines = f.Values.statisticsText->toPlainText().split('\n');
+  f.variablesPane().variableList().SetRecNo(1);
+  const QStringList lines = f.valuesPane().statisticsText()->toPlainText().split('\n');
   QCOMPARE(lines.size(), 3);
   // Valid 1, 1, 2: sum 4; user- and system-missing count as missing.
   QVERIFY(lines[0].startsWith("valid\t3\tminimum\t"));
@@ -171,16 +171,16 @@ void FrequenciesPaneTest::statisticsBox() {
   // The box takes room from the grid: the rows follow, so a short table
   // needs no scroll bar.
   QCoreApplication::processEvents();
-  QCOMPARE(f.Values.valuesGrid->RowCount(), f.Values.MinValueRows);
-  QCOMPARE(f.Values.valuesGrid->verticalScrollBar()->maximum(), 0);
+  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), f.valuesPane().minValueRows());
+  QCOMPARE(f.valuesPane().valuesGrid()->verticalScrollBar()->maximum(), 0);
   // A string's table hides the box; labels keep it hidden.
-  f.Variables.variableList.SetRecNo(2);
-  QVERIFY(!f.Values.statisticsText->isVisible());
-  f.Variables.variableList.SetRecNo(1);
-  QVERIFY(f.Values.statisticsText->isVisible());
+  f.variablesPane().variableList().SetRecNo(2);
+  QVERIFY(!f.valuesPane().statisticsText()->isVisible());
+  f.variablesPane().variableList().SetRecNo(1);
+  QVERIFY(f.valuesPane().statisticsText()->isVisible());
   f.ToggleDisplayLabels();
-  QVERIFY(!f.Values.statisticsText->isVisible());
-  QVERIFY(!f.Values.FrequencyTableShown);
+  QVERIFY(!f.valuesPane().statisticsText()->isVisible());
+  QVERIFY(!f.valuesPane().frequencyTableShown());
 }
 
 void FrequenciesPaneTest::truncatedDataWarns() {
@@ -197,18 +197,18 @@ void FrequenciesPaneTest::truncatedDataWarns() {
   TempFile cut(bytes);
   m_w->Open(cut.path());
   MainWindow& w = m_w->form;
-  QCOMPARE(w.NumCases, 20);
+  QCOMPARE(w.fileState().NumCases, 20);
   QCOMPARE(m_w->Count("WarningDialog"), 1);
   QVERIFY(m_w->ui.Last().text.contains("16 of 20"));
   // The cases read, as a share of those read.
   const QString half = QString("50.0").replace('.', QString::fromStdString(w.Separators().decimal));
-  QCOMPARE(w.Values.ValueRowCount, 2);
+  QCOMPARE(w.valuesPane().valueRowCount(), 2);
   for (int r = 1; r <= 2; ++r) {
-    QCOMPARE(w.Values.valuesGrid->Cell(1, r).trimmed(), QString::number(r));
-    QCOMPARE(w.Values.valuesGrid->Cell(2, r), QString("8"));
-    QCOMPARE(w.Values.valuesGrid->Cell(3, r), half);
+    QCOMPARE(w.valuesPane().valuesGrid()->Cell(1, r).trimmed(), QString::number(r));
+    QCOMPARE(w.valuesPane().valuesGrid()->Cell(2, r), QString("8"));
+    QCOMPARE(w.valuesPane().valuesGrid()->Cell(3, r), half);
   }
-  QCOMPARE(w.Values.captionLabel->text(), QString("v"));
+  QCOMPARE(w.valuesPane().captionLabel()->text(), QString("v"));
 }
 
 // A file whose cases cannot all be read and whose header has no count: its
@@ -216,7 +216,7 @@ void FrequenciesPaneTest::truncatedDataWarns() {
 // emptied. Nothing of the previous file stays on screen.
 void FrequenciesPaneTest::fileWithoutCaseCountReplacesTheTable() {
   MainWindow& w = m_w->form;
-  QCOMPARE(w.Values.captionLabel->text(), QString("grade"));
+  QCOMPARE(w.valuesPane().captionLabel()->text(), QString("grade"));
   SavFile f;
   f.compression = Compression::None;
   f.headerCases = -1;
@@ -229,36 +229,36 @@ void FrequenciesPaneTest::fileWithoutCaseCountReplacesTheTable() {
   m_w->Open(partial.path());
   QCOMPARE(m_w->Count("WarningDialog"), 1);
   QVERIFY(m_w->ui.Last().text.contains("(6)"));
-  QVERIFY(w.CaseCountEstimated);
-  QCOMPARE(w.NumCases, 6);
-  QCOMPARE(w.Values.captionLabel->text(), QString("v"));
-  QCOMPARE(w.Values.ValueRowCount, 3);
+  QVERIFY(w.fileState().CaseCountEstimated);
+  QCOMPARE(w.fileState().NumCases, 6);
+  QCOMPARE(w.valuesPane().captionLabel()->text(), QString("v"));
+  QCOMPARE(w.valuesPane().valueRowCount(), 3);
   QCOMPARE(w.StatusText(2), QString("3"));
-  QCOMPARE(w.Values.valuesGrid->Cell(2, 1), QString("2"));
+  QCOMPARE(w.valuesPane().valuesGrid()->Cell(2, 1), QString("2"));
 
   TempFile none(
       std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + long(layout.dataStart) + 3));
   m_w->Open(LongFile().path());
   m_w->Open(none.path());
-  QCOMPARE(w.NumCases, 0);
-  QVERIFY(w.Values.FrequencyTableShown);
-  QCOMPARE(w.Values.captionLabel->text(), QString());
-  QCOMPARE(w.Values.ValueRowCount, 0);
+  QCOMPARE(w.fileState().NumCases, 0);
+  QVERIFY(w.valuesPane().frequencyTableShown());
+  QCOMPARE(w.valuesPane().captionLabel()->text(), QString());
+  QCOMPARE(w.valuesPane().valueRowCount(), 0);
   QCOMPARE(w.StatusText(2), QString());
-  QCOMPARE(w.Values.valuesGrid->Cell(1, 1), QString());
-  QCOMPARE(w.Values.valuesGrid->ColumnLists[0].size(), 1);
-  QVERIFY(!w.Values.statisticsText->isVisible());
+  QCOMPARE(w.valuesPane().valuesGrid()->Cell(1, 1), QString());
+  QCOMPARE(w.valuesPane().valuesGrid()->ColumnLists[0].size(), 1);
+  QVERIFY(!w.valuesPane().statisticsText()->isVisible());
   // The toggle still leads to the labels.
   w.ToggleDisplayLabels();
-  QVERIFY(!w.Values.FrequencyTableShown);
-  QCOMPARE(w.Values.captionLabel->text(), QString("v"));
+  QVERIFY(!w.valuesPane().frequencyTableShown());
+  QCOMPARE(w.valuesPane().captionLabel()->text(), QString("v"));
 }
 
 void FrequenciesPaneTest::escapeCancels() {
   MainWindow& f = m_w->form;
   m_w->Open(LongFile().path());
-  QCOMPARE(f.Values.ValueRowCount, 7);
-  QVERIFY(f.Values.statisticsText->isVisible());
+  QCOMPARE(f.valuesPane().valueRowCount(), 7);
+  QVERIFY(f.valuesPane().statisticsText()->isVisible());
   const QString status = f.StatusText(2);
   DuringPass(
       [&] {
@@ -267,18 +267,18 @@ void FrequenciesPaneTest::escapeCancels() {
       },
       [&] { f.ShowFrequencies(); });
   // Only the title row is left; the box keeps its place with nothing in it.
-  QVERIFY(f.Values.FrequencyTableShown);
+  QVERIFY(f.valuesPane().frequencyTableShown());
   QVERIFY(!f.Counting());
-  QCOMPARE(f.Values.valuesGrid->ColumnLists[0].size(), 1);
-  QCOMPARE(f.Values.valuesGrid->Cell(1, 1), QString());
-  QCOMPARE(f.Values.captionLabel->text(), QString());
+  QCOMPARE(f.valuesPane().valuesGrid()->ColumnLists[0].size(), 1);
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(1, 1), QString());
+  QCOMPARE(f.valuesPane().captionLabel()->text(), QString());
   QCOMPARE(f.StatusText(2), status);
-  QVERIFY(f.Values.statisticsText->isVisible());
-  QVERIFY(f.Values.statisticsText->toPlainText().isEmpty());
+  QVERIFY(f.valuesPane().statisticsText()->isVisible());
+  QVERIFY(f.valuesPane().statisticsText()->toPlainText().isEmpty());
   // The next pass runs to the end again.
   f.ShowFrequencies();
-  QCOMPARE(f.Values.ValueRowCount, 7);
-  QCOMPARE(f.Values.valuesGrid->Cell(2, 1), QString("28572"));
+  QCOMPARE(f.valuesPane().valueRowCount(), 7);
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(2, 1), QString("28572"));
 }
 
 void FrequenciesPaneTest::moveDuringPassShowsAfterIt() {
@@ -288,17 +288,17 @@ void FrequenciesPaneTest::moveDuringPassShowsAfterIt() {
   DuringPass(
       [&] {
         PressInVarGrid(f, Qt::Key_Down);
-        QCOMPARE(f.Variables.variableList.RecNo(), 2);
+        QCOMPARE(f.variablesPane().variableList().RecNo(), 2);
         // The pane waits for the pass.
-        rowsDuringPass = f.Values.ValueRowCount;
-        QCOMPARE(f.Values.captionLabel->text(), QString("a"));
+        rowsDuringPass = f.valuesPane().valueRowCount();
+        QCOMPARE(f.valuesPane().captionLabel()->text(), QString("a"));
       },
       [&] { f.ShowFrequencies(); });
   QCOMPARE(rowsDuringPass, 0);
-  QCOMPARE(f.Values.captionLabel->text(), QString("b"));
-  QCOMPARE(f.Values.ValueRowCount, 3);
+  QCOMPARE(f.valuesPane().captionLabel()->text(), QString("b"));
+  QCOMPARE(f.valuesPane().valueRowCount(), 3);
   QCOMPARE(f.StatusText(0), QString("2/2"));
-  QCOMPARE(f.Values.valuesGrid->Cell(2, 1), QString("66667"));
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(2, 1), QString("66667"));
 }
 
 void FrequenciesPaneTest::fileLeftAloneDuringPass_data() {
@@ -312,25 +312,25 @@ void FrequenciesPaneTest::fileLeftAloneDuringPass() {
   QFETCH(QString, action);
   MainWindow& f = m_w->form;
   m_w->Open(LongFile().path());
-  const int handle = f.FileHandle;
+  const int handle = f.fileState().FileHandle;
   DuringPass(
       [&] {
         if (action == "window") f.close();
-        if (action == "file") f.CloseItem->trigger();
+        if (action == "file") Action(f, "CloseItem")->trigger();
         if (action == "open") f.OpenDataFile(QString::fromStdString(m_file->path()));
-        QCOMPARE(f.FileHandle, handle);
+        QCOMPARE(f.fileState().FileHandle, handle);
         QVERIFY(f.isVisible());
       },
       [&] { f.ShowFrequencies(); });
   if (action == "window") {
     // The close asked for during the pass happens after it.
     QVERIFY(!f.isVisible());
-    QCOMPARE(f.FileHandle, -1);
+    QCOMPARE(f.fileState().FileHandle, -1);
   } else {
     QVERIFY(f.isVisible());
-    QCOMPARE(f.FileHandle, handle);
-    QCOMPARE(f.Values.ValueRowCount, 7);
-    QCOMPARE(f.Values.captionLabel->text(), QString("a"));
+    QCOMPARE(f.fileState().FileHandle, handle);
+    QCOMPARE(f.valuesPane().valueRowCount(), 7);
+    QCOMPARE(f.valuesPane().captionLabel()->text(), QString("a"));
   }
 }
 

@@ -18,14 +18,14 @@ namespace {
 // View positions (1-based) of the marked records.
 QList<int> MarkedPositions(const MainWindow& f) {
   QList<int> positions;
-  for (int row = 0; row < f.Variables.variableList.RecordCount(); ++row)
-    if (f.Variables.variablesGrid->IsMarked(f.Variables.variableList.BookmarkAt(row))) positions << row + 1;
+  for (int row = 0; row < f.variablesPane().variableList().RecordCount(); ++row)
+    if (f.variablesPane().variablesGrid()->IsMarked(f.variablesPane().variableList().BookmarkAt(row))) positions << row + 1;
   return positions;
 }
 
 // Clicks the title of a grid column.
 void ClickTitle(MainWindow& f, int column) {
-  QHeaderView* header = f.Variables.variablesGrid->horizontalHeader();
+  QHeaderView* header = f.variablesPane().variablesGrid()->horizontalHeader();
   const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
   QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
                     QPoint(x, header->height() / 2));
@@ -35,10 +35,10 @@ int ExpectedLabelWidth(const MainWindow& f) {
   int others = 0;
   for (int c = 0; c < VariablesGrid::kColumns; ++c)
     if (c != 1)
-      others += f.Variables.variablesGrid->ColVisible(c) ? f.Variables.variablesGrid->ColWidth(c) : -1;
+      others += f.variablesPane().variablesGrid()->ColVisible(c) ? f.variablesPane().variablesGrid()->ColWidth(c) : -1;
   // The pane keeps room for five hidden columns.
-  const int chrome = f.Variables.variablesGrid->width() - f.Variables.variablesGrid->viewport()->width() + 5;
-  return std::max(0, f.Variables.variablesGrid->width() - chrome - others);
+  const int chrome = f.variablesPane().variablesGrid()->width() - f.variablesPane().variablesGrid()->viewport()->width() + 5;
+  return std::max(0, f.variablesPane().variablesGrid()->width() - chrome - others);
 }
 
 }  // namespace
@@ -76,7 +76,7 @@ void VariablesGridHandlersTest::init() {
   m_w = std::make_unique<ShownWindow>();
   m_file = WriteTemp(ManyVariables(60));
   m_w->Open(m_file->path());
-  m_w->form.Variables.variablesGrid->setFocus();
+  m_w->form.variablesPane().variablesGrid()->setFocus();
 }
 
 void VariablesGridHandlersTest::cleanup() {
@@ -94,18 +94,18 @@ void VariablesGridHandlersTest::statusBarFollowsTheCursor() {
   QCOMPARE(f.StatusText(0), QString("60/60"));
   QCOMPARE(f.StatusText(1), QString("Label 60"));
   m_w->ClickRow(0);
-  QCOMPARE(f.StatusText(0), QString("%1/60").arg(f.Variables.variableList.RecNo()));
+  QCOMPARE(f.StatusText(0), QString("%1/60").arg(f.variablesPane().variableList().RecNo()));
 }
 
 void VariablesGridHandlersTest::statusBarCountsTheFileNotTheView() {
   MainWindow& f = m_w->form;
   // A view of v1, v10..v19 and v60 style names: those containing a 1.
-  f.Variables.variableList.SetOnFilterRecord([](VariableList& t, bool& accept) {
+  f.variablesPane().variableList().SetOnFilterRecord([](VariableList& t, bool& accept) {
     accept = t.FieldAsText("VarName").find('1') != std::string::npos;
   });
-  f.Variables.variableList.SetFiltered(true);
-  f.Variables.variableList.Refilter();
-  f.Variables.variableList.SetRecNo(2);
+  f.variablesPane().variableList().SetFiltered(true);
+  f.variablesPane().variableList().Refilter();
+  f.variablesPane().variableList().SetRecNo(2);
   QCOMPARE(f.StatusText(0), QString("2/60"));
   QCOMPARE(f.StatusText(1), QString("Label 10"));
 }
@@ -114,11 +114,11 @@ void VariablesGridHandlersTest::spaceMarksTwoRows() {
   MainWindow& f = m_w->form;
   m_w->Key(Qt::Key_Down);
   m_w->Key(Qt::Key_Space);
-  QCOMPARE(f.Variables.variableList.RecNo(), 3);
+  QCOMPARE(f.variablesPane().variableList().RecNo(), 3);
   QCOMPARE(MarkedPositions(f), QList<int>({2, 3}));
   // Also while multi-select is off.
   m_w->ClickRow(5);
-  QVERIFY(!f.Variables.variablesGrid->MultiSelect());
+  QVERIFY(!f.variablesPane().variablesGrid()->MultiSelect());
   m_w->Key(Qt::Key_Space);
   QCOMPARE(MarkedPositions(f), QList<int>({6, 7}));
 }
@@ -143,11 +143,13 @@ void VariablesGridHandlersTest::editKeysFocusTheLastFindBox() {
   QFETCH(int, mods);
   QFETCH(int, findBox);
   MainWindow& f = m_w->form;
-  f.Variables.LastFindBox = findBox;
   QVERIFY(QTest::qWaitForWindowActive(&f));
-  f.Variables.variablesGrid->setFocus();
+  // Entering a box makes it the last one used.
+  (findBox == 1 ? f.variablesPane().findNameEdit() : f.variablesPane().findLabelEdit())->setFocus();
+  QCOMPARE(f.variablesPane().lastFindBox(), findBox);
+  f.variablesPane().variablesGrid()->setFocus();
   m_w->Key(key, Qt::KeyboardModifiers(mods));
-  QVERIFY((findBox == 1 ? f.Variables.findNameEdit : f.Variables.findLabelEdit)->hasFocus());
+  QVERIFY((findBox == 1 ? f.variablesPane().findNameEdit() : f.variablesPane().findLabelEdit())->hasFocus());
 }
 
 void VariablesGridHandlersTest::shiftClickMarksFromTheAnchor_data() {
@@ -163,15 +165,15 @@ void VariablesGridHandlersTest::shiftClickMarksFromTheAnchor() {
   QFETCH(int, target);
   MainWindow& f = m_w->form;
   m_w->ClickRow(anchor - 1);
-  QCOMPARE(f.Variables.variableList.RecNo(), anchor);
+  QCOMPARE(f.variablesPane().variableList().RecNo(), anchor);
   m_w->ClickRow(target - 1, Qt::ShiftModifier);
   QList<int> expected;
   for (int p = std::min(anchor, target); p <= std::max(anchor, target); ++p) expected << p;
   QCOMPARE(MarkedPositions(f), expected);
-  QCOMPARE(f.Variables.variableList.RecNo(), target);
+  QCOMPARE(f.variablesPane().variableList().RecNo(), target);
   QCOMPARE(f.StatusText(0), QString("%1/60").arg(target));
-  QVERIFY(f.Variables.variablesGrid->MultiSelect());
-  QVERIFY(!f.Variables.variablesGrid->ColMoving());
+  QVERIFY(f.variablesPane().variablesGrid()->MultiSelect());
+  QVERIFY(!f.variablesPane().variablesGrid()->ColMoving());
   // A second Shift+click extends from the new current record; earlier marks stay.
   m_w->ClickRow(target + 1, Qt::ShiftModifier);
   expected << target + 1 << target + 2;
@@ -183,20 +185,20 @@ void VariablesGridHandlersTest::shiftClickMarksFromTheAnchor() {
 void VariablesGridHandlersTest::shiftClickInAScrolledGrid() {
   MainWindow& f = m_w->form;
   m_w->Key(Qt::Key_End);
-  QCOMPARE(f.Variables.variableList.RecNo(), 60);
+  QCOMPARE(f.variablesPane().variableList().RecNo(), 60);
   // The second visible row, whatever the top row now is.
-  const int target = f.Variables.variablesGrid->ViewPositionOfGridRow(2);
+  const int target = f.variablesPane().variablesGrid()->ViewPositionOfGridRow(2);
   QVERIFY(target > 1 && target < 60);
-  const int y = f.Variables.variablesGrid->viewport()->mapTo(f.Variables.variablesGrid, QPoint(0, 0)).y();
+  const int y = f.variablesPane().variablesGrid()->viewport()->mapTo(f.variablesPane().variablesGrid(), QPoint(0, 0)).y();
   const int rowY = [&] {
-    for (int py = 0; py < f.Variables.variablesGrid->height(); ++py)
-      if (f.Variables.variablesGrid->GridRowAt(py) == 2) return py;
+    for (int py = 0; py < f.variablesPane().variablesGrid()->height(); ++py)
+      if (f.variablesPane().variablesGrid()->GridRowAt(py) == 2) return py;
     return -1;
   }();
   QVERIFY(rowY >= 0);
-  QTest::mouseClick(f.Variables.variablesGrid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+  QTest::mouseClick(f.variablesPane().variablesGrid()->viewport(), Qt::LeftButton, Qt::ShiftModifier,
                     QPoint(20, rowY - y + 3));
-  QCOMPARE(f.Variables.variableList.RecNo(), target);
+  QCOMPARE(f.variablesPane().variableList().RecNo(), target);
   QCOMPARE(MarkedPositions(f).size(), 60 - target + 1);
   QCOMPARE(MarkedPositions(f).first(), target);
 }
@@ -209,19 +211,19 @@ void VariablesGridHandlersTest::ctrlClickTogglesAndPlainClickDrops() {
   QCOMPARE(MarkedPositions(f), QList<int>({2, 4, 7}));
   m_w->ClickRow(3, Qt::ControlModifier);
   QCOMPARE(MarkedPositions(f), QList<int>({2, 7}));
-  QCOMPARE(f.Variables.variableList.RecNo(), 4);
+  QCOMPARE(f.variablesPane().variableList().RecNo(), 4);
   m_w->ClickRow(8);
   QVERIFY(MarkedPositions(f).isEmpty());
-  QVERIFY(!f.Variables.variablesGrid->MultiSelect());
-  QCOMPARE(f.Variables.variableList.RecNo(), 9);
-  QVERIFY(!f.Variables.variablesGrid->ColMoving());
+  QVERIFY(!f.variablesPane().variablesGrid()->MultiSelect());
+  QCOMPARE(f.variablesPane().variableList().RecNo(), 9);
+  QVERIFY(!f.variablesPane().variablesGrid()->ColMoving());
 }
 
 void VariablesGridHandlersTest::rightClickLeavesCursorAndMarks() {
   MainWindow& f = m_w->form;
   m_w->ClickRow(2, Qt::ControlModifier);
   m_w->ClickRow(5, Qt::NoModifier, Qt::RightButton);
-  QCOMPARE(f.Variables.variableList.RecNo(), 3);
+  QCOMPARE(f.variablesPane().variableList().RecNo(), 3);
   QCOMPARE(MarkedPositions(f), QList<int>({3}));
 }
 
@@ -233,7 +235,7 @@ void VariablesGridHandlersTest::titleClicksSortTwice() {
   ClickTitle(f, 0);
   QCOMPARE(m_w->GridNames(), QStringList({"age", "born", "city", "comment", "id", "score", "sex"}));
   QVERIFY(MarkedPositions(f).isEmpty());
-  QCOMPARE(f.Variables.variableList.RecNo(), 1);
+  QCOMPARE(f.variablesPane().variableList().RecNo(), 1);
   QCOMPARE(f.StatusText(0), QString("1/7"));
   QCOMPARE(f.StatusText(1), QString("Age in years"));
   ClickTitle(f, 0);
@@ -249,7 +251,7 @@ void VariablesGridHandlersTest::titlesShowTheSortDirection() {
   auto sample = WriteTemp(SampleDictionary());
   m_w->Open(sample->path());
   MainWindow& f = m_w->form;
-  const QHeaderView* header = f.Variables.variablesGrid->horizontalHeader();
+  const QHeaderView* header = f.variablesPane().variablesGrid()->horizontalHeader();
   QVERIFY(!header->isSortIndicatorShown());
   const struct {
     int column;
@@ -268,7 +270,7 @@ void VariablesGridHandlersTest::titlesShowTheSortDirection() {
     QCOMPARE(header->sortIndicatorOrder(), s.order);
   }
   // F5 brings the file order: no column is sorted.
-  f.Variables.variablesGrid->setFocus();
+  f.variablesPane().variablesGrid()->setFocus();
   m_w->Key(Qt::Key_F5);
   QVERIFY(!header->isSortIndicatorShown());
   ClickTitle(f, 1);
@@ -285,7 +287,7 @@ void VariablesGridHandlersTest::f5RestoresAndReversesFileOrder() {
   const QStringList fileOrder{"id", "sex", "city", "comment", "score", "born", "age"};
   ClickTitle(f, 1);
   QVERIFY(m_w->GridNames() != fileOrder);
-  f.Variables.variablesGrid->setFocus();
+  f.variablesPane().variablesGrid()->setFocus();
   m_w->Key(Qt::Key_F5);
   QCOMPARE(m_w->GridNames(), fileOrder);
   m_w->Key(Qt::Key_F5);
@@ -305,35 +307,35 @@ void VariablesGridHandlersTest::hideColumns_data() {
 void VariablesGridHandlersTest::hideColumns() {
   QFETCH(int, column);
   MainWindow& f = m_w->form;
-  QAction* item = column == 2 ? f.HideMissingcolumn : f.HideFormatcolumn;
-  const int labelWidth = f.Variables.variablesGrid->ColWidth(1);
-  const int columnWidth = f.Variables.variablesGrid->ColWidth(column);
+  QAction* item = column == 2 ? f.variablesPane().hideColumnItem(VariablesPane::HideMissing) : f.variablesPane().hideColumnItem(VariablesPane::HideFormat);
+  const int labelWidth = f.variablesPane().variablesGrid()->ColWidth(1);
+  const int columnWidth = f.variablesPane().variablesGrid()->ColWidth(column);
   item->trigger();
   QVERIFY(item->isChecked());
-  QVERIFY(!f.Variables.variablesGrid->ColVisible(column));
+  QVERIFY(!f.variablesPane().variablesGrid()->ColVisible(column));
   // The label column takes the hidden column's room plus one pixel.
-  QCOMPARE(f.Variables.variablesGrid->ColWidth(1), labelWidth + columnWidth + 1);
+  QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(1), labelWidth + columnWidth + 1);
   item->trigger();
   QVERIFY(!item->isChecked());
-  QVERIFY(f.Variables.variablesGrid->ColVisible(column));
-  QCOMPARE(f.Variables.variablesGrid->ColWidth(1), labelWidth);
+  QVERIFY(f.variablesPane().variablesGrid()->ColVisible(column));
+  QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(1), labelWidth);
 }
 
 void VariablesGridHandlersTest::labelColumnFillsTheGrid() {
   MainWindow& f = m_w->form;
-  QCOMPARE(f.Variables.variablesGrid->ColWidth(1), ExpectedLabelWidth(f));
+  QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(1), ExpectedLabelWidth(f));
   // Dragging another column wider narrows the label column.
-  f.Variables.variablesGrid->SetColWidth(0, f.Variables.variablesGrid->ColWidth(0) + 30);
-  QCOMPARE(f.Variables.variablesGrid->ColWidth(1), ExpectedLabelWidth(f));
+  f.variablesPane().variablesGrid()->SetColWidth(0, f.variablesPane().variablesGrid()->ColWidth(0) + 30);
+  QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(1), ExpectedLabelWidth(f));
   // The splitter re-fits it.
-  f.splitter->setSizes({f.Variables.variablesGrid->width() + 80,
-                         f.splitter->width() - f.Variables.variablesGrid->width() - 83});
+  Splitter(f)->setSizes({f.variablesPane().variablesGrid()->width() + 80,
+                         Splitter(f)->width() - f.variablesPane().variablesGrid()->width() - 83});
   f.SplitterMoved();
-  QCOMPARE(f.Variables.variablesGrid->ColWidth(1), ExpectedLabelWidth(f));
+  QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(1), ExpectedLabelWidth(f));
   // Narrower than the other columns: the label column shrinks to nothing, not below.
-  f.splitter->setSizes({100, f.splitter->width() - 103});
+  Splitter(f)->setSizes({100, Splitter(f)->width() - 103});
   f.SplitterMoved();
-  QCOMPARE(f.Variables.variablesGrid->ColWidth(1), 0);
+  QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(1), 0);
 }
 
 QTEST_MAIN(VariablesGridHandlersTest)
