@@ -111,9 +111,13 @@ void MainWindow::OpenDataFile(const QString& fileName, const FileKey* key) {
   m_variables.ClearFind();
 
   GetVarInfo();
-  setWarningCount(m_file.File ? m_file.File->warnings().size() : 0);
+  updateWarningCount();
 
   m_variables.variablesGrid()->setFocus();
+}
+
+void MainWindow::updateWarningCount() {
+  setWarningCount(m_file.File ? m_file.File->warnings().size() : 0);
 }
 
 void MainWindow::GetVarInfo() {
@@ -259,6 +263,7 @@ void MainWindow::ExportClick(int kind) {
   m_exporting = true;
   RunExportJob(m_ui, this, *job, *m_file.File, m_file.FileName, [this] { return m_closeAfterPass; });
   m_exporting = false;
+  updateWarningCount();
   if (m_closeAfterPass) {
     m_closeAfterPass = false;
     close();

@@ -221,6 +221,9 @@ class MainWindow : public QMainWindow {
   // Places the values pane's caption in the find bar, beside the filter box.
   void placeCaptionLabel();
   void SetStatusText(int panel, const QString& text);
+  // The sign shows the open file's warnings as they are now: a pass may add
+  // one (compressed data that goes on past the case count).
+  void updateWarningCount();
 
   // --- Frame and lifecycle (app/) -------------------------------------
   void FormCreate();

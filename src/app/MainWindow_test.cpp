@@ -39,6 +39,7 @@ class MainWindowTest : public QObject {
   void closingTheWindowClosesTheFile();
   void closingWhileCountingLeavesTheFile();
   void warningSignFollowsTheFile();
+  void warningSignAfterAPassFindsDataPastTheCount();
 };
 
 void MainWindowTest::startsWithFileCommandsOff() {
@@ -231,6 +232,30 @@ void MainWindowTest::warningSignFollowsTheFile() {
   f.setWarningCount(2);
   Action(f, "CloseItem")->trigger();
   QVERIFY(!sign->isVisible());
+}
+
+// Compressed data past the header's count is found by the first pass that
+// reaches the count: the sign comes with the frequency table.
+void MainWindowTest::warningSignAfterAPassFindsDataPastTheCount() {
+  ShownWindow w;
+  MainWindow& f = w.form;
+  QToolButton* sign = f.warningSign();
+  SavFile file;
+  file.variables = {brindle::testing::Variable::numeric("n")};
+  for (int i = 1; i <= 5; ++i) file.cases.push_back({double(i)});
+  file.headerCases = 3;
+  file.extendedCases = 3;
+  auto longer = WriteTemp(file);
+  w.Open(longer->path());
+  QVERIFY(!sign->isVisible());
+  f.ShowFrequencies();
+  QVERIFY(sign->isVisible());
+  QCOMPARE(sign->toolTip(), QString("1 warning: click for details"));
+  QTest::mouseClick(sign, Qt::LeftButton);
+  QCOMPARE(w.ui.Last().kind, QString("ShowMessage"));
+  QVERIFY(w.ui.Last().text.contains("\nwarnings\ncase data at offset "));
+  QVERIFY(w.ui.Last().text.contains(
+      ": the data goes on past the 3 cases the file header counts; only those are read"));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -76,7 +76,9 @@ void MainWindow::ShowFrequencies() {
       MakeFrequencyPass(m_file.File, m_file.NumCases, UsePrintFormat->isChecked(), m_separators);
   // The user moved during the pass: the pane follows now, unless the window
   // is about to close.
-  if (m_values.ShowFrequencies(pass) && !m_closeAfterPass) VariableListAfterScroll();
+  const bool moved = m_values.ShowFrequencies(pass);
+  updateWarningCount();
+  if (moved && !m_closeAfterPass) VariableListAfterScroll();
   if (m_closeAfterPass) {
     m_closeAfterPass = false;
     close();

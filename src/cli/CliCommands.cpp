@@ -24,6 +24,7 @@
 #include "export/CsvExport.h"
 #include "export/DictionaryJson.h"
 #include "spssio/AsciiText.h"
+#include "spssio/CaseSource.h"
 #include "spssio/DeliverInOrder.h"
 #include "spssio/FileNames.h"
 #include "spssio/FileWarning.h"
@@ -102,9 +103,7 @@ class LoadedFile {
       err << message << "\n";
       return false;
     }
-    if (!quiet)
-      for (const FileWarning& w : state.File->warnings())
-        err << "warning: " << WarningLine(w) << "\n";
+    if (!quiet) printWarnings(err);
     const DictionaryLoadResult loaded = LoadDictionary(state, table, seps);
     if (!loaded.error.empty()) {
       err << loaded.error << "\n";
@@ -118,7 +117,17 @@ class LoadedFile {
     return true;
   }
 
+  // The file's warnings not printed yet, one "warning: " line each: those
+  // of the open, and after a pass those it found (a compressed file whose
+  // data goes on past its case count).
+  void printWarnings(std::ostream& err) {
+    const std::vector<FileWarning> warnings = state.File->warnings();
+    for (; warningsShown < warnings.size(); ++warningsShown)
+      err << "warning: " << WarningLine(warnings[warningsShown]) << "\n";
+  }
+
   DataFileState state;
+  std::size_t warningsShown = 0;
   // The case count is an estimate: the data is damaged, and the command's
   // output covers the cases that could be read.
   bool damaged = false;
@@ -258,9 +267,15 @@ int Info(LoadedFile& f, std::ostream& out) {
 }
 
 // info --check: the warnings, one line each; 1 when there are any. The
-// damaged data's case-count message counts as one.
-int Check(const LoadedFile& f, std::ostream& out) {
-  const std::vector<FileWarning>& warnings = f.state.File->warnings();
+// damaged data's case-count message counts as one. Compressed data is read
+// through to its count, which finds further cases past it.
+int Check(LoadedFile& f, std::ostream& out) {
+  SystemFile& file = *f.state.File;
+  if (file.compressed() && file.caseCount() >= 0 && !f.damaged) {
+    int code = 0;
+    CountStoredCases(file, &code);
+  }
+  const std::vector<FileWarning> warnings = file.warnings();
   for (const FileWarning& w : warnings) out << "warning: " << WarningLine(w) << "\n";
   if (f.damaged) {
     std::string text = f.damageText;
@@ -502,6 +517,7 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
     code = MrSets(file, out);
   else
     code = Doc(file, out, err);
+  file.printWarnings(err);
   if (code == kOk && file.damaged && ReadsData(cmd)) code = kFileError;
   // An export checks its own output (and names a file it could not write).
   return cmd.name == "export" ? code : CheckedExit(out, err, code);

@@ -172,5 +172,35 @@ TEST(CliWarnings, DocumentAfterTheExtensionRecords) {
   EXPECT_EQ(r.out, "File contains 1 lines of documents\n\n" + line + "\n");
 }
 
+// Compressed data that goes on past the header's count: the commands that
+// read the cases stop at the count and say so after their output; --check
+// reads through to find it.
+TEST(CliWarnings, DataPastTheCaseCountAfterAPass) {
+  SavFile f;
+  f.variables = {Variable::numeric("n")};
+  for (int i = 1; i <= 5; ++i) f.cases.push_back({double(i)});
+  f.headerCases = 3;
+  f.extendedCases = 3;
+  testing::SavLayout layout;
+  TempFile file(testing::writeSav(f, &layout));
+  const std::string line = "warning: case data at offset " + std::to_string(layout.dataStart) +
+                           ": the data goes on past the 3 cases the file header counts; only "
+                           "those are read\n";
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"freq", file.path(), "n"}, {"export", "data", file.path()}}) {
+    SCOPED_TRACE(args[0]);
+    const Result r = RunArgs(args);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, line);
+  }
+  // The cases counted, no more.
+  EXPECT_EQ(RunArgs({"export", "data", file.path()}).out.find("4"), std::string::npos);
+  // Nothing that reads no case finds it.
+  EXPECT_EQ(RunArgs({"vars", file.path()}).err, "");
+  const Result check = RunArgs({"info", "--check", file.path()});
+  EXPECT_EQ(check.code, 1);
+  EXPECT_EQ(check.out, line);
+}
+
 }  // namespace
 }  // namespace brindle::cli

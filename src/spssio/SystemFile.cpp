@@ -130,7 +130,12 @@ const std::vector<VariableSet>& SystemFile::variableSets() const {
 }
 const std::vector<std::string>& SystemFile::documents() const { return m_reader->documents(); }
 const std::string& SystemFile::productInfo() const { return m_reader->productInfo(); }
-const std::vector<FileWarning>& SystemFile::warnings() const { return m_reader->warnings(); }
+std::vector<FileWarning> SystemFile::warnings() const {
+  std::vector<FileWarning> out = m_reader->warnings();
+  FileWarning beyond;
+  if (m_reader->beyondCountWarning(beyond)) out.push_back(std::move(beyond));
+  return out;
+}
 std::shared_ptr<const FileKey> SystemFile::key() const { return m_reader->key(); }
 
 int SystemFile::rewind() { return m_reader->cases().rewind(); }

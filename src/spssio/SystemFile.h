@@ -129,7 +129,10 @@ class SystemFile {
   const std::string& productInfo() const;
   // What was wrong with the file though it opened (damaged records and what
   // the reader did about them), in the order met; empty for a sound file.
-  const std::vector<FileWarning>& warnings() const;
+  // A pass over compressed data that stops at the promised case count and
+  // finds further cases adds one at the end (once; it may come from a pass
+  // on another thread, so ask again after a pass).
+  std::vector<FileWarning> warnings() const;
   // The key of an encrypted file, to open it again; null for a plain one.
   std::shared_ptr<const FileKey> key() const;
 

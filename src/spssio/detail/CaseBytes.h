@@ -7,6 +7,7 @@
 // the trailer declares: one that gives more is damaged.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,6 +22,19 @@ class BlockFile;
 class ZsavInflater;
 class ZsavBlockInflater;
 
+// Where further cases begin past the ones a compressed file promises: the
+// first place a pass found (a file offset in bytecode, an offset in the
+// inflated data of ZSAV); -1 while none was found. The passes of one open
+// file share it, on whichever threads they run.
+struct DataBeyondCount {
+  std::atomic<std::int64_t> offset{-1};
+  void note(std::int64_t at) {
+    std::int64_t none = -1;
+    offset.compare_exchange_strong(none, at);
+  }
+  bool found() const { return offset.load() >= 0; }
+};
+
 // Where and how the case data of a file is stored.
 struct CaseLayout {
   int compression = 0;  // 0 none, 1 bytecode, 2 ZSAV
@@ -29,6 +43,9 @@ struct CaseLayout {
   std::int64_t dataStart = 0;    // file offset just past the dictionary
   std::size_t elementCount = 0;  // 8-byte elements per case
   std::int64_t caseLimit = -1;   // cases the header promises; -1 unknown
+  // Where a pass that stops at caseLimit notes that compressed data goes on
+  // (null: nobody asks).
+  DataBeyondCount* beyond = nullptr;
   // False: ZSAV blocks are inflated as one stream even when the trailer's
   // block table is sound (so that tests can try both inflaters).
   bool wholeBlocks = true;

@@ -63,6 +63,49 @@ void ColumnScanner::stop(int code, std::string message) {
 // inflated data is none of theirs.
 void ColumnScanner::stopAtLimit() { settle(SPSS_FILE_END, ""); }
 
+std::int64_t ColumnScanner::dataOffset(const std::uint8_t* p) const {
+  return m_compression == 1 ? m_bytes.fileOffset() + (p - m_bytes.begin()) : m_bytes.offsetOf(p);
+}
+
+void ColumnScanner::atLimitIn(const std::uint8_t* codes, int next, const std::uint8_t* after) {
+  if (!m_beyond || m_beyond->found() || m_compression == 0 || m_fileLimit < 0 ||
+      m_index + std::int64_t(m_done) != m_fileLimit)
+    return;
+  // Padding and the end code are not data; any other command begins a case.
+  for (int j = next; j < 8; ++j) {
+    if (codes[j] == kCodePad) continue;
+    if (codes[j] != kCodeEnd) m_beyond->note(dataOffset(codes));
+    return;
+  }
+  m_probeFrom = dataOffset(after);
+}
+
+// Reads on past the last promised case, group by group, to the first command
+// that is not padding: the end code or the end of the data means the file
+// holds what it promises, any other command further cases. Damage met on the
+// way says nothing either way.
+void ColumnScanner::probeBeyond() {
+  const std::int64_t from = m_probeFrom;
+  m_probeFrom = -1;
+  // The window begins at or before the group after the last promised case.
+  if (!m_bytes.fill(std::size_t(kGroupMax))) return;
+  const std::int64_t skip = from - dataOffset(m_bytes.begin());
+  if (skip < 0 || skip > m_bytes.end() - m_bytes.begin()) return;
+  m_bytes.consume(m_bytes.begin() + skip);
+  for (;;) {
+    if (!m_bytes.fill(8)) return;
+    const std::uint8_t* codes = m_bytes.begin();
+    const std::ptrdiff_t n = std::min<std::ptrdiff_t>(8, m_bytes.end() - codes);
+    for (std::ptrdiff_t j = 0; j < n; ++j) {
+      if (codes[j] == kCodePad) continue;
+      if (codes[j] != kCodeEnd) m_beyond->note(dataOffset(codes));
+      return;
+    }
+    if (n < 8) return;
+    m_bytes.consume(codes + 8);
+  }
+}
+
 void ColumnScanner::settle(int code, std::string message) {
   m_status = code;
   m_error = std::move(message);
@@ -83,6 +126,9 @@ int ColumnScanner::begin(BlockFile& file, const CaseLayout& layout,
   m_compression = layout.compression;
   m_elementCount = layout.elementCount;
   m_caseLimit = layout.caseLimit;
+  m_fileLimit = layout.caseLimit;
+  m_beyond = layout.beyond;
+  m_probeFrom = -1;
   m_index = 0;
   m_done = 0;
   m_status = SPSS_OK;
@@ -217,6 +263,7 @@ std::size_t ColumnScanner::read(std::size_t want) {
     readUncompressed(want);
   else
     readBytecode(want);
+  if (m_probeFrom >= 0) probeBeyond();
   m_index += std::int64_t(m_done);
   return m_done;
 }
@@ -334,6 +381,7 @@ bool ColumnScanner::slowGroup(const std::uint8_t*& p, const std::uint8_t* end) {
       src = m_patterns[code];
     }
     if (produceSlow(src)) {
+      atLimitIn(codes, j + 1, q);
       p = q;
       return false;
     }
@@ -386,6 +434,8 @@ std::size_t ColumnScanner::readBytecode(std::size_t want) {
         // Every element wanted: rows lie back to back, so the group's eight
         // elements go one after another, whichever cases they belong to.
         std::uint8_t* dst = m_rows.data() + (m_done * m_elementCount + m_next) * 8;
+        const std::uint8_t* const group = p;
+        const std::size_t doneBefore = m_done, nextBefore = m_next;
         const std::uint8_t* q = p + 8;
         for (int k = 0; k < 8; ++k) {
           const std::uint8_t code = p[k];
@@ -400,6 +450,7 @@ std::size_t ColumnScanner::readBytecode(std::size_t want) {
         if (m_caseLimit >= 0 && m_index + std::int64_t(m_done) >= m_caseLimit) {
           m_done = std::size_t(m_caseLimit - m_index);
           stopAtLimit();
+          atLimitIn(group, int((m_done - doneBefore) * m_elementCount - nextBefore), p);
           stop = true;
           break;
         }
@@ -430,6 +481,7 @@ std::size_t ColumnScanner::readBytecode(std::size_t want) {
                 ? lits + 8 * MarkCount(lit & ((std::uint64_t(1) << shift) - 1))
                 : m_patterns[(c >> shift) & 0xFF];
         if (visit(src)) {
+          atLimitIn(p, int(j) + 1, lits + 8 * MarkCount(lit));
           stop = true;
           break;
         }

@@ -123,6 +123,13 @@ class ColumnScanner {
   bool atCaseStart() const { return m_next == 0 && m_gap == m_visit[0].element; }
   void stop(int code, std::string message);
   void stopAtLimit();
+  // The pass stopped at the file's case limit inside the command group at
+  // codes, command `next` being the first not used; after is where the next
+  // group begins. Notes further data found in the group, or leaves the
+  // groups after it for probeBeyond().
+  void atLimitIn(const std::uint8_t* codes, int next, const std::uint8_t* after);
+  void probeBeyond();
+  std::int64_t dataOffset(const std::uint8_t* p) const;
   void settle(int code, std::string message);
   std::size_t readUncompressed(std::size_t want);
   std::size_t readBytecode(std::size_t want);
@@ -143,6 +150,9 @@ class ColumnScanner {
   int m_compression = 0;
   std::size_t m_elementCount = 0;
   std::int64_t m_caseLimit = -1;
+  std::int64_t m_fileLimit = -1;        // the cases the file promises
+  DataBeyondCount* m_beyond = nullptr;  // where further data is noted
+  std::int64_t m_probeFrom = -1;        // where probeBeyond() starts; -1 none
 
   std::vector<std::size_t> m_elements;  // distinct asked-for elements, ascending
   bool m_whole = false;                 // every element of the case

@@ -161,12 +161,29 @@ int SavReader::readHeader() {
 // size, and a count of 0 over data that holds cases is not taken at all.
 // (Compressed data holding more cases than a count it gives is found only
 // by decoding it.)
+std::string SavReader::caseCountSource() const {
+  return m_headerCases >= 0 ? "the file header"
+                            : "the extended case count record (type 7 subtype 16)";
+}
+
+bool SavReader::beyondCountWarning(FileWarning& w) const {
+  const std::int64_t at = m_beyond.offset.load();
+  if (at < 0) return false;
+  const std::string source = m_caseCount == m_headerCases
+                                 ? "the file header"
+                                 : "the extended case count record (type 7 subtype 16)";
+  const std::string count = std::to_string(m_caseCount);
+  std::string text = "the data goes on past the " + count + " cases " + source + " counts";
+  if (m_compression == 2) text += ", at offset " + std::to_string(at) + " of the inflated data";
+  w = FileWarning{0, 0, m_compression == 2 ? -1 : at, text + "; only those are read"};
+  return true;
+}
+
 void SavReader::warnAboutCaseCount(std::int64_t dataStart) {
   const bool fromHeader = m_headerCases >= 0;
   const std::int64_t given = fromHeader ? m_headerCases : m_extendedCases;
   if (given < 0 || m_elementCount == 0) return;
-  const std::string source =
-      fromHeader ? "the file header" : "the extended case count record (type 7 subtype 16)";
+  const std::string source = caseCountSource();
   const std::int64_t dataBytes = m_file.size() - dataStart;
   const std::int64_t caseBytes = std::int64_t(m_elementCount) * 8;
   if (m_caseCount == given) {

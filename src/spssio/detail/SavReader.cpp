@@ -75,6 +75,7 @@ int SavReader::readDictionary() {
   layout.elementCount = m_elementCount;
   m_caseCount = chooseCaseCount(m_file.size() - layout.dataStart);
   layout.caseLimit = m_caseCount;
+  layout.beyond = &m_beyond;
   m_cases.useIndex(&m_index);
   rc = m_cases.start(&m_file, layout);
   if (rc != SPSS_OK) {

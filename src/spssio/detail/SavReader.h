@@ -86,6 +86,10 @@ class SavReader {
   const std::string& error() const { return m_error; }
   // What was wrong with a file that opened, in the order met.
   const std::vector<FileWarning>& warnings() const { return m_warnings; }
+  // The warning that compressed data goes on past the promised cases, once
+  // a pass has found it (passes stop at the count); false until then. Safe
+  // to ask while passes run on other threads.
+  bool beyondCountWarning(FileWarning& w) const;
 
   const std::vector<SavVariable>& variables() const { return m_vars; }
   // Index of the variable with this name (exact, else ignoring ASCII case),
@@ -193,6 +197,7 @@ class SavReader {
   std::int64_t chooseCaseCount(std::int64_t dataBytes) const;
   // Warns when the data holds more than the count the file gives.
   void warnAboutCaseCount(std::int64_t dataStart);
+  std::string caseCountSource() const;
   void applyVeryLongStrings();
   void applyLongNames();
   void buildVariables();
@@ -265,6 +270,7 @@ class SavReader {
   TextConverter m_text;
   CaseCursor m_cases;
   CaseIndex m_index;
+  DataBeyondCount m_beyond;
   std::string m_error;
   std::vector<FileWarning> m_warnings;
   mutable std::string m_scratch;
