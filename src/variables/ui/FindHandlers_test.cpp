@@ -47,11 +47,9 @@ class FindHandlersTest : public QObject {
 
   void keysAndButtonsStepThroughMatches();
   void noMatchChangesNothingButTheMarks();
-  void enteringABoxEmptiesTheOther();
   void filterOnAndOffKeepsTheRowNumber();
   void filterThatCannotGoOnUnchecksOnce();
   void copyLevelsOfMarksMadeBottomUp();
-  void selectAllUnderTheFilterAndUnshownMarks();
 
  private:
   std::unique_ptr<ShownWindow> m_w;
@@ -160,21 +158,6 @@ void FindHandlersTest::noMatchChangesNothingButTheMarks() {
   QCOMPARE(m_w->ui.Last().caption, QString(" Find last match"));
 }
 
-void FindHandlersTest::enteringABoxEmptiesTheOther() {
-  MainWindow& f = m_w->form;
-  QTest::mouseClick(f.variablesPane().findNameEdit(), Qt::LeftButton);
-  QTest::keyClicks(f.variablesPane().findNameEdit(), "sex");
-  QCOMPARE(f.variablesPane().lastFindBox(), 1);
-  QTest::mouseClick(f.variablesPane().findLabelEdit(), Qt::LeftButton);
-  QVERIFY(f.variablesPane().findNameEdit()->text().isEmpty());
-  QCOMPARE(f.variablesPane().lastFindBox(), 2);
-  QTest::keyClicks(f.variablesPane().findLabelEdit(), "sex");
-  QTest::keyClick(f.variablesPane().findLabelEdit(), Qt::Key_F2);
-  QVERIFY(f.variablesPane().findNameEdit()->hasFocus());
-  QVERIFY(f.variablesPane().findLabelEdit()->text().isEmpty());
-  QCOMPARE(f.variablesPane().lastFindBox(), 1);
-}
-
 void FindHandlersTest::filterOnAndOffKeepsTheRowNumber() {
   MainWindow& f = m_w->form;
   f.variablesPane().variableList().SetRecNo(5);
@@ -262,28 +245,6 @@ void FindHandlersTest::copyLevelsOfMarksMadeBottomUp() {
   QVERIFY(f.variablesPane().variablesMenu()->isVisible());
   QCOMPARE(f.variablesPane().copyNamesLabelsAction()->text(), QString("Variable Names && &Labels"));
   f.variablesPane().variablesMenu()->hide();
-}
-
-void FindHandlersTest::selectAllUnderTheFilterAndUnshownMarks() {
-  MainWindow& f = m_w->form;
-  m_w->ClickRow(0, Qt::ControlModifier);  // id: outside the filtered view
-  f.variablesPane().findLabelEdit()->setText("INCOME");
-  f.variablesPane().filterCheck()->click();
-  f.variablesPane().variableList().SetRecNo(2);
-  m_w->Key(Qt::Key_A, Qt::ControlModifier);
-  QVERIFY(f.variablesPane().variablesGrid()->MultiSelect());
-  QCOMPARE(f.variablesPane().variableList().RecNo(), 2);
-  m_w->Key(Qt::Key_C, Qt::ControlModifier);
-  QCOMPARE(m_w->ui.clipboard, QString("Q27b\tHousehold INCOME\t\tF8.2\r\n"
-                                      "q27c\tIncome of partner\t\tF8.2\r\n"
-                                      "inc_t\tTotal income\t\tF8.2\r\n"));
-  // Marks made with Space after a plain click are not drawn but still copied.
-  f.variablesPane().filterCheck()->click();
-  m_w->ClickRow(3);
-  QVERIFY(!f.variablesPane().variablesGrid()->MultiSelect());
-  m_w->Key(Qt::Key_Space);
-  f.variablesPane().copyNamesAction()->trigger();
-  QCOMPARE(m_w->ui.clipboard, QString("age\r\nsex\r\n"));
 }
 
 QTEST_MAIN(FindHandlersTest)

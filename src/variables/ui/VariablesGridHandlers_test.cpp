@@ -52,14 +52,8 @@ class VariablesGridHandlersTest : public QObject {
 
   void statusBarFollowsTheCursor();
   void statusBarCountsTheFileNotTheView();
-  void spaceMarksTwoRows();
-  void editKeysFocusTheLastFindBox_data();
-  void editKeysFocusTheLastFindBox();
   void shiftClickMarksFromTheAnchor_data();
   void shiftClickMarksFromTheAnchor();
-  void shiftClickInAScrolledGrid();
-  void ctrlClickTogglesAndPlainClickDrops();
-  void rightClickLeavesCursorAndMarks();
   void titleClicksSortTwice();
   void titlesShowTheSortDirection();
   void f5RestoresAndReversesFileOrder();
@@ -110,48 +104,6 @@ void VariablesGridHandlersTest::statusBarCountsTheFileNotTheView() {
   QCOMPARE(f.StatusText(1), QString("Label 10"));
 }
 
-void VariablesGridHandlersTest::spaceMarksTwoRows() {
-  MainWindow& f = m_w->form;
-  m_w->Key(Qt::Key_Down);
-  m_w->Key(Qt::Key_Space);
-  QCOMPARE(f.variablesPane().variableList().RecNo(), 3);
-  QCOMPARE(MarkedPositions(f), QList<int>({2, 3}));
-  // Also while multi-select is off.
-  m_w->ClickRow(5);
-  QVERIFY(!f.variablesPane().variablesGrid()->MultiSelect());
-  m_w->Key(Qt::Key_Space);
-  QCOMPARE(MarkedPositions(f), QList<int>({6, 7}));
-}
-
-void VariablesGridHandlersTest::editKeysFocusTheLastFindBox_data() {
-  QTest::addColumn<int>("key");
-  QTest::addColumn<int>("mods");
-  QTest::addColumn<int>("findBox");
-  for (int box : {1, 2}) {
-    const QByteArray suffix = box == 1 ? " findNameEdit" : " findLabelEdit";
-    QTest::newRow("Backspace" + suffix) << int(Qt::Key_Backspace) << 0 << box;
-    QTest::newRow("Delete" + suffix) << int(Qt::Key_Delete) << 0 << box;
-    QTest::newRow("F2" + suffix) << int(Qt::Key_F2) << 0 << box;
-    QTest::newRow("Ctrl+F" + suffix) << int(Qt::Key_F) << int(Qt::ControlModifier) << box;
-    QTest::newRow("Ctrl+Shift+F" + suffix)
-        << int(Qt::Key_F) << int(Qt::ControlModifier | Qt::ShiftModifier) << box;
-  }
-}
-
-void VariablesGridHandlersTest::editKeysFocusTheLastFindBox() {
-  QFETCH(int, key);
-  QFETCH(int, mods);
-  QFETCH(int, findBox);
-  MainWindow& f = m_w->form;
-  QVERIFY(QTest::qWaitForWindowActive(&f));
-  // Entering a box makes it the last one used.
-  (findBox == 1 ? f.variablesPane().findNameEdit() : f.variablesPane().findLabelEdit())->setFocus();
-  QCOMPARE(f.variablesPane().lastFindBox(), findBox);
-  f.variablesPane().variablesGrid()->setFocus();
-  m_w->Key(key, Qt::KeyboardModifiers(mods));
-  QVERIFY((findBox == 1 ? f.variablesPane().findNameEdit() : f.variablesPane().findLabelEdit())->hasFocus());
-}
-
 void VariablesGridHandlersTest::shiftClickMarksFromTheAnchor_data() {
   QTest::addColumn<int>("anchor");  // view position
   QTest::addColumn<int>("target");
@@ -180,51 +132,6 @@ void VariablesGridHandlersTest::shiftClickMarksFromTheAnchor() {
   std::sort(expected.begin(), expected.end());
   expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
   QCOMPARE(MarkedPositions(f), expected);
-}
-
-void VariablesGridHandlersTest::shiftClickInAScrolledGrid() {
-  MainWindow& f = m_w->form;
-  m_w->Key(Qt::Key_End);
-  QCOMPARE(f.variablesPane().variableList().RecNo(), 60);
-  // The second visible row, whatever the top row now is.
-  const int target = f.variablesPane().variablesGrid()->ViewPositionOfGridRow(2);
-  QVERIFY(target > 1 && target < 60);
-  const int y = f.variablesPane().variablesGrid()->viewport()->mapTo(f.variablesPane().variablesGrid(), QPoint(0, 0)).y();
-  const int rowY = [&] {
-    for (int py = 0; py < f.variablesPane().variablesGrid()->height(); ++py)
-      if (f.variablesPane().variablesGrid()->GridRowAt(py) == 2) return py;
-    return -1;
-  }();
-  QVERIFY(rowY >= 0);
-  QTest::mouseClick(f.variablesPane().variablesGrid()->viewport(), Qt::LeftButton, Qt::ShiftModifier,
-                    QPoint(20, rowY - y + 3));
-  QCOMPARE(f.variablesPane().variableList().RecNo(), target);
-  QCOMPARE(MarkedPositions(f).size(), 60 - target + 1);
-  QCOMPARE(MarkedPositions(f).first(), target);
-}
-
-void VariablesGridHandlersTest::ctrlClickTogglesAndPlainClickDrops() {
-  MainWindow& f = m_w->form;
-  m_w->ClickRow(1, Qt::ControlModifier);
-  m_w->ClickRow(3, Qt::ControlModifier);
-  m_w->ClickRow(6, Qt::ControlModifier);
-  QCOMPARE(MarkedPositions(f), QList<int>({2, 4, 7}));
-  m_w->ClickRow(3, Qt::ControlModifier);
-  QCOMPARE(MarkedPositions(f), QList<int>({2, 7}));
-  QCOMPARE(f.variablesPane().variableList().RecNo(), 4);
-  m_w->ClickRow(8);
-  QVERIFY(MarkedPositions(f).isEmpty());
-  QVERIFY(!f.variablesPane().variablesGrid()->MultiSelect());
-  QCOMPARE(f.variablesPane().variableList().RecNo(), 9);
-  QVERIFY(!f.variablesPane().variablesGrid()->ColMoving());
-}
-
-void VariablesGridHandlersTest::rightClickLeavesCursorAndMarks() {
-  MainWindow& f = m_w->form;
-  m_w->ClickRow(2, Qt::ControlModifier);
-  m_w->ClickRow(5, Qt::NoModifier, Qt::RightButton);
-  QCOMPARE(f.variablesPane().variableList().RecNo(), 3);
-  QCOMPARE(MarkedPositions(f), QList<int>({3}));
 }
 
 void VariablesGridHandlersTest::titleClicksSortTwice() {
