@@ -4,6 +4,7 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QLabel>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -15,6 +16,10 @@
 #include "datafile/ui/OpenFileGuard.h"
 #include "datafile/ui/OpenFileHandlers.h"
 #include "platform/UiService.h"
+#include "values/CaseWeighting.h"
+#include "values/Frequencies.h"
+#include "values/ui/ValuesGrid.h"
+#include "values/ui/ValuesPane.h"
 #include "variables/ui/VariablesGrid.h"
 #include "variables/ui/VariablesPane.h"
 
@@ -69,6 +74,61 @@ struct ShownVariablesPane {
     for (int r = 0; r < model->rowCount(); ++r) names << model->index(r, 0).data().toString();
     return names;
   }
+
+  int Count(const char* kind) const { return ui.Count(QString::fromLatin1(kind)); }
+};
+
+// The values pane, its caption above its grid and statistics box, in a
+// shown and active host of 600 x 500, over a variables table of its own. It
+// stands in for the window where the pane asks for something: a move in the
+// table shows the new variable's labels (or table, in frequencies mode).
+struct ShownValuesPane {
+  RecordingUiService ui;
+  QWidget host;
+  VariableList table;
+  CaseWeighting weighting;
+  ValuesPane pane{ui, &host, table, weighting};
+  DataFileState file;
+  OpenFileGuard openFile{file};
+
+  ShownValuesPane() {
+    auto* layout = new QVBoxLayout(&host);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pane.captionLabel());
+    layout->addWidget(pane.valuesPanel(), 1);
+    host.resize(600, 500);
+    host.show();
+    QApplication::setActiveWindow(&host);
+    (void)QTest::qWaitForWindowActive(&host);
+    pane.FirstShown();
+    pane.FitRows();
+    table.SetAfterScroll([this](VariableList&) {
+      pane.StartVariable();
+      Show(pane.frequenciesMode());
+    });
+  }
+
+  ~ShownValuesPane() { table.DetachAfterScroll(); }
+
+  // Opens a data file and shows its first variable's labels.
+  bool Open(const std::string& path) {
+    if (!OpenDataFileReported(ui, &host, QString::fromStdString(path), file)) return false;
+    pane.StartFile();
+    const DictionaryLoadResult result = LoadDictionary(file, table, NumberSeparators{});
+    pane.SetEnabled(true);
+    table.First();
+    return result.errorCode == 0;
+  }
+
+  // The current variable's frequency table, or its value labels.
+  void Show(bool frequencies) {
+    if (frequencies)
+      pane.ShowFrequencies(MakeFrequencyPass(file.File, file.NumCases, true, NumberSeparators{}));
+    else
+      pane.ShowValueLabels(file.File.get(), NumberSeparators{});
+  }
+  // What the window does when the pane asks for the other display.
+  void Toggle() { Show(!pane.frequencyTableShown()); }
 
   int Count(const char* kind) const { return ui.Count(QString::fromLatin1(kind)); }
 };

@@ -62,9 +62,7 @@ class ValuesGridHandlersTest : public QObject {
   void init();
   void cleanup();
 
-  void titlesSortAndShareTheirDirection();
   void sortStateResetsOnlyForAnotherVariable();
-  void titlesShowTheSortDirection();
   void copyAndSelectAll();
   void keysAndPopupMenu();
   void drawing();
@@ -101,53 +99,6 @@ void ValuesGridHandlersTest::cleanup() {
   m_file.reset();
 }
 
-void ValuesGridHandlersTest::titlesSortAndShareTheirDirection() {
-  MainWindow& f = form();
-  ValuesGrid* g = grid();
-  QCOMPARE(ShownValues(g), QString("1 2 3 4"));
-  struct Step {
-    int col;
-    bool doubleClick;
-    const char* shown;
-    int key;
-    bool descending;
-  } steps[] = {
-      {1, false, "4 3 2 1", 1, true},  // "Value" first shows the reverse fill order
-      {1, false, "1 2 3 4", 1, false},
-      {0, false, "3 2 4 1", 0, false},  // empty label first, "Zebra" before "apple", ties stable
-      {0, false, "1 4 2 3", 0, true},   // the exact reverse, ties included
-      {2, false, "3 1 2 4", 2, false},  // 1, 9, 10, 10: by number, not text
-      {4, false, "4 2 1 3", 2, true},   // "% Valid" shares the count key
-      {0, false, "3 2 4 1", 0, false},
-      {3, false, "3 1 2 4", 2, false},  // after another key, ascending again
-      {2, true, "3 1 2 4", 2, false},   // a double-click sorts twice
-  };
-  for (const Step& s : steps) {
-    ClickTitle(s.col, s.doubleClick);
-    QCOMPARE(ShownValues(g), QString(s.shown));
-    QCOMPARE(f.valuesPane().sortKey(), s.key);
-    QCOMPARE(f.valuesPane().sortDescending(), s.descending);
-  }
-  // Whole rows move; the lists keep the fill order.
-  ClickTitle(0);
-  QCOMPARE(g->Cell(0, 1), QString());
-  QCOMPARE(g->Cell(2, 1), QString("1"));
-  QCOMPARE(g->FillText(0, 1), QString("apple"));
-  // F5 is the value key; a press on a column border sorts nothing.
-  QTest::keyClick(g, Qt::Key_F5);
-  QCOMPARE(f.valuesPane().sortKey(), 1);
-  const QHeaderView* h = g->horizontalHeader();
-  QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
-                    QPoint(h->sectionViewportPosition(1) + h->sectionSize(1) - 1, h->height() / 2));
-  QCOMPARE(f.valuesPane().sortKey(), 1);
-  // The labels list: counts sort nothing, but the state follows.
-  f.ToggleDisplayLabels();
-  const QString labels = ShownValues(g);
-  ClickTitle(2);
-  QCOMPARE(ShownValues(g), labels);
-  QCOMPARE(f.valuesPane().sortKey(), 2);
-}
-
 void ValuesGridHandlersTest::sortStateResetsOnlyForAnotherVariable() {
   MainWindow& f = form();
   ClickTitle(0);
@@ -160,44 +111,6 @@ void ValuesGridHandlersTest::sortStateResetsOnlyForAnotherVariable() {
   ClickTitle(0);
   f.OpenDataFile(QString::fromStdString(m_file->path()));
   QCOMPARE(f.valuesPane().sortKey(), 1);
-}
-
-void ValuesGridHandlersTest::titlesShowTheSortDirection() {
-  MainWindow& f = form();
-  ValuesGrid* g = grid();
-  const QHeaderView* h = g->horizontalHeader();
-  // Fill order: no mark.
-  QVERIFY(!h->isSortIndicatorShown());
-  QCOMPARE(g->SortIndicatorColumn(), -1);
-  const struct {
-    int col;
-    Qt::SortOrder order;
-  } steps[] = {
-      {1, Qt::DescendingOrder}, {1, Qt::AscendingOrder}, {0, Qt::AscendingOrder},
-      {0, Qt::DescendingOrder}, {3, Qt::AscendingOrder}, {4, Qt::DescendingOrder},
-      {2, Qt::AscendingOrder},
-  };
-  for (const auto& s : steps) {
-    ClickTitle(s.col);
-    // The clicked column carries the platform's mark in the sort's direction.
-    QVERIFY(h->isSortIndicatorShown());
-    QCOMPARE(h->sortIndicatorSection(), s.col);
-    QCOMPARE(h->sortIndicatorOrder(), s.order);
-    // The column is wide enough for its title beside the mark.
-    QVERIFY(g->ColWidth(s.col) >= h->sectionSizeHint(s.col));
-  }
-  // Labels and frequencies toggled: rows in fill order again, no mark.
-  f.ToggleDisplayLabels();
-  QVERIFY(!h->isSortIndicatorShown());
-  // Value labels have no counts to sort by.
-  ClickTitle(2);
-  QVERIFY(!h->isSortIndicatorShown());
-  ClickTitle(0);
-  QCOMPARE(h->sortIndicatorSection(), 0);
-  QVERIFY(h->isSortIndicatorShown());
-  // Another variable starts unsorted.
-  f.variablesPane().variableList().SetRecNo(2);
-  QVERIFY(!h->isSortIndicatorShown());
 }
 
 void ValuesGridHandlersTest::copyAndSelectAll() {
