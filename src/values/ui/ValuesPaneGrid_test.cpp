@@ -55,7 +55,7 @@ QPoint TitlePoint(const ValuesGrid* g, int col) {
 
 }  // namespace
 
-class ValuesGridHandlersTest : public QObject {
+class ValuesPaneGridTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -86,7 +86,7 @@ class ValuesGridHandlersTest : public QObject {
   std::unique_ptr<TempFile> m_file;
 };
 
-void ValuesGridHandlersTest::init() {
+void ValuesPaneGridTest::init() {
   m_w = std::make_unique<ShownWindow>();
   m_file = WriteTemp(SortSample());
   m_w->form.FrequenciesShownClick();
@@ -94,12 +94,12 @@ void ValuesGridHandlersTest::init() {
   QVERIFY(m_w->form.valuesPane().frequencyTableShown());
 }
 
-void ValuesGridHandlersTest::cleanup() {
+void ValuesPaneGridTest::cleanup() {
   m_w.reset();
   m_file.reset();
 }
 
-void ValuesGridHandlersTest::sortStateResetsOnlyForAnotherVariable() {
+void ValuesPaneGridTest::sortStateResetsOnlyForAnotherVariable() {
   MainWindow& f = form();
   ClickTitle(0);
   f.ToggleDisplayLabels();
@@ -113,7 +113,7 @@ void ValuesGridHandlersTest::sortStateResetsOnlyForAnotherVariable() {
   QCOMPARE(f.valuesPane().sortKey(), 1);
 }
 
-void ValuesGridHandlersTest::copyAndSelectAll() {
+void ValuesPaneGridTest::copyAndSelectAll() {
   MainWindow& f = form();
   ValuesGrid* g = grid();
   // Nothing is selected after a fill: nothing is copied.
@@ -148,7 +148,7 @@ void ValuesGridHandlersTest::copyAndSelectAll() {
   QCOMPARE(g->Selection().left, -1);
 }
 
-void ValuesGridHandlersTest::keysAndPopupMenu() {
+void ValuesPaneGridTest::keysAndPopupMenu() {
   MainWindow& f = form();
   ValuesGrid* g = grid();
   QTest::keyClick(g, Qt::Key_Return);
@@ -189,7 +189,7 @@ void ValuesGridHandlersTest::keysAndPopupMenu() {
   }
 }
 
-void ValuesGridHandlersTest::drawing() {
+void ValuesPaneGridTest::drawing() {
   MainWindow& f = form();
   struct Case {
     int col, row;
@@ -225,7 +225,7 @@ void ValuesGridHandlersTest::drawing() {
   QCOMPARE(align & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
 }
 
-void ValuesGridHandlersTest::numberColumnsFitTheirTexts() {
+void ValuesPaneGridTest::numberColumnsFitTheirTexts() {
   MainWindow& f = form();
   ValuesGrid* g = grid();
   g->SetColWidth(1, 8);
@@ -240,7 +240,7 @@ void ValuesGridHandlersTest::numberColumnsFitTheirTexts() {
   QCOMPARE(sum, g->viewport()->width());
 }
 
-void ValuesGridHandlersTest::valueColumnFitsTheWidestValueOfALongTable() {
+void ValuesPaneGridTest::valueColumnFitsTheWidestValueOfALongTable() {
   // More distinct values than are all measured; F8.0 pads each with leading
   // blanks, so "1" is as long a text as "250000".
   TempFile file;
@@ -268,7 +268,7 @@ void ValuesGridHandlersTest::valueColumnFitsTheWidestValueOfALongTable() {
            qPrintable(QString("%1 < %2").arg(g->ColWidth(1)).arg(needed)));
 }
 
-void ValuesGridHandlersTest::widthCandidatesOfTheWholeTable_data() {
+void ValuesPaneGridTest::widthCandidatesOfTheWholeTable_data() {
   QTest::addColumn<int>("rows");
   QTest::addColumn<int>("widestRow");   // where the widest value stands
   QTest::addColumn<QString>("widest");  // without its padding
@@ -278,7 +278,7 @@ void ValuesGridHandlersTest::widthCandidatesOfTheWholeTable_data() {
   QTest::newRow("long table, widest last") << 250000 << 249999 << "250000";
 }
 
-void ValuesGridHandlersTest::widthCandidatesOfTheWholeTable() {
+void ValuesPaneGridTest::widthCandidatesOfTheWholeTable() {
   QFETCH(int, rows);
   QFETCH(int, widestRow);
   QFETCH(QString, widest);
@@ -303,7 +303,7 @@ void ValuesGridHandlersTest::widthCandidatesOfTheWholeTable() {
   QVERIFY2(offered, qPrintable(candidates.join('|')));
 }
 
-void ValuesGridHandlersTest::statisticsBoxShowsEveryFigure() {
+void ValuesPaneGridTest::statisticsBoxShowsEveryFigure() {
   MainWindow& f = form();
   QPlainTextEdit* memo = f.valuesPane().statisticsText();
   QVERIFY(memo->isVisible());
@@ -337,7 +337,7 @@ void ValuesGridHandlersTest::statisticsBoxShowsEveryFigure() {
   QCOMPARE(fields(m_w->ui.clipboard), fields(counted));
 }
 
-void ValuesGridHandlersTest::labelColumnComesBackAfterALongString() {
+void ValuesPaneGridTest::labelColumnComesBackAfterALongString() {
   // Enough cases for the window to handle its events during a pass, and a
   // long string of many distinct values.
   SavFile sample = SortSample();
@@ -370,5 +370,5 @@ void ValuesGridHandlersTest::labelColumnComesBackAfterALongString() {
   QCOMPARE(g->ColWidth(0), label);
 }
 
-QTEST_MAIN(ValuesGridHandlersTest)
-#include "ValuesGridHandlers_test.moc"
+QTEST_MAIN(ValuesPaneGridTest)
+#include "ValuesPaneGrid_test.moc"

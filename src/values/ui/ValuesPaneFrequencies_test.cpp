@@ -56,7 +56,7 @@ QStringList Row(const ValuesGrid* g, int row) {
 // `start` begins reads the cases.
 }  // namespace
 
-class FrequenciesPaneTest : public QObject {
+class ValuesPaneFrequenciesTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -78,19 +78,19 @@ class FrequenciesPaneTest : public QObject {
   std::unique_ptr<TempFile> m_file;
 };
 
-void FrequenciesPaneTest::init() {
+void ValuesPaneFrequenciesTest::init() {
   m_w = std::make_unique<ShownWindow>();
   Action(m_w->form, "FrequenciesShown")->trigger();
   m_file = WriteTemp(Mixed());
   m_w->Open(m_file->path());
 }
 
-void FrequenciesPaneTest::cleanup() {
+void ValuesPaneFrequenciesTest::cleanup() {
   m_w.reset();
   m_file.reset();
 }
 
-void FrequenciesPaneTest::tableOfEachKind_data() {
+void ValuesPaneFrequenciesTest::tableOfEachKind_data() {
   QTest::addColumn<int>("recNo");
   QTest::addColumn<QList<QStringList>>("rows");
   QTest::addColumn<bool>("memoShown");
@@ -119,7 +119,7 @@ void FrequenciesPaneTest::tableOfEachKind_data() {
                                << false << true;
 }
 
-void FrequenciesPaneTest::tableOfEachKind() {
+void ValuesPaneFrequenciesTest::tableOfEachKind() {
   QFETCH(int, recNo);
   QFETCH(QList<QStringList>, rows);
   QFETCH(bool, memoShown);
@@ -157,7 +157,7 @@ void FrequenciesPaneTest::tableOfEachKind() {
              f.valuesPane().valuesGrid()->SavedLabelWidth + f.valuesPane().valuesGrid()->SavedValueWidth);
 }
 
-void FrequenciesPaneTest::statisticsBox() {
+void ValuesPaneFrequenciesTest::statisticsBox() {
   MainWindow& f = m_w->form;
   f.variablesPane().variableList().SetRecNo(1);
   const QStringList lines = f.valuesPane().statisticsText()->toPlainText().split('\n');
@@ -183,7 +183,7 @@ void FrequenciesPaneTest::statisticsBox() {
   QVERIFY(!f.valuesPane().frequencyTableShown());
 }
 
-void FrequenciesPaneTest::truncatedDataWarns() {
+void ValuesPaneFrequenciesTest::truncatedDataWarns() {
   SavFile f;
   Variable v = Variable::numeric("v");
   v.print = Format{5, 1, 0};
@@ -214,7 +214,7 @@ void FrequenciesPaneTest::truncatedDataWarns() {
 // A file whose cases cannot all be read and whose header has no count: its
 // table counts the cases that could be read; with none of them, the pane is
 // emptied. Nothing of the previous file stays on screen.
-void FrequenciesPaneTest::fileWithoutCaseCountReplacesTheTable() {
+void ValuesPaneFrequenciesTest::fileWithoutCaseCountReplacesTheTable() {
   MainWindow& w = m_w->form;
   QCOMPARE(w.valuesPane().captionLabel()->text(), QString("grade"));
   SavFile f;
@@ -254,7 +254,7 @@ void FrequenciesPaneTest::fileWithoutCaseCountReplacesTheTable() {
   QCOMPARE(w.valuesPane().captionLabel()->text(), QString("v"));
 }
 
-void FrequenciesPaneTest::escapeCancels() {
+void ValuesPaneFrequenciesTest::escapeCancels() {
   MainWindow& f = m_w->form;
   m_w->Open(LongFile().path());
   QCOMPARE(f.valuesPane().valueRowCount(), 7);
@@ -281,7 +281,7 @@ void FrequenciesPaneTest::escapeCancels() {
   QCOMPARE(f.valuesPane().valuesGrid()->Cell(2, 1), QString("28572"));
 }
 
-void FrequenciesPaneTest::moveDuringPassShowsAfterIt() {
+void ValuesPaneFrequenciesTest::moveDuringPassShowsAfterIt() {
   MainWindow& f = m_w->form;
   m_w->Open(LongFile().path());
   int rowsDuringPass = -1;
@@ -301,14 +301,14 @@ void FrequenciesPaneTest::moveDuringPassShowsAfterIt() {
   QCOMPARE(f.valuesPane().valuesGrid()->Cell(2, 1), QString("66667"));
 }
 
-void FrequenciesPaneTest::fileLeftAloneDuringPass_data() {
+void ValuesPaneFrequenciesTest::fileLeftAloneDuringPass_data() {
   QTest::addColumn<QString>("action");
   QTest::newRow("close the window") << "window";
   QTest::newRow("close the file") << "file";
   QTest::newRow("open another file") << "open";
 }
 
-void FrequenciesPaneTest::fileLeftAloneDuringPass() {
+void ValuesPaneFrequenciesTest::fileLeftAloneDuringPass() {
   QFETCH(QString, action);
   MainWindow& f = m_w->form;
   m_w->Open(LongFile().path());
@@ -334,5 +334,5 @@ void FrequenciesPaneTest::fileLeftAloneDuringPass() {
   }
 }
 
-QTEST_MAIN(FrequenciesPaneTest)
-#include "FrequenciesPane_test.moc"
+QTEST_MAIN(ValuesPaneFrequenciesTest)
+#include "ValuesPaneFrequencies_test.moc"

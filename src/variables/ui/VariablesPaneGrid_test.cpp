@@ -43,7 +43,7 @@ int ExpectedLabelWidth(const MainWindow& f) {
 
 }  // namespace
 
-class VariablesGridHandlersTest : public QObject {
+class VariablesPaneGridTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -66,19 +66,19 @@ class VariablesGridHandlersTest : public QObject {
   std::unique_ptr<TempFile> m_file;
 };
 
-void VariablesGridHandlersTest::init() {
+void VariablesPaneGridTest::init() {
   m_w = std::make_unique<ShownWindow>();
   m_file = WriteTemp(ManyVariables(60));
   m_w->Open(m_file->path());
   m_w->form.variablesPane().variablesGrid()->setFocus();
 }
 
-void VariablesGridHandlersTest::cleanup() {
+void VariablesPaneGridTest::cleanup() {
   m_w.reset();
   m_file.reset();
 }
 
-void VariablesGridHandlersTest::statusBarFollowsTheCursor() {
+void VariablesPaneGridTest::statusBarFollowsTheCursor() {
   MainWindow& f = m_w->form;
   m_w->Key(Qt::Key_Down);
   m_w->Key(Qt::Key_Down);
@@ -91,7 +91,7 @@ void VariablesGridHandlersTest::statusBarFollowsTheCursor() {
   QCOMPARE(f.StatusText(0), QString("%1/60").arg(f.variablesPane().variableList().RecNo()));
 }
 
-void VariablesGridHandlersTest::statusBarCountsTheFileNotTheView() {
+void VariablesPaneGridTest::statusBarCountsTheFileNotTheView() {
   MainWindow& f = m_w->form;
   // A view of v1, v10..v19 and v60 style names: those containing a 1.
   f.variablesPane().variableList().SetOnFilterRecord([](VariableList& t, bool& accept) {
@@ -104,7 +104,7 @@ void VariablesGridHandlersTest::statusBarCountsTheFileNotTheView() {
   QCOMPARE(f.StatusText(1), QString("Label 10"));
 }
 
-void VariablesGridHandlersTest::shiftClickMarksFromTheAnchor_data() {
+void VariablesPaneGridTest::shiftClickMarksFromTheAnchor_data() {
   QTest::addColumn<int>("anchor");  // view position
   QTest::addColumn<int>("target");
   QTest::newRow("down") << 2 << 5;
@@ -112,7 +112,7 @@ void VariablesGridHandlersTest::shiftClickMarksFromTheAnchor_data() {
   QTest::newRow("on the anchor") << 4 << 4;
 }
 
-void VariablesGridHandlersTest::shiftClickMarksFromTheAnchor() {
+void VariablesPaneGridTest::shiftClickMarksFromTheAnchor() {
   QFETCH(int, anchor);
   QFETCH(int, target);
   MainWindow& f = m_w->form;
@@ -134,7 +134,7 @@ void VariablesGridHandlersTest::shiftClickMarksFromTheAnchor() {
   QCOMPARE(MarkedPositions(f), expected);
 }
 
-void VariablesGridHandlersTest::titleClicksSortTwice() {
+void VariablesPaneGridTest::titleClicksSortTwice() {
   auto sample = WriteTemp(SampleDictionary());
   m_w->Open(sample->path());
   MainWindow& f = m_w->form;
@@ -154,7 +154,7 @@ void VariablesGridHandlersTest::titleClicksSortTwice() {
   QCOMPARE(m_w->GridNames().at(2), QString("born"));
 }
 
-void VariablesGridHandlersTest::titlesShowTheSortDirection() {
+void VariablesPaneGridTest::titlesShowTheSortDirection() {
   auto sample = WriteTemp(SampleDictionary());
   m_w->Open(sample->path());
   MainWindow& f = m_w->form;
@@ -187,7 +187,7 @@ void VariablesGridHandlersTest::titlesShowTheSortDirection() {
   QVERIFY(!header->isSortIndicatorShown());
 }
 
-void VariablesGridHandlersTest::f5RestoresAndReversesFileOrder() {
+void VariablesPaneGridTest::f5RestoresAndReversesFileOrder() {
   auto sample = WriteTemp(SampleDictionary());
   m_w->Open(sample->path());
   MainWindow& f = m_w->form;
@@ -205,13 +205,13 @@ void VariablesGridHandlersTest::f5RestoresAndReversesFileOrder() {
   QCOMPARE(f.StatusText(1), QString("Age in years"));
 }
 
-void VariablesGridHandlersTest::hideColumns_data() {
+void VariablesPaneGridTest::hideColumns_data() {
   QTest::addColumn<int>("column");
   QTest::newRow("Missing") << 2;
   QTest::newRow("Format") << 3;
 }
 
-void VariablesGridHandlersTest::hideColumns() {
+void VariablesPaneGridTest::hideColumns() {
   QFETCH(int, column);
   MainWindow& f = m_w->form;
   QAction* item = column == 2 ? f.variablesPane().hideColumnItem(VariablesPane::HideMissing) : f.variablesPane().hideColumnItem(VariablesPane::HideFormat);
@@ -228,7 +228,7 @@ void VariablesGridHandlersTest::hideColumns() {
   QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(1), labelWidth);
 }
 
-void VariablesGridHandlersTest::labelColumnFillsTheGrid() {
+void VariablesPaneGridTest::labelColumnFillsTheGrid() {
   MainWindow& f = m_w->form;
   QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(1), ExpectedLabelWidth(f));
   // Dragging another column wider narrows the label column.
@@ -245,5 +245,5 @@ void VariablesGridHandlersTest::labelColumnFillsTheGrid() {
   QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(1), 0);
 }
 
-QTEST_MAIN(VariablesGridHandlersTest)
-#include "VariablesGridHandlers_test.moc"
+QTEST_MAIN(VariablesPaneGridTest)
+#include "VariablesPaneGrid_test.moc"

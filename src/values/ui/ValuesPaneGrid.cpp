@@ -1,6 +1,6 @@
 // The values pane's work on the filled values grid: sorting by a column
-// title or F5, the grid's popup menu, copying a selected block, drawing the
-// cells, and the keys of the statistics box under it. The row orders come
+// title or F5, the grid's keys and popup menu, copying a selected block,
+// drawing the cells, and the keys of the statistics box under it. The row orders come
 // from values/RowOrder; the grid only shows its rows in that order.
 #include <QAction>
 #include <QKeyEvent>

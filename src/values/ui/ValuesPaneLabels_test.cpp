@@ -30,7 +30,7 @@ bool SameImage(const QIcon& a, const QIcon& b) {
 
 }  // namespace
 
-class ValueLabelsPaneTest : public QObject {
+class ValuesPaneLabelsTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -49,18 +49,18 @@ class ValueLabelsPaneTest : public QObject {
   std::unique_ptr<TempFile> m_file;
 };
 
-void ValueLabelsPaneTest::init() {
+void ValuesPaneLabelsTest::init() {
   m_w = std::make_unique<ShownWindow>();
   m_file = WriteTemp(SampleDictionary());
   m_w->Open(m_file->path());
 }
 
-void ValueLabelsPaneTest::cleanup() {
+void ValuesPaneLabelsTest::cleanup() {
   m_w.reset();
   m_file.reset();
 }
 
-void ValueLabelsPaneTest::labelsOfEachKind_data() {
+void ValuesPaneLabelsTest::labelsOfEachKind_data() {
   QTest::addColumn<int>("recNo");
   QTest::addColumn<QStringList>("labels");
   QTest::addColumn<QStringList>("values");  // "." stands for the decimal separator
@@ -78,7 +78,7 @@ void ValueLabelsPaneTest::labelsOfEachKind_data() {
       << 6 << QStringList({"New year 2003"}) << QStringList({" 13254624000"}) << "born";
 }
 
-void ValueLabelsPaneTest::labelsOfEachKind() {
+void ValuesPaneLabelsTest::labelsOfEachKind() {
   QFETCH(int, recNo);
   QFETCH(QStringList, labels);
   QFETCH(QStringList, values);
@@ -112,7 +112,7 @@ void ValueLabelsPaneTest::labelsOfEachKind() {
   QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), std::max(f.valuesPane().minValueRows(), n + 1));
 }
 
-void ValueLabelsPaneTest::manyLabelsGrowTheGrid() {
+void ValuesPaneLabelsTest::manyLabelsGrowTheGrid() {
   SavFile many = ManyVariables(1);
   const int count = 80;
   for (int k = 1; k <= count; ++k)
@@ -140,7 +140,7 @@ void ValueLabelsPaneTest::manyLabelsGrowTheGrid() {
   QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), std::max(f.valuesPane().minValueRows(), 3));
 }
 
-void ValueLabelsPaneTest::frequenciesShownClick() {
+void ValuesPaneLabelsTest::frequenciesShownClick() {
   MainWindow& f = m_w->form;
   f.variablesPane().variableList().SetRecNo(2);
   Action(f, "FrequenciesShown")->trigger();
@@ -163,7 +163,7 @@ void ValueLabelsPaneTest::frequenciesShownClick() {
   QVERIFY(Action(f, "FrequenciesBtn")->isChecked());
 }
 
-void ValueLabelsPaneTest::labelColumnFillsTheGrid() {
+void ValuesPaneLabelsTest::labelColumnFillsTheGrid() {
   MainWindow& f = m_w->form;
   ValuesGrid* g = f.valuesPane().valuesGrid();
   auto sum = [g] {
@@ -192,7 +192,7 @@ void ValueLabelsPaneTest::labelColumnFillsTheGrid() {
   QCOMPARE(g->ColWidth(0), fitted);
 }
 
-void ValueLabelsPaneTest::longStringTableWidensTheValueColumn() {
+void ValuesPaneLabelsTest::longStringTableWidensTheValueColumn() {
   MainWindow& f = m_w->form;
   ValuesGrid* g = f.valuesPane().valuesGrid();
   f.variablesPane().variableList().SetRecNo(4);  // comment, A20
@@ -210,5 +210,5 @@ void ValueLabelsPaneTest::longStringTableWidensTheValueColumn() {
   QCOMPARE(g->ColWidth(1), g->SavedValueWidth);
 }
 
-QTEST_MAIN(ValueLabelsPaneTest)
-#include "ValueLabelsPane_test.moc"
+QTEST_MAIN(ValuesPaneLabelsTest)
+#include "ValuesPaneLabels_test.moc"

@@ -59,7 +59,7 @@ const QStringList kItems = {" ", "alpha", "Beta", "grade", "w"};
 
 }  // namespace
 
-class WeightingHandlersTest : public QObject {
+class WeightingControlsTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -83,12 +83,12 @@ class WeightingHandlersTest : public QObject {
   }
 };
 
-void WeightingHandlersTest::cleanup() {
+void WeightingControlsTest::cleanup() {
   m_w.reset();
   m_file.reset();
 }
 
-void WeightingHandlersTest::fileWeightIsPreselected() {
+void WeightingControlsTest::fileWeightIsPreselected() {
   OpenWith("w");
   MainWindow& f = m_w->form;
   QCOMPARE(Items(f.weighting().weightCombo()), kItems);
@@ -107,7 +107,7 @@ void WeightingHandlersTest::fileWeightIsPreselected() {
   QCOMPARE(f.weighting().weightCombo()->currentText(), QString(" "));
 }
 
-void WeightingHandlersTest::firstDropDownFillsTheList() {
+void WeightingControlsTest::firstDropDownFillsTheList() {
   OpenWith("");
   MainWindow& f = m_w->form;
   QCOMPARE(f.weighting().weightCombo()->count(), 0);
@@ -125,7 +125,7 @@ void WeightingHandlersTest::firstDropDownFillsTheList() {
   QCOMPARE(f.weighting().weightCombo()->count(), 4);
 }
 
-void WeightingHandlersTest::buttonAndHints_data() {
+void WeightingControlsTest::buttonAndHints_data() {
   QTest::addColumn<QStringList>("steps");  // an item to pick, or "press"
   QTest::addColumn<bool>("down");
   QTest::addColumn<QString>("hint");
@@ -143,7 +143,7 @@ void WeightingHandlersTest::buttonAndHints_data() {
       << "alpha";
 }
 
-void WeightingHandlersTest::buttonAndHints() {
+void WeightingControlsTest::buttonAndHints() {
   QFETCH(QStringList, steps);
   QFETCH(bool, down);
   QFETCH(QString, hint);
@@ -163,7 +163,7 @@ void WeightingHandlersTest::buttonAndHints() {
   if (down) QCOMPARE(QString::fromStdString(f.ActiveWeightName()), weight);
 }
 
-void WeightingHandlersTest::weightedTable() {
+void WeightingControlsTest::weightedTable() {
   OpenWith("w");
   MainWindow& f = m_w->form;
   const QString decimal = QString::fromStdString(f.Separators().decimal);
@@ -191,7 +191,7 @@ void WeightingHandlersTest::weightedTable() {
   QCOMPARE(f.StatusText(2), QString("3"));
 }
 
-void WeightingHandlersTest::longListScrolls() {
+void WeightingControlsTest::longListScrolls() {
   m_w = std::make_unique<ShownWindow>();
   m_file = WriteTemp(ManyVariables(40));
   m_w->Open(m_file->path());
@@ -205,5 +205,5 @@ void WeightingHandlersTest::longListScrolls() {
   f.weighting().weightCombo()->hidePopup();
 }
 
-QTEST_MAIN(WeightingHandlersTest)
-#include "WeightingHandlers_test.moc"
+QTEST_MAIN(WeightingControlsTest)
+#include "WeightingControls_test.moc"

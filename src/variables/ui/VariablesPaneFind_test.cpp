@@ -38,7 +38,7 @@ SavFile Survey() {
 
 }  // namespace
 
-class FindHandlersTest : public QObject {
+class VariablesPaneFindTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -56,19 +56,19 @@ class FindHandlersTest : public QObject {
   std::unique_ptr<TempFile> m_file;
 };
 
-void FindHandlersTest::init() {
+void VariablesPaneFindTest::init() {
   m_w = std::make_unique<ShownWindow>();
   m_file = WriteTemp(Survey());
   m_w->Open(m_file->path());
   QVERIFY(QTest::qWaitForWindowActive(&m_w->form));
 }
 
-void FindHandlersTest::cleanup() {
+void VariablesPaneFindTest::cleanup() {
   m_w.reset();
   m_file.reset();
 }
 
-void FindHandlersTest::keysAndButtonsStepThroughMatches() {
+void VariablesPaneFindTest::keysAndButtonsStepThroughMatches() {
   MainWindow& f = m_w->form;
   f.variablesPane().findLabelEdit()->setFocus();
   QTest::keyClicks(f.variablesPane().findLabelEdit(), "INCOME");
@@ -116,7 +116,7 @@ void FindHandlersTest::keysAndButtonsStepThroughMatches() {
   QCOMPARE(f.variablesPane().variableList().RecNo(), 4);
 }
 
-void FindHandlersTest::noMatchChangesNothingButTheMarks() {
+void VariablesPaneFindTest::noMatchChangesNothingButTheMarks() {
   struct Step {
     int key;
     Qt::KeyboardModifiers mods;
@@ -158,7 +158,7 @@ void FindHandlersTest::noMatchChangesNothingButTheMarks() {
   QCOMPARE(m_w->ui.Last().caption, QString(" Find last match"));
 }
 
-void FindHandlersTest::filterOnAndOffKeepsTheRowNumber() {
+void VariablesPaneFindTest::filterOnAndOffKeepsTheRowNumber() {
   MainWindow& f = m_w->form;
   f.variablesPane().variableList().SetRecNo(5);
   f.variablesPane().findLabelEdit()->setText("income");
@@ -189,7 +189,7 @@ void FindHandlersTest::filterOnAndOffKeepsTheRowNumber() {
   QCOMPARE(f.variablesPane().variableList().RecordCount(), 6);
 }
 
-void FindHandlersTest::filterThatCannotGoOnUnchecksOnce() {
+void VariablesPaneFindTest::filterThatCannotGoOnUnchecksOnce() {
   MainWindow& f = m_w->form;
   f.variablesPane().variableList().SetRecNo(4);
   // Both boxes empty: no message, still off.
@@ -208,7 +208,7 @@ void FindHandlersTest::filterThatCannotGoOnUnchecksOnce() {
   QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, 1), QString("untouched"));
 }
 
-void FindHandlersTest::copyLevelsOfMarksMadeBottomUp() {
+void VariablesPaneFindTest::copyLevelsOfMarksMadeBottomUp() {
   MainWindow& f = m_w->form;
   // Without marks: the current row alone, no line end.
   f.variablesPane().variableList().SetRecNo(2);
@@ -247,5 +247,5 @@ void FindHandlersTest::copyLevelsOfMarksMadeBottomUp() {
   f.variablesPane().variablesMenu()->hide();
 }
 
-QTEST_MAIN(FindHandlersTest)
-#include "FindHandlers_test.moc"
+QTEST_MAIN(VariablesPaneFindTest)
+#include "VariablesPaneFind_test.moc"
