@@ -35,7 +35,7 @@ namespace brindle {
 void MainWindow::OpenClick() { OpenDataFile(QString()); }
 
 QString MainWindow::openDialogFolder() const {
-  if (m_file.FileHandle != -1 && !m_file.FileName.empty())
+  if (m_file.FileOpen() && !m_file.FileName.empty())
     return QFileInfo(QString::fromStdString(m_file.FileName)).absolutePath();
   return m_recentFiles.LastFolder();
 }
@@ -190,12 +190,12 @@ void MainWindow::connectFileInfoHandlers() {
 }
 
 void MainWindow::ShowFileInfo() {
-  if (m_file.FileHandle == -1 || !HoldFile()) return;
+  if (!m_file.FileOpen() || !HoldFile()) return;
   ShowFileReport(m_ui, m_file);
 }
 
 void MainWindow::ShowDocBtnClick() {
-  if (m_file.HasDocument == 0 || m_file.FileHandle == -1 || !HoldFile()) return;
+  if (m_file.HasDocument == 0 || !m_file.FileOpen() || !HoldFile()) return;
   ShowDocumentLines(m_ui, m_file, *m_documentWindow);
 }
 
@@ -207,7 +207,7 @@ void MainWindow::ReleaseFileHandleClick() {
 
 void MainWindow::ApplicationDeactivated() {
   // A frequency pass still reads the file; a stale file is on its way out.
-  if (m_file.FileHandle == -1 || !ReleaseFileHandle->isChecked() || Counting() || m_file.FileStale) return;
+  if (!m_file.FileOpen() || !ReleaseFileHandle->isChecked() || Counting() || m_file.FileStale) return;
   ReleaseDataFileReported(m_ui, m_file);
 }
 
@@ -254,7 +254,7 @@ void MainWindow::connectExportHandlers() {
 }
 
 void MainWindow::ExportClick(int kind) {
-  if (m_file.FileHandle == -1 || Counting() || !HoldFile()) return;
+  if (!m_file.FileOpen() || Counting() || !HoldFile()) return;
   const std::optional<ExportJob> job =
       AskExportJob(m_ui, this, kind, m_file.FileName, m_variables.variableList());
   if (!job) return;

@@ -379,7 +379,6 @@ void MainWindow::FormShow() {
   layout()->activate();
   centralWidget()->layout()->activate();
   m_values.valuesPanel()->layout()->activate();
-  m_file.FileHandle = -1;
   spssHostSysmisVal(&m_sysmisValue);
   spssLowHighVal(&m_lowestValue, &m_highestValue);
   m_values.FirstShown();

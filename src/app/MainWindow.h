@@ -257,7 +257,7 @@ class MainWindow : public QMainWindow {
   // --- Write-access release (app/FileHandlers.cpp, datafile/ui/) -----
   // "Allow &write access": toggles the check mark.
   void ReleaseFileHandleClick();
-  // Whether the open file may be read through FileHandle now. A released
+  // Whether the open file may be read through File now. A released
   // file is taken back first; one that changed or went meanwhile may not be
   // read: it is offered for reloading (or reported and closed) from the event
   // loop, and false returned. True when no file is open.

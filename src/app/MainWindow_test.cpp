@@ -20,6 +20,7 @@
 #include "variables/ui/VariablesGrid.h"
 #include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -81,7 +82,7 @@ void MainWindowTest::firstShow() {
   ShownWindow w;
   MainWindow& f = w.form;
   QCOMPARE(f.windowTitle(), QString("Brindle"));
-  QCOMPARE(f.fileState().FileHandle, -1);
+  QVERIFY(!f.fileState().FileOpen());
   QCOMPARE(f.sysmisValue(), -DBL_MAX);
   QCOMPARE(f.highestValue(), DBL_MAX);
   QVERIFY(f.lowestValue() > -DBL_MAX && f.lowestValue() < -1e300);
@@ -107,7 +108,7 @@ void MainWindowTest::commandLineOpensOnlyTheFirstArgument() {
       {"brindle", QString::fromStdString(first->path()), QString::fromStdString(second->path())});
   form.setWindowState(Qt::WindowNoState);
   form.show();
-  QVERIFY(form.fileState().FileHandle >= 0);
+  QVERIFY(form.fileState().FileOpen());
   QCOMPARE(form.fileState().FileName, first->path());
   QCOMPARE(form.fileState().NumVars, 7);
   QVERIFY(ui.calls.isEmpty());
@@ -175,14 +176,14 @@ void MainWindowTest::closingTheWindowClosesTheFile() {
   MainWindow& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  const int handle = f.fileState().FileHandle;
-  QVERIFY(handle >= 0);
+  const std::weak_ptr<SystemFile> handle = f.fileState().File;
+  QVERIFY(!handle.expired());
   Action(f, "exitAction")->trigger();
   QVERIFY(!f.isVisible());
-  QCOMPARE(f.fileState().FileHandle, -1);
+  QVERIFY(!f.fileState().FileOpen());
   QVERIFY(!f.variablesPane().variableList().Active());
-  // The module no longer knows the handle.
-  QVERIFY(spssCloseRead(handle) != SPSS_OK);
+  // Nothing holds the file.
+  QVERIFY(handle.expired());
 }
 
 void MainWindowTest::closingWhileCountingLeavesTheFile() {
@@ -192,13 +193,13 @@ void MainWindowTest::closingWhileCountingLeavesTheFile() {
   DuringPass(
       [&] {
         f.close();
-        QVERIFY(f.fileState().FileHandle >= 0);
+        QVERIFY(f.fileState().FileOpen());
         QVERIFY(f.variablesPane().variableList().Active());
       },
       [&] { f.ShowFrequencies(); });
   // The window closes once the pass is over.
   QVERIFY(!f.isVisible());
-  QCOMPARE(f.fileState().FileHandle, -1);
+  QVERIFY(!f.fileState().FileOpen());
 }
 
 void MainWindowTest::warningSignFollowsTheFile() {

@@ -16,6 +16,7 @@
 #include "controls/DocumentWindow.h"
 #include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -189,7 +190,7 @@ void FileInfoHandlersTest::releaseFollowsTheApplication() {
   ShownWindow w;
   MainWindow& f = w.form;
   w.Open(LongFile().path());
-  const int handle = f.fileState().FileHandle;
+  const std::weak_ptr<SystemFile> held = f.fileState().File;
 
   // The option is off by default: switching away keeps the file.
   QVERIFY(!Action(f, "ReleaseFileHandle")->isChecked());
@@ -208,11 +209,11 @@ void FileInfoHandlersTest::releaseFollowsTheApplication() {
 
   emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
   QVERIFY(f.fileState().FileReleased);
-  QCOMPARE(f.fileState().FileHandle, handle);
-  QVERIFY(spssCloseRead(handle) != SPSS_OK);  // the module holds nothing
+  QVERIFY(f.fileState().FileOpen());
+  QVERIFY(held.expired());  // nothing holds the file
   emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
   QVERIFY(!f.fileState().FileReleased);
-  QVERIFY(f.fileState().FileHandle >= 0);
+  QVERIFY(f.fileState().FileOpen());
   QCOMPARE(w.ui.calls.size(), 1);  // the Open dialog only
 }
 
@@ -267,9 +268,9 @@ void FileInfoHandlersTest::changedFileIsOfferedForReload() {
     QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
     QCOMPARE(f.variablesPane().variableList().RecNo(), 1);
     QCOMPARE(f.fileState().FileName, file->path());
-    QVERIFY(f.fileState().FileHandle >= 0 && !f.fileState().FileReleased && !f.fileState().FileStale);
+    QVERIFY(f.fileState().FileOpen() && !f.fileState().FileReleased && !f.fileState().FileStale);
   } else {
-    QCOMPARE(f.fileState().FileHandle, -1);
+    QVERIFY(!f.fileState().FileOpen());
     QCOMPARE(f.variablesPane().variablesGrid()->model()->rowCount(), 0);
     QCOMPARE(f.windowTitle(), QString("Brindle"));
   }
@@ -284,7 +285,7 @@ void FileInfoHandlersTest::deletedFileIsClosed() {
   f.ApplicationActivated();
   QCOMPARE(w.ui.Last().kind, QString("ShowMessage"));
   QCOMPARE(w.ui.Last().text, "error reopening file " + QString::fromStdString(file->path()));
-  QCOMPARE(f.fileState().FileHandle, -1);
+  QVERIFY(!f.fileState().FileOpen());
   QVERIFY(!Action(f, "CloseItem")->isEnabled());
   QCOMPARE(f.variablesPane().variablesGrid()->model()->rowCount(), 0);
 }
@@ -345,7 +346,7 @@ void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
   QCOMPARE(w.ui.calls.size(), calls);
   w.ui.confirmAnswer = false;
   QTRY_COMPARE(w.Count("ConfirmDialog"), 1);
-  QCOMPARE(f.fileState().FileHandle, -1);
+  QVERIFY(!f.fileState().FileOpen());
   QCOMPARE(w.ui.calls.size(), calls + 1);
 }
 
@@ -358,9 +359,8 @@ void FileInfoHandlersTest::openingAnotherFileWhileReleased() {
   f.ApplicationDeactivated();
   w.Open(second->path());
   QVERIFY(!f.fileState().FileReleased);
-  std::int64_t cases = 0;
-  QCOMPARE(spssGetNumberofCases(f.fileState().FileHandle, &cases), SPSS_OK);
-  QCOMPARE(cases, std::int64_t(2));
+  QVERIFY(f.fileState().File != nullptr);
+  QCOMPARE(f.fileState().File->caseCount(), std::int64_t(2));
   f.variablesPane().variableList().SetRecNo(2);
   QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, 1), QString("Male"));
 }
@@ -393,7 +393,7 @@ void FileInfoHandlersTest::encryptedFileWithItsPassword() {
   f.ApplicationDeactivated();
   QVERIFY(f.fileState().FileReleased);
   f.ApplicationActivated();
-  QVERIFY(!f.fileState().FileReleased && !f.fileState().FileStale && f.fileState().FileHandle >= 0);
+  QVERIFY(!f.fileState().FileReleased && !f.fileState().FileStale && f.fileState().FileOpen());
 
   f.ApplicationDeactivated();
   SavFile rewritten = ManyVariables(3);

@@ -15,6 +15,7 @@
 #include "variables/ui/VariablesGrid.h"
 #include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -58,7 +59,7 @@ void OpenFileHandlersTest::openShowsTheFile() {
   QCOMPARE(w.Count("GetOpenFileName"), 1);
   QCOMPARE(w.ui.calls.first().caption, kFilter);
   QCOMPARE(w.ui.calls.size(), 1);
-  QVERIFY(f.fileState().FileHandle >= 0);
+  QVERIFY(f.fileState().FileOpen());
   QCOMPARE(f.fileState().NumVars, 7);
   QCOMPARE(f.fileState().NumCases, std::int64_t(2));
   QCOMPARE(f.valuesPane().countColor(), QColor(0, 0, 255));
@@ -94,14 +95,14 @@ void OpenFileHandlersTest::cancelledDialogChangesNothing() {
   ShownWindow w;
   MainWindow& f = w.form;
   Action(f, "openAction")->trigger();
-  QCOMPARE(f.fileState().FileHandle, -1);
+  QVERIFY(!f.fileState().FileOpen());
   QVERIFY(!Action(f, "CloseItem")->isEnabled());
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  const int handle = f.fileState().FileHandle;
+  const std::weak_ptr<SystemFile> handle = f.fileState().File;
   Action(f, "OpenBtn")->trigger();
   QCOMPARE(w.Count("GetOpenFileName"), 3);
-  QCOMPARE(f.fileState().FileHandle, handle);
+  QVERIFY(f.fileState().File == handle.lock());
   QCOMPARE(f.fileState().FileName, file->path());
   QCOMPARE(w.GridNames().size(), 7);
   QCOMPARE(w.ui.calls.size(), 3);
@@ -129,7 +130,7 @@ void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
   auto good = WriteTemp(SampleDictionary());
   w.Open(good->path());
   f.variablesPane().variableList().SetRecNo(3);
-  const int handle = f.fileState().FileHandle;
+  const std::weak_ptr<SystemFile> handle = f.fileState().File;
   const QString caption = f.windowTitle();
 
   TempFile bad(std::vector<std::uint8_t>(content.begin(), content.end()));
@@ -154,7 +155,7 @@ void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
     QCOMPARE(call.text, nameFirst ? badName + textAfterName : "Cannot open file " + badName);
   }
   // The previous file stays open, on screen and named.
-  QCOMPARE(f.fileState().FileHandle, handle);
+  QVERIFY(f.fileState().File == handle.lock());
   QCOMPARE(f.fileState().FileName, good->path());
   QCOMPARE(f.windowTitle(), caption);
   QCOMPARE(f.variablesPane().variableList().RecNo(), 3);
@@ -168,12 +169,12 @@ void OpenFileHandlersTest::secondFileReplacesTheFirst() {
   auto first = WriteTemp(SampleDictionary());
   auto second = WriteTemp(ManyVariables(4), ".zsav");
   w.Open(first->path());
-  const int oldHandle = f.fileState().FileHandle;
+  const std::weak_ptr<SystemFile> oldHandle = f.fileState().File;
   f.variablesPane().filterCheck()->setChecked(true);
   f.variablesPane().findNameEdit()->setText("se");
   f.variablesPane().findLabelEdit()->setText("x");
   w.Open(second->path());
-  QVERIFY(f.fileState().FileHandle >= 0);
+  QVERIFY(f.fileState().FileOpen());
   QCOMPARE(f.fileState().FileName, second->path());
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3", "v4"}));
   QCOMPARE(f.StatusText(0), QString("1/4"));
@@ -181,9 +182,9 @@ void OpenFileHandlersTest::secondFileReplacesTheFirst() {
   QVERIFY(f.variablesPane().findNameEdit()->text().isEmpty());
   QVERIFY(f.variablesPane().findLabelEdit()->text().isEmpty());
   QCOMPARE(w.Count("WarningDialog"), 0);
-  // The first file's handle is gone.
-  QVERIFY(oldHandle != f.fileState().FileHandle);
-  QVERIFY(spssCloseRead(oldHandle) != SPSS_OK);
+  // The first file is let go.
+  QVERIFY(oldHandle.lock() != f.fileState().File);
+  QVERIFY(oldHandle.expired());
 }
 
 void OpenFileHandlersTest::closeEmptiesEveryPane() {
@@ -193,12 +194,12 @@ void OpenFileHandlersTest::closeEmptiesEveryPane() {
   w.Open(file->path());
   f.variablesPane().variableList().SetRecNo(2);
   QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, 1), QString("Male"));
-  const int handle = f.fileState().FileHandle;
+  const std::weak_ptr<SystemFile> handle = f.fileState().File;
   Action(f, "CloseItem")->trigger();
 
-  QCOMPARE(f.fileState().FileHandle, -1);
+  QVERIFY(!f.fileState().FileOpen());
   QVERIFY(f.fileState().FileName.empty());
-  QVERIFY(spssCloseRead(handle) != SPSS_OK);
+  QVERIFY(handle.expired());
   QCOMPARE(f.windowTitle(), QString("Brindle"));
   QCOMPARE(f.ApplicationTitle(), QString("Brindle"));
   QCOMPARE(f.variablesPane().variablesGrid()->model()->rowCount(), 0);
@@ -224,11 +225,11 @@ void OpenFileHandlersTest::closeIsIgnoredWhileCounting() {
   DuringPass(
       [&] {
         f.CloseItemClick();
-        QVERIFY(f.fileState().FileHandle >= 0);
+        QVERIFY(f.fileState().FileOpen());
         QCOMPARE(w.GridNames().size(), 2);
       },
       [&] { f.ShowFrequencies(); });
-  QVERIFY(f.fileState().FileHandle >= 0);
+  QVERIFY(f.fileState().FileOpen());
 }
 
 void OpenFileHandlersTest::documentButtonFollowsTheFile() {

@@ -312,23 +312,23 @@ void ValuesPaneFrequenciesTest::fileLeftAloneDuringPass() {
   QFETCH(QString, action);
   MainWindow& f = m_w->form;
   m_w->Open(LongFile().path());
-  const int handle = f.fileState().FileHandle;
+  const std::weak_ptr<SystemFile> handle = f.fileState().File;
   DuringPass(
       [&] {
         if (action == "window") f.close();
         if (action == "file") Action(f, "CloseItem")->trigger();
         if (action == "open") f.OpenDataFile(QString::fromStdString(m_file->path()));
-        QCOMPARE(f.fileState().FileHandle, handle);
+        QVERIFY(f.fileState().File == handle.lock());
         QVERIFY(f.isVisible());
       },
       [&] { f.ShowFrequencies(); });
   if (action == "window") {
     // The close asked for during the pass happens after it.
     QVERIFY(!f.isVisible());
-    QCOMPARE(f.fileState().FileHandle, -1);
+    QVERIFY(!f.fileState().FileOpen());
   } else {
     QVERIFY(f.isVisible());
-    QCOMPARE(f.fileState().FileHandle, handle);
+    QVERIFY(f.fileState().File == handle.lock());
     QCOMPARE(f.valuesPane().valueRowCount(), 7);
     QCOMPARE(f.valuesPane().captionLabel()->text(), QString("a"));
   }
