@@ -14,8 +14,8 @@
 #include <string>
 
 #include "app/MainWindow.h"
-#include "values/ui/ValuesGrid.h"
 #include "platform/UiService.h"
+#include "values/ui/ValuesGrid.h"
 #include "variables/VarRecord.h"
 
 using namespace brindle;

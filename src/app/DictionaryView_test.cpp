@@ -5,9 +5,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "variables/ui/VariableTableModel.h"
 #include "testing/WindowTestSupport.h"
 #include "variables/ui/VariableDetailsBox.h"
+#include "variables/ui/VariableTableModel.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -74,13 +74,15 @@ void DictionaryViewTest::measureAndRoleColumns() {
   for (int row = 0; row < measures.size(); ++row) {
     QCOMPARE(model->CellText(row, VariableTableModel::kMeasureColumn), measures[row]);
     QCOMPARE(model->CellText(row, VariableTableModel::kRoleColumn), roles[row]);
-    const QVariant icon = model->index(row, VariableTableModel::kMeasureColumn).data(Qt::DecorationRole);
+    const QVariant icon =
+        model->index(row, VariableTableModel::kMeasureColumn).data(Qt::DecorationRole);
     QCOMPARE(icon.isValid() && !icon.value<QPixmap>().isNull(), !measures[row].isEmpty());
   }
   // Hidden until asked for.
   QVERIFY(!w.form.variablesPane().variablesGrid()->ColVisible(VariableTableModel::kMeasureColumn));
   QVERIFY(!w.form.variablesPane().variablesGrid()->ColVisible(VariableTableModel::kRoleColumn));
-  QVERIFY(w.form.variablesPane().hideColumnItem(VariablesPane::HideMeasure)->isChecked() && w.form.variablesPane().hideColumnItem(VariablesPane::HideRole)->isChecked());
+  QVERIFY(w.form.variablesPane().hideColumnItem(VariablesPane::HideMeasure)->isChecked() &&
+          w.form.variablesPane().hideColumnItem(VariablesPane::HideRole)->isChecked());
 }
 
 void DictionaryViewTest::nothingRecordedLeavesTheColumnsEmpty() {
@@ -133,7 +135,8 @@ void DictionaryViewTest::hiddenColumnsAreSavedAndRestored() {
   MainWindow again(ui);
   QVERIFY(again.variablesPane().variablesGrid()->ColVisible(VariableTableModel::kMeasureColumn));
   QCOMPARE(again.variablesPane().variablesGrid()->ColWidth(VariableTableModel::kMeasureColumn), 90);
-  QVERIFY(!again.variablesPane().hideColumnItem(VariablesPane::HideMeasure)->isChecked() && again.variablesPane().hideColumnItem(VariablesPane::HideRole)->isChecked());
+  QVERIFY(!again.variablesPane().hideColumnItem(VariablesPane::HideMeasure)->isChecked() &&
+          again.variablesPane().hideColumnItem(VariablesPane::HideRole)->isChecked());
   Action(again, "RestoreDefaultOptions")->trigger();
   QVERIFY(!again.variablesPane().variablesGrid()->ColVisible(VariableTableModel::kMeasureColumn));
   QVERIFY(again.variablesPane().hideColumnItem(VariablesPane::HideMeasure)->isChecked());

@@ -15,7 +15,6 @@
 #include <string>
 
 #include "app/MainWindow.h"
-#include "variables/ui/VariablesGrid.h"
 #include "controls/DocumentWindow.h"
 #include "datafile/DictionaryLoader.h"
 #include "datafile/ui/FileInfoHandlers.h"
@@ -27,6 +26,7 @@
 #include "platform/WaitCursor.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
+#include "variables/ui/VariablesGrid.h"
 
 namespace brindle {
 
@@ -89,7 +89,8 @@ void MainWindow::OpenDataFile(const QString& fileName, const FileKey* key) {
   m_weighting.Reset();
 
   if (m_openFile.Close() != SPSS_OK)
-    m_ui.WarningDialog(QStringLiteral("Failed to close ") + QString::fromStdString(m_file.FileName));
+    m_ui.WarningDialog(QStringLiteral("Failed to close ") +
+                       QString::fromStdString(m_file.FileName));
 
   WaitCursor wait;
   EnableFileCommands(true);
@@ -123,7 +124,8 @@ void MainWindow::updateWarningCount() {
 void MainWindow::GetVarInfo() {
   m_values.HideStatistics();
   m_variables.variablesGrid()->SetDataSourceEnabled(false);
-  const DictionaryLoadResult result = LoadDictionary(m_file, m_variables.variableList(), m_separators);
+  const DictionaryLoadResult result =
+      LoadDictionary(m_file, m_variables.variableList(), m_separators);
   m_variables.variablesGrid()->SetDataSourceEnabled(true);
   if (result.errorCode != 0) {
     m_ui.ShowMessage(QString::fromStdString(result.error));
@@ -207,7 +209,8 @@ void MainWindow::ReleaseFileHandleClick() {
 
 void MainWindow::ApplicationDeactivated() {
   // A frequency pass still reads the file; a stale file is on its way out.
-  if (!m_file.FileOpen() || !ReleaseFileHandle->isChecked() || Counting() || m_file.FileStale) return;
+  if (!m_file.FileOpen() || !ReleaseFileHandle->isChecked() || Counting() || m_file.FileStale)
+    return;
   ReleaseDataFileReported(m_ui, m_file);
 }
 
@@ -261,7 +264,8 @@ void MainWindow::ExportClick(int kind) {
   // The file stays held (not released, not closed) while the cases are read;
   // closing the window cancels the export, and the window closes after it.
   m_exporting = true;
-  RunExportJob(m_ui, this, *job, *m_file.File, m_file.FileName, [this] { return m_closeAfterPass; });
+  RunExportJob(m_ui, this, *job, *m_file.File, m_file.FileName,
+               [this] { return m_closeAfterPass; });
   m_exporting = false;
   updateWarningCount();
   if (m_closeAfterPass) {

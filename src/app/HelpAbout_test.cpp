@@ -14,10 +14,10 @@
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "controls/LinkLabel.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -40,7 +40,9 @@ void HelpAboutTest::menuAndF1OpenTheTopicOfTheirContext() {
   const struct {
     QAction* item;
     const char* page;
-  } items[] = {{Action(f, "HelpOverview"), "overview"}, {Action(f, "HelpKeys"), "keys"}, {Action(f, "HelpTopics"), "index"}};
+  } items[] = {{Action(f, "HelpOverview"), "overview"},
+               {Action(f, "HelpKeys"), "keys"},
+               {Action(f, "HelpTopics"), "index"}};
   for (const auto& c : items) {
     c.item->trigger();
     QVERIFY(f.helpWindow()->isVisible());
@@ -50,7 +52,8 @@ void HelpAboutTest::menuAndF1OpenTheTopicOfTheirContext() {
   const struct {
     QWidget* focus;
     const char* page;
-  } controls[] = {{f.variablesPane().variablesGrid(), "variables"}, {f.valuesPane().valuesGrid(), "values"}};
+  } controls[] = {{f.variablesPane().variablesGrid(), "variables"},
+                  {f.valuesPane().valuesGrid(), "values"}};
   for (const auto& c : controls) {
     f.helpWindow()->hide();
     QApplication::setActiveWindow(&f);

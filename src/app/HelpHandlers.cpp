@@ -16,11 +16,14 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <functional>
+#include <utility>
+
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
-#include "variables/ui/VariablesGrid.h"
 #include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 namespace brindle {
 
@@ -39,7 +42,8 @@ int HelpContextOf(const QObject* object) {
 // F1 in an open menu: the topic of the highlighted item, else the menu's.
 class MenuHelpKey : public QObject {
  public:
-  explicit MenuHelpKey(MainWindow* form) : QObject(form), m_form(form) {}
+  MenuHelpKey(QObject* parent, std::function<void(int)> showTopic)
+      : QObject(parent), m_showTopic(std::move(showTopic)) {}
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -51,26 +55,27 @@ class MenuHelpKey : public QObject {
     for (QWidget* popup = QApplication::activePopupWidget(); popup;
          popup = QApplication::activePopupWidget())
       popup->close();
-    if (context > 0) m_form->ShowHelpTopic(context);
+    if (context > 0) m_showTopic(context);
     return true;
   }
 
  private:
-  MainWindow* m_form;
+  std::function<void(int)> m_showTopic;
 };
 
 }  // namespace
 
 void MainWindow::createHelp() {
-  for (QObject* o :
-       std::initializer_list<QObject*>{toolBar, m_variables.findBar(), m_variables.findNameEdit(), m_variables.findLabelEdit(),
-                                       m_variables.filterCheck(), m_variables.variablesGrid()})
+  for (QObject* o : std::initializer_list<QObject*>{
+           toolBar, m_variables.findBar(), m_variables.findNameEdit(), m_variables.findLabelEdit(),
+           m_variables.filterCheck(), m_variables.variablesGrid()})
     o->setProperty(kHelpContext, 2);
-  for (QObject* o : std::initializer_list<QObject*>{m_values.valuesGrid(), m_values.statisticsText()})
+  for (QObject* o :
+       std::initializer_list<QObject*>{m_values.valuesGrid(), m_values.statisticsText()})
     o->setProperty(kHelpContext, 3);
   StatusBar->setProperty(kHelpContext, 5);
 
-  auto* menuKey = new MenuHelpKey(this);
+  auto* menuKey = new MenuHelpKey(this, [this](int context) { ShowHelpTopic(context); });
   for (QAction* top : menuBar()->actions()) {
     QMenu* menu = top->menu();
     if (!menu) continue;

@@ -29,11 +29,11 @@
 
 #include "app/Options.h"
 #include "app/ToolImages.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "platform/ScreenFit.h"
 #include "platform/UiService.h"
 #include "spssio/Spssio.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 namespace brindle {
 
@@ -397,8 +397,9 @@ void MainWindow::FormResize() {
   const int clientWidth = width();
   if (m_lastClientWidth > 0) {
     const QList<int> sizes = splitter->sizes();
-    const int varWidth = static_cast<int>(static_cast<long long>(clientWidth) *
-                                          (sizes.isEmpty() ? 0 : sizes.first()) / m_lastClientWidth);
+    const int varWidth =
+        static_cast<int>(static_cast<long long>(clientWidth) *
+                         (sizes.isEmpty() ? 0 : sizes.first()) / m_lastClientWidth);
     splitter->setSizes(
         {varWidth, std::max(0, splitter->width() - splitter->handleWidth() - varWidth)});
   }
@@ -415,7 +416,7 @@ void MainWindow::placeCaptionLabel() {
   const int filterRight = m_variables.filterCheck()->geometry().right() + 1;
   if (left < filterRight + 2) left = filterRight + 2;
   m_values.captionLabel()->setGeometry(left, 0, m_values.captionLabel()->sizeHint().width(),
-                             m_variables.findBar()->height());
+                                       m_variables.findBar()->height());
 }
 
 void MainWindow::FormClose() {

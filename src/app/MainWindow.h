@@ -170,8 +170,6 @@ class MainWindow : public QMainWindow {
   // The variables pane keeps its share of the new width; the values pane
   // fits its rows and caption.
   void FormResize();
-  // The help window with the topic of a context number (0: the contents).
-  void ShowHelpTopic(int context);
 
   // A pass reads the cases: the frequency runner's, or an export's. The file
   // stays held (not released, closed or replaced) meanwhile.
@@ -179,9 +177,7 @@ class MainWindow : public QMainWindow {
   // A weighted table is what the next frequency pass counts.
   bool WeightingOn() const { return m_weighting.Weighting().WeightingOn(); }
   // The weight variable the next weighted table uses; empty when none.
-  const std::string& ActiveWeightName() const {
-    return m_weighting.Weighting().ActiveWeightName();
-  }
+  const std::string& ActiveWeightName() const { return m_weighting.Weighting().ActiveWeightName(); }
   // Whether the values pane follows the variables grid with frequency tables.
   bool FrequenciesMode() const { return m_values.frequenciesMode(); }
 
@@ -272,6 +268,8 @@ class MainWindow : public QMainWindow {
   void AboutClick();
   // F1: the topic of the control with the focus.
   void ShowContextHelp();
+  // The help window with the topic of a context number (0: the contents).
+  void ShowHelpTopic(int context);
 
   // --- Open in the associated application (launch/ui/) ---------------
   // "Open File in &SPSS" (F10, OpeninSpssBtn): asks the desktop to open the file.

@@ -17,11 +17,11 @@
 
 #include "app/MainWindow.h"
 #include "app/ToolImages.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -46,11 +46,15 @@ class MainWindowTest : public QObject {
 void MainWindowTest::startsWithFileCommandsOff() {
   ShownWindow w;
   const MainWindow& f = w.form;
-  for (QAction* a : {Action(f, "FileInfoItem"), Action(f, "openInSpssAction"), Action(f, "CloseItem"), Action(f, "FrequenciesBtn"), Action(f, "InfoBtn"),
-                     Action(f, "OpeninSpssBtn"), f.variablesPane().findActions()[0], f.variablesPane().findActions()[3], f.weighting().weightButton(),
-                     Action(f, "ShowDocBtn"), Action(f, "FileDocItem")})
+  for (QAction* a :
+       {Action(f, "FileInfoItem"), Action(f, "openInSpssAction"), Action(f, "CloseItem"),
+        Action(f, "FrequenciesBtn"), Action(f, "InfoBtn"), Action(f, "OpeninSpssBtn"),
+        f.variablesPane().findActions()[0], f.variablesPane().findActions()[3],
+        f.weighting().weightButton(), Action(f, "ShowDocBtn"), Action(f, "FileDocItem")})
     QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
-  for (QAction* a : {Action(f, "OpenBtn"), Action(f, "openAction"), Action(f, "exitAction"), f.variablesPane().hideColumnItem(VariablesPane::HideMissing), Action(f, "FrequenciesShown")})
+  for (QAction* a : {Action(f, "OpenBtn"), Action(f, "openAction"), Action(f, "exitAction"),
+                     f.variablesPane().hideColumnItem(VariablesPane::HideMissing),
+                     Action(f, "FrequenciesShown")})
     QVERIFY2(a->isEnabled(), qPrintable(a->text()));
   QVERIFY(!Action(f, "ShowDocBtn")->isVisible());
   QVERIFY(Menu(f, "Exportmnu")->menuAction()->isVisible());
@@ -91,8 +95,8 @@ void MainWindowTest::firstShow() {
   QCOMPARE(f.valuesPane().valuesGrid()->Selection().left, -1);
   // The grid has half of the window; the rows that fit are the minimum.
   QVERIFY(qAbs(f.variablesPane().variablesGrid()->width() - f.width() / 2) <= 1);
-  const int fit =
-      1 + f.valuesPane().valuesGrid()->viewport()->height() / f.valuesPane().valuesGrid()->DefaultRowHeight();
+  const int fit = 1 + f.valuesPane().valuesGrid()->viewport()->height() /
+                          f.valuesPane().valuesGrid()->DefaultRowHeight();
   QCOMPARE(f.valuesPane().minValueRows(), fit);
   QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), std::max(fit, 1));
   QCOMPARE(f.valuesPane().valuesGrid()->SavedValueWidth, f.valuesPane().valuesGrid()->ColWidth(1));
@@ -124,8 +128,8 @@ void MainWindowTest::resizeKeepsTheGridsShare() {
   QVERIFY(qAbs(double(f.variablesPane().variablesGrid()->width()) / f.width() - share) < 0.003);
   f.resize(700, 500);
   QVERIFY(qAbs(double(f.variablesPane().variablesGrid()->width()) / f.width() - share) < 0.005);
-  const int fit =
-      1 + f.valuesPane().valuesGrid()->viewport()->height() / f.valuesPane().valuesGrid()->DefaultRowHeight();
+  const int fit = 1 + f.valuesPane().valuesGrid()->viewport()->height() /
+                          f.valuesPane().valuesGrid()->DefaultRowHeight();
   QCOMPARE(f.valuesPane().minValueRows(), fit);
 }
 
@@ -140,7 +144,8 @@ void MainWindowTest::label1StaysRightOfFilter() {
   // A wide grid: the label sits over the values pane.
   Splitter(f)->setSizes({600, Splitter(f)->width() - 603});
   f.FormResize();
-  QCOMPARE(f.valuesPane().captionLabel()->x(), f.valuesPane().valuesPanel()->mapTo(&f, QPoint(0, 0)).x() + 1);
+  QCOMPARE(f.valuesPane().captionLabel()->x(),
+           f.valuesPane().valuesPanel()->mapTo(&f, QPoint(0, 0)).x() + 1);
   QVERIFY(f.valuesPane().captionLabel()->x() > filterRight + 2);
   // A narrow grid: the label keeps clear of the filter check box.
   Splitter(f)->setSizes({120, Splitter(f)->width() - 123});

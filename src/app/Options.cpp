@@ -10,9 +10,9 @@
 #include <algorithm>
 
 #include "app/MainWindow.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "platform/UiService.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 namespace brindle {
 

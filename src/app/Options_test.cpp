@@ -15,9 +15,9 @@
 #include "app/MainWindow.h"
 #include "app/Options.h"
 #include "app/RecentFiles.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -51,8 +51,10 @@ void OptionsTest::firstStartHasTheDefaults() {
   RecordingUiService ui;
   MainWindow f(ui);
   QVERIFY(f.windowState() & Qt::WindowMaximized);
-  QVERIFY(f.variablesPane().variablesGrid()->ColVisible(2) && f.variablesPane().variablesGrid()->ColVisible(3));
-  QVERIFY(!f.variablesPane().hideColumnItem(VariablesPane::HideMissing)->isChecked() && !f.variablesPane().hideColumnItem(VariablesPane::HideFormat)->isChecked());
+  QVERIFY(f.variablesPane().variablesGrid()->ColVisible(2) &&
+          f.variablesPane().variablesGrid()->ColVisible(3));
+  QVERIFY(!f.variablesPane().hideColumnItem(VariablesPane::HideMissing)->isChecked() &&
+          !f.variablesPane().hideColumnItem(VariablesPane::HideFormat)->isChecked());
   QVERIFY(Action(f, "UsePrintFormat")->isChecked());
   QVERIFY(!Action(f, "FrequenciesShown")->isChecked() && !f.FrequenciesMode());
   QVERIFY(!Action(f, "ReleaseFileHandle")->isChecked());
@@ -90,9 +92,12 @@ void OptionsTest::savedOptionsAndPlacementSurviveARestart() {
   MainWindow f(ui);
   QVERIFY(!(f.windowState() & Qt::WindowMaximized));
   QCOMPARE(f.geometry(), bounds);
-  QVERIFY(f.variablesPane().hideColumnItem(VariablesPane::HideMissing)->isChecked() && !f.variablesPane().variablesGrid()->ColVisible(2));
-  QVERIFY(!f.variablesPane().hideColumnItem(VariablesPane::HideFormat)->isChecked() && f.variablesPane().variablesGrid()->ColVisible(3));
-  QVERIFY(Action(f, "FrequenciesShown")->isChecked() && f.FrequenciesMode() && Action(f, "FrequenciesBtn")->isChecked());
+  QVERIFY(f.variablesPane().hideColumnItem(VariablesPane::HideMissing)->isChecked() &&
+          !f.variablesPane().variablesGrid()->ColVisible(2));
+  QVERIFY(!f.variablesPane().hideColumnItem(VariablesPane::HideFormat)->isChecked() &&
+          f.variablesPane().variablesGrid()->ColVisible(3));
+  QVERIFY(Action(f, "FrequenciesShown")->isChecked() && f.FrequenciesMode() &&
+          Action(f, "FrequenciesBtn")->isChecked());
   QVERIFY(Action(f, "ReleaseFileHandle")->isChecked());
   QVERIFY(!Action(f, "UsePrintFormat")->isChecked());
   QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(0), 81);
@@ -125,9 +130,12 @@ void OptionsTest::restoreDefaultsThenQuitLeavesNothing() {
   Action(*f, "RestoreDefaultOptions")->trigger();
   QVERIFY(OpenOptionsStore()->allKeys().isEmpty());
   QVERIFY(f->optionsReset());
-  QVERIFY(!f->variablesPane().hideColumnItem(VariablesPane::HideMissing)->isChecked() && f->variablesPane().variablesGrid()->ColVisible(2));
-  QVERIFY(!f->variablesPane().hideColumnItem(VariablesPane::HideFormat)->isChecked() && f->variablesPane().variablesGrid()->ColVisible(3));
-  QVERIFY(!Action(*f, "ReleaseFileHandle")->isChecked() && Action(*f, "UsePrintFormat")->isChecked());
+  QVERIFY(!f->variablesPane().hideColumnItem(VariablesPane::HideMissing)->isChecked() &&
+          f->variablesPane().variablesGrid()->ColVisible(2));
+  QVERIFY(!f->variablesPane().hideColumnItem(VariablesPane::HideFormat)->isChecked() &&
+          f->variablesPane().variablesGrid()->ColVisible(3));
+  QVERIFY(!Action(*f, "ReleaseFileHandle")->isChecked() &&
+          Action(*f, "UsePrintFormat")->isChecked());
   // Saving again in the same run writes the options, never the placement.
   Action(*f, "Saveoptions")->trigger();
   f->setWindowState(Qt::WindowNoState);
@@ -216,7 +224,8 @@ void OptionsTest::restoreDefaultsRestoresTheWidths() {
   Action(f, "RestoreDefaultOptions")->trigger();
   // At once, not at the next start.
   for (int c : {0, 2, 3})
-    QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(c), f.variablesPane().DefaultColumnWidth(c));
+    QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(c),
+             f.variablesPane().DefaultColumnWidth(c));
   for (int c : {1, 2, 3, 4})
     QCOMPARE(f.valuesPane().valuesGrid()->ColWidth(c), f.valuesPane().DefaultColumnWidth(c));
   QCOMPARE(f.valuesPane().valuesGrid()->SavedValueWidth, f.valuesPane().DefaultColumnWidth(1));
@@ -228,7 +237,8 @@ void OptionsTest::restoreDefaultsRestoresTheWidths() {
   // The next start has them too: nothing is stored any more.
   RecordingUiService ui;
   MainWindow again(ui);
-  QCOMPARE(again.variablesPane().variablesGrid()->ColWidth(0), again.variablesPane().DefaultColumnWidth(0));
+  QCOMPARE(again.variablesPane().variablesGrid()->ColWidth(0),
+           again.variablesPane().DefaultColumnWidth(0));
   QCOMPARE(again.valuesPane().valuesGrid()->ColWidth(4), again.valuesPane().DefaultColumnWidth(4));
 }
 

@@ -14,7 +14,8 @@ namespace brindle {
 void MainWindow::connectPanes() {
   VariablesPane* variables = &m_variables;
   connect(variables, &VariablesPane::currentChanged, this, [this] { VariableListAfterScroll(); });
-  connect(variables, &VariablesPane::toggleDisplayRequested, this, [this] { ToggleDisplayLabels(); });
+  connect(variables, &VariablesPane::toggleDisplayRequested, this,
+          [this] { ToggleDisplayLabels(); });
   connect(variables, &VariablesPane::sortRequested, this,
           [this](const std::string& field) { SortVariables(field); });
   connect(variables, &VariablesPane::documentRequested, this, [this] { ShowDocBtnClick(); });

@@ -49,7 +49,8 @@ struct ShownVariablesPane {
   bool Open(const std::string& path) {
     if (!OpenDataFileReported(ui, &host, QString::fromStdString(path), file)) return false;
     pane.variablesGrid()->SetDataSourceEnabled(false);
-    const DictionaryLoadResult result = LoadDictionary(file, pane.variableList(), NumberSeparators{});
+    const DictionaryLoadResult result =
+        LoadDictionary(file, pane.variableList(), NumberSeparators{});
     pane.variablesGrid()->SetDataSourceEnabled(true);
     pane.SetEnabled(true);
     return result.errorCode == 0;

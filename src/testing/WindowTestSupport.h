@@ -3,9 +3,9 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QApplication>
 #include <QHeaderView>
-#include <QAction>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QSettings>
@@ -21,10 +21,10 @@
 
 #include "app/MainWindow.h"
 #include "app/Options.h"
-#include "variables/ui/VariablesGrid.h"
 #include "platform/UiService.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
+#include "variables/ui/VariablesGrid.h"
 
 namespace brindle::testing {
 
@@ -93,7 +93,8 @@ struct ShownWindow {
   // Clicks a data row of the variables grid.
   void ClickRow(int row, Qt::KeyboardModifiers mods = Qt::NoModifier,
                 Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mouseClick(form.variablesPane().variablesGrid()->viewport(), button, mods, RowPoint(row));
+    QTest::mouseClick(form.variablesPane().variablesGrid()->viewport(), button, mods,
+                      RowPoint(row));
   }
 
   void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {

@@ -14,10 +14,10 @@
 
 #include "app/MainWindow.h"
 #include "controls/DocumentWindow.h"
-#include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;

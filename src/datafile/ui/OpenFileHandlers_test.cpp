@@ -12,11 +12,11 @@
 #include <fstream>
 
 #include "app/MainWindow.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -65,7 +65,8 @@ void OpenFileHandlersTest::openShowsTheFile() {
   QCOMPARE(f.valuesPane().countColor(), QColor(0, 0, 255));
   QCOMPARE(w.GridNames(), QStringList({"id", "sex", "city", "comment", "score", "born", "age"}));
   QCOMPARE(f.variablesPane().variablesGrid()->model()->index(1, 2).data().toString(), QString("9"));
-  QCOMPARE(f.variablesPane().variablesGrid()->model()->index(4, 3).data().toString(), QString("F8.2"));
+  QCOMPARE(f.variablesPane().variablesGrid()->model()->index(4, 3).data().toString(),
+           QString("F8.2"));
   QCOMPARE(f.StatusText(0), QString("1/7"));
   QCOMPARE(f.StatusText(1), QString("Respondent id"));
   QVERIFY(Action(f, "CloseItem")->isEnabled());

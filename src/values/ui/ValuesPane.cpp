@@ -100,11 +100,11 @@ void ValuesPane::createGrid() {
     m_valuesGrid->SetColWidth(c, DefaultColumnWidth(c));
   m_valuesGrid->SetCellHints(true);
   m_valuesGrid->OnDrawCell = [this](int col, int row, bool selected, QColor& background,
-                                   QColor& text, Qt::Alignment& align) {
+                                    QColor& text, Qt::Alignment& align) {
     ValuesGridDrawCell(col, row, selected, background, text, align);
   };
   m_valuesGrid->OnMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y,
-                                      bool doubleClick) {
+                                     bool doubleClick) {
     if (ValuesGridMouseDown(button, x, y, doubleClick)) emit toggleDisplayRequested();
   };
   m_valuesGrid->OnKeyDown = [this](QKeyEvent* event) { ValuesGridKeyDown(event); };
@@ -128,22 +128,26 @@ void ValuesPane::createMemo() {
   // The statistics are three lines of six tab-separated fields; tab stops a
   // little wider than the longest caption ("variance") keep all six in view
   // in a pane of half the window.
-  m_statisticsText->setTabStopDistance(m_statisticsText->fontMetrics().horizontalAdvance(QStringLiteral("variance")) +
-                            m_statisticsText->fontMetrics().horizontalAdvance(QStringLiteral("   ")));
-  const int memoLines = 3 * m_statisticsText->fontMetrics().lineSpacing() + 2 * m_statisticsText->frameWidth() +
-                        2 * static_cast<int>(m_statisticsText->document()->documentMargin()) + 2 +
-                        m_statisticsText->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_statisticsText);
+  m_statisticsText->setTabStopDistance(
+      m_statisticsText->fontMetrics().horizontalAdvance(QStringLiteral("variance")) +
+      m_statisticsText->fontMetrics().horizontalAdvance(QStringLiteral("   ")));
+  const int memoLines =
+      3 * m_statisticsText->fontMetrics().lineSpacing() + 2 * m_statisticsText->frameWidth() +
+      2 * static_cast<int>(m_statisticsText->document()->documentMargin()) + 2 +
+      m_statisticsText->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_statisticsText);
   m_statisticsText->setFixedHeight(std::max(kMemoHeight, memoLines));
   m_statisticsText->setFocusPolicy(Qt::ClickFocus);
   m_statisticsText->setVisible(false);
 
-  m_memoEvents = new KeyDownFilter(m_statisticsText, [this](QKeyEvent* e) { StatisticsTextKeyDown(e); });
+  m_memoEvents =
+      new KeyDownFilter(m_statisticsText, [this](QKeyEvent* e) { StatisticsTextKeyDown(e); });
   m_statisticsText->installEventFilter(m_memoEvents);
   // The viewport, not the box: its width is the room the lines have.
   // An emptied box (a cancelled pass, a closed file) stays empty.
-  m_statisticsText->viewport()->installEventFilter(new ResizeFilter(m_memoEvents, [this](const QResizeEvent*) {
-    if (!m_statisticsText->document()->isEmpty()) layoutStatistics();
-  }));
+  m_statisticsText->viewport()->installEventFilter(
+      new ResizeFilter(m_memoEvents, [this](const QResizeEvent*) {
+        if (!m_statisticsText->document()->isEmpty()) layoutStatistics();
+      }));
 }
 
 void ValuesPane::createValuesMenu(QWidget* owner) {
@@ -160,9 +164,7 @@ void ValuesPane::createValuesMenu(QWidget* owner) {
 
 void ValuesPane::attachWidthHandler(bool attach) {
   if (attach)
-    m_valuesGrid->OnColumnWidthChanged = [this](ValuesGrid*) {
-      ValuesGridColumnWidthChanged();
-    };
+    m_valuesGrid->OnColumnWidthChanged = [this](ValuesGrid*) { ValuesGridColumnWidthChanged(); };
   else
     m_valuesGrid->OnColumnWidthChanged = nullptr;
 }

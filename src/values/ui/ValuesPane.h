@@ -129,7 +129,7 @@ class ValuesPane : public QObject {
   void CopyClick();
   void SelectAllValuesClick();
   void ValuesGridDrawCell(int col, int row, bool selected, QColor& background, QColor& text,
-                           Qt::Alignment& align);
+                          Qt::Alignment& align);
 
  signals:
   // The caption's text changed: the window places it anew.

@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <memory>
 
-#include "values/ui/ValuesGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
 #include "values/ui/FrequencyRows.h"
+#include "values/ui/ValuesGrid.h"
 #include "values/ui/ValuesPane.h"
 
 namespace brindle {
@@ -33,7 +33,7 @@ bool ValuesPane::ShowFrequencies(const FrequencyPass& pass) {
   {
     WaitCursor wait;
     display = m_runner.ShowFrequencies(m_variables, pass, m_weighting,
-                                     [] { QCoreApplication::processEvents(); });
+                                       [] { QCoreApplication::processEvents(); });
   }
   if (!display) return false;
   showFrequencyResult(display->result);

@@ -12,9 +12,9 @@
 #include <functional>
 
 #include "app/MainWindow.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -154,7 +154,8 @@ void ValuesPaneFrequenciesTest::tableOfEachKind() {
   QCOMPARE(f.valuesPane().valuesGrid()->ColWidth(0) == 0, labelColumnHidden);
   if (labelColumnHidden)
     QCOMPARE(f.valuesPane().valuesGrid()->ColWidth(1),
-             f.valuesPane().valuesGrid()->SavedLabelWidth + f.valuesPane().valuesGrid()->SavedValueWidth);
+             f.valuesPane().valuesGrid()->SavedLabelWidth +
+                 f.valuesPane().valuesGrid()->SavedValueWidth);
 }
 
 void ValuesPaneFrequenciesTest::statisticsBox() {

@@ -16,16 +16,16 @@
 #include <string_view>
 #include <vector>
 
-#include "values/ui/ValuesGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
 #include "values/CaseWeighting.h"
 #include "values/RowOrder.h"
 #include "values/SummaryStatistics.h"
 #include "values/ui/FrequencyRows.h"
+#include "values/ui/ValuesGrid.h"
 #include "values/ui/ValuesPane.h"
-#include "variables/VariableList.h"
 #include "variables/VarRecord.h"
+#include "variables/VariableList.h"
 
 namespace brindle {
 
@@ -47,8 +47,8 @@ void ValuesPane::layoutStatistics() {
   if (m_statisticsLines.empty()) return;
   const QFontMetrics metrics = m_statisticsText->fontMetrics();
   const int gap = metrics.horizontalAdvance(QStringLiteral("   "));
-  const int room =
-      m_statisticsText->viewport()->width() - 2 * static_cast<int>(m_statisticsText->document()->documentMargin());
+  const int room = m_statisticsText->viewport()->width() -
+                   2 * static_cast<int>(m_statisticsText->document()->documentMargin());
   std::vector<std::string> lines;
   QList<qreal> stops;
   for (int pairs = 3; pairs >= 2; --pairs) {
@@ -70,10 +70,10 @@ void ValuesPane::layoutStatistics() {
     if (x - gap <= room) break;
   }
   // Still too wide: the horizontal scroll bar takes a line's room.
-  const int scrollBar =
-      stops.isEmpty() || stops.constLast() - gap <= room
-          ? 0
-          : m_statisticsText->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_statisticsText);
+  const int scrollBar = stops.isEmpty() || stops.constLast() - gap <= room
+                            ? 0
+                            : m_statisticsText->style()->pixelMetric(QStyle::PM_ScrollBarExtent,
+                                                                     nullptr, m_statisticsText);
   QTextOption option = m_statisticsText->document()->defaultTextOption();
   option.setTabArray(stops);
   m_statisticsText->document()->setDefaultTextOption(option);
@@ -81,9 +81,9 @@ void ValuesPane::layoutStatistics() {
   for (const std::string& line : lines) text << Text(line);
   if (m_statisticsText->toPlainText() != text.join(QLatin1Char('\n')))
     m_statisticsText->setPlainText(text.join(QLatin1Char('\n')));
-  const int height = static_cast<int>(lines.size()) * metrics.lineSpacing() +
-                     2 * m_statisticsText->frameWidth() +
-                     2 * static_cast<int>(m_statisticsText->document()->documentMargin()) + 2 + scrollBar;
+  const int height =
+      static_cast<int>(lines.size()) * metrics.lineSpacing() + 2 * m_statisticsText->frameWidth() +
+      2 * static_cast<int>(m_statisticsText->document()->documentMargin()) + 2 + scrollBar;
   if (m_statisticsText->height() != height) m_statisticsText->setFixedHeight(height);
 }
 
@@ -314,7 +314,7 @@ void ValuesPane::StatisticsTextKeyDown(QKeyEvent* event) {
 // --- Drawing ------------------------------------------------------------------
 
 void ValuesPane::ValuesGridDrawCell(int col, int row, bool selected, QColor& background,
-                                     QColor& text, Qt::Alignment& align) {
+                                    QColor& text, Qt::Alignment& align) {
   if (row > 0 && col == 2) {
     text = m_countColor;
     if (m_weighting.WeightingOn() && m_frequencyTableShown && !selected)

@@ -14,10 +14,10 @@
 #include <QTextDocument>
 
 #include "app/MainWindow.h"
-#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
 #include "values/FrequencyTable.h"
 #include "values/ui/FrequencyRows.h"
+#include "values/ui/ValuesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;

@@ -5,18 +5,18 @@
 
 #include <algorithm>
 
-#include "values/ui/ValuesGrid.h"
 #include "values/ValueLabels.h"
+#include "values/ui/ValuesGrid.h"
 #include "values/ui/ValuesPane.h"
-#include "variables/VariableList.h"
 #include "variables/VarRecord.h"
+#include "variables/VariableList.h"
 
 namespace brindle {
 
 namespace {
 
-const char* const kValueTitles[ValuesGrid::kColumns] = {"Value Label", "Value", "Freq",
-                                                            "% Total", "% Valid"};
+const char* const kValueTitles[ValuesGrid::kColumns] = {"Value Label", "Value", "Freq", "% Total",
+                                                        "% Valid"};
 
 }  // namespace
 
@@ -48,7 +48,7 @@ void ValuesPane::ShowValueLabels(const SystemFile* file, const NumberSeparators&
       m_valuesGrid->SetRowCount(std::max(m_minValueRows, m_valueRowCount + 1));
       for (const ValueLabelRow& row : list.rows)
         m_valuesGrid->AddRow(QString::fromStdString(row.label), QString::fromStdString(row.value),
-                            QString(), QString(), QString());
+                             QString(), QString(), QString());
       m_captionLabel->setText(QString::fromStdString(rec->VarName));
     }
   }

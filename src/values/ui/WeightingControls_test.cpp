@@ -9,8 +9,8 @@
 #include <QTest>
 
 #include "app/MainWindow.h"
-#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;

@@ -12,13 +12,13 @@
 #include <algorithm>
 #include <utility>
 
-#include "variables/ui/VariablesGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
 #include "variables/BulkScan.h"
 #include "variables/CopyVariables.h"
 #include "variables/FindFilter.h"
 #include "variables/VarRecord.h"
+#include "variables/ui/VariablesGrid.h"
 
 namespace brindle {
 
@@ -134,8 +134,8 @@ void VariablesPane::createFindBar() {
   m_findLabelEdit->setToolTip(QStringLiteral("Find variable label"));
   m_filterCheck = new QCheckBox(QStringLiteral("Filter"), m_findBar);
   m_filterCheck->setToolTip(QStringLiteral("Filter by variable name or label"));
-  for (QWidget* w :
-       {static_cast<QWidget*>(m_findNameEdit), static_cast<QWidget*>(m_findLabelEdit), static_cast<QWidget*>(m_filterCheck)})
+  for (QWidget* w : {static_cast<QWidget*>(m_findNameEdit), static_cast<QWidget*>(m_findLabelEdit),
+                     static_cast<QWidget*>(m_filterCheck)})
     w->setFocusPolicy(Qt::ClickFocus);
 
   // The find controls keep the places of the form; the panel is as tall as
@@ -151,7 +151,8 @@ void VariablesPane::createFindBar() {
 
   // clicked, not toggled: the handler unchecks the box itself when the
   // filter cannot go on, and that must not run it again.
-  QObject::connect(m_filterCheck, &QCheckBox::clicked, m_filterCheck, [this] { FilterCheckClick(); });
+  QObject::connect(m_filterCheck, &QCheckBox::clicked, m_filterCheck,
+                   [this] { FilterCheckClick(); });
   m_variableList.SetOnFilterRecord(
       [this](VariableList&, bool& accept) { VariableListFilterRecord(accept); });
   m_findBoxEvents = new FindBoxEvents(
@@ -175,16 +176,16 @@ void VariablesPane::createGrid() {
     m_variablesGrid->SetColWidth(c, DefaultColumnWidth(c));
   }
   m_variablesGrid->SetColVisible(4, false);
-  m_variablesGrid->OnColumnWidthChanged = [this](VariablesGrid*) { VariablesGridColumnWidthChanged(); };
+  m_variablesGrid->OnColumnWidthChanged = [this](VariablesGrid*) {
+    VariablesGridColumnWidthChanged();
+  };
   m_variablesGrid->OnDrawColumnCell = [this](const VarRecord& rec, int, bool selected, bool marked,
-                                     QColor& background, QColor& text) {
+                                             QColor& background, QColor& text) {
     VariablesGridDrawColumnCell(rec, selected, marked, background, text);
   };
-  m_variablesGrid->OnMouseDown = [this](VariablesGrid*, Qt::MouseButton button,
-                                        Qt::KeyboardModifiers mods, int x, int y,
-                                        bool doubleClick) {
-    VariablesGridMouseDown(button, mods, x, y, doubleClick);
-  };
+  m_variablesGrid->OnMouseDown =
+      [this](VariablesGrid*, Qt::MouseButton button, Qt::KeyboardModifiers mods, int x, int y,
+             bool doubleClick) { VariablesGridMouseDown(button, mods, x, y, doubleClick); };
   m_variablesGrid->OnKeyDown = [this](QKeyEvent* event) { VariablesGridKeyDown(event); };
   m_variablesGrid->OnTitleClick = [this](int column) {
     const std::string field = ColumnField(column);
@@ -227,7 +228,8 @@ void VariablesPane::createActions(QWidget* owner) {
     button->setObjectName(QString::fromLatin1(kFindActionNames[i]));
     button->setToolTip(QString::fromLatin1(findHints[i]));
     button->setData(i + 1);
-    QObject::connect(button, &QAction::triggered, this, [this, button] { FindButtonClick(button); });
+    QObject::connect(button, &QAction::triggered, this,
+                     [this, button] { FindButtonClick(button); });
     m_findActions[static_cast<std::size_t>(i)] = button;
   }
 
@@ -275,7 +277,9 @@ void VariablesPane::ClearFind() {
 
 // --- Find and filter --------------------------------------------------------
 
-void VariablesPane::FocusLastFindBox() { (m_lastFindBox == 1 ? m_findNameEdit : m_findLabelEdit)->setFocus(); }
+void VariablesPane::FocusLastFindBox() {
+  (m_lastFindBox == 1 ? m_findNameEdit : m_findLabelEdit)->setFocus();
+}
 
 bool VariablesPane::FindVariable(bool forward, bool fromEnd) {
   return findVariable(forward, fromEnd, true);
@@ -295,7 +299,8 @@ bool VariablesPane::findVariable(bool forward, bool fromEnd, bool refresh) {
     m_variablesGrid->setFocus();
     if (refresh) emit currentChanged();
   } else {
-    const QString typed = target->field == kVarName ? m_findNameEdit->text() : m_findLabelEdit->text();
+    const QString typed =
+        target->field == kVarName ? m_findNameEdit->text() : m_findLabelEdit->text();
     m_ui.SystemMessageBox(QStringLiteral(" Find ") + QString::fromLatin1(FindCaptionWord(command)),
                           typed + QStringLiteral(" not found"), MessageIcon::Information);
   }
@@ -401,8 +406,10 @@ void VariablesPane::FilterCheckClick() {
 
 void VariablesPane::VariableListFilterRecord(bool& accept) {
   if (!m_variableList.Filtered()) return;
-  FilterRecord(m_variableList, FilterTarget(m_findNameEdit->text().toStdString(), m_findLabelEdit->text().toStdString()),
-               accept);
+  FilterRecord(
+      m_variableList,
+      FilterTarget(m_findNameEdit->text().toStdString(), m_findLabelEdit->text().toStdString()),
+      accept);
 }
 
 // --- Selection and copy -----------------------------------------------------
@@ -562,7 +569,7 @@ std::string VariablesPane::ColumnField(int column) {
 }
 
 void VariablesPane::VariablesGridDrawColumnCell(const VarRecord& rec, bool selected, bool marked,
-                                          QColor& background, QColor& text) {
+                                                QColor& background, QColor& text) {
   if (selected) {
     background = QColor(0, 0, 128);
     text = QColor(255, 255, 0);
@@ -576,7 +583,8 @@ void VariablesPane::VariablesGridColumnWidthChanged() {
   int sum = 0;
   for (int c = 0; c < VariablesGrid::kColumns; ++c)
     sum += m_variablesGrid->ColVisible(c) ? m_variablesGrid->ColWidth(c) : -1;
-  const int width = m_variablesGrid->width() - VariablesGridChrome(m_variablesGrid) - sum + m_variablesGrid->ColWidth(1);
+  const int width = m_variablesGrid->width() - VariablesGridChrome(m_variablesGrid) - sum +
+                    m_variablesGrid->ColWidth(1);
   m_variablesGrid->SetColWidth(1, std::max(0, width));
 }
 
@@ -593,7 +601,9 @@ void VariablesPane::SetColumnHidden(HideItem item, bool hidden) {
   HideFormatcolumnClick(action);
 }
 
-bool VariablesPane::columnHidden(HideItem item) const { return m_hideColumnItems[item]->isChecked(); }
+bool VariablesPane::columnHidden(HideItem item) const {
+  return m_hideColumnItems[item]->isChecked();
+}
 
 int VariablesPane::DefaultColumnWidth(int column) const {
   if (column < 0 || column >= 7 || column == 4) return 0;

@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include "app/MainWindow.h"
-#include "variables/ui/VariablesGrid.h"
 #include "testing/WindowTestSupport.h"
+#include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -19,7 +19,9 @@ namespace {
 QList<int> MarkedPositions(const MainWindow& f) {
   QList<int> positions;
   for (int row = 0; row < f.variablesPane().variableList().RecordCount(); ++row)
-    if (f.variablesPane().variablesGrid()->IsMarked(f.variablesPane().variableList().BookmarkAt(row))) positions << row + 1;
+    if (f.variablesPane().variablesGrid()->IsMarked(
+            f.variablesPane().variableList().BookmarkAt(row)))
+      positions << row + 1;
   return positions;
 }
 
@@ -35,9 +37,12 @@ int ExpectedLabelWidth(const MainWindow& f) {
   int others = 0;
   for (int c = 0; c < VariablesGrid::kColumns; ++c)
     if (c != 1)
-      others += f.variablesPane().variablesGrid()->ColVisible(c) ? f.variablesPane().variablesGrid()->ColWidth(c) : -1;
+      others += f.variablesPane().variablesGrid()->ColVisible(c)
+                    ? f.variablesPane().variablesGrid()->ColWidth(c)
+                    : -1;
   // The pane keeps room for five hidden columns.
-  const int chrome = f.variablesPane().variablesGrid()->width() - f.variablesPane().variablesGrid()->viewport()->width() + 5;
+  const int chrome = f.variablesPane().variablesGrid()->width() -
+                     f.variablesPane().variablesGrid()->viewport()->width() + 5;
   return std::max(0, f.variablesPane().variablesGrid()->width() - chrome - others);
 }
 
@@ -214,7 +219,8 @@ void VariablesPaneGridTest::hideColumns_data() {
 void VariablesPaneGridTest::hideColumns() {
   QFETCH(int, column);
   MainWindow& f = m_w->form;
-  QAction* item = column == 2 ? f.variablesPane().hideColumnItem(VariablesPane::HideMissing) : f.variablesPane().hideColumnItem(VariablesPane::HideFormat);
+  QAction* item = column == 2 ? f.variablesPane().hideColumnItem(VariablesPane::HideMissing)
+                              : f.variablesPane().hideColumnItem(VariablesPane::HideFormat);
   const int labelWidth = f.variablesPane().variablesGrid()->ColWidth(1);
   const int columnWidth = f.variablesPane().variablesGrid()->ColWidth(column);
   item->trigger();
@@ -232,7 +238,8 @@ void VariablesPaneGridTest::labelColumnFillsTheGrid() {
   MainWindow& f = m_w->form;
   QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(1), ExpectedLabelWidth(f));
   // Dragging another column wider narrows the label column.
-  f.variablesPane().variablesGrid()->SetColWidth(0, f.variablesPane().variablesGrid()->ColWidth(0) + 30);
+  f.variablesPane().variablesGrid()->SetColWidth(
+      0, f.variablesPane().variablesGrid()->ColWidth(0) + 30);
   QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(1), ExpectedLabelWidth(f));
   // The splitter re-fits it.
   Splitter(f)->setSizes({f.variablesPane().variablesGrid()->width() + 80,

@@ -219,8 +219,8 @@ void VariablesPaneTest::selectAllUnderTheFilterAndUnshownMarks() {
   QCOMPARE(f.variableList().RecNo(), 2);
   m_survey->Key(Qt::Key_C, Qt::ControlModifier);
   QCOMPARE(m_survey->ui.clipboard, QString("Q27b\tHousehold INCOME\t\tF8.2\r\n"
-                                      "q27c\tIncome of partner\t\tF8.2\r\n"
-                                      "inc_t\tTotal income\t\tF8.2\r\n"));
+                                           "q27c\tIncome of partner\t\tF8.2\r\n"
+                                           "inc_t\tTotal income\t\tF8.2\r\n"));
   // Marks made with Space after a plain click are not drawn but still copied.
   f.filterCheck()->click();
   m_survey->ClickRow(3);
@@ -254,10 +254,9 @@ void VariablesPaneTest::keysAskTheWindow() {
   QFETCH(QByteArray, signal);
   VariablesPane& f = m_many->pane;
   f.variableList().SetRecNo(4);
-  const QByteArray all[] = {SIGNAL(toggleDisplayRequested()), SIGNAL(documentRequested()),
-                            SIGNAL(openWithCommandRequested()),
-                            SIGNAL(sortRequested(std::string)), SIGNAL(cancelRequested()),
-                            SIGNAL(currentChanged())};
+  const QByteArray all[] = {SIGNAL(toggleDisplayRequested()),   SIGNAL(documentRequested()),
+                            SIGNAL(openWithCommandRequested()), SIGNAL(sortRequested(std::string)),
+                            SIGNAL(cancelRequested()),          SIGNAL(currentChanged())};
   std::vector<std::unique_ptr<QSignalSpy>> spies;
   for (const QByteArray& s : all) spies.push_back(std::make_unique<QSignalSpy>(&f, s.constData()));
   m_many->Key(key, Qt::KeyboardModifiers(mods));
@@ -326,8 +325,8 @@ void VariablesPaneTest::movesAreAnnounced() {
   QCOMPARE(m_many->Count("SystemMessageBox"), 1);
   f.findNameEdit()->setText("v5");
   f.filterCheck()->click();
-  QCOMPARE(m_many->GridNames(), QStringList({"v5", "v50", "v51", "v52", "v53", "v54", "v55",
-                                             "v56", "v57", "v58", "v59"}));
+  QCOMPARE(m_many->GridNames(), QStringList({"v5", "v50", "v51", "v52", "v53", "v54", "v55", "v56",
+                                             "v57", "v58", "v59"}));
   QCOMPARE(moved.count(), 4);
 }
 
