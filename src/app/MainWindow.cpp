@@ -149,6 +149,7 @@ void MainWindow::createActions() {
   UsePrintFormat->setChecked(true);
   FrequenciesShown = MakeCheckItem(this, QStringLiteral("Display Frequencies"));
   FrequenciesShown->setShortcut(QKeySequence(Qt::Key_F6));
+  CodebookItem = MakeAction(this, QStringLiteral("Code&book..."));
   Saveoptions = MakeAction(this, QStringLiteral("&Save options"));
   RestoreDefaultOptions = MakeAction(this, QStringLiteral("Restore default options"));
 }
@@ -166,6 +167,7 @@ void MainWindow::nameActions() {
       {FileDocItem, "FileDocItem"},
       {openInSpssAction, "openInSpssAction"},
       {Exportmnu, "Exportmnu"},
+      {CodebookItem, "CodebookItem"},
       {CloseItem, "CloseItem"},
       {exitAction, "exitAction"},
       {ReleaseFileHandle, "ReleaseFileHandle"},
@@ -173,6 +175,7 @@ void MainWindow::nameActions() {
       {ViewMenu, "ViewMenu"},
       {VariableDetailsItem, "VariableDetailsItem"},
       {FindInAttributesItem, "FindInAttributesItem"},
+      {ChartItem, "ChartItem"},
       {UsePrintFormat, "UsePrintFormat"},
       {FrequenciesShown, "FrequenciesShown"},
       {Saveoptions, "Saveoptions"},
@@ -200,6 +203,7 @@ void MainWindow::createMenus() {
   Exportmnu->addAction(QStringLiteral("&Data"));
   Exportmnu->addAction(QStringLiteral("&Variable properties"));
   Exportmnu->addAction(QStringLiteral("Value &labels"));
+  file->addAction(CodebookItem);
   file->addSeparator();
   file->addAction(CloseItem);
   file->addAction(exitAction);
@@ -451,6 +455,7 @@ void MainWindow::EnableFileCommands(bool enabled) {
   m_values.SetEnabled(enabled);
   Exportmnu->setEnabled(enabled);
   Exportmnu->menuAction()->setEnabled(enabled);
+  CodebookItem->setEnabled(enabled);
   m_weighting.SetEnabled(enabled);
   VariableDetailsItem->setEnabled(enabled);
   FindInAttributesItem->setEnabled(enabled);

@@ -242,6 +242,9 @@ class MainWindow : public QMainWindow {
   // properties, 2 value labels.
   void connectExportHandlers();
   void ExportClick(int kind);
+  // File > Codebook... (codebook/ui/CodebookHandlers): every variable of the
+  // file, counted with the current weighting, into an HTML file.
+  void CodebookClick();
   // View > Variable Details (Ctrl+Enter): the details box of the current
   // variable, which then follows the current variable while it is open.
   void VariableDetailsClick();
@@ -308,6 +311,7 @@ class MainWindow : public QMainWindow {
   QAction* FileDocItem = nullptr;
   QAction* openInSpssAction = nullptr;
   QMenu* Exportmnu = nullptr;
+  QAction* CodebookItem = nullptr;
   QAction* CloseItem = nullptr;
   QAction* exitAction = nullptr;
   QAction* ReleaseFileHandle = nullptr;
@@ -316,6 +320,8 @@ class MainWindow : public QMainWindow {
   QMenu* ViewMenu = nullptr;
   QAction* VariableDetailsItem = nullptr;
   QAction* FindInAttributesItem = nullptr;
+  // View > Chart: the chart of the frequency table under the values grid.
+  QAction* ChartItem = nullptr;
   VariableDetailsBox* DetailsBox = nullptr;
   QAction* UsePrintFormat = nullptr;
   QAction* FrequenciesShown = nullptr;

@@ -102,6 +102,8 @@ bool MainWindow::readSettings() {
     UsePrintFormat->setChecked(BoolValue(s, "Fix"));
     FrequenciesShown->setChecked(!BoolValue(s, "Freq"));
     FrequenciesShownClick();
+    // Options saved before the chart leave it hidden.
+    ChartItem->setChecked(IntValue(s, "Chart", 0) == 1);
   }
 
   if (s.contains(QStringLiteral("c1"))) {
@@ -139,6 +141,7 @@ void MainWindow::SaveoptionsClick() {
   s->setValue(QStringLiteral("Mea"), int(m_variables.columnHidden(VariablesPane::HideMeasure)));
   s->setValue(QStringLiteral("Rol"), int(m_variables.columnHidden(VariablesPane::HideRole)));
   s->setValue(QStringLiteral("Freq"), int(FrequenciesShown->isChecked()));
+  s->setValue(QStringLiteral("Chart"), int(ChartItem->isChecked()));
   s->setValue(QStringLiteral("c1"), m_variables.variablesGrid()->ColWidth(0));
   s->setValue(QStringLiteral("c2"), m_variables.variablesGrid()->ColWidth(2));
   s->setValue(QStringLiteral("c3"), m_variables.variablesGrid()->ColWidth(3));
@@ -167,6 +170,7 @@ void MainWindow::RestoreDefaultOptionsClick() {
   m_variables.SetColumnHidden(VariablesPane::HideFormat, false);
   m_variables.SetColumnHidden(VariablesPane::HideMeasure, true);
   m_variables.SetColumnHidden(VariablesPane::HideRole, true);
+  ChartItem->setChecked(false);
   m_variables.RestoreDefaultColumnWidths();
   m_values.RestoreDefaultColumnWidths();
   // They are kept with the options, so they go with them.

@@ -648,8 +648,7 @@ TEST(CsvExportParallel, WritesWhatOneSequentialPassWrites) {
         EXPECT_FALSE(source.indexCases().stopped);
       }
       // ZSAV splits only where its blocks inflate alone (with libdeflate).
-      if (!v.cut &&
-          (v.compression != testing::Compression::Zsav || ColumnPass::SplitsZsav())) {
+      if (!v.cut && (v.compression != testing::Compression::Zsav || ColumnPass::SplitsZsav())) {
         source.setThreads(3);
         EXPECT_TRUE(source.splits({}));
       }

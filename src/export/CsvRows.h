@@ -22,7 +22,7 @@ std::string ShortDataWarning(std::int64_t rows, std::int64_t total, const std::s
 // Appends case `row` (Number(c), Text(c) of each column) as one CSV line.
 template <class Row>
 inline void AppendDataRow(std::string& line, Row& row, const std::vector<ExportColumn>& columns,
-                   DataMode mode, double sysmis) {
+                          DataMode mode, double sysmis) {
   const std::size_t start = line.size();
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (c) line += ',';

@@ -82,7 +82,9 @@ SystemFile& ColumnPass::file() const { return *m_impl->file; }
 std::size_t ColumnPass::columnWidth(std::size_t c) const { return m_impl->layout.widths()[c]; }
 void ColumnPass::setThreads(unsigned threads) { m_impl->threads = threads; }
 void ColumnPass::setIndexSpacing(std::int64_t cases) { m_impl->indexEvery = cases; }
-void ColumnPass::setBatchCases(std::size_t cases) { m_impl->batchCases = std::max<std::size_t>(1, cases); }
+void ColumnPass::setBatchCases(std::size_t cases) {
+  m_impl->batchCases = std::max<std::size_t>(1, cases);
+}
 bool ColumnPass::splits(CaseRange range) const {
   const std::size_t parts = std::max<std::size_t>(2, std::size_t(workers()) * 4);
   return m_impl->valid && SplitCases(*m_impl->reader, range, parts).size() >= 2;
@@ -175,7 +177,19 @@ PassEnd ColumnPass::Impl::readOverlapped(ColumnReader& r, const Handler& handler
     }
     Slot& slot = slots[emptied % kSlots];
     cases += std::int64_t(slot.count);
-    const bool more = handler(slot.batch);
+    bool more = false;
+    try {
+      more = handler(slot.batch);
+    } catch (...) {
+      // The decoding uses what is on this stack: it ends before the throw goes on.
+      {
+        std::lock_guard hold(lock);
+        stop = true;
+        changed.notify_all();
+      }
+      producer->wait();
+      throw;
+    }
     std::lock_guard hold(lock);
     ++emptied;
     changed.notify_all();
@@ -213,8 +227,7 @@ std::optional<PassEnd> ColumnPass::readSplit(CaseRange range, const SplitHandler
   unsigned threads = PassThreads(m.threads);
   if (!m.valid || threads < 2) return std::nullopt;
   // More segments than threads even out segments that decode at different speeds.
-  const std::vector<CaseSegment> segments =
-      SplitCases(*m.reader, range, std::size_t(threads) * 4);
+  const std::vector<CaseSegment> segments = SplitCases(*m.reader, range, std::size_t(threads) * 4);
   if (segments.size() < 2) return std::nullopt;
   threads = unsigned(std::min<std::size_t>(threads, segments.size()));
 
@@ -435,8 +448,8 @@ PassEnd ColumnPass::readInOrder(CaseRange range,
     // Cases past a short segment would not follow the last case handed over.
     return !piece.end->shortEnd;
   };
-  DeliverInOrder<Piece>(TaskPool::shared(), segments.size(), kSegmentsAhead * threads,
-                        kHeldPieces, produce, take);
+  DeliverInOrder<Piece>(TaskPool::shared(), segments.size(), kSegmentsAhead * threads, kHeldPieces,
+                        produce, take);
   return end;
 }
 

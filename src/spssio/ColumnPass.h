@@ -71,6 +71,8 @@ class ColumnPass {
  public:
   using Handler = std::function<bool(CaseBatch&)>;  // false stops the pass
   // Worker w (below workers()) handles a batch; false stops every worker.
+  // Different workers call it at the same time, each with its own batch: a
+  // handler keeps what it gathers per worker (a table each, merged after).
   using SplitHandler = std::function<bool(unsigned worker, CaseBatch&)>;
   // Called on the calling thread now and then with the cases handled so far;
   // false stops the pass.
@@ -98,13 +100,17 @@ class ColumnPass {
   // pool has, 1 the calling thread alone.
   void setThreads(unsigned threads);
   // Cases between the points of a case index this pass builds (the default
-  // suits every pass; tests make it small).
+  // suits every pass; tests make it small). The first complete index a file
+  // gets is the one it keeps.
   void setIndexSpacing(std::int64_t cases);
   // At most this many cases per batch (default 4096; batches of wide cases
   // are kept to a few megabytes).
   void setBatchCases(std::size_t cases);
 
-  // Batches of range in case order on the calling thread.
+  // Batches of range in case order on the calling thread. A range that
+  // starts past the first case starts at the nearest case index point (or,
+  // uncompressed, at the case itself). A pass from the first case of a
+  // compressed file without a complete case index builds one on the way.
   PassEnd read(CaseRange range, const Handler& handler);
 
   // True when readSplit() can split range now (given two threads or more):
@@ -121,6 +127,8 @@ class ColumnPass {
   std::optional<PassEnd> readSplit(CaseRange range, const SplitHandler& handler,
                                    const Progress& progress = {});
 
+  // Output in case order, made on every thread: the range split as for
+  // readSplit() (read() when it cannot be split).
   // render(batch, out) appends what a batch makes to out on any thread;
   // consume(text, cases) gets the texts on the calling thread in case order,
   // about pieceBytes at a time, with the cases they hold; false stops. The

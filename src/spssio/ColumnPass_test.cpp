@@ -10,6 +10,7 @@
 #include <cfloat>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -116,8 +117,9 @@ TEST_P(ColumnPassTest, EveryWayGivesTheCasesTheValueCallsGive) {
   // ranges that start past the first case and inside index stretches.
   const struct {
     std::int64_t first, end;
-  } ranges[] = {{0, CaseRange::kToEnd}, {0, 10}, {1, 2}, {777, 1234}, {2999, CaseRange::kToEnd},
-                {2000, 5000}, {0, CaseRange::kToEnd}};
+  } ranges[] = {
+      {0, CaseRange::kToEnd}, {0, 10}, {1, 2}, {777, 1234}, {2999, CaseRange::kToEnd}, {2000, 5000},
+      {0, CaseRange::kToEnd}};
   for (const auto& r : ranges) {
     SCOPED_TRACE(std::to_string(r.first) + ".." + std::to_string(r.end));
     std::vector<Row> got;
@@ -146,17 +148,14 @@ TEST_P(ColumnPassTest, EveryWayGivesTheCasesTheValueCallsGive) {
     pass.setThreads(threads);
     std::mutex lock;
     std::map<std::int64_t, Row> seen;
-    const std::optional<PassEnd> end = pass.readSplit({0, CaseRange::kToEnd},
-                                                      [&](unsigned worker, CaseBatch& batch) {
-                                                        EXPECT_LT(worker, pass.workers());
-                                                        std::lock_guard hold(lock);
-                                                        for (std::size_t i = 0; i < batch.size();
-                                                             ++i)
-                                                          seen[batch.firstCase() +
-                                                               std::int64_t(i)] =
-                                                              BatchRow(batch, i);
-                                                        return true;
-                                                      });
+    const std::optional<PassEnd> end =
+        pass.readSplit({0, CaseRange::kToEnd}, [&](unsigned worker, CaseBatch& batch) {
+          EXPECT_LT(worker, pass.workers());
+          std::lock_guard hold(lock);
+          for (std::size_t i = 0; i < batch.size(); ++i)
+            seen[batch.firstCase() + std::int64_t(i)] = BatchRow(batch, i);
+          return true;
+        });
     // A sound file's index covers every case; a damaged one's the cases a
     // pass read before it stopped short of the damage, and the last segment
     // reads on from there.
@@ -204,7 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A handler that stops, a column outside the dictionary, a pass that counts.
 TEST(ColumnPass, StopsCountsAndRefusesBadColumns) {
-  testing::TempFile sav(testing::writeSav(Sample(Compression::Bytecode, testing::ByteOrder::Little)));
+  testing::TempFile sav(
+      testing::writeSav(Sample(Compression::Bytecode, testing::ByteOrder::Little)));
   std::shared_ptr<SystemFile> file;
   ASSERT_EQ(SystemFile::open(sav.path(), file), SPSS_OK);
 
@@ -230,6 +230,18 @@ TEST(ColumnPass, StopsCountsAndRefusesBadColumns) {
   EXPECT_EQ(counted.cases, kCases);
   EXPECT_TRUE(ColumnPass(*file, {1}).splits({}));
   EXPECT_EQ(ColumnPass(*file, {1}).columnWidth(0), 11u);
+
+  // A handler that throws ends the pass; the file reads on soundly after it.
+  for (unsigned threads : {1u, 2u}) {
+    pass.setThreads(threads);
+    EXPECT_THROW(pass.read({},
+                           [](CaseBatch& b) -> bool {
+                             if (b.firstCase() > 0) throw std::runtime_error("full");
+                             return true;
+                           }),
+                 std::runtime_error);
+    EXPECT_EQ(pass.read({}, [](CaseBatch&) { return true; }).cases, kCases);
+  }
 }
 
 }  // namespace

@@ -138,10 +138,9 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
                    [](OrderedDblTable<Amount>& t, const CaseBatch& b, std::size_t i) {
                      t.Insert(b.number(0, i), Amount(1));
                    })) {
-      read = ReadCases(cases, n, progress, cancelled, res.warning,
-                       [&](const CaseBatch& b, std::size_t i) {
-                         table.Insert(b.number(0, i), Amount(1));
-                       });
+      read = ReadCases(
+          cases, n, progress, cancelled, res.warning,
+          [&](const CaseBatch& b, std::size_t i) { table.Insert(b.number(0, i), Amount(1)); });
     }
     if (!cancelled) FillNumericResult(pass, var, table, weighted, read, res);
   } else {
@@ -159,8 +158,9 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
                    [](RawKeyCounter<Amount>& t, const CaseBatch& b, std::size_t i) {
                      t.Insert(Stored(b, i), Amount(1));
                    })) {
-      read = ReadCases(cases, n, progress, cancelled, res.warning,
-                       [&](const CaseBatch& b, std::size_t i) { raw.Insert(Stored(b, i), Amount(1)); });
+      read = ReadCases(
+          cases, n, progress, cancelled, res.warning,
+          [&](const CaseBatch& b, std::size_t i) { raw.Insert(Stored(b, i), Amount(1)); });
     }
     if (!cancelled) {
       OrderedStrTable<Amount> table;

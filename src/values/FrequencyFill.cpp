@@ -109,8 +109,9 @@ bool CountsWithWeight(double w, const VarRecord& weight) {
 }
 
 template <class Amount>
-void FillNumericResult(const FrequencyPass& pass, const VarRecord& var, OrderedDblTable<Amount>& table,
-                 bool weighted, std::int64_t casesRead, FrequencyResult& res) {
+void FillNumericResult(const FrequencyPass& pass, const VarRecord& var,
+                       OrderedDblTable<Amount>& table, bool weighted, std::int64_t casesRead,
+                       FrequencyResult& res) {
   const PrintFormat format{var.Fmt, var.Wid, var.Dec};
   auto rows = std::make_shared<FrequencyTable>(
       FrequencyTable::Layout{format, pass.usePrintFormat, pass.seps, pass.sysmis, weighted, 0, 0},
@@ -139,8 +140,9 @@ void FillNumericResult(const FrequencyPass& pass, const VarRecord& var, OrderedD
 }
 
 template <class Amount>
-void FillStringResult(const FrequencyPass& pass, const VarRecord& var, OrderedStrTable<Amount>& table,
-                bool weighted, std::int64_t casesRead, FrequencyResult& res) {
+void FillStringResult(const FrequencyPass& pass, const VarRecord& var,
+                      OrderedStrTable<Amount>& table, bool weighted, std::int64_t casesRead,
+                      FrequencyResult& res) {
   auto entries = table.Ordered();
   table.Clear();
   // Long strings too: their missing values and labels come from extension
@@ -173,7 +175,6 @@ void FillStringResult(const FrequencyPass& pass, const VarRecord& var, OrderedSt
   }
   res.table = std::move(rows);
 }
-
 
 std::string EarlyEndWarning(std::int64_t read, std::int64_t n, const std::string& detail) {
   // Counting on would count a stale value for every case left.

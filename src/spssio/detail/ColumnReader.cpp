@@ -55,8 +55,8 @@ int ColumnReader::status() const {
 }
 
 std::size_t ColumnReader::next(CaseBatch& batch, std::size_t want) {
-  const std::size_t perBatch = std::max<std::size_t>(
-      1, kBatchBytes / std::max<std::size_t>(8, m_layout->rowBytes()));
+  const std::size_t perBatch =
+      std::max<std::size_t>(1, kBatchBytes / std::max<std::size_t>(8, m_layout->rowBytes()));
   want = std::max<std::size_t>(1, std::min(want, perBatch));
   for (;;) {
     if (m_ended || m_at >= m_end) {
@@ -71,8 +71,8 @@ std::size_t ColumnReader::next(CaseBatch& batch, std::size_t want) {
     m_at += std::int64_t(got);
     // Cases before the range's first are read only to get past them.
     const std::size_t skip = std::size_t(std::clamp<std::int64_t>(m_first - from, 0, got));
-    const std::size_t keep = std::size_t(std::clamp<std::int64_t>(
-        m_end - from - std::int64_t(skip), 0, std::int64_t(got - skip)));
+    const std::size_t keep = std::size_t(
+        std::clamp<std::int64_t>(m_end - from - std::int64_t(skip), 0, std::int64_t(got - skip)));
     if (keep == 0) continue;
     batch.reset(from, got);
     m_layout->fill(m_scanner, got, batch, 0);

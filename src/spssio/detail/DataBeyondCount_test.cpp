@@ -118,10 +118,7 @@ const Pass kPasses[] = {
        columns.setThreads(1);
        return columns.read({}, [](CaseBatch&) { return true; }).cases;
      }},
-    {"counting",
-     [](SystemFile& f) {
-       return ColumnPass(f, {}).indexCases().cases;
-     }},
+    {"counting", [](SystemFile& f) { return ColumnPass(f, {}).indexCases().cases; }},
 };
 
 TEST(DataBeyondCount, PassesWarnOnceWhenCompressedDataGoesOn) {

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "values/ui/FrequencyChartView.h"
 #include "values/ui/ValuesGrid.h"
 
 namespace brindle {
@@ -76,6 +77,9 @@ ValuesPane::ValuesPane(UiService& ui, QWidget* menuOwner, VariableList& variable
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(m_valuesGrid, 1);
+  m_chartView = new FrequencyChartView;
+  m_chartView->setVisible(false);
+  layout->addWidget(m_chartView);
   layout->addWidget(m_statisticsText);
   createValuesMenu(menuOwner);
 }
@@ -215,6 +219,7 @@ void ValuesPane::Clear() {
   attachWidthHandler(false);
   m_valuesGrid->RestoreLabelColumn();
   attachWidthHandler(true);
+  RefreshChart();
 }
 
 int ValuesPane::DefaultColumnWidth(int column) const {

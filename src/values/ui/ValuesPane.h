@@ -33,6 +33,7 @@ class QWidget;
 namespace brindle {
 
 class CaseWeighting;
+class FrequencyChartView;
 class SystemFile;
 class ValuesGrid;
 class VariableList;
@@ -58,6 +59,9 @@ class ValuesPane : public QObject {
   // The values grid's popup menu, opened by its right-button handler.
   QMenu* valuesMenu() const { return m_valuesMenu; }
   QAction* copyAction() const { return m_copyAction; }
+  // The chart of the frequency table, under the grid while shown.
+  FrequencyChartView* chartView() const { return m_chartView; }
+  bool chartShown() const { return m_chartShown; }
 
   // --- What the pane shows --------------------------------------------
   // The fewest rows the grid has: as many as its height shows.
@@ -116,6 +120,13 @@ class ValuesPane : public QObject {
   // hidden label column's value column keeps its room and takes the default
   // when the labels come back); the label column takes the room left.
   void RestoreDefaultColumnWidths();
+
+  // --- The chart (values/ui/ValuesChart.cpp) ---------------------------
+  // Shows or hides the chart under the grid.
+  void SetChartShown(bool shown);
+  // Draws the chart of what the grid shows: bars in the grid's row order
+  // (at most 200), or the histogram; nothing for value labels.
+  void RefreshChart();
 
   // --- Sorting, selection, copy, drawing, keys ----------------------
   // Key 0 sorts by label, 1 by fill order, 2 (and 3) by count; the same key
@@ -176,6 +187,8 @@ class ValuesPane : public QObject {
   QMenu* m_valuesMenu = nullptr;
   QAction* m_copyAction = nullptr;
   QAction* m_selectAllAction = nullptr;
+  FrequencyChartView* m_chartView = nullptr;
+  bool m_chartShown = false;
   int m_minValueRows = 1;
   QColor m_countColor{0, 0, 255};
   bool m_frequenciesMode = false;

@@ -40,6 +40,7 @@ void ValuesPane::ShowValueLabels(const SystemFile* file, const NumberSeparators&
   m_captionLabel->clear();
   m_frequencyTableShown = false;
   m_statisticsText->setVisible(false);
+  RefreshChart();
 
   if (const VarRecord* rec = m_variables.Current()) {
     const ValueLabelList list = file ? ReadValueLabels(*file, *rec, seps) : ValueLabelList{};
