@@ -34,7 +34,14 @@ std::optional<FrequencyDisplay> FrequencyRunner::ShowFrequencies(
   // The table on screen asked for again is counted again.
   const bool again = var.VarName == m_lastShown && Matches(pass, weight);
   m_lastShown = var.VarName;
-  if (m_keep && !again && pass.numCases >= 1 && pass.file) {
+  // Counting every variable costs about as many value decodes as the file
+  // has cells; above the limit the first table would keep the user waiting
+  // many times longer than its own pass, so each table is counted alone.
+  const bool affordable =
+      pass.numCases >= 1 &&
+      static_cast<double>(pass.numCases) * static_cast<double>(table.RecordCount()) <=
+          static_cast<double>(m_keepCellLimit);
+  if (m_keep && !again && pass.file && (affordable || Matches(pass, weight))) {
     if (!Matches(pass, weight)) {
       ForgetTables();
       // Every variable of the table in one pass; the one asked for among them.

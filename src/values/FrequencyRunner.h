@@ -8,6 +8,7 @@
 // variable shown last, asked for again, is counted again.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -56,6 +57,11 @@ class FrequencyRunner {
     m_keep = keep;
     if (!keep) ForgetTables();
   }
+  // The first pass keeps every variable's table only while cases times
+  // variables stays within this many cells (a fraction of a second's
+  // decoding); larger files count each table alone, as they are shown.
+  static constexpr std::int64_t kDefaultKeepCellLimit = 8'000'000;
+  void SetKeepCellLimit(std::int64_t cells) { m_keepCellLimit = cells; }
   // Drops the tables kept (a file closed or released).
   void ForgetTables();
   // The number of tables kept.
@@ -75,6 +81,7 @@ class FrequencyRunner {
   bool m_counting = false;
   bool m_cancel = false;
   bool m_keep = true;
+  std::int64_t m_keepCellLimit = kDefaultKeepCellLimit;
   Key m_key;
   std::unordered_map<std::string, FrequencyResult> m_kept;  // by variable name
   std::string m_lastShown;  // the variable of the last table shown

@@ -85,6 +85,28 @@ TEST_F(FrequencyRunnerTest, WeightButtonChoosesTheWeightedPass) {
   EXPECT_EQ(sum, 2500);
 }
 
+TEST_F(FrequencyRunnerTest, LargeFilesCountEachTableAlone) {
+  // 2500 cases x 3 variables: over a limit of 7499 cells the first table
+  // counts only its own variable, and a move reads the cases again.
+  for (const std::int64_t limit : {std::int64_t(7499), std::int64_t(7500)}) {
+    FrequencyRunner runner;
+    runner.SetKeepCellLimit(limit);
+    m_table.First();
+    int pumps = 0;
+    const auto pump = [&] { ++pumps; };
+    const auto first = runner.ShowFrequencies(m_table, m_pass, m_weighting, pump);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->result.caption, "a");
+    EXPECT_EQ(runner.KeptTables(), limit >= 7500 ? 3u : 0u);
+    pumps = 0;
+    m_table.Next();
+    const auto second = runner.ShowFrequencies(m_table, m_pass, m_weighting, pump);
+    EXPECT_EQ(second->result.caption, "b");
+    EXPECT_EQ(second->result.memoLines, CountFrequencies(m_pass, *m_table.Current()).memoLines);
+    EXPECT_EQ(pumps > 0, limit < 7500) << limit;
+  }
+}
+
 TEST_F(FrequencyRunnerTest, OnePassKeepsTheTablesOfEveryVariable) {
   int pumps = 0;
   const auto pump = [&] { ++pumps; };
