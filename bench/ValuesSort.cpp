@@ -14,8 +14,8 @@
 #include <string>
 
 #include "app/MainWindow.h"
-#include "values/ui/ValuesGrid.h"
 #include "platform/UiService.h"
+#include "values/ui/ValuesGrid.h"
 #include "variables/VarRecord.h"
 
 using namespace brindle;
@@ -63,16 +63,16 @@ int main(int argc, char** argv) {
   report("open (first variable's labels)");
   // To the variable in the labels view (no pass on the way), then one
   // frequency table: the first pass over the file.
-  if (form.FrequenciesShown->isChecked()) form.FrequenciesShownClick();
-  for (int rec = 1; rec <= form.Variables.variableList.RecordCount(); ++rec) {
-    form.Variables.variableList.SetRecNo(rec);
-    const VarRecord* r = form.Variables.variableList.Current();
+  if (form.FrequenciesMode()) form.FrequenciesShownClick();
+  for (int rec = 1; rec <= form.variablesPane().variableList().RecordCount(); ++rec) {
+    form.variablesPane().variableList().SetRecNo(rec);
+    const VarRecord* r = form.variablesPane().variableList().Current();
     if (r && r->VarName == variable) break;
   }
   report("move to the variable (labels)");
   form.ToggleDisplayLabels();
   report("frequency table");
-  std::printf("rows: %d\n", form.Values.ValueRowCount);
+  std::printf("rows: %d\n", form.valuesPane().valueRowCount());
   std::printf("peak memory after the table: %ld MB\n", PeakMegabytes());
   const struct {
     int key;
@@ -81,11 +81,11 @@ int main(int argc, char** argv) {
                {0, "label key ascending"},           {0, "label key descending"},
                {2, "count key ascending"},           {2, "count key descending"}};
   for (const auto& s : steps) {
-    form.SortValuesGrid(s.key);
+    form.valuesPane().SortValuesGrid(s.key);
     report(s.step);
   }
-  form.SelectAllValuesClick();
-  form.CopySelectionToClip(form.Values.valuesGrid);
+  form.valuesPane().SelectAllValuesClick();
+  form.valuesPane().CopySelectionToClip(form.valuesPane().valuesGrid());
   report("select all and copy");
   std::printf("copied: %lld characters\n", static_cast<long long>(ui.clipboard.size()));
   std::printf("peak memory at the end: %ld MB\n", PeakMegabytes());

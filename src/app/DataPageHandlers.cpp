@@ -39,15 +39,15 @@ QWidget* MainWindow::createPages(QWidget* variablesPage) {
         m_valuesBehind = false;
         VariableListAfterScroll();
       }
-      Variables.variablesGrid->setFocus();
+      m_variables.variablesGrid()->setFocus();
     }
   });
   // The variables view changes with the filter and, while it is on, with
   // the find boxes' texts: the columns follow once the pane has refiltered.
-  connect(Variables.filterCheck, &QCheckBox::clicked, this, [this] { DataPageColumns(); });
-  for (QLineEdit* box : {Variables.findNameEdit, Variables.findLabelEdit})
+  connect(m_variables.filterCheck(), &QCheckBox::clicked, this, [this] { DataPageColumns(); });
+  for (QLineEdit* box : {m_variables.findNameEdit(), m_variables.findLabelEdit()})
     connect(box, &QLineEdit::textChanged, this, [this] {
-      if (Variables.filterCheck->isChecked())
+      if (m_variables.filterCheck()->isChecked())
         QTimer::singleShot(0, this, [this] { DataPageColumns(); });
     });
   connect(dataPage, &DataPage::currentVariableChanged, this,
@@ -68,9 +68,12 @@ void MainWindow::createPageMenu() {
     group->addAction(item);
   }
   VariablesPageItem->setChecked(true);
+  VariablesPageItem->setObjectName(QStringLiteral("VariablesPageItem"));
+  DataPageItem->setObjectName(QStringLiteral("DataPageItem"));
   ValueLabelsItem = new QAction(QStringLiteral("Value &Labels"), this);
   ValueLabelsItem->setCheckable(true);
   ValueLabelsItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  ValueLabelsItem->setObjectName(QStringLiteral("ValueLabelsItem"));
   ViewMenu->addSeparator();
   ViewMenu->addAction(VariablesPageItem);
   ViewMenu->addAction(DataPageItem);
@@ -94,7 +97,7 @@ bool MainWindow::DataPageShown() const { return pages && pages->currentIndex() =
 void MainWindow::DataPageOpenFile() {
   dataPage->setCellOptions(UsePrintFormat->isChecked(), Separators());
   dataPage->setShowLabels(ValueLabelsItem->isChecked());
-  dataPage->openFile(File, FileName, NumCases, CaseCountEstimated);
+  dataPage->openFile(m_file.File, m_file.FileName, m_file.NumCases, m_file.CaseCountEstimated);
   DataPageColumns();
   DataPageFollowVariable();
 }
@@ -104,7 +107,7 @@ void MainWindow::DataPageCloseFile() { dataPage->closeFile(); }
 void MainWindow::DataPageColumns() {
   if (!dataPage->hasFile()) return;
   // The variables view's records, in its order and with its filter.
-  const VariableList& list = Variables.variableList;
+  const VariableList& list = m_variables.variableList();
   std::vector<std::size_t> vars;
   for (int row = 0; row < list.RecordCount(); ++row)
     if (const VarRecord* rec = list.ViewRecord(row); rec && rec->RecId > 0)
@@ -113,12 +116,12 @@ void MainWindow::DataPageColumns() {
 }
 
 void MainWindow::DataPageFollowVariable() {
-  const VarRecord* rec = Variables.variableList.Current();
+  const VarRecord* rec = m_variables.variableList().Current();
   if (rec && rec->RecId > 0) dataPage->setCurrentVariable(std::size_t(rec->RecId - 1));
 }
 
 void MainWindow::DataPageVariableChosen(std::size_t var) {
-  VariableList& list = Variables.variableList;
+  VariableList& list = m_variables.variableList();
   const VarRecord* now = list.Current();
   if (now && std::size_t(now->RecId - 1) == var) return;
   for (int row = 0; row < list.RecordCount(); ++row)

@@ -36,7 +36,7 @@ class DataPageHandlersTest : public QObject {
 namespace {
 
 QString Cell(MainWindow& f, int row, int col) {
-  CasesModel* model = f.dataPage->model();
+  CasesModel* model = f.dataPageWidget()->model();
   return model->data(model->index(row, col), Qt::DisplayRole).toString();
 }
 
@@ -47,18 +47,18 @@ void DataPageHandlersTest::pagesSwitchByMenuAndTabs() {
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
   MainWindow& f = w.form;
-  QCOMPARE(f.pages->count(), 2);
-  QCOMPARE(f.pages->tabText(0), QStringLiteral("Variables"));
-  QCOMPARE(f.pages->tabText(1), QStringLiteral("Data"));
-  QCOMPARE(f.DataPageItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_2));
-  QCOMPARE(f.VariablesPageItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_1));
-  f.DataPageItem->trigger();
+  QCOMPARE(f.pageTabs()->count(), 2);
+  QCOMPARE(f.pageTabs()->tabText(0), QStringLiteral("Variables"));
+  QCOMPARE(f.pageTabs()->tabText(1), QStringLiteral("Data"));
+  QCOMPARE(Action(f, "DataPageItem")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_2));
+  QCOMPARE(Action(f, "VariablesPageItem")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_1));
+  Action(f, "DataPageItem")->trigger();
   QVERIFY(f.DataPageShown());
-  QVERIFY(f.DataPageItem->isChecked());
-  QCOMPARE(f.dataPage->model()->rowCount(), 2);
+  QVERIFY(Action(f, "DataPageItem")->isChecked());
+  QCOMPARE(f.dataPageWidget()->model()->rowCount(), 2);
   QTRY_COMPARE(Cell(f, 1, 0), QStringLiteral("2"));
-  f.pages->setCurrentIndex(0);
-  QVERIFY(f.VariablesPageItem->isChecked());
+  f.pageTabs()->setCurrentIndex(0);
+  QVERIFY(Action(f, "VariablesPageItem")->isChecked());
   QVERIFY(!f.DataPageShown());
 }
 
@@ -68,15 +68,15 @@ void DataPageHandlersTest::columnsFollowTheVariablesView() {
   w.Open(file->path());
   MainWindow& f = w.form;
   f.ShowPage(1);
-  QCOMPARE(f.dataPage->model()->columnCount(), 7);
+  QCOMPARE(f.dataPageWidget()->model()->columnCount(), 7);
   // A filter on the names: those that hold "co" (comment, score).
-  f.Variables.findNameEdit->setText(QStringLiteral("co"));
-  f.Variables.filterCheck->click();
-  QCOMPARE(f.dataPage->model()->columnCount(), f.Variables.variableList.RecordCount());
-  QCOMPARE(f.dataPage->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
-           QString::fromStdString(f.Variables.variableList.ViewRecord(0)->VarName));
-  f.Variables.filterCheck->click();
-  QCOMPARE(f.dataPage->model()->columnCount(), 7);
+  f.variablesPane().findNameEdit()->setText(QStringLiteral("co"));
+  f.variablesPane().filterCheck()->click();
+  QCOMPARE(f.dataPageWidget()->model()->columnCount(), f.variablesPane().variableList().RecordCount());
+  QCOMPARE(f.dataPageWidget()->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+           QString::fromStdString(f.variablesPane().variableList().ViewRecord(0)->VarName));
+  f.variablesPane().filterCheck()->click();
+  QCOMPARE(f.dataPageWidget()->model()->columnCount(), 7);
 }
 
 void DataPageHandlersTest::currentVariableBothWays() {
@@ -84,18 +84,18 @@ void DataPageHandlersTest::currentVariableBothWays() {
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
   MainWindow& f = w.form;
-  f.Variables.variableList.SetRecNo(3);  // city
+  f.variablesPane().variableList().SetRecNo(3);  // city
   f.ShowPage(1);
-  QCOMPARE(f.dataPage->currentVariable(), std::optional<std::size_t>(2));
+  QCOMPARE(f.dataPageWidget()->currentVariable(), std::optional<std::size_t>(2));
   // A move on the data page moves the variables cursor; the values pane
   // catches up when its page comes back.
-  f.dataPage->grid()->setCurrentIndex(f.dataPage->model()->index(0, 1));
-  QCOMPARE(f.Variables.variableList.RecNo(), 2);
+  f.dataPageWidget()->grid()->setCurrentIndex(f.dataPageWidget()->model()->index(0, 1));
+  QCOMPARE(f.variablesPane().variableList().RecNo(), 2);
   f.ShowPage(0);
-  QCOMPARE(f.Values.captionLabel->text(), QStringLiteral("sex"));
-  f.Variables.variableList.SetRecNo(5);
+  QCOMPARE(f.valuesPane().captionLabel()->text(), QStringLiteral("sex"));
+  f.variablesPane().variableList().SetRecNo(5);
   f.ShowPage(1);
-  QCOMPARE(f.dataPage->currentVariable(), std::optional<std::size_t>(4));
+  QCOMPARE(f.dataPageWidget()->currentVariable(), std::optional<std::size_t>(4));
 }
 
 void DataPageHandlersTest::labelsAndFixedFormat() {
@@ -106,11 +106,11 @@ void DataPageHandlersTest::labelsAndFixedFormat() {
   f.ShowPage(1);
   QTRY_COMPARE(Cell(f, 0, 1), QStringLiteral("1"));
   QCOMPARE(Cell(f, 0, 4), QStringLiteral("1.50"));
-  f.ValueLabelsItem->trigger();
+  Action(f, "ValueLabelsItem")->trigger();
   QCOMPARE(Cell(f, 0, 1), QStringLiteral("Male"));
   QCOMPARE(Cell(f, 0, 2), QStringLiteral("Amsterdam"));
-  f.ValueLabelsItem->trigger();
-  f.UsePrintFormat->trigger();
+  Action(f, "ValueLabelsItem")->trigger();
+  Action(f, "UsePrintFormat")->trigger();
   QCOMPARE(Cell(f, 0, 4), QStringLiteral("1.5"));
 }
 
@@ -120,17 +120,17 @@ void DataPageHandlersTest::lastPageKeptWithTheOptions() {
     ShownWindow w;
     w.Open(file->path());
     w.form.ShowPage(1);
-    w.form.ValueLabelsItem->setChecked(true);
-    w.form.SaveoptionsClick();
+    Action(w.form, "ValueLabelsItem")->setChecked(true);
+    Action(w.form, "Saveoptions")->trigger();
   }
   {
     RecordingUiService ui;
     MainWindow form{ui};
     form.show();
     QVERIFY(form.DataPageShown());
-    QVERIFY(form.ValueLabelsItem->isChecked());
-    form.RestoreDefaultOptionsClick();
-    QVERIFY(!form.ValueLabelsItem->isChecked());
+    QVERIFY(Action(form, "ValueLabelsItem")->isChecked());
+    Action(form, "RestoreDefaultOptions")->trigger();
+    QVERIFY(!Action(form, "ValueLabelsItem")->isChecked());
   }
   OpenOptionsStore()->clear();
 }
@@ -141,10 +141,10 @@ void DataPageHandlersTest::closingTheFileEmptiesThePage() {
   w.Open(file->path());
   MainWindow& f = w.form;
   f.ShowPage(1);
-  QVERIFY(f.dataPage->hasFile());
-  f.CloseItem->trigger();
-  QVERIFY(!f.dataPage->hasFile());
-  QCOMPARE(f.dataPage->model()->rowCount(), 0);
+  QVERIFY(f.dataPageWidget()->hasFile());
+  Action(f, "CloseItem")->trigger();
+  QVERIFY(!f.dataPageWidget()->hasFile());
+  QCOMPARE(f.dataPageWidget()->model()->rowCount(), 0);
 }
 
 QTEST_MAIN(DataPageHandlersTest)

@@ -25,13 +25,13 @@ void MainWindow::createViewMenu() {
   ChartItem = new QAction(QStringLiteral("&Chart"), this);
   ChartItem->setCheckable(true);
   ViewMenu->addAction(ChartItem);
-  connect(ChartItem, &QAction::toggled, this, [this](bool on) { Values.SetChartShown(on); });
+  connect(ChartItem, &QAction::toggled, this, [this](bool on) { m_values.SetChartShown(on); });
   connect(VariableDetailsItem, &QAction::triggered, this, [this] { VariableDetailsClick(); });
   connect(FindInAttributesItem, &QAction::triggered, this, [this] { FindInAttributesClick(); });
 }
 
 void MainWindow::VariableDetailsClick() {
-  if (!File) return;
+  if (!m_file.File) return;
   if (DetailsBox == nullptr) DetailsBox = new VariableDetailsBox(this);
   DetailsBox->show();
   RefreshVariableDetails();
@@ -41,19 +41,19 @@ void MainWindow::VariableDetailsClick() {
 
 void MainWindow::RefreshVariableDetails() {
   if (DetailsBox == nullptr || !DetailsBox->isVisible()) return;
-  const VarRecord* rec = Variables.variableList.Current();
-  const int index = File && rec != nullptr ? File->findVariable(rec->VarName) : -1;
+  const VarRecord* rec = m_variables.variableList().Current();
+  const int index = m_file.File && rec != nullptr ? m_file.File->findVariable(rec->VarName) : -1;
   if (index < 0) {
     DetailsBox->ShowDetails(QString(), QString());
     return;
   }
   DetailsBox->ShowDetails(
       QString::fromStdString(rec->VarName),
-      QString::fromStdString(VariableDetailsText(*File, std::size_t(index), Separators())));
+      QString::fromStdString(VariableDetailsText(*m_file.File, std::size_t(index), Separators())));
 }
 
 void MainWindow::FindInAttributesClick() {
-  if (!File) return;
+  if (!m_file.File) return;
   bool ok = false;
   const QString text =
       QInputDialog::getText(this, QStringLiteral("Find in Attributes"),
@@ -62,8 +62,8 @@ void MainWindow::FindInAttributesClick() {
   if (!ok || text.isEmpty()) return;
   m_attributeFindText = text;
   const std::string wanted = text.toStdString();
-  const SystemFile& file = *File;
-  const bool found = Variables.FindNextWhere([&](const VarRecord& rec) {
+  const SystemFile& file = *m_file.File;
+  const bool found = m_variables.FindNextWhere([&](const VarRecord& rec) {
     const int index = file.findVariable(rec.VarName);
     return index >= 0 && AttributeValuesContain(file.variable(std::size_t(index)), wanted);
   });

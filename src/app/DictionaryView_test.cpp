@@ -5,9 +5,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "variables/ui/VariableTableModel.h"
 #include "testing/WindowTestSupport.h"
 #include "variables/ui/VariableDetailsBox.h"
+#include "variables/ui/VariableTableModel.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -43,7 +43,7 @@ void AnswerFind(const QString& text, bool accept = true) {
 }
 
 QString CurrentName(const MainWindow& f) {
-  return QString::fromStdString(f.Variables.variableList.Current()->VarName);
+  return QString::fromStdString(f.variablesPane().variableList().Current()->VarName);
 }
 
 }  // namespace
@@ -65,7 +65,7 @@ void DictionaryViewTest::measureAndRoleColumns() {
   ShownWindow w;
   const auto file = DictionaryFile();
   w.Open(file->path());
-  const VariableTableModel* model = w.form.Variables.variablesGrid->Model();
+  const VariableTableModel* model = w.form.variablesPane().variablesGrid()->Model();
   QCOMPARE(model->Title(VariableTableModel::kMeasureColumn), QStringLiteral("Measure"));
   QCOMPARE(model->Title(VariableTableModel::kRoleColumn), QStringLiteral("Role"));
   const QStringList measures = {"scale",   "nominal", "nominal", "nominal",
@@ -74,20 +74,22 @@ void DictionaryViewTest::measureAndRoleColumns() {
   for (int row = 0; row < measures.size(); ++row) {
     QCOMPARE(model->CellText(row, VariableTableModel::kMeasureColumn), measures[row]);
     QCOMPARE(model->CellText(row, VariableTableModel::kRoleColumn), roles[row]);
-    const QVariant icon = model->index(row, VariableTableModel::kMeasureColumn).data(Qt::DecorationRole);
+    const QVariant icon =
+        model->index(row, VariableTableModel::kMeasureColumn).data(Qt::DecorationRole);
     QCOMPARE(icon.isValid() && !icon.value<QPixmap>().isNull(), !measures[row].isEmpty());
   }
   // Hidden until asked for.
-  QVERIFY(!w.form.Variables.variablesGrid->ColVisible(VariableTableModel::kMeasureColumn));
-  QVERIFY(!w.form.Variables.variablesGrid->ColVisible(VariableTableModel::kRoleColumn));
-  QVERIFY(w.form.HideMeasurecolumn->isChecked() && w.form.HideRolecolumn->isChecked());
+  QVERIFY(!w.form.variablesPane().variablesGrid()->ColVisible(VariableTableModel::kMeasureColumn));
+  QVERIFY(!w.form.variablesPane().variablesGrid()->ColVisible(VariableTableModel::kRoleColumn));
+  QVERIFY(w.form.variablesPane().hideColumnItem(VariablesPane::HideMeasure)->isChecked() &&
+          w.form.variablesPane().hideColumnItem(VariablesPane::HideRole)->isChecked());
 }
 
 void DictionaryViewTest::nothingRecordedLeavesTheColumnsEmpty() {
   ShownWindow w;
   const auto file = DictionaryFile(false);
   w.Open(file->path());
-  const VariableTableModel* model = w.form.Variables.variablesGrid->Model();
+  const VariableTableModel* model = w.form.variablesPane().variablesGrid()->Model();
   QCOMPARE(model->CellText(0, VariableTableModel::kMeasureColumn), QString());
   QVERIFY(!model->index(0, VariableTableModel::kMeasureColumn).data(Qt::DecorationRole).isValid() ||
           model->index(0, VariableTableModel::kMeasureColumn)
@@ -101,7 +103,7 @@ void DictionaryViewTest::sortsByMeasure() {
   ShownWindow w;
   const auto file = DictionaryFile();
   w.Open(file->path());
-  w.form.VariablesGridTitleClick(VariableTableModel::kMeasureColumn);
+  w.form.variablesPane().variablesGrid()->OnTitleClick(VariableTableModel::kMeasureColumn);
   // Nominal, ordinal, scale (nothing recorded would come first); the order
   // among equals is the sort's own.
   const auto sorted = [](QStringList names) {
@@ -112,48 +114,49 @@ void DictionaryViewTest::sortsByMeasure() {
   QCOMPARE(sorted(names.mid(0, 3)), QStringList({"city", "comment", "sex"}));
   QCOMPARE(names[3], QStringLiteral("score"));
   QCOMPARE(sorted(names.mid(4)), QStringList({"age", "born", "id"}));
-  w.form.VariablesGridTitleClick(VariableTableModel::kMeasureColumn);
+  w.form.variablesPane().variablesGrid()->OnTitleClick(VariableTableModel::kMeasureColumn);
   QCOMPARE(w.GridNames()[3], QStringLiteral("score"));
   QCOMPARE(sorted(w.GridNames().mid(0, 3)), QStringList({"age", "born", "id"}));
-  w.form.VariablesGridTitleClick(VariableTableModel::kRoleColumn);
+  w.form.variablesPane().variablesGrid()->OnTitleClick(VariableTableModel::kRoleColumn);
   QCOMPARE(w.GridNames().mid(5), QStringList({"sex", "score"}));
 }
 
 void DictionaryViewTest::hiddenColumnsAreSavedAndRestored() {
   {
     ShownWindow w;
-    w.form.HideMeasurecolumn->trigger();
-    QVERIFY(w.form.Variables.variablesGrid->ColVisible(VariableTableModel::kMeasureColumn));
-    QVERIFY(!w.form.Variables.variablesGrid->ColVisible(VariableTableModel::kRoleColumn));
-    QVERIFY(!w.form.HideMeasurecolumn->isChecked());
-    w.form.Variables.variablesGrid->SetColWidth(VariableTableModel::kMeasureColumn, 90);
-    w.form.Saveoptions->trigger();
+    w.form.variablesPane().hideColumnItem(VariablesPane::HideMeasure)->trigger();
+    QVERIFY(w.form.variablesPane().variablesGrid()->ColVisible(VariableTableModel::kMeasureColumn));
+    QVERIFY(!w.form.variablesPane().variablesGrid()->ColVisible(VariableTableModel::kRoleColumn));
+    QVERIFY(!w.form.variablesPane().hideColumnItem(VariablesPane::HideMeasure)->isChecked());
+    w.form.variablesPane().variablesGrid()->SetColWidth(VariableTableModel::kMeasureColumn, 90);
+    Action(w.form, "Saveoptions")->trigger();
   }
   RecordingUiService ui;
   MainWindow again(ui);
-  QVERIFY(again.Variables.variablesGrid->ColVisible(VariableTableModel::kMeasureColumn));
-  QCOMPARE(again.Variables.variablesGrid->ColWidth(VariableTableModel::kMeasureColumn), 90);
-  QVERIFY(!again.HideMeasurecolumn->isChecked() && again.HideRolecolumn->isChecked());
-  again.RestoreDefaultOptions->trigger();
-  QVERIFY(!again.Variables.variablesGrid->ColVisible(VariableTableModel::kMeasureColumn));
-  QVERIFY(again.HideMeasurecolumn->isChecked());
+  QVERIFY(again.variablesPane().variablesGrid()->ColVisible(VariableTableModel::kMeasureColumn));
+  QCOMPARE(again.variablesPane().variablesGrid()->ColWidth(VariableTableModel::kMeasureColumn), 90);
+  QVERIFY(!again.variablesPane().hideColumnItem(VariablesPane::HideMeasure)->isChecked() &&
+          again.variablesPane().hideColumnItem(VariablesPane::HideRole)->isChecked());
+  Action(again, "RestoreDefaultOptions")->trigger();
+  QVERIFY(!again.variablesPane().variablesGrid()->ColVisible(VariableTableModel::kMeasureColumn));
+  QVERIFY(again.variablesPane().hideColumnItem(VariablesPane::HideMeasure)->isChecked());
 }
 
 // Options saved before the Measure and Role columns existed leave them hidden.
 void DictionaryViewTest::olderOptionsKeepTheNewColumnsHidden() {
   {
     ShownWindow w;
-    w.form.Saveoptions->trigger();
+    Action(w.form, "Saveoptions")->trigger();
   }
   OpenOptionsStore()->remove(QStringLiteral("Mea"));
   OpenOptionsStore()->remove(QStringLiteral("c8"));
   RecordingUiService ui;
   MainWindow again(ui);
-  QVERIFY(!again.Variables.variablesGrid->ColVisible(VariableTableModel::kMeasureColumn));
-  QVERIFY(again.HideMeasurecolumn->isChecked());
-  again.HideMeasurecolumn->trigger();
-  QCOMPARE(again.Variables.variablesGrid->ColWidth(VariableTableModel::kMeasureColumn),
-           again.Variables.DefaultColumnWidth(VariableTableModel::kMeasureColumn));
+  QVERIFY(!again.variablesPane().variablesGrid()->ColVisible(VariableTableModel::kMeasureColumn));
+  QVERIFY(again.variablesPane().hideColumnItem(VariablesPane::HideMeasure)->isChecked());
+  again.variablesPane().hideColumnItem(VariablesPane::HideMeasure)->trigger();
+  QCOMPARE(again.variablesPane().variablesGrid()->ColWidth(VariableTableModel::kMeasureColumn),
+           again.variablesPane().DefaultColumnWidth(VariableTableModel::kMeasureColumn));
 }
 
 void DictionaryViewTest::ctrlEnterShowsTheDetailsThatFollowTheCursor() {
@@ -162,7 +165,7 @@ void DictionaryViewTest::ctrlEnterShowsTheDetailsThatFollowTheCursor() {
   w.Open(file->path());
   w.ClickRow(1);
   w.Key(Qt::Key_Return, Qt::ControlModifier);
-  VariableDetailsBox* box = w.form.DetailsBox;
+  VariableDetailsBox* box = w.form.findChild<VariableDetailsBox*>();
   QVERIFY(box != nullptr && box->isVisible());
   QVERIFY(box->windowTitle().endsWith(QStringLiteral("sex")));
   QVERIFY(box->Text().contains(QStringLiteral("measurement level\tnominal\nrole\ttarget\n")));
@@ -181,24 +184,24 @@ void DictionaryViewTest::findInAttributesWrapsAndLeavesTheFindBoxes() {
   ShownWindow w;
   const auto file = DictionaryFile();
   w.Open(file->path());
-  w.form.Variables.findNameEdit->setText(QStringLiteral("ci"));
+  w.form.variablesPane().findNameEdit()->setText(QStringLiteral("ci"));
   w.ClickRow(5);
   AnswerFind(QStringLiteral("ASKED"));
-  w.form.FindInAttributesItem->trigger();
+  Action(w.form, "FindInAttributesItem")->trigger();
   QCOMPARE(CurrentName(w.form), QStringLiteral("age"));
   // From the last variable the search goes on from the first.
   AnswerFind(QStringLiteral("which"));
-  w.form.FindInAttributesItem->trigger();
+  Action(w.form, "FindInAttributesItem")->trigger();
   QCOMPARE(CurrentName(w.form), QStringLiteral("sex"));
   // Attribute names are not searched; nothing found moves nothing.
   AnswerFind(QStringLiteral("Question"));
-  w.form.FindInAttributesItem->trigger();
+  Action(w.form, "FindInAttributesItem")->trigger();
   QCOMPARE(CurrentName(w.form), QStringLiteral("sex"));
   QCOMPARE(w.Count("SystemMessageBox"), 1);
   AnswerFind(QStringLiteral("slash"), false);
-  w.form.FindInAttributesItem->trigger();
+  Action(w.form, "FindInAttributesItem")->trigger();
   QCOMPARE(CurrentName(w.form), QStringLiteral("sex"));
-  QCOMPARE(w.form.Variables.findNameEdit->text(), QStringLiteral("ci"));
+  QCOMPARE(w.form.variablesPane().findNameEdit()->text(), QStringLiteral("ci"));
 }
 
 QTEST_MAIN(DictionaryViewTest)

@@ -15,7 +15,6 @@
 #include <string>
 
 #include "app/MainWindow.h"
-#include "variables/ui/VariablesGrid.h"
 #include "controls/DocumentWindow.h"
 #include "datafile/DictionaryLoader.h"
 #include "datafile/ui/FileInfoHandlers.h"
@@ -28,6 +27,7 @@
 #include "platform/WaitCursor.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
+#include "variables/ui/VariablesGrid.h"
 
 namespace brindle {
 
@@ -36,8 +36,8 @@ namespace brindle {
 void MainWindow::OpenClick() { OpenDataFile(QString()); }
 
 QString MainWindow::openDialogFolder() const {
-  if (FileOpen() && !FileName.empty())
-    return QFileInfo(QString::fromStdString(FileName)).absolutePath();
+  if (m_file.FileOpen() && !m_file.FileName.empty())
+    return QFileInfo(QString::fromStdString(m_file.FileName)).absolutePath();
   return m_recentFiles.LastFolder();
 }
 
@@ -85,22 +85,23 @@ void MainWindow::OpenDataFile(const QString& fileName, const FileKey* key) {
   DataFileState opened;
   if (!OpenDataFileReported(m_ui, this, name, opened, key)) return;
 
-  documentWindow->FormClose();
-  documentWindow->close();
-  ResetWeighting();
+  m_documentWindow->FormClose();
+  m_documentWindow->close();
+  m_weighting.Reset();
 
   DataPageCloseFile();
   if (m_openFile.Close() != SPSS_OK)
-    m_ui.WarningDialog(QStringLiteral("Failed to close ") + QString::fromStdString(FileName));
+    m_ui.WarningDialog(QStringLiteral("Failed to close ") +
+                       QString::fromStdString(m_file.FileName));
 
   WaitCursor wait;
   EnableFileCommands(true);
-  static_cast<DataFileState&>(*this) = opened;
-  CaseCountEstimated = false;
-  Values.StartFile();
+  m_file = opened;
+  m_file.CaseCountEstimated = false;
+  m_values.StartFile();
 
-  ShowDocBtn->setEnabled(HasDocument != 0);
-  ShowDocBtn->setVisible(HasDocument != 0);
+  ShowDocBtn->setEnabled(m_file.HasDocument != 0);
+  ShowDocBtn->setVisible(m_file.HasDocument != 0);
 
   const QFileInfo info(name);
   setWindowTitle(QStringLiteral("Brindle ") + info.absoluteFilePath());
@@ -108,33 +109,36 @@ void MainWindow::OpenDataFile(const QString& fileName, const FileKey* key) {
   updateRecentFilesMenu();
   setApplicationTitle(info.fileName() + QStringLiteral(" - Brindle"));
 
-  Variables.variableList.SetSortedField(std::string());
-  Variables.variablesGrid->HideSortIndicator();
-  Variables.ClearFind();
+  m_variables.variableList().SetSortedField(std::string());
+  m_variables.variablesGrid()->HideSortIndicator();
+  m_variables.ClearFind();
 
   GetVarInfo();
   updateWarningCount();
 
-  Variables.variablesGrid->setFocus();
+  m_variables.variablesGrid()->setFocus();
 }
 
-void MainWindow::updateWarningCount() { setWarningCount(File ? File->warnings().size() : 0); }
+void MainWindow::updateWarningCount() {
+  setWarningCount(m_file.File ? m_file.File->warnings().size() : 0);
+}
 
 void MainWindow::GetVarInfo() {
-  Values.HideStatistics();
-  Variables.variablesGrid->SetDataSourceEnabled(false);
-  const DictionaryLoadResult result = LoadDictionary(*this, Variables.variableList, m_separators);
-  Variables.variablesGrid->SetDataSourceEnabled(true);
+  m_values.HideStatistics();
+  m_variables.variablesGrid()->SetDataSourceEnabled(false);
+  const DictionaryLoadResult result =
+      LoadDictionary(m_file, m_variables.variableList(), m_separators);
+  m_variables.variablesGrid()->SetDataSourceEnabled(true);
   if (result.errorCode != 0) {
     m_ui.ShowMessage(QString::fromStdString(result.error));
     return;
   }
   if (!result.warning.empty()) {
-    Values.MarkCountsEstimated();
+    m_values.MarkCountsEstimated();
     m_ui.WarningDialog(QString::fromStdString(result.warning));
   }
   // A file with a weight variable offers it at once; weighting stays off.
-  if (!WeightVarName.empty()) FillWeightList();
+  if (!m_file.WeightVarName.empty()) m_weighting.FillWeightList();
   VariableListAfterScroll();
   DataPageOpenFile();
 }
@@ -145,20 +149,20 @@ void MainWindow::CloseItemClick() {
   DataPageCloseFile();
   m_openFile.Close();
   // Nothing of the closed file is kept: its name, counts and flags go too.
-  static_cast<DataFileState&>(*this) = DataFileState();
+  m_file = DataFileState();
   setWindowTitle(QStringLiteral("Brindle"));
   setApplicationTitle(QStringLiteral("Brindle"));
 
-  Variables.variableList.Close();
-  Variables.variablesGrid->HideSortIndicator();
+  m_variables.variableList().Close();
+  m_variables.variablesGrid()->HideSortIndicator();
 
-  Values.Clear();
-  Variables.findNameEdit->clear();
-  Variables.findLabelEdit->clear();
+  m_values.Clear();
+  m_variables.findNameEdit()->clear();
+  m_variables.findLabelEdit()->clear();
   for (int panel = 0; panel < 3; ++panel) SetStatusText(panel, QString());
   setWarningCount(0);
 
-  Weighting.Reset();
+  m_weighting.Reset();
 
   EnableFileCommands(false);
   ShowDocBtn->setEnabled(false);
@@ -168,8 +172,8 @@ void MainWindow::CloseItemClick() {
 // --- File properties and document -------------------------------------------
 
 void MainWindow::connectFileInfoHandlers() {
-  documentWindow = new DocumentWindow(m_ui, this);
-  documentWindow->FileName = [this] { return QString::fromStdString(FileName); };
+  m_documentWindow = new DocumentWindow(m_ui, this);
+  m_documentWindow->FileName = [this] { return QString::fromStdString(m_file.FileName); };
 
   connect(InfoBtn, &QAction::triggered, this, [this] { ShowFileInfo(); });
   connect(FileInfoItem, &QAction::triggered, this, [this] { ShowFileInfo(); });
@@ -192,13 +196,13 @@ void MainWindow::connectFileInfoHandlers() {
 }
 
 void MainWindow::ShowFileInfo() {
-  if (!FileOpen() || !HoldFile()) return;
-  ShowFileReport(m_ui, *this);
+  if (!m_file.FileOpen() || !HoldFile()) return;
+  ShowFileReport(m_ui, m_file);
 }
 
 void MainWindow::ShowDocBtnClick() {
-  if (HasDocument == 0 || !FileOpen() || !HoldFile()) return;
-  ShowDocumentLines(m_ui, *this, *documentWindow);
+  if (m_file.HasDocument == 0 || !m_file.FileOpen() || !HoldFile()) return;
+  ShowDocumentLines(m_ui, m_file, *m_documentWindow);
 }
 
 // --- Write-access release ---------------------------------------------------
@@ -209,29 +213,30 @@ void MainWindow::ReleaseFileHandleClick() {
 
 void MainWindow::ApplicationDeactivated() {
   // A frequency pass still reads the file; a stale file is on its way out.
-  if (!FileOpen() || !ReleaseFileHandle->isChecked() || Counting() || FileStale) return;
+  if (!m_file.FileOpen() || !ReleaseFileHandle->isChecked() || Counting() || m_file.FileStale)
+    return;
   // The data page reads through handles of its own: they go first.
   DataPageCloseFile();
-  ReleaseDataFileReported(m_ui, *this);
-  if (!FileReleased) DataPageOpenFile();
+  ReleaseDataFileReported(m_ui, m_file);
+  if (!m_file.FileReleased) DataPageOpenFile();
 }
 
 void MainWindow::ApplicationActivated() {
   // A released file is always taken back, also should the option have been
   // switched off meanwhile: nothing else would ever reopen it.
-  if (!FileReleased) return;
-  if (TakeDataFileBack(*this) != ReopenOutcome::Unchanged)
+  if (!m_file.FileReleased) return;
+  if (TakeDataFileBack(m_file) != ReopenOutcome::Unchanged)
     settleStaleFile();
   else
     DataPageOpenFile();
 }
 
 bool MainWindow::HoldFile() {
-  if (FileStale) return false;
-  if (!FileReleased) return true;
+  if (m_file.FileStale) return false;
+  if (!m_file.FileReleased) return true;
   // Something wants to read before the activation arrived (a click can come
   // first): take the file back now.
-  if (TakeDataFileBack(*this) == ReopenOutcome::Unchanged) {
+  if (TakeDataFileBack(m_file) == ReopenOutcome::Unchanged) {
     DataPageOpenFile();
     return true;
   }
@@ -242,19 +247,19 @@ bool MainWindow::HoldFile() {
 }
 
 void MainWindow::settleStaleFile() {
-  const std::string name = FileName;
-  const StaleFileAction action = AskAboutStaleFile(m_ui, *this);
+  const std::string name = m_file.FileName;
+  const StaleFileAction action = AskAboutStaleFile(m_ui, m_file);
   if (action == StaleFileAction::None) return;
   // An encrypted file reloads with its key; the password is long gone.
-  const std::shared_ptr<const FileKey> key = Key;
+  const std::shared_ptr<const FileKey> key = m_file.Key;
   CloseItemClick();
   if (action == StaleFileAction::Reload) OpenDataFile(QString::fromStdString(name), key.get());
 }
 
 // --- Open in the associated application -------------------------------------
 
-void MainWindow::OpenInSpssClick() { OpenInAssociatedApplication(m_ui, FileName); }
-void MainWindow::OpenWithRegisteredCommand() { StartRegisteredCommand(m_ui, FileName); }
+void MainWindow::OpenInSpssClick() { OpenInAssociatedApplication(m_ui, m_file.FileName); }
+void MainWindow::OpenWithRegisteredCommand() { StartRegisteredCommand(m_ui, m_file.FileName); }
 
 // --- Export -----------------------------------------------------------------
 
@@ -266,19 +271,19 @@ void MainWindow::connectExportHandlers() {
 }
 
 void MainWindow::CodebookClick() {
-  if (!FileOpen() || Counting() || !HoldFile()) return;
-  const std::optional<CodebookJob> job = AskCodebookJob(m_ui, this, FileName);
+  if (!m_file.FileOpen() || Counting() || !HoldFile()) return;
+  const std::optional<CodebookJob> job = AskCodebookJob(m_ui, this, m_file.FileName);
   if (!job) return;
   CodebookSource source;
-  source.state = this;
+  source.state = &m_file;
   // The whole dictionary in file order.
-  const VariableList& variables = Variables.variableList;
+  const VariableList& variables = m_variables.variableList();
   for (int i = 0; i < variables.StoredCount(); ++i)
     source.records.push_back(*variables.StoredRecord(i));
   std::sort(source.records.begin(), source.records.end(),
             [](const VarRecord& a, const VarRecord& b) { return a.RecId < b.RecId; });
   CodebookRequest request;
-  if (Weighting.Weighting().ButtonDown()) request.weight = ActiveWeightName();
+  if (m_weighting.Weighting().ButtonDown()) request.weight = ActiveWeightName();
   request.usePrintFormat = UsePrintFormat->isChecked();
   request.seps = Separators();
   // Held like an export: closing the window cancels, and closes after it.
@@ -292,14 +297,15 @@ void MainWindow::CodebookClick() {
 }
 
 void MainWindow::ExportClick(int kind) {
-  if (!FileOpen() || Counting() || !HoldFile()) return;
+  if (!m_file.FileOpen() || Counting() || !HoldFile()) return;
   const std::optional<ExportJob> job =
-      AskExportJob(m_ui, this, kind, FileName, Variables.variableList);
+      AskExportJob(m_ui, this, kind, m_file.FileName, m_variables.variableList());
   if (!job) return;
   // The file stays held (not released, not closed) while the cases are read;
   // closing the window cancels the export, and the window closes after it.
   m_exporting = true;
-  RunExportJob(m_ui, this, *job, *File, FileName, [this] { return m_closeAfterPass; });
+  RunExportJob(m_ui, this, *job, *m_file.File, m_file.FileName,
+               [this] { return m_closeAfterPass; });
   m_exporting = false;
   updateWarningCount();
   if (m_closeAfterPass) {

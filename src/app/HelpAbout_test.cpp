@@ -14,10 +14,10 @@
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "controls/LinkLabel.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -36,28 +36,31 @@ class HelpAboutTest : public QObject {
 void HelpAboutTest::menuAndF1OpenTheTopicOfTheirContext() {
   ShownWindow w;
   MainWindow& f = w.form;
-  QVERIFY(!f.helpWindow->isVisible());
+  QVERIFY(!f.helpWindow()->isVisible());
   const struct {
     QAction* item;
     const char* page;
-  } items[] = {{f.HelpOverview, "overview"}, {f.HelpKeys, "keys"}, {f.HelpTopics, "index"}};
+  } items[] = {{Action(f, "HelpOverview"), "overview"},
+               {Action(f, "HelpKeys"), "keys"},
+               {Action(f, "HelpTopics"), "index"}};
   for (const auto& c : items) {
     c.item->trigger();
-    QVERIFY(f.helpWindow->isVisible());
-    QCOMPARE(f.helpWindow->CurrentPage(), QStringLiteral("qrc:/help/%1.html").arg(c.page));
+    QVERIFY(f.helpWindow()->isVisible());
+    QCOMPARE(f.helpWindow()->CurrentPage(), QStringLiteral("qrc:/help/%1.html").arg(c.page));
   }
   // F1 gives the topic of the control with the focus.
   const struct {
     QWidget* focus;
     const char* page;
-  } controls[] = {{f.Variables.variablesGrid, "variables"}, {f.Values.valuesGrid, "values"}};
+  } controls[] = {{f.variablesPane().variablesGrid(), "variables"},
+                  {f.valuesPane().valuesGrid(), "values"}};
   for (const auto& c : controls) {
-    f.helpWindow->hide();
+    f.helpWindow()->hide();
     QApplication::setActiveWindow(&f);
     c.focus->setEnabled(true);
     c.focus->setFocus();
     QTest::keyClick(c.focus, Qt::Key_F1);
-    QCOMPARE(f.helpWindow->CurrentPage(), QStringLiteral("qrc:/help/%1.html").arg(c.page));
+    QCOMPARE(f.helpWindow()->CurrentPage(), QStringLiteral("qrc:/help/%1.html").arg(c.page));
   }
 }
 
@@ -83,27 +86,27 @@ void HelpAboutTest::everyPageLoadsAndItsLinksResolve() {
 void HelpAboutTest::aboutBoxHidesOnOkEnterAndAnotherWindow() {
   ShownWindow w;
   MainWindow& f = w.form;
-  AboutBox* box = f.aboutBox;
+  AboutBox* box = f.aboutBox();
   QVERIFY(!box->isVisible());
   QCOMPARE(box->windowTitle(), QStringLiteral("Brindle"));
   QVERIFY(box->Version->text().startsWith(QStringLiteral("Version ")));
   QVERIFY(box->Version->text().size() > 8);
   QCOMPARE(box->mailLink->Target().left(7), QStringLiteral("mailto:"));
 
-  f.aboutAction->trigger();
+  Action(f, "aboutAction")->trigger();
   QVERIFY(box->isVisible());
   QVERIFY(!box->isModal());
   QVERIFY(!box->Copyright->text().isEmpty());
   QTest::mouseClick(box->OKButton, Qt::LeftButton);
   QVERIFY(!box->isVisible());
 
-  f.aboutAction->trigger();
+  Action(f, "aboutAction")->trigger();
   QVERIFY(QTest::qWaitForWindowActive(box));
   QTest::keyClick(box, Qt::Key_Return);
   QVERIFY(!box->isVisible());
 
   // The main window becoming active hides the box.
-  f.aboutAction->trigger();
+  Action(f, "aboutAction")->trigger();
   QVERIFY(QTest::qWaitForWindowActive(box));
   f.activateWindow();
   QTRY_VERIFY(!box->isVisible());
@@ -115,11 +118,11 @@ void HelpAboutTest::helpWindowOpensWithinTheScreen() {
   // At a scale factor of 2 the screen's room in pixels of the program is
   // half as large: the design size no longer fits.
   const QRect room = f.screen()->availableGeometry();
-  f.helpWindow->resize(room.width() + 200, room.height() * 2);
-  f.HelpOverview->trigger();
-  QVERIFY(f.helpWindow->isVisible());
-  QVERIFY(f.helpWindow->width() < room.width());
-  QVERIFY(f.helpWindow->height() < room.height());
+  f.helpWindow()->resize(room.width() + 200, room.height() * 2);
+  Action(f, "HelpOverview")->trigger();
+  QVERIFY(f.helpWindow()->isVisible());
+  QVERIFY(f.helpWindow()->width() < room.width());
+  QVERIFY(f.helpWindow()->height() < room.height());
 }
 
 void HelpAboutTest::menusPageNamesEveryMenuItemShown() {

@@ -16,12 +16,16 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <functional>
+#include <utility>
+
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
 #include "cases/ui/DataPage.h"
 #include "variables/ui/VariablesGrid.h"
 #include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 namespace brindle {
 
@@ -40,7 +44,8 @@ int HelpContextOf(const QObject* object) {
 // F1 in an open menu: the topic of the highlighted item, else the menu's.
 class MenuHelpKey : public QObject {
  public:
-  explicit MenuHelpKey(MainWindow* form) : QObject(form), m_form(form) {}
+  MenuHelpKey(QObject* parent, std::function<void(int)> showTopic)
+      : QObject(parent), m_showTopic(std::move(showTopic)) {}
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -52,27 +57,28 @@ class MenuHelpKey : public QObject {
     for (QWidget* popup = QApplication::activePopupWidget(); popup;
          popup = QApplication::activePopupWidget())
       popup->close();
-    if (context > 0) m_form->ShowHelpTopic(context);
+    if (context > 0) m_showTopic(context);
     return true;
   }
 
  private:
-  MainWindow* m_form;
+  std::function<void(int)> m_showTopic;
 };
 
 }  // namespace
 
 void MainWindow::createHelp() {
-  for (QObject* o :
-       std::initializer_list<QObject*>{toolBar, Variables.findBar, Variables.findNameEdit, Variables.findLabelEdit,
-                                       Variables.filterCheck, Variables.variablesGrid})
+  for (QObject* o : std::initializer_list<QObject*>{
+           toolBar, m_variables.findBar(), m_variables.findNameEdit(), m_variables.findLabelEdit(),
+           m_variables.filterCheck(), m_variables.variablesGrid()})
     o->setProperty(kHelpContext, 2);
-  for (QObject* o : std::initializer_list<QObject*>{Values.valuesGrid, Values.statisticsText})
+  for (QObject* o :
+       std::initializer_list<QObject*>{m_values.valuesGrid(), m_values.statisticsText()})
     o->setProperty(kHelpContext, 3);
   StatusBar->setProperty(kHelpContext, 5);
   dataPage->setProperty(kHelpContext, 6);
 
-  auto* menuKey = new MenuHelpKey(this);
+  auto* menuKey = new MenuHelpKey(this, [this](int context) { ShowHelpTopic(context); });
   for (QAction* top : menuBar()->actions()) {
     QMenu* menu = top->menu();
     if (!menu) continue;
@@ -95,8 +101,8 @@ void MainWindow::createHelp() {
   auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
   connect(f1, &QShortcut::activated, this, [this] { ShowContextHelp(); });
 
-  aboutBox = new AboutBox(m_ui, this);
-  helpWindow = new HelpWindow(this);
+  m_aboutBox = new AboutBox(m_ui, this);
+  m_helpWindow = new HelpWindow(this);
 }
 
 void MainWindow::HelpOverviewClick(QAction* item) { ShowHelpTopic(HelpContextOf(item)); }
@@ -104,9 +110,9 @@ void MainWindow::HelpOverviewClick(QAction* item) { ShowHelpTopic(HelpContextOf(
 void MainWindow::HelpTopicsClick() { ShowHelpTopic(0); }
 
 void MainWindow::AboutClick() {
-  aboutBox->show();
-  aboutBox->raise();
-  aboutBox->activateWindow();
+  m_aboutBox->show();
+  m_aboutBox->raise();
+  m_aboutBox->activateWindow();
 }
 
 void MainWindow::ShowContextHelp() {
@@ -114,6 +120,6 @@ void MainWindow::ShowContextHelp() {
   ShowHelpTopic(context > 0 ? context : 1);
 }
 
-void MainWindow::ShowHelpTopic(int context) { helpWindow->ShowTopic(context); }
+void MainWindow::ShowHelpTopic(int context) { m_helpWindow->ShowTopic(context); }
 
 }  // namespace brindle

@@ -29,11 +29,11 @@
 
 #include "app/Options.h"
 #include "app/ToolImages.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "platform/ScreenFit.h"
 #include "platform/UiService.h"
 #include "spssio/Spssio.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 namespace brindle {
 
@@ -75,9 +75,10 @@ NumberSeparators LocaleSeparators() {
 
 MainWindow::MainWindow(UiService& ui, QWidget* parent)
     : QMainWindow(parent),
-      Variables(ui, this),
-      Values(ui, this, Variables.variableList, Weighting.Weighting()),
-      m_ui(ui) {
+      m_ui(ui),
+      m_variables(ui, this),
+      m_weighting(this, m_variables.variableList(), [this] { return m_file.WeightVarName; }),
+      m_values(ui, this, m_variables.variableList(), m_weighting.Weighting()) {
   setWindowIcon(ProgramIcon());
   createActions();
   createMenus();
@@ -86,11 +87,13 @@ MainWindow::MainWindow(UiService& ui, QWidget* parent)
   createPanes();
   createStatusBar();
   connectHandlers();
+  connectPanes();
   connectFileInfoHandlers();
   connectExportHandlers();
   EnableFileCommands(false);
   FormCreate();
   createHelp();
+  nameActions();
 }
 
 MainWindow::~MainWindow() { FormDestroy(); }
@@ -123,17 +126,9 @@ void MainWindow::createActions() {
   OpeninSpssBtn->setIcon(ToolImage(3));
   OpeninSpssBtn->setToolTip(QStringLiteral("Open file in SPSS"));
 
-  const char* const findHints[4] = {"Find first", "Find previous", "Find next", "Find last"};
-  QAction** findButtons[4] = {&findFirstAction, &findPreviousAction, &findNextAction, &findLastAction};
-  for (int i = 0; i < 4; ++i) {
-    QAction* button = MakeAction(this, QString::fromLatin1(findHints[i]));
-    button->setIcon(ToolImage(6 + i));
-    button->setToolTip(QString::fromLatin1(findHints[i]));
-    button->setData(i + 1);
-    *findButtons[i] = button;
-  }
-
-  Weighting.weightButton->setIcon(ToolImage(13));
+  for (std::size_t i = 0; i < 4; ++i)
+    m_variables.findActions()[i]->setIcon(ToolImage(6 + static_cast<int>(i)));
+  m_weighting.weightButton()->setIcon(ToolImage(13));
 
   openAction = MakeAction(this, QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O));
   FileInfoItem =
@@ -150,14 +145,6 @@ void MainWindow::createActions() {
   fontAction = MakeAction(this, QStringLiteral("Font"));
   fontAction->setEnabled(false);
   fontAction->setVisible(false);
-  HideMissingcolumn = MakeCheckItem(this, QStringLiteral("Hide &Missing column"), 2);
-  HideFormatcolumn = MakeCheckItem(this, QStringLiteral("Hide &Format column"), 3);
-  HideMeasurecolumn = MakeCheckItem(this, QStringLiteral("Hide M&easure column"), 5);
-  HideRolecolumn = MakeCheckItem(this, QStringLiteral("Hide &Role column"), 6);
-  // The Measure and Role columns start hidden: the list keeps its look, and
-  // its label column its room, until they are asked for.
-  HideFormatcolumnClick(HideMeasurecolumn);
-  HideFormatcolumnClick(HideRolecolumn);
   UsePrintFormat = MakeCheckItem(this, QStringLiteral("Fixed &decimal format"));
   UsePrintFormat->setChecked(true);
   FrequenciesShown = MakeCheckItem(this, QStringLiteral("Display Frequencies"));
@@ -165,6 +152,41 @@ void MainWindow::createActions() {
   CodebookItem = MakeAction(this, QStringLiteral("Code&book..."));
   Saveoptions = MakeAction(this, QStringLiteral("&Save options"));
   RestoreDefaultOptions = MakeAction(this, QStringLiteral("Restore default options"));
+}
+
+void MainWindow::nameActions() {
+  // The names by which tests find them.
+  const std::pair<QObject*, const char*> named[] = {
+      {OpenBtn, "OpenBtn"},
+      {FrequenciesBtn, "FrequenciesBtn"},
+      {InfoBtn, "InfoBtn"},
+      {ShowDocBtn, "ShowDocBtn"},
+      {OpeninSpssBtn, "OpeninSpssBtn"},
+      {openAction, "openAction"},
+      {FileInfoItem, "FileInfoItem"},
+      {FileDocItem, "FileDocItem"},
+      {openInSpssAction, "openInSpssAction"},
+      {Exportmnu, "Exportmnu"},
+      {CodebookItem, "CodebookItem"},
+      {CloseItem, "CloseItem"},
+      {exitAction, "exitAction"},
+      {ReleaseFileHandle, "ReleaseFileHandle"},
+      {fontAction, "fontAction"},
+      {ViewMenu, "ViewMenu"},
+      {VariableDetailsItem, "VariableDetailsItem"},
+      {FindInAttributesItem, "FindInAttributesItem"},
+      {ChartItem, "ChartItem"},
+      {UsePrintFormat, "UsePrintFormat"},
+      {FrequenciesShown, "FrequenciesShown"},
+      {Saveoptions, "Saveoptions"},
+      {RestoreDefaultOptions, "RestoreDefaultOptions"},
+      {HelpMenu, "HelpMenu"},
+      {HelpOverview, "HelpOverview"},
+      {HelpTopics, "HelpTopics"},
+      {HelpKeys, "HelpKeys"},
+      {aboutAction, "aboutAction"},
+  };
+  for (const auto& [object, name] : named) object->setObjectName(QString::fromLatin1(name));
 }
 
 void MainWindow::createMenus() {
@@ -193,10 +215,9 @@ void MainWindow::createMenus() {
   options->addAction(ReleaseFileHandle);
   options->addAction(fontAction);
   options->addSeparator();
-  options->addAction(HideMissingcolumn);
-  options->addAction(HideFormatcolumn);
-  options->addAction(HideMeasurecolumn);
-  options->addAction(HideRolecolumn);
+  for (const auto item : {VariablesPane::HideMissing, VariablesPane::HideFormat,
+                          VariablesPane::HideMeasure, VariablesPane::HideRole})
+    options->addAction(m_variables.hideColumnItem(item));
   options->addSeparator();
   options->addAction(UsePrintFormat);
   options->addAction(FrequenciesShown);
@@ -228,26 +249,24 @@ void MainWindow::createToolBar() {
   toolBar->addWidget(ToolGap(10));
   toolBar->addAction(OpeninSpssBtn);
   toolBar->addWidget(ToolGap(15));
-  toolBar->addAction(findFirstAction);
-  toolBar->addAction(findPreviousAction);
-  toolBar->addAction(findNextAction);
-  toolBar->addAction(findLastAction);
+  for (QAction* button : m_variables.findActions()) toolBar->addAction(button);
   toolBar->addWidget(ToolGap(16));
-  toolBar->addAction(Weighting.weightButton);
-  toolBar->addWidget(Weighting.weightCombo);
+  toolBar->addAction(m_weighting.weightButton());
+  toolBar->addWidget(m_weighting.weightCombo());
 }
 
 void MainWindow::createFindPanel() {
-  Values.captionLabel->setParent(Variables.findBar);
-  Values.captionLabel->setGeometry(370, 0, 10, Variables.findBar->height());
+  m_values.captionLabel()->setParent(m_variables.findBar());
+  m_values.captionLabel()->setGeometry(370, 0, 10, m_variables.findBar()->height());
 }
 
 void MainWindow::createPanes() {
   splitter = new QSplitter(Qt::Horizontal);
+  splitter->setObjectName(QStringLiteral("splitter"));
   splitter->setHandleWidth(3);
   splitter->setChildrenCollapsible(false);
-  splitter->addWidget(Variables.variablesGrid);
-  splitter->addWidget(Values.valuesPanel);
+  splitter->addWidget(m_variables.variablesGrid());
+  splitter->addWidget(m_values.valuesPanel());
   // Like a grid docked at the left edge: a resize of the window changes the
   // values pane; FormResize then restores the grid's share.
   splitter->setStretchFactor(0, 0);
@@ -262,7 +281,7 @@ void MainWindow::createPanes() {
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  layout->addWidget(Variables.findBar);
+  layout->addWidget(m_variables.findBar());
   layout->addWidget(bevel2);
   layout->addWidget(createPages(splitter), 1);
   setCentralWidget(central);
@@ -313,25 +332,13 @@ void MainWindow::connectHandlers() {
   connect(CloseItem, &QAction::triggered, this, [this] { CloseItemClick(); });
   connect(exitAction, &QAction::triggered, this, [this] { ExitClick(); });
 
-  // The handlers invert the check marks themselves (they are also called
-  // from code), so the toggle Qt made on the way is taken back first.
-  for (QAction* item : {HideMissingcolumn, HideFormatcolumn, HideMeasurecolumn, HideRolecolumn}) {
-    connect(item, &QAction::triggered, this, [this, item](bool checked) {
-      item->setChecked(!checked);
-      HideFormatcolumnClick(item);
-    });
-  }
+  // The handler inverts the check mark itself (it is also called from
+  // code), so the toggle Qt made on the way is taken back first.
   connect(FrequenciesShown, &QAction::triggered, this, [this](bool checked) {
     FrequenciesShown->setChecked(!checked);
     FrequenciesShownClick();
   });
   connect(FrequenciesBtn, &QAction::triggered, this, [this] { FrequenciesShownClick(); });
-
-  connect(Weighting.weightButton, &QAction::triggered, this,
-          [this](bool down) { WeightButtonClick(down); });
-  Weighting.weightCombo->OnDropDown = [this] { FillWeightList(); };
-  connect(Weighting.weightCombo, &QComboBox::activated, this,
-          [this](int index) { WeightChosen(index); });
 
   connect(Saveoptions, &QAction::triggered, this, [this] { SaveoptionsClick(); });
   connect(RestoreDefaultOptions, &QAction::triggered, this,
@@ -340,33 +347,6 @@ void MainWindow::connectHandlers() {
   connect(OpeninSpssBtn, &QAction::triggered, this, [this] { OpenInSpssClick(); });
 
   connect(splitter, &QSplitter::splitterMoved, this, [this] { SplitterMoved(); });
-
-  Variables.variableList.SetAfterScroll([this](VariableList&) { VariableListAfterScroll(); });
-  Variables.OnCurrentChanged = [this] { VariableListAfterScroll(); };
-  VariablesGrid* varGrid = Variables.variablesGrid;
-  varGrid->OnMouseDown = [this](VariablesGrid* grid, Qt::MouseButton button, Qt::KeyboardModifiers mods,
-                                int x, int y, bool doubleClick) {
-    VariablesGridMouseDown(grid, button, mods, x, y, doubleClick);
-  };
-  varGrid->OnKeyDown = [this](QKeyEvent* event) { VariablesGridKeyDown(event); };
-  varGrid->OnTitleClick = [this](int column) { VariablesGridTitleClick(column); };
-  for (QAction* button : {findFirstAction, findPreviousAction, findNextAction, findLastAction})
-    connect(button, &QAction::triggered, this, [this, button] { FindButtonClick(button); });
-  Values.valuesGrid->OnMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers mods,
-                                           int x, int y, bool doubleClick) {
-    ValuesGridMouseDown(button, mods, x, y, doubleClick);
-  };
-  Values.valuesGrid->OnKeyDown = [this](QKeyEvent* event) { ValuesGridKeyDown(event); };
-  Values.OnCaptionChanged = [this] { placeCaptionLabel(); };
-  Values.OnCountChanged = [this](const QString& text) { SetStatusText(2, text); };
-  // A scroll bar that comes or goes changes the room the columns share.
-  varGrid->viewport()->installEventFilter(this);
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Resize && watched == Variables.variablesGrid->viewport())
-    VariablesGridColumnWidthChanged();
-  return QMainWindow::eventFilter(watched, event);
 }
 
 QString MainWindow::StatusText(int panel) const {
@@ -389,7 +369,7 @@ void MainWindow::setApplicationTitle(const QString& title) {
 // --- Lifecycle ------------------------------------------------------------
 
 void MainWindow::FormCreate() {
-  OptionsReset = false;
+  m_optionsReset = false;
   m_separators = LocaleSeparators();
   setApplicationTitle(QStringLiteral("Brindle"));
   resize(kDesignWidth, kDesignHeight);
@@ -403,44 +383,45 @@ void MainWindow::FormShow() {
   // event loop: the widths and row counts below depend on it.
   layout()->activate();
   centralWidget()->layout()->activate();
-  Values.valuesPanel->layout()->activate();
-  spssHostSysmisVal(&SysmisValue);
-  spssLowHighVal(&LowestValue, &HighestValue);
-  Values.FirstShown();
+  m_values.valuesPanel()->layout()->activate();
+  spssHostSysmisVal(&m_sysmisValue);
+  spssLowHighVal(&m_lowestValue, &m_highestValue);
+  m_values.FirstShown();
   const int varWidth = width() / 2;
   splitter->setSizes(
       {varWidth, std::max(0, splitter->width() - splitter->handleWidth() - varWidth)});
   // Both grids changed width: their label columns take up the new room.
   SplitterMoved();
-  LastClientWidth = width();
+  m_lastClientWidth = width();
   setWindowTitle(QStringLiteral("Brindle"));
-  Values.FitRows();
+  m_values.FitRows();
   if (!m_commandLineFile.isEmpty()) OpenDataFile(m_commandLineFile);
 }
 
 void MainWindow::FormResize() {
   const int clientWidth = width();
-  if (LastClientWidth > 0) {
+  if (m_lastClientWidth > 0) {
     const QList<int> sizes = splitter->sizes();
-    const int varWidth = static_cast<int>(static_cast<long long>(clientWidth) *
-                                          (sizes.isEmpty() ? 0 : sizes.first()) / LastClientWidth);
+    const int varWidth =
+        static_cast<int>(static_cast<long long>(clientWidth) *
+                         (sizes.isEmpty() ? 0 : sizes.first()) / m_lastClientWidth);
     splitter->setSizes(
         {varWidth, std::max(0, splitter->width() - splitter->handleWidth() - varWidth)});
   }
-  LastClientWidth = clientWidth;
-  Values.FitRows();
+  m_lastClientWidth = clientWidth;
+  m_values.FitRows();
   placeCaptionLabel();
   SplitterMoved();
 }
 
 void MainWindow::placeCaptionLabel() {
-  const int panel2Left = Values.valuesPanel->mapTo(this, QPoint(0, 0)).x() -
-                         Variables.findBar->mapTo(this, QPoint(0, 0)).x();
+  const int panel2Left = m_values.valuesPanel()->mapTo(this, QPoint(0, 0)).x() -
+                         m_variables.findBar()->mapTo(this, QPoint(0, 0)).x();
   int left = panel2Left + 1;
-  const int filterRight = Variables.filterCheck->geometry().right() + 1;
+  const int filterRight = m_variables.filterCheck()->geometry().right() + 1;
   if (left < filterRight + 2) left = filterRight + 2;
-  Values.captionLabel->setGeometry(left, 0, Values.captionLabel->sizeHint().width(),
-                             Variables.findBar->height());
+  m_values.captionLabel()->setGeometry(left, 0, m_values.captionLabel()->sizeHint().width(),
+                                       m_variables.findBar()->height());
 }
 
 void MainWindow::FormClose() {
@@ -449,21 +430,21 @@ void MainWindow::FormClose() {
   if (Counting()) return;
   DataPageCloseFile();
   m_openFile.Close();
-  Variables.variableList.Close();
+  m_variables.variableList().Close();
 }
 
 void MainWindow::FormDestroy() {
   // A window torn down without being closed still lets go of its file.
   if (dataPage) DataPageCloseFile();
   m_openFile.Close();
-  if (!OptionsReset) saveWindowPlacement();
+  if (!m_optionsReset) saveWindowPlacement();
 }
 
 void MainWindow::ExitClick() { close(); }
 
 void MainWindow::SplitterMoved() {
-  VariablesGridColumnWidthChanged();
-  ValuesGridColumnWidthChanged();
+  m_variables.VariablesGridColumnWidthChanged();
+  m_values.ValuesGridColumnWidthChanged();
 }
 
 void MainWindow::EnableFileCommands(bool enabled) {
@@ -473,16 +454,12 @@ void MainWindow::EnableFileCommands(bool enabled) {
   FrequenciesBtn->setEnabled(enabled);
   InfoBtn->setEnabled(enabled);
   OpeninSpssBtn->setEnabled(enabled);
-  Variables.SetEnabled(enabled);
-  Values.SetEnabled(enabled);
+  m_variables.SetEnabled(enabled);
+  m_values.SetEnabled(enabled);
   Exportmnu->setEnabled(enabled);
   Exportmnu->menuAction()->setEnabled(enabled);
   CodebookItem->setEnabled(enabled);
-  Weighting.SetEnabled(enabled);
-  findFirstAction->setEnabled(enabled);
-  findPreviousAction->setEnabled(enabled);
-  findNextAction->setEnabled(enabled);
-  findLastAction->setEnabled(enabled);
+  m_weighting.SetEnabled(enabled);
   VariableDetailsItem->setEnabled(enabled);
   FindInAttributesItem->setEnabled(enabled);
 }

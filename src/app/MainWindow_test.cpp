@@ -17,11 +17,11 @@
 
 #include "app/MainWindow.h"
 #include "app/ToolImages.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -46,20 +46,24 @@ class MainWindowTest : public QObject {
 void MainWindowTest::startsWithFileCommandsOff() {
   ShownWindow w;
   const MainWindow& f = w.form;
-  for (QAction* a : {f.FileInfoItem, f.openInSpssAction, f.CloseItem, f.FrequenciesBtn, f.InfoBtn,
-                     f.OpeninSpssBtn, f.findFirstAction, f.findLastAction, f.Weighting.weightButton,
-                     f.ShowDocBtn, f.FileDocItem})
+  for (QAction* a :
+       {Action(f, "FileInfoItem"), Action(f, "openInSpssAction"), Action(f, "CloseItem"),
+        Action(f, "FrequenciesBtn"), Action(f, "InfoBtn"), Action(f, "OpeninSpssBtn"),
+        f.variablesPane().findActions()[0], f.variablesPane().findActions()[3],
+        f.weighting().weightButton(), Action(f, "ShowDocBtn"), Action(f, "FileDocItem")})
     QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
-  for (QAction* a : {f.OpenBtn, f.openAction, f.exitAction, f.HideMissingcolumn, f.FrequenciesShown})
+  for (QAction* a : {Action(f, "OpenBtn"), Action(f, "openAction"), Action(f, "exitAction"),
+                     f.variablesPane().hideColumnItem(VariablesPane::HideMissing),
+                     Action(f, "FrequenciesShown")})
     QVERIFY2(a->isEnabled(), qPrintable(a->text()));
-  QVERIFY(!f.ShowDocBtn->isVisible());
-  QVERIFY(f.Exportmnu->menuAction()->isVisible());
-  QVERIFY(!f.Exportmnu->menuAction()->isEnabled());
-  QVERIFY(!f.Variables.variablesGrid->isEnabled());
-  QVERIFY(!f.Values.valuesGrid->isEnabled());
-  QVERIFY(!f.Variables.findNameEdit->isEnabled());
-  QVERIFY(!f.Values.statisticsText->isVisible());
-  QVERIFY(f.UsePrintFormat->isChecked());
+  QVERIFY(!Action(f, "ShowDocBtn")->isVisible());
+  QVERIFY(Menu(f, "Exportmnu")->menuAction()->isVisible());
+  QVERIFY(!Menu(f, "Exportmnu")->menuAction()->isEnabled());
+  QVERIFY(!f.variablesPane().variablesGrid()->isEnabled());
+  QVERIFY(!f.valuesPane().valuesGrid()->isEnabled());
+  QVERIFY(!f.variablesPane().findNameEdit()->isEnabled());
+  QVERIFY(!f.valuesPane().statisticsText()->isVisible());
+  QVERIFY(Action(f, "UsePrintFormat")->isChecked());
 }
 
 void MainWindowTest::toolImagesDrawAtBothSizes() {
@@ -82,21 +86,21 @@ void MainWindowTest::firstShow() {
   ShownWindow w;
   MainWindow& f = w.form;
   QCOMPARE(f.windowTitle(), QString("Brindle"));
-  QVERIFY(!f.FileOpen());
-  QCOMPARE(f.SysmisValue, -DBL_MAX);
-  QCOMPARE(f.HighestValue, DBL_MAX);
-  QVERIFY(f.LowestValue > -DBL_MAX && f.LowestValue < -1e300);
+  QVERIFY(!f.fileState().FileOpen());
+  QCOMPARE(f.sysmisValue(), -DBL_MAX);
+  QCOMPARE(f.highestValue(), DBL_MAX);
+  QVERIFY(f.lowestValue() > -DBL_MAX && f.lowestValue() < -1e300);
   const QStringList titles{"Value Label", "Value", "Freq", "% Total", "% Valid"};
-  for (int c = 0; c < 5; ++c) QCOMPARE(f.Values.valuesGrid->Cell(c, 0), titles[c]);
-  QCOMPARE(f.Values.valuesGrid->Selection().left, -1);
+  for (int c = 0; c < 5; ++c) QCOMPARE(f.valuesPane().valuesGrid()->Cell(c, 0), titles[c]);
+  QCOMPARE(f.valuesPane().valuesGrid()->Selection().left, -1);
   // The grid has half of the window; the rows that fit are the minimum.
-  QVERIFY(qAbs(f.Variables.variablesGrid->width() - f.width() / 2) <= 1);
-  const int fit =
-      1 + f.Values.valuesGrid->viewport()->height() / f.Values.valuesGrid->DefaultRowHeight();
-  QCOMPARE(f.Values.MinValueRows, fit);
-  QCOMPARE(f.Values.valuesGrid->RowCount(), std::max(fit, 1));
-  QCOMPARE(f.Values.valuesGrid->SavedValueWidth, f.Values.valuesGrid->ColWidth(1));
-  QCOMPARE(f.Values.valuesGrid->SavedLabelWidth, f.Values.valuesGrid->ColWidth(0));
+  QVERIFY(qAbs(f.variablesPane().variablesGrid()->width() - f.width() / 2) <= 1);
+  const int fit = 1 + f.valuesPane().valuesGrid()->viewport()->height() /
+                          f.valuesPane().valuesGrid()->DefaultRowHeight();
+  QCOMPARE(f.valuesPane().minValueRows(), fit);
+  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), std::max(fit, 1));
+  QCOMPARE(f.valuesPane().valuesGrid()->SavedValueWidth, f.valuesPane().valuesGrid()->ColWidth(1));
+  QCOMPARE(f.valuesPane().valuesGrid()->SavedLabelWidth, f.valuesPane().valuesGrid()->ColWidth(0));
 }
 
 void MainWindowTest::commandLineOpensOnlyTheFirstArgument() {
@@ -108,25 +112,25 @@ void MainWindowTest::commandLineOpensOnlyTheFirstArgument() {
       {"brindle", QString::fromStdString(first->path()), QString::fromStdString(second->path())});
   form.setWindowState(Qt::WindowNoState);
   form.show();
-  QVERIFY(form.FileOpen());
-  QCOMPARE(form.FileName, first->path());
-  QCOMPARE(form.NumVars, 7);
+  QVERIFY(form.fileState().FileOpen());
+  QCOMPARE(form.fileState().FileName, first->path());
+  QCOMPARE(form.fileState().NumVars, 7);
   QVERIFY(ui.calls.isEmpty());
 }
 
 void MainWindowTest::resizeKeepsTheGridsShare() {
   ShownWindow w;
   MainWindow& f = w.form;
-  f.splitter->setSizes({300, f.splitter->width() - 303});
-  const double share = double(f.Variables.variablesGrid->width()) / f.width();
+  Splitter(f)->setSizes({300, Splitter(f)->width() - 303});
+  const double share = double(f.variablesPane().variablesGrid()->width()) / f.width();
   f.resize(1400, 800);
-  QCOMPARE(f.LastClientWidth, 1400);
-  QVERIFY(qAbs(double(f.Variables.variablesGrid->width()) / f.width() - share) < 0.003);
+  QCOMPARE(f.lastClientWidth(), 1400);
+  QVERIFY(qAbs(double(f.variablesPane().variablesGrid()->width()) / f.width() - share) < 0.003);
   f.resize(700, 500);
-  QVERIFY(qAbs(double(f.Variables.variablesGrid->width()) / f.width() - share) < 0.005);
-  const int fit =
-      1 + f.Values.valuesGrid->viewport()->height() / f.Values.valuesGrid->DefaultRowHeight();
-  QCOMPARE(f.Values.MinValueRows, fit);
+  QVERIFY(qAbs(double(f.variablesPane().variablesGrid()->width()) / f.width() - share) < 0.005);
+  const int fit = 1 + f.valuesPane().valuesGrid()->viewport()->height() /
+                          f.valuesPane().valuesGrid()->DefaultRowHeight();
+  QCOMPARE(f.valuesPane().minValueRows(), fit);
 }
 
 void MainWindowTest::label1StaysRightOfFilter() {
@@ -134,18 +138,19 @@ void MainWindowTest::label1StaysRightOfFilter() {
   MainWindow& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  f.Variables.variableList.SetRecNo(2);
-  QCOMPARE(f.Values.captionLabel->text(), QString("sex"));
-  const int filterRight = f.Variables.filterCheck->geometry().right() + 1;
+  f.variablesPane().variableList().SetRecNo(2);
+  QCOMPARE(f.valuesPane().captionLabel()->text(), QString("sex"));
+  const int filterRight = f.variablesPane().filterCheck()->geometry().right() + 1;
   // A wide grid: the label sits over the values pane.
-  f.splitter->setSizes({600, f.splitter->width() - 603});
+  Splitter(f)->setSizes({600, Splitter(f)->width() - 603});
   f.FormResize();
-  QCOMPARE(f.Values.captionLabel->x(), f.Values.valuesPanel->mapTo(&f, QPoint(0, 0)).x() + 1);
-  QVERIFY(f.Values.captionLabel->x() > filterRight + 2);
+  QCOMPARE(f.valuesPane().captionLabel()->x(),
+           f.valuesPane().valuesPanel()->mapTo(&f, QPoint(0, 0)).x() + 1);
+  QVERIFY(f.valuesPane().captionLabel()->x() > filterRight + 2);
   // A narrow grid: the label keeps clear of the filter check box.
-  f.splitter->setSizes({120, f.splitter->width() - 123});
+  Splitter(f)->setSizes({120, Splitter(f)->width() - 123});
   f.FormResize();
-  QCOMPARE(f.Values.captionLabel->x(), filterRight + 2);
+  QCOMPARE(f.valuesPane().captionLabel()->x(), filterRight + 2);
 }
 
 void MainWindowTest::droppedFilesOpenOnlyTheFirst() {
@@ -164,10 +169,10 @@ void MainWindowTest::droppedFilesOpenOnlyTheFirst() {
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&f, &drop);
-    QCOMPARE(f.FileName, file->path());
+    QCOMPARE(f.fileState().FileName, file->path());
   }
   // The second drop replaced the first file.
-  QCOMPARE(f.NumVars, 3);
+  QCOMPARE(f.fileState().NumVars, 3);
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
 }
 
@@ -176,12 +181,12 @@ void MainWindowTest::closingTheWindowClosesTheFile() {
   MainWindow& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  const std::weak_ptr<SystemFile> handle = f.File;
+  const std::weak_ptr<SystemFile> handle = f.fileState().File;
   QVERIFY(!handle.expired());
-  f.exitAction->trigger();
+  Action(f, "exitAction")->trigger();
   QVERIFY(!f.isVisible());
-  QVERIFY(!f.FileOpen());
-  QVERIFY(!f.Variables.variableList.Active());
+  QVERIFY(!f.fileState().FileOpen());
+  QVERIFY(!f.variablesPane().variableList().Active());
   // Nothing holds the file.
   QVERIFY(handle.expired());
 }
@@ -193,13 +198,13 @@ void MainWindowTest::closingWhileCountingLeavesTheFile() {
   DuringPass(
       [&] {
         f.close();
-        QVERIFY(f.FileOpen());
-        QVERIFY(f.Variables.variableList.Active());
+        QVERIFY(f.fileState().FileOpen());
+        QVERIFY(f.variablesPane().variableList().Active());
       },
       [&] { f.ShowFrequencies(); });
   // The window closes once the pass is over.
   QVERIFY(!f.isVisible());
-  QVERIFY(!f.FileOpen());
+  QVERIFY(!f.fileState().FileOpen());
 }
 
 void MainWindowTest::warningSignFollowsTheFile() {
@@ -231,7 +236,7 @@ void MainWindowTest::warningSignFollowsTheFile() {
   QVERIFY(!sign->isVisible());
   // ...and so does closing the file.
   f.setWarningCount(2);
-  f.CloseItem->trigger();
+  Action(f, "CloseItem")->trigger();
   QVERIFY(!sign->isVisible());
 }
 

@@ -10,9 +10,9 @@
 #include <algorithm>
 
 #include "app/MainWindow.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "platform/UiService.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 namespace brindle {
 
@@ -94,15 +94,11 @@ bool MainWindow::readSettings() {
   if (s.contains(QStringLiteral("Rel"))) {
     ReleaseFileHandle->setChecked(BoolValue(s, "Rel"));
     // The hide-column command inverts the mark and shows or hides to match.
-    HideMissingcolumn->setChecked(!BoolValue(s, "Mis"));
-    HideFormatcolumn->setChecked(!BoolValue(s, "For"));
-    HideFormatcolumnClick(HideMissingcolumn);
-    HideFormatcolumnClick(HideFormatcolumn);
+    m_variables.SetColumnHidden(VariablesPane::HideMissing, BoolValue(s, "Mis"));
+    m_variables.SetColumnHidden(VariablesPane::HideFormat, BoolValue(s, "For"));
     // Options saved before these columns leave them hidden.
-    HideMeasurecolumn->setChecked(IntValue(s, "Mea", 1) == 0);
-    HideRolecolumn->setChecked(IntValue(s, "Rol", 1) == 0);
-    HideFormatcolumnClick(HideMeasurecolumn);
-    HideFormatcolumnClick(HideRolecolumn);
+    m_variables.SetColumnHidden(VariablesPane::HideMeasure, IntValue(s, "Mea", 1) != 0);
+    m_variables.SetColumnHidden(VariablesPane::HideRole, IntValue(s, "Rol", 1) != 0);
     UsePrintFormat->setChecked(BoolValue(s, "Fix"));
     FrequenciesShown->setChecked(!BoolValue(s, "Freq"));
     FrequenciesShownClick();
@@ -117,12 +113,12 @@ bool MainWindow::readSettings() {
   if (s.contains(QStringLiteral("c1"))) {
     const int widest = WidestColumn();
     const auto varWidth = [&](const char* name, int column) {
-      Variables.variablesGrid->SetColWidth(
-          column, WidthValue(s, name, Variables.DefaultColumnWidth(column), widest));
+      m_variables.variablesGrid()->SetColWidth(
+          column, WidthValue(s, name, m_variables.DefaultColumnWidth(column), widest));
     };
     const auto valueWidth = [&](const char* name, int column) {
-      Values.valuesGrid->SetColWidth(
-          column, WidthValue(s, name, Values.DefaultColumnWidth(column), widest));
+      m_values.valuesGrid()->SetColWidth(
+          column, WidthValue(s, name, m_values.DefaultColumnWidth(column), widest));
     };
     varWidth("c1", 0);
     varWidth("c2", 2);
@@ -132,7 +128,7 @@ bool MainWindow::readSettings() {
     varWidth("c8", 5);
     varWidth("c9", 6);
     valueWidth("c4", 1);
-    Values.valuesGrid->SavedValueWidth = Values.valuesGrid->ColWidth(1);
+    m_values.valuesGrid()->SavedValueWidth = m_values.valuesGrid()->ColWidth(1);
     valueWidth("c5", 2);
     valueWidth("c6", 3);
     valueWidth("c7", 4);
@@ -144,21 +140,21 @@ void MainWindow::SaveoptionsClick() {
   const auto s = OpenOptionsStore();
   s->setValue(QStringLiteral("Rel"), int(ReleaseFileHandle->isChecked()));
   s->setValue(QStringLiteral("Fix"), int(UsePrintFormat->isChecked()));
-  s->setValue(QStringLiteral("Mis"), int(HideMissingcolumn->isChecked()));
-  s->setValue(QStringLiteral("For"), int(HideFormatcolumn->isChecked()));
-  s->setValue(QStringLiteral("Mea"), int(HideMeasurecolumn->isChecked()));
-  s->setValue(QStringLiteral("Rol"), int(HideRolecolumn->isChecked()));
+  s->setValue(QStringLiteral("Mis"), int(m_variables.columnHidden(VariablesPane::HideMissing)));
+  s->setValue(QStringLiteral("For"), int(m_variables.columnHidden(VariablesPane::HideFormat)));
+  s->setValue(QStringLiteral("Mea"), int(m_variables.columnHidden(VariablesPane::HideMeasure)));
+  s->setValue(QStringLiteral("Rol"), int(m_variables.columnHidden(VariablesPane::HideRole)));
   s->setValue(QStringLiteral("Freq"), int(FrequenciesShown->isChecked()));
   s->setValue(QStringLiteral("Chart"), int(ChartItem->isChecked()));
-  s->setValue(QStringLiteral("c1"), Variables.variablesGrid->ColWidth(0));
-  s->setValue(QStringLiteral("c2"), Variables.variablesGrid->ColWidth(2));
-  s->setValue(QStringLiteral("c3"), Variables.variablesGrid->ColWidth(3));
-  s->setValue(QStringLiteral("c4"), Values.valuesGrid->SavedValueWidth);
-  s->setValue(QStringLiteral("c5"), Values.valuesGrid->ColWidth(2));
-  s->setValue(QStringLiteral("c6"), Values.valuesGrid->ColWidth(3));
-  s->setValue(QStringLiteral("c7"), Values.valuesGrid->ColWidth(4));
-  s->setValue(QStringLiteral("c8"), Variables.variablesGrid->ColWidth(5));
-  s->setValue(QStringLiteral("c9"), Variables.variablesGrid->ColWidth(6));
+  s->setValue(QStringLiteral("c1"), m_variables.variablesGrid()->ColWidth(0));
+  s->setValue(QStringLiteral("c2"), m_variables.variablesGrid()->ColWidth(2));
+  s->setValue(QStringLiteral("c3"), m_variables.variablesGrid()->ColWidth(3));
+  s->setValue(QStringLiteral("c4"), m_values.valuesGrid()->SavedValueWidth);
+  s->setValue(QStringLiteral("c5"), m_values.valuesGrid()->ColWidth(2));
+  s->setValue(QStringLiteral("c6"), m_values.valuesGrid()->ColWidth(3));
+  s->setValue(QStringLiteral("c7"), m_values.valuesGrid()->ColWidth(4));
+  s->setValue(QStringLiteral("c8"), m_variables.variablesGrid()->ColWidth(5));
+  s->setValue(QStringLiteral("c9"), m_variables.variablesGrid()->ColWidth(6));
   s->setValue(QStringLiteral("Page"), DataPageShown() ? 1 : 0);
   s->setValue(QStringLiteral("Labels"), int(ValueLabelsItem->isChecked()));
   m_recentFiles.Write(*s);
@@ -173,21 +169,17 @@ void MainWindow::RestoreDefaultOptionsClick() {
     s->clear();
     s->sync();
   }
-  OptionsReset = true;
+  m_optionsReset = true;
   ReleaseFileHandle->setChecked(false);
   UsePrintFormat->setChecked(true);
   ValueLabelsItem->setChecked(false);
-  HideMissingcolumn->setChecked(true);
-  HideFormatcolumn->setChecked(true);
-  HideFormatcolumnClick(HideMissingcolumn);
-  HideFormatcolumnClick(HideFormatcolumn);
-  HideMeasurecolumn->setChecked(false);
-  HideRolecolumn->setChecked(false);
-  HideFormatcolumnClick(HideMeasurecolumn);
-  HideFormatcolumnClick(HideRolecolumn);
+  m_variables.SetColumnHidden(VariablesPane::HideMissing, false);
+  m_variables.SetColumnHidden(VariablesPane::HideFormat, false);
+  m_variables.SetColumnHidden(VariablesPane::HideMeasure, true);
+  m_variables.SetColumnHidden(VariablesPane::HideRole, true);
   ChartItem->setChecked(false);
-  Variables.RestoreDefaultColumnWidths();
-  Values.RestoreDefaultColumnWidths();
+  m_variables.RestoreDefaultColumnWidths();
+  m_values.RestoreDefaultColumnWidths();
   // They are kept with the options, so they go with them.
   m_recentFiles.Clear();
   updateRecentFilesMenu();

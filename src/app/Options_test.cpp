@@ -15,9 +15,9 @@
 #include "app/MainWindow.h"
 #include "app/Options.h"
 #include "app/RecentFiles.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -51,11 +51,13 @@ void OptionsTest::firstStartHasTheDefaults() {
   RecordingUiService ui;
   MainWindow f(ui);
   QVERIFY(f.windowState() & Qt::WindowMaximized);
-  QVERIFY(f.Variables.variablesGrid->ColVisible(2) && f.Variables.variablesGrid->ColVisible(3));
-  QVERIFY(!f.HideMissingcolumn->isChecked() && !f.HideFormatcolumn->isChecked());
-  QVERIFY(f.UsePrintFormat->isChecked());
-  QVERIFY(!f.FrequenciesShown->isChecked() && !f.FrequenciesMode());
-  QVERIFY(!f.ReleaseFileHandle->isChecked());
+  QVERIFY(f.variablesPane().variablesGrid()->ColVisible(2) &&
+          f.variablesPane().variablesGrid()->ColVisible(3));
+  QVERIFY(!f.variablesPane().hideColumnItem(VariablesPane::HideMissing)->isChecked() &&
+          !f.variablesPane().hideColumnItem(VariablesPane::HideFormat)->isChecked());
+  QVERIFY(Action(f, "UsePrintFormat")->isChecked());
+  QVERIFY(!Action(f, "FrequenciesShown")->isChecked() && !f.FrequenciesMode());
+  QVERIFY(!Action(f, "ReleaseFileHandle")->isChecked());
 }
 
 void OptionsTest::savedOptionsAndPlacementSurviveARestart() {
@@ -63,15 +65,15 @@ void OptionsTest::savedOptionsAndPlacementSurviveARestart() {
   {
     RecordingUiService ui;
     MainWindow f(ui);
-    f.HideMissingcolumn->trigger();
-    f.FrequenciesShown->trigger();
-    f.ReleaseFileHandle->setChecked(true);
-    f.UsePrintFormat->setChecked(false);
-    f.Variables.variablesGrid->SetColWidth(0, 81);
-    f.Variables.variablesGrid->SetColWidth(3, 52);
-    f.Values.valuesGrid->SavedValueWidth = 61;
-    f.Values.valuesGrid->SetColWidth(4, 44);
-    f.Saveoptions->trigger();
+    f.variablesPane().hideColumnItem(VariablesPane::HideMissing)->trigger();
+    Action(f, "FrequenciesShown")->trigger();
+    Action(f, "ReleaseFileHandle")->setChecked(true);
+    Action(f, "UsePrintFormat")->setChecked(false);
+    f.variablesPane().variablesGrid()->SetColWidth(0, 81);
+    f.variablesPane().variablesGrid()->SetColWidth(3, 52);
+    f.valuesPane().valuesGrid()->SavedValueWidth = 61;
+    f.valuesPane().valuesGrid()->SetColWidth(4, 44);
+    Action(f, "Saveoptions")->trigger();
     // Only "&Save options" writes options; the placement waits for the end.
     QCOMPARE(Stored("Mis"), 1);
     QCOMPARE(Stored("For"), 0);
@@ -90,15 +92,18 @@ void OptionsTest::savedOptionsAndPlacementSurviveARestart() {
   MainWindow f(ui);
   QVERIFY(!(f.windowState() & Qt::WindowMaximized));
   QCOMPARE(f.geometry(), bounds);
-  QVERIFY(f.HideMissingcolumn->isChecked() && !f.Variables.variablesGrid->ColVisible(2));
-  QVERIFY(!f.HideFormatcolumn->isChecked() && f.Variables.variablesGrid->ColVisible(3));
-  QVERIFY(f.FrequenciesShown->isChecked() && f.FrequenciesMode() && f.FrequenciesBtn->isChecked());
-  QVERIFY(f.ReleaseFileHandle->isChecked());
-  QVERIFY(!f.UsePrintFormat->isChecked());
-  QCOMPARE(f.Variables.variablesGrid->ColWidth(0), 81);
-  QCOMPARE(f.Variables.variablesGrid->ColWidth(3), 52);
-  QCOMPARE(f.Values.valuesGrid->ColWidth(1), 61);
-  QCOMPARE(f.Values.valuesGrid->ColWidth(4), 44);
+  QVERIFY(f.variablesPane().hideColumnItem(VariablesPane::HideMissing)->isChecked() &&
+          !f.variablesPane().variablesGrid()->ColVisible(2));
+  QVERIFY(!f.variablesPane().hideColumnItem(VariablesPane::HideFormat)->isChecked() &&
+          f.variablesPane().variablesGrid()->ColVisible(3));
+  QVERIFY(Action(f, "FrequenciesShown")->isChecked() && f.FrequenciesMode() &&
+          Action(f, "FrequenciesBtn")->isChecked());
+  QVERIFY(Action(f, "ReleaseFileHandle")->isChecked());
+  QVERIFY(!Action(f, "UsePrintFormat")->isChecked());
+  QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(0), 81);
+  QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(3), 52);
+  QCOMPARE(f.valuesPane().valuesGrid()->ColWidth(1), 61);
+  QCOMPARE(f.valuesPane().valuesGrid()->ColWidth(4), 44);
 }
 
 void OptionsTest::maximisedLeavesNoBounds() {
@@ -117,19 +122,22 @@ void OptionsTest::maximisedLeavesNoBounds() {
 void OptionsTest::restoreDefaultsThenQuitLeavesNothing() {
   RecordingUiService ui;
   auto f = std::make_unique<MainWindow>(ui);
-  f->HideMissingcolumn->trigger();
-  f->HideFormatcolumn->trigger();
-  f->ReleaseFileHandle->setChecked(true);
-  f->UsePrintFormat->setChecked(false);
-  f->Saveoptions->trigger();
-  f->RestoreDefaultOptions->trigger();
+  f->variablesPane().hideColumnItem(VariablesPane::HideMissing)->trigger();
+  f->variablesPane().hideColumnItem(VariablesPane::HideFormat)->trigger();
+  Action(*f, "ReleaseFileHandle")->setChecked(true);
+  Action(*f, "UsePrintFormat")->setChecked(false);
+  Action(*f, "Saveoptions")->trigger();
+  Action(*f, "RestoreDefaultOptions")->trigger();
   QVERIFY(OpenOptionsStore()->allKeys().isEmpty());
-  QVERIFY(f->OptionsReset);
-  QVERIFY(!f->HideMissingcolumn->isChecked() && f->Variables.variablesGrid->ColVisible(2));
-  QVERIFY(!f->HideFormatcolumn->isChecked() && f->Variables.variablesGrid->ColVisible(3));
-  QVERIFY(!f->ReleaseFileHandle->isChecked() && f->UsePrintFormat->isChecked());
+  QVERIFY(f->optionsReset());
+  QVERIFY(!f->variablesPane().hideColumnItem(VariablesPane::HideMissing)->isChecked() &&
+          f->variablesPane().variablesGrid()->ColVisible(2));
+  QVERIFY(!f->variablesPane().hideColumnItem(VariablesPane::HideFormat)->isChecked() &&
+          f->variablesPane().variablesGrid()->ColVisible(3));
+  QVERIFY(!Action(*f, "ReleaseFileHandle")->isChecked() &&
+          Action(*f, "UsePrintFormat")->isChecked());
   // Saving again in the same run writes the options, never the placement.
-  f->Saveoptions->trigger();
+  Action(*f, "Saveoptions")->trigger();
   f->setWindowState(Qt::WindowNoState);
   f.reset();
   QCOMPARE(Stored("Rel"), 0);
@@ -155,9 +163,9 @@ void OptionsTest::damagedValuesFallBack() {
   MainWindow f(ui);
   QVERIFY(!(f.windowState() & Qt::WindowMaximized));
   QCOMPARE(f.size(), QSize(766, 486));
-  QVERIFY(f.Variables.variablesGrid->ColWidth(0) >= 66);
+  QVERIFY(f.variablesPane().variablesGrid()->ColWidth(0) >= 66);
   // A negative width is damage: the column keeps its default.
-  QCOMPARE(f.Variables.variablesGrid->ColWidth(2), f.Variables.DefaultColumnWidth(2));
+  QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(2), f.variablesPane().DefaultColumnWidth(2));
 }
 
 void OptionsTest::columnWidthsOutOfRangeTakeTheirDefaults_data() {
@@ -188,18 +196,18 @@ void OptionsTest::columnWidthsOutOfRangeTakeTheirDefaults() {
     int width;
     int fallback;
   } columns[] = {
-      {f.Variables.variablesGrid->ColWidth(0), f.Variables.DefaultColumnWidth(0)},
-      {f.Variables.variablesGrid->ColWidth(2), f.Variables.DefaultColumnWidth(2)},
-      {f.Variables.variablesGrid->ColWidth(3), f.Variables.DefaultColumnWidth(3)},
-      {f.Values.valuesGrid->ColWidth(1), f.Values.DefaultColumnWidth(1)},
-      {f.Values.valuesGrid->SavedValueWidth, f.Values.DefaultColumnWidth(1)},
-      {f.Values.valuesGrid->ColWidth(2), f.Values.DefaultColumnWidth(2)},
-      {f.Values.valuesGrid->ColWidth(3), f.Values.DefaultColumnWidth(3)},
-      {f.Values.valuesGrid->ColWidth(4), f.Values.DefaultColumnWidth(4)},
+      {f.variablesPane().variablesGrid()->ColWidth(0), f.variablesPane().DefaultColumnWidth(0)},
+      {f.variablesPane().variablesGrid()->ColWidth(2), f.variablesPane().DefaultColumnWidth(2)},
+      {f.variablesPane().variablesGrid()->ColWidth(3), f.variablesPane().DefaultColumnWidth(3)},
+      {f.valuesPane().valuesGrid()->ColWidth(1), f.valuesPane().DefaultColumnWidth(1)},
+      {f.valuesPane().valuesGrid()->SavedValueWidth, f.valuesPane().DefaultColumnWidth(1)},
+      {f.valuesPane().valuesGrid()->ColWidth(2), f.valuesPane().DefaultColumnWidth(2)},
+      {f.valuesPane().valuesGrid()->ColWidth(3), f.valuesPane().DefaultColumnWidth(3)},
+      {f.valuesPane().valuesGrid()->ColWidth(4), f.valuesPane().DefaultColumnWidth(4)},
   };
   for (const auto& c : columns) QCOMPARE(c.width, kept ? stored.toInt() : c.fallback);
-  QVERIFY(f.Variables.DefaultColumnWidth(0) >= 66);
-  QVERIFY(f.Values.DefaultColumnWidth(1) >= 55);
+  QVERIFY(f.variablesPane().DefaultColumnWidth(0) >= 66);
+  QVERIFY(f.valuesPane().DefaultColumnWidth(1) >= 55);
 }
 
 void OptionsTest::restoreDefaultsRestoresTheWidths() {
@@ -207,29 +215,31 @@ void OptionsTest::restoreDefaultsRestoresTheWidths() {
   MainWindow& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  f.Variables.variablesGrid->SetColWidth(0, 300);
-  f.Variables.variablesGrid->SetColWidth(3, 9);
-  f.Values.valuesGrid->SetColWidth(1, 150);
-  f.Values.valuesGrid->SetColWidth(2, 9);
-  f.Values.valuesGrid->SetColWidth(4, 200);
-  f.Saveoptions->trigger();
-  f.RestoreDefaultOptions->trigger();
+  f.variablesPane().variablesGrid()->SetColWidth(0, 300);
+  f.variablesPane().variablesGrid()->SetColWidth(3, 9);
+  f.valuesPane().valuesGrid()->SetColWidth(1, 150);
+  f.valuesPane().valuesGrid()->SetColWidth(2, 9);
+  f.valuesPane().valuesGrid()->SetColWidth(4, 200);
+  Action(f, "Saveoptions")->trigger();
+  Action(f, "RestoreDefaultOptions")->trigger();
   // At once, not at the next start.
   for (int c : {0, 2, 3})
-    QCOMPARE(f.Variables.variablesGrid->ColWidth(c), f.Variables.DefaultColumnWidth(c));
+    QCOMPARE(f.variablesPane().variablesGrid()->ColWidth(c),
+             f.variablesPane().DefaultColumnWidth(c));
   for (int c : {1, 2, 3, 4})
-    QCOMPARE(f.Values.valuesGrid->ColWidth(c), f.Values.DefaultColumnWidth(c));
-  QCOMPARE(f.Values.valuesGrid->SavedValueWidth, f.Values.DefaultColumnWidth(1));
+    QCOMPARE(f.valuesPane().valuesGrid()->ColWidth(c), f.valuesPane().DefaultColumnWidth(c));
+  QCOMPARE(f.valuesPane().valuesGrid()->SavedValueWidth, f.valuesPane().DefaultColumnWidth(1));
   // The label columns fill the room the others leave.
   int sum = 0;
-  for (int c = 0; c < ValuesGrid::kColumns; ++c) sum += f.Values.valuesGrid->ColWidth(c);
-  QCOMPARE(sum, f.Values.valuesGrid->viewport()->width());
-  QVERIFY(f.Variables.variablesGrid->ColWidth(1) > 0);
+  for (int c = 0; c < ValuesGrid::kColumns; ++c) sum += f.valuesPane().valuesGrid()->ColWidth(c);
+  QCOMPARE(sum, f.valuesPane().valuesGrid()->viewport()->width());
+  QVERIFY(f.variablesPane().variablesGrid()->ColWidth(1) > 0);
   // The next start has them too: nothing is stored any more.
   RecordingUiService ui;
   MainWindow again(ui);
-  QCOMPARE(again.Variables.variablesGrid->ColWidth(0), again.Variables.DefaultColumnWidth(0));
-  QCOMPARE(again.Values.valuesGrid->ColWidth(4), again.Values.DefaultColumnWidth(4));
+  QCOMPARE(again.variablesPane().variablesGrid()->ColWidth(0),
+           again.variablesPane().DefaultColumnWidth(0));
+  QCOMPARE(again.valuesPane().valuesGrid()->ColWidth(4), again.valuesPane().DefaultColumnWidth(4));
 }
 
 void OptionsTest::recentFilesKeepTheNewestEight() {
@@ -281,7 +291,7 @@ void OptionsTest::recentFilesSurviveARestart() {
   QCOMPARE(again.recentFilesMenu()->actions().size(), 2);
   QCOMPARE(again.openDialogFolder(), QFileInfo(firstPath).absolutePath());
   // Restoring the default options forgets them too.
-  again.RestoreDefaultOptions->trigger();
+  Action(again, "RestoreDefaultOptions")->trigger();
   QVERIFY(again.recentFiles().Files().isEmpty());
   QVERIFY(!again.recentFilesMenu()->isEnabled());
 }
@@ -304,12 +314,12 @@ void OptionsTest::chosenRecentFileThatIsGoneIsTakenOff() {
   QCOMPARE(f.recentFiles().Files(), QStringList({QString::fromStdString(kept->path())}));
   QCOMPARE(f.recentFilesMenu()->actions().size(), 1);
   // The open file stays.
-  QCOMPARE(f.FileName, kept->path());
+  QCOMPARE(f.fileState().FileName, kept->path());
   // A file that is there opens from the list.
   auto other = WriteTemp(ManyVariables(3));
   w.Open(other->path());
   f.recentFilesMenu()->actions().at(1)->trigger();
-  QCOMPARE(f.FileName, kept->path());
+  QCOMPARE(f.fileState().FileName, kept->path());
   QCOMPARE(w.GridNames().size(), 7);
 }
 
@@ -327,12 +337,12 @@ void OptionsTest::openDialogStartsInTheFilesFolder() {
     // The first dialog had no folder to start in.
     QCOMPARE(w.ui.Last().kind, QString("GetOpenFileName"));
     QVERIFY(w.ui.calls.first().text.isEmpty());
-    f.openAction->trigger();
+    Action(f, "openAction")->trigger();
     QCOMPARE(w.ui.Last().text, QFileInfo(one.path()).absoluteFilePath());
     w.Open(inTwo);
-    f.CloseItem->trigger();
+    Action(f, "CloseItem")->trigger();
     // No file open: the folder of the file opened last.
-    f.openAction->trigger();
+    Action(f, "openAction")->trigger();
     QCOMPARE(w.ui.Last().text, QFileInfo(two.path()).absoluteFilePath());
   }
   RecordingUiService ui;

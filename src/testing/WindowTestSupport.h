@@ -3,10 +3,13 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QSettings>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -18,10 +21,10 @@
 
 #include "app/MainWindow.h"
 #include "app/Options.h"
-#include "variables/ui/VariablesGrid.h"
 #include "platform/UiService.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
+#include "variables/ui/VariablesGrid.h"
 
 namespace brindle::testing {
 
@@ -40,6 +43,26 @@ struct NoStoredOptions {
   NoStoredOptions() { OpenOptionsStore()->clear(); }
 };
 
+// An action or menu of the window by its object name; a missing one ends
+// the test run, since every later step would dereference it.
+inline QAction* Action(const MainWindow& form, const char* name) {
+  auto* action = form.findChild<QAction*>(QString::fromLatin1(name));
+  if (action == nullptr) qFatal("no action %s", name);
+  return action;
+}
+inline QMenu* Menu(const MainWindow& form, const char* name) {
+  auto* menu = form.findChild<QMenu*>(QString::fromLatin1(name));
+  if (menu == nullptr) qFatal("no menu %s", name);
+  return menu;
+}
+
+// The splitter between the variables pane and the values pane.
+inline QSplitter* Splitter(const MainWindow& form) {
+  auto* splitter = form.findChild<QSplitter*>(QStringLiteral("splitter"));
+  if (splitter == nullptr) qFatal("no splitter");
+  return splitter;
+}
+
 // The main window, shown normal (not maximised) at 1000 x 700.
 struct ShownWindow {
   NoStoredOptions noOptions;
@@ -57,30 +80,31 @@ struct ShownWindow {
   // Opens a file as the Open dialog would give it.
   void Open(const std::string& path) {
     ui.openFileAnswers << QString::fromStdString(path);
-    form.openAction->trigger();
+    Action(form, "openAction")->trigger();
   }
 
   // Centre of a data row (0-based view row among the visible rows) in the
   // grid's viewport.
   QPoint RowPoint(int row, int column = 0) const {
-    const QAbstractItemModel* model = form.Variables.variablesGrid->model();
-    return form.Variables.variablesGrid->visualRect(model->index(row, column)).center();
+    const QAbstractItemModel* model = form.variablesPane().variablesGrid()->model();
+    return form.variablesPane().variablesGrid()->visualRect(model->index(row, column)).center();
   }
 
   // Clicks a data row of the variables grid.
   void ClickRow(int row, Qt::KeyboardModifiers mods = Qt::NoModifier,
                 Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mouseClick(form.Variables.variablesGrid->viewport(), button, mods, RowPoint(row));
+    QTest::mouseClick(form.variablesPane().variablesGrid()->viewport(), button, mods,
+                      RowPoint(row));
   }
 
   void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    QTest::keyClick(form.Variables.variablesGrid, static_cast<Qt::Key>(key), mods);
+    QTest::keyClick(form.variablesPane().variablesGrid(), static_cast<Qt::Key>(key), mods);
   }
 
   // The names in the grid, top to bottom.
   QStringList GridNames() const {
     QStringList names;
-    const QAbstractItemModel* model = form.Variables.variablesGrid->model();
+    const QAbstractItemModel* model = form.variablesPane().variablesGrid()->model();
     for (int r = 0; r < model->rowCount(); ++r) names << model->index(r, 0).data().toString();
     return names;
   }
@@ -169,7 +193,7 @@ inline void DuringPass(const std::function<void()>& during, const std::function<
 
 inline void PressInVarGrid(MainWindow& f, Qt::Key key) {
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QCoreApplication::sendEvent(f.Variables.variablesGrid, &press);
+  QCoreApplication::sendEvent(f.variablesPane().variablesGrid(), &press);
 }
 
 }  // namespace brindle::testing

@@ -53,12 +53,12 @@ class CodebookWindowTest : public QObject {
 
   void writesAndOpensTheCodebook() {
     MainWindow& f = m_w->form;
-    QVERIFY(f.CodebookItem->isEnabled());
+    QVERIFY(Action(f, "CodebookItem")->isEnabled());
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("book.html"));
     m_w->ui.saveFileAnswers << target;
     m_w->ui.saveFilterAnswer = 1;  // open after saving
-    f.CodebookItem->trigger();
+    Action(f, "CodebookItem")->trigger();
     const auto save = m_w->ui.calls.at(m_w->ui.calls.size() - 2);
     QCOMPARE(save.kind, QStringLiteral("GetSaveFileName"));
     QVERIFY(save.text.endsWith(QStringLiteral("_codebook.html")));
@@ -74,11 +74,11 @@ class CodebookWindowTest : public QObject {
 
   void cancelledDialogAndFailure() {
     MainWindow& f = m_w->form;
-    f.CodebookItem->trigger();  // the dialog answers nothing
+    Action(f, "CodebookItem")->trigger();  // the dialog answers nothing
     QCOMPARE(m_w->Count("SystemMessageBox"), 0);
     QTemporaryDir dir;
     m_w->ui.saveFileAnswers << dir.path();  // a folder
-    f.CodebookItem->trigger();
+    Action(f, "CodebookItem")->trigger();
     QCOMPARE(m_w->ui.Last().kind, QStringLiteral("SystemMessageBox"));
     QCOMPARE(m_w->ui.Last().caption, QStringLiteral("Codebook error"));
     QCOMPARE(m_w->Count("OpenDocument"), 0);
@@ -86,25 +86,25 @@ class CodebookWindowTest : public QObject {
 
   void chartFollowsTheTable() {
     MainWindow& f = m_w->form;
-    QVERIFY(!f.ChartItem->isChecked());
-    QVERIFY(!f.Values.chartView->isVisible());
-    f.ChartItem->trigger();
-    QVERIFY(f.Values.chartView->isVisible());
-    QVERIFY(f.Values.chartView->Svg().empty());  // value labels: no chart
-    f.FrequenciesShown->trigger();
-    f.Variables.variableList.SetRecNo(2);
-    f.Variables.variableList.SetRecNo(1);
-    QVERIFY(f.Values.FrequencyTableShown);
-    const std::string bars = f.Values.chartView->Svg();
+    QVERIFY(!Action(f, "ChartItem")->isChecked());
+    QVERIFY(!f.valuesPane().chartView()->isVisible());
+    Action(f, "ChartItem")->trigger();
+    QVERIFY(f.valuesPane().chartView()->isVisible());
+    QVERIFY(f.valuesPane().chartView()->Svg().empty());  // value labels: no chart
+    Action(f, "FrequenciesShown")->trigger();
+    f.variablesPane().variableList().SetRecNo(2);
+    f.variablesPane().variableList().SetRecNo(1);
+    QVERIFY(f.valuesPane().frequencyTableShown());
+    const std::string bars = f.valuesPane().chartView()->Svg();
     QVERIFY(bars.find("<svg") == 0);
     QVERIFY(bars.find("Low") < bars.find("High"));
     // Sorted by count, descending twice over: the bars follow the grid.
-    f.Values.SortValuesGrid(2);
-    f.Values.SortValuesGrid(2);
-    const std::string sorted = f.Values.chartView->Svg();
+    f.valuesPane().SortValuesGrid(2);
+    f.valuesPane().SortValuesGrid(2);
+    const std::string sorted = f.valuesPane().chartView()->Svg();
     QVERIFY(sorted != bars);
     const auto bar = [&](int row) {
-      const ValuesGrid* g = f.Values.valuesGrid;
+      const ValuesGrid* g = f.valuesPane().valuesGrid();
       const QString label = g->Cell(0, row).isEmpty() ? g->Cell(1, row).trimmed() : g->Cell(0, row);
       return sorted.find(">" + label.toStdString() + "<");
     };
@@ -112,15 +112,15 @@ class CodebookWindowTest : public QObject {
     QVERIFY(bar(1) < bar(2));
     QVERIFY(bar(2) < bar(3));
     // Many values: a histogram, its table kept from the first pass.
-    f.Variables.variableList.SetRecNo(2);
-    QCOMPARE(f.Values.ValueRowCount, 300);
-    const std::string histogram = f.Values.chartView->Svg();
+    f.variablesPane().variableList().SetRecNo(2);
+    QCOMPARE(f.valuesPane().valueRowCount(), 300);
+    const std::string histogram = f.valuesPane().chartView()->Svg();
     QVERIFY(histogram.find("most per bin") != std::string::npos);
     // Kept with the options.
-    f.SaveoptionsClick();
+    Action(f, "Saveoptions")->trigger();
     QCOMPARE(OpenOptionsStore()->value(QStringLiteral("Chart")).toInt(), 1);
-    f.ChartItem->trigger();
-    QVERIFY(!f.Values.chartView->isVisible());
+    Action(f, "ChartItem")->trigger();
+    QVERIFY(!f.valuesPane().chartView()->isVisible());
   }
 
  private:

@@ -14,10 +14,10 @@
 
 #include "app/MainWindow.h"
 #include "controls/DocumentWindow.h"
-#include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -42,7 +42,7 @@ struct ReleasingWindow : ShownWindow {
   std::unique_ptr<TempFile> file;
   explicit ReleasingWindow(const SavFile& data) : file(WriteTemp(data)) {
     Open(file->path());
-    form.ReleaseFileHandle->setChecked(true);
+    Action(form, "ReleaseFileHandle")->setChecked(true);
   }
 };
 
@@ -70,7 +70,7 @@ void FileInfoHandlersTest::propertiesReport() {
   MainWindow& f = w.form;
   auto file = WriteTemp(WithDocument());
   w.Open(file->path());
-  f.FileInfoItem->trigger();
+  Action(f, "FileInfoItem")->trigger();
   QCOMPARE(w.Count("ShowMessage"), 1);
   const auto report = w.ui.Last();
   QCOMPARE(report.caption,
@@ -86,21 +86,31 @@ void FileInfoHandlersTest::propertiesReport() {
   QCOMPARE(lines[8], QString("character encoding\tUTF-8"));
   QCOMPARE(lines[9], QString("file contains document"));
 
-  // The count could not be established: the estimate is named as such.
-  f.CaseCountEstimated = true;
-  f.NumCases = 40;
-  f.InfoBtn->trigger();
+  // The count could not be established (no count in the header, the data
+  // stop inside a value): the estimate is named as such.
+  SavFile damaged = ManyVariables(2);
+  damaged.headerCases = -1;
+  damaged.extendedCaseCount = false;
+  damaged.cases.clear();
+  for (int i = 0; i < 41; ++i) damaged.cases.push_back({0.5 + i, 1.5 + i});
+  SavLayout layout;
+  std::vector<std::uint8_t> bytes = writeSav(damaged, &layout);
+  bytes.resize(layout.dataEnd - 3);
+  TempFile estimated(bytes);
+  w.Open(estimated.path());
+  QVERIFY(f.fileState().CaseCountEstimated);
+  Action(f, "InfoBtn")->trigger();
   QCOMPARE(w.ui.Last().text.split('\n')[4], QString("cases    \tUNKNOWN - estimated number is 40"));
 }
 
 void FileInfoHandlersTest::documentWindow() {
   ShownWindow w;
   MainWindow& f = w.form;
-  DocumentWindow& doc = *f.documentWindow;
+  DocumentWindow& doc = *f.documentWindow();
   auto file = WriteTemp(WithDocument());
   w.Open(file->path());
   QVERIFY(!doc.isVisible());
-  f.Variables.variablesGrid->setFocus();
+  f.variablesPane().variablesGrid()->setFocus();
   w.Key(Qt::Key_D, Qt::ControlModifier);
   QVERIFY(doc.isVisible());
   QCOMPARE(doc.windowTitle(),
@@ -110,7 +120,7 @@ void FileInfoHandlersTest::documentWindow() {
       QString::fromStdString(Padded("")), QString::fromStdString(Padded("end"))};
   QCOMPARE(doc.Lines(), expected);
   // Showing it again lists the document once.
-  f.ShowDocBtn->trigger();
+  Action(f, "ShowDocBtn")->trigger();
   QCOMPARE(doc.Lines(), expected);
 
   QListWidget* list = doc.linesList;
@@ -150,7 +160,7 @@ void FileInfoHandlersTest::documentWindow() {
   QCOMPARE(list->count(), 0);
 
   // Opening another file empties and closes it too.
-  f.ShowDocBtn->trigger();
+  Action(f, "ShowDocBtn")->trigger();
   QVERIFY(doc.isVisible());
   w.Open(file->path());
   QVERIFY(!doc.isVisible());
@@ -166,44 +176,44 @@ void FileInfoHandlersTest::documentBeforeAnotherExtensionRecord() {
   ShownWindow w;
   MainWindow& f = w.form;
   w.Open(file->path());
-  QVERIFY(f.HasDocument != 0);
+  QVERIFY(f.fileState().HasDocument != 0);
   f.ShowDocBtnClick();
   QCOMPARE(w.ui.Count("ShowMessage"), 0);
-  QVERIFY(f.documentWindow->isVisible());
+  QVERIFY(f.documentWindow()->isVisible());
   const QStringList expected{
       "File contains 3 lines of documents", "", QString::fromStdString(Padded("Wave  n    mean")),
       QString::fromStdString(Padded("")), QString::fromStdString(Padded("end"))};
-  QCOMPARE(f.documentWindow->Lines(), expected);
+  QCOMPARE(f.documentWindow()->Lines(), expected);
 }
 
 void FileInfoHandlersTest::releaseFollowsTheApplication() {
   ShownWindow w;
   MainWindow& f = w.form;
   w.Open(LongFile().path());
-  const std::weak_ptr<SystemFile> held = f.File;
+  const std::weak_ptr<SystemFile> held = f.fileState().File;
 
   // The option is off by default: switching away keeps the file.
-  QVERIFY(!f.ReleaseFileHandle->isChecked());
+  QVERIFY(!Action(f, "ReleaseFileHandle")->isChecked());
   emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
-  QVERIFY(!f.FileReleased);
-  f.ReleaseFileHandle->trigger();
-  QVERIFY(f.ReleaseFileHandle->isChecked());
+  QVERIFY(!f.fileState().FileReleased);
+  Action(f, "ReleaseFileHandle")->trigger();
+  QVERIFY(Action(f, "ReleaseFileHandle")->isChecked());
 
   // A frequency pass reading the file keeps it.
   DuringPass(
       [&] {
         emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
-        QVERIFY(!f.FileReleased);
+        QVERIFY(!f.fileState().FileReleased);
       },
       [&] { f.ShowFrequencies(); });
 
   emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
-  QVERIFY(f.FileReleased);
-  QVERIFY(f.FileOpen());
+  QVERIFY(f.fileState().FileReleased);
+  QVERIFY(f.fileState().FileOpen());
   QVERIFY(held.expired());  // nothing holds the file
   emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
-  QVERIFY(!f.FileReleased);
-  QVERIFY(f.FileOpen());
+  QVERIFY(!f.fileState().FileReleased);
+  QVERIFY(f.fileState().FileOpen());
   QCOMPARE(w.ui.calls.size(), 1);  // the Open dialog only
 }
 
@@ -211,21 +221,21 @@ void FileInfoHandlersTest::untouchedFileKeepsTheView() {
   ReleasingWindow w(SampleDictionary());
   MainWindow& f = w.form;
   f.SortVariables("VarName");
-  f.Variables.findNameEdit->setText("s");
-  f.Variables.filterCheck->click();
+  f.variablesPane().findNameEdit()->setText("s");
+  f.variablesPane().filterCheck()->click();
   QCOMPARE(w.GridNames(), QStringList({"score", "sex"}));
-  f.Variables.variableList.SetRecNo(2);
+  f.variablesPane().variableList().SetRecNo(2);
   const QStringList names = w.GridNames();
-  const QString label = f.Values.valuesGrid->Cell(0, 1);
+  const QString label = f.valuesPane().valuesGrid()->Cell(0, 1);
   QVERIFY(!label.isEmpty());
 
   f.ApplicationDeactivated();
   f.ApplicationActivated();
   QCOMPARE(w.GridNames(), names);
-  QCOMPARE(f.Variables.variableList.RecNo(), 2);
-  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), label);
-  QVERIFY(f.Variables.filterCheck->isChecked());
-  QCOMPARE(f.Variables.variableList.SortedField(), std::string("VarName"));
+  QCOMPARE(f.variablesPane().variableList().RecNo(), 2);
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, 1), label);
+  QVERIFY(f.variablesPane().filterCheck()->isChecked());
+  QCOMPARE(f.variablesPane().variableList().SortedField(), std::string("VarName"));
   QCOMPARE(w.ui.calls.size(), 1);
 }
 
@@ -242,7 +252,7 @@ void FileInfoHandlersTest::changedFileIsOfferedForReload() {
   ReleasingWindow w(SampleDictionary());
   MainWindow& f = w.form;
   auto& file = w.file;
-  f.Variables.variableList.SetRecNo(3);
+  f.variablesPane().variableList().SetRecNo(3);
   f.ApplicationDeactivated();
 
   SavFile rewritten = ManyVariables(3);
@@ -256,12 +266,12 @@ void FileInfoHandlersTest::changedFileIsOfferedForReload() {
            QString::fromStdString(file->path()) + "'s\ntime/date changed. Reload?");
   if (yes) {
     QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
-    QCOMPARE(f.Variables.variableList.RecNo(), 1);
-    QCOMPARE(f.FileName, file->path());
-    QVERIFY(f.FileOpen() && !f.FileReleased && !f.FileStale);
+    QCOMPARE(f.variablesPane().variableList().RecNo(), 1);
+    QCOMPARE(f.fileState().FileName, file->path());
+    QVERIFY(f.fileState().FileOpen() && !f.fileState().FileReleased && !f.fileState().FileStale);
   } else {
-    QVERIFY(!f.FileOpen());
-    QCOMPARE(f.Variables.variablesGrid->model()->rowCount(), 0);
+    QVERIFY(!f.fileState().FileOpen());
+    QCOMPARE(f.variablesPane().variablesGrid()->model()->rowCount(), 0);
     QCOMPARE(f.windowTitle(), QString("Brindle"));
   }
 }
@@ -275,9 +285,9 @@ void FileInfoHandlersTest::deletedFileIsClosed() {
   f.ApplicationActivated();
   QCOMPARE(w.ui.Last().kind, QString("ShowMessage"));
   QCOMPARE(w.ui.Last().text, "error reopening file " + QString::fromStdString(file->path()));
-  QVERIFY(!f.FileOpen());
-  QVERIFY(!f.CloseItem->isEnabled());
-  QCOMPARE(f.Variables.variablesGrid->model()->rowCount(), 0);
+  QVERIFY(!f.fileState().FileOpen());
+  QVERIFY(!Action(f, "CloseItem")->isEnabled());
+  QCOMPARE(f.variablesPane().variablesGrid()->model()->rowCount(), 0);
 }
 
 void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
@@ -289,39 +299,39 @@ void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
 
   f.ApplicationDeactivated();
   f.ShowFileInfo();
-  QVERIFY(!f.FileReleased);
+  QVERIFY(!f.fileState().FileReleased);
   QVERIFY(w.ui.Last().text.contains("variables\t7"));
 
   f.ApplicationDeactivated();
   w.ClickRow(1);
-  QVERIFY(!f.FileReleased);
-  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString("Male"));
+  QVERIFY(!f.fileState().FileReleased);
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, 1), QString("Male"));
 
   // Sort, find and filter end in a move of the cursor, and so in a read.
   f.ApplicationDeactivated();
   f.SortVariables("VarName");
-  QVERIFY(!f.FileReleased);
-  f.Variables.findNameEdit->setText("sex");
+  QVERIFY(!f.fileState().FileReleased);
+  f.variablesPane().findNameEdit()->setText("sex");
   f.ApplicationDeactivated();
-  f.findFirstAction->trigger();
-  QVERIFY(!f.FileReleased);
+  f.variablesPane().findActions()[0]->trigger();
+  QVERIFY(!f.fileState().FileReleased);
   f.ApplicationDeactivated();
-  f.Variables.filterCheck->click();
-  QVERIFY(!f.FileReleased);
+  f.variablesPane().filterCheck()->click();
+  QVERIFY(!f.fileState().FileReleased);
   QCOMPARE(w.GridNames(), QStringList({"sex"}));
-  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString("Male"));
-  f.Variables.filterCheck->click();
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, 1), QString("Male"));
+  f.variablesPane().filterCheck()->click();
 
   f.ApplicationDeactivated();
   f.ShowFrequencies();
-  QVERIFY(!f.FileReleased);
-  QVERIFY(f.Values.FrequencyTableShown);
-  QCOMPARE(f.Values.valuesGrid->Cell(2, 1), QString("1"));
+  QVERIFY(!f.fileState().FileReleased);
+  QVERIFY(f.valuesPane().frequencyTableShown());
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(2, 1), QString("1"));
 
   f.ApplicationDeactivated();
   f.ShowDocBtnClick();
-  QVERIFY(!f.FileReleased);
-  QCOMPARE(f.documentWindow->Lines().size(), 5);
+  QVERIFY(!f.fileState().FileReleased);
+  QCOMPARE(f.documentWindow()->Lines().size(), 5);
 
   // Changed behind our back: the move shows nothing of the new file, the
   // question comes from the event loop, and No closes.
@@ -329,14 +339,14 @@ void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
   file->write(writeSav(ManyVariables(3)));
   const int calls = w.ui.calls.size();
   w.ClickRow(2);
-  QVERIFY(f.FileStale);
+  QVERIFY(f.fileState().FileStale);
   QCOMPARE(w.ui.calls.size(), calls);
   f.ShowFileInfo();
   f.ShowDocBtnClick();
   QCOMPARE(w.ui.calls.size(), calls);
   w.ui.confirmAnswer = false;
   QTRY_COMPARE(w.Count("ConfirmDialog"), 1);
-  QVERIFY(!f.FileOpen());
+  QVERIFY(!f.fileState().FileOpen());
   QCOMPARE(w.ui.calls.size(), calls + 1);
 }
 
@@ -348,11 +358,11 @@ void FileInfoHandlersTest::openingAnotherFileWhileReleased() {
   auto second = WriteTemp(SampleDictionary());
   f.ApplicationDeactivated();
   w.Open(second->path());
-  QVERIFY(!f.FileReleased);
-  QVERIFY(f.File != nullptr);
-  QCOMPARE(f.File->caseCount(), std::int64_t(2));
-  f.Variables.variableList.SetRecNo(2);
-  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString("Male"));
+  QVERIFY(!f.fileState().FileReleased);
+  QVERIFY(f.fileState().File != nullptr);
+  QCOMPARE(f.fileState().File->caseCount(), std::int64_t(2));
+  f.variablesPane().variableList().SetRecNo(2);
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, 1), QString("Male"));
 }
 
 // An encrypted file: the password is asked until it fits, and the open file
@@ -372,18 +382,18 @@ void FileInfoHandlersTest::encryptedFileWithItsPassword() {
   QCOMPARE(w.ui.calls.size(), 3);
   QCOMPARE(w.GridNames().size(), 7);
 
-  f.FileInfoItem->trigger();
+  Action(f, "FileInfoItem")->trigger();
   QVERIFY(w.ui.Last().text.contains("\nfile is encrypted\nfile contains document"));
   f.ShowDocBtnClick();
-  QCOMPARE(f.documentWindow->Lines().size(), 5);
-  QCOMPARE(f.documentWindow->Lines()[2], QString::fromStdString(Padded("Wave  n    mean")));
-  f.documentWindow->close();
+  QCOMPARE(f.documentWindow()->Lines().size(), 5);
+  QCOMPARE(f.documentWindow()->Lines()[2], QString::fromStdString(Padded("Wave  n    mean")));
+  f.documentWindow()->close();
 
-  f.ReleaseFileHandle->setChecked(true);
+  Action(f, "ReleaseFileHandle")->setChecked(true);
   f.ApplicationDeactivated();
-  QVERIFY(f.FileReleased);
+  QVERIFY(f.fileState().FileReleased);
   f.ApplicationActivated();
-  QVERIFY(!f.FileReleased && !f.FileStale && f.FileOpen());
+  QVERIFY(!f.fileState().FileReleased && !f.fileState().FileStale && f.fileState().FileOpen());
 
   f.ApplicationDeactivated();
   SavFile rewritten = ManyVariables(3);
@@ -395,7 +405,7 @@ void FileInfoHandlersTest::encryptedFileWithItsPassword() {
   QCOMPARE(w.Count("ConfirmDialog"), 1);
   QCOMPARE(w.Count("GetPassword"), 0);
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
-  QVERIFY(f.Key != nullptr);
+  QVERIFY(f.fileState().Key != nullptr);
 
   // Cancel on a second encrypted file keeps this one open.
   TempFile other(encryptWrapper(writeSav(WithDocument()), "other"));
@@ -404,9 +414,9 @@ void FileInfoHandlersTest::encryptedFileWithItsPassword() {
   QCOMPARE(w.Count("GetPassword"), 1);
   // Nothing to report: the user chose not to open it.
   QCOMPARE(w.ui.calls.size(), 1);
-  QCOMPARE(f.FileName, file.path());
+  QCOMPARE(f.fileState().FileName, file.path());
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
-  QVERIFY(f.Key != nullptr);
+  QVERIFY(f.fileState().Key != nullptr);
 }
 
 QTEST_MAIN(FileInfoHandlersTest)

@@ -12,11 +12,11 @@
 #include <fstream>
 
 #include "app/MainWindow.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -59,20 +59,21 @@ void OpenFileHandlersTest::openShowsTheFile() {
   QCOMPARE(w.Count("GetOpenFileName"), 1);
   QCOMPARE(w.ui.calls.first().caption, kFilter);
   QCOMPARE(w.ui.calls.size(), 1);
-  QVERIFY(f.FileOpen());
-  QCOMPARE(f.NumVars, 7);
-  QCOMPARE(f.NumCases, std::int64_t(2));
-  QCOMPARE(f.Values.CountColor, QColor(0, 0, 255));
+  QVERIFY(f.fileState().FileOpen());
+  QCOMPARE(f.fileState().NumVars, 7);
+  QCOMPARE(f.fileState().NumCases, std::int64_t(2));
+  QCOMPARE(f.valuesPane().countColor(), QColor(0, 0, 255));
   QCOMPARE(w.GridNames(), QStringList({"id", "sex", "city", "comment", "score", "born", "age"}));
-  QCOMPARE(f.Variables.variablesGrid->model()->index(1, 2).data().toString(), QString("9"));
-  QCOMPARE(f.Variables.variablesGrid->model()->index(4, 3).data().toString(), QString("F8.2"));
+  QCOMPARE(f.variablesPane().variablesGrid()->model()->index(1, 2).data().toString(), QString("9"));
+  QCOMPARE(f.variablesPane().variablesGrid()->model()->index(4, 3).data().toString(),
+           QString("F8.2"));
   QCOMPARE(f.StatusText(0), QString("1/7"));
   QCOMPARE(f.StatusText(1), QString("Respondent id"));
-  QVERIFY(f.CloseItem->isEnabled());
-  QVERIFY(f.Variables.variablesGrid->isEnabled());
-  QVERIFY(f.Variables.variablesGrid->hasFocus());
-  QCOMPARE(f.Values.SortKey, 1);
-  QVERIFY(!f.Values.SortDescending);
+  QVERIFY(Action(f, "CloseItem")->isEnabled());
+  QVERIFY(f.variablesPane().variablesGrid()->isEnabled());
+  QVERIFY(f.variablesPane().variablesGrid()->hasFocus());
+  QCOMPARE(f.valuesPane().sortKey(), 1);
+  QVERIFY(!f.valuesPane().sortDescending());
 }
 
 void OpenFileHandlersTest::captionCarriesTheFullPath() {
@@ -84,7 +85,7 @@ void OpenFileHandlersTest::captionCarriesTheFullPath() {
   ShownWindow w;
   w.form.OpenDataFile("relative.sav");
   QDir::setCurrent(previous);
-  QCOMPARE(w.form.FileName, std::string("relative.sav"));
+  QCOMPARE(w.form.fileState().FileName, std::string("relative.sav"));
   QCOMPARE(w.form.windowTitle(),
            "Brindle " + QFileInfo(dir.filePath("relative.sav")).absoluteFilePath());
   QCOMPARE(w.form.ApplicationTitle(), QString("relative.sav - Brindle"));
@@ -94,16 +95,16 @@ void OpenFileHandlersTest::captionCarriesTheFullPath() {
 void OpenFileHandlersTest::cancelledDialogChangesNothing() {
   ShownWindow w;
   MainWindow& f = w.form;
-  f.openAction->trigger();
-  QVERIFY(!f.FileOpen());
-  QVERIFY(!f.CloseItem->isEnabled());
+  Action(f, "openAction")->trigger();
+  QVERIFY(!f.fileState().FileOpen());
+  QVERIFY(!Action(f, "CloseItem")->isEnabled());
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  const std::weak_ptr<SystemFile> handle = f.File;
-  f.OpenBtn->trigger();
+  const std::weak_ptr<SystemFile> handle = f.fileState().File;
+  Action(f, "OpenBtn")->trigger();
   QCOMPARE(w.Count("GetOpenFileName"), 3);
-  QVERIFY(f.File == handle.lock());
-  QCOMPARE(f.FileName, file->path());
+  QVERIFY(f.fileState().File == handle.lock());
+  QCOMPARE(f.fileState().FileName, file->path());
   QCOMPARE(w.GridNames().size(), 7);
   QCOMPARE(w.ui.calls.size(), 3);
 }
@@ -129,8 +130,8 @@ void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
   MainWindow& f = w.form;
   auto good = WriteTemp(SampleDictionary());
   w.Open(good->path());
-  f.Variables.variableList.SetRecNo(3);
-  const std::weak_ptr<SystemFile> handle = f.File;
+  f.variablesPane().variableList().SetRecNo(3);
+  const std::weak_ptr<SystemFile> handle = f.fileState().File;
   const QString caption = f.windowTitle();
 
   TempFile bad(std::vector<std::uint8_t>(content.begin(), content.end()));
@@ -155,12 +156,12 @@ void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
     QCOMPARE(call.text, nameFirst ? badName + textAfterName : "Cannot open file " + badName);
   }
   // The previous file stays open, on screen and named.
-  QVERIFY(f.File == handle.lock());
-  QCOMPARE(f.FileName, good->path());
+  QVERIFY(f.fileState().File == handle.lock());
+  QCOMPARE(f.fileState().FileName, good->path());
   QCOMPARE(f.windowTitle(), caption);
-  QCOMPARE(f.Variables.variableList.RecNo(), 3);
+  QCOMPARE(f.variablesPane().variableList().RecNo(), 3);
   QCOMPARE(f.StatusText(0), QString("3/7"));
-  QVERIFY(f.CloseItem->isEnabled());
+  QVERIFY(Action(f, "CloseItem")->isEnabled());
 }
 
 void OpenFileHandlersTest::secondFileReplacesTheFirst() {
@@ -169,21 +170,21 @@ void OpenFileHandlersTest::secondFileReplacesTheFirst() {
   auto first = WriteTemp(SampleDictionary());
   auto second = WriteTemp(ManyVariables(4), ".zsav");
   w.Open(first->path());
-  const std::weak_ptr<SystemFile> oldHandle = f.File;
-  f.Variables.filterCheck->setChecked(true);
-  f.Variables.findNameEdit->setText("se");
-  f.Variables.findLabelEdit->setText("x");
+  const std::weak_ptr<SystemFile> oldHandle = f.fileState().File;
+  f.variablesPane().filterCheck()->setChecked(true);
+  f.variablesPane().findNameEdit()->setText("se");
+  f.variablesPane().findLabelEdit()->setText("x");
   w.Open(second->path());
-  QVERIFY(f.FileOpen());
-  QCOMPARE(f.FileName, second->path());
+  QVERIFY(f.fileState().FileOpen());
+  QCOMPARE(f.fileState().FileName, second->path());
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3", "v4"}));
   QCOMPARE(f.StatusText(0), QString("1/4"));
-  QVERIFY(!f.Variables.filterCheck->isChecked());
-  QVERIFY(f.Variables.findNameEdit->text().isEmpty());
-  QVERIFY(f.Variables.findLabelEdit->text().isEmpty());
+  QVERIFY(!f.variablesPane().filterCheck()->isChecked());
+  QVERIFY(f.variablesPane().findNameEdit()->text().isEmpty());
+  QVERIFY(f.variablesPane().findLabelEdit()->text().isEmpty());
   QCOMPARE(w.Count("WarningDialog"), 0);
   // The first file is let go.
-  QVERIFY(oldHandle.lock() != f.File);
+  QVERIFY(oldHandle.lock() != f.fileState().File);
   QVERIFY(oldHandle.expired());
 }
 
@@ -192,29 +193,29 @@ void OpenFileHandlersTest::closeEmptiesEveryPane() {
   MainWindow& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  f.Variables.variableList.SetRecNo(2);
-  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString("Male"));
-  const std::weak_ptr<SystemFile> handle = f.File;
-  f.CloseItem->trigger();
+  f.variablesPane().variableList().SetRecNo(2);
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, 1), QString("Male"));
+  const std::weak_ptr<SystemFile> handle = f.fileState().File;
+  Action(f, "CloseItem")->trigger();
 
-  QVERIFY(!f.FileOpen());
-  QVERIFY(f.FileName.empty());
+  QVERIFY(!f.fileState().FileOpen());
+  QVERIFY(f.fileState().FileName.empty());
   QVERIFY(handle.expired());
   QCOMPARE(f.windowTitle(), QString("Brindle"));
   QCOMPARE(f.ApplicationTitle(), QString("Brindle"));
-  QCOMPARE(f.Variables.variablesGrid->model()->rowCount(), 0);
-  QCOMPARE(f.Values.valuesGrid->RowCount(), f.Values.MinValueRows);
-  QCOMPARE(f.Values.valuesGrid->Cell(0, 0), QString("Value Label"));
-  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString());
-  QCOMPARE(f.Values.valuesGrid->Cell(1, 1), QString());
-  QCOMPARE(f.Values.valuesGrid->ColumnLists[0], QStringList({"Value Label"}));
-  QVERIFY(f.Values.captionLabel->text().isEmpty());
+  QCOMPARE(f.variablesPane().variablesGrid()->model()->rowCount(), 0);
+  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), f.valuesPane().minValueRows());
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, 0), QString("Value Label"));
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, 1), QString());
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(1, 1), QString());
+  QCOMPARE(f.valuesPane().valuesGrid()->ColumnLists[0], QStringList({"Value Label"}));
+  QVERIFY(f.valuesPane().captionLabel()->text().isEmpty());
   for (int panel = 0; panel < 3; ++panel) QVERIFY(f.StatusText(panel).isEmpty());
-  QVERIFY(!f.CloseItem->isEnabled());
-  QVERIFY(!f.Variables.variablesGrid->isEnabled());
-  QVERIFY(!f.ShowDocBtn->isVisible());
-  QVERIFY(f.openAction->isEnabled());
-  QCOMPARE(f.Weighting.weightButton->toolTip(), QString("Set Weight on"));
+  QVERIFY(!Action(f, "CloseItem")->isEnabled());
+  QVERIFY(!f.variablesPane().variablesGrid()->isEnabled());
+  QVERIFY(!Action(f, "ShowDocBtn")->isVisible());
+  QVERIFY(Action(f, "openAction")->isEnabled());
+  QCOMPARE(f.weighting().weightButton()->toolTip(), QString("Set Weight on"));
   QVERIFY(w.ui.calls.size() == 1);
 }
 
@@ -225,11 +226,11 @@ void OpenFileHandlersTest::closeIsIgnoredWhileCounting() {
   DuringPass(
       [&] {
         f.CloseItemClick();
-        QVERIFY(f.FileOpen());
+        QVERIFY(f.fileState().FileOpen());
         QCOMPARE(w.GridNames().size(), 2);
       },
       [&] { f.ShowFrequencies(); });
-  QVERIFY(f.FileOpen());
+  QVERIFY(f.fileState().FileOpen());
 }
 
 void OpenFileHandlersTest::documentButtonFollowsTheFile() {
@@ -240,13 +241,13 @@ void OpenFileHandlersTest::documentButtonFollowsTheFile() {
   auto doc = WriteTemp(withDoc);
   auto plain = WriteTemp(ManyVariables(2));
   w.Open(doc->path());
-  QVERIFY(f.HasDocument != 0);
-  QVERIFY(f.ShowDocBtn->isVisible());
-  QVERIFY(f.ShowDocBtn->isEnabled());
+  QVERIFY(f.fileState().HasDocument != 0);
+  QVERIFY(Action(f, "ShowDocBtn")->isVisible());
+  QVERIFY(Action(f, "ShowDocBtn")->isEnabled());
   w.Open(plain->path());
-  QCOMPARE(f.HasDocument, 0);
-  QVERIFY(!f.ShowDocBtn->isVisible());
-  QVERIFY(!f.ShowDocBtn->isEnabled());
+  QCOMPARE(f.fileState().HasDocument, 0);
+  QVERIFY(!Action(f, "ShowDocBtn")->isVisible());
+  QVERIFY(!Action(f, "ShowDocBtn")->isEnabled());
 }
 
 void OpenFileHandlersTest::unknownCaseCountWarns() {
@@ -269,16 +270,16 @@ void OpenFileHandlersTest::unknownCaseCountWarns() {
       w.ui.Last().text,
       QString(
           "Cannot determine the true number of cases.\nThe estimated number (19) will be used."));
-  QVERIFY(f.CaseCountEstimated);
-  QCOMPARE(f.NumCases, std::int64_t(19));  // the cases that can be read
-  QCOMPARE(f.Values.CountColor, QColor(255, 0, 0));
+  QVERIFY(f.fileState().CaseCountEstimated);
+  QCOMPARE(f.fileState().NumCases, std::int64_t(19));  // the cases that can be read
+  QCOMPARE(f.valuesPane().countColor(), QColor(255, 0, 0));
   // The variables are shown all the same.
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2"}));
 
   auto good = WriteTemp(ManyVariables(2));
   w.Open(good->path());
-  QVERIFY(!f.CaseCountEstimated);
-  QCOMPARE(f.Values.CountColor, QColor(0, 0, 255));
+  QVERIFY(!f.fileState().CaseCountEstimated);
+  QCOMPARE(f.valuesPane().countColor(), QColor(0, 0, 255));
 }
 
 void OpenFileHandlersTest::realFiles() {
@@ -290,14 +291,14 @@ void OpenFileHandlersTest::realFiles() {
   for (const QString& name : names) {
     w.Open(dir.filePath(name).toStdString());
     QVERIFY2(w.Count("SystemMessageBox") == 0, qPrintable(name + ": " + w.ui.Last().text));
-    QCOMPARE(f.FileName, dir.filePath(name).toStdString());
-    QVERIFY2(f.NumVars > 0, qPrintable(name));
-    QCOMPARE(f.Variables.variablesGrid->model()->rowCount(), f.NumVars);
-    QCOMPARE(f.StatusText(0), QString("1/%1").arg(f.NumVars));
+    QCOMPARE(f.fileState().FileName, dir.filePath(name).toStdString());
+    QVERIFY2(f.fileState().NumVars > 0, qPrintable(name));
+    QCOMPARE(f.variablesPane().variablesGrid()->model()->rowCount(), f.fileState().NumVars);
+    QCOMPARE(f.StatusText(0), QString("1/%1").arg(f.fileState().NumVars));
     // Walking the whole list never fails.
-    f.Variables.variablesGrid->setFocus();
+    f.variablesPane().variablesGrid()->setFocus();
     w.Key(Qt::Key_End);
-    QCOMPARE(f.StatusText(0), QString("%1/%1").arg(f.NumVars));
+    QCOMPARE(f.StatusText(0), QString("%1/%1").arg(f.fileState().NumVars));
   }
 }
 

@@ -32,7 +32,7 @@ QString ReadAll(const QString& path) {
   return QString::fromUtf8(f.readAll());
 }
 
-QAction* Item(MainWindow& f, int i) { return f.Exportmnu->actions().at(i); }
+QAction* Item(MainWindow& f, int i) { return Menu(f, "Exportmnu")->actions().at(i); }
 
 // A window with the sample dictionary open and an empty folder for targets.
 struct OpenedSample {
@@ -47,17 +47,17 @@ struct OpenedSample {
 void ExportHandlersTest::menuFollowsTheOpenFile() {
   ShownWindow w;
   MainWindow& f = w.form;
-  QCOMPARE(f.Exportmnu->title(), QString("E&xport"));
+  QCOMPARE(Menu(f, "Exportmnu")->title(), QString("E&xport"));
   QStringList texts;
-  for (QAction* a : f.Exportmnu->actions()) texts << a->text();
+  for (QAction* a : Menu(f, "Exportmnu")->actions()) texts << a->text();
   QCOMPARE(texts, QStringList({"&Data", "&Variable properties", "Value &labels"}));
-  QVERIFY(f.Exportmnu->menuAction()->isVisible());
-  QVERIFY(!f.Exportmnu->menuAction()->isEnabled());
+  QVERIFY(Menu(f, "Exportmnu")->menuAction()->isVisible());
+  QVERIFY(!Menu(f, "Exportmnu")->menuAction()->isEnabled());
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  QVERIFY(f.Exportmnu->menuAction()->isEnabled());
-  f.CloseItem->trigger();
-  QVERIFY(!f.Exportmnu->menuAction()->isEnabled());
+  QVERIFY(Menu(f, "Exportmnu")->menuAction()->isEnabled());
+  Action(f, "CloseItem")->trigger();
+  QVERIFY(!Menu(f, "Exportmnu")->menuAction()->isEnabled());
 }
 
 void ExportHandlersTest::exportsWhatTheDialogChose() {
@@ -66,8 +66,8 @@ void ExportHandlersTest::exportsWhatTheDialogChose() {
   const QString target = s.dir.filePath("out.csv");
 
   // Filtered to three variables: only those, as labels.
-  f.Variables.findNameEdit->setText("c");
-  f.Variables.filterCheck->click();
+  f.variablesPane().findNameEdit()->setText("c");
+  f.variablesPane().filterCheck()->click();
   QCOMPARE(s.w.GridNames(), QStringList({"city", "comment", "score"}));
   s.w.ui.saveFileAnswers << target;
   s.w.ui.saveFilterAnswer = 2;
@@ -81,7 +81,7 @@ void ExportHandlersTest::exportsWhatTheDialogChose() {
            QString("city,comment,score\nAmsterdam,fine,Low\nBerlin,Nothing to say,High\n"));
 
   // Formatted values of every variable once the filter is off.
-  f.Variables.filterCheck->click();
+  f.variablesPane().filterCheck()->click();
   s.w.ui.saveFileAnswers << target;
   s.w.ui.saveFilterAnswer = 1;
   Item(f, 0)->trigger();

@@ -71,7 +71,7 @@ void LaunchHandlersTest::bothCommandsStartTheAssociatedApplicationWithTheFile() 
   const auto file = WriteTemp(SampleDictionary(), " it's here.sav");
   w.Open(file->path());
   const QStringList expected{"--open", QString::fromStdString(file->path())};
-  w.form.openInSpssAction->trigger();
+  Action(w.form, "openInSpssAction")->trigger();
   QCOMPARE(Recorded(), expected);
   w.Key(Qt::Key_N, Qt::ControlModifier);
   QCOMPARE(Recorded(), expected);
@@ -88,7 +88,7 @@ void LaunchHandlersTest::brindleAsTheDefaultHandsOnToTheNext() {
   ShownWindow w;
   const auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  w.form.OpeninSpssBtn->trigger();
+  Action(w.form, "OpeninSpssBtn")->trigger();
   QCOMPARE(Recorded(), QStringList{QString::fromStdString(file->path())});
 }
 
@@ -100,7 +100,7 @@ void LaunchHandlersTest::noAssociationIsReported() {
   const auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
   // An application that cannot be started, then none at all.
-  w.form.openInSpssAction->trigger();
+  Action(w.form, "openInSpssAction")->trigger();
   QFile::remove(m_root->path() + "/usr/applications/gone.desktop");
   w.Key(Qt::Key_N, Qt::ControlModifier);
   QCOMPARE(w.Count("SystemMessageBox"), 2);

@@ -17,18 +17,18 @@ constexpr int kMostBars = 200;
 }  // namespace
 
 void ValuesPane::SetChartShown(bool shown) {
-  ChartShown = shown;
-  chartView->setVisible(shown);
+  m_chartShown = shown;
+  m_chartView->setVisible(shown);
   RefreshChart();
 }
 
 void ValuesPane::RefreshChart() {
-  if (!ChartShown) return;
-  const auto* rows = FrequencyTableShown
-                         ? dynamic_cast<const FrequencyRows*>(valuesGrid->Table().get())
+  if (!m_chartShown) return;
+  const auto* rows = m_frequencyTableShown
+                         ? dynamic_cast<const FrequencyRows*>(m_valuesGrid->Table().get())
                          : nullptr;
   if (rows == nullptr || rows->Count() == 0) {
-    chartView->SetSvg({});
+    m_chartView->SetSvg({});
     return;
   }
   const FrequencyTable& table = rows->Table();
@@ -37,15 +37,15 @@ void ValuesPane::RefreshChart() {
   if (ChartsAsBars(table)) {
     const int n = std::min(rows->Count(), kMostBars);
     order.reserve(std::size_t(n));
-    for (int row = 1; row <= n; ++row) order.push_back(valuesGrid->FillRowOf(row));
+    for (int row = 1; row <= n; ++row) order.push_back(m_valuesGrid->FillRowOf(row));
   }
   ChartColors colors;
-  const QPalette palette = chartView->palette();
+  const QPalette palette = m_chartView->palette();
   colors.text = palette.color(QPalette::WindowText).name().toStdString();
   colors.bar = palette.color(QPalette::Highlight).name().toStdString();
   colors.axis = palette.color(QPalette::Mid).name().toStdString();
-  const int width = std::clamp(chartView->viewport()->width(), 240, 900);
-  chartView->SetSvg(FrequencyChartSvg(table, order, width, colors, kMostBars));
+  const int width = std::clamp(m_chartView->viewport()->width(), 240, 900);
+  m_chartView->SetSvg(FrequencyChartSvg(table, order, width, colors, kMostBars));
 }
 
 }  // namespace brindle

@@ -65,22 +65,22 @@ class ResizeFilter : public QObject {
 ValuesPane::ValuesPane(UiService& ui, QWidget* menuOwner, VariableList& variables,
                        const CaseWeighting& weighting)
     : m_ui(ui), m_variables(variables), m_weighting(weighting) {
-  captionLabel = new QLabel;
-  QFont bold = captionLabel->font();
+  m_captionLabel = new QLabel;
+  QFont bold = m_captionLabel->font();
   bold.setBold(true);
-  captionLabel->setFont(bold);
+  m_captionLabel->setFont(bold);
 
   createGrid();
   createMemo();
-  valuesPanel = new QWidget;
-  auto* layout = new QVBoxLayout(valuesPanel);
+  m_valuesPanel = new QWidget;
+  auto* layout = new QVBoxLayout(m_valuesPanel);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  layout->addWidget(valuesGrid, 1);
-  chartView = new FrequencyChartView;
-  chartView->setVisible(false);
-  layout->addWidget(chartView);
-  layout->addWidget(statisticsText);
+  layout->addWidget(m_valuesGrid, 1);
+  m_chartView = new FrequencyChartView;
+  m_chartView->setVisible(false);
+  layout->addWidget(m_chartView);
+  layout->addWidget(m_statisticsText);
   createValuesMenu(menuOwner);
 }
 
@@ -88,159 +88,160 @@ ValuesPane::~ValuesPane() {
   // The widgets outlive the pane: nothing of theirs may call it any more.
   delete m_memoEvents;
   delete m_gridEvents;
-  valuesGrid->OnColumnWidthChanged = nullptr;
-  valuesGrid->OnDrawCell = nullptr;
+  m_valuesGrid->OnColumnWidthChanged = nullptr;
+  m_valuesGrid->OnDrawCell = nullptr;
+  m_valuesGrid->OnMouseDown = nullptr;
+  m_valuesGrid->OnKeyDown = nullptr;
 }
 
 void ValuesPane::createGrid() {
-  valuesGrid = new ValuesGrid;
-  valuesGrid->setObjectName(QStringLiteral("valuesGrid"));
-  valuesGrid->SetRowCount(26);
+  m_valuesGrid = new ValuesGrid;
+  m_valuesGrid->setObjectName(QStringLiteral("valuesGrid"));
+  m_valuesGrid->SetRowCount(26);
   // The form's 15 pixels, or more where the platform font is taller.
-  valuesGrid->SetDefaultRowHeight(std::max(15, valuesGrid->fontMetrics().height() + 4));
+  m_valuesGrid->SetDefaultRowHeight(std::max(15, m_valuesGrid->fontMetrics().height() + 4));
   for (int c = 0; c < ValuesGrid::kColumns; ++c)
-    valuesGrid->SetColWidth(c, DefaultColumnWidth(c));
-  valuesGrid->SetCellHints(true);
-  valuesGrid->OnDrawCell = [this](int col, int row, bool selected, QColor& background,
-                                   QColor& text, Qt::Alignment& align) {
+    m_valuesGrid->SetColWidth(c, DefaultColumnWidth(c));
+  m_valuesGrid->SetCellHints(true);
+  m_valuesGrid->OnDrawCell = [this](int col, int row, bool selected, QColor& background,
+                                    QColor& text, Qt::Alignment& align) {
     ValuesGridDrawCell(col, row, selected, background, text, align);
   };
+  m_valuesGrid->OnMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y,
+                                     bool doubleClick) {
+    if (ValuesGridMouseDown(button, x, y, doubleClick)) emit toggleDisplayRequested();
+  };
+  m_valuesGrid->OnKeyDown = [this](QKeyEvent* event) { ValuesGridKeyDown(event); };
   attachWidthHandler(true);
   // A scroll bar that comes or goes changes the room the columns share.
-  m_gridEvents = new ResizeFilter(valuesGrid, [this](const QResizeEvent* resize) {
+  m_gridEvents = new ResizeFilter(m_valuesGrid, [this](const QResizeEvent* resize) {
     ValuesGridColumnWidthChanged();
     // The statistics box coming or going changes how many rows fit.
     if (resize->size().height() != resize->oldSize().height()) FitRows();
   });
-  valuesGrid->viewport()->installEventFilter(m_gridEvents);
+  m_valuesGrid->viewport()->installEventFilter(m_gridEvents);
 }
 
 void ValuesPane::createMemo() {
-  statisticsText = new QPlainTextEdit;
-  statisticsText->setReadOnly(true);
+  m_statisticsText = new QPlainTextEdit;
+  m_statisticsText->setReadOnly(true);
   // The three statistics lines stay whole: no wrapping at the tabs, and at
   // least the height they need in the platform font, beside the scroll bar a
   // narrow pane brings.
-  statisticsText->setLineWrapMode(QPlainTextEdit::NoWrap);
+  m_statisticsText->setLineWrapMode(QPlainTextEdit::NoWrap);
   // The statistics are three lines of six tab-separated fields; tab stops a
   // little wider than the longest caption ("variance") keep all six in view
   // in a pane of half the window.
-  statisticsText->setTabStopDistance(statisticsText->fontMetrics().horizontalAdvance(QStringLiteral("variance")) +
-                            statisticsText->fontMetrics().horizontalAdvance(QStringLiteral("   ")));
-  const int memoLines = 3 * statisticsText->fontMetrics().lineSpacing() + 2 * statisticsText->frameWidth() +
-                        2 * static_cast<int>(statisticsText->document()->documentMargin()) + 2 +
-                        statisticsText->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, statisticsText);
-  statisticsText->setFixedHeight(std::max(kMemoHeight, memoLines));
-  statisticsText->setFocusPolicy(Qt::ClickFocus);
-  statisticsText->setVisible(false);
+  m_statisticsText->setTabStopDistance(
+      m_statisticsText->fontMetrics().horizontalAdvance(QStringLiteral("variance")) +
+      m_statisticsText->fontMetrics().horizontalAdvance(QStringLiteral("   ")));
+  const int memoLines =
+      3 * m_statisticsText->fontMetrics().lineSpacing() + 2 * m_statisticsText->frameWidth() +
+      2 * static_cast<int>(m_statisticsText->document()->documentMargin()) + 2 +
+      m_statisticsText->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_statisticsText);
+  m_statisticsText->setFixedHeight(std::max(kMemoHeight, memoLines));
+  m_statisticsText->setFocusPolicy(Qt::ClickFocus);
+  m_statisticsText->setVisible(false);
 
-  m_memoEvents = new KeyDownFilter(statisticsText, [this](QKeyEvent* e) { StatisticsTextKeyDown(e); });
-  statisticsText->installEventFilter(m_memoEvents);
+  m_memoEvents =
+      new KeyDownFilter(m_statisticsText, [this](QKeyEvent* e) { StatisticsTextKeyDown(e); });
+  m_statisticsText->installEventFilter(m_memoEvents);
   // The viewport, not the box: its width is the room the lines have.
   // An emptied box (a cancelled pass, a closed file) stays empty.
-  statisticsText->viewport()->installEventFilter(new ResizeFilter(m_memoEvents, [this](const QResizeEvent*) {
-    if (!statisticsText->document()->isEmpty()) layoutStatistics();
-  }));
+  m_statisticsText->viewport()->installEventFilter(
+      new ResizeFilter(m_memoEvents, [this](const QResizeEvent*) {
+        if (!m_statisticsText->document()->isEmpty()) layoutStatistics();
+      }));
 }
 
 void ValuesPane::createValuesMenu(QWidget* owner) {
-  valuesMenu = new QMenu(owner);
-  valuesMenu->setObjectName(QStringLiteral("valuesMenu"));
+  m_valuesMenu = new QMenu(owner);
+  m_valuesMenu->setObjectName(QStringLiteral("valuesMenu"));
   // The shortcuts are labels only: the grid's key handler owns the keys.
-  copyAction = valuesMenu->addAction(QStringLiteral("&Copy\tCtrl+C"));
-  valuesMenu->addSeparator();
-  SelectAllValues = valuesMenu->addAction(QStringLiteral("Select &All\tCtrl+A"));
-  QObject::connect(copyAction, &QAction::triggered, copyAction, [this] { CopyClick(); });
-  QObject::connect(SelectAllValues, &QAction::triggered, SelectAllValues,
+  m_copyAction = m_valuesMenu->addAction(QStringLiteral("&Copy\tCtrl+C"));
+  m_valuesMenu->addSeparator();
+  m_selectAllAction = m_valuesMenu->addAction(QStringLiteral("Select &All\tCtrl+A"));
+  QObject::connect(m_copyAction, &QAction::triggered, m_copyAction, [this] { CopyClick(); });
+  QObject::connect(m_selectAllAction, &QAction::triggered, m_selectAllAction,
                    [this] { SelectAllValuesClick(); });
 }
 
 void ValuesPane::attachWidthHandler(bool attach) {
   if (attach)
-    valuesGrid->OnColumnWidthChanged = [this](ValuesGrid*) {
-      ValuesGridColumnWidthChanged();
-    };
+    m_valuesGrid->OnColumnWidthChanged = [this](ValuesGrid*) { ValuesGridColumnWidthChanged(); };
   else
-    valuesGrid->OnColumnWidthChanged = nullptr;
-}
-
-void ValuesPane::captionChanged() {
-  if (OnCaptionChanged) OnCaptionChanged();
-}
-
-void ValuesPane::countChanged(const QString& text) {
-  if (OnCountChanged) OnCountChanged(text);
+    m_valuesGrid->OnColumnWidthChanged = nullptr;
 }
 
 // --- The file and the window ---------------------------------------------------
 
 void ValuesPane::SetEnabled(bool enabled) {
-  valuesGrid->setEnabled(enabled);
-  statisticsText->setEnabled(enabled);
+  m_valuesGrid->setEnabled(enabled);
+  m_statisticsText->setEnabled(enabled);
 }
 
 void ValuesPane::FirstShown() {
-  for (int c = 0; c < ValuesGrid::kColumns; ++c) valuesGrid->SetCell(c, 0, ValueTitle(c));
-  valuesGrid->SavedLabelWidth =
-      valuesGrid->ColWidth(0) < 1 ? valuesGrid->ColWidth(1) : valuesGrid->ColWidth(0);
-  valuesGrid->SavedValueWidth = valuesGrid->ColWidth(1);
-  valuesGrid->SelectNone();
+  for (int c = 0; c < ValuesGrid::kColumns; ++c) m_valuesGrid->SetCell(c, 0, ValueTitle(c));
+  m_valuesGrid->SavedLabelWidth =
+      m_valuesGrid->ColWidth(0) < 1 ? m_valuesGrid->ColWidth(1) : m_valuesGrid->ColWidth(0);
+  m_valuesGrid->SavedValueWidth = m_valuesGrid->ColWidth(1);
+  m_valuesGrid->SelectNone();
 }
 
 void ValuesPane::FitRows() {
-  MinValueRows = 1 + valuesGrid->viewport()->height() / valuesGrid->DefaultRowHeight();
-  valuesGrid->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+  m_minValueRows = 1 + m_valuesGrid->viewport()->height() / m_valuesGrid->DefaultRowHeight();
+  m_valuesGrid->SetRowCount(std::max(m_minValueRows, m_valueRowCount + 1));
 }
 
 void ValuesPane::StartFile() {
-  CountColor = QColor(0, 0, 255);
-  SortDescending = false;
-  SortKey = 1;
-  valuesGrid->HideSortIndicator();
+  m_countColor = QColor(0, 0, 255);
+  m_sortDescending = false;
+  m_sortKey = 1;
+  m_valuesGrid->HideSortIndicator();
 }
 
-void ValuesPane::MarkCountsEstimated() { CountColor = QColor(255, 0, 0); }
+void ValuesPane::MarkCountsEstimated() { m_countColor = QColor(255, 0, 0); }
 
 void ValuesPane::HideStatistics() {
-  statisticsText->clear();
-  statisticsText->setVisible(false);
+  m_statisticsText->clear();
+  m_statisticsText->setVisible(false);
 }
 
 void ValuesPane::Clear() {
-  valuesGrid->HideSortIndicator();
-  valuesGrid->SetRowCount(MinValueRows);
+  m_valuesGrid->HideSortIndicator();
+  m_valuesGrid->SetRowCount(m_minValueRows);
   startValueRows();
-  ValueRowCount = 0;
-  FrequencyTableShown = false;
+  m_valueRowCount = 0;
+  m_frequencyTableShown = false;
   HideStatistics();
-  captionLabel->clear();
-  valuesGrid->SelectNone();
+  m_captionLabel->clear();
+  m_valuesGrid->SelectNone();
   attachWidthHandler(false);
-  valuesGrid->RestoreLabelColumn();
+  m_valuesGrid->RestoreLabelColumn();
   attachWidthHandler(true);
   RefreshChart();
 }
 
 int ValuesPane::DefaultColumnWidth(int column) const {
   if (column < 0 || column >= ValuesGrid::kColumns) return 0;
-  return valuesGrid->FitTitle(ValueTitle(column), kValueWidths[column]);
+  return m_valuesGrid->FitTitle(ValueTitle(column), kValueWidths[column]);
 }
 
 void ValuesPane::RestoreDefaultColumnWidths() {
   attachWidthHandler(false);
   for (int c = 2; c < ValuesGrid::kColumns; ++c)
-    valuesGrid->SetColWidth(c, DefaultColumnWidth(c));
-  valuesGrid->SavedValueWidth = DefaultColumnWidth(1);
-  if (!valuesGrid->LabelColumnHidden()) valuesGrid->SetColWidth(1, DefaultColumnWidth(1));
+    m_valuesGrid->SetColWidth(c, DefaultColumnWidth(c));
+  m_valuesGrid->SavedValueWidth = DefaultColumnWidth(1);
+  if (!m_valuesGrid->LabelColumnHidden()) m_valuesGrid->SetColWidth(1, DefaultColumnWidth(1));
   attachWidthHandler(true);
   ValuesGridColumnWidthChanged();
 }
 
 void ValuesPane::StartVariable() {
-  valuesGrid->scrollToTop();
-  SortKey = 1;
-  SortDescending = false;
-  valuesGrid->HideSortIndicator();
+  m_valuesGrid->scrollToTop();
+  m_sortKey = 1;
+  m_sortDescending = false;
+  m_valuesGrid->HideSortIndicator();
 }
 
 }  // namespace brindle

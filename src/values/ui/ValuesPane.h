@@ -4,13 +4,15 @@
 // table, its rows and sort key) and the frequency pass that fills it.
 //
 // The pane shows the current variable of the variables table it is given,
-// counted with the tool bar's case weighting. The window decides when the
-// file may be read and hands the grid's keys and mouse presses that concern
-// other panes; the pane tells the window when its caption or row count
-// changed.
+// counted with the tool bar's case weighting. It creates and connects its
+// own popup menu, keys and mouse presses; what concerns the rest of the
+// window (the find boxes, the filter, the document, a swap between labels
+// and frequencies) it asks for with a signal, as it tells when its caption
+// or row count changed. The window decides when the file may be read.
 #pragma once
 
 #include <QColor>
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -37,52 +39,47 @@ class ValuesGrid;
 class VariableList;
 class UiService;
 
-class ValuesPane {
+class ValuesPane : public QObject {
+  Q_OBJECT
+
  public:
   // Creates the widgets without a parent (the window places captionLabel and
   // valuesPanel); the popup menu belongs to menuOwner. The service, the table and
   // the weighting must outlive the pane.
   ValuesPane(UiService& ui, QWidget* menuOwner, VariableList& variables,
              const CaseWeighting& weighting);
-  ~ValuesPane();
-  ValuesPane(const ValuesPane&) = delete;
-  ValuesPane& operator=(const ValuesPane&) = delete;
+  ~ValuesPane() override;
 
-  QLabel* captionLabel = nullptr;
-  QWidget* valuesPanel = nullptr;
-  ValuesGrid* valuesGrid = nullptr;
-  QPlainTextEdit* statisticsText = nullptr;
-  // The chart of the frequency table, under the grid while ChartShown.
-  FrequencyChartView* chartView = nullptr;
-  bool ChartShown = false;
-
+  // --- Widgets, for the window to place ------------------------------
+  QLabel* captionLabel() const { return m_captionLabel; }
+  // The values grid above the statistics box.
+  QWidget* valuesPanel() const { return m_valuesPanel; }
+  ValuesGrid* valuesGrid() const { return m_valuesGrid; }
+  QPlainTextEdit* statisticsText() const { return m_statisticsText; }
   // The values grid's popup menu, opened by its right-button handler.
-  QMenu* valuesMenu = nullptr;
-  QAction* copyAction = nullptr;
-  QAction* SelectAllValues = nullptr;
+  QMenu* valuesMenu() const { return m_valuesMenu; }
+  QAction* copyAction() const { return m_copyAction; }
+  // The chart of the frequency table, under the grid while shown.
+  FrequencyChartView* chartView() const { return m_chartView; }
+  bool chartShown() const { return m_chartShown; }
 
+  // --- What the pane shows --------------------------------------------
   // The fewest rows the grid has: as many as its height shows.
-  int MinValueRows = 1;
+  int minValueRows() const { return m_minValueRows; }
   // Colour of the counts: red when the file's case count was an estimate.
-  QColor CountColor{0, 0, 255};
-
+  QColor countColor() const { return m_countColor; }
   // Whether the pane follows the variables grid with frequency tables.
-  bool FrequenciesMode = false;
+  bool frequenciesMode() const { return m_frequenciesMode; }
+  void SetFrequenciesMode(bool on) { m_frequenciesMode = on; }
   // The pane shows a frequency table (not value labels).
-  bool FrequencyTableShown = false;
-  int ValueRowCount = 0;
-  int SortKey = 1;
-  bool SortDescending = false;
-
-  // The pass that counts the frequencies; it knows whether it runs.
-  FrequencyRunner Runner;
-  // The statistics of the last numeric table, three lines as counted.
-  std::vector<std::string> StatisticsLines;
-
-  // Run when the caption's text changed: the window places it anew.
-  std::function<void()> OnCaptionChanged;
-  // Run with the row count's text (empty for none) for the status bar.
-  std::function<void(const QString&)> OnCountChanged;
+  bool frequencyTableShown() const { return m_frequencyTableShown; }
+  int valueRowCount() const { return m_valueRowCount; }
+  // Key 0 label, 1 fill order, 2 count; and its direction.
+  int sortKey() const { return m_sortKey; }
+  bool sortDescending() const { return m_sortDescending; }
+  // Whether a frequency pass runs; a cancel ends it at its next batch.
+  bool Counting() const { return m_runner.Counting(); }
+  void CancelPass() { m_runner.RequestCancel(); }
 
   // Title of a values grid column.
   static QString ValueTitle(int col);
@@ -142,15 +139,31 @@ class ValuesPane {
   void CopySelectionToClip(QObject* sender);
   void CopyClick();
   void SelectAllValuesClick();
+  void ValuesGridDrawCell(int col, int row, bool selected, QColor& background, QColor& text,
+                          Qt::Alignment& align);
+
+ signals:
+  // The caption's text changed: the window places it anew.
+  void captionChanged();
+  // The row count's text (empty for none), for the status bar.
+  void countChanged(const QString& text);
+  // Enter, or a double-click on the rows: labels and frequencies swap.
+  void toggleDisplayRequested();
+  // Backspace, Delete, F2 or Ctrl+F: the find box used last.
+  void findBoxRequested();
+  // F8: the filter switched.
+  void filterSwitchRequested();
+  // Ctrl+D: the file's document lines.
+  void documentRequested();
+
+ private:
   // Focus, the popup menu, or a sort on a title; true for a double-click on
   // the rows, which toggles between labels and frequencies.
   bool ValuesGridMouseDown(Qt::MouseButton button, int x, int y, bool doubleClick);
-  void ValuesGridDrawCell(int col, int row, bool selected, QColor& background, QColor& text,
-                           Qt::Alignment& align);
+  // Ignores (consumes) the keys it acts on.
+  void ValuesGridKeyDown(QKeyEvent* event);
   // Ctrl+A selects the statistics text, Ctrl+C copies the selected part.
   void StatisticsTextKeyDown(QKeyEvent* event);
-
- private:
   void createGrid();
   void createMemo();
   void createValuesMenu(QWidget* owner);
@@ -165,10 +178,28 @@ class ValuesPane {
   // Widens the "Freq" column, and the "Value" column of a numeric variable,
   // to their widest texts.
   void fitNumberColumns();
-  void captionChanged();
-  void countChanged(const QString& text);
 
   UiService& m_ui;
+  QLabel* m_captionLabel = nullptr;
+  QWidget* m_valuesPanel = nullptr;
+  ValuesGrid* m_valuesGrid = nullptr;
+  QPlainTextEdit* m_statisticsText = nullptr;
+  QMenu* m_valuesMenu = nullptr;
+  QAction* m_copyAction = nullptr;
+  QAction* m_selectAllAction = nullptr;
+  FrequencyChartView* m_chartView = nullptr;
+  bool m_chartShown = false;
+  int m_minValueRows = 1;
+  QColor m_countColor{0, 0, 255};
+  bool m_frequenciesMode = false;
+  bool m_frequencyTableShown = false;
+  int m_valueRowCount = 0;
+  int m_sortKey = 1;
+  bool m_sortDescending = false;
+  // The pass that counts the frequencies; it knows whether it runs.
+  FrequencyRunner m_runner;
+  // The statistics of the last numeric table, three lines as counted.
+  std::vector<std::string> m_statisticsLines;
   VariableList& m_variables;
   const CaseWeighting& m_weighting;
   QObject* m_memoEvents = nullptr;

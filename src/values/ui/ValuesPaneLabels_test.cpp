@@ -9,9 +9,9 @@
 
 #include "app/MainWindow.h"
 #include "app/ToolImages.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -30,7 +30,7 @@ bool SameImage(const QIcon& a, const QIcon& b) {
 
 }  // namespace
 
-class ValueLabelsPaneTest : public QObject {
+class ValuesPaneLabelsTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -49,18 +49,18 @@ class ValueLabelsPaneTest : public QObject {
   std::unique_ptr<TempFile> m_file;
 };
 
-void ValueLabelsPaneTest::init() {
+void ValuesPaneLabelsTest::init() {
   m_w = std::make_unique<ShownWindow>();
   m_file = WriteTemp(SampleDictionary());
   m_w->Open(m_file->path());
 }
 
-void ValueLabelsPaneTest::cleanup() {
+void ValuesPaneLabelsTest::cleanup() {
   m_w.reset();
   m_file.reset();
 }
 
-void ValueLabelsPaneTest::labelsOfEachKind_data() {
+void ValuesPaneLabelsTest::labelsOfEachKind_data() {
   QTest::addColumn<int>("recNo");
   QTest::addColumn<QStringList>("labels");
   QTest::addColumn<QStringList>("values");  // "." stands for the decimal separator
@@ -78,41 +78,41 @@ void ValueLabelsPaneTest::labelsOfEachKind_data() {
       << 6 << QStringList({"New year 2003"}) << QStringList({" 13254624000"}) << "born";
 }
 
-void ValueLabelsPaneTest::labelsOfEachKind() {
+void ValuesPaneLabelsTest::labelsOfEachKind() {
   QFETCH(int, recNo);
   QFETCH(QStringList, labels);
   QFETCH(QStringList, values);
   QFETCH(QString, caption);
   MainWindow& f = m_w->form;
   // Come from a variable with labels, so that every row is refilled.
-  f.Variables.variableList.SetRecNo(recNo == 2 ? 5 : 2);
-  f.Variables.variableList.SetRecNo(recNo);
+  f.variablesPane().variableList().SetRecNo(recNo == 2 ? 5 : 2);
+  f.variablesPane().variableList().SetRecNo(recNo);
   const QString decimal = QString::fromStdString(f.Separators().decimal);
   for (QString& v : values) v.replace('.', decimal);
 
   const int n = int(labels.size());
-  QCOMPARE(f.Values.ValueRowCount, n);
+  QCOMPARE(f.valuesPane().valueRowCount(), n);
   QCOMPARE(f.StatusText(2), QString::number(n));
-  QCOMPARE(f.Values.captionLabel->text(), caption);
-  QCOMPARE(Column(f.Values.valuesGrid, 0, n), labels);
-  QStringList shown = Column(f.Values.valuesGrid, 1, n);
+  QCOMPARE(f.valuesPane().captionLabel()->text(), caption);
+  QCOMPARE(Column(f.valuesPane().valuesGrid(), 0, n), labels);
+  QStringList shown = Column(f.valuesPane().valuesGrid(), 1, n);
   // String values come as the file holds them, blank padding and all.
   if (recNo == 3 || recNo == 4)
     for (QString& v : shown) v = v.trimmed();
   QCOMPARE(shown, values);
   for (int c = 2; c < 5; ++c)
-    QCOMPARE(Column(f.Values.valuesGrid, c, n), QStringList(QVector<QString>(n)));
+    QCOMPARE(Column(f.valuesPane().valuesGrid(), c, n), QStringList(QVector<QString>(n)));
   // Nothing of the previous variable is left below.
-  QCOMPARE(f.Values.valuesGrid->Cell(0, n + 1), QString());
-  QCOMPARE(f.Values.valuesGrid->Cell(1, n + 1), QString());
-  QCOMPARE(f.Values.valuesGrid->Cell(0, 0), QString("Value Label"));
-  QCOMPARE(f.Values.valuesGrid->ColumnLists[0].size(), n + 1);
-  QCOMPARE(f.Values.valuesGrid->Selection().left, -1);
-  QVERIFY(!f.Values.FrequencyTableShown);
-  QCOMPARE(f.Values.valuesGrid->RowCount(), std::max(f.Values.MinValueRows, n + 1));
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, n + 1), QString());
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(1, n + 1), QString());
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, 0), QString("Value Label"));
+  QCOMPARE(f.valuesPane().valuesGrid()->ColumnLists[0].size(), n + 1);
+  QCOMPARE(f.valuesPane().valuesGrid()->Selection().left, -1);
+  QVERIFY(!f.valuesPane().frequencyTableShown());
+  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), std::max(f.valuesPane().minValueRows(), n + 1));
 }
 
-void ValueLabelsPaneTest::manyLabelsGrowTheGrid() {
+void ValuesPaneLabelsTest::manyLabelsGrowTheGrid() {
   SavFile many = ManyVariables(1);
   const int count = 80;
   for (int k = 1; k <= count; ++k)
@@ -120,52 +120,52 @@ void ValueLabelsPaneTest::manyLabelsGrowTheGrid() {
   auto file = WriteTemp(many);
   m_w->Open(file->path());
   MainWindow& f = m_w->form;
-  QVERIFY(count + 1 > f.Values.MinValueRows);
-  QCOMPARE(f.Values.valuesGrid->RowCount(), count + 1);
-  QCOMPARE(f.Values.valuesGrid->Cell(0, count), QString("Label of 80"));
+  QVERIFY(count + 1 > f.valuesPane().minValueRows());
+  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), count + 1);
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, count), QString("Label of 80"));
   QCOMPARE(f.StatusText(2), QString("80"));
   // The scroll bar that comes with the long list takes its room from the label column.
   // The view lays itself out and shows the scroll bar in posted steps.
   for (int round = 0; round < 3; ++round) QApplication::processEvents();
-  QVERIFY(f.Values.valuesGrid->verticalScrollBar()->isVisible());
+  QVERIFY(f.valuesPane().valuesGrid()->verticalScrollBar()->isVisible());
   int sum = 0;
-  for (int c = 0; c < 5; ++c) sum += f.Values.valuesGrid->ColWidth(c);
-  QCOMPARE(sum, f.Values.valuesGrid->viewport()->width());
+  for (int c = 0; c < 5; ++c) sum += f.valuesPane().valuesGrid()->ColWidth(c);
+  QCOMPARE(sum, f.valuesPane().valuesGrid()->viewport()->width());
   // Back to a file with few labels: the grid shrinks to what fits.
   m_w->Open(m_file->path());
-  QCOMPARE(f.Values.valuesGrid->RowCount(), f.Values.MinValueRows);
+  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), f.valuesPane().minValueRows());
   // A resize keeps the larger of the two.
-  f.Variables.variableList.SetRecNo(2);
+  f.variablesPane().variableList().SetRecNo(2);
   f.resize(1000, 400);
-  QCOMPARE(f.Values.valuesGrid->RowCount(), std::max(f.Values.MinValueRows, 3));
+  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), std::max(f.valuesPane().minValueRows(), 3));
 }
 
-void ValueLabelsPaneTest::frequenciesShownClick() {
+void ValuesPaneLabelsTest::frequenciesShownClick() {
   MainWindow& f = m_w->form;
-  f.Variables.variableList.SetRecNo(2);
-  f.FrequenciesShown->trigger();
-  QVERIFY(f.FrequenciesShown->isChecked());
+  f.variablesPane().variableList().SetRecNo(2);
+  Action(f, "FrequenciesShown")->trigger();
+  QVERIFY(Action(f, "FrequenciesShown")->isChecked());
   QVERIFY(f.FrequenciesMode());
-  QVERIFY(f.FrequenciesBtn->isChecked());
-  QCOMPARE(f.FrequenciesBtn->toolTip(), QString("Display value labels"));
-  QVERIFY(SameImage(f.FrequenciesBtn->icon(), ToolImage(11)));
+  QVERIFY(Action(f, "FrequenciesBtn")->isChecked());
+  QCOMPARE(Action(f, "FrequenciesBtn")->toolTip(), QString("Display value labels"));
+  QVERIFY(SameImage(Action(f, "FrequenciesBtn")->icon(), ToolImage(11)));
   // The labels stay until the variable changes.
-  QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString("Male"));
-  f.FrequenciesBtn->trigger();
-  QVERIFY(!f.FrequenciesShown->isChecked());
-  QVERIFY(!f.FrequenciesBtn->isChecked());
-  QCOMPARE(f.FrequenciesBtn->toolTip(), QString("Display frequencies"));
-  QVERIFY(SameImage(f.FrequenciesBtn->icon(), ToolImage(10)));
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, 1), QString("Male"));
+  Action(f, "FrequenciesBtn")->trigger();
+  QVERIFY(!Action(f, "FrequenciesShown")->isChecked());
+  QVERIFY(!Action(f, "FrequenciesBtn")->isChecked());
+  QCOMPARE(Action(f, "FrequenciesBtn")->toolTip(), QString("Display frequencies"));
+  QVERIFY(SameImage(Action(f, "FrequenciesBtn")->icon(), ToolImage(10)));
   // The F6 shortcut reaches the same handler.
   QVERIFY(QTest::qWaitForWindowActive(&f));
   QTest::keyClick(&f, Qt::Key_F6);
-  QVERIFY(f.FrequenciesShown->isChecked());
-  QVERIFY(f.FrequenciesBtn->isChecked());
+  QVERIFY(Action(f, "FrequenciesShown")->isChecked());
+  QVERIFY(Action(f, "FrequenciesBtn")->isChecked());
 }
 
-void ValueLabelsPaneTest::labelColumnFillsTheGrid() {
+void ValuesPaneLabelsTest::labelColumnFillsTheGrid() {
   MainWindow& f = m_w->form;
-  ValuesGrid* g = f.Values.valuesGrid;
+  ValuesGrid* g = f.valuesPane().valuesGrid();
   auto sum = [g] {
     int s = 0;
     for (int c = 0; c < 5; ++c) s += g->ColWidth(c);
@@ -181,22 +181,23 @@ void ValueLabelsPaneTest::labelColumnFillsTheGrid() {
   QCOMPARE(sum(), g->viewport()->width());
   QCOMPARE(g->SavedLabelWidth, label - 20);
   // A narrower pane: the label column gives way, down to a few characters.
-  f.splitter->setSizes({f.splitter->width() - 150, 147});
+  Splitter(f)->setSizes({Splitter(f)->width() - 150, 147});
   f.SplitterMoved();
   QCOMPARE(g->ColWidth(0), 4 * g->fontMetrics().averageCharWidth());
   // Refilling keeps the fitted widths.
-  f.splitter->setSizes({300, f.splitter->width() - 303});
+  Splitter(f)->setSizes({300, Splitter(f)->width() - 303});
   f.SplitterMoved();
   const int fitted = g->ColWidth(0);
-  f.Variables.variableList.SetRecNo(3);
+  f.variablesPane().variableList().SetRecNo(3);
   QCOMPARE(g->ColWidth(0), fitted);
 }
 
-void ValueLabelsPaneTest::longStringTableWidensTheValueColumn() {
+void ValuesPaneLabelsTest::longStringTableWidensTheValueColumn() {
   MainWindow& f = m_w->form;
-  ValuesGrid* g = f.Values.valuesGrid;
-  f.Variables.variableList.SetRecNo(4);  // comment, A20
-  f.Values.FrequencyTableShown = true;
+  ValuesGrid* g = f.valuesPane().valuesGrid();
+  f.variablesPane().variableList().SetRecNo(4);  // comment, A20
+  f.ShowFrequencies();
+  QVERIFY(f.valuesPane().frequencyTableShown());
   const int label = g->ColWidth(0);
   const int value = g->ColWidth(1);
   g->SetColWidth(4, g->ColWidth(4) + 10);
@@ -204,10 +205,10 @@ void ValueLabelsPaneTest::longStringTableWidensTheValueColumn() {
   QCOMPARE(g->ColWidth(1), value - 10);
   // Labels again: the label column is back at its remembered width.
   f.ToggleDisplayLabels();
-  QVERIFY(!f.Values.FrequencyTableShown);
+  QVERIFY(!f.valuesPane().frequencyTableShown());
   QCOMPARE(g->ColWidth(0), g->SavedLabelWidth);
   QCOMPARE(g->ColWidth(1), g->SavedValueWidth);
 }
 
-QTEST_MAIN(ValueLabelsPaneTest)
-#include "ValueLabelsPane_test.moc"
+QTEST_MAIN(ValuesPaneLabelsTest)
+#include "ValuesPaneLabels_test.moc"

@@ -12,9 +12,9 @@
 #include <functional>
 
 #include "app/MainWindow.h"
-#include "variables/ui/VariablesGrid.h"
-#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
+#include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -56,7 +56,7 @@ QStringList Row(const ValuesGrid* g, int row) {
 // `start` begins reads the cases.
 }  // namespace
 
-class FrequenciesPaneTest : public QObject {
+class ValuesPaneFrequenciesTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -78,19 +78,19 @@ class FrequenciesPaneTest : public QObject {
   std::unique_ptr<TempFile> m_file;
 };
 
-void FrequenciesPaneTest::init() {
+void ValuesPaneFrequenciesTest::init() {
   m_w = std::make_unique<ShownWindow>();
-  m_w->form.FrequenciesShown->trigger();
+  Action(m_w->form, "FrequenciesShown")->trigger();
   m_file = WriteTemp(Mixed());
   m_w->Open(m_file->path());
 }
 
-void FrequenciesPaneTest::cleanup() {
+void ValuesPaneFrequenciesTest::cleanup() {
   m_w.reset();
   m_file.reset();
 }
 
-void FrequenciesPaneTest::tableOfEachKind_data() {
+void ValuesPaneFrequenciesTest::tableOfEachKind_data() {
   QTest::addColumn<int>("recNo");
   QTest::addColumn<QList<QStringList>>("rows");
   QTest::addColumn<bool>("memoShown");
@@ -119,48 +119,49 @@ void FrequenciesPaneTest::tableOfEachKind_data() {
                                << false << true;
 }
 
-void FrequenciesPaneTest::tableOfEachKind() {
+void ValuesPaneFrequenciesTest::tableOfEachKind() {
   QFETCH(int, recNo);
   QFETCH(QList<QStringList>, rows);
   QFETCH(bool, memoShown);
   QFETCH(bool, labelColumnHidden);
   MainWindow& f = m_w->form;
   // Come from a variable with a longer table, so that every row is refilled.
-  f.Variables.variableList.SetRecNo(recNo == 1 ? 2 : 1);
-  f.Variables.variableList.SetRecNo(recNo);
+  f.variablesPane().variableList().SetRecNo(recNo == 1 ? 2 : 1);
+  f.variablesPane().variableList().SetRecNo(recNo);
   const QString decimal = QString::fromStdString(f.Separators().decimal);
   for (QStringList& row : rows)
     for (int c = 1; c < 5; ++c) row[c].replace('.', decimal);
 
   const int n = int(rows.size());
-  QVERIFY(f.Values.FrequencyTableShown);
+  QVERIFY(f.valuesPane().frequencyTableShown());
   QVERIFY(!f.Counting());
-  QCOMPARE(f.Values.ValueRowCount, n);
+  QCOMPARE(f.valuesPane().valueRowCount(), n);
   QCOMPARE(f.StatusText(2), QString::number(n));
-  QCOMPARE(f.Values.captionLabel->text(),
-           QString::fromStdString(f.Variables.variableList.Current()->VarName));
-  QCOMPARE(Row(f.Values.valuesGrid, 0),
+  QCOMPARE(f.valuesPane().captionLabel()->text(),
+           QString::fromStdString(f.variablesPane().variableList().Current()->VarName));
+  QCOMPARE(Row(f.valuesPane().valuesGrid(), 0),
            QStringList({"Value Label", "Value", "Freq", "% Total", "% Valid"}));
   for (int r = 0; r < n; ++r) {
-    QStringList shown = Row(f.Values.valuesGrid, r + 1);
+    QStringList shown = Row(f.valuesPane().valuesGrid(), r + 1);
     shown[1] = shown[1].trimmed();  // print formats pad to their width
     QCOMPARE(shown, rows[r]);
   }
-  QCOMPARE(Row(f.Values.valuesGrid, n + 1), QStringList(QVector<QString>(5)));
-  QCOMPARE(f.Values.valuesGrid->FillRows(), n + 1);
-  QCOMPARE(f.Values.valuesGrid->RowCount(), std::max(f.Values.MinValueRows, n + 1));
-  QCOMPARE(f.Values.valuesGrid->Selection().left, -1);
-  QCOMPARE(f.Values.statisticsText->isVisible(), memoShown);
-  QCOMPARE(f.Values.valuesGrid->ColWidth(0) == 0, labelColumnHidden);
+  QCOMPARE(Row(f.valuesPane().valuesGrid(), n + 1), QStringList(QVector<QString>(5)));
+  QCOMPARE(f.valuesPane().valuesGrid()->FillRows(), n + 1);
+  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), std::max(f.valuesPane().minValueRows(), n + 1));
+  QCOMPARE(f.valuesPane().valuesGrid()->Selection().left, -1);
+  QCOMPARE(f.valuesPane().statisticsText()->isVisible(), memoShown);
+  QCOMPARE(f.valuesPane().valuesGrid()->ColWidth(0) == 0, labelColumnHidden);
   if (labelColumnHidden)
-    QCOMPARE(f.Values.valuesGrid->ColWidth(1),
-             f.Values.valuesGrid->SavedLabelWidth + f.Values.valuesGrid->SavedValueWidth);
+    QCOMPARE(f.valuesPane().valuesGrid()->ColWidth(1),
+             f.valuesPane().valuesGrid()->SavedLabelWidth +
+                 f.valuesPane().valuesGrid()->SavedValueWidth);
 }
 
-void FrequenciesPaneTest::statisticsBox() {
+void ValuesPaneFrequenciesTest::statisticsBox() {
   MainWindow& f = m_w->form;
-  f.Variables.variableList.SetRecNo(1);
-  const QStringList lines = f.Values.statisticsText->toPlainText().split('\n');
+  f.variablesPane().variableList().SetRecNo(1);
+  const QStringList lines = f.valuesPane().statisticsText()->toPlainText().split('\n');
   QCOMPARE(lines.size(), 3);
   // Valid 1, 1, 2: sum 4; user- and system-missing count as missing.
   QVERIFY(lines[0].startsWith("valid\t3\tminimum\t"));
@@ -171,19 +172,19 @@ void FrequenciesPaneTest::statisticsBox() {
   // The box takes room from the grid: the rows follow, so a short table
   // needs no scroll bar.
   QCoreApplication::processEvents();
-  QCOMPARE(f.Values.valuesGrid->RowCount(), f.Values.MinValueRows);
-  QCOMPARE(f.Values.valuesGrid->verticalScrollBar()->maximum(), 0);
+  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), f.valuesPane().minValueRows());
+  QCOMPARE(f.valuesPane().valuesGrid()->verticalScrollBar()->maximum(), 0);
   // A string's table hides the box; labels keep it hidden.
-  f.Variables.variableList.SetRecNo(2);
-  QVERIFY(!f.Values.statisticsText->isVisible());
-  f.Variables.variableList.SetRecNo(1);
-  QVERIFY(f.Values.statisticsText->isVisible());
+  f.variablesPane().variableList().SetRecNo(2);
+  QVERIFY(!f.valuesPane().statisticsText()->isVisible());
+  f.variablesPane().variableList().SetRecNo(1);
+  QVERIFY(f.valuesPane().statisticsText()->isVisible());
   f.ToggleDisplayLabels();
-  QVERIFY(!f.Values.statisticsText->isVisible());
-  QVERIFY(!f.Values.FrequencyTableShown);
+  QVERIFY(!f.valuesPane().statisticsText()->isVisible());
+  QVERIFY(!f.valuesPane().frequencyTableShown());
 }
 
-void FrequenciesPaneTest::truncatedDataWarns() {
+void ValuesPaneFrequenciesTest::truncatedDataWarns() {
   SavFile f;
   Variable v = Variable::numeric("v");
   v.print = Format{5, 1, 0};
@@ -197,26 +198,26 @@ void FrequenciesPaneTest::truncatedDataWarns() {
   TempFile cut(bytes);
   m_w->Open(cut.path());
   MainWindow& w = m_w->form;
-  QCOMPARE(w.NumCases, 20);
+  QCOMPARE(w.fileState().NumCases, 20);
   QCOMPARE(m_w->Count("WarningDialog"), 1);
   QVERIFY(m_w->ui.Last().text.contains("16 of 20"));
   // The cases read, as a share of those read.
   const QString half = QString("50.0").replace('.', QString::fromStdString(w.Separators().decimal));
-  QCOMPARE(w.Values.ValueRowCount, 2);
+  QCOMPARE(w.valuesPane().valueRowCount(), 2);
   for (int r = 1; r <= 2; ++r) {
-    QCOMPARE(w.Values.valuesGrid->Cell(1, r).trimmed(), QString::number(r));
-    QCOMPARE(w.Values.valuesGrid->Cell(2, r), QString("8"));
-    QCOMPARE(w.Values.valuesGrid->Cell(3, r), half);
+    QCOMPARE(w.valuesPane().valuesGrid()->Cell(1, r).trimmed(), QString::number(r));
+    QCOMPARE(w.valuesPane().valuesGrid()->Cell(2, r), QString("8"));
+    QCOMPARE(w.valuesPane().valuesGrid()->Cell(3, r), half);
   }
-  QCOMPARE(w.Values.captionLabel->text(), QString("v"));
+  QCOMPARE(w.valuesPane().captionLabel()->text(), QString("v"));
 }
 
 // A file whose cases cannot all be read and whose header has no count: its
 // table counts the cases that could be read; with none of them, the pane is
 // emptied. Nothing of the previous file stays on screen.
-void FrequenciesPaneTest::fileWithoutCaseCountReplacesTheTable() {
+void ValuesPaneFrequenciesTest::fileWithoutCaseCountReplacesTheTable() {
   MainWindow& w = m_w->form;
-  QCOMPARE(w.Values.captionLabel->text(), QString("grade"));
+  QCOMPARE(w.valuesPane().captionLabel()->text(), QString("grade"));
   SavFile f;
   f.compression = Compression::None;
   f.headerCases = -1;
@@ -229,36 +230,36 @@ void FrequenciesPaneTest::fileWithoutCaseCountReplacesTheTable() {
   m_w->Open(partial.path());
   QCOMPARE(m_w->Count("WarningDialog"), 1);
   QVERIFY(m_w->ui.Last().text.contains("(6)"));
-  QVERIFY(w.CaseCountEstimated);
-  QCOMPARE(w.NumCases, 6);
-  QCOMPARE(w.Values.captionLabel->text(), QString("v"));
-  QCOMPARE(w.Values.ValueRowCount, 3);
+  QVERIFY(w.fileState().CaseCountEstimated);
+  QCOMPARE(w.fileState().NumCases, 6);
+  QCOMPARE(w.valuesPane().captionLabel()->text(), QString("v"));
+  QCOMPARE(w.valuesPane().valueRowCount(), 3);
   QCOMPARE(w.StatusText(2), QString("3"));
-  QCOMPARE(w.Values.valuesGrid->Cell(2, 1), QString("2"));
+  QCOMPARE(w.valuesPane().valuesGrid()->Cell(2, 1), QString("2"));
 
   TempFile none(
       std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + long(layout.dataStart) + 3));
   m_w->Open(LongFile().path());
   m_w->Open(none.path());
-  QCOMPARE(w.NumCases, 0);
-  QVERIFY(w.Values.FrequencyTableShown);
-  QCOMPARE(w.Values.captionLabel->text(), QString());
-  QCOMPARE(w.Values.ValueRowCount, 0);
+  QCOMPARE(w.fileState().NumCases, 0);
+  QVERIFY(w.valuesPane().frequencyTableShown());
+  QCOMPARE(w.valuesPane().captionLabel()->text(), QString());
+  QCOMPARE(w.valuesPane().valueRowCount(), 0);
   QCOMPARE(w.StatusText(2), QString());
-  QCOMPARE(w.Values.valuesGrid->Cell(1, 1), QString());
-  QCOMPARE(w.Values.valuesGrid->ColumnLists[0].size(), 1);
-  QVERIFY(!w.Values.statisticsText->isVisible());
+  QCOMPARE(w.valuesPane().valuesGrid()->Cell(1, 1), QString());
+  QCOMPARE(w.valuesPane().valuesGrid()->ColumnLists[0].size(), 1);
+  QVERIFY(!w.valuesPane().statisticsText()->isVisible());
   // The toggle still leads to the labels.
   w.ToggleDisplayLabels();
-  QVERIFY(!w.Values.FrequencyTableShown);
-  QCOMPARE(w.Values.captionLabel->text(), QString("v"));
+  QVERIFY(!w.valuesPane().frequencyTableShown());
+  QCOMPARE(w.valuesPane().captionLabel()->text(), QString("v"));
 }
 
-void FrequenciesPaneTest::escapeCancels() {
+void ValuesPaneFrequenciesTest::escapeCancels() {
   MainWindow& f = m_w->form;
   m_w->Open(LongFile().path());
-  QCOMPARE(f.Values.ValueRowCount, 7);
-  QVERIFY(f.Values.statisticsText->isVisible());
+  QCOMPARE(f.valuesPane().valueRowCount(), 7);
+  QVERIFY(f.valuesPane().statisticsText()->isVisible());
   const QString status = f.StatusText(2);
   DuringPass(
       [&] {
@@ -267,72 +268,72 @@ void FrequenciesPaneTest::escapeCancels() {
       },
       [&] { f.ShowFrequencies(); });
   // Only the title row is left; the box keeps its place with nothing in it.
-  QVERIFY(f.Values.FrequencyTableShown);
+  QVERIFY(f.valuesPane().frequencyTableShown());
   QVERIFY(!f.Counting());
-  QCOMPARE(f.Values.valuesGrid->ColumnLists[0].size(), 1);
-  QCOMPARE(f.Values.valuesGrid->Cell(1, 1), QString());
-  QCOMPARE(f.Values.captionLabel->text(), QString());
+  QCOMPARE(f.valuesPane().valuesGrid()->ColumnLists[0].size(), 1);
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(1, 1), QString());
+  QCOMPARE(f.valuesPane().captionLabel()->text(), QString());
   QCOMPARE(f.StatusText(2), status);
-  QVERIFY(f.Values.statisticsText->isVisible());
-  QVERIFY(f.Values.statisticsText->toPlainText().isEmpty());
+  QVERIFY(f.valuesPane().statisticsText()->isVisible());
+  QVERIFY(f.valuesPane().statisticsText()->toPlainText().isEmpty());
   // The next pass runs to the end again.
   f.ShowFrequencies();
-  QCOMPARE(f.Values.ValueRowCount, 7);
-  QCOMPARE(f.Values.valuesGrid->Cell(2, 1), QString("28572"));
+  QCOMPARE(f.valuesPane().valueRowCount(), 7);
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(2, 1), QString("28572"));
 }
 
-void FrequenciesPaneTest::moveDuringPassShowsAfterIt() {
+void ValuesPaneFrequenciesTest::moveDuringPassShowsAfterIt() {
   MainWindow& f = m_w->form;
   m_w->Open(LongFile().path());
   int rowsDuringPass = -1;
   DuringPass(
       [&] {
         PressInVarGrid(f, Qt::Key_Down);
-        QCOMPARE(f.Variables.variableList.RecNo(), 2);
+        QCOMPARE(f.variablesPane().variableList().RecNo(), 2);
         // The pane waits for the pass.
-        rowsDuringPass = f.Values.ValueRowCount;
-        QCOMPARE(f.Values.captionLabel->text(), QString("a"));
+        rowsDuringPass = f.valuesPane().valueRowCount();
+        QCOMPARE(f.valuesPane().captionLabel()->text(), QString("a"));
       },
       [&] { f.ShowFrequencies(); });
   QCOMPARE(rowsDuringPass, 0);
-  QCOMPARE(f.Values.captionLabel->text(), QString("b"));
-  QCOMPARE(f.Values.ValueRowCount, 3);
+  QCOMPARE(f.valuesPane().captionLabel()->text(), QString("b"));
+  QCOMPARE(f.valuesPane().valueRowCount(), 3);
   QCOMPARE(f.StatusText(0), QString("2/2"));
-  QCOMPARE(f.Values.valuesGrid->Cell(2, 1), QString("66667"));
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(2, 1), QString("66667"));
 }
 
-void FrequenciesPaneTest::fileLeftAloneDuringPass_data() {
+void ValuesPaneFrequenciesTest::fileLeftAloneDuringPass_data() {
   QTest::addColumn<QString>("action");
   QTest::newRow("close the window") << "window";
   QTest::newRow("close the file") << "file";
   QTest::newRow("open another file") << "open";
 }
 
-void FrequenciesPaneTest::fileLeftAloneDuringPass() {
+void ValuesPaneFrequenciesTest::fileLeftAloneDuringPass() {
   QFETCH(QString, action);
   MainWindow& f = m_w->form;
   m_w->Open(LongFile().path());
-  const std::weak_ptr<SystemFile> handle = f.File;
+  const std::weak_ptr<SystemFile> handle = f.fileState().File;
   DuringPass(
       [&] {
         if (action == "window") f.close();
-        if (action == "file") f.CloseItem->trigger();
+        if (action == "file") Action(f, "CloseItem")->trigger();
         if (action == "open") f.OpenDataFile(QString::fromStdString(m_file->path()));
-        QVERIFY(f.File == handle.lock());
+        QVERIFY(f.fileState().File == handle.lock());
         QVERIFY(f.isVisible());
       },
       [&] { f.ShowFrequencies(); });
   if (action == "window") {
     // The close asked for during the pass happens after it.
     QVERIFY(!f.isVisible());
-    QVERIFY(!f.FileOpen());
+    QVERIFY(!f.fileState().FileOpen());
   } else {
     QVERIFY(f.isVisible());
-    QVERIFY(f.File == handle.lock());
-    QCOMPARE(f.Values.ValueRowCount, 7);
-    QCOMPARE(f.Values.captionLabel->text(), QString("a"));
+    QVERIFY(f.fileState().File == handle.lock());
+    QCOMPARE(f.valuesPane().valueRowCount(), 7);
+    QCOMPARE(f.valuesPane().captionLabel()->text(), QString("a"));
   }
 }
 
-QTEST_MAIN(FrequenciesPaneTest)
-#include "FrequenciesPane_test.moc"
+QTEST_MAIN(ValuesPaneFrequenciesTest)
+#include "ValuesPaneFrequencies_test.moc"

@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <memory>
 
-#include "values/ui/ValuesGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
 #include "values/ui/FrequencyRows.h"
+#include "values/ui/ValuesGrid.h"
 #include "values/ui/ValuesPane.h"
 
 namespace brindle {
@@ -25,15 +25,15 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
 
 bool ValuesPane::ShowFrequencies(const FrequencyPass& pass) {
   startValueRows();
-  ValueRowCount = 0;
-  valuesGrid->SetRowCount(MinValueRows);
-  statisticsText->clear();
+  m_valueRowCount = 0;
+  m_valuesGrid->SetRowCount(m_minValueRows);
+  m_statisticsText->clear();
 
   std::optional<FrequencyDisplay> display;
   {
     WaitCursor wait;
-    display = Runner.ShowFrequencies(m_variables, pass, m_weighting,
-                                     [] { QCoreApplication::processEvents(); });
+    display = m_runner.ShowFrequencies(m_variables, pass, m_weighting,
+                                       [] { QCoreApplication::processEvents(); });
   }
   if (!display) return false;
   showFrequencyResult(display->result);
@@ -43,17 +43,17 @@ bool ValuesPane::ShowFrequencies(const FrequencyPass& pass) {
 void ValuesPane::ShowNoFrequencies() {
   attachWidthHandler(false);
   startValueRows();
-  ValueRowCount = 0;
-  valuesGrid->SetRowCount(MinValueRows);
+  m_valueRowCount = 0;
+  m_valuesGrid->SetRowCount(m_minValueRows);
   // Still the frequency display: toggling brings the labels.
-  FrequencyTableShown = true;
+  m_frequencyTableShown = true;
   HideStatistics();
-  captionLabel->clear();
-  captionChanged();
-  countChanged(QString());
-  valuesGrid->SelectNone();
-  valuesGrid->LoadColumnsFromLists();
-  valuesGrid->RestoreLabelColumn();
+  m_captionLabel->clear();
+  emit captionChanged();
+  emit countChanged(QString());
+  m_valuesGrid->SelectNone();
+  m_valuesGrid->LoadColumnsFromLists();
+  m_valuesGrid->RestoreLabelColumn();
   attachWidthHandler(true);
   RefreshChart();
 }
@@ -68,34 +68,34 @@ void ValuesPane::showFrequencyResult(const FrequencyResult& result) {
 
   WaitCursor wait;
   attachWidthHandler(false);
-  FrequencyTableShown = true;
-  captionLabel->setText(Text(result.caption));
-  captionChanged();
+  m_frequencyTableShown = true;
+  m_captionLabel->setText(Text(result.caption));
+  emit captionChanged();
   if (!result.cancelled) {
-    ValueRowCount = result.ValueRowCount();
-    valuesGrid->SetRowCount(std::max(MinValueRows, ValueRowCount + 1));
+    m_valueRowCount = result.ValueRowCount();
+    m_valuesGrid->SetRowCount(std::max(m_minValueRows, m_valueRowCount + 1));
     // The grid keeps the table itself and renders the rows it shows.
-    valuesGrid->SetTable(std::make_shared<FrequencyRows>(result.table));
-    countChanged(QString::number(ValueRowCount));
+    m_valuesGrid->SetTable(std::make_shared<FrequencyRows>(result.table));
+    emit countChanged(QString::number(m_valueRowCount));
   }
   switch (result.memo) {
     case MemoDisplay::Unchanged:
       break;
     case MemoDisplay::Hidden:
-      statisticsText->setVisible(false);
+      m_statisticsText->setVisible(false);
       break;
     case MemoDisplay::Shown:
-      StatisticsLines = result.memoLines;
+      m_statisticsLines = result.memoLines;
       layoutStatistics();
-      statisticsText->setVisible(true);
+      m_statisticsText->setVisible(true);
       break;
   }
-  valuesGrid->SelectNone();
-  valuesGrid->LoadColumnsFromLists();
+  m_valuesGrid->SelectNone();
+  m_valuesGrid->LoadColumnsFromLists();
   if (result.hideLabelColumn)
-    valuesGrid->HideLabelColumn();
+    m_valuesGrid->HideLabelColumn();
   else
-    valuesGrid->RestoreLabelColumn();
+    m_valuesGrid->RestoreLabelColumn();
   fitNumberColumns();
   attachWidthHandler(true);
   ValuesGridColumnWidthChanged();

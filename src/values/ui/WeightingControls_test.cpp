@@ -9,8 +9,8 @@
 #include <QTest>
 
 #include "app/MainWindow.h"
-#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
+#include "values/ui/ValuesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -44,22 +44,22 @@ QStringList Items(const QComboBox* box) {
 
 // The user picks an item of the open list.
 void Pick(MainWindow& f, const QString& text) {
-  const int index = f.Weighting.weightCombo->findText(text);
+  const int index = f.weighting().weightCombo()->findText(text);
   QVERIFY(index >= 0);
-  f.Weighting.weightCombo->setCurrentIndex(index);
-  emit f.Weighting.weightCombo->activated(index);
+  f.weighting().weightCombo()->setCurrentIndex(index);
+  emit f.weighting().weightCombo()->activated(index);
 }
 
 void DropDown(MainWindow& f) {
-  f.Weighting.weightCombo->showPopup();
-  f.Weighting.weightCombo->hidePopup();
+  f.weighting().weightCombo()->showPopup();
+  f.weighting().weightCombo()->hidePopup();
 }
 
 const QStringList kItems = {" ", "alpha", "Beta", "grade", "w"};
 
 }  // namespace
 
-class WeightingHandlersTest : public QObject {
+class WeightingControlsTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -77,55 +77,55 @@ class WeightingHandlersTest : public QObject {
   std::unique_ptr<TempFile> m_file;
   void OpenWith(const std::string& declaredWeight) {
     m_w = std::make_unique<ShownWindow>();
-    m_w->form.FrequenciesShown->trigger();
+    Action(m_w->form, "FrequenciesShown")->trigger();
     m_file = WriteTemp(Weighted(declaredWeight));
     m_w->Open(m_file->path());
   }
 };
 
-void WeightingHandlersTest::cleanup() {
+void WeightingControlsTest::cleanup() {
   m_w.reset();
   m_file.reset();
 }
 
-void WeightingHandlersTest::fileWeightIsPreselected() {
+void WeightingControlsTest::fileWeightIsPreselected() {
   OpenWith("w");
   MainWindow& f = m_w->form;
-  QCOMPARE(Items(f.Weighting.weightCombo), kItems);
-  QCOMPARE(f.Weighting.weightCombo->currentText(), QString("w"));
+  QCOMPARE(Items(f.weighting().weightCombo()), kItems);
+  QCOMPARE(f.weighting().weightCombo()->currentText(), QString("w"));
   // Offered, not switched on: the first table counts cases.
-  QVERIFY(!f.Weighting.weightButton->isChecked());
+  QVERIFY(!f.weighting().weightButton()->isChecked());
   QVERIFY(!f.WeightingOn());
   QVERIFY(f.ActiveWeightName().empty());
-  QCOMPARE(f.Weighting.weightButton->toolTip(), QString("Set Weight on"));
-  QCOMPARE(f.Values.valuesGrid->Cell(2, 2), QString("2"));
+  QCOMPARE(f.weighting().weightButton()->toolTip(), QString("Set Weight on"));
+  QCOMPARE(f.valuesPane().valuesGrid()->Cell(2, 2), QString("2"));
   // Another file starts over.
   auto plain = WriteTemp(Weighted(""));
   m_w->Open(plain->path());
-  QCOMPARE(f.Weighting.weightCombo->count(), 0);
+  QCOMPARE(f.weighting().weightCombo()->count(), 0);
   DropDown(f);
-  QCOMPARE(f.Weighting.weightCombo->currentText(), QString(" "));
+  QCOMPARE(f.weighting().weightCombo()->currentText(), QString(" "));
 }
 
-void WeightingHandlersTest::firstDropDownFillsTheList() {
+void WeightingControlsTest::firstDropDownFillsTheList() {
   OpenWith("");
   MainWindow& f = m_w->form;
-  QCOMPARE(f.Weighting.weightCombo->count(), 0);
+  QCOMPARE(f.weighting().weightCombo()->count(), 0);
   // A filter active at the first drop-down decides what is offered.
-  f.Variables.variableList.SetOnFilterRecord(
+  f.variablesPane().variableList().SetOnFilterRecord(
       [](VariableList& t, bool& accept) { accept = t.Current()->VarName != "alpha"; });
-  f.Variables.variableList.SetFiltered(true);
-  f.Variables.variableList.Refilter();
+  f.variablesPane().variableList().SetFiltered(true);
+  f.variablesPane().variableList().Refilter();
   DropDown(f);
-  QCOMPARE(Items(f.Weighting.weightCombo), QStringList({" ", "Beta", "grade", "w"}));
-  QCOMPARE(f.Weighting.weightCombo->currentIndex(), 0);
-  f.Variables.variableList.SetFiltered(false);
-  f.Variables.variableList.Refilter();
+  QCOMPARE(Items(f.weighting().weightCombo()), QStringList({" ", "Beta", "grade", "w"}));
+  QCOMPARE(f.weighting().weightCombo()->currentIndex(), 0);
+  f.variablesPane().variableList().SetFiltered(false);
+  f.variablesPane().variableList().Refilter();
   DropDown(f);
-  QCOMPARE(f.Weighting.weightCombo->count(), 4);
+  QCOMPARE(f.weighting().weightCombo()->count(), 4);
 }
 
-void WeightingHandlersTest::buttonAndHints_data() {
+void WeightingControlsTest::buttonAndHints_data() {
   QTest::addColumn<QStringList>("steps");  // an item to pick, or "press"
   QTest::addColumn<bool>("down");
   QTest::addColumn<QString>("hint");
@@ -143,7 +143,7 @@ void WeightingHandlersTest::buttonAndHints_data() {
       << "alpha";
 }
 
-void WeightingHandlersTest::buttonAndHints() {
+void WeightingControlsTest::buttonAndHints() {
   QFETCH(QStringList, steps);
   QFETCH(bool, down);
   QFETCH(QString, hint);
@@ -153,57 +153,57 @@ void WeightingHandlersTest::buttonAndHints() {
   DropDown(f);
   for (const QString& step : steps) {
     if (step == "press")
-      f.Weighting.weightButton->trigger();
+      f.weighting().weightButton()->trigger();
     else
       Pick(f, step);
   }
-  QCOMPARE(f.Weighting.weightButton->isChecked(), down);
+  QCOMPARE(f.weighting().weightButton()->isChecked(), down);
   QCOMPARE(f.WeightingOn(), down);
-  QCOMPARE(f.Weighting.weightButton->toolTip(), hint);
+  QCOMPARE(f.weighting().weightButton()->toolTip(), hint);
   if (down) QCOMPARE(QString::fromStdString(f.ActiveWeightName()), weight);
 }
 
-void WeightingHandlersTest::weightedTable() {
+void WeightingControlsTest::weightedTable() {
   OpenWith("w");
   MainWindow& f = m_w->form;
   const QString decimal = QString::fromStdString(f.Separators().decimal);
   auto pct = [&](const char* p) { return QString(p).replace('.', decimal); };
-  f.Weighting.weightButton->trigger();
+  f.weighting().weightButton()->trigger();
   // A change of weighting waits for the next table.
-  QCOMPARE(f.Values.ValueRowCount, 4);
+  QCOMPARE(f.valuesPane().valueRowCount(), 4);
   f.ToggleDisplayLabels();
   f.ToggleDisplayLabels();
-  QCOMPARE(f.Values.ValueRowCount, 3);
+  QCOMPARE(f.valuesPane().valueRowCount(), 3);
   const QList<QStringList> rows = {{"1", "3", pct("52.0"), pct("65.0")},
                                    {"2", "1", pct("28.0"), pct("35.0")},
                                    {"9", "1", pct("20.0"), "MISS"}};
   for (int r = 0; r < 3; ++r) {
     QStringList shown;
-    for (int c = 1; c < 5; ++c) shown << f.Values.valuesGrid->Cell(c, r + 1).trimmed();
+    for (int c = 1; c < 5; ++c) shown << f.valuesPane().valuesGrid()->Cell(c, r + 1).trimmed();
     QCOMPARE(shown, rows[r]);
   }
-  const QStringList lines = f.Values.statisticsText->toPlainText().split('\n');
+  const QStringList lines = f.valuesPane().statisticsText()->toPlainText().split('\n');
   QCOMPARE(lines.size(), 3);
   QVERIFY(lines[0].startsWith("valid\t4\t"));
   QVERIFY(lines[1].startsWith("missing\t1\t"));
   QVERIFY(lines[2].startsWith("total\t5\t"));
-  QVERIFY(f.Values.statisticsText->isVisible());
+  QVERIFY(f.valuesPane().statisticsText()->isVisible());
   QCOMPARE(f.StatusText(2), QString("3"));
 }
 
-void WeightingHandlersTest::longListScrolls() {
+void WeightingControlsTest::longListScrolls() {
   m_w = std::make_unique<ShownWindow>();
   m_file = WriteTemp(ManyVariables(40));
   m_w->Open(m_file->path());
   MainWindow& f = m_w->form;
-  f.Weighting.weightCombo->showPopup();
-  const QAbstractItemView* list = f.Weighting.weightCombo->view();
-  QCOMPARE(f.Weighting.weightCombo->count(), 41);
+  f.weighting().weightCombo()->showPopup();
+  const QAbstractItemView* list = f.weighting().weightCombo()->view();
+  QCOMPARE(f.weighting().weightCombo()->count(), 41);
   // 15 rows show (give or take the frame), the rest scroll.
   const int rows = list->viewport()->height() / list->sizeHintForRow(0);
   QVERIFY2(rows >= 14 && rows <= 15, qPrintable(QString::number(rows)));
-  f.Weighting.weightCombo->hidePopup();
+  f.weighting().weightCombo()->hidePopup();
 }
 
-QTEST_MAIN(WeightingHandlersTest)
-#include "WeightingHandlers_test.moc"
+QTEST_MAIN(WeightingControlsTest)
+#include "WeightingControls_test.moc"

@@ -14,10 +14,10 @@
 #include <QTextDocument>
 
 #include "app/MainWindow.h"
-#include "values/ui/ValuesGrid.h"
 #include "testing/WindowTestSupport.h"
 #include "values/FrequencyTable.h"
 #include "values/ui/FrequencyRows.h"
+#include "values/ui/ValuesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -55,16 +55,14 @@ QPoint TitlePoint(const ValuesGrid* g, int col) {
 
 }  // namespace
 
-class ValuesGridHandlersTest : public QObject {
+class ValuesPaneGridTest : public QObject {
   Q_OBJECT
 
  private slots:
   void init();
   void cleanup();
 
-  void titlesSortAndShareTheirDirection();
   void sortStateResetsOnlyForAnotherVariable();
-  void titlesShowTheSortDirection();
   void copyAndSelectAll();
   void keysAndPopupMenu();
   void drawing();
@@ -77,7 +75,7 @@ class ValuesGridHandlersTest : public QObject {
 
  private:
   MainWindow& form() { return m_w->form; }
-  ValuesGrid* grid() { return m_w->form.Values.valuesGrid; }
+  ValuesGrid* grid() { return m_w->form.valuesPane().valuesGrid(); }
   void ClickTitle(int col, bool doubleClick = false) {
     QWidget* titles = grid()->horizontalHeader()->viewport();
     QTest::mouseClick(titles, Qt::LeftButton, {}, TitlePoint(grid(), col));
@@ -88,119 +86,34 @@ class ValuesGridHandlersTest : public QObject {
   std::unique_ptr<TempFile> m_file;
 };
 
-void ValuesGridHandlersTest::init() {
+void ValuesPaneGridTest::init() {
   m_w = std::make_unique<ShownWindow>();
   m_file = WriteTemp(SortSample());
   m_w->form.FrequenciesShownClick();
   m_w->Open(m_file->path());
-  QVERIFY(m_w->form.Values.FrequencyTableShown);
+  QVERIFY(m_w->form.valuesPane().frequencyTableShown());
 }
 
-void ValuesGridHandlersTest::cleanup() {
+void ValuesPaneGridTest::cleanup() {
   m_w.reset();
   m_file.reset();
 }
 
-void ValuesGridHandlersTest::titlesSortAndShareTheirDirection() {
-  MainWindow& f = form();
-  ValuesGrid* g = grid();
-  QCOMPARE(ShownValues(g), QString("1 2 3 4"));
-  struct Step {
-    int col;
-    bool doubleClick;
-    const char* shown;
-    int key;
-    bool descending;
-  } steps[] = {
-      {1, false, "4 3 2 1", 1, true},  // "Value" first shows the reverse fill order
-      {1, false, "1 2 3 4", 1, false},
-      {0, false, "3 2 4 1", 0, false},  // empty label first, "Zebra" before "apple", ties stable
-      {0, false, "1 4 2 3", 0, true},   // the exact reverse, ties included
-      {2, false, "3 1 2 4", 2, false},  // 1, 9, 10, 10: by number, not text
-      {4, false, "4 2 1 3", 2, true},   // "% Valid" shares the count key
-      {0, false, "3 2 4 1", 0, false},
-      {3, false, "3 1 2 4", 2, false},  // after another key, ascending again
-      {2, true, "3 1 2 4", 2, false},   // a double-click sorts twice
-  };
-  for (const Step& s : steps) {
-    ClickTitle(s.col, s.doubleClick);
-    QCOMPARE(ShownValues(g), QString(s.shown));
-    QCOMPARE(f.Values.SortKey, s.key);
-    QCOMPARE(f.Values.SortDescending, s.descending);
-  }
-  // Whole rows move; the lists keep the fill order.
-  ClickTitle(0);
-  QCOMPARE(g->Cell(0, 1), QString());
-  QCOMPARE(g->Cell(2, 1), QString("1"));
-  QCOMPARE(g->FillText(0, 1), QString("apple"));
-  // F5 is the value key; a press on a column border sorts nothing.
-  QTest::keyClick(g, Qt::Key_F5);
-  QCOMPARE(f.Values.SortKey, 1);
-  const QHeaderView* h = g->horizontalHeader();
-  QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
-                    QPoint(h->sectionViewportPosition(1) + h->sectionSize(1) - 1, h->height() / 2));
-  QCOMPARE(f.Values.SortKey, 1);
-  // The labels list: counts sort nothing, but the state follows.
-  f.ToggleDisplayLabels();
-  const QString labels = ShownValues(g);
-  ClickTitle(2);
-  QCOMPARE(ShownValues(g), labels);
-  QCOMPARE(f.Values.SortKey, 2);
-}
-
-void ValuesGridHandlersTest::sortStateResetsOnlyForAnotherVariable() {
+void ValuesPaneGridTest::sortStateResetsOnlyForAnotherVariable() {
   MainWindow& f = form();
   ClickTitle(0);
   f.ToggleDisplayLabels();
   f.ToggleDisplayLabels();
-  QCOMPARE(f.Values.SortKey, 0);
-  f.Variables.variableList.SetRecNo(3);
-  QCOMPARE(f.Values.SortKey, 1);
-  QVERIFY(!f.Values.SortDescending);
+  QCOMPARE(f.valuesPane().sortKey(), 0);
+  f.variablesPane().variableList().SetRecNo(3);
+  QCOMPARE(f.valuesPane().sortKey(), 1);
+  QVERIFY(!f.valuesPane().sortDescending());
   ClickTitle(0);
   f.OpenDataFile(QString::fromStdString(m_file->path()));
-  QCOMPARE(f.Values.SortKey, 1);
+  QCOMPARE(f.valuesPane().sortKey(), 1);
 }
 
-void ValuesGridHandlersTest::titlesShowTheSortDirection() {
-  MainWindow& f = form();
-  ValuesGrid* g = grid();
-  const QHeaderView* h = g->horizontalHeader();
-  // Fill order: no mark.
-  QVERIFY(!h->isSortIndicatorShown());
-  QCOMPARE(g->SortIndicatorColumn(), -1);
-  const struct {
-    int col;
-    Qt::SortOrder order;
-  } steps[] = {
-      {1, Qt::DescendingOrder}, {1, Qt::AscendingOrder}, {0, Qt::AscendingOrder},
-      {0, Qt::DescendingOrder}, {3, Qt::AscendingOrder}, {4, Qt::DescendingOrder},
-      {2, Qt::AscendingOrder},
-  };
-  for (const auto& s : steps) {
-    ClickTitle(s.col);
-    // The clicked column carries the platform's mark in the sort's direction.
-    QVERIFY(h->isSortIndicatorShown());
-    QCOMPARE(h->sortIndicatorSection(), s.col);
-    QCOMPARE(h->sortIndicatorOrder(), s.order);
-    // The column is wide enough for its title beside the mark.
-    QVERIFY(g->ColWidth(s.col) >= h->sectionSizeHint(s.col));
-  }
-  // Labels and frequencies toggled: rows in fill order again, no mark.
-  f.ToggleDisplayLabels();
-  QVERIFY(!h->isSortIndicatorShown());
-  // Value labels have no counts to sort by.
-  ClickTitle(2);
-  QVERIFY(!h->isSortIndicatorShown());
-  ClickTitle(0);
-  QCOMPARE(h->sortIndicatorSection(), 0);
-  QVERIFY(h->isSortIndicatorShown());
-  // Another variable starts unsorted.
-  f.Variables.variableList.SetRecNo(2);
-  QVERIFY(!h->isSortIndicatorShown());
-}
-
-void ValuesGridHandlersTest::copyAndSelectAll() {
+void ValuesPaneGridTest::copyAndSelectAll() {
   MainWindow& f = form();
   ValuesGrid* g = grid();
   // Nothing is selected after a fill: nothing is copied.
@@ -210,13 +123,13 @@ void ValuesGridHandlersTest::copyAndSelectAll() {
   QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
   QCOMPARE(m_w->ui.clipboard, QString("  1\t9\t\r\n  2\t10\t\r\n"));
   g->SetSelection({2, 3, 2, 3});
-  f.Values.copyAction->trigger();
+  f.valuesPane().copyAction()->trigger();
   QCOMPARE(m_w->ui.clipboard, QString("1\t\r\n"));
   // A sorted table copies its rows as they are shown.
   ClickTitle(2);
   ClickTitle(2);
   g->SetSelection({0, 1, 4, 4});
-  f.Values.copyAction->trigger();
+  f.valuesPane().copyAction()->trigger();
   QString shown;
   for (int r = 1; r <= 4; ++r) {
     for (int c = 0; c < 5; ++c) shown += g->Cell(c, r) + '\t';
@@ -224,59 +137,59 @@ void ValuesGridHandlersTest::copyAndSelectAll() {
   }
   QCOMPARE(m_w->ui.clipboard, shown);
   QVERIFY(m_w->ui.clipboard.startsWith("Zebra\t  4\t10\t"));
-  f.CopySelectionToClip(f.Values.statisticsText);
+  f.valuesPane().CopySelectionToClip(f.valuesPane().statisticsText());
   QCOMPARE(m_w->ui.clipboard, QString());
   QTest::keyClick(g, Qt::Key_A, Qt::ControlModifier);
   const ValuesGrid::GridRect all = g->Selection();
   QCOMPARE((QList<int>{all.left, all.top, all.right, all.bottom}), (QList<int>{0, 1, 4, 4}));
   f.FrequenciesShownClick();
-  f.Variables.variableList.SetRecNo(3);  // no labels: nothing to select
-  f.SelectAllValuesClick();
+  f.variablesPane().variableList().SetRecNo(3);  // no labels: nothing to select
+  f.valuesPane().SelectAllValuesClick();
   QCOMPARE(g->Selection().left, -1);
 }
 
-void ValuesGridHandlersTest::keysAndPopupMenu() {
+void ValuesPaneGridTest::keysAndPopupMenu() {
   MainWindow& f = form();
   ValuesGrid* g = grid();
   QTest::keyClick(g, Qt::Key_Return);
-  QVERIFY(!f.Values.FrequencyTableShown);
+  QVERIFY(!f.valuesPane().frequencyTableShown());
   QTest::keyClick(g, Qt::Key_Enter);
-  QVERIFY(f.Values.FrequencyTableShown);
-  f.Variables.findNameEdit->setText("v");
+  QVERIFY(f.valuesPane().frequencyTableShown());
+  f.variablesPane().findNameEdit()->setText("v");
   QTest::keyClick(g, Qt::Key_F8);
-  QVERIFY(f.Variables.filterCheck->isChecked());
+  QVERIFY(f.variablesPane().filterCheck()->isChecked());
   QTest::keyClick(g, Qt::Key_F8);
-  QVERIFY(!f.Variables.filterCheck->isChecked());
+  QVERIFY(!f.variablesPane().filterCheck()->isChecked());
   QTest::keyClick(g, Qt::Key_D, Qt::ControlModifier);  // no document lines: nothing
   QCOMPARE(m_w->ui.calls.size(), 1);
   QTest::keyClick(g, Qt::Key_Backspace);
-  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.Variables.findNameEdit));
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.variablesPane().findNameEdit()));
 
   // A right click opens the menu without touching the selection.
   const QPoint cell = g->visualRect(g->model()->index(0, 1)).center();
   QTest::mouseClick(g->viewport(), Qt::RightButton, {}, cell);
-  QVERIFY(f.Values.valuesMenu->isVisible());
-  QVERIFY(!f.Values.copyAction->isEnabled());
-  f.Values.valuesMenu->hide();
+  QVERIFY(f.valuesPane().valuesMenu()->isVisible());
+  QVERIFY(!f.valuesPane().copyAction()->isEnabled());
+  f.valuesPane().valuesMenu()->hide();
   g->SetSelection({0, 2, 1, 3});
   QTest::mouseClick(g->viewport(), Qt::RightButton, {}, cell);
-  QVERIFY(f.Values.copyAction->isEnabled());
+  QVERIFY(f.valuesPane().copyAction()->isEnabled());
   QCOMPARE(g->Selection().top, 2);
-  f.Values.valuesMenu->hide();
+  f.valuesPane().valuesMenu()->hide();
   // A double-click on a data cell or beside the titles switches the display.
   QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, cell);
-  QVERIFY(!f.Values.FrequencyTableShown);
+  QVERIFY(!f.valuesPane().frequencyTableShown());
   const QHeaderView* h = g->horizontalHeader();
   const QPoint beside(h->sectionViewportPosition(4) + h->sectionSize(4) + 5, h->height() / 2);
   if (beside.x() < h->width()) {
     QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, beside);
-    QVERIFY(!f.Values.FrequencyTableShown);
+    QVERIFY(!f.valuesPane().frequencyTableShown());
     QTest::mouseDClick(h->viewport(), Qt::LeftButton, {}, beside);
-    QVERIFY(f.Values.FrequencyTableShown);
+    QVERIFY(f.valuesPane().frequencyTableShown());
   }
 }
 
-void ValuesGridHandlersTest::drawing() {
+void ValuesPaneGridTest::drawing() {
   MainWindow& f = form();
   struct Case {
     int col, row;
@@ -284,35 +197,35 @@ void ValuesGridHandlersTest::drawing() {
     QColor text, background;
     Qt::Alignment horizontal;
   } cases[] = {
-      {2, 1, false, false, f.Values.CountColor, Qt::white, Qt::AlignRight},
-      {2, 1, true, false, f.Values.CountColor, QColor(255, 255, 240), Qt::AlignRight},
-      {2, 1, true, true, f.Values.CountColor, Qt::white, Qt::AlignRight},
+      {2, 1, false, false, f.valuesPane().countColor(), Qt::white, Qt::AlignRight},
+      {2, 1, true, false, f.valuesPane().countColor(), QColor(255, 255, 240), Qt::AlignRight},
+      {2, 1, true, true, f.valuesPane().countColor(), Qt::white, Qt::AlignRight},
       {2, 0, true, false, Qt::black, Qt::white, Qt::AlignRight},
       {1, 1, true, false, Qt::black, Qt::white, Qt::AlignRight},  // numeric value
       {0, 1, true, false, Qt::black, Qt::white, Qt::AlignLeft},
   };
   for (const Case& c : cases) {
     // Weighted by the first numeric variable, or not weighted.
-    f.FillWeightList();
-    f.WeightChosen(c.weighted ? 1 : 0);
-    f.WeightButtonClick(c.weighted);
+    f.weighting().FillWeightList();
+    f.weighting().WeightChosen(c.weighted ? 1 : 0);
+    f.weighting().WeightButtonClick(c.weighted);
     QCOMPARE(f.WeightingOn(), c.weighted);
     QColor background = Qt::white;
     QColor text = Qt::black;
     Qt::Alignment align;
-    f.ValuesGridDrawCell(c.col, c.row, c.selected, background, text, align);
+    f.valuesPane().ValuesGridDrawCell(c.col, c.row, c.selected, background, text, align);
     QCOMPARE(text, c.text);
     QCOMPARE(background, c.background);
     QCOMPARE(align & Qt::AlignHorizontal_Mask, c.horizontal);
   }
-  f.Variables.variableList.SetRecNo(2);  // a string's values are left-aligned
+  f.variablesPane().variableList().SetRecNo(2);  // a string's values are left-aligned
   QColor background, text;
   Qt::Alignment align;
-  f.ValuesGridDrawCell(1, 1, false, background, text, align);
+  f.valuesPane().ValuesGridDrawCell(1, 1, false, background, text, align);
   QCOMPARE(align & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
 }
 
-void ValuesGridHandlersTest::numberColumnsFitTheirTexts() {
+void ValuesPaneGridTest::numberColumnsFitTheirTexts() {
   MainWindow& f = form();
   ValuesGrid* g = grid();
   g->SetColWidth(1, 8);
@@ -327,7 +240,7 @@ void ValuesGridHandlersTest::numberColumnsFitTheirTexts() {
   QCOMPARE(sum, g->viewport()->width());
 }
 
-void ValuesGridHandlersTest::valueColumnFitsTheWidestValueOfALongTable() {
+void ValuesPaneGridTest::valueColumnFitsTheWidestValueOfALongTable() {
   // More distinct values than are all measured; F8.0 pads each with leading
   // blanks, so "1" is as long a text as "250000".
   TempFile file;
@@ -343,7 +256,7 @@ void ValuesGridHandlersTest::valueColumnFitsTheWidestValueOfALongTable() {
   MainWindow& f = form();
   ValuesGrid* g = grid();
   m_w->Open(file.path());
-  QCOMPARE(f.Values.ValueRowCount, 250000);
+  QCOMPARE(f.valuesPane().valueRowCount(), 250000);
   // Padded with leading blanks to the format's width, as long as the last.
   QCOMPARE(g->Cell(1, 1).trimmed(), QString("1"));
   const QString last = g->Cell(1, 250000);
@@ -355,7 +268,7 @@ void ValuesGridHandlersTest::valueColumnFitsTheWidestValueOfALongTable() {
            qPrintable(QString("%1 < %2").arg(g->ColWidth(1)).arg(needed)));
 }
 
-void ValuesGridHandlersTest::widthCandidatesOfTheWholeTable_data() {
+void ValuesPaneGridTest::widthCandidatesOfTheWholeTable_data() {
   QTest::addColumn<int>("rows");
   QTest::addColumn<int>("widestRow");   // where the widest value stands
   QTest::addColumn<QString>("widest");  // without its padding
@@ -365,7 +278,7 @@ void ValuesGridHandlersTest::widthCandidatesOfTheWholeTable_data() {
   QTest::newRow("long table, widest last") << 250000 << 249999 << "250000";
 }
 
-void ValuesGridHandlersTest::widthCandidatesOfTheWholeTable() {
+void ValuesPaneGridTest::widthCandidatesOfTheWholeTable() {
   QFETCH(int, rows);
   QFETCH(int, widestRow);
   QFETCH(QString, widest);
@@ -390,9 +303,9 @@ void ValuesGridHandlersTest::widthCandidatesOfTheWholeTable() {
   QVERIFY2(offered, qPrintable(candidates.join('|')));
 }
 
-void ValuesGridHandlersTest::statisticsBoxShowsEveryFigure() {
+void ValuesPaneGridTest::statisticsBoxShowsEveryFigure() {
   MainWindow& f = form();
-  QPlainTextEdit* memo = f.Values.statisticsText;
+  QPlainTextEdit* memo = f.valuesPane().statisticsText();
   QVERIFY(memo->isVisible());
   const QString counted = memo->toPlainText();
   auto allInView = [memo] {
@@ -405,9 +318,9 @@ void ValuesGridHandlersTest::statisticsBoxShowsEveryFigure() {
   QCOMPARE(memo->document()->blockCount(), 3);
   // A pane as wide as the five design columns shows all; narrower still,
   // two pairs a line.
-  f.splitter->setSizes({f.splitter->width() - 368, 365});
+  Splitter(f)->setSizes({Splitter(f)->width() - 368, 365});
   QVERIFY(allInView());
-  f.splitter->setSizes({f.splitter->width() - 233, 230});
+  Splitter(f)->setSizes({Splitter(f)->width() - 233, 230});
   QVERIFY(allInView());
   QCOMPARE(memo->document()->blockCount(), 5);
   // Ctrl+A and Ctrl+C copy what the box shows.
@@ -424,7 +337,7 @@ void ValuesGridHandlersTest::statisticsBoxShowsEveryFigure() {
   QCOMPARE(fields(m_w->ui.clipboard), fields(counted));
 }
 
-void ValuesGridHandlersTest::labelColumnComesBackAfterALongString() {
+void ValuesPaneGridTest::labelColumnComesBackAfterALongString() {
   // Enough cases for the window to handle its events during a pass, and a
   // long string of many distinct values.
   SavFile sample = SortSample();
@@ -436,7 +349,7 @@ void ValuesGridHandlersTest::labelColumnComesBackAfterALongString() {
   const int label = g->ColWidth(0);
   QVERIFY(label > 40);
   auto show = [&](int recNo) {
-    f.Variables.variableList.SetRecNo(recNo);
+    f.variablesPane().variableList().SetRecNo(recNo);
     QTest::qWait(20);
   };
   show(2);
@@ -457,5 +370,5 @@ void ValuesGridHandlersTest::labelColumnComesBackAfterALongString() {
   QCOMPARE(g->ColWidth(0), label);
 }
 
-QTEST_MAIN(ValuesGridHandlersTest)
-#include "ValuesGridHandlers_test.moc"
+QTEST_MAIN(ValuesPaneGridTest)
+#include "ValuesPaneGrid_test.moc"

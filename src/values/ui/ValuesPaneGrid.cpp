@@ -1,6 +1,6 @@
 // The values pane's work on the filled values grid: sorting by a column
-// title or F5, the grid's popup menu, copying a selected block, drawing the
-// cells, and the keys of the statistics box under it. The row orders come
+// title or F5, the grid's keys and popup menu, copying a selected block,
+// drawing the cells, and the keys of the statistics box under it. The row orders come
 // from values/RowOrder; the grid only shows its rows in that order.
 #include <QAction>
 #include <QKeyEvent>
@@ -16,16 +16,16 @@
 #include <string_view>
 #include <vector>
 
-#include "values/ui/ValuesGrid.h"
 #include "platform/UiService.h"
 #include "platform/WaitCursor.h"
 #include "values/CaseWeighting.h"
 #include "values/RowOrder.h"
 #include "values/SummaryStatistics.h"
 #include "values/ui/FrequencyRows.h"
+#include "values/ui/ValuesGrid.h"
 #include "values/ui/ValuesPane.h"
-#include "variables/VariableList.h"
 #include "variables/VarRecord.h"
+#include "variables/VariableList.h"
 
 namespace brindle {
 
@@ -44,15 +44,15 @@ bool Ctrl(const QKeyEvent* event) { return event->modifiers().testFlag(Qt::Contr
 // --- Statistics box and count column -----------------------------------------
 
 void ValuesPane::layoutStatistics() {
-  if (StatisticsLines.empty()) return;
-  const QFontMetrics metrics = statisticsText->fontMetrics();
+  if (m_statisticsLines.empty()) return;
+  const QFontMetrics metrics = m_statisticsText->fontMetrics();
   const int gap = metrics.horizontalAdvance(QStringLiteral("   "));
-  const int room =
-      statisticsText->viewport()->width() - 2 * static_cast<int>(statisticsText->document()->documentMargin());
+  const int room = m_statisticsText->viewport()->width() -
+                   2 * static_cast<int>(m_statisticsText->document()->documentMargin());
   std::vector<std::string> lines;
   QList<qreal> stops;
   for (int pairs = 3; pairs >= 2; --pairs) {
-    lines = brindle::StatisticsLines(StatisticsLines, pairs);
+    lines = brindle::StatisticsLines(m_statisticsLines, pairs);
     // The widest text of every field position, labels and values alike.
     std::vector<int> widths;
     for (const std::string& line : lines) {
@@ -70,21 +70,21 @@ void ValuesPane::layoutStatistics() {
     if (x - gap <= room) break;
   }
   // Still too wide: the horizontal scroll bar takes a line's room.
-  const int scrollBar =
-      stops.isEmpty() || stops.constLast() - gap <= room
-          ? 0
-          : statisticsText->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, statisticsText);
-  QTextOption option = statisticsText->document()->defaultTextOption();
+  const int scrollBar = stops.isEmpty() || stops.constLast() - gap <= room
+                            ? 0
+                            : m_statisticsText->style()->pixelMetric(QStyle::PM_ScrollBarExtent,
+                                                                     nullptr, m_statisticsText);
+  QTextOption option = m_statisticsText->document()->defaultTextOption();
   option.setTabArray(stops);
-  statisticsText->document()->setDefaultTextOption(option);
+  m_statisticsText->document()->setDefaultTextOption(option);
   QStringList text;
   for (const std::string& line : lines) text << Text(line);
-  if (statisticsText->toPlainText() != text.join(QLatin1Char('\n')))
-    statisticsText->setPlainText(text.join(QLatin1Char('\n')));
-  const int height = static_cast<int>(lines.size()) * metrics.lineSpacing() +
-                     2 * statisticsText->frameWidth() +
-                     2 * static_cast<int>(statisticsText->document()->documentMargin()) + 2 + scrollBar;
-  if (statisticsText->height() != height) statisticsText->setFixedHeight(height);
+  if (m_statisticsText->toPlainText() != text.join(QLatin1Char('\n')))
+    m_statisticsText->setPlainText(text.join(QLatin1Char('\n')));
+  const int height =
+      static_cast<int>(lines.size()) * metrics.lineSpacing() + 2 * m_statisticsText->frameWidth() +
+      2 * static_cast<int>(m_statisticsText->document()->documentMargin()) + 2 + scrollBar;
+  if (m_statisticsText->height() != height) m_statisticsText->setFixedHeight(height);
 }
 
 namespace {
@@ -122,40 +122,40 @@ void FitColumn(ValuesGrid* grid, int col) {
 }  // namespace
 
 void ValuesPane::fitNumberColumns() {
-  FitColumn(valuesGrid, 2);
+  FitColumn(m_valuesGrid, 2);
   // Right-aligned values lose their leading digits when cut.
   const VarRecord* rec = m_variables.Current();
-  if (rec && rec->VarType == 0 && !valuesGrid->LabelColumnHidden()) FitColumn(valuesGrid, 1);
+  if (rec && rec->VarType == 0 && !m_valuesGrid->LabelColumnHidden()) FitColumn(m_valuesGrid, 1);
 }
 
 // --- Sorting ----------------------------------------------------------------
 
 void ValuesPane::SortValuesGrid(int key) {
   WaitCursor wait;
-  SortDescending = key == SortKey ? !SortDescending : false;
-  SortKey = key;
+  m_sortDescending = key == m_sortKey ? !m_sortDescending : false;
+  m_sortKey = key;
   // The count key's mark stands on "Freq" unless a title click names the
   // column (see ValuesGridMouseDown); value labels have no counts to sort.
-  if (key >= 2 && !FrequencyTableShown)
-    valuesGrid->HideSortIndicator();
+  if (key >= 2 && !m_frequencyTableShown)
+    m_valuesGrid->HideSortIndicator();
   else
-    valuesGrid->ShowSortIndicator(std::min(key, 2), SortDescending);
+    m_valuesGrid->ShowSortIndicator(std::min(key, 2), m_sortDescending);
   switch (key) {
     case 0:
-      SortRowsByLabel(SortDescending);
+      SortRowsByLabel(m_sortDescending);
       break;
     case 1: {
       // The lists keep the fill order: ascending loads them as they are.
-      const auto n = static_cast<std::int32_t>(valuesGrid->FillRows()) - 1;
-      if (!SortDescending)
-        valuesGrid->LoadColumnsFromLists();
+      const auto n = static_cast<std::int32_t>(m_valuesGrid->FillRows()) - 1;
+      if (!m_sortDescending)
+        m_valuesGrid->LoadColumnsFromLists();
       else if (n > 0)
-        valuesGrid->ShowRowsInOrder(FillOrder(n, true));
+        m_valuesGrid->ShowRowsInOrder(FillOrder(n, true));
       break;
     }
     case 2:
     case 3:
-      if (FrequencyTableShown) SortRowsByCount(SortDescending);
+      if (m_frequencyTableShown) SortRowsByCount(m_sortDescending);
       break;
     default:
       break;
@@ -164,24 +164,24 @@ void ValuesPane::SortValuesGrid(int key) {
 }
 
 void ValuesPane::SortRowsByLabel(bool descending) {
-  if (const auto* table = dynamic_cast<const FrequencyRows*>(valuesGrid->Table().get())) {
-    if (table->Count() >= 2) valuesGrid->ShowRowsInOrder(table->LabelOrder(descending));
+  if (const auto* table = dynamic_cast<const FrequencyRows*>(m_valuesGrid->Table().get())) {
+    if (table->Count() >= 2) m_valuesGrid->ShowRowsInOrder(table->LabelOrder(descending));
     return;
   }
-  const QStringList& labels = valuesGrid->ColumnLists[0];
+  const QStringList& labels = m_valuesGrid->ColumnLists[0];
   if (labels.size() < 3) return;
   std::vector<std::u16string_view> keys;
   keys.reserve(static_cast<std::size_t>(labels.size() - 1));
   for (qsizetype i = 1; i < labels.size(); ++i) keys.push_back(View(labels.at(i)));
-  valuesGrid->ShowRowsInOrder(brindle::SortRowsByLabel(keys, descending));
+  m_valuesGrid->ShowRowsInOrder(brindle::SortRowsByLabel(keys, descending));
 }
 
 void ValuesPane::SortRowsByCount(bool descending) {
-  if (const auto* table = dynamic_cast<const FrequencyRows*>(valuesGrid->Table().get())) {
-    if (table->Count() >= 2) valuesGrid->ShowRowsInOrder(table->CountOrder(descending));
+  if (const auto* table = dynamic_cast<const FrequencyRows*>(m_valuesGrid->Table().get())) {
+    if (table->Count() >= 2) m_valuesGrid->ShowRowsInOrder(table->CountOrder(descending));
     return;
   }
-  const QStringList& counts = valuesGrid->ColumnLists[2];
+  const QStringList& counts = m_valuesGrid->ColumnLists[2];
   if (counts.size() < 3) return;
   // Counts repeat a lot; a text equal to the one before needs no reading.
   std::vector<std::int64_t> keys;
@@ -191,14 +191,14 @@ void ValuesPane::SortRowsByCount(bool descending) {
     keys.push_back(i > 1 && text.isSharedWith(counts.at(i - 1)) ? keys.back()
                                                                 : CountTextValue(View(text)));
   }
-  valuesGrid->ShowRowsInOrder(brindle::SortRowsByCount(keys, descending));
+  m_valuesGrid->ShowRowsInOrder(brindle::SortRowsByCount(keys, descending));
 }
 
 // --- Selection and copy -------------------------------------------------------
 
 void ValuesPane::SelectAllValuesClick() {
-  if (ValueRowCount <= 0) return;
-  valuesGrid->SetSelection({0, 1, ValuesGrid::kColumns - 1, ValueRowCount});
+  if (m_valueRowCount <= 0) return;
+  m_valuesGrid->SetSelection({0, 1, ValuesGrid::kColumns - 1, m_valueRowCount});
 }
 
 void ValuesPane::CopySelectionToClip(QObject* sender) {
@@ -229,41 +229,84 @@ void ValuesPane::CopySelectionToClip(QObject* sender) {
   m_ui.SetClipboardText(text);
 }
 
-void ValuesPane::CopyClick() { CopySelectionToClip(valuesGrid); }
+void ValuesPane::CopyClick() { CopySelectionToClip(m_valuesGrid); }
 
 // --- Mouse and keys -----------------------------------------------------------
 
 bool ValuesPane::ValuesGridMouseDown(Qt::MouseButton button, int x, int y, bool doubleClick) {
-  valuesGrid->setFocus(Qt::MouseFocusReason);
+  m_valuesGrid->setFocus(Qt::MouseFocusReason);
   if (button == Qt::RightButton) {
-    const ValuesGrid::GridRect sel = valuesGrid->Selection();
-    copyAction->setEnabled(sel.top > 0 && sel.left >= 0);
-    valuesMenu->popup(valuesGrid->mapToGlobal(QPoint(x, y)));
+    const ValuesGrid::GridRect sel = m_valuesGrid->Selection();
+    m_copyAction->setEnabled(sel.top > 0 && sel.left >= 0);
+    m_valuesMenu->popup(m_valuesGrid->mapToGlobal(QPoint(x, y)));
     return false;
   }
   if (button != Qt::LeftButton) return false;
   int col = -1;
   int row = -1;
-  if (valuesGrid->CellAt(QPoint(x, y), col, row) && row == 0) {
+  if (m_valuesGrid->CellAt(QPoint(x, y), col, row) && row == 0) {
     // Every press on a title sorts, so a double-click sorts twice; "Freq",
     // "% Total" and "% Valid" share the count key.
-    if (!valuesGrid->IsColumnBorder(x, y)) {
+    if (!m_valuesGrid->IsColumnBorder(x, y)) {
       SortValuesGrid(col <= 1 ? col : 2);
-      if (valuesGrid->SortIndicatorColumn() >= 0)
-        valuesGrid->ShowSortIndicator(col, SortDescending);
+      if (m_valuesGrid->SortIndicatorColumn() >= 0)
+        m_valuesGrid->ShowSortIndicator(col, m_sortDescending);
     }
     return false;
   }
   return doubleClick;
 }
 
+void ValuesPane::ValuesGridKeyDown(QKeyEvent* event) {
+  const bool ctrl = Ctrl(event);
+  bool acted = true;
+  switch (event->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_F2:
+      emit findBoxRequested();
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      emit toggleDisplayRequested();
+      break;
+    case Qt::Key_F5:
+      SortValuesGrid(1);
+      break;
+    case Qt::Key_F8:
+      emit filterSwitchRequested();
+      break;
+    case Qt::Key_F:
+      if (ctrl) emit findBoxRequested();
+      acted = ctrl;
+      break;
+    case Qt::Key_A:
+      if (ctrl) SelectAllValuesClick();
+      acted = ctrl;
+      break;
+    case Qt::Key_C:
+      if (ctrl) CopySelectionToClip(m_valuesGrid);
+      acted = ctrl;
+      break;
+    case Qt::Key_D:
+      if (ctrl) emit documentRequested();
+      acted = ctrl;
+      break;
+    default:
+      acted = false;
+      break;
+  }
+  // The grid ignores (consumes) the keys the pane acted on.
+  if (acted) event->ignore();
+}
+
 void ValuesPane::StatisticsTextKeyDown(QKeyEvent* event) {
   if (!Ctrl(event)) return;
   if (event->key() == Qt::Key_A) {
-    statisticsText->selectAll();
+    m_statisticsText->selectAll();
     event->ignore();
   } else if (event->key() == Qt::Key_C) {
-    const QTextCursor cursor = statisticsText->textCursor();
+    const QTextCursor cursor = m_statisticsText->textCursor();
     if (cursor.hasSelection()) m_ui.SetClipboardText(cursor.selection().toPlainText());
     event->ignore();
   }
@@ -272,10 +315,10 @@ void ValuesPane::StatisticsTextKeyDown(QKeyEvent* event) {
 // --- Drawing ------------------------------------------------------------------
 
 void ValuesPane::ValuesGridDrawCell(int col, int row, bool selected, QColor& background,
-                                     QColor& text, Qt::Alignment& align) {
+                                    QColor& text, Qt::Alignment& align) {
   if (row > 0 && col == 2) {
-    text = CountColor;
-    if (m_weighting.WeightingOn() && FrequencyTableShown && !selected)
+    text = m_countColor;
+    if (m_weighting.WeightingOn() && m_frequencyTableShown && !selected)
       background = QColor(255, 255, 240);
   }
   const VarRecord* rec = m_variables.Current();

@@ -1,0 +1,137 @@
+// For the panes' own tests: a pane shown alone in a host widget of its own,
+// over a data file opened without the main window, its messages recorded.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <string>
+
+#include "datafile/DataFileState.h"
+#include "datafile/DictionaryLoader.h"
+#include "datafile/ui/OpenFileGuard.h"
+#include "datafile/ui/OpenFileHandlers.h"
+#include "platform/UiService.h"
+#include "values/CaseWeighting.h"
+#include "values/Frequencies.h"
+#include "values/ui/ValuesGrid.h"
+#include "values/ui/ValuesPane.h"
+#include "variables/ui/VariablesGrid.h"
+#include "variables/ui/VariablesPane.h"
+
+namespace brindle::testing {
+
+// The variables pane, its find bar above its grid, in a shown and active
+// host of 500 x 600.
+struct ShownVariablesPane {
+  RecordingUiService ui;
+  QWidget host;
+  VariablesPane pane{ui, &host};
+  DataFileState file;
+  OpenFileGuard openFile{file};
+
+  ShownVariablesPane() {
+    auto* layout = new QVBoxLayout(&host);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pane.findBar());
+    layout->addWidget(pane.variablesGrid(), 1);
+    host.resize(500, 600);
+    host.show();
+    QApplication::setActiveWindow(&host);
+    (void)QTest::qWaitForWindowActive(&host);
+  }
+
+  // Opens a data file and fills the pane's table from it, as the window does.
+  bool Open(const std::string& path) {
+    if (!OpenDataFileReported(ui, &host, QString::fromStdString(path), file)) return false;
+    pane.variablesGrid()->SetDataSourceEnabled(false);
+    const DictionaryLoadResult result =
+        LoadDictionary(file, pane.variableList(), NumberSeparators{});
+    pane.variablesGrid()->SetDataSourceEnabled(true);
+    pane.SetEnabled(true);
+    return result.errorCode == 0;
+  }
+
+  // Clicks a data row (0-based among the visible rows) of the grid.
+  void ClickRow(int row, Qt::KeyboardModifiers mods = Qt::NoModifier,
+                Qt::MouseButton button = Qt::LeftButton) {
+    const QAbstractItemModel* model = pane.variablesGrid()->model();
+    const QPoint point = pane.variablesGrid()->visualRect(model->index(row, 0)).center();
+    QTest::mouseClick(pane.variablesGrid()->viewport(), button, mods, point);
+  }
+
+  void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QTest::keyClick(pane.variablesGrid(), static_cast<Qt::Key>(key), mods);
+  }
+
+  // The names in the grid, top to bottom.
+  QStringList GridNames() const {
+    QStringList names;
+    const QAbstractItemModel* model = pane.variablesGrid()->model();
+    for (int r = 0; r < model->rowCount(); ++r) names << model->index(r, 0).data().toString();
+    return names;
+  }
+
+  int Count(const char* kind) const { return ui.Count(QString::fromLatin1(kind)); }
+};
+
+// The values pane, its caption above its grid and statistics box, in a
+// shown and active host of 600 x 500, over a variables table of its own. It
+// stands in for the window where the pane asks for something: a move in the
+// table shows the new variable's labels (or table, in frequencies mode).
+struct ShownValuesPane {
+  RecordingUiService ui;
+  QWidget host;
+  VariableList table;
+  CaseWeighting weighting;
+  ValuesPane pane{ui, &host, table, weighting};
+  DataFileState file;
+  OpenFileGuard openFile{file};
+
+  ShownValuesPane() {
+    auto* layout = new QVBoxLayout(&host);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pane.captionLabel());
+    layout->addWidget(pane.valuesPanel(), 1);
+    host.resize(600, 500);
+    host.show();
+    QApplication::setActiveWindow(&host);
+    (void)QTest::qWaitForWindowActive(&host);
+    pane.FirstShown();
+    pane.FitRows();
+    table.SetAfterScroll([this](VariableList&) {
+      pane.StartVariable();
+      Show(pane.frequenciesMode());
+    });
+  }
+
+  ~ShownValuesPane() { table.DetachAfterScroll(); }
+
+  // Opens a data file and shows its first variable's labels.
+  bool Open(const std::string& path) {
+    if (!OpenDataFileReported(ui, &host, QString::fromStdString(path), file)) return false;
+    pane.StartFile();
+    const DictionaryLoadResult result = LoadDictionary(file, table, NumberSeparators{});
+    pane.SetEnabled(true);
+    table.First();
+    return result.errorCode == 0;
+  }
+
+  // The current variable's frequency table, or its value labels.
+  void Show(bool frequencies) {
+    if (frequencies)
+      pane.ShowFrequencies(MakeFrequencyPass(file.File, file.NumCases, true, NumberSeparators{}));
+    else
+      pane.ShowValueLabels(file.File.get(), NumberSeparators{});
+  }
+  // What the window does when the pane asks for the other display.
+  void Toggle() { Show(!pane.frequencyTableShown()); }
+
+  int Count(const char* kind) const { return ui.Count(QString::fromLatin1(kind)); }
+};
+
+}  // namespace brindle::testing
