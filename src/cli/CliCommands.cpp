@@ -1,6 +1,7 @@
 #include "cli/CliCommands.h"
 
 #include <algorithm>
+#include <cctype>
 #include <clocale>
 #include <cstdint>
 #include <fstream>
@@ -23,6 +24,7 @@
 #include "datafile/OpenFile.h"
 #include "export/CsvExport.h"
 #include "export/DictionaryJson.h"
+#include "export/ParquetExport.h"
 #include "spssio/AsciiText.h"
 #include "spssio/CaseSource.h"
 #include "spssio/DeliverInOrder.h"
@@ -56,6 +58,9 @@ struct Command {
   std::string passwordFile;  // "-" for standard input
   bool check = false;        // info --check: only the file's warnings, on standard output
   bool json = false;         // export dict --json
+  std::string format;        // export data --format: csv or parquet; empty: by --out's extension
+  bool compressionGiven = false;
+  ParquetCodec codec = ParquetCodec::Zstd;  // export data --compression (Parquet)
 };
 
 // Overwrites a password before its memory goes back to the heap.
@@ -135,6 +140,17 @@ class LoadedFile {
   VariableList table;
 };
 
+// The data export's format by the output's extension (any case): parquet
+// for .parquet, else csv.
+std::string FormatByExtension(const std::string& path) {
+  const std::string ext = ".parquet";
+  if (path.size() < ext.size()) return "csv";
+  std::string tail = path.substr(path.size() - ext.size());
+  std::transform(tail.begin(), tail.end(), tail.begin(),
+                 [](unsigned char c) { return char(std::tolower(c)); });
+  return tail == ext ? "parquet" : "csv";
+}
+
 bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
   std::vector<std::string> positional;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -156,6 +172,16 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
       cmd.check = true;
     } else if (a == "--json") {
       cmd.json = true;
+    } else if (a == "--format") {
+      if (i + 1 >= args.size() || !cmd.format.empty()) return false;
+      cmd.format = args[++i];
+      if (cmd.format != "csv" && cmd.format != "parquet") return false;
+    } else if (a == "--compression") {
+      if (i + 1 >= args.size() || cmd.compressionGiven) return false;
+      cmd.compressionGiven = true;
+      const std::string& c = args[++i];
+      if (c != "zstd" && c != "none") return false;
+      cmd.codec = c == "zstd" ? ParquetCodec::Zstd : ParquetCodec::None;
     } else if (a == "--weight") {
       if (i + 1 >= args.size() || cmd.weighted) return false;
       cmd.weighted = true;
@@ -173,13 +199,25 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
     cmd.exportKind = positional[1];
     cmd.file = positional[2];
     // The dictionary is written as JSON, and only that is asked for.
-    if (cmd.exportKind == "dict") return cmd.json && !cmd.modeGiven;
+    if (cmd.exportKind == "dict")
+      return cmd.json && !cmd.modeGiven && cmd.format.empty() && !cmd.compressionGiven;
+    if (cmd.exportKind != "data" && (!cmd.format.empty() || cmd.compressionGiven)) return false;
+    if (cmd.format.empty() && cmd.exportKind == "data") cmd.format = FormatByExtension(cmd.outPath);
+    if (cmd.format == "parquet") {
+      // Parquet is binary: to a file only; its types carry the formats.
+      if (cmd.outPath.empty() || cmd.outPath == "-") return false;
+      if (cmd.modeGiven && cmd.dataMode == DataMode::Formatted) return false;
+    } else if (cmd.compressionGiven) {
+      return false;
+    }
     if (cmd.json) return false;
     if (cmd.exportKind != "data" && cmd.exportKind != "vars" && cmd.exportKind != "labels")
       return false;
     return !cmd.modeGiven || cmd.exportKind == "data";
   }
-  if (!cmd.outPath.empty() || cmd.modeGiven || cmd.json) return false;
+  if (!cmd.outPath.empty() || cmd.modeGiven || cmd.json || !cmd.format.empty() ||
+      cmd.compressionGiven)
+    return false;
   if (cmd.name == "attrs" || cmd.name == "mrsets") {
     // attrs takes an optional variable.
     const std::size_t most = cmd.name == "attrs" ? 3 : 2;
@@ -421,6 +459,12 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
     if (cmd.exportKind == "vars") return ExportVariables(*f.state.File, records, file);
     if (cmd.exportKind == "labels") return ExportValueLabels(*f.state.File, records, file);
     if (cmd.exportKind == "dict") return ExportDictionaryJson(*f.state.File, file);
+    if (cmd.format == "parquet") {
+      ParquetOptions options;
+      options.codec = cmd.codec;
+      return ExportDataParquet(*f.state.File, cmd.dataMode, file,
+                               showProgress ? progress : ExportProgress(), options);
+    }
     return ExportData(*f.state.File, {}, cmd.dataMode, file,
                       showProgress ? progress : ExportProgress());
   };
@@ -463,9 +507,14 @@ std::string UsageText() {
          "       brindle-cli doc    FILE\n"
          "       brindle-cli freq   FILE VAR [--weight WVAR]\n"
          "       brindle-cli export data|vars|labels FILE [--out PATH] [--formatted|--labels]\n"
+         "       brindle-cli export data FILE --out PATH [--format csv|parquet]\n"
+         "                          [--labels] [--compression zstd|none]\n"
          "       brindle-cli attrs  FILE [VAR]\n"
          "       brindle-cli mrsets FILE\n"
          "       brindle-cli export dict FILE --json [--out PATH]\n"
+         "export data: the format is csv, or parquet for an --out PATH ending in .parquet;\n"
+         "       a Parquet file holds the dictionary as JSON under the key\n"
+         "       \"brindle.dictionary\" of its metadata\n"
          "option --no-fixed-format  numbers in general form instead of the print format\n"
          "option --password PW, --password-file F (- for standard input)\n"
          "       the password of an encrypted file; the file's first line is the password\n"
