@@ -4,9 +4,11 @@
 #   install-deps.sh           what the build needs
 #   install-deps.sh --tests   that and what only the tests use
 set -euo pipefail
+# libzstd-dev: the pages of Parquet exports are compressed with zstd.
 # fonts-dejavu-core: the offscreen Qt tests measure text, so a font must exist.
-packages=(build-essential cmake pkg-config zlib1g-dev libdeflate-dev libssl-dev libgtest-dev qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core)
+packages=(build-essential cmake pkg-config zlib1g-dev libdeflate-dev libssl-dev libzstd-dev libgtest-dev qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core)
 # pspp: the test writer's files are read back by PSPP (those tests skip without it).
+# (The Parquet read-back test installs DuckDB's Node package itself, with npm.)
 test_packages=(pspp)
 case "${1:-}" in
   "") ;;

@@ -453,6 +453,47 @@ TEST(Cli, ExportToStandardOutputAndToAFile) {
     EXPECT_EQ(RunCommand(bad).code, 2) << bad[1];
 }
 
+// Parquet: by --format or by the extension, to a file only; the options
+// that do not apply are usage errors, and the data file itself is refused.
+TEST(Cli, ExportParquetByFormatOrExtension) {
+  TempFile file(testing::writeSav(Survey()));
+  const auto magic = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return text.size() < 8 ? std::string() : text.substr(0, 4) + text.substr(text.size() - 4);
+  };
+  TempFile byExtension(".PARQUET"), byFormat(".csv"), labels(".parquet"), plain(".parquet");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"export", "data", file.path(), "--out", byExtension.path()},
+        {"export", "data", file.path(), "--out", byFormat.path(), "--format", "parquet"},
+        {"export", "data", file.path(), "--out", labels.path(), "--labels"},
+        {"export", "data", file.path(), "--out", plain.path(), "--compression", "none"}}) {
+    const auto r = RunCommand(args);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(magic(args[4]), "PAR1PAR1") << args[4];
+  }
+  // --format csv wins over the extension.
+  TempFile csv(".parquet");
+  ASSERT_EQ(
+      RunCommand({"export", "data", file.path(), "--out", csv.path(), "--format", "csv"}).code, 0);
+  EXPECT_EQ(magic(csv.path()).substr(0, 4), "age,");
+  const auto self =
+      RunCommand({"export", "data", file.path(), "--out", file.path(), "--format", "parquet"});
+  EXPECT_EQ(self.code, 1);
+  EXPECT_NE(self.err.find("data file"), std::string::npos) << self.err;
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"export", "data", file.path(), "--format", "parquet"},
+        {"export", "data", file.path(), "--out", "-", "--format", "parquet"},
+        {"export", "data", file.path(), "--out", "x.parquet", "--formatted"},
+        {"export", "data", file.path(), "--out", "x.xls", "--format", "xls"},
+        {"export", "data", file.path(), "--out", "x.csv", "--compression", "zstd"},
+        {"export", "data", file.path(), "--out", "x.parquet", "--compression", "lzo"},
+        {"export", "vars", file.path(), "--out", "x.parquet", "--format", "parquet"},
+        {"export", "dict", file.path(), "--json", "--format", "parquet"},
+        {"vars", file.path(), "--format", "csv"}})
+    EXPECT_EQ(RunCommand(bad).code, 2) << bad.back();
+}
+
 // Every command reads an encrypted file as its plaintext once given the
 // password; the passes over a file large enough to split run on threads
 // that decrypt each on their own.

@@ -156,7 +156,7 @@ class ParquetWriter {
  public:
   ParquetWriter(const std::vector<ExportColumn>& columns, DataMode mode,
                 const ParquetOptions& options, ExportFile& out)
-      : m_columns(columns), m_options(options), m_out(out) {
+      : m_columns(columns), m_options(options), m_out(out), m_labels(mode == DataMode::Labels) {
     for (const ExportColumn& col : columns) {
       ColumnChunk chunk;
       const int fmt = col.format.Fmt;
@@ -190,6 +190,14 @@ class ParquetWriter {
       const ExportColumn& col = columns[c];
       if (col.width > 0) {
         const std::string_view text = TrimTrailingBlanks(row.Text(c));
+        if (m_labels && !col.textLabels.empty()) {
+          const auto it = col.textLabels.find(std::string(text));
+          if (it != col.textLabels.end()) {
+            chunk.Text(it->second);
+            CountValue(chunk);
+            continue;
+          }
+        }
         chunk.Text(text);
       } else {
         const double x = row.Number(c);
@@ -235,7 +243,7 @@ class ParquetWriter {
           }
         }
       }
-      if (++chunk.pageValues >= m_options.pageRows) FlushPage(chunk);
+      CountValue(chunk);
     }
     ++m_groupRows;
   }
@@ -376,8 +384,7 @@ class ParquetWriter {
     }
     if (!count) return {};
     return std::to_string(count) + (count == 1 ? " value" : " values") +
-           " outside the range of their Parquet date or time type written as null (" + names +
-           ").";
+           " outside the range of their Parquet date or time type written as null (" + names + ").";
   }
 
   std::string Error() const { return m_error; }
@@ -394,6 +401,10 @@ class ParquetWriter {
   };
 
   int codec() const { return m_zstd ? kZstdCodec : kUncompressed; }
+  // Counts the value just added; a full page is written.
+  void CountValue(ColumnChunk& chunk) {
+    if (++chunk.pageValues >= m_options.pageRows) FlushPage(chunk);
+  }
 
   void FlushPage(ColumnChunk& chunk) {
     m_page.clear();
@@ -403,8 +414,8 @@ class ParquetWriter {
 #ifdef BRINDLE_HAVE_ZSTD
     if (m_zstd) {
       m_packed.resize(ZSTD_compressBound(m_page.size()));
-      const std::size_t n =
-          ZSTD_compressCCtx(m_cctx, m_packed.data(), m_packed.size(), m_page.data(), m_page.size(), 1);
+      const std::size_t n = ZSTD_compressCCtx(m_cctx, m_packed.data(), m_packed.size(),
+                                              m_page.data(), m_page.size(), 1);
       if (ZSTD_isError(n)) {
         // Out of memory in the compressor: this page goes uncompressed would
         // break the chunk's codec, so the export fails.
@@ -446,6 +457,7 @@ class ParquetWriter {
   std::int64_t m_offset = 0, m_rows = 0, m_groupRows = 0;
   std::string m_page, m_packed, m_error;
   bool m_zstd = false;
+  bool m_labels = false;  // labelled values as their labels
 #ifdef BRINDLE_HAVE_ZSTD
   ZSTD_CCtx* m_cctx = nullptr;
 #endif
@@ -519,8 +531,7 @@ ExportResult ExportDataParquet(SystemFile& file, DataMode mode, ExportFile& out,
                                const ExportProgress& progress, const ParquetOptions& options) {
   std::vector<int> positions;
   for (int v = 0; v < int(file.variableCount()); ++v) positions.push_back(v);
-  const std::vector<ExportColumn> columns =
-      DataColumns(file, positions, mode == DataMode::Labels);
+  const std::vector<ExportColumn> columns = DataColumns(file, positions, mode == DataMode::Labels);
   std::ostringstream json;
   {
     ExportFile dict;
@@ -534,9 +545,9 @@ ExportResult ExportDataParquet(SystemFile& file, DataMode mode, ExportFile& out,
   CaseColumns cases;
   cases.open(file, positions);
   CaseRowSource rows(cases);
-  ExportResult result = WriteDataParquet(rows, columns, mode == DataMode::Labels ? mode : DataMode::Raw,
-                                         sysmis, file.caseCount(), json.str(), out, progress,
-                                         options);
+  ExportResult result =
+      WriteDataParquet(rows, columns, mode == DataMode::Labels ? mode : DataMode::Raw, sysmis,
+                       file.caseCount(), json.str(), out, progress, options);
   cases.close();
   return result;
 }
