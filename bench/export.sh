@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The CSV export benchmark: brindle-cli export data long.sav against ReadStat
 # (readstat long.sav out.csv) and PSPP (pspp-convert long.sav out.csv) in the
-# same run, each writing its CSV to a file, with wall time and peak memory.
+# same run, each writing its CSV to a file, with wall time and peak memory;
+# then the Parquet export, with its time as a ratio to our CSV export's and
+# its size as a ratio to the CSV's and the .sav file's.
 # Builds brindle-cli and the data file like run.sh; installs readstat and
 # pspp when missing (apt).
 #   RUNS=3 bench/export.sh       (default 1 run per figure after a warm-up)
@@ -35,20 +37,27 @@ measure() {
   "$@" >/dev/null 2>&1 || true
   local times=() rss=0
   for ((i = 0; i < runs; i++)); do
-    rm -f "$tmp/out.csv"
+    rm -f "$tmp"/out.*
     /usr/bin/time -f '%e %M' -o "$tmp/time" "$@" >/dev/null 2>"$tmp/err" || { cat "$tmp/err" >&2; return 1; }
     read -r t m <"$tmp/time"
     times+=("$t"); [ "$m" -gt "$rss" ] && rss=$m
   done
   local median
   median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
+  last_time=$median
+  last_size=$(stat -c %s "$tmp"/out.* 2>/dev/null || echo 0)
   printf '%-44s %8s s %8.1f MB %10s bytes\n' "$name" "$median" "$(awk -v m="$rss" 'BEGIN { print m / 1024 }')" \
-    "$(stat -c %s "$tmp/out.csv" 2>/dev/null || echo -)"
+    "$last_size"
 }
 
 echo "Export benchmark, $runs run(s) per figure (median), load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 cli=$build/src/cli/brindle-cli
 measure "brindle-cli export data long.sav" "$cli" export data "$data/long.sav" --out "$tmp/out.csv"
+csv_time=$last_time csv_size=$last_size
+measure "brindle-cli export data --out long.parquet" "$cli" export data "$data/long.sav" --out "$tmp/out.parquet"
+awk -v p="$last_time" -v c="$csv_time" -v ps="$last_size" -v cs="$csv_size" -v ss="$(stat -c %s "$data/long.sav")" \
+  'BEGIN { printf "  Parquet/CSV time %.2f (target <= 1.2), Parquet/CSV size %.3f, Parquet/.sav size %.3f\n", p / c, ps / cs, ps / ss }'
+measure "brindle-cli export data --out long.parquet (none)" "$cli" export data "$data/long.sav" --out "$tmp/out.parquet" --compression none
 measure "brindle-cli export data --formatted" "$cli" export data "$data/long.sav" --formatted --out "$tmp/out.csv"
 measure "brindle-cli export data --labels" "$cli" export data "$data/long.sav" --labels --out "$tmp/out.csv"
 if [ -z "${SKIP_PEERS:-}" ]; then

@@ -462,7 +462,7 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
     if (cmd.format == "parquet") {
       ParquetOptions options;
       options.codec = cmd.codec;
-      return ExportDataParquet(*f.state.File, cmd.dataMode, file,
+      return ExportDataParquet(*f.state.File, {}, cmd.dataMode, file,
                                showProgress ? progress : ExportProgress(), options);
     }
     return ExportData(*f.state.File, {}, cmd.dataMode, file,

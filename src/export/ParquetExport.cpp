@@ -527,10 +527,14 @@ ExportResult WriteDataParquet(RowSource& rows, const std::vector<ExportColumn>& 
   return result;
 }
 
-ExportResult ExportDataParquet(SystemFile& file, DataMode mode, ExportFile& out,
-                               const ExportProgress& progress, const ParquetOptions& options) {
+ExportResult ExportDataParquet(SystemFile& file, const std::vector<int>& vars, DataMode mode,
+                               ExportFile& out, const ExportProgress& progress,
+                               const ParquetOptions& options) {
+  // The positions DataColumns takes: in range, in dictionary order, once.
   std::vector<int> positions;
-  for (int v = 0; v < int(file.variableCount()); ++v) positions.push_back(v);
+  for (int v = 0; v < int(file.variableCount()); ++v)
+    if (vars.empty() || std::find(vars.begin(), vars.end(), v) != vars.end())
+      positions.push_back(v);
   const std::vector<ExportColumn> columns = DataColumns(file, positions, mode == DataMode::Labels);
   std::ostringstream json;
   {

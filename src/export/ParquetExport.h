@@ -56,9 +56,11 @@ ExportResult WriteDataParquet(RowSource& rows, const std::vector<ExportColumn>& 
                               const std::string& dictionaryJson, ExportFile& out,
                               const ExportProgress& progress, const ParquetOptions& options = {});
 
-// The data of every variable of the open file, with its dictionary. mode is
-// Raw or Labels (Formatted is written as Raw: the types carry the formats).
-ExportResult ExportDataParquet(SystemFile& file, DataMode mode, ExportFile& out,
-                               const ExportProgress& progress, const ParquetOptions& options = {});
+// The data of the variables `vars` (all of them when empty; in dictionary
+// order, each once) of the open file, with its whole dictionary. mode is Raw
+// or Labels (Formatted is written as Raw: the types carry the formats).
+ExportResult ExportDataParquet(SystemFile& file, const std::vector<int>& vars, DataMode mode,
+                               ExportFile& out, const ExportProgress& progress,
+                               const ParquetOptions& options = {});
 
 }  // namespace brindle

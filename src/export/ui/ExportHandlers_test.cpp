@@ -22,6 +22,7 @@ class ExportHandlersTest : public QObject {
   void exportsWhatTheDialogChose();
   void failureAndCancelLeaveNothing();
   void shortDataIsWrittenWithAWarning();
+  void parquetByTheFilterOrTheName();
 };
 
 namespace {
@@ -148,6 +149,37 @@ void ExportHandlersTest::shortDataIsWrittenWithAWarning() {
   Item(w.form, 1)->trigger();
   QCOMPARE(w.ui.Last().kind, QString("GetSaveFileName"));
   QVERIFY(ReadAll(dir.filePath("vars.csv")).startsWith("name,label,"));
+}
+
+// The Parquet filters, and a .parquet name under "All files": a Parquet file
+// of the view's variables whose footer names them and holds the dictionary.
+void ExportHandlersTest::parquetByTheFilterOrTheName() {
+  OpenedSample s;
+  MainWindow& f = s.w.form;
+  f.Variables.findNameEdit->setText("c");
+  f.Variables.filterCheck->click();
+  const struct {
+    int filter;
+    const char* name;
+  } cases[] = {{3, "typed.parquet"}, {4, "labels.parquet"}, {5, "any.PARQUET"}};
+  for (const auto& c : cases) {
+    const QString target = s.dir.filePath(c.name);
+    s.w.ui.saveFileAnswers << target;
+    s.w.ui.saveFilterAnswer = c.filter;
+    Item(f, 0)->trigger();
+    QFile file(target);
+    QVERIFY2(file.open(QIODevice::ReadOnly), c.name);
+    const QByteArray bytes = file.readAll();
+    QVERIFY2(bytes.startsWith("PAR1") && bytes.endsWith("PAR1"), c.name);
+    QVERIFY2(bytes.contains("comment") && bytes.contains("score") &&
+                 !bytes.contains("\x04"
+                                 "born"),
+             c.name);
+    QVERIFY2(bytes.contains("brindle.dictionary"), c.name);
+  }
+  QVERIFY2(s.w.ui.Last().caption.contains("\nParquet, value labels (*.parquet)\n"),
+           qPrintable(s.w.ui.Last().caption));
+  QCOMPARE(s.w.ui.Count("SystemMessageBox"), 0);
 }
 
 QTEST_MAIN(ExportHandlersTest)
