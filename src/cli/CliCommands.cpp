@@ -24,6 +24,7 @@
 #include "datafile/OpenFile.h"
 #include "export/CsvExport.h"
 #include "export/DictionaryJson.h"
+#include "export/ExcelExport.h"
 #include "export/ParquetExport.h"
 #include "spssio/AsciiText.h"
 #include "spssio/CaseSource.h"
@@ -58,7 +59,7 @@ struct Command {
   std::string passwordFile;  // "-" for standard input
   bool check = false;        // info --check: only the file's warnings, on standard output
   bool json = false;         // export dict --json
-  std::string format;        // export data --format: csv or parquet; empty: by --out's extension
+  std::string format;  // export data --format: csv, parquet or xlsx; empty: by --out's extension
   bool compressionGiven = false;
   ParquetCodec codec = ParquetCodec::Zstd;  // export data --compression (Parquet)
 };
@@ -141,14 +142,18 @@ class LoadedFile {
 };
 
 // The data export's format by the output's extension (any case): parquet
-// for .parquet, else csv.
+// for .parquet, xlsx for .xlsx, else csv.
 std::string FormatByExtension(const std::string& path) {
-  const std::string ext = ".parquet";
-  if (path.size() < ext.size()) return "csv";
-  std::string tail = path.substr(path.size() - ext.size());
-  std::transform(tail.begin(), tail.end(), tail.begin(),
+  std::string lower = path;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return char(std::tolower(c)); });
-  return tail == ext ? "parquet" : "csv";
+  for (const char* ext : {"parquet", "xlsx"}) {
+    const std::string dotted = std::string(".") + ext;
+    if (lower.size() >= dotted.size() &&
+        lower.compare(lower.size() - dotted.size(), dotted.size(), dotted) == 0)
+      return ext;
+  }
+  return "csv";
 }
 
 bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
@@ -175,7 +180,7 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
     } else if (a == "--format") {
       if (i + 1 >= args.size() || !cmd.format.empty()) return false;
       cmd.format = args[++i];
-      if (cmd.format != "csv" && cmd.format != "parquet") return false;
+      if (cmd.format != "csv" && cmd.format != "parquet" && cmd.format != "xlsx") return false;
     } else if (a == "--compression") {
       if (i + 1 >= args.size() || cmd.compressionGiven) return false;
       cmd.compressionGiven = true;
@@ -203,13 +208,12 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
       return cmd.json && !cmd.modeGiven && cmd.format.empty() && !cmd.compressionGiven;
     if (cmd.exportKind != "data" && (!cmd.format.empty() || cmd.compressionGiven)) return false;
     if (cmd.format.empty() && cmd.exportKind == "data") cmd.format = FormatByExtension(cmd.outPath);
-    if (cmd.format == "parquet") {
-      // Parquet is binary: to a file only; its types carry the formats.
+    if (cmd.format == "parquet" || cmd.format == "xlsx") {
+      // Binary files: to a file only; their types carry the formats.
       if (cmd.outPath.empty() || cmd.outPath == "-") return false;
       if (cmd.modeGiven && cmd.dataMode == DataMode::Formatted) return false;
-    } else if (cmd.compressionGiven) {
-      return false;
     }
+    if (cmd.compressionGiven && cmd.format != "parquet") return false;
     if (cmd.json) return false;
     if (cmd.exportKind != "data" && cmd.exportKind != "vars" && cmd.exportKind != "labels")
       return false;
@@ -465,6 +469,9 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
       return ExportDataParquet(*f.state.File, {}, cmd.dataMode, file,
                                showProgress ? progress : ExportProgress(), options);
     }
+    if (cmd.format == "xlsx")
+      return ExportDataXlsx(*f.state.File, {}, cmd.dataMode, records, file,
+                            showProgress ? progress : ExportProgress());
     return ExportData(*f.state.File, {}, cmd.dataMode, file,
                       showProgress ? progress : ExportProgress());
   };
@@ -482,6 +489,7 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
     err << result.message << "\n";
     return kFileError;
   }
+  if (!result.note.empty()) err << result.note << "\n";
   // Short data: the cases that could be read are written all the same.
   if (!result.warning.empty()) {
     err << result.warning << "\n";
@@ -507,12 +515,13 @@ std::string UsageText() {
          "       brindle-cli doc    FILE\n"
          "       brindle-cli freq   FILE VAR [--weight WVAR]\n"
          "       brindle-cli export data|vars|labels FILE [--out PATH] [--formatted|--labels]\n"
-         "       brindle-cli export data FILE --out PATH [--format csv|parquet]\n"
+         "       brindle-cli export data FILE --out PATH [--format csv|parquet|xlsx]\n"
          "                          [--labels] [--compression zstd|none]\n"
          "       brindle-cli attrs  FILE [VAR]\n"
          "       brindle-cli mrsets FILE\n"
          "       brindle-cli export dict FILE --json [--out PATH]\n"
-         "export data: the format is csv, or parquet for an --out PATH ending in .parquet;\n"
+         "export data: the format is csv, or parquet (xlsx) for an --out PATH ending in\n"
+         "       .parquet (.xlsx);\n"
          "       a Parquet file holds the dictionary as JSON under the key\n"
          "       \"brindle.dictionary\" of its metadata\n"
          "option --no-fixed-format  numbers in general form instead of the print format\n"

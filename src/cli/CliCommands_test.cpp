@@ -16,6 +16,7 @@
 #endif
 
 #include "spssio/EncryptedFile.h"
+#include "export/ExcelExport.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -453,9 +454,9 @@ TEST(Cli, ExportToStandardOutputAndToAFile) {
     EXPECT_EQ(RunCommand(bad).code, 2) << bad[1];
 }
 
-// Parquet: by --format or by the extension, to a file only; the options
+// Parquet and Excel: by --format or by the extension, to a file only; the options
 // that do not apply are usage errors, and the data file itself is refused.
-TEST(Cli, ExportParquetByFormatOrExtension) {
+TEST(Cli, ExportParquetAndExcelByFormatOrExtension) {
   TempFile file(testing::writeSav(Survey()));
   const auto magic = [](const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -490,8 +491,24 @@ TEST(Cli, ExportParquetByFormatOrExtension) {
         {"export", "data", file.path(), "--out", "x.parquet", "--compression", "lzo"},
         {"export", "vars", file.path(), "--out", "x.parquet", "--format", "parquet"},
         {"export", "dict", file.path(), "--json", "--format", "parquet"},
-        {"vars", file.path(), "--format", "csv"}})
+        {"vars", file.path(), "--format", "csv"},
+        {"export", "data", file.path(), "--format", "xlsx"},
+        {"export", "data", file.path(), "--out", "x.xlsx", "--formatted"},
+        {"export", "data", file.path(), "--out", "x.xlsx", "--compression", "zstd"}})
     EXPECT_EQ(RunCommand(bad).code, 2) << bad.back();
+  // A workbook (a zip) by the extension or by --format.
+  TempFile book(".XLSX"), named(".bin");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"export", "data", file.path(), "--out", book.path()},
+        {"export", "data", file.path(), "--out", named.path(), "--format", "xlsx", "--labels"}}) {
+    const auto r = RunCommand(args);
+    if (!ExcelAvailable()) {
+      EXPECT_EQ(r.err, "This build of Brindle cannot write Excel workbooks\n");
+      continue;
+    }
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(magic(args[4]).substr(0, 2), "PK") << args[4];
+  }
 }
 
 // Every command reads an encrypted file as its plaintext once given the

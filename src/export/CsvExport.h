@@ -37,6 +37,9 @@ struct ExportResult {
   // ends early or is damaged; the rows are every case before that); empty
   // when it holds them all.
   std::string warning;
+  // Something worth saying about a whole export (the workbook's data went
+  // on over several sheets); empty otherwise.
+  std::string note;
 };
 
 // Called between batches of cases with the cases written so far and the
@@ -73,6 +76,10 @@ ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& colu
                           double sysmis, std::int64_t totalCases, ExportFile& out,
                           const ExportProgress& progress);
 
+// Why an export holds only `rows` cases: the data ended before the file's
+// count (total, -1 when unknown) or could not be read on (why, may be empty).
+std::string ShortDataWarning(std::int64_t rows, std::int64_t total, const std::string& why);
+
 // About how many bytes of text one case of the columns makes (a generous
 // guess: numbers 12, strings their width).
 std::size_t EstimatedRowBytes(const std::vector<ExportColumn>& columns);
@@ -81,9 +88,9 @@ std::size_t EstimatedRowBytes(const std::vector<ExportColumn>& columns);
 // split for `threads` threads (as many as the task pool has when 0): the
 // cases split at the file's case index, tasks on the pool render stretches
 // of them into buffers of their own and the calling thread writes the
-// buffers in case order (DeliverInOrder), so the output is that of one pass. Buffers held ahead are bounded, whatever the number of
-// cases. Progress is called on the calling thread only. A file that cannot
-// be split is written on the calling thread alone.
+// buffers in case order (DeliverInOrder), so the output is that of one pass. Buffers held ahead are
+// bounded, whatever the number of cases. Progress is called on the calling thread only. A file that
+// cannot be split is written on the calling thread alone.
 ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportColumn>& columns,
                                   DataMode mode, double sysmis, std::int64_t totalCases,
                                   ExportFile& out, const ExportProgress& progress,
@@ -104,6 +111,13 @@ ExportResult ExportData(SystemFile& file, const std::vector<int>& vars, DataMode
 // value-label count. records are the dictionary's variables in file order.
 ExportResult ExportVariables(const SystemFile& file, const std::vector<VarRecord>& records,
                              ExportFile& out);
+
+// The rows of ExportVariables and ExportValueLabels as texts, the header
+// row first (also for the workbook export's sheets).
+std::vector<std::vector<std::string>> VariableRows(const SystemFile& file,
+                                                   const std::vector<VarRecord>& records);
+std::vector<std::vector<std::string>> ValueLabelRows(const SystemFile& file,
+                                                     const std::vector<VarRecord>& records);
 
 // One row per value label: variable, value (raw number text, or the string
 // without trailing blanks), label.

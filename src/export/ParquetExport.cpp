@@ -463,16 +463,6 @@ class ParquetWriter {
 #endif
 };
 
-// The same words as the CSV export's for data that ends early.
-std::string ShortDataWarning(std::int64_t rows, std::int64_t total, const std::string& why) {
-  const std::string cases = rows == 1 ? " case" : " cases";
-  std::string text = "The data ended early: only " + std::to_string(rows);
-  text += total > rows ? " of " + std::to_string(total) + " cases" : cases;
-  text += " could be read";
-  if (!why.empty()) text += " (" + why + ")";
-  return text + ". The export holds the " + std::to_string(rows) + cases + " read.";
-}
-
 }  // namespace
 
 bool ParquetHasZstd() {
