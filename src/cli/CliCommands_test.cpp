@@ -15,8 +15,8 @@
 #include <unistd.h>
 #endif
 
-#include "spssio/EncryptedFile.h"
 #include "export/ExcelExport.h"
+#include "spssio/EncryptedFile.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "export/ExcelExport.h"
 #include "export/ParquetExport.h"
 #include "platform/UiService.h"
 #include "variables/VariableList.h"
@@ -32,7 +33,9 @@ std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
             << QStringLiteral("CSV, formatted values (*.csv)")
             << QStringLiteral("CSV, value labels (*.csv)")
             << QStringLiteral("Parquet, typed values (*.parquet)")
-            << QStringLiteral("Parquet, value labels (*.parquet)");
+            << QStringLiteral("Parquet, value labels (*.parquet)")
+            << QStringLiteral("Excel workbook, values (*.xlsx)")
+            << QStringLiteral("Excel workbook, value labels (*.xlsx)");
   else
     filters << QStringLiteral("CSV (*.csv)");
   filters << QStringLiteral("All files (*)");
@@ -42,12 +45,15 @@ std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
   job.target =
       ui.GetSaveFileName(parent, QString::fromLatin1(kCaptions[kind]), suggested, filters, &filter);
   if (job.target.isEmpty()) return std::nullopt;
-  job.mode = filter == 1                  ? DataMode::Formatted
-             : filter == 2 || filter == 4 ? DataMode::Labels
-                                          : DataMode::Raw;
-  // Parquet by its filter, or by the name under "All files".
+  job.mode = filter == 1                                 ? DataMode::Formatted
+             : filter == 2 || filter == 4 || filter == 6 ? DataMode::Labels
+                                                         : DataMode::Raw;
+  // Parquet and Excel by their filters, or by the name under "All files".
   job.parquet = kind == 0 && (filter == 3 || filter == 4 ||
                               job.target.endsWith(QLatin1String(".parquet"), Qt::CaseInsensitive));
+  job.xlsx = kind == 0 && !job.parquet &&
+             (filter == 5 || filter == 6 ||
+              job.target.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive));
 
   // Variable properties and labels cover the whole dictionary in file order;
   // the data the variables of the view.
@@ -85,6 +91,7 @@ void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, SystemFi
         if (job.kind == 1) return ExportVariables(file, job.records, out);
         if (job.kind == 2) return ExportValueLabels(file, job.records, out);
         if (job.parquet) return ExportDataParquet(file, job.vars, job.mode, out, onProgress);
+        if (job.xlsx) return ExportDataXlsx(file, job.vars, job.mode, job.records, out, onProgress);
         return ExportData(file, job.vars, job.mode, out, onProgress);
       },
       fileName);
@@ -101,6 +108,9 @@ void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, SystemFi
                                                   : QStringLiteral("%1 cases").arg(result.rows))
                             .arg(QString::fromStdString(result.warning)),
                         MessageIcon::Warning);
+  else if (result.status == ExportStatus::Done && !result.note.empty())
+    ui.SystemMessageBox(QString::fromLatin1(kCaptions[job.kind]),
+                        QString::fromStdString(result.note), MessageIcon::Information);
 }
 
 }  // namespace brindle

@@ -1,6 +1,6 @@
 // File > Export in the viewer: the target file from the save dialog (its
 // filter chooses raw values, formatted values or value labels for the data,
-// as CSV or Parquet) and the file written by export/ with a progress dialog
+// as CSV, Parquet or an Excel workbook) and the file written by export/ with a progress dialog
 // whose Cancel stops it.
 #pragma once
 
@@ -27,6 +27,7 @@ struct ExportJob {
   int kind = 0;  // 0 data, 1 variable properties, 2 value labels
   DataMode mode = DataMode::Raw;
   bool parquet = false;  // the data as Parquet rather than CSV
+  bool xlsx = false;     // the data as an Excel workbook
   QString target;
   // The whole dictionary in file order, for properties and labels.
   std::vector<VarRecord> records;

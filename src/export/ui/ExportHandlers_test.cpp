@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "app/MainWindow.h"
+#include "export/ExcelExport.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -23,6 +24,7 @@ class ExportHandlersTest : public QObject {
   void failureAndCancelLeaveNothing();
   void shortDataIsWrittenWithAWarning();
   void parquetByTheFilterOrTheName();
+  void excelByTheFilterOrTheName();
 };
 
 namespace {
@@ -161,7 +163,7 @@ void ExportHandlersTest::parquetByTheFilterOrTheName() {
   const struct {
     int filter;
     const char* name;
-  } cases[] = {{3, "typed.parquet"}, {4, "labels.parquet"}, {5, "any.PARQUET"}};
+  } cases[] = {{3, "typed.parquet"}, {4, "labels.parquet"}, {7, "any.PARQUET"}};
   for (const auto& c : cases) {
     const QString target = s.dir.filePath(c.name);
     s.w.ui.saveFileAnswers << target;
@@ -178,6 +180,28 @@ void ExportHandlersTest::parquetByTheFilterOrTheName() {
     QVERIFY2(bytes.contains("brindle.dictionary"), c.name);
   }
   QVERIFY2(s.w.ui.Last().caption.contains("\nParquet, value labels (*.parquet)\n"),
+           qPrintable(s.w.ui.Last().caption));
+  QCOMPARE(s.w.ui.Count("SystemMessageBox"), 0);
+}
+
+// The Excel filters, and a .xlsx name under "All files": a workbook (a zip).
+void ExportHandlersTest::excelByTheFilterOrTheName() {
+  if (!ExcelAvailable()) QSKIP("built without libxlsxwriter");
+  OpenedSample s;
+  const struct {
+    int filter;
+    const char* name;
+  } cases[] = {{5, "values.xlsx"}, {6, "labels.xlsx"}, {7, "any.XLSX"}};
+  for (const auto& c : cases) {
+    const QString target = s.dir.filePath(c.name);
+    s.w.ui.saveFileAnswers << target;
+    s.w.ui.saveFilterAnswer = c.filter;
+    Item(s.w.form, 0)->trigger();
+    QFile file(target);
+    QVERIFY2(file.open(QIODevice::ReadOnly), c.name);
+    QVERIFY2(file.read(2) == "PK", c.name);
+  }
+  QVERIFY2(s.w.ui.Last().caption.contains("\nExcel workbook, value labels (*.xlsx)\nAll files (*)"),
            qPrintable(s.w.ui.Last().caption));
   QCOMPARE(s.w.ui.Count("SystemMessageBox"), 0);
 }
