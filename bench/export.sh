@@ -3,7 +3,7 @@
 # (readstat long.sav out.csv) and PSPP (pspp-convert long.sav out.csv) in the
 # same run, each writing its CSV to a file, with wall time and peak memory;
 # then the Parquet export, with its time as a ratio to our CSV export's and
-# its size as a ratio to the CSV's and the .sav file's.
+# its size as a ratio to the CSV's and the .sav file's, and the Excel export.
 # Builds brindle-cli and the data file like run.sh; installs readstat and
 # pspp when missing (apt).
 #   RUNS=3 bench/export.sh       (default 1 run per figure after a warm-up)
@@ -58,6 +58,8 @@ measure "brindle-cli export data --out long.parquet" "$cli" export data "$data/l
 awk -v p="$last_time" -v c="$csv_time" -v ps="$last_size" -v cs="$csv_size" -v ss="$(stat -c %s "$data/long.sav")" \
   'BEGIN { printf "  Parquet/CSV time %.2f (target <= 1.2), Parquet/CSV size %.3f, Parquet/.sav size %.3f\n", p / c, ps / cs, ps / ss }'
 measure "brindle-cli export data --out long.parquet (none)" "$cli" export data "$data/long.sav" --out "$tmp/out.parquet" --compression none
+measure "brindle-cli export data --out long.xlsx" "$cli" export data "$data/long.sav" --out "$tmp/out.xlsx"
+echo "  Excel time $last_time s (target <= 10 s)"
 measure "brindle-cli export data --formatted" "$cli" export data "$data/long.sav" --formatted --out "$tmp/out.csv"
 measure "brindle-cli export data --labels" "$cli" export data "$data/long.sav" --labels --out "$tmp/out.csv"
 if [ -z "${SKIP_PEERS:-}" ]; then
