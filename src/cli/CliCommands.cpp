@@ -26,6 +26,7 @@
 #include "export/DictionaryJson.h"
 #include "export/ExcelExport.h"
 #include "export/ParquetExport.h"
+#include "export/StataExport.h"
 #include "spssio/AsciiText.h"
 #include "spssio/CaseSource.h"
 #include "spssio/DeliverInOrder.h"
@@ -142,12 +143,12 @@ class LoadedFile {
 };
 
 // The data export's format by the output's extension (any case): parquet
-// for .parquet, xlsx for .xlsx, else csv.
+// for .parquet, xlsx for .xlsx, dta for .dta, else csv.
 std::string FormatByExtension(const std::string& path) {
   std::string lower = path;
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return char(std::tolower(c)); });
-  for (const char* ext : {"parquet", "xlsx"}) {
+  for (const char* ext : {"parquet", "xlsx", "dta"}) {
     const std::string dotted = std::string(".") + ext;
     if (lower.size() >= dotted.size() &&
         lower.compare(lower.size() - dotted.size(), dotted.size(), dotted) == 0)
@@ -180,7 +181,9 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
     } else if (a == "--format") {
       if (i + 1 >= args.size() || !cmd.format.empty()) return false;
       cmd.format = args[++i];
-      if (cmd.format != "csv" && cmd.format != "parquet" && cmd.format != "xlsx") return false;
+      if (cmd.format != "csv" && cmd.format != "parquet" && cmd.format != "xlsx" &&
+          cmd.format != "dta")
+        return false;
     } else if (a == "--compression") {
       if (i + 1 >= args.size() || cmd.compressionGiven) return false;
       cmd.compressionGiven = true;
@@ -208,10 +211,12 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
       return cmd.json && !cmd.modeGiven && cmd.format.empty() && !cmd.compressionGiven;
     if (cmd.exportKind != "data" && (!cmd.format.empty() || cmd.compressionGiven)) return false;
     if (cmd.format.empty() && cmd.exportKind == "data") cmd.format = FormatByExtension(cmd.outPath);
-    if (cmd.format == "parquet" || cmd.format == "xlsx") {
+    if (cmd.format == "parquet" || cmd.format == "xlsx" || cmd.format == "dta") {
       // Binary files: to a file only; their types carry the formats.
       if (cmd.outPath.empty() || cmd.outPath == "-") return false;
       if (cmd.modeGiven && cmd.dataMode == DataMode::Formatted) return false;
+      // A Stata file carries the value labels themselves.
+      if (cmd.modeGiven && cmd.format == "dta") return false;
     }
     if (cmd.compressionGiven && cmd.format != "parquet") return false;
     if (cmd.json) return false;
@@ -469,6 +474,8 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
       return ExportDataParquet(*f.state.File, {}, cmd.dataMode, file,
                                showProgress ? progress : ExportProgress(), options);
     }
+    if (cmd.format == "dta")
+      return ExportDataDta(*f.state.File, {}, file, showProgress ? progress : ExportProgress());
     if (cmd.format == "xlsx")
       return ExportDataXlsx(*f.state.File, {}, cmd.dataMode, records, file,
                             showProgress ? progress : ExportProgress());
@@ -515,13 +522,13 @@ std::string UsageText() {
          "       brindle-cli doc    FILE\n"
          "       brindle-cli freq   FILE VAR [--weight WVAR]\n"
          "       brindle-cli export data|vars|labels FILE [--out PATH] [--formatted|--labels]\n"
-         "       brindle-cli export data FILE --out PATH [--format csv|parquet|xlsx]\n"
+         "       brindle-cli export data FILE --out PATH [--format csv|parquet|xlsx|dta]\n"
          "                          [--labels] [--compression zstd|none]\n"
          "       brindle-cli attrs  FILE [VAR]\n"
          "       brindle-cli mrsets FILE\n"
          "       brindle-cli export dict FILE --json [--out PATH]\n"
-         "export data: the format is csv, or parquet (xlsx) for an --out PATH ending in\n"
-         "       .parquet (.xlsx);\n"
+         "export data: the format is csv, or parquet (xlsx, dta) for an --out PATH ending\n"
+         "       in .parquet (.xlsx, .dta);\n"
          "       a Parquet file holds the dictionary as JSON under the key\n"
          "       \"brindle.dictionary\" of its metadata\n"
          "option --no-fixed-format  numbers in general form instead of the print format\n"
