@@ -16,6 +16,7 @@
 #endif
 
 #include "export/ExcelExport.h"
+#include "export/StataExport.h"
 #include "spssio/EncryptedFile.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
@@ -494,8 +495,22 @@ TEST(Cli, ExportParquetAndExcelByFormatOrExtension) {
         {"vars", file.path(), "--format", "csv"},
         {"export", "data", file.path(), "--format", "xlsx"},
         {"export", "data", file.path(), "--out", "x.xlsx", "--formatted"},
-        {"export", "data", file.path(), "--out", "x.xlsx", "--compression", "zstd"}})
+        {"export", "data", file.path(), "--out", "x.xlsx", "--compression", "zstd"},
+        {"export", "data", file.path(), "--out", "x.dta", "--labels"},
+        {"export", "data", file.path(), "--format", "dta"}})
     EXPECT_EQ(RunCommand(bad).code, 2) << bad.back();
+  // A Stata file by the extension; the names made valid are said.
+  TempFile dta(".DTA");
+  const auto stata = RunCommand({"export", "data", file.path(), "--out", dta.path()});
+  if (StataAvailable()) {
+    EXPECT_EQ(stata.code, 0) << stata.err;
+    EXPECT_EQ(magic(dta.path()).substr(0, 4), "<sta");
+    EXPECT_EQ(stata.err,
+              "Value labels Stata cannot hold (not whole numbers, or of strings) were dropped: "
+              "age, sex, comment.\n");
+  } else {
+    EXPECT_EQ(stata.err, "This build of Brindle cannot write Stata files\n");
+  }
   // A workbook (a zip) by the extension or by --format.
   TempFile book(".XLSX"), named(".bin");
   for (const std::vector<std::string>& args :

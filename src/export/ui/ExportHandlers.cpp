@@ -10,6 +10,7 @@
 
 #include "export/ExcelExport.h"
 #include "export/ParquetExport.h"
+#include "export/StataExport.h"
 #include "platform/UiService.h"
 #include "variables/VariableList.h"
 
@@ -35,7 +36,8 @@ std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
             << QStringLiteral("Parquet, typed values (*.parquet)")
             << QStringLiteral("Parquet, value labels (*.parquet)")
             << QStringLiteral("Excel workbook, values (*.xlsx)")
-            << QStringLiteral("Excel workbook, value labels (*.xlsx)");
+            << QStringLiteral("Excel workbook, value labels (*.xlsx)")
+            << QStringLiteral("Stata 14 (*.dta)");
   else
     filters << QStringLiteral("CSV (*.csv)");
   filters << QStringLiteral("All files (*)");
@@ -51,7 +53,9 @@ std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
   // Parquet and Excel by their filters, or by the name under "All files".
   job.parquet = kind == 0 && (filter == 3 || filter == 4 ||
                               job.target.endsWith(QLatin1String(".parquet"), Qt::CaseInsensitive));
-  job.xlsx = kind == 0 && !job.parquet &&
+  job.dta = kind == 0 && !job.parquet &&
+            (filter == 7 || job.target.endsWith(QLatin1String(".dta"), Qt::CaseInsensitive));
+  job.xlsx = kind == 0 && !job.parquet && !job.dta &&
              (filter == 5 || filter == 6 ||
               job.target.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive));
 
@@ -91,6 +95,7 @@ void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, SystemFi
         if (job.kind == 1) return ExportVariables(file, job.records, out);
         if (job.kind == 2) return ExportValueLabels(file, job.records, out);
         if (job.parquet) return ExportDataParquet(file, job.vars, job.mode, out, onProgress);
+        if (job.dta) return ExportDataDta(file, job.vars, out, onProgress);
         if (job.xlsx) return ExportDataXlsx(file, job.vars, job.mode, job.records, out, onProgress);
         return ExportData(file, job.vars, job.mode, out, onProgress);
       },

@@ -1,7 +1,7 @@
 // File > Export in the viewer: the target file from the save dialog (its
 // filter chooses raw values, formatted values or value labels for the data,
-// as CSV, Parquet or an Excel workbook) and the file written by export/ with a progress dialog
-// whose Cancel stops it.
+// as CSV, Parquet, an Excel workbook or a Stata file) and the file written by export/ with a
+// progress dialog whose Cancel stops it.
 #pragma once
 
 #include <QString>
@@ -28,6 +28,7 @@ struct ExportJob {
   DataMode mode = DataMode::Raw;
   bool parquet = false;  // the data as Parquet rather than CSV
   bool xlsx = false;     // the data as an Excel workbook
+  bool dta = false;      // the data as a Stata file
   QString target;
   // The whole dictionary in file order, for properties and labels.
   std::vector<VarRecord> records;

@@ -11,6 +11,7 @@
 
 #include "app/MainWindow.h"
 #include "export/ExcelExport.h"
+#include "export/StataExport.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -25,6 +26,7 @@ class ExportHandlersTest : public QObject {
   void shortDataIsWrittenWithAWarning();
   void parquetByTheFilterOrTheName();
   void excelByTheFilterOrTheName();
+  void stataByTheFilterOrTheName();
 };
 
 namespace {
@@ -163,7 +165,7 @@ void ExportHandlersTest::parquetByTheFilterOrTheName() {
   const struct {
     int filter;
     const char* name;
-  } cases[] = {{3, "typed.parquet"}, {4, "labels.parquet"}, {7, "any.PARQUET"}};
+  } cases[] = {{3, "typed.parquet"}, {4, "labels.parquet"}, {8, "any.PARQUET"}};
   for (const auto& c : cases) {
     const QString target = s.dir.filePath(c.name);
     s.w.ui.saveFileAnswers << target;
@@ -191,7 +193,7 @@ void ExportHandlersTest::excelByTheFilterOrTheName() {
   const struct {
     int filter;
     const char* name;
-  } cases[] = {{5, "values.xlsx"}, {6, "labels.xlsx"}, {7, "any.XLSX"}};
+  } cases[] = {{5, "values.xlsx"}, {6, "labels.xlsx"}, {8, "any.XLSX"}};
   for (const auto& c : cases) {
     const QString target = s.dir.filePath(c.name);
     s.w.ui.saveFileAnswers << target;
@@ -201,9 +203,30 @@ void ExportHandlersTest::excelByTheFilterOrTheName() {
     QVERIFY2(file.open(QIODevice::ReadOnly), c.name);
     QVERIFY2(file.read(2) == "PK", c.name);
   }
-  QVERIFY2(s.w.ui.Last().caption.contains("\nExcel workbook, value labels (*.xlsx)\nAll files (*)"),
+  QVERIFY2(s.w.ui.Last().caption.contains(
+               "\nExcel workbook, value labels (*.xlsx)\nStata 14 (*.dta)\nAll files (*)"),
            qPrintable(s.w.ui.Last().caption));
   QCOMPARE(s.w.ui.Count("SystemMessageBox"), 0);
+}
+
+// The Stata filter, and a .dta name under "All files".
+void ExportHandlersTest::stataByTheFilterOrTheName() {
+  if (!StataAvailable()) QSKIP("built without libreadstat");
+  OpenedSample s;
+  for (const auto& c : {std::pair{7, "data.dta"}, std::pair{8, "any.DTA"}}) {
+    const QString target = s.dir.filePath(c.second);
+    s.w.ui.saveFileAnswers << target;
+    s.w.ui.saveFilterAnswer = c.first;
+    Item(s.w.form, 0)->trigger();
+    QFile file(target);
+    QVERIFY2(file.open(QIODevice::ReadOnly), c.second);
+    QVERIFY2(file.read(11) == "<stata_dta>", c.second);
+    // The string variables' labels cannot go along: an information says so.
+    QCOMPARE(s.w.ui.Last().kind, QString("SystemMessageBox"));
+    QCOMPARE(s.w.ui.Last().icon, MessageIcon::Information);
+    QVERIFY2(s.w.ui.Last().text.startsWith("Value labels Stata cannot hold"),
+             qPrintable(s.w.ui.Last().text));
+  }
 }
 
 QTEST_MAIN(ExportHandlersTest)
