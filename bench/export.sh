@@ -8,6 +8,7 @@
 # pspp when missing (apt).
 #   RUNS=3 bench/export.sh       (default 1 run per figure after a warm-up)
 #   SKIP_PEERS=1 bench/export.sh (our figures only)
+#   SKIP_XLSX=1 bench/export.sh  (without the Excel export, which takes minutes)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-$PWD/build/bench}
@@ -58,8 +59,18 @@ measure "brindle-cli export data --out long.parquet" "$cli" export data "$data/l
 awk -v p="$last_time" -v c="$csv_time" -v ps="$last_size" -v cs="$csv_size" -v ss="$(stat -c %s "$data/long.sav")" \
   'BEGIN { printf "  Parquet/CSV time %.2f (target <= 1.2), Parquet/CSV size %.3f, Parquet/.sav size %.3f\n", p / c, ps / cs, ps / ss }'
 measure "brindle-cli export data --out long.parquet (none)" "$cli" export data "$data/long.sav" --out "$tmp/out.parquet" --compression none
-measure "brindle-cli export data --out long.xlsx" "$cli" export data "$data/long.sav" --out "$tmp/out.xlsx"
-echo "  Excel time $last_time s (target <= 10 s)"
+measure "brindle-cli export data --out long.dta" "$cli" export data "$data/long.sav" --out "$tmp/out.dta"
+dta_time=$last_time
+awk -v d="$dta_time" -v c="$csv_time" 'BEGIN { printf "  Stata/CSV time %.2f (target <= 2)\n", d / c }'
+if [ -z "${SKIP_PEERS:-}" ] && command -v Rscript >/dev/null && Rscript -e 'library(haven)' >/dev/null 2>&1; then
+  measure "R haven read_sav + write_dta" Rscript -e \
+    "haven::write_dta(haven::read_sav('$data/long.sav'), '$tmp/out.dta')"
+  awk -v d="$dta_time" -v h="$last_time" 'BEGIN { printf "  brindle/haven time %.2f\n", d / h }'
+fi
+if [ -z "${SKIP_XLSX:-}" ]; then  # minutes: libxlsxwriter writes each cell as XML text
+  measure "brindle-cli export data --out long.xlsx" "$cli" export data "$data/long.sav" --out "$tmp/out.xlsx"
+  echo "  Excel time $last_time s (target <= 10 s)"
+fi
 measure "brindle-cli export data --formatted" "$cli" export data "$data/long.sav" --formatted --out "$tmp/out.csv"
 measure "brindle-cli export data --labels" "$cli" export data "$data/long.sav" --labels --out "$tmp/out.csv"
 if [ -z "${SKIP_PEERS:-}" ]; then
