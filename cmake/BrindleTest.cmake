@@ -33,7 +33,9 @@ function(brindle_expose_headers lib folder)
   set(root ${CMAKE_BINARY_DIR}/include/${lib})
   set(src ${CMAKE_SOURCE_DIR}/src)
   file(GLOB_RECURSE headers CONFIGURE_DEPENDS RELATIVE ${src} ${src}/${folder}/*.h)
-  list(FILTER headers EXCLUDE REGEX "^${folder}/(.*/)?(ui|testing)/")
+  # ui/ and testing/ folders are libraries of their own; detail/ folders are
+  # the folder's internals, staged apart (brindle_private_headers).
+  list(FILTER headers EXCLUDE REGEX "^${folder}/(.*/)?(ui|testing|detail)/")
   file(REMOVE_RECURSE ${root})
   foreach(header ${headers})
     get_filename_component(dir ${root}/${header} DIRECTORY)
@@ -41,6 +43,26 @@ function(brindle_expose_headers lib folder)
     file(CREATE_LINK ${src}/${header} ${root}/${header} SYMBOLIC COPY_ON_ERROR)
   endforeach()
   target_include_directories(${lib} PUBLIC ${root})
+endfunction()
+
+# brindle_private_headers(LIB FOLDER)
+# The headers of FOLDER/detail/, staged where only LIB itself (and what links
+# LIB_detail: its tests, fuzzers) finds them; other libraries cannot include
+# them, so a folder's internals stay its own.
+function(brindle_private_headers lib folder)
+  set(root ${CMAKE_BINARY_DIR}/include/${lib}_detail)
+  set(src ${CMAKE_SOURCE_DIR}/src)
+  file(GLOB headers CONFIGURE_DEPENDS RELATIVE ${src} ${src}/${folder}/detail/*.h)
+  file(REMOVE_RECURSE ${root})
+  foreach(header ${headers})
+    get_filename_component(dir ${root}/${header} DIRECTORY)
+    file(MAKE_DIRECTORY ${dir})
+    file(CREATE_LINK ${src}/${header} ${root}/${header} SYMBOLIC COPY_ON_ERROR)
+  endforeach()
+  target_include_directories(${lib} PRIVATE ${root})
+  add_library(${lib}_detail INTERFACE)
+  target_include_directories(${lib}_detail INTERFACE ${root})
+  target_link_libraries(${lib}_detail INTERFACE ${lib})
 endfunction()
 
 # brindle_core_folder(LIB TEST_EXE LIBS ...)

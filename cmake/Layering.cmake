@@ -25,6 +25,23 @@ function(brindle_layering_probe name target header verdict)
   endif()
 endfunction()
 
+# brindle_layering_use_probe(NAME TARGET HEADER CODE PATTERN)
+# The same for a use of what a header declares: CODE, compiled after the
+# include with TARGET's include folders, must fail with PATTERN.
+function(brindle_layering_use_probe name target header code pattern)
+  if(NOT BRINDLE_TESTS OR NOT TARGET ${target} OR CMAKE_CROSSCOMPILING)
+    return()
+  endif()
+  set(source ${CMAKE_BINARY_DIR}/layering/${name}.cpp)
+  file(WRITE ${source} "#include \"${header}\"\n${code}\n")
+  add_library(${name} OBJECT EXCLUDE_FROM_ALL ${source})
+  target_link_libraries(${name} PRIVATE ${target})
+  add_test(NAME ${name}
+    COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target ${name})
+  set_tests_properties(${name} PROPERTIES RESOURCE_LOCK layering_probes
+    PASS_REGULAR_EXPRESSION "${pattern}")
+endfunction()
+
 brindle_layering_probe(layering_core_sees_lower_core brindle_values "variables/VariableList.h" ALLOWED)
 brindle_layering_probe(layering_core_rejects_higher_core brindle_spssio "values/Frequencies.h" REJECTED)
 brindle_layering_probe(layering_core_rejects_ui brindle_datafile "datafile/ui/OpenFileGuard.h" REJECTED)
@@ -44,4 +61,11 @@ brindle_layering_probe(layering_launch_commands_see_platform brindle_launch_ui "
 brindle_layering_probe(layering_launch_commands_reject_window brindle_launch_ui "app/MainWindow.h" REJECTED)
 brindle_layering_probe(layering_export_commands_see_core brindle_export_ui "export/CsvExport.h" ALLOWED)
 brindle_layering_probe(layering_export_commands_reject_window brindle_export_ui "app/MainWindow.h" REJECTED)
-brindle_layering_probe(layering_export_commands_reject_controls brindle_export_ui "controls/GridBase.h" REJECTED)
+brindle_layering_probe(layering_export_commands_reject_controls brindle_export_ui "controls/BxDBGrid.h" REJECTED)
+# The I/O module's internals are its own: other folders read cases through
+# ColumnPass and hold files as SystemFile, never the reader behind it.
+brindle_layering_probe(layering_core_sees_column_pass brindle_values "spssio/ColumnPass.h" ALLOWED)
+brindle_layering_probe(layering_core_rejects_spssio_detail brindle_values "spssio/detail/SavReader.h" REJECTED)
+brindle_layering_probe(layering_export_rejects_spssio_detail brindle_export "spssio/detail/ColumnScanner.h" REJECTED)
+brindle_layering_use_probe(layering_core_rejects_file_reader brindle_values "spssio/SystemFile.h"
+  "void probe(brindle::SystemFile& f) { (void)&f.reader(); }" "no member named.*reader")

@@ -18,6 +18,7 @@
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "values/Frequencies.h"
+#include "values/testing/ModuleFrequencies.h"
 #include "variables/VariableList.h"
 
 namespace {
@@ -73,9 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const auto fast = brindle::CountFrequencies(pass, var);
       pass.threads = 3;
       const auto parallel = brindle::CountFrequencies(pass, var);
-      pass.viaModule = true;
-      const auto module = brindle::CountFrequencies(pass, var);
-      pass.viaModule = false;
+      const auto module = brindle::CountFrequenciesThroughModule(pass, var);
       if (!Same(fast, module) || !Same(fast, parallel) || !Same(fast, overlapped) ||
           !Same(weighted1, weighted2)) {
         std::fprintf(stderr, "variable %s (type %d) differs\n", var.VarName.c_str(), var.VarType);

@@ -35,7 +35,7 @@ namespace brindle {
 void MainWindow::OpenClick() { OpenDataFile(QString()); }
 
 QString MainWindow::openDialogFolder() const {
-  if (FileHandle != -1 && !FileName.empty())
+  if (FileOpen() && !FileName.empty())
     return QFileInfo(QString::fromStdString(FileName)).absolutePath();
   return m_recentFiles.LastFolder();
 }
@@ -188,12 +188,12 @@ void MainWindow::connectFileInfoHandlers() {
 }
 
 void MainWindow::ShowFileInfo() {
-  if (FileHandle == -1 || !HoldFile()) return;
+  if (!FileOpen() || !HoldFile()) return;
   ShowFileReport(m_ui, *this);
 }
 
 void MainWindow::ShowDocBtnClick() {
-  if (HasDocument == 0 || FileHandle == -1 || !HoldFile()) return;
+  if (HasDocument == 0 || !FileOpen() || !HoldFile()) return;
   ShowDocumentLines(m_ui, *this, *documentWindow);
 }
 
@@ -205,7 +205,7 @@ void MainWindow::ReleaseFileHandleClick() {
 
 void MainWindow::ApplicationDeactivated() {
   // A frequency pass still reads the file; a stale file is on its way out.
-  if (FileHandle == -1 || !ReleaseFileHandle->isChecked() || Counting() || FileStale) return;
+  if (!FileOpen() || !ReleaseFileHandle->isChecked() || Counting() || FileStale) return;
   ReleaseDataFileReported(m_ui, *this);
 }
 
@@ -252,7 +252,7 @@ void MainWindow::connectExportHandlers() {
 }
 
 void MainWindow::ExportClick(int kind) {
-  if (FileHandle == -1 || Counting() || !HoldFile()) return;
+  if (!FileOpen() || Counting() || !HoldFile()) return;
   const std::optional<ExportJob> job =
       AskExportJob(m_ui, this, kind, FileName, Variables.variableList);
   if (!job) return;

@@ -401,7 +401,6 @@ void MainWindow::FormShow() {
   layout()->activate();
   centralWidget()->layout()->activate();
   Values.valuesPanel->layout()->activate();
-  FileHandle = -1;
   spssHostSysmisVal(&SysmisValue);
   spssLowHighVal(&LowestValue, &HighestValue);
   Values.FirstShown();

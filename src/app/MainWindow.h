@@ -215,7 +215,7 @@ class MainWindow : public QMainWindow, public DataFileState {
   // a file that changed meanwhile is offered for reloading, a file that is
   // gone is reported and closed.
   void ApplicationActivated();
-  // Whether the open file may be read through FileHandle now. A released
+  // Whether the open file may be read through File now. A released
   // file is taken back first; one that changed or went meanwhile may not be
   // read: it is offered for reloading (or reported and closed) from the event
   // loop, and false returned. True when no file is open.

@@ -20,6 +20,7 @@
 #include "variables/ui/VariablesGrid.h"
 #include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -81,7 +82,7 @@ void MainWindowTest::firstShow() {
   ShownWindow w;
   MainWindow& f = w.form;
   QCOMPARE(f.windowTitle(), QString("Brindle"));
-  QCOMPARE(f.FileHandle, -1);
+  QVERIFY(!f.FileOpen());
   QCOMPARE(f.SysmisValue, -DBL_MAX);
   QCOMPARE(f.HighestValue, DBL_MAX);
   QVERIFY(f.LowestValue > -DBL_MAX && f.LowestValue < -1e300);
@@ -107,7 +108,7 @@ void MainWindowTest::commandLineOpensOnlyTheFirstArgument() {
       {"brindle", QString::fromStdString(first->path()), QString::fromStdString(second->path())});
   form.setWindowState(Qt::WindowNoState);
   form.show();
-  QVERIFY(form.FileHandle >= 0);
+  QVERIFY(form.FileOpen());
   QCOMPARE(form.FileName, first->path());
   QCOMPARE(form.NumVars, 7);
   QVERIFY(ui.calls.isEmpty());
@@ -175,14 +176,14 @@ void MainWindowTest::closingTheWindowClosesTheFile() {
   MainWindow& f = w.form;
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  const int handle = f.FileHandle;
-  QVERIFY(handle >= 0);
+  const std::weak_ptr<SystemFile> handle = f.File;
+  QVERIFY(!handle.expired());
   f.exitAction->trigger();
   QVERIFY(!f.isVisible());
-  QCOMPARE(f.FileHandle, -1);
+  QVERIFY(!f.FileOpen());
   QVERIFY(!f.Variables.variableList.Active());
-  // The module no longer knows the handle.
-  QVERIFY(spssCloseRead(handle) != SPSS_OK);
+  // Nothing holds the file.
+  QVERIFY(handle.expired());
 }
 
 void MainWindowTest::closingWhileCountingLeavesTheFile() {
@@ -192,13 +193,13 @@ void MainWindowTest::closingWhileCountingLeavesTheFile() {
   DuringPass(
       [&] {
         f.close();
-        QVERIFY(f.FileHandle >= 0);
+        QVERIFY(f.FileOpen());
         QVERIFY(f.Variables.variableList.Active());
       },
       [&] { f.ShowFrequencies(); });
   // The window closes once the pass is over.
   QVERIFY(!f.isVisible());
-  QCOMPARE(f.FileHandle, -1);
+  QVERIFY(!f.FileOpen());
 }
 
 void MainWindowTest::warningSignFollowsTheFile() {

@@ -28,7 +28,7 @@
 #include "export/ParquetExport.h"
 #include "export/StataExport.h"
 #include "spssio/AsciiText.h"
-#include "spssio/CaseSource.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/DeliverInOrder.h"
 #include "spssio/FileNames.h"
 #include "spssio/FileWarning.h"
@@ -96,9 +96,7 @@ class LoadedFile {
   LoadedFile() = default;
   LoadedFile(const LoadedFile&) = delete;
   LoadedFile& operator=(const LoadedFile&) = delete;
-  ~LoadedFile() {
-    if (state.FileHandle >= 0) spssCloseRead(state.FileHandle);
-  }
+  ~LoadedFile() = default;
 
   // Opens and loads; on failure writes the viewer's message to err. The
   // file's warnings go to err first, one "warning: " line each, and then the
@@ -318,10 +316,7 @@ int Info(LoadedFile& f, std::ostream& out) {
 // through to its count, which finds further cases past it.
 int Check(LoadedFile& f, std::ostream& out) {
   SystemFile& file = *f.state.File;
-  if (file.compressed() && file.caseCount() >= 0 && !f.damaged) {
-    int code = 0;
-    CountStoredCases(file, &code);
-  }
+  if (file.compressed() && file.caseCount() >= 0 && !f.damaged) ColumnPass(file, {}).indexCases();
   const std::vector<FileWarning> warnings = file.warnings();
   for (const FileWarning& w : warnings) out << "warning: " << WarningLine(w) << "\n";
   if (f.damaged) {

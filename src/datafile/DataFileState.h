@@ -20,10 +20,11 @@ struct FileIdentity {
 };
 
 struct DataFileState {
-  int FileHandle = -1;  // the I/O module's handle; -1 when no file is open
-  // The open file itself, which everything reads through; the handle above
-  // shares it. Null when no file is open and while the file is released.
+  // The open file itself, which everything reads through. Null when no file
+  // is open and while the file is released.
   std::shared_ptr<SystemFile> File;
+  // A file is open: held (File), or released and to be taken back.
+  bool FileOpen() const { return File != nullptr || FileReleased; }
   std::string FileName;  // as the caller passed it or the user chose it
   int NumVars = 0;
   std::int64_t NumCases =

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "datafile/MissingValueText.h"
-#include "spssio/CaseSource.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "variables/BulkScan.h"
@@ -53,9 +53,9 @@ std::string CountCases(SystemFile& file, DictionaryLoadResult& result) {
   if (n != -1) return {};
 
   // The count is also the first full pass: it leaves the case index behind.
-  int code = SPSS_OK;
-  const std::int64_t count = CountStoredCases(file, &code);
-  if (code == SPSS_FILE_END) {
+  const PassEnd end = ColumnPass(file, {}).indexCases();
+  const std::int64_t count = end.cases;
+  if (end.sound()) {
     result.NumCases = count;
     return {};
   }

@@ -185,7 +185,6 @@ TEST(DictionaryLoaderTest, StateOverloadFillsTheFileState) {
   OpenSav sav(file.path());
   ASSERT_EQ(sav.rc(), SPSS_OK);
   DataFileState state;
-  state.FileHandle = sav.handle();
   state.File = sav.file();
   state.WeightVarName = "stale";
   VariableList table;

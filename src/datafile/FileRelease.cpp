@@ -49,30 +49,23 @@ FileIdentity IdentifyFile(const std::string& fileName) {
 #endif
 
 int ReleaseDataFile(DataFileState& file) {
-  if (file.FileHandle == -1 || file.FileReleased) return SPSS_OK;
-  const int code = spssCloseRead(file.FileHandle);
-  if (code == SPSS_OK) {
-    file.File.reset();
-    file.FileReleased = true;
-  }
-  return code;
+  if (!file.File || file.FileReleased) return SPSS_OK;
+  // The last holder of the SystemFile closes it.
+  file.File.reset();
+  file.FileReleased = true;
+  return SPSS_OK;
 }
 
 ReopenOutcome ReopenDataFile(DataFileState& file) {
   if (!file.FileReleased) return ReopenOutcome::Unchanged;
   file.FileReleased = false;
   std::shared_ptr<SystemFile> sav;
-  int handle = -1;
-  int code = SystemFile::open(file.FileName, sav, nullptr, {nullptr, file.Key.get()});
-  if (code == SPSS_OK) code = RegisterHandle(sav, &handle);
+  const int code = SystemFile::open(file.FileName, sav, nullptr, {nullptr, file.Key.get()});
   if (code != SPSS_OK) {
-    // The old handle was closed at release and its number may be handed out
-    // again: forget it.
-    file.FileHandle = -1;
+    // Nothing is held: the file counts as closed.
     file.FileStale = true;
     return ReopenOutcome::Failed;
   }
-  file.FileHandle = handle;
   file.File = sav;
   const std::string& date = sav->creationDate();
   const std::string& time = sav->creationTime();

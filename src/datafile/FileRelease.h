@@ -13,16 +13,16 @@ namespace brindle {
 // cannot be examined (gone, no permission).
 FileIdentity IdentifyFile(const std::string& fileName);
 
-// Closes the module's handle of the open file and returns the module's code.
-// On success FileReleased is set; FileHandle keeps its value, as the screen
-// keeps showing the file. Nothing happens (SPSS_OK) when no file is open or it
+// Lets the open file go (File is reset, which closes it) and returns the
+// module's code, SPSS_OK. FileReleased is set; the file still counts as
+// open (FileOpen()), as the screen keeps showing it. Nothing happens (SPSS_OK) when no file is open or it
 // is released already.
 int ReleaseDataFile(DataFileState& file);
 
 enum class ReopenOutcome {
   Unchanged,  // held again; the screen still matches the file
   Changed,    // held again, but its time stamp, size or modification time differ
-  Failed,     // cannot be opened: nothing is held (FileHandle -1)
+  Failed,     // cannot be opened: nothing is held, the file counts as closed
 };
 
 // Takes a released file back: opens FileName through the module and compares

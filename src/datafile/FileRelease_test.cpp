@@ -8,6 +8,7 @@
 
 #include "datafile/OpenFile.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -29,27 +30,23 @@ struct Opened {
   TempFile file{testing::writeSav(Small())};
   DataFileState state;
   Opened() { EXPECT_EQ(OpenDataFileState(file.path(), state), SPSS_OK); }
-  ~Opened() {
-    if (state.FileHandle != -1 && !state.FileReleased) spssCloseRead(state.FileHandle);
-  }
 };
 
 TEST(FileRelease, UntouchedFileIsHeldAgain) {
   Opened o;
   ASSERT_TRUE(o.state.OpenedIdentity.known);
   EXPECT_EQ(ReopenDataFile(o.state), ReopenOutcome::Unchanged);  // not released: nothing to do
-  const int handle = o.state.FileHandle;
+  const std::weak_ptr<SystemFile> held = o.state.File;
   ASSERT_EQ(ReleaseDataFile(o.state), SPSS_OK);
   EXPECT_TRUE(o.state.FileReleased);
-  EXPECT_EQ(o.state.FileHandle, handle);
-  EXPECT_EQ(ReleaseDataFile(o.state), SPSS_OK);           // a second release leaves it alone
-  EXPECT_EQ(spssCloseRead(handle), SPSS_INVALID_HANDLE);  // the module holds nothing
+  EXPECT_TRUE(o.state.FileOpen());
+  EXPECT_EQ(ReleaseDataFile(o.state), SPSS_OK);  // a second release leaves it alone
+  EXPECT_TRUE(held.expired());                   // nothing holds the file
   EXPECT_EQ(ReopenDataFile(o.state), ReopenOutcome::Unchanged);
   EXPECT_FALSE(o.state.FileReleased);
   EXPECT_FALSE(o.state.FileStale);
-  std::int64_t cases = 0;
-  EXPECT_EQ(spssGetNumberofCases(o.state.FileHandle, &cases), SPSS_OK);
-  EXPECT_EQ(cases, 2);
+  ASSERT_NE(o.state.File, nullptr);
+  EXPECT_EQ(o.state.File->caseCount(), 2);
 }
 
 TEST(FileRelease, ChangesWhileReleased) {
@@ -96,7 +93,7 @@ TEST(FileRelease, ChangesWhileReleased) {
     EXPECT_FALSE(o.state.FileReleased);
     EXPECT_TRUE(o.state.FileStale);
     if (c.outcome == ReopenOutcome::Failed) {
-      EXPECT_EQ(o.state.FileHandle, -1);
+      EXPECT_FALSE(o.state.FileOpen());
     }
   }
 }

@@ -15,7 +15,6 @@ namespace {
 
 DataFileState SampleFile() {
   DataFileState f;
-  f.FileHandle = 0;
   f.FileName = "data/survey.sav";
   f.FileDate = "05 Mar 01";
   f.FileTime = "14:05:30";
@@ -110,7 +109,6 @@ TEST_P(FileInfoReportEncoding, NamesTheDeclaredEncoding) {
   ASSERT_GE(report.size(), line.size());
   EXPECT_EQ(report.substr(report.size() - line.size()), line) << report;
   EXPECT_NE(report.find("\ndata are compressed" + line), std::string::npos) << report;
-  spssCloseRead(state.FileHandle);
 }
 
 INSTANTIATE_TEST_SUITE_P(

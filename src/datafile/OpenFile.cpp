@@ -10,19 +10,13 @@ namespace brindle {
 int OpenDataFileState(const std::string& fileName, DataFileState& file, std::string* errorText,
                       const char* password, const FileKey* key) {
   std::shared_ptr<SystemFile> sav;
-  int handle = -1;
   std::string detail;
-  int code = SystemFile::open(fileName, sav, &detail, {key ? nullptr : password, key});
-  if (code == SPSS_OK) {
-    code = RegisterHandle(sav, &handle);
-    if (code != SPSS_OK) detail.clear();
-  }
+  const int code = SystemFile::open(fileName, sav, &detail, {key ? nullptr : password, key});
   if (code != SPSS_OK) {
     if (errorText) *errorText = OpenErrorText(code, fileName, CodeText(code, detail));
     return code;
   }
   DataFileState opened;
-  opened.FileHandle = handle;
   opened.File = sav;
   opened.FileName = fileName;
   opened.FileDate = sav->creationDate();

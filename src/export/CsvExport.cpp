@@ -12,17 +12,15 @@
 #include <system_error>
 
 #include "datafile/MissingValueText.h"
-#include "spssio/DeliverInOrder.h"
+#include "export/CsvRows.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/FileNames.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
-#include "spssio/TaskPool.h"
 
 namespace brindle {
 namespace {
 
-// Progress is reported and cancel looked at after this many cases.
-constexpr std::int64_t kBatchCases = 4096;
 // Every whole number up to 2^53 is a double of its own.
 constexpr double kExactInteger = 9007199254740992.0;
 
@@ -183,247 +181,68 @@ std::string FormattedNumber(double x, const PrintFormat& f) {
 
 namespace {
 
-// Appends case `row` (Number(c), Text(c) of each column) as one CSV line.
-template <class Row>
-void AppendDataRow(std::string& line, Row& row, const std::vector<ExportColumn>& columns,
-                   DataMode mode, double sysmis) {
-  const std::size_t start = line.size();
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    if (c) line += ',';
-    const ExportColumn& col = columns[c];
-    if (col.width > 0) {
-      const std::string_view text = TrimTrailingBlanks(row.Text(c));
-      if (mode == DataMode::Labels && !col.textLabels.empty()) {
-        const auto it = col.textLabels.find(std::string(text));
-        if (it != col.textLabels.end()) {
-          AppendCsvField(line, it->second);
-          continue;
-        }
-      }
-      AppendCsvField(line, text);
-      continue;
-    }
-    const double x = row.Number(c);
-    if (mode == DataMode::Raw || x == sysmis) {
-      AppendNumberField(line, x, sysmis);
-      continue;
-    }
-    if (mode == DataMode::Labels) {
-      const auto it = col.numberLabels.find(x);
-      if (it != col.numberLabels.end()) {
-        AppendCsvField(line, it->second);
-        continue;
-      }
-    }
-    AppendCsvField(line, FormattedNumber(x, col.format));
-  }
-  // An empty line is no row to CSV readers: a lone empty field is quoted.
-  if (line.size() == start) line += "\"\"";
-  line += '\n';
-}
-
 // The header row; false when progress cancels at the start.
 bool WriteHeader(const std::vector<ExportColumn>& columns, std::int64_t totalCases, ExportFile& out,
                  const ExportProgress& progress) {
-  std::string& line = out.Buffer();
+  AppendCsvHeader(out.Buffer(), columns);
+  out.Written();
+  return !progress || progress(0, totalCases);
+}
+
+// Case i of a batch, as AppendDataRow reads rows.
+struct BatchRow {
+  CaseBatch& batch;
+  std::size_t i;
+  double Number(std::size_t c) const { return batch.number(c, i); }
+  std::string_view Text(std::size_t c) { return batch.text(c, i); }
+};
+
+}  // namespace
+
+void AppendCsvHeader(std::string& line, const std::vector<ExportColumn>& columns) {
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (c) line += ',';
     AppendCsvField(line, columns[c].name);
   }
   line += '\n';
-  out.Written();
-  return !progress || progress(0, totalCases);
 }
 
-}  // namespace
-
-ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& columns, DataMode mode,
-                          double sysmis, std::int64_t totalCases, ExportFile& out,
-                          const ExportProgress& progress) {
+ExportResult WriteDataCsv(ColumnPass& cases, const std::vector<ExportColumn>& columns,
+                          DataMode mode, double sysmis, std::int64_t totalCases, ExportFile& out,
+                          const ExportProgress& progress, unsigned threads) {
   ExportResult result;
   if (!WriteHeader(columns, totalCases, out, progress)) {
     result.status = ExportStatus::Cancelled;
     return result;
   }
-  // Rows are built straight in the output's buffer.
-  std::string& line = out.Buffer();
-  for (;;) {
-    const int rc = rows.Next();
-    if (rc == SPSS_FILE_END) break;
-    if (rc != SPSS_OK) {
-      result.warning = ShortDataWarning(result.rows, totalCases, rows.Error());
-      break;
-    }
-    AppendDataRow(line, rows, columns, mode, sysmis);
-    out.Written();
-    if (!out.Ok()) return Failed(out.Error());
-    ++result.rows;
-    if (progress && result.rows % kBatchCases == 0 && !progress(result.rows, totalCases)) {
-      result.status = ExportStatus::Cancelled;
-      return result;
-    }
-  }
-  if (progress) progress(result.rows, totalCases);
-  if (!out.Ok()) return Failed(out.Error());
-  if (result.warning.empty() && result.rows < totalCases)
-    result.warning = ShortDataWarning(result.rows, totalCases, {});
-  return result;
-}
-
-namespace {
-
-// Case i of a batch of a CaseColumns source, as AppendDataRow reads rows.
-struct CaseAt {
-  CaseColumns& cases;
-  std::size_t i;
-  double Number(std::size_t c) const { return cases.number(i, c); }
-  std::string_view Text(std::size_t c) { return cases.text(i, c); }
-};
-
-// A thread hands on what it rendered in pieces of about this size, and holds
-// at most kHeldPieces of them while the writer is still on earlier segments.
-// Segments are cut to about kSegmentBytes of text, and a thread starts one
-// only while it is fewer than kSegmentsAhead per thread ahead of the writer:
-// what waits to be written is bounded whatever the number of cases.
-constexpr std::size_t kPieceBytes = std::size_t(1) << 20;
-constexpr std::size_t kHeldPieces = 8;
-constexpr std::size_t kSegmentBytes = std::size_t(4) << 20;
-constexpr std::size_t kSegmentsAhead = 3;
-
-// How a segment ended: whether the data ended before its end, and the
-// damage that stopped the reading, if any.
-struct SegmentEnd {
-  bool shortEnd = false;
-  int code = SPSS_OK;
-  std::string why;
-};
-
-// Rendered rows of one segment; its last piece says how the segment ended.
-struct Piece {
-  std::string text;
-  std::int64_t rows = 0;
-  std::optional<SegmentEnd> end;
-};
-
-}  // namespace
-
-std::size_t EstimatedRowBytes(const std::vector<ExportColumn>& columns) {
-  std::size_t bytes = 1;
-  for (const ExportColumn& c : columns) bytes += c.width > 0 ? std::size_t(c.width) + 1 : 12;
-  return bytes;
-}
-
-ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportColumn>& columns,
-                                  DataMode mode, double sysmis, std::int64_t totalCases,
-                                  ExportFile& out, const ExportProgress& progress,
-                                  unsigned threads) {
-  threads = PassThreads(threads);
-  // More segments than threads even out segments that render at different speeds.
-  std::size_t parts = std::size_t(threads) * 8;
-  if (totalCases > 0) {
-    const std::int64_t perSegment =
-        std::max<std::int64_t>(1, std::int64_t(kSegmentBytes / EstimatedRowBytes(columns)));
-    parts = std::max<std::size_t>(
-        parts, std::size_t(std::min<std::int64_t>(totalCases / perSegment, 1 << 20)));
-  }
-  const std::vector<CaseSegment> segments =
-      threads > 1 ? cases.split(parts) : std::vector<CaseSegment>();
-  // A file that cannot be read again beside the open one is read by one pass.
-  if (segments.size() < 2 || !CaseColumns().openSegment(cases, segments[0])) {
-    CaseRowSource rows(cases);
-    return WriteDataCsv(rows, columns, mode, sysmis, totalCases, out, progress);
-  }
-  threads = unsigned(std::min<std::size_t>(threads, segments.size()));
-
-  ExportResult result;
-  // Sources are reused from segment to segment; at most `ahead` are open.
-  std::mutex sourcesMutex;
-  std::vector<std::unique_ptr<CaseColumns>> idleSources;
-  auto produce = [&](std::size_t s, auto& deliver) {
-    std::unique_ptr<CaseColumns> source;
-    {
-      std::lock_guard lock(sourcesMutex);
-      if (!idleSources.empty()) {
-        source = std::move(idleSources.back());
-        idleSources.pop_back();
-      }
-    }
-    Piece piece;
-    try {
-      if (!source) source = std::make_unique<CaseColumns>();
-      const CaseSegment& segment = segments[s];
-      const bool last = s + 1 == segments.size();
-      const std::int64_t want =
-          last ? std::numeric_limits<std::int64_t>::max() : segment.end - segment.from.firstCase();
-      if (!source->openSegment(cases, segment)) {
-        const std::string why = source->error();
-        piece.end = {false, SPSS_FILE_RERROR,
-                     why.empty() ? "the file could not be opened again" : why};
-        deliver(std::move(piece));
-        return;
-      }
-      std::int64_t got = 0;
-      bool stopped = false;
-      piece.text.reserve(kPieceBytes + kPieceBytes / 4);
-      while (const std::size_t n = source->read(1024)) {
-        for (std::size_t i = 0; i < n; ++i) {
-          CaseAt row{*source, i};
-          AppendDataRow(piece.text, row, columns, mode, sysmis);
-        }
-        got += std::int64_t(n);
-        piece.rows += std::int64_t(n);
-        if (piece.text.size() >= kPieceBytes) {
-          stopped = !deliver(std::move(piece));
-          if (stopped) break;
-          piece = Piece();
-          piece.text.reserve(kPieceBytes + kPieceBytes / 4);
-        }
-      }
-      if (!stopped) {
-        const int code = source->status();
-        piece.end = {code == SPSS_FILE_END && got < want && !last,
-                     code == SPSS_FILE_END ? SPSS_OK : code, source->error()};
-        deliver(std::move(piece));
-      }
-    } catch (const std::exception& e) {
-      // Out of memory on one thread: the export fails, the program goes on.
-      Piece failed;
-      failed.end = {false, SPSS_FILE_RERROR, e.what()};
-      deliver(std::move(failed));
-    }
-    if (source) {
-      std::lock_guard lock(sourcesMutex);
-      idleSources.push_back(std::move(source));
-    }
-  };
-
-  auto cancelled = [&] { return progress && !progress(result.rows, totalCases); };
+  cases.setThreads(threads);
   std::string failure;
-  bool cancel = !WriteHeader(columns, totalCases, out, progress);
-  auto consume = [&](std::size_t, Piece&& piece) {
-    if (piece.rows || !piece.text.empty()) {
-      out.Write(piece.text);
-      result.rows += piece.rows;
-      if (!out.Ok()) {
-        failure = out.Error();
-        return false;
-      }
-      if ((cancel = cancelled())) return false;
-    }
-    if (!piece.end) return true;
-    if (piece.end->code != SPSS_OK)
-      result.warning = ShortDataWarning(result.rows, totalCases, piece.end->why);
-    // Cases past a short segment would not follow the last case written.
-    return !piece.end->shortEnd && piece.end->code == SPSS_OK;
-  };
-  if (!cancel)
-    DeliverInOrder<Piece>(TaskPool::shared(), segments.size(), kSegmentsAhead * threads,
-                          kHeldPieces, produce, consume);
+  bool cancel = false;
+  const PassEnd end = cases.readInOrder(
+      {},
+      [&](CaseBatch& batch, std::string& text) {
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+          BatchRow row{batch, i};
+          AppendDataRow(text, row, columns, mode, sysmis);
+        }
+      },
+      [&](std::string&& text, std::int64_t rows) {
+        out.Write(text);
+        result.rows += rows;
+        if (!out.Ok()) {
+          failure = out.Error();
+          return false;
+        }
+        cancel = progress && !progress(result.rows, totalCases);
+        return !cancel;
+      });
   if (cancel) {
     result.status = ExportStatus::Cancelled;
     return result;
   }
   if (!failure.empty()) return Failed(failure);
+  if (!end.stopped && !end.sound())
+    result.warning = ShortDataWarning(result.rows, totalCases, end.message());
   if (progress) progress(result.rows, totalCases);
   if (!out.Ok()) return Failed(out.Error());
   if (result.warning.empty() && result.rows < totalCases)
@@ -472,29 +291,16 @@ ExportResult ExportData(SystemFile& file, const std::vector<int>& vars, DataMode
   const std::int64_t total = file.caseCount();
   // DataColumns keeps the positions in range, so every column has one.
   if (positions.size() != columns.size()) return Failed("a variable to export is not in the file");
-  CaseColumns cases;
-  if (!cases.open(file, positions)) {
-    // The case data cannot be reached: the header, and the reason as the
-    // warning of data that ended early.
-    CaseRowSource rows(cases);
-    ExportResult result = WriteDataCsv(rows, columns, mode, Sysmis(), total, out, progress);
-    cases.close();
-    return result;
-  }
+  ColumnPass cases(file, positions);
   // A compressed file splits at its case index: a quick pass makes one when
   // the opening did not.
-  // Index points close enough for segments of wide cases to stay small.
-  const std::int64_t every = std::clamp<std::int64_t>(
-      std::int64_t((std::size_t(4) << 20) / EstimatedRowBytes(columns)), 64, kBatchCases);
-  if (!cases.buildIndex(every, [&](std::int64_t) { return !progress || progress(0, total); })) {
-    cases.close();
+  if (!cases.indexed() &&
+      cases.indexCases([&](std::int64_t) { return !progress || progress(0, total); }).stopped) {
     ExportResult cancelled;
     cancelled.status = ExportStatus::Cancelled;
     return cancelled;
   }
-  ExportResult result = WriteDataCsvParallel(cases, columns, mode, Sysmis(), total, out, progress);
-  cases.close();
-  return result;
+  return WriteDataCsv(cases, columns, mode, Sysmis(), total, out, progress);
 }
 
 std::vector<std::vector<std::string>> VariableRows(const SystemFile& file,

@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "export/ExportFile.h"
-#include "export/RowSource.h"
 #include "format/FormatValue.h"
 #include "variables/VarRecord.h"
 
 namespace brindle {
 
+class ColumnPass;
 class SystemFile;
 
 // What a data export writes for a value.
@@ -69,32 +69,19 @@ std::string FormattedNumber(double x, const PrintFormat& f);
 // s without trailing blanks.
 std::string_view TrimTrailingBlanks(std::string_view s);
 
-// Writes the header row and one row per case of rows to out. Data that ends
-// before totalCases (when not -1) or is damaged ends the rows there: the
-// export is Done with the warning.
-ExportResult WriteDataCsv(RowSource& rows, const std::vector<ExportColumn>& columns, DataMode mode,
-                          double sysmis, std::int64_t totalCases, ExportFile& out,
-                          const ExportProgress& progress);
+// Writes the header row and one row per case of `cases` (a pass whose
+// columns are the export's) to out. The cases are rendered on `threads`
+// threads (as many as the task pool has when 0) and written in case order,
+// as one pass writes them; progress is called on the calling thread only.
+// Data that ends before totalCases (when not -1) or is damaged ends the rows
+// there: the export is Done with the warning.
+ExportResult WriteDataCsv(ColumnPass& cases, const std::vector<ExportColumn>& columns,
+                          DataMode mode, double sysmis, std::int64_t totalCases, ExportFile& out,
+                          const ExportProgress& progress, unsigned threads = 0);
 
 // Why an export holds only `rows` cases: the data ended before the file's
 // count (total, -1 when unknown) or could not be read on (why, may be empty).
 std::string ShortDataWarning(std::int64_t rows, std::int64_t total, const std::string& why);
-
-// About how many bytes of text one case of the columns makes (a generous
-// guess: numbers 12, strings their width).
-std::size_t EstimatedRowBytes(const std::vector<ExportColumn>& columns);
-
-// WriteDataCsv for the cases of `cases` (its columns those of the export),
-// split for `threads` threads (as many as the task pool has when 0): the
-// cases split at the file's case index, tasks on the pool render stretches
-// of them into buffers of their own and the calling thread writes the
-// buffers in case order (DeliverInOrder), so the output is that of one pass. Buffers held ahead are
-// bounded, whatever the number of cases. Progress is called on the calling thread only. A file that
-// cannot be split is written on the calling thread alone.
-ExportResult WriteDataCsvParallel(CaseColumns& cases, const std::vector<ExportColumn>& columns,
-                                  DataMode mode, double sysmis, std::int64_t totalCases,
-                                  ExportFile& out, const ExportProgress& progress,
-                                  unsigned threads = 0);
 
 // The columns for the variables `vars` (0-based dictionary positions, taken
 // in dictionary order, each once) of the open file; value labels

@@ -18,13 +18,13 @@
 #include <unistd.h>
 #endif
 
-#include "export/testing/ModuleRowSource.h"
+#include "export/testing/ModuleCsv.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/EncryptedFile.h"
 #include "spssio/FileNames.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "spssio/TaskPool.h"
-#include "spssio/detail/ZsavInflater.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 
@@ -640,26 +640,21 @@ TEST(CsvExportParallel, WritesWhatOneSequentialPassWrites) {
       ExportFile out;
       out.OpenStream(once);
       ExportResult expected;
-      {
-        ModuleRowSource rows(handle, vars);
-        expected = WriteDataCsv(rows, columns, mode, -DBL_MAX, -1, out, {});
-      }
+      expected = WriteDataCsvThroughModule(handle, vars, columns, mode, -DBL_MAX, -1, out);
       out.Commit();
-      CaseColumns source;
-      ASSERT_TRUE(source.open(handle, vars));
-      ASSERT_TRUE(source.buildIndex(1000, {}));
+      ColumnPass source(handle, vars);
+      source.setIndexSpacing(1000);
+      if (!source.indexed()) {
+        EXPECT_FALSE(source.indexCases().stopped);
+      }
       // ZSAV splits only where its blocks inflate alone (with libdeflate).
-      if (!v.cut &&
-          (v.compression != testing::Compression::Zsav || ZsavBlockInflater::available())) {
-        const std::vector<CaseSegment> segments = source.split(24);
-        ASSERT_GE(segments.size(), 10u);
-        EXPECT_TRUE(CaseColumns().openSegment(source, segments[3]));
+      if (!v.cut && (v.compression != testing::Compression::Zsav || ColumnPass::SplitsZsav())) {
+        source.setThreads(3);
+        EXPECT_TRUE(source.splits({}));
       }
       out.OpenStream(parallel);
-      const ExportResult got =
-          WriteDataCsvParallel(source, columns, mode, -DBL_MAX, -1, out, {}, 3);
+      const ExportResult got = WriteDataCsv(source, columns, mode, -DBL_MAX, -1, out, {}, 3);
       out.Commit();
-      source.close();
       const std::string what =
           std::string(v.encoding) + " compression " + std::to_string(int(v.compression)) +
           (v.encrypted ? " encrypted" : "") + " mode " + std::to_string(int(mode));

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "export/CaseFeed.h"
 #include "format/FormatValue.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
@@ -182,19 +183,12 @@ ExportResult ExportDataXlsx(SystemFile& file, const std::vector<int>& vars, Data
 
   double sysmis = 0;
   spssHostSysmisVal(&sysmis);
-  CaseColumns cases;
-  cases.open(file, positions);
-  CaseRowSource rows(cases);
+  ColumnPass pass(file, positions);
   ExportResult result;
   std::int64_t onSheet = 0;
   std::string text;
-  for (;;) {
-    const int rc = rows.Next();
-    if (rc == SPSS_FILE_END) break;
-    if (rc != SPSS_OK) {
-      result.warning = ShortDataWarning(result.rows, total, rows.Error());
-      break;
-    }
+  bool cancelled = false;
+  const PassEnd end = FeedFromPass(pass, [&](CaseValues& rows) {
     if (onSheet == sheetCases) newSheet(), onSheet = 0;
     const lxw_row_t r = lxw_row_t(onSheet + 1);
     for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -239,13 +233,16 @@ ExportResult ExportDataXlsx(SystemFile& file, const std::vector<int>& vars, Data
     }
     ++onSheet;
     ++result.rows;
-    if (progress && result.rows % kBatchCases == 0 && !progress(result.rows, total)) {
-      cases.close();
-      result.status = ExportStatus::Cancelled;
-      return result;
-    }
+    if (progress && result.rows % kBatchCases == 0 && !progress(result.rows, total))
+      return !(cancelled = true);
+    return true;
+  });
+  if (cancelled) {
+    result.status = ExportStatus::Cancelled;
+    return result;
   }
-  cases.close();
+  if (!end.sound() && !end.stopped)
+    result.warning = ShortDataWarning(result.rows, total, end.message());
   if (result.warning.empty() && result.rows < total)
     result.warning = ShortDataWarning(result.rows, total, {});
   WriteTextSheet(book, "Variables", VariableRows(file, records), bold);

@@ -184,7 +184,7 @@ class ParquetWriter {
 #endif
   }
 
-  void Add(RowSource& row, const std::vector<ExportColumn>& columns, double sysmis) {
+  void Add(CaseValues& row, const std::vector<ExportColumn>& columns, double sysmis) {
     for (std::size_t c = 0; c < m_chunks.size(); ++c) {
       ColumnChunk& chunk = m_chunks[c];
       const ExportColumn& col = columns[c];
@@ -473,7 +473,7 @@ bool ParquetHasZstd() {
 #endif
 }
 
-ExportResult WriteDataParquet(RowSource& rows, const std::vector<ExportColumn>& columns,
+ExportResult WriteDataParquet(const CaseFeed& feed, const std::vector<ExportColumn>& columns,
                               DataMode mode, double sysmis, std::int64_t totalCases,
                               const std::string& dictionaryJson, ExportFile& out,
                               const ExportProgress& progress, const ParquetOptions& options) {
@@ -487,25 +487,25 @@ ExportResult WriteDataParquet(RowSource& rows, const std::vector<ExportColumn>& 
     return result;
   }
   ParquetWriter writer(columns, mode, opts, out);
-  for (;;) {
-    const int rc = rows.Next();
-    if (rc == SPSS_FILE_END) break;
-    if (rc != SPSS_OK) {
-      result.warning = ShortDataWarning(result.rows, totalCases, rows.Error());
-      break;
-    }
-    writer.Add(rows, columns, sysmis);
+  bool failed = false, cancelled = false;
+  const PassEnd end = feed([&](CaseValues& row) {
+    writer.Add(row, columns, sysmis);
     ++result.rows;
     if (writer.groupFull(groupRows)) {
       writer.FlushGroup();
-      if (!writer.Error().empty()) return Failed(writer.Error());
-      if (!out.Ok()) return Failed(out.Error());
+      if (!writer.Error().empty() || !out.Ok()) return !(failed = true);
     }
-    if (progress && result.rows % kBatchCases == 0 && !progress(result.rows, totalCases)) {
-      result.status = ExportStatus::Cancelled;
-      return result;
-    }
+    if (progress && result.rows % kBatchCases == 0 && !progress(result.rows, totalCases))
+      return !(cancelled = true);
+    return true;
+  });
+  if (failed) return Failed(!writer.Error().empty() ? writer.Error() : out.Error());
+  if (cancelled) {
+    result.status = ExportStatus::Cancelled;
+    return result;
   }
+  if (!end.sound() && !end.stopped)
+    result.warning = ShortDataWarning(result.rows, totalCases, end.message());
   writer.Finish(dictionaryJson);
   if (!writer.Error().empty()) return Failed(writer.Error());
   if (progress) progress(result.rows, totalCases);
@@ -536,14 +536,10 @@ ExportResult ExportDataParquet(SystemFile& file, const std::vector<int>& vars, D
   }
   double sysmis = 0;
   spssHostSysmisVal(&sysmis);
-  CaseColumns cases;
-  cases.open(file, positions);
-  CaseRowSource rows(cases);
-  ExportResult result =
-      WriteDataParquet(rows, columns, mode == DataMode::Labels ? mode : DataMode::Raw, sysmis,
-                       file.caseCount(), json.str(), out, progress, options);
-  cases.close();
-  return result;
+  ColumnPass pass(file, positions);
+  return WriteDataParquet([&](const CaseTaker& take) { return FeedFromPass(pass, take); }, columns,
+                          mode == DataMode::Labels ? mode : DataMode::Raw, sysmis, file.caseCount(),
+                          json.str(), out, progress, options);
 }
 
 }  // namespace brindle

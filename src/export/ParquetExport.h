@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
+#include "export/CaseFeed.h"
 #include "export/CsvExport.h"
 #include "export/ExportFile.h"
-#include "export/RowSource.h"
 
 namespace brindle {
 
@@ -48,10 +48,10 @@ struct ParquetOptions {
 // Whether this build compresses Parquet pages with zstd.
 bool ParquetHasZstd();
 
-// Writes the cases of rows as a Parquet file to out. dictionaryJson goes into
+// Writes the cases of feed as a Parquet file to out. dictionaryJson goes into
 // the key-value metadata (nothing when empty). Data that ends before
 // totalCases (when not -1) or is damaged ends the rows there, as for CSV.
-ExportResult WriteDataParquet(RowSource& rows, const std::vector<ExportColumn>& columns,
+ExportResult WriteDataParquet(const CaseFeed& feed, const std::vector<ExportColumn>& columns,
                               DataMode mode, double sysmis, std::int64_t totalCases,
                               const std::string& dictionaryJson, ExportFile& out,
                               const ExportProgress& progress, const ParquetOptions& options = {});

@@ -11,6 +11,7 @@
 
 #include "export/ParquetThrift.h"
 #include "spssio/Spssio.h"
+#include "spssio/SpssioCodes.h"
 
 namespace brindle {
 namespace {
@@ -21,21 +22,31 @@ constexpr double kWhen = 13744980610.0;
 
 // Cases held in memory: numbers and texts by column; a damage code after
 // failAfter cases when that is not -1.
-class VectorRows : public RowSource {
+class VectorRows : public CaseValues {
  public:
   std::vector<std::vector<double>> numbers;
   std::vector<std::vector<std::string>> texts;
   int failAfter = -1;
-  int at = -1;
+  std::size_t at = 0;
 
-  int Next() override {
-    ++at;
-    if (failAfter >= 0 && at >= failAfter) return SPSS_FILE_RERROR;
-    return std::size_t(at) < numbers.size() ? SPSS_OK : SPSS_FILE_END;
+  double Number(std::size_t c) const override { return numbers[at][c]; }
+  std::string_view Text(std::size_t c) override { return texts[at][c]; }
+  PassEnd Feed(const CaseTaker& take) {
+    PassEnd end;
+    end.code = SPSS_FILE_END;
+    for (at = 0; at < numbers.size(); ++at, ++end.cases) {
+      if (failAfter >= 0 && int(at) >= failAfter) {
+        end.code = SPSS_FILE_RERROR;
+        end.detail = "the block is damaged";
+        break;
+      }
+      if (!take(*this)) {
+        end.stopped = true;
+        break;
+      }
+    }
+    return end;
   }
-  double Number(std::size_t c) const override { return numbers[std::size_t(at)][c]; }
-  std::string_view Text(std::size_t c) override { return texts[std::size_t(at)][c]; }
-  std::string Error() const override { return "the block is damaged"; }
 };
 
 ExportColumn Column(std::string name, int width, int fmt) {
@@ -64,14 +75,14 @@ VectorRows MixedRows(std::vector<ExportColumn>& columns) {
   return rows;
 }
 
-std::string Write(RowSource& rows, const std::vector<ExportColumn>& columns,
+std::string Write(VectorRows& rows, const std::vector<ExportColumn>& columns,
                   const ParquetOptions& options, ExportResult& result,
                   const ExportProgress& progress = {}) {
   std::ostringstream bytes;
   ExportFile out;
   out.OpenStream(bytes);
-  result = WriteDataParquet(rows, columns, DataMode::Raw, kSysmis, -1, "{\"x\":1}", out, progress,
-                            options);
+  result = WriteDataParquet([&](const CaseTaker& take) { return rows.Feed(take); }, columns,
+                            DataMode::Raw, kSysmis, -1, "{\"x\":1}", out, progress, options);
   EXPECT_TRUE(out.Commit());
   return bytes.str();
 }
@@ -154,7 +165,23 @@ TEST(ParquetExport, RowGroupsPagesAndRangeWarnings) {
     std::ostringstream csv;
     ExportFile out;
     out.OpenStream(csv);
-    WriteDataCsv(again, columns, DataMode::Raw, kSysmis, -1, out, {});
+    for (const ExportColumn& col : columns) {
+      if (&col != &columns.front()) csv << ',';
+      csv << col.name;
+    }
+    csv << '\n';
+    again.Feed([&](CaseValues& row) {
+      std::string line;
+      for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (c) line += ',';
+        if (columns[c].width > 0)
+          AppendCsvField(line, TrimTrailingBlanks(row.Text(c)));
+        else
+          AppendNumberField(line, row.Number(c), kSysmis);
+      }
+      csv << line << '\n';
+      return true;
+    });
     ASSERT_TRUE(out.Commit());
     std::ofstream(base + ".csv", std::ios::binary) << csv.str();
   }
@@ -170,11 +197,10 @@ TEST(ParquetExport, DamagedDataEndsTheRowsWithAWholeFile) {
   const std::string file = Write(rows, columns, options, result);
   EXPECT_EQ(result.status, ExportStatus::Done);
   EXPECT_EQ(result.rows, 7);
-  EXPECT_EQ(result.warning.rfind("The data ended early: only 7 cases could be read (the block is "
-                                 "damaged). The export holds the 7 cases read.",
-                                 0),
-            0u)
-      << result.warning;
+  EXPECT_EQ(result.warning,
+            ShortDataWarning(7, -1, CodeText(SPSS_FILE_RERROR, "the block is damaged")) +
+                " 4 values outside the range of their Parquet date or time type written as "
+                "null (day, at, clock).");
   ExpectFrame(file);
 }
 

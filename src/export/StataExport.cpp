@@ -4,6 +4,7 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "export/CaseFeed.h"
 #include "format/FormatValue.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
@@ -202,23 +203,23 @@ ExportResult ExportDataDta(SystemFile& file, const std::vector<int>& vars, Expor
   for (std::size_t c = 0; c < columns.size(); ++c)
     if (columns[c].kind == Kind::LongText) longPositions.push_back(positions[c]);
   if (!longPositions.empty()) {
-    CaseColumns longCases;
-    longCases.open(file, longPositions);
-    CaseRowSource longRows(longCases);
+    ColumnPass longPass(file, longPositions);
     std::string value;
-    for (std::int64_t n = 0; n < total && longRows.Next() == SPSS_OK; ++n) {
+    std::int64_t n = 0;
+    bool cancelled = false;
+    FeedFromPass(longPass, [&](CaseValues& row) {
       for (std::size_t k = 0; k < longPositions.size(); ++k) {
-        value = TrimTrailingBlanks(longRows.Text(k));
+        value = TrimTrailingBlanks(row.Text(k));
         if (!refs.count(value)) refs.emplace(value, readstat_add_string_ref(writer, value.c_str()));
       }
-      if (progress && n % kBatchCases == 0 && !progress(0, total)) {
-        longCases.close();
-        ExportResult cancelled;
-        cancelled.status = ExportStatus::Cancelled;
-        return cancelled;
-      }
+      if (progress && ++n % kBatchCases == 0 && !progress(0, total)) return !(cancelled = true);
+      return n < total;
+    });
+    if (cancelled) {
+      ExportResult stopped;
+      stopped.status = ExportStatus::Cancelled;
+      return stopped;
     }
-    longCases.close();
   }
 
   readstat_error_t rc = readstat_begin_writing_dta(writer, &out, long(total));
@@ -226,19 +227,11 @@ ExportResult ExportDataDta(SystemFile& file, const std::vector<int>& vars, Expor
     return Failed(std::string("Cannot write a Stata file: ") + readstat_error_message(rc));
   double sysmis = 0;
   spssHostSysmisVal(&sysmis);
-  CaseColumns cases;
-  cases.open(file, positions);
-  CaseRowSource rows(cases);
+  ColumnPass pass(file, positions);
   ExportResult result;
   std::string text;
-  for (; result.rows < total; ++result.rows) {
-    const int next = rows.Next();
-    if (next != SPSS_OK) {
-      const std::string why = next == SPSS_FILE_END ? std::string() : rows.Error();
-      cases.close();
-      return Failed("Cannot write a Stata file: " + ShortDataWarning(result.rows, total, why) +
-                    " A Stata file must hold the cases its header counts.");
-    }
+  bool cancelled = false;
+  const PassEnd end = FeedFromPass(pass, [&](CaseValues& rows) {
     rc = readstat_begin_row(writer);
     for (std::size_t c = 0; c < columns.size() && rc == READSTAT_OK; ++c) {
       const Column& col = columns[c];
@@ -269,18 +262,26 @@ ExportResult ExportDataDta(SystemFile& file, const std::vector<int>& vars, Expor
       rc = readstat_insert_double_value(writer, col.var, y);
     }
     if (rc == READSTAT_OK) rc = readstat_end_row(writer);
-    if (rc != READSTAT_OK) {
-      cases.close();
-      if (!out.Ok()) return Failed(out.Error());
-      return Failed(std::string("Cannot write a Stata file: ") + readstat_error_message(rc));
-    }
-    if (progress && (result.rows + 1) % kBatchCases == 0 && !progress(result.rows + 1, total)) {
-      cases.close();
-      result.status = ExportStatus::Cancelled;
-      return result;
-    }
+    if (rc != READSTAT_OK) return false;
+    ++result.rows;
+    if (progress && result.rows % kBatchCases == 0 && !progress(result.rows, total))
+      return !(cancelled = true);
+    // The header holds the count: cases past it are not written.
+    return result.rows < total;
+  });
+  if (cancelled) {
+    result.status = ExportStatus::Cancelled;
+    return result;
   }
-  cases.close();
+  if (rc != READSTAT_OK) {
+    if (!out.Ok()) return Failed(out.Error());
+    return Failed(std::string("Cannot write a Stata file: ") + readstat_error_message(rc));
+  }
+  if (result.rows < total)
+    return Failed(
+        "Cannot write a Stata file: " +
+        ShortDataWarning(result.rows, total, end.sound() ? std::string() : end.message()) +
+        " A Stata file must hold the cases its header counts.");
   rc = readstat_end_writing(writer);
   if (!out.Ok()) return Failed(out.Error());
   if (rc != READSTAT_OK)

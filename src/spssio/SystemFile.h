@@ -1,12 +1,12 @@
 // An open system file as value types: the dictionary by variable index, the
 // value labels and missing values of each variable, the file's facts, and
-// its cases one at a time. The rest of the program reads files through this
-// class (and CaseSource / CaseColumns for passes); the I/O module's integer
-// handles and C-style calls are a thin layer over it.
+// its cases one at a time. The rest of the program holds files as this
+// class and reads their cases with ColumnPass; the I/O module's integer
+// handles and C-style calls are a thin layer over it, for that layer alone.
 //
 // Texts are UTF-8, converted from the file's declared encoding. One SystemFile
 // must not be used from two threads at once; passes on several threads read
-// through files of their own (CaseSource::openSegment).
+// through files of their own (ColumnPass).
 #pragma once
 
 #include <cstddef>
@@ -150,11 +150,10 @@ class SystemFile {
   double number(std::size_t var) const;
   std::string text(std::size_t var) const;
 
-  // The reader itself, for the pass classes of the I/O module.
-  SavReader& reader() { return *m_reader; }
-  const SavReader& reader() const { return *m_reader; }
-
  private:
+  // The I/O module's own classes reach the reader through detail/FileAccess.h.
+  friend struct FileAccess;
+
   explicit SystemFile(std::unique_ptr<SavReader> reader);
   template <class Open>
   static int make(std::shared_ptr<SystemFile>& file, std::string* error, Open&& open);

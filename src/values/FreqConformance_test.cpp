@@ -85,7 +85,6 @@ TEST_P(FreqConformance, CountsAsPspp) {
     EXPECT_EQ(ours, theirs);
     EXPECT_EQ(ourValid, theirValid);
   }
-  spssCloseRead(state.FileHandle);
 }
 
 INSTANTIATE_TEST_SUITE_P(RealFiles, FreqConformance, ::testing::ValuesIn(ExpectationFiles()),

@@ -1,221 +1,91 @@
 #include "values/Frequencies.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <optional>
+#include <vector>
 
-#include "datafile/MissingValueText.h"
-#include "spssio/AsciiText.h"
-#include "spssio/CaseSource.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "values/FreqTables.h"
-#include "values/ParallelCount.h"
-#include "values/SummaryStatistics.h"
+#include "values/FrequencyFill.h"
 
 namespace brindle {
 namespace {
 
 constexpr std::int64_t kProgressEvery = 1000;
 
-// The labels of a table: each text added once, looked up by its key.
-template <class Key>
-std::unordered_map<Key, std::int32_t> LabelIndices(
-    FrequencyTable& table, const std::unordered_map<Key, std::string>& labels) {
-  std::unordered_map<Key, std::int32_t> indices;
-  indices.reserve(labels.size());
-  for (const auto& [key, text] : labels) indices.emplace(key, table.AddLabel(text));
-  return indices;
-}
-
-template <class Key>
-std::int32_t LabelOf(const std::unordered_map<Key, std::int32_t>& indices, const Key& key) {
-  const auto it = indices.find(key);
-  return it == indices.end() ? -1 : it->second;
+template <class Amount>
+void MergeTable(OrderedDblTable<Amount>& into, const OrderedDblTable<Amount>& from) {
+  into.Merge(from);
 }
 
 template <class Amount>
-void AddRowAmount(std::int64_t& count, double& weight, Amount a) {
-  if constexpr (std::is_same_v<Amount, double>)
-    weight = a;
-  else
-    count = a;
+void MergeTable(RawKeyCounter<Amount>& into, const RawKeyCounter<Amount>& from) {
+  from.ForEach([&](std::string_view key, Amount a) {
+    into.Insert(reinterpret_cast<const std::uint8_t*>(key.data()), a);
+  });
 }
 
-std::string TrimBlanks(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
+const std::uint8_t* Stored(const CaseBatch& batch, std::size_t i) {
+  return reinterpret_cast<const std::uint8_t*>(batch.stored(0, i).data());
 }
 
-// The variable of that name, or null.
-const Variable* Find(const SystemFile& file, const std::string& name, int& index) {
-  index = file.findVariable(name);
-  return index < 0 ? nullptr : &file.variable(std::size_t(index));
-}
-
-// The first label of each numeric value, in file order.
-std::unordered_map<double, std::string> NumericLabels(const SystemFile& file,
-                                                      const std::string& name) {
-  std::unordered_map<double, std::string> labels;
-  int index = -1;
-  const Variable* v = Find(file, name, index);
-  if (!v || v->isString()) return labels;
-  for (NumericLabel& l : file.numericLabels(std::size_t(index)))
-    if (!std::isnan(l.value)) labels.try_emplace(l.value == 0 ? 0.0 : l.value, std::move(l.label));
-  return labels;
-}
-
-std::unordered_map<std::string, std::string> StringLabels(const SystemFile& file,
-                                                          const std::string& name) {
-  std::unordered_map<std::string, std::string> labels;
-  int index = -1;
-  const Variable* v = Find(file, name, index);
-  if (!v || !v->isString()) return labels;
-  for (StringLabel& l : file.stringLabels(std::size_t(index)))
-    labels.try_emplace(TrimBlanks(std::move(l.value)), std::move(l.label));
-  return labels;
-}
-
-// The missing values of a string variable, as table keys. The file gives at
-// most 8 stored bytes each, whose UTF-8 text may take more: it is not cut.
-std::vector<std::string> StringMissing(const SystemFile& file, const std::string& name) {
-  std::vector<std::string> missing;
-  int index = -1;
-  const Variable* v = Find(file, name, index);
-  if (!v || !v->isString()) return missing;
-  const MissingValues& m = v->missing;
-  if (m.format < 1 || m.format > 3) return missing;
-  for (int i = 0; i < m.format; ++i) {
-    const std::string_view s(m.strings[i]);
-    missing.push_back(std::string(TrimTrailingControls(s.substr(0, s.find('\0')))));
-  }
-  return missing;
-}
-
-// The weight variable's own missing values, as a record IsMissingValue reads.
-VarRecord WeightMissing(const SystemFile& file, const std::string& name) {
-  VarRecord weight;
-  int index = -1;
-  const Variable* v = Find(file, name, index);
-  if (!v || v->isString()) return weight;
-  weight.missingFormat = v->missing.format;
-  weight.nMiss1 = v->missing.numbers[0];
-  weight.nMiss2 = v->missing.numbers[1];
-  weight.nMiss3 = v->missing.numbers[2];
-  return weight;
-}
-
-// A case counts with a weight above 0 that is not user-missing; a zero,
-// negative, system-missing (the lowest double) or user-missing weight leaves
-// it out of every count.
-bool CountsWithWeight(double w, const VarRecord& weight) {
-  return w > 0 && !IsMissingValue(w, weight);
-}
-
-// What the pane says when the data ends before the n cases the file promised.
-std::string EarlyEndWarning(std::int64_t read, std::int64_t n, const CaseSource& cases) {
-  // Counting on would count a stale value for every case left.
-  std::string warning = "The data ended early: only " + std::to_string(read) + " of " +
-                        std::to_string(n) + " cases could be read";
-  const std::string detail = cases.error();
-  if (!detail.empty()) warning += " (" + detail + ")";
-  return warning + ". The table counts the cases read.";
-}
-
-// Reads up to N cases, calling perCase(cases, i) for each, with the progress
-// callback after every 1000th. Returns the cases read; sets cancelled, or
-// warning when the data ends before N.
+// Reads up to n cases in order, calling perCase(batch, i) for each, with the
+// progress callback after every 1000th. Returns the cases read; sets
+// cancelled, or warning when the data ends before n.
 template <class PerCase>
-std::int64_t ReadCases(CaseSource& cases, std::int64_t n, const FrequencyProgress& progress,
+std::int64_t ReadCases(ColumnPass& cases, std::int64_t n, const FrequencyProgress& progress,
                        bool& cancelled, std::string& warning, PerCase&& perCase) {
   std::int64_t read = 0;
   std::int64_t nextProgress = kProgressEvery;
-  while (read < n) {
-    const std::size_t want = std::size_t(std::min(nextProgress, n) - read);
-    // A batch of wide values may bring fewer cases than asked for.
-    const std::size_t got = cases.read(want);
-    const std::size_t use = std::size_t(std::min<std::int64_t>(std::int64_t(got), n - read));
-    for (std::size_t i = 0; i < use; ++i) {
-      perCase(i);
+  const PassEnd end = cases.read({0, n}, [&](CaseBatch& batch) {
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      perCase(batch, i);
       if (++read == nextProgress) {
         nextProgress += kProgressEvery;
         if (progress && progress(read)) {
           cancelled = true;
-          return read;
+          return false;
         }
       }
     }
-    if (got < want && (got == 0 || cases.status() != SPSS_OK)) {
-      if (read < n) warning = EarlyEndWarning(read, n, cases);
-      break;
-    }
-  }
+    return true;
+  });
+  if (!cancelled && read < n) warning = EarlyEndWarning(read, n, end.detail);
   return read;
 }
 
-template <class Amount>
-void FillNumeric(const FrequencyPass& pass, const VarRecord& var, OrderedDblTable<Amount>& table,
-                 bool weighted, std::int64_t casesRead, FrequencyResult& res) {
-  const PrintFormat format{var.Fmt, var.Wid, var.Dec};
-  auto rows = std::make_shared<FrequencyTable>(
-      FrequencyTable::Layout{format, pass.usePrintFormat, pass.seps, pass.sysmis, weighted, 0, 0},
-      false);
-  const auto labels = LabelIndices(*rows, NumericLabels(*pass.file, var.VarName));
-  rows->Reserve(table.Size());
-  SummaryStatistics stats(pass.lowest, pass.highest);
-  // One walk in value order classifies, sums and keeps each distinct value.
-  table.ForEachOrdered([&](double value, Amount amount) {
-    const bool valid = !(value == pass.sysmis || IsMissingValue(value, var));
-    if (valid)
-      stats.AddValid(value, double(amount));
-    else
-      stats.AddMissing(double(amount));
-    std::int64_t count = 0;
-    double weight = 0;
-    AddRowAmount(count, weight, amount);
-    rows->AddNumber(value, count, weight, valid, LabelOf(labels, value == 0 ? 0.0 : value));
-  });
-  table.Clear();
-  const double total = weighted ? stats.Valid() + stats.Missing() : double(casesRead);
-  rows->SetTotals(total, stats.Valid());
-  res.table = std::move(rows);
-  res.memoLines = stats.Lines(weighted, total, format, pass.usePrintFormat, pass.seps);
-  res.memo = res.memoLines.empty() ? MemoDisplay::Hidden : MemoDisplay::Shown;
-}
-
-template <class Amount>
-void FillString(const FrequencyPass& pass, const VarRecord& var, OrderedStrTable<Amount>& table,
-                bool weighted, std::int64_t casesRead, FrequencyResult& res) {
-  auto entries = table.Ordered();
-  table.Clear();
-  // Long strings too: their missing values and labels come from extension
-  // records. A missing value of a long string is its first 8 bytes, the rest
-  // blanks, so it compares like a short string's once blanks are trimmed.
-  const std::vector<std::string> missing = StringMissing(*pass.file, var.VarName);
-  const std::unordered_map<std::string, std::string> labelTexts =
-      StringLabels(*pass.file, var.VarName);
-  // A long string's label column is hidden only when it has no labels.
-  if (!labelTexts.empty()) res.hideLabelColumn = false;
-  double valid = 0, all = 0;
-  for (auto& e : entries) {
-    all += double(e.amount);
-    e.valid = std::find(missing.begin(), missing.end(), e.value) == missing.end();
-    if (e.valid) valid += double(e.amount);
+// Counts the first n cases on every core, each worker into a table of its
+// own (made by makeTable), merged into table at the end: counts are integers,
+// which add up the same in any order. False, with table untouched, when the
+// cases cannot be split there (ReadCases then counts them, indexing the file
+// for the next pass).
+template <class Table, class MakeTable, class Count>
+bool CountSplit(ColumnPass& cases, std::int64_t n, const FrequencyProgress& progress,
+                bool& cancelled, std::int64_t& read, Table& table, MakeTable&& makeTable,
+                Count&& count) {
+  std::vector<Table> tables;
+  for (unsigned w = 0; w < cases.workers(); ++w) tables.push_back(makeTable());
+  const std::optional<PassEnd> end = cases.readSplit(
+      {0, n},
+      [&](unsigned w, CaseBatch& batch) {
+        for (std::size_t i = 0; i < batch.size(); ++i) count(tables[w], batch, i);
+        return true;
+      },
+      [&](std::int64_t counted) { return !(progress && progress(counted)); });
+  if (!end) return false;
+  read = end->cases;
+  if (end->stopped) {
+    cancelled = true;
+    return true;
   }
-  const double total = weighted ? all : double(casesRead);
-  auto rows = std::make_shared<FrequencyTable>(
-      FrequencyTable::Layout{PrintFormat{var.Fmt, var.Wid, var.Dec}, pass.usePrintFormat, pass.seps,
-                             pass.sysmis, weighted, total, valid},
-      true);
-  const auto labels = LabelIndices(*rows, labelTexts);
-  rows->Reserve(entries.size());
-  for (auto& e : entries) {
-    std::int64_t count = 0;
-    double weight = 0;
-    AddRowAmount(count, weight, e.amount);
-    const std::int32_t label = LabelOf(labels, e.value);
-    rows->AddString(std::move(e.value), count, weight, e.valid, label);
+  for (std::size_t w = 1; w < tables.size(); ++w) {
+    MergeTable(tables[0], tables[w]);
+    tables[w] = makeTable();
   }
-  res.table = std::move(rows);
+  table = std::move(tables[0]);
+  return true;
 }
 
 template <class Amount>
@@ -230,80 +100,74 @@ FrequencyResult Run(const FrequencyPass& pass, const VarRecord& var, const std::
   res.memo = isString ? MemoDisplay::Hidden : MemoDisplay::Unchanged;
   res.caption = var.VarName;
 
-  CaseSource cases;
-  const CaseSource::Start started =
-      cases.open(*pass.file, var.VarName, weightName, pass.viaModule, pass.indexEvery);
-  if (started != CaseSource::Start::Ok) {
+  SystemFile& file = *pass.file;
+  const int vi = file.findVariable(var.VarName);
+  // Only numbers can weigh: the selector offers no string variables.
+  const int wi = weighted ? file.findVariable(*weightName) : -1;
+  if (vi < 0 || (weighted && (wi < 0 || file.variable(std::size_t(wi)).isString()))) {
     // Nothing can be counted: without a weight no case has one above 0.
-    if (started == CaseSource::Start::NoWeight)
+    if (vi >= 0)
       res.message = "cannot find weight variable";
     else
       res.warning = "cannot find variable " + var.VarName;
     if (!isString) res.memo = MemoDisplay::Hidden;
-    cases.close();
     return res;
   }
+  std::vector<int> columns{vi};
+  if (weighted) columns.push_back(wi);
+  ColumnPass cases(file, columns);
+  cases.setThreads(pass.threads);
+  cases.setIndexSpacing(pass.indexEvery);
+  const std::int64_t n = pass.numCases;
 
-  const VarRecord weight = weighted ? WeightMissing(*pass.file, *weightName) : VarRecord{};
+  const VarRecord weight = weighted ? WeightMissing(file, *weightName) : VarRecord{};
   bool cancelled = false;
   std::int64_t read = 0;
   if (!isString) {
     OrderedDblTable<Amount> table;
-    const unsigned threads = PassThreads(pass.threads);
-    // Decoding on one thread and counting on another, where the pass cannot
-    // be split.
-    const auto overlapped = [&](auto&& perCase) {
-      bool ended = false;
-      if (threads < 2 || pass.viaModule ||
-          !ReadNumbersOverlapped(cases, pass.numCases, weighted, progress, cancelled, read, ended,
-                                 perCase))
-        return false;
-      if (ended) res.warning = EarlyEndWarning(read, pass.numCases, cases);
-      return true;
-    };
     if (weighted) {
-      if (!overlapped([&](double v, double w) {
-            if (CountsWithWeight(w, weight)) table.Insert(v, Amount(w));
-          }))
-        read =
-            ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
-              const double w = cases.weight(i);
-              if (CountsWithWeight(w, weight)) table.Insert(cases.number(i), Amount(w));
-            });
-    } else if (!CountInParallel(
-                   cases, pass.numCases, threads, progress, cancelled, read, table,
+      // Sums of weights depend on their order: one pass in case order.
+      read = ReadCases(cases, n, progress, cancelled, res.warning,
+                       [&](const CaseBatch& b, std::size_t i) {
+                         const double w = b.number(1, i);
+                         if (CountsWithWeight(w, weight)) table.Insert(b.number(0, i), Amount(w));
+                       });
+    } else if (!CountSplit(
+                   cases, n, progress, cancelled, read, table,
                    [] { return OrderedDblTable<Amount>(); },
-                   [](OrderedDblTable<Amount>& t, CaseSource& c, std::size_t i) {
-                     t.Insert(c.number(i), Amount(1));
-                   }) &&
-               !overlapped([&](double v, double) { table.Insert(v, Amount(1)); })) {
-      read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning,
-                       [&](std::size_t i) { table.Insert(cases.number(i), Amount(1)); });
-    }
-    cases.close();
-    if (!cancelled) FillNumeric(pass, var, table, weighted, read, res);
-  } else {
-    RawKeyCounter<Amount> raw(cases.storedWidth());
-    if (weighted) {
-      read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning, [&](std::size_t i) {
-        const double w = cases.weight(i);
-        if (CountsWithWeight(w, weight)) raw.Insert(cases.stored(i), Amount(w));
-      });
-    } else if (!CountInParallel(
-                   cases, pass.numCases, PassThreads(pass.threads), progress, cancelled, read, raw,
-                   [&] { return RawKeyCounter<Amount>(cases.storedWidth()); },
-                   [](RawKeyCounter<Amount>& t, CaseSource& c, std::size_t i) {
-                     t.Insert(c.stored(i), Amount(1));
+                   [](OrderedDblTable<Amount>& t, const CaseBatch& b, std::size_t i) {
+                     t.Insert(b.number(0, i), Amount(1));
                    })) {
-      read = ReadCases(cases, pass.numCases, progress, cancelled, res.warning,
-                       [&](std::size_t i) { raw.Insert(cases.stored(i), Amount(1)); });
+      read = ReadCases(
+          cases, n, progress, cancelled, res.warning,
+          [&](const CaseBatch& b, std::size_t i) { table.Insert(b.number(0, i), Amount(1)); });
     }
-    cases.close();
+    if (!cancelled) FillNumericResult(pass, var, table, weighted, read, res);
+  } else {
+    const std::size_t width = cases.columnWidth(0);
+    RawKeyCounter<Amount> raw(width);
+    if (weighted) {
+      read = ReadCases(cases, n, progress, cancelled, res.warning,
+                       [&](const CaseBatch& b, std::size_t i) {
+                         const double w = b.number(1, i);
+                         if (CountsWithWeight(w, weight)) raw.Insert(Stored(b, i), Amount(w));
+                       });
+    } else if (!CountSplit(
+                   cases, n, progress, cancelled, read, raw,
+                   [&] { return RawKeyCounter<Amount>(width); },
+                   [](RawKeyCounter<Amount>& t, const CaseBatch& b, std::size_t i) {
+                     t.Insert(Stored(b, i), Amount(1));
+                   })) {
+      read = ReadCases(
+          cases, n, progress, cancelled, res.warning,
+          [&](const CaseBatch& b, std::size_t i) { raw.Insert(Stored(b, i), Amount(1)); });
+    }
     if (!cancelled) {
       OrderedStrTable<Amount> table;
-      raw.ForEach([&](std::string_view stored, Amount a) { table.Insert(cases.text(stored), a); });
+      raw.ForEach(
+          [&](std::string_view stored, Amount a) { table.Insert(cases.keyText(stored), a); });
       raw.Reset(0);
-      FillString(pass, var, table, weighted, read, res);
+      FillStringResult(pass, var, table, weighted, read, res);
     }
   }
   res.casesRead = read;

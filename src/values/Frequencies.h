@@ -37,9 +37,10 @@ struct FrequencyPass {
   double sysmis = -DBL_MAX;                       // SysmisValue
   double lowest = std::nextafter(-DBL_MAX, 0.0);  // LowestValue
   double highest = DBL_MAX;                       // HighestValue
-  bool viaModule = false;  // read case by case through the I/O module's calls
   unsigned threads = 0;  // threads of an unweighted pass once the file is indexed; 0: one per core
-  std::int64_t indexEvery = 4096;  // cases between the points of a compressed file's case index
+  // Cases between the points of the case index a first pass over a
+  // compressed file builds; 0: the pass's own choice.
+  std::int64_t indexEvery = 4096;
 };
 
 // The pass over the open file of numCases cases as the viewer and

@@ -26,9 +26,6 @@ class FrequencyRunnerTest : public ::testing::Test {
     m_pass.file = m_state.File;
     m_pass.numCases = m_state.NumCases;
   }
-  void TearDown() override {
-    if (m_state.FileHandle >= 0) spssCloseRead(m_state.FileHandle);
-  }
 
   std::unique_ptr<testing::TempFile> m_file;
   DataFileState m_state;

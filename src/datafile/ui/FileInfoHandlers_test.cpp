@@ -16,6 +16,7 @@
 #include "controls/DocumentWindow.h"
 #include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -179,7 +180,7 @@ void FileInfoHandlersTest::releaseFollowsTheApplication() {
   ShownWindow w;
   MainWindow& f = w.form;
   w.Open(LongFile().path());
-  const int handle = f.FileHandle;
+  const std::weak_ptr<SystemFile> held = f.File;
 
   // The option is off by default: switching away keeps the file.
   QVERIFY(!f.ReleaseFileHandle->isChecked());
@@ -198,11 +199,11 @@ void FileInfoHandlersTest::releaseFollowsTheApplication() {
 
   emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
   QVERIFY(f.FileReleased);
-  QCOMPARE(f.FileHandle, handle);
-  QVERIFY(spssCloseRead(handle) != SPSS_OK);  // the module holds nothing
+  QVERIFY(f.FileOpen());
+  QVERIFY(held.expired());  // nothing holds the file
   emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
   QVERIFY(!f.FileReleased);
-  QVERIFY(f.FileHandle >= 0);
+  QVERIFY(f.FileOpen());
   QCOMPARE(w.ui.calls.size(), 1);  // the Open dialog only
 }
 
@@ -257,9 +258,9 @@ void FileInfoHandlersTest::changedFileIsOfferedForReload() {
     QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3"}));
     QCOMPARE(f.Variables.variableList.RecNo(), 1);
     QCOMPARE(f.FileName, file->path());
-    QVERIFY(f.FileHandle >= 0 && !f.FileReleased && !f.FileStale);
+    QVERIFY(f.FileOpen() && !f.FileReleased && !f.FileStale);
   } else {
-    QCOMPARE(f.FileHandle, -1);
+    QVERIFY(!f.FileOpen());
     QCOMPARE(f.Variables.variablesGrid->model()->rowCount(), 0);
     QCOMPARE(f.windowTitle(), QString("Brindle"));
   }
@@ -274,7 +275,7 @@ void FileInfoHandlersTest::deletedFileIsClosed() {
   f.ApplicationActivated();
   QCOMPARE(w.ui.Last().kind, QString("ShowMessage"));
   QCOMPARE(w.ui.Last().text, "error reopening file " + QString::fromStdString(file->path()));
-  QCOMPARE(f.FileHandle, -1);
+  QVERIFY(!f.FileOpen());
   QVERIFY(!f.CloseItem->isEnabled());
   QCOMPARE(f.Variables.variablesGrid->model()->rowCount(), 0);
 }
@@ -335,7 +336,7 @@ void FileInfoHandlersTest::readersTakeTheFileBackFirst() {
   QCOMPARE(w.ui.calls.size(), calls);
   w.ui.confirmAnswer = false;
   QTRY_COMPARE(w.Count("ConfirmDialog"), 1);
-  QCOMPARE(f.FileHandle, -1);
+  QVERIFY(!f.FileOpen());
   QCOMPARE(w.ui.calls.size(), calls + 1);
 }
 
@@ -348,9 +349,8 @@ void FileInfoHandlersTest::openingAnotherFileWhileReleased() {
   f.ApplicationDeactivated();
   w.Open(second->path());
   QVERIFY(!f.FileReleased);
-  std::int64_t cases = 0;
-  QCOMPARE(spssGetNumberofCases(f.FileHandle, &cases), SPSS_OK);
-  QCOMPARE(cases, std::int64_t(2));
+  QVERIFY(f.File != nullptr);
+  QCOMPARE(f.File->caseCount(), std::int64_t(2));
   f.Variables.variableList.SetRecNo(2);
   QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString("Male"));
 }
@@ -383,7 +383,7 @@ void FileInfoHandlersTest::encryptedFileWithItsPassword() {
   f.ApplicationDeactivated();
   QVERIFY(f.FileReleased);
   f.ApplicationActivated();
-  QVERIFY(!f.FileReleased && !f.FileStale && f.FileHandle >= 0);
+  QVERIFY(!f.FileReleased && !f.FileStale && f.FileOpen());
 
   f.ApplicationDeactivated();
   SavFile rewritten = ManyVariables(3);

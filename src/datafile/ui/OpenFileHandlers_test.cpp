@@ -15,6 +15,7 @@
 #include "variables/ui/VariablesGrid.h"
 #include "values/ui/ValuesGrid.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -58,7 +59,7 @@ void OpenFileHandlersTest::openShowsTheFile() {
   QCOMPARE(w.Count("GetOpenFileName"), 1);
   QCOMPARE(w.ui.calls.first().caption, kFilter);
   QCOMPARE(w.ui.calls.size(), 1);
-  QVERIFY(f.FileHandle >= 0);
+  QVERIFY(f.FileOpen());
   QCOMPARE(f.NumVars, 7);
   QCOMPARE(f.NumCases, std::int64_t(2));
   QCOMPARE(f.Values.CountColor, QColor(0, 0, 255));
@@ -94,14 +95,14 @@ void OpenFileHandlersTest::cancelledDialogChangesNothing() {
   ShownWindow w;
   MainWindow& f = w.form;
   f.openAction->trigger();
-  QCOMPARE(f.FileHandle, -1);
+  QVERIFY(!f.FileOpen());
   QVERIFY(!f.CloseItem->isEnabled());
   auto file = WriteTemp(SampleDictionary());
   w.Open(file->path());
-  const int handle = f.FileHandle;
+  const std::weak_ptr<SystemFile> handle = f.File;
   f.OpenBtn->trigger();
   QCOMPARE(w.Count("GetOpenFileName"), 3);
-  QCOMPARE(f.FileHandle, handle);
+  QVERIFY(f.File == handle.lock());
   QCOMPARE(f.FileName, file->path());
   QCOMPARE(w.GridNames().size(), 7);
   QCOMPARE(w.ui.calls.size(), 3);
@@ -129,7 +130,7 @@ void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
   auto good = WriteTemp(SampleDictionary());
   w.Open(good->path());
   f.Variables.variableList.SetRecNo(3);
-  const int handle = f.FileHandle;
+  const std::weak_ptr<SystemFile> handle = f.File;
   const QString caption = f.windowTitle();
 
   TempFile bad(std::vector<std::uint8_t>(content.begin(), content.end()));
@@ -154,7 +155,7 @@ void OpenFileHandlersTest::failedOpenKeepsThePreviousFile() {
     QCOMPARE(call.text, nameFirst ? badName + textAfterName : "Cannot open file " + badName);
   }
   // The previous file stays open, on screen and named.
-  QCOMPARE(f.FileHandle, handle);
+  QVERIFY(f.File == handle.lock());
   QCOMPARE(f.FileName, good->path());
   QCOMPARE(f.windowTitle(), caption);
   QCOMPARE(f.Variables.variableList.RecNo(), 3);
@@ -168,12 +169,12 @@ void OpenFileHandlersTest::secondFileReplacesTheFirst() {
   auto first = WriteTemp(SampleDictionary());
   auto second = WriteTemp(ManyVariables(4), ".zsav");
   w.Open(first->path());
-  const int oldHandle = f.FileHandle;
+  const std::weak_ptr<SystemFile> oldHandle = f.File;
   f.Variables.filterCheck->setChecked(true);
   f.Variables.findNameEdit->setText("se");
   f.Variables.findLabelEdit->setText("x");
   w.Open(second->path());
-  QVERIFY(f.FileHandle >= 0);
+  QVERIFY(f.FileOpen());
   QCOMPARE(f.FileName, second->path());
   QCOMPARE(w.GridNames(), QStringList({"v1", "v2", "v3", "v4"}));
   QCOMPARE(f.StatusText(0), QString("1/4"));
@@ -181,9 +182,9 @@ void OpenFileHandlersTest::secondFileReplacesTheFirst() {
   QVERIFY(f.Variables.findNameEdit->text().isEmpty());
   QVERIFY(f.Variables.findLabelEdit->text().isEmpty());
   QCOMPARE(w.Count("WarningDialog"), 0);
-  // The first file's handle is gone.
-  QVERIFY(oldHandle != f.FileHandle);
-  QVERIFY(spssCloseRead(oldHandle) != SPSS_OK);
+  // The first file is let go.
+  QVERIFY(oldHandle.lock() != f.File);
+  QVERIFY(oldHandle.expired());
 }
 
 void OpenFileHandlersTest::closeEmptiesEveryPane() {
@@ -193,12 +194,12 @@ void OpenFileHandlersTest::closeEmptiesEveryPane() {
   w.Open(file->path());
   f.Variables.variableList.SetRecNo(2);
   QCOMPARE(f.Values.valuesGrid->Cell(0, 1), QString("Male"));
-  const int handle = f.FileHandle;
+  const std::weak_ptr<SystemFile> handle = f.File;
   f.CloseItem->trigger();
 
-  QCOMPARE(f.FileHandle, -1);
+  QVERIFY(!f.FileOpen());
   QVERIFY(f.FileName.empty());
-  QVERIFY(spssCloseRead(handle) != SPSS_OK);
+  QVERIFY(handle.expired());
   QCOMPARE(f.windowTitle(), QString("Brindle"));
   QCOMPARE(f.ApplicationTitle(), QString("Brindle"));
   QCOMPARE(f.Variables.variablesGrid->model()->rowCount(), 0);
@@ -224,11 +225,11 @@ void OpenFileHandlersTest::closeIsIgnoredWhileCounting() {
   DuringPass(
       [&] {
         f.CloseItemClick();
-        QVERIFY(f.FileHandle >= 0);
+        QVERIFY(f.FileOpen());
         QCOMPARE(w.GridNames().size(), 2);
       },
       [&] { f.ShowFrequencies(); });
-  QVERIFY(f.FileHandle >= 0);
+  QVERIFY(f.FileOpen());
 }
 
 void OpenFileHandlersTest::documentButtonFollowsTheFile() {

@@ -23,7 +23,7 @@ ReopenOutcome TakeDataFileBack(DataFileState& file) {
 StaleFileAction AskAboutStaleFile(UiService& ui, const DataFileState& file) {
   if (!file.FileStale) return StaleFileAction::None;
   const std::string name = file.FileName;
-  if (file.FileHandle == -1) {
+  if (!file.FileOpen()) {
     ui.ShowMessage(QStringLiteral("error reopening file ") + QString::fromStdString(name));
     return StaleFileAction::Close;
   }

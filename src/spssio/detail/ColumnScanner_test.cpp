@@ -2,6 +2,7 @@
 // rows spssReadCaseRecord hands out (the same bytes for every case, whatever
 // the layout, the elements asked for and the batch sizes, and the same
 // stopping point and code), and bytecode decoded from memory.
+#include "spssio/detail/FileAccess.h"
 #include "spssio/detail/ColumnScanner.h"
 
 #include <gtest/gtest.h>
@@ -150,7 +151,7 @@ TEST_P(ColumnScannerTest, SameBytesAsTheCaseStream) {
   std::shared_ptr<SystemFile> sav;
   ASSERT_EQ(SystemFile::open(file.path(), sav), SPSS_OK);
   ASSERT_EQ(RegisterHandle(sav, &handle), SPSS_OK);
-  SavReader& reader = sav->reader();
+  SavReader& reader = FileAccess::reader(*sav);
 
   // The reference: the rows spssReadCaseRecord hands out, every element.
   std::vector<std::vector<std::uint8_t>> rows;
@@ -252,7 +253,7 @@ TEST(ColumnScanner, ElementOutsideTheCase) {
   ASSERT_EQ(SystemFile::open(file.path(), sav), SPSS_OK);
   ASSERT_EQ(RegisterHandle(sav, &handle), SPSS_OK);
   ColumnScanner scanner;
-  EXPECT_EQ(scanner.start(sav->reader(), {2}), SPSS_INVALID_ARGUMENT);
+  EXPECT_EQ(scanner.start(FileAccess::reader(*sav), {2}), SPSS_INVALID_ARGUMENT);
   EXPECT_EQ(scanner.read(10), 0u);
   spssCloseRead(handle);
 }

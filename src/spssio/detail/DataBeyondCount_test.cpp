@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "spssio/CaseColumns.h"
-#include "spssio/CaseSource.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/SpssioCodes.h"
 #include "spssio/SystemFile.h"
 #include "spssio/testing/SavWriter.h"
@@ -114,18 +113,12 @@ const Pass kPasses[] = {
      }},
     {"columns",
      [](SystemFile& f) {
-       CaseColumns columns;
-       if (!columns.open(f, {1})) return std::int64_t(-1);
-       std::int64_t n = 0;
-       while (std::size_t got = columns.read(1000)) n += std::int64_t(got);
-       columns.close();
-       return n;
+       ColumnPass columns(f, {1});
+       if (!columns.valid()) return std::int64_t(-1);
+       columns.setThreads(1);
+       return columns.read({}, [](CaseBatch&) { return true; }).cases;
      }},
-    {"counting",
-     [](SystemFile& f) {
-       int code = 0;
-       return CountStoredCases(f, &code);
-     }},
+    {"counting", [](SystemFile& f) { return ColumnPass(f, {}).indexCases().cases; }},
 };
 
 TEST(DataBeyondCount, PassesWarnOnceWhenCompressedDataGoesOn) {
@@ -180,8 +173,7 @@ TEST(DataBeyondCount, NamesTheExtendedCountWhenThatIsUsed) {
   std::shared_ptr<SystemFile> file;
   ASSERT_EQ(SystemFile::openMemory(built.bytes.data(), built.bytes.size(), file), SPSS_OK);
   ASSERT_EQ(file->caseCount(), 10);
-  int code = 0;
-  EXPECT_EQ(CountStoredCases(*file, &code), 10);
+  EXPECT_EQ(ColumnPass(*file, {}).indexCases().cases, 10);
   const std::vector<FileWarning> warnings = file->warnings();
   ASSERT_FALSE(warnings.empty());
   EXPECT_EQ(warnings.back().text,

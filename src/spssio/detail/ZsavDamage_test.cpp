@@ -7,9 +7,10 @@
 #include <tuple>
 #include <vector>
 
-#include "spssio/CaseSource.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
+#include "spssio/detail/FileAccess.h"
 #include "spssio/detail/ColumnScanner.h"
 #include "spssio/detail/SavReader.h"
 #include "spssio/testing/SavWriter.h"
@@ -61,7 +62,7 @@ TEST(ZsavDamage, CasesBeforeADamagedBlockAreRead) {
     EXPECT_EQ(spssReadCaseRecord(handle), end);  // stays stopped until a rewind
     // A pass over the column stops where the cases do.
     ColumnScanner pass;
-    ASSERT_EQ(pass.start(sav->reader(), {0}), SPSS_OK);
+    ASSERT_EQ(pass.start(FileAccess::reader(*sav), {0}), SPSS_OK);
     EXPECT_EQ(pass.read(100), std::size_t(read));
     EXPECT_EQ(pass.status(), end);
     pass.finish();
@@ -105,7 +106,7 @@ TEST(ZsavDamage, CountingAndPassStopAtTheSameCase) {
   EXPECT_EQ(rc, SPSS_BAD_DATA);
   EXPECT_EQ(counted, 40000);
 
-  SavReader& reader = sav->reader();
+  SavReader& reader = FileAccess::reader(*sav);
   ColumnScanner scanner;
   ASSERT_EQ(scanner.start(reader, {0, 9}), SPSS_OK);
   std::int64_t scanned = 0;
@@ -152,7 +153,7 @@ TEST_P(ZsavOversizeBlock, IsDamageWithWholeBlocksAndAsAStream) {
   testing::TempFile file(bytes);
   std::shared_ptr<SystemFile> sav;
   ASSERT_EQ(SystemFile::open(file.path(), sav), SPSS_OK);
-  SavReader& reader = sav->reader();
+  SavReader& reader = FileAccess::reader(*sav);
 
   for (const bool wholeBlocks : {true, false}) {
     SCOPED_TRACE(wholeBlocks ? "whole blocks" : "stream");
@@ -173,9 +174,9 @@ TEST_P(ZsavOversizeBlock, IsDamageWithWholeBlocksAndAsAStream) {
           << pass.error();
   }
   // Counting at open stops at the same case.
-  int code = SPSS_OK;
-  EXPECT_EQ(CountStoredCases(*sav, &code), c.cases);
-  EXPECT_EQ(code, c.status);
+  const PassEnd counted = ColumnPass(*sav, {}).indexCases();
+  EXPECT_EQ(counted.cases, c.cases);
+  EXPECT_EQ(counted.code, c.status);
 }
 
 constexpr std::size_t kMB = std::size_t(1) << 20;

@@ -312,23 +312,23 @@ void FrequenciesPaneTest::fileLeftAloneDuringPass() {
   QFETCH(QString, action);
   MainWindow& f = m_w->form;
   m_w->Open(LongFile().path());
-  const int handle = f.FileHandle;
+  const std::weak_ptr<SystemFile> handle = f.File;
   DuringPass(
       [&] {
         if (action == "window") f.close();
         if (action == "file") f.CloseItem->trigger();
         if (action == "open") f.OpenDataFile(QString::fromStdString(m_file->path()));
-        QCOMPARE(f.FileHandle, handle);
+        QVERIFY(f.File == handle.lock());
         QVERIFY(f.isVisible());
       },
       [&] { f.ShowFrequencies(); });
   if (action == "window") {
     // The close asked for during the pass happens after it.
     QVERIFY(!f.isVisible());
-    QCOMPARE(f.FileHandle, -1);
+    QVERIFY(!f.FileOpen());
   } else {
     QVERIFY(f.isVisible());
-    QCOMPARE(f.FileHandle, handle);
+    QVERIFY(f.File == handle.lock());
     QCOMPARE(f.Values.ValueRowCount, 7);
     QCOMPARE(f.Values.captionLabel->text(), QString("a"));
   }

@@ -3,7 +3,7 @@
 // one thread: the same rows, statistics, case count and warning for every
 // layout, for passes that stop before the data does and for passes that ask
 // for more cases than the data holds.
-#include "values/ParallelCount.h"
+#include "values/Frequencies.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,10 @@
 
 #include "datafile/DictionaryLoader.h"
 #include "datafile/OpenFile.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/Spssio.h"
+#include "spssio/SystemFile.h"
 #include "spssio/TaskPool.h"
-#include "spssio/detail/ZsavInflater.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
 #include "variables/VariableList.h"
@@ -57,9 +58,9 @@ void ExpectSame(const FrequencyResult& got, const FrequencyResult& one) {
 
 using Param =
     std::tuple<Compression, const char*, std::int64_t>;  // layout, variable, cases asked for
-class ParallelCountTest : public ::testing::TestWithParam<Param> {};
+class FrequencyThreadsTest : public ::testing::TestWithParam<Param> {};
 
-TEST_P(ParallelCountTest, SameAsOneThread) {
+TEST_P(FrequencyThreadsTest, SameAsOneThread) {
   const auto [compression, name, asked] = GetParam();
   testing::TempFile file(testing::writeSav(Mixed(compression)));
   DataFileState state;
@@ -86,11 +87,9 @@ TEST_P(ParallelCountTest, SameAsOneThread) {
   ExpectSame(weighted, CountWeightedFrequencies(pass, *var, "b"));
   // The first pass indexed the file: a pass of the cases it read can split
   // (ZSAV only where its blocks inflate alone, with libdeflate).
-  CaseSource source;
-  ASSERT_EQ(source.open(*state.File, name, nullptr, false), CaseSource::Start::Ok);
-  const bool splits = compression != Compression::Zsav || ZsavBlockInflater::available();
-  EXPECT_EQ(source.split(asked, 12).size() > 1, splits && asked <= kCases);
-  source.close();
+  const bool splits = compression != Compression::Zsav || ColumnPass::SplitsZsav();
+  EXPECT_EQ(ColumnPass(*state.File, {state.File->findVariable(name)}).splits({0, asked}),
+            splits && asked <= kCases);
 
   pass.threads = 3;
   ExpectSame(CountFrequencies(pass, *var), one);
@@ -101,12 +100,11 @@ TEST_P(ParallelCountTest, SameAsOneThread) {
   const FrequencyResult cancelled = CountFrequencies(pass, *var, [](std::int64_t) { return true; });
   EXPECT_TRUE(cancelled.cancelled);
   EXPECT_EQ(cancelled.ValueRowCount(), 0);
-  spssCloseRead(state.FileHandle);
 }
 
 // A count taken at open (the header does not give it) is the first full pass:
 // the file is indexed before any table is counted.
-TEST(ParallelCount, CountAtOpenIndexes) {
+TEST(FrequencyThreads, CountAtOpenIndexes) {
   // Enough cases for index points (one every 4096 cases) to split at.
   constexpr int kMany = 20000;
   testing::SavFile f = Mixed(Compression::Bytecode, kMany);
@@ -118,18 +116,14 @@ TEST(ParallelCount, CountAtOpenIndexes) {
   VariableList table;
   LoadDictionary(state, table, NumberSeparators{});
   EXPECT_EQ(state.NumCases, kMany);
-  CaseSource source;
-  ASSERT_EQ(source.open(*state.File, "a", nullptr, false), CaseSource::Start::Ok);
-  EXPECT_GT(source.split(kMany, 4).size(), 1u);
-  source.close();
-  spssCloseRead(state.FileHandle);
+  EXPECT_TRUE(ColumnPass(*state.File, {0}).splits({0, kMany}));
 }
 
 // Every pass of a window shares one pool: with all of its threads held by
 // other work, a pass on several threads still ends, and counts what one
 // thread counts (ZSAV read-ahead, the overlapped first pass and the split
 // pass each take up the work no pool thread is free for).
-TEST(ParallelCount, FinishesWhileEveryPoolThreadIsHeld) {
+TEST(FrequencyThreads, FinishesWhileEveryPoolThreadIsHeld) {
   testing::TempFile file(testing::writeSav(Mixed(Compression::Zsav)));
   DataFileState state;
   ASSERT_EQ(OpenDataFileState(file.path(), state), SPSS_OK);
@@ -159,11 +153,10 @@ TEST(ParallelCount, FinishesWhileEveryPoolThreadIsHeld) {
   ExpectSame(first, one);
   ExpectSame(split, one);
   ExpectSame(weighted, CountWeightedFrequencies(pass, *var, "b"));
-  spssCloseRead(state.FileHandle);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Layouts, ParallelCountTest,
+    Layouts, FrequencyThreadsTest,
     ::testing::Combine(::testing::Values(Compression::None, Compression::Bytecode,
                                          Compression::Zsav),
                        ::testing::Values("a", "s"),
