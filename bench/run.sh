@@ -44,21 +44,6 @@ install_pkg r-cran-haven
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-# median_of CMD...: runs the command once to warm up, then RUNS times; prints
-# the median wall time in seconds.
-median_of() {
-  "$@" >/dev/null 2>&1 || true
-  local times=()
-  for ((i = 0; i < runs; i++)); do
-    local t0 t1
-    t0=$(date +%s%N)
-    "$@" >/dev/null 2>&1 || true
-    t1=$(date +%s%N)
-    times+=("$(( (t1 - t0) / 1000 ))")
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { printf "%.3f", a[int((NR + 1) / 2)] / 1e6 }'
-}
-
 pspp_freq() {  # FILE VAR
   printf "GET FILE='%s'.\nFREQUENCIES VARIABLES=%s /STATISTICS=MEAN STDDEV MIN MAX VARIANCE SUM.\n" "$1" "$2" > "$tmp/f.sps"
   pspp -O format=csv -o "$tmp/f.csv" "$tmp/f.sps"

@@ -61,7 +61,14 @@ brindle_layering_probe(layering_launch_commands_see_platform brindle_launch_ui "
 brindle_layering_probe(layering_launch_commands_reject_window brindle_launch_ui "app/MainWindow.h" REJECTED)
 brindle_layering_probe(layering_export_commands_see_core brindle_export_ui "export/CsvExport.h" ALLOWED)
 brindle_layering_probe(layering_export_commands_reject_window brindle_export_ui "app/MainWindow.h" REJECTED)
-brindle_layering_probe(layering_export_commands_reject_controls brindle_export_ui "controls/BxDBGrid.h" REJECTED)
+brindle_layering_probe(layering_export_commands_reject_controls brindle_export_ui "controls/GridBase.h" REJECTED)
+brindle_layering_probe(layering_codebook_sees_values brindle_codebook "values/FrequencySet.h" ALLOWED)
+brindle_layering_probe(layering_values_reject_codebook brindle_values "codebook/Codebook.h" REJECTED)
+brindle_layering_probe(layering_codebook_rejects_ui brindle_codebook "values/ui/WeightingControls.h" REJECTED)
+brindle_layering_probe(layering_codebook_rejects_window brindle_codebook "app/MainWindow.h" REJECTED)
+brindle_layering_probe(layering_codebook_commands_see_core brindle_codebook_ui "codebook/Codebook.h" ALLOWED)
+brindle_layering_probe(layering_codebook_commands_reject_window brindle_codebook_ui "app/MainWindow.h" REJECTED)
+brindle_layering_probe(layering_codebook_commands_reject_controls brindle_codebook_ui "controls/GridBase.h" REJECTED)
 # The I/O module's internals are its own: other folders read cases through
 # ColumnPass and hold files as SystemFile, never the reader behind it.
 brindle_layering_probe(layering_core_sees_column_pass brindle_values "spssio/ColumnPass.h" ALLOWED)

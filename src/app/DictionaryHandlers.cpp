@@ -21,6 +21,11 @@ void MainWindow::createViewMenu() {
   ViewMenu = menuBar()->addMenu(QStringLiteral("&View"));
   ViewMenu->addAction(VariableDetailsItem);
   ViewMenu->addAction(FindInAttributesItem);
+  ViewMenu->addSeparator();
+  ChartItem = new QAction(QStringLiteral("&Chart"), this);
+  ChartItem->setCheckable(true);
+  ViewMenu->addAction(ChartItem);
+  connect(ChartItem, &QAction::toggled, this, [this](bool on) { Values.SetChartShown(on); });
   connect(VariableDetailsItem, &QAction::triggered, this, [this] { VariableDetailsClick(); });
   connect(FindInAttributesItem, &QAction::triggered, this, [this] { FindInAttributesClick(); });
 }

@@ -21,6 +21,7 @@
 #include "datafile/ui/FileInfoHandlers.h"
 #include "datafile/ui/OpenFileHandlers.h"
 #include "datafile/ui/ReleaseHandlers.h"
+#include "codebook/ui/CodebookHandlers.h"
 #include "export/ui/ExportHandlers.h"
 #include "launch/ui/LaunchHandlers.h"
 #include "platform/UiService.h"
@@ -249,6 +250,33 @@ void MainWindow::connectExportHandlers() {
   const QList<QAction*> items = Exportmnu->actions();
   for (int kind = 0; kind < std::min<int>(3, static_cast<int>(items.size())); ++kind)
     connect(items[kind], &QAction::triggered, this, [this, kind] { ExportClick(kind); });
+  connect(CodebookItem, &QAction::triggered, this, [this] { CodebookClick(); });
+}
+
+void MainWindow::CodebookClick() {
+  if (!FileOpen() || Counting() || !HoldFile()) return;
+  const std::optional<CodebookJob> job = AskCodebookJob(m_ui, this, FileName);
+  if (!job) return;
+  CodebookSource source;
+  source.state = this;
+  // The whole dictionary in file order.
+  const VariableList& variables = Variables.variableList;
+  for (int i = 0; i < variables.StoredCount(); ++i)
+    source.records.push_back(*variables.StoredRecord(i));
+  std::sort(source.records.begin(), source.records.end(),
+            [](const VarRecord& a, const VarRecord& b) { return a.RecId < b.RecId; });
+  CodebookRequest request;
+  if (Weighting.Weighting().ButtonDown()) request.weight = ActiveWeightName();
+  request.usePrintFormat = UsePrintFormat->isChecked();
+  request.seps = Separators();
+  // Held like an export: closing the window cancels, and closes after it.
+  m_exporting = true;
+  RunCodebookJob(m_ui, this, *job, source, request, [this] { return m_closeAfterPass; });
+  m_exporting = false;
+  if (m_closeAfterPass) {
+    m_closeAfterPass = false;
+    close();
+  }
 }
 
 void MainWindow::ExportClick(int kind) {

@@ -162,6 +162,7 @@ void MainWindow::createActions() {
   UsePrintFormat->setChecked(true);
   FrequenciesShown = MakeCheckItem(this, QStringLiteral("Display Frequencies"));
   FrequenciesShown->setShortcut(QKeySequence(Qt::Key_F6));
+  CodebookItem = MakeAction(this, QStringLiteral("Code&book..."));
   Saveoptions = MakeAction(this, QStringLiteral("&Save options"));
   RestoreDefaultOptions = MakeAction(this, QStringLiteral("Restore default options"));
 }
@@ -180,6 +181,7 @@ void MainWindow::createMenus() {
   Exportmnu->addAction(QStringLiteral("&Data"));
   Exportmnu->addAction(QStringLiteral("&Variable properties"));
   Exportmnu->addAction(QStringLiteral("Value &labels"));
+  file->addAction(CodebookItem);
   file->addSeparator();
   file->addAction(CloseItem);
   file->addAction(exitAction);
@@ -472,6 +474,7 @@ void MainWindow::EnableFileCommands(bool enabled) {
   Values.SetEnabled(enabled);
   Exportmnu->setEnabled(enabled);
   Exportmnu->menuAction()->setEnabled(enabled);
+  CodebookItem->setEnabled(enabled);
   Weighting.SetEnabled(enabled);
   findFirstAction->setEnabled(enabled);
   findPreviousAction->setEnabled(enabled);

@@ -106,6 +106,7 @@ class MainWindow : public QMainWindow, public DataFileState {
   QAction* FileDocItem = nullptr;
   QAction* openInSpssAction = nullptr;
   QMenu* Exportmnu = nullptr;
+  QAction* CodebookItem = nullptr;
   QAction* CloseItem = nullptr;
   QAction* exitAction = nullptr;
   QAction* ReleaseFileHandle = nullptr;
@@ -195,6 +196,11 @@ class MainWindow : public QMainWindow, public DataFileState {
   // properties, 2 value labels.
   void connectExportHandlers();
   void ExportClick(int kind);
+  // File > Codebook... (codebook/ui/CodebookHandlers): every variable of the
+  // file, counted with the current weighting, into an HTML file.
+  void CodebookClick();
+  // View > Chart: the chart of the frequency table under the values grid.
+  QAction* ChartItem = nullptr;
   // The document window with the file's document lines (ShowDocBtn, Ctrl+D).
   void ShowDocBtnClick();
   // View > Variable Details (Ctrl+Enter): the details box of the current

@@ -106,6 +106,8 @@ bool MainWindow::readSettings() {
     UsePrintFormat->setChecked(BoolValue(s, "Fix"));
     FrequenciesShown->setChecked(!BoolValue(s, "Freq"));
     FrequenciesShownClick();
+    // Options saved before the chart leave it hidden.
+    ChartItem->setChecked(IntValue(s, "Chart", 0) == 1);
   }
 
   if (s.contains(QStringLiteral("c1"))) {
@@ -143,6 +145,7 @@ void MainWindow::SaveoptionsClick() {
   s->setValue(QStringLiteral("Mea"), int(HideMeasurecolumn->isChecked()));
   s->setValue(QStringLiteral("Rol"), int(HideRolecolumn->isChecked()));
   s->setValue(QStringLiteral("Freq"), int(FrequenciesShown->isChecked()));
+  s->setValue(QStringLiteral("Chart"), int(ChartItem->isChecked()));
   s->setValue(QStringLiteral("c1"), Variables.variablesGrid->ColWidth(0));
   s->setValue(QStringLiteral("c2"), Variables.variablesGrid->ColWidth(2));
   s->setValue(QStringLiteral("c3"), Variables.variablesGrid->ColWidth(3));
@@ -175,6 +178,7 @@ void MainWindow::RestoreDefaultOptionsClick() {
   HideRolecolumn->setChecked(false);
   HideFormatcolumnClick(HideMeasurecolumn);
   HideFormatcolumnClick(HideRolecolumn);
+  ChartItem->setChecked(false);
   Variables.RestoreDefaultColumnWidths();
   Values.RestoreDefaultColumnWidths();
   // They are kept with the options, so they go with them.

@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include "codebook/Codebook.h"
 #include "datafile/DataFileState.h"
 #include "datafile/DictionaryLoader.h"
 #include "datafile/DictionaryText.h"
@@ -63,7 +64,38 @@ struct Command {
   std::string format;  // export data --format: csv, parquet or xlsx; empty: by --out's extension
   bool compressionGiven = false;
   ParquetCodec codec = ParquetCodec::Zstd;  // export data --compression (Parquet)
+  std::vector<std::string> vars;            // codebook --vars
+  bool varsGiven = false;
+  int top = 10;  // codebook --top
+  bool topGiven = false;
 };
+
+// A --top count: a decimal number from 0 to a million.
+bool ParseTop(const std::string& text, int& top) {
+  if (text.empty() || text.size() > 7) return false;
+  int n = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + (c - '0');
+  }
+  if (n > 1000000) return false;
+  top = n;
+  return true;
+}
+
+// A --vars list: names separated by commas, none empty.
+bool ParseVars(const std::string& text, std::vector<std::string>& vars) {
+  std::size_t at = 0;
+  while (true) {
+    const std::size_t comma = text.find(',', at);
+    const std::string name =
+        text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+    if (name.empty()) return false;
+    vars.push_back(name);
+    if (comma == std::string::npos) return true;
+    at = comma + 1;
+  }
+}
 
 // Overwrites a password before its memory goes back to the heap.
 void Wipe(std::string& text) {
@@ -188,6 +220,14 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
       const std::string& c = args[++i];
       if (c != "zstd" && c != "none") return false;
       cmd.codec = c == "zstd" ? ParquetCodec::Zstd : ParquetCodec::None;
+    } else if (a == "--vars") {
+      if (i + 1 >= args.size() || cmd.varsGiven || !ParseVars(args[i + 1], cmd.vars)) return false;
+      cmd.varsGiven = true;
+      ++i;
+    } else if (a == "--top") {
+      if (i + 1 >= args.size() || cmd.topGiven || !ParseTop(args[i + 1], cmd.top)) return false;
+      cmd.topGiven = true;
+      ++i;
     } else if (a == "--weight") {
       if (i + 1 >= args.size() || cmd.weighted) return false;
       cmd.weighted = true;
@@ -222,8 +262,15 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
       return false;
     return !cmd.modeGiven || cmd.exportKind == "data";
   }
-  if (!cmd.outPath.empty() || cmd.modeGiven || cmd.json || !cmd.format.empty() ||
-      cmd.compressionGiven)
+  if (cmd.name == "codebook") {
+    if (positional.size() != 2 || cmd.modeGiven || cmd.json || cmd.check || !cmd.format.empty() ||
+        cmd.compressionGiven)
+      return false;
+    cmd.file = positional[1];
+    return true;
+  }
+  if (!cmd.outPath.empty() || cmd.modeGiven || cmd.json || cmd.varsGiven || cmd.topGiven ||
+      !cmd.format.empty() || cmd.compressionGiven)
     return false;
   if (cmd.name == "attrs" || cmd.name == "mrsets") {
     // attrs takes an optional variable.
@@ -500,11 +547,69 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
   return kOk;
 }
 
+// The codebook, to --out or to standard output. Progress as for an export.
+int Codebook(LoadedFile& f, const Command& cmd, const NumberSeparators& seps, std::ostream& out,
+             std::ostream& err) {
+  CodebookSource source;
+  source.state = &f.state;
+  source.damage = f.damageText;
+  for (int row = 0; row < f.table.RecordCount(); ++row)
+    source.records.push_back(*f.table.ViewRecord(row));
+  CodebookRequest request;
+  request.variables = cmd.vars;
+  request.top = cmd.top;
+  request.weight = cmd.weighted ? cmd.weight : std::string();
+  request.usePrintFormat = cmd.fixedFormat;
+  request.seps = seps;
+  // Usage errors before any output is made.
+  std::string unknown;
+  if (CodebookVariables(source, request, &unknown).empty() && !unknown.empty()) {
+    err << "unknown variable " << unknown << "\n";
+    return kUsage;
+  }
+  if (cmd.weighted) {
+    const int index = f.state.File->findVariable(cmd.weight);
+    if (index < 0 || f.state.File->variable(std::size_t(index)).isString()) {
+      err << "cannot find weight variable\n";
+      return kUsage;
+    }
+  }
+  const bool showProgress = &err == &std::cerr && StderrIsTerminal();
+  int lastPercent = -1;
+  const ExportProgress progress = [&](std::int64_t done, std::int64_t total) {
+    if (showProgress && total > 0) {
+      const int percent = static_cast<int>(std::min<std::int64_t>(done, total) * 100 / total);
+      if (percent != lastPercent) err << "\rcounting " << percent << "%" << std::flush;
+      lastPercent = percent;
+    }
+    return true;
+  };
+  ExportResult result;
+  if (cmd.outPath.empty() || cmd.outPath == "-") {
+    ExportFile file;
+    file.OpenStream(out);
+    result = WriteCodebook(source, request, file, progress);
+    if (result.status == ExportStatus::Done && !file.Commit()) result.message = file.Error();
+  } else {
+    result = WriteCodebookFile(cmd.outPath, source, request, progress);
+  }
+  if (lastPercent >= 0) err << "\r\033[K" << std::flush;
+  if (!result.message.empty()) {
+    err << result.message << "\n";
+    return kFileError;
+  }
+  if (!result.warning.empty() && result.warning != f.damageText) {
+    err << result.warning << "\n";
+    return kFileError;
+  }
+  return kOk;
+}
+
 // Whether the command's output depends on the cases: damaged data is then
 // an error even when the command itself read to the end. The dictionary
 // commands are whole without the data.
 bool ReadsData(const Command& cmd) {
-  return cmd.name == "info" || cmd.name == "freq" ||
+  return cmd.name == "info" || cmd.name == "freq" || cmd.name == "codebook" ||
          (cmd.name == "export" && cmd.exportKind == "data");
 }
 
@@ -522,6 +627,8 @@ std::string UsageText() {
          "       brindle-cli attrs  FILE [VAR]\n"
          "       brindle-cli mrsets FILE\n"
          "       brindle-cli export dict FILE --json [--out PATH]\n"
+         "       brindle-cli codebook FILE [--out PATH] [--vars A,B,...] [--top N] [--weight "
+         "WVAR]\n"
          "export data: the format is csv, or parquet (xlsx, dta) for an --out PATH ending\n"
          "       in .parquet (.xlsx, .dta);\n"
          "       a Parquet file holds the dictionary as JSON under the key\n"
@@ -575,12 +682,14 @@ int RunCli(const std::vector<std::string>& args, const NumberSeparators& seps, s
     code = Attrs(file, cmd.variable, out, err);
   else if (cmd.name == "mrsets")
     code = MrSets(file, out);
+  else if (cmd.name == "codebook")
+    code = Codebook(file, cmd, seps, out, err);
   else
     code = Doc(file, out, err);
   file.printWarnings(err);
   if (code == kOk && file.damaged && ReadsData(cmd)) code = kFileError;
   // An export checks its own output (and names a file it could not write).
-  return cmd.name == "export" ? code : CheckedExit(out, err, code);
+  return cmd.name == "export" || cmd.name == "codebook" ? code : CheckedExit(out, err, code);
 }
 
 int CheckedExit(std::ostream& out, std::ostream& err, int code) {

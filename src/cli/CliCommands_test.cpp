@@ -738,3 +738,77 @@ TEST(CliDictionary, InfoListsAttributesAndSets) {
 
 }  // namespace
 }  // namespace brindle::cli
+
+namespace brindle::cli {
+namespace {
+
+TEST(CliCodebook, StandardOutputAndFile) {
+  TempFile file(testing::writeSav(Survey()));
+  const auto r = RunCommand({"codebook", file.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("<!DOCTYPE html>", 0), 0u);
+  EXPECT_NE(r.out.find("<a href=\"#v2\">HouseholdIncome</a>"), std::string::npos);
+  // The frequency table's rows are those of freq.
+  const auto freq = RunCommand({"freq", file.path(), "age"});
+  EXPECT_NE(r.out.find("<td>Refused</td><td>  99</td><td class=\"num\">1</td>"), std::string::npos)
+      << freq.out;
+  EXPECT_EQ(r.out.substr(r.out.size() - 8), "</html>\n");
+
+  TempFile out(".html");
+  const auto written = RunCommand({"codebook", file.path(), "--out", out.path(), "--vars",
+                                   "sex,AGE", "--top", "1", "--weight", "HouseholdIncome"});
+  ASSERT_EQ(written.code, 0) << written.err;
+  EXPECT_EQ(written.out, "");
+  std::ifstream in(out.path());
+  const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(html.find("Counts are weighted by HouseholdIncome."), std::string::npos);
+  EXPECT_LT(html.find("id=\"v3\""), html.find("id=\"v1\""));
+  EXPECT_EQ(html.find("id=\"v2\""), std::string::npos);
+}
+
+TEST(CliCodebook, UsageAndUnknownNames) {
+  TempFile file(testing::writeSav(Survey()));
+  const std::vector<std::vector<std::string>> usage = {
+      {"codebook"},
+      {"codebook", file.path(), "extra"},
+      {"codebook", file.path(), "--top"},
+      {"codebook", file.path(), "--top", "-1"},
+      {"codebook", file.path(), "--top", "x"},
+      {"codebook", file.path(), "--vars", "age,,sex"},
+      {"codebook", file.path(), "--vars", ""},
+      {"codebook", file.path(), "--labels"},
+      {"codebook", file.path(), "--json"},
+      {"freq", file.path(), "age", "--top", "3"},
+      {"vars", file.path(), "--vars", "age"},
+  };
+  for (const auto& args : usage) {
+    SCOPED_TRACE(args.size() > 2 ? args[2] : args[0]);
+    const auto r = RunCommand(args);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("usage:"), std::string::npos);
+  }
+  const auto unknown = RunCommand({"codebook", file.path(), "--vars", "age,nope"});
+  EXPECT_EQ(unknown.code, 2);
+  EXPECT_EQ(unknown.err, "unknown variable nope\n");
+  EXPECT_EQ(unknown.out, "");
+  const auto weight = RunCommand({"codebook", file.path(), "--weight", "sex"});
+  EXPECT_EQ(weight.code, 2);
+  EXPECT_EQ(weight.err, "cannot find weight variable\n");
+}
+
+TEST(CliCodebook, ShortDataGivesTheCasesReadAndExitCodeOne) {
+  SavFile f;
+  f.variables = {Variable::numeric("n")};
+  for (int i = 0; i < 400; ++i) f.cases.push_back({double(i % 4)});
+  f.headerCases = 1000;
+  f.extendedCases = 1000;
+  TempFile file(testing::writeSav(f));
+  const auto r = RunCommand({"codebook", file.path()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("this codebook describes the 400 cases that could be read"),
+            std::string::npos);
+  EXPECT_NE(r.err.find("400 of 1000"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace brindle::cli

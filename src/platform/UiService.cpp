@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QStyle>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace brindle {
@@ -209,6 +211,10 @@ QString QtUiService::GetSaveFileName(QWidget* parent, const QString& caption,
   return path;
 }
 
+bool QtUiService::OpenDocument(const QString& path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 void QtUiService::SetClipboardText(const QString& text) {
   if (QClipboard* clip = QGuiApplication::clipboard()) clip->setText(text);
 }
@@ -291,6 +297,11 @@ bool RecordingUiService::GetPassword(QWidget*, const QString& fileName, const QS
   if (passwordAnswers.isEmpty()) return false;
   password = passwordAnswers.takeFirst();
   return true;
+}
+
+bool RecordingUiService::OpenDocument(const QString& path) {
+  calls.append({QStringLiteral("OpenDocument"), QString(), path, MessageIcon::None});
+  return openDocumentAnswer;
 }
 
 int RecordingUiService::Count(const QString& kind) const {

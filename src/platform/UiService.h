@@ -42,6 +42,9 @@ class UiService {
   // False when cancelled; the caller wipes password after use.
   virtual bool GetPassword(QWidget* parent, const QString& fileName, const QString& prompt,
                            QString& password) = 0;
+  // Opens a file the program wrote (a codebook) in the desktop's program for
+  // it (a browser for HTML); false when none could be started.
+  virtual bool OpenDocument(const QString& path) = 0;
 };
 
 // Widens a message box, which sizes itself to its text, to at least the room
@@ -63,6 +66,7 @@ class QtUiService : public UiService {
   void SetClipboardText(const QString& text) override;
   bool GetPassword(QWidget* parent, const QString& fileName, const QString& prompt,
                    QString& password) override;
+  bool OpenDocument(const QString& path) override;
 };
 
 // For tests: records every call and answers from scripted values; never
@@ -73,7 +77,7 @@ class QtUiService : public UiService {
 // the starting folder for GetOpenFileName;
 // for "GetSaveFileName" the suggested path, the filters in caption after the
 // dialog's caption, separated by newlines; for "GetPassword" the file name
-// in caption, the prompt in text).
+// in caption, the prompt in text; for "OpenDocument" the path in text).
 class RecordingUiService : public UiService {
  public:
   struct Call {
@@ -89,6 +93,7 @@ class RecordingUiService : public UiService {
   bool confirmAnswer = true;
   QStringList passwordAnswers;  // taken front first; an empty list cancels
   QString clipboard;
+  bool openDocumentAnswer = true;
 
   void ShowMessage(const QString& text) override;
   void WarningDialog(const QString& text) override;
@@ -100,6 +105,7 @@ class RecordingUiService : public UiService {
   void SetClipboardText(const QString& text) override;
   bool GetPassword(QWidget* parent, const QString& fileName, const QString& prompt,
                    QString& password) override;
+  bool OpenDocument(const QString& path) override;
 
   // Number of recorded calls of one kind.
   int Count(const QString& kind) const;

@@ -66,6 +66,25 @@ class OrderedDblTable {
   }
   // Adds every entry of other, as inserting its values here would.
   void Merge(const OrderedDblTable& other) {
+    if (m_ascending && other.m_ascending) {
+      // Two lists in value order (identifiers counted in stretches) merge
+      // into one, still without hashing.
+      std::vector<std::pair<std::uint64_t, Amount>> run;
+      run.reserve(m_run.size() + other.m_run.size());
+      auto a = m_run.begin(), b = other.m_run.begin();
+      while (a != m_run.end() || b != other.m_run.end()) {
+        if (b == other.m_run.end() || (a != m_run.end() && a->first < b->first)) {
+          run.push_back(*a++);
+        } else if (a == m_run.end() || b->first < a->first) {
+          run.push_back(*b++);
+        } else {
+          run.emplace_back(a->first, a->second + b->second);
+          ++a, ++b;
+        }
+      }
+      m_run.swap(run);
+      return;
+    }
     for (const auto& [order, amount] : other.m_run) Insert(ValueOfOrder(order), amount);
     for (const SlotEntry& s : other.m_slots) {
       if (s.key == kEmpty) continue;
@@ -76,6 +95,9 @@ class OrderedDblTable {
   }
   std::size_t Size() const { return m_ascending ? m_run.size() : m_size; }
   bool Empty() const { return Size() == 0; }
+  // Whether every value so far came after the one before (the entries are
+  // then a list in value order).
+  bool InValueOrder() const { return m_ascending; }
   // Forgets every entry and gives the memory back.
   void Clear();
   // The entries in ascending order of value, valid flags cleared.
@@ -152,6 +174,15 @@ class OrderedStrTable {
   // Adds amount to the entry of text (the whole text: values that differ
   // only far along are apart), creating it with amount when absent.
   void Insert(std::string_view text, Amount amount = Amount(1));
+  // Calls f(text, amount) for every entry, in no particular order.
+  template <class F>
+  void ForEach(F&& f) const {
+    for (const auto& [text, amount] : m_map) f(std::string_view(text), amount);
+  }
+  // Adds every entry of other, as inserting its texts here would.
+  void Merge(const OrderedStrTable& other) {
+    for (const auto& [text, amount] : other.m_map) Insert(text, amount);
+  }
   std::size_t Size() const { return m_map.size(); }
   bool Empty() const { return m_map.empty(); }
   void Clear();

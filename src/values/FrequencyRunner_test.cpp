@@ -85,5 +85,71 @@ TEST_F(FrequencyRunnerTest, WeightButtonChoosesTheWeightedPass) {
   EXPECT_EQ(sum, 2500);
 }
 
+TEST_F(FrequencyRunnerTest, LargeFilesCountEachTableAlone) {
+  // 2500 cases x 3 variables: over a limit of 7499 cells the first table
+  // counts only its own variable, and a move reads the cases again.
+  for (const std::int64_t limit : {std::int64_t(7499), std::int64_t(7500)}) {
+    FrequencyRunner runner;
+    runner.SetKeepCellLimit(limit);
+    m_table.First();
+    int pumps = 0;
+    const auto pump = [&] { ++pumps; };
+    const auto first = runner.ShowFrequencies(m_table, m_pass, m_weighting, pump);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->result.caption, "a");
+    EXPECT_EQ(runner.KeptTables(), limit >= 7500 ? 3u : 0u);
+    pumps = 0;
+    m_table.Next();
+    const auto second = runner.ShowFrequencies(m_table, m_pass, m_weighting, pump);
+    EXPECT_EQ(second->result.caption, "b");
+    EXPECT_EQ(second->result.memoLines, CountFrequencies(m_pass, *m_table.Current()).memoLines);
+    EXPECT_EQ(pumps > 0, limit < 7500) << limit;
+  }
+}
+
+TEST_F(FrequencyRunnerTest, OnePassKeepsTheTablesOfEveryVariable) {
+  int pumps = 0;
+  const auto pump = [&] { ++pumps; };
+  const auto first = m_runner.ShowFrequencies(m_table, m_pass, m_weighting, pump);
+  ASSERT_TRUE(first.has_value());
+  EXPECT_EQ(first->result.caption, "a");
+  EXPECT_EQ(m_runner.KeptTables(), 3u);
+  pumps = 0;
+  m_table.Next();
+  const auto second = m_runner.ShowFrequencies(m_table, m_pass, m_weighting, pump);
+  EXPECT_EQ(pumps, 0);  // no case read again
+  EXPECT_EQ(second->result.caption, "b");
+  EXPECT_EQ(second->result.ValueRowCount(), 5);
+  EXPECT_EQ(second->result.casesRead, 2500);
+  EXPECT_EQ(second->result.memoLines, CountFrequencies(m_pass, *m_table.Current()).memoLines);
+  // Weighting counts again, with the weights.
+  m_weighting.FillWeightList(m_table, "");
+  m_weighting.WeightChosen(3);
+  m_weighting.WeightButtonClick(true);
+  const auto weighted = m_runner.ShowFrequencies(m_table, m_pass, m_weighting, pump);
+  EXPECT_EQ(pumps, 2);
+  EXPECT_EQ(weighted->result.Cell(2, 0), "500");  // b == 0: cases 0, 5, ...: 250 odd ones, 2 each
+  // The table on screen asked for again is counted again, the others kept.
+  pumps = 0;
+  m_runner.ShowFrequencies(m_table, m_pass, m_weighting, pump);
+  EXPECT_EQ(pumps, 2);
+  m_table.Prior();
+  m_runner.ShowFrequencies(m_table, m_pass, m_weighting, pump);
+  EXPECT_EQ(pumps, 2);
+  m_table.Next();
+  // Other display options count again too.
+  FrequencyPass general = m_pass;
+  general.usePrintFormat = false;
+  pumps = 0;
+  m_runner.ShowFrequencies(m_table, general, m_weighting, pump);
+  EXPECT_EQ(pumps, 2);
+  m_runner.SetKeepTables(false);
+  EXPECT_EQ(m_runner.KeptTables(), 0u);
+  pumps = 0;
+  m_runner.ShowFrequencies(m_table, general, m_weighting, pump);
+  m_runner.ShowFrequencies(m_table, general, m_weighting, pump);
+  EXPECT_EQ(pumps, 4);
+}
+
 }  // namespace
 }  // namespace brindle

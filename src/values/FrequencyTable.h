@@ -77,6 +77,18 @@ class FrequencyTable {
     Last m_last[3];
   };
 
+  // What row stands for: its number (numeric tables) or text (string
+  // tables), its count or weight sum, and whether it is valid. row must be
+  // in range.
+  double Number(int row) const { return m_numbers[static_cast<std::size_t>(row)]; }
+  const std::string& String(int row) const { return m_strings[static_cast<std::size_t>(row)]; }
+  double Amount(int row) const {
+    const auto r = static_cast<std::size_t>(row);
+    return m_layout.weighted ? m_weights[r] : double(m_counts[r]);
+  }
+  bool Valid(int row) const { return m_valid[static_cast<std::size_t>(row)] != 0; }
+  const Layout& GetLayout() const { return m_layout; }
+
   // The label of row: an index into Labels(), or -1.
   std::int32_t LabelOf(int row) const { return m_labelOf[static_cast<std::size_t>(row)]; }
   const std::vector<std::string>& Labels() const { return m_labels; }

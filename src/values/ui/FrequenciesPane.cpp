@@ -55,6 +55,7 @@ void ValuesPane::ShowNoFrequencies() {
   valuesGrid->LoadColumnsFromLists();
   valuesGrid->RestoreLabelColumn();
   attachWidthHandler(true);
+  RefreshChart();
 }
 
 void ValuesPane::showFrequencyResult(const FrequencyResult& result) {
@@ -98,6 +99,7 @@ void ValuesPane::showFrequencyResult(const FrequencyResult& result) {
   fitNumberColumns();
   attachWidthHandler(true);
   ValuesGridColumnWidthChanged();
+  RefreshChart();
 }
 
 }  // namespace brindle

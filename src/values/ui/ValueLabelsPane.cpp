@@ -40,6 +40,7 @@ void ValuesPane::ShowValueLabels(const SystemFile* file, const NumberSeparators&
   captionLabel->clear();
   FrequencyTableShown = false;
   statisticsText->setVisible(false);
+  RefreshChart();
 
   if (const VarRecord* rec = m_variables.Current()) {
     const ValueLabelList list = file ? ReadValueLabels(*file, *rec, seps) : ValueLabelList{};

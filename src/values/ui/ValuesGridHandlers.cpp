@@ -160,6 +160,7 @@ void ValuesPane::SortValuesGrid(int key) {
     default:
       break;
   }
+  RefreshChart();
 }
 
 void ValuesPane::SortRowsByLabel(bool descending) {

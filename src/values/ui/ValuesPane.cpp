@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "values/ui/FrequencyChartView.h"
 #include "values/ui/ValuesGrid.h"
 
 namespace brindle {
@@ -76,6 +77,9 @@ ValuesPane::ValuesPane(UiService& ui, QWidget* menuOwner, VariableList& variable
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(valuesGrid, 1);
+  chartView = new FrequencyChartView;
+  chartView->setVisible(false);
+  layout->addWidget(chartView);
   layout->addWidget(statisticsText);
   createValuesMenu(menuOwner);
 }
@@ -214,6 +218,7 @@ void ValuesPane::Clear() {
   attachWidthHandler(false);
   valuesGrid->RestoreLabelColumn();
   attachWidthHandler(true);
+  RefreshChart();
 }
 
 int ValuesPane::DefaultColumnWidth(int column) const {

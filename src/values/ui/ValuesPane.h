@@ -31,6 +31,7 @@ class QWidget;
 namespace brindle {
 
 class CaseWeighting;
+class FrequencyChartView;
 class SystemFile;
 class ValuesGrid;
 class VariableList;
@@ -51,6 +52,9 @@ class ValuesPane {
   QWidget* valuesPanel = nullptr;
   ValuesGrid* valuesGrid = nullptr;
   QPlainTextEdit* statisticsText = nullptr;
+  // The chart of the frequency table, under the grid while ChartShown.
+  FrequencyChartView* chartView = nullptr;
+  bool ChartShown = false;
 
   // The values grid's popup menu, opened by its right-button handler.
   QMenu* valuesMenu = nullptr;
@@ -119,6 +123,13 @@ class ValuesPane {
   // hidden label column's value column keeps its room and takes the default
   // when the labels come back); the label column takes the room left.
   void RestoreDefaultColumnWidths();
+
+  // --- The chart (values/ui/ValuesChart.cpp) ---------------------------
+  // Shows or hides the chart under the grid.
+  void SetChartShown(bool shown);
+  // Draws the chart of what the grid shows: bars in the grid's row order
+  // (at most 200), or the histogram; nothing for value labels.
+  void RefreshChart();
 
   // --- Sorting, selection, copy, drawing, keys ----------------------
   // Key 0 sorts by label, 1 by fill order, 2 (and 3) by count; the same key

@@ -1,0 +1,466 @@
+#include "values/FrequencySet.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <atomic>
+#include <chrono>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <type_traits>
+
+#include "spssio/AsciiText.h"
+#include "spssio/ColumnPass.h"
+#include "spssio/SpssioCodes.h"
+#include "spssio/SystemFile.h"
+#include "spssio/TaskPool.h"
+#include "values/FreqTables.h"
+#include "values/FrequencyFill.h"
+
+namespace brindle {
+namespace {
+
+// Progress is reported after every 1000th case, as the one-variable pass
+// reports it; batches are that long.
+constexpr std::size_t kBatchCases = 1000;
+// What a distinct value costs in a counting table, roughly: a hash slot kept
+// at most half full, or a hash-map node with its text.
+constexpr std::size_t kNumberEntryBytes = 32;
+constexpr std::size_t kStringEntryBytes = 96;
+
+// A numeric column's counts: whole numbers from 0 to 255 (answer codes,
+// the common case) in an array, every other value in the table.
+template <class Amount>
+struct NumberCounts {
+  std::array<Amount, 256> small{};
+  OrderedDblTable<Amount> table;
+
+  void Insert(double v, Amount a) {
+    if (v >= 0 && v < 256) {
+      const auto k = static_cast<unsigned>(v);
+      if (double(k) == v) {
+        small[k] += a;
+        return;
+      }
+    }
+    table.Insert(v, a);
+  }
+  // The array's counts into the table; a table in value order stays so.
+  void Settle() {
+    OrderedDblTable<Amount> front;
+    OrderedDblTable<Amount>& into = table.InValueOrder() ? front : table;
+    for (unsigned k = 0; k < small.size(); ++k)
+      if (small[k] != Amount(0)) into.Insert(double(k), small[k]);
+    small.fill(Amount(0));
+    if (&into == &front) {
+      front.Merge(table);
+      table = std::move(front);
+    }
+  }
+  std::size_t Size() const { return table.Size(); }
+  void Clear() {
+    small.fill(Amount(0));
+    table.Clear();
+  }
+};
+
+// A string column's counts: the first few distinct texts in a short list,
+// searched before any hashing; past that, all in the table.
+template <class Amount>
+struct StringCounts {
+  static constexpr std::size_t kFew = 16;
+  std::vector<std::pair<std::string, Amount>> few;
+  bool spilled = false;
+  OrderedStrTable<Amount> table;
+
+  void Insert(std::string_view s, Amount a) {
+    if (!spilled) {
+      for (auto& [key, amount] : few)
+        if (key.size() == s.size() && std::memcmp(key.data(), s.data(), s.size()) == 0) {
+          amount += a;
+          return;
+        }
+      if (few.size() < kFew) {
+        few.emplace_back(std::string(s), a);
+        return;
+      }
+      spilled = true;
+      Settle();
+    }
+    table.Insert(s, a);
+  }
+  void Settle() {
+    for (const auto& [key, amount] : few) table.Insert(key, amount);
+    few.clear();
+  }
+  std::size_t Size() const { return few.size() + table.Size(); }
+  void Clear() {
+    few.clear();
+    table.Clear();
+  }
+};
+
+// One thread's tables: per column a numeric or a string table.
+template <class Amount>
+struct Tables {
+  std::vector<NumberCounts<Amount>> numbers;
+  std::vector<StringCounts<Amount>> strings;
+};
+
+struct Column {
+  bool isString = false;
+  std::size_t table = 0;  // index into the numbers or strings of a Tables
+};
+
+template <class Amount>
+class SetCounter {
+ public:
+  SetCounter(const std::vector<Column>& columns, std::size_t numbers, std::size_t strings,
+             std::size_t weightColumn, const VarRecord& weight,
+             std::vector<std::atomic<bool>>& dropped)
+      : m_columns(columns),
+        m_numbers(numbers),
+        m_strings(strings),
+        m_weightColumn(weightColumn),
+        m_weight(weight),
+        m_dropped(dropped) {}
+
+  std::unique_ptr<Tables<Amount>> NewTables() const {
+    auto t = std::make_unique<Tables<Amount>>();
+    t->numbers.resize(m_numbers);
+    t->strings.resize(m_strings);
+    return t;
+  }
+
+  // Counts the cases of the batch; strings by their stored bytes.
+  void Count(Tables<Amount>& t, const CaseBatch& batch) {
+    constexpr bool weighted = std::is_same_v<Amount, double>;
+    const std::size_t n = batch.size();
+    if constexpr (weighted) {
+      m_weights.resize(n);
+      for (std::size_t i = 0; i < n; ++i) {
+        const double w = batch.number(m_weightColumn, i);
+        m_weights[i] = CountsWithWeight(w, m_weight) ? w : 0;
+      }
+    }
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+      const Column& col = m_columns[c];
+      if (m_dropped[c].load(std::memory_order_relaxed)) continue;
+      if (!col.isString) {
+        NumberCounts<Amount>& table = t.numbers[col.table];
+        const double* values = batch.numbers(c);
+        for (std::size_t i = 0; i < n; ++i) {
+          if constexpr (weighted) {
+            if (m_weights[i] > 0) table.Insert(values[i], m_weights[i]);
+          } else {
+            table.Insert(values[i], Amount(1));
+          }
+        }
+      } else {
+        StringCounts<Amount>& table = t.strings[col.table];
+        for (std::size_t i = 0; i < n; ++i) {
+          if constexpr (weighted) {
+            if (m_weights[i] > 0) table.Insert(batch.stored(c, i), m_weights[i]);
+          } else {
+            table.Insert(batch.stored(c, i), Amount(1));
+          }
+        }
+      }
+    }
+  }
+
+  // The bytes t's tables take, about; tables of dropped columns are emptied.
+  std::size_t Bytes(Tables<Amount>& t) const {
+    std::size_t bytes = 0;
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+      const Column& col = m_columns[c];
+      const bool drop = m_dropped[c].load(std::memory_order_relaxed);
+      if (!col.isString) {
+        if (drop && t.numbers[col.table].Size() > 0) t.numbers[col.table].Clear();
+        bytes += t.numbers[col.table].Size() * kNumberEntryBytes;
+      } else {
+        if (drop && t.strings[col.table].Size() > 0) t.strings[col.table].Clear();
+        bytes += t.strings[col.table].Size() * kStringEntryBytes;
+      }
+    }
+    return bytes;
+  }
+
+  // Over the budget: the column with the most distinct values in t is left
+  // out, for every thread.
+  void DropLargest(Tables<Amount>& t) {
+    std::size_t best = m_columns.size(), bestBytes = 0;
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+      if (m_dropped[c].load()) continue;
+      const Column& col = m_columns[c];
+      const std::size_t bytes = col.isString ? t.strings[col.table].Size() * kStringEntryBytes
+                                             : t.numbers[col.table].Size() * kNumberEntryBytes;
+      if (best == m_columns.size() || bytes > bestBytes) {
+        best = c;
+        bestBytes = bytes;
+      }
+    }
+    if (best < m_columns.size()) m_dropped[best] = true;
+  }
+
+ private:
+  const std::vector<Column>& m_columns;
+  std::size_t m_numbers, m_strings;
+  std::size_t m_weightColumn;
+  const VarRecord& m_weight;
+  std::vector<std::atomic<bool>>& m_dropped;
+  std::vector<double> m_weights;
+};
+
+// Runs work(t) for t in [0, threads): 0 on this thread, the others as tasks
+// of the shared pool (or here, when no pool thread takes them); while they
+// run, idle() is called on this thread every few milliseconds.
+template <class Work, class Idle>
+void RunOnPool(unsigned threads, std::atomic<unsigned>& running, Work&& work, Idle&& idle) {
+  running = threads;
+  auto one = [&](unsigned t) {
+    work(t);
+    --running;
+  };
+  std::vector<TaskPool::TaskHandle> helpers;
+  for (unsigned t = 1; t < threads; ++t)
+    helpers.push_back(TaskPool::shared().post([&one, t] { one(t); }));
+  one(0);
+  for (const TaskPool::TaskHandle& helper : helpers) helper->runHere();
+  // This thread gets its turn at least once, however fast the others were.
+  idle();
+  while (running.load() > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    idle();
+  }
+  for (const TaskPool::TaskHandle& helper : helpers) helper->wait();
+}
+
+// What a pass makes of one variable's merged counts, as the one-variable
+// pass makes it.
+FrequencyResult Counted(const VarRecord& var, std::int64_t casesRead) {
+  FrequencyResult res;
+  res.ran = true;
+  res.hideLabelColumn = var.VarType > 8;
+  res.memo = var.VarType > 0 ? MemoDisplay::Hidden : MemoDisplay::Unchanged;
+  res.caption = var.VarName;
+  res.casesRead = casesRead;
+  return res;
+}
+
+template <class Amount>
+FrequencyResult ResultOf(const FrequencyPass& pass, const VarRecord& var,
+                         OrderedDblTable<Amount>& table, bool weighted, std::int64_t casesRead) {
+  FrequencyResult res = Counted(var, casesRead);
+  FillNumericResult(pass, var, table, weighted, casesRead, res);
+  return res;
+}
+
+template <class Amount>
+FrequencyResult ResultOf(const FrequencyPass& pass, const VarRecord& var,
+                         OrderedStrTable<Amount>& table, bool weighted, std::int64_t casesRead) {
+  FrequencyResult res = Counted(var, casesRead);
+  FillStringResult(pass, var, table, weighted, casesRead, res);
+  return res;
+}
+
+template <class Amount>
+FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& vars,
+                      const std::string* weightName, const FrequencyProgress& progress,
+                      std::size_t budget) {
+  constexpr bool weighted = std::is_same_v<Amount, double>;
+  FrequencySet set;
+  set.results.resize(vars.size());
+  set.leftOut.assign(vars.size(), false);
+  if (pass.numCases < 1 || !pass.file) return set;
+  set.ran = true;
+  SystemFile& file = *pass.file;
+  const std::int64_t n = pass.numCases;
+
+  // The columns of the pass: the variables found in the file, then the weight.
+  std::vector<int> positions;
+  std::vector<Column> columns;
+  std::vector<std::size_t> varOfColumn;
+  std::size_t numbers = 0, strings = 0;
+  for (std::size_t v = 0; v < vars.size(); ++v) {
+    const int index = file.findVariable(vars[v].VarName);
+    if (index < 0) {
+      set.leftOut[v] = true;
+      continue;
+    }
+    const bool isString = file.variable(std::size_t(index)).isString();
+    positions.push_back(index);
+    columns.push_back({isString, isString ? strings++ : numbers++});
+    varOfColumn.push_back(v);
+  }
+  std::size_t weightColumn = 0;
+  VarRecord weight;
+  if (weighted) {
+    const int index = file.findVariable(*weightName);
+    if (index < 0 || file.variable(std::size_t(index)).isString()) {
+      set.message = "cannot find weight variable";
+      return set;
+    }
+    weightColumn = positions.size();
+    positions.push_back(index);
+    weight = WeightMissing(file, *weightName);
+  }
+
+  ColumnPass cases(file, positions);
+  if (!cases.valid()) {
+    set.warning = EarlyEndWarning(0, n, {});
+    return set;
+  }
+  // Sums of counts are integers: any split adds up to one pass's counts.
+  // Weight sums are added in case order, as the one-variable pass adds them.
+  cases.setThreads(weighted ? 1u : pass.threads);
+  cases.setIndexSpacing(pass.indexEvery);
+  // Progress after every 1000th case, as the one-variable pass reports it.
+  cases.setBatchCases(kBatchCases);
+  std::vector<std::atomic<bool>> dropped(columns.size());
+  SetCounter<Amount> counter(columns, numbers, strings, weightColumn, weight, dropped);
+  std::atomic<std::int64_t> counted{0};
+  bool cancel = false;
+  // On the calling thread: with several threads the count can pass more
+  // than one thousand between two reports.
+  std::int64_t reported = 0;
+  const auto report = [&](std::int64_t now) {
+    if (!progress || cancel || now / 1000 == reported / 1000) return !cancel;
+    reported = now;
+    if (progress(now)) cancel = true;
+    return !cancel;
+  };
+  const unsigned workers = std::max(1u, cases.workers());
+  const CaseRange all{0, n};
+  if (workers > 1 && !cases.splits(all)) {
+    // The index pass decodes nothing: the window gets its turn now and
+    // then, at no count of cases.
+    std::int64_t indexed = 0;
+    cases.indexCases([&](std::int64_t passed) {
+      if (progress && passed / 65536 != indexed / 65536 && progress(0)) cancel = true;
+      indexed = passed;
+      return !cancel;
+    });
+    if (cancel) {
+      set.cancelled = true;
+      return set;
+    }
+  }
+
+  // Each thread keeps its tables within its share of the budget: what the
+  // others hold is not known at the moment, and their tables of a column
+  // left out are emptied at their next batch.
+  std::size_t share = budget;
+  const auto afterBatch = [&](Tables<Amount>& mine, SetCounter<Amount>& count) {
+    if (count.Bytes(mine) > share) count.DropLargest(mine);
+  };
+
+  std::vector<std::unique_ptr<Tables<Amount>>> tables;
+  bool split = false;
+  if (workers > 1 && cases.splits(all)) {
+    share = budget / workers;
+    for (unsigned w = 0; w < workers; ++w) tables.push_back(counter.NewTables());
+    std::vector<SetCounter<Amount>> counters(workers, counter);
+    const std::optional<PassEnd> end = cases.readSplit(
+        all,
+        [&](unsigned w, CaseBatch& batch) {
+          counters[w].Count(*tables[w], batch);
+          counted.fetch_add(std::int64_t(batch.size()), std::memory_order_relaxed);
+          afterBatch(*tables[w], counters[w]);
+          return true;
+        },
+        [&](std::int64_t done) { return report(done); });
+    if (end) {
+      split = true;
+      set.casesRead = end->cases;
+      if (end->stopped) cancel = true;
+      if (!cancel && end->cases < n) set.warning = EarlyEndWarning(end->cases, n, end->detail);
+    }
+  }
+  if (!split && !cancel) {
+    // One pass in case order, which also indexes the file for the next.
+    tables.clear();
+    tables.push_back(counter.NewTables());
+    for (auto& d : dropped) d = false;
+    share = budget;
+    std::int64_t got = 0;
+    const PassEnd end = cases.read(all, [&](CaseBatch& batch) {
+      counter.Count(*tables[0], batch);
+      got += std::int64_t(batch.size());
+      afterBatch(*tables[0], counter);
+      return report(got);
+    });
+    set.casesRead = got;
+    if (!cancel && got < n) set.warning = EarlyEndWarning(got, n, end.detail);
+  }
+  if (cancel) {
+    set.cancelled = true;
+    return set;
+  }
+
+  // Each variable's tables merged and turned into its result, a variable
+  // at a time on every thread; the text conversion is one at a time.
+  std::mutex converting;
+  std::atomic<std::size_t> nextColumn{0};
+  std::atomic<unsigned> running{0};
+  RunOnPool(
+      unsigned(std::max<std::size_t>(1, std::min<std::size_t>(PassThreads(pass.threads),
+                                                              columns.size()))),
+      running,
+      [&](unsigned) {
+        for (std::size_t c; (c = nextColumn++) < columns.size();) {
+          const std::size_t v = varOfColumn[c];
+          if (dropped[c]) {
+            set.leftOut[v] = true;
+            continue;
+          }
+          const Column& col = columns[c];
+          if (!col.isString) {
+            NumberCounts<Amount>& into = tables[0]->numbers[col.table];
+            into.Settle();
+            for (std::size_t t = 1; t < tables.size(); ++t) {
+              NumberCounts<Amount>& from = tables[t]->numbers[col.table];
+              from.Settle();
+              into.table.Merge(from.table);
+              from.Clear();
+            }
+            set.results[v] = ResultOf(pass, vars[v], into.table, weighted, set.casesRead);
+          } else {
+            StringCounts<Amount>& into = tables[0]->strings[col.table];
+            into.Settle();
+            for (std::size_t t = 1; t < tables.size(); ++t) {
+              StringCounts<Amount>& from = tables[t]->strings[col.table];
+              from.Settle();
+              into.table.Merge(from.table);
+              from.Clear();
+            }
+            // Stored values to the texts the table keys: values that differ
+            // only in what the key leaves out fall together.
+            OrderedStrTable<Amount> texts;
+            {
+              const std::lock_guard<std::mutex> hold(converting);
+              into.table.ForEach(
+                  [&](std::string_view stored, Amount a) { texts.Insert(cases.keyText(stored), a); });
+            }
+            into.Clear();
+            set.results[v] = ResultOf(pass, vars[v], texts, weighted, set.casesRead);
+          }
+          set.results[v].warning = set.warning;
+        }
+      },
+      [] {});
+  return set;
+}
+
+}  // namespace
+
+FrequencySet CountFrequencySet(const FrequencyPass& pass, const std::vector<VarRecord>& vars,
+                               const std::string* weightName, const FrequencyProgress& progress,
+                               std::size_t budgetBytes) {
+  return weightName ? CountSet<double>(pass, vars, weightName, progress, budgetBytes)
+                    : CountSet<std::int64_t>(pass, vars, nullptr, progress, budgetBytes);
+}
+
+}  // namespace brindle
