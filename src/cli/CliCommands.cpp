@@ -1,6 +1,7 @@
 #include "cli/CliCommands.h"
 
 #include <algorithm>
+#include <cctype>
 #include <clocale>
 #include <cstdint>
 #include <fstream>
@@ -25,6 +26,9 @@
 #include "datafile/OpenFile.h"
 #include "export/CsvExport.h"
 #include "export/DictionaryJson.h"
+#include "export/ExcelExport.h"
+#include "export/ParquetExport.h"
+#include "export/StataExport.h"
 #include "spssio/AsciiText.h"
 #include "spssio/ColumnPass.h"
 #include "spssio/DeliverInOrder.h"
@@ -58,7 +62,10 @@ struct Command {
   std::string passwordFile;  // "-" for standard input
   bool check = false;        // info --check: only the file's warnings, on standard output
   bool json = false;         // export dict --json
-  std::vector<std::string> vars;  // codebook --vars
+  std::string format;  // export data --format: csv, parquet or xlsx; empty: by --out's extension
+  bool compressionGiven = false;
+  ParquetCodec codec = ParquetCodec::Zstd;  // export data --compression (Parquet)
+  std::vector<std::string> vars;            // codebook --vars
   bool varsGiven = false;
   int top = 10;  // codebook --top
   bool topGiven = false;
@@ -183,6 +190,21 @@ class LoadedFile {
   VariableList table;
 };
 
+// The data export's format by the output's extension (any case): parquet
+// for .parquet, xlsx for .xlsx, dta for .dta, else csv.
+std::string FormatByExtension(const std::string& path) {
+  std::string lower = path;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return char(std::tolower(c)); });
+  for (const char* ext : {"parquet", "xlsx", "dta"}) {
+    const std::string dotted = std::string(".") + ext;
+    if (lower.size() >= dotted.size() &&
+        lower.compare(lower.size() - dotted.size(), dotted.size(), dotted) == 0)
+      return ext;
+  }
+  return "csv";
+}
+
 bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
   std::vector<std::string> positional;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -209,9 +231,20 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
       cmd.check = true;
     } else if (a == "--json") {
       cmd.json = true;
-    } else if (a == "--vars") {
-      if (i + 1 >= args.size() || cmd.varsGiven || !ParseVars(args[i + 1], cmd.vars))
+    } else if (a == "--format") {
+      if (i + 1 >= args.size() || !cmd.format.empty()) return false;
+      cmd.format = args[++i];
+      if (cmd.format != "csv" && cmd.format != "parquet" && cmd.format != "xlsx" &&
+          cmd.format != "dta")
         return false;
+    } else if (a == "--compression") {
+      if (i + 1 >= args.size() || cmd.compressionGiven) return false;
+      cmd.compressionGiven = true;
+      const std::string& c = args[++i];
+      if (c != "zstd" && c != "none") return false;
+      cmd.codec = c == "zstd" ? ParquetCodec::Zstd : ParquetCodec::None;
+    } else if (a == "--vars") {
+      if (i + 1 >= args.size() || cmd.varsGiven || !ParseVars(args[i + 1], cmd.vars)) return false;
       cmd.varsGiven = true;
       ++i;
     } else if (a == "--top") {
@@ -236,27 +269,39 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
     cmd.exportKind = positional[1];
     cmd.file = positional[2];
     // The dictionary is written as JSON, and only that is asked for.
-    if (cmd.exportKind == "dict") return cmd.json && !cmd.modeGiven;
+    if (cmd.exportKind == "dict")
+      return cmd.json && !cmd.modeGiven && cmd.format.empty() && !cmd.compressionGiven;
+    if (cmd.exportKind != "data" && (!cmd.format.empty() || cmd.compressionGiven)) return false;
+    if (cmd.format.empty() && cmd.exportKind == "data") cmd.format = FormatByExtension(cmd.outPath);
+    if (cmd.format == "parquet" || cmd.format == "xlsx" || cmd.format == "dta") {
+      // Binary files: to a file only; their types carry the formats.
+      if (cmd.outPath.empty() || cmd.outPath == "-") return false;
+      if (cmd.modeGiven && cmd.dataMode == DataMode::Formatted) return false;
+      // A Stata file carries the value labels themselves.
+      if (cmd.modeGiven && cmd.format == "dta") return false;
+    }
+    if (cmd.compressionGiven && cmd.format != "parquet") return false;
     if (cmd.json) return false;
     if (cmd.exportKind != "data" && cmd.exportKind != "vars" && cmd.exportKind != "labels")
       return false;
     return !cmd.modeGiven || cmd.exportKind == "data";
   }
   if (cmd.name == "codebook") {
-    if (positional.size() != 2 || cmd.modeGiven || cmd.json || cmd.check || cmd.rangeGiven)
+    if (positional.size() != 2 || cmd.modeGiven || cmd.json || cmd.check || cmd.rangeGiven ||
+        !cmd.format.empty() || cmd.compressionGiven)
       return false;
     cmd.file = positional[1];
     return true;
   }
   if (cmd.name == "cases") {
     if (positional.size() != 2 || !cmd.outPath.empty() || cmd.json || cmd.weighted || cmd.check ||
-        cmd.topGiven)
+        cmd.topGiven || !cmd.format.empty() || cmd.compressionGiven)
       return false;
     cmd.file = positional[1];
     return true;
   }
   if (!cmd.outPath.empty() || cmd.modeGiven || cmd.json || cmd.varsGiven || cmd.topGiven ||
-      cmd.rangeGiven)
+      cmd.rangeGiven || !cmd.format.empty() || cmd.compressionGiven)
     return false;
   if (cmd.name == "attrs" || cmd.name == "mrsets") {
     // attrs takes an optional variable.
@@ -562,6 +607,17 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
     if (cmd.exportKind == "vars") return ExportVariables(*f.state.File, records, file);
     if (cmd.exportKind == "labels") return ExportValueLabels(*f.state.File, records, file);
     if (cmd.exportKind == "dict") return ExportDictionaryJson(*f.state.File, file);
+    if (cmd.format == "parquet") {
+      ParquetOptions options;
+      options.codec = cmd.codec;
+      return ExportDataParquet(*f.state.File, {}, cmd.dataMode, file,
+                               showProgress ? progress : ExportProgress(), options);
+    }
+    if (cmd.format == "dta")
+      return ExportDataDta(*f.state.File, {}, file, showProgress ? progress : ExportProgress());
+    if (cmd.format == "xlsx")
+      return ExportDataXlsx(*f.state.File, {}, cmd.dataMode, records, file,
+                            showProgress ? progress : ExportProgress());
     return ExportData(*f.state.File, {}, cmd.dataMode, file,
                       showProgress ? progress : ExportProgress());
   };
@@ -579,6 +635,7 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
     err << result.message << "\n";
     return kFileError;
   }
+  if (!result.note.empty()) err << result.note << "\n";
   // Short data: the cases that could be read are written all the same.
   if (!result.warning.empty()) {
     err << result.warning << "\n";
@@ -662,12 +719,18 @@ std::string UsageText() {
          "       brindle-cli doc    FILE\n"
          "       brindle-cli freq   FILE VAR [--weight WVAR]\n"
          "       brindle-cli export data|vars|labels FILE [--out PATH] [--formatted|--labels]\n"
+         "       brindle-cli export data FILE --out PATH [--format csv|parquet|xlsx|dta]\n"
+         "                          [--labels] [--compression zstd|none]\n"
          "       brindle-cli attrs  FILE [VAR]\n"
          "       brindle-cli mrsets FILE\n"
          "       brindle-cli export dict FILE --json [--out PATH]\n"
          "       brindle-cli cases  FILE [--from N] [--count K] [--vars A,B,...]\n"
          "                          [--labels|--formatted]\n"
          "       brindle-cli codebook FILE [--out PATH] [--vars A,B,...] [--top N] [--weight WVAR]\n"
+         "export data: the format is csv, or parquet (xlsx, dta) for an --out PATH ending\n"
+         "       in .parquet (.xlsx, .dta);\n"
+         "       a Parquet file holds the dictionary as JSON under the key\n"
+         "       \"brindle.dictionary\" of its metadata\n"
          "option --no-fixed-format  numbers in general form instead of the print format\n"
          "option --password PW, --password-file F (- for standard input)\n"
          "       the password of an encrypted file; the file's first line is the password\n"

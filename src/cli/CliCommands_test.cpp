@@ -15,6 +15,8 @@
 #include <unistd.h>
 #endif
 
+#include "export/ExcelExport.h"
+#include "export/StataExport.h"
 #include "spssio/EncryptedFile.h"
 #include "spssio/testing/SavWriter.h"
 #include "spssio/testing/TempFile.h"
@@ -451,6 +453,77 @@ TEST(Cli, ExportToStandardOutputAndToAFile) {
         {"vars", file.path(), "--out", "x.csv"},
         {"export", "data", file.path(), "--labels", "--formatted"}})
     EXPECT_EQ(RunCommand(bad).code, 2) << bad[1];
+}
+
+// Parquet and Excel: by --format or by the extension, to a file only; the options
+// that do not apply are usage errors, and the data file itself is refused.
+TEST(Cli, ExportParquetAndExcelByFormatOrExtension) {
+  TempFile file(testing::writeSav(Survey()));
+  const auto magic = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return text.size() < 8 ? std::string() : text.substr(0, 4) + text.substr(text.size() - 4);
+  };
+  TempFile byExtension(".PARQUET"), byFormat(".csv"), labels(".parquet"), plain(".parquet");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"export", "data", file.path(), "--out", byExtension.path()},
+        {"export", "data", file.path(), "--out", byFormat.path(), "--format", "parquet"},
+        {"export", "data", file.path(), "--out", labels.path(), "--labels"},
+        {"export", "data", file.path(), "--out", plain.path(), "--compression", "none"}}) {
+    const auto r = RunCommand(args);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(magic(args[4]), "PAR1PAR1") << args[4];
+  }
+  // --format csv wins over the extension.
+  TempFile csv(".parquet");
+  ASSERT_EQ(
+      RunCommand({"export", "data", file.path(), "--out", csv.path(), "--format", "csv"}).code, 0);
+  EXPECT_EQ(magic(csv.path()).substr(0, 4), "age,");
+  const auto self =
+      RunCommand({"export", "data", file.path(), "--out", file.path(), "--format", "parquet"});
+  EXPECT_EQ(self.code, 1);
+  EXPECT_NE(self.err.find("data file"), std::string::npos) << self.err;
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"export", "data", file.path(), "--format", "parquet"},
+        {"export", "data", file.path(), "--out", "-", "--format", "parquet"},
+        {"export", "data", file.path(), "--out", "x.parquet", "--formatted"},
+        {"export", "data", file.path(), "--out", "x.xls", "--format", "xls"},
+        {"export", "data", file.path(), "--out", "x.csv", "--compression", "zstd"},
+        {"export", "data", file.path(), "--out", "x.parquet", "--compression", "lzo"},
+        {"export", "vars", file.path(), "--out", "x.parquet", "--format", "parquet"},
+        {"export", "dict", file.path(), "--json", "--format", "parquet"},
+        {"vars", file.path(), "--format", "csv"},
+        {"export", "data", file.path(), "--format", "xlsx"},
+        {"export", "data", file.path(), "--out", "x.xlsx", "--formatted"},
+        {"export", "data", file.path(), "--out", "x.xlsx", "--compression", "zstd"},
+        {"export", "data", file.path(), "--out", "x.dta", "--labels"},
+        {"export", "data", file.path(), "--format", "dta"}})
+    EXPECT_EQ(RunCommand(bad).code, 2) << bad.back();
+  // A Stata file by the extension; the names made valid are said.
+  TempFile dta(".DTA");
+  const auto stata = RunCommand({"export", "data", file.path(), "--out", dta.path()});
+  if (StataAvailable()) {
+    EXPECT_EQ(stata.code, 0) << stata.err;
+    EXPECT_EQ(magic(dta.path()).substr(0, 4), "<sta");
+    EXPECT_EQ(stata.err,
+              "Value labels Stata cannot hold (not whole numbers, or of strings) were dropped: "
+              "age, sex, comment.\n");
+  } else {
+    EXPECT_EQ(stata.err, "This build of Brindle cannot write Stata files\n");
+  }
+  // A workbook (a zip) by the extension or by --format.
+  TempFile book(".XLSX"), named(".bin");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"export", "data", file.path(), "--out", book.path()},
+        {"export", "data", file.path(), "--out", named.path(), "--format", "xlsx", "--labels"}}) {
+    const auto r = RunCommand(args);
+    if (!ExcelAvailable()) {
+      EXPECT_EQ(r.err, "This build of Brindle cannot write Excel workbooks\n");
+      continue;
+    }
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(magic(args[4]).substr(0, 2), "PK") << args[4];
+  }
 }
 
 // Every command reads an encrypted file as its plaintext once given the

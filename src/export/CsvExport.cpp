@@ -71,6 +71,15 @@ double Sysmis() {
 
 }  // namespace
 
+std::string ShortDataWarning(std::int64_t rows, std::int64_t total, const std::string& why) {
+  const std::string cases = rows == 1 ? " case" : " cases";
+  std::string text = "The data ended early: only " + std::to_string(rows);
+  text += total > rows ? " of " + std::to_string(total) + " cases" : cases;
+  text += " could be read";
+  if (!why.empty()) text += " (" + why + ")";
+  return text + ". The export holds the " + std::to_string(rows) + cases + " read.";
+}
+
 void AppendCsvField(std::string& out, std::string_view text) {
   bool plain = true;
   for (char c : text) {
@@ -198,15 +207,6 @@ void AppendCsvHeader(std::string& line, const std::vector<ExportColumn>& columns
   line += '\n';
 }
 
-std::string ShortDataWarning(std::int64_t rows, std::int64_t total, const std::string& why) {
-  const std::string cases = rows == 1 ? " case" : " cases";
-  std::string text = "The data ended early: only " + std::to_string(rows);
-  text += total > rows ? " of " + std::to_string(total) + " cases" : cases;
-  text += " could be read";
-  if (!why.empty()) text += " (" + why + ")";
-  return text + ". The export holds the " + std::to_string(rows) + cases + " read.";
-}
-
 ExportResult WriteDataCsv(ColumnPass& cases, const std::vector<ExportColumn>& columns,
                           DataMode mode, double sysmis, std::int64_t totalCases, ExportFile& out,
                           const ExportProgress& progress, unsigned threads) {
@@ -303,70 +303,90 @@ ExportResult ExportData(SystemFile& file, const std::vector<int>& vars, DataMode
   return WriteDataCsv(cases, columns, mode, Sysmis(), total, out, progress);
 }
 
-ExportResult ExportVariables(const SystemFile& file, const std::vector<VarRecord>& records,
-                             ExportFile& out) {
+std::vector<std::vector<std::string>> VariableRows(const SystemFile& file,
+                                                   const std::vector<VarRecord>& records) {
   double lowest = 0, highest = 0;
   spssLowHighVal(&lowest, &highest);
   // The level and role columns are always there, empty where the file
   // records nothing, so scripts can rely on the header.
   static const char* const kLevels[] = {"", "nominal", "ordinal", "scale"};
   static const char* const kRoles[] = {"input", "target", "both", "none", "partition", "split"};
-  std::string line = "name,label,type,width,format,missing,value_labels,measurement_level,role\n";
+  std::vector<std::vector<std::string>> rows;
+  rows.push_back({"name", "label", "type", "width", "format", "missing", "value_labels",
+                  "measurement_level", "role"});
   for (const VarRecord& r : records) {
     const bool isString = r.VarType > 0;
-    AppendCsvField(line, r.VarName), line += ',';
-    AppendCsvField(line, r.VarLabel), line += ',';
-    line += isString ? "string," : "numeric,";
-    line += std::to_string(isString ? r.VarType : r.Wid), line += ',';
-    AppendCsvField(line, r.PrintFmt), line += ',';
-    AppendCsvField(line, isString ? r.MissingValues
-                                  : NumericMissingText(r.missingFormat, r.nMiss1, r.nMiss2,
-                                                       r.nMiss3, lowest, highest, DotSeparators()));
-    line += ',';
+    std::vector<std::string> row;
+    row.push_back(r.VarName);
+    row.push_back(r.VarLabel);
+    row.push_back(isString ? "string" : "numeric");
+    row.push_back(std::to_string(isString ? r.VarType : r.Wid));
+    row.push_back(r.PrintFmt);
+    row.push_back(isString ? r.MissingValues
+                           : NumericMissingText(r.missingFormat, r.nMiss1, r.nMiss2, r.nMiss3,
+                                                lowest, highest, DotSeparators()));
     const int index = file.findVariable(r.VarName);
-    line += std::to_string(ReadLabels(file, index).size());
+    row.push_back(std::to_string(ReadLabels(file, index).size()));
     int level = SPSS_MLVL_UNK, role = SPSS_ROLE_UNK;
     if (index >= 0) {
       level = file.variable(std::size_t(index)).measure;
       role = file.variable(std::size_t(index)).role;
     }
-    line += ',';
-    if (level >= SPSS_MLVL_NOM && level <= SPSS_MLVL_RAT) line += kLevels[level];
-    line += ',';
-    if (role >= SPSS_ROLE_INPUT && role <= SPSS_ROLE_SPLIT) line += kRoles[role];
+    row.push_back(level >= SPSS_MLVL_NOM && level <= SPSS_MLVL_RAT ? kLevels[level] : "");
+    row.push_back(role >= SPSS_ROLE_INPUT && role <= SPSS_ROLE_SPLIT ? kRoles[role] : "");
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::vector<std::vector<std::string>> ValueLabelRows(const SystemFile& file,
+                                                     const std::vector<VarRecord>& records) {
+  std::vector<std::vector<std::string>> rows;
+  rows.push_back({"variable", "value", "label"});
+  for (const VarRecord& r : records) {
+    const bool isString = r.VarType > 0;
+    for (LabelRow& label : ReadLabels(file, file.findVariable(r.VarName))) {
+      std::string value;
+      if (isString)
+        value = TrimTrailingBlanks(label.value);
+      else
+        AppendNumberField(value, label.number, Sysmis());
+      rows.push_back({r.VarName, std::move(value), std::move(label.label)});
+    }
+  }
+  return rows;
+}
+
+namespace {
+
+// rows as CSV; the result counts the rows after the header.
+ExportResult WriteRows(const std::vector<std::vector<std::string>>& rows, ExportFile& out) {
+  std::string line;
+  for (const std::vector<std::string>& row : rows) {
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (c) line += ',';
+      AppendCsvField(line, row[c]);
+    }
     line += '\n';
     out.Write(line);
     line.clear();
   }
   ExportResult result;
-  result.rows = static_cast<std::int64_t>(records.size());
+  result.rows = static_cast<std::int64_t>(rows.size()) - 1;
   if (!out.Ok()) return Failed(out.Error());
   return result;
 }
 
+}  // namespace
+
+ExportResult ExportVariables(const SystemFile& file, const std::vector<VarRecord>& records,
+                             ExportFile& out) {
+  return WriteRows(VariableRows(file, records), out);
+}
+
 ExportResult ExportValueLabels(const SystemFile& file, const std::vector<VarRecord>& records,
                                ExportFile& out) {
-  ExportResult result;
-  std::string line = "variable,value,label\n";
-  for (const VarRecord& r : records) {
-    const bool isString = r.VarType > 0;
-    for (const LabelRow& row : ReadLabels(file, file.findVariable(r.VarName))) {
-      AppendCsvField(line, r.VarName), line += ',';
-      if (isString)
-        AppendCsvField(line, TrimTrailingBlanks(row.value));
-      else
-        AppendNumberField(line, row.number, Sysmis());
-      line += ',';
-      AppendCsvField(line, row.label);
-      line += '\n';
-      ++result.rows;
-    }
-    out.Write(line);
-    line.clear();
-  }
-  out.Write(line);
-  if (!out.Ok()) return Failed(out.Error());
-  return result;
+  return WriteRows(ValueLabelRows(file, records), out);
 }
 
 ExportResult ExportToFile(const std::string& target,

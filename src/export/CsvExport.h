@@ -37,6 +37,9 @@ struct ExportResult {
   // ends early or is damaged; the rows are every case before that); empty
   // when it holds them all.
   std::string warning;
+  // Something worth saying about a whole export (the workbook's data went
+  // on over several sheets); empty otherwise.
+  std::string note;
 };
 
 // Called between batches of cases with the cases written so far and the
@@ -76,6 +79,10 @@ ExportResult WriteDataCsv(ColumnPass& cases, const std::vector<ExportColumn>& co
                           DataMode mode, double sysmis, std::int64_t totalCases, ExportFile& out,
                           const ExportProgress& progress, unsigned threads = 0);
 
+// Why an export holds only `rows` cases: the data ended before the file's
+// count (total, -1 when unknown) or could not be read on (why, may be empty).
+std::string ShortDataWarning(std::int64_t rows, std::int64_t total, const std::string& why);
+
 // The columns for the variables `vars` (0-based dictionary positions, taken
 // in dictionary order, each once) of the open file; value labels
 // are read only when withLabels.
@@ -91,6 +98,13 @@ ExportResult ExportData(SystemFile& file, const std::vector<int>& vars, DataMode
 // value-label count. records are the dictionary's variables in file order.
 ExportResult ExportVariables(const SystemFile& file, const std::vector<VarRecord>& records,
                              ExportFile& out);
+
+// The rows of ExportVariables and ExportValueLabels as texts, the header
+// row first (also for the workbook export's sheets).
+std::vector<std::vector<std::string>> VariableRows(const SystemFile& file,
+                                                   const std::vector<VarRecord>& records);
+std::vector<std::vector<std::string>> ValueLabelRows(const SystemFile& file,
+                                                     const std::vector<VarRecord>& records);
 
 // One row per value label: variable, value (raw number text, or the string
 // without trailing blanks), label.

@@ -1,4 +1,4 @@
-// File > Export in the viewer; the CSV itself is written by export/.
+// File > Export in the viewer; the files themselves are written by export/.
 #include "export/ui/ExportHandlers.h"
 
 #include <QCoreApplication>
@@ -8,6 +8,9 @@
 
 #include <algorithm>
 
+#include "export/ExcelExport.h"
+#include "export/ParquetExport.h"
+#include "export/StataExport.h"
 #include "platform/UiService.h"
 #include "variables/VariableList.h"
 
@@ -29,7 +32,12 @@ std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
   if (kind == 0)
     filters << QStringLiteral("CSV, values (*.csv)")
             << QStringLiteral("CSV, formatted values (*.csv)")
-            << QStringLiteral("CSV, value labels (*.csv)");
+            << QStringLiteral("CSV, value labels (*.csv)")
+            << QStringLiteral("Parquet, typed values (*.parquet)")
+            << QStringLiteral("Parquet, value labels (*.parquet)")
+            << QStringLiteral("Excel workbook, values (*.xlsx)")
+            << QStringLiteral("Excel workbook, value labels (*.xlsx)")
+            << QStringLiteral("Stata 14 (*.dta)");
   else
     filters << QStringLiteral("CSV (*.csv)");
   filters << QStringLiteral("All files (*)");
@@ -39,7 +47,17 @@ std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
   job.target =
       ui.GetSaveFileName(parent, QString::fromLatin1(kCaptions[kind]), suggested, filters, &filter);
   if (job.target.isEmpty()) return std::nullopt;
-  job.mode = filter == 1 ? DataMode::Formatted : filter == 2 ? DataMode::Labels : DataMode::Raw;
+  job.mode = filter == 1                                 ? DataMode::Formatted
+             : filter == 2 || filter == 4 || filter == 6 ? DataMode::Labels
+                                                         : DataMode::Raw;
+  // Parquet and Excel by their filters, or by the name under "All files".
+  job.parquet = kind == 0 && (filter == 3 || filter == 4 ||
+                              job.target.endsWith(QLatin1String(".parquet"), Qt::CaseInsensitive));
+  job.dta = kind == 0 && !job.parquet &&
+            (filter == 7 || job.target.endsWith(QLatin1String(".dta"), Qt::CaseInsensitive));
+  job.xlsx = kind == 0 && !job.parquet && !job.dta &&
+             (filter == 5 || filter == 6 ||
+              job.target.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive));
 
   // Variable properties and labels cover the whole dictionary in file order;
   // the data the variables of the view.
@@ -76,6 +94,9 @@ void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, SystemFi
       [&](ExportFile& out) {
         if (job.kind == 1) return ExportVariables(file, job.records, out);
         if (job.kind == 2) return ExportValueLabels(file, job.records, out);
+        if (job.parquet) return ExportDataParquet(file, job.vars, job.mode, out, onProgress);
+        if (job.dta) return ExportDataDta(file, job.vars, out, onProgress);
+        if (job.xlsx) return ExportDataXlsx(file, job.vars, job.mode, job.records, out, onProgress);
         return ExportData(file, job.vars, job.mode, out, onProgress);
       },
       fileName);
@@ -92,6 +113,9 @@ void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, SystemFi
                                                   : QStringLiteral("%1 cases").arg(result.rows))
                             .arg(QString::fromStdString(result.warning)),
                         MessageIcon::Warning);
+  else if (result.status == ExportStatus::Done && !result.note.empty())
+    ui.SystemMessageBox(QString::fromLatin1(kCaptions[job.kind]),
+                        QString::fromStdString(result.note), MessageIcon::Information);
 }
 
 }  // namespace brindle

@@ -1,6 +1,7 @@
 // File > Export in the viewer: the target file from the save dialog (its
-// filter chooses raw values, formatted values or value labels for the data)
-// and the CSV written by export/ with a progress dialog whose Cancel stops it.
+// filter chooses raw values, formatted values or value labels for the data,
+// as CSV, Parquet, an Excel workbook or a Stata file) and the file written by export/ with a
+// progress dialog whose Cancel stops it.
 #pragma once
 
 #include <QString>
@@ -25,6 +26,9 @@ class UiService;
 struct ExportJob {
   int kind = 0;  // 0 data, 1 variable properties, 2 value labels
   DataMode mode = DataMode::Raw;
+  bool parquet = false;  // the data as Parquet rather than CSV
+  bool xlsx = false;     // the data as an Excel workbook
+  bool dta = false;      // the data as a Stata file
   QString target;
   // The whole dictionary in file order, for properties and labels.
   std::vector<VarRecord> records;

@@ -10,6 +10,8 @@
 #include <QTest>
 
 #include "app/MainWindow.h"
+#include "export/ExcelExport.h"
+#include "export/StataExport.h"
 #include "testing/WindowTestSupport.h"
 
 using namespace brindle;
@@ -22,6 +24,9 @@ class ExportHandlersTest : public QObject {
   void exportsWhatTheDialogChose();
   void failureAndCancelLeaveNothing();
   void shortDataIsWrittenWithAWarning();
+  void parquetByTheFilterOrTheName();
+  void excelByTheFilterOrTheName();
+  void stataByTheFilterOrTheName();
 };
 
 namespace {
@@ -148,6 +153,80 @@ void ExportHandlersTest::shortDataIsWrittenWithAWarning() {
   Item(w.form, 1)->trigger();
   QCOMPARE(w.ui.Last().kind, QString("GetSaveFileName"));
   QVERIFY(ReadAll(dir.filePath("vars.csv")).startsWith("name,label,"));
+}
+
+// The Parquet filters, and a .parquet name under "All files": a Parquet file
+// of the view's variables whose footer names them and holds the dictionary.
+void ExportHandlersTest::parquetByTheFilterOrTheName() {
+  OpenedSample s;
+  MainWindow& f = s.w.form;
+  f.variablesPane().findNameEdit()->setText("c");
+  f.variablesPane().filterCheck()->click();
+  const struct {
+    int filter;
+    const char* name;
+  } cases[] = {{3, "typed.parquet"}, {4, "labels.parquet"}, {8, "any.PARQUET"}};
+  for (const auto& c : cases) {
+    const QString target = s.dir.filePath(c.name);
+    s.w.ui.saveFileAnswers << target;
+    s.w.ui.saveFilterAnswer = c.filter;
+    Item(f, 0)->trigger();
+    QFile file(target);
+    QVERIFY2(file.open(QIODevice::ReadOnly), c.name);
+    const QByteArray bytes = file.readAll();
+    QVERIFY2(bytes.startsWith("PAR1") && bytes.endsWith("PAR1"), c.name);
+    QVERIFY2(bytes.contains("comment") && bytes.contains("score") &&
+                 !bytes.contains("\x04"
+                                 "born"),
+             c.name);
+    QVERIFY2(bytes.contains("brindle.dictionary"), c.name);
+  }
+  QVERIFY2(s.w.ui.Last().caption.contains("\nParquet, value labels (*.parquet)\n"),
+           qPrintable(s.w.ui.Last().caption));
+  QCOMPARE(s.w.ui.Count("SystemMessageBox"), 0);
+}
+
+// The Excel filters, and a .xlsx name under "All files": a workbook (a zip).
+void ExportHandlersTest::excelByTheFilterOrTheName() {
+  if (!ExcelAvailable()) QSKIP("built without libxlsxwriter");
+  OpenedSample s;
+  const struct {
+    int filter;
+    const char* name;
+  } cases[] = {{5, "values.xlsx"}, {6, "labels.xlsx"}, {8, "any.XLSX"}};
+  for (const auto& c : cases) {
+    const QString target = s.dir.filePath(c.name);
+    s.w.ui.saveFileAnswers << target;
+    s.w.ui.saveFilterAnswer = c.filter;
+    Item(s.w.form, 0)->trigger();
+    QFile file(target);
+    QVERIFY2(file.open(QIODevice::ReadOnly), c.name);
+    QVERIFY2(file.read(2) == "PK", c.name);
+  }
+  QVERIFY2(s.w.ui.Last().caption.contains(
+               "\nExcel workbook, value labels (*.xlsx)\nStata 14 (*.dta)\nAll files (*)"),
+           qPrintable(s.w.ui.Last().caption));
+  QCOMPARE(s.w.ui.Count("SystemMessageBox"), 0);
+}
+
+// The Stata filter, and a .dta name under "All files".
+void ExportHandlersTest::stataByTheFilterOrTheName() {
+  if (!StataAvailable()) QSKIP("built without libreadstat");
+  OpenedSample s;
+  for (const auto& c : {std::pair{7, "data.dta"}, std::pair{8, "any.DTA"}}) {
+    const QString target = s.dir.filePath(c.second);
+    s.w.ui.saveFileAnswers << target;
+    s.w.ui.saveFilterAnswer = c.first;
+    Item(s.w.form, 0)->trigger();
+    QFile file(target);
+    QVERIFY2(file.open(QIODevice::ReadOnly), c.second);
+    QVERIFY2(file.read(11) == "<stata_dta>", c.second);
+    // The string variables' labels cannot go along: an information says so.
+    QCOMPARE(s.w.ui.Last().kind, QString("SystemMessageBox"));
+    QCOMPARE(s.w.ui.Last().icon, MessageIcon::Information);
+    QVERIFY2(s.w.ui.Last().text.startsWith("Value labels Stata cannot hold"),
+             qPrintable(s.w.ui.Last().text));
+  }
 }
 
 QTEST_MAIN(ExportHandlersTest)

@@ -1,0 +1,66 @@
+// Data export as an Apache Parquet file: one column per variable with its
+// type, system-missing as null, the whole dictionary (as `export dict --json`
+// writes it) in the file's key-value metadata under kParquetDictionaryKey.
+//
+// Column types: numbers DOUBLE; date formats (DATE, ADATE, EDATE, SDATE,
+// JDATE, MOYR, QYR, WKYR) the DATE logical type (INT32 days since
+// 1970-01-01, the day the value falls on); DATETIME the TIMESTAMP logical
+// type (INT64 microseconds since 1970-01-01 00:00, not adjusted to UTC);
+// TIME the TIME logical type (INT64 microseconds since midnight, for values
+// from 0 up to 24 hours); strings UTF-8 BYTE_ARRAY without trailing blanks.
+// A date or time value outside its type's range becomes null, and the
+// export says so in its warning. With DataMode::Labels a variable with value
+// labels is written as strings: the label where there is one, else the
+// formatted value.
+//
+// Layout: row groups of up to 1,000,000 rows (fewer for wide cases, so that
+// what is held stays bounded), data pages (version 1, PLAIN values, RLE
+// definition levels) of up to 65,536 rows compressed with zstd (none when
+// the program is built without it), column statistics (min, max, null
+// count). The footer's structures are written by field id in Thrift's
+// compact protocol (ParquetThrift.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "export/CaseFeed.h"
+#include "export/CsvExport.h"
+#include "export/ExportFile.h"
+
+namespace brindle {
+
+class SystemFile;
+
+// The key-value metadata key that holds the dictionary JSON.
+inline constexpr const char* kParquetDictionaryKey = "brindle.dictionary";
+
+enum class ParquetCodec { Zstd, None };
+
+struct ParquetOptions {
+  ParquetCodec codec = ParquetCodec::Zstd;
+  // Rows per row group; 0 for the default (see above).
+  std::int64_t rowGroupRows = 0;
+  std::int64_t pageRows = 65536;
+};
+
+// Whether this build compresses Parquet pages with zstd.
+bool ParquetHasZstd();
+
+// Writes the cases of feed as a Parquet file to out. dictionaryJson goes into
+// the key-value metadata (nothing when empty). Data that ends before
+// totalCases (when not -1) or is damaged ends the rows there, as for CSV.
+ExportResult WriteDataParquet(const CaseFeed& feed, const std::vector<ExportColumn>& columns,
+                              DataMode mode, double sysmis, std::int64_t totalCases,
+                              const std::string& dictionaryJson, ExportFile& out,
+                              const ExportProgress& progress, const ParquetOptions& options = {});
+
+// The data of the variables `vars` (all of them when empty; in dictionary
+// order, each once) of the open file, with its whole dictionary. mode is Raw
+// or Labels (Formatted is written as Raw: the types carry the formats).
+ExportResult ExportDataParquet(SystemFile& file, const std::vector<int>& vars, DataMode mode,
+                               ExportFile& out, const ExportProgress& progress,
+                               const ParquetOptions& options = {});
+
+}  // namespace brindle
