@@ -36,18 +36,6 @@ install_pkg r-cran-haven
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-median_of() {
-  "$@" >/dev/null 2>&1 || true
-  local times=()
-  for ((i = 0; i < runs; i++)); do
-    local t0 t1
-    t0=$(date +%s%N)
-    "$@" >/dev/null 2>&1 || true
-    t1=$(date +%s%N)
-    times+=("$(( (t1 - t0) / 1000 ))")
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { printf "%.3f", a[int((NR + 1) / 2)] / 1e6 }'
-}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.1fx", a / b; else print "-" }'; }
 
 pspp_list() {  # FILE
