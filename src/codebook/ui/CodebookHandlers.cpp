@@ -1,14 +1,12 @@
 // File > Codebook... in the viewer; the document itself is written by codebook/.
 #include "codebook/ui/CodebookHandlers.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QProgressDialog>
 
-#include <algorithm>
 
 #include "platform/UiService.h"
+#include "platform/WriteProgress.h"
 
 namespace brindle {
 
@@ -35,19 +33,12 @@ std::optional<CodebookJob> AskCodebookJob(UiService& ui, QWidget* parent,
 bool RunCodebookJob(UiService& ui, QWidget* parent, const CodebookJob& job,
                     const CodebookSource& source, const CodebookRequest& request,
                     const std::function<bool()>& stopRequested) {
-  QProgressDialog progress(
+  WriteProgress progress(
+      parent, QStringLiteral("Codebook"),
       QStringLiteral("Writing the codebook %1").arg(QFileInfo(job.target).fileName()),
-      QStringLiteral("Cancel"), 0, 100, parent);
-  progress.setWindowTitle(QStringLiteral("Codebook"));
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(400);
-  progress.setAutoReset(false);
-  progress.setValue(0);
+      stopRequested);
   const ExportProgress onProgress = [&](std::int64_t done, std::int64_t total) {
-    if (total > 0)
-      progress.setValue(static_cast<int>(std::min<std::int64_t>(100, done * 100 / total)));
-    QCoreApplication::processEvents();
-    return !progress.wasCanceled() && !stopRequested();
+    return progress.step(done, total);
   };
   const ExportResult result =
       WriteCodebookFile(job.target.toStdString(), source, request, onProgress);

@@ -1,10 +1,8 @@
 // File > Export in the viewer; the files themselves are written by export/.
 #include "export/ui/ExportHandlers.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QProgressDialog>
 
 #include <algorithm>
 
@@ -12,6 +10,7 @@
 #include "export/ParquetExport.h"
 #include "export/StataExport.h"
 #include "platform/UiService.h"
+#include "platform/WriteProgress.h"
 #include "variables/VariableList.h"
 
 namespace brindle {
@@ -76,18 +75,11 @@ std::optional<ExportJob> AskExportJob(UiService& ui, QWidget* parent, int kind,
 
 void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, SystemFile& file,
                   const std::string& fileName, const std::function<bool()>& stopRequested) {
-  QProgressDialog progress(QStringLiteral("Exporting to %1").arg(QFileInfo(job.target).fileName()),
-                           QStringLiteral("Cancel"), 0, 100, parent);
-  progress.setWindowTitle(QString::fromLatin1(kCaptions[job.kind]));
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(400);
-  progress.setAutoReset(false);
-  progress.setValue(0);
+  WriteProgress progress(parent, QString::fromLatin1(kCaptions[job.kind]),
+                         QStringLiteral("Exporting to %1").arg(QFileInfo(job.target).fileName()),
+                         stopRequested);
   const ExportProgress onProgress = [&](std::int64_t done, std::int64_t total) {
-    if (total > 0)
-      progress.setValue(static_cast<int>(std::min<std::int64_t>(100, done * 100 / total)));
-    QCoreApplication::processEvents();
-    return !progress.wasCanceled() && !stopRequested();
+    return progress.step(done, total);
   };
   const ExportResult result = ExportToFile(
       job.target.toStdString(),
