@@ -123,6 +123,14 @@ struct ShownValuesPane {
     return result.errorCode == 0;
   }
 
+  // Closes the file, as the window's Close command does for the pane.
+  void Close() {
+    openFile.Close();
+    file = DataFileState();
+    table.Close();
+    pane.Clear();
+  }
+
   // The current variable's frequency table, or its value labels.
   void Show(bool frequencies) {
     if (frequencies)
