@@ -107,6 +107,8 @@ struct ShownValuesPane {
       pane.StartVariable();
       Show(pane.frequenciesMode());
     });
+    QObject::connect(&pane, &ValuesPane::countChanged,
+                     [this](const QString& text) { countText = text; });
   }
 
   ~ShownValuesPane() { table.DetachAfterScroll(); }
@@ -121,6 +123,14 @@ struct ShownValuesPane {
     return result.errorCode == 0;
   }
 
+  // Closes the file, as the window's Close command does for the pane.
+  void Close() {
+    openFile.Close();
+    file = DataFileState();
+    table.Close();
+    pane.Clear();
+  }
+
   // The current variable's frequency table, or its value labels.
   void Show(bool frequencies) {
     if (frequencies)
@@ -130,6 +140,17 @@ struct ShownValuesPane {
   }
   // What the window does when the pane asks for the other display.
   void Toggle() { Show(!pane.frequencyTableShown()); }
+
+  // A new size for the pane, its rows and columns fitted to it as the window
+  // fits them when it or its splitter changes.
+  void Resize(int width, int height) {
+    host.resize(width, height);
+    pane.FitRows();
+    pane.ValuesGridColumnWidthChanged();
+  }
+
+  // The row count's text the pane announced last (the window's status bar).
+  QString countText;
 
   int Count(const char* kind) const { return ui.Count(QString::fromLatin1(kind)); }
 };

@@ -1,6 +1,8 @@
-// Frequency tables in the real window: the rows, caption, count panel and
-// statistics box of each kind of variable, a pass cut short by the data, and
-// what the user may do while a long pass runs (Escape, moving, closing).
+// Frequency tables: on the pane alone, the rows, caption, count and
+// statistics box of each kind of variable and a pass cut short by the data;
+// in the real window, what the window decides (a file without a case
+// count) and what the user may do while a long pass runs (Escape, moving,
+// closing).
 #include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,6 +14,7 @@
 #include <functional>
 
 #include "app/MainWindow.h"
+#include "testing/PaneTestSupport.h"
 #include "testing/WindowTestSupport.h"
 #include "values/ui/ValuesGrid.h"
 #include "variables/ui/VariablesGrid.h"
@@ -74,20 +77,34 @@ class ValuesPaneFrequenciesTest : public QObject {
   void fileLeftAloneDuringPass();
 
  private:
+  // The pane alone, or the window, showing frequencies over Mixed().
+  ShownValuesPane& Pane();
+  ShownWindow& Window();
+  std::unique_ptr<ShownValuesPane> m_p;
   std::unique_ptr<ShownWindow> m_w;
   std::unique_ptr<TempFile> m_file;
 };
 
-void ValuesPaneFrequenciesTest::init() {
-  m_w = std::make_unique<ShownWindow>();
-  Action(m_w->form, "FrequenciesShown")->trigger();
-  m_file = WriteTemp(Mixed());
-  m_w->Open(m_file->path());
-}
+void ValuesPaneFrequenciesTest::init() { m_file = WriteTemp(Mixed()); }
 
 void ValuesPaneFrequenciesTest::cleanup() {
+  m_p.reset();
   m_w.reset();
   m_file.reset();
+}
+
+ShownValuesPane& ValuesPaneFrequenciesTest::Pane() {
+  m_p = std::make_unique<ShownValuesPane>();
+  m_p->pane.SetFrequenciesMode(true);
+  if (!m_p->Open(m_file->path())) qFatal("cannot open %s", m_file->path().c_str());
+  return *m_p;
+}
+
+ShownWindow& ValuesPaneFrequenciesTest::Window() {
+  m_w = std::make_unique<ShownWindow>();
+  Action(m_w->form, "FrequenciesShown")->trigger();
+  m_w->Open(m_file->path());
+  return *m_w;
 }
 
 void ValuesPaneFrequenciesTest::tableOfEachKind_data() {
@@ -124,44 +141,44 @@ void ValuesPaneFrequenciesTest::tableOfEachKind() {
   QFETCH(QList<QStringList>, rows);
   QFETCH(bool, memoShown);
   QFETCH(bool, labelColumnHidden);
-  MainWindow& f = m_w->form;
+  ShownValuesPane& p = Pane();
+  ValuesPane& f = p.pane;
   // Come from a variable with a longer table, so that every row is refilled.
-  f.variablesPane().variableList().SetRecNo(recNo == 1 ? 2 : 1);
-  f.variablesPane().variableList().SetRecNo(recNo);
-  const QString decimal = QString::fromStdString(f.Separators().decimal);
+  p.table.SetRecNo(recNo == 1 ? 2 : 1);
+  p.table.SetRecNo(recNo);
+  const QString decimal = QString::fromStdString(NumberSeparators{}.decimal);
   for (QStringList& row : rows)
     for (int c = 1; c < 5; ++c) row[c].replace('.', decimal);
 
   const int n = int(rows.size());
-  QVERIFY(f.valuesPane().frequencyTableShown());
+  QVERIFY(f.frequencyTableShown());
   QVERIFY(!f.Counting());
-  QCOMPARE(f.valuesPane().valueRowCount(), n);
-  QCOMPARE(f.StatusText(2), QString::number(n));
-  QCOMPARE(f.valuesPane().captionLabel()->text(),
-           QString::fromStdString(f.variablesPane().variableList().Current()->VarName));
-  QCOMPARE(Row(f.valuesPane().valuesGrid(), 0),
+  QCOMPARE(f.valueRowCount(), n);
+  QCOMPARE(p.countText, QString::number(n));
+  QCOMPARE(f.captionLabel()->text(), QString::fromStdString(p.table.Current()->VarName));
+  QCOMPARE(Row(f.valuesGrid(), 0),
            QStringList({"Value Label", "Value", "Freq", "% Total", "% Valid"}));
   for (int r = 0; r < n; ++r) {
-    QStringList shown = Row(f.valuesPane().valuesGrid(), r + 1);
+    QStringList shown = Row(f.valuesGrid(), r + 1);
     shown[1] = shown[1].trimmed();  // print formats pad to their width
     QCOMPARE(shown, rows[r]);
   }
-  QCOMPARE(Row(f.valuesPane().valuesGrid(), n + 1), QStringList(QVector<QString>(5)));
-  QCOMPARE(f.valuesPane().valuesGrid()->FillRows(), n + 1);
-  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), std::max(f.valuesPane().minValueRows(), n + 1));
-  QCOMPARE(f.valuesPane().valuesGrid()->Selection().left, -1);
-  QCOMPARE(f.valuesPane().statisticsText()->isVisible(), memoShown);
-  QCOMPARE(f.valuesPane().valuesGrid()->ColWidth(0) == 0, labelColumnHidden);
+  QCOMPARE(Row(f.valuesGrid(), n + 1), QStringList(QVector<QString>(5)));
+  QCOMPARE(f.valuesGrid()->FillRows(), n + 1);
+  QCOMPARE(f.valuesGrid()->RowCount(), std::max(f.minValueRows(), n + 1));
+  QCOMPARE(f.valuesGrid()->Selection().left, -1);
+  QCOMPARE(f.statisticsText()->isVisible(), memoShown);
+  QCOMPARE(f.valuesGrid()->ColWidth(0) == 0, labelColumnHidden);
   if (labelColumnHidden)
-    QCOMPARE(f.valuesPane().valuesGrid()->ColWidth(1),
-             f.valuesPane().valuesGrid()->SavedLabelWidth +
-                 f.valuesPane().valuesGrid()->SavedValueWidth);
+    QCOMPARE(f.valuesGrid()->ColWidth(1),
+             f.valuesGrid()->SavedLabelWidth + f.valuesGrid()->SavedValueWidth);
 }
 
 void ValuesPaneFrequenciesTest::statisticsBox() {
-  MainWindow& f = m_w->form;
-  f.variablesPane().variableList().SetRecNo(1);
-  const QStringList lines = f.valuesPane().statisticsText()->toPlainText().split('\n');
+  ShownValuesPane& p = Pane();
+  ValuesPane& f = p.pane;
+  p.table.SetRecNo(1);
+  const QStringList lines = f.statisticsText()->toPlainText().split('\n');
   QCOMPARE(lines.size(), 3);
   // Valid 1, 1, 2: sum 4; user- and system-missing count as missing.
   QVERIFY(lines[0].startsWith("valid\t3\tminimum\t"));
@@ -172,16 +189,16 @@ void ValuesPaneFrequenciesTest::statisticsBox() {
   // The box takes room from the grid: the rows follow, so a short table
   // needs no scroll bar.
   QCoreApplication::processEvents();
-  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), f.valuesPane().minValueRows());
-  QCOMPARE(f.valuesPane().valuesGrid()->verticalScrollBar()->maximum(), 0);
+  QCOMPARE(f.valuesGrid()->RowCount(), f.minValueRows());
+  QCOMPARE(f.valuesGrid()->verticalScrollBar()->maximum(), 0);
   // A string's table hides the box; labels keep it hidden.
-  f.variablesPane().variableList().SetRecNo(2);
-  QVERIFY(!f.valuesPane().statisticsText()->isVisible());
-  f.variablesPane().variableList().SetRecNo(1);
-  QVERIFY(f.valuesPane().statisticsText()->isVisible());
-  f.ToggleDisplayLabels();
-  QVERIFY(!f.valuesPane().statisticsText()->isVisible());
-  QVERIFY(!f.valuesPane().frequencyTableShown());
+  p.table.SetRecNo(2);
+  QVERIFY(!f.statisticsText()->isVisible());
+  p.table.SetRecNo(1);
+  QVERIFY(f.statisticsText()->isVisible());
+  p.Toggle();
+  QVERIFY(!f.statisticsText()->isVisible());
+  QVERIFY(!f.frequencyTableShown());
 }
 
 void ValuesPaneFrequenciesTest::truncatedDataWarns() {
@@ -196,27 +213,29 @@ void ValuesPaneFrequenciesTest::truncatedDataWarns() {
   // two blocks hold the first 16 cases.
   bytes.resize(layout.dataStart + 16);
   TempFile cut(bytes);
-  m_w->Open(cut.path());
-  MainWindow& w = m_w->form;
-  QCOMPARE(w.fileState().NumCases, 20);
-  QCOMPARE(m_w->Count("WarningDialog"), 1);
-  QVERIFY(m_w->ui.Last().text.contains("16 of 20"));
+  ShownValuesPane& p = Pane();
+  QVERIFY(p.Open(cut.path()));
+  ValuesPane& w = p.pane;
+  QCOMPARE(p.file.NumCases, 20);
+  QCOMPARE(p.Count("WarningDialog"), 1);
+  QVERIFY(p.ui.Last().text.contains("16 of 20"));
   // The cases read, as a share of those read.
-  const QString half = QString("50.0").replace('.', QString::fromStdString(w.Separators().decimal));
-  QCOMPARE(w.valuesPane().valueRowCount(), 2);
+  const QString half =
+      QString("50.0").replace('.', QString::fromStdString(NumberSeparators{}.decimal));
+  QCOMPARE(w.valueRowCount(), 2);
   for (int r = 1; r <= 2; ++r) {
-    QCOMPARE(w.valuesPane().valuesGrid()->Cell(1, r).trimmed(), QString::number(r));
-    QCOMPARE(w.valuesPane().valuesGrid()->Cell(2, r), QString("8"));
-    QCOMPARE(w.valuesPane().valuesGrid()->Cell(3, r), half);
+    QCOMPARE(w.valuesGrid()->Cell(1, r).trimmed(), QString::number(r));
+    QCOMPARE(w.valuesGrid()->Cell(2, r), QString("8"));
+    QCOMPARE(w.valuesGrid()->Cell(3, r), half);
   }
-  QCOMPARE(w.valuesPane().captionLabel()->text(), QString("v"));
+  QCOMPARE(w.captionLabel()->text(), QString("v"));
 }
 
 // A file whose cases cannot all be read and whose header has no count: its
 // table counts the cases that could be read; with none of them, the pane is
 // emptied. Nothing of the previous file stays on screen.
 void ValuesPaneFrequenciesTest::fileWithoutCaseCountReplacesTheTable() {
-  MainWindow& w = m_w->form;
+  MainWindow& w = Window().form;
   QCOMPARE(w.valuesPane().captionLabel()->text(), QString("grade"));
   SavFile f;
   f.compression = Compression::None;
@@ -256,7 +275,7 @@ void ValuesPaneFrequenciesTest::fileWithoutCaseCountReplacesTheTable() {
 }
 
 void ValuesPaneFrequenciesTest::escapeCancels() {
-  MainWindow& f = m_w->form;
+  MainWindow& f = Window().form;
   m_w->Open(LongFile().path());
   QCOMPARE(f.valuesPane().valueRowCount(), 7);
   QVERIFY(f.valuesPane().statisticsText()->isVisible());
@@ -283,7 +302,7 @@ void ValuesPaneFrequenciesTest::escapeCancels() {
 }
 
 void ValuesPaneFrequenciesTest::moveDuringPassShowsAfterIt() {
-  MainWindow& f = m_w->form;
+  MainWindow& f = Window().form;
   m_w->Open(LongFile().path());
   int rowsDuringPass = -1;
   DuringPass(
@@ -311,7 +330,7 @@ void ValuesPaneFrequenciesTest::fileLeftAloneDuringPass_data() {
 
 void ValuesPaneFrequenciesTest::fileLeftAloneDuringPass() {
   QFETCH(QString, action);
-  MainWindow& f = m_w->form;
+  MainWindow& f = Window().form;
   m_w->Open(LongFile().path());
   const std::weak_ptr<SystemFile> handle = f.fileState().File;
   DuringPass(

@@ -1,6 +1,8 @@
-// The filled values grid in the real window: sorting by its titles and F5,
-// selecting and copying, its keys and popup menu, the drawing of its cells,
-// the statistics box's keys, and the label column across long strings.
+// The filled values grid. On the values pane alone: its sort state,
+// selecting and copying, its popup menu, the drawing of its cells, the
+// widths of its columns, the statistics box and its keys, and the label
+// column across long strings. In the real window: the grid's keys and
+// double-clicks, whose effects reach the window and the variables pane.
 #include <QAction>
 #include <QCheckBox>
 #include <QHeaderView>
@@ -9,11 +11,11 @@
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QSplitter>
 #include <QTest>
 #include <QTextDocument>
 
 #include "app/MainWindow.h"
+#include "testing/PaneTestSupport.h"
 #include "testing/WindowTestSupport.h"
 #include "values/FrequencyTable.h"
 #include "values/ui/FrequencyRows.h"
@@ -41,13 +43,6 @@ SavFile SortSample() {
   return f;
 }
 
-// The values column's shown rows, blanks trimmed.
-QString ShownValues(const ValuesGrid* g) {
-  QStringList values;
-  for (int r = 1; r < g->FillRows(); ++r) values << g->Cell(1, r).trimmed();
-  return values.join(' ');
-}
-
 QPoint TitlePoint(const ValuesGrid* g, int col) {
   const QHeaderView* h = g->horizontalHeader();
   return QPoint(h->sectionViewportPosition(col) + h->sectionSize(col) / 2, h->height() / 2);
@@ -64,7 +59,8 @@ class ValuesPaneGridTest : public QObject {
 
   void sortStateResetsOnlyForAnotherVariable();
   void copyAndSelectAll();
-  void keysAndPopupMenu();
+  void keysReachTheWindow();
+  void popupMenuKeepsTheSelection();
   void drawing();
   void numberColumnsFitTheirTexts();
   void valueColumnFitsTheWidestValueOfALongTable();
@@ -74,82 +70,99 @@ class ValuesPaneGridTest : public QObject {
   void labelColumnComesBackAfterALongString();
 
  private:
-  MainWindow& form() { return m_w->form; }
-  ValuesGrid* grid() { return m_w->form.valuesPane().valuesGrid(); }
+  // The pane alone, or the window, showing the frequencies of SortSample().
+  ShownValuesPane& Pane();
+  ShownWindow& Window();
+  ValuesGrid* grid() { return m_p ? m_p->pane.valuesGrid() : m_w->form.valuesPane().valuesGrid(); }
   void ClickTitle(int col, bool doubleClick = false) {
     QWidget* titles = grid()->horizontalHeader()->viewport();
     QTest::mouseClick(titles, Qt::LeftButton, {}, TitlePoint(grid(), col));
     // The second press of a double-click arrives as the double-click.
     if (doubleClick) QTest::mouseDClick(titles, Qt::LeftButton, {}, TitlePoint(grid(), col));
   }
+  std::unique_ptr<ShownValuesPane> m_p;
   std::unique_ptr<ShownWindow> m_w;
   std::unique_ptr<TempFile> m_file;
 };
 
-void ValuesPaneGridTest::init() {
-  m_w = std::make_unique<ShownWindow>();
-  m_file = WriteTemp(SortSample());
-  m_w->form.FrequenciesShownClick();
-  m_w->Open(m_file->path());
-  QVERIFY(m_w->form.valuesPane().frequencyTableShown());
-}
+void ValuesPaneGridTest::init() { m_file = WriteTemp(SortSample()); }
 
 void ValuesPaneGridTest::cleanup() {
+  m_p.reset();
   m_w.reset();
   m_file.reset();
 }
 
+ShownValuesPane& ValuesPaneGridTest::Pane() {
+  m_p = std::make_unique<ShownValuesPane>();
+  m_p->pane.SetFrequenciesMode(true);
+  if (!m_p->Open(m_file->path()) || !m_p->pane.frequencyTableShown())
+    qFatal("no frequency table of %s", m_file->path().c_str());
+  return *m_p;
+}
+
+ShownWindow& ValuesPaneGridTest::Window() {
+  m_w = std::make_unique<ShownWindow>();
+  m_w->form.FrequenciesShownClick();
+  m_w->Open(m_file->path());
+  if (!m_w->form.valuesPane().frequencyTableShown())
+    qFatal("no frequency table of %s", m_file->path().c_str());
+  return *m_w;
+}
+
 void ValuesPaneGridTest::sortStateResetsOnlyForAnotherVariable() {
-  MainWindow& f = form();
+  ValuesPane& f = Pane().pane;
   ClickTitle(0);
-  f.ToggleDisplayLabels();
-  f.ToggleDisplayLabels();
-  QCOMPARE(f.valuesPane().sortKey(), 0);
-  f.variablesPane().variableList().SetRecNo(3);
-  QCOMPARE(f.valuesPane().sortKey(), 1);
-  QVERIFY(!f.valuesPane().sortDescending());
+  m_p->Toggle();
+  m_p->Toggle();
+  QCOMPARE(f.sortKey(), 0);
+  m_p->table.SetRecNo(3);
+  QCOMPARE(f.sortKey(), 1);
+  QVERIFY(!f.sortDescending());
   ClickTitle(0);
-  f.OpenDataFile(QString::fromStdString(m_file->path()));
-  QCOMPARE(f.valuesPane().sortKey(), 1);
+  QVERIFY(m_p->Open(m_file->path()));
+  QCOMPARE(f.sortKey(), 1);
 }
 
 void ValuesPaneGridTest::copyAndSelectAll() {
-  MainWindow& f = form();
+  ValuesPane& f = Pane().pane;
   ValuesGrid* g = grid();
   // Nothing is selected after a fill: nothing is copied.
   QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier);
-  QCOMPARE(m_w->Count("SetClipboardText"), 0);
+  QCOMPARE(m_p->Count("SetClipboardText"), 0);
   g->SetSelection({1, 1, 2, 2});
   QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
-  QCOMPARE(m_w->ui.clipboard, QString("  1\t9\t\r\n  2\t10\t\r\n"));
+  QCOMPARE(m_p->ui.clipboard, QString("  1\t9\t\r\n  2\t10\t\r\n"));
   g->SetSelection({2, 3, 2, 3});
-  f.valuesPane().copyAction()->trigger();
-  QCOMPARE(m_w->ui.clipboard, QString("1\t\r\n"));
+  f.copyAction()->trigger();
+  QCOMPARE(m_p->ui.clipboard, QString("1\t\r\n"));
   // A sorted table copies its rows as they are shown.
   ClickTitle(2);
   ClickTitle(2);
   g->SetSelection({0, 1, 4, 4});
-  f.valuesPane().copyAction()->trigger();
+  f.copyAction()->trigger();
   QString shown;
   for (int r = 1; r <= 4; ++r) {
     for (int c = 0; c < 5; ++c) shown += g->Cell(c, r) + '\t';
     shown += "\r\n";
   }
-  QCOMPARE(m_w->ui.clipboard, shown);
-  QVERIFY(m_w->ui.clipboard.startsWith("Zebra\t  4\t10\t"));
-  f.valuesPane().CopySelectionToClip(f.valuesPane().statisticsText());
-  QCOMPARE(m_w->ui.clipboard, QString());
+  QCOMPARE(m_p->ui.clipboard, shown);
+  QVERIFY(m_p->ui.clipboard.startsWith("Zebra\t  4\t10\t"));
+  f.CopySelectionToClip(f.statisticsText());
+  QCOMPARE(m_p->ui.clipboard, QString());
   QTest::keyClick(g, Qt::Key_A, Qt::ControlModifier);
   const ValuesGrid::GridRect all = g->Selection();
   QCOMPARE((QList<int>{all.left, all.top, all.right, all.bottom}), (QList<int>{0, 1, 4, 4}));
-  f.FrequenciesShownClick();
-  f.variablesPane().variableList().SetRecNo(3);  // no labels: nothing to select
-  f.valuesPane().SelectAllValuesClick();
+  f.SetFrequenciesMode(false);
+  m_p->table.SetRecNo(3);  // no labels: nothing to select
+  f.SelectAllValuesClick();
   QCOMPARE(g->Selection().left, -1);
 }
 
-void ValuesPaneGridTest::keysAndPopupMenu() {
-  MainWindow& f = form();
+// Enter, F8, Ctrl+D, Backspace and double-clicks: what the grid asks for
+// happens in the window.
+void ValuesPaneGridTest::keysReachTheWindow() {
+  MainWindow& f = Window().form;
   ValuesGrid* g = grid();
   QTest::keyClick(g, Qt::Key_Return);
   QVERIFY(!f.valuesPane().frequencyTableShown());
@@ -165,18 +178,8 @@ void ValuesPaneGridTest::keysAndPopupMenu() {
   QTest::keyClick(g, Qt::Key_Backspace);
   QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.variablesPane().findNameEdit()));
 
-  // A right click opens the menu without touching the selection.
-  const QPoint cell = g->visualRect(g->model()->index(0, 1)).center();
-  QTest::mouseClick(g->viewport(), Qt::RightButton, {}, cell);
-  QVERIFY(f.valuesPane().valuesMenu()->isVisible());
-  QVERIFY(!f.valuesPane().copyAction()->isEnabled());
-  f.valuesPane().valuesMenu()->hide();
-  g->SetSelection({0, 2, 1, 3});
-  QTest::mouseClick(g->viewport(), Qt::RightButton, {}, cell);
-  QVERIFY(f.valuesPane().copyAction()->isEnabled());
-  QCOMPARE(g->Selection().top, 2);
-  f.valuesPane().valuesMenu()->hide();
   // A double-click on a data cell or beside the titles switches the display.
+  const QPoint cell = g->visualRect(g->model()->index(0, 1)).center();
   QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, cell);
   QVERIFY(!f.valuesPane().frequencyTableShown());
   const QHeaderView* h = g->horizontalHeader();
@@ -189,49 +192,66 @@ void ValuesPaneGridTest::keysAndPopupMenu() {
   }
 }
 
+void ValuesPaneGridTest::popupMenuKeepsTheSelection() {
+  ValuesPane& f = Pane().pane;
+  ValuesGrid* g = grid();
+  // A right click opens the menu without touching the selection.
+  const QPoint cell = g->visualRect(g->model()->index(0, 1)).center();
+  QTest::mouseClick(g->viewport(), Qt::RightButton, {}, cell);
+  QVERIFY(f.valuesMenu()->isVisible());
+  QVERIFY(!f.copyAction()->isEnabled());
+  f.valuesMenu()->hide();
+  g->SetSelection({0, 2, 1, 3});
+  QTest::mouseClick(g->viewport(), Qt::RightButton, {}, cell);
+  QVERIFY(f.copyAction()->isEnabled());
+  QCOMPARE(g->Selection().top, 2);
+  f.valuesMenu()->hide();
+}
+
 void ValuesPaneGridTest::drawing() {
-  MainWindow& f = form();
+  ShownValuesPane& p = Pane();
+  ValuesPane& f = p.pane;
   struct Case {
     int col, row;
     bool weighted, selected;
     QColor text, background;
     Qt::Alignment horizontal;
   } cases[] = {
-      {2, 1, false, false, f.valuesPane().countColor(), Qt::white, Qt::AlignRight},
-      {2, 1, true, false, f.valuesPane().countColor(), QColor(255, 255, 240), Qt::AlignRight},
-      {2, 1, true, true, f.valuesPane().countColor(), Qt::white, Qt::AlignRight},
+      {2, 1, false, false, f.countColor(), Qt::white, Qt::AlignRight},
+      {2, 1, true, false, f.countColor(), QColor(255, 255, 240), Qt::AlignRight},
+      {2, 1, true, true, f.countColor(), Qt::white, Qt::AlignRight},
       {2, 0, true, false, Qt::black, Qt::white, Qt::AlignRight},
       {1, 1, true, false, Qt::black, Qt::white, Qt::AlignRight},  // numeric value
       {0, 1, true, false, Qt::black, Qt::white, Qt::AlignLeft},
   };
   for (const Case& c : cases) {
     // Weighted by the first numeric variable, or not weighted.
-    f.weighting().FillWeightList();
-    f.weighting().WeightChosen(c.weighted ? 1 : 0);
-    f.weighting().WeightButtonClick(c.weighted);
-    QCOMPARE(f.WeightingOn(), c.weighted);
+    p.weighting.FillWeightList(p.table, std::string());
+    p.weighting.WeightChosen(c.weighted ? 1 : 0);
+    p.weighting.WeightButtonClick(c.weighted);
+    QCOMPARE(p.weighting.WeightingOn(), c.weighted);
     QColor background = Qt::white;
     QColor text = Qt::black;
     Qt::Alignment align;
-    f.valuesPane().ValuesGridDrawCell(c.col, c.row, c.selected, background, text, align);
+    f.ValuesGridDrawCell(c.col, c.row, c.selected, background, text, align);
     QCOMPARE(text, c.text);
     QCOMPARE(background, c.background);
     QCOMPARE(align & Qt::AlignHorizontal_Mask, c.horizontal);
   }
-  f.variablesPane().variableList().SetRecNo(2);  // a string's values are left-aligned
+  m_p->table.SetRecNo(2);  // a string's values are left-aligned
   QColor background, text;
   Qt::Alignment align;
-  f.valuesPane().ValuesGridDrawCell(1, 1, false, background, text, align);
+  f.ValuesGridDrawCell(1, 1, false, background, text, align);
   QCOMPARE(align & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
 }
 
 void ValuesPaneGridTest::numberColumnsFitTheirTexts() {
-  MainWindow& f = form();
+  Pane();
   ValuesGrid* g = grid();
   g->SetColWidth(1, 8);
   g->SetColWidth(2, 8);
-  f.ToggleDisplayLabels();
-  f.ToggleDisplayLabels();
+  m_p->Toggle();
+  m_p->Toggle();
   const QFontMetrics metrics = g->fontMetrics();
   QVERIFY(g->ColWidth(2) >= metrics.horizontalAdvance("10") + 4);
   QVERIFY(g->ColWidth(1) >= metrics.horizontalAdvance("  4") + 4);
@@ -253,10 +273,10 @@ void ValuesPaneGridTest::valueColumnFitsTheWidestValueOfALongTable() {
     for (int i = 1; i <= 250000; ++i) writer.appendCase({double(i)});
     writer.finish();
   }
-  MainWindow& f = form();
+  ValuesPane& f = Pane().pane;
   ValuesGrid* g = grid();
-  m_w->Open(file.path());
-  QCOMPARE(f.valuesPane().valueRowCount(), 250000);
+  QVERIFY(m_p->Open(file.path()));
+  QCOMPARE(f.valueRowCount(), 250000);
   // Padded with leading blanks to the format's width, as long as the last.
   QCOMPARE(g->Cell(1, 1).trimmed(), QString("1"));
   const QString last = g->Cell(1, 250000);
@@ -304,8 +324,8 @@ void ValuesPaneGridTest::widthCandidatesOfTheWholeTable() {
 }
 
 void ValuesPaneGridTest::statisticsBoxShowsEveryFigure() {
-  MainWindow& f = form();
-  QPlainTextEdit* memo = f.valuesPane().statisticsText();
+  ValuesPane& f = Pane().pane;
+  QPlainTextEdit* memo = f.statisticsText();
   QVERIFY(memo->isVisible());
   const QString counted = memo->toPlainText();
   auto allInView = [memo] {
@@ -318,38 +338,38 @@ void ValuesPaneGridTest::statisticsBoxShowsEveryFigure() {
   QCOMPARE(memo->document()->blockCount(), 3);
   // A pane as wide as the five design columns shows all; narrower still,
   // two pairs a line.
-  Splitter(f)->setSizes({Splitter(f)->width() - 368, 365});
+  m_p->Resize(365, 500);
   QVERIFY(allInView());
-  Splitter(f)->setSizes({Splitter(f)->width() - 233, 230});
+  m_p->Resize(230, 500);
   QVERIFY(allInView());
   QCOMPARE(memo->document()->blockCount(), 5);
   // Ctrl+A and Ctrl+C copy what the box shows.
   memo->setFocus();
   QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
   QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
-  QCOMPARE(m_w->ui.clipboard, memo->toPlainText());
-  QVERIFY(m_w->ui.clipboard.startsWith("valid\t30\tminimum\t"));
+  QCOMPARE(m_p->ui.clipboard, memo->toPlainText());
+  QVERIFY(m_p->ui.clipboard.startsWith("valid\t30\tminimum\t"));
   auto fields = [](const QString& text) {
     QStringList all = text.split(QRegularExpression("[\t\n]"));
     all.sort();
     return all;
   };
-  QCOMPARE(fields(m_w->ui.clipboard), fields(counted));
+  QCOMPARE(fields(m_p->ui.clipboard), fields(counted));
 }
 
 void ValuesPaneGridTest::labelColumnComesBackAfterALongString() {
-  // Enough cases for the window to handle its events during a pass, and a
-  // long string of many distinct values.
+  // Enough cases for a pass to handle events on the way, and a long string
+  // of many distinct values.
   SavFile sample = SortSample();
   for (int k = 0; k < 2000; ++k) sample.cases.push_back({5.0, "text" + std::to_string(k), 1.0});
+  ShownValuesPane& p = Pane();
   m_file = WriteTemp(sample);
-  MainWindow& f = form();
-  m_w->Open(m_file->path());
+  QVERIFY(p.Open(m_file->path()));
   ValuesGrid* g = grid();
   const int label = g->ColWidth(0);
   QVERIFY(label > 40);
   auto show = [&](int recNo) {
-    f.variablesPane().variableList().SetRecNo(recNo);
+    p.table.SetRecNo(recNo);
     QTest::qWait(20);
   };
   show(2);
@@ -357,16 +377,16 @@ void ValuesPaneGridTest::labelColumnComesBackAfterALongString() {
   show(3);
   QCOMPARE(g->ColWidth(0), label);
   show(2);
-  f.ToggleDisplayLabels();  // the labels list of a long string
+  p.Toggle();  // the labels list of a long string
   QCOMPARE(g->ColWidth(0), label);
-  f.ToggleDisplayLabels();
+  p.Toggle();
   show(1);
-  f.ToggleDisplayLabels();
+  p.Toggle();
   QCOMPARE(g->ColWidth(0), label);
   show(2);
-  f.CloseItemClick();
+  p.Close();
   QCOMPARE(g->ColWidth(0), label);
-  m_w->Open(m_file->path());
+  QVERIFY(p.Open(m_file->path()));
   QCOMPARE(g->ColWidth(0), label);
 }
 

@@ -1,17 +1,17 @@
-// The values pane in the real window: value labels of every kind of
-// variable, captionLabel, the count panel, the frequencies switch and the fitting
-// of the columns.
+// The values pane alone, in a host widget of its own: value labels of every
+// kind of variable, its caption and row count, and the fitting of its rows
+// and columns. The frequencies switch (window actions, its tool button and
+// F6) stays a window test.
 #include <QAction>
 #include <QLabel>
 #include <QScrollBar>
-#include <QSplitter>
 #include <QTest>
 
 #include "app/MainWindow.h"
 #include "app/ToolImages.h"
+#include "testing/PaneTestSupport.h"
 #include "testing/WindowTestSupport.h"
 #include "values/ui/ValuesGrid.h"
-#include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
@@ -45,18 +45,18 @@ class ValuesPaneLabelsTest : public QObject {
   void longStringTableWidensTheValueColumn();
 
  private:
-  std::unique_ptr<ShownWindow> m_w;
+  std::unique_ptr<ShownValuesPane> m_p;
   std::unique_ptr<TempFile> m_file;
 };
 
 void ValuesPaneLabelsTest::init() {
-  m_w = std::make_unique<ShownWindow>();
+  m_p = std::make_unique<ShownValuesPane>();
   m_file = WriteTemp(SampleDictionary());
-  m_w->Open(m_file->path());
+  QVERIFY(m_p->Open(m_file->path()));
 }
 
 void ValuesPaneLabelsTest::cleanup() {
-  m_w.reset();
+  m_p.reset();
   m_file.reset();
 }
 
@@ -83,33 +83,33 @@ void ValuesPaneLabelsTest::labelsOfEachKind() {
   QFETCH(QStringList, labels);
   QFETCH(QStringList, values);
   QFETCH(QString, caption);
-  MainWindow& f = m_w->form;
+  ValuesPane& f = m_p->pane;
   // Come from a variable with labels, so that every row is refilled.
-  f.variablesPane().variableList().SetRecNo(recNo == 2 ? 5 : 2);
-  f.variablesPane().variableList().SetRecNo(recNo);
-  const QString decimal = QString::fromStdString(f.Separators().decimal);
+  m_p->table.SetRecNo(recNo == 2 ? 5 : 2);
+  m_p->table.SetRecNo(recNo);
+  const QString decimal = QString::fromStdString(NumberSeparators{}.decimal);
   for (QString& v : values) v.replace('.', decimal);
 
   const int n = int(labels.size());
-  QCOMPARE(f.valuesPane().valueRowCount(), n);
-  QCOMPARE(f.StatusText(2), QString::number(n));
-  QCOMPARE(f.valuesPane().captionLabel()->text(), caption);
-  QCOMPARE(Column(f.valuesPane().valuesGrid(), 0, n), labels);
-  QStringList shown = Column(f.valuesPane().valuesGrid(), 1, n);
+  QCOMPARE(f.valueRowCount(), n);
+  QCOMPARE(m_p->countText, QString::number(n));
+  QCOMPARE(f.captionLabel()->text(), caption);
+  QCOMPARE(Column(f.valuesGrid(), 0, n), labels);
+  QStringList shown = Column(f.valuesGrid(), 1, n);
   // String values come as the file holds them, blank padding and all.
   if (recNo == 3 || recNo == 4)
     for (QString& v : shown) v = v.trimmed();
   QCOMPARE(shown, values);
   for (int c = 2; c < 5; ++c)
-    QCOMPARE(Column(f.valuesPane().valuesGrid(), c, n), QStringList(QVector<QString>(n)));
+    QCOMPARE(Column(f.valuesGrid(), c, n), QStringList(QVector<QString>(n)));
   // Nothing of the previous variable is left below.
-  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, n + 1), QString());
-  QCOMPARE(f.valuesPane().valuesGrid()->Cell(1, n + 1), QString());
-  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, 0), QString("Value Label"));
-  QCOMPARE(f.valuesPane().valuesGrid()->ColumnLists[0].size(), n + 1);
-  QCOMPARE(f.valuesPane().valuesGrid()->Selection().left, -1);
-  QVERIFY(!f.valuesPane().frequencyTableShown());
-  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), std::max(f.valuesPane().minValueRows(), n + 1));
+  QCOMPARE(f.valuesGrid()->Cell(0, n + 1), QString());
+  QCOMPARE(f.valuesGrid()->Cell(1, n + 1), QString());
+  QCOMPARE(f.valuesGrid()->Cell(0, 0), QString("Value Label"));
+  QCOMPARE(f.valuesGrid()->ColumnLists[0].size(), n + 1);
+  QCOMPARE(f.valuesGrid()->Selection().left, -1);
+  QVERIFY(!f.frequencyTableShown());
+  QCOMPARE(f.valuesGrid()->RowCount(), std::max(f.minValueRows(), n + 1));
 }
 
 void ValuesPaneLabelsTest::manyLabelsGrowTheGrid() {
@@ -118,30 +118,33 @@ void ValuesPaneLabelsTest::manyLabelsGrowTheGrid() {
   for (int k = 1; k <= count; ++k)
     many.variables[0].numericLabels.push_back({double(k), "Label of " + std::to_string(k)});
   auto file = WriteTemp(many);
-  m_w->Open(file->path());
-  MainWindow& f = m_w->form;
-  QVERIFY(count + 1 > f.valuesPane().minValueRows());
-  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), count + 1);
-  QCOMPARE(f.valuesPane().valuesGrid()->Cell(0, count), QString("Label of 80"));
-  QCOMPARE(f.StatusText(2), QString("80"));
+  QVERIFY(m_p->Open(file->path()));
+  ValuesPane& f = m_p->pane;
+  QVERIFY(count + 1 > f.minValueRows());
+  QCOMPARE(f.valuesGrid()->RowCount(), count + 1);
+  QCOMPARE(f.valuesGrid()->Cell(0, count), QString("Label of 80"));
+  QCOMPARE(m_p->countText, QString("80"));
   // The scroll bar that comes with the long list takes its room from the label column.
   // The view lays itself out and shows the scroll bar in posted steps.
   for (int round = 0; round < 3; ++round) QApplication::processEvents();
-  QVERIFY(f.valuesPane().valuesGrid()->verticalScrollBar()->isVisible());
+  QVERIFY(f.valuesGrid()->verticalScrollBar()->isVisible());
   int sum = 0;
-  for (int c = 0; c < 5; ++c) sum += f.valuesPane().valuesGrid()->ColWidth(c);
-  QCOMPARE(sum, f.valuesPane().valuesGrid()->viewport()->width());
+  for (int c = 0; c < 5; ++c) sum += f.valuesGrid()->ColWidth(c);
+  QCOMPARE(sum, f.valuesGrid()->viewport()->width());
   // Back to a file with few labels: the grid shrinks to what fits.
-  m_w->Open(m_file->path());
-  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), f.valuesPane().minValueRows());
+  QVERIFY(m_p->Open(m_file->path()));
+  QCOMPARE(f.valuesGrid()->RowCount(), f.minValueRows());
   // A resize keeps the larger of the two.
-  f.variablesPane().variableList().SetRecNo(2);
-  f.resize(1000, 400);
-  QCOMPARE(f.valuesPane().valuesGrid()->RowCount(), std::max(f.valuesPane().minValueRows(), 3));
+  m_p->table.SetRecNo(2);
+  m_p->Resize(600, 200);
+  QCOMPARE(f.valuesGrid()->RowCount(), std::max(f.minValueRows(), 3));
 }
 
+// The window's actions switch the mode; the pane's own part is tested above.
 void ValuesPaneLabelsTest::frequenciesShownClick() {
-  MainWindow& f = m_w->form;
+  ShownWindow w;
+  w.Open(m_file->path());
+  MainWindow& f = w.form;
   f.variablesPane().variableList().SetRecNo(2);
   Action(f, "FrequenciesShown")->trigger();
   QVERIFY(Action(f, "FrequenciesShown")->isChecked());
@@ -164,8 +167,7 @@ void ValuesPaneLabelsTest::frequenciesShownClick() {
 }
 
 void ValuesPaneLabelsTest::labelColumnFillsTheGrid() {
-  MainWindow& f = m_w->form;
-  ValuesGrid* g = f.valuesPane().valuesGrid();
+  ValuesGrid* g = m_p->pane.valuesGrid();
   auto sum = [g] {
     int s = 0;
     for (int c = 0; c < 5; ++c) s += g->ColWidth(c);
@@ -181,31 +183,29 @@ void ValuesPaneLabelsTest::labelColumnFillsTheGrid() {
   QCOMPARE(sum(), g->viewport()->width());
   QCOMPARE(g->SavedLabelWidth, label - 20);
   // A narrower pane: the label column gives way, down to a few characters.
-  Splitter(f)->setSizes({Splitter(f)->width() - 150, 147});
-  f.SplitterMoved();
+  m_p->Resize(147, 500);
   QCOMPARE(g->ColWidth(0), 4 * g->fontMetrics().averageCharWidth());
   // Refilling keeps the fitted widths.
-  Splitter(f)->setSizes({300, Splitter(f)->width() - 303});
-  f.SplitterMoved();
+  m_p->Resize(600, 500);
   const int fitted = g->ColWidth(0);
-  f.variablesPane().variableList().SetRecNo(3);
+  m_p->table.SetRecNo(3);
   QCOMPARE(g->ColWidth(0), fitted);
 }
 
 void ValuesPaneLabelsTest::longStringTableWidensTheValueColumn() {
-  MainWindow& f = m_w->form;
-  ValuesGrid* g = f.valuesPane().valuesGrid();
-  f.variablesPane().variableList().SetRecNo(4);  // comment, A20
-  f.ShowFrequencies();
-  QVERIFY(f.valuesPane().frequencyTableShown());
+  ValuesPane& f = m_p->pane;
+  ValuesGrid* g = f.valuesGrid();
+  m_p->table.SetRecNo(4);  // comment, A20
+  m_p->Show(true);
+  QVERIFY(f.frequencyTableShown());
   const int label = g->ColWidth(0);
   const int value = g->ColWidth(1);
   g->SetColWidth(4, g->ColWidth(4) + 10);
   QCOMPARE(g->ColWidth(0), label);
   QCOMPARE(g->ColWidth(1), value - 10);
   // Labels again: the label column is back at its remembered width.
-  f.ToggleDisplayLabels();
-  QVERIFY(!f.valuesPane().frequencyTableShown());
+  m_p->Toggle();
+  QVERIFY(!f.frequencyTableShown());
   QCOMPARE(g->ColWidth(0), g->SavedLabelWidth);
   QCOMPARE(g->ColWidth(1), g->SavedValueWidth);
 }
