@@ -16,6 +16,7 @@
 #include "datafile/ui/OpenFileGuard.h"
 #include "datafile/ui/OpenFileHandlers.h"
 #include "platform/UiService.h"
+#include "spssio/testing/SavWriter.h"
 #include "values/CaseWeighting.h"
 #include "values/Frequencies.h"
 #include "values/ui/ValuesGrid.h"
@@ -24,6 +25,43 @@
 #include "variables/ui/VariablesPane.h"
 
 namespace brindle::testing {
+
+// v: values 1..4 labelled apple, Zebra, (none), Zebra, counted 9, 10, 1, 10.
+// s: one long string. n: a plain number.
+inline SavFile PaneSortSample() {
+  SavFile f;
+  Variable v = Variable::numeric("v", "Sorted");
+  v.print = Format{5, 2, 0};
+  v.numericLabels = {{1, "apple"}, {2, "Zebra"}, {4, "Zebra"}};
+  Variable s = Variable::string("s", 20, "Long");
+  Variable n = Variable::numeric("n", "Number");
+  f.variables = {v, s, n};
+  const int counts[] = {9, 10, 1, 10};
+  for (int value = 1; value <= 4; ++value)
+    for (int k = 0; k < counts[value - 1]; ++k)
+      f.cases.push_back({double(value), std::string("text"), double(k % 3 + 1)});
+  return f;
+}
+
+// Six variables; three labels mention income in different cases, one label
+// has accented capitals.
+inline SavFile PaneFindSample() {
+  SavFile f;
+  const char* const vars[][2] = {{"id", "Respondent id"},
+                                 {"Q27b", "Household INCOME"},
+                                 {"q27c", "Income of partner"},
+                                 {"age", "ÂGE en années"},
+                                 {"sex", "Sex"},
+                                 {"inc_t", "Total income"}};
+  Case row;
+  for (const auto& v : vars) {
+    f.variables.push_back(Variable::numeric(v[0], std::string(v[1])));
+    row.push_back(1.0);
+  }
+  f.variables[4].numericLabels = {{1, "Male"}, {2, "Female"}};
+  f.cases = {row};
+  return f;
+}
 
 // The variables pane, its find bar above its grid, in a shown and active
 // host of 500 x 600.

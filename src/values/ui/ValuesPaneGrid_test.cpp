@@ -26,23 +26,6 @@ using namespace brindle::testing;
 
 namespace {
 
-// v: values 1..4 labelled apple, Zebra, (none), Zebra, counted 9, 10, 1, 10.
-// s: one long string. n: a plain number.
-SavFile SortSample() {
-  SavFile f;
-  Variable v = Variable::numeric("v", "Sorted");
-  v.print = Format{5, 2, 0};
-  v.numericLabels = {{1, "apple"}, {2, "Zebra"}, {4, "Zebra"}};
-  Variable s = Variable::string("s", 20, "Long");
-  Variable n = Variable::numeric("n", "Number");
-  f.variables = {v, s, n};
-  const int counts[] = {9, 10, 1, 10};
-  for (int value = 1; value <= 4; ++value)
-    for (int k = 0; k < counts[value - 1]; ++k)
-      f.cases.push_back({double(value), std::string("text"), double(k % 3 + 1)});
-  return f;
-}
-
 QPoint TitlePoint(const ValuesGrid* g, int col) {
   const QHeaderView* h = g->horizontalHeader();
   return QPoint(h->sectionViewportPosition(col) + h->sectionSize(col) / 2, h->height() / 2);
@@ -70,7 +53,7 @@ class ValuesPaneGridTest : public QObject {
   void labelColumnComesBackAfterALongString();
 
  private:
-  // The pane alone, or the window, showing the frequencies of SortSample().
+  // The pane alone, or the window, showing the frequencies of PaneSortSample().
   ShownValuesPane& Pane();
   ShownWindow& Window();
   ValuesGrid* grid() { return m_p ? m_p->pane.valuesGrid() : m_w->form.valuesPane().valuesGrid(); }
@@ -85,7 +68,7 @@ class ValuesPaneGridTest : public QObject {
   std::unique_ptr<TempFile> m_file;
 };
 
-void ValuesPaneGridTest::init() { m_file = WriteTemp(SortSample()); }
+void ValuesPaneGridTest::init() { m_file = WriteTemp(PaneSortSample()); }
 
 void ValuesPaneGridTest::cleanup() {
   m_p.reset();
@@ -360,7 +343,7 @@ void ValuesPaneGridTest::statisticsBoxShowsEveryFigure() {
 void ValuesPaneGridTest::labelColumnComesBackAfterALongString() {
   // Enough cases for a pass to handle events on the way, and a long string
   // of many distinct values.
-  SavFile sample = SortSample();
+  SavFile sample = PaneSortSample();
   for (int k = 0; k < 2000; ++k) sample.cases.push_back({5.0, "text" + std::to_string(k), 1.0});
   ShownValuesPane& p = Pane();
   m_file = WriteTemp(sample);

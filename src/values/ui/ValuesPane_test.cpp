@@ -18,23 +18,6 @@ using namespace brindle::testing;
 
 namespace {
 
-// v: values 1..4 labelled apple, Zebra, (none), Zebra, counted 9, 10, 1, 10.
-// s: one long string. n: a plain number.
-SavFile SortSample() {
-  SavFile f;
-  Variable v = Variable::numeric("v", "Sorted");
-  v.print = Format{5, 2, 0};
-  v.numericLabels = {{1, "apple"}, {2, "Zebra"}, {4, "Zebra"}};
-  Variable s = Variable::string("s", 20, "Long");
-  Variable n = Variable::numeric("n", "Number");
-  f.variables = {v, s, n};
-  const int counts[] = {9, 10, 1, 10};
-  for (int value = 1; value <= 4; ++value)
-    for (int k = 0; k < counts[value - 1]; ++k)
-      f.cases.push_back({double(value), std::string("text"), double(k % 3 + 1)});
-  return f;
-}
-
 // The values column's shown rows, blanks trimmed.
 QString ShownValues(const ValuesGrid* g) {
   QStringList values;
@@ -77,7 +60,7 @@ class ValuesPaneTest : public QObject {
 
 void ValuesPaneTest::init() {
   m_p = std::make_unique<ShownValuesPane>();
-  m_file = WriteTemp(SortSample());
+  m_file = WriteTemp(PaneSortSample());
   m_p->pane.SetFrequenciesMode(true);
   QVERIFY(m_p->Open(m_file->path()));
   QVERIFY(m_p->pane.frequencyTableShown());

@@ -7,36 +7,13 @@
 #include <QTest>
 
 #include "app/MainWindow.h"
+#include "testing/PaneTestSupport.h"
 #include "testing/WindowTestSupport.h"
 #include "values/ui/ValuesGrid.h"
 #include "variables/ui/VariablesGrid.h"
 
 using namespace brindle;
 using namespace brindle::testing;
-
-namespace {
-
-// Six variables; three labels mention income in different cases, one label
-// has accented capitals.
-SavFile Survey() {
-  SavFile f;
-  const char* const vars[][2] = {{"id", "Respondent id"},
-                                 {"Q27b", "Household INCOME"},
-                                 {"q27c", "Income of partner"},
-                                 {"age", "ÂGE en années"},
-                                 {"sex", "Sex"},
-                                 {"inc_t", "Total income"}};
-  Case row;
-  for (const auto& v : vars) {
-    f.variables.push_back(Variable::numeric(v[0], std::string(v[1])));
-    row.push_back(1.0);
-  }
-  f.variables[4].numericLabels = {{1, "Male"}, {2, "Female"}};
-  f.cases = {row};
-  return f;
-}
-
-}  // namespace
 
 class VariablesPaneFindTest : public QObject {
   Q_OBJECT
@@ -58,7 +35,7 @@ class VariablesPaneFindTest : public QObject {
 
 void VariablesPaneFindTest::init() {
   m_w = std::make_unique<ShownWindow>();
-  m_file = WriteTemp(Survey());
+  m_file = WriteTemp(PaneFindSample());
   m_w->Open(m_file->path());
   QVERIFY(QTest::qWaitForWindowActive(&m_w->form));
 }

@@ -30,26 +30,6 @@ QList<int> MarkedPositions(const VariablesPane& f) {
   return positions;
 }
 
-// Six variables; three labels mention income in different cases, one label
-// has accented capitals.
-SavFile Survey() {
-  SavFile f;
-  const char* const vars[][2] = {{"id", "Respondent id"},
-                                 {"Q27b", "Household INCOME"},
-                                 {"q27c", "Income of partner"},
-                                 {"age", "ÂGE en années"},
-                                 {"sex", "Sex"},
-                                 {"inc_t", "Total income"}};
-  Case row;
-  for (const auto& v : vars) {
-    f.variables.push_back(Variable::numeric(v[0], std::string(v[1])));
-    row.push_back(1.0);
-  }
-  f.variables[4].numericLabels = {{1, "Male"}, {2, "Female"}};
-  f.cases = {row};
-  return f;
-}
-
 }  // namespace
 
 class VariablesPaneTest : public QObject {
@@ -74,7 +54,7 @@ class VariablesPaneTest : public QObject {
   void movesAreAnnounced();
 
  private:
-  // Puts the pane over Survey() in place of the one over sixty variables.
+  // Puts the pane over PaneFindSample() in place of the one over sixty variables.
   void openSurvey() {
     m_many.reset();
     m_survey = std::make_unique<ShownVariablesPane>();
@@ -83,7 +63,7 @@ class VariablesPaneTest : public QObject {
 
   // Sixty variables v1 .. v60, the grid focused.
   std::unique_ptr<ShownVariablesPane> m_many;
-  // The six variables of Survey().
+  // The six variables of PaneFindSample().
   std::unique_ptr<ShownVariablesPane> m_survey;
   std::unique_ptr<TempFile> m_manyFile;
   std::unique_ptr<TempFile> m_surveyFile;
@@ -91,7 +71,7 @@ class VariablesPaneTest : public QObject {
 
 void VariablesPaneTest::init() {
   m_manyFile = WriteTemp(ManyVariables(60));
-  m_surveyFile = WriteTemp(Survey());
+  m_surveyFile = WriteTemp(PaneFindSample());
   m_many = std::make_unique<ShownVariablesPane>();
   QVERIFY(m_many->Open(m_manyFile->path()));
   m_many->pane.variablesGrid()->setFocus();
