@@ -119,7 +119,6 @@ void ValuesPaneTest::titlesSortAndShareTheirDirection() {
 }
 
 void ValuesPaneTest::titlesShowTheSortDirection() {
-  ValuesPane& f = m_p->pane;
   ValuesGrid* g = grid();
   const QHeaderView* h = g->horizontalHeader();
   // Fill order: no mark.
