@@ -1,5 +1,6 @@
 #include "cases/CaseFind.h"
 
+#include <cmath>
 #include <unordered_map>
 
 #include "cases/CellText.h"
@@ -29,25 +30,38 @@ bool CaseMatches::find(CaseBlocks& blocks, std::size_t var, const CellFormat& fo
   cases = std::max<std::int64_t>(0, cases);
   m_marks.assign(std::size_t(cases), 0);
   const bool isString = format.isString();
+  // The text is folded once; each value is formatted into one buffer a batch.
+  const std::string folded = FoldedFindText(text);
+  const auto shows = [&](std::string_view field) { return ContainsFoldedFindText(field, folded); };
   return ReadColumn(
       blocks, var, cases,
       [&](CaseBatch& batch) {
-        // Most columns hold few distinct numbers: each is formatted once a batch.
+        // Fractions are formatted once a batch for each distinct value (most
+        // columns hold few); whole numbers are written quicker than looked up.
         std::unordered_map<double, bool> seen;
+        std::string shown;
         for (std::size_t i = 0; i < batch.size(); ++i) {
           const std::int64_t c = batch.firstCase() + std::int64_t(i);
           if (c < 0 || c >= cases) continue;
           bool hit;
           if (isString) {
-            hit = TextShows(format, batch.text(0, i), text);
+            const std::string_view value = batch.text(0, i);
+            hit = shows(WithoutTrailingBlanks(value));
+            if (!hit)
+              if (const std::string* label = format.textLabel(value)) hit = shows(*label);
           } else {
             const double x = batch.number(0, i);
-            const auto it = seen.find(x);
+            const bool whole = x == std::trunc(x);
+            const auto it = whole ? seen.end() : seen.find(x);
             if (it != seen.end()) {
               hit = it->second;
             } else {
-              hit = NumberShows(format, x, text);
-              if (seen.size() < 4096) seen.emplace(x, hit);
+              shown.clear();
+              format.appendNumberValue(x, shown);
+              hit = shows(shown);
+              if (!hit)
+                if (const std::string* label = format.numberLabel(x)) hit = shows(*label);
+              if (!whole && seen.size() < 4096) seen.emplace(x, hit);
             }
           }
           m_marks[std::size_t(c)] = hit ? 1 : 0;

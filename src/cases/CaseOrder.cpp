@@ -64,6 +64,97 @@ void ParallelSort(std::vector<T>& v, Less less, TaskPool& pool) {
 
 bool NoNumber(double x) { return x == -DBL_MAX || std::isnan(x); }
 
+// Runs work(part) for parts [0, parts) on the pool, the caller's thread
+// taking its share while it waits.
+void RunParts(std::size_t parts, const std::function<void(std::size_t)>& work, TaskPool& pool) {
+  if (parts <= 1) {
+    if (parts == 1) work(0);
+    return;
+  }
+  std::vector<TaskPool::TaskHandle> handles;
+  for (std::size_t k = 0; k < parts; ++k) handles.push_back(pool.post([&work, k] { work(k); }));
+  std::exception_ptr thrown;
+  for (const auto& h : handles) try {
+      h->wait();
+    } catch (...) {
+      if (!thrown) thrown = std::current_exception();
+    }
+  if (thrown) std::rethrow_exception(thrown);
+}
+
+// A number as an unsigned key that orders as the number does: the sign bit
+// set for positive numbers, every bit flipped for negative ones. Both zeros
+// give the same key, as they compare equal.
+std::uint64_t OrderedBits(double x) {
+  if (x == 0) x = 0.0;
+  std::uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  return (bits >> 63) ? ~bits : bits | (std::uint64_t(1) << 63);
+}
+
+struct Keyed {
+  std::uint64_t key;
+  std::int64_t row;
+};
+
+// A stable least-significant-digit radix sort of v by key, 11 bits a round;
+// a round whose digit is the same in every key is skipped, so keys that vary
+// in few bits (small integers, few distinct values) take one or two rounds.
+// Each round's counting and moving is split into slices on the pool, a
+// slice's entries moved to the places that keep the order of the slices.
+void RadixSort(std::vector<Keyed>& v, TaskPool& pool) {
+  constexpr int kBits = 11, kDigits = (64 + kBits - 1) / kBits;
+  constexpr std::size_t kBuckets = std::size_t(1) << kBits;
+  const std::size_t n = v.size();
+  if (n < 2) return;
+  const std::size_t parts =
+      n < 65536 ? 1 : std::max<std::size_t>(1, std::min<std::size_t>(pool.threadCount(), 16));
+  std::vector<std::size_t> bounds;
+  for (std::size_t k = 0; k <= parts; ++k) bounds.push_back(n * k / parts);
+
+  // Which digits differ between keys: those of the first key against every other.
+  std::vector<std::uint64_t> differ(parts, 0);
+  const std::uint64_t first = v[0].key;
+  RunParts(parts, [&](std::size_t k) {
+    std::uint64_t d = 0;
+    for (std::size_t i = bounds[k]; i < bounds[k + 1]; ++i) d |= v[i].key ^ first;
+    differ[k] = d;
+  }, pool);
+  std::uint64_t differing = 0;
+  for (std::uint64_t d : differ) differing |= d;
+
+  std::vector<Keyed> other(n);
+  std::vector<std::size_t> counts(parts * kBuckets);
+  std::vector<Keyed>* from = &v;
+  std::vector<Keyed>* to = &other;
+  for (int digit = 0; digit < kDigits; ++digit) {
+    const int shift = digit * kBits;
+    if (((differing >> shift) & (kBuckets - 1)) == 0) continue;
+    std::fill(counts.begin(), counts.end(), 0);
+    const Keyed* src = from->data();
+    RunParts(parts, [&](std::size_t k) {
+      std::size_t* c = &counts[k * kBuckets];
+      for (std::size_t i = bounds[k]; i < bounds[k + 1]; ++i) ++c[(src[i].key >> shift) & (kBuckets - 1)];
+    }, pool);
+    // Bucket by bucket, slice by slice: where each slice's run of a bucket starts.
+    std::size_t at = 0;
+    for (std::size_t b = 0; b < kBuckets; ++b)
+      for (std::size_t k = 0; k < parts; ++k) {
+        const std::size_t c = counts[k * kBuckets + b];
+        counts[k * kBuckets + b] = at;
+        at += c;
+      }
+    Keyed* dst = to->data();
+    RunParts(parts, [&](std::size_t k) {
+      std::size_t* place = &counts[k * kBuckets];
+      for (std::size_t i = bounds[k]; i < bounds[k + 1]; ++i)
+        dst[place[(src[i].key >> shift) & (kBuckets - 1)]++] = src[i];
+    }, pool);
+    std::swap(from, to);
+  }
+  if (from != &v) v.swap(*from);
+}
+
 }  // namespace
 
 bool SortKeys::read(CaseBlocks& blocks, std::size_t var, bool isString, std::int64_t cases,
@@ -130,18 +221,22 @@ std::vector<std::int64_t> SortKeys::order(SortDirection direction, TaskPool* poo
         tasks);
     return rows;
   }
-  std::vector<std::pair<double, std::int64_t>> keyed;
+  std::vector<Keyed> keyed;
   std::vector<std::int64_t> missing;
   keyed.reserve(std::size_t(m_cases));
   for (std::int64_t i = 0; i < m_cases; ++i) {
     const double x = m_numbers[std::size_t(i)];
-    if (NoNumber(x))
+    if (NoNumber(x)) {
       missing.push_back(i);
-    else
-      keyed.emplace_back(down ? -x : x, i);
+      continue;
+    }
+    // Descending is ascending on the flipped key: equal keys keep file order.
+    const std::uint64_t key = OrderedBits(x);
+    keyed.push_back({down ? ~key : key, i});
   }
-  ParallelSort(keyed, [](const auto& a, const auto& b) { return a < b; }, tasks);
-  for (const auto& k : keyed) out.push_back(k.second);
+  RadixSort(keyed, tasks);
+  for (const Keyed& k : keyed) out.push_back(k.row);
+  keyed = std::vector<Keyed>();
   out.insert(out.end(), missing.begin(), missing.end());
   return out;
 }

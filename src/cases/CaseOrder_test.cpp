@@ -9,6 +9,8 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +18,8 @@
 #include "cases/CaseFind.h"
 #include "cases/CaseView.h"
 #include "cases/CellText.h"
+#include "format/FormatValue.h"
+#include "variables/FindFilter.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "spssio/TaskPool.h"
@@ -84,6 +88,56 @@ TEST(CaseOrder, SplitSortsAgreeWithOneThread) {
         EXPECT_EQ(inverse[std::size_t(order[r])], std::int64_t(r));
     }
   }
+}
+
+// The order equals a stable comparison sort of the same keys, whatever the
+// keys vary in: few distinct values, distinct integers, fractions, both
+// signs and zeros, infinities, values that differ only in their lowest bits.
+TEST(CaseOrder, AgreesWithStableSort) {
+  const double inf = HUGE_VAL;
+  std::uint64_t seed = 88172645463325252ull;
+  const auto next = [&seed] {
+    seed ^= seed << 13;
+    seed ^= seed >> 7;
+    seed ^= seed << 17;
+    return seed;
+  };
+  const std::function<double(int)> makers[] = {
+      [&](int) { return double(next() % 5 + 1); },
+      [&](int i) { return double((i * 7919) % 100003) - 50000; },
+      [&](int) { return double(std::int64_t(next() % 2000001) - 1000000) / 1000; },
+      [&](int) {
+        const double pick[] = {0.0, -0.0, inf, -inf, 1e-300, -1e300, 1.0, std::nextafter(1.0, 2.0)};
+        return pick[next() % 8];
+      },
+      [&](int) {
+        double x;
+        const std::uint64_t bits = next();
+        std::memcpy(&x, &bits, sizeof x);
+        return x;  // any double, NaNs among them
+      },
+  };
+  for (const auto& make : makers)
+    for (int n : {1, 2, 100, 70001}) {
+      std::vector<double> numbers;
+      for (int i = 0; i < n; ++i) numbers.push_back(next() % 11 == 0 ? kSys : make(i));
+      SortKeys keys;
+      keys.setNumbers(numbers);
+      for (SortDirection d : {SortDirection::Ascending, SortDirection::Descending}) {
+        Order expected(numbers.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = std::int64_t(i);
+        const auto missing = [](double x) { return x == kSys || std::isnan(x); };
+        std::stable_sort(expected.begin(), expected.end(), [&](std::int64_t a, std::int64_t b) {
+          const double x = numbers[std::size_t(a)], y = numbers[std::size_t(b)];
+          if (missing(x) || missing(y)) return !missing(x) && missing(y);
+          return d == SortDirection::Ascending ? x < y : x > y;
+        });
+        for (unsigned threads : {1u, 2u, 3u}) {
+          TaskPool pool(threads);
+          ASSERT_EQ(keys.order(d, &pool), expected) << n << ' ' << threads;
+        }
+      }
+    }
 }
 
 TEST(CaseFind, NextRowBothWaysInFileAndSortedOrder) {
@@ -206,4 +260,76 @@ TEST_F(CellTextTest, CopyAsTabSeparatedLines) {
 }
 
 }  // namespace
+// Values written through the whole-number short cut are the formatter's
+// texts to the byte: every format, with the option on and off, with any
+// decimal separator, for whole numbers about the cut's limits and fractions.
+TEST(CellText, NumbersAsTheFormatterWritesThem) {
+  const testing::Format formats[] = {{5, 8, 0},  {5, 10, 2}, {5, 3, 0},  {5, 40, 18},
+                                     {5, 8, 25}, {31, 6, 1}, {4, 12, 2}, {20, 11, 0}};
+  testing::SavFile f;
+  for (std::size_t k = 0; k < std::size(formats); ++k) {
+    auto v = testing::Variable::numeric("v" + std::to_string(k));
+    v.print = formats[k];
+    f.variables.push_back(v);
+  }
+  f.cases = {testing::Case(std::size(formats), 0.0)};
+  const testing::TempFile file(testing::writeSav(f));
+  std::shared_ptr<SystemFile> sf;
+  ASSERT_EQ(SystemFile::open(file.path(), sf), SPSS_OK);
+  const double big = 9007199254740992.0;  // 2^53
+  const double values[] = {0.0, -0.0, 1, -1, 7, 12345, -99999, 1e15, -1e15, big - 1, -(big - 1),
+                           big, big + 2, 1e20, 2.5, -0.4, 0.125, 1e-7, HUGE_VAL, -HUGE_VAL};
+  for (std::size_t k = 0; k < std::size(formats); ++k)
+    for (bool fixed : {true, false})
+      for (const char* decimal : {".", ",", "\xC2\xB7"}) {
+        CellOptions options;
+        options.fixedFormat = fixed;
+        options.seps.decimal = decimal;
+        const CellFormat format(*sf, k, options);
+        const auto& print = sf->variable(k).print;  // as the reader took it
+        const PrintFormat pf{print.type, print.width, print.decimals};
+        for (double x : values) {
+          std::string want = FormatValue(x, pf, fixed, options.seps);
+          want.erase(0, std::min(want.size(), want.find_first_not_of(' ')));
+          std::string got;
+          format.appendNumberValue(x, got);
+          EXPECT_EQ(got, want) << k << ' ' << fixed << ' ' << decimal << ' ' << x;
+        }
+      }
+}
+
+// Finding over a file agrees with comparing each case's shown text and
+// label: whole numbers, fractions repeated and not, labels, the
+// system-missing value, over several batches.
+TEST(CaseFind, AgreesWithTheShownTexts) {
+  testing::SavFile f;
+  auto x = testing::Variable::numeric("x");
+  x.print = testing::Format{5, 8, 1};
+  f.compression = testing::Compression::Bytecode;
+  x.numericLabels = {{3, "Three"}, {0.5, "half"}};
+  f.variables = {x};
+  for (int i = 0; i < 9000; ++i) {
+    double v = i % 4 == 0 ? double(i) : i % 4 == 1 ? (i % 9) / 2.0 : i % 4 == 2 ? i / 7.0 : kSys;
+    f.cases.push_back({v});
+  }
+  const testing::TempFile file(testing::writeSav(f));
+  std::shared_ptr<SystemFile> sf;
+  ASSERT_EQ(SystemFile::open(file.path(), sf), SPSS_OK);
+  const CellFormat format(*sf, 0, CellOptions{});
+  for (const char* text : {"12", "0.5", "5", "three", "HALF", ".", "71.4", "", "x"}) {
+    CaseBlocks blocks(*sf, file.path(), 9000);
+    CaseMatches matches;
+    std::string error;
+    ASSERT_TRUE(matches.find(blocks, 0, format, text, 9000, nullptr, nullptr, error)) << error;
+    for (int i = 0; i < 9000; ++i) {
+      const double v = std::get<double>(f.cases[std::size_t(i)][0]);
+      std::string shown;
+      format.appendNumberValue(v, shown);
+      const std::string* label = format.numberLabel(v);
+      const bool want = MatchesFindText(shown, text) || (label && MatchesFindText(*label, text));
+      ASSERT_EQ(matches.matches(i), want) << text << ' ' << i;
+    }
+  }
+}
+
 }  // namespace brindle

@@ -35,6 +35,12 @@ bool MatchesFindText(std::string_view field, std::string_view text) {
   return ContainsFolded(field, Folded(text));
 }
 
+std::string FoldedFindText(std::string_view text) { return Folded(text); }
+
+bool ContainsFoldedFindText(std::string_view field, std::string_view folded) {
+  return ContainsFolded(field, folded);
+}
+
 FindCommand FindCommandOf(bool forward, bool fromEnd) {
   if (forward) return fromEnd ? FindCommand::First : FindCommand::Next;
   return fromEnd ? FindCommand::Last : FindCommand::Previous;

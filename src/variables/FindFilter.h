@@ -17,6 +17,10 @@ namespace brindle {
 // Whether text occurs anywhere in field, letters A-Z compared without case.
 // An empty text occurs in every field.
 bool MatchesFindText(std::string_view field, std::string_view text);
+// The same in two steps, for a text looked for in many fields: the text
+// folded once, then each field searched for it.
+std::string FoldedFindText(std::string_view text);
+bool ContainsFoldedFindText(std::string_view field, std::string_view folded);
 
 // The four search commands, numbered as the find buttons' tags.
 enum class FindCommand { First = 1, Previous = 2, Next = 3, Last = 4 };

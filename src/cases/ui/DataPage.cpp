@@ -470,9 +470,13 @@ void DataPage::startJob(std::unique_ptr<Job> job) {
   job->total = std::max<std::int64_t>(1, m_view->rowCount());
   m_job = std::move(job);
   Job* j = m_job.get();
-  m_job->task = TaskPool::shared().post([j] {
+  // The job tells the page at once when it is done; the timer only shows
+  // progress. A page closed before the call arrives drops it (the page waits
+  // for its job before it goes).
+  m_job->task = TaskPool::shared().post([this, j] {
     j->run();
     j->finished = true;
+    QMetaObject::invokeMethod(this, [this] { pollJob(); }, Qt::QueuedConnection);
   });
   m_jobClock.start();
   m_poll.start();
