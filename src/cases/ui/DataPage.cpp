@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPen>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -15,6 +17,7 @@
 
 #include "cases/CaseView.h"
 #include "cases/ui/CasesModel.h"
+#include "cases/ui/CellDelegate.h"
 #include "platform/UiService.h"
 #include "spssio/SystemFile.h"
 
@@ -40,6 +43,37 @@ CasesGrid::CasesGrid(QWidget* parent) : GridBase(parent) {
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   viewport()->setMouseTracking(true);
   SetCellHints(true);
+  setItemDelegate(new CellDelegate(this));
+  // The grid's lines are drawn once across the whole viewport (paintEvent)
+  // rather than twice around every cell.
+  setShowGrid(false);
+}
+
+void CasesGrid::paintEvent(QPaintEvent* e) {
+  GridBase::paintEvent(e);
+  const int rows = model() ? model()->rowCount() : 0;
+  const int columns = model() ? model()->columnCount() : 0;
+  if (rows == 0 || columns == 0) return;
+  QPainter painter(viewport());
+  QStyleOptionViewItem option;
+  initViewItemOption(&option);
+  const int hint = style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this);
+  painter.setPen(QPen(QColor::fromRgba(static_cast<QRgb>(hint)), 0, gridStyle()));
+  const QRect area = viewport()->rect();
+  // The lines end where the last row and column end.
+  const int right = std::min(area.right(), columnViewportPosition(columns - 1) + columnWidth(columns - 1) - 1);
+  const int bottom = std::min(area.bottom(), rowViewportPosition(rows - 1) + rowHeight(rows - 1) - 1);
+  const int lastRow = rowAt(area.bottom()) < 0 ? rows - 1 : rowAt(area.bottom());
+  const int lastColumn = columnAt(area.right()) < 0 ? columns - 1 : columnAt(area.right());
+  for (int r = std::max(0, rowAt(area.top())); r <= lastRow; ++r) {
+    const int y = rowViewportPosition(r) + rowHeight(r) - 1;
+    painter.drawLine(area.left(), y, right, y);
+  }
+  for (int c = std::max(0, columnAt(area.left())); c <= lastColumn; ++c) {
+    if (isColumnHidden(c)) continue;
+    const int x = columnViewportPosition(c) + columnWidth(c) - 1;
+    painter.drawLine(x, area.top(), x, bottom);
+  }
 }
 
 bool CasesGrid::IsPageKey(const QKeyEvent* e) {

@@ -56,6 +56,7 @@ class CasesGrid : public GridBase {
   bool event(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   bool viewportEvent(QEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
   HintTarget HintCellAt(QPoint pos, QString& text, int& width) const override;
 };
 
