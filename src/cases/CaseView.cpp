@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cases/MemoryUse.h"
 #include "spssio/SystemFile.h"
 
 namespace brindle {
@@ -10,7 +11,9 @@ CaseView::CaseView(SystemFile& file, const std::string& path, std::int64_t expec
                    CaseBlocks::Options options)
     : m_file(file),
       m_expected(expectedCases),
-      m_blocks(std::make_unique<CaseBlocks>(file, path, expectedCases, options)) {}
+      m_blocks(std::make_unique<CaseBlocks>(file, path, expectedCases, options)) {
+  KeepLargeBlocksApart();
+}
 
 void CaseView::setColumns(std::vector<std::size_t> vars) {
   vars.erase(std::remove_if(vars.begin(), vars.end(),

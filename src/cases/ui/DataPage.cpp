@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "cases/CaseView.h"
+#include "cases/MemoryUse.h"
 #include "cases/ui/CasesModel.h"
 #include "cases/ui/CellDelegate.h"
 #include "platform/UiService.h"
@@ -509,6 +510,7 @@ void DataPage::startJob(std::unique_ptr<Job> job) {
   // for its job before it goes).
   m_job->task = TaskPool::shared().post([this, j] {
     j->run();
+    ReturnFreedMemory();
     j->finished = true;
     QMetaObject::invokeMethod(this, [this] { pollJob(); }, Qt::QueuedConnection);
   });
