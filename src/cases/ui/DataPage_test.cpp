@@ -2,8 +2,8 @@
 // colour, go to case with good and bad numbers, first and last case, sort by
 // a title click (ascending, descending, file order) with the case numbers
 // following their cases, find forward and backward in sorted order, copy
-// with and without names, the current variable both ways, and the keys the
-// page takes from the window's shortcuts.
+// with and without names, the current variable both ways, the keys the
+// page takes from the window's shortcuts, and data damaged before its end.
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QSignalSpy>
@@ -66,6 +66,7 @@ class DataPageTest : public QObject {
   void copyBlocks();
   void currentVariableBothWays();
   void pageTakesItsKeys();
+  void damagedData();
 
  private:
   QString cell(int row, int col) {
@@ -297,6 +298,40 @@ void DataPageTest::pageTakesItsKeys() {
   QCOMPARE(m_ui.clipboard, QStringLiteral("77\r\n"));
   QTest::keyClick(m_page->grid(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
   QCOMPARE(m_ui.clipboard, QStringLiteral("id\r\n77\r\n"));
+}
+
+// A file whose data breaks before its last case: the cases before the
+// damage show, the grid ends there, and the reader's message comes once,
+// however often the page reaches the damage again.
+void DataPageTest::damagedData() {
+  m_page->closeFile();
+  std::vector<std::uint8_t> bytes = Sample();
+  bytes.resize(bytes.size() - 3);
+  m_file = std::make_unique<testing::TempFile>(bytes);
+  QCOMPARE(SystemFile::open(m_file->path(), m_sf), SPSS_OK);
+  m_ui.calls.clear();
+  m_page->openFile(m_sf, m_file->path(), kCases, false);
+  m_page->goToLast();
+  QTRY_VERIFY_WITH_TIMEOUT(m_page->model()->rowCount() < kCases, 20000);
+  const int rows = m_page->model()->rowCount();
+  QVERIFY(rows >= kCases - 2);
+  QTRY_COMPARE(cell(rows - 1, 0), QString::number(rows));
+  QTRY_COMPARE(m_ui.calls.size(), 1);
+  QVERIFY(m_ui.calls[0].text.contains(QStringLiteral("The data stops after case")));
+  // Reaching the end again, sorting and finding say nothing more.
+  m_page->goToFirst();
+  QTRY_COMPARE(cell(0, 0), QStringLiteral("1"));
+  m_page->goToLast();
+  QTRY_COMPARE(cell(rows - 1, 0), QString::number(rows));
+  m_page->setCurrentVariable(0);
+  m_page->sortByColumn(0);
+  waitWork();
+  QCOMPARE(cell(0, 0), QStringLiteral("1"));
+  m_page->goToFirst();
+  m_page->find(QString::number(rows), true);
+  waitWork();
+  QCOMPARE(m_page->currentCase(), std::int64_t(rows));
+  QCOMPARE(m_ui.calls.size(), 1);
 }
 
 QTEST_MAIN(DataPageTest)
