@@ -16,7 +16,7 @@ runs=${RUNS:-3}
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$build" --target brindle-cli make_long_sav bench-data-page -j"$(nproc)" \
+cmake --build "$build" --target brindle-cli make_long_sav bench-data-page bench-case-column -j"$(nproc)" \
   >"$build/bench-data-build.log" 2>&1 || { echo "build failed, see $build/bench-data-build.log" >&2; exit 1; }
 cli=$build/src/cli/brindle-cli
 page=$build/bench/bench-data-page
@@ -25,7 +25,7 @@ mkdir -p "$data"
 make_data() { [ -s "$data/$1" ] || "$build/bench/make_long_sav" "${@:2}" "$data/$1"; }
 make_data long.sav
 make_data long.zsav --zsav
-make_data long_unc.sav --uncompressed
+make_data long_uncompressed.sav --uncompressed
 make_data wide.sav --wide
 
 . bench/common.sh
@@ -47,9 +47,15 @@ r_read() {  # FILE
 }
 
 echo "Data page benchmark, load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-for f in long.sav long.zsav long_unc.sav; do
+for f in long.sav long.zsav long_uncompressed.sav; do
   echo "== bench-data-page $f"
   "$page" "$data/$f" q7 id 2>&1 | grep -v 'propagateSizeHints\|XDG_RUNTIME_DIR'
+done
+for f in long.sav long.zsav; do
+  for v in q7 id; do
+    echo "== bench-case-column $f $v"
+    "$build/bench/bench-case-column" "$data/$f" "$v"
+  done
 done
 echo "== bench-data-page wide.sav"
 "$page" "$data/wide.sav" v1 v2 2>&1 | grep -v 'propagateSizeHints\|XDG_RUNTIME_DIR'
