@@ -326,7 +326,9 @@ void DataPage::moveTo(std::int64_t row, int column) {
     return;
   row = std::clamp<std::int64_t>(row, 0, m_model->rowCount() - 1);
   const QModelIndex index = m_model->index(int(row), column);
-  m_grid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+  // Through the view rather than its selection model: the view then starts
+  // a Shift+arrow selection here too, not where the cursor was before.
+  m_grid->setCurrentIndex(index);
   m_grid->scrollTo(index);
   readAheadVisible();
 }

@@ -67,6 +67,7 @@ class DataPageTest : public QObject {
   void currentVariableBothWays();
   void pageTakesItsKeys();
   void damagedData();
+  void shiftSelectsFromWhereTheCursorWent();
 
  private:
   QString cell(int row, int col) {
@@ -332,6 +333,19 @@ void DataPageTest::damagedData() {
   waitWork();
   QCOMPARE(m_page->currentCase(), std::int64_t(rows));
   QCOMPARE(m_ui.calls.size(), 1);
+}
+
+// After the page moves the cursor (go to case, find, first and last case)
+// a Shift+arrow extends the selection from where the cursor went, not from
+// where the user last clicked or moved it.
+void DataPageTest::shiftSelectsFromWhereTheCursorWent() {
+  QTRY_COMPARE(cell(0, 0), QStringLiteral("1"));
+  QTest::keyClick(m_page->grid(), Qt::Key_Down);
+  QVERIFY(m_page->goToCase(QStringLiteral("3000")));
+  QTest::keyClick(m_page->grid(), Qt::Key_Down, Qt::ShiftModifier);
+  const QModelIndexList chosen = m_page->grid()->selectionModel()->selectedIndexes();
+  QCOMPARE(chosen.size(), 2);
+  for (const QModelIndex& index : chosen) QVERIFY(index.row() == 2999 || index.row() == 3000);
 }
 
 QTEST_MAIN(DataPageTest)
