@@ -29,6 +29,7 @@
 #include "datafile/DictionaryLoader.h"
 #include "datafile/OpenFile.h"
 #include "platform/UiService.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "variables/VariableList.h"
@@ -244,5 +245,20 @@ int main(int argc, char** argv) {
   std::printf("memory above the open file: %ld MB now, peak of the process %ld MB\n",
               StatusMegabytes("VmRSS") - baseRss, StatusMegabytes("VmHWM"));
   page.closeFile();
+
+  // The viewer's first table reads the whole open file, which gives it a
+  // case index; a page opened after that takes the index instead of
+  // counting the cases again.
+  if (file.compressed()) {
+    ColumnPass(file, {}).indexCases();
+    page.openFile(state.File, argv[1], state.NumCases, state.CaseCountEstimated);
+    t.restart();
+    page.goToCase(target);
+    WaitFilled(page);
+    Draw(page);
+    std::printf("go to case %s and draw, the open file indexed by the program's pass: %.1f ms\n",
+                qPrintable(target), Ms(t));
+    page.closeFile();
+  }
   return 0;
 }

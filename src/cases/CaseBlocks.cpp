@@ -23,7 +23,8 @@ CaseBlocks::CaseBlocks(const SystemFile& file, const std::string& path, std::int
                        Options options)
     : m_options(options),
       m_pool(options.pool ? *options.pool : TaskPool::shared()),
-      m_expected(expectedCases) {
+      m_expected(expectedCases),
+      m_openFile(&file) {
   for (std::size_t v = 0; v < file.variableCount(); ++v) {
     Kind kind;
     kind.text = file.variable(v).isString();
@@ -108,7 +109,27 @@ bool CaseBlocks::indexReady() const {
 bool CaseBlocks::withFile(const std::function<void(SystemFile&)>& work) {
   if (!m_own) return false;
   std::lock_guard file(m_fileMutex);
+  adoptIndex();
   work(*m_own);
+  return true;
+}
+
+bool CaseBlocks::adoptIndex() {
+  {
+    std::lock_guard lock(m_mutex);
+    if (m_indexed) return true;
+  }
+  // The program's own passes over the open file index it too: the first of
+  // them to finish spares the blocks' file a pass of its own.
+  const std::int64_t cases = ColumnPass::ShareCaseIndex(*m_openFile, *m_own);
+  if (cases < 0) return false;
+  {
+    std::lock_guard lock(m_mutex);
+    m_indexed = true;
+    m_changed.notify_all();
+  }
+  noteEnd(cases, false, std::string());
+  notify();
   return true;
 }
 
@@ -209,6 +230,10 @@ void CaseBlocks::buildIndex() {
     {
       std::lock_guard lock(m_mutex);
       if (m_indexed) return;
+    }
+    if (adoptIndex()) return;
+    {
+      std::lock_guard lock(m_mutex);
       m_indexing = true;
     }
     ColumnPass pass(*m_own, {});

@@ -7,8 +7,10 @@
 // encrypted), so that the program's other passes over the open file go on
 // undisturbed. One helper task on the task pool reads the blocks asked for,
 // the most wanted first; a read starts at the nearest point of the file's
-// case index. A compressed file gets its index from a pass that decodes no
-// value, run when no block is wanted or when a far block needs it. Asking
+// case index. A compressed file takes the open file's index once the
+// program's passes have found it, else gets its own from a pass that
+// decodes no value, run when no block is wanted or when a far block needs
+// it. Asking
 // for a block never waits (peek); the owner hears through the notify
 // callback, on a pool thread, that blocks arrived.
 #pragma once
@@ -50,9 +52,10 @@ class CaseBlocks {
     TaskPool* pool = nullptr;                         // null: the shared pool
   };
 
-  // file is the open file (its dictionary and key are read here, nothing
-  // else); path is where it was opened from. expectedCases is the count the
-  // program works with (-1 when not known).
+  // file is the open file (its dictionary and key are read here, and later
+  // its case index once the program's passes have found it; it must outlive
+  // the blocks); path is where it was opened from. expectedCases is the count
+  // the program works with (-1 when not known).
   CaseBlocks(const SystemFile& file, const std::string& path, std::int64_t expectedCases,
              Options options);
   CaseBlocks(const SystemFile& file, const std::string& path, std::int64_t expectedCases);
@@ -120,6 +123,9 @@ class CaseBlocks {
   void noteEnd(std::int64_t cases, bool damage, const std::string& message);
   void serve();       // the helper task: reads wanted blocks, then the index
   void buildIndex();  // under m_fileMutex
+  // Takes the open file's complete case index for the blocks' own file when
+  // it has one; true when the blocks' file is indexed. Under m_fileMutex.
+  bool adoptIndex();
   void startHelper();
   void notify();
 
@@ -132,6 +138,7 @@ class CaseBlocks {
   std::size_t m_numericColumns = 0, m_textColumns = 0;
   std::int64_t m_blockCases = 1;
   std::int64_t m_expected = -1;
+  const SystemFile* m_openFile = nullptr;  // the program's, for its case index
 
   mutable std::mutex m_mutex;
   std::condition_variable m_changed;

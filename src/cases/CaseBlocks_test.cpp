@@ -21,6 +21,7 @@
 #include "cases/CaseOrder.h"
 #include "cases/CaseView.h"
 #include "cases/CellText.h"
+#include "spssio/ColumnPass.h"
 #include "spssio/Spssio.h"
 #include "spssio/SystemFile.h"
 #include "spssio/TaskPool.h"
@@ -183,6 +184,46 @@ TEST_P(CaseBlocksTest, SortAndFindOverOneColumnPass) {
   CaseMatches matches;
   ASSERT_TRUE(matches.find(blocks, 1, format, "TEXT C", kCases, nullptr, nullptr, error)) << error;
   for (int c = 0; c < kCases; ++c) EXPECT_EQ(matches.matches(c), c % 9 == 2) << c;
+}
+
+// The open file indexed by the program's own pass: the blocks' file takes
+// its index instead of making one, knows the count at once and reads far
+// cases from it. A file that differs gives none; an open file without an
+// index leaves the blocks to index their own.
+TEST_P(CaseBlocksTest, TakesTheOpenFilesIndex) {
+  if (GetParam() == Compression::None) GTEST_SKIP() << "uncompressed data needs no index";
+  if (GetParam() == Compression::Zsav && !ColumnPass::SplitsZsav())
+    GTEST_SKIP() << "this build keeps no index points in ZSAV data";
+  testing::TempFile file(testing::writeSav(Mixed(GetParam())));
+  testing::TempFile shorter(testing::writeSav(Mixed(GetParam(), kCases - 1)));
+  auto sf = Open(file);
+  auto other = Open(shorter);
+  auto unindexed = Open(file);
+  ASSERT_TRUE(sf && other && unindexed);
+  {
+    CaseBlocks blocks(*unindexed, file.path(), kCases, Small());
+    ASSERT_TRUE(blocks.withFile([](SystemFile&) {}));
+    EXPECT_FALSE(blocks.indexReady());
+  }
+  ColumnPass(*sf, {}).indexCases();
+  ColumnPass(*other, {}).indexCases();
+  ASSERT_TRUE(ColumnPass(*sf, {}).indexed());
+  EXPECT_EQ(ColumnPass::ShareCaseIndex(*other, *unindexed), -1);
+  EXPECT_FALSE(ColumnPass(*unindexed, {}).indexed());
+
+  CaseBlocks blocks(*sf, file.path(), -1, Small());
+  ASSERT_TRUE(blocks.withFile([](SystemFile& own) { EXPECT_TRUE(ColumnPass(own, {}).indexed()); }));
+  EXPECT_TRUE(blocks.indexReady());
+  EXPECT_TRUE(blocks.endFound());
+  EXPECT_EQ(blocks.casesFound(), kCases);
+  EXPECT_EQ(blocks.damageAt(), -1);
+  for (int c : {kCases - 1, 1500, 0}) {
+    auto block = blocks.fetch(c);
+    ASSERT_TRUE(block) << c;
+    ExpectCase(blocks, *block, c);
+  }
+  EXPECT_EQ(ColumnPass::ShareCaseIndex(*sf, *unindexed), kCases);
+  EXPECT_TRUE(ColumnPass(*unindexed, {}).indexed());
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, CaseBlocksTest,

@@ -453,6 +453,23 @@ PassEnd ColumnPass::readInOrder(CaseRange range,
   return end;
 }
 
+std::int64_t ColumnPass::ShareCaseIndex(const SystemFile& from, SystemFile& to) {
+  const SavReader& a = FileAccess::reader(from);
+  SavReader& b = FileAccess::reader(to);
+  const CaseLayout& la = a.cases().layout();
+  const CaseLayout& lb = b.cases().layout();
+  if (la.compression == 0 || la.compression != lb.compression || la.dataStart != lb.dataStart ||
+      la.elementCount != lb.elementCount || la.caseLimit != lb.caseLimit ||
+      a.file().size() != b.file().size())
+    return -1;
+  CaseIndex index = a.copyCaseIndex();
+  if (!index.complete || index.points.empty()) return -1;
+  const std::int64_t cases = index.cases;
+  b.keepCaseIndex(std::move(index));
+  const CaseIndex* kept = b.caseIndex();
+  return kept && kept->complete ? cases : -1;
+}
+
 PassEnd ColumnPass::indexCases(const Progress& progress) {
   Impl& m = *m_impl;
   ColumnLayout none;

@@ -148,6 +148,14 @@ class ColumnPass {
   // compressed file its case index when it has none. progress as above.
   PassEnd indexCases(const Progress& progress = {});
 
+  // Gives `to` the complete case index `from` has found, when both hold the
+  // same data (one file opened twice: the same size, compression, start of
+  // the data, elements per case and case count in the header), so that `to`
+  // needs no pass of its own. The case count the index covers; -1 when
+  // `from` has no complete index or the files differ. Any thread, while no
+  // pass runs over `to`; a pass over `from` may run meanwhile.
+  static std::int64_t ShareCaseIndex(const SystemFile& from, SystemFile& to);
+
   // The key a frequency table counts a string value by: the stored value in
   // UTF-8, up to its first zero byte, without trailing blanks and control
   // characters.

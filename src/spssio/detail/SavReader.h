@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -141,8 +142,15 @@ class SavReader {
   // the one kept only when it covers more cases.
   const CaseIndex* caseIndex() const { return m_index.points.empty() ? nullptr : &m_index; }
   void keepCaseIndex(CaseIndex index) {
+    std::lock_guard lock(m_indexMutex);
     if (index.cases > m_index.cases || (index.complete && !m_index.complete))
       m_index = std::move(index);
+  }
+  // A copy of the index kept, for another reader of the same file; any
+  // thread, also while a pass over this reader may keep a new one.
+  CaseIndex copyCaseIndex() const {
+    std::lock_guard lock(m_indexMutex);
+    return m_index;
   }
   // The current case's value of a numeric variable (system-missing as -DBL_MAX).
   double numericValue(const SavVariable& v) const;
@@ -270,6 +278,7 @@ class SavReader {
   TextConverter m_text;
   CaseCursor m_cases;
   CaseIndex m_index;
+  mutable std::mutex m_indexMutex;  // keepCaseIndex() against copyCaseIndex()
   DataBeyondCount m_beyond;
   std::string m_error;
   std::vector<FileWarning> m_warnings;
