@@ -266,6 +266,9 @@ std::shared_ptr<CaseBlock> CaseBlocks::decode(std::int64_t b) {
   PassEnd end;
   {
     std::lock_guard file(m_fileMutex);
+    // A near block needs no index, but one from the open file saves
+    // decoding every case before it.
+    adoptIndex();
     ColumnPass pass(*m_own, ColumnPass::AllVariables(*m_own));
     end = pass.read({first, first + m_blockCases}, [&](CaseBatch& batch) {
       for (std::size_t i = 0; i < batch.size(); ++i) {

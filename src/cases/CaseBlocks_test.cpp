@@ -222,6 +222,13 @@ TEST_P(CaseBlocksTest, TakesTheOpenFilesIndex) {
     ASSERT_TRUE(block) << c;
     ExpectCase(blocks, *block, c);
   }
+  // A near block, which needs no index, takes it as well.
+  {
+    CaseBlocks nearFirst(*sf, file.path(), -1, Small());
+    ASSERT_TRUE(nearFirst.fetch(0));
+    EXPECT_TRUE(nearFirst.indexReady());
+    EXPECT_EQ(nearFirst.casesFound(), kCases);
+  }
   EXPECT_EQ(ColumnPass::ShareCaseIndex(*sf, *unindexed), kCases);
   EXPECT_TRUE(ColumnPass(*unindexed, {}).indexed());
 }

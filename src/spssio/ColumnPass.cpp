@@ -460,7 +460,7 @@ std::int64_t ColumnPass::ShareCaseIndex(const SystemFile& from, SystemFile& to) 
   const CaseLayout& lb = b.cases().layout();
   if (la.compression == 0 || la.compression != lb.compression || la.dataStart != lb.dataStart ||
       la.elementCount != lb.elementCount || la.caseLimit != lb.caseLimit ||
-      a.file().size() != b.file().size())
+      a.file().size() != b.file().size() || !a.hasCompleteCaseIndex())
     return -1;
   CaseIndex index = a.copyCaseIndex();
   if (!index.complete || index.points.empty()) return -1;

@@ -152,6 +152,10 @@ class SavReader {
     std::lock_guard lock(m_indexMutex);
     return m_index;
   }
+  bool hasCompleteCaseIndex() const {
+    std::lock_guard lock(m_indexMutex);
+    return m_index.complete;
+  }
   // The current case's value of a numeric variable (system-missing as -DBL_MAX).
   double numericValue(const SavVariable& v) const;
   // The current case's value of a string variable in UTF-8, blank padding kept.
