@@ -171,6 +171,60 @@ class SetCounter {
     }
   }
 
+  // The bytes of one case as RenderWeighted writes it: its weight, then
+  // every column's value (8 bytes a number, a string's stored width).
+  void SetRowLayout(std::vector<std::size_t> widths) {
+    m_offsets.assign(widths.size(), 0);
+    m_rowBytes = sizeof(double);
+    for (std::size_t c = 0; c < widths.size(); ++c) {
+      m_offsets[c] = m_rowBytes;
+      m_rowBytes += m_columns[c].isString ? widths[c] : sizeof(double);
+    }
+  }
+  std::size_t RowBytes() const { return m_rowBytes; }
+  // Appends the batch's cases that count with their weight, on any thread.
+  void RenderWeighted(const CaseBatch& batch, std::string& out) const {
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      const double w = batch.number(m_weightColumn, i);
+      if (!CountsWithWeight(w, m_weight)) continue;
+      const std::size_t at = out.size();
+      out.resize(at + m_rowBytes);
+      char* row = out.data() + at;
+      std::memcpy(row, &w, sizeof w);
+      for (std::size_t c = 0; c < m_columns.size(); ++c) {
+        if (!m_columns[c].isString) {
+          const double v = batch.number(c, i);
+          std::memcpy(row + m_offsets[c], &v, sizeof v);
+        } else {
+          const std::string_view stored = batch.stored(c, i);
+          std::memcpy(row + m_offsets[c], stored.data(), stored.size());
+        }
+      }
+    }
+  }
+  // Counts rendered cases in the order they were rendered, as the
+  // one-variable weighted pass adds their weights.
+  void CountRendered(Tables<Amount>& t, std::string_view rows) {
+    const std::size_t n = m_rowBytes ? rows.size() / m_rowBytes : 0;
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+      if (m_dropped[c].load(std::memory_order_relaxed)) continue;
+      const Column& col = m_columns[c];
+      const std::size_t width =
+          c + 1 < m_offsets.size() ? m_offsets[c + 1] - m_offsets[c] : m_rowBytes - m_offsets[c];
+      for (std::size_t i = 0; i < n; ++i) {
+        const char* row = rows.data() + i * m_rowBytes;
+        double w, v;
+        std::memcpy(&w, row, sizeof w);
+        if (!col.isString) {
+          std::memcpy(&v, row + m_offsets[c], sizeof v);
+          t.numbers[col.table].Insert(v, Amount(w));
+        } else {
+          t.strings[col.table].Insert(std::string_view(row + m_offsets[c], width), Amount(w));
+        }
+      }
+    }
+  }
+
   // The bytes t's tables take, about; tables of dropped columns are emptied.
   std::size_t Bytes(Tables<Amount>& t) const {
     std::size_t bytes = 0;
@@ -212,6 +266,8 @@ class SetCounter {
   const VarRecord& m_weight;
   std::vector<std::atomic<bool>>& m_dropped;
   std::vector<double> m_weights;
+  std::vector<std::size_t> m_offsets;
+  std::size_t m_rowBytes = 0;
 };
 
 // Runs work(t) for t in [0, threads): 0 on this thread, the others as tasks
@@ -269,7 +325,7 @@ FrequencyResult ResultOf(const FrequencyPass& pass, const VarRecord& var,
 template <class Amount>
 FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& vars,
                       const std::string* weightName, const FrequencyProgress& progress,
-                      std::size_t budget) {
+                      std::size_t budget, bool alongside) {
   constexpr bool weighted = std::is_same_v<Amount, double>;
   FrequencySet set;
   set.results.resize(vars.size());
@@ -315,8 +371,11 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
   }
   // Sums of counts are integers: any split adds up to one pass's counts.
   // Weight sums are added in case order, as the one-variable pass adds them.
-  cases.setThreads(weighted ? 1u : pass.threads);
+  // Beside other passes the weighted cases are decoded on every thread and
+  // counted in case order on this one.
+  cases.setThreads(weighted && !alongside ? 1u : pass.threads);
   cases.setIndexSpacing(pass.indexEvery);
+  cases.setAlongside(alongside);
   // Progress after every 1000th case, as the one-variable pass reports it.
   cases.setBatchCases(kBatchCases);
   std::vector<std::atomic<bool>> dropped(columns.size());
@@ -334,6 +393,10 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
   };
   const unsigned workers = std::max(1u, cases.workers());
   const CaseRange all{0, n};
+  if (alongside && (workers < 2 || !cases.splits(all))) {
+    set.unread = true;
+    return set;
+  }
   if (workers > 1 && !cases.splits(all)) {
     // The index pass decodes nothing: the window gets its turn now and
     // then, at no count of cases.
@@ -359,7 +422,28 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
 
   std::vector<std::unique_ptr<Tables<Amount>>> tables;
   bool split = false;
-  if (workers > 1 && cases.splits(all)) {
+  if (weighted && alongside) {
+    tables.push_back(counter.NewTables());
+    std::vector<std::size_t> widths;
+    for (std::size_t c = 0; c < columns.size(); ++c) widths.push_back(cases.columnWidth(c));
+    counter.SetRowLayout(std::move(widths));
+    std::int64_t got = 0;
+    const PassEnd end = cases.readInOrder(
+        all, [&](CaseBatch& batch, std::string& out) { counter.RenderWeighted(batch, out); },
+        [&](std::string&& rows, std::int64_t batchCases) {
+          counter.CountRendered(*tables[0], rows);
+          got += batchCases;
+          afterBatch(*tables[0], counter);
+          return report(got);
+        });
+    if (!cancel && got == 0 && !end.sound()) {
+      set.unread = true;
+      return set;
+    }
+    split = true;
+    set.casesRead = got;
+    if (!cancel && got < n) set.warning = EarlyEndWarning(got, n, end.detail);
+  } else if (workers > 1 && cases.splits(all)) {
     share = budget / workers;
     for (unsigned w = 0; w < workers; ++w) tables.push_back(counter.NewTables());
     std::vector<SetCounter<Amount>> counters(workers, counter);
@@ -372,6 +456,10 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
           return true;
         },
         [&](std::int64_t done) { return report(done); });
+    if (!end && alongside) {
+      set.unread = true;
+      return set;
+    }
     if (end) {
       split = true;
       set.casesRead = end->cases;
@@ -458,9 +546,10 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
 
 FrequencySet CountFrequencySet(const FrequencyPass& pass, const std::vector<VarRecord>& vars,
                                const std::string* weightName, const FrequencyProgress& progress,
-                               std::size_t budgetBytes) {
-  return weightName ? CountSet<double>(pass, vars, weightName, progress, budgetBytes)
-                    : CountSet<std::int64_t>(pass, vars, nullptr, progress, budgetBytes);
+                               std::size_t budgetBytes, bool alongside) {
+  return weightName
+             ? CountSet<double>(pass, vars, weightName, progress, budgetBytes, alongside)
+             : CountSet<std::int64_t>(pass, vars, nullptr, progress, budgetBytes, alongside);
 }
 
 }  // namespace brindle
