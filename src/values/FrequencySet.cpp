@@ -30,38 +30,128 @@ constexpr std::size_t kBatchCases = 1000;
 constexpr std::size_t kNumberEntryBytes = 32;
 constexpr std::size_t kStringEntryBytes = 96;
 
-// A numeric column's counts: whole numbers from 0 to 255 (answer codes,
-// the common case) in an array, every other value in the table.
+// A numeric column's counts. Values on a grid of the variable's print
+// decimals (answer codes, amounts of a few decimals) are counted in an
+// array indexed by their place on the grid, which grows to at most kGridMax
+// places around the values met; every other value goes to the table. A
+// value is on the grid when its place, divided by the grid's scale, gives
+// it back exactly, so the table gets the very same values at the end.
 template <class Amount>
 struct NumberCounts {
-  std::array<Amount, 256> small{};
+  static constexpr std::int64_t kGridMax = std::int64_t(1) << 17;
+  std::int64_t gridMax = kGridMax;  // places, within the column's share of the budget
+  std::vector<Amount> grid;
+  std::int64_t base = 0;  // the grid place of grid[0]
+  double scale = 1;       // values times scale are whole on the grid
+  std::int64_t offGrid = 0;
+  bool gridOff = false;  // the values hardly fall on it: not worth the look
   OrderedDblTable<Amount> table;
 
+  void SetGrid(int decimals, std::int64_t places) {
+    gridMax = std::clamp<std::int64_t>(places, 256, kGridMax);
+    scale = 1;
+    for (int d = 0; d < std::min(decimals, 9); ++d) scale *= 10;
+  }
   void Insert(double v, Amount a) {
-    if (v >= 0 && v < 256) {
-      const auto k = static_cast<unsigned>(v);
-      if (double(k) == v) {
-        small[k] += a;
-        return;
+    if (!gridOff) {
+      const double scaled = v * scale;
+      // Within 2^51 (NaN and system-missing are not) the sum below rounds
+      // to the nearest whole number.
+      if (scaled > -2251799813685248.0 && scaled < 2251799813685248.0) {
+        constexpr double kRound = 6755399441055744.0;  // 1.5 * 2^52
+        const double whole = (scaled + kRound) - kRound;
+        if (whole / scale == v) {
+          const auto place = static_cast<std::int64_t>(whole);
+          const std::int64_t at = place - base;
+          if (at >= 0 && at < std::int64_t(grid.size())) {
+            grid[std::size_t(at)] += a;
+            return;
+          }
+          if (Widen(place)) {
+            grid[std::size_t(place - base)] += a;
+            return;
+          }
+        }
       }
+      // Values of many decimals (weights, measurements): the table alone.
+      if (++offGrid > 4096 && grid.size() <= 64) gridOff = true;
     }
     table.Insert(v, a);
   }
-  // The array's counts into the table; a table in value order stays so.
+  // Counts n values once each: Insert with the grid in registers.
+  void CountAll(const double* values, std::size_t n) {
+    constexpr double kRound = 6755399441055744.0;
+    std::size_t i = 0;
+    while (i < n) {
+      if (gridOff) {
+        for (; i < n; ++i) table.Insert(values[i], Amount(1));
+        return;
+      }
+      Amount* const counts = grid.data();
+      const std::uint64_t size = grid.size();
+      const std::int64_t first = base;
+      const double by = scale;
+      if (by == 1) {
+        for (; i < n; ++i) {
+          const double v = values[i];
+          if (!(v > -2251799813685248.0 && v < 2251799813685248.0)) break;
+          const double whole = (v + kRound) - kRound;
+          const auto at = std::uint64_t(static_cast<std::int64_t>(whole) - first);
+          if (whole != v || at >= size) break;
+          ++counts[at];
+        }
+      } else {
+        for (; i < n; ++i) {
+          const double v = values[i];
+          const double scaled = v * by;
+          if (!(scaled > -2251799813685248.0 && scaled < 2251799813685248.0)) break;
+          const double whole = (scaled + kRound) - kRound;
+          const auto at = std::uint64_t(static_cast<std::int64_t>(whole) - first);
+          if (whole / by != v || at >= size) break;
+          ++counts[at];
+        }
+      }
+      // Off the grid, or past its ends: the one value the long way.
+      if (i < n) Insert(values[i++], Amount(1));
+    }
+  }
+  // Makes room on the grid for place; false when the grid would grow past
+  // kGridMax places.
+  bool Widen(std::int64_t place) {
+    if (grid.empty()) {
+      grid.assign(64, Amount(0));
+      base = place - 32;
+      return true;
+    }
+    const std::int64_t size = std::int64_t(grid.size());
+    const std::int64_t lo = std::min(base, place), hi = std::max(base + size, place + 1);
+    if (hi - lo > gridMax) return false;
+    const std::int64_t span = std::min(gridMax, std::max(2 * size, 2 * (hi - lo)));
+    // Grows towards the value, keeping every place it had.
+    const std::int64_t newBase = place < base ? hi - span : lo;
+    std::vector<Amount> wider(std::size_t(span), Amount(0));
+    std::copy(grid.begin(), grid.end(), wider.begin() + (base - newBase));
+    grid.swap(wider);
+    base = newBase;
+    return true;
+  }
+  // The grid's counts into the table; a table in value order stays so.
   void Settle() {
     OrderedDblTable<Amount> front;
     OrderedDblTable<Amount>& into = table.InValueOrder() ? front : table;
-    for (unsigned k = 0; k < small.size(); ++k)
-      if (small[k] != Amount(0)) into.Insert(double(k), small[k]);
-    small.fill(Amount(0));
+    for (std::size_t k = 0; k < grid.size(); ++k)
+      if (grid[k] != Amount(0)) into.Insert(double(base + std::int64_t(k)) / scale, grid[k]);
+    std::vector<Amount>().swap(grid);
     if (&into == &front) {
       front.Merge(table);
       table = std::move(front);
     }
   }
   std::size_t Size() const { return table.Size(); }
+  // What the grid takes besides the table's entries.
+  std::size_t GridBytes() const { return grid.size() * sizeof(Amount); }
   void Clear() {
-    small.fill(Amount(0));
+    std::vector<Amount>().swap(grid);
     table.Clear();
   }
 };
@@ -77,8 +167,12 @@ struct StringCounts {
 
   void Insert(std::string_view s, Amount a) {
     if (!spilled) {
+      // Texts of one column are of one width: a first and a middle byte
+      // tell most of them apart before the whole comparison.
+      const std::size_t mid = s.size() / 2;
       for (auto& [key, amount] : few)
-        if (key.size() == s.size() && std::memcmp(key.data(), s.data(), s.size()) == 0) {
+        if (key.size() == s.size() && (s.empty() || (key[0] == s[0] && key[mid] == s[mid])) &&
+            std::memcmp(key.data(), s.data(), s.size()) == 0) {
           amount += a;
           return;
         }
@@ -112,6 +206,7 @@ struct Tables {
 struct Column {
   bool isString = false;
   std::size_t table = 0;  // index into the numbers or strings of a Tables
+  int decimals = 0;       // a number's print decimals
 };
 
 template <class Amount>
@@ -127,10 +222,15 @@ class SetCounter {
         m_weight(weight),
         m_dropped(dropped) {}
 
-  std::unique_ptr<Tables<Amount>> NewTables() const {
+  // The grids of a thread's tables take at most a quarter of its share.
+  std::unique_ptr<Tables<Amount>> NewTables(std::size_t share) const {
     auto t = std::make_unique<Tables<Amount>>();
     t->numbers.resize(m_numbers);
     t->strings.resize(m_strings);
+    const std::int64_t places =
+        std::int64_t(share / 4 / std::max<std::size_t>(1, m_numbers) / sizeof(Amount));
+    for (const Column& col : m_columns)
+      if (!col.isString) t->numbers[col.table].SetGrid(col.decimals, places);
     return t;
   }
 
@@ -151,12 +251,11 @@ class SetCounter {
       if (!col.isString) {
         NumberCounts<Amount>& table = t.numbers[col.table];
         const double* values = batch.numbers(c);
-        for (std::size_t i = 0; i < n; ++i) {
-          if constexpr (weighted) {
+        if constexpr (weighted) {
+          for (std::size_t i = 0; i < n; ++i)
             if (m_weights[i] > 0) table.Insert(values[i], m_weights[i]);
-          } else {
-            table.Insert(values[i], Amount(1));
-          }
+        } else {
+          table.CountAll(values, n);
         }
       } else {
         StringCounts<Amount>& table = t.strings[col.table];
@@ -232,8 +331,9 @@ class SetCounter {
       const Column& col = m_columns[c];
       const bool drop = m_dropped[c].load(std::memory_order_relaxed);
       if (!col.isString) {
-        if (drop && t.numbers[col.table].Size() > 0) t.numbers[col.table].Clear();
-        bytes += t.numbers[col.table].Size() * kNumberEntryBytes;
+        if (drop && (t.numbers[col.table].Size() > 0 || t.numbers[col.table].GridBytes() > 0))
+          t.numbers[col.table].Clear();
+        bytes += t.numbers[col.table].Size() * kNumberEntryBytes + t.numbers[col.table].GridBytes();
       } else {
         if (drop && t.strings[col.table].Size() > 0) t.strings[col.table].Clear();
         bytes += t.strings[col.table].Size() * kStringEntryBytes;
@@ -250,7 +350,8 @@ class SetCounter {
       if (m_dropped[c].load()) continue;
       const Column& col = m_columns[c];
       const std::size_t bytes = col.isString ? t.strings[col.table].Size() * kStringEntryBytes
-                                             : t.numbers[col.table].Size() * kNumberEntryBytes;
+                                             : t.numbers[col.table].Size() * kNumberEntryBytes +
+                                                   t.numbers[col.table].GridBytes();
       if (best == m_columns.size() || bytes > bestBytes) {
         best = c;
         bestBytes = bytes;
@@ -348,7 +449,7 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
     }
     const bool isString = file.variable(std::size_t(index)).isString();
     positions.push_back(index);
-    columns.push_back({isString, isString ? strings++ : numbers++});
+    columns.push_back({isString, isString ? strings++ : numbers++, vars[v].Dec});
     varOfColumn.push_back(v);
   }
   std::size_t weightColumn = 0;
@@ -423,7 +524,7 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
   std::vector<std::unique_ptr<Tables<Amount>>> tables;
   bool split = false;
   if (weighted && alongside) {
-    tables.push_back(counter.NewTables());
+    tables.push_back(counter.NewTables(share));
     std::vector<std::size_t> widths;
     for (std::size_t c = 0; c < columns.size(); ++c) widths.push_back(cases.columnWidth(c));
     counter.SetRowLayout(std::move(widths));
@@ -445,7 +546,7 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
     if (!cancel && got < n) set.warning = EarlyEndWarning(got, n, end.detail);
   } else if (workers > 1 && cases.splits(all)) {
     share = budget / workers;
-    for (unsigned w = 0; w < workers; ++w) tables.push_back(counter.NewTables());
+    for (unsigned w = 0; w < workers; ++w) tables.push_back(counter.NewTables(share));
     std::vector<SetCounter<Amount>> counters(workers, counter);
     const std::optional<PassEnd> end = cases.readSplit(
         all,
@@ -470,9 +571,9 @@ FrequencySet CountSet(const FrequencyPass& pass, const std::vector<VarRecord>& v
   if (!split && !cancel) {
     // One pass in case order, which also indexes the file for the next.
     tables.clear();
-    tables.push_back(counter.NewTables());
-    for (auto& d : dropped) d = false;
     share = budget;
+    tables.push_back(counter.NewTables(share));
+    for (auto& d : dropped) d = false;
     std::int64_t got = 0;
     const PassEnd end = cases.read(all, [&](CaseBatch& batch) {
       counter.Count(*tables[0], batch);
