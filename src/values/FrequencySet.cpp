@@ -30,6 +30,33 @@ constexpr std::size_t kBatchCases = 1000;
 constexpr std::size_t kNumberEntryBytes = 32;
 constexpr std::size_t kStringEntryBytes = 96;
 
+// Sorts values in numeric order by the bits of each (negatives' flipped):
+// a radix sort, a few linear passes for millions of values. Where the
+// order is not the table's (minus zero, NaNs of either sign) the table
+// still counts right, only by hashing.
+void SortByValue(std::vector<double>& values) {
+  std::vector<std::uint64_t> keys(values.size()), other(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &values[i], 8);
+    keys[i] = (bits >> 63) ? ~bits : bits | (std::uint64_t(1) << 63);
+  }
+  for (unsigned shift = 0; shift < 64; shift += 16) {
+    std::vector<std::size_t> counts(65537, 0);
+    for (const std::uint64_t k : keys) ++counts[((k >> shift) & 0xFFFF) + 1];
+    // A digit that all keys share is no pass at all.
+    if (!keys.empty() && counts[((keys[0] >> shift) & 0xFFFF) + 1] == keys.size()) continue;
+    for (std::size_t b = 1; b < counts.size(); ++b) counts[b] += counts[b - 1];
+    for (const std::uint64_t k : keys) other[counts[(k >> shift) & 0xFFFF]++] = k;
+    keys.swap(other);
+  }
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const std::uint64_t k = keys[i];
+    const std::uint64_t bits = (k >> 63) ? k & ~(std::uint64_t(1) << 63) : ~k;
+    std::memcpy(&values[i], &bits, 8);
+  }
+}
+
 // A numeric column's counts. Values on a grid of the variable's print
 // decimals (answer codes, amounts of a few decimals) are counted in an
 // array indexed by their place on the grid, which grows to at most kGridMax
@@ -46,6 +73,11 @@ struct NumberCounts {
   std::int64_t offGrid = 0;
   bool gridOff = false;  // the values hardly fall on it: not worth the look
   OrderedDblTable<Amount> table;
+  // Counts of one, the values nearly all distinct (weights, measurements of
+  // many decimals): the values side by side, sorted once at the end, cost
+  // less than a hash table larger than the cache.
+  bool collecting = false;
+  std::vector<double> collected;
 
   void SetGrid(int decimals, std::int64_t places) {
     gridMax = std::clamp<std::int64_t>(places, 256, kGridMax);
@@ -78,12 +110,29 @@ struct NumberCounts {
     }
     table.Insert(v, a);
   }
+  // Counting one at a time with the grid off: while the table's values are
+  // mostly distinct, they go on as a list.
+  void MaybeCollect() {
+    if constexpr (std::is_same_v<Amount, std::int64_t>) {
+      if (collecting || !gridOff || table.InValueOrder() || table.Size() * 4 < std::size_t(offGrid) * 3)
+        return;
+      collecting = true;
+      table.ForEachOrdered([&](double v, Amount a) { collected.insert(collected.end(), std::size_t(a), v); });
+      table.Clear();
+    }
+  }
   // Counts n values once each: Insert with the grid in registers.
   void CountAll(const double* values, std::size_t n) {
     constexpr double kRound = 6755399441055744.0;
     std::size_t i = 0;
     while (i < n) {
+      if (collecting) {
+        collected.insert(collected.end(), values + i, values + n);
+        return;
+      }
       if (gridOff) {
+        MaybeCollect();
+        if (collecting) continue;
         for (; i < n; ++i) table.Insert(values[i], Amount(1));
         return;
       }
@@ -135,8 +184,17 @@ struct NumberCounts {
     base = newBase;
     return true;
   }
-  // The grid's counts into the table; a table in value order stays so.
+  // The grid's counts and the list into the table; a table in value order
+  // stays so.
   void Settle() {
+    if (collecting) {
+      SortByValue(collected);
+      // In value order the table appends, without hashing.
+      table.Clear();
+      for (const double v : collected) table.Insert(v, Amount(1));
+      std::vector<double>().swap(collected);
+      collecting = false;
+    }
     OrderedDblTable<Amount> front;
     OrderedDblTable<Amount>& into = table.InValueOrder() ? front : table;
     for (std::size_t k = 0; k < grid.size(); ++k)
@@ -149,9 +207,12 @@ struct NumberCounts {
   }
   std::size_t Size() const { return table.Size(); }
   // What the grid takes besides the table's entries.
-  std::size_t GridBytes() const { return grid.size() * sizeof(Amount); }
+  std::size_t GridBytes() const {
+    return grid.size() * sizeof(Amount) + collected.size() * sizeof(double);
+  }
   void Clear() {
     std::vector<Amount>().swap(grid);
+    std::vector<double>().swap(collected);
     table.Clear();
   }
 };

@@ -21,7 +21,8 @@ using testing::Variable;
 // identifiers, labelled answers with a user-missing code and system-missing
 // values, many distinct decimals, short and very long strings with a
 // missing value, a weight with zero, negative and missing weights, and
-// amounts of three decimals, some of more, some far out, minus zero.
+// amounts of three decimals, some of more, some far out, minus zero, and
+// numbers nearly all distinct.
 SavFile Mixed(Compression compression, int cases) {
   SavFile f;
   f.compression = compression;
@@ -41,6 +42,7 @@ SavFile Mixed(Compression compression, int cases) {
   Variable g = Variable::numeric("g");
   g.print = testing::Format{5, 10, 3};
   f.variables.push_back(g);
+  f.variables.push_back(Variable::numeric("r"));
   static const char* const kWords[] = {"red", "green", "blue", "none", "Red", ""};
   std::uint64_t state = 12345;
   const auto next = [&state] {
@@ -67,6 +69,13 @@ SavFile Mixed(Compression compression, int cases) {
                 : k == 3     ? -double(next() % 400000) / 1000.0
                 : k == 4     ? testing::sysmis()
                              : double(next() % 90000) / 1000.0 - 20);
+    // Nearly all distinct, off every grid (one thread's pass lists them),
+    // with some repeats, minus zero and system-missing among them.
+    const std::uint64_t m = next() % 50;
+    c.push_back(m == 0   ? -0.0
+                : m == 1 ? testing::sysmis()
+                : m == 2 ? 0.1
+                         : (double(next()) - 1e9) / 3e3 * 3.14159);
     f.cases.push_back(std::move(c));
   }
   return f;
@@ -133,7 +142,7 @@ TEST_P(FrequencySetTest, EachTableAsCountedAlone) {
   const SetCase& c = GetParam();
   const Opened file(testing::writeSav(Mixed(c.compression, 6000)));
   const std::vector<VarRecord> vars = file.Records();
-  ASSERT_EQ(vars.size(), 7u);
+  ASSERT_EQ(vars.size(), 8u);
   const std::string weight = "w";
   const FrequencyPass pass = file.Pass(c.threads);
   if (c.alongside) {
