@@ -67,7 +67,14 @@ template <class Amount>
 struct NumberCounts {
   static constexpr std::int64_t kGridMax = std::int64_t(1) << 17;
   std::int64_t gridMax = kGridMax;  // places, within the column's share of the budget
-  std::vector<Amount> grid;
+  // Counts of one take half the room on the grid, and so twice the values
+  // stay in the cache; before a count could pass 32 bits the grid is
+  // emptied into the table.
+  using Slot = std::conditional_t<std::is_same_v<Amount, std::int64_t>, std::uint32_t, Amount>;
+  static constexpr std::int64_t kSlotLimit =
+      std::is_same_v<Slot, std::uint32_t> ? std::int64_t(0xFFFFFFFF) : INT64_MAX;
+  std::vector<Slot> grid;
+  std::int64_t gridValues = 0;  // values counted on the grid since it was emptied
   std::int64_t base = 0;  // the grid place of grid[0]
   double scale = 1;       // values times scale are whole on the grid
   std::int64_t offGrid = 0;
@@ -95,12 +102,15 @@ struct NumberCounts {
         if (whole / scale == v) {
           const auto place = static_cast<std::int64_t>(whole);
           const std::int64_t at = place - base;
+          if (gridValues >= kSlotLimit) FlushGrid();
           if (at >= 0 && at < std::int64_t(grid.size())) {
-            grid[std::size_t(at)] += a;
+            grid[std::size_t(at)] += Slot(a);
+            ++gridValues;
             return;
           }
           if (Widen(place)) {
-            grid[std::size_t(place - base)] += a;
+            grid[std::size_t(place - base)] += Slot(a);
+            ++gridValues;
             return;
           }
         }
@@ -136,7 +146,9 @@ struct NumberCounts {
         for (; i < n; ++i) table.Insert(values[i], Amount(1));
         return;
       }
-      Amount* const counts = grid.data();
+      if (gridValues > kSlotLimit - std::int64_t(n)) FlushGrid();
+      gridValues += std::int64_t(n - i);
+      Slot* const counts = grid.data();
       const std::uint64_t size = grid.size();
       const std::int64_t first = base;
       const double by = scale;
@@ -168,7 +180,7 @@ struct NumberCounts {
   // kGridMax places.
   bool Widen(std::int64_t place) {
     if (grid.empty()) {
-      grid.assign(64, Amount(0));
+      grid.assign(64, Slot(0));
       base = place - 32;
       return true;
     }
@@ -178,11 +190,18 @@ struct NumberCounts {
     const std::int64_t span = std::min(gridMax, std::max(2 * size, 2 * (hi - lo)));
     // Grows towards the value, keeping every place it had.
     const std::int64_t newBase = place < base ? hi - span : lo;
-    std::vector<Amount> wider(std::size_t(span), Amount(0));
+    std::vector<Slot> wider(std::size_t(span), Slot(0));
     std::copy(grid.begin(), grid.end(), wider.begin() + (base - newBase));
     grid.swap(wider);
     base = newBase;
     return true;
+  }
+  // The grid's counts into the table, the grid kept, its counts zero.
+  void FlushGrid() {
+    for (std::size_t k = 0; k < grid.size(); ++k)
+      if (grid[k] != Slot(0)) table.Insert(double(base + std::int64_t(k)) / scale, Amount(grid[k]));
+    std::fill(grid.begin(), grid.end(), Slot(0));
+    gridValues = 0;
   }
   // The grid's counts and the list into the table; a table in value order
   // stays so.
@@ -198,8 +217,9 @@ struct NumberCounts {
     OrderedDblTable<Amount> front;
     OrderedDblTable<Amount>& into = table.InValueOrder() ? front : table;
     for (std::size_t k = 0; k < grid.size(); ++k)
-      if (grid[k] != Amount(0)) into.Insert(double(base + std::int64_t(k)) / scale, grid[k]);
-    std::vector<Amount>().swap(grid);
+      if (grid[k] != Slot(0)) into.Insert(double(base + std::int64_t(k)) / scale, Amount(grid[k]));
+    std::vector<Slot>().swap(grid);
+    gridValues = 0;
     if (&into == &front) {
       front.Merge(table);
       table = std::move(front);
@@ -208,10 +228,11 @@ struct NumberCounts {
   std::size_t Size() const { return table.Size(); }
   // What the grid takes besides the table's entries.
   std::size_t GridBytes() const {
-    return grid.size() * sizeof(Amount) + collected.size() * sizeof(double);
+    return grid.size() * sizeof(Slot) + collected.size() * sizeof(double);
   }
   void Clear() {
-    std::vector<Amount>().swap(grid);
+    std::vector<Slot>().swap(grid);
+    gridValues = 0;
     std::vector<double>().swap(collected);
     table.Clear();
   }
