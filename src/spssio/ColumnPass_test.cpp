@@ -142,7 +142,9 @@ TEST_P(ColumnPassTest, EveryWayGivesTheCasesTheValueCallsGive) {
   // inflation keeps no points inside a ZSAV file's data.
   const bool indexed = (!layout.cut || layout.compression == Compression::None) &&
                        (layout.compression != Compression::Zsav || ColumnPass::SplitsZsav());
-  if (indexed) EXPECT_TRUE(pass.indexed());
+  if (indexed) {
+    EXPECT_TRUE(pass.indexed());
+  }
 
   // Split: every case once, whichever worker took it.
   for (unsigned threads : {1u, 2u, 3u}) {
@@ -162,7 +164,9 @@ TEST_P(ColumnPassTest, EveryWayGivesTheCasesTheValueCallsGive) {
     // pass read before it stopped short of the damage, and the last segment
     // reads on from there.
     const bool zsavSplits = layout.compression != Compression::Zsav || ColumnPass::SplitsZsav();
-    if (indexed && zsavSplits) EXPECT_TRUE(pass.splits({}));
+    if (indexed && zsavSplits) {
+      EXPECT_TRUE(pass.splits({}));
+    }
     ASSERT_EQ(end.has_value(), threads > 1 && pass.splits({}));
     if (!end) continue;
     EXPECT_EQ(end->code, moduleCode);

@@ -167,11 +167,12 @@ TEST_P(ZsavOversizeBlock, IsDamageWithWholeBlocksAndAsAStream) {
     while (std::size_t got = pass.read(std::size_t(1) << 20)) read += std::int64_t(got);
     EXPECT_EQ(read, c.cases);
     EXPECT_EQ(pass.status(), c.status) << pass.error();
-    if (c.status == SPSS_BAD_DATA)
+    if (c.status == SPSS_BAD_DATA) {
       EXPECT_NE(pass.error().find("inflates to more than the " + std::to_string(c.declared) +
                                   " bytes the trailer declares"),
                 std::string::npos)
           << pass.error();
+    }
   }
   // Counting at open stops at the same case.
   const PassEnd counted = ColumnPass(*sav, {}).indexCases();
