@@ -349,6 +349,13 @@ TEST(Cli, ShortDataIsReported) {
       EXPECT_EQ(toFile.err, exported.err);
       std::ifstream in(csv.path(), std::ios::binary);
       EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), exported.out);
+      // A Stata file, which counts its cases first, says the same.
+      if (StataAvailable()) {
+        TempFile dta(".dta");
+        const auto toDta = RunCommand({"export", "data", file.path(), "--out", dta.path()});
+        EXPECT_EQ(toDta.code, 1);
+        EXPECT_EQ(toDta.err, exported.err);
+      }
 
       for (const std::vector<std::string>& dictionary :
            {std::vector<std::string>{"vars", file.path()},
