@@ -4,7 +4,9 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <exception>
+#include <mutex>
 #include <memory>
 #include <sstream>
 #include <unordered_map>
@@ -318,13 +320,10 @@ class Compressor {
   ParquetCodec m_codec;
 };
 
-// What a column chunk (or one of its pages) comes to in the file.
+// What the data pages of a column chunk come to in the file.
 struct EncodedPart {
   std::string bytes;              // page headers and page bodies
   std::int64_t uncompressed = 0;  // the same with the bodies uncompressed
-  // A dictionary-encoded chunk: its dictionary page's bytes (header
-  // included) come first.
-  std::int64_t dictionaryBytes = -1;
   std::string error;
 };
 
@@ -364,77 +363,162 @@ void EncodePlain(const RawPage& page, const Compressor& codec, EncodedPart& part
   AppendPage(part, raw, DataPageHeader(raw.size(), packed.size(), page.rows, kPlain), packed);
 }
 
-// A string column chunk: a dictionary page and RLE_DICTIONARY pages when
-// that is smaller than the PLAIN values and the dictionary stays small, else
-// the PLAIN pages.
-void EncodeTextChunk(const std::vector<RawPage>& pages, const Compressor& codec,
-                     EncodedPart& part) {
-  std::unordered_map<std::string_view, std::uint32_t> index;
-  std::vector<std::string_view> entries;
-  std::vector<std::vector<std::uint32_t>> ids(pages.size());
-  std::size_t dictionaryBytes = 0, plainBytes = 0, values = 0;
-  bool dictionary = true;
-  for (std::size_t p = 0; p < pages.size() && dictionary; ++p) {
-    const std::string_view in = pages[p].values;
-    plainBytes += in.size();
-    ids[p].reserve(std::size_t(pages[p].rows - pages[p].nulls));
-    for (std::size_t at = 0; at < in.size();) {
-      const std::uint32_t n = GetU32(in, at);
-      const std::string_view s = in.substr(at, n);
-      at += n;
-      const auto [it, added] = index.emplace(s, std::uint32_t(entries.size()));
-      if (added) {
-        entries.push_back(s);
-        dictionaryBytes += 4 + s.size();
-        if (dictionaryBytes > kDictionaryBytes) {
-          dictionary = false;
-          break;
-        }
-      }
-      ids[p].push_back(it->second);
-      ++values;
+// The distinct values of a column chunk, in the order met: their PLAIN bytes
+// (the dictionary page's values) and a lookup from a value to its number.
+// Fixed-size values (8 or 4 bytes) go through an open-addressing table of
+// their bits; strings through a hash map.
+class Dictionary {
+ public:
+  std::size_t size() const { return m_count; }
+  std::size_t bytes() const { return m_plain.size(); }
+  const std::string& plain() const { return m_plain; }
+  void Clear() {
+    m_plain.clear();
+    m_texts.clear();
+    m_keys.clear();
+    m_slots.clear();
+    m_count = 0;
+  }
+  // The number of a fixed-size value (its bits), added when new.
+  std::uint32_t Number(std::uint64_t bits, int size) {
+    if ((m_count + 1) * 2 > m_slots.size()) Grow();
+    std::size_t at = Hash(bits);
+    for (;; at = (at + 1) & (m_slots.size() - 1)) {
+      if (m_slots[at] == 0) break;
+      if (m_keys[at] == bits) return m_slots[at] - 1;
+    }
+    m_keys[at] = bits;
+    m_slots[at] = std::uint32_t(++m_count);
+    AppendLe(m_plain, bits, size);
+    return m_slots[at] - 1;
+  }
+  std::uint32_t Text(std::string_view s) {
+    const auto [it, added] = m_texts.emplace(std::string(s), std::uint32_t(m_count));
+    if (added) {
+      ++m_count;
+      AppendLe(m_plain, s.size(), 4);
+      m_plain.append(s);
+    }
+    return it->second;
+  }
+
+ private:
+  std::size_t Hash(std::uint64_t bits) const {
+    return std::size_t((bits * 0x9E3779B97F4A7C15ull) >> m_shift);
+  }
+  void Grow() {
+    std::vector<std::uint64_t> keys = std::move(m_keys);
+    std::vector<std::uint32_t> slots = std::move(m_slots);
+    const std::size_t size = slots.empty() ? 64 : slots.size() * 2;
+    m_shift = 64;
+    for (std::size_t n = size; n > 1; n >>= 1) --m_shift;
+    m_keys.assign(size, 0);
+    m_slots.assign(size, 0);
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+      if (!slots[i]) continue;
+      std::size_t at = Hash(keys[i]);
+      while (m_slots[at]) at = (at + 1) & (size - 1);
+      m_keys[at] = keys[i];
+      m_slots[at] = slots[i];
     }
   }
-  int width = 1;
-  while (width < 32 && (std::size_t(1) << width) < entries.size()) ++width;
-  if (dictionary && dictionaryBytes + values * std::size_t(width) / 8 + pages.size() * 8 >= plainBytes)
-    dictionary = false;
-  if (!dictionary) {
-    for (const RawPage& page : pages) {
-      EncodePlain(page, codec, part);
-      if (!part.error.empty()) return;
+
+  std::string m_plain;
+  std::unordered_map<std::string, std::uint32_t> m_texts;
+  std::vector<std::uint64_t> m_keys;
+  std::vector<std::uint32_t> m_slots;  // a value's number + 1; 0 empty
+  int m_shift = 64;
+  std::size_t m_count = 0;
+};
+
+// Encodes the pages of one column chunk in order: RLE_DICTIONARY pages
+// while the dictionary pays (its first page: the dictionary and the indices
+// are smaller than the PLAIN values) and stays within kDictionaryBytes, then
+// PLAIN pages (a chunk may change over once, as other writers do).
+class ChunkEncoder {
+ public:
+  ChunkEncoder(Kind kind, const Compressor& codec) : m_kind(kind), m_codec(codec) {}
+
+  void Add(const RawPage& page) {
+    if (!m_plain && !Indexed(page)) {
+      m_plain = true;
+      // A dictionary no page uses is not written.
+      if (m_dictionaryPages == 0) m_dictionary.Clear();
     }
-    return;
+    if (m_plain) EncodePlain(page, m_codec, m_part);
   }
-  std::string raw, packed;
-  raw.reserve(dictionaryBytes);
-  for (const std::string_view s : entries) AppendLe(raw, s.size(), 4), raw += s;
-  if (!codec.Compress(raw, packed, part.error)) return;
-  {
+  // The dictionary page (header and body), empty when no page uses one.
+  std::string DictionaryPage(std::int64_t& uncompressed, std::string& error) const {
+    if (m_dictionaryPages == 0) return {};
+    std::string packed;
+    if (!m_codec.Compress(m_dictionary.plain(), packed, error)) return {};
     CompactWriter h;
     h.BeginStruct();
     h.FieldI32(1, kDictionaryPage);
-    h.FieldI32(2, std::int32_t(raw.size()));
+    h.FieldI32(2, std::int32_t(m_dictionary.bytes()));
     h.FieldI32(3, std::int32_t(packed.size()));
     h.FieldStruct(7);
     h.BeginStruct();
-    h.FieldI32(1, std::int32_t(entries.size()));
+    h.FieldI32(1, std::int32_t(m_dictionary.size()));
     h.FieldI32(2, kPlain);
     h.EndStruct();
     h.EndStruct();
-    AppendPage(part, raw, h.bytes(), packed);
+    uncompressed = std::int64_t(h.bytes().size() + m_dictionary.bytes());
+    return h.bytes() + packed;
   }
-  part.dictionaryBytes = std::int64_t(part.bytes.size());
-  for (std::size_t p = 0; p < pages.size(); ++p) {
-    raw.clear();
-    AppendLevels(raw, pages[p].levels);
+  EncodedPart& part() { return m_part; }
+  void Reset() {
+    m_dictionary.Clear();
+    m_plain = false;
+    m_dictionaryPages = 0;
+    m_part = EncodedPart();
+  }
+
+ private:
+  // The page as a dictionary page; false when the dictionary does not pay.
+  bool Indexed(const RawPage& page) {
+    const std::string_view in = page.values;
+    m_ids.clear();
+    if (m_kind == Kind::Text) {
+      for (std::size_t at = 0; at < in.size();) {
+        const std::uint32_t n = GetU32(in, at);
+        m_ids.push_back(m_dictionary.Text(in.substr(at, n)));
+        at += n;
+        if (m_dictionary.bytes() > kDictionaryBytes) return false;
+      }
+    } else {
+      const int size = m_kind == Kind::Date ? 4 : 8;
+      for (std::size_t at = 0; at + std::size_t(size) <= in.size(); at += std::size_t(size)) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, in.data() + at, std::size_t(size));
+        m_ids.push_back(m_dictionary.Number(bits, size));
+        if (m_dictionary.bytes() > kDictionaryBytes) return false;
+      }
+    }
+    int width = 1;
+    while (width < 32 && (std::size_t(1) << width) < m_dictionary.size()) ++width;
+    if (m_dictionaryPages == 0 &&
+        m_dictionary.bytes() + m_ids.size() * std::size_t(width) / 8 + 8 >= in.size())
+      return false;
+    std::string raw, packed;
+    AppendLevels(raw, page.levels);
     raw.push_back(char(width));
-    AppendIndices(raw, ids[p].data(), ids[p].size(), width);
-    if (!codec.Compress(raw, packed, part.error)) return;
-    AppendPage(part, raw,
-               DataPageHeader(raw.size(), packed.size(), pages[p].rows, kRleDictionary), packed);
+    AppendIndices(raw, m_ids.data(), m_ids.size(), width);
+    if (!m_codec.Compress(raw, packed, m_part.error)) return true;
+    AppendPage(m_part, raw, DataPageHeader(raw.size(), packed.size(), page.rows, kRleDictionary),
+               packed);
+    ++m_dictionaryPages;
+    return true;
   }
-}
+
+  Kind m_kind;
+  const Compressor& m_codec;
+  Dictionary m_dictionary;
+  std::vector<std::uint32_t> m_ids;
+  bool m_plain = false;
+  int m_dictionaryPages = 0;
+  EncodedPart m_part;
+};
 
 // The cases of a column pass's batch, as the rendering reads them.
 struct BatchRows {
@@ -485,6 +569,7 @@ class ParquetWriter {
       else if (fmt == kFmtTime)
         state.kind = Kind::Time;
       state.nullMissing = options.userMissingNull && col.missing.format != 0;
+      state.strand = std::make_unique<Strand>(state.kind, m_codec);
       m_state.push_back(std::move(state));
     }
     m_groupLimit = options.rowGroupRows > 0 ? options.rowGroupRows : kMaxGroupRows;
@@ -494,14 +579,18 @@ class ParquetWriter {
   }
   ~ParquetWriter() {
     // The pool's encoding works on what this writer holds.
-    for (Column& c : m_state)
-      for (const auto& job : c.jobs)
-        if (!job->task->withdraw()) {
-          try {
-            job->task->wait();
-          } catch (...) {
-          }
+    for (Column& c : m_state) {
+      {
+        std::lock_guard lock(c.strand->mutex);
+        c.strand->queue.clear();
+      }
+      for (const TaskPool::TaskHandle& task : c.strand->tasks) {
+        try {
+          task->wait();
+        } catch (...) {
         }
+      }
+    }
   }
 
   template <class Rows>
@@ -656,17 +745,24 @@ class ParquetWriter {
   std::string Error() const { return m_error; }
 
  private:
-  struct Job {
-    TaskPool::TaskHandle task;
-    EncodedPart part;
+  // A column chunk's pages on their way through the pool: encoded one at a
+  // time in page order (the dictionary grows from page to page), by a task
+  // that takes them from the queue until it is empty; the next page then
+  // starts another.
+  struct Strand {
+    Strand(Kind kind, const Compressor& codec) : encoder(kind, codec) {}
+    std::mutex mutex;
+    std::deque<RawPage> queue;
+    bool running = false;
+    std::vector<TaskPool::TaskHandle> tasks;  // the writer's thread only
+    ChunkEncoder encoder;                     // the running task only
   };
   struct Column {
     Kind kind = Kind::Number;
     bool asLabels = false;     // a numeric variable written as strings through its labels
     bool nullMissing = false;  // user-missing values as null
     RawPage page;              // the page being filled
-    std::vector<RawPage> held;  // a string chunk's pages, encoded together at its end
-    std::vector<std::shared_ptr<Job>> jobs;  // the chunk's parts, in order
+    std::unique_ptr<Strand> strand;
     std::int64_t chunkValues = 0, chunkNulls = 0;
     Stats stats;
     std::int64_t outOfRange = 0;  // dates and times made null, in the whole file
@@ -792,65 +888,82 @@ class ParquetWriter {
     stats.Append(out, s.kind);
   }
 
-  // Hands a full page on: numbers to be encoded now, strings kept for their
-  // chunk's dictionary.
+  // Hands a full page on to its column's strand.
   void FinishPage(Column& s) {
     if (s.page.rows == 0) return;
     const std::int64_t raw = std::int64_t(s.page.levels.size() + s.page.values.size());
     m_pageBytes -= raw;
     m_held += raw;
-    if (s.kind == Kind::Text) {
-      s.held.push_back(std::move(s.page));
-    } else {
-      auto job = std::make_shared<Job>();
-      job->task = TaskPool::shared().post(
-          [this, job = job.get(), page = std::move(s.page), raw]() {
-            EncodePlain(page, m_codec, job->part);
-            m_held += std::int64_t(job->part.bytes.size()) - raw;
-          });
-      s.jobs.push_back(std::move(job));
-    }
+    Strand& strand = *s.strand;
+    std::lock_guard lock(strand.mutex);
+    strand.queue.push_back(std::move(s.page));
     s.page = RawPage();
+    if (strand.running) return;
+    strand.running = true;
+    strand.tasks.push_back(TaskPool::shared().post([this, &strand] { Drain(strand); }));
+  }
+
+  // Encodes the strand's pages until its queue is empty.
+  void Drain(Strand& strand) {
+    for (;;) {
+      RawPage page;
+      {
+        std::lock_guard lock(strand.mutex);
+        if (strand.queue.empty()) {
+          strand.running = false;
+          return;
+        }
+        page = std::move(strand.queue.front());
+        strand.queue.pop_front();
+      }
+      const std::int64_t raw = std::int64_t(page.levels.size() + page.values.size());
+      EncodedPart& part = strand.encoder.part();
+      const std::size_t before = part.bytes.size();
+      try {
+        if (part.error.empty()) strand.encoder.Add(page);
+      } catch (const std::exception& e) {
+        if (part.error.empty()) part.error = std::string("Cannot encode a Parquet page: ") + e.what();
+      }
+      m_held += std::int64_t(part.bytes.size() - before) - raw;
+    }
   }
 
   // Writes the row group held (nothing when it has no rows); false when the
   // encoding or the writing failed.
   bool FlushGroup() {
     if (m_groupRows == 0) return m_error.empty();
-    for (Column& s : m_state) {
-      FinishPage(s);
-      if (s.held.empty()) continue;
-      auto job = std::make_shared<Job>();
-      job->task = TaskPool::shared().post([this, job = job.get(), pages = std::move(s.held)]() {
-        EncodeTextChunk(pages, m_codec, job->part);
-      });
-      s.held.clear();
-      s.jobs.push_back(std::move(job));
-    }
+    for (Column& s : m_state) FinishPage(s);
     GroupMeta group;
     group.rows = m_groupRows;
     for (Column& s : m_state) {
-      ChunkMeta meta;
-      meta.offset = m_offset;
-      meta.dataOffset = m_offset;
-      for (const auto& job : s.jobs) {
+      Strand& strand = *s.strand;
+      for (const TaskPool::TaskHandle& task : strand.tasks) {
         try {
-          job->task->wait();
+          task->wait();
         } catch (const std::exception& e) {
           if (m_error.empty()) m_error = std::string("Cannot encode a Parquet page: ") + e.what();
         }
-        if (!job->part.error.empty() && m_error.empty()) m_error = job->part.error;
-        if (!m_error.empty()) continue;
-        if (job->part.dictionaryBytes >= 0) {
-          meta.dictionaryOffset = m_offset + meta.compressed;
-          meta.dataOffset = meta.dictionaryOffset + job->part.dictionaryBytes;
-        }
-        m_out.Write(job->part.bytes);
-        meta.compressed += std::int64_t(job->part.bytes.size());
-        meta.uncompressed += job->part.uncompressed;
-        job->part = EncodedPart();
       }
-      s.jobs.clear();
+      strand.tasks.clear();
+      EncodedPart& part = strand.encoder.part();
+      if (!part.error.empty() && m_error.empty()) m_error = part.error;
+      ChunkMeta meta;
+      meta.offset = m_offset;
+      std::int64_t dictionaryRaw = 0;
+      const std::string dictionary = strand.encoder.DictionaryPage(dictionaryRaw, m_error);
+      if (!m_error.empty()) {
+        strand.encoder.Reset();
+        continue;
+      }
+      if (!dictionary.empty()) {
+        meta.dictionaryOffset = m_offset;
+        m_out.Write(dictionary);
+      }
+      meta.dataOffset = m_offset + std::int64_t(dictionary.size());
+      m_out.Write(part.bytes);
+      meta.compressed = std::int64_t(dictionary.size() + part.bytes.size());
+      meta.uncompressed = dictionaryRaw + part.uncompressed;
+      strand.encoder.Reset();
       meta.values = s.chunkValues;
       meta.nulls = s.chunkNulls;
       meta.hasStats = s.stats.has;
