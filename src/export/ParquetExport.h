@@ -17,10 +17,10 @@
 // Layout: row groups of up to 1,000,000 rows (fewer for wide cases, so that
 // what is held stays bounded), data pages (version 1, RLE definition levels)
 // of up to 65,536 rows (and about 8 MB), column statistics (min, max, null
-// count). String column chunks are dictionary-encoded (a dictionary page,
-// then RLE_DICTIONARY pages) when that is smaller than their PLAIN values
-// and the dictionary stays within 1 MB; everything else is PLAIN. Pages are
-// compressed with zstd, snappy or not at all. The footer's structures are
+// count). Column chunks are dictionary-encoded (a dictionary page, then
+// RLE_DICTIONARY pages) while that pays: a chunk whose first page is not
+// smaller so, or whose dictionary passes 1 MB, goes on with PLAIN pages.
+// Pages are compressed with zstd, snappy or not at all. The footer's structures are
 // written by field id in Thrift's compact protocol (ParquetThrift.h).
 //
 // The cases are turned into column values on every thread of the task pool
