@@ -254,11 +254,15 @@ void AppendIndices(std::string& out, const std::uint32_t* v, std::size_t n, int 
     AppendVarint(out, (std::uint64_t(groups) << 1) | 1);
     const std::size_t at = out.size();
     out.append(groups * std::size_t(width), '\0');
+    // Least significant bits first, through an accumulator of under 40 bits.
+    char* to = out.data() + at;
+    std::uint64_t bits = 0;
+    int held = 0;
     for (std::size_t k = start; k < std::min(i, n); ++k) {
-      const std::size_t bit = (k - start) * std::size_t(width);
-      std::uint64_t x = std::uint64_t(v[k]) << (bit % 8);
-      for (std::size_t b = bit / 8; x; ++b, x >>= 8) out[at + b] = char(out[at + b] | char(x & 0xFF));
+      bits |= std::uint64_t(v[k]) << held;
+      for (held += width; held >= 8; held -= 8, bits >>= 8) *to++ = char(bits & 0xFF);
     }
+    if (held > 0) *to = char(bits & 0xFF);
   }
 }
 
@@ -393,13 +397,11 @@ class Dictionary {
     return m_slots[at] - 1;
   }
   std::uint32_t Text(std::string_view s) {
-    const auto [it, added] = m_texts.emplace(std::string(s), std::uint32_t(m_count));
-    if (added) {
-      ++m_count;
-      AppendLe(m_plain, s.size(), 4);
-      m_plain.append(s);
-    }
-    return it->second;
+    if (const auto it = m_texts.find(s); it != m_texts.end()) return it->second;
+    m_texts.emplace(std::string(s), std::uint32_t(m_count));
+    AppendLe(m_plain, s.size(), 4);
+    m_plain.append(s);
+    return std::uint32_t(m_count++);
   }
 
  private:
@@ -423,8 +425,13 @@ class Dictionary {
     }
   }
 
+  // Looked up by std::string_view, without a string made for each value.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
   std::string m_plain;
-  std::unordered_map<std::string, std::uint32_t> m_texts;
+  std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> m_texts;
   std::vector<std::uint64_t> m_keys;
   std::vector<std::uint32_t> m_slots;  // a value's number + 1; 0 empty
   int m_shift = 64;

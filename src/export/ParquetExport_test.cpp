@@ -195,11 +195,14 @@ TEST(ParquetExport, RowGroupsPagesAndRangeWarnings) {
 
 // Strings repeated in runs and at random (dictionary pages with RLE runs
 // and bit-packed indices), strings all different (PLAIN: no dictionary is
-// smaller), and strings whose dictionary would pass its limit (PLAIN), over
-// several row groups and pages; snappy when the build has it.
+// smaller), strings that repeat on a chunk's first page and then pass the
+// dictionary's limit (RLE_DICTIONARY pages, then PLAIN ones in one chunk), and
+// numbers of 1,500 values (indices of 11 bits), over several row groups and
+// pages; snappy when the build has it.
 TEST(ParquetExport, DictionaryPagesAndTheirFallback) {
   std::vector<ExportColumn> columns = {Column("city", 8, 1), Column("id", 12, 1),
-                                       Column("long", 400, 1), Column("n", 0, kFmtF)};
+                                       Column("long", 2600, 1), Column("n", 0, kFmtF),
+                                       Column("many", 0, kFmtF)};
   VectorRows rows;
   const char* cities[] = {"Bern", "Z\xc3\xbcrich", "Genf", "", "Chur", "Sion"};
   std::uint32_t seed = 7;
@@ -207,13 +210,16 @@ TEST(ParquetExport, DictionaryPagesAndTheirFallback) {
     seed = seed * 1103515245u + 12345u;
     // Runs of 40 equal values, then stretches that change at every case.
     const int city = (i / 400) % 2 ? (i / 40) % 6 : int(seed >> 16) % 6;
-    rows.numbers.push_back({0, 0, 0, (i % 17) ? double(i % 5) : kSysmis});
+    rows.numbers.push_back(
+        {0, 0, 0, (i % 17) ? double(i % 5) : kSysmis, double((seed >> 8) % 1500) * 0.5});
     rows.texts.push_back({cities[city], "id" + std::to_string(i),
-                          std::string(390, char('a' + i % 26)) + std::to_string(i), ""});
+                          i < 2500 ? std::string(2590, char('a' + i % 3))
+                                   : std::string(2590, char('a' + i % 26)) + std::to_string(i),
+                          "", ""});
   }
   ParquetOptions options;
   options.rowGroupRows = 3000;
-  options.pageRows = 700;
+  options.pageRows = 2500;
   options.codec = ParquetHasSnappy() ? ParquetCodec::Snappy : ParquetCodec::None;
   ExportResult result;
   const std::string file = Write(rows, columns, options, result);
