@@ -45,6 +45,9 @@ constexpr double kDaySeconds = 86400.0;
 constexpr std::int64_t kMaxGroupRows = 1000000;
 // What the pages of one row group may hold before it is written, about.
 constexpr std::int64_t kGroupBytes = std::int64_t(256) << 20;
+// Pages handed on and not yet encoded may hold this much before the cases
+// wait for the encoding to catch up.
+constexpr std::int64_t kPendingBytes = std::int64_t(16) << 20;
 // A page is cut at this many bytes of values, whatever its rows.
 constexpr std::size_t kPageBytes = std::size_t(8) << 20;
 // A string column chunk whose distinct values pass this is written PLAIN.
@@ -326,8 +329,9 @@ class Compressor {
 
 // What the data pages of a column chunk come to in the file.
 struct EncodedPart {
-  std::string bytes;              // page headers and page bodies
-  std::int64_t uncompressed = 0;  // the same with the bodies uncompressed
+  std::vector<std::string> pieces;  // page headers and page bodies, in order
+  std::int64_t size = 0;            // their bytes
+  std::int64_t uncompressed = 0;    // the same with the bodies uncompressed
   std::string error;
 };
 
@@ -350,11 +354,12 @@ std::string DataPageHeader(std::size_t rawSize, std::size_t packedSize, std::int
 }
 
 // A page: its header, then its body (raw, as packed).
-void AppendPage(EncodedPart& part, const std::string& raw, const std::string& header,
-                const std::string& packed) {
-  part.bytes += header;
-  part.bytes += packed;
+void AppendPage(EncodedPart& part, const std::string& raw, std::string header,
+                std::string&& packed) {
+  part.size += std::int64_t(header.size() + packed.size());
   part.uncompressed += std::int64_t(header.size() + raw.size());
+  part.pieces.push_back(std::move(header));
+  part.pieces.push_back(std::move(packed));
 }
 
 // A page of PLAIN values, compressed.
@@ -364,7 +369,8 @@ void EncodePlain(const RawPage& page, const Compressor& codec, EncodedPart& part
   AppendLevels(raw, page.levels);
   raw += page.values;
   if (!codec.Compress(raw, packed, part.error)) return;
-  AppendPage(part, raw, DataPageHeader(raw.size(), packed.size(), page.rows, kPlain), packed);
+  AppendPage(part, raw, DataPageHeader(raw.size(), packed.size(), page.rows, kPlain),
+             std::move(packed));
 }
 
 // The distinct values of a column chunk, in the order met: their PLAIN bytes
@@ -379,7 +385,6 @@ class Dictionary {
   void Clear() {
     m_plain.clear();
     m_texts.clear();
-    m_keys.clear();
     m_slots.clear();
     m_count = 0;
   }
@@ -388,13 +393,13 @@ class Dictionary {
     if ((m_count + 1) * 2 > m_slots.size()) Grow();
     std::size_t at = Hash(bits);
     for (;; at = (at + 1) & (m_slots.size() - 1)) {
-      if (m_slots[at] == 0) break;
-      if (m_keys[at] == bits) return m_slots[at] - 1;
+      const Slot& slot = m_slots[at];
+      if (slot.id == 0) break;
+      if (slot.key == bits) return slot.id - 1;
     }
-    m_keys[at] = bits;
-    m_slots[at] = std::uint32_t(++m_count);
+    m_slots[at] = Slot{bits, std::uint32_t(++m_count)};
     AppendLe(m_plain, bits, size);
-    return m_slots[at] - 1;
+    return std::uint32_t(m_count - 1);
   }
   std::uint32_t Text(std::string_view s) {
     if (const auto it = m_texts.find(s); it != m_texts.end()) return it->second;
@@ -409,19 +414,16 @@ class Dictionary {
     return std::size_t((bits * 0x9E3779B97F4A7C15ull) >> m_shift);
   }
   void Grow() {
-    std::vector<std::uint64_t> keys = std::move(m_keys);
-    std::vector<std::uint32_t> slots = std::move(m_slots);
+    std::vector<Slot> slots = std::move(m_slots);
     const std::size_t size = slots.empty() ? 64 : slots.size() * 2;
     m_shift = 64;
     for (std::size_t n = size; n > 1; n >>= 1) --m_shift;
-    m_keys.assign(size, 0);
-    m_slots.assign(size, 0);
-    for (std::size_t i = 0; i < slots.size(); ++i) {
-      if (!slots[i]) continue;
-      std::size_t at = Hash(keys[i]);
-      while (m_slots[at]) at = (at + 1) & (size - 1);
-      m_keys[at] = keys[i];
-      m_slots[at] = slots[i];
+    m_slots.assign(size, Slot());
+    for (const Slot& slot : slots) {
+      if (!slot.id) continue;
+      std::size_t at = Hash(slot.key);
+      while (m_slots[at].id) at = (at + 1) & (size - 1);
+      m_slots[at] = slot;
     }
   }
 
@@ -432,8 +434,13 @@ class Dictionary {
   };
   std::string m_plain;
   std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> m_texts;
-  std::vector<std::uint64_t> m_keys;
-  std::vector<std::uint32_t> m_slots;  // a value's number + 1; 0 empty
+  // A value's bits and its number + 1 (0: empty), side by side: one cache
+  // line a probe.
+  struct Slot {
+    std::uint64_t key = 0;
+    std::uint32_t id = 0;
+  };
+  std::vector<Slot> m_slots;
   int m_shift = 64;
   std::size_t m_count = 0;
 };
@@ -513,7 +520,7 @@ class ChunkEncoder {
     AppendIndices(raw, m_ids.data(), m_ids.size(), width);
     if (!m_codec.Compress(raw, packed, m_part.error)) return true;
     AppendPage(m_part, raw, DataPageHeader(raw.size(), packed.size(), page.rows, kRleDictionary),
-               packed);
+               std::move(packed));
     ++m_dictionaryPages;
     return true;
   }
@@ -618,6 +625,12 @@ class ParquetWriter {
         const std::uint32_t nulls = GetU32(piece, at);
         s.outOfRange += GetU32(piece, at);
         if (s.page.rows > 0 && s.page.rows + n > m_pageRows) FinishPage(s);
+        if (s.page.rows == 0 && s.kind != Kind::Text) {
+          // Room for the whole page at once, not twice what it grows to.
+          const std::size_t rows = std::size_t(std::min<std::int64_t>(m_pageRows, 1 << 20));
+          s.page.levels.reserve(rows);
+          s.page.values.reserve(rows * (s.kind == Kind::Date ? 4 : 8));
+        }
         s.page.levels.append(piece.substr(at, n));
         at += n;
         s.page.values.append(piece.substr(at, valueBytes));
@@ -631,6 +644,7 @@ class ParquetWriter {
         if (s.page.rows >= m_pageRows || s.page.values.size() >= kPageBytes) FinishPage(s);
       }
       m_groupRows += n;
+      if (m_pending.load() >= kPendingBytes) CatchUp();
       if ((m_groupRows >= m_groupLimit || m_held.load() + m_pageBytes >= kGroupBytes) &&
           !FlushGroup())
         return false;
@@ -901,6 +915,7 @@ class ParquetWriter {
     const std::int64_t raw = std::int64_t(s.page.levels.size() + s.page.values.size());
     m_pageBytes -= raw;
     m_held += raw;
+    m_pending += raw;
     Strand& strand = *s.strand;
     std::lock_guard lock(strand.mutex);
     strand.queue.push_back(std::move(s.page));
@@ -925,13 +940,29 @@ class ParquetWriter {
       }
       const std::int64_t raw = std::int64_t(page.levels.size() + page.values.size());
       EncodedPart& part = strand.encoder.part();
-      const std::size_t before = part.bytes.size();
+      const std::int64_t before = part.size;
       try {
         if (part.error.empty()) strand.encoder.Add(page);
       } catch (const std::exception& e) {
         if (part.error.empty()) part.error = std::string("Cannot encode a Parquet page: ") + e.what();
       }
-      m_held += std::int64_t(part.bytes.size() - before) - raw;
+      m_held += part.size - before - raw;
+      m_pending -= raw;
+    }
+  }
+
+  // Waits until the pages handed on are encoded (running the encoding here
+  // where no pool thread has taken it), so that they do not pile up.
+  void CatchUp() {
+    for (Column& s : m_state) {
+      for (const TaskPool::TaskHandle& task : s.strand->tasks) {
+        try {
+          task->wait();
+        } catch (const std::exception& e) {
+          if (m_error.empty()) m_error = std::string("Cannot encode a Parquet page: ") + e.what();
+        }
+      }
+      s.strand->tasks.clear();
     }
   }
 
@@ -967,8 +998,8 @@ class ParquetWriter {
         m_out.Write(dictionary);
       }
       meta.dataOffset = m_offset + std::int64_t(dictionary.size());
-      m_out.Write(part.bytes);
-      meta.compressed = std::int64_t(dictionary.size() + part.bytes.size());
+      for (const std::string& piece : part.pieces) m_out.Write(piece);
+      meta.compressed = std::int64_t(dictionary.size()) + part.size;
       meta.uncompressed = dictionaryRaw + part.uncompressed;
       strand.encoder.Reset();
       meta.values = s.chunkValues;
@@ -999,7 +1030,8 @@ class ParquetWriter {
   std::vector<GroupMeta> m_groups;
   std::int64_t m_offset = 0, m_rows = 0, m_groupRows = 0, m_groupLimit = 0, m_pageRows = 0;
   std::int64_t m_pageBytes = 0;          // in the pages being filled
-  std::atomic<std::int64_t> m_held{0};  // in the pages handed on, encoded or not
+  std::atomic<std::int64_t> m_held{0};     // in the pages handed on, encoded or not
+  std::atomic<std::int64_t> m_pending{0};  // in the pages handed on, not yet encoded
   std::string m_error;
 };
 
