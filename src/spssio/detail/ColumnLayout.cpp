@@ -73,6 +73,17 @@ void ColumnLayout::fill(const ColumnScanner& rows, std::size_t n, CaseBatch& bat
     // A very long string's segments lie apart, each padded to whole elements.
     const std::size_t width = m_widths[c];
     std::uint8_t* out = batch.bytesToFill(c) + at * width;
+    if (col.pieces == 1) {
+      // Most strings are one piece; one of eight bytes is copied as a word.
+      const std::size_t offset = 8 * m_pieces[col.firstPiece].slot;
+      if (width == 8) {
+        for (std::size_t i = 0; i < n; ++i, out += 8) std::memcpy(out, rows.row(i) + offset, 8);
+      } else {
+        for (std::size_t i = 0; i < n; ++i, out += width)
+          std::memcpy(out, rows.row(i) + offset, width);
+      }
+      continue;
+    }
     for (std::size_t i = 0; i < n; ++i, out += width) {
       const std::uint8_t* row = rows.row(i);
       std::size_t put = 0;

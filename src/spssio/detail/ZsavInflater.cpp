@@ -287,7 +287,21 @@ bool ZsavBlockInflater::take(std::size_t i, std::vector<std::uint8_t>& out) {
     if (i != s.consumed) return false;  // blocks are taken in order
     task = std::move(s.tasks[i]);
   }
-  // Runs here when no pool thread has taken it yet.
+  // Runs here when no pool thread has taken it yet. While a pool thread
+  // inflates it, this thread inflates the later blocks no thread has taken
+  // instead of waiting idle: on a first pass it is the thread that decodes,
+  // and without it one core of two would inflate.
+  while (!task->runHere() && !task->finished()) {
+    std::vector<TaskPool::TaskHandle> later;
+    {
+      std::lock_guard<std::mutex> lock(s.mutex);
+      for (std::size_t j = i + 1; j < s.next; ++j)
+        if (s.tasks[j]) later.push_back(s.tasks[j]);
+    }
+    if (std::none_of(later.begin(), later.end(),
+                     [](const TaskPool::TaskHandle& t) { return t->runHere(); }))
+      break;
+  }
   task->wait();
   std::lock_guard<std::mutex> lock(s.mutex);
   const bool ok = s.ok[i];
