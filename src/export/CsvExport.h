@@ -13,7 +13,7 @@
 
 #include "export/ExportFile.h"
 #include "format/FormatValue.h"
-#include "spssio/SystemFile.h"
+#include "spssio/MissingValues.h"
 #include "variables/VarRecord.h"
 
 namespace brindle {
