@@ -565,7 +565,6 @@ class ParquetWriter {
   ParquetWriter(const std::vector<ExportColumn>& columns, DataMode mode, double sysmis,
                 const ParquetOptions& options, ExportFile& out)
       : m_columns(columns),
-        m_options(options),
         m_codec(options.codec),
         m_out(out),
         m_sysmis(sysmis),
@@ -1021,7 +1020,6 @@ class ParquetWriter {
   }
 
   const std::vector<ExportColumn>& m_columns;
-  ParquetOptions m_options;
   Compressor m_codec;
   ExportFile& m_out;
   double m_sysmis = 0;
