@@ -90,6 +90,7 @@ void MainWindow::OpenDataFile(const QString& fileName, const FileKey* key) {
   m_weighting.Reset();
 
   DataPageCloseFile();
+  m_values.ForgetKeptTables();
   if (m_openFile.Close() != SPSS_OK)
     m_ui.WarningDialog(QStringLiteral("Failed to close ") +
                        QString::fromStdString(m_file.FileName));
@@ -147,6 +148,7 @@ void MainWindow::CloseItemClick() {
   // The frequency pass still reads the file.
   if (Counting()) return;
   DataPageCloseFile();
+  m_values.ForgetKeptTables();
   m_openFile.Close();
   // Nothing of the closed file is kept: its name, counts and flags go too.
   m_file = DataFileState();
@@ -217,6 +219,7 @@ void MainWindow::ApplicationDeactivated() {
     return;
   // The data page reads through handles of its own: they go first.
   DataPageCloseFile();
+  m_values.ForgetKeptTables();
   ReleaseDataFileReported(m_ui, m_file);
   if (!m_file.FileReleased) DataPageOpenFile();
 }

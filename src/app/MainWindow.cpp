@@ -429,6 +429,7 @@ void MainWindow::FormClose() {
   // program once the pass is over.
   if (Counting()) return;
   DataPageCloseFile();
+  m_values.ForgetKeptTables();
   m_openFile.Close();
   m_variables.variableList().Close();
 }
@@ -436,6 +437,7 @@ void MainWindow::FormClose() {
 void MainWindow::FormDestroy() {
   // A window torn down without being closed still lets go of its file.
   if (dataPage) DataPageCloseFile();
+  m_values.ForgetKeptTables();
   m_openFile.Close();
   if (!m_optionsReset) saveWindowPlacement();
 }

@@ -38,6 +38,7 @@ struct ColumnPass::Impl {
   unsigned threads = 0;
   std::int64_t indexEvery = 0;
   std::size_t batchCases = 4096;
+  bool alongside = false;
 
   CaseBatch makeBatch() const {
     CaseBatch batch;
@@ -85,6 +86,7 @@ void ColumnPass::setIndexSpacing(std::int64_t cases) { m_impl->indexEvery = case
 void ColumnPass::setBatchCases(std::size_t cases) {
   m_impl->batchCases = std::max<std::size_t>(1, cases);
 }
+void ColumnPass::setAlongside(bool alongside) { m_impl->alongside = alongside; }
 bool ColumnPass::splits(CaseRange range) const {
   const std::size_t parts = std::max<std::size_t>(2, std::size_t(workers()) * 4);
   return m_impl->valid && SplitCases(*m_impl->reader, range, parts).size() >= 2;
@@ -207,6 +209,7 @@ PassEnd ColumnPass::Impl::readOverlapped(ColumnReader& r, const Handler& handler
 PassEnd ColumnPass::read(CaseRange range, const Handler& handler) {
   Impl& m = *m_impl;
   if (!m.valid) return {0, SPSS_INVALID_ARGUMENT, "a column outside the dictionary", false};
+  if (m.alongside) return {0, SPSS_FILE_RERROR, "the file's own stream is in use", false};
   ColumnReader r;
   struct Finish {
     ColumnReader& r;

@@ -106,6 +106,11 @@ class ColumnPass {
   // At most this many cases per batch (default 4096; batches of wide cases
   // are kept to a few megabytes).
   void setBatchCases(std::size_t cases);
+  // A pass beside others over the same file (a count in the background):
+  // it never reads through the open file's own stream, only through files
+  // of its own. read(), and readInOrder() where it cannot split, then hand
+  // over no case and end with SPSS_FILE_RERROR; readSplit() is unchanged.
+  void setAlongside(bool alongside);
 
   // Batches of range in case order on the calling thread. A range that
   // starts past the first case starts at the nearest case index point (or,

@@ -36,16 +36,23 @@ struct FrequencySet {
   // was left out (over the budget, or not in the file).
   std::vector<FrequencyResult> results;
   std::vector<bool> leftOut;
+  // A pass alongside others that could not read the file beside them (a
+  // compressed file not yet indexed, one thread): nothing was counted.
+  bool unread = false;
 };
 
 // Counts vars (variable records of pass's file) in one pass, weighted by the
 // numeric variable *weightName when it is given. progress as for
 // CountFrequencies, on the calling thread; returning true cancels the pass
 // (results then stay empty). budgetBytes bounds the counting tables; threads
-// 0 uses the whole pool.
+// 0 uses the whole pool. alongside: the pass runs beside other passes over
+// the same open file (a count in the background) and reads it only through
+// files of its own, split at the case index; where it cannot, unread is set.
+// Weight sums are still added in case order.
 FrequencySet CountFrequencySet(const FrequencyPass& pass, const std::vector<VarRecord>& vars,
                                const std::string* weightName,
                                const FrequencyProgress& progress = {},
-                               std::size_t budgetBytes = kFrequencySetBudget);
+                               std::size_t budgetBytes = kFrequencySetBudget,
+                               bool alongside = false);
 
 }  // namespace brindle

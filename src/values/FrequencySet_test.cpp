@@ -20,7 +20,9 @@ using testing::Variable;
 // A file with a variable of every kind the pass tells apart: ascending
 // identifiers, labelled answers with a user-missing code and system-missing
 // values, many distinct decimals, short and very long strings with a
-// missing value, and a weight with zero, negative and missing weights.
+// missing value, a weight with zero, negative and missing weights, and
+// amounts of three decimals, some of more, some far out, minus zero, and
+// numbers nearly all distinct.
 SavFile Mixed(Compression compression, int cases) {
   SavFile f;
   f.compression = compression;
@@ -37,6 +39,10 @@ SavFile Mixed(Compression compression, int cases) {
   f.variables.push_back(s);
   f.variables.push_back(Variable::string("long", 300));
   f.variables.push_back(Variable::numeric("w"));
+  Variable g = Variable::numeric("g");
+  g.print = testing::Format{5, 10, 3};
+  f.variables.push_back(g);
+  f.variables.push_back(Variable::numeric("r"));
   static const char* const kWords[] = {"red", "green", "blue", "none", "Red", ""};
   std::uint64_t state = 12345;
   const auto next = [&state] {
@@ -54,6 +60,22 @@ SavFile Mixed(Compression compression, int cases) {
                 std::string(250, char('a' + next() % 3)));
     const std::uint64_t w = next() % 13;
     c.push_back(w == 0 ? testing::sysmis() : w == 1 ? -1.0 : double(w) * 0.25);
+    // Falling first, then spread: the counting grid widens both ways.
+    const std::uint64_t k = next() % 20;
+    c.push_back(i < 50       ? 100.0 - i * 0.125
+                : k == 0     ? -0.0
+                : k == 1     ? 1e9 + double(i)
+                : k == 2     ? double(next() % 1000) / 7.0
+                : k == 3     ? -double(next() % 400000) / 1000.0
+                : k == 4     ? testing::sysmis()
+                             : double(next() % 90000) / 1000.0 - 20);
+    // Nearly all distinct, off every grid (one thread's pass lists them),
+    // with some repeats, minus zero and system-missing among them.
+    const std::uint64_t m = next() % 50;
+    c.push_back(m == 0   ? -0.0
+                : m == 1 ? testing::sysmis()
+                : m == 2 ? 0.1
+                         : (double(next()) - 1e9) / 3e3 * 3.14159);
     f.cases.push_back(std::move(c));
   }
   return f;
@@ -108,6 +130,7 @@ struct SetCase {
   Compression compression;
   bool weighted;
   unsigned threads;
+  bool alongside = false;
 };
 
 void PrintTo(const SetCase& c, std::ostream* os) { *os << c.name; }
@@ -119,11 +142,20 @@ TEST_P(FrequencySetTest, EachTableAsCountedAlone) {
   const SetCase& c = GetParam();
   const Opened file(testing::writeSav(Mixed(c.compression, 6000)));
   const std::vector<VarRecord> vars = file.Records();
-  ASSERT_EQ(vars.size(), 6u);
+  ASSERT_EQ(vars.size(), 8u);
   const std::string weight = "w";
   const FrequencyPass pass = file.Pass(c.threads);
-  const FrequencySet set = CountFrequencySet(pass, vars, c.weighted ? &weight : nullptr);
+  if (c.alongside) {
+    // Beside other passes a compressed file is read only once indexed.
+    if (c.compression != Compression::None) {
+      EXPECT_TRUE(CountFrequencySet(pass, vars, nullptr, {}, kFrequencySetBudget, true).unread);
+      CountFrequencies(pass, vars[1]);
+    }
+  }
+  const FrequencySet set = CountFrequencySet(pass, vars, c.weighted ? &weight : nullptr, {},
+                                             kFrequencySetBudget, c.alongside);
   ASSERT_TRUE(set.ran);
+  EXPECT_FALSE(set.unread);
   EXPECT_FALSE(set.cancelled);
   EXPECT_EQ(set.warning, "");
   EXPECT_EQ(set.casesRead, 6000);
@@ -144,7 +176,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SetCase{"bytecode", Compression::Bytecode, false, 4},
                       SetCase{"zsav", Compression::Zsav, false, 4},
                       SetCase{"bytecode_weighted", Compression::Bytecode, true, 4},
-                      SetCase{"zsav_weighted", Compression::Zsav, true, 1}),
+                      SetCase{"zsav_weighted", Compression::Zsav, true, 1},
+                      SetCase{"uncompressed_alongside", Compression::None, false, 2, true},
+                      SetCase{"bytecode_alongside", Compression::Bytecode, false, 2, true},
+                      SetCase{"bytecode_weighted_alongside", Compression::Bytecode, true, 2, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FrequencySet, OverTheBudgetTheLargestVariablesAreLeftOut) {

@@ -194,6 +194,7 @@ void ValuesPane::FitRows() {
 }
 
 void ValuesPane::StartFile() {
+  m_runner.ForgetTables();
   m_countColor = QColor(0, 0, 255);
   m_sortDescending = false;
   m_sortKey = 1;
@@ -208,6 +209,7 @@ void ValuesPane::HideStatistics() {
 }
 
 void ValuesPane::Clear() {
+  m_runner.ForgetTables();
   m_valuesGrid->HideSortIndicator();
   m_valuesGrid->SetRowCount(m_minValueRows);
   startValueRows();

@@ -80,6 +80,9 @@ class ValuesPane : public QObject {
   // Whether a frequency pass runs; a cancel ends it at its next batch.
   bool Counting() const { return m_runner.Counting(); }
   void CancelPass() { m_runner.RequestCancel(); }
+  // Stops the count of the other variables' tables in the background and
+  // drops the tables kept: before the open file is closed or released.
+  void ForgetKeptTables() { m_runner.ForgetTables(); }
 
   // Title of a values grid column.
   static QString ValueTitle(int col);
