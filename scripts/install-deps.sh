@@ -5,10 +5,11 @@
 #   install-deps.sh --tests   that and what only the tests use
 set -euo pipefail
 # libzstd-dev: the pages of Parquet exports are compressed with zstd.
+# libsnappy-dev: or with snappy (--compression snappy).
 # libxlsxwriter-dev: writes the Excel workbook export (constant-memory mode).
 # libreadstat-dev: ReadStat's writer makes the Stata .dta export.
 # fonts-dejavu-core: the offscreen Qt tests measure text, so a font must exist.
-packages=(build-essential cmake pkg-config zlib1g-dev libdeflate-dev libssl-dev libzstd-dev libxlsxwriter-dev libreadstat-dev libgtest-dev qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core)
+packages=(build-essential cmake pkg-config zlib1g-dev libdeflate-dev libssl-dev libzstd-dev libsnappy-dev libxlsxwriter-dev libreadstat-dev libgtest-dev qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core)
 # pspp: the test writer's files are read back by PSPP (those tests skip without it).
 # python3-openpyxl: the workbook export is read back by openpyxl.
 # r-cran-haven: the Stata export is read back by R haven.

@@ -65,6 +65,10 @@ struct Command {
   std::string format;  // export data --format: csv, parquet or xlsx; empty: by --out's extension
   bool compressionGiven = false;
   ParquetCodec codec = ParquetCodec::Zstd;  // export data --compression (Parquet)
+  bool userMissingGiven = false;
+  bool userMissingNull = false;  // export data --user-missing null (Parquet)
+  // The options only a Parquet export takes.
+  bool parquetOptions() const { return compressionGiven || userMissingGiven; }
   std::vector<std::string> vars;            // codebook --vars
   bool varsGiven = false;
   int top = 10;  // codebook --top
@@ -241,8 +245,16 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
       if (i + 1 >= args.size() || cmd.compressionGiven) return false;
       cmd.compressionGiven = true;
       const std::string& c = args[++i];
-      if (c != "zstd" && c != "none") return false;
-      cmd.codec = c == "zstd" ? ParquetCodec::Zstd : ParquetCodec::None;
+      if (c != "zstd" && c != "snappy" && c != "none") return false;
+      cmd.codec = c == "zstd"     ? ParquetCodec::Zstd
+                  : c == "snappy" ? ParquetCodec::Snappy
+                                  : ParquetCodec::None;
+    } else if (a == "--user-missing") {
+      if (i + 1 >= args.size() || cmd.userMissingGiven) return false;
+      cmd.userMissingGiven = true;
+      const std::string& how = args[++i];
+      if (how != "null" && how != "values") return false;
+      cmd.userMissingNull = how == "null";
     } else if (a == "--vars") {
       if (i + 1 >= args.size() || cmd.varsGiven || !ParseVars(args[i + 1], cmd.vars)) return false;
       cmd.varsGiven = true;
@@ -270,8 +282,8 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
     cmd.file = positional[2];
     // The dictionary is written as JSON, and only that is asked for.
     if (cmd.exportKind == "dict")
-      return cmd.json && !cmd.modeGiven && cmd.format.empty() && !cmd.compressionGiven;
-    if (cmd.exportKind != "data" && (!cmd.format.empty() || cmd.compressionGiven)) return false;
+      return cmd.json && !cmd.modeGiven && cmd.format.empty() && !cmd.parquetOptions();
+    if (cmd.exportKind != "data" && (!cmd.format.empty() || cmd.parquetOptions())) return false;
     if (cmd.format.empty() && cmd.exportKind == "data") cmd.format = FormatByExtension(cmd.outPath);
     if (cmd.format == "parquet" || cmd.format == "xlsx" || cmd.format == "dta") {
       // Binary files: to a file only; their types carry the formats.
@@ -280,7 +292,7 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
       // A Stata file carries the value labels themselves.
       if (cmd.modeGiven && cmd.format == "dta") return false;
     }
-    if (cmd.compressionGiven && cmd.format != "parquet") return false;
+    if (cmd.parquetOptions() && cmd.format != "parquet") return false;
     if (cmd.json) return false;
     if (cmd.exportKind != "data" && cmd.exportKind != "vars" && cmd.exportKind != "labels")
       return false;
@@ -288,20 +300,20 @@ bool ParseArgs(const std::vector<std::string>& args, Command& cmd) {
   }
   if (cmd.name == "codebook") {
     if (positional.size() != 2 || cmd.modeGiven || cmd.json || cmd.check || cmd.rangeGiven ||
-        !cmd.format.empty() || cmd.compressionGiven)
+        !cmd.format.empty() || cmd.parquetOptions())
       return false;
     cmd.file = positional[1];
     return true;
   }
   if (cmd.name == "cases") {
     if (positional.size() != 2 || !cmd.outPath.empty() || cmd.json || cmd.weighted || cmd.check ||
-        cmd.topGiven || !cmd.format.empty() || cmd.compressionGiven)
+        cmd.topGiven || !cmd.format.empty() || cmd.parquetOptions())
       return false;
     cmd.file = positional[1];
     return true;
   }
   if (!cmd.outPath.empty() || cmd.modeGiven || cmd.json || cmd.varsGiven || cmd.topGiven ||
-      cmd.rangeGiven || !cmd.format.empty() || cmd.compressionGiven)
+      cmd.rangeGiven || !cmd.format.empty() || cmd.parquetOptions())
     return false;
   if (cmd.name == "attrs" || cmd.name == "mrsets") {
     // attrs takes an optional variable.
@@ -610,6 +622,7 @@ int Export(LoadedFile& f, const Command& cmd, std::ostream& out, std::ostream& e
     if (cmd.format == "parquet") {
       ParquetOptions options;
       options.codec = cmd.codec;
+      options.userMissingNull = cmd.userMissingNull;
       return ExportDataParquet(*f.state.File, {}, cmd.dataMode, file,
                                showProgress ? progress : ExportProgress(), options);
     }
@@ -720,7 +733,8 @@ std::string UsageText() {
          "       brindle-cli freq   FILE VAR [--weight WVAR]\n"
          "       brindle-cli export data|vars|labels FILE [--out PATH] [--formatted|--labels]\n"
          "       brindle-cli export data FILE --out PATH [--format csv|parquet|xlsx|dta]\n"
-         "                          [--labels] [--compression zstd|none]\n"
+         "                          [--labels] [--compression zstd|snappy|none]\n"
+         "                          [--user-missing null|values]\n"
          "       brindle-cli attrs  FILE [VAR]\n"
          "       brindle-cli mrsets FILE\n"
          "       brindle-cli export dict FILE --json [--out PATH]\n"

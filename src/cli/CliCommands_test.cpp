@@ -16,6 +16,7 @@
 #endif
 
 #include "export/ExcelExport.h"
+#include "export/ParquetExport.h"
 #include "export/StataExport.h"
 #include "spssio/EncryptedFile.h"
 #include "spssio/testing/SavWriter.h"
@@ -349,6 +350,13 @@ TEST(Cli, ShortDataIsReported) {
       EXPECT_EQ(toFile.err, exported.err);
       std::ifstream in(csv.path(), std::ios::binary);
       EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), exported.out);
+      // A Stata file, which counts its cases first, says the same.
+      if (StataAvailable()) {
+        TempFile dta(".dta");
+        const auto toDta = RunCommand({"export", "data", file.path(), "--out", dta.path()});
+        EXPECT_EQ(toDta.code, 1);
+        EXPECT_EQ(toDta.err, exported.err);
+      }
 
       for (const std::vector<std::string>& dictionary :
            {std::vector<std::string>{"vars", file.path()},
@@ -464,16 +472,22 @@ TEST(Cli, ExportParquetAndExcelByFormatOrExtension) {
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return text.size() < 8 ? std::string() : text.substr(0, 4) + text.substr(text.size() - 4);
   };
-  TempFile byExtension(".PARQUET"), byFormat(".csv"), labels(".parquet"), plain(".parquet");
+  TempFile byExtension(".PARQUET"), byFormat(".csv"), labels(".parquet"), plain(".parquet"),
+      nulls(".parquet"), snappy(".parquet");
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"export", "data", file.path(), "--out", byExtension.path()},
         {"export", "data", file.path(), "--out", byFormat.path(), "--format", "parquet"},
         {"export", "data", file.path(), "--out", labels.path(), "--labels"},
-        {"export", "data", file.path(), "--out", plain.path(), "--compression", "none"}}) {
+        {"export", "data", file.path(), "--out", plain.path(), "--compression", "none"},
+        {"export", "data", file.path(), "--out", nulls.path(), "--user-missing", "null"}}) {
     const auto r = RunCommand(args);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(magic(args[4]), "PAR1PAR1") << args[4];
   }
+  // snappy, or a message where the build has none.
+  const auto withSnappy =
+      RunCommand({"export", "data", file.path(), "--out", snappy.path(), "--compression", "snappy"});
+  EXPECT_EQ(withSnappy.code, ParquetHasSnappy() ? 0 : 1) << withSnappy.err;
   // --format csv wins over the extension.
   TempFile csv(".parquet");
   ASSERT_EQ(
@@ -490,6 +504,10 @@ TEST(Cli, ExportParquetAndExcelByFormatOrExtension) {
         {"export", "data", file.path(), "--out", "x.xls", "--format", "xls"},
         {"export", "data", file.path(), "--out", "x.csv", "--compression", "zstd"},
         {"export", "data", file.path(), "--out", "x.parquet", "--compression", "lzo"},
+        {"export", "data", file.path(), "--out", "x.parquet", "--user-missing", "maybe"},
+        {"export", "data", file.path(), "--out", "x.csv", "--user-missing", "null"},
+        {"export", "data", file.path(), "--out", "x.dta", "--user-missing", "null"},
+        {"cases", file.path(), "--user-missing", "null"},
         {"export", "vars", file.path(), "--out", "x.parquet", "--format", "parquet"},
         {"export", "dict", file.path(), "--json", "--format", "parquet"},
         {"vars", file.path(), "--format", "csv"},

@@ -263,6 +263,7 @@ std::vector<ExportColumn> DataColumns(const SystemFile& file, std::vector<int> v
     col.name = var.name;
     col.width = var.width;
     col.format = PrintFormat{var.print.type, var.print.width, var.print.decimals};
+    col.missing = var.missing;
     if (withLabels) {
       for (LabelRow& row : ReadLabels(file, v)) {
         if (col.width > 0)

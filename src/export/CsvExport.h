@@ -13,6 +13,7 @@
 
 #include "export/ExportFile.h"
 #include "format/FormatValue.h"
+#include "spssio/MissingValues.h"
 #include "variables/VarRecord.h"
 
 namespace brindle {
@@ -53,6 +54,7 @@ struct ExportColumn {
   PrintFormat format;
   std::unordered_map<double, std::string> numberLabels;
   std::unordered_map<std::string, std::string> textLabels;  // keys without trailing blanks
+  MissingValues missing;  // the variable's user-missing values
 };
 
 // Appends text to out as one CSV field, quoted when it must be.

@@ -122,9 +122,7 @@ ExportResult ExportDataDta(SystemFile& file, const std::vector<int>& vars, Expor
   for (int v = 0; v < int(file.variableCount()); ++v)
     if (vars.empty() || std::find(vars.begin(), vars.end(), v) != vars.end())
       positions.push_back(v);
-  const std::int64_t total = file.caseCount();
-  if (total < 0)
-    return Failed("Cannot write a Stata file: the data file does not say how many cases it has");
+  const std::int64_t total = file.caseCount();  // -1 when the file does not say
   if (progress && !progress(0, total)) {
     ExportResult cancelled;
     cancelled.status = ExportStatus::Cancelled;
@@ -137,6 +135,27 @@ ExportResult ExportDataDta(SystemFile& file, const std::vector<int>& vars, Expor
   } freeWriter{writer};
   readstat_set_data_writer(writer, WriteOut);
   readstat_writer_set_file_format_version(writer, 118);
+
+  // A Stata file counts its cases before them: the cases that can be read
+  // are counted first (a pass that decodes no value), and only those go in.
+  std::int64_t count = total;
+  std::string shortWarning;
+  {
+    ColumnPass counter(file, {});
+    const PassEnd counted =
+        counter.indexCases([&](std::int64_t) { return !progress || progress(0, total); });
+    if (counted.stopped) {
+      ExportResult cancelled;
+      cancelled.status = ExportStatus::Cancelled;
+      return cancelled;
+    }
+    if (total < 0) count = counted.cases;
+    if (!counted.sound() || counted.cases < total) {
+      count = total < 0 ? counted.cases : std::min(counted.cases, total);
+      shortWarning =
+          ShortDataWarning(count, total, counted.sound() ? std::string() : counted.message());
+    }
+  }
 
   std::vector<std::string> taken, renames, droppedLabels;
   std::vector<Column> columns;
@@ -213,7 +232,7 @@ ExportResult ExportDataDta(SystemFile& file, const std::vector<int>& vars, Expor
         if (!refs.count(value)) refs.emplace(value, readstat_add_string_ref(writer, value.c_str()));
       }
       if (progress && ++n % kBatchCases == 0 && !progress(0, total)) return !(cancelled = true);
-      return n < total;
+      return n < count;
     });
     if (cancelled) {
       ExportResult stopped;
@@ -222,7 +241,7 @@ ExportResult ExportDataDta(SystemFile& file, const std::vector<int>& vars, Expor
     }
   }
 
-  readstat_error_t rc = readstat_begin_writing_dta(writer, &out, long(total));
+  readstat_error_t rc = readstat_begin_writing_dta(writer, &out, long(count));
   if (rc != READSTAT_OK)
     return Failed(std::string("Cannot write a Stata file: ") + readstat_error_message(rc));
   double sysmis = 0;
@@ -267,7 +286,7 @@ ExportResult ExportDataDta(SystemFile& file, const std::vector<int>& vars, Expor
     if (progress && result.rows % kBatchCases == 0 && !progress(result.rows, total))
       return !(cancelled = true);
     // The header holds the count: cases past it are not written.
-    return result.rows < total;
+    return result.rows < count;
   });
   if (cancelled) {
     result.status = ExportStatus::Cancelled;
@@ -277,11 +296,14 @@ ExportResult ExportDataDta(SystemFile& file, const std::vector<int>& vars, Expor
     if (!out.Ok()) return Failed(out.Error());
     return Failed(std::string("Cannot write a Stata file: ") + readstat_error_message(rc));
   }
-  if (result.rows < total)
+  // Damage the counting pass could not see (it decodes no value) ends the
+  // cases before the count already written.
+  if (result.rows < count)
     return Failed(
         "Cannot write a Stata file: " +
         ShortDataWarning(result.rows, total, end.sound() ? std::string() : end.message()) +
         " A Stata file must hold the cases its header counts.");
+  result.warning = shortWarning;
   rc = readstat_end_writing(writer);
   if (!out.Ok()) return Failed(out.Error());
   if (rc != READSTAT_OK)

@@ -8,7 +8,12 @@
 // "brindle.dictionary" is DICT_JSON's text. With LABELS_CSV (the CSV
 // export with --labels) the file is one written with --labels: its text
 // columns are that CSV's fields (a null where the field is empty). Exits 1 with the first
-// difference.
+// difference. The environment asks for more:
+//   NULL_MISSING=1       the file was written with --user-missing null: the
+//                        user-missing values (by DICT_JSON) are null
+//   NULL_MISSING=some    the same, and there is at least one
+//   EXPECT_CODEC=SNAPPY  every column chunk is compressed so
+//   EXPECT_DICTIONARY=1  at least one column chunk is dictionary-encoded
 import { readFileSync } from 'node:fs';
 import { DuckDBInstance } from '@duckdb/node-api';
 
@@ -70,7 +75,24 @@ const rows = (await db.runAndReadAll(
    ORDER BY file_row_number`)).getRows();
 if (rows.length !== csv.length - 1) fail(`${rows.length} rows, the CSV has ${csv.length - 1}`);
 
-const expected = (type, field) => {
+// The user-missing values of each column, when they are to be null.
+const dictionary = dictFile ? JSON.parse(readFileSync(dictFile, 'utf8')) : null;
+const missingOf = names.map((n) => {
+  if (!process.env.NULL_MISSING) return null;
+  const v = dictionary.variables.find((d) => d.name === n);
+  return v && (v.missing_values.values.length || v.missing_values.range) ? v : null;
+});
+const isMissing = (v, field) => {
+  const m = v.missing_values;
+  if (v.type === 'string') return m.values.includes(field);
+  if (field === '') return false;
+  const x = Number(field);
+  return m.values.includes(x) || (m.range !== null && x >= m.range[0] && x <= m.range[1]);
+};
+let nulledMissing = 0;
+
+const expected = (type, field, c) => {
+  if (missingOf[c] && isMissing(missingOf[c], field)) return nulledMissing++, null;
   if (type === 'VARCHAR') return field;
   if (field === '') return null;
   const x = Number(field);
@@ -89,9 +111,9 @@ const expected = (type, field) => {
 };
 for (let r = 0; r < rows.length; r++) {
   for (let c = 0; c < names.length; c++) {
-    let want = expected(types[c], csv[r + 1][c]);
+    let want = expected(types[c], csv[r + 1][c], c);
     let got = rows[r][c];
-    if (labels && types[c] === 'VARCHAR') {
+    if (labels && types[c] === 'VARCHAR' && want !== null) {
       want = labels[r + 1][c];
       if (got === null && want === '') want = null;
     }
@@ -120,6 +142,13 @@ for (const m of meta) {
   if (cast.mn !== calc.mn || cast.mx !== calc.mx)
     fail(`${m.p} group ${m.g}: statistics ${m.mn}..${m.mx} != ${calc.mn}..${calc.mx}`);
 }
+
+const chunks = await all(`SELECT compression, encodings FROM parquet_metadata(${lit(parquet)})`);
+if (process.env.EXPECT_CODEC && chunks.some((m) => m.compression !== process.env.EXPECT_CODEC))
+  fail(`a column chunk is not compressed with ${process.env.EXPECT_CODEC}`);
+if (process.env.EXPECT_DICTIONARY && !chunks.some((m) => m.encodings.includes('RLE_DICTIONARY')))
+  fail('no column chunk is dictionary-encoded');
+if (process.env.NULL_MISSING === 'some' && !nulledMissing) fail('no user-missing value to make null');
 
 if (dictFile) {
   const kv = await all(`SELECT decode(key) k, decode(value) v FROM parquet_kv_metadata(${lit(parquet)})`);

@@ -18,6 +18,7 @@
 
 #include "spssio/DictionaryParts.h"
 #include "spssio/FileWarning.h"
+#include "spssio/MissingValues.h"
 
 namespace brindle {
 
@@ -28,14 +29,6 @@ struct VariableFormat {
   int type = 0;  // the module's format code (5 = F)
   int width = 0;
   int decimals = 0;
-};
-
-struct MissingValues {
-  int format = 0;                 // 0 none, 1..3 discrete, -2 range, -3 range plus one discrete
-  double numbers[3] = {0, 0, 0};  // numeric variables; a range is numbers[0]..numbers[1]
-  // String variables: UTF-8, blank padding kept (at most 8 stored bytes
-  // each; a wider value is missing when it equals one padded with blanks).
-  std::string strings[3];
 };
 
 struct Variable {

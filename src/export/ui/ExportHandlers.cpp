@@ -103,7 +103,9 @@ void RunExportJob(UiService& ui, QWidget* parent, const ExportJob& job, SystemFi
                             .arg(QFileInfo(job.target).fileName())
                             .arg(result.rows == 1 ? QStringLiteral("1 case")
                                                   : QStringLiteral("%1 cases").arg(result.rows))
-                            .arg(QString::fromStdString(result.warning)),
+                            .arg(QString::fromStdString(
+                                result.note.empty() ? result.warning
+                                                    : result.warning + "\n\n" + result.note)),
                         MessageIcon::Warning);
   else if (result.status == ExportStatus::Done && !result.note.empty())
     ui.SystemMessageBox(QString::fromLatin1(kCaptions[job.kind]),
