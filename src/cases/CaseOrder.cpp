@@ -17,6 +17,24 @@ namespace {
 
 constexpr std::size_t kKeyBytes = 255;
 
+// Runs work(part) for parts [0, parts) on the pool, the caller's thread
+// taking its share while it waits.
+void RunParts(std::size_t parts, const std::function<void(std::size_t)>& work, TaskPool& pool) {
+  if (parts <= 1) {
+    if (parts == 1) work(0);
+    return;
+  }
+  std::vector<TaskPool::TaskHandle> handles;
+  for (std::size_t k = 0; k < parts; ++k) handles.push_back(pool.post([&work, k] { work(k); }));
+  std::exception_ptr thrown;
+  for (const auto& h : handles) try {
+      h->wait();
+    } catch (...) {
+      if (!thrown) thrown = std::current_exception();
+    }
+  if (thrown) std::rethrow_exception(thrown);
+}
+
 // Sorts v on the pool's threads: slices sorted at once, then merged in
 // pairs, each round's merges at once.
 template <class T, class Less>
@@ -29,15 +47,7 @@ void ParallelSort(std::vector<T>& v, Less less, TaskPool& pool) {
   std::vector<std::size_t> bounds;
   for (std::size_t k = 0; k <= parts; ++k) bounds.push_back(v.size() * k / parts);
   const auto runAll = [&pool](std::vector<std::function<void()>>& jobs) {
-    std::vector<TaskPool::TaskHandle> handles;
-    for (auto& job : jobs) handles.push_back(pool.post(job));
-    std::exception_ptr thrown;
-    for (const auto& h : handles) try {
-        h->wait();
-      } catch (...) {
-        if (!thrown) thrown = std::current_exception();
-      }
-    if (thrown) std::rethrow_exception(thrown);
+    RunParts(jobs.size(), [&jobs](std::size_t k) { jobs[k](); }, pool);
   };
   std::vector<std::function<void()>> jobs;
   for (std::size_t k = 0; k < parts; ++k)
@@ -63,24 +73,6 @@ void ParallelSort(std::vector<T>& v, Less less, TaskPool& pool) {
 }
 
 bool NoNumber(double x) { return x == -DBL_MAX || std::isnan(x); }
-
-// Runs work(part) for parts [0, parts) on the pool, the caller's thread
-// taking its share while it waits.
-void RunParts(std::size_t parts, const std::function<void(std::size_t)>& work, TaskPool& pool) {
-  if (parts <= 1) {
-    if (parts == 1) work(0);
-    return;
-  }
-  std::vector<TaskPool::TaskHandle> handles;
-  for (std::size_t k = 0; k < parts; ++k) handles.push_back(pool.post([&work, k] { work(k); }));
-  std::exception_ptr thrown;
-  for (const auto& h : handles) try {
-      h->wait();
-    } catch (...) {
-      if (!thrown) thrown = std::current_exception();
-    }
-  if (thrown) std::rethrow_exception(thrown);
-}
 
 // A number as an unsigned key that orders as the number does: the sign bit
 // set for positive numbers, every bit flipped for negative ones. Both zeros
