@@ -64,7 +64,7 @@ struct Command {
   bool json = false;         // export dict --json
   std::string format;  // export data --format: csv, parquet or xlsx; empty: by --out's extension
   bool compressionGiven = false;
-  ParquetCodec codec = ParquetCodec::Zstd;  // export data --compression (Parquet)
+  ParquetCodec codec = DefaultParquetCodec();  // export data --compression (Parquet)
   bool userMissingGiven = false;
   bool userMissingNull = false;  // export data --user-missing null (Parquet)
   // The options only a Parquet export takes.

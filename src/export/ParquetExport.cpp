@@ -1078,6 +1078,10 @@ bool ParquetHasSnappy() {
 #endif
 }
 
+ParquetCodec DefaultParquetCodec() {
+  return ParquetHasZstd() ? ParquetCodec::Zstd : ParquetCodec::None;
+}
+
 ExportResult WriteDataParquet(const CaseFeed& feed, const std::vector<ExportColumn>& columns,
                               DataMode mode, double sysmis, std::int64_t totalCases,
                               const std::string& dictionaryJson, ExportFile& out,

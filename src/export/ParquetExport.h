@@ -45,19 +45,22 @@ inline constexpr const char* kParquetDictionaryKey = "brindle.dictionary";
 
 enum class ParquetCodec { Zstd, None, Snappy };
 
+// Whether this build compresses Parquet pages with zstd.
+bool ParquetHasZstd();
+// Whether this build compresses Parquet pages with snappy.
+bool ParquetHasSnappy();
+// The pages' compression when none is asked for: zstd where this build has
+// it, else none, so that an export without the choice always works.
+ParquetCodec DefaultParquetCodec();
+
 struct ParquetOptions {
-  ParquetCodec codec = ParquetCodec::Zstd;
+  ParquetCodec codec = DefaultParquetCodec();
   // Rows per row group; 0 for the default (see above).
   std::int64_t rowGroupRows = 0;
   std::int64_t pageRows = 65536;
   // User-missing values written as null instead of as values.
   bool userMissingNull = false;
 };
-
-// Whether this build compresses Parquet pages with zstd.
-bool ParquetHasZstd();
-// Whether this build compresses Parquet pages with snappy.
-bool ParquetHasSnappy();
 
 // Writes the cases of feed as a Parquet file to out. dictionaryJson goes into
 // the key-value metadata (nothing when empty). Data that ends before

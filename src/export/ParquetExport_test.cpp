@@ -164,8 +164,8 @@ TEST(ParquetExport, RowGroupsPagesAndRangeWarnings) {
     std::int64_t groupRows, pageRows;
     ParquetCodec codec;
     const char* name;
-  } shapes[] = {{0, 65536, ParquetCodec::Zstd, "one_group"},
-                {5, 2, ParquetCodec::Zstd, "groups_of_5"},
+  } shapes[] = {{0, 65536, DefaultParquetCodec(), "one_group"},
+                {5, 2, DefaultParquetCodec(), "groups_of_5"},
                 {1, 1, ParquetCodec::None, "row_by_row"}};
   const char* outDir = std::getenv("BRINDLE_PARQUET_OUT");
   for (const auto& shape : shapes) {
