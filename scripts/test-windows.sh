@@ -51,6 +51,9 @@ cmake -S . -B "$win_tree" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.c
   -DCMAKE_BUILD_TYPE=Release -DBRINDLE_GUI=OFF -DBRINDLE_BENCH=OFF "${launcher[@]}"
 cmake --build "$win_tree" -j"$jobs"
 mkdir -p "$WINEPREFIX"
+# One server for the whole run, rather than one that may be timing out as
+# the next program starts.
+"$wineserver" -p >/dev/null 2>&1 || true
 "$wine" cmd /c exit 0 >/dev/null 2>&1 || true
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 ctest --test-dir "$win_tree" --output-on-failure -j"$jobs"
@@ -65,13 +68,15 @@ checked=0
 failed=0
 compare() {
   local linux_rc=0 win_rc=0
-  "$linux_cli" "$@" >"$out/linux" 2>/dev/null || linux_rc=$?
-  "$wine" "$win_cli" "$@" >"$out/windows" 2>/dev/null || win_rc=$?
+  "$linux_cli" "$@" >"$out/linux" 2>"$out/linux.err" || linux_rc=$?
+  "$wine" "$win_cli" "$@" >"$out/windows" 2>"$out/windows.err" || win_rc=$?
   checked=$((checked + 1))
   if [ "$linux_rc" != "$win_rc" ] || ! cmp -s "$out/linux" "$out/windows"; then
     failed=$((failed + 1))
     echo "DIFFERS: brindle-cli $* (exit codes $linux_rc and $win_rc)"
     diff <(od -c "$out/linux") <(od -c "$out/windows") | head -n 10 || true
+    echo "Windows stderr:"
+    head -n 5 "$out/windows.err"
   fi
 }
 
