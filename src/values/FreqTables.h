@@ -71,7 +71,7 @@ class OrderedDblTable {
       // into one, still without hashing.
       std::vector<std::pair<std::uint64_t, Amount>> run;
       run.reserve(m_run.size() + other.m_run.size());
-      auto a = m_run.begin(), b = other.m_run.begin();
+      auto a = m_run.cbegin(), b = other.m_run.cbegin();
       while (a != m_run.end() || b != other.m_run.end()) {
         if (b == other.m_run.end() || (a != m_run.end() && a->first < b->first)) {
           run.push_back(*a++);
