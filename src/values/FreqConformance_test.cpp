@@ -12,6 +12,7 @@
 #include "datafile/OpenFile.h"
 #include "spssio/Spssio.h"
 #include "values/Frequencies.h"
+#include "values/testing/ConformanceFiles.h"
 
 namespace brindle {
 namespace {
@@ -40,15 +41,6 @@ std::vector<PsppTable> ReadExpectations(const fs::path& path) {
         {line.substr(0, a), Numbers(line.substr(a + 1, b - a - 1)), Numbers(line.substr(b + 1))});
   }
   return tables;
-}
-
-std::vector<fs::path> ExpectationFiles() {
-  std::vector<fs::path> files;
-  for (const auto& e :
-       fs::directory_iterator(fs::path(BRINDLE_SOURCE_DIR) / "src/values/conformance"))
-    if (e.path().extension() == ".freq") files.push_back(e.path());
-  std::sort(files.begin(), files.end());
-  return files;
 }
 
 class FreqConformance : public ::testing::TestWithParam<fs::path> {};
@@ -87,7 +79,7 @@ TEST_P(FreqConformance, CountsAsPspp) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(RealFiles, FreqConformance, ::testing::ValuesIn(ExpectationFiles()),
+INSTANTIATE_TEST_SUITE_P(RealFiles, FreqConformance, ::testing::ValuesIn(testing::ConformanceFiles(".freq")),
                          [](const auto& info) {
                            std::string name = info.param.stem().string();
                            for (auto& c : name)

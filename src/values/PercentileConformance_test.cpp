@@ -12,21 +12,13 @@
 #include "datafile/OpenFile.h"
 #include "spssio/Spssio.h"
 #include "values/Frequencies.h"
+#include "values/testing/ConformanceFiles.h"
 #include "values/Percentiles.h"
 
 namespace brindle {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<fs::path> ExpectationFiles() {
-  std::vector<fs::path> files;
-  for (const auto& e :
-       fs::directory_iterator(fs::path(BRINDLE_SOURCE_DIR) / "src/values/conformance"))
-    if (e.path().extension() == ".ptiles") files.push_back(e.path());
-  std::sort(files.begin(), files.end());
-  return files;
-}
 
 class PercentileConformance : public ::testing::TestWithParam<fs::path> {};
 
@@ -72,7 +64,7 @@ TEST_P(PercentileConformance, QuartilesAsPspp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RealFiles, PercentileConformance,
-                         ::testing::ValuesIn(ExpectationFiles()), [](const auto& info) {
+                         ::testing::ValuesIn(testing::ConformanceFiles(".ptiles")), [](const auto& info) {
                            std::string name = info.param.stem().string();
                            for (auto& c : name)
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
